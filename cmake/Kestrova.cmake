@@ -1,0 +1,53 @@
+# Helpers shared by every folder of the tree, so warnings and test set-up live in one place.
+
+set(KESTROVA_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
+    -Wcast-align -Woverloaded-virtual -Wnull-dereference -Wformat=2 -Werror)
+
+# kestrova_library(name SHARED|STATIC SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
+function(kestrova_library name kind)
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+  add_library(${name} ${kind} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${KESTROVA_WARNINGS})
+  target_compile_definitions(${name} PRIVATE
+                             KESTROVA_VERSION="${KESTROVA_VERSION}")
+  target_include_directories(${name} PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/..")
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
+  set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET default)
+endfunction()
+
+# kestrova_program(name SOURCES ... [LIBS ...])
+function(kestrova_program name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  # Every program carries its version as text, so it can be read from the file alone.
+  set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${name}_version.cpp")
+  file(CONFIGURE OUTPUT "${stamp}" CONTENT
+    "extern \"C\" __attribute__((used)) const char kestrova_file_version[] = \"KESTROVA_FILE_VERSION=@KESTROVA_VERSION@\";\n" @ONLY)
+  add_executable(${name} ${ARG_SOURCES} "${stamp}")
+  target_compile_options(${name} PRIVATE ${KESTROVA_WARNINGS})
+  target_compile_definitions(${name} PRIVATE KESTROVA_VERSION="${KESTROVA_VERSION}")
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+endfunction()
+
+# kestrova_test(name SOURCES ... [LIBS ...] [DATABASE]) builds one GoogleTest program and
+# registers its cases with CTest. DATABASE marks tests that need the private cluster.
+function(kestrova_test name)
+  if(NOT KESTROVA_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "DATABASE" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${KESTROVA_WARNINGS})
+  target_compile_definitions(${name} PRIVATE KESTROVA_VERSION="${KESTROVA_VERSION}"
+                             KESTROVA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                             KESTROVA_STAGE_DIR="${KESTROVA_STAGE_DIR}")
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} kestrova_testsupport GTest::gtest GTest::gmock)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
+  set(labels unit)
+  if(ARG_DATABASE)
+    set(labels database)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${labels}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+include(GoogleTest)

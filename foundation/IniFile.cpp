@@ -1,0 +1,186 @@
+#include "foundation/IniFile.h"
+
+#include "foundation/FileLock.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+IniFile::IniFile(const QString &path)
+    : m_path(path)
+{
+}
+
+bool IniFile::load()
+{
+    m_sections.clear();
+    m_error.clear();
+    QFile file(m_path);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_error = file.errorString();
+        return false;
+    }
+    parse(file.readAll());
+    return true;
+}
+
+void IniFile::parse(const QByteArray &bytes)
+{
+    QByteArray text = bytes;
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text.remove(0, 3);
+    m_sections.push_back(Section{});
+    for (QByteArray rawBytes : text.split('\n')) {
+        if (rawBytes.endsWith('\r'))
+            rawBytes.chop(1);
+        const QString raw = QString::fromUtf8(rawBytes);
+        const QString trimmed = raw.trimmed();
+        if (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'))) {
+            m_sections.push_back(Section{trimmed.mid(1, trimmed.size() - 2).trimmed(), {}});
+            continue;
+        }
+        const qsizetype eq = raw.indexOf(QLatin1Char('='));
+        if (eq <= 0 || trimmed.startsWith(QLatin1Char(';')) || trimmed.startsWith(QLatin1Char('#'))
+            || raw.left(eq).trimmed().isEmpty()) {
+            m_sections.back().lines.push_back(Line{{}, {}, raw});
+            continue;
+        }
+        m_sections.back().lines.push_back(Line{raw.left(eq).trimmed(), raw.mid(eq + 1).trimmed(), raw});
+    }
+    // A file ending in a line break leaves one empty line behind; it is written back anyway.
+    auto &last = m_sections.back().lines;
+    if (!last.empty() && last.back().key.isEmpty() && last.back().raw.isEmpty())
+        last.pop_back();
+}
+
+QByteArray IniFile::serialise() const
+{
+    QByteArray out;
+    for (const Section &section : m_sections) {
+        if (!section.name.isEmpty() || &section != &m_sections.front())
+            out += '[' + section.name.toUtf8() + "]\n";
+        for (const Line &line : section.lines) {
+            if (line.key.isEmpty())
+                out += line.raw.toUtf8() + '\n';
+            else
+                out += line.key.toUtf8() + '=' + line.value.toUtf8() + '\n';
+        }
+    }
+    return out;
+}
+
+bool IniFile::save()
+{
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_error = file.errorString();
+        return false;
+    }
+    file.write(serialise());
+    if (!file.commit()) {
+        m_error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+const IniFile::Section *IniFile::findSection(const QString &name) const
+{
+    for (const Section &s : m_sections)
+        if (s.name.compare(name, Qt::CaseInsensitive) == 0 && (!name.isEmpty() || &s == &m_sections.front()))
+            return &s;
+    return nullptr;
+}
+
+IniFile::Section *IniFile::findSection(const QString &name)
+{
+    return const_cast<Section *>(std::as_const(*this).findSection(name));
+}
+
+bool IniFile::contains(const QString &section, const QString &key) const
+{
+    if (const Section *s = findSection(section))
+        for (const Line &line : s->lines)
+            if (!line.key.isEmpty() && line.key.compare(key, Qt::CaseInsensitive) == 0)
+                return true;
+    return false;
+}
+
+QString IniFile::value(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    if (const Section *s = findSection(section))
+        for (const Line &line : s->lines)
+            if (!line.key.isEmpty() && line.key.compare(key, Qt::CaseInsensitive) == 0)
+                return line.value;
+    return defaultValue;
+}
+
+void IniFile::setValue(const QString &section, const QString &key, const QString &value)
+{
+    Section *s = findSection(section);
+    if (!s) {
+        if (m_sections.empty())
+            m_sections.push_back(Section{});
+        m_sections.push_back(Section{section, {}});
+        s = &m_sections.back();
+    }
+    for (Line &line : s->lines) {
+        if (!line.key.isEmpty() && line.key.compare(key, Qt::CaseInsensitive) == 0) {
+            line.value = value;
+            return;
+        }
+    }
+    // New keys go after the last entry, so trailing blank lines stay between sections.
+    auto pos = s->lines.end();
+    while (pos != s->lines.begin() && std::prev(pos)->key.isEmpty() && std::prev(pos)->raw.trimmed().isEmpty())
+        --pos;
+    s->lines.insert(pos, Line{key, value, {}});
+}
+
+void IniFile::removeKey(const QString &section, const QString &key)
+{
+    if (Section *s = findSection(section))
+        std::erase_if(s->lines, [&](const Line &l) {
+            return !l.key.isEmpty() && l.key.compare(key, Qt::CaseInsensitive) == 0;
+        });
+}
+
+QStringList IniFile::sections() const
+{
+    QStringList names;
+    for (const Section &s : m_sections)
+        if (!s.name.isEmpty())
+            names << s.name;
+    return names;
+}
+
+QStringList IniFile::keys(const QString &section) const
+{
+    QStringList names;
+    if (const Section *s = findSection(section))
+        for (const Line &line : s->lines)
+            if (!line.key.isEmpty())
+                names << line.key;
+    return names;
+}
+
+QString IniFile::readString(const QString &path, const QString &section, const QString &key,
+                            const QString &defaultValue)
+{
+    IniFile ini(path);
+    if (!ini.load())
+        return defaultValue;
+    return ini.value(section, key, defaultValue);
+}
+
+bool IniFile::writeString(const QString &path, const QString &section, const QString &key, const QString &value)
+{
+    FileLock lock(QFileInfo(path).absolutePath());
+    IniFile ini(path);
+    if (!ini.load())
+        return false;
+    ini.setValue(section, key, value);
+    return ini.save();
+}

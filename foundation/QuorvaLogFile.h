@@ -1,0 +1,69 @@
+// The session log: one plain-text file per program run, one line per entry.
+// Every line is a whole open-append-close under one process-wide lock, so lines
+// written from request threads never tear; nothing is buffered between lines.
+#pragma once
+
+#include "foundation/FoundationExport.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+
+using LogLevel = std::uint8_t;
+
+constexpr LogLevel llInformation = 0;
+constexpr LogLevel llWarning = 1;
+constexpr LogLevel llSevere = 2;
+constexpr LogLevel llDebug = 3;
+
+class FOUNDATION_EXPORT TQorLog : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TQorLog(QObject *owner = nullptr);
+    ~TQorLog() override;
+
+    bool DeleteOnChangeName() const { return m_deleteOnChangeName; }
+    void SetDeleteOnChangeName(bool value) { m_deleteOnChangeName = value; }
+    bool Enabled() const { return m_enabled; }
+    void SetEnabled(bool value) { m_enabled = value; }
+    QString FileName() const { return m_fileName; }
+    void SetFileName(const QString &value);
+    QString LogText() const;
+    void SetLogText(const QString &line);
+    QString PrefixText() const { return m_prefixText; }
+    void SetPrefixText(const QString &value) { m_prefixText = value; }
+    bool TimeStamp() const { return m_timeStamp; }
+    void SetTimeStamp(bool value) { m_timeStamp = value; }
+    bool UserName() const { return m_userName; }
+    void SetUserName(bool value) { m_userName = value; }
+    QString TimeFormat() const { return m_timeFormat; }
+    void SetTimeFormat(const QString &value);
+
+    // Writes through the global SessionLog whatever instance it is called on.
+    void AddToLog(LogLevel level, const QString &sender, const QString &context, const QString &text);
+    void CreateHeader(const QString &application, const QString &path);
+    void CreateFooter();
+
+    // The level word with its padding, as it appears in the first field of a line.
+    static QString LevelWord(LogLevel level);
+    // The program's own path with its extension changed to ".txt".
+    static QString DefaultFileName();
+
+private:
+    bool m_deleteOnChangeName = true;
+    bool m_enabled = true;
+    QString m_fileName;
+    QString m_logText;
+    QString m_prefixText;
+    bool m_timeStamp = false;
+    bool m_userName = false;
+    QString m_timeFormat;
+};
+
+// The program's one session log; the start-up creates and assigns it.
+FOUNDATION_EXPORT extern TQorLog *SessionLog;
+
+// Writes one entry through SessionLog; does nothing while no session log exists.
+FOUNDATION_EXPORT void AddToLog(LogLevel level, const QString &sender, const QString &context, const QString &text);

@@ -1,0 +1,149 @@
+#include "foundation/FileResolver.h"
+#include "foundation/IniFile.h"
+#include "foundation/uCommon.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+    return path;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    return f.readAll();
+}
+
+const QByteArray kSettings = "; server settings\r\n"
+                             "[Data Access]\r\n"
+                             "Connection String=PostgreSQL?Server=localhost;Database=Kestrova;\r\n"
+                             "\r\n"
+                             "[Server]\r\n"
+                             "Port = 8099\r\n"
+                             "Empty=\r\n"
+                             "\r\n"
+                             "[Unknown Section]\r\n"
+                             "Keep Me=yes\r\n";
+
+TEST(IniFile, SectionsAndKeysMatchWithoutCaseAndKeysMayHoldBlanks)
+{
+    QTemporaryDir dir;
+    IniFile ini(writeFile(dir, QStringLiteral("settings.ini"), kSettings));
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.value(QStringLiteral("DATA ACCESS"), QStringLiteral("connection string")),
+              QStringLiteral("PostgreSQL?Server=localhost;Database=Kestrova;"));
+    EXPECT_EQ(ini.value(QStringLiteral("server"), QStringLiteral("PORT")), QStringLiteral("8099"));
+    EXPECT_TRUE(ini.contains(QStringLiteral("Server"), QStringLiteral("Empty")));
+    EXPECT_EQ(ini.value(QStringLiteral("Server"), QStringLiteral("Empty"), QStringLiteral("d")), QString());
+    EXPECT_EQ(ini.value(QStringLiteral("Server"), QStringLiteral("Missing"), QStringLiteral("d")), QStringLiteral("d"));
+    EXPECT_EQ(ini.sections(), (QStringList{QStringLiteral("Data Access"), QStringLiteral("Server"),
+                                           QStringLiteral("Unknown Section")}));
+}
+
+TEST(IniFile, WritingKeepsUnknownSectionsKeysAndComments)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("settings.ini"), kSettings);
+    ASSERT_TRUE(IniFile::writeString(path, QStringLiteral("SERVER"), QStringLiteral("port"), QStringLiteral("9000")));
+    ASSERT_TRUE(IniFile::writeString(path, QStringLiteral("Server"), QStringLiteral("New Key"), QStringLiteral("v")));
+    ASSERT_TRUE(IniFile::writeString(path, QStringLiteral("Backup"), QStringLiteral("Path"), QStringLiteral("/b")));
+    const QByteArray text = readFile(path);
+    EXPECT_EQ(text, "; server settings\n"
+                    "[Data Access]\n"
+                    "Connection String=PostgreSQL?Server=localhost;Database=Kestrova;\n"
+                    "\n"
+                    "[Server]\n"
+                    "Port=9000\n"
+                    "Empty=\n"
+                    "New Key=v\n"
+                    "\n"
+                    "[Unknown Section]\n"
+                    "Keep Me=yes\n"
+                    "[Backup]\n"
+                    "Path=/b\n");
+}
+
+TEST(IniFile, MissingFileReadsDefaultsAndIsCreatedOnWrite)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("none.ini"));
+    EXPECT_EQ(IniFile::readString(path, QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("def")),
+              QStringLiteral("def"));
+    ASSERT_TRUE(IniFile::writeString(path, QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("v")));
+    EXPECT_EQ(readFile(path), "[S]\nK=v\n");
+}
+
+TEST(IniFile, ConcurrentWritersOfDifferentKeysKeepEveryChange)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("shared.ini"));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&path, t] {
+            for (int i = 0; i < 20; ++i)
+                IniFile::writeString(path, QStringLiteral("S"), QStringLiteral("K%1_%2").arg(t).arg(i), QString::number(i));
+        });
+    for (auto &th : threads)
+        th.join();
+    IniFile ini(path);
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.keys(QStringLiteral("S")).size(), 160);
+}
+
+TEST(LocalConfigFile, NameKeptOnlyForAnExistingFile)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("Settings.ini"), kSettings);
+    TvoLocalConfigFile present(path);
+    EXPECT_EQ(present.FileName(), path);
+    EXPECT_EQ(present.ReadString(QStringLiteral("Server"), QStringLiteral("Port"), QStringLiteral("1")),
+              QStringLiteral("8099"));
+    EXPECT_EQ(present.ReadString(QStringLiteral("Server"), QStringLiteral("Empty"), QStringLiteral("1")), QString());
+    EXPECT_TRUE(present.WriteString(QStringLiteral("Server"), QStringLiteral("Port"), QStringLiteral("1")));
+    EXPECT_EQ(TvoLocalConfigFile::ReadFromFile(path, QStringLiteral("server"), QStringLiteral("port"), {}),
+              QStringLiteral("1"));
+
+    const QString missing = dir.filePath(QStringLiteral("missing.ini"));
+    TvoLocalConfigFile absent(missing);
+    EXPECT_TRUE(absent.FileName().isEmpty());
+    EXPECT_EQ(absent.ReadString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("d")), QStringLiteral("d"));
+    EXPECT_FALSE(absent.WriteString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("v")));
+    EXPECT_FALSE(QFile::exists(missing));
+}
+
+TEST(FileResolver, FindsNamesWithoutCase)
+{
+    QTemporaryDir dir;
+    writeFile(dir, QStringLiteral("settings.ini"), "x");
+    writeFile(dir, QStringLiteral("Contacts.DEF"), "x");
+    writeFile(dir, QStringLiteral("groups.def"), "x");
+    writeFile(dir, QStringLiteral("notes.txt"), "x");
+    EXPECT_EQ(FileResolver::resolve(dir.path(), QStringLiteral("Settings.ini")), dir.filePath(QStringLiteral("settings.ini")));
+    EXPECT_EQ(FileResolver::resolve(dir.path(), QStringLiteral("New.ini")), dir.filePath(QStringLiteral("New.ini")));
+    EXPECT_EQ(FileResolver::match(dir.path(), QStringLiteral("*.def")),
+              (QStringList{QStringLiteral("Contacts.DEF"), QStringLiteral("groups.def")}));
+}
+
+TEST(FileResolver, NetworkNamesStayInTheirFolder)
+{
+    EXPECT_TRUE(FileResolver::isPlainFileName(QStringLiteral("Contacts.def")));
+    EXPECT_TRUE(FileResolver::isPlainFileName(QStringLiteral("a..b.txt")));
+    for (const char *bad : {"", ".", "..", "../etc/passwd", "/etc/passwd", "sub/file", "sub\\file", "C:evil"})
+        EXPECT_FALSE(FileResolver::isPlainFileName(QString::fromLatin1(bad))) << bad;
+}
+
+} // namespace

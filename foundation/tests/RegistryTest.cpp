@@ -1,0 +1,62 @@
+#include "foundation/uRegistry.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RegistryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        qputenv("KESTROVA_REGISTRY_DIR", QFile::encodeName(dir.filePath(QStringLiteral("reg"))));
+    }
+    void TearDown() override { qunsetenv("KESTROVA_REGISTRY_DIR"); }
+    QTemporaryDir dir;
+};
+
+TEST_F(RegistryTest, MissingStoreKeyOrValueGivesTheDefault)
+{
+    QString value = QStringLiteral("junk");
+    TQorReg::ReadString(HKEY_CURRENT_USER, ProductKey, value, QStringLiteral("def"), QStringLiteral("Server path"));
+    EXPECT_EQ(value, QStringLiteral("def"));
+    TQorReg::ReadString(0x1234, ProductKey, value, QStringLiteral("d2"), QStringLiteral("x"));
+    EXPECT_EQ(value, QStringLiteral("d2"));
+}
+
+TEST_F(RegistryTest, EmptyValueGivesTheDefault)
+{
+    TQorReg::WriteString(HKEY_LOCAL_MACHINE, ProductKey, QString(), QStringLiteral("Server run-mode"));
+    QString value;
+    TQorReg::ReadString(HKEY_LOCAL_MACHINE, ProductKey, value, QStringLiteral("desktop"), QStringLiteral("Server run-mode"));
+    EXPECT_EQ(value, QStringLiteral("desktop"));
+}
+
+TEST_F(RegistryTest, WriteCreatesThePathAndRootsAreSeparate)
+{
+    const QString key = ProductKey + QStringLiteral("\\Client\\Grid");
+    TQorReg::WriteString(HKEY_CURRENT_USER, key, QStringLiteral("wide"), QStringLiteral("Layout"));
+    QString value;
+    TQorReg::ReadString(HKEY_CURRENT_USER, QStringLiteral("software\\orbek\\kestrova\\client\\grid"), value, {},
+                        QStringLiteral("layout"));
+    EXPECT_EQ(value, QStringLiteral("wide"));
+    TQorReg::ReadString(HKEY_LOCAL_MACHINE, key, value, QStringLiteral("none"), QStringLiteral("Layout"));
+    EXPECT_EQ(value, QStringLiteral("none"));
+}
+
+TEST_F(RegistryTest, UnwritableStoreWritesNothingAndReadNeverRaises)
+{
+    QFile blocker(dir.filePath(QStringLiteral("reg")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));  // a file where the folder should be
+    blocker.close();
+    EXPECT_NO_THROW(TQorReg::WriteString(HKEY_CURRENT_USER, ProductKey, QStringLiteral("v"), QStringLiteral("n")));
+    QString value;
+    EXPECT_NO_THROW(TQorReg::ReadString(HKEY_CURRENT_USER, ProductKey, value, QStringLiteral("d"), QStringLiteral("n")));
+    EXPECT_EQ(value, QStringLiteral("d"));
+}
+
+} // namespace

@@ -1,0 +1,222 @@
+#include "foundation/uCommon.h"
+
+#include "foundation/IniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <cctype>
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+const QString EmptyGUID = QStringLiteral("{00000000-0000-0000-0000-000000000000}");
+
+namespace {
+
+// Every program and library carries this text, so its version can be read from the file alone.
+const char kVersionMarker[] = "KESTROVA_FILE_VERSION=";
+
+QString readTextFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll());
+}
+
+} // namespace
+
+// The stamp of the foundation library itself.
+extern "C" __attribute__((used)) const char kestrova_foundation_version[] = "KESTROVA_FILE_VERSION=" KESTROVA_VERSION;
+
+QString TvoSysInfo::DescribeOS(const QString &osRelease, const QString &kernelRelease)
+{
+    QString name;
+    QString version;
+    QString pretty;
+    for (const QString &line : osRelease.split(QLatin1Char('\n'))) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            continue;
+        QString value = line.mid(eq + 1).trimmed();
+        if (value.size() >= 2 && (value.startsWith(QLatin1Char('"')) || value.startsWith(QLatin1Char('\''))))
+            value = value.mid(1, value.size() - 2);
+        const QString key = line.left(eq).trimmed();
+        if (key == QLatin1String("PRETTY_NAME"))
+            pretty = value;
+        else if (key == QLatin1String("NAME"))
+            name = value;
+        else if (key == QLatin1String("VERSION"))
+            version = value;
+    }
+    QString system = pretty;
+    if (system.isEmpty())
+        system = (name + QLatin1Char(' ') + version).trimmed();
+    const QString kernel = kernelRelease.trimmed();
+    if (system.isEmpty() && kernel.isEmpty())
+        return QStringLiteral("Unknown");
+    if (kernel.isEmpty())
+        return system;
+    if (system.isEmpty())
+        return QStringLiteral("Linux kernel ") + kernel;
+    return system + QStringLiteral(", kernel ") + kernel;
+}
+
+QString TvoSysInfo::GetOSName()
+{
+    QString osRelease = readTextFile(QStringLiteral("/etc/os-release"));
+    if (osRelease.isEmpty())
+        osRelease = readTextFile(QStringLiteral("/usr/lib/os-release"));
+    struct utsname un {};
+    const QString kernel = uname(&un) == 0 ? QString::fromLocal8Bit(un.release) : QString();
+    return DescribeOS(osRelease, kernel);
+}
+
+QString TvoSysInfo::BuildVersion()
+{
+    return QStringLiteral(KESTROVA_VERSION);
+}
+
+QString TvoSysInfo::GetFileVersion(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const qint64 size = file.size();
+    uchar *data = size > 0 ? file.map(0, size) : nullptr;
+    if (!data)
+        return {};
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), size);
+    // The bare marker text itself is in the file too; the stamp is the one followed by a digit.
+    const qsizetype markerSize = qsizetype(sizeof(kVersionMarker) - 1);
+    QString version;
+    for (qsizetype at = bytes.indexOf(QByteArrayView(kVersionMarker)); at >= 0 && version.isEmpty();
+         at = bytes.indexOf(QByteArrayView(kVersionMarker), at + 1)) {
+        const qsizetype start = at + markerSize;
+        qsizetype end = start;
+        while (end < bytes.size() && (std::isdigit(static_cast<unsigned char>(bytes[end])) || bytes[end] == '.')
+               && end - start < 32)
+            ++end;
+        if (end > start)
+            version = QString::fromLatin1(bytes.sliced(start, end - start));
+    }
+    file.unmap(data);
+    return version;
+}
+
+QString TvoSysInfo::GetUserName()
+{
+    struct passwd pw {};
+    struct passwd *result = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(geteuid(), &pw, buffer, sizeof buffer, &result) != 0 || !result)
+        return {};
+    return QString::fromLocal8Bit(result->pw_name);
+}
+
+QString TvoSysInfo::GetComputerName()
+{
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return QString::fromLocal8Bit(name);
+}
+
+QString TvoSysInfo::GetLocalIP()
+{
+    struct ifaddrs *list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return {};
+    QString last;
+    for (struct ifaddrs *it = list; it; it = it->ifa_next) {
+        if (!it->ifa_addr || it->ifa_addr->sa_family != AF_INET)
+            continue;
+        char text[INET_ADDRSTRLEN] = {};
+        const auto *in = reinterpret_cast<const sockaddr_in *>(it->ifa_addr);
+        if (ntohl(in->sin_addr.s_addr) >> 24 == 127)
+            continue;
+        if (inet_ntop(AF_INET, &in->sin_addr, text, sizeof text))
+            last = QString::fromLatin1(text);
+    }
+    freeifaddrs(list);
+    return last;
+}
+
+TvoLocalConfigFile::TvoLocalConfigFile(const QString &fileName)
+{
+    if (!fileName.isEmpty() && QFile::exists(fileName))
+        m_fileName = fileName;
+}
+
+QString TvoLocalConfigFile::ReadString(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    if (m_fileName.isEmpty())
+        return defaultValue;
+    return IniFile::readString(m_fileName, section, key, defaultValue);
+}
+
+bool TvoLocalConfigFile::WriteString(const QString &section, const QString &key, const QString &value) const
+{
+    if (m_fileName.isEmpty())
+        return false;
+    return IniFile::writeString(m_fileName, section, key, value);
+}
+
+QString TvoLocalConfigFile::ReadFromFile(const QString &fileName, const QString &section, const QString &key,
+                                         const QString &defaultValue)
+{
+    return IniFile::readString(fileName, section, key, defaultValue);
+}
+
+bool OpenURL(const QString &url)
+{
+    if (url.isEmpty())
+        return false;
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {url});
+}
+
+bool RunProgram(const QString &program, const QStringList &arguments)
+{
+    return QProcess::startDetached(program, arguments);
+}
+
+QString DateToSQLLiteral(const QDate &date)
+{
+    if (!date.isValid())
+        return QStringLiteral("#01/01/1900#");
+    return QStringLiteral("#%1/%2/%3#")
+        .arg(date.month(), 2, 10, QLatin1Char('0'))
+        .arg(date.day(), 2, 10, QLatin1Char('0'))
+        .arg(date.year(), 4, 10, QLatin1Char('0'));
+}
+
+QString GetSpecialFolder(QObject *, int folderId)
+{
+    QStandardPaths::StandardLocation location;
+    switch (static_cast<SpecialFolder>(folderId)) {
+    case SpecialFolder::Desktop: location = QStandardPaths::DesktopLocation; break;
+    case SpecialFolder::Personal: location = QStandardPaths::DocumentsLocation; break;
+    case SpecialFolder::AppData: location = QStandardPaths::GenericConfigLocation; break;
+    case SpecialFolder::LocalAppData: location = QStandardPaths::GenericDataLocation; break;
+    case SpecialFolder::CommonAppData: return QStringLiteral("/var/lib");
+    default: return {};
+    }
+    return QStandardPaths::writableLocation(location);
+}
+
+QString GetTempFileNameIn(const QString &folder)
+{
+    QTemporaryFile file(QDir(folder).filePath(QStringLiteral("RvXXXXXX.tmp")));
+    file.setAutoRemove(false);
+    if (!file.open())
+        return {};
+    return file.fileName();
+}

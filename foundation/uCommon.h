@@ -1,0 +1,120 @@
+// Small records and helpers that every program of the system shares: the logged-on user,
+// list-entry carriers, search hits, discovery options, system information, the settings-file
+// wrapper and a few free routines. Nothing here talks to the server.
+#pragma once
+
+#include "foundation/FoundationExport.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+class QObject;
+
+// The all-zero GUID that stands for "none" in every key field.
+FOUNDATION_EXPORT extern const QString EmptyGUID;
+
+class FOUNDATION_EXPORT TvoUser
+{
+public:
+    QString UserName;
+    int UserLevel = 0;
+    QString UserID = EmptyGUID;
+
+    void SetUserName(const QString &value) { UserName = value; }
+    void SetUserLevel(int value) { UserLevel = value; }
+    void SetUserID(const QString &value) { UserID = value; }
+};
+
+// Carried by list entries and tree nodes; its users give the fields their meaning.
+class FOUNDATION_EXPORT TFieldID
+{
+public:
+    QString ID;
+    QString Text;
+    int Value = 0;
+    QString Extra;
+};
+
+// One hit of the client's search dialog.
+class FOUNDATION_EXPORT TSearchObject
+{
+public:
+    static inline const QString ContactType = QStringLiteral("{00000000-0000-0000-0000-000000000000}");
+    static inline const QString FamilyType = QStringLiteral("{00000000-0000-0000-0000-000000000001}");
+    static inline const QString GroupType = QStringLiteral("{00000000-0000-0000-0000-000000000002}");
+
+    QString Caption;
+    int Value = 0;
+    QString TypeID;
+    QString Text1;
+    QString Text2;
+    QString Text3;
+    bool Flag = false;
+};
+
+// Options that travel with a discovery request: the client leaves Version empty.
+class FOUNDATION_EXPORT TVODiscoveryQueryOptions
+{
+public:
+    QString Version;
+};
+
+// Options of a discovery answer: the server's HTTP port and program version.
+class FOUNDATION_EXPORT TVODiscoveryResultOptions
+{
+public:
+    int Port = 0;
+    QString Version;
+};
+
+class FOUNDATION_EXPORT TvoSysInfo
+{
+public:
+    // The distribution's name and version and the kernel release; "Unknown" when neither is known.
+    static QString GetOSName();
+    // The four-part version stamped into one of our programs or libraries; empty for other files.
+    static QString GetFileVersion(const QString &fileName);
+    // The version compiled into this build.
+    static QString BuildVersion();
+    static QString GetUserName();
+    static QString GetComputerName();
+    // The last non-loopback IPv4 address of the machine; empty when it has none.
+    static QString GetLocalIP();
+
+    // Exposed for tests: the description from the texts of /etc/os-release and the kernel release.
+    static QString DescribeOS(const QString &osRelease, const QString &kernelRelease);
+};
+
+// One settings file in the ini format. The name is kept only when the file existed at
+// construction; without it reads give the default and writes go nowhere.
+class FOUNDATION_EXPORT TvoLocalConfigFile
+{
+public:
+    explicit TvoLocalConfigFile(const QString &fileName);
+
+    QString FileName() const { return m_fileName; }
+    QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
+    // False when the file has no name or cannot be written.
+    bool WriteString(const QString &section, const QString &key, const QString &value) const;
+    static QString ReadFromFile(const QString &fileName, const QString &section, const QString &key,
+                                const QString &defaultValue);
+
+private:
+    QString m_fileName;
+};
+
+// Opens the address in the desktop's browser without a shell; false when it could not be started.
+FOUNDATION_EXPORT bool OpenURL(const QString &url);
+// Starts a program with an argument list, detached; false when it could not be started.
+FOUNDATION_EXPORT bool RunProgram(const QString &program, const QStringList &arguments);
+// "#MM/DD/YYYY#" whatever the locale; "#01/01/1900#" for a date that cannot be formatted.
+FOUNDATION_EXPORT QString DateToSQLLiteral(const QDate &date);
+
+// The shell folder ids the programs ask for.
+enum class SpecialFolder { Desktop = 0x0000, Personal = 0x0005, AppData = 0x001A, LocalAppData = 0x001C,
+                           CommonAppData = 0x0023 };
+// The folder's path, empty when the machine has none for that id.
+FOUNDATION_EXPORT QString GetSpecialFolder(QObject *window, int folderId);
+// Creates a new empty file named "Rv" plus a unique part in the folder; empty on failure.
+FOUNDATION_EXPORT QString GetTempFileNameIn(const QString &folder);

@@ -1,0 +1,45 @@
+// A database of its own for one test, copied from a template built once per set of
+// template scripts; dropped again when the test ends. Never points at a system cluster.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kestrova::test {
+
+class TestDatabase
+{
+public:
+    // Skips the current test (GTEST_SKIP) when no cluster is configured, unless
+    // KESTROVA_REQUIRE_PG is set, in which case the missing cluster fails the test.
+    TestDatabase();
+    ~TestDatabase();
+    TestDatabase(const TestDatabase &) = delete;
+    TestDatabase &operator=(const TestDatabase &) = delete;
+
+    bool available() const { return !m_name.isEmpty(); }
+    QString name() const { return m_name; }
+    QString socketDir() const { return m_host; }
+    int port() const { return m_port; }
+    // libpq keyword string for this database.
+    QString conninfo() const;
+    // A connection string in the system's own grammar for the PostgreSQL driver.
+    QString connectionString() const;
+
+    // Runs SQL on this database; fails the test with the server's message on error.
+    void exec(const QString &sql) const;
+    // First column of the first row as text; empty when there is no row.
+    QString scalar(const QString &sql) const;
+
+    // The template scripts, in order (compiled in).
+    static QStringList templateScripts();
+
+private:
+    void init();
+
+    QString m_name;
+    QString m_host;
+    int m_port = 0;
+};
+
+} // namespace kestrova::test

@@ -1,0 +1,3 @@
+-- What every Kestrova database has before its own scripts run.
+CREATE EXTENSION IF NOT EXISTS citext;
+CREATE SCHEMA IF NOT EXISTS dbo;
