@@ -51,3 +51,22 @@ function(kestrova_test name)
 endfunction()
 
 include(GoogleTest)
+
+# kestrova_fuzz_target(name SOURCES ... LIBS ...) builds a libFuzzer target in the fuzz preset
+# only; scripts/fuzz runs every target listed in the build's fuzz-targets.txt for a bounded time.
+function(kestrova_fuzz_target name)
+  if(NOT KESTROVA_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${KESTROVA_WARNINGS} -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/fuzz")
+  if(NOT TARGET fuzz_all)
+    add_custom_target(fuzz_all)
+  endif()
+  add_dependencies(fuzz_all ${name})
+  set_property(GLOBAL APPEND PROPERTY KESTROVA_FUZZ_TARGETS ${name})
+endfunction()
