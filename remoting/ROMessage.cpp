@@ -1,0 +1,473 @@
+#include "remoting/ROMessage.h"
+
+#include "remoting/ROErrors.h"
+
+#include <QStringDecoder>
+#include <QtEndian>
+
+#include <zlib.h>
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+const char kMagic[4] = {'K', 'Q', 'M', '1'};
+constexpr quint8 kVersion = 1;
+constexpr quint8 kFlagCompressed = 0x01;
+constexpr std::size_t kHeaderSize = 4 + 1 + 1 + 1 + 16;
+// Every named value needs at least its name length and its tag; every element its tag.
+constexpr std::size_t kMinNamedValue = 5;
+constexpr std::size_t kMinElement = 1;
+
+class Writer
+{
+public:
+    explicit Writer(std::size_t limit) : m_limit(limit) {}
+
+    void Byte(quint8 v) { Append(&v, 1); }
+    void U32(quint32 v)
+    {
+        const quint32 le = qToLittleEndian(v);
+        Append(&le, 4);
+    }
+    void I64(qint64 v)
+    {
+        const qint64 le = qToLittleEndian(v);
+        Append(&le, 8);
+    }
+    void F64(double v)
+    {
+        quint64 bits;
+        std::memcpy(&bits, &v, 8);
+        I64(qint64(bits));
+    }
+    void Bytes(const QByteArray &b)
+    {
+        if (std::size_t(b.size()) > std::numeric_limits<quint32>::max())
+            throw EROMessageError(QStringLiteral("A value is too large for a message"));
+        U32(quint32(b.size()));
+        Append(b.constData(), std::size_t(b.size()));
+    }
+    void Str(const QString &s) { Bytes(s.toUtf8()); }
+
+    void Value(const ROValue &v, int depth)
+    {
+        if (depth > RemotingLimits::kMaxNesting)
+            throw EROMessageError(QStringLiteral("Values nest too deep"));
+        Byte(static_cast<quint8>(v.Type()));
+        Payload(v, depth);
+    }
+
+    void Payload(const ROValue &v, int depth)
+    {
+        switch (v.Type()) {
+        case ROType::Nil:
+            return;
+        case ROType::Integer:
+            U32(quint32(v.ToInteger()));
+            return;
+        case ROType::Int64:
+            I64(v.ToInt64());
+            return;
+        case ROType::Double:
+            F64(v.ToDouble());
+            return;
+        case ROType::Currency:
+            I64(v.ToCurrency());
+            return;
+        case ROType::Boolean:
+            Byte(v.ToBoolean() ? 1 : 0);
+            return;
+        case ROType::DateTime:
+            F64(v.ToDateTime());
+            return;
+        case ROType::AnsiString:
+        case ROType::Utf8String:
+        case ROType::WideString:
+        case ROType::Xml:
+            Str(v.ToString());
+            return;
+        case ROType::Guid: {
+            const QByteArray raw = v.ToGuid().toRfc4122();
+            Append(raw.constData(), 16);
+            return;
+        }
+        case ROType::Binary:
+            Byte(v.IsNil() ? 0 : 1);
+            if (!v.IsNil())
+                Bytes(v.ToBinary());
+            return;
+        case ROType::Variant:
+            Value(v.Inner(), depth + 1);
+            return;
+        case ROType::Record:
+            Byte(v.IsNil() ? 0 : 1);
+            if (v.IsNil())
+                return;
+            Str(v.TypeName());
+            U32(quint32(v.Fields().size()));
+            for (const RONamedValue &f : v.Fields()) {
+                Str(f.Name);
+                Value(f.Value, depth + 1);
+            }
+            return;
+        case ROType::Array:
+            Byte(v.IsNil() ? 0 : 1);
+            if (v.IsNil())
+                return;
+            Str(v.TypeName());
+            U32(quint32(v.Items().size()));
+            for (const ROValue &item : v.Items())
+                Value(item, depth + 1);
+            return;
+        case ROType::Enum:
+            Str(v.TypeName());
+            U32(v.Ordinal());
+            return;
+        }
+    }
+
+    QByteArray Take() { return std::move(m_out); }
+
+private:
+    void Append(const void *data, std::size_t size)
+    {
+        if (std::size_t(m_out.size()) + size > m_limit)
+            throw EROMessageError(QStringLiteral("The message exceeds %1 bytes").arg(m_limit));
+        m_out.append(static_cast<const char *>(data), qsizetype(size));
+    }
+
+    std::size_t m_limit;
+    QByteArray m_out;
+};
+
+class Reader
+{
+public:
+    Reader(const char *data, std::size_t size) : m_data(data), m_size(size) {}
+
+    std::size_t Remaining() const { return m_size - m_pos; }
+
+    const char *Raw(std::size_t n)
+    {
+        if (n > Remaining())
+            throw EROMessageError(QStringLiteral("The message is truncated"));
+        const char *p = m_data + m_pos;
+        m_pos += n;
+        return p;
+    }
+    quint8 Byte() { return quint8(*Raw(1)); }
+    quint32 U32() { return qFromLittleEndian<quint32>(Raw(4)); }
+    qint64 I64() { return qFromLittleEndian<qint64>(Raw(8)); }
+    double F64()
+    {
+        const quint64 bits = quint64(I64());
+        double v;
+        std::memcpy(&v, &bits, 8);
+        return v;
+    }
+    QByteArray Bytes()
+    {
+        const quint32 n = U32();
+        const char *p = Raw(n);
+        return QByteArray(p, qsizetype(n));
+    }
+    QString Str()
+    {
+        const quint32 n = U32();
+        const char *p = Raw(n);
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        QString s = decoder(QByteArrayView(p, qsizetype(n)));
+        if (decoder.hasError())
+            throw EROMessageError(QStringLiteral("A text is not valid UTF-8"));
+        return s;
+    }
+    quint32 Count(std::size_t minItemSize)
+    {
+        const quint32 n = U32();
+        if (std::size_t(n) > Remaining() / minItemSize)
+            throw EROMessageError(QStringLiteral("A count of %1 exceeds what the message holds").arg(n));
+        return n;
+    }
+    bool Present()
+    {
+        const quint8 b = Byte();
+        if (b > 1)
+            throw EROMessageError(QStringLiteral("Bad presence marker %1").arg(b));
+        return b == 1;
+    }
+
+    ROValue Value(int depth)
+    {
+        if (depth > RemotingLimits::kMaxNesting)
+            throw EROMessageError(QStringLiteral("Values nest too deep"));
+        const quint8 tag = Byte();
+        if (tag > kROTypeLast)
+            throw EROMessageError(QStringLiteral("Unknown type tag %1").arg(tag));
+        const auto type = static_cast<ROType>(tag);
+        switch (type) {
+        case ROType::Nil:
+            return ROValue();
+        case ROType::Integer:
+            return ROValue::FromInteger(qint32(U32()));
+        case ROType::Int64:
+            return ROValue::FromInt64(I64());
+        case ROType::Double:
+            return ROValue::FromDouble(F64());
+        case ROType::Currency:
+            return ROValue::FromCurrency(I64());
+        case ROType::Boolean: {
+            const quint8 b = Byte();
+            if (b > 1)
+                throw EROMessageError(QStringLiteral("Bad Boolean %1").arg(b));
+            return ROValue::FromBoolean(b == 1);
+        }
+        case ROType::DateTime:
+            return ROValue::FromDateTime(F64());
+        case ROType::AnsiString:
+        case ROType::Utf8String:
+        case ROType::WideString:
+            return ROValue::FromString(type, Str());
+        case ROType::Xml:
+            return ROValue::FromXml(Str());
+        case ROType::Guid:
+            return ROValue::FromGuid(QUuid::fromRfc4122(QByteArrayView(Raw(16), 16)));
+        case ROType::Binary:
+            return Present() ? ROValue::FromBinary(Bytes()) : ROValue::NilOf(ROType::Binary);
+        case ROType::Variant:
+            // FromVariant refuses inner records, arrays, enums and variants.
+            return ROValue::FromVariant(Value(depth + 1));
+        case ROType::Record: {
+            if (!Present())
+                return ROValue::NilOf(ROType::Record);
+            const QString typeName = Str();
+            const quint32 n = Count(kMinNamedValue);
+            std::vector<RONamedValue> fields;
+            fields.reserve(n);
+            for (quint32 i = 0; i < n; ++i) {
+                QString name = Str();
+                fields.push_back({std::move(name), Value(depth + 1)});
+            }
+            return ROValue::FromRecord(typeName, std::move(fields));
+        }
+        case ROType::Array: {
+            if (!Present())
+                return ROValue::NilOf(ROType::Array);
+            const QString elementType = Str();
+            const quint32 n = Count(kMinElement);
+            std::vector<ROValue> items;
+            items.reserve(n);
+            for (quint32 i = 0; i < n; ++i)
+                items.push_back(Value(depth + 1));
+            return ROValue::FromArray(elementType, std::move(items));
+        }
+        case ROType::Enum: {
+            const QString typeName = Str();
+            return ROValue::FromEnum(typeName, U32());
+        }
+        }
+        throw EROMessageError(QStringLiteral("Unknown type tag %1").arg(tag));
+    }
+
+private:
+    const char *m_data;
+    std::size_t m_size;
+    std::size_t m_pos = 0;
+};
+
+QByteArray Compress(const QByteArray &body)
+{
+    uLongf bound = compressBound(uLong(body.size()));
+    QByteArray out(qsizetype(bound), Qt::Uninitialized);
+    const int rc = compress2(reinterpret_cast<Bytef *>(out.data()), &bound,
+                             reinterpret_cast<const Bytef *>(body.constData()), uLong(body.size()), Z_BEST_SPEED);
+    if (rc != Z_OK)
+        throw EROMessageError(QStringLiteral("Compression failed (%1)").arg(rc));
+    out.truncate(qsizetype(bound));
+    return out;
+}
+
+// Inflates into a buffer that grows with the output, so a forged size claim costs nothing.
+QByteArray Decompress(const char *data, std::size_t size, std::size_t expected)
+{
+    z_stream zs{};
+    if (inflateInit(&zs) != Z_OK)
+        throw EROMessageError(QStringLiteral("Decompression could not start"));
+    QByteArray out;
+    constexpr std::size_t kChunk = 64 * 1024;
+    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
+    zs.avail_in = uInt(size);
+    int rc = Z_OK;
+    while (rc != Z_STREAM_END) {
+        const std::size_t have = std::size_t(out.size());
+        const std::size_t room = std::min(kChunk, expected - have);
+        if (room == 0) {
+            // Output is full: the stream must end here without producing more.
+            char probe;
+            zs.next_out = reinterpret_cast<Bytef *>(&probe);
+            zs.avail_out = 1;
+            rc = inflate(&zs, Z_NO_FLUSH);
+            if (rc == Z_STREAM_END && zs.avail_out == 1)
+                break;
+            inflateEnd(&zs);
+            throw EROMessageError(QStringLiteral("The body unpacks to more than its stated size"));
+        }
+        out.resize(qsizetype(have + room));
+        zs.next_out = reinterpret_cast<Bytef *>(out.data() + have);
+        zs.avail_out = uInt(room);
+        rc = inflate(&zs, Z_NO_FLUSH);
+        out.resize(qsizetype(have + room - zs.avail_out));
+        if (rc != Z_OK && rc != Z_STREAM_END) {
+            inflateEnd(&zs);
+            throw EROMessageError(QStringLiteral("The compressed body is damaged"));
+        }
+        if (rc == Z_OK && zs.avail_in == 0 && zs.avail_out != 0) {
+            inflateEnd(&zs);
+            throw EROMessageError(QStringLiteral("The compressed body is truncated"));
+        }
+    }
+    const bool trailing = zs.avail_in != 0;
+    inflateEnd(&zs);
+    if (trailing || std::size_t(out.size()) != expected)
+        throw EROMessageError(QStringLiteral("The compressed body does not match its stated size"));
+    return out;
+}
+
+} // namespace
+
+void TROMessage::Reset(ROMessageKind kind, const QString &library, const QString &interfaceName, const QString &name)
+{
+    ClearValues();
+    m_kind = kind;
+    m_library = library;
+    m_interface = interfaceName;
+    m_messageName = name;
+}
+
+void TROMessage::InitializeRequest(const QString &library, const QString &interfaceName, const QString &operation)
+{
+    Reset(ROMessageKind::Request, library, interfaceName, operation);
+}
+
+void TROMessage::InitializeResponse(const QString &library, const QString &interfaceName, const QString &operation)
+{
+    Reset(ROMessageKind::Response, library, interfaceName, operation + ResponseSuffix);
+}
+
+void TROMessage::InitializeEvent(const QString &library, const QString &sinkName, const QString &eventName)
+{
+    Reset(ROMessageKind::Event, library, sinkName, eventName);
+}
+
+void TROMessage::InitializeError(const QString &library, const QString &interfaceName, const QString &operation,
+                                 const QString &className, const QString &text)
+{
+    Reset(ROMessageKind::Error, library, interfaceName, operation);
+    WriteUtf8String(ErrorClassValue, className);
+    WriteUtf8String(ErrorMessageValue, text);
+}
+
+QByteArray TROMessage::SaveToBytes(std::size_t limit) const
+{
+    Writer body(limit);
+    body.Str(m_library);
+    body.Str(m_interface);
+    body.Str(m_messageName);
+    body.U32(quint32(Values().size()));
+    for (const RONamedValue &v : Values()) {
+        body.Str(v.Name);
+        body.Value(v.Value, 0);
+    }
+    QByteArray plain = body.Take();
+    const bool compress = std::size_t(plain.size()) > RemotingLimits::kCompressThreshold;
+
+    QByteArray out;
+    out.reserve(qsizetype(kHeaderSize + 4) + (compress ? plain.size() / 2 : plain.size()));
+    out.append(kMagic, 4);
+    out.append(char(kVersion));
+    out.append(char(m_kind));
+    out.append(char(compress ? kFlagCompressed : 0));
+    out.append(m_clientId.toRfc4122());
+    if (compress) {
+        char size[4];
+        qToLittleEndian(quint32(plain.size()), size);
+        out.append(size, 4);
+        out.append(Compress(plain));
+    } else {
+        out.append(plain);
+    }
+    return out;
+}
+
+void TROMessage::LoadFromBytes(const QByteArray &data, std::size_t limit)
+{
+    Reset(ROMessageKind::Request, QString(), QString(), QString());
+    m_clientId = QUuid();
+    Reader header(data.constData(), std::size_t(data.size()));
+    if (std::memcmp(header.Raw(4), kMagic, 4) != 0)
+        throw EROMessageError(QStringLiteral("Not a message (bad signature)"));
+    const quint8 version = header.Byte();
+    if (version != kVersion)
+        throw EROMessageError(QStringLiteral("Unsupported message version %1").arg(version));
+    const quint8 kind = header.Byte();
+    if (kind < quint8(ROMessageKind::Request) || kind > quint8(ROMessageKind::Event))
+        throw EROMessageError(QStringLiteral("Unknown message kind %1").arg(kind));
+    const quint8 flags = header.Byte();
+    if ((flags & ~kFlagCompressed) != 0)
+        throw EROMessageError(QStringLiteral("Unknown message flags %1").arg(flags));
+    const QUuid clientId = QUuid::fromRfc4122(QByteArrayView(header.Raw(16), 16));
+
+    QByteArray unpacked;
+    const char *bodyData = nullptr;
+    std::size_t bodySize = 0;
+    if (flags & kFlagCompressed) {
+        const quint32 stated = header.U32();
+        if (stated > limit)
+            throw EROMessageError(QStringLiteral("The body would unpack to %1 bytes, more than %2").arg(stated).arg(limit));
+        unpacked = Decompress(data.constData() + kHeaderSize + 4, header.Remaining(), stated);
+        bodyData = unpacked.constData();
+        bodySize = std::size_t(unpacked.size());
+    } else {
+        bodyData = data.constData() + kHeaderSize;
+        bodySize = header.Remaining();
+        if (bodySize > limit)
+            throw EROMessageError(QStringLiteral("The message exceeds %1 bytes").arg(limit));
+    }
+
+    Reader body(bodyData, bodySize);
+    const QString library = body.Str();
+    const QString interfaceName = body.Str();
+    const QString messageName = body.Str();
+    const quint32 count = body.Count(kMinNamedValue);
+    std::vector<RONamedValue> values;
+    values.reserve(count);
+    for (quint32 i = 0; i < count; ++i) {
+        QString name = body.Str();
+        values.push_back({std::move(name), body.Value(0)});
+    }
+    if (body.Remaining() != 0)
+        throw EROMessageError(QStringLiteral("%1 stray bytes follow the message").arg(body.Remaining()));
+
+    m_kind = static_cast<ROMessageKind>(kind);
+    m_library = library;
+    m_interface = interfaceName;
+    m_messageName = messageName;
+    m_clientId = clientId;
+    SetValues(std::move(values));
+}
+
+void TROMessage::RaiseIfError() const
+{
+    if (m_kind != ROMessageKind::Error)
+        return;
+    QString className = QStringLiteral("EROServerError");
+    QString text;
+    for (const RONamedValue &v : Values()) {
+        if (v.Name == ErrorClassValue && ROTypeIsString(v.Value.Type()))
+            className = v.Value.ToString();
+        else if (v.Name == ErrorMessageValue && ROTypeIsString(v.Value.Type()))
+            text = v.Value.ToString();
+    }
+    throw EROServerError(className, text);
+}

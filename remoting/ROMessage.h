@@ -1,0 +1,60 @@
+// The binary message: one request, response, error or event, with the client's session GUID,
+// the library, interface and message names, and the named values in order (TROSerializer).
+// The byte layout is in docs/wire-format.md. Loading checks every length and count against
+// what remains and the unpacked size against a limit, and throws EROMessageError on any fault:
+// a bad message is refused, never half read.
+#pragma once
+
+#include "remoting/RemotingExport.h"
+#include "remoting/RemotingLimits.h"
+#include "remoting/ROSerializer.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QUuid>
+
+enum class ROMessageKind : quint8 { Request = 1, Response = 2, Error = 3, Event = 4 };
+
+class REMOTING_EXPORT TROMessage : public TROSerializer
+{
+public:
+    static inline const QString ResponseSuffix = QStringLiteral("Response");
+    // Value names of an error message.
+    static inline const QString ErrorClassValue = QStringLiteral("ClassName");
+    static inline const QString ErrorMessageValue = QStringLiteral("Message");
+
+    TROMessage() = default;
+
+    // Each Initialize clears the values and sets kind and names; the session GUID stays.
+    void InitializeRequest(const QString &library, const QString &interfaceName, const QString &operation);
+    // The message name becomes the operation's name followed by "Response".
+    void InitializeResponse(const QString &library, const QString &interfaceName, const QString &operation);
+    void InitializeEvent(const QString &library, const QString &sinkName, const QString &eventName);
+    void InitializeError(const QString &library, const QString &interfaceName, const QString &operation,
+                         const QString &className, const QString &text);
+    // Nothing is pending in this format; kept so that callers state where a message is complete.
+    void Finalize() {}
+
+    ROMessageKind Kind() const { return m_kind; }
+    QString LibraryName() const { return m_library; }
+    QString InterfaceName() const { return m_interface; }
+    QString MessageName() const { return m_messageName; }
+    QUuid ClientID() const { return m_clientId; }
+    void SetClientID(const QUuid &id) { m_clientId = id; }
+
+    // Throws EROMessageError when the body would exceed limit.
+    QByteArray SaveToBytes(std::size_t limit = RemotingLimits::kMaxReplySize) const;
+    // Replaces everything; on an error the message is left empty (a request without names).
+    void LoadFromBytes(const QByteArray &data, std::size_t limit);
+    // Throws EROServerError with the carried class name and text when this is an error message.
+    void RaiseIfError() const;
+
+private:
+    void Reset(ROMessageKind kind, const QString &library, const QString &interfaceName, const QString &name);
+
+    ROMessageKind m_kind = ROMessageKind::Request;
+    QString m_library;
+    QString m_interface;
+    QString m_messageName;
+    QUuid m_clientId;
+};

@@ -1,0 +1,40 @@
+// Every size, count, time-out and default of the remoting layer, in one place.
+// Readers check each length and count against these and against what remains; nothing
+// from the network sizes an allocation unchecked.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+namespace RemotingLimits {
+
+// A request body may unpack to at most this; replies carry client updates and may be larger.
+constexpr std::size_t kMaxRequestSize = std::size_t(64) * 1024 * 1024;
+constexpr std::size_t kMaxReplySize = std::size_t(1024) * 1024 * 1024;
+// Bodies above this many bytes travel zlib-compressed.
+constexpr std::size_t kCompressThreshold = 1024;
+// Records, arrays and variants nest at most this deep, so a hostile message cannot exhaust the stack.
+constexpr int kMaxNesting = 64;
+
+// HTTP server.
+constexpr int kDefaultPoolSize = 128;
+constexpr std::chrono::seconds kKeepAliveTimeout{5};
+constexpr std::chrono::seconds kReadTimeout{30};
+constexpr std::chrono::seconds kWriteTimeout{300};
+
+// Client channel: long enough for a whole scheduling run on the asynchronous channel.
+constexpr std::chrono::milliseconds kDefaultCallTimeout{std::chrono::minutes(30)};
+
+// Sessions and events.
+constexpr std::chrono::minutes kSessionIdleTimeout{10};
+constexpr std::size_t kMaxEventsPerSession = 1000;
+constexpr std::chrono::milliseconds kDefaultPollInterval{750};
+
+// Discovery.
+constexpr std::uint16_t kDefaultDiscoveryPort = 8098;
+constexpr int kDiscoveryAttempts = 5;
+constexpr std::chrono::milliseconds kDiscoveryRetryInterval{400};
+constexpr std::size_t kMaxDatagramSize = 512;
+
+} // namespace RemotingLimits

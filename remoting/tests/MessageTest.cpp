@@ -1,0 +1,360 @@
+#include "remoting/ROErrors.h"
+#include "remoting/ROMessage.h"
+#include "remoting/RORegistry.h"
+
+#include "TestRecords.h"
+
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using RemotingLimits::kMaxReplySize;
+using RemotingLimits::kMaxRequestSize;
+
+const QString kLib = QStringLiteral("Quorva_Data_Service");
+const QString kSvc = QStringLiteral("TestService");
+
+bool IsCompressed(const QByteArray &bytes) { return (quint8(bytes.at(6)) & 1) != 0; }
+
+TROMessage RoundTrip(const TROMessage &m, bool *compressed = nullptr)
+{
+    const QByteArray bytes = m.SaveToBytes();
+    if (compressed)
+        *compressed = IsCompressed(bytes);
+    TROMessage back;
+    back.LoadFromBytes(bytes, kMaxReplySize);
+    return back;
+}
+
+// One value of each scalar type, each with an ordinary and an edge value.
+std::vector<RONamedValue> EveryScalar(int pad)
+{
+    const QString text = QStringLiteral("Grüße ✓ ") + QString(pad, QLatin1Char('x'));
+    return {
+        {"IntMin", ROValue::FromInteger(std::numeric_limits<qint32>::min())},
+        {"IntMax", ROValue::FromInteger(std::numeric_limits<qint32>::max())},
+        {"Int64", ROValue::FromInt64(std::numeric_limits<qint64>::min() + 7)},
+        {"Double", ROValue::FromDouble(-1.5e-300)},
+        {"Infinity", ROValue::FromDouble(std::numeric_limits<double>::infinity())},
+        {"Currency", ROValue::FromCurrency(-123456789)},
+        {"True", ROValue::FromBoolean(true)},
+        {"False", ROValue::FromBoolean(false)},
+        {"Date", ROValue::FromDateTime(45000.75)},
+        {"Ansi", ROValue::FromString(ROType::AnsiString, text)},
+        {"Utf8", ROValue::FromString(ROType::Utf8String, text)},
+        {"Wide", ROValue::FromString(ROType::WideString, text)},
+        {"EmptyAnsi", ROValue::FromString(ROType::AnsiString, QString())},
+        {"EmptyWide", ROValue::FromString(ROType::WideString, QString())},
+        {"Guid", ROValue::FromGuid(QUuid::fromString(QStringLiteral("{04CA1B51-F3D5-44CC-AC7D-7F8EB71C06AE}")))},
+        {"NullGuid", ROValue::FromGuid(QUuid())},
+        {"Binary", ROValue::FromBinary(QByteArray("\0\1\2\xff", 4))},
+        {"EmptyBinary", ROValue::FromBinary(QByteArray())},
+        {"NilBinary", ROValue::NilOf(ROType::Binary)},
+        {"Xml", ROValue::FromXml(QStringLiteral("<a b=\"1\">text</a>"))},
+        {"VariantEmpty", ROValue::FromVariant(ROValue())},
+        {"VariantInt", ROValue::FromVariant(ROValue::FromInteger(7))},
+        {"VariantText", ROValue::FromVariant(ROValue::FromString(ROType::WideString, text))},
+        {"VariantDate", ROValue::FromVariant(ROValue::FromDateTime(1.5))},
+        {"Enum", ROValue::FromEnum(QStringLiteral("ColumnSortDirection"), 1)},
+        {"Nil", ROValue()},
+        {"Record", ROValue::FromRecord(QStringLiteral("Pair"), {{"A", ROValue::FromInteger(1)},
+                                                                 {"B", ROValue::NilOf(ROType::Binary)}})},
+        {"EmptyRecord", ROValue::FromRecord(QStringLiteral("Nothing"), {})},
+        {"NilRecord", ROValue::NilOf(ROType::Record)},
+        {"Array", ROValue::FromArray(QStringLiteral("Variant"), {ROValue::FromVariant(ROValue::FromInt64(5)),
+                                                                  ROValue::FromVariant(ROValue())})},
+        {"EmptyArray", ROValue::FromArray(QStringLiteral("Utf8String"), {})},
+        {"NilArray", ROValue::NilOf(ROType::Array)},
+    };
+}
+
+class MessageRoundTrip : public ::testing::TestWithParam<bool>
+{
+};
+
+TEST_P(MessageRoundTrip, EveryTypeReadsBackAsWrittenCompressedOrNot)
+{
+    const bool big = GetParam();
+    TROMessage m;
+    m.SetClientID(QUuid::createUuid());
+    m.InitializeRequest(kLib, kSvc, QStringLiteral("Everything"));
+    for (const RONamedValue &v : EveryScalar(big ? 3000 : 0))
+        m.WriteValue(v.Name, v.Value);
+    bool compressed = false;
+    TROMessage back = RoundTrip(m, &compressed);
+    EXPECT_EQ(compressed, big);
+    EXPECT_EQ(back.Kind(), ROMessageKind::Request);
+    EXPECT_EQ(back.LibraryName(), kLib);
+    EXPECT_EQ(back.InterfaceName(), kSvc);
+    EXPECT_EQ(back.MessageName(), QStringLiteral("Everything"));
+    EXPECT_EQ(back.ClientID(), m.ClientID());
+    ASSERT_EQ(back.Values().size(), m.Values().size());
+    for (std::size_t i = 0; i < m.Values().size(); ++i) {
+        EXPECT_EQ(back.Values()[i].Name, m.Values()[i].Name);
+        EXPECT_TRUE(back.Values()[i].Value == m.Values()[i].Value)
+            << m.Values()[i].Name.toStdString() << ": " << back.Values()[i].Value.Describe().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Message, MessageRoundTrip, ::testing::Values(false, true));
+
+TEST(Message, EmptyValuesStayDistinctFromNil)
+{
+    TROMessage m;
+    m.InitializeRequest(kLib, kSvc, QStringLiteral("Op"));
+    TROBinaryMemoryStream empty;
+    m.WriteBinary(QStringLiteral("Empty"), &empty);
+    m.WriteBinary(QStringLiteral("Nil"), nullptr);
+    m.WriteComplex(QStringLiteral("NoUser"), nullptr);
+    TROMessage back = RoundTrip(m);
+    const auto emptyBack = back.ReadBinary(QStringLiteral("Empty"));
+    ASSERT_NE(emptyBack, nullptr);
+    EXPECT_EQ(emptyBack->Size(), 0);
+    EXPECT_EQ(back.ReadBinary(QStringLiteral("Nil")), nullptr);
+    EXPECT_EQ(back.ReadComplex<TestUser>(QStringLiteral("NoUser")), nullptr);
+}
+
+TEST(Message, MessageWithoutValuesRoundTrips)
+{
+    TROMessage m;
+    m.InitializeEvent(kLib, QStringLiteral("AutoScheduleEvent"), QStringLiteral("OnAutoScheduleBegin"));
+    TROMessage back = RoundTrip(m);
+    EXPECT_EQ(back.Kind(), ROMessageKind::Event);
+    EXPECT_EQ(back.InterfaceName(), QStringLiteral("AutoScheduleEvent"));
+    EXPECT_EQ(back.MessageName(), QStringLiteral("OnAutoScheduleBegin"));
+    EXPECT_TRUE(back.Values().empty());
+    EXPECT_TRUE(back.ClientID().isNull());
+}
+
+TEST(Message, ResponseIsNamedAfterTheOperation)
+{
+    TROMessage m;
+    m.InitializeResponse(kLib, QStringLiteral("LogOnService"), QStringLiteral("SaveBlobSetting"));
+    EXPECT_EQ(m.MessageName(), QStringLiteral("SaveBlobSettingResponse"));
+    EXPECT_EQ(m.Kind(), ROMessageKind::Response);
+}
+
+TEST(Message, RecordsAndArraysOfRecordsRoundTripThroughTheirClasses)
+{
+    TestUsers users;
+    users.Resize(3);
+    users.Items[0]->UserID = QStringLiteral("{A}");
+    users.Items[0]->UserName = QStringLiteral("anna");
+    users.Items[0]->UserLevel = 0x7FFFFFFF;
+    users.Items[0]->Photo = std::make_unique<TROBinaryMemoryStream>(QByteArray(5000, 'p'));
+    users.Items[1].reset();
+    users.Items[2]->UserName = QStringLiteral("bert");
+    TestStrings strings;
+    strings.Items = {QStringLiteral("one"), QString(), QStringLiteral("drei")};
+
+    TROMessage m;
+    m.InitializeResponse(kLib, kSvc, QStringLiteral("Users"));
+    m.WriteComplex(QStringLiteral("Result"), &users);
+    m.WriteComplex(QStringLiteral("Names"), &strings);
+    bool compressed = false;
+    TROMessage back = RoundTrip(m, &compressed);
+    EXPECT_TRUE(compressed);
+
+    auto usersBack = back.ReadComplex<TestUsers>(QStringLiteral("Result"));
+    ASSERT_NE(usersBack, nullptr);
+    ASSERT_EQ(usersBack->GetCount(), 3);
+    EXPECT_EQ(usersBack->Items[0]->UserName, QStringLiteral("anna"));
+    EXPECT_EQ(usersBack->Items[0]->UserLevel, 0x7FFFFFFF);
+    ASSERT_NE(usersBack->Items[0]->Photo, nullptr);
+    EXPECT_EQ(usersBack->Items[0]->Photo->Bytes(), QByteArray(5000, 'p'));
+    EXPECT_EQ(usersBack->Items[1], nullptr);
+    EXPECT_EQ(usersBack->Items[2]->UserName, QStringLiteral("bert"));
+    EXPECT_EQ(usersBack->Items[2]->Photo, nullptr);
+    auto stringsBack = back.ReadComplex<TestStrings>(QStringLiteral("Names"));
+    ASSERT_NE(stringsBack, nullptr);
+    EXPECT_EQ(stringsBack->Items, strings.Items);
+}
+
+TEST(Message, RecordClassesAreFoundByName)
+{
+    RegisterROClass(TestUser::StaticClassName(), [] { return std::make_unique<TestUser>(); });
+    TestUser user;
+    user.UserName = QStringLiteral("carl");
+    TROMessage m;
+    m.InitializeResponse(kLib, kSvc, QStringLiteral("Op"));
+    m.WriteComplex(QStringLiteral("User"), &user);
+    TROMessage back = RoundTrip(m);
+    auto object = back.ReadComplex(QStringLiteral("User"), TestUser::StaticClassName());
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(static_cast<TestUser &>(*object).UserName, QStringLiteral("carl"));
+    UnregisterROClass(TestUser::StaticClassName());
+    EXPECT_FALSE(IsROClassRegistered(TestUser::StaticClassName()));
+    TROMessage again = RoundTrip(m);
+    EXPECT_THROW(again.ReadComplex(QStringLiteral("User"), TestUser::StaticClassName()), EROInterfaceCastError);
+}
+
+TEST(Message, DateTimeTravelsAsLocalWallClockRoundedToTheMillisecond)
+{
+    const QDateTime when(QDate(2026, 3, 29), QTime(2, 30, 15, 123));
+    TROMessage m;
+    m.InitializeRequest(kLib, kSvc, QStringLiteral("Op"));
+    m.WriteDateTime(QStringLiteral("AFromDate"), when);
+    m.WriteDateTime(QStringLiteral("Epoch"), 0.0);
+    TROMessage back = RoundTrip(m);
+    EXPECT_EQ(back.ReadDateTime(QStringLiteral("AFromDate")), when);
+    EXPECT_EQ(back.ReadDateTime(QStringLiteral("Epoch")), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+}
+
+TEST(Message, ReadsFindValuesByNameAndRefuseWrongTypes)
+{
+    TROMessage m;
+    m.InitializeRequest(kLib, kSvc, QStringLiteral("Op"));
+    m.WriteAnsiString(QStringLiteral("First"), QStringLiteral("a"));
+    m.WriteInteger(QStringLiteral("Second"), 2);
+    TROMessage back = RoundTrip(m);
+    EXPECT_EQ(back.ReadInteger(QStringLiteral("Second")), 2);
+    EXPECT_EQ(back.ReadAnsiString(QStringLiteral("First")), QStringLiteral("a"));
+    EXPECT_THROW(back.ReadWideString(QStringLiteral("First")), EROMessageError);
+    EXPECT_THROW(back.ReadInteger(QStringLiteral("Third")), EROMessageError);
+    EXPECT_THROW(back.ReadEnum(QStringLiteral("Second"), QStringLiteral("E")), EROMessageError);
+}
+
+TEST(Message, ErrorMessageRaisesTheServerClassAndText)
+{
+    TROMessage m;
+    m.InitializeError(kLib, kSvc, QStringLiteral("Op"), QStringLiteral("EDatabaseError"), QStringLiteral("gone"));
+    TROMessage back = RoundTrip(m);
+    try {
+        back.RaiseIfError();
+        FAIL() << "no exception";
+    } catch (const EROServerError &e) {
+        EXPECT_EQ(e.ClassName(), QStringLiteral("EDatabaseError"));
+        EXPECT_EQ(e.Message(), QStringLiteral("gone"));
+    }
+}
+
+TEST(Message, VariantRefusesNestedComplexValues)
+{
+    EXPECT_THROW(ROValue::FromVariant(ROValue::FromRecord(QStringLiteral("R"), {})), EROMessageError);
+    EXPECT_THROW(ROValue::FromVariant(ROValue::FromVariant(ROValue())), EROMessageError);
+}
+
+// --- malformed input -------------------------------------------------------------------
+
+QByteArray SampleBytes(bool big)
+{
+    TROMessage m;
+    m.SetClientID(QUuid::createUuid());
+    m.InitializeRequest(kLib, kSvc, QStringLiteral("Op"));
+    for (const RONamedValue &v : EveryScalar(big ? 2000 : 0))
+        m.WriteValue(v.Name, v.Value);
+    return m.SaveToBytes();
+}
+
+TEST(MessageReader, EveryTruncationIsRefused)
+{
+    for (bool big : {false, true}) {
+        const QByteArray full = SampleBytes(big);
+        for (qsizetype n = 0; n < full.size(); ++n) {
+            TROMessage m;
+            EXPECT_THROW(m.LoadFromBytes(full.left(n), kMaxRequestSize), EROMessageError) << "length " << n;
+            EXPECT_TRUE(m.Values().empty());
+        }
+    }
+}
+
+TEST(MessageReader, StrayBytesAfterTheMessageAreRefused)
+{
+    TROMessage m;
+    EXPECT_THROW(m.LoadFromBytes(SampleBytes(false) + "x", kMaxRequestSize), EROMessageError);
+    EXPECT_THROW(m.LoadFromBytes(SampleBytes(true) + "x", kMaxRequestSize), EROMessageError);
+}
+
+TEST(MessageReader, RandomDamageNeverCrashes)
+{
+    QRandomGenerator random(4711);
+    const QByteArray full = SampleBytes(false);
+    int refused = 0;
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes = full;
+        const int flips = 1 + int(random.bounded(4));
+        for (int i = 0; i < flips; ++i)
+            bytes[int(random.bounded(quint32(bytes.size())))] = char(random.bounded(256));
+        TROMessage m;
+        try {
+            m.LoadFromBytes(bytes, kMaxRequestSize);
+        } catch (const EROMessageError &) {
+            ++refused;
+        }
+    }
+    EXPECT_GT(refused, 0);
+}
+
+TEST(MessageReader, HugeCountsAndLengthsAreRefusedBeforeAllocating)
+{
+    QByteArray bytes = SampleBytes(false).left(23);
+    auto u32 = [&bytes](quint32 v) { bytes.append(reinterpret_cast<const char *>(&v), 4); };
+    u32(0);
+    u32(0);
+    u32(0);
+    u32(0xFFFFFFFFu); // value count
+    TROMessage m;
+    EXPECT_THROW(m.LoadFromBytes(bytes, kMaxRequestSize), EROMessageError);
+
+    QByteArray longName = SampleBytes(false).left(23);
+    quint32 huge = 0x7FFFFFFF;
+    longName.append(reinterpret_cast<const char *>(&huge), 4);
+    EXPECT_THROW(m.LoadFromBytes(longName, kMaxRequestSize), EROMessageError);
+}
+
+TEST(MessageReader, UnpackedSizeIsBounded)
+{
+    TROMessage m;
+    m.InitializeRequest(kLib, kSvc, QStringLiteral("Op"));
+    TROBinaryMemoryStream zeros(QByteArray(3 * 1024 * 1024, '\0'));
+    m.WriteBinary(QStringLiteral("Data"), &zeros);
+    const QByteArray bytes = m.SaveToBytes();
+    EXPECT_LT(bytes.size(), 100 * 1024);
+    TROMessage back;
+    EXPECT_THROW(back.LoadFromBytes(bytes, 1024 * 1024), EROMessageError);
+    back.LoadFromBytes(bytes, kMaxRequestSize);
+    EXPECT_EQ(back.ReadBinary(QStringLiteral("Data"))->Size(), 3 * 1024 * 1024);
+    // A stated size smaller than the real one is refused too.
+    QByteArray lying = bytes;
+    const quint32 small = 2000;
+    lying.replace(23, 4, reinterpret_cast<const char *>(&small), 4);
+    EXPECT_THROW(back.LoadFromBytes(lying, kMaxRequestSize), EROMessageError);
+}
+
+TEST(MessageReader, WritingBeyondTheLimitIsRefused)
+{
+    TROMessage m;
+    m.InitializeResponse(kLib, kSvc, QStringLiteral("Op"));
+    TROBinaryMemoryStream data(QByteArray(4096, 'a'));
+    m.WriteBinary(QStringLiteral("Data"), &data);
+    EXPECT_THROW(m.SaveToBytes(1000), EROMessageError);
+}
+
+TEST(MessageReader, DeepNestingIsRefused)
+{
+    ROValue v = ROValue::FromRecord(QStringLiteral("R"), {});
+    for (int i = 0; i < RemotingLimits::kMaxNesting + 5; ++i)
+        v = ROValue::FromRecord(QStringLiteral("R"), {{QStringLiteral("Inner"), v}});
+    TROMessage m;
+    m.InitializeRequest(kLib, kSvc, QStringLiteral("Op"));
+    m.WriteValue(QStringLiteral("Deep"), v);
+    EXPECT_THROW(m.SaveToBytes(), EROMessageError);
+}
+
+TEST(MessageReader, BadSignatureVersionKindAndFlagsAreRefused)
+{
+    const QByteArray good = SampleBytes(false);
+    for (int offset : {0, 4, 5, 6}) {
+        QByteArray bad = good;
+        bad[offset] = char(0x7f);
+        TROMessage m;
+        EXPECT_THROW(m.LoadFromBytes(bad, kMaxRequestSize), EROMessageError) << "offset " << offset;
+    }
+}
+
+} // namespace
