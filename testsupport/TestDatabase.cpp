@@ -157,7 +157,7 @@ QString TestDatabase::conninfo() const
 
 QString TestDatabase::connectionString() const
 {
-    return QStringLiteral("PostgreSQL?Server=%1,%2;Database=%3;UserID=postgres;")
+    return QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Server=%1,%2;Database=%3;UserID=postgres;")
         .arg(m_host).arg(m_port).arg(m_name);
 }
 

@@ -23,7 +23,7 @@ public:
     int port() const { return m_port; }
     // libpq keyword string for this database.
     QString conninfo() const;
-    // A connection string in the system's own grammar for the PostgreSQL driver.
+    // A connection string in the system's own grammar (driver "ADO", provider SQLOLEDB.1).
     QString connectionString() const;
 
     // Runs SQL on this database; fails the test with the server's message on error.

@@ -1,0 +1,29 @@
+// Exceptions of the data-access layer. Every failure of a driver, a schema or the data
+// service reaches the caller as one of these, carrying a message a user can act on.
+#pragma once
+
+#include "dataaccess/DataAccessExport.h"
+
+#include <QString>
+
+#include <stdexcept>
+
+class DATAACCESS_EXPORT EDAException : public std::runtime_error
+{
+public:
+    explicit EDAException(const QString &message, const QString &sqlState = {});
+    QString Message() const { return m_message; }
+    // The server's five-character error code when the database raised it, else empty.
+    QString SqlState() const { return m_sqlState; }
+
+private:
+    QString m_message;
+    QString m_sqlState;
+};
+
+// A driver could not be found, or refused its connection string.
+class DATAACCESS_EXPORT EDADriverException : public EDAException
+{
+public:
+    using EDAException::EDAException;
+};

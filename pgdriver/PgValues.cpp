@@ -1,0 +1,185 @@
+#include "pgdriver/PgValues.h"
+
+#include <QDateTime>
+#include <QUuid>
+
+namespace pgdriver {
+namespace {
+
+constexpr Oid kOidName = 19;
+constexpr Oid kOidNumeric = 1700;
+constexpr Oid kOidDate = 1082;
+constexpr Oid kOidTime = 1083;
+constexpr Oid kOidTimestamp = 1114;
+constexpr Oid kOidTimestampTz = 1184;
+constexpr Oid kOidUuid = 2950;
+constexpr Oid kOidXml = 142;
+constexpr Oid kOidMoney = 790;
+constexpr Oid kOidOid = 26;
+
+Oid oidOfType(TDADataType type)
+{
+    switch (DAValueKind(type)) {
+    case TDAValueKind::Int32: return kOidInt4;
+    case TDAValueKind::Int64: return kOidInt8;
+    case TDAValueKind::Double: return kOidFloat8;
+    case TDAValueKind::Boolean: return kOidInt2; // Boolean columns are smallint 0/1
+    case TDAValueKind::DateTime: return kOidTimestamp;
+    case TDAValueKind::Bytes: return kOidBytea;
+    case TDAValueKind::Text:
+    case TDAValueKind::None: break;
+    }
+    return 0;
+}
+
+} // namespace
+
+void BoundParams::add(const QVariant &value, TDADataType declared)
+{
+    m_formats.push_back(0);
+    if (DAIsNull(value)) {
+        m_types.push_back(oidOfType(declared));
+        m_data.append(QByteArray());
+        m_null.push_back(true);
+        m_lengths.push_back(0);
+        return;
+    }
+    const TDADataType type = DADataTypeOfValue(value);
+    QByteArray data;
+    Oid oid = 0;
+    switch (DAValueKind(type)) {
+    case TDAValueKind::Boolean:
+        oid = kOidInt2;
+        data = value.toBool() ? "1" : "0";
+        break;
+    case TDAValueKind::Int32:
+        oid = kOidInt4;
+        data = QByteArray::number(value.toInt());
+        break;
+    case TDAValueKind::Int64:
+        oid = kOidInt8;
+        data = value.typeId() == QMetaType::ULongLong ? QByteArray::number(value.toULongLong())
+                                                       : QByteArray::number(value.toLongLong());
+        break;
+    case TDAValueKind::Double:
+        oid = kOidFloat8;
+        data = QByteArray::number(value.toDouble(), 'g', 17);
+        break;
+    case TDAValueKind::DateTime: {
+        oid = kOidTimestamp;
+        const QDateTime dt = DAConvertValue(value, TDADataType::datDateTime).toDateTime();
+        data = dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
+        break;
+    }
+    case TDAValueKind::Bytes:
+        oid = kOidBytea;
+        data = value.toByteArray();
+        m_formats.back() = 1; // raw bytes, no escaping
+        break;
+    case TDAValueKind::Text:
+    case TDAValueKind::None:
+        data = DAConvertValue(value, TDADataType::datString).toString().toUtf8();
+        break;
+    }
+    m_types.push_back(oid);
+    m_lengths.push_back(int(data.size()));
+    m_data.append(data);
+    m_null.push_back(false);
+}
+
+const char *const *BoundParams::values() const
+{
+    m_pointers.clear();
+    for (size_t i = 0; i < m_null.size(); ++i)
+        m_pointers.push_back(m_null[i] ? nullptr : m_data[qsizetype(i)].constData());
+    return m_pointers.data();
+}
+
+TDADataType dataTypeOfOid(Oid oid)
+{
+    switch (oid) {
+    case kOidBool: return TDADataType::datBoolean;
+    case kOidInt2: return TDADataType::datSmallInt;
+    case kOidInt4:
+    case kOidOid: return TDADataType::datInteger;
+    case kOidInt8: return TDADataType::datLargeInt;
+    case kOidFloat4:
+    case kOidFloat8:
+    case kOidNumeric: return TDADataType::datFloat;
+    case kOidMoney: return TDADataType::datCurrency;
+    case kOidDate:
+    case kOidTime:
+    case kOidTimestamp:
+    case kOidTimestampTz: return TDADataType::datDateTime;
+    case kOidBytea: return TDADataType::datBlob;
+    case kOidUuid: return TDADataType::datGuid;
+    case kOidXml: return TDADataType::datXml;
+    case kOidText:
+    case kOidName:
+    default: return TDADataType::datString; // varchar, bpchar, citext and the rest read as text
+    }
+}
+
+QVariant valueFromText(const char *text, int length, Oid oid)
+{
+    switch (oid) {
+    case kOidBool:
+        return length > 0 && text[0] == 't';
+    case kOidInt2:
+    case kOidInt4:
+    case kOidOid:
+        return QByteArray::fromRawData(text, length).toInt();
+    case kOidInt8:
+        return QByteArray::fromRawData(text, length).toLongLong();
+    case kOidFloat4:
+    case kOidFloat8:
+    case kOidNumeric:
+        return QByteArray::fromRawData(text, length).toDouble();
+    case kOidMoney: {
+        QByteArray digits;
+        for (int i = 0; i < length; ++i)
+            if ((text[i] >= '0' && text[i] <= '9') || text[i] == '.' || text[i] == '-')
+                digits += text[i];
+        return digits.toDouble();
+    }
+    case kOidTimestamp:
+    case kOidTimestampTz: {
+        // ISO output: "2024-05-01 10:20:30.123456" (DateStyle=ISO on every connection).
+        QString s = QString::fromLatin1(text, length);
+        s.replace(QLatin1Char(' '), QLatin1Char('T'));
+        const int dot = int(s.indexOf(QLatin1Char('.')));
+        if (dot > 0 && s.size() > dot + 4 && oid == kOidTimestamp)
+            s.truncate(dot + 4);
+        QDateTime dt = QDateTime::fromString(s, Qt::ISODateWithMs);
+        if (oid == kOidTimestampTz)
+            dt = dt.toLocalTime();
+        return dt.isValid() ? QVariant(dt) : QVariant(QMetaType::fromType<QDateTime>());
+    }
+    case kOidDate: {
+        const QDate d = QDate::fromString(QString::fromLatin1(text, length), Qt::ISODate);
+        return d.isValid() ? QVariant(QDateTime(d, QTime(0, 0))) : QVariant(QMetaType::fromType<QDateTime>());
+    }
+    case kOidTime: {
+        QString s = QString::fromLatin1(text, length);
+        const int dot = int(s.indexOf(QLatin1Char('.')));
+        if (dot > 0 && s.size() > dot + 4)
+            s.truncate(dot + 4);
+        return QDateTime(QDate(1899, 12, 30), QTime::fromString(s, Qt::ISODateWithMs));
+    }
+    case kOidBytea: {
+        if (length >= 2 && text[0] == '\\' && text[1] == 'x')
+            return QByteArray::fromHex(QByteArray::fromRawData(text + 2, length - 2));
+        size_t size = 0;
+        unsigned char *raw = PQunescapeBytea(reinterpret_cast<const unsigned char *>(text), &size);
+        QByteArray bytes(reinterpret_cast<const char *>(raw), qsizetype(size));
+        PQfreemem(raw);
+        return bytes;
+    }
+    case kOidUuid:
+        return QUuid::fromString(QLatin1String(text, length)).toString(QUuid::WithBraces).toUpper();
+    default:
+        return QString::fromUtf8(text, length);
+    }
+}
+
+} // namespace pgdriver

@@ -1,0 +1,52 @@
+// Conversions between data-access values and libpq's parameter and result forms. Internal
+// to the driver. Text parameters go without a type so that the server infers the column's
+// type (a citext column then keeps comparing without regard to case).
+#pragma once
+
+#include "dataaccess/DADataTypes.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QVariant>
+
+#include <libpq-fe.h>
+
+#include <vector>
+
+namespace pgdriver {
+
+constexpr Oid kOidBool = 16;
+constexpr Oid kOidBytea = 17;
+constexpr Oid kOidInt8 = 20;
+constexpr Oid kOidInt2 = 21;
+constexpr Oid kOidInt4 = 23;
+constexpr Oid kOidText = 25;
+constexpr Oid kOidFloat4 = 700;
+constexpr Oid kOidFloat8 = 701;
+constexpr Oid kOidVoid = 2278;
+
+// Bound values in the layout PQexecParams wants; owns the bytes it points at.
+class BoundParams
+{
+public:
+    void add(const QVariant &value, TDADataType declared);
+    int count() const { return int(m_types.size()); }
+    const Oid *types() const { return m_types.data(); }
+    const char *const *values() const;
+    const int *lengths() const { return m_lengths.data(); }
+    const int *formats() const { return m_formats.data(); }
+
+private:
+    std::vector<Oid> m_types;
+    QList<QByteArray> m_data;
+    std::vector<bool> m_null;
+    std::vector<int> m_lengths;
+    std::vector<int> m_formats;
+    mutable std::vector<const char *> m_pointers;
+};
+
+TDADataType dataTypeOfOid(Oid oid);
+// Reads one text-format result value of the given type; SQL NULL is handled by the caller.
+QVariant valueFromText(const char *text, int length, Oid oid);
+
+} // namespace pgdriver

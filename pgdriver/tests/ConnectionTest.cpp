@@ -1,0 +1,241 @@
+// Connections, transactions and statements with named parameters against the private cluster.
+#include "dataaccess/DAException.h"
+#include "dataaccess/TDAConnectionManager.h"
+#include "pgdriver/uDAADODriver.h"
+#include "testsupport/TestDatabase.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const TDAADODriver kRegistration;
+
+class PgConnection : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!db.available())
+            GTEST_SKIP();
+        manager.AddConnection(QStringLiteral("MSSQL"), db.connectionString(), true);
+        connection = manager.NewConnection(QStringLiteral("MSSQL"));
+        db.exec(QStringLiteral("CREATE TABLE dbo.Items (PK_ItemID varchar(38) PRIMARY KEY, ItemName citext, "
+                               "Amount integer, Price double precision, Stamp timestamp, Data bytea, Flag smallint)"));
+    }
+
+    int count(const QString &where = QStringLiteral("true"))
+    {
+        return db.scalar(QStringLiteral("SELECT count(*) FROM dbo.Items WHERE ") + where).toInt();
+    }
+
+    void insert(IDAConnection &c, const QString &id, const QVariant &name)
+    {
+        auto cmd = c.NewCommand(QStringLiteral("INSERT INTO Items (PK_ItemID, ItemName) VALUES (:id, :name)"));
+        cmd->ParamByName(QStringLiteral("id")).Value = id;
+        cmd->ParamByName(QStringLiteral("name")).Value = name;
+        EXPECT_EQ(cmd->Execute(), 1);
+    }
+
+    kestrova::test::TestDatabase db;
+    TDAConnectionManager manager;
+    std::unique_ptr<IDAConnection> connection;
+};
+
+} // namespace
+
+TEST_F(PgConnection, EveryNewConnectionIsADistinctSession)
+{
+    auto other = manager.NewConnection(QString());
+    auto a = connection->NewDataset(QStringLiteral("SELECT pg_backend_pid() AS pid"));
+    auto b = other->NewDataset(QStringLiteral("SELECT pg_backend_pid() AS pid"));
+    a->Open();
+    b->Open();
+    EXPECT_NE(a->FieldByName(QStringLiteral("PID")), b->FieldByName(QStringLiteral("pid")));
+    EXPECT_EQ(other->GetName(), QStringLiteral("MSSQL"));
+}
+
+TEST_F(PgConnection, SessionUsesDboAndIsoDates)
+{
+    auto ds = connection->NewDataset(QStringLiteral("SELECT current_schema() AS s, current_setting('DateStyle') AS d"));
+    ds->Open();
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("s")).toString(), QStringLiteral("dbo"));
+    EXPECT_TRUE(ds->FieldByName(QStringLiteral("d")).toString().startsWith(QStringLiteral("ISO")));
+}
+
+TEST_F(PgConnection, ClosedConnectionReportsNotConnected)
+{
+    EXPECT_TRUE(connection->GetConnected());
+    connection->Close();
+    EXPECT_FALSE(connection->GetConnected());
+    auto unopened = manager.NewConnection(QStringLiteral("mssql"), false);
+    EXPECT_FALSE(unopened->GetConnected());
+    unopened->Open();
+    EXPECT_TRUE(unopened->IsAlive());
+}
+
+TEST_F(PgConnection, WrongDatabaseRaisesTheServersMessage)
+{
+    manager.AddConnection(QStringLiteral("Bad"), db.connectionString().replace(db.name(), QStringLiteral("no_such_db_x")));
+    try {
+        manager.NewConnection(QStringLiteral("Bad"));
+        FAIL() << "no exception";
+    } catch (const EDAException &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("no_such_db_x"))) << e.what();
+    }
+}
+
+TEST_F(PgConnection, CommittedChangesAreSeenByOthers)
+{
+    connection->BeginTransaction();
+    EXPECT_TRUE(connection->GetInTransaction());
+    insert(*connection, QStringLiteral("{A}"), QStringLiteral("a"));
+    EXPECT_EQ(count(), 0);
+    connection->CommitTransaction();
+    EXPECT_FALSE(connection->GetInTransaction());
+    EXPECT_EQ(count(), 1);
+}
+
+TEST_F(PgConnection, RolledBackChangesAreGone)
+{
+    connection->BeginTransaction();
+    insert(*connection, QStringLiteral("{A}"), QStringLiteral("a"));
+    connection->RollbackTransaction();
+    EXPECT_EQ(count(), 0);
+}
+
+TEST_F(PgConnection, CommitAnsweredWithRollbackRaises)
+{
+    connection->BeginTransaction();
+    insert(*connection, QStringLiteral("{A}"), QStringLiteral("a"));
+    EXPECT_THROW(insert(*connection, QStringLiteral("{A}"), QStringLiteral("dup")), EDAException);
+    EXPECT_THROW(connection->CommitTransaction(), EDAException);
+    EXPECT_FALSE(connection->GetInTransaction());
+    EXPECT_EQ(count(), 0);
+}
+
+TEST_F(PgConnection, FailedWorkInASavepointLeavesTheTransactionUsable)
+{
+    connection->BeginTransaction();
+    insert(*connection, QStringLiteral("{A}"), QStringLiteral("a"));
+    EXPECT_THROW(connection->RunInSavepoint([&] { insert(*connection, QStringLiteral("{A}"), QStringLiteral("dup")); }),
+                 EDAException);
+    connection->RunInSavepoint([&] { insert(*connection, QStringLiteral("{B}"), QStringLiteral("b")); });
+    connection->CommitTransaction();
+    EXPECT_EQ(count(), 2);
+}
+
+TEST_F(PgConnection, ErrorsCarryTheServersMessage)
+{
+    auto ds = connection->NewDataset(QStringLiteral("SELECT * FROM NoSuchTable"));
+    try {
+        ds->Open();
+        FAIL() << "no exception";
+    } catch (const EDAException &e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("relation \"nosuchtable\" does not exist"));
+        EXPECT_EQ(e.SqlState(), QStringLiteral("42P01"));
+    }
+}
+
+TEST_F(PgConnection, RepeatedParameterNamesBindOneValue)
+{
+    auto ds = connection->NewDataset(QStringLiteral("SELECT :a + 1 AS x, :B * 2 AS y, :a AS z"));
+    EXPECT_EQ(ds->GetParams().Count(), 2);
+    ds->ParamByName(QStringLiteral("A")).Value = 20;
+    ds->ParamByName(QStringLiteral("b")).Value = 3;
+    ds->Open();
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("x")).toInt(), 21);
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("y")).toInt(), 6);
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("z")).toInt(), 20);
+}
+
+TEST_F(PgConnection, ValuesOfEveryKindRoundTrip)
+{
+    const QDateTime stamp(QDate(2024, 2, 29), QTime(23, 59, 58, 123));
+    const QByteArray blob = QByteArray("\x00\x01\xff'\\;", 6);
+    const QString text = QStringLiteral("Ἀθῆναι — Привет — 東京 'quote' ;--");
+    auto cmd = connection->NewCommand(QStringLiteral(
+        "INSERT INTO Items (PK_ItemID, ItemName, Amount, Price, Stamp, Data, Flag) VALUES (:id, :name, :amount, :price, :stamp, :data, :flag)"));
+    cmd->ParamByName(QStringLiteral("id")).Value = QStringLiteral("{1}");
+    cmd->ParamByName(QStringLiteral("name")).Value = text;
+    cmd->ParamByName(QStringLiteral("amount")).Value = -5;
+    cmd->ParamByName(QStringLiteral("price")).Value = 1.0 / 3.0;
+    cmd->ParamByName(QStringLiteral("stamp")).Value = stamp;
+    cmd->ParamByName(QStringLiteral("data")).Value = blob;
+    cmd->ParamByName(QStringLiteral("flag")).Value = true;
+    EXPECT_EQ(cmd->Execute(), 1);
+
+    auto ds = connection->NewDataset(QStringLiteral("SELECT * FROM Items WHERE PK_ItemID = :id"));
+    ds->ParamByName(QStringLiteral("id")).Value = QStringLiteral("{1}");
+    ds->Open();
+    ASSERT_EQ(ds->GetRecordCount(), 1);
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("ITEMNAME")).toString(), text);
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("amount")).toInt(), -5);
+    EXPECT_DOUBLE_EQ(ds->FieldByName(QStringLiteral("price")).toDouble(), 1.0 / 3.0);
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("stamp")).toDateTime(), stamp);
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("data")).toByteArray(), blob);
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("flag")).toInt(), 1);
+    EXPECT_EQ(ds->GetFields()[DAFindField(ds->GetFields(), QStringLiteral("stamp"))].DataType, TDADataType::datDateTime);
+    EXPECT_EQ(ds->GetFields()[DAFindField(ds->GetFields(), QStringLiteral("data"))].DataType, TDADataType::datBlob);
+}
+
+TEST_F(PgConnection, NullValuesBindAndReadAsNull)
+{
+    insert(*connection, QStringLiteral("{N}"), QVariant());
+    auto ds = connection->NewDataset(QStringLiteral("SELECT ItemName, Stamp FROM Items WHERE ItemName IS NULL AND :s::timestamp IS NULL"));
+    ds->ParamByName(QStringLiteral("s")).Value = QVariant();
+    ds->ParamByName(QStringLiteral("s")).DataType = TDADataType::datDateTime;
+    ds->Open();
+    ASSERT_EQ(ds->GetRecordCount(), 1);
+    EXPECT_TRUE(ds->FieldByName(QStringLiteral("itemname")).isNull());
+    EXPECT_TRUE(ds->FieldByName(QStringLiteral("stamp")).isNull());
+}
+
+TEST_F(PgConnection, TextParametersCompareWithoutCaseOnCitextColumns)
+{
+    insert(*connection, QStringLiteral("{A}"), QStringLiteral("Müller"));
+    auto ds = connection->NewDataset(QStringLiteral("SELECT count(*) AS n FROM Items WHERE ItemName = :n"));
+    ds->ParamByName(QStringLiteral("n")).Value = QStringLiteral("MÜLLER");
+    ds->Open();
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("n")).toInt(), 1);
+}
+
+TEST_F(PgConnection, ColonsInLiteralsCommentsAndCastsAreNotParameters)
+{
+    auto ds = connection->NewDataset(QStringLiteral(
+        "SELECT ':x' AS a, \":y\" AS b, '1'::integer AS c, $$ :z $$ AS d /* :w */ -- :v\n, :real AS e FROM (SELECT 1 AS \":y\") t"));
+    ASSERT_EQ(ds->GetParams().Count(), 1);
+    ds->ParamByName(QStringLiteral("real")).Value = QStringLiteral("r");
+    ds->Open();
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("a")).toString(), QStringLiteral(":x"));
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("d")).toString(), QStringLiteral(" :z "));
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("e")).toString(), QStringLiteral("r"));
+}
+
+TEST_F(PgConnection, DatasetReadsRowsInOrderAndRefusesUnknownFields)
+{
+    for (int i = 0; i < 3; ++i)
+        insert(*connection, QStringLiteral("{%1}").arg(i), QStringLiteral("n%1").arg(i));
+    auto ds = connection->NewDataset(QStringLiteral("SELECT PK_ItemID, ItemName FROM Items ORDER BY PK_ItemID"));
+    ds->Open();
+    QStringList names;
+    for (ds->First(); !ds->Eof(); ds->Next())
+        names << ds->FieldByName(QStringLiteral("itemName")).toString();
+    EXPECT_EQ(names, QStringList({QStringLiteral("n0"), QStringLiteral("n1"), QStringLiteral("n2")}));
+    ds->First();
+    EXPECT_THROW(ds->FieldByName(QStringLiteral("nope")), EDAException);
+}
+
+TEST_F(PgConnection, MissingParameterValueIsNamed)
+{
+    auto ds = connection->NewDataset(QStringLiteral("SELECT :a AS x"));
+    EXPECT_THROW(ds->ParamByName(QStringLiteral("b")), EDAException);
+}
+
+TEST_F(PgConnection, NestedTransactionIsRefused)
+{
+    connection->BeginTransaction();
+    EXPECT_THROW(connection->BeginTransaction(), EDAException);
+    connection->RollbackTransaction();
+}

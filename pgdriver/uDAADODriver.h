@@ -1,0 +1,144 @@
+// The system's database driver "ADO". Its connection strings keep the ADO grammar and the
+// SQL Server provider names (SQLOLEDB.1, SQLNCLI.1) so stored settings keep working, but the
+// engine behind those provider kinds is PostgreSQL, reached through libpq. Other provider
+// kinds are refused when a connection opens.
+#pragma once
+
+#include "dataaccess/IDAConnection.h"
+#include "dataaccess/uDADriverManager.h"
+#include "pgdriver/PgDriverExport.h"
+
+#include <QStringList>
+
+#include <memory>
+
+struct pg_conn;
+struct pg_result;
+
+enum class TDAOleDBProviderType : int {
+    oledb_Unknown = 0,
+    oledb_MSSQL = 1,
+    oledb_Jet = 2,
+    oledb_Oracle = 3,
+    oledb_ODBC = 4,
+    oledb_MSSQL2005 = 5,
+    oledb_Postgresql = 6,
+    oledb_VFP = 7,
+};
+
+// Provider ids per kind; the first id of each kind is the one listed as auxiliary driver.
+PGDRIVER_EXPORT QStringList OleDBProviders(TDAOleDBProviderType kind);
+PGDRIVER_EXPORT TDAOleDBProviderType OleDBDriverIdToOleDBProviderType(const QString &providerId);
+PGDRIVER_EXPORT bool IsSQLServerKind(TDAOleDBProviderType kind);
+
+enum class TDAADOCursorLocation { clUseServer, clUseClient };
+enum class TDAADOCursorType { ctUnspecified, ctOpenForwardOnly, ctKeyset, ctDynamic, ctStatic };
+enum class TDAADOLockType { ltUnspecified, ltReadOnly, ltPessimistic, ltOptimistic, ltBatchOptimistic };
+
+class PGDRIVER_EXPORT TDAEADODriver : public IDADriver
+{
+public:
+    QString GetDriverID() const override;
+    QString GetDescription() const override;
+    QStringList GetAuxDrivers() const override;
+    QStringList GetAuxParams(const QString &auxDriver) const override;
+    QString GetDefaultConnectionType(const QString &auxDriver) const override;
+    int GetDriverOptions() const override;
+    std::unique_ptr<IDAConnection> NewConnection(const QString &connectionString) override;
+    QString GetProviderDefaultParameters(const QString &providerId) const;
+};
+
+// The process-wide driver, created on the first call.
+PGDRIVER_EXPORT IDADriver *GetDriverObject();
+
+// Placing one of these in a program makes sure the driver is registered (the library
+// registers itself when loaded; this keeps the library from being dropped by the linker).
+class PGDRIVER_EXPORT TDAADODriver
+{
+public:
+    TDAADODriver();
+};
+
+class PGDRIVER_EXPORT TDAEADOConnection : public IDAConnection
+{
+public:
+    TDAEADOConnection();
+    ~TDAEADOConnection() override;
+
+    QString GetConnectionString() const override { return m_connectionString; }
+    void SetConnectionString(const QString &connectionString) override;
+    void Open(const QString &userId = {}, const QString &password = {}) override;
+    void Close() override;
+    bool GetConnected() const override;
+    bool IsAlive() const override;
+
+    void BeginTransaction() override;
+    void CommitTransaction() override;
+    void RollbackTransaction() override;
+    bool GetInTransaction() const override;
+    void Savepoint(const QString &name) override;
+    void ReleaseSavepoint(const QString &name) override;
+    void RollbackToSavepoint(const QString &name) override;
+
+    std::unique_ptr<TDAEDataset> NewDataset(const QString &sql) override;
+    std::unique_ptr<TDAEStoredProcedure> NewStoredProcedure(const QString &name) override;
+
+    QStringList GetTableNames() override;
+    QStringList GetViewNames() override;
+    QStringList GetStoredProcedureNames() override;
+    TDAFieldList GetTableFields(const QString &tableName) override;
+    QList<TDAForeignKey> GetForeignKeys() override;
+    QStringList GetDatabaseNames() override;
+    qlonglong GetLastAutoInc(const QString &generatorName) override;
+    QPair<QChar, QChar> GetQuoteChars() const override;
+    bool IdentifierNeedsQuoting(const QString &identifier) const override;
+    QString GetSPSelectSyntax(bool hasArguments) const override;
+    QString GetFieldSQLType(const TDAField &field) const override;
+    QString BuildCreateTableSQL(const TDAFieldList &fields, const QString &tableName) const override;
+    void CreateTable(const TDAFieldList &fields, const QString &tableName) override;
+
+    // Provider information.
+    QString GetProviderName() const { return m_providerName; }
+    TDAOleDBProviderType GetProviderKind() const { return m_providerKind; }
+    int GetCommandTimeout() const { return m_commandTimeout; }
+    void SetCommandTimeout(int seconds);
+    bool GetNativeSchemas() const { return m_nativeSchemas; }
+    TDAADOCursorLocation GetCursorLocation() const { return m_cursorLocation; }
+    TDAADOCursorType GetCursorType() const { return m_cursorType; }
+    TDAADOLockType GetLockType() const { return m_lockType; }
+    // The provider text the connection string amounts to, in the provider's own grammar.
+    QString GetADOConnectionString() const { return m_adoConnectionString; }
+
+    // For the driver's commands: runs one statement with positional values bound ("$n").
+    // Opens the connection first when it is closed. Throws EDAException with the server's
+    // message on failure. The result is owned by the caller (free with PQclear).
+    pg_result *Run(const QString &sql, const QVariantList &values = {},
+                   const QList<TDADataType> &declared = {});
+
+private:
+    void DoApplyConnectionString(const QString &connectionString);
+    void RunSimple(const QString &sql);
+    [[noreturn]] void RaiseServerError(pg_result *result, const QString &what);
+    QString BareName(const QString &name) const;
+
+    QString m_connectionString;
+    QString m_adoConnectionString;
+    QString m_providerName;
+    bool m_nativeSchemas = true;
+    TDAOleDBProviderType m_providerKind = TDAOleDBProviderType::oledb_Unknown;
+    TDAADOCursorType m_cursorType = TDAADOCursorType::ctOpenForwardOnly;
+    TDAADOCursorLocation m_cursorLocation = TDAADOCursorLocation::clUseServer;
+    TDAADOLockType m_lockType = TDAADOLockType::ltReadOnly;
+    int m_commandTimeout = 0;
+
+    // What libpq is given when the connection opens.
+    QString m_host;
+    QString m_port;
+    QString m_database;
+    QString m_userId;
+    QString m_password;
+    QString m_connectTimeout;
+    QString m_applicationName;
+
+    pg_conn *m_conn = nullptr;
+};
