@@ -1,6 +1,7 @@
 #include "testsupport/TestDatabase.h"
 
 #include "TemplateScripts.h"
+#include "foundation/SqlScript.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -31,9 +32,11 @@ QString quoteIdent(const QString &name)
     return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
+// Test connections see the schema dbo first, as the system's own connections do.
 PgConn connectTo(const QString &host, int port, const QString &db)
 {
-    const QByteArray info = QStringLiteral("host='%1' port=%2 dbname='%3' user=postgres")
+    const QByteArray info = QStringLiteral("host='%1' port=%2 dbname='%3' user=postgres "
+                                           "options='-c search_path=dbo,public -c DateStyle=ISO'")
                                 .arg(host).arg(port).arg(db).toUtf8();
     PgConn c(PQconnectdb(info.constData()));
     if (PQstatus(c.get()) != CONNECTION_OK)
@@ -69,12 +72,50 @@ QStringList TestDatabase::templateScripts()
     return QString::fromUtf8(KESTROVA_TEMPLATE_SQL).split(QLatin1Char('|'), Qt::SkipEmptyParts);
 }
 
-TestDatabase::TestDatabase()
+namespace {
+
+// Scripts run batch by batch, split on their "GO" lines like every other runner of them.
+bool runScript(PGconn *c, const QByteArray &script, QString *error)
 {
-    init();
+    for (const QString &batch : SqlScript::SplitBatches(script)) {
+        if (!run(c, batch, error))
+            return false;
+    }
+    return true;
 }
 
-void TestDatabase::init()
+// Builds `name` under the caller's lock with `build` when it does not exist yet; the work
+// happens in a side database renamed into place, so a failed build leaves nothing behind.
+bool ensureTemplate(PGconn *admin, const QString &name, const std::function<bool(const QString &, QString *)> &build,
+                    QString *error)
+{
+    PgResult exists(PQexec(admin, QStringLiteral("SELECT 1 FROM pg_database WHERE datname = '%1'")
+                                      .arg(name).toUtf8().constData()));
+    if (PQntuples(exists.get()) > 0)
+        return true;
+    const QString building = name + QStringLiteral("_build");
+    run(admin, QStringLiteral("DROP DATABASE IF EXISTS %1").arg(quoteIdent(building)));
+    bool ok = build(building, error);
+    if (ok)
+        ok = run(admin, QStringLiteral("ALTER DATABASE %1 RENAME TO %2").arg(quoteIdent(building), quoteIdent(name)), error);
+    if (!ok)
+        run(admin, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(quoteIdent(building)));
+    return ok;
+}
+
+} // namespace
+
+TestDatabase::TestDatabase()
+{
+    init(nullptr);
+}
+
+TestDatabase::TestDatabase(const TemplateStage &stage)
+{
+    init(&stage);
+}
+
+void TestDatabase::init(const TemplateStage *stage)
 {
     const QByteArray urlText = qgetenv("KESTROVA_TEST_PG");
     if (urlText.isEmpty()) {
@@ -103,37 +144,46 @@ void TestDatabase::init()
         return;
     QString error;
     run(admin.get(), QStringLiteral("SELECT pg_advisory_lock(%1)").arg(kTemplateLockKey));
-    PgResult exists(PQexec(admin.get(), QStringLiteral("SELECT 1 FROM pg_database WHERE datname = '%1'")
-                                            .arg(templateName).toUtf8().constData()));
-    if (PQntuples(exists.get()) == 0) {
-        const QString building = templateName + QStringLiteral("_build");
-        run(admin.get(), QStringLiteral("DROP DATABASE IF EXISTS %1").arg(quoteIdent(building)));
-        bool ok = run(admin.get(), QStringLiteral("CREATE DATABASE %1").arg(quoteIdent(building)), &error);
-        if (ok) {
-            PgConn t = connectTo(m_host, m_port, building);
-            for (int i = 0; ok && i < scripts.size(); ++i) {
-                ok = run(t.get(), QString::fromUtf8(scripts[i]), &error);
-                if (!ok)
-                    error = templateScripts()[i] + QStringLiteral(": ") + error;
+    bool ok = ensureTemplate(admin.get(), templateName, [&](const QString &building, QString *err) {
+        if (!run(admin.get(), QStringLiteral("CREATE DATABASE %1").arg(quoteIdent(building)), err))
+            return false;
+        PgConn t = connectTo(m_host, m_port, building);
+        for (int i = 0; i < scripts.size(); ++i) {
+            if (!runScript(t.get(), scripts[i], err)) {
+                *err = templateScripts()[i] + QStringLiteral(": ") + *err;
+                return false;
             }
         }
-        if (ok)
-            ok = run(admin.get(), QStringLiteral("ALTER DATABASE %1 RENAME TO %2")
-                                      .arg(quoteIdent(building), quoteIdent(templateName)), &error);
-        if (!ok) {
-            run(admin.get(), QStringLiteral("SELECT pg_advisory_unlock(%1)").arg(kTemplateLockKey));
-            ADD_FAILURE() << "building the template database failed: " << error.toStdString();
-            return;
-        }
+        return true;
+    }, &error);
+    QString sourceName = templateName;
+    if (ok && stage) {
+        QCryptographicHash stageHash(QCryptographicHash::Sha1);
+        stageHash.addData(stage->tag.toUtf8());
+        sourceName = templateName + QStringLiteral("_") + QString::fromLatin1(stageHash.result().toHex().left(12));
+        ok = ensureTemplate(admin.get(), sourceName, [&](const QString &building, QString *err) {
+            if (!run(admin.get(), QStringLiteral("CREATE DATABASE %1 TEMPLATE %2")
+                                      .arg(quoteIdent(building), quoteIdent(templateName)), err))
+                return false;
+            *err = stage->prepare(QStringLiteral("host='%1' port=%2 dbname='%3' user=postgres")
+                                      .arg(m_host).arg(m_port).arg(building));
+            if (!err->isEmpty())
+                *err = QStringLiteral("template stage ") + stage->tag + QStringLiteral(": ") + *err;
+            return err->isEmpty();
+        }, &error);
     }
     run(admin.get(), QStringLiteral("SELECT pg_advisory_unlock(%1)").arg(kTemplateLockKey));
+    if (!ok) {
+        ADD_FAILURE() << "building the template database failed: " << error.toStdString();
+        return;
+    }
 
     static std::atomic<int> counter{0};
     const QString name = QStringLiteral("kestrova_t_%1_%2_%3")
                              .arg(getpid()).arg(counter.fetch_add(1))
                              .arg(QUuid::createUuid().toString(QUuid::Id128).left(8));
     if (!run(admin.get(), QStringLiteral("CREATE DATABASE %1 TEMPLATE %2")
-                              .arg(quoteIdent(name), quoteIdent(templateName)), &error)) {
+                              .arg(quoteIdent(name), quoteIdent(sourceName)), &error)) {
         ADD_FAILURE() << "creating the test database failed: " << error.toStdString();
         return;
     }
@@ -180,6 +230,24 @@ QString TestDatabase::scalar(const QString &sql) const
     if (PQntuples(r.get()) == 0)
         return {};
     return QString::fromUtf8(PQgetvalue(r.get(), 0, 0));
+}
+
+QList<QStringList> TestDatabase::rows(const QString &sql) const
+{
+    PgConn c = connectTo(m_host, m_port, m_name);
+    PgResult r(PQexec(c.get(), sql.toUtf8().constData()));
+    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) {
+        ADD_FAILURE() << "SQL failed: " << PQresultErrorMessage(r.get()) << "\n" << sql.toStdString();
+        return {};
+    }
+    QList<QStringList> result;
+    for (int row = 0; row < PQntuples(r.get()); ++row) {
+        QStringList values;
+        for (int col = 0; col < PQnfields(r.get()); ++col)
+            values << (PQgetisnull(r.get(), row, col) ? QString() : QString::fromUtf8(PQgetvalue(r.get(), row, col)));
+        result << values;
+    }
+    return result;
 }
 
 } // namespace kestrova::test

@@ -1,3 +1,4 @@
--- What every Kestrova database has before its own scripts run.
-CREATE EXTENSION IF NOT EXISTS citext;
+-- What every Kestrova database has before its own scripts run. citext lives in dbo, the one
+-- schema on every connection's search_path, so its case-blind operators resolve there.
 CREATE SCHEMA IF NOT EXISTS dbo;
+CREATE EXTENSION IF NOT EXISTS citext SCHEMA dbo;
