@@ -35,8 +35,12 @@ protected:
 
 TEST_F(PgMetadata, ListsTablesViewsAndProcedures)
 {
-    EXPECT_EQ(connection->GetTableNames(), QStringList({QStringLiteral("tblchild"), QStringLiteral("tblparent")}));
-    EXPECT_EQ(connection->GetViewNames(), QStringList({QStringLiteral("vwparents")}));
+    // Test databases start with the system's own tables, so look for these among them.
+    const QStringList tables = connection->GetTableNames();
+    EXPECT_TRUE(tables.contains(QStringLiteral("tblchild")));
+    EXPECT_TRUE(tables.contains(QStringLiteral("tblparent")));
+    EXPECT_FALSE(tables.contains(QStringLiteral("vwparents")));
+    EXPECT_TRUE(connection->GetViewNames().contains(QStringLiteral("vwparents")));
     EXPECT_TRUE(connection->GetStoredProcedureNames().contains(QStringLiteral("fnnothing")));
 }
 
@@ -63,7 +67,8 @@ TEST_F(PgMetadata, ColumnsCarryTypesKeysAndDefaults)
 
 TEST_F(PgMetadata, ForeignKeysNameBothSides)
 {
-    const auto keys = connection->GetForeignKeys();
+    auto keys = connection->GetForeignKeys();
+    keys.removeIf([](const auto &key) { return key.FKTable != QLatin1String("tblchild"); });
     ASSERT_EQ(keys.size(), 1);
     EXPECT_EQ(keys[0].FKTable, QStringLiteral("tblchild"));
     EXPECT_EQ(keys[0].PKTable, QStringLiteral("tblparent"));
