@@ -20,11 +20,16 @@ constexpr int kMaxNesting = 64;
 // HTTP server.
 constexpr int kDefaultPoolSize = 128;
 constexpr std::chrono::seconds kKeepAliveTimeout{5};
+// cpp-httplib closes a kept-alive connection after this many requests (its default of 5 would
+// make clients reconnect all the time).
+constexpr std::size_t kKeepAliveMaxRequests = 100000;
 constexpr std::chrono::seconds kReadTimeout{30};
 constexpr std::chrono::seconds kWriteTimeout{300};
 
 // Client channel: long enough for a whole scheduling run on the asynchronous channel.
 constexpr std::chrono::milliseconds kDefaultCallTimeout{std::chrono::minutes(30)};
+// A failed call is sent again at most this often, whatever the channel's failure handler says.
+constexpr int kMaxCallRetries = 5;
 
 // Sessions and events.
 constexpr std::chrono::minutes kSessionIdleTimeout{10};

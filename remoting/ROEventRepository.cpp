@@ -1,0 +1,116 @@
+#include "remoting/ROEventRepository.h"
+
+#include "remoting/ROErrors.h"
+#include "remoting/ROMessage.h"
+#include "remoting/RORegistry.h"
+#include "remoting/ROSessionManager.h"
+
+#include "foundation/QuorvaLogFile.h"
+
+#include <set>
+
+TROInMemoryEventRepository::TROInMemoryEventRepository(TROInMemorySessionManager &sessions) : m_sessions(sessions)
+{
+    m_sessions.SetExpiredHandler([this](const QList<QUuid> &ids) { DropSessions(ids); });
+}
+
+TROInMemoryEventRepository::~TROInMemoryEventRepository()
+{
+    m_sessions.SetExpiredHandler({});
+}
+
+void TROInMemoryEventRepository::DropSessions(const QList<QUuid> &ids)
+{
+    std::lock_guard lock(m_mutex);
+    for (const QUuid &id : ids)
+        m_queues.erase(id);
+}
+
+void TROInMemoryEventRepository::SetMaxEventsPerSession(std::size_t count)
+{
+    std::lock_guard lock(m_mutex);
+    m_maxEvents = std::max<std::size_t>(count, 1);
+}
+
+void TROInMemoryEventRepository::StoreEventData(const QUuid &sender, const QByteArray &eventData, bool excludeSender,
+                                                bool excludeSessionList, const QString &sessionList)
+{
+    std::set<QUuid> listed;
+    for (const QString &part : sessionList.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QUuid id = QUuid::fromString(part.trimmed());
+        if (!id.isNull())
+            listed.insert(id);
+    }
+    // Only sessions the server knows get a queue, so a forged list cannot grow memory.
+    QList<QUuid> targets;
+    for (const QUuid &id : m_sessions.SessionIDs()) {
+        if (!listed.empty() && (listed.count(id) != 0) == excludeSessionList)
+            continue;
+        if (excludeSender && id == sender)
+            continue;
+        targets.append(id);
+    }
+
+    QList<QUuid> overflowing;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const QUuid &id : targets) {
+            auto &queue = m_queues[id];
+            if (queue.size() >= m_maxEvents) {
+                queue.pop_front();
+                overflowing.append(id);
+            }
+            queue.push_back(eventData);
+        }
+    }
+    for (const QUuid &id : overflowing)
+        AddToLog(llWarning, QStringLiteral("EventRepository"), QStringLiteral("StoreEventData"),
+                 QStringLiteral("Event queue of session %1 is full (%2 events); the oldest event was dropped")
+                     .arg(id.toString(QUuid::WithBraces).toUpper())
+                     .arg(m_maxEvents));
+}
+
+QList<QByteArray> TROInMemoryEventRepository::GetEventData(const QUuid &session, std::size_t maxBytes)
+{
+    std::lock_guard lock(m_mutex);
+    QList<QByteArray> events;
+    const auto it = m_queues.find(session);
+    if (it == m_queues.end())
+        return events;
+    std::size_t total = 0;
+    auto &queue = it->second;
+    while (!queue.empty()) {
+        const std::size_t size = std::size_t(queue.front().size());
+        if (!events.isEmpty() && total + size > maxBytes)
+            break;
+        total += size;
+        events.append(std::move(queue.front()));
+        queue.pop_front();
+    }
+    return events;
+}
+
+std::size_t TROInMemoryEventRepository::PendingCount(const QUuid &session)
+{
+    std::lock_guard lock(m_mutex);
+    const auto it = m_queues.find(session);
+    return it == m_queues.end() ? 0 : it->second.size();
+}
+
+std::unique_ptr<TROEventWriter> TROInMemoryEventRepository::GetEventWriter(const QUuid &interfaceId)
+{
+    const ROEventWriterCreator creator = FindEventWriterClass(interfaceId);
+    if (!creator)
+        throw EROInterfaceCastError(QStringLiteral("No event writer is registered for the interface %1")
+                                        .arg(interfaceId.toString(QUuid::WithBraces).toUpper()));
+    return creator(*this);
+}
+
+TROEventWriter::~TROEventWriter() = default;
+
+void TROEventWriter::StoreEvent(const QUuid &sender, const TROMessage &event)
+{
+    const QByteArray data = event.SaveToBytes(RemotingLimits::kMaxReplySize);
+    m_repository.StoreEventData(sender, data, m_excludeSender, m_excludeSessionList,
+                                m_sessionList.join(QLatin1Char(',')));
+}

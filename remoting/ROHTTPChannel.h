@@ -1,0 +1,73 @@
+// The client end of a call: a transport channel that posts a message to the server's URL and
+// leaves the reply in the same message. A synchronous call waits in a local event loop that
+// lets no user input through; a channel carries one call at a time and refuses a second.
+// Everything runs on the thread that owns the channel, as Qt Network wants.
+#pragma once
+
+#include "remoting/RemotingExport.h"
+#include "remoting/RemotingLimits.h"
+
+#include <QObject>
+#include <QUrl>
+#include <QUuid>
+
+#include <chrono>
+#include <functional>
+
+class QNetworkAccessManager;
+class TROMessage;
+
+// The session GUID this program sends on every channel: made once at start.
+REMOTING_EXPORT QUuid ROClientSessionID();
+
+class REMOTING_EXPORT TROTransportChannel
+{
+public:
+    // reply is the server's body (empty for a one-way call); error is empty on success.
+    using AsyncDone = std::function<void(const QByteArray &reply, const QString &error)>;
+
+    virtual ~TROTransportChannel();
+    // Sends the request, waits, and leaves the reply in message. Raises EROTransportError,
+    // EROChannelBusy, EROMessageError for a bad reply, and EROServerError for an error reply.
+    virtual void Dispatch(TROMessage &message) = 0;
+    // Sends without waiting; done runs later on the channel's thread. EROChannelBusy when busy.
+    virtual void DispatchAsync(const TROMessage &message, AsyncDone done) = 0;
+    virtual bool Busy() const = 0;
+};
+
+class REMOTING_EXPORT TROHTTPChannel : public QObject, public TROTransportChannel
+{
+    Q_OBJECT
+public:
+    // Decides whether a failed call is sent again (error: what failed).
+    using FailureHandler = std::function<bool(const QString &error)>;
+
+    explicit TROHTTPChannel(QObject *parent = nullptr);
+    ~TROHTTPChannel() override;
+
+    QString TargetURL() const { return m_url.toString(); }
+    void SetTargetURL(const QString &url) { m_url = QUrl(url); }
+    QUuid SessionID() const { return m_sessionId; }
+    void SetSessionID(const QUuid &id) { m_sessionId = id; }
+    // A call fails when no byte moves for this long.
+    std::chrono::milliseconds Timeout() const { return m_timeout; }
+    void SetTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
+    void SetFailureHandler(FailureHandler handler) { m_failureHandler = std::move(handler); }
+
+    void Dispatch(TROMessage &message) override;
+    void DispatchAsync(const TROMessage &message, AsyncDone done) override;
+    bool Busy() const override { return m_busy; }
+
+    // How many synchronous calls of this thread are waiting now; event deliveries hold back meanwhile.
+    static int SynchronousCallsInProgress();
+
+private:
+    void Post(const QByteArray &body, int attempt, AsyncDone done);
+
+    QNetworkAccessManager *m_network;
+    QUrl m_url;
+    QUuid m_sessionId;
+    std::chrono::milliseconds m_timeout = RemotingLimits::kDefaultCallTimeout;
+    FailureHandler m_failureHandler;
+    bool m_busy = false;
+};

@@ -1,0 +1,74 @@
+// The server end: the dispatcher that turns one request message into one reply (or an error
+// reply, or nothing for a one-way call) without ever letting an exception out, and the HTTP
+// server on cpp-httplib that feeds it from its own thread pool. The poll operation is answered
+// here from the event repository: it creates no service object.
+#pragma once
+
+#include "remoting/RemotingExport.h"
+#include "remoting/RemotingLimits.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+class TROInMemorySessionManager;
+class TROInMemoryEventRepository;
+
+class REMOTING_EXPORT TROMessageDispatcher
+{
+public:
+    struct Reply
+    {
+        QByteArray Data;  // empty for a one-way call
+        bool IsError = false;
+    };
+
+    // Either may be null: then sessions are not tracked, or polls answer no events.
+    TROMessageDispatcher(TROInMemorySessionManager *sessions, TROInMemoryEventRepository *repository);
+
+    Reply Process(const QByteArray &request) const;
+
+private:
+    TROInMemorySessionManager *m_sessions;
+    TROInMemoryEventRepository *m_repository;
+};
+
+class REMOTING_EXPORT TROHTTPServer
+{
+public:
+    TROHTTPServer();
+    ~TROHTTPServer();
+    TROHTTPServer(const TROHTTPServer &) = delete;
+    TROHTTPServer &operator=(const TROHTTPServer &) = delete;
+
+    // 0 takes any free port; Port() then answers the one taken once active.
+    void SetPort(int port);
+    int Port() const { return m_port; }
+    void SetBindAddress(const QString &address) { m_bindAddress = address; }
+    void SetPoolSize(int threads) { m_poolSize = threads; }
+    void SetKeepAliveTimeout(std::chrono::seconds timeout) { m_keepAlive = timeout; }
+    // Paths are matched without regard to case and without the leading slash ("Bin").
+    void AddDispatcher(const QString &path);
+    void SetSessionManager(TROInMemorySessionManager *sessions) { m_sessions = sessions; }
+    void SetEventRepository(TROInMemoryEventRepository *repository) { m_repository = repository; }
+
+    // Throws EROTransportError when the port cannot be bound.
+    void SetActive(bool active);
+    bool Active() const { return m_thread.joinable(); }
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    std::thread m_thread;
+    int m_port = 8099;
+    QString m_bindAddress = QStringLiteral("0.0.0.0");
+    int m_poolSize = RemotingLimits::kDefaultPoolSize;
+    std::chrono::seconds m_keepAlive = RemotingLimits::kKeepAliveTimeout;
+    QStringList m_paths;
+    TROInMemorySessionManager *m_sessions = nullptr;
+    TROInMemoryEventRepository *m_repository = nullptr;
+};

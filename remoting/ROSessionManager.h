@@ -1,0 +1,74 @@
+// Client sessions of the server, kept in memory: one per client program (its GUID travels in
+// every message), kept alive by any request, holding the user that logged on, and expiring after
+// a time without requests. The clock is injectable so expiry can be tested without waiting.
+#pragma once
+
+#include "remoting/RemotingExport.h"
+#include "remoting/RemotingLimits.h"
+
+#include "foundation/uCommon.h"
+
+#include <QList>
+#include <QUuid>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+using ROClock = std::function<std::chrono::steady_clock::time_point()>;
+
+class REMOTING_EXPORT TROSession
+{
+public:
+    explicit TROSession(const QUuid &id) : m_id(id) {}
+
+    QUuid SessionID() const { return m_id; }
+    // The user logged on in this session; none until the log-on service sets one.
+    std::optional<TvoUser> User() const;
+    void SetUser(const TvoUser &user);
+    void ClearUser();
+
+private:
+    const QUuid m_id;
+    mutable std::mutex m_mutex;
+    std::optional<TvoUser> m_user;
+};
+
+class REMOTING_EXPORT TROInMemorySessionManager
+{
+public:
+    explicit TROInMemorySessionManager(ROClock clock = {});
+
+    // The session of the id, made when new, with its idle time restarted.
+    std::shared_ptr<TROSession> Touch(const QUuid &id);
+    // Null when unknown or expired; does not restart the idle time.
+    std::shared_ptr<TROSession> Find(const QUuid &id);
+    QList<QUuid> SessionIDs();
+    // Drops every session idle for the timeout or longer and answers their ids.
+    QList<QUuid> ExpireIdle();
+    // ExpireIdle at most once a second (by the manager's clock): cheap enough for every request.
+    void Sweep();
+    void SetIdleTimeout(std::chrono::milliseconds timeout);
+    // Called with the ids of expired sessions (outside the manager's lock).
+    void SetExpiredHandler(std::function<void(const QList<QUuid> &)> handler);
+
+private:
+    struct Entry
+    {
+        std::shared_ptr<TROSession> Session;
+        std::chrono::steady_clock::time_point LastUse;
+    };
+
+    QList<QUuid> ExpireLocked(std::chrono::steady_clock::time_point now);
+    void Notify(const QList<QUuid> &expired);
+
+    ROClock m_clock;
+    std::mutex m_mutex;
+    std::map<QUuid, Entry> m_sessions;
+    std::chrono::milliseconds m_idleTimeout = RemotingLimits::kSessionIdleTimeout;
+    std::function<void(const QList<QUuid> &)> m_expiredHandler;
+    std::chrono::steady_clock::time_point m_lastSweep{};
+};

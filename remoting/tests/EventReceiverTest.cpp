@@ -1,0 +1,103 @@
+#include "ServerFixture.h"
+
+namespace {
+
+using namespace testsvc;
+using namespace std::chrono_literals;
+
+class EventDelivery : public LoopbackServer
+{
+protected:
+    std::unique_ptr<TROEventReceiver> Receiver(const QUuid &session, PingTarget &target)
+    {
+        auto receiver = std::make_unique<TROEventReceiver>();
+        receiver->SetChannel(Channel(session));
+        receiver->SetServiceName(kService);
+        receiver->SetInterval(50ms);
+        receiver->RegisterEventHandler(kSink, &target);
+        return receiver;
+    }
+
+    static void Fire(qint32 n, const QString &text)
+    {
+        auto writer = s_repository->GetEventWriter(kSinkId);
+        static_cast<TestEvent_Writer &>(*writer).OnPing(QUuid(), n, text);
+    }
+
+    // Makes the session known to the server with one poll.
+    static void PollOnce(TROEventReceiver &receiver)
+    {
+        bool polled = false;
+        auto connection = QObject::connect(&receiver, &TROEventReceiver::Polled, [&polled] { polled = true; });
+        receiver.PollNow();
+        ASSERT_TRUE(WaitFor([&] { return polled; }));
+        QObject::disconnect(connection);
+    }
+};
+
+TEST_F(EventDelivery, AnEventFiredOnTheServerReachesTwoPollingClients)
+{
+    PingTarget first;
+    PingTarget second;
+    auto receiverA = Receiver(QUuid::createUuid(), first);
+    auto receiverB = Receiver(QUuid::createUuid(), second);
+    PollOnce(*receiverA);
+    PollOnce(*receiverB);
+    receiverA->SetActive(true);
+    receiverB->SetActive(true);
+
+    Fire(3, QStringLiteral("progress"));
+    Fire(10, QString());
+    ASSERT_TRUE(WaitFor([&] { return first.Received.size() == 2 && second.Received.size() == 2; }));
+    EXPECT_EQ(first.Received, (QList<qint32>{3, 10}));
+    EXPECT_EQ(second.Received, (QList<qint32>{3, 10}));
+    EXPECT_EQ(first.Texts.first(), QStringLiteral("progress"));
+}
+
+TEST_F(EventDelivery, EventsWaitWhileASynchronousCallIsInFlight)
+{
+    PingTarget target;
+    const QUuid session = QUuid::createUuid();
+    auto receiver = Receiver(session, target);
+    PollOnce(*receiver);
+    receiver->SetActive(true);
+    Fire(1, QString());
+    TestService_Proxy proxy(std::make_shared<TROMessage>(), Channel(session));
+    proxy.Call(QStringLiteral("Sleep"), [](TROMessage &m) { m.WriteInteger(QStringLiteral("Milliseconds"), 600); });
+    ASSERT_TRUE(WaitFor([&] { return !target.Received.isEmpty(); }));
+    EXPECT_EQ(target.CallsInProgressAtDelivery, 0);
+}
+
+TEST_F(EventDelivery, AnUnregisteredTargetReceivesNothing)
+{
+    PingTarget target;
+    auto receiver = Receiver(QUuid::createUuid(), target);
+    PollOnce(*receiver);
+    receiver->UnregisterEventHandler(kSink, &target);
+    EXPECT_FALSE(receiver->HasHandlers(kSink));
+    Fire(5, QString());
+    PollOnce(*receiver);
+    EXPECT_TRUE(target.Received.isEmpty());
+}
+
+class NotATarget : public IROInterface
+{
+public:
+    bool queryInterface(const QUuid &, void **) override { return false; }
+};
+
+TEST_F(EventDelivery, ATargetWithoutTheInterfaceFailsAloneAndOthersStillReceive)
+{
+    NotATarget wrong;
+    PingTarget right;
+    auto receiver = Receiver(QUuid::createUuid(), right);
+    receiver->RegisterEventHandler(kSink, &wrong);
+    receiver->UnregisterEventHandler(kSink, &right);
+    receiver->RegisterEventHandler(kSink, &right);
+    PollOnce(*receiver);
+    Fire(8, QString());
+    PollOnce(*receiver);
+    EXPECT_EQ(right.Received, QList<qint32>{8});
+}
+
+} // namespace

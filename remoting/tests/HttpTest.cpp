@@ -1,0 +1,202 @@
+#include "ServerFixture.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <httplib.h>
+
+#include <atomic>
+
+namespace {
+
+using namespace testsvc;
+using namespace std::chrono_literals;
+
+class Http : public LoopbackServer
+{
+};
+
+TEST_F(Http, ACallTravelsThroughProxyChannelAndServer)
+{
+    TestService_Proxy proxy(std::make_shared<TROMessage>(), Channel());
+    qint32 twice = 0;
+    EXPECT_EQ(proxy.Echo(QStringLiteral("grüß "), 5, &twice), QStringLiteral("grüß 5"));
+    EXPECT_EQ(twice, 10);
+    EXPECT_TRUE(proxy.GetMessage()->Values().empty());
+}
+
+TEST_F(Http, ThePathBinMatchesWithoutRegardToCase)
+{
+    for (const QString &path : {QStringLiteral("Bin"), QStringLiteral("bin"), QStringLiteral("BIN")}) {
+        auto channel = Channel();
+        channel->SetTargetURL(Url(path));
+        TestService_Proxy proxy(std::make_shared<TROMessage>(), channel);
+        EXPECT_EQ(proxy.Echo(QStringLiteral("p"), 1), QStringLiteral("p1"));
+    }
+    auto channel = Channel();
+    channel->SetTargetURL(Url(QStringLiteral("other")));
+    TestService_Proxy proxy(std::make_shared<TROMessage>(), channel);
+    EXPECT_THROW(proxy.Echo(QStringLiteral("p"), 1), EROTransportError);
+}
+
+TEST_F(Http, AServerErrorIsRaisedByTheProxyUnderItsClassName)
+{
+    TestService_Proxy proxy(std::make_shared<TROMessage>(), Channel());
+    try {
+        proxy.Call(QStringLiteral("Fail"));
+        FAIL() << "no exception";
+    } catch (const EROServerError &e) {
+        EXPECT_EQ(e.ClassName(), QStringLiteral("ETestDomain"));
+        EXPECT_EQ(e.Message(), QStringLiteral("it went wrong"));
+    }
+    EXPECT_TRUE(proxy.GetMessage()->Values().empty());
+    EXPECT_EQ(proxy.Echo(QStringLiteral("after"), 0), QStringLiteral("after0"));
+}
+
+TEST_F(Http, LargeRepliesTravelCompressed)
+{
+    TestService_Proxy proxy(std::make_shared<TROMessage>(), Channel());
+    std::unique_ptr<TROBinaryMemoryStream> result;
+    proxy.Call(
+        QStringLiteral("Big"), [](TROMessage &m) { m.WriteInteger(QStringLiteral("Size"), 5 * 1024 * 1024); },
+        [&](TROMessage &m) { result = m.ReadBinary(QStringLiteral("Result")); });
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(result->Bytes(), QByteArray(5 * 1024 * 1024, 'z'));
+}
+
+TEST_F(Http, AOneWayCallGetsAnEmptyReply)
+{
+    g_stopped = false;
+    TestService_Proxy proxy(std::make_shared<TROMessage>(), Channel());
+    proxy.Call(QStringLiteral("Stop"));
+    EXPECT_TRUE(g_stopped);
+}
+
+TEST_F(Http, GarbageGetsAnErrorReplyAndTheServerKeepsServing)
+{
+    httplib::Client raw("127.0.0.1", s_server->Port());
+    for (const std::string &body : {std::string(), std::string("KQM1"), std::string(5000, '\xff')}) {
+        const auto res = raw.Post("/Bin", body, "application/octet-stream");
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 200);
+        TROMessage answer;
+        answer.LoadFromBytes(QByteArray::fromStdString(res->body), RemotingLimits::kMaxReplySize);
+        EXPECT_EQ(answer.Kind(), ROMessageKind::Error);
+        EXPECT_THROW(answer.RaiseIfError(), EROServerError);
+    }
+    TestService_Proxy proxy(std::make_shared<TROMessage>(), Channel());
+    EXPECT_EQ(proxy.Echo(QStringLiteral("still"), 1), QStringLiteral("still1"));
+}
+
+TEST_F(Http, ARequestAboveTheSizeLimitIsRefusedAtTheDoor)
+{
+    httplib::Client raw("127.0.0.1", s_server->Port());
+    const auto res = raw.Post("/Bin", std::string(RemotingLimits::kMaxRequestSize + 128 * 1024, 'a'),
+                              "application/octet-stream");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 413);
+}
+
+TEST_F(Http, AnUnreachableServerIsATransportError)
+{
+    auto channel = Channel();
+    channel->SetTargetURL(QStringLiteral("http://127.0.0.1:1/bin"));
+    int failures = 0;
+    channel->SetFailureHandler([&failures](const QString &) { return ++failures < 3; });
+    TestService_Proxy proxy(std::make_shared<TROMessage>(), channel);
+    EXPECT_THROW(proxy.Echo(QStringLiteral("x"), 1), EROTransportError);
+    EXPECT_EQ(failures, 3);
+    EXPECT_FALSE(channel->Busy());
+}
+
+TEST_F(Http, TheChannelTimeOutEndsAHangingCall)
+{
+    auto channel = Channel();
+    channel->SetTimeout(300ms);
+    TestService_Proxy proxy(std::make_shared<TROMessage>(), channel);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_THROW(proxy.Call(QStringLiteral("Sleep"),
+                            [](TROMessage &m) { m.WriteInteger(QStringLiteral("Milliseconds"), 3000); }),
+                 EROTransportError);
+    EXPECT_LT(timer.elapsed(), 2500);
+}
+
+TEST_F(Http, AFiveSecondCallDoesNotDelayTheOthersAndKeepsItsChannelBusy)
+{
+    auto slowChannel = Channel();
+    TestService_AsyncProxy slow(std::make_shared<TROMessage>(), slowChannel);
+    QElapsedTimer timer;
+    timer.start();
+    slow.Invoke_Sleep(5000);
+    EXPECT_TRUE(slow.GetBusy());
+    EXPECT_TRUE(slowChannel->Busy());
+    EXPECT_THROW(slow.Invoke_Sleep(1), EROChannelBusy);
+    TestService_Proxy onBusyChannel(std::make_shared<TROMessage>(), slowChannel);
+    EXPECT_THROW(onBusyChannel.Echo(QStringLiteral("x"), 1), EROChannelBusy);
+
+    TestService_Proxy quick(std::make_shared<TROMessage>(), Channel());
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(quick.Echo(QStringLiteral("q"), i), QStringLiteral("q%1").arg(i));
+    EXPECT_LT(timer.elapsed(), 2000) << "quick calls waited for the slow one";
+    EXPECT_FALSE(slow.GetAnswerReceived());
+
+    ASSERT_TRUE(WaitFor([&] { return slow.GetAnswerReceived(); }, 15000));
+    EXPECT_GE(timer.elapsed(), 4900);
+    EXPECT_FALSE(slow.GetBusy());
+    EXPECT_TRUE(slow.Retrieve_Sleep());
+    EXPECT_THROW(slow.Retrieve_Sleep(), EROMessageError);
+}
+
+TEST_F(Http, FiftyConcurrentClientsEachMakeTwoHundredCallsAllAnsweredCorrectly)
+{
+    constexpr int kClients = 50;
+    constexpr int kCalls = 200;
+    std::atomic<int> correct{0};
+    std::atomic<int> wrong{0};
+    const QString url = Url();
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int c = 0; c < kClients; ++c) {
+        threads.emplace_back(QThread::create([&, c] {
+            auto channel = std::make_shared<TROHTTPChannel>();
+            channel->SetTargetURL(url);
+            channel->SetSessionID(QUuid::createUuid());
+            TestService_Proxy proxy(std::make_shared<TROMessage>(), channel);
+            for (int i = 0; i < kCalls; ++i) {
+                try {
+                    qint32 twice = 0;
+                    const QString text = QStringLiteral("c%1-").arg(c);
+                    if (proxy.Echo(text, i, &twice) == text + QString::number(i) && twice == 2 * i)
+                        ++correct;
+                    else
+                        ++wrong;
+                } catch (const std::exception &e) {
+                    ++wrong;
+                }
+            }
+        }));
+        threads.back()->start();
+    }
+    for (auto &thread : threads)
+        thread->wait();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(correct, kClients * kCalls);
+}
+
+TEST_F(Http, TheServerStopsAndStartsAgainOnAnotherPort)
+{
+    TROHTTPServer second;
+    second.SetBindAddress(QStringLiteral("127.0.0.1"));
+    second.SetPort(0);
+    second.SetActive(true);
+    EXPECT_TRUE(second.Active());
+    EXPECT_GT(second.Port(), 0);
+    TROHTTPServer clash;
+    clash.SetBindAddress(QStringLiteral("127.0.0.1"));
+    clash.SetPort(second.Port());
+    EXPECT_THROW(clash.SetActive(true), EROTransportError);
+    second.SetActive(false);
+    EXPECT_FALSE(second.Active());
+}
+
+} // namespace
