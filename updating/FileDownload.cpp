@@ -29,7 +29,8 @@ TFileDownload::~TFileDownload()
     }
 }
 
-void TFileDownload::Start(QNetworkAccessManager *manager, const QUrl &url, const QString &path, qint64 expectedSize)
+void TFileDownload::Start(QNetworkAccessManager *manager, const QUrl &url, const QString &path, qint64 expectedSize,
+                          const QString &agentName)
 {
     m_expected = expectedSize;
     m_total = 0;
@@ -42,6 +43,8 @@ void TFileDownload::Start(QNetworkAccessManager *manager, const QUrl &url, const
         return;
     }
     QNetworkRequest request(url);
+    // The agent name has always been the file's target, which tells the service what is fetched.
+    request.setHeader(QNetworkRequest::UserAgentHeader, agentName.isEmpty() ? path : agentName);
     request.setTransferTimeout(kStallTimeoutMs);
     m_reply = manager->get(request);
     m_reply->setReadBufferSize(4 * BlockSize);
@@ -116,7 +119,7 @@ void TFileDownload::onFinished()
     emit finished();
 }
 
-bool TFileDownload::Fetch(const QUrl &url, const QString &path, qint64 expectedSize,
+bool TFileDownload::Fetch(const QUrl &url, const QString &path, qint64 expectedSize, const QString &agentName,
                           const std::function<void(qint64)> &progress, QString &error)
 {
     if (!QCoreApplication::instance()) {
@@ -133,7 +136,7 @@ bool TFileDownload::Fetch(const QUrl &url, const QString &path, qint64 expectedS
     });
     if (progress)
         connect(&download, &TFileDownload::progress, &loop, progress);
-    download.Start(&manager, url, path, expectedSize);
+    download.Start(&manager, url, path, expectedSize, agentName);
     if (!done)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     error = download.ErrorText();

@@ -27,13 +27,15 @@ public:
 
     // Writes the body to the file at path (created anew); finished() follows exactly once.
     // The file counts as whole only with status 200 and exactly expectedSize bytes.
-    void Start(QNetworkAccessManager *manager, const QUrl &url, const QString &path, qint64 expectedSize);
+    // agentName: the HTTP user agent; the file's path when empty.
+    void Start(QNetworkAccessManager *manager, const QUrl &url, const QString &path, qint64 expectedSize,
+               const QString &agentName = QString());
     bool Succeeded() const { return m_succeeded; }
     QString ErrorText() const { return m_error; }
     qint64 Received() const { return m_total; }
 
     // Synchronous form: waits in a local event loop; progress is called after every second block.
-    static bool Fetch(const QUrl &url, const QString &path, qint64 expectedSize,
+    static bool Fetch(const QUrl &url, const QString &path, qint64 expectedSize, const QString &agentName,
                       const std::function<void(qint64 total)> &progress, QString &error);
 
 signals:

@@ -14,6 +14,8 @@ const QString kEnvelopeNamespace = QStringLiteral("http://schemas.xmlsoap.org/so
 constexpr qint64 kMaxResponseBytes = 16 * 1024 * 1024;
 // A start-up waits for the answer, so a silent service must not hold it for long.
 constexpr int kCallTimeoutMs = 30000;
+// The agent name the services have always seen from our programs.
+const QByteArray kUserAgent = QByteArrayLiteral("RemObjects SDK");
 
 } // namespace
 
@@ -69,6 +71,7 @@ void TSoapCall::Start(QNetworkAccessManager *manager, const TSoapRequest &reques
     QNetworkRequest http(request.Location);
     http.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/xml; charset=utf-8"));
     http.setRawHeader(QByteArrayLiteral("SOAPAction"), '"' + request.SoapAction.toUtf8() + '"');
+    http.setHeader(QNetworkRequest::UserAgentHeader, kUserAgent);
     http.setTransferTimeout(kCallTimeoutMs);
     m_reply = manager->post(http, request.Envelope());
     connect(m_reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
@@ -150,6 +153,12 @@ QDomElement Child(const QDomElement &parent, const QString &localName)
 QString ChildText(const QDomElement &parent, const QString &localName)
 {
     return Child(parent, localName).text();
+}
+
+bool ChildBoolean(const QDomElement &parent, const QString &localName)
+{
+    const QString text = ChildText(parent, localName).trimmed();
+    return text == QLatin1String("true") || text == QLatin1String("1");
 }
 
 } // namespace Soap

@@ -81,4 +81,6 @@ namespace Soap {
 // The first child element with that local name, whatever its namespace.
 UPDATING_EXPORT QDomElement Child(const QDomElement &parent, const QString &localName);
 UPDATING_EXPORT QString ChildText(const QDomElement &parent, const QString &localName);
+// An xsd:boolean child: "true" or "1"; anything else, or no such child, is false.
+UPDATING_EXPORT bool ChildBoolean(const QDomElement &parent, const QString &localName);
 } // namespace Soap

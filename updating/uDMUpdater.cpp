@@ -231,7 +231,7 @@ TDMUpdater::StagedFile TDMUpdater::Fetch(const QString &url, const QString &fina
     if (m_progress)
         m_progress->SetMax(clampToInt(size));
     QString error;
-    const bool whole = TFileDownload::Fetch(source, temp, size, [this, &displayName](qint64 total) {
+    const bool whole = TFileDownload::Fetch(source, temp, size, finalPath, [this, &displayName](qint64 total) {
         Progress(clampToInt(total), QStringLiteral("%1 (%2)").arg(displayName, TQorFolders::FormatSize(clampToInt(total))));
     }, error);
     if (!whole) {

@@ -15,8 +15,7 @@ InstallationFile readFile(const QDomElement &item)
     file.Version = Soap::ChildText(item, QStringLiteral("Version"));
     file.DownloadPath = Soap::ChildText(item, QStringLiteral("DownloadPath")).trimmed();
     file.TargetDir = Soap::ChildText(item, QStringLiteral("TargetDir"));
-    const QString registerMe = Soap::ChildText(item, QStringLiteral("RegisterMe")).trimmed();
-    file.RegisterMe = registerMe == QLatin1String("true") || registerMe == QLatin1String("1");
+    file.RegisterMe = Soap::ChildBoolean(item, QStringLiteral("RegisterMe"));
     file.UTCLastModified = QDateTime::fromString(Soap::ChildText(item, QStringLiteral("UTCLastModified")).trimmed(),
                                                  Qt::ISODateWithMs);
     return file;

@@ -90,7 +90,7 @@ bool TLogService::AddSimpleLog(const TUsageReport &report) const
         return false;
     }
     const TSoapAnswer answer = TSoapCall::Invoke(Request(report), QStringLiteral("AddSimpleLogResponse"));
-    return Soap::ChildText(answer.Response, QStringLiteral("AddSimpleLogResult")).trimmed() == QLatin1String("true");
+    return Soap::ChildBoolean(answer.Response, QStringLiteral("AddSimpleLogResult"));
 }
 
 void TLogService::AddSimpleLogAsync(QNetworkAccessManager *manager, const TUsageReport &report,
@@ -103,7 +103,8 @@ void TLogService::AddSimpleLogAsync(QNetworkAccessManager *manager, const TUsage
     }
     auto *call = new TSoapCall(manager);
     QObject::connect(call, &TSoapCall::finished, call, [call, done = std::move(done)] {
-        const bool delivered = call->Succeeded();
+        const bool delivered = call->Succeeded()
+                            && Soap::ChildBoolean(call->Answer().Response, QStringLiteral("AddSimpleLogResult"));
         done(delivered, call->ErrorText());
         call->deleteLater();
     });

@@ -41,7 +41,7 @@ FakeWebService::FakeWebService()
     auto soap = [this](const httplib::Request &request, httplib::Response &response, const QString &answerElement,
                        const QString &answer) {
         Record({QString::fromStdString(request.path), QString::fromStdString(request.get_header_value("SOAPAction")),
-                QByteArray::fromStdString(request.body)});
+                QByteArray::fromStdString(request.body), QString::fromStdString(request.get_header_value("User-Agent"))});
         std::lock_guard guard(m_lock);
         if (!m_fault.isEmpty()) {
             response.status = 500;
@@ -75,6 +75,8 @@ FakeWebService::FakeWebService()
              element(QStringLiteral("LastVersionOfApplicationResult"), version));
     });
     m_server->Get(R"(/files/([^/]+)/(\d+))", [this](const httplib::Request &request, httplib::Response &response) {
+        Record({QString::fromStdString(request.path), QString(), QByteArray(),
+                QString::fromStdString(request.get_header_value("User-Agent"))});
         std::lock_guard guard(m_lock);
         ++m_downloads;
         const QList<FakeFile> files = m_products.value(QString::fromStdString(request.matches[1]));

@@ -38,6 +38,7 @@ struct FakeRequest
     QString path;
     QString soapAction;
     QByteArray body;
+    QString userAgent;
 };
 
 class FakeWebService

@@ -113,6 +113,12 @@ TEST_F(SelfUpdate, NewerProgramIsFetchedWithEveryFileAndParked)
     EXPECT_EQ(Read(QStringLiteral("Reports/Rota.xml")), QByteArray("<report/>"));
     EXPECT_TRUE(Entries().filter(QStringLiteral(".tmp")).isEmpty()) << Entries().join(QLatin1Char(' ')).toStdString();
     EXPECT_EQ(m_service.ProductsAsked(), (QStringList{QStringLiteral("VivAdaduz"), QStringLiteral("Kestrova_Server")}));
+    QStringList agents;
+    for (const FakeRequest &request : m_service.Requests())
+        agents << request.userAgent;
+    EXPECT_EQ(agents, (QStringList{QStringLiteral("RemObjects SDK"), QStringLiteral("RemObjects SDK"),
+                                   m_folder + QStringLiteral("libcalendar.so"), m_folder + QStringLiteral("Brennic.new"),
+                                   m_folder + QStringLiteral("Reports/Rota.xml")}));
 }
 
 TEST_F(SelfUpdate, RequestIsDocumentLiteralGetProductFiles)
