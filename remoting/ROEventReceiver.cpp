@@ -13,6 +13,7 @@
 namespace {
 
 const QString kSender = QStringLiteral("ROEventReceiver");
+constexpr std::chrono::milliseconds kHeldBackRetry{25};
 
 } // namespace
 
@@ -113,8 +114,10 @@ void TROEventReceiver::PollNow()
                     failure = e.Message();
                 }
             }
-            if (!failure.isEmpty())
+            // A server that is away fails every poll: log the first failure of a run, not each one.
+            if (!failure.isEmpty() && !m_failing)
                 AddToLog(llSevere, kSender, QStringLiteral("Poll"), failure);
+            m_failing = !failure.isEmpty();
             Deliver();
             emit Polled(failure);
         });
@@ -130,6 +133,14 @@ void TROEventReceiver::Deliver()
         const QByteArray data = std::move(m_pending.front());
         m_pending.pop_front();
         DeliverOne(data);
+    }
+    // Held back by a call: look again shortly rather than a whole poll interval later.
+    if (!m_pending.empty() && !m_retryScheduled) {
+        m_retryScheduled = true;
+        QTimer::singleShot(kHeldBackRetry, this, [this] {
+            m_retryScheduled = false;
+            Deliver();
+        });
     }
 }
 

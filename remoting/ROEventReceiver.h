@@ -84,6 +84,8 @@ private:
     QString m_serviceName;
     QTimer *m_timer;
     bool m_polling = false;
+    bool m_failing = false;
+    bool m_retryScheduled = false;
     QHash<QString, QList<IROInterface *>> m_handlers;
     std::deque<QByteArray> m_pending;
     // Each poll callback checks this, so a late answer after destruction does nothing.

@@ -35,10 +35,13 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
             throw EROMessageError(QStringLiteral("Only requests are served"));
 
         std::shared_ptr<TROSession> session;
-        if (m_sessions) {
+        if (m_sessions)
             m_sessions->Sweep();
+        if (m_sessions && !message.ClientID().isNull())
             session = m_sessions->Touch(message.ClientID());
-        }
+        else
+            // No client has the all-zero id: such a request gets a session of its own for this call only.
+            session = std::make_shared<TROSession>(QUuid());
         const QString operation = message.MessageName();
 
         if (operation == TROInMemoryEventRepository::PollOperation) {

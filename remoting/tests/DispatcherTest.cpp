@@ -189,3 +189,27 @@ TEST_F(Dispatcher, AskingForAnUnregisteredWriterIsAnInterfaceCastError)
 }
 
 } // namespace
+
+namespace {
+
+using namespace testsvc;
+
+TEST(DispatcherWithoutSession, ARequestWithoutSessionIdLeavesNoSessionBehind)
+{
+    RegisterTestService();
+    TROInMemorySessionManager sessions;
+    TROInMemoryEventRepository repository(sessions);
+    TROMessageDispatcher dispatcher(&sessions, &repository);
+    TROMessage logOn;
+    logOn.InitializeRequest(kLibrary, kService, QStringLiteral("LogOn"));
+    logOn.WriteAnsiString(QStringLiteral("UserName"), QStringLiteral("nobody"));
+    EXPECT_FALSE(dispatcher.Process(logOn.SaveToBytes()).IsError);
+    TROMessage who;
+    who.InitializeRequest(kLibrary, kService, QStringLiteral("WhoAmI"));
+    TROMessage answer;
+    answer.LoadFromBytes(dispatcher.Process(who.SaveToBytes()).Data, RemotingLimits::kMaxReplySize);
+    EXPECT_EQ(answer.ReadAnsiString(QStringLiteral("Result")), QString());
+    EXPECT_TRUE(sessions.SessionIDs().isEmpty());
+}
+
+} // namespace

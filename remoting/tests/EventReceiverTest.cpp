@@ -101,3 +101,65 @@ TEST_F(EventDelivery, ATargetWithoutTheInterfaceFailsAloneAndOthersStillReceive)
 }
 
 } // namespace
+
+namespace {
+
+using namespace testsvc;
+using namespace std::chrono_literals;
+
+// A server of its own whose sessions run on a clock the test moves.
+TEST(EventExpiry, OverHttpASessionThatNeverPollsExpiresWhileAPollingOneStays)
+{
+    RegisterTestService();
+    RegisterTestEvents();
+    std::chrono::steady_clock::time_point now = std::chrono::steady_clock::time_point() + 1000h;
+    TROInMemorySessionManager sessions([&now] { return now; });
+    TROInMemoryEventRepository repository(sessions);
+    TROHTTPServer server;
+    server.SetBindAddress(QStringLiteral("127.0.0.1"));
+    server.SetPort(0);
+    server.SetSessionManager(&sessions);
+    server.SetEventRepository(&repository);
+    server.SetActive(true);
+    const QString url = QStringLiteral("http://127.0.0.1:%1/bin").arg(server.Port());
+
+    const QUuid polling = QUuid::createUuid();
+    const QUuid silent = QUuid::createUuid();
+    auto pollChannel = std::make_shared<TROHTTPChannel>();
+    pollChannel->SetTargetURL(url);
+    pollChannel->SetSessionID(polling);
+    auto silentChannel = std::make_shared<TROHTTPChannel>();
+    silentChannel->SetTargetURL(url);
+    silentChannel->SetSessionID(silent);
+
+    PingTarget target;
+    TROEventReceiver receiver;
+    receiver.SetChannel(pollChannel);
+    receiver.SetServiceName(kService);
+    receiver.RegisterEventHandler(kSink, &target);
+    int polls = 0;
+    QObject::connect(&receiver, &TROEventReceiver::Polled, [&polls] { ++polls; });
+    auto pollOnce = [&] {
+        const int before = polls;
+        receiver.PollNow();
+        ASSERT_TRUE(WaitFor([&] { return polls > before; }));
+    };
+
+    TestService_Proxy silentProxy(std::make_shared<TROMessage>(), silentChannel);
+    EXPECT_EQ(silentProxy.Echo(QStringLiteral("once"), 1), QStringLiteral("once1"));
+    pollOnce();
+    auto writer = repository.GetEventWriter(kSinkId);
+    static_cast<TestEvent_Writer &>(*writer).OnPing(QUuid(), 1, QString());
+    EXPECT_EQ(repository.PendingCount(silent), 1u);
+
+    for (int minute = 0; minute < 10; ++minute) {
+        now += 1min;
+        pollOnce();
+    }
+    EXPECT_EQ(sessions.Find(silent), nullptr);
+    EXPECT_NE(sessions.Find(polling), nullptr);
+    EXPECT_EQ(repository.PendingCount(silent), 0u);
+    EXPECT_EQ(target.Received, QList<qint32>{1});
+}
+
+} // namespace
