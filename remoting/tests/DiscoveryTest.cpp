@@ -55,7 +55,7 @@ TEST_F(Discovery, OtherServiceNamesAreIgnoredAndTheWaitEndsAfterFiveAttempts)
     ASSERT_TRUE(WaitFor([this] { return timedOut; }));
     EXPECT_TRUE(found.isEmpty());
     EXPECT_GE(timer.elapsed(), 5 * 60 - 20);
-    EXPECT_LT(timer.elapsed(), 3000);
+    EXPECT_LT(timer.elapsed(), 10000);
 }
 
 TEST_F(Discovery, TheClientCanStopBeforeTheTimeOut)
