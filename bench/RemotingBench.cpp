@@ -1,6 +1,8 @@
 // Calls per second of a small call over loopback through our whole stack (proxy, binary
 // message, Qt Network channel, cpp-httplib server, dispatcher, invoker) with 1, 8 and 64 clients,
 // each client on its own thread with its own channel, as separate client programs would be.
+// A second table sends the same request bytes with a plain HTTP client (cpp-httplib), so the
+// server's share (HTTP server, message, dispatch) shows apart from the Qt Network client's.
 //   remoting_bench [seconds per round, default 3]
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
@@ -11,6 +13,8 @@
 #include "remoting/ROSessionManager.h"
 #include "remoting/ROEventRepository.h"
 
+#include <httplib.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -18,6 +22,7 @@
 #include <atomic>
 #include <cstdio>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -102,6 +107,35 @@ Round Run(const QString &url, int clients, int seconds)
     return {calls.load(), errors.load(), double(timer.nsecsElapsed()) / 1e9};
 }
 
+Round RunRaw(int port, const std::string &body, int clients, int seconds)
+{
+    std::atomic<long long> calls{0};
+    std::atomic<long long> errors{0};
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    QElapsedTimer timer;
+    timer.start();
+    for (int c = 0; c < clients; ++c) {
+        threads.emplace_back([&] {
+            httplib::Client client("127.0.0.1", port);
+            client.set_keep_alive(true);
+            client.set_tcp_nodelay(true);
+            while (!stop) {
+                const auto res = client.Post("/Bin", body, "application/octet-stream");
+                if (res && res->status == 200 && res->body.size() > 23)
+                    ++calls;
+                else
+                    ++errors;
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    stop = true;
+    for (auto &t : threads)
+        t.join();
+    return {calls.load(), errors.load(), double(timer.nsecsElapsed()) / 1e9};
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -129,6 +163,22 @@ int main(int argc, char **argv)
     int status = 0;
     for (int clients : {1, 8, 64}) {
         const Round r = Run(url, clients, seconds);
+        std::printf("%8d %12lld %12.0f %8lld\n", clients, r.Calls, double(r.Calls) / r.Seconds, r.Errors);
+        std::fflush(stdout);
+        if (r.Errors != 0)
+            status = 1;
+    }
+
+    TROMessage request;
+    request.SetClientID(QUuid::createUuid());
+    request.InitializeRequest(kLibrary, kService, QStringLiteral("Add"));
+    request.WriteInteger(QStringLiteral("A"), 1);
+    request.WriteInteger(QStringLiteral("B"), 2);
+    const QByteArray bytes = request.SaveToBytes();
+    std::printf("same request from a plain HTTP client (server side alone)\n");
+    std::printf("%8s %12s %12s %8s\n", "clients", "calls", "calls/s", "errors");
+    for (int clients : {1, 8, 64}) {
+        const Round r = RunRaw(server.Port(), std::string(bytes.constData(), std::size_t(bytes.size())), clients, seconds);
         std::printf("%8d %12lld %12.0f %8lld\n", clients, r.Calls, double(r.Calls) / r.Seconds, r.Errors);
         std::fflush(stdout);
         if (r.Errors != 0)

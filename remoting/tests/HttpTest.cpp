@@ -220,3 +220,25 @@ TEST_F(Http, TheServerStopsAndStartsAgainOnAnotherPort)
 }
 
 } // namespace
+
+namespace {
+
+using namespace testsvc;
+
+TEST(HttpKeepAlive, ACallAfterTheServerClosedAnIdleConnectionStillSucceeds)
+{
+    RegisterTestService();
+    TROHTTPServer server;
+    server.SetBindAddress(QStringLiteral("127.0.0.1"));
+    server.SetPort(0);
+    server.SetKeepAliveTimeout(std::chrono::seconds(1));
+    server.SetActive(true);
+    auto channel = std::make_shared<TROHTTPChannel>();
+    channel->SetTargetURL(QStringLiteral("http://127.0.0.1:%1/bin").arg(server.Port()));
+    TestService_Proxy proxy(std::make_shared<TROMessage>(), channel);
+    EXPECT_EQ(proxy.Echo(QStringLiteral("a"), 1), QStringLiteral("a1"));
+    WaitFor([] { return false; }, 2500);
+    EXPECT_EQ(proxy.Echo(QStringLiteral("b"), 2), QStringLiteral("b2"));
+}
+
+} // namespace
