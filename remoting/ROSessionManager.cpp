@@ -1,5 +1,7 @@
 #include "remoting/ROSessionManager.h"
 
+#include "remoting/ROErrors.h"
+
 std::optional<TvoUser> TROSession::User() const
 {
     std::lock_guard lock(m_mutex);
@@ -28,6 +30,12 @@ void TROInMemorySessionManager::SetIdleTimeout(std::chrono::milliseconds timeout
 {
     std::lock_guard lock(m_mutex);
     m_idleTimeout = timeout;
+}
+
+void TROInMemorySessionManager::SetMaxSessions(std::size_t count)
+{
+    std::lock_guard lock(m_mutex);
+    m_maxSessions = std::max<std::size_t>(count, 1);
 }
 
 void TROInMemorySessionManager::SetExpiredHandler(std::function<void(const QList<QUuid> &)> handler)
@@ -77,12 +85,21 @@ std::shared_ptr<TROSession> TROInMemorySessionManager::Touch(const QUuid &id)
             m_sessions.erase(it);
             it = m_sessions.end();
         }
-        if (it == m_sessions.end())
-            it = m_sessions.emplace(id, Entry{std::make_shared<TROSession>(id), now}).first;
-        it->second.LastUse = now;
-        session = it->second.Session;
+        if (it == m_sessions.end()) {
+            if (m_sessions.size() >= m_maxSessions)
+                expired.append(ExpireLocked(now));
+            if (m_sessions.size() < m_maxSessions)
+                it = m_sessions.emplace(id, Entry{std::make_shared<TROSession>(id), now}).first;
+        }
+        if (it != m_sessions.end()) {
+            it->second.LastUse = now;
+            session = it->second.Session;
+        }
     }
     Notify(expired);
+    if (!session)
+        throw EROException(QStringLiteral("EROSessionLimit"),
+                           QStringLiteral("The server holds %1 sessions; no new one can start").arg(m_maxSessions));
     return session;
 }
 

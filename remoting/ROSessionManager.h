@@ -42,7 +42,8 @@ class REMOTING_EXPORT TROInMemorySessionManager
 public:
     explicit TROInMemorySessionManager(ROClock clock = {});
 
-    // The session of the id, made when new, with its idle time restarted.
+    // The session of the id, made when new, with its idle time restarted. A new session beyond
+    // the maximum count raises EROSessionLimit.
     std::shared_ptr<TROSession> Touch(const QUuid &id);
     // Null when unknown or expired; does not restart the idle time.
     std::shared_ptr<TROSession> Find(const QUuid &id);
@@ -52,6 +53,7 @@ public:
     // ExpireIdle at most once a second (by the manager's clock): cheap enough for every request.
     void Sweep();
     void SetIdleTimeout(std::chrono::milliseconds timeout);
+    void SetMaxSessions(std::size_t count);
     // Called with the ids of expired sessions (outside the manager's lock).
     void SetExpiredHandler(std::function<void(const QList<QUuid> &)> handler);
 
@@ -71,4 +73,5 @@ private:
     std::chrono::milliseconds m_idleTimeout = RemotingLimits::kSessionIdleTimeout;
     std::function<void(const QList<QUuid> &)> m_expiredHandler;
     std::chrono::steady_clock::time_point m_lastSweep{};
+    std::size_t m_maxSessions = RemotingLimits::kMaxSessions;
 };

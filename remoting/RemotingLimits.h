@@ -34,6 +34,8 @@ constexpr int kMaxCallRetries = 5;
 // Sessions and events.
 constexpr std::chrono::minutes kSessionIdleTimeout{10};
 constexpr std::size_t kMaxEventsPerSession = 1000;
+// Far above the clients of one installation; a client inventing session GUIDs meets this bound.
+constexpr std::size_t kMaxSessions = 10000;
 constexpr std::chrono::milliseconds kDefaultPollInterval{750};
 
 // Discovery.

@@ -200,3 +200,27 @@ TEST_F(Sessions, FiringFromManyThreadsLosesNothing)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SessionLimit, ANewSessionBeyondTheMaximumIsRefusedUntilOneExpires)
+{
+    auto now = std::chrono::steady_clock::time_point() + std::chrono::hours(1000);
+    TROInMemorySessionManager sessions([&now] { return now; });
+    sessions.SetMaxSessions(2);
+    const QUuid a = QUuid::createUuid();
+    sessions.Touch(a);
+    now += std::chrono::minutes(5);
+    sessions.Touch(QUuid::createUuid());
+    try {
+        sessions.Touch(QUuid::createUuid());
+        FAIL() << "no exception";
+    } catch (const EROException &e) {
+        EXPECT_EQ(e.ClassName(), QStringLiteral("EROSessionLimit"));
+    }
+    EXPECT_NE(sessions.Touch(a), nullptr);  // known sessions go on
+    now += std::chrono::minutes(10);
+    EXPECT_NE(sessions.Touch(QUuid::createUuid()), nullptr);
+}
+
+} // namespace
