@@ -27,9 +27,17 @@ EROInterfaceCastError::EROInterfaceCastError(const QString &message)
 {
 }
 
-EROIndexError::EROIndexError(const QString &className, int index)
-    : EROException(className, QStringLiteral("Index %1 is out of bounds").arg(index))
+EROIndexError::EROIndexError(const QString &className, const QString &message) : EROException(className, message) {}
+
+EROIndexError EROIndexError::ArrayIndexOutOfBounds(int index)
 {
+    return EROIndexError(QStringLiteral("EROArrayIndexOutOfBounds"),
+                         QStringLiteral("Array index %1 is out of bounds").arg(index));
+}
+
+EROIndexError EROIndexError::InvalidIndex(int index)
+{
+    return EROIndexError(QStringLiteral("EROInvalidIndex"), QStringLiteral("Invalid index %1").arg(index));
 }
 
 EROTransportError::EROTransportError(const QString &message)

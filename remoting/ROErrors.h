@@ -46,10 +46,15 @@ public:
     explicit EROInterfaceCastError(const QString &message);
 };
 
+// An array index outside the elements; the two kinds the array classes raise are made below.
 class REMOTING_EXPORT EROIndexError : public EROException
 {
 public:
-    EROIndexError(const QString &className, int index);
+    EROIndexError(const QString &className, const QString &message);
+    // Reading or storing an element at an index outside 0 .. count - 1.
+    static EROIndexError ArrayIndexOutOfBounds(int index);
+    // Deleting at an index outside 0 .. count - 1.
+    static EROIndexError InvalidIndex(int index);
 };
 
 // The request never got an answer: connection refused, time-out, HTTP failure.

@@ -27,7 +27,8 @@ public:
         bool IsError = false;
     };
 
-    // Either may be null: then sessions are not tracked, or polls answer no events.
+    // Either may be null: then sessions are not tracked, or polls answer no events. Both must
+    // outlive the dispatcher (for the HTTP server: until SetActive(false)).
     TROMessageDispatcher(TROInMemorySessionManager *sessions, TROInMemoryEventRepository *repository);
 
     Reply Process(const QByteArray &request) const;

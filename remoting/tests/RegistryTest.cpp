@@ -91,6 +91,17 @@ TEST(ObjectDisposer, FreesWhatItWasGivenAndAcceptsNothing)
     EXPECT_EQ(alive, 0);
 }
 
+TEST(IndexErrors, NameTheIndexAndTheirKind)
+{
+    try {
+        throw EROIndexError::ArrayIndexOutOfBounds(-1);
+    } catch (const EROIndexError &e) {
+        EXPECT_EQ(e.ClassName(), QStringLiteral("EROArrayIndexOutOfBounds"));
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("-1")));
+    }
+    EXPECT_EQ(EROIndexError::InvalidIndex(7).ClassName(), QStringLiteral("EROInvalidIndex"));
+}
+
 TEST(BinaryStream, AssignCopiesTheBytes)
 {
     TROBinaryMemoryStream source(QByteArray("abc"));
