@@ -182,6 +182,9 @@ void TDMUpdater::DownloadAll(const ArrayOfInstallationFile &files, const QString
         target = FileResolver::resolve(info.path(), name);
         if (park && IsProgramFile(target))
             target = ParkedName(target);
+        // Found now rather than at the move, when other files would already be in place.
+        if (QFileInfo(target).isDir())
+            throw EUpdateError(QStringLiteral("%1 is a folder, not a file").arg(target).toStdString());
         plans << Plan{file.DownloadPath, target, file.Size};
     }
     std::vector<StagedFile> staged;

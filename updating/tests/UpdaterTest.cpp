@@ -1,5 +1,6 @@
 #include "FakeWebService.h"
 #include "LogCapture.h"
+#include "testsupport/QtPrinters.h"
 
 #include "updating/uDMUpdater.h"
 #include "updating/uSystemPathsAndFolders.h"
@@ -278,6 +279,19 @@ TEST_F(SelfUpdate, HostileFileNamesAreRefusedBeforeAnyDownload)
     }
     EXPECT_EQ(m_service.Downloads(), 0);
     EXPECT_EQ(m_log.LinesWith(QStringLiteral("Refused file name")).size(), 7);
+}
+
+TEST_F(SelfUpdate, FileListedWhereAFolderStandsChangesNothing)
+{
+    ASSERT_TRUE(QDir(m_folder).mkdir(QStringLiteral("Layouts.d")));
+    QList<FakeFile> files = NewServerFiles();
+    files << FakeFile{QStringLiteral("Layouts.d"), QStringLiteral("1"), QByteArray("not a folder")};
+    m_service.SetProduct(QStringLiteral("Kestrova_Server"), files);
+    const QStringList before = Entries();
+    TDMUpdater updater(m_folder);
+    EXPECT_FALSE(updater.CheckForUpdate(m_folder));
+    EXPECT_EQ(Entries(), before);
+    EXPECT_EQ(m_log.LinesWith(QStringLiteral("is a folder")).size(), 1);
 }
 
 TEST_F(SelfUpdate, DownloadAddressOutsideTheWebIsRefused)

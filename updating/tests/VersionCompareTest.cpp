@@ -1,3 +1,5 @@
+#include "testsupport/QtPrinters.h"
+
 #include "updating/uSystemPathsAndFolders.h"
 
 #include <QDir>

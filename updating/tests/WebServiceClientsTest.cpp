@@ -1,5 +1,6 @@
 #include "FakeWebService.h"
 #include "LogCapture.h"
+#include "testsupport/QtPrinters.h"
 
 #include "updating/SoapCall.h"
 #include "updating/WebServiceSettings.h"

@@ -1,5 +1,6 @@
 #include "FakeWebService.h"
 #include "LogCapture.h"
+#include "testsupport/QtPrinters.h"
 #include "SwitchJob.h"
 
 #include "updating/uDMUpdater.h"

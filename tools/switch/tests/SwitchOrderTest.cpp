@@ -1,5 +1,7 @@
 #include "SwitchJob.h"
 
+#include "testsupport/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 namespace {
