@@ -5,6 +5,8 @@
 
 #include <httplib.h>
 
+#include <chrono>
+
 namespace {
 
 std::string envelope(const QString &body)
@@ -105,6 +107,9 @@ FakeWebService::FakeWebService()
     });
     m_port = m_server->bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // A stop() before the accept loop runs would be lost and the join would hang.
+    for (int waited = 0; !m_server->is_running() && waited < 5000; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 FakeWebService::~FakeWebService()
