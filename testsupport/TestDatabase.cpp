@@ -165,8 +165,7 @@ void TestDatabase::init(const TemplateStage *stage)
             if (!run(admin.get(), QStringLiteral("CREATE DATABASE %1 TEMPLATE %2")
                                       .arg(quoteIdent(building), quoteIdent(templateName)), err))
                 return false;
-            *err = stage->prepare(QStringLiteral("host='%1' port=%2 dbname='%3' user=postgres")
-                                      .arg(m_host).arg(m_port).arg(building));
+            *err = stage->prepare(connectionString(m_host, m_port, building));
             if (!err->isEmpty())
                 *err = QStringLiteral("template stage ") + stage->tag + QStringLiteral(": ") + *err;
             return err->isEmpty();
@@ -207,8 +206,13 @@ QString TestDatabase::conninfo() const
 
 QString TestDatabase::connectionString() const
 {
+    return connectionString(m_host, m_port, m_name);
+}
+
+QString TestDatabase::connectionString(const QString &host, int port, const QString &database)
+{
     return QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Server=%1,%2;Database=%3;UserID=postgres;")
-        .arg(m_host).arg(m_port).arg(m_name);
+        .arg(host).arg(port).arg(database);
 }
 
 void TestDatabase::exec(const QString &sql) const

@@ -11,12 +11,13 @@
 namespace kestrova::test {
 
 // A template built on top of the scripts' template: `prepare` runs once on a fresh copy of it
-// (for example the patch ladder) and answers an error text, empty on success. `tag` names the
-// result and must change whenever what `prepare` does changes.
+// (for example the patch ladder), gets that copy's connection string in the system's own
+// grammar and answers an error text, empty on success. `tag` names the result and must change
+// whenever what `prepare` does changes.
 struct TemplateStage
 {
     QString tag;
-    std::function<QString(const QString &conninfo)> prepare;
+    std::function<QString(const QString &connectionString)> prepare;
 };
 
 class TestDatabase
@@ -41,6 +42,7 @@ public:
     QString conninfo() const;
     // A connection string in the system's own grammar (driver "ADO", provider SQLOLEDB.1).
     QString connectionString() const;
+    static QString connectionString(const QString &host, int port, const QString &database);
 
     // Runs SQL on this database; fails the test with the server's message on error.
     void exec(const QString &sql) const;
