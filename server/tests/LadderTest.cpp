@@ -4,6 +4,9 @@
 #include "server/tests/CurrentSchema.h"
 #include "server/tests/LogCapture.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -12,6 +15,26 @@ using kestrova::test::CurrentSchemaStage;
 using kestrova::test::LogCapture;
 using kestrova::test::RunLadder;
 using kestrova::test::TestDatabase;
+
+// A folder with the first year of the shipped calendar file, for climbs that test something
+// other than the calendar (copying all sixty years takes a while in a sanitized build).
+class SmallCalendar
+{
+public:
+    SmallCalendar()
+    {
+        QFile shipped(QStringLiteral(KESTROVA_STAGE_DIR "/") + TDMServerDatabase::CalendarFileName());
+        QFile small(m_dir.filePath(TDMServerDatabase::CalendarFileName()));
+        if (!shipped.open(QIODevice::ReadOnly) || !small.open(QIODevice::WriteOnly))
+            ADD_FAILURE() << "cannot copy the calendar file";
+        for (int line = 0; line <= 366 && !shipped.atEnd(); ++line)
+            small.write(shipped.readLine());
+    }
+    QString folder() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
 
 QString version(const TestDatabase &db)
 {
@@ -100,10 +123,11 @@ TEST(PatchLadder, AFailingStepLeavesTheVersionBeforeItAndTheNextStartRetriesIt)
     ASSERT_TRUE(db.available());
     // Step 20 drops this constraint before making it again: without it, the step fails.
     db.exec(QStringLiteral("ALTER TABLE tblLnkMinistryTemplateToMinistryFunction DROP CONSTRAINT tblLnkMinistryTemplateToM_FK00"));
+    const SmallCalendar calendar;
     {
         LogCapture log;
         // The first step (14) succeeded, so the start commits what the climb reached.
-        EXPECT_TRUE(RunLadder(db.connectionString()));
+        EXPECT_TRUE(RunLadder(db.connectionString(), calendar.folder()));
     }
     EXPECT_EQ(version(db), QStringLiteral("20"));
     // Steps before it are kept, the failing step left nothing behind, the database works.
@@ -113,8 +137,9 @@ TEST(PatchLadder, AFailingStepLeavesTheVersionBeforeItAndTheNextStartRetriesIt)
 
     db.exec(QStringLiteral("ALTER TABLE tblLnkMinistryTemplateToMinistryFunction ADD CONSTRAINT tblLnkMinistryTemplateToM_FK00 "
                            "FOREIGN KEY (F_MinistryTemplateID) REFERENCES tblMinistryTemplates (PK_MinistryTemplateID)"));
-    EXPECT_TRUE(RunLadder(db.connectionString()));
+    EXPECT_TRUE(RunLadder(db.connectionString(), calendar.folder()));
     EXPECT_EQ(version(db), QStringLiteral("30"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM tblCalenderData")), QStringLiteral("366"));
 }
 
 TEST(PatchLadder, AFailedCalendarStepKeepsTheRowsAndLogsTheVersionItStaysAt)
@@ -129,6 +154,30 @@ TEST(PatchLadder, AFailedCalendarStepKeepsTheRowsAndLogsTheVersionItStaysAt)
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT FullName FROM tblCalenderData WHERE ID = 20240331")), QStringLiteral("kept"));
     EXPECT_EQ(log.texts(QStringLiteral("Information"), QStringLiteral("DMServer"), QStringLiteral("Unable to upgrade to")),
               QStringList({"22"}));
+}
+
+TEST(PatchLadder, AFailureAtStep28KeepsTheStepsBeforeItAndLogsWhatItCouldNotCreate)
+{
+    TestDatabase db;
+    ASSERT_TRUE(db.available());
+    // Two functions of that name: the step's drop cannot tell which one is meant.
+    db.exec(QStringLiteral("UPDATE tblDBVersion SET Version = 22;"
+                           "CREATE FUNCTION sp_Auto_Step2(n integer) RETURNS integer LANGUAGE sql AS 'SELECT 1';"
+                           "CREATE FUNCTION sp_Auto_Step2(t text) RETURNS integer LANGUAGE sql AS 'SELECT 2'"));
+    const SmallCalendar calendar;
+    LogCapture log;
+    EXPECT_TRUE(RunLadder(db.connectionString(), calendar.folder()));
+    EXPECT_EQ(version(db), QStringLiteral("28"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM pg_proc WHERE proname = 'sp_autoschedule_rulemembers'")), QStringLiteral("1"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM pg_views WHERE viewname = 'grouplabel'")), QStringLiteral("1"));
+    const QStringList failures = log.texts(QStringLiteral("Severe"), QStringLiteral("DMServer"), QStringLiteral("Unable to upgrade to"));
+    ASSERT_EQ(failures.size(), 2);
+    EXPECT_EQ(failures[0], QStringLiteral("28"));
+    EXPECT_TRUE(failures[1].contains(QStringLiteral("sp_auto_step2"))) << failures[1].toStdString();
+    bool creationLogged = false;
+    for (const QString &line : log.lines())
+        creationLogged = creationLogged || line.contains(QStringLiteral("CREATE FUNCTION sp_Auto_Step2(StartDate timestamp"));
+    EXPECT_TRUE(creationLogged);
 }
 
 TEST(PatchLadder, ADatabaseWithoutAVersionRowEndsWithFalse)
