@@ -22,10 +22,10 @@ TFileDownload::TFileDownload(QObject *parent)
 
 TFileDownload::~TFileDownload()
 {
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-        m_reply->deleteLater();
+    if (QNetworkReply *reply = m_reply.data()) {
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
     }
 }
 
@@ -46,29 +46,29 @@ void TFileDownload::Start(QNetworkAccessManager *manager, const QUrl &url, const
     // The agent name has always been the file's target, which tells the service what is fetched.
     request.setHeader(QNetworkRequest::UserAgentHeader, agentName.isEmpty() ? path : agentName);
     request.setTransferTimeout(kStallTimeoutMs);
-    m_reply = manager->get(request);
-    m_reply->setReadBufferSize(4 * BlockSize);
-    connect(m_reply, &QNetworkReply::readyRead, this, &TFileDownload::onReadyRead);
-    connect(m_reply, &QNetworkReply::finished, this, &TFileDownload::onFinished);
+    QNetworkReply *reply = manager->get(request);
+    m_reply = reply;
+    reply->setReadBufferSize(4 * BlockSize);
+    connect(reply, &QNetworkReply::readyRead, this, &TFileDownload::onReadyRead);
+    connect(reply, &QNetworkReply::finished, this, &TFileDownload::onFinished);
 }
 
 void TFileDownload::onReadyRead()
 {
+    QNetworkReply *reply = m_reply.data();
+    if (!reply)
+        return;
     char block[BlockSize];
-    while (m_reply && m_reply->bytesAvailable() > 0) {
-        const qint64 count = m_reply->read(block, BlockSize);
+    while (reply->bytesAvailable() > 0) {
+        const qint64 count = reply->read(block, BlockSize);
         if (count <= 0)
             break;
         m_total += count;
         ++m_reads;
         if (m_reads % 2 == 0)
             emit progress(m_total);
-        if (m_total > m_expected) {
-            m_reply->abort();
-            return;
-        }
-        if (m_file.write(block, count) != count) {
-            m_reply->abort();
+        if (m_total > m_expected || m_file.write(block, count) != count) {
+            reply->abort();
             return;
         }
     }
@@ -95,7 +95,9 @@ void TFileDownload::onFinished()
     ++m_reads;
     if (m_reads % 2 == 0)
         emit progress(m_total);
-    QNetworkReply *reply = m_reply;
+    QNetworkReply *reply = m_reply.data();
+    if (!reply)
+        return;
     m_reply = nullptr;
     reply->deleteLater();
     const QString url = reply->url().toString();

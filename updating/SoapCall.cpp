@@ -56,10 +56,10 @@ TSoapCall::TSoapCall(QObject *parent)
 
 TSoapCall::~TSoapCall()
 {
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-        m_reply->deleteLater();
+    if (QNetworkReply *reply = m_reply.data()) {
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
     }
 }
 
@@ -73,12 +73,13 @@ void TSoapCall::Start(QNetworkAccessManager *manager, const TSoapRequest &reques
     http.setRawHeader(QByteArrayLiteral("SOAPAction"), '"' + request.SoapAction.toUtf8() + '"');
     http.setHeader(QNetworkRequest::UserAgentHeader, kUserAgent);
     http.setTransferTimeout(kCallTimeoutMs);
-    m_reply = manager->post(http, request.Envelope());
-    connect(m_reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
-        if (received > kMaxResponseBytes && m_reply)
-            m_reply->abort();
+    QNetworkReply *reply = manager->post(http, request.Envelope());
+    m_reply = reply;
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+        if (received > kMaxResponseBytes)
+            reply->abort();
     });
-    connect(m_reply, &QNetworkReply::finished, this, &TSoapCall::onFinished);
+    connect(reply, &QNetworkReply::finished, this, &TSoapCall::onFinished);
 }
 
 void TSoapCall::fail(const QString &text)
@@ -90,7 +91,9 @@ void TSoapCall::fail(const QString &text)
 
 void TSoapCall::onFinished()
 {
-    QNetworkReply *reply = m_reply;
+    QNetworkReply *reply = m_reply.data();
+    if (!reply)
+        return;
     m_reply = nullptr;
     reply->deleteLater();
     const QByteArray body = reply->size() <= kMaxResponseBytes ? reply->readAll() : QByteArray();
