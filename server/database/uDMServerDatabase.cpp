@@ -201,9 +201,12 @@ void TDMServerDatabase::AddDatabaseField(const QString &table, const QString &co
 
 void TDMServerDatabase::RemoveDatabaseField(const QString &table, const QString &column, const QString &index)
 {
-    // An index that is not there is no error worth a line.
-    if (!index.isEmpty())
-        TryExecute(QStringLiteral("DROP INDEX ") + index);
+    // An index that is not there is no error worth a line. "MSSQL" names this engine, whose
+    // indexes are named alone; other data types get the table-qualified form.
+    if (!index.isEmpty()) {
+        TryExecute(m_dataType == QLatin1String("MSSQL") ? QStringLiteral("DROP INDEX ") + index
+                                                         : QStringLiteral("DROP INDEX ") + index + QStringLiteral(" ON ") + table);
+    }
     const QString sql = QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" DROP COLUMN ") + column;
     const QString error = TryExecute(sql);
     if (!error.isEmpty())
