@@ -1,0 +1,105 @@
+// What the scheduling run reads from and writes to the database, as rows. One implementation
+// works on the driver; tests use one in memory, so the serving rules can be tried without a
+// database. Failures are raised as exceptions; the run turns them into its failure handling.
+#pragma once
+
+#include "server/scheduler/SchedulerExport.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+struct TAutoScheduleContactRow
+{
+    QString ContactID;
+    bool FlagContact = false;
+};
+
+struct TAutoScheduleRuleRow
+{
+    QString Contact;
+    QString Rule;
+};
+
+struct TAutoScheduleServiceRow
+{
+    QString LiturgyID;
+    QDateTime StartDateTime;
+    QString TemplateID;
+    QString EventID;
+};
+
+struct TAutoScheduleFunctionRow
+{
+    QString FunctionID;
+    QString ScheduledMemberID;
+    bool AllowDuplicate = false;
+    bool MemberLocked = false;
+    QString MemberID;       // empty when the row has no member
+    QString MemberTypeID;   // empty when NULL
+    bool FlagMinister = false;
+    QString FunctionName;
+};
+
+struct TAutoScheduleCandidateQuery
+{
+    int WeekNum = -1;
+    QString LiturgyID;
+    QString FunctionID;
+    QString TemplateID;
+    QDateTime HistoryStartDate;
+};
+
+struct TAutoScheduleCandidateRow
+{
+    QString ContactID;
+    int IsFillIn = 0;
+};
+
+// Everything written for one service; applied in one transaction.
+struct TAutoScheduleServiceWrite
+{
+    struct Assignment
+    {
+        QString ContactID;
+        QString ScheduledMemberID;
+        QString MemberTypeID;
+        bool FlagMinister = false;
+    };
+    QString LiturgyID;
+    QString EventID;
+    // Functions whose unlocked rows are cleared first; empty clears every unlocked row.
+    QStringList FunctionFilter;
+    QList<Assignment> Assignments;
+    QString EventColorID;
+    int EventCode = 0;
+};
+
+class SCHEDULER_EXPORT IAutoScheduleRepository
+{
+public:
+    IAutoScheduleRepository() = default;
+    virtual ~IAutoScheduleRepository();
+    IAutoScheduleRepository(const IAutoScheduleRepository &) = delete;
+    IAutoScheduleRepository &operator=(const IAutoScheduleRepository &) = delete;
+
+    // The reads of one run share a transaction; writes never depend on it.
+    virtual void BeginRead() = 0;
+    virtual void CommitRead() = 0;
+    // Never raises: it runs while a failure is being handled.
+    virtual void RollbackRead() noexcept = 0;
+
+    virtual std::optional<QDateTime> ReadHistoryStartDate() = 0;
+    virtual QList<TAutoScheduleContactRow> ReadContacts() = 0;
+    virtual QList<TAutoScheduleRuleRow> ReadRuleMembers(const QString &contactId) = 0;
+    // Liturgies whose event starts from start to end, both included, earliest first.
+    virtual QList<TAutoScheduleServiceRow> ReadServices(const QDateTime &start, const QDateTime &end) = 0;
+    virtual QList<TAutoScheduleFunctionRow> ReadFunctions(const QString &liturgyId) = 0;
+    // Ranked best first; sees every service written before by SaveService.
+    virtual QList<TAutoScheduleCandidateRow> ReadCandidates(const TAutoScheduleCandidateQuery &query) = 0;
+    // All or nothing: a failure leaves the service as it was.
+    virtual void SaveService(const TAutoScheduleServiceWrite &write) = 0;
+};
