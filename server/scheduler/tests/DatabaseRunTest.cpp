@@ -1,0 +1,230 @@
+// A run on a small parish in a real database: two weekends with Saturday-evening and Sunday
+// liturgies and a weekday one, every rule type, preferences and frequencies, an unavailable
+// day, a locked member and an earlier assignment. The expected members were worked out by
+// hand from the ranking (fill-ins last, then longest since serving, stronger preference,
+// fewest assignments, contact key) and the rules.
+#include "SchedulerDatabase.h"
+#include "SchedulerHarness.h"
+
+#include "dataaccess/TDAConnectionManager.h"
+#include "pgdriver/uDAADODriver.h"
+#include "server/scheduler/TAutoScheduleDARepository.h"
+
+namespace {
+
+const TDAADODriver kRegistration;
+
+// Contacts sort in the order of their letters.
+QString Id(const char *who)
+{
+    static const QMap<QString, QString> ids{
+        {"A", "01"}, {"B", "02"}, {"C", "03"}, {"D", "04"}, {"E", "05"}, {"F", "06"},
+        {"G", "07"}, {"H", "08"}, {"R1", "11"}, {"R2", "12"}, {"R3", "13"}};
+    return QStringLiteral("{C0000000-0000-0000-0000-0000000000%1}").arg(ids.value(QString::fromLatin1(who)));
+}
+
+const QString kReader = QStringLiteral("{F0000000-0000-0000-0000-0000000000A1}");
+const QString kServer = QStringLiteral("{F0000000-0000-0000-0000-0000000000A2}");
+const QString kOrganist = QStringLiteral("{F0000000-0000-0000-0000-0000000000A3}");
+const QString kWeekendMass = QStringLiteral("{70000000-0000-0000-0000-000000000001}");
+const QString kWeekdayMass = QStringLiteral("{70000000-0000-0000-0000-000000000002}");
+const QString kWeek2 = QStringLiteral("{0B3E8DDA-8FE6-4FD3-BF84-2E06FFA4F32F}");
+const QString kNever = QStringLiteral("{98A1AD29-3773-40BE-B344-5541FD636256}");
+
+class DatabaseRun : public SchedulerHarness
+{
+protected:
+    void SetUp() override
+    {
+        if (!db.available())
+            GTEST_SKIP();
+        kestrova::test::InstallSchedulerObjects(db);
+        manager.AddConnection(QStringLiteral("MSSQL"), db.connectionString(), true);
+    }
+
+    void Sql(const QString &sql) { db.exec(QStringLiteral("SET search_path=dbo;\n") + sql); }
+
+    void Person(const char *who, bool flagged, const QString &function, const QString &liturgy = {},
+                const QString &frequency = {}, bool fillIn = false)
+    {
+        const QString id = Id(who);
+        const QString pref = QString(id).replace(QLatin1Char('C'), QLatin1Char('P'));
+        Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, FlagContact) VALUES ('%1', '%2', 'Fixture', %3);"
+                           "INSERT INTO tblLnkServingPrefrence (PK_ServingPrefrenceID, F_ContactID, F_MinistryFunctionID, ContactCanFillIn) VALUES ('%4', '%1', '%5', %6);")
+                .arg(id, QString::fromLatin1(who), flagged ? "1" : "0", pref, function, fillIn ? "1" : "0"));
+        if (!liturgy.isEmpty())
+            Sql(QStringLiteral("INSERT INTO tblServingPrefrenceLiturgy VALUES ('%1', '%2', '%3', '%4');")
+                    .arg(QString(id).replace(QLatin1Char('C'), QLatin1Char('A')), pref, id, liturgy));
+        if (!frequency.isEmpty())
+            Sql(QStringLiteral("INSERT INTO tblServingPrefrenceFrequency VALUES ('%1', '%2', '%3', '%4');")
+                    .arg(QString(id).replace(QLatin1Char('C'), QLatin1Char('B')), pref, id, frequency));
+    }
+
+    void Rule(const char *owner, const char *member, const QString &type)
+    {
+        Sql(QStringLiteral("INSERT INTO tblLnkServingRules (PK_RuleLnkID, F_OwnerMemberID, F_RuleMemberID, F_RuleTypeID) "
+                           "VALUES ('{R-%1-%2}', '%3', '%4', '%5');")
+                .arg(QString::fromLatin1(owner), QString::fromLatin1(member), Id(owner), Id(member), type));
+    }
+
+    // A liturgy "S<n>" with its event "E<n>" and rows "S<n>-<k>" for the functions given.
+    void Liturgy(const QString &name, const QString &start, const QString &templateId, const QStringList &functions)
+    {
+        Sql(QStringLiteral("INSERT INTO tblEvents (PK_EventID, EventSubject, StartDateTime, FlagEvent) VALUES ('E%1', '%1', '%2', 0);"
+                           "INSERT INTO tblScheduledLiturgies (PK_ScheduledLiturgyID, F_EventID, F_LiturgyTemplateID) VALUES ('%1', 'E%1', '%3');")
+                .arg(name, start, templateId));
+        for (int k = 0; k < functions.size(); ++k)
+            Sql(QStringLiteral("INSERT INTO tblScheduledMinistryFunctions (PK_ScheduledMemberID, F_ScheduledLiturgyID, F_MinistryFunctionID) "
+                               "VALUES ('%1-%2', '%1', '%3');")
+                    .arg(name).arg(k + 1).arg(functions.at(k)));
+    }
+
+    void Parish()
+    {
+        Sql(QStringLiteral("UPDATE tblHistoryStartDate SET HistoryStartDate = '2026-01-01';"
+                           "INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName) VALUES "
+                           "('%1', 'Reader'), ('%2', 'Server'), ('%3', 'Organist');")
+                .arg(kReader, kServer, kOrganist));
+        Person("A", false, kServer, kWeekendMass);
+        Person("B", false, kServer, kWeekendMass);
+        Person("C", false, kServer, {}, kWeek2);
+        Person("D", false, kServer, kWeekendMass);
+        Person("E", true, kServer, kWeekendMass);
+        Person("F", false, kServer);
+        Person("G", false, kServer, kWeekendMass);
+        Person("H", false, kServer);
+        Person("R1", false, kReader, kWeekendMass);
+        Person("R2", false, kReader);
+        Person("R3", false, kReader, {}, {}, true);
+        Rule("A", "B", kRuleAlways);
+        Rule("C", "D", kRuleDontApart);
+        Rule("F", "D", kNever);
+        Rule("R2", "H", kRulePrefer);
+        Sql(QStringLiteral("INSERT INTO tblUnAvailiabillity (PK_UnavailiableID, F_ContactID, UnavailiableDate) VALUES ('{U1}', '%1', '2026-11-08');")
+                .arg(Id("R2")));
+        // H served a fortnight before the period.
+        Liturgy("S0", "2026-10-25 10:00", kWeekendMass, {kServer});
+        Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', F_MinistryMemberTypeID = '%2' WHERE PK_ScheduledMemberID = 'S0-1';")
+                .arg(Id("H"), EmptyGUIDText()));
+        Liturgy("S1", "2026-11-07 17:00", kWeekendMass, {kReader, kServer, kServer, kServer});
+        Liturgy("S2", "2026-11-08 10:00", kWeekendMass, {kReader, kServer, kServer});
+        Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', F_MinistryMemberTypeID = '%2', MemberLocked = 1 WHERE PK_ScheduledMemberID = 'S2-2';")
+                .arg(Id("G"), EmptyGUIDText()));
+        Liturgy("S3", "2026-11-11 18:00", kWeekdayMass, {kReader, kServer, kOrganist});
+        Liturgy("S4", "2026-11-14 17:00", kWeekendMass, {kReader, kServer, kServer});
+        Liturgy("S5", "2026-11-15 10:00", kWeekendMass, {kReader, kServer, kServer});
+    }
+
+    static QString EmptyGUIDText() { return QStringLiteral("{00000000-0000-0000-0000-000000000000}"); }
+
+    // Member of each row of a liturgy, as letters, in row order ("-" for none).
+    QStringList Members(const QString &liturgy)
+    {
+        QStringList result;
+        const auto rows = db.rows(QStringLiteral("SELECT F_MinistryMemberID FROM dbo.tblScheduledMinistryFunctions "
+                                                 "WHERE F_ScheduledLiturgyID = '%1' ORDER BY PK_ScheduledMemberID").arg(liturgy));
+        for (const QStringList &row : rows) {
+            QString who = QStringLiteral("-");
+            for (const char *name : {"A", "B", "C", "D", "E", "F", "G", "H", "R1", "R2", "R3"})
+                if (row.at(0) == Id(name))
+                    who = QString::fromLatin1(name);
+            result << who;
+        }
+        return result;
+    }
+
+    QString Event(const QString &liturgy)
+    {
+        const auto rows = db.rows(QStringLiteral("SELECT EventLabelColorID, FlagEvent FROM dbo.tblEvents WHERE PK_EventID = 'E%1'").arg(liturgy));
+        return rows.isEmpty() ? QString() : rows.at(0).at(0).right(2).left(1) + QLatin1Char('/') + rows.at(0).at(1);
+    }
+
+    bool RunDatabase(const QDate &from, const QDate &to)
+    {
+        TAutoScheduleDARepository repository(manager, QStringLiteral("MSSQL"));
+        TAutoScheduleRunGuard guard(&sink, running);
+        TvoAutoScheduler s({}, QDateTime(from, QTime(0, 0)), QDateTime(to, QTime(0, 0)), {},
+                           {EmptyGUIDText(), QStringLiteral("{00000000-0000-0000-0000-000000000001}"),
+                            QStringLiteral("{00000000-0000-0000-0000-000000000002}")},
+                           true, repository, stop);
+        s.SetOnProgress(&sink);
+        s.SetTraceFolder(folder.path());
+        const bool ok = s.Execute();
+        roundTrips = repository.RoundTrips();
+        return ok;
+    }
+
+    kestrova::test::TestDatabase db;
+    TDAConnectionManager manager;
+    int roundTrips = 0;
+};
+
+TEST_F(DatabaseRun, AFixtureParishGetsTheHandDerivedSchedule)
+{
+    Parish();
+    ASSERT_TRUE(RunDatabase(QDate(2026, 11, 7), QDate(2026, 11, 16)));
+    // Saturday: A brings B (always); C is taken though D cannot join (both places bound).
+    EXPECT_EQ(Members("S1"), QStringList({"R1", "A", "B", "C"}));
+    // Sunday: R1 served on Saturday evening, R2 is away: the fill-in R3 reads. D is refused
+    // because C, D's don't-apart partner, served on Saturday; E is next. G stays locked.
+    EXPECT_EQ(Members("S2"), QStringList({"R3", "G", "E"}));
+    // Weekday: only people without a liturgy preference or fill-ins; R2 brings H (prefer);
+    // nobody plays the organ.
+    EXPECT_EQ(Members("S3"), QStringList({"R2", "H", "-"}));
+    // D first (never served); F avoids D; A and B cannot come together without displacing D,
+    // who is bound by a rule; E serves.
+    EXPECT_EQ(Members("S4"), QStringList({"R1", "D", "E"}));
+    // R2 leads again and brings H; F has served least recently.
+    EXPECT_EQ(Members("S5"), QStringList({"R2", "H", "F"}));
+    EXPECT_EQ(Members("S0"), QStringList({"H"})) << "history outside the period is untouched";
+
+    // Colour entry and flag: fill-in R3 (2) and flagged E (1) on Sunday, E on the 14th.
+    EXPECT_EQ(Event("S1"), "0/0");
+    EXPECT_EQ(Event("S2"), "0/3");
+    EXPECT_EQ(Event("S3"), "2/0");
+    EXPECT_EQ(Event("S4"), "0/1");
+    EXPECT_EQ(Event("S5"), "0/0");
+    EXPECT_EQ(sink.Events, QStringList({"begin", "1/10", "2/10", "3/10", "4/10", "5/10", "6/10", "7/10", "8/10",
+                                         "9/10", "10/10", "end"}));
+    EXPECT_GT(roundTrips, 0);
+}
+
+TEST_F(DatabaseRun, ASecondRunOnTheSameDataGivesTheSameSchedule)
+{
+    Parish();
+    const QStringList liturgies{"S1", "S2", "S3", "S4", "S5"};
+    auto schedule = [&] {
+        QStringList all;
+        for (const QString &l : liturgies)
+            all << Members(l).join(QLatin1Char(',')) + QLatin1Char(' ') + Event(l);
+        return all;
+    };
+    ASSERT_TRUE(RunDatabase(QDate(2026, 11, 7), QDate(2026, 11, 16)));
+    const QStringList first = schedule();
+    // Back to the same data: the run's own assignments and event marks removed.
+    Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = NULL, F_MinistryMemberTypeID = NULL, FlagMinister = 0 "
+                       "WHERE MemberLocked = 0 AND F_ScheduledLiturgyID <> 'S0';"
+                       "UPDATE tblEvents SET EventLabelColorID = NULL, FlagEvent = 0;"));
+    ASSERT_TRUE(RunDatabase(QDate(2026, 11, 7), QDate(2026, 11, 16)));
+    EXPECT_EQ(schedule(), first);
+}
+
+TEST_F(DatabaseRun, AFailedServiceWriteKeepsItsOldMembersAndTheServicesBefore)
+{
+    Parish();
+    // A trigger refuses any write to S4's event: the run fails while saving S4.
+    Sql(QStringLiteral("CREATE FUNCTION refuse_s4() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                       "IF NEW.PK_EventID = 'ES4' THEN RAISE EXCEPTION 'S4 is read-only'; END IF; RETURN NEW; END $$;"
+                       "CREATE TRIGGER refuse_s4 BEFORE UPDATE ON tblEvents FOR EACH ROW EXECUTE FUNCTION refuse_s4();"
+                       "UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1' WHERE PK_ScheduledMemberID = 'S4-2';")
+            .arg(Id("A")));
+    EXPECT_FALSE(RunDatabase(QDate(2026, 11, 7), QDate(2026, 11, 16)));
+    EXPECT_EQ(Members("S1"), QStringList({"R1", "A", "B", "C"}));
+    EXPECT_EQ(Members("S4"), QStringList({"-", "A", "-"})) << "the failed service keeps what it had";
+    EXPECT_EQ(Members("S5"), QStringList({"-", "-", "-"}));
+    EXPECT_TRUE(QFile::exists(TraceFile()));
+    EXPECT_EQ(sink.Events.last(), "end");
+    EXPECT_FALSE(running.load());
+}
+
+} // namespace
