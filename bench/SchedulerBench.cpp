@@ -10,8 +10,8 @@
 #include "foundation/uCommon.h"
 #include "pgdriver/uDAADODriver.h"
 #include "server/scheduler/TAutoScheduleDARepository.h"
-#include "server/scheduler/tests/SchedulerDatabase.h"
 #include "server/scheduler/uScheduler.h"
+#include "server/tests/CurrentSchema.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -169,12 +169,11 @@ void Generate(const kestrova::test::TestDatabase &db, int people, int months, st
 
 void RunOne(int people, int months)
 {
-    kestrova::test::TestDatabase db;
+    kestrova::test::TestDatabase db{kestrova::test::CurrentSchemaStage()};
     if (!db.available()) {
         std::fprintf(stderr, "no private PostgreSQL cluster: set KESTROVA_TEST_PG (scripts/pg url)\n");
         std::exit(2);
     }
-    kestrova::test::InstallSchedulerObjects(db);
     std::mt19937 rng(kSeed);
     Generate(db, people, months, rng);
     const QString inPeriod = QStringLiteral(

@@ -3,12 +3,12 @@
 // day, a locked member and an earlier assignment. The expected members were worked out by
 // hand from the ranking (fill-ins last, then longest since serving, stronger preference,
 // fewest assignments, contact key) and the rules.
-#include "SchedulerDatabase.h"
 #include "SchedulerHarness.h"
 
 #include "dataaccess/TDAConnectionManager.h"
 #include "pgdriver/uDAADODriver.h"
 #include "server/scheduler/TAutoScheduleDARepository.h"
+#include "server/tests/CurrentSchema.h"
 
 namespace {
 
@@ -38,7 +38,6 @@ protected:
     {
         if (!db.available())
             GTEST_SKIP();
-        kestrova::test::InstallSchedulerObjects(db);
         manager.AddConnection(QStringLiteral("MSSQL"), db.connectionString(), true);
     }
 
@@ -154,7 +153,7 @@ protected:
         return ok;
     }
 
-    kestrova::test::TestDatabase db;
+    kestrova::test::TestDatabase db{kestrova::test::CurrentSchemaStage()};
     TDAConnectionManager manager;
     int roundTrips = 0;
 };
