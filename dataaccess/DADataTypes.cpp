@@ -70,12 +70,12 @@ QString DADataTypeName(TDADataType type)
 
 TDADataType DADataTypeFromName(const QString &name)
 {
-    QString n = name.trimmed();
-    if (n.startsWith(QLatin1String("dat"), Qt::CaseInsensitive))
-        n = n.mid(3);
-    for (size_t i = 0; i < kTypeNames.size(); ++i)
-        if (n.compare(QLatin1String(kTypeNames[i]), Qt::CaseInsensitive) == 0)
-            return static_cast<TDADataType>(i);
+    // "DateTime" and "datDateTime" both name the same type.
+    const QString n = name.trimmed();
+    for (const QString &candidate : {n, n.startsWith(QLatin1String("dat"), Qt::CaseInsensitive) ? n.mid(3) : QString()})
+        for (size_t i = 0; i < kTypeNames.size(); ++i)
+            if (!candidate.isEmpty() && candidate.compare(QLatin1String(kTypeNames[i]), Qt::CaseInsensitive) == 0)
+                return static_cast<TDADataType>(i);
     return TDADataType::datUnknown;
 }
 

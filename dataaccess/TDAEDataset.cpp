@@ -29,7 +29,8 @@ void TDAEDataset::RefreshParams()
 
 int TDAEDataset::Execute()
 {
-    return DoExecute();
+    m_rowsAffected = DoExecute();
+    return m_rowsAffected;
 }
 
 void TDAEDataset::Open()

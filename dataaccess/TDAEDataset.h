@@ -31,6 +31,8 @@ public:
     void Open();
     void Close();
     bool GetActive() const { return m_active; }
+    // Rows the last Open or Execute touched (for a statement that returns rows, their number).
+    int GetRowsAffected() const { return m_rowsAffected; }
 
     const TDAFieldList &GetFields() const { return m_fields; }
     int FieldIndex(const QString &name) const { return DAFindField(m_fields, name); }
@@ -49,7 +51,9 @@ public:
 
 protected:
     virtual int DoExecute() = 0;
+    // A statement that returns no rows opens empty, without fields.
     virtual void DoOpen(TDAFieldList &fields, QList<QVariantList> &rows) = 0;
+    void SetRowsAffected(int rows) { m_rowsAffected = rows; }
 
 private:
     QString m_sql;
@@ -57,6 +61,7 @@ private:
     TDAFieldList m_fields;
     QList<QVariantList> m_rows;
     int m_recNo = 0;
+    int m_rowsAffected = 0;
     bool m_active = false;
 };
 

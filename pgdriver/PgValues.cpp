@@ -38,7 +38,7 @@ void BoundParams::add(const QVariant &value, TDADataType declared)
 {
     m_formats.push_back(0);
     if (DAIsNull(value)) {
-        m_types.push_back(oidOfType(declared));
+        m_types.push_back(DAValueKind(declared) == TDAValueKind::Text ? m_textOid : oidOfType(declared));
         m_data.append(QByteArray());
         m_null.push_back(true);
         m_lengths.push_back(0);
@@ -78,6 +78,7 @@ void BoundParams::add(const QVariant &value, TDADataType declared)
         break;
     case TDAValueKind::Text:
     case TDAValueKind::None:
+        oid = m_textOid;
         data = DAConvertValue(value, TDADataType::datString).toString().toUtf8();
         break;
     }

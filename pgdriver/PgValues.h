@@ -1,6 +1,7 @@
 // Conversions between data-access values and libpq's parameter and result forms. Internal
-// to the driver. Text parameters go without a type so that the server infers the column's
-// type (a citext column then keeps comparing without regard to case).
+// to the driver. Every parameter is sent with a type taken from its value. Text goes as
+// citext where the database has it, so comparisons with citext columns keep ignoring case
+// (a plain text parameter would turn them into case-sensitive text comparisons).
 #pragma once
 
 #include "dataaccess/DADataTypes.h"
@@ -29,6 +30,7 @@ constexpr Oid kOidVoid = 2278;
 class BoundParams
 {
 public:
+    explicit BoundParams(Oid textOid) : m_textOid(textOid) {}
     void add(const QVariant &value, TDADataType declared);
     int count() const { return int(m_types.size()); }
     const Oid *types() const { return m_types.data(); }
@@ -43,6 +45,7 @@ private:
     std::vector<int> m_lengths;
     std::vector<int> m_formats;
     mutable std::vector<const char *> m_pointers;
+    Oid m_textOid;
 };
 
 TDADataType dataTypeOfOid(Oid oid);

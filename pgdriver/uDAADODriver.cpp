@@ -337,6 +337,11 @@ void TDAEADOConnection::Open(const QString &userId, const QString &password)
         throw EDAException(message.isEmpty() ? QStringLiteral("Cannot connect to the database") : message);
     }
     m_conn = conn;
+    m_textOid = pgdriver::kOidText;
+    PGresult *citext = PQexec(m_conn, "SELECT coalesce(to_regtype('citext')::oid, 25)");
+    if (PQresultStatus(citext) == PGRES_TUPLES_OK && PQntuples(citext) == 1)
+        m_textOid = QByteArray(PQgetvalue(citext, 0, 0)).toUInt();
+    PQclear(citext);
     if (m_commandTimeout > 0)
         SetCommandTimeout(m_commandTimeout);
 }
@@ -392,7 +397,7 @@ PGresult *TDAEADOConnection::Run(const QString &sql, const QVariantList &values,
         // Without values a text may hold several statements (scripts).
         result = PQexec(m_conn, text.constData());
     } else {
-        pgdriver::BoundParams bound;
+        pgdriver::BoundParams bound(m_textOid);
         for (int i = 0; i < values.size(); ++i)
             bound.add(values[i], i < declared.size() ? declared[i] : TDADataType::datUnknown);
         result = PQexecParams(m_conn, text.constData(), bound.count(), bound.types(), bound.values(),

@@ -141,4 +141,5 @@ private:
     QString m_applicationName;
 
     pg_conn *m_conn = nullptr;
+    unsigned m_textOid = 0; // citext's type, else text
 };

@@ -76,9 +76,10 @@ int TDAEADOQuery::DoExecute()
 void TDAEADOQuery::DoOpen(TDAFieldList &fields, QList<QVariantList> &rows)
 {
     Result r = runWithParams(m_connection, GetSQL(), GetParams());
-    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK)
-        throw EDAException(QStringLiteral("The statement returned no rows to open"));
-    readRows(r.get(), fields, rows);
+    if (PQresultStatus(r.get()) == PGRES_TUPLES_OK)
+        readRows(r.get(), fields, rows);
+    const char *tuples = PQcmdTuples(r.get());
+    SetRowsAffected(tuples && *tuples ? QByteArray(tuples).toInt() : int(rows.size()));
 }
 
 // ---------------------------------------------------------------- stored procedures

@@ -1,0 +1,61 @@
+// Writes the changes of one dataset's delta to the database: through the schema commands it
+// names, or through INSERT/UPDATE/DELETE statements it builds from the dataset's fields (key
+// fields in the WHERE, values always bound). Hooks see each change before it is written and
+// each error; values the database set (keys, defaults, hook values) go back into the change.
+#pragma once
+
+#include "dataaccess/DataAccessExport.h"
+#include "dataaccess/IDAConnection.h"
+#include "dataaccess/TDADataStreamer.h"
+#include "dataaccess/TDASchema.h"
+
+#include <functional>
+
+class EDAException;
+
+enum class TDAUpdateMode { updWhereKeyOnly, updWhereAll, updWhereChanged };
+
+class DATAACCESS_EXPORT TDABusinessProcessor
+{
+public:
+    explicit TDABusinessProcessor(const QString &referencedDataset = {});
+
+    QString GetReferencedDataset() const { return m_referencedDataset; }
+    void SetReferencedDataset(const QString &name) { m_referencedDataset = name; }
+    QString GetInsertCommandName() const { return m_insertCommand; }
+    void SetInsertCommandName(const QString &name) { m_insertCommand = name; }
+    QString GetUpdateCommandName() const { return m_updateCommand; }
+    void SetUpdateCommandName(const QString &name) { m_updateCommand = name; }
+    QString GetDeleteCommandName() const { return m_deleteCommand; }
+    void SetDeleteCommandName(const QString &name) { m_deleteCommand = name; }
+    TDAUpdateMode GetUpdateMode() const { return m_updateMode; }
+    void SetUpdateMode(TDAUpdateMode mode) { m_updateMode = mode; }
+
+    // Called for each change before it is written; may read and replace its new values.
+    std::function<void(TDABusinessProcessor &, TDADeltaChange &)> OnBeforeProcessDelta;
+    // Called when writing a change failed. Leaving canContinue false fails the whole update;
+    // setting it drops just this change (it ran in a savepoint) and carries on.
+    std::function<void(TDABusinessProcessor &, TDADeltaChange &, const EDAException &, bool &canContinue)> OnProcessError;
+
+    // New values of the change being processed, by field name (case ignored).
+    QVariant GetNewValue(const TDADeltaChange &change, const QString &fieldName) const;
+    void SetNewValue(TDADeltaChange &change, const QString &fieldName, const QVariant &value) const;
+    QVariant GetOldValue(const TDADeltaChange &change, const QString &fieldName) const;
+
+    // Writes every change of the delta in order inside the caller's transaction. Each change
+    // gets its status; server-set values are placed in 'reply' (same fields, new values
+    // only). Returns false when a change failed and the update must not be committed.
+    bool ProcessDelta(IDAConnection &connection, const TDASchema &schema, TDADelta &delta, TDADelta &reply);
+
+private:
+    int FieldIndex(const QString &fieldName) const;
+    void ProcessChange(IDAConnection &connection, const TDASchema &schema, const TDASchemaDataset &dataset,
+                       const QList<int> &schemaIndex, TDADeltaChange &change, TDADeltaChange &replyChange);
+
+    QString m_referencedDataset;
+    QString m_insertCommand;
+    QString m_updateCommand;
+    QString m_deleteCommand;
+    TDAUpdateMode m_updateMode = TDAUpdateMode::updWhereKeyOnly;
+    const TDAFieldList *m_fields = nullptr;
+};

@@ -1,0 +1,73 @@
+// The one binary format in which datasets and deltas travel between data service and client
+// tables (docs/wire-format.md, "Dataset streams and deltas"). The readers take bytes from
+// the network: every count and length is checked against what remains, and a malformed
+// stream raises EDAException, never reads out of bounds.
+#pragma once
+
+#include "dataaccess/DADataTypes.h"
+#include "dataaccess/DataAccessExport.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QVariant>
+
+// One dataset: its fields and rows (one value per field, null for NULL).
+struct DATAACCESS_EXPORT TDATableData
+{
+    QString Name;
+    TDAFieldList Fields;
+    QList<QVariantList> Rows;
+};
+
+enum class TDAChangeType : quint8 { ctInsert = 0, ctUpdate = 1, ctDelete = 2 };
+enum class TDAChangeStatus : quint8 { csPending = 0, csResolved = 1, csFailed = 2 };
+
+// One change of a delta. Old and new values are per field; a value not present is one the
+// change does not carry (an update carries only what changed and the key's old value).
+class DATAACCESS_EXPORT TDADeltaChange
+{
+public:
+    TDADeltaChange() = default;
+    TDADeltaChange(int recId, TDAChangeType type, int fieldCount);
+
+    int RecID = 0;
+    TDAChangeType ChangeType = TDAChangeType::ctInsert;
+    TDAChangeStatus Status = TDAChangeStatus::csPending;
+    QString Message;
+
+    int FieldCount() const { return int(m_new.size()); }
+    void Resize(int fieldCount);
+    bool HasOldValue(int field) const { return m_hasOld.at(field); }
+    bool HasNewValue(int field) const { return m_hasNew.at(field); }
+    QVariant OldValue(int field) const { return m_old.at(field); }
+    QVariant NewValue(int field) const { return m_new.at(field); }
+    void SetOldValue(int field, const QVariant &value);
+    void SetNewValue(int field, const QVariant &value);
+    void ClearNewValue(int field);
+
+private:
+    QVariantList m_old;
+    QVariantList m_new;
+    QList<bool> m_hasOld;
+    QList<bool> m_hasNew;
+};
+
+struct DATAACCESS_EXPORT TDADelta
+{
+    QString LogicalName;
+    TDAFieldList Fields;
+    QList<TDADeltaChange> Changes;
+};
+
+class DATAACCESS_EXPORT TDADataStreamer
+{
+public:
+    // Limits on what a reader accepts, so a stream cannot make it allocate without bound.
+    static constexpr int kMaxFields = 4096;
+    static constexpr int kMaxTables = 1024;
+
+    static QByteArray WriteDatasets(const QList<TDATableData> &tables);
+    static QList<TDATableData> ReadDatasets(const QByteArray &stream);
+    static QByteArray WriteDeltas(const QList<TDADelta> &deltas);
+    static QList<TDADelta> ReadDeltas(const QByteArray &stream);
+};

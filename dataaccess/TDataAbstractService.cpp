@@ -1,0 +1,264 @@
+#include "dataaccess/TDataAbstractService.h"
+
+#include "dataaccess/DAException.h"
+#include "dataaccess/TDAWhere.h"
+
+#include <QXmlStreamWriter>
+
+namespace {
+
+[[noreturn]] void refuseSQL()
+{
+    throw EDAException(QStringLiteral("Executing SQL text is not allowed on this server"));
+}
+
+void bindParameters(TDAEDataset &statement, const TDASchemaElement &element, const DataParameterArray &parameters)
+{
+    for (const DataParameter &given : parameters) {
+        TDAParam *p = statement.GetParams().FindParam(given.Name);
+        if (!p || !element.Params.FindParam(given.Name))
+            throw EDAException(QStringLiteral("\"%1\" has no parameter \"%2\"").arg(element.Name, given.Name));
+        p->Value = p->DataType == TDADataType::datUnknown ? given.Value : DAConvertValue(given.Value, p->DataType);
+    }
+}
+
+} // namespace
+
+TDataAbstractService::TDataAbstractService(const TDASchema &schema, TDAConnectionManager &manager, const QString &connectionName)
+    : m_schema(schema)
+    , m_connection(manager.NewConnection(connectionName))
+{
+}
+
+TDataAbstractService::TDataAbstractService(const TDASchema &schema, std::unique_ptr<IDAConnection> connection)
+    : m_schema(schema)
+    , m_connection(std::move(connection))
+{
+    if (!m_connection)
+        throw EDAException(QStringLiteral("A data service needs a connection"));
+}
+
+TDataAbstractService::~TDataAbstractService() = default;
+
+TDABusinessProcessor &TDataAbstractService::BusinessProcessor(const QString &datasetName)
+{
+    const QString key = m_schema.DatasetByName(datasetName).Name.toLower();
+    auto &slot = m_processors[key];
+    if (!slot)
+        slot = std::make_unique<TDABusinessProcessor>(m_schema.DatasetByName(datasetName).Name);
+    return *slot;
+}
+
+QString TDataAbstractService::GetSchema(const QString &aFilter)
+{
+    if (aFilter.trimmed().isEmpty())
+        return m_schema.ToClientXml();
+    const QStringList names = aFilter.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    QStringList trimmed;
+    for (const QString &n : names)
+        trimmed << n.trimmed();
+    return m_schema.ToClientXml(trimmed, trimmed, false, false);
+}
+
+TDATableData TDataAbstractService::ReadDataset(const QString &datasetName, const TableRequestInfoV5 &info)
+{
+    const TDASchemaDataset &dataset = m_schema.DatasetByName(datasetName);
+    if (!info.UserFilter.trimmed().isEmpty())
+        throw EDAException(QStringLiteral("Filters in SQL text are not allowed on this server"));
+
+    TDAFieldList fields = dataset.Fields;
+    if (!info.DynamicSelectFieldNames.isEmpty()) {
+        fields.clear();
+        for (const QString &name : info.DynamicSelectFieldNames) {
+            const int i = DAFindField(dataset.Fields, name);
+            if (i < 0)
+                throw EDAException(QStringLiteral("Dataset \"%1\" has no field \"%2\"").arg(dataset.Name, name));
+            fields << dataset.Fields[i];
+        }
+    }
+
+    QString sql = dataset.StatementFor(m_connection->GetName());
+    TDAParamCollection extra;
+    QString condition;
+    if (!info.WhereClause.trimmed().isEmpty())
+        condition = TDAWhere::FromXml(info.WhereClause).BuildSQL(dataset.Fields, QStringLiteral("da_where_"), extra);
+    QString order;
+    if (!info.Sorting.FieldName.isEmpty()) {
+        const int i = DAFindField(dataset.Fields, info.Sorting.FieldName);
+        if (i < 0)
+            throw EDAException(QStringLiteral("Dataset \"%1\" has no field \"%2\"").arg(dataset.Name, info.Sorting.FieldName));
+        order = dataset.Fields[i].Name + (info.Sorting.SortDirection == ColumnSortDirection::Descending ? QStringLiteral(" DESC")
+                                                                                                         : QString());
+    }
+    if (!condition.isEmpty() || !order.isEmpty() || info.MaxRecords >= 0) {
+        sql = QStringLiteral("SELECT * FROM (%1) da_t").arg(sql);
+        if (!condition.isEmpty())
+            sql += QStringLiteral(" WHERE ") + condition;
+        if (!order.isEmpty())
+            sql += QStringLiteral(" ORDER BY ") + order;
+        if (info.MaxRecords >= 0)
+            sql += QStringLiteral(" LIMIT ") + QString::number(info.MaxRecords);
+    }
+    auto ds = m_connection->NewDataset(sql);
+    for (TDAParam &p : ds->GetParams()) {
+        if (const TDAParam *declared = dataset.Params.FindParam(p.Name)) {
+            p.DataType = declared->DataType;
+            p.Value = declared->Value;
+        } else if (const TDAParam *w = extra.FindParam(p.Name)) {
+            p = *w;
+        }
+    }
+    bindParameters(*ds, dataset, info.Parameters);
+    ds->Open();
+
+    QList<int> columns;
+    for (const TDAField &f : fields) {
+        const int c = ds->FieldIndex(f.Name);
+        if (c < 0)
+            throw EDAException(QStringLiteral("The statement of \"%1\" does not return field \"%2\"").arg(dataset.Name, f.Name));
+        columns << c;
+    }
+    TDATableData table;
+    table.Name = dataset.Name;
+    table.Fields = fields;
+    QList<QVariantList> rows = ds->TakeRows();
+    table.Rows.reserve(rows.size());
+    for (const QVariantList &row : rows) {
+        QVariantList out;
+        out.reserve(fields.size());
+        for (int i = 0; i < fields.size(); ++i) {
+            const QVariant &v = row.at(columns[i]);
+            out << (DAIsNull(v) ? QVariant() : DAConvertValue(v, fields[i].DataType));
+        }
+        table.Rows << out;
+    }
+    return table;
+}
+
+QByteArray TDataAbstractService::GetData(const QStringList &aTableNameArray, const QList<TableRequestInfoV5> &aTableRequestInfoArray)
+{
+    QList<TDATableData> tables;
+    for (int i = 0; i < aTableNameArray.size(); ++i)
+        tables << ReadDataset(aTableNameArray[i], i < aTableRequestInfoArray.size() ? aTableRequestInfoArray[i] : TableRequestInfoV5());
+    return TDADataStreamer::WriteDatasets(tables);
+}
+
+QByteArray TDataAbstractService::UpdateData(const QByteArray &aDelta)
+{
+    QList<TDADelta> deltas = TDADataStreamer::ReadDeltas(aDelta);
+    for (const TDADelta &d : deltas)
+        m_schema.DatasetByName(d.LogicalName); // refuses names outside the schema up front
+    QList<TDADelta> replies;
+    bool ok = true;
+    m_connection->BeginTransaction();
+    try {
+        for (TDADelta &d : deltas) {
+            TDADelta reply;
+            if (ok) {
+                ok = BusinessProcessor(d.LogicalName).ProcessDelta(*m_connection, m_schema, d, reply);
+            } else {
+                // Not attempted: an earlier table failed. Report its changes as still pending.
+                reply.LogicalName = d.LogicalName;
+                reply.Fields = d.Fields;
+                for (const TDADeltaChange &c : d.Changes)
+                    reply.Changes << TDADeltaChange(c.RecID, c.ChangeType, int(d.Fields.size()));
+            }
+            replies << reply;
+        }
+        if (ok)
+            m_connection->CommitTransaction();
+        else
+            m_connection->RollbackTransaction();
+    } catch (...) {
+        m_connection->RollbackTransaction();
+        throw;
+    }
+    if (!ok) {
+        // Nothing was written: changes that had gone through are pending again, without the
+        // values the server would have set.
+        for (TDADelta &r : replies)
+            for (TDADeltaChange &c : r.Changes)
+                if (c.Status == TDAChangeStatus::csResolved) {
+                    c = TDADeltaChange(c.RecID, c.ChangeType, int(r.Fields.size()));
+                }
+    }
+    return TDADataStreamer::WriteDeltas(replies);
+}
+
+std::unique_ptr<TDAEDataset> TDataAbstractService::PrepareCommand(const QString &commandName, const DataParameterArray &parameters)
+{
+    if (!m_allowExecuteCommands)
+        throw EDAException(QStringLiteral("Executing commands is not allowed on this server"));
+    const TDASchemaCommand &command = m_schema.CommandByName(commandName);
+    auto statement = m_schema.NewCommand(*m_connection, command.Name);
+    bindParameters(*statement, command, parameters);
+    return statement;
+}
+
+int TDataAbstractService::ExecuteCommand(const QString &aCommandName, const DataParameterArray &aParameterArray)
+{
+    return PrepareCommand(aCommandName, aParameterArray)->Execute();
+}
+
+int TDataAbstractService::ExecuteCommandEx(const QString &aCommandName, const DataParameterArray &aInputParameters,
+                                           DataParameterArray &aOutputParameters)
+{
+    auto statement = PrepareCommand(aCommandName, aInputParameters);
+    statement->Open();
+    aOutputParameters.clear();
+    const TDASchemaCommand &command = m_schema.CommandByName(aCommandName);
+    for (const TDAParam &p : command.Params) {
+        if (p.ParamType != TDAParamType::daptOutput && p.ParamType != TDAParamType::daptInputOutput)
+            continue;
+        QVariant value;
+        const int column = statement->FieldIndex(p.Name);
+        if (column >= 0 && statement->GetRecordCount() > 0)
+            value = statement->Value(0, column);
+        aOutputParameters << DataParameter{p.Name, value};
+    }
+    return statement->GetRowsAffected();
+}
+
+QString TDataAbstractService::GetTableSchema(const QStringList &aTableNameArray)
+{
+    for (const QString &n : aTableNameArray)
+        m_schema.DatasetByName(n);
+    return m_schema.ToClientXml(aTableNameArray, {}, false, false);
+}
+
+QString TDataAbstractService::GetCommandSchema(const QStringList &aCommandNameArray)
+{
+    for (const QString &n : aCommandNameArray)
+        m_schema.CommandByName(n);
+    return m_schema.ToClientXml({}, aCommandNameArray, false, false);
+}
+
+QByteArray TDataAbstractService::SQLGetData(const QString &aSQLText, bool aIncludeSchema, int aMaxRecords)
+{
+    Q_UNUSED(aSQLText)
+    Q_UNUSED(aIncludeSchema)
+    Q_UNUSED(aMaxRecords)
+    refuseSQL();
+}
+
+int TDataAbstractService::SQLExecuteCommand(const QString &aSQLText)
+{
+    Q_UNUSED(aSQLText)
+    refuseSQL();
+}
+
+QString TDataAbstractService::GetDatasetScripts(const QString &DatasetNames)
+{
+    // No dataset of this system carries client-side scripts: each named dataset gets an empty one.
+    QString out;
+    QXmlStreamWriter w(&out);
+    w.writeStartElement(QStringLiteral("Scripts"));
+    for (const QString &raw : DatasetNames.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const TDASchemaDataset &d = m_schema.DatasetByName(raw.trimmed());
+        w.writeStartElement(QStringLiteral("Script"));
+        w.writeAttribute(QStringLiteral("Dataset"), d.Name);
+        w.writeEndElement();
+    }
+    w.writeEndElement();
+    return out;
+}

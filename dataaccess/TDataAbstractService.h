@@ -1,0 +1,64 @@
+// The data service: the generic data operations over one schema and one connection of its
+// own, as plain methods taking and returning values and byte streams. The remoting layer
+// calls them. Only datasets and commands of the schema can be reached; SQL from clients is
+// refused (AllowExecuteSQL and AllowWhereSQL stay off in this system).
+#pragma once
+
+#include "dataaccess/DARecords.h"
+#include "dataaccess/DataAccessExport.h"
+#include "dataaccess/IDAConnection.h"
+#include "dataaccess/TDABusinessProcessor.h"
+#include "dataaccess/TDAConnectionManager.h"
+#include "dataaccess/TDADataStreamer.h"
+#include "dataaccess/TDASchema.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <map>
+#include <memory>
+
+class DATAACCESS_EXPORT TDataAbstractService
+{
+public:
+    // Takes a new connection of the manager's named definition.
+    TDataAbstractService(const TDASchema &schema, TDAConnectionManager &manager,
+                         const QString &connectionName = QStringLiteral("MSSQL"));
+    TDataAbstractService(const TDASchema &schema, std::unique_ptr<IDAConnection> connection);
+    virtual ~TDataAbstractService();
+    TDataAbstractService(const TDataAbstractService &) = delete;
+    TDataAbstractService &operator=(const TDataAbstractService &) = delete;
+
+    IDAConnection &GetConnection() { return *m_connection; }
+    const TDASchema &GetServiceSchema() const { return m_schema; }
+    bool GetAllowExecuteSQL() const { return false; }
+    bool GetAllowWhereSQL() const { return false; }
+    bool GetAllowExecuteCommands() const { return m_allowExecuteCommands; }
+    void SetAllowExecuteCommands(bool value) { m_allowExecuteCommands = value; }
+
+    // The processor of a dataset, made on first use (generated statements, key-only WHERE).
+    TDABusinessProcessor &BusinessProcessor(const QString &datasetName);
+
+    QString GetSchema(const QString &aFilter);
+    QByteArray GetData(const QStringList &aTableNameArray, const QList<TableRequestInfoV5> &aTableRequestInfoArray);
+    QByteArray UpdateData(const QByteArray &aDelta);
+    int ExecuteCommand(const QString &aCommandName, const DataParameterArray &aParameterArray);
+    int ExecuteCommandEx(const QString &aCommandName, const DataParameterArray &aInputParameters,
+                         DataParameterArray &aOutputParameters);
+    QString GetTableSchema(const QStringList &aTableNameArray);
+    QString GetCommandSchema(const QStringList &aCommandNameArray);
+    QByteArray SQLGetData(const QString &aSQLText, bool aIncludeSchema, int aMaxRecords);
+    int SQLExecuteCommand(const QString &aSQLText);
+    QString GetDatasetScripts(const QString &DatasetNames);
+
+    // One dataset as GetData reads it, for callers on the server itself.
+    TDATableData ReadDataset(const QString &datasetName, const TableRequestInfoV5 &info = {});
+
+private:
+    std::unique_ptr<TDAEDataset> PrepareCommand(const QString &commandName, const DataParameterArray &parameters);
+
+    const TDASchema &m_schema;
+    std::unique_ptr<IDAConnection> m_connection;
+    bool m_allowExecuteCommands = true;
+    std::map<QString, std::unique_ptr<TDABusinessProcessor>> m_processors;
+};

@@ -1,0 +1,105 @@
+// Dataset streams and deltas: what is written is read back, and damaged streams are refused.
+#include "dataaccess/DAException.h"
+#include "dataaccess/TDADataStreamer.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TDAFieldList sampleFields()
+{
+    TDAFieldList f;
+    const TDADataType types[] = {TDADataType::datString, TDADataType::datInteger, TDADataType::datLargeInt,
+                                 TDADataType::datFloat, TDADataType::datBoolean, TDADataType::datDateTime,
+                                 TDADataType::datBlob, TDADataType::datMemo};
+    int i = 0;
+    for (TDADataType t : types)
+        f << TDAField{QStringLiteral("F%1").arg(i++), t, 0, i == 1, false, false, {}, {}};
+    return f;
+}
+
+QVariantList sampleRow()
+{
+    return {QStringLiteral("Zoë 東京"), -7, qlonglong(1) << 40, 2.5, true,
+            QDateTime(QDate(2023, 12, 31), QTime(23, 59, 59, 999)), QByteArray("\0\1\2", 3), QString()};
+}
+
+} // namespace
+
+TEST(DataStreamer, DatasetsRoundTripWithNullsAndEveryType)
+{
+    TDATableData t{QStringLiteral("Parents"), sampleFields(), {}};
+    t.Rows << sampleRow();
+    QVariantList nulls;
+    for (int i = 0; i < t.Fields.size(); ++i)
+        nulls << QVariant();
+    t.Rows << nulls;
+    TDATableData empty{QStringLiteral("Empty"), {}, {}};
+    const auto back = TDADataStreamer::ReadDatasets(TDADataStreamer::WriteDatasets({t, empty}));
+    ASSERT_EQ(back.size(), 2);
+    EXPECT_EQ(back[0].Name, QStringLiteral("Parents"));
+    ASSERT_EQ(back[0].Fields.size(), t.Fields.size());
+    EXPECT_TRUE(back[0].Fields[0].InPrimaryKey);
+    EXPECT_EQ(back[0].Fields[6].DataType, TDADataType::datBlob);
+    ASSERT_EQ(back[0].Rows.size(), 2);
+    for (int i = 0; i < t.Fields.size(); ++i) {
+        EXPECT_EQ(back[0].Rows[0][i], t.Rows[0][i]) << i;
+        EXPECT_TRUE(DAIsNull(back[0].Rows[1][i])) << i;
+    }
+}
+
+TEST(DataStreamer, DeltasKeepAbsentNullAndPresentValuesApart)
+{
+    TDADelta d{QStringLiteral("Parents"), sampleFields(), {}};
+    TDADeltaChange c(7, TDAChangeType::ctUpdate, int(d.Fields.size()));
+    c.SetOldValue(0, QStringLiteral("{K}"));
+    c.SetNewValue(1, QVariant());
+    c.SetNewValue(2, qlonglong(-3));
+    c.Status = TDAChangeStatus::csFailed;
+    c.Message = QStringLiteral("duplicate key");
+    d.Changes << c;
+    const auto back = TDADataStreamer::ReadDeltas(TDADataStreamer::WriteDeltas({d}));
+    ASSERT_EQ(back.size(), 1);
+    ASSERT_EQ(back[0].Changes.size(), 1);
+    const TDADeltaChange &b = back[0].Changes[0];
+    EXPECT_EQ(b.RecID, 7);
+    EXPECT_EQ(b.ChangeType, TDAChangeType::ctUpdate);
+    EXPECT_EQ(b.Status, TDAChangeStatus::csFailed);
+    EXPECT_EQ(b.Message, QStringLiteral("duplicate key"));
+    EXPECT_TRUE(b.HasOldValue(0));
+    EXPECT_FALSE(b.HasNewValue(0));
+    EXPECT_TRUE(b.HasNewValue(1));
+    EXPECT_TRUE(DAIsNull(b.NewValue(1)));
+    EXPECT_EQ(b.NewValue(2), QVariant(qlonglong(-3)));
+    EXPECT_FALSE(b.HasNewValue(3));
+}
+
+TEST(DataStreamer, EveryTruncationOfAStreamIsRefused)
+{
+    TDATableData t{QStringLiteral("T"), sampleFields(), {sampleRow()}};
+    const QByteArray full = TDADataStreamer::WriteDatasets({t});
+    for (int n = 0; n < full.size(); ++n)
+        EXPECT_THROW(TDADataStreamer::ReadDatasets(full.left(n)), EDAException) << n;
+    EXPECT_THROW(TDADataStreamer::ReadDatasets(full + 'x'), EDAException);
+}
+
+TEST(DataStreamer, HugeCountsAreRefusedBeforeAllocating)
+{
+    QByteArray s("KDS1");
+    s.append("\xff\xff\xff\x7f", 4);
+    EXPECT_THROW(TDADataStreamer::ReadDatasets(s), EDAException);
+    QByteArray d("KDD1\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\xff\xff\xff\xff", 20);
+    EXPECT_THROW(TDADataStreamer::ReadDeltas(d), EDAException);
+}
+
+TEST(DataStreamer, WrongMagicAndBadTagsAreRefused)
+{
+    EXPECT_THROW(TDADataStreamer::ReadDatasets(QByteArray("KDD1\0\0\0\0", 8)), EDAException);
+    TDADelta d{QStringLiteral("X"), {TDAField{QStringLiteral("A"), TDADataType::datInteger, 0, true, false, false, {}, {}}}, {}};
+    d.Changes << TDADeltaChange(1, TDAChangeType::ctDelete, 1);
+    QByteArray bytes = TDADataStreamer::WriteDeltas({d});
+    bytes[bytes.size() - 1] = 9; // the last value tag
+    EXPECT_THROW(TDADataStreamer::ReadDeltas(bytes), EDAException);
+}

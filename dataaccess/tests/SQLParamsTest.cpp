@@ -1,0 +1,45 @@
+// The ":Name" rewrite: which colons are parameters and which are left alone.
+#include "dataaccess/DASQLParams.h"
+
+#include <gtest/gtest.h>
+
+TEST(SQLParams, NamesBecomePositionalMarkersInOrderOfFirstUse)
+{
+    const auto r = DAParseSQLParams(QStringLiteral("SELECT * FROM t WHERE a = :b AND c = :a AND d = :B"));
+    EXPECT_EQ(r.SQL, QStringLiteral("SELECT * FROM t WHERE a = $1 AND c = $2 AND d = $1"));
+    EXPECT_EQ(r.Names, QStringList({QStringLiteral("b"), QStringLiteral("a")}));
+}
+
+TEST(SQLParams, LiteralsQuotedNamesAndCommentsAreSkipped)
+{
+    const QString sql = QStringLiteral("SELECT ':a', 'it''s :b', E'\\' :c', \"x:d\", 1 -- :e\n/* :f /* :g */ :h */ FROM t WHERE v = :real");
+    const auto r = DAParseSQLParams(sql);
+    EXPECT_EQ(r.Names, QStringList({QStringLiteral("real")}));
+    EXPECT_TRUE(r.SQL.endsWith(QStringLiteral("v = $1")));
+    EXPECT_TRUE(r.SQL.startsWith(QStringLiteral("SELECT ':a', 'it''s :b', E'\\' :c', \"x:d\"")));
+}
+
+TEST(SQLParams, CastsAssignmentsAndDollarQuotesAreSkipped)
+{
+    const auto r = DAParseSQLParams(QStringLiteral(
+        "DO $body$ BEGIN x := :no; END $body$; SELECT :v::integer, $$ :no2 $$, a[1:2], $1x"));
+    EXPECT_EQ(r.Names, QStringList({QStringLiteral("v")}));
+    EXPECT_TRUE(r.SQL.contains(QStringLiteral("$1::integer")));
+    EXPECT_TRUE(r.SQL.contains(QStringLiteral("x := :no;")));
+}
+
+TEST(SQLParams, UnterminatedLiteralDoesNotRunPastTheEnd)
+{
+    const auto r = DAParseSQLParams(QStringLiteral("SELECT ':a"));
+    EXPECT_TRUE(r.Names.isEmpty());
+    EXPECT_EQ(r.SQL, QStringLiteral("SELECT ':a"));
+    EXPECT_TRUE(DAParseSQLParams(QStringLiteral("/* :x")).Names.isEmpty());
+    EXPECT_TRUE(DAParseSQLParams(QStringLiteral("$q$ :x")).Names.isEmpty());
+}
+
+TEST(SQLParams, NonLatinParameterNamesAreNames)
+{
+    const auto r = DAParseSQLParams(QStringLiteral("SELECT :Größe, :名前"));
+    EXPECT_EQ(r.Names.size(), 2);
+    EXPECT_EQ(r.SQL, QStringLiteral("SELECT $1, $2"));
+}
