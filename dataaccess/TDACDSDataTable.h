@@ -1,0 +1,164 @@
+// The client data table the plug-ins use: rows fetched from a data service, edited locally
+// with a change log, and applied back as one delta. A failed apply leaves every pending
+// change in place; values the server set (keys, defaults, processor values) come back into
+// the rows. Used on one thread (the client's main thread).
+#pragma once
+
+#include "dataaccess/DADataTypes.h"
+#include "dataaccess/DARecords.h"
+#include "dataaccess/DataAccessExport.h"
+#include "dataaccess/TDADataStreamer.h"
+#include "dataaccess/TDAWhere.h"
+
+#include <QList>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+
+class TDARemoteDataAdapter;
+
+enum class TDATableState { dsInactive, dsBrowse, dsEdit, dsInsert };
+
+class DATAACCESS_EXPORT TDACDSDataTable
+{
+public:
+    // Read access to one row, for filters.
+    class DATAACCESS_EXPORT TDARecord
+    {
+    public:
+        TDARecord(const TDACDSDataTable &table, const QVariantList &values) : m_table(table), m_values(values) {}
+        QVariant Value(const QString &fieldName) const;
+
+    private:
+        const TDACDSDataTable &m_table;
+        const QVariantList &m_values;
+    };
+
+    TDACDSDataTable(const QString &logicalName, TDARemoteDataAdapter *adapter);
+    ~TDACDSDataTable();
+    TDACDSDataTable(const TDACDSDataTable &) = delete;
+    TDACDSDataTable &operator=(const TDACDSDataTable &) = delete;
+
+    QString GetLogicalName() const { return m_logicalName; }
+    TDARemoteDataAdapter *GetAdapter() const { return m_adapter; }
+    TDAParamCollection &GetParams() { return m_params; }
+    TDAParam &ParamByName(const QString &name);
+    void SetWhere(const TDAWhere &where) { m_where = where; }
+    void SetMaxRecords(int maxRecords) { m_maxRecords = maxRecords; }
+
+    // Fetches the rows; the cursor goes to the first row.
+    void Open();
+    void Close();
+    // Fetches again and returns to the row with the same key where it still exists. Refused
+    // while changes are pending (apply or cancel them first).
+    void Refresh();
+    bool GetActive() const { return m_state != TDATableState::dsInactive; }
+    TDATableState GetState() const { return m_state; }
+    const TDAFieldList &GetFields() const { return m_fields; }
+    int FieldIndex(const QString &fieldName) const { return DAFindField(m_fields, fieldName); }
+
+    // Navigation over the visible rows (after master link, filter and sort).
+    int GetRecordCount() const { return int(m_visible.size()); }
+    int GetRecNo() const { return m_recNo; }
+    void SetRecNo(int recNo);
+    void First();
+    void Next();
+    void Prior();
+    void Last();
+    bool Eof() const;
+    bool Bof() const { return m_recNo <= 0; }
+    // Moves to the first row whose field equals the value (text without regard to case).
+    bool Locate(const QString &fieldName, const QVariant &value);
+    void Sort(const QString &fieldName, bool ascending = true);
+    void SetFilter(std::function<bool(const TDARecord &)> predicate);
+    void ClearFilter() { SetFilter({}); }
+
+    // Field values of the current row (of the edit buffer while editing or inserting).
+    QVariant Value(const QString &fieldName) const;
+    QString AsString(const QString &fieldName) const { return Value(fieldName).toString(); }
+    int AsInteger(const QString &fieldName) const { return Value(fieldName).toInt(); }
+    bool IsNull(const QString &fieldName) const { return DAIsNull(Value(fieldName)); }
+    // Only while editing or inserting; converts to the field's type.
+    void SetValue(const QString &fieldName, const QVariant &value);
+
+    void Insert();
+    void Append() { Insert(); }
+    void Edit();
+    void Post();
+    void Cancel();
+    void Delete();
+    // Removes every row shown, each logged as a deletion to apply.
+    void ClearRows();
+
+    bool HasChanges() const;
+    int PendingChangeCount() const;
+    // Sends the pending changes (and those of detail tables, after this one) in one call.
+    // Throws EDAException with the server's message when a change fails; the pending
+    // changes then all stay. With refetch every row is read again afterwards.
+    void ApplyUpdates(bool refetch = false);
+    // Several tables in one call and one server transaction, in the order given.
+    static void ApplyUpdates(const QList<TDACDSDataTable *> &tables, bool refetch = false);
+    void CancelUpdates();
+
+    // Master/detail: this table shows the rows whose detail fields equal the master's
+    // current master fields. With parameter names, the rows are fetched per master row with
+    // those parameters set from the master fields.
+    void SetMasterSource(TDACDSDataTable *master, const QStringList &masterFields, const QStringList &detailFields,
+                         const QStringList &detailParams = {});
+
+    std::function<void(TDACDSDataTable &)> OnAfterInsert;
+    std::function<void(TDACDSDataTable &)> OnAfterEdit;
+    std::function<void(TDACDSDataTable &)> OnBeforePost;
+
+private:
+    struct Row
+    {
+        int RecID = 0;
+        QVariantList Values;
+        QVariantList Original;   // as fetched or last applied
+        bool Inserted = false;
+        bool Modified = false;
+        int LogOrder = 0;        // when it was first changed, to apply in that order
+    };
+
+    int FieldIndexOrThrow(const QString &fieldName) const;
+    void Fetch();
+    // keepRecId: the row to stay on; -1 the current one, -2 the first.
+    void Rebuild(int keepRecId = -1);
+    void RequireBrowse(const char *operation) const;
+    void RequireActive() const;
+    Row *CurrentRow();
+    const Row *CurrentRow() const;
+    void MasterMoved();
+    void NotifyDetails();
+    enum class Part { All, DeletesOnly, NoDeletes };
+    TDADelta BuildDelta(Part part) const;
+    static void ApplyParts(const QList<QPair<TDACDSDataTable *, Part>> &parts, bool refetch);
+    void MergeReply(const TDADelta &reply);
+    void CollectTables(QList<TDACDSDataTable *> &into);
+
+    QString m_logicalName;
+    TDARemoteDataAdapter *m_adapter;
+    TDAParamCollection m_params;
+    TDAWhere m_where;
+    int m_maxRecords = -1;
+    TDATableState m_state = TDATableState::dsInactive;
+    TDAFieldList m_fields;
+    QList<Row> m_rows;
+    QList<Row> m_deleted;
+    QList<int> m_visible;      // indexes into m_rows
+    int m_recNo = 0;
+    int m_nextRecId = 0;
+    int m_nextLogOrder = 0;
+    QVariantList m_buffer;
+    std::function<bool(const TDARecord &)> m_filter;
+    QString m_sortField;
+    bool m_sortAscending = true;
+
+    TDACDSDataTable *m_master = nullptr;
+    QStringList m_masterFields;
+    QStringList m_detailFields;
+    QStringList m_detailParams;
+    QList<TDACDSDataTable *> m_details;
+};

@@ -1,0 +1,278 @@
+// Client data tables against a real data service: fetch, edit, apply, refetch, cancel,
+// master/detail, clear-rows, failed applies and values the server set.
+#include "DataServiceFixture.h"
+
+#include "dataaccess/DAException.h"
+#include "dataaccess/TDACDSDataTable.h"
+#include "dataaccess/TDARemoteDataAdapter.h"
+
+#include <QDateTime>
+
+class ClientDataTable : public DataServiceFixture
+{
+protected:
+    void SetUp() override
+    {
+        DataServiceFixture::SetUp();
+        if (IsSkipped())
+            return;
+        db.exec(QStringLiteral(
+            "INSERT INTO dbo.tblParents (PK_ParentID, ParentName, SortIndex) VALUES ('{P1}', 'Anna', 1), ('{P2}', 'Ben', 2);"
+            "INSERT INTO dbo.tblChildren (PK_ChildID, F_ParentID, ChildName) VALUES "
+            "('{C1}', '{P1}', 'a1'), ('{C2}', '{P1}', 'a2'), ('{C3}', '{P2}', 'b1')"));
+        adapter = std::make_unique<TDALocalDataAdapter>(*service);
+        parents = std::make_unique<TDACDSDataTable>(QStringLiteral("Parents"), adapter.get());
+        children = std::make_unique<TDACDSDataTable>(QStringLiteral("Children"), adapter.get());
+    }
+
+    QString serverName(const QString &id)
+    {
+        return db.scalar(QStringLiteral("SELECT ParentName FROM dbo.tblParents WHERE PK_ParentID = '%1'").arg(id));
+    }
+
+    std::unique_ptr<TDALocalDataAdapter> adapter;
+    std::unique_ptr<TDACDSDataTable> parents;
+    std::unique_ptr<TDACDSDataTable> children;
+};
+
+TEST_F(ClientDataTable, FetchesRowsAndReadsFieldsWithoutRegardToCase)
+{
+    parents->Open();
+    ASSERT_EQ(parents->GetRecordCount(), 2);
+    EXPECT_EQ(parents->AsString(QStringLiteral("parentname")), QStringLiteral("Anna"));
+    EXPECT_EQ(parents->GetFields()[1].Name, QStringLiteral("ParentName"));
+    parents->Next();
+    EXPECT_EQ(parents->AsString(QStringLiteral("PK_PARENTID")), QStringLiteral("{P2}"));
+    parents->Next();
+    EXPECT_TRUE(parents->Eof());
+    EXPECT_THROW(parents->Value(QStringLiteral("NoSuchField")), EDAException);
+}
+
+TEST_F(ClientDataTable, EditedRowReachesTheServerOnApply)
+{
+    parents->Open();
+    parents->Edit();
+    parents->SetValue(QStringLiteral("ParentName"), QStringLiteral("Anne"));
+    parents->Post();
+    EXPECT_EQ(parents->PendingChangeCount(), 1);
+    EXPECT_EQ(serverName(QStringLiteral("{P1}")), QStringLiteral("Anna"));
+    parents->ApplyUpdates();
+    EXPECT_FALSE(parents->HasChanges());
+    EXPECT_EQ(serverName(QStringLiteral("{P1}")), QStringLiteral("Anne"));
+}
+
+TEST_F(ClientDataTable, ApplyWithRefetchSeesChangesOfOthers)
+{
+    parents->Open();
+    db.exec(QStringLiteral("INSERT INTO dbo.tblParents (PK_ParentID, ParentName, SortIndex) VALUES ('{P3}', 'Cleo', 3)"));
+    parents->Locate(QStringLiteral("PK_ParentID"), QStringLiteral("{P2}"));
+    parents->Edit();
+    parents->SetValue(QStringLiteral("SortIndex"), 5);
+    parents->Post();
+    parents->ApplyUpdates(true);
+    EXPECT_EQ(parents->GetRecordCount(), 3);
+    EXPECT_EQ(parents->AsString(QStringLiteral("PK_ParentID")), QStringLiteral("{P2}")); // stays on its row
+    EXPECT_EQ(parents->AsInteger(QStringLiteral("SortIndex")), 5);
+}
+
+TEST_F(ClientDataTable, CancelUpdatesRestoresEveryRow)
+{
+    parents->Open();
+    parents->Edit();
+    parents->SetValue(QStringLiteral("ParentName"), QStringLiteral("changed"));
+    parents->Post();
+    parents->Last();
+    parents->Delete();
+    parents->Insert();
+    parents->SetValue(QStringLiteral("PK_ParentID"), QStringLiteral("{NEW}"));
+    parents->Post();
+    EXPECT_EQ(parents->PendingChangeCount(), 3);
+    parents->CancelUpdates();
+    EXPECT_FALSE(parents->HasChanges());
+    ASSERT_EQ(parents->GetRecordCount(), 2);
+    parents->First();
+    EXPECT_EQ(parents->AsString(QStringLiteral("ParentName")), QStringLiteral("Anna"));
+    EXPECT_FALSE(parents->Locate(QStringLiteral("PK_ParentID"), QStringLiteral("{NEW}")));
+}
+
+TEST_F(ClientDataTable, CancelDropsTheEditBuffer)
+{
+    parents->Open();
+    parents->Edit();
+    parents->SetValue(QStringLiteral("ParentName"), QStringLiteral("x"));
+    parents->Cancel();
+    EXPECT_EQ(parents->AsString(QStringLiteral("ParentName")), QStringLiteral("Anna"));
+    EXPECT_FALSE(parents->HasChanges());
+}
+
+TEST_F(ClientDataTable, DetailShowsTheRowsOfTheCurrentMasterRow)
+{
+    children->SetMasterSource(parents.get(), {QStringLiteral("PK_ParentID")}, {QStringLiteral("F_ParentID")});
+    parents->Open();
+    children->Open();
+    EXPECT_EQ(children->GetRecordCount(), 2);
+    parents->Next();
+    EXPECT_EQ(children->GetRecordCount(), 1);
+    EXPECT_EQ(children->AsString(QStringLiteral("ChildName")), QStringLiteral("b1"));
+    children->Insert();
+    EXPECT_EQ(children->AsString(QStringLiteral("F_ParentID")), QStringLiteral("{P2}"));
+}
+
+TEST_F(ClientDataTable, DetailFetchedByParameterFollowsTheMaster)
+{
+    children->SetMasterSource(parents.get(), {QStringLiteral("PK_ParentID")}, {QStringLiteral("F_ParentID")}, {QStringLiteral("ParentID")});
+    parents->Open();
+    children->Open();
+    EXPECT_EQ(children->GetRecordCount(), 2);
+    parents->Locate(QStringLiteral("ParentName"), QStringLiteral("BEN"));
+    ASSERT_EQ(children->GetRecordCount(), 1);
+    EXPECT_EQ(children->AsString(QStringLiteral("PK_ChildID")), QStringLiteral("{C3}"));
+}
+
+TEST_F(ClientDataTable, ClearRowsReachesTheServerAsDeletions)
+{
+    children->Open();
+    children->ClearRows();
+    EXPECT_EQ(children->GetRecordCount(), 0);
+    EXPECT_EQ(children->PendingChangeCount(), 3);
+    EXPECT_EQ(rows(QStringLiteral("tblChildren")), 3);
+    children->ApplyUpdates();
+    EXPECT_EQ(rows(QStringLiteral("tblChildren")), 0);
+}
+
+TEST_F(ClientDataTable, FailedApplyKeepsEveryPendingChangeAndLeavesTheServerUnchanged)
+{
+    parents->Open();
+    parents->Edit();
+    parents->SetValue(QStringLiteral("ParentName"), QStringLiteral("Anne"));
+    parents->Post();
+    parents->Insert();
+    parents->SetValue(QStringLiteral("PK_ParentID"), QStringLiteral("{P2}")); // a key that exists
+    parents->SetValue(QStringLiteral("ParentName"), QStringLiteral("dup"));
+    parents->Post();
+    try {
+        parents->ApplyUpdates();
+        FAIL() << "no exception";
+    } catch (const EDAException &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("duplicate key"))) << e.what();
+    }
+    EXPECT_EQ(parents->PendingChangeCount(), 2);
+    EXPECT_EQ(serverName(QStringLiteral("{P1}")), QStringLiteral("Anna"));
+    EXPECT_EQ(rows(QStringLiteral("tblParents")), 2);
+    // Mended locally, the same pending changes go through.
+    parents->Locate(QStringLiteral("ParentName"), QStringLiteral("dup"));
+    parents->Edit();
+    parents->SetValue(QStringLiteral("PK_ParentID"), QStringLiteral("{P9}"));
+    parents->Post();
+    parents->ApplyUpdates();
+    EXPECT_EQ(serverName(QStringLiteral("{P1}")), QStringLiteral("Anne"));
+    EXPECT_EQ(serverName(QStringLiteral("{P9}")), QStringLiteral("dup"));
+}
+
+TEST_F(ClientDataTable, ParentAndChildApplyInOrderInOneCall)
+{
+    parents->Open();
+    children->Open();
+    children->Insert();
+    children->SetValue(QStringLiteral("PK_ChildID"), QStringLiteral("{CN}"));
+    children->SetValue(QStringLiteral("F_ParentID"), QStringLiteral("{PN}"));
+    children->Post();
+    parents->Insert();
+    parents->SetValue(QStringLiteral("PK_ParentID"), QStringLiteral("{PN}"));
+    parents->SetValue(QStringLiteral("ParentName"), QStringLiteral("new"));
+    parents->Post();
+    TDACDSDataTable::ApplyUpdates({parents.get(), children.get()});
+    EXPECT_EQ(rows(QStringLiteral("tblChildren"), QStringLiteral("F_ParentID = '{PN}'")), 1);
+    EXPECT_FALSE(parents->HasChanges());
+    EXPECT_FALSE(children->HasChanges());
+}
+
+TEST_F(ClientDataTable, ChildBeforeParentFailsWholeAndKeepsBoth)
+{
+    parents->Open();
+    children->Open();
+    parents->Insert();
+    parents->SetValue(QStringLiteral("PK_ParentID"), QStringLiteral("{PN}"));
+    parents->SetValue(QStringLiteral("ParentName"), QStringLiteral("new"));
+    parents->Post();
+    children->Insert();
+    children->SetValue(QStringLiteral("PK_ChildID"), QStringLiteral("{CN}"));
+    children->SetValue(QStringLiteral("F_ParentID"), QStringLiteral("{PN}"));
+    children->Post();
+    EXPECT_THROW(TDACDSDataTable::ApplyUpdates({children.get(), parents.get()}), EDAException);
+    EXPECT_TRUE(parents->HasChanges());
+    EXPECT_TRUE(children->HasChanges());
+    EXPECT_EQ(rows(QStringLiteral("tblParents"), QStringLiteral("PK_ParentID = '{PN}'")), 0);
+}
+
+TEST_F(ClientDataTable, ValuesTheServerSetComeBackIntoTheRow)
+{
+    service->BusinessProcessor(QStringLiteral("Parents")).OnBeforeProcessDelta = [](TDABusinessProcessor &p, TDADeltaChange &c) {
+        p.SetNewValue(c, QStringLiteral("CreatedDateTime"), QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)));
+    };
+    parents->Open();
+    parents->Insert();
+    parents->SetValue(QStringLiteral("PK_ParentID"), QStringLiteral("{PN}"));
+    parents->SetValue(QStringLiteral("ParentName"), QStringLiteral("new"));
+    parents->Post();
+    EXPECT_TRUE(parents->IsNull(QStringLiteral("SortIndex")));
+    parents->ApplyUpdates();
+    ASSERT_TRUE(parents->Locate(QStringLiteral("PK_ParentID"), QStringLiteral("{PN}")));
+    EXPECT_EQ(parents->AsInteger(QStringLiteral("SortIndex")), 100); // the column's default
+    EXPECT_EQ(parents->Value(QStringLiteral("CreatedDateTime")).toDateTime(), QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)));
+    EXPECT_FALSE(parents->HasChanges());
+}
+
+TEST_F(ClientDataTable, StampingHooksRunAfterInsertAndEdit)
+{
+    int edits = 0;
+    parents->OnAfterInsert = [](TDACDSDataTable &t) {
+        t.SetValue(QStringLiteral("PK_ParentID"), QStringLiteral("{STAMPED}"));
+        t.SetValue(QStringLiteral("ParentName"), QStringLiteral("stamped"));
+    };
+    parents->OnAfterEdit = [&](TDACDSDataTable &) { ++edits; };
+    parents->Open();
+    parents->Insert();
+    parents->Post();
+    parents->Edit();
+    parents->Post();
+    parents->ApplyUpdates();
+    EXPECT_EQ(edits, 1);
+    EXPECT_EQ(serverName(QStringLiteral("{STAMPED}")), QStringLiteral("stamped"));
+}
+
+TEST_F(ClientDataTable, SortFilterAndLocateWorkOnTheLocalRows)
+{
+    parents->Open();
+    parents->Sort(QStringLiteral("ParentName"), false);
+    EXPECT_EQ(parents->AsString(QStringLiteral("ParentName")), QStringLiteral("Anna")); // stays on its row
+    parents->First();
+    EXPECT_EQ(parents->AsString(QStringLiteral("ParentName")), QStringLiteral("Ben"));
+    parents->SetFilter([](const TDACDSDataTable::TDARecord &r) { return r.Value(QStringLiteral("SortIndex")).toInt() < 2; });
+    EXPECT_EQ(parents->GetRecordCount(), 1);
+    EXPECT_EQ(parents->AsString(QStringLiteral("ParentName")), QStringLiteral("Anna"));
+    EXPECT_FALSE(parents->Locate(QStringLiteral("ParentName"), QStringLiteral("Ben")));
+    parents->ClearFilter();
+    EXPECT_TRUE(parents->Locate(QStringLiteral("parentname"), QStringLiteral("ben")));
+}
+
+TEST_F(ClientDataTable, DeletingAMasterRowDropsItsDetailRowsFromView)
+{
+    children->SetMasterSource(parents.get(), {QStringLiteral("PK_ParentID")}, {QStringLiteral("F_ParentID")});
+    parents->Open();
+    children->Open();
+    EXPECT_EQ(children->GetRecordCount(), 2);
+    children->ClearRows();
+    parents->Delete();
+    parents->ApplyUpdates(); // the children's deletions travel with their master's
+    EXPECT_EQ(rows(QStringLiteral("tblParents")), 1);
+    EXPECT_EQ(rows(QStringLiteral("tblChildren")), 1);
+}
+
+TEST_F(ClientDataTable, RequiredFieldsAreCheckedOnPost)
+{
+    parents->Open();
+    parents->Insert();
+    EXPECT_THROW(parents->Post(), EDAException);
+    EXPECT_EQ(parents->GetState(), TDATableState::dsInsert);
+}
