@@ -1,0 +1,6 @@
+#include "server/core/BrennicMain.h"
+
+int main(int argc, char **argv)
+{
+    return BrennicMain(argc, argv);
+}

@@ -1,0 +1,174 @@
+// Starts the real Brennic program from a copy of the staging folder against a fresh database.
+#include "Quorva_Data_Service_Intf.h"
+#include "foundation/IniFile.h"
+#include "remoting/RODiscovery.h"
+#include "remoting/ROHTTPChannel.h"
+#include "remoting/ROMessage.h"
+#include "testsupport/TestDatabase.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds limit = 60s)
+{
+    QDeadlineTimer deadline(limit);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return done();
+}
+
+int freeTcpPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+int freeUdpPort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress::AnyIPv4, 0);
+    return probe.localPort();
+}
+
+QString readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+class BrennicProcess : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!db.available())
+            return;
+        ASSERT_TRUE(work.isValid());
+        folder = work.filePath(QStringLiteral("stage"));
+        // Hard links: the copy is instant, and the program finds its libraries beside it.
+        ASSERT_EQ(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-al"), QStringLiteral(KESTROVA_STAGE_DIR), folder}), 0);
+        const QString settings = folder + QStringLiteral("/Settings.ini");
+        QFile::remove(settings);
+        httpPort = freeTcpPort();
+        discoveryPort = freeUdpPort();
+        const auto set = [&](const char *section, const char *key, const QString &value) {
+            ASSERT_TRUE(IniFile::writeString(settings, QString::fromLatin1(section), QString::fromLatin1(key), value));
+        };
+        set("Data Access", "Datatype", QStringLiteral("MSSQL"));
+        set("Data Access", "DataSource", QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Server=%1,%2;Database=%3;UserID=postgres;Password=unused;")
+                                             .arg(db.socketDir()).arg(db.port()).arg(db.name()));
+        set("Server", "Port", QString::number(httpPort));
+        set("Discovery Service", "Port", QString::number(discoveryPort));
+        set("Updater", "Use Web check", QStringLiteral("False"));
+        env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KESTROVA_LOCK_DIR"), work.path());
+        env.insert(QStringLiteral("KESTROVA_REGISTRY_DIR"), work.path());
+        env.remove(QStringLiteral("DISPLAY"));
+    }
+
+    std::unique_ptr<QProcess> start()
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(env);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(folder + QStringLiteral("/Brennic"), {QStringLiteral("--service")});
+        return process;
+    }
+
+    bool probe()
+    {
+        try {
+            auto channel = std::make_shared<TROHTTPChannel>();
+            channel->SetTargetURL(QStringLiteral("http://127.0.0.1:%1/Bin").arg(httpPort));
+            channel->SetTimeout(2s);
+            return CoProbeService::Create(std::make_shared<TROMessage>(), channel)->ProbeServer();
+        } catch (const std::exception &) {
+            return false;
+        }
+    }
+
+    kestrova::test::TestDatabase db;
+    QTemporaryDir work{QStringLiteral(KESTROVA_STAGE_DIR "/../brennic-test-XXXXXX")};
+    QString folder;
+    int httpPort = 0;
+    int discoveryPort = 0;
+    QProcessEnvironment env;
+};
+
+TEST_F(BrennicProcess, StartsPatchesServesAndShutsDownInOrder)
+{
+    if (!db.available())
+        GTEST_SKIP();
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT max(Version) FROM dbo.tblDBVersion")), QStringLiteral("14"));
+    auto server = start();
+    ASSERT_TRUE(server->waitForStarted());
+    ASSERT_TRUE(waitFor([&] { return probe() || server->state() == QProcess::NotRunning; }))
+        << readFile(folder + QStringLiteral("/server_session.txt")).toStdString();
+    ASSERT_EQ(server->state(), QProcess::Running) << readFile(folder + QStringLiteral("/server_session.txt")).toStdString();
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT max(Version) FROM dbo.tblDBVersion")), QStringLiteral("30"));
+
+    // Discovery on loopback finds it, with its HTTP port.
+    TRODiscoveryClient discovery;
+    discovery.SetTargetAddress(QHostAddress::LocalHost);
+    discovery.SetTargetPort(quint16(discoveryPort));
+    int answeredPort = 0;
+    QObject::connect(&discovery, &TRODiscoveryClient::NewServiceFound,
+                     [&](const QString &, const QString &, const TVODiscoveryResultOptions &options) { answeredPort = options.Port; });
+    discovery.RefreshServerList(QStringLiteral("Kestrova"));
+    ASSERT_TRUE(waitFor([&] { return answeredPort != 0; }, 10s));
+    EXPECT_EQ(answeredPort, httpPort);
+
+    // A second instance refuses to start and leaves the first serving.
+    auto second = start();
+    ASSERT_TRUE(second->waitForFinished(30000));
+    EXPECT_NE(second->exitCode(), 0);
+    EXPECT_TRUE(probe());
+
+    ::kill(pid_t(server->processId()), SIGTERM);
+    ASSERT_TRUE(server->waitForFinished(30000));
+    EXPECT_EQ(server->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(server->exitCode(), 0);
+
+    const QString log = readFile(folder + QStringLiteral("/server_session.txt"));
+    const QStringList lines = log.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 8);
+    const QString frame(82, QLatin1Char('*'));
+    EXPECT_EQ(lines[0], frame);
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("* Application   : Quorva Data Service\t1.")));
+    EXPECT_EQ(lines[2], QStringLiteral("* Path          : Server path: %1/ ").arg(folder));
+    EXPECT_TRUE(lines[6].endsWith(QStringLiteral(" : Information\tBrennic\t\tServer initialize "))) << lines[6].toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Information\tBrennic\t\t running as a service")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Information\tDMServer\tData Access :  MSSQL")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Information\tBrennic\t\tShutdown ")));
+    EXPECT_EQ(lines.last(), frame);
+    EXPECT_FALSE(log.contains(QStringLiteral("unused"))) << "the password reached the log";
+}
+
+TEST_F(BrennicProcess, AMissingSettingsFileEndsTheProgramWithItsReason)
+{
+    if (!db.available())
+        GTEST_SKIP();
+    QFile::remove(folder + QStringLiteral("/Settings.ini"));
+    auto server = start();
+    ASSERT_TRUE(server->waitForFinished(30000));
+    EXPECT_NE(server->exitCode(), 0);
+    const QString log = readFile(folder + QStringLiteral("/server_session.txt"));
+    EXPECT_TRUE(log.contains(QStringLiteral("Unable to locate configuration file,please fix this before continuing")));
+}
+
+} // namespace

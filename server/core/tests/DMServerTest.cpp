@@ -1,0 +1,200 @@
+#include "server/core/uDMServer.h"
+#include "server/core/ufServerForm.h"
+
+#include "Quorva_Data_Service_Intf.h"
+#include "foundation/IniFile.h"
+#include "foundation/QuorvaLogFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+TEST(ConnectionString, ProviderNamesReplaceTheFrameworkNames)
+{
+    EXPECT_EQ(TDMServer::NormalizeConnectionString(
+                  QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Server=HOST;Database=Kestrova;UserID=sa;Password=x y;")),
+              QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Data Source=HOST;Initial Catalog=Kestrova;User ID=sa;Password=x y;"));
+    const QString normalised = QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Data Source=HOST;Initial Catalog=Kestrova;User ID=sa;");
+    EXPECT_EQ(TDMServer::NormalizeConnectionString(normalised), normalised);
+}
+
+TEST(ConnectionString, ValuesKeepTheirTextAndOnlyExactKeysChange)
+{
+    // A server whose name holds the word "Server", and values holding the old sentinels.
+    EXPECT_EQ(TDMServer::NormalizeConnectionString(QStringLiteral("ADO?Server=MyServer\\SQL;Password=p*a@s s;server=x;Server=second")),
+              QStringLiteral("ADO?Server=MyServer\\SQL;Password=p*a@s s;server=x;Data Source=second"));
+    EXPECT_EQ(TDMServer::NormalizeConnectionString(QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Server=Server Room;Database=A;Database=B")),
+              QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Data Source=Server Room;Initial Catalog=A;Database=B"));
+    EXPECT_EQ(TDMServer::NormalizeConnectionString(QString()), QString());
+}
+
+TEST(ConnectionString, PasswordsAreHiddenInLogLines)
+{
+    EXPECT_EQ(TDMServer::MaskPassword(QStringLiteral("ADO?Data Source=h;Password=secret;User ID=sa;")),
+              QStringLiteral("ADO?Data Source=h;Password=*****;User ID=sa;"));
+    EXPECT_EQ(TDMServer::MaskPassword(QStringLiteral("ADO?pwd=secret")), QStringLiteral("ADO?pwd=*****"));
+}
+
+TEST(SqlHelpers, DatesAndQuotes)
+{
+    EXPECT_EQ(TDMServer::QuoteSQLText(QStringLiteral("O'Brien's")), QStringLiteral("O''Brien''s"));
+    EXPECT_EQ(TDMServer::QuoteSQLText(QStringLiteral("''")), QStringLiteral("''''"));
+    const QString date = TDMServer::FormatSQLDate(QDate(2007, 3, 5));
+    EXPECT_TRUE(date.startsWith(QStringLiteral("03"))) << date.toStdString();
+    EXPECT_TRUE(date.endsWith(QStringLiteral("2007"))) << date.toStdString();
+    EXPECT_EQ(date.mid(3, 2), QStringLiteral("05"));
+}
+
+class DataModule : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        folder = dir.path() + QLatin1Char('/');
+        log = std::make_unique<TQorLog>();
+        log->SetFileName(folder + QStringLiteral("log.txt"));
+        SessionLog = log.get();
+    }
+    void TearDown() override { SessionLog = nullptr; }
+    void writeBasics()
+    {
+        writeFile(folder + QStringLiteral("settings.ini"), "[Server]\nPort=0\n");
+        writeFile(folder + QStringLiteral("server.lng"), "100=Quorva Data Service\n101=Close\n102=Version \n");
+        QDir().mkpath(folder + QStringLiteral("Reports"));
+    }
+    QString logText() const
+    {
+        QFile f(log->FileName());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    QTemporaryDir dir;
+    QString folder;
+    std::unique_ptr<TQorLog> log;
+};
+
+TEST_F(DataModule, MissingPiecesOfTheConfigurationAreNamed)
+{
+    TDMServer server(folder);
+    EXPECT_EQ(server.GetText(100), QStringLiteral("Invalid # 100"));
+    try {
+        server.LoadConfiguration();
+        FAIL();
+    } catch (const std::runtime_error &e) {
+        EXPECT_STREQ(e.what(), "Unable to locate configuration file,please fix this before continuing");
+    }
+    writeFile(folder + QStringLiteral("Settings.ini"), "[System settings]\n");
+    try {
+        server.LoadConfiguration();
+        FAIL();
+    } catch (const std::runtime_error &e) {
+        EXPECT_STREQ(e.what(), "Unable to locate languagepack");
+    }
+    writeFile(folder + QStringLiteral("server.lng"), "100=Title\n");
+    try {
+        server.LoadConfiguration();
+        FAIL();
+    } catch (const std::runtime_error &e) {
+        EXPECT_STREQ(e.what(), "Unable to locate Report path");
+    }
+    QDir().mkpath(folder + QStringLiteral("Reports"));
+    server.LoadConfiguration();
+    EXPECT_EQ(server.ReportPath(), folder + QStringLiteral("Reports/"));
+    EXPECT_EQ(server.GetText(100), QStringLiteral("Title"));
+    EXPECT_TRUE(logText().contains(QStringLiteral("Information\tDMServer\tlanguagepack :  ") + folder + QStringLiteral("server.lng")));
+}
+
+TEST_F(DataModule, DataTypeFailuresAreLoggedAndReported)
+{
+    writeBasics();
+    TDMServer server(folder);
+    server.LoadConfiguration();
+    EXPECT_TRUE(server.InitializeServer());
+    EXPECT_TRUE(logText().contains(QStringLiteral("Severe     \tDMServer\tVerifyServer No Data Access Type defined in the settings.ini file")));
+    IniFile::writeString(folder + QStringLiteral("settings.ini"), QStringLiteral("Data Access"), QStringLiteral("Datatype"),
+                         QStringLiteral("access"));
+    EXPECT_TRUE(server.InitializeServer());
+    EXPECT_TRUE(logText().contains(QStringLiteral("VerifyServer Microsoft Access in not longer supported!")));
+    // With Use Web check missing the timer runs; its ticks then do nothing.
+    EXPECT_TRUE(server.WebCheckActive());
+}
+
+TEST_F(DataModule, ThreeFailedAttemptsTakeThreeSecondsAndHideThePassword)
+{
+    writeBasics();
+    IniFile::writeString(folder + QStringLiteral("settings.ini"), QStringLiteral("Data Access"), QStringLiteral("Datatype"),
+                         QStringLiteral("MSSQL"));
+    IniFile::writeString(folder + QStringLiteral("settings.ini"), QStringLiteral("Data Access"), QStringLiteral("DataSource"),
+                         QStringLiteral("SDAC?Server=/nonexistent,1;Database=none;UserID=nobody;Password=topsecret;"));
+    TDMServer server(folder);
+    server.LoadConfiguration();
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(server.InitializeServer());
+    EXPECT_GE(timer.elapsed(), 3000);
+    const QString text = logText();
+    EXPECT_EQ(text.count(QStringLiteral("Severe     \tDMServer\tUnable to connect to database ")), 3);
+    EXPECT_FALSE(text.contains(QStringLiteral("topsecret")));
+    EXPECT_TRUE(text.contains(QStringLiteral("VerifyServer Could not connect to db after 3 attempts")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Information\tDMServer\tData Access :  parsing driver")));
+    // The ADO form goes back into the settings file.
+    EXPECT_EQ(IniFile::readString(folder + QStringLiteral("settings.ini"), QStringLiteral("Data Access"), QStringLiteral("DataSource"), {}),
+              QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Data Source=/nonexistent,1;Initial Catalog=none;User ID=nobody;Password=topsecret;"));
+}
+
+TEST_F(DataModule, UpdatesTakeTheHighestNewerVersionFromAChildFolder)
+{
+    writeBasics();
+    writeFile(folder + QStringLiteral("Updates/1.2.0.0/Quorva"), "old");
+    writeFile(folder + QStringLiteral("Updates/1.10.0.0/Quorva"), "newest");
+    writeFile(folder + QStringLiteral("Updates/1.10.0.0/plugins/RvEvents.qor"), "plugin");
+    writeFile(folder + QStringLiteral("Updates/1.3.0.0/Quorva"), "middle");
+    writeFile(folder + QStringLiteral("Updates/notes.txt"), "not a version");
+    TDMServer server(folder);
+    QString newer;
+    EXPECT_TRUE(server.CheckClientUpdate(QStringLiteral("Quorva"), QStringLiteral("1.2.0.0"), newer));
+    EXPECT_EQ(newer, QStringLiteral("1.10.0.0"));
+    EXPECT_FALSE(server.CheckClientUpdate(QStringLiteral("Quorva"), QStringLiteral("1.10"), newer));
+    EXPECT_TRUE(newer.isEmpty());
+
+    const auto files = server.GetUpdateFiles(QStringLiteral("1.10.0.0"));
+    ASSERT_TRUE(files);
+    ASSERT_EQ(files->GetCount(), 2);
+    EXPECT_EQ(files->Items(0).FileName, QStringLiteral("\\Quorva"));
+    EXPECT_EQ(files->Items(0).Filedata().Bytes(), QByteArray("newest"));
+    EXPECT_EQ(files->Items(1).FileName, QStringLiteral("\\plugins\\RvEvents.qor"));
+    EXPECT_FALSE(server.GetUpdateFiles(QStringLiteral("9.9.9.9")));
+    EXPECT_FALSE(server.GetUpdateFiles(QStringLiteral("../Updates")));
+    EXPECT_FALSE(server.GetUpdateFiles(QStringLiteral("1.10.0.0/plugins")));
+}
+
+TEST_F(DataModule, TrayTipsComeFromTheLanguageTexts)
+{
+    writeBasics();
+    TDMServer server(folder);
+    server.LoadConfiguration();
+    server.ServerVersion = QStringLiteral("1.2.3.4");
+    TServerForm form(server);
+    EXPECT_EQ(form.TrayIcon().Tip(), QStringLiteral("Quorva Data Service .. please wait"));
+    EXPECT_EQ(form.VersionCaption(), QStringLiteral("Version 1.2.3.4"));
+    EXPECT_EQ(form.CloseCaption(), QStringLiteral("Close"));
+    form.UpdateTrayIcon();
+    EXPECT_EQ(form.TrayIcon().Tip(), QStringLiteral("Quorva Data Service"));
+    form.TrayIcon().SetTip(QString(80, QLatin1Char('x')));
+    EXPECT_EQ(form.TrayIcon().Tip().size(), 63);
+}
+
+} // namespace
