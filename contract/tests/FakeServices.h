@@ -19,7 +19,8 @@ public:
     explicit LoopbackChannel(const TROMessageDispatcher &dispatcher) : m_dispatcher(dispatcher) {}
     void Dispatch(TROMessage &message) override
     {
-        const TROMessageDispatcher::Reply reply = m_dispatcher.Process(message.SaveToBytes());
+        LastRequest = message.SaveToBytes();
+        const TROMessageDispatcher::Reply reply = m_dispatcher.Process(LastRequest);
         LastReply = reply.Data;
         if (reply.Data.isEmpty()) {
             message.ClearValues();
@@ -35,6 +36,7 @@ public:
     }
     bool Busy() const override { return false; }
 
+    QByteArray LastRequest;
     QByteArray LastReply;
 
 private:
