@@ -45,6 +45,7 @@ function(kestrova_test name)
   set(labels unit)
   if(ARG_DATABASE)
     set(labels database)
+    set_property(GLOBAL APPEND PROPERTY KESTROVA_DATABASE_TESTS ${name})
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${labels}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
