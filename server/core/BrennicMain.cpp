@@ -84,6 +84,15 @@ int BrennicMain(int argc, char **argv)
                                                 : std::make_unique<QCoreApplication>(argc, argv);
     const QString folder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
 
+    // The running instance's session log is left alone: a second instance is refused before
+    // it would replace that file with its own.
+    int status = 0;
+    const int lock = FileLock::tryExclusive(lockPath());
+    if (lock < 0) {
+        std::fprintf(stderr, "Quorva Data Service is already running on this computer.\n");
+        return 1;
+    }
+
     SessionLog = new TQorLog();
     SessionLog->SetEnabled(true);
     SessionLog->SetFileName(folder + QStringLiteral("server_session.txt"));
@@ -93,15 +102,6 @@ int BrennicMain(int argc, char **argv)
     AddToLog(llInformation, kSender, QStringLiteral("\tServer initialize"), QString());
     QCoreApplication::setApplicationName(kTitle);
 
-    int status = 0;
-    const int lock = FileLock::tryExclusive(lockPath());
-    if (lock < 0) {
-        const QString text = QStringLiteral("Quorva Data Service is already running on this computer.");
-        AddToLog(llWarning, kSender, QStringLiteral("Warning"), text);
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-        delete SessionLog;
-        return 1;
-    }
 
     bool updated = false;
     {

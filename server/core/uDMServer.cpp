@@ -54,6 +54,13 @@ QString itemKey(const QString &item)
     return eq < 0 ? QString() : item.left(eq);
 }
 
+// The key without the driver prefix the first item carries ("ADO?Password" is "Password").
+QString bareKey(const QString &item)
+{
+    const QString key = itemKey(item);
+    return key.mid(key.indexOf(QLatin1Char('?')) + 1).trimmed();
+}
+
 } // namespace
 
 TDMServer::TDMServer(const QString &programFolder, QObject *owner)
@@ -263,7 +270,7 @@ QString TDMServer::MaskPassword(const QString &connectionString)
 {
     QStringList items = connectionString.split(QLatin1Char(';'));
     for (QString &item : items) {
-        const QString key = itemKey(item).trimmed();
+        const QString key = bareKey(item);
         if (key.compare(QLatin1String("Password"), Qt::CaseInsensitive) == 0
             || key.compare(QLatin1String("Pwd"), Qt::CaseInsensitive) == 0)
             item = itemKey(item) + QStringLiteral("=*****");
@@ -471,11 +478,8 @@ QString TDMServer::FormatSQLDate(const QDate &date)
             separator = c;
             break;
         }
-    return QStringLiteral("%1%4%2%4%3")
-        .arg(date.month(), 2, 10, QLatin1Char('0'))
-        .arg(date.day(), 2, 10, QLatin1Char('0'))
-        .arg(date.year(), 4, 10, QLatin1Char('0'))
-        .arg(separator);
+    const auto part = [](int value, int width) { return QString::number(value).rightJustified(width, QLatin1Char('0')); };
+    return part(date.month(), 2) + separator + part(date.day(), 2) + separator + part(date.year(), 4);
 }
 
 QString TDMServer::QuoteSQLText(const QString &text)

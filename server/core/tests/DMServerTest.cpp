@@ -6,6 +6,7 @@
 #include "foundation/QuorvaLogFile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
