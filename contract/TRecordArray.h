@@ -57,7 +57,7 @@ public:
     void Delete(int index)
     {
         if (index < 0 || index >= GetCount())
-            throw EROIndexError(QStringLiteral("EROInvalidIndex"), index);
+            throw EROIndexError::InvalidIndex(index);
         m_items.erase(m_items.begin() + index);
         m_capacity = GetCount();
     }
@@ -118,7 +118,7 @@ private:
     void CheckIndex(int index) const
     {
         if (index < 0 || index >= GetCount())
-            throw EROIndexError(QStringLiteral("EROArrayIndexOutOfBounds"), index);
+            throw EROIndexError::ArrayIndexOutOfBounds(index);
     }
 
     std::vector<std::unique_ptr<T>> m_items;
