@@ -108,8 +108,8 @@ int BrennicMain(int argc, char **argv)
         TDMUpdater updater(folder);
         updated = updater.CheckForUpdate(folder, QString());
     }
-    if (updated) {
-        TDMUpdater::HandOver(folder, QStringLiteral("Brennic"));
+    // Without a swap program to hand over to, nothing would start the server again: serve on.
+    if (updated && TDMUpdater::HandOver(folder, QStringLiteral("Brennic"))) {
         FileLock::release(lock);
         delete SessionLog;
         return 0;

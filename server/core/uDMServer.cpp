@@ -201,15 +201,15 @@ bool TDMServer::InitializeServer()
         else
             m_connection->RollbackTransaction();
 
-        const int httpPort = config.ReadString(QStringLiteral("Server"), QStringLiteral("Port"), QStringLiteral("8081")).toInt();
+        const int httpPort = ConfiguredHttpPort();
         m_discovery = new TRODiscoveryServer(this);
         m_discovery->SetServiceNames({QStringLiteral("Kestrova")});
-        m_discovery->SetPort(quint16(config.ReadString(QStringLiteral("Discovery Service"), QStringLiteral("Port"), QStringLiteral("8098")).toInt()));
+        m_discovery->SetPort(quint16(ConfiguredDiscoveryPort()));
         TVODiscoveryResultOptions answer;
         answer.Port = httpPort;
         answer.Version = ServerVersion;
         m_discovery->SetAnswer(answer);
-        if (isTrue(config.ReadString(QStringLiteral("Discovery Service"), QStringLiteral("Use discovery"), QStringLiteral("True"))))
+        if (ConfiguredDiscovery())
             m_discovery->SetActive(true);
 
         m_httpServer = std::make_unique<TROHTTPServer>();
@@ -225,6 +225,21 @@ bool TDMServer::InitializeServer()
         AddToLog(llSevere, kSender, QStringLiteral("VerifyServer"), QString::fromUtf8(e.what()));
         return true;
     }
+}
+
+int TDMServer::ConfiguredHttpPort() const
+{
+    return m_configFile->ReadString(QStringLiteral("Server"), QStringLiteral("Port"), QStringLiteral("8081")).toInt();
+}
+
+int TDMServer::ConfiguredDiscoveryPort() const
+{
+    return m_configFile->ReadString(QStringLiteral("Discovery Service"), QStringLiteral("Port"), QStringLiteral("8098")).toInt();
+}
+
+bool TDMServer::ConfiguredDiscovery() const
+{
+    return isTrue(m_configFile->ReadString(QStringLiteral("Discovery Service"), QStringLiteral("Use discovery"), QStringLiteral("True")));
 }
 
 int TDMServer::HttpPort() const

@@ -65,6 +65,10 @@ public:
     TDAConnectionManager &ConnectionManager() const { return *m_connectionManager; }
     TROInMemoryEventRepository &EventRepository() const { return *m_eventRepository; }
     TROInMemorySessionManager &SessionManager() const { return *m_sessionManager; }
+    // The settings as start-up reads them, each with its default when the key is missing.
+    int ConfiguredHttpPort() const;
+    int ConfiguredDiscoveryPort() const;
+    bool ConfiguredDiscovery() const;
     int HttpPort() const;
     int DiscoveryPort() const;
     bool WebCheckActive() const;

@@ -118,6 +118,22 @@ TEST_F(DataModule, MissingPiecesOfTheConfigurationAreNamed)
     EXPECT_TRUE(logText().contains(QStringLiteral("Information\tDMServer\tlanguagepack :  ") + folder + QStringLiteral("server.lng")));
 }
 
+TEST_F(DataModule, MissingKeysTakeTheirDefaults)
+{
+    writeBasics();
+    writeFile(folder + QStringLiteral("settings.ini"), "[Data Access]\n");
+    TDMServer server(folder);
+    server.LoadConfiguration();
+    // 8081, not the 8099 that the settings editor and the clients default to.
+    EXPECT_EQ(server.ConfiguredHttpPort(), 8081);
+    EXPECT_EQ(server.ConfiguredDiscoveryPort(), 8098);
+    EXPECT_TRUE(server.ConfiguredDiscovery());
+    writeFile(folder + QStringLiteral("settings.ini"), "[Discovery Service]\nUse discovery=false\nPort=9000\n[Server]\nPort=8099\n");
+    EXPECT_EQ(server.ConfiguredHttpPort(), 8099);
+    EXPECT_EQ(server.ConfiguredDiscoveryPort(), 9000);
+    EXPECT_FALSE(server.ConfiguredDiscovery());
+}
+
 TEST_F(DataModule, DataTypeFailuresAreLoggedAndReported)
 {
     writeBasics();
