@@ -2,7 +2,11 @@
 
 #include "Quorva_Data_Service_Invk.h"
 #include "remoting/RORegistry.h"
+#include "server/core/uDMServer.h"
+#include "server/services/uEventsService.h"
 #include "server/services/uProbeService.h"
+
+#include <stdexcept>
 
 namespace {
 
@@ -12,14 +16,27 @@ template <class Service, class Invoker> void registerService(const QString &name
                                                            std::make_shared<Invoker>()));
 }
 
+std::unique_ptr<TRORemotable> newEventsService()
+{
+    if (!DMServer)
+        throw std::runtime_error("the data server is not running");
+    TDMServer *server = DMServer;
+    return std::make_unique<TEventsService>(TEventsServiceContext{server->ConnectionManager(), &server->EventRepository(),
+                                                                  server->FAutoScheduleRunning, server->FStopAutoSchedule,
+                                                                  [server] { server->CreateBackup(); }});
+}
+
 } // namespace
 
 void RegisterServerServices()
 {
     registerService<TProbeService, TProbeService_Invoker>(QStringLiteral("ProbeService"));
+    RegisterClassFactory(std::make_shared<TROClassFactory>(QStringLiteral("EventsService"), newEventsService,
+                                                           std::make_shared<TEventsService_Invoker>()));
 }
 
 void UnregisterServerServices()
 {
     UnregisterClassFactory(QStringLiteral("ProbeService"));
+    UnregisterClassFactory(QStringLiteral("EventsService"));
 }
