@@ -2,6 +2,7 @@
 
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDAConnectionStringParser.h"
+#include "foundation/QuorvaLogFile.h"
 #include "pgdriver/PgValues.h"
 #include "pgdriver/uDAADOQuery.h"
 
@@ -337,6 +338,10 @@ void TDAEADOConnection::Open(const QString &userId, const QString &password)
         throw EDAException(message.isEmpty() ? QStringLiteral("Cannot connect to the database") : message);
     }
     m_conn = conn;
+    // The server's notices ("... does not exist, skipping") belong in the session log, not on stderr.
+    PQsetNoticeProcessor(m_conn, [](void *, const char *message) {
+        AddToLog(llDebug, QStringLiteral("ADODriver"), QStringLiteral("Notice"), QString::fromUtf8(message).trimmed());
+    }, nullptr);
     m_textOid = pgdriver::kOidText;
     PGresult *citext = PQexec(m_conn, "SELECT coalesce(to_regtype('citext')::oid, 25)");
     if (PQresultStatus(citext) == PGRES_TUPLES_OK && PQntuples(citext) == 1)
