@@ -61,6 +61,8 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
         const TROInvoker &invoker = factory->Invoker();
         if (!invoker.HasOperation(operation))
             throw EROUnknownOperation(message.InterfaceName(), operation);
+        if (m_sessionCheck)
+            m_sessionCheck(message.InterfaceName(), *session);
 
         const QString library = message.LibraryName();
         const QString service = message.InterfaceName();
@@ -144,6 +146,7 @@ void TROHTTPServer::SetActive(bool active)
 
     const QStringList paths = m_paths.isEmpty() ? QStringList{QStringLiteral("bin")} : m_paths;
     TROMessageDispatcher dispatcher(m_sessions, m_repository);
+    dispatcher.SetSessionCheck(m_sessionCheck);
     server.Post(".*", [paths, dispatcher](const httplib::Request &req, httplib::Response &res) {
         QString path = QString::fromStdString(req.path);
         while (path.startsWith(QLatin1Char('/')))

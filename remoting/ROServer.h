@@ -12,11 +12,17 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <thread>
 
 class TROInMemorySessionManager;
 class TROInMemoryEventRepository;
+class TROSession;
+
+// Asked before a service object is made, with the service's name and the calling session; it
+// refuses the call by throwing (an EROException reaches the client with its class and text).
+using ROSessionCheck = std::function<void(const QString &service, const TROSession &session)>;
 
 class REMOTING_EXPORT TROMessageDispatcher
 {
@@ -32,10 +38,12 @@ public:
     TROMessageDispatcher(TROInMemorySessionManager *sessions, TROInMemoryEventRepository *repository);
 
     Reply Process(const QByteArray &request) const;
+    void SetSessionCheck(ROSessionCheck check) { m_sessionCheck = std::move(check); }
 
 private:
     TROInMemorySessionManager *m_sessions;
     TROInMemoryEventRepository *m_repository;
+    ROSessionCheck m_sessionCheck;
 };
 
 class REMOTING_EXPORT TROHTTPServer
@@ -56,6 +64,8 @@ public:
     void AddDispatcher(const QString &path);
     void SetSessionManager(TROInMemorySessionManager *sessions) { m_sessions = sessions; }
     void SetEventRepository(TROInMemoryEventRepository *repository) { m_repository = repository; }
+    // Takes effect at the next SetActive(true).
+    void SetSessionCheck(ROSessionCheck check) { m_sessionCheck = std::move(check); }
 
     // Throws EROTransportError when the port cannot be bound.
     void SetActive(bool active);
@@ -72,4 +82,5 @@ private:
     QStringList m_paths;
     TROInMemorySessionManager *m_sessions = nullptr;
     TROInMemoryEventRepository *m_repository = nullptr;
+    ROSessionCheck m_sessionCheck;
 };

@@ -1,4 +1,5 @@
 #include "server/core/uDMServer.h"
+#include "server/services/uLogOnService.h"
 
 #include "Quorva_Data_Service_Intf.h"
 #include "dataaccess/TDAConnectionManager.h"
@@ -217,6 +218,7 @@ bool TDMServer::InitializeServer()
         m_httpServer->AddDispatcher(QStringLiteral("Bin"));
         m_httpServer->SetSessionManager(m_sessionManager.get());
         m_httpServer->SetEventRepository(m_eventRepository.get());
+        m_httpServer->SetSessionCheck(MakeLogOnGate([this] { return m_connectionManager->NewConnection(m_dataType); }));
         m_httpServer->SetActive(true);
 
         CheckUpdateServer();

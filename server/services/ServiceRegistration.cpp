@@ -4,6 +4,7 @@
 #include "remoting/RORegistry.h"
 #include "server/core/uDMServer.h"
 #include "server/services/uEventsService.h"
+#include "server/services/uLogOnService.h"
 #include "server/services/uProbeService.h"
 
 #include <stdexcept>
@@ -30,13 +31,17 @@ std::unique_ptr<TRORemotable> newEventsService()
 
 void RegisterServerServices()
 {
-    registerService<TProbeService, TProbeService_Invoker>(QStringLiteral("ProbeService"));
     RegisterClassFactory(std::make_shared<TROClassFactory>(QStringLiteral("EventsService"), newEventsService,
                                                            std::make_shared<TEventsService_Invoker>()));
+    RegisterClassFactory(std::make_shared<TROClassFactory>(
+        QStringLiteral("LogOnService"), [] { return std::make_unique<TLogOnService>(); },
+        std::make_shared<TLogOnService_Invoker>()));
+    registerService<TProbeService, TProbeService_Invoker>(QStringLiteral("ProbeService"));
 }
 
 void UnregisterServerServices()
 {
+    UnregisterClassFactory(QStringLiteral("LogOnService"));
     UnregisterClassFactory(QStringLiteral("ProbeService"));
     UnregisterClassFactory(QStringLiteral("EventsService"));
 }

@@ -1,0 +1,269 @@
+// The log-on and probe services and the log-on gate through the generated proxies, over the
+// real HTTP server and channel, against a database at the current schema.
+#include "server/core/uDMServer.h"
+#include "server/services/PasswordHash.h"
+#include "server/services/ServiceRegistration.h"
+#include "server/services/uLogOnService.h"
+#include "server/tests/CurrentSchema.h"
+
+#include "Quorva_Data_Service_Intf.h"
+#include "Quorva_Data_Service_Invk.h"
+#include "dataaccess/IDAConnection.h"
+#include "dataaccess/TDAConnectionManager.h"
+#include "dataaccess/TDAEDataset.h"
+#include "remoting/ROErrors.h"
+#include "remoting/ROHTTPChannel.h"
+#include "remoting/ROMessage.h"
+#include "remoting/RORegistry.h"
+#include "remoting/ROServer.h"
+#include "remoting/ROSessionManager.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kAdminLevel = QStringLiteral("{86A13150-8F61-47CC-9503-A5BFAE09F465}");
+const QString kUserLevel = QStringLiteral("{86A13150-8F61-47CC-9503-A5BFAE09F464}");
+const QString kAnna = QStringLiteral("{A0000000-0000-0000-0000-000000000001}");
+const QString kBen = QStringLiteral("{A0000000-0000-0000-0000-000000000002}");
+
+class LogOnOverHttp : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!db.available())
+            GTEST_SKIP();
+        ASSERT_TRUE(folder.isValid());
+        server = std::make_unique<TDMServer>(folder.path());
+        server->ConnectionManager().AddConnection(QStringLiteral("MSSQL"), db.connectionString(), true);
+        Sql(QStringLiteral("DELETE FROM tblUsers;"));
+        RegisterServerServices();
+        http.SetBindAddress(QStringLiteral("127.0.0.1"));
+        http.SetPort(0);
+        http.AddDispatcher(QStringLiteral("Bin"));
+        http.SetSessionManager(&server->SessionManager());
+        http.SetSessionCheck(MakeLogOnGate([this] { return server->ConnectionManager().NewConnection(server->DataType()); }));
+        http.SetActive(true);
+    }
+
+    void TearDown() override
+    {
+        logOn.reset();
+        channel.reset();
+        http.SetActive(false);
+        UnregisterServerServices();
+    }
+
+    void Sql(const QString &sql) { db.exec(QStringLiteral("SET search_path=dbo;\n") + sql); }
+
+    void AddUser(const QString &id, const QString &name, const QString &stored, const QString &level = kUserLevel)
+    {
+        auto connection = server->ConnectionManager().NewConnection(QStringLiteral("MSSQL"));
+        auto insert = connection->NewCommand(QStringLiteral(
+            "INSERT INTO tblUsers (PK_UserID, LogonUsername, LogonPassword, F_Userlevel) VALUES (:ID, :Name, :Password, :Level)"));
+        insert->ParamByName(QStringLiteral("ID")).Value = id;
+        insert->ParamByName(QStringLiteral("Name")).Value = name;
+        insert->ParamByName(QStringLiteral("Password")).Value = stored.isNull() ? QVariant() : QVariant(stored);
+        insert->ParamByName(QStringLiteral("Level")).Value = level;
+        insert->Execute();
+    }
+
+    QVariant Column(const QString &id, const QString &column)
+    {
+        auto connection = server->ConnectionManager().NewConnection(QStringLiteral("MSSQL"));
+        auto row = connection->NewDataset(QStringLiteral("SELECT %1 FROM tblUsers WHERE PK_UserID = :ID").arg(column));
+        row->ParamByName(QStringLiteral("ID")).Value = id;
+        row->Open();
+        return row->FieldByName(column);
+    }
+
+    std::shared_ptr<ILogOnService> Client()
+    {
+        channel = std::make_shared<TROHTTPChannel>();
+        channel->SetTargetURL(QStringLiteral("http://127.0.0.1:%1/Bin").arg(http.Port()));
+        message = std::make_shared<TROMessage>();
+        message->SetClientID(QUuid::createUuid());
+        logOn = CoLogOnService::Create(message, channel);
+        return logOn;
+    }
+
+    int Verify(const QString &name, const QString &password, std::unique_ptr<ROUser> &user)
+    {
+        return logOn->VerifyUser(QStringLiteral("Quorva"), name, password, false, QString(), false, user);
+    }
+
+    kestrova::test::TestDatabase db{kestrova::test::CurrentSchemaStage()};
+    QTemporaryDir folder;
+    std::unique_ptr<TDMServer> server;
+    TROHTTPServer http;
+    std::shared_ptr<TROHTTPChannel> channel;
+    std::shared_ptr<TROMessage> message;
+    std::shared_ptr<ILogOnService> logOn;
+};
+
+TEST_F(LogOnOverHttp, InitialSetupIsAskedForOnlyWhileNoUserExists)
+{
+    Client();
+    EXPECT_EQ(logOn->VerifyInitialSetup(QStringLiteral("Quorva")), 6);
+    AddUser(kAnna, QStringLiteral("anna"), HashPassword(QStringLiteral("Credo")));
+    EXPECT_EQ(logOn->VerifyInitialSetup(QStringLiteral("Quorva")), 4);
+}
+
+TEST_F(LogOnOverHttp, ThePasswordLogOnMatchesTheHashAndNeverAPattern)
+{
+    AddUser(kAnna, QStringLiteral("Anna"), HashPassword(QStringLiteral("Credo")), kAdminLevel);
+    Client();
+    std::unique_ptr<ROUser> user;
+    EXPECT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("credo"), user), 7);
+    EXPECT_EQ(user->UserID, QString());
+    EXPECT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("%"), user), 7);
+    EXPECT_EQ(Verify(QStringLiteral("%"), QStringLiteral("Credo"), user), 7);
+    EXPECT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("Credo"), user), 0);
+    EXPECT_EQ(user->UserID, kAnna);
+    EXPECT_EQ(user->UserName, QStringLiteral("Anna"));
+    EXPECT_EQ(user->UserLevel, kAdministratorRights);
+    EXPECT_EQ(Column(kAnna, QStringLiteral("LastLoginDate")).toDateTime().date(), QDate::currentDate());
+}
+
+TEST_F(LogOnOverHttp, AnEmptyOrNullStoredPasswordLogsOnWithAnEmptyPassword)
+{
+    AddUser(kAnna, QStringLiteral("anna"), QString());
+    AddUser(kBen, QStringLiteral("ben"), QStringLiteral(""));
+    Client();
+    std::unique_ptr<ROUser> user;
+    EXPECT_EQ(Verify(QStringLiteral("anna"), QString(), user), 0);
+    EXPECT_EQ(Verify(QStringLiteral("ben"), QString(), user), 0);
+    EXPECT_EQ(Verify(QStringLiteral("ben"), QStringLiteral("x"), user), 7);
+    EXPECT_TRUE(Column(kBen, QStringLiteral("LastLoginDate")).isValid());
+}
+
+TEST_F(LogOnOverHttp, AnOlderClearTextPasswordBecomesAHashAtItsLogOn)
+{
+    AddUser(kAnna, QStringLiteral("anna"), QStringLiteral("Agnus"));
+    Client();
+    std::unique_ptr<ROUser> user;
+    EXPECT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("Agnus"), user), 0);
+    const QString stored = Column(kAnna, QStringLiteral("LogonPassword")).toString();
+    EXPECT_TRUE(IsPasswordHash(stored));
+    EXPECT_TRUE(VerifyPassword(stored, QStringLiteral("Agnus")));
+}
+
+TEST_F(LogOnOverHttp, TheWindowsAccountIsStoredAndThenLogsOnAlone)
+{
+    AddUser(kAnna, QStringLiteral("anna"), HashPassword(QStringLiteral("Credo")));
+    Client();
+    std::unique_ptr<ROUser> user;
+    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), QString(), true,
+                                QStringLiteral("PARISH\\anna"), false, user), 7);
+    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), QStringLiteral("Credo"), false,
+                                QStringLiteral("PARISH\\anna"), true, user), 0);
+    EXPECT_EQ(Column(kAnna, QStringLiteral("WindowsAccount")).toString(), QStringLiteral("PARISH\\anna"));
+    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), QString(), true,
+                                QStringLiteral("parish\\anna"), false, user), 0);
+    EXPECT_EQ(user->UserID, kAnna);
+    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), QString(), true,
+                                QStringLiteral("PARISH\\%"), false, user), 7);
+}
+
+TEST_F(LogOnOverHttp, TheUserListEndsEachNameWithCrLfAndSkipsUsersWithoutALevel)
+{
+    AddUser(kAnna, QStringLiteral("anna"), QString());
+    AddUser(kBen, QStringLiteral("ben"), QString());
+    AddUser(QStringLiteral("{A0000000-0000-0000-0000-000000000003}"), QStringLiteral("nolevel"), QString(),
+            QStringLiteral("{00000000-0000-0000-0000-0000000000FF}"));
+    Client();
+    QStringList names = logOn->GetUserList(QStringLiteral("Quorva")).split(QStringLiteral("\r\n"));
+    EXPECT_EQ(names.takeLast(), QString());
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("anna"), QStringLiteral("ben")}));
+}
+
+TEST_F(LogOnOverHttp, VerifyUserAnswersOneWhenTheDatabaseIsDown)
+{
+    server->ConnectionManager().AddConnection(QStringLiteral("MSSQL"),
+                                              kestrova::test::TestDatabase::connectionString(QStringLiteral("127.0.0.1"), 1, QStringLiteral("none")), true);
+    Client();
+    std::unique_ptr<ROUser> user;
+    EXPECT_EQ(Verify(QStringLiteral("anna"), QString(), user), 1);
+    EXPECT_EQ(logOn->VerifyInitialSetup(QStringLiteral("Quorva")), 4);
+}
+
+TEST_F(LogOnOverHttp, APasswordChangesOnlyFromTheUsersOwnOrAnAdministratorsSession)
+{
+    AddUser(kAnna, QStringLiteral("anna"), HashPassword(QStringLiteral("Credo")));
+    AddUser(kBen, QStringLiteral("ben"), HashPassword(QStringLiteral("Pater")));
+    Client();
+    EXPECT_FALSE(logOn->RequestPasswordChange(QStringLiteral("anna"), QStringLiteral("Noster")));
+    std::unique_ptr<ROUser> user;
+    ASSERT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("Credo"), user), 0);
+    EXPECT_FALSE(logOn->RequestPasswordChange(QStringLiteral("ben"), QStringLiteral("Noster")));
+    EXPECT_TRUE(logOn->RequestPasswordChange(QStringLiteral("ANNA"), QStringLiteral("Noster")));
+    const QString stored = Column(kAnna, QStringLiteral("LogonPassword")).toString();
+    EXPECT_TRUE(IsPasswordHash(stored));
+    EXPECT_TRUE(VerifyPassword(stored, QStringLiteral("Noster")));
+    EXPECT_TRUE(VerifyPassword(Column(kBen, QStringLiteral("LogonPassword")).toString(), QStringLiteral("Pater")));
+}
+
+TEST_F(LogOnOverHttp, VersionProbeAndOlderUpdateOperationsAnswer)
+{
+    Client();
+    EXPECT_FALSE(logOn->GetServerVersion().isEmpty());
+    EXPECT_FALSE(logOn->UpdateClient(QStringLiteral("Quorva"), 3));
+    EXPECT_TRUE(CoProbeService::Create(std::make_shared<TROMessage>(), channel)->ProbeServer());
+}
+
+TEST_F(LogOnOverHttp, UpdatesComeFromAVersionFolderOnly)
+{
+    const QString updates = folder.path() + QStringLiteral("/Updates/");
+    ASSERT_TRUE(QDir().mkpath(updates + QStringLiteral("1.0.0.9/plugins")));
+    ASSERT_TRUE(QDir().mkpath(updates + QStringLiteral("1.0.0.5")));
+    QFile top(updates + QStringLiteral("1.0.0.9/Quorva"));
+    ASSERT_TRUE(top.open(QIODevice::WriteOnly));
+    top.write("client");
+    top.close();
+    QFile plugin(updates + QStringLiteral("1.0.0.9/plugins/RvEvents.qor"));
+    ASSERT_TRUE(plugin.open(QIODevice::WriteOnly));
+    plugin.write("plugin");
+    plugin.close();
+    Client();
+    QString newVersion;
+    EXPECT_TRUE(logOn->UpdateClientEx(QStringLiteral("Quorva"), QStringLiteral("1.0.0.6"), newVersion));
+    EXPECT_EQ(newVersion, QStringLiteral("1.0.0.9"));
+    EXPECT_FALSE(logOn->UpdateClientEx(QStringLiteral("Quorva"), QStringLiteral("1.0.0.9"), newVersion));
+    std::unique_ptr<UpdateFiles> files = logOn->DownloadClientUpdateEX(QStringLiteral("Quorva"), QStringLiteral("1.0.0.9"));
+    ASSERT_TRUE(files);
+    ASSERT_EQ(files->GetCount(), 2);
+    EXPECT_EQ(files->Items(0).FileName, QStringLiteral("\\Quorva"));
+    EXPECT_EQ(files->Items(1).FileName, QStringLiteral("\\plugins\\RvEvents.qor"));
+    std::unique_ptr<UpdateFiles> outside = logOn->DownloadClientUpdateEX(QStringLiteral("Quorva"), QStringLiteral(".."));
+    EXPECT_TRUE(!outside || outside->GetCount() == 0);
+}
+
+TEST_F(LogOnOverHttp, OtherServicesRefuseASessionNotLoggedOnWhileUsersExist)
+{
+    Client();
+    auto events = CoEventsService::Create(message, channel);
+    const auto refusal = [&]() -> QString {
+        try {
+            events->GetSchema(QString());
+        } catch (const EROServerError &e) {
+            return e.ClassName();
+        }
+        return QString();
+    };
+    // No user: the initial set-up reaches every service.
+    EXPECT_NE(refusal(), QStringLiteral("EROSessionNotLoggedOn"));
+    AddUser(kAnna, QStringLiteral("anna"), HashPassword(QStringLiteral("Credo")));
+    EXPECT_EQ(refusal(), QStringLiteral("EROSessionNotLoggedOn"));
+    EXPECT_EQ(logOn->VerifyInitialSetup(QStringLiteral("Quorva")), 4);
+    std::unique_ptr<ROUser> user;
+    ASSERT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("Credo"), user), 0);
+    EXPECT_NE(refusal(), QStringLiteral("EROSessionNotLoggedOn"));
+}
+
+} // namespace

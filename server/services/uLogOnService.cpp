@@ -1,0 +1,257 @@
+#include "server/services/uLogOnService.h"
+
+#include "server/core/uDMServer.h"
+#include "server/services/PasswordHash.h"
+
+#include "dataaccess/IDAConnection.h"
+#include "dataaccess/TDAConnectionManager.h"
+#include "dataaccess/TDAEDataset.h"
+#include "foundation/QuorvaLogFile.h"
+#include "remoting/ROErrors.h"
+#include "remoting/ROSessionManager.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QStringList>
+
+namespace {
+
+const QString kSender = QStringLiteral("LogOnService");
+
+// Users without a level row can neither be listed nor log on. Names compare as values,
+// without regard to case; the stored password never leaves this service.
+const QString kUserSelect = QStringLiteral(
+    "SELECT tblUsers.PK_UserID, tblUsers.LogonUsername, tblUsers.LogonPassword, tblUserLevels.UserlevelValue "
+    "FROM tblUsers INNER JOIN tblUserLevels ON tblUsers.F_Userlevel = tblUserLevels.PK_UserLevelID ");
+const QString kByName = QStringLiteral("WHERE UPPER(tblUsers.LogonUsername) = UPPER(:Username)");
+
+QString Text(const QVariant &value)
+{
+    return value.isNull() ? QString() : value.toString();
+}
+
+void RunInTransaction(IDAConnection &connection, const std::function<void()> &work)
+{
+    connection.BeginTransaction();
+    try {
+        work();
+        connection.CommitTransaction();
+    } catch (...) {
+        connection.RollbackTransaction();
+        throw;
+    }
+}
+
+void ExecuteForUser(IDAConnection &connection, const QString &sql, const QString &userId,
+                    const QString &name = {}, const QVariant &value = {})
+{
+    RunInTransaction(connection, [&] {
+        std::unique_ptr<TDAEDataset> command = connection.NewCommand(sql);
+        command->ParamByName(QStringLiteral("UserID")).Value = userId;
+        if (!name.isEmpty())
+            command->ParamByName(name).Value = value;
+        command->Execute();
+    });
+}
+
+bool IsAdministrator(int level)
+{
+    return (level & kAdministratorRights) == kAdministratorRights;
+}
+
+} // namespace
+
+TLogOnService::TLogOnService(TDAConnectionManager *manager, const QString &definition)
+    : m_manager(manager), m_definition(definition)
+{
+    if (!m_manager && DMServer) {
+        m_manager = &DMServer->ConnectionManager();
+        m_definition = DMServer->DataType();
+    }
+}
+
+TLogOnService::~TLogOnService() = default;
+
+bool TLogOnService::queryInterface(const QUuid &interfaceId, void **object)
+{
+    if (interfaceId != ILogOnService::IID)
+        return false;
+    *object = static_cast<ILogOnService *>(this);
+    return true;
+}
+
+// Taken on first use, so that a database that is down shows as each operation's failure value.
+IDAConnection &TLogOnService::Connection()
+{
+    if (!m_connection) {
+        if (!m_manager)
+            throw std::runtime_error("The server has no database connection");
+        m_connection = m_manager->NewConnection(m_definition);
+    }
+    return *m_connection;
+}
+
+int CountUsers(IDAConnection &connection)
+{
+    std::unique_ptr<TDAEDataset> count =
+        connection.NewDataset(QStringLiteral("SELECT Count( logonusername) AS Users FROM tblUsers"));
+    count->Open();
+    return count->Eof() ? 0 : count->FieldByName(QStringLiteral("Users")).toInt();
+}
+
+int TLogOnService::VerifyInitialSetup(const QString &)
+{
+    try {
+        return CountUsers(Connection()) > 0 ? 4 : 6;
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kSender, QStringLiteral("VerifyInitialSetup"), QString::fromLocal8Bit(e.what()));
+        return 4;
+    }
+}
+
+int TLogOnService::VerifyUser(const QString &, const QString &Username, const QString &Password, bool InteractiveLogon,
+                              const QString &WindowsAccount, bool StoreInteractiveLogon, std::unique_ptr<ROUser> &User)
+{
+    User = std::make_unique<ROUser>();
+    try {
+        IDAConnection &connection = Connection();
+        std::unique_ptr<TDAEDataset> users;
+        if (InteractiveLogon) {
+            users = connection.NewDataset(kUserSelect + kByName +
+                                          QStringLiteral(" AND tblUsers.UseInteractiveLogon = 1"
+                                                         " AND UPPER(tblUsers.WindowsAccount) = UPPER(:WindowsAccount)"));
+            users->ParamByName(QStringLiteral("WindowsAccount")).Value = WindowsAccount;
+        } else {
+            users = connection.NewDataset(kUserSelect + kByName);
+        }
+        users->ParamByName(QStringLiteral("Username")).Value = Username;
+        users->Open();
+        bool found = false;
+        QString storedPassword;
+        for (; !users->Eof() && !found; users->Next()) {
+            storedPassword = Text(users->FieldByName(QStringLiteral("LogonPassword")));
+            found = InteractiveLogon || VerifyPassword(storedPassword, Password);
+            if (found) {
+                User->UserID = Text(users->FieldByName(QStringLiteral("PK_UserID")));
+                User->UserName = Text(users->FieldByName(QStringLiteral("LogonUsername")));
+                User->UserLevel = users->FieldByName(QStringLiteral("UserlevelValue")).toInt();
+            }
+        }
+        if (!found) {
+            User = std::make_unique<ROUser>();
+            return 7;
+        }
+        // An older clear-text password becomes a hash once its owner has proved it.
+        if (!InteractiveLogon && !storedPassword.isEmpty() && !IsPasswordHash(storedPassword))
+            ExecuteForUser(connection, QStringLiteral("UPDATE tblUsers SET LogonPassword = :NewPassword WHERE PK_UserID = :UserID"),
+                           User->UserID, QStringLiteral("NewPassword"), HashPassword(Password));
+        if (!InteractiveLogon && StoreInteractiveLogon)
+            ExecuteForUser(connection,
+                           QStringLiteral("UPDATE tblUsers SET UseInteractiveLogon = 1, WindowsAccount = :WindowsAccount WHERE PK_UserID = :UserID"),
+                           User->UserID, QStringLiteral("WindowsAccount"), WindowsAccount);
+        ExecuteForUser(connection, QStringLiteral("UPDATE tblUsers SET LastLoginDate = :Today WHERE PK_UserID = :UserID"),
+                       User->UserID, QStringLiteral("Today"), QDateTime(QDate::currentDate(), QTime(0, 0)));
+        if (const std::shared_ptr<TROSession> session = Session()) {
+            TvoUser user;
+            user.UserID = User->UserID;
+            user.UserName = User->UserName;
+            user.UserLevel = User->UserLevel;
+            session->SetUser(user);
+        }
+        return 0;
+    } catch (const std::exception &e) {
+        User = std::make_unique<ROUser>();
+        AddToLog(llSevere, kSender, QStringLiteral("VerifyUser"), QString::fromLocal8Bit(e.what()));
+        return 1;
+    }
+}
+
+QString TLogOnService::GetUserList(const QString &)
+{
+    QStringList names;
+    try {
+        std::unique_ptr<TDAEDataset> users = Connection().NewDataset(kUserSelect);
+        users->Open();
+        for (; !users->Eof(); users->Next())
+            names << Text(users->FieldByName(QStringLiteral("LogonUsername")));
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kSender, QStringLiteral("GetUserLIst"), QString::fromLocal8Bit(e.what()));
+        names.clear();
+    }
+    QString text;
+    for (const QString &name : names)
+        text += name + QStringLiteral("\r\n");
+    return text;
+}
+
+QString TLogOnService::GetServerVersion()
+{
+    const QString version = TvoSysInfo::GetFileVersion(QCoreApplication::applicationFilePath());
+    return version.isEmpty() ? TvoSysInfo::BuildVersion() : version;
+}
+
+// Only the user's own session or an administrator's changes a password; from the log-on
+// screen (no user in the session) the answer is false.
+bool TLogOnService::RequestPasswordChange(const QString &Username, const QString &Password)
+{
+    try {
+        const std::shared_ptr<TROSession> session = Session();
+        const std::optional<TvoUser> caller = session ? session->User() : std::nullopt;
+        if (!caller)
+            return false;
+        IDAConnection &connection = Connection();
+        std::unique_ptr<TDAEDataset> users = connection.NewDataset(kUserSelect + kByName);
+        users->ParamByName(QStringLiteral("Username")).Value = Username;
+        users->Open();
+        if (users->Eof())
+            return false;
+        const QString userId = Text(users->FieldByName(QStringLiteral("PK_UserID")));
+        if (userId.compare(caller->UserID, Qt::CaseInsensitive) != 0 && !IsAdministrator(caller->UserLevel))
+            return false;
+        ExecuteForUser(connection,
+                       QStringLiteral("UPDATE tblUsers SET LogonPassword = :NewPassword WHERE PK_USERID = :UserID"),
+                       userId, QStringLiteral("NewPassword"), HashPassword(Password));
+        return true;
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kSender, QStringLiteral("RequestPasswordChange"), QString::fromLocal8Bit(e.what()));
+        return false;
+    }
+}
+
+bool TLogOnService::UpdateClient(const QString &, int)
+{
+    return false;
+}
+
+std::unique_ptr<TROBinaryMemoryStream> TLogOnService::DownloadClientUpdate(const QString &, int)
+{
+    return nullptr;
+}
+
+bool TLogOnService::UpdateClientEx(const QString &AppID, const QString &ClientVersion, QString &NewVersion)
+{
+    NewVersion.clear();
+    if (!DMServer)
+        throw std::runtime_error("The server is not running");
+    return DMServer->CheckClientUpdate(AppID, ClientVersion, NewVersion);
+}
+
+std::unique_ptr<UpdateFiles> TLogOnService::DownloadClientUpdateEX(const QString &, const QString &ClientVersion)
+{
+    if (!DMServer)
+        throw std::runtime_error("The server is not running");
+    return DMServer->GetUpdateFiles(ClientVersion);
+}
+
+ROSessionCheck MakeLogOnGate(std::function<std::unique_ptr<IDAConnection>()> connect)
+{
+    return [connect = std::move(connect)](const QString &service, const TROSession &session) {
+        if (service.compare(QLatin1String("LogOnService"), Qt::CaseInsensitive) == 0 ||
+            service.compare(QLatin1String("ProbeService"), Qt::CaseInsensitive) == 0 || session.User())
+            return;
+        std::unique_ptr<IDAConnection> connection = connect();
+        if (CountUsers(*connection) > 0)
+            throw EROException(QStringLiteral("EROSessionNotLoggedOn"),
+                               QStringLiteral("Not logged on: log on before calling \"%1\"").arg(service));
+    };
+}
