@@ -5,6 +5,7 @@
 #include "server/services/ServiceRegistration.h"
 #include "server/services/uLogOnService.h"
 #include "server/tests/CurrentSchema.h"
+#include "server/tests/LogCapture.h"
 
 #include "Quorva_Data_Service_Intf.h"
 #include "Quorva_Data_Service_Invk.h"
@@ -207,6 +208,26 @@ TEST_F(LogOnOverHttp, APasswordChangesOnlyFromTheUsersOwnOrAnAdministratorsSessi
     EXPECT_TRUE(IsPasswordHash(stored));
     EXPECT_TRUE(VerifyPassword(stored, QStringLiteral("Noster")));
     EXPECT_TRUE(VerifyPassword(Column(kBen, QStringLiteral("LogonPassword")).toString(), QStringLiteral("Pater")));
+}
+
+TEST_F(LogOnOverHttp, NoLogLineHoldsAPassword)
+{
+    kestrova::test::LogCapture log;
+    AddUser(kAnna, QStringLiteral("anna"), HashPassword(QStringLiteral("Credo")));
+    Client();
+    std::unique_ptr<ROUser> user;
+    EXPECT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("WrongSecret1"), user), 7);
+    ASSERT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("Credo"), user), 0);
+    EXPECT_TRUE(logOn->RequestPasswordChange(QStringLiteral("anna"), QStringLiteral("Noster7")));
+    // With the database gone the operations write their error lines as well.
+    server->ConnectionManager().AddConnection(QStringLiteral("MSSQL"),
+                                              kestrova::test::TestDatabase::connectionString(QStringLiteral("127.0.0.1"), 1, QStringLiteral("none")), true);
+    EXPECT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("Credo"), user), 1);
+    EXPECT_FALSE(logOn->RequestPasswordChange(QStringLiteral("anna"), QStringLiteral("Later99")));
+    const QString text = log.lines().join(QLatin1Char('\n'));
+    EXPECT_TRUE(text.contains(QStringLiteral("VerifyUser")));
+    for (const char *secret : {"WrongSecret1", "Credo", "Noster7", "Later99"})
+        EXPECT_FALSE(text.contains(QLatin1String(secret))) << secret;
 }
 
 TEST_F(LogOnOverHttp, VersionProbeAndOlderUpdateOperationsAnswer)
