@@ -1,4 +1,5 @@
 #include "FakeServices.h"
+#include "testsupport/Wait.h"
 
 #include "remoting/ROEventRepository.h"
 #include "remoting/ROSessionManager.h"
@@ -14,10 +15,7 @@ using namespace std::chrono_literals;
 
 bool waitFor(const std::function<bool()> &done)
 {
-    QDeadlineTimer deadline(10s);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
+    return kestrova::test::WaitFor(done, 10s);
 }
 
 class Watcher : public IROInterface, public IAutoScheduleEvent, public IClientPopupEvent

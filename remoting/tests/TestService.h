@@ -2,6 +2,7 @@
 // contract's generated code will be; the server and event tests run against them.
 #pragma once
 
+#include "testsupport/Wait.h"
 #include "remoting/ROErrors.h"
 #include "remoting/ROEventReceiver.h"
 #include "remoting/ROHTTPChannel.h"
@@ -227,18 +228,9 @@ public:
     }
 };
 
-// Runs the event loop until done() or the time is up.
 inline bool WaitFor(const std::function<bool()> &done, int ms = 5000)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
+    return kestrova::test::WaitFor(done, std::chrono::milliseconds(ms));
 }
 
 } // namespace testsvc

@@ -5,6 +5,7 @@
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
 #include "testsupport/TestDatabase.h"
+#include "testsupport/Wait.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -25,10 +26,7 @@ using namespace std::chrono_literals;
 
 bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds limit = 60s)
 {
-    QDeadlineTimer deadline(limit);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
+    return kestrova::test::WaitFor(done, limit);
 }
 
 int freeTcpPort()

@@ -1,3 +1,4 @@
+#include "testsupport/Wait.h"
 #include "FakeWebService.h"
 #include "LogCapture.h"
 #include "testsupport/QtPrinters.h"
@@ -59,13 +60,7 @@ QByteArray newerVersion(const QByteArray &version)
 
 bool waitFor(const std::function<bool()> &condition, int ms)
 {
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(50);
-    }
-    return true;
+    return kestrova::test::WaitFor(condition, std::chrono::milliseconds(ms));
 }
 
 class SwapProgram : public ::testing::Test

@@ -1,3 +1,4 @@
+// The main of test programs that need a QApplication; it runs offscreen.
 #include <QApplication>
 
 #include <gtest/gtest.h>
