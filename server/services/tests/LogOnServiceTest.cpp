@@ -1,82 +1,31 @@
 // The log-on and probe services and the log-on gate through the generated proxies, over the
 // real HTTP server and channel, against a database at the current schema.
-#include "server/core/uDMServer.h"
-#include "server/services/PasswordHash.h"
-#include "server/services/ServiceRegistration.h"
-#include "server/services/uLogOnService.h"
-#include "server/tests/CurrentSchema.h"
+#include "server/services/tests/ServiceHarness.h"
 #include "server/tests/LogCapture.h"
 
-#include "Quorva_Data_Service_Intf.h"
-#include "Quorva_Data_Service_Invk.h"
-#include "dataaccess/IDAConnection.h"
-#include "dataaccess/TDAConnectionManager.h"
-#include "dataaccess/TDAEDataset.h"
 #include "remoting/ROErrors.h"
-#include "remoting/ROHTTPChannel.h"
-#include "remoting/ROMessage.h"
-#include "remoting/RORegistry.h"
-#include "remoting/ROServer.h"
-#include "remoting/ROSessionManager.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 namespace {
 
-const QString kAdminLevel = QStringLiteral("{86A13150-8F61-47CC-9503-A5BFAE09F465}");
-const QString kUserLevel = QStringLiteral("{86A13150-8F61-47CC-9503-A5BFAE09F464}");
+using kestrova::test::kAdministratorLevel;
 const QString kAnna = QStringLiteral("{A0000000-0000-0000-0000-000000000001}");
 const QString kBen = QStringLiteral("{A0000000-0000-0000-0000-000000000002}");
 
-class LogOnOverHttp : public ::testing::Test
+class LogOnOverHttp : public kestrova::test::ServiceHarness
 {
 protected:
-    void SetUp() override
-    {
-        if (!db.available())
-            GTEST_SKIP();
-        ASSERT_TRUE(folder.isValid());
-        server = std::make_unique<TDMServer>(folder.path());
-        server->ConnectionManager().AddConnection(QStringLiteral("MSSQL"), db.connectionString(), true);
-        Sql(QStringLiteral("DELETE FROM tblUsers;"));
-        RegisterServerServices();
-        http.SetBindAddress(QStringLiteral("127.0.0.1"));
-        http.SetPort(0);
-        http.AddDispatcher(QStringLiteral("Bin"));
-        http.SetSessionManager(&server->SessionManager());
-        http.SetSessionCheck(MakeLogOnGate([this] { return server->ConnectionManager().NewConnection(server->DataType()); }));
-        http.SetActive(true);
-    }
-
     void TearDown() override
     {
         logOn.reset();
-        channel.reset();
-        http.SetActive(false);
-        UnregisterServerServices();
-    }
-
-    void Sql(const QString &sql) { db.exec(QStringLiteral("SET search_path=dbo;\n") + sql); }
-
-    void AddUser(const QString &id, const QString &name, const QString &stored, const QString &level = kUserLevel)
-    {
-        auto connection = server->ConnectionManager().NewConnection(QStringLiteral("MSSQL"));
-        auto insert = connection->NewCommand(QStringLiteral(
-            "INSERT INTO tblUsers (PK_UserID, LogonUsername, LogonPassword, F_Userlevel) VALUES (:ID, :Name, :Password, :Level)"));
-        insert->ParamByName(QStringLiteral("ID")).Value = id;
-        insert->ParamByName(QStringLiteral("Name")).Value = name;
-        insert->ParamByName(QStringLiteral("Password")).Value = stored.isNull() ? QVariant() : QVariant(stored);
-        insert->ParamByName(QStringLiteral("Level")).Value = level;
-        insert->Execute();
+        ServiceHarness::TearDown();
     }
 
     QVariant Column(const QString &id, const QString &column)
     {
-        auto connection = server->ConnectionManager().NewConnection(QStringLiteral("MSSQL"));
+        auto connection = Connection();
         auto row = connection->NewDataset(QStringLiteral("SELECT %1 FROM tblUsers WHERE PK_UserID = :ID").arg(column));
         row->ParamByName(QStringLiteral("ID")).Value = id;
         row->Open();
@@ -85,11 +34,10 @@ protected:
 
     std::shared_ptr<ILogOnService> Client()
     {
-        channel = std::make_shared<TROHTTPChannel>();
-        channel->SetTargetURL(QStringLiteral("http://127.0.0.1:%1/Bin").arg(http.Port()));
-        message = std::make_shared<TROMessage>();
-        message->SetClientID(QUuid::createUuid());
-        logOn = CoLogOnService::Create(message, channel);
+        client = NewClient();
+        channel = client.Channel;
+        message = client.Message;
+        logOn = client.Service<CoLogOnService>();
         return logOn;
     }
 
@@ -98,10 +46,7 @@ protected:
         return logOn->VerifyUser(QStringLiteral("Quorva"), name, password, false, QString(), false, user);
     }
 
-    kestrova::test::TestDatabase db{kestrova::test::CurrentSchemaStage()};
-    QTemporaryDir folder;
-    std::unique_ptr<TDMServer> server;
-    TROHTTPServer http;
+    kestrova::test::ServiceClient client;
     std::shared_ptr<TROHTTPChannel> channel;
     std::shared_ptr<TROMessage> message;
     std::shared_ptr<ILogOnService> logOn;
@@ -117,7 +62,7 @@ TEST_F(LogOnOverHttp, InitialSetupIsAskedForOnlyWhileNoUserExists)
 
 TEST_F(LogOnOverHttp, ThePasswordLogOnMatchesTheHashAndNeverAPattern)
 {
-    AddUser(kAnna, QStringLiteral("Anna"), HashPassword(QStringLiteral("Credo")), kAdminLevel);
+    AddUser(kAnna, QStringLiteral("Anna"), HashPassword(QStringLiteral("Credo")), kAdministratorLevel);
     Client();
     std::unique_ptr<ROUser> user;
     EXPECT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("credo"), user), 7);
@@ -285,6 +230,9 @@ TEST_F(LogOnOverHttp, OtherServicesRefuseASessionNotLoggedOnWhileUsersExist)
     std::unique_ptr<ROUser> user;
     ASSERT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("Credo"), user), 0);
     EXPECT_NE(refusal(), QStringLiteral("EROSessionNotLoggedOn"));
+    // Any logged-on user passes, administrator or not; another client's session does not.
+    EXPECT_NO_THROW(Member().Service<CoEventsService>()->GetSchema(QString()));
+    EXPECT_THROW(NewClient().Service<CoEventsService>()->GetSchema(QString()), EROServerError);
 }
 
 } // namespace
