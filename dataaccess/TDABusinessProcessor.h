@@ -37,6 +37,8 @@ public:
     // setting it drops just this change (it ran in a savepoint) and carries on.
     std::function<void(TDABusinessProcessor &, TDADeltaChange &, const EDAException &, bool &canContinue)> OnProcessError;
 
+    // Whether the delta being processed carries the field (case ignored).
+    bool HasField(const QString &fieldName) const { return m_fields && DAFindField(*m_fields, fieldName) >= 0; }
     // New values of the change being processed, by field name (case ignored).
     QVariant GetNewValue(const TDADeltaChange &change, const QString &fieldName) const;
     void SetNewValue(TDADeltaChange &change, const QString &fieldName, const QVariant &value) const;

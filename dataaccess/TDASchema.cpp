@@ -23,6 +23,8 @@ void readCommon(const QDomElement &e, TDASchemaElement &out, const QString &orig
         TDAParam &param = out.Params.Add(p.attribute(QStringLiteral("Name")));
         param.DataType = DADataTypeFromName(p.attribute(QStringLiteral("Type"), QStringLiteral("String")));
         param.Size = p.attribute(QStringLiteral("Size")).toInt();
+        if (p.hasAttribute(QStringLiteral("Value")))
+            param.Value = p.attribute(QStringLiteral("Value")); // the value when the caller gives none
         const QString dir = p.attribute(QStringLiteral("Direction"), QStringLiteral("In"));
         if (dir.compare(QLatin1String("Out"), Qt::CaseInsensitive) == 0)
             param.ParamType = TDAParamType::daptOutput;

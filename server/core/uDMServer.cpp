@@ -164,6 +164,10 @@ bool TDMServer::InitializeServer()
             connectionString = NormalizeConnectionString(connectionString);
             m_connectionManager->AddConnection(m_dataType, connectionString, true);
         }
+        // An older database the settings service may migrate from, when the settings name one.
+        const QString migrationSource = config.ReadString(QStringLiteral("Data Access"), QStringLiteral("Access"), QString());
+        if (!migrationSource.isEmpty())
+            m_connectionManager->AddConnection(QStringLiteral("Access"), migrationSource);
 
         try {
             m_connection = m_connectionManager->NewConnection(m_dataType, false);

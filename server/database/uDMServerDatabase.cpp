@@ -483,6 +483,17 @@ void TDMServerDatabase::RunStep(int version)
         Execute(QStringLiteral("DROP FUNCTION IF EXISTS sp_Auto_Step2"));
         CreateObject(QStringLiteral("sp_Auto_Step2"));
         break;
+    case 30:
+        // One layout blob per program, user and name, so that a save is one upsert. Earlier
+        // concurrent saves may have left duplicates: the latest row of each stays.
+        Execute(QStringLiteral("DELETE FROM tblBlobSettings a USING tblBlobSettings b "
+                               "WHERE a.AppID IS NOT DISTINCT FROM b.AppID AND a.F_UserID IS NOT DISTINCT FROM b.F_UserID "
+                               "AND a.BlobName IS NOT DISTINCT FROM b.BlobName AND a.PK_BlobSettingID < b.PK_BlobSettingID"));
+        Execute(QStringLiteral("ALTER TABLE tblBlobSettings ADD CONSTRAINT tblBlobSettings_Owner_Key "
+                               "UNIQUE NULLS NOT DISTINCT (AppID, F_UserID, BlobName)"));
+        // The constraint's index serves the lookups the plain index served.
+        Execute(QStringLiteral("DROP INDEX IF EXISTS tblBlobSettings_Owner"));
+        break;
     default:
         break;
     }
@@ -518,7 +529,7 @@ bool TDMServerDatabase::PerformStep(int version)
         } else if (version >= 27) {
             AddToLog(llSevere, kSender, kUnableToUpgrade, QString::number(version));
             AddToLog(llSevere, kSender, kUnableToUpgrade, message);
-            if (SessionLog)
+            if (SessionLog && version <= 29)
                 SessionLog->SetLogText(objectText(version == 28 ? QStringLiteral("sp_Auto_Step2")
                                                                 : QStringLiteral("sp_AutoSchedule_Rulemembers")));
         }

@@ -1,5 +1,5 @@
 // The database part of the server data module: the patch ladder that brings a database to
-// schema version 30, the small schema operations its steps use, the calendar import and the
+// the current schema version, the small schema operations its steps use, the calendar import and the
 // script runner. Everything runs on the connection given, inside the transaction its caller
 // opened; nothing here begins, commits or rolls back that transaction.
 #pragma once
@@ -12,7 +12,7 @@
 class IDAConnection;
 
 // The schema version this program expects; the ladder climbs to it.
-constexpr int kDatabaseVersion = 30;
+constexpr int kDatabaseVersion = 31;
 
 class SERVER_DATABASE_EXPORT TDMServerDatabase
 {

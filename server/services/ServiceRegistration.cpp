@@ -6,6 +6,7 @@
 #include "server/services/uEventsService.h"
 #include "server/services/uLogOnService.h"
 #include "server/services/uProbeService.h"
+#include "server/services/uSettingsService.h"
 
 #include <stdexcept>
 
@@ -27,6 +28,16 @@ std::unique_ptr<TRORemotable> newEventsService()
                                                                   [server] { server->CreateBackup(); }});
 }
 
+std::unique_ptr<TRORemotable> newSettingsService()
+{
+    if (!DMServer)
+        throw std::runtime_error("the data server is not running");
+    TSettingsServiceContext context{DMServer->ConnectionManager(), DMServer->ProgramFolder()};
+    if (!DMServer->DataType().isEmpty())
+        context.ConnectionName = DMServer->DataType();
+    return std::make_unique<TSettingsService>(context);
+}
+
 } // namespace
 
 void RegisterServerServices()
@@ -37,6 +48,8 @@ void RegisterServerServices()
         QStringLiteral("LogOnService"), [] { return std::make_unique<TLogOnService>(); },
         std::make_shared<TLogOnService_Invoker>()));
     registerService<TProbeService, TProbeService_Invoker>(QStringLiteral("ProbeService"));
+    RegisterClassFactory(std::make_shared<TROClassFactory>(QStringLiteral("SettingsService"), newSettingsService,
+                                                           std::make_shared<TSettingsService_Invoker>()));
 }
 
 void UnregisterServerServices()
@@ -44,4 +57,5 @@ void UnregisterServerServices()
     UnregisterClassFactory(QStringLiteral("LogOnService"));
     UnregisterClassFactory(QStringLiteral("ProbeService"));
     UnregisterClassFactory(QStringLiteral("EventsService"));
+    UnregisterClassFactory(QStringLiteral("SettingsService"));
 }

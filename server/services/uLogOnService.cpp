@@ -54,12 +54,12 @@ void ExecuteForUser(IDAConnection &connection, const QString &sql, const QString
     });
 }
 
+} // namespace
+
 bool IsAdministrator(int level)
 {
     return (level & kAdministratorRights) == kAdministratorRights;
 }
-
-} // namespace
 
 TLogOnService::TLogOnService(TDAConnectionManager *manager, const QString &definition)
     : m_manager(manager), m_definition(definition)

@@ -14,6 +14,8 @@ class TDAConnectionManager;
 
 // Bits of the level value an administrator holds, all of them.
 constexpr int kAdministratorRights = 0x7FFFFFFF;
+// True when the level value holds every one of those bits.
+bool IsAdministrator(int level);
 
 class TLogOnService : public TRORemoteDataModule, public ILogOnService
 {

@@ -48,7 +48,7 @@ bool RunLadder(const QString &connectionString, const QString &programFolder)
 TemplateStage CurrentSchemaStage()
 {
     const QString stage = QStringLiteral(KESTROVA_STAGE_DIR);
-    const QString tag = QStringLiteral("schema30-") + QString::fromLatin1(fileHash(stage + QStringLiteral("/libserver_database.so")))
+    const QString tag = QStringLiteral("schema%1-").arg(kDatabaseVersion) + QString::fromLatin1(fileHash(stage + QStringLiteral("/libserver_database.so")))
                         + QLatin1Char('-') + QString::fromLatin1(fileHash(stage + QLatin1Char('/') + TDMServerDatabase::CalendarFileName()));
     return {tag, [](const QString &connectionString) -> QString {
                 try {

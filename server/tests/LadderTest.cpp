@@ -59,13 +59,13 @@ QList<QStringList> snapshot(const TestDatabase &db)
     return all;
 }
 
-TEST(PatchLadder, AFreshDatabaseClimbsTo30InOneStartAndHoldsEveryObject)
+TEST(PatchLadder, AFreshDatabaseClimbsToTheCurrentVersionInOneStartAndHoldsEveryObject)
 {
     TestDatabase db;
     ASSERT_TRUE(db.available());
     LogCapture log;
     EXPECT_TRUE(RunLadder(db.connectionString()));
-    EXPECT_EQ(version(db), QStringLiteral("30"));
+    EXPECT_EQ(version(db), QStringLiteral("31"));
 
     const auto functions = db.rows(QStringLiteral(
         "SELECT p.proname || '(' || pg_get_function_identity_arguments(p.oid) || ')' FROM pg_proc p "
@@ -99,12 +99,12 @@ TEST(PatchLadder, AFreshDatabaseClimbsTo30InOneStartAndHoldsEveryObject)
     // The SortIndex columns a new database already has only cost a line each.
     EXPECT_EQ(log.texts(QStringLiteral("Severe"), QStringLiteral("DMServer"), QStringLiteral("AddDatabaseField")).size(), 4);
     EXPECT_EQ(log.texts(QStringLiteral("Information"), QStringLiteral("DMServer"), QStringLiteral("Running on MSSQL databaseversion:")),
-              QStringList({"30"}));
+              QStringList({"31"}));
     EXPECT_EQ(log.texts(QStringLiteral("Information"), QStringLiteral("Server"), QStringLiteral("Imported calendardata")),
               QStringList({"OK", "OK"}));
 }
 
-TEST(PatchLadder, RunningTheLadderAgainAt30ChangesNothing)
+TEST(PatchLadder, RunningTheLadderAgainAtTheCurrentVersionChangesNothing)
 {
     TestDatabase db(CurrentSchemaStage());
     ASSERT_TRUE(db.available());
@@ -113,7 +113,7 @@ TEST(PatchLadder, RunningTheLadderAgainAt30ChangesNothing)
     EXPECT_TRUE(RunLadder(db.connectionString()));
     EXPECT_EQ(snapshot(db), before);
     EXPECT_EQ(log.texts(QStringLiteral("Information"), QStringLiteral("DMServer"), QStringLiteral("Running on MSSQL databaseversion:")),
-              QStringList({"30"}));
+              QStringList({"31"}));
     EXPECT_TRUE(log.texts(QStringLiteral("Severe"), QStringLiteral("DMServer"), QStringLiteral("General cleanup")).isEmpty());
 }
 
@@ -138,7 +138,7 @@ TEST(PatchLadder, AFailingStepLeavesTheVersionBeforeItAndTheNextStartRetriesIt)
     db.exec(QStringLiteral("ALTER TABLE tblLnkMinistryTemplateToMinistryFunction ADD CONSTRAINT tblLnkMinistryTemplateToM_FK00 "
                            "FOREIGN KEY (F_MinistryTemplateID) REFERENCES tblMinistryTemplates (PK_MinistryTemplateID)"));
     EXPECT_TRUE(RunLadder(db.connectionString(), calendar.folder()));
-    EXPECT_EQ(version(db), QStringLiteral("30"));
+    EXPECT_EQ(version(db), QStringLiteral("31"));
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM tblCalenderData")), QStringLiteral("366"));
 }
 
@@ -204,9 +204,9 @@ TEST(PatchLadder, VersionElevenStaysAndVersionsBeyondTheLadderHaveNoStep)
                   QStringList({"11"}));
     }
     EXPECT_EQ(version(db), QStringLiteral("11"));
-    db.exec(QStringLiteral("UPDATE tblDBVersion SET Version = 31"));
+    db.exec(QStringLiteral("UPDATE tblDBVersion SET Version = 32"));
     EXPECT_TRUE(RunLadder(db.connectionString()));
-    EXPECT_EQ(version(db), QStringLiteral("31"));
+    EXPECT_EQ(version(db), QStringLiteral("32"));
     db.exec(QStringLiteral("UPDATE tblDBVersion SET Version = -1"));
     EXPECT_TRUE(RunLadder(db.connectionString()));
     EXPECT_EQ(version(db), QStringLiteral("-1"));
@@ -236,6 +236,44 @@ TEST(PatchLadder, TheCleanupRemovesOrphansButKeepsFamiliesAndGroupsAsMembers)
               QList<QStringList>({{"{R1}"}, {"{R2}"}}));
     EXPECT_EQ(db.rows(QStringLiteral("SELECT PK_UnavailiableID FROM tblUnAvailiabillity")), QList<QStringList>({{"{U1}"}}));
     EXPECT_EQ(db.rows(QStringLiteral("SELECT PK_EventID FROM tblEvents")), QList<QStringList>({{"{E1}"}}));
+}
+
+TEST(PatchLadder, TheLastStepKeepsTheLatestOfDuplicateLayoutBlobsAndMakesTheirOwnerUnique)
+{
+    TestDatabase db(CurrentSchemaStage());
+    ASSERT_TRUE(db.available());
+    // A database as the step before found it: a plain index, duplicates from concurrent saves.
+    db.exec(QStringLiteral("ALTER TABLE tblBlobSettings DROP CONSTRAINT tblBlobSettings_Owner_Key;"
+                           "CREATE INDEX tblBlobSettings_Owner ON tblBlobSettings (AppID, F_UserID, BlobName);"
+                           "UPDATE tblDBVersion SET Version = 30;"
+                           "INSERT INTO tblBlobSettings (AppID, F_UserID, BlobName, BlobData) VALUES"
+                           " ('A01', '{U1}', 'Grid', 'old'), ('A01', '{U1}', 'GRID', 'new'), ('A01', '{U2}', 'Grid', 'other'),"
+                           " ('A01', NULL, 'Grid', 'first'), ('A01', NULL, 'Grid', 'second')"));
+    LogCapture log;
+    EXPECT_TRUE(RunLadder(db.connectionString()));
+    EXPECT_EQ(version(db), QStringLiteral("31"));
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT F_UserID, convert_from(BlobData, 'UTF8') FROM tblBlobSettings ORDER BY 2")),
+              QList<QStringList>({{"{U1}", "new"}, {"{U2}", "other"}, {QString(), "second"}}));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM pg_indexes WHERE indexname = lower('tblBlobSettings_Owner')")),
+              QStringLiteral("0"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM pg_constraint WHERE conname = lower('tblBlobSettings_Owner_Key')")),
+              QStringLiteral("1"));
+}
+
+TEST(PatchLadder, AFailureAtTheLastStepLeavesVersion30AndIsLogged)
+{
+    TestDatabase db(CurrentSchemaStage());
+    ASSERT_TRUE(db.available());
+    // The constraint exists already, so adding it fails.
+    db.exec(QStringLiteral("UPDATE tblDBVersion SET Version = 30;"
+                           "INSERT INTO tblBlobSettings (AppID, F_UserID, BlobName) VALUES ('A01', '{U1}', 'Grid')"));
+    LogCapture log;
+    EXPECT_FALSE(RunLadder(db.connectionString()));
+    EXPECT_EQ(version(db), QStringLiteral("30"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM tblBlobSettings")), QStringLiteral("1"));
+    const QStringList failures = log.texts(QStringLiteral("Severe"), QStringLiteral("DMServer"), QStringLiteral("Unable to upgrade to"));
+    ASSERT_EQ(failures.size(), 2);
+    EXPECT_EQ(failures[0], QStringLiteral("30"));
 }
 
 TEST(PatchLadder, DeletingAMinistryTemplateRemovesItsFunctionLinks)

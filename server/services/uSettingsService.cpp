@@ -1,0 +1,468 @@
+#include "server/services/uSettingsService.h"
+
+#include "server/database/uDMServerDatabase.h"
+#include "server/services/PasswordHash.h"
+#include "server/services/uLogOnService.h"
+
+#include "dataaccess/DAException.h"
+#include "dataaccess/TDABusinessProcessor.h"
+#include "dataaccess/TDADataStreamer.h"
+#include "foundation/FileResolver.h"
+#include "foundation/QuorvaLogFile.h"
+#include "foundation/uCommon.h"
+#include "remoting/ROErrors.h"
+#include "remoting/ROSessionManager.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <stdexcept>
+
+namespace {
+
+const QString kSender = QStringLiteral("SettingsService");
+const QString kUsers = QStringLiteral("tblUsers");
+const QString kPassword = QStringLiteral("LogonPassword");
+const QString kSecretAnswer = QStringLiteral("SecretAnswer");
+const QString kMigrationSource = QStringLiteral("Access");
+const QString kMigrationTarget = QStringLiteral("MSSQL_Migrate");
+// Below this version a database is one the migration replaces.
+constexpr int kMigratedVersion = 12;
+// PostgreSQL's limit on the length of a database name.
+constexpr int kMaxDatabaseName = 63;
+
+// The tables the migration copies, in the order it copies them.
+const QStringList kMigratedTables = {
+    QStringLiteral("tblBlobSettings"), QStringLiteral("tblCalenderData"), QStringLiteral("tblContacts"),
+    QStringLiteral("tblContactTypes"), QStringLiteral("tblDBVersion"), QStringLiteral("tblEventColors"),
+    QStringLiteral("tblEvents"), QStringLiteral("tblEventSeries"), QStringLiteral("tblFamilies"),
+    QStringLiteral("tblGroups"), QStringLiteral("tblLiturgyTemplates"), QStringLiteral("tblLnkContactFunctionFrequency"),
+    QStringLiteral("tblLnkEventSeries"), QStringLiteral("tblLnkGroupmembers"),
+    QStringLiteral("tblLnkMinistryTemplateToMinistryFunction"), QStringLiteral("tblLnkServingPrefrence"),
+    QStringLiteral("tblLnkServingRules"), QStringLiteral("tblLocations"), QStringLiteral("tblMinistryFunctions"),
+    QStringLiteral("tblMinistryTemplates"), QStringLiteral("tblRuleTypes"), QStringLiteral("tblScheduledLiturgies"),
+    QStringLiteral("tblScheduledMinistryFunctions"), QStringLiteral("tblServingFrequency"),
+    QStringLiteral("tblServingPrefrenceFrequency"), QStringLiteral("tblServingPrefrenceLiturgy"),
+    QStringLiteral("tblSettings"), QStringLiteral("tblUnAvailiabillity"), QStringLiteral("tblUserLevels"),
+    QStringLiteral("tblUsers")};
+
+QString ErrorText(const std::exception &e)
+{
+    return QString::fromUtf8(e.what());
+}
+
+// One id a line, at CR, LF or CR LF; empty lines name nobody.
+QStringList UserLines(const QString &text)
+{
+    static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
+    return text.split(breaks, Qt::SkipEmptyParts);
+}
+
+void RollbackQuietly(IDAConnection &connection)
+{
+    try {
+        if (connection.GetInTransaction())
+            connection.RollbackTransaction();
+    } catch (const std::exception &e) {
+        AddToLog(llWarning, kSender, QStringLiteral("Rollback"), ErrorText(e));
+    }
+}
+
+bool IsPlainName(const QString &name)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    return name.size() <= kMaxDatabaseName && plain.match(name).hasMatch();
+}
+
+QString Quoted(const QString &name)
+{
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+// The same connection string naming another database: the last "Database" item wins.
+QString WithDatabase(const QString &connectionString, const QString &database)
+{
+    QString text = connectionString.trimmed();
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char(';')) && !text.endsWith(QLatin1Char('?')))
+        text += QLatin1Char(';');
+    return text + QStringLiteral("Database=%1;").arg(database);
+}
+
+void Execute(IDAConnection &connection, const QString &sql)
+{
+    connection.NewCommand(sql)->Execute();
+}
+
+bool DatabaseExists(IDAConnection &maintenance, const QString &name)
+{
+    auto found = maintenance.NewDataset(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = CAST(:Name AS text)"));
+    found->ParamByName(QStringLiteral("Name")).Value = name;
+    found->Open();
+    return !found->Eof();
+}
+
+// Rows go over with a column list, so the target's column order does not matter; the
+// parameters are numbered, whatever the source calls its columns.
+void CopyTable(IDAConnection &source, IDAConnection &target, const QString &table)
+{
+    auto rows = source.NewDataset(QStringLiteral("SELECT * FROM ") + table);
+    rows->Open();
+    const TDAFieldList &fields = rows->GetFields();
+    QStringList columns;
+    QStringList values;
+    for (int i = 0; i < fields.size(); ++i) {
+        columns << target.QuoteIdentifier(fields[i].Name);
+        values << QStringLiteral(":p%1").arg(i + 1);
+    }
+    auto insert = target.NewCommand(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                        .arg(table, columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", "))));
+    for (int i = 0; i < fields.size(); ++i)
+        insert->ParamByName(QStringLiteral("p%1").arg(i + 1)).DataType = fields[i].DataType;
+    for (const QVariantList &row : rows->Rows()) {
+        for (int i = 0; i < fields.size(); ++i)
+            insert->ParamByName(QStringLiteral("p%1").arg(i + 1)).Value = row.at(i);
+        insert->Execute();
+    }
+}
+
+// Copied rows keep their keys; identity columns must go on counting after the highest.
+void RestartIdentities(IDAConnection &target)
+{
+    auto identities = target.NewDataset(QStringLiteral(
+        "SELECT table_name, column_name FROM information_schema.columns WHERE table_schema = 'dbo' AND is_identity = 'YES'"));
+    identities->Open();
+    for (const QVariantList &row : identities->Rows()) {
+        const QString table = target.QuoteIdentifier(row.at(0).toString());
+        const QString column = target.QuoteIdentifier(row.at(1).toString());
+        auto restart = target.NewDataset(
+            QStringLiteral("SELECT setval(pg_get_serial_sequence(:Table, :Column), COALESCE(MAX(%2), 0) + 1, false) FROM %1")
+                .arg(table, column));
+        restart->ParamByName(QStringLiteral("Table")).Value = QStringLiteral("dbo.") + table;
+        restart->ParamByName(QStringLiteral("Column")).Value = row.at(1).toString();
+        restart->Open();
+    }
+}
+
+QStringList ScriptLines(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        throw std::runtime_error(QStringLiteral("Cannot read the creation script %1").arg(fileName).toStdString());
+    QStringList lines;
+    QTextStream in(&file);
+    while (!in.atEnd())
+        lines << in.readLine();
+    return lines;
+}
+
+} // namespace
+
+TSettingsService::TSettingsService(const TSettingsServiceContext &context)
+    : TDataServiceBase(Schema(), context.Manager, context.ConnectionName), m_context(context)
+{
+    // A failed change set leaves its message in the log, as a line of its own.
+    auto logFailure = [](TDABusinessProcessor &, TDADeltaChange &, const EDAException &error, bool &) {
+        if (SessionLog)
+            SessionLog->SetLogText(QString::fromUtf8(error.what()));
+    };
+    const struct
+    {
+        const char *dataset;
+        const char *insert;
+        const char *remove;
+        const char *update;
+    } processors[] = {{"tblUsers", "Insert_tblUsers", "Delete_tblUsers", "Update_tblUsers"},
+                      {"DALocations", "Insert_DALocations", "Delete_DALocations", "Update_DALocations"},
+                      {"DA_HistoryDate", "Insert_DA_HistoryDate", "Delete_DA_HistoryDate", "Update_DA_HistoryDate"}};
+    for (const auto &p : processors) {
+        TDABusinessProcessor &processor = DataService().BusinessProcessor(QLatin1String(p.dataset));
+        processor.SetInsertCommandName(QLatin1String(p.insert));
+        processor.SetDeleteCommandName(QLatin1String(p.remove));
+        processor.SetUpdateCommandName(QLatin1String(p.update));
+        processor.OnProcessError = logFailure;
+    }
+
+    DataService().BusinessProcessor(kUsers).OnBeforeProcessDelta = [this](TDABusinessProcessor &processor,
+                                                                          TDADeltaChange &change) {
+        if (!m_usersAllowed)
+            m_usersAllowed = MayChangeUsers();
+        if (!*m_usersAllowed)
+            throw EDAException(QStringLiteral("Only an administrator may add, change or delete users"));
+        if (change.ChangeType == TDAChangeType::ctDelete || !processor.HasField(kPassword))
+            return;
+        // A NULL password leaves the stored one as it is (the update keeps it); any text given
+        // is a new password and is stored as its hash.
+        const QVariant password = processor.GetNewValue(change, kPassword);
+        if (!DAIsNull(password))
+            processor.SetNewValue(change, kPassword, HashPassword(password.toString()));
+    };
+}
+
+const TDASchema &TSettingsService::Schema()
+{
+    static const std::unique_ptr<TDASchema> schema = [] {
+        auto loaded = std::make_unique<TDASchema>();
+        loaded->LoadFromFile(QStringLiteral(":/schemas/SettingsService.xml"));
+        return loaded;
+    }();
+    return *schema;
+}
+
+bool TSettingsService::queryInterface(const QUuid &interfaceId, void **object)
+{
+    if (interfaceId == ISettingsService::IID) {
+        *object = static_cast<ISettingsService *>(this);
+        return true;
+    }
+    return TDataServiceBase::queryInterface(interfaceId, object);
+}
+
+bool TSettingsService::MayChangeUsers()
+{
+    const std::shared_ptr<TROSession> session = Session();
+    const std::optional<TvoUser> caller = session ? session->User() : std::nullopt;
+    if (caller)
+        return IsAdministrator(caller->UserLevel);
+    return CountUsers(DataService().GetConnection()) == 0;
+}
+
+std::unique_ptr<TROBinaryMemoryStream> TSettingsService::UpdateData(const TROBinaryMemoryStream *aDelta)
+{
+    std::unique_ptr<TROBinaryMemoryStream> reply = TDataServiceBase::UpdateData(aDelta);
+    // The users' processor put hashes into the changes; they stay on the server.
+    QList<TDADelta> deltas = TDADataStreamer::ReadDeltas(reply->Bytes());
+    bool changed = false;
+    for (TDADelta &delta : deltas) {
+        if (delta.LogicalName.compare(kUsers, Qt::CaseInsensitive) != 0)
+            continue;
+        for (const QString &secret : {kPassword, kSecretAnswer}) {
+            const int field = DAFindField(delta.Fields, secret);
+            if (field < 0)
+                continue;
+            for (TDADeltaChange &change : delta.Changes)
+                if (change.HasNewValue(field)) {
+                    change.ClearNewValue(field);
+                    changed = true;
+                }
+        }
+    }
+    if (changed)
+        reply->SetBytes(TDADataStreamer::WriteDeltas(deltas));
+    return reply;
+}
+
+qint32 TSettingsService::ExecuteCommand(const QString &aCommandName, const DataParameterArray &aParameterArray)
+{
+    if (aCommandName.endsWith(QLatin1String("_tblUsers"), Qt::CaseInsensitive))
+        throw EDAException(QStringLiteral("\"%1\" runs only through the users' changes").arg(aCommandName));
+    return TDataServiceBase::ExecuteCommand(aCommandName, aParameterArray);
+}
+
+qint32 TSettingsService::ExecuteCommandEx(const QString &aCommandName, const DataParameterArray &aInputParameters,
+                                          DataParameterArray &aOutputParameters)
+{
+    if (aCommandName.endsWith(QLatin1String("_tblUsers"), Qt::CaseInsensitive))
+        throw EDAException(QStringLiteral("\"%1\" runs only through the users' changes").arg(aCommandName));
+    return TDataServiceBase::ExecuteCommandEx(aCommandName, aInputParameters, aOutputParameters);
+}
+
+bool TSettingsService::CheckIfMinistryFunctionIsInUse(const QString &)
+{
+    return true;
+}
+
+bool TSettingsService::DeleteUser(const QString &AUserList)
+{
+    IDAConnection &connection = DataService().GetConnection();
+    try {
+        // Deleting a user's settings belongs to deleting the user.
+        if (!MayChangeUsers())
+            throw EDAException(QStringLiteral("Only an administrator may delete the settings of users"));
+        connection.BeginTransaction();
+        for (const QString &userId : UserLines(AUserList)) {
+            DataService().ExecuteCommand(QStringLiteral("Delete_UserBlobSettings"), {DataParameter{QStringLiteral("UserID"), userId}});
+            DataService().ExecuteCommand(QStringLiteral("Delete_UserSettings"), {DataParameter{QStringLiteral("UserID"), userId}});
+        }
+        connection.CommitTransaction();
+        return true;
+    } catch (const std::exception &e) {
+        RollbackQuietly(connection);
+        AddToLog(llSevere, kSender, QStringLiteral("DeleteUser"), ErrorText(e));
+        return false;
+    }
+}
+
+bool TSettingsService::ShouldUpdateToMSSQL()
+{
+    try {
+        const TDATableData versions = DataService().ReadDataset(QStringLiteral("DA_DbVersion"));
+        const int version = versions.Rows.size() == 1 ? versions.Rows.first().at(0).toInt() : 0;
+        return version < kMigratedVersion;
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kSender, QStringLiteral("ShoulUpdateToMSSQL"), ErrorText(e));
+        return false;
+    }
+}
+
+std::unique_ptr<TROBinaryMemoryStream> TSettingsService::LoadBlobSetting(const QString &AppID, const QString &UserID,
+                                                                         const QString &Blobname)
+{
+    if (AppID.isEmpty() || Blobname.isEmpty())
+        return nullptr;
+    try {
+        auto blob = DataService().GetConnection().NewDataset(QStringLiteral(
+            "SELECT BlobData FROM tblBlobSettings WHERE AppID=:AppID AND F_UserID=:USERID AND BlobName=:BLOBNAME;"));
+        blob->ParamByName(QStringLiteral("AppID")).Value = AppID;
+        blob->ParamByName(QStringLiteral("USERID")).Value = UserID;
+        blob->ParamByName(QStringLiteral("BLOBNAME")).Value = Blobname;
+        blob->Open();
+        if (blob->Eof())
+            return nullptr;
+        return std::make_unique<TROBinaryMemoryStream>(blob->Value(0, 0).toByteArray());
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kSender, QStringLiteral("LoadBlobSetting"), ErrorText(e));
+        return nullptr;
+    }
+}
+
+// One statement on the unique key (application, user, name): two saves at the same time leave
+// one row holding the later block.
+void TSettingsService::SaveBlobSetting(const QString &AppID, const QString &UserID, const QString &BlobName,
+                                       const TROBinaryMemoryStream *BlobData)
+{
+    if (!BlobData)
+        return;
+    IDAConnection &connection = DataService().GetConnection();
+    try {
+        connection.BeginTransaction();
+        auto save = connection.NewCommand(QStringLiteral(
+            "INSERT INTO tblBlobSettings (AppID, F_UserID, BlobName, BlobData) VALUES (:APPID, :USERID, :BLOBNAME, :BLOBDATA) "
+            "ON CONFLICT (AppID, F_UserID, BlobName) DO UPDATE SET BlobData = EXCLUDED.BlobData"));
+        save->ParamByName(QStringLiteral("APPID")).Value = AppID;
+        save->ParamByName(QStringLiteral("USERID")).Value = UserID;
+        save->ParamByName(QStringLiteral("BLOBNAME")).Value = BlobName;
+        save->ParamByName(QStringLiteral("BLOBDATA")).Value = BlobData->Bytes();
+        save->ParamByName(QStringLiteral("BLOBDATA")).DataType = TDADataType::datBlob;
+        save->Execute();
+        connection.CommitTransaction();
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kSender, QStringLiteral("SaveBlobSetting"), ErrorText(e));
+        RollbackQuietly(connection);
+    }
+}
+
+bool TSettingsService::ClearBlobSetting(const QString &AppID, const QString &UserID, const QString &BlobName)
+{
+    IDAConnection &connection = DataService().GetConnection();
+    try {
+        connection.BeginTransaction();
+        if (!AppID.isEmpty() && !UserID.isEmpty() && !BlobName.isEmpty()) {
+            auto clear = connection.NewCommand(QStringLiteral(
+                "DELETE FROM tblBlobSettings WHERE  AppID=:APPID AND BlobName=:BLOBNAME and F_UserID=:USERID"));
+            clear->ParamByName(QStringLiteral("APPID")).Value = AppID;
+            clear->ParamByName(QStringLiteral("USERID")).Value = UserID;
+            clear->ParamByName(QStringLiteral("BLOBNAME")).Value = BlobName;
+            clear->Execute();
+        }
+        connection.CommitTransaction();
+        return true;
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kSender, QStringLiteral("ClearBlobSetting"), ErrorText(e));
+        RollbackQuietly(connection);
+        return false;
+    }
+}
+
+// The new database is built under a name of its own and takes the final name only when it is
+// complete, so a failure leaves any earlier database as it was and no half-built one behind.
+bool TSettingsService::RunMSSQLMigration(const QString &ConnectionString)
+{
+    if (!MayChangeUsers()) {
+        AddToLog(llWarning, kSender, QStringLiteral("RunMSSQLMigration"),
+                 QStringLiteral("Only an administrator may migrate the database; the request is refused."));
+        return false;
+    }
+    if (!ShouldUpdateToMSSQL())
+        return false;
+    return Migrate(ConnectionString);
+}
+
+bool TSettingsService::Migrate(const QString &connectionString)
+{
+    const QString finalName = m_context.MigrationDatabase;
+    const QString buildName = finalName.left(kMaxDatabaseName - 10) + QStringLiteral("_migrating");
+    if (!IsPlainName(finalName))
+        throw std::runtime_error("The migration's database name must be a plain name");
+    // Failures to reach either database go back to the caller, before anything is created.
+    TDAConnectionManager &manager = m_context.Manager;
+    if (!manager.FindConnection(kMigrationSource))
+        throw EDAException(QStringLiteral("No connection definition \"%1\" names the database to migrate from").arg(kMigrationSource));
+    manager.AddConnection(kMigrationTarget, connectionString);
+    std::unique_ptr<IDAConnection> maintenance = manager.NewConnection(kMigrationTarget);
+    std::unique_ptr<IDAConnection> source = manager.NewConnection(kMigrationSource);
+
+    const QString script = FileResolver::resolve(FileResolver::resolve(m_context.ProgramFolder, QStringLiteral("mssqlScripts")),
+                                                 QStringLiteral("CreateScript.sql"));
+    bool built = false;
+    try {
+        const QStringList lines = ScriptLines(script);
+        Execute(*maintenance, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(Quoted(buildName)));
+        Execute(*maintenance, QStringLiteral("CREATE DATABASE %1").arg(Quoted(buildName)));
+        std::unique_ptr<IDAConnection> target = manager.NewConnection(kMigrationTarget, false);
+        target->SetConnectionString(WithDatabase(connectionString, buildName));
+        target->Open();
+        try {
+            target->BeginTransaction();
+            TDMServerDatabase::ExecuteScript(lines, *target);
+            for (const QString &table : kMigratedTables) {
+                try {
+                    CopyTable(*source, *target, table);
+                } catch (const std::exception &e) {
+                    AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration.Migrate"), table + QStringLiteral(": ") + ErrorText(e));
+                    throw;
+                }
+            }
+            RestartIdentities(*target);
+            Execute(*target, QStringLiteral("UPDATE tblDBVersion SET Version = %1").arg(kMigratedVersion));
+            target->CommitTransaction();
+            built = true;
+        } catch (...) {
+            RollbackQuietly(*target);
+            throw;
+        }
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration"), ErrorText(e));
+    }
+    if (!built) {
+        try {
+            Execute(*maintenance, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(Quoted(buildName)));
+        } catch (const std::exception &e) {
+            AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration"), ErrorText(e));
+        }
+        return false;
+    }
+
+    try {
+        if (DatabaseExists(*maintenance, finalName))
+            Execute(*maintenance, QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(Quoted(finalName)));
+        Execute(*maintenance, QStringLiteral("ALTER DATABASE %1 RENAME TO %2").arg(Quoted(buildName), Quoted(finalName)));
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration"), ErrorText(e));
+        return false;
+    }
+
+    // The server uses the new database from its next start. "postgres" stands where the
+    // maintenance database of the original engine was called "master".
+    QString dataSource = connectionString;
+    dataSource.replace(QStringLiteral("Database=master"), QStringLiteral("Database=") + finalName);
+    dataSource.replace(QStringLiteral("Database=postgres"), QStringLiteral("Database=") + finalName);
+    const TvoLocalConfigFile settings(FileResolver::resolve(m_context.ProgramFolder, QStringLiteral("settings.ini")));
+    if (!settings.WriteString(QStringLiteral("Data Access"), QStringLiteral("DataType"), QStringLiteral("MSSQL")) ||
+        !settings.WriteString(QStringLiteral("Data Access"), QStringLiteral("DataSource"), dataSource)) {
+        AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration"),
+                 QStringLiteral("The settings file %1 could not be written").arg(settings.FileName()));
+        return false;
+    }
+    return true;
+}

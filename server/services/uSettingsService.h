@@ -1,0 +1,57 @@
+// The settings service: generic access to users, user levels, locations, per-user settings, the
+// history start date and the database version; per-user layout blobs; deleting a user's
+// settings; and the migration of an older database into a new one. Passwords written through
+// it are stored as hashes and never read back; only an administrator changes users.
+#pragma once
+
+#include "contract/TDataServiceBase.h"
+
+#include <optional>
+
+// What a service object borrows from the server: shared by every request of the server.
+struct TSettingsServiceContext
+{
+    TDAConnectionManager &Manager;
+    // Holds "mssqlScripts" and the settings file the migration rewrites.
+    QString ProgramFolder;
+    // The database the migration makes; a plain name, created with this exact spelling.
+    QString MigrationDatabase = QStringLiteral("Kestrova");
+    QString ConnectionName = QStringLiteral("MSSQL");
+};
+
+class TSettingsService : public TDataServiceBase, public ISettingsService
+{
+public:
+    explicit TSettingsService(const TSettingsServiceContext &context);
+
+    // The service's schema, read once from the program's resources.
+    static const TDASchema &Schema();
+
+    bool queryInterface(const QUuid &interfaceId, void **object) override;
+
+    // The generic operations, with the users' secrets kept in: replies never carry a stored
+    // password or secret answer, and the user commands run only through the users' processor.
+    std::unique_ptr<TROBinaryMemoryStream> UpdateData(const TROBinaryMemoryStream *aDelta) override;
+    qint32 ExecuteCommand(const QString &aCommandName, const DataParameterArray &aParameterArray) override;
+    qint32 ExecuteCommandEx(const QString &aCommandName, const DataParameterArray &aInputParameters,
+                            DataParameterArray &aOutputParameters) override;
+
+    bool CheckIfMinistryFunctionIsInUse(const QString &MinistryFunctionID) override;
+    bool DeleteUser(const QString &AUserList) override;
+    bool ShouldUpdateToMSSQL() override;
+    bool RunMSSQLMigration(const QString &ConnectionString) override;
+    std::unique_ptr<TROBinaryMemoryStream> LoadBlobSetting(const QString &AppID, const QString &UserID,
+                                                           const QString &Blobname) override;
+    void SaveBlobSetting(const QString &AppID, const QString &UserID, const QString &BlobName,
+                         const TROBinaryMemoryStream *BlobData) override;
+    bool ClearBlobSetting(const QString &AppID, const QString &UserID, const QString &BlobName) override;
+
+private:
+    // An administrator's session, or any session while no user exists (the initial set-up).
+    bool MayChangeUsers();
+    bool Migrate(const QString &connectionString);
+
+    TSettingsServiceContext m_context;
+    // Decided once per request: a delta that inserts the first user may hold more users.
+    std::optional<bool> m_usersAllowed;
+};
