@@ -590,6 +590,9 @@ void TDACDSDataTable::ApplyParts(const QList<QPair<TDACDSDataTable *, Part>> &pa
 void TDACDSDataTable::CancelUpdates()
 {
     Cancel();
+    // Taken before the rows change: the visible indexes point into the old rows.
+    const Row *current = CurrentRow();
+    const int keepRecId = current ? current->RecID : -2;
     QList<Row> kept;
     for (Row &r : m_rows) {
         if (r.Inserted)
@@ -604,7 +607,7 @@ void TDACDSDataTable::CancelUpdates()
     m_rows = kept;
     m_deleted.clear();
     if (GetActive())
-        Rebuild();
+        Rebuild(keepRecId);
     NotifyDetails();
 }
 

@@ -95,6 +95,24 @@ TEST_F(ClientDataTable, CancelUpdatesRestoresEveryRow)
     EXPECT_FALSE(parents->Locate(QStringLiteral("PK_ParentID"), QStringLiteral("{NEW}")));
 }
 
+TEST_F(ClientDataTable, CancellingAnAppendedRowLeavesTheCursorOnAFetchedRow)
+{
+    parents->Open();
+    parents->Insert();
+    parents->SetValue(QStringLiteral("PK_ParentID"), QStringLiteral("{NEW}"));
+    parents->Post();
+    parents->Last();
+    parents->CancelUpdates();
+    ASSERT_EQ(parents->GetRecordCount(), 2);
+    EXPECT_EQ(parents->AsString(QStringLiteral("PK_ParentID")), QStringLiteral("{P1}"));
+    parents->Last();
+    parents->Edit();
+    parents->SetValue(QStringLiteral("ParentName"), QStringLiteral("Bea"));
+    parents->Post();
+    parents->CancelUpdates();
+    EXPECT_EQ(parents->AsString(QStringLiteral("ParentName")), QStringLiteral("Ben")); // stays on its row
+}
+
 TEST_F(ClientDataTable, CancelDropsTheEditBuffer)
 {
     parents->Open();

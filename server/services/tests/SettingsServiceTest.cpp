@@ -1,0 +1,538 @@
+// The settings service through the generated proxies over HTTP: users with hashed passwords
+// and the administrator's right to change them, per-user settings and layout blobs, deleting a
+// user's settings, and the migration into a new database.
+#include "server/services/tests/ProxyDataAdapter.h"
+#include "server/services/tests/ServiceHarness.h"
+#include "server/services/uSettingsService.h"
+#include "server/tests/LogCapture.h"
+
+#include "Quorva_Data_Service_Invk.h"
+#include "dataaccess/DAException.h"
+#include "dataaccess/TDACDSDataTable.h"
+#include "foundation/uCommon.h"
+#include "remoting/ROErrors.h"
+#include "remoting/RORegistry.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <thread>
+
+namespace {
+
+using namespace kestrova::test;
+
+const QString kCarol = QStringLiteral("{C0000000-0000-0000-0000-00000000000C}");
+const QString kDave = QStringLiteral("{D0000000-0000-0000-0000-00000000000D}");
+const QString kEve = QStringLiteral("{E0000000-0000-0000-0000-00000000000E}");
+const QString kApp = QStringLiteral("A01");
+
+std::shared_ptr<ISettingsService> Settings(const ServiceClient &client)
+{
+    return client.Service<CoSettingsService>();
+}
+
+QString Bytes(const std::unique_ptr<TROBinaryMemoryStream> &stream)
+{
+    return stream ? QString::fromUtf8(stream->Bytes()) : QStringLiteral("<none>");
+}
+
+class SettingsServiceTest : public ServiceHarness
+{
+protected:
+    QString Stored(const QString &userId, const QString &column)
+    {
+        return db.scalar(QStringLiteral("SELECT %1 FROM dbo.tblUsers WHERE PK_UserID = '%2'").arg(column, userId));
+    }
+
+    QString Count(const QString &table, const QString &condition = QStringLiteral("true"))
+    {
+        return db.scalar(QStringLiteral("SELECT count(*) FROM dbo.%1 WHERE %2").arg(table, condition));
+    }
+
+    // A new user row as the settings plug-in stamps it, with the password typed in.
+    void InsertUser(TDACDSDataTable &users, const QString &id, const QString &name, const QVariant &password)
+    {
+        users.Insert();
+        users.SetValue(QStringLiteral("PK_UserID"), id);
+        users.SetValue(QStringLiteral("LogonUsername"), name);
+        users.SetValue(QStringLiteral("LogonPassword"), password);
+        users.SetValue(QStringLiteral("SecretQuestion"), QStringLiteral("Colour?"));
+        users.SetValue(QStringLiteral("SecretAnswer"), QStringLiteral("blue"));
+        users.SetValue(QStringLiteral("UseInteractiveLogon"), false);
+        users.SetValue(QStringLiteral("F_Userlevel"), kUserLevel);
+        users.Post();
+    }
+
+    void AddSettings(const QString &userId)
+    {
+        Sql(QStringLiteral("INSERT INTO tblSettings (APPID, F_UserID, SettingsKey, SettingsValue) VALUES ('A01', '%1', 'Pane', 'open');"
+                           "INSERT INTO tblBlobSettings (AppID, F_UserID, BlobName, BlobData) VALUES ('A01', '%1', 'Grid', 'x');")
+                .arg(userId));
+    }
+};
+
+// --- users ---------------------------------------------------------------------------------
+
+TEST_F(SettingsServiceTest, UsersInsertedByAnAdministratorAreStoredHashedAndReadBackWithoutSecrets)
+{
+    ProxyDataAdapter adapter(Settings(Administrator()));
+    TDACDSDataTable users(QStringLiteral("tblUsers"), &adapter);
+    users.Open();
+    InsertUser(users, kCarol, QStringLiteral("carol"), QStringLiteral("Carol-Pw1"));
+    users.ApplyUpdates();
+    // The reply brought no hash back into the client's row.
+    ASSERT_TRUE(users.Locate(QStringLiteral("PK_UserID"), kCarol));
+    EXPECT_EQ(users.AsString(QStringLiteral("LogonPassword")), QStringLiteral("Carol-Pw1"));
+
+    const QString stored = Stored(kCarol, QStringLiteral("LogonPassword"));
+    EXPECT_TRUE(IsPasswordHash(stored)) << stored.toStdString();
+    EXPECT_TRUE(VerifyPassword(stored, QStringLiteral("Carol-Pw1")));
+    EXPECT_EQ(Stored(kCarol, QStringLiteral("SecretAnswer")), QStringLiteral("blue"));
+
+    users.Refresh();
+    ASSERT_GE(users.GetRecordCount(), 2);
+    for (users.First(); !users.Eof(); users.Next()) {
+        EXPECT_TRUE(users.IsNull(QStringLiteral("LogonPassword"))) << users.AsString(QStringLiteral("LogonUsername")).toStdString();
+        EXPECT_TRUE(users.IsNull(QStringLiteral("SecretAnswer")));
+    }
+    ASSERT_TRUE(users.Locate(QStringLiteral("PK_UserID"), kCarol));
+    EXPECT_EQ(users.AsString(QStringLiteral("SecretQuestion")), QStringLiteral("Colour?"));
+    // The new user logs on with the password as typed.
+    LogOn(QStringLiteral("carol"), QStringLiteral("Carol-Pw1"));
+}
+
+TEST_F(SettingsServiceTest, EditingAUserKeepsTheStoredSecretsAndANewPasswordIsHashed)
+{
+    ProxyDataAdapter adapter(Settings(Administrator()));
+    TDACDSDataTable users(QStringLiteral("tblUsers"), &adapter);
+    users.Open();
+    InsertUser(users, kCarol, QStringLiteral("carol"), QStringLiteral("First-Pw1"));
+    users.ApplyUpdates(true);
+    const QString firstHash = Stored(kCarol, QStringLiteral("LogonPassword"));
+
+    ASSERT_TRUE(users.Locate(QStringLiteral("PK_UserID"), kCarol));
+    users.Edit();
+    users.SetValue(QStringLiteral("Comments"), QStringLiteral("sings bass"));
+    users.Post();
+    users.ApplyUpdates(true);
+    EXPECT_EQ(Stored(kCarol, QStringLiteral("Comments")), QStringLiteral("sings bass"));
+    EXPECT_EQ(Stored(kCarol, QStringLiteral("LogonPassword")), firstHash);
+    EXPECT_EQ(Stored(kCarol, QStringLiteral("SecretAnswer")), QStringLiteral("blue"));
+
+    ASSERT_TRUE(users.Locate(QStringLiteral("PK_UserID"), kCarol));
+    users.Edit();
+    users.SetValue(QStringLiteral("LogonPassword"), QStringLiteral("Second-Pw2"));
+    users.Post();
+    users.ApplyUpdates(true);
+    const QString secondHash = Stored(kCarol, QStringLiteral("LogonPassword"));
+    EXPECT_NE(secondHash, firstHash);
+    EXPECT_TRUE(VerifyPassword(secondHash, QStringLiteral("Second-Pw2")));
+    EXPECT_FALSE(VerifyPassword(secondHash, QStringLiteral("First-Pw1")));
+}
+
+TEST_F(SettingsServiceTest, ANonAdministratorsChangesToUsersAreRefusedAndChangeNothing)
+{
+    Administrator();
+    ProxyDataAdapter adapter(Settings(Member()));
+    TDACDSDataTable users(QStringLiteral("tblUsers"), &adapter);
+    users.Open();
+    const QString before = db.scalar(QStringLiteral("SELECT md5(string_agg(t::text, '|' ORDER BY PK_UserID)) FROM dbo.tblUsers t"));
+
+    InsertUser(users, kCarol, QStringLiteral("carol"), QStringLiteral("Carol-Pw1"));
+    EXPECT_THROW(users.ApplyUpdates(), EDAException);
+    users.CancelUpdates();
+
+    // Not even the member's own row, and not the administrator's.
+    ASSERT_TRUE(users.Locate(QStringLiteral("PK_UserID"), kMemberId));
+    users.Edit();
+    users.SetValue(QStringLiteral("F_Userlevel"), kAdministratorLevel);
+    users.Post();
+    EXPECT_THROW(users.ApplyUpdates(), EDAException);
+    users.CancelUpdates();
+
+    ASSERT_TRUE(users.Locate(QStringLiteral("PK_UserID"), kAdministratorId));
+    users.Delete();
+    EXPECT_THROW(users.ApplyUpdates(), EDAException);
+
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT md5(string_agg(t::text, '|' ORDER BY PK_UserID)) FROM dbo.tblUsers t")), before);
+}
+
+TEST_F(SettingsServiceTest, TheUserCommandsAndUserLevelsCannotBeWrittenAroundTheUsersProcessor)
+{
+    const auto member = Settings(Member());
+    const auto admin = Settings(Administrator());
+    for (const auto &service : {member, admin}) {
+        EXPECT_THROW(service->ExecuteCommand(QStringLiteral("Insert_tblUsers"),
+                                             {DataParameter{QStringLiteral("PK_UserID"), kCarol},
+                                              DataParameter{QStringLiteral("LogonPassword"), QStringLiteral("clear")}}),
+                     EROException);
+        EXPECT_THROW(service->ExecuteCommand(QStringLiteral("delete_tblusers"), {DataParameter{QStringLiteral("OLD_PK_UserID"), kMemberId}}),
+                     EROException);
+    }
+    EXPECT_EQ(Count(QStringLiteral("tblUsers")), QStringLiteral("2"));
+
+    ProxyDataAdapter adapter(member);
+    TDACDSDataTable levels(QStringLiteral("UserLevels"), &adapter);
+    levels.Open();
+    ASSERT_TRUE(levels.Locate(QStringLiteral("PK_UserLevelID"), kUserLevel));
+    levels.Edit();
+    levels.SetValue(QStringLiteral("UserlevelValue"), 0x7FFFFFFF);
+    levels.Post();
+    EXPECT_THROW(levels.ApplyUpdates(), EDAException);
+    EXPECT_NE(db.scalar(QStringLiteral("SELECT UserlevelValue FROM dbo.tblUserLevels WHERE PK_UserLevelID = '%1'").arg(kUserLevel)),
+              QString::number(0x7FFFFFFF));
+}
+
+TEST_F(SettingsServiceTest, TheFirstUserMayBeAddedBeforeAnyoneExistsAndNoSecondOneWithoutLogOn)
+{
+    ProxyDataAdapter adapter(Settings(NewClient()));
+    TDACDSDataTable users(QStringLiteral("tblUsers"), &adapter);
+    users.Open();
+    EXPECT_EQ(users.GetRecordCount(), 0);
+    InsertUser(users, kCarol, QStringLiteral("carol"), QStringLiteral("Carol-Pw1"));
+    users.SetRecNo(0);
+    users.Edit();
+    users.SetValue(QStringLiteral("F_Userlevel"), kAdministratorLevel);
+    users.Post();
+    users.ApplyUpdates();
+    EXPECT_TRUE(VerifyPassword(Stored(kCarol, QStringLiteral("LogonPassword")), QStringLiteral("Carol-Pw1")));
+
+    // Now that a user exists, a session nobody logged on in is turned away.
+    ProxyDataAdapter second(Settings(NewClient()));
+    TDACDSDataTable more(QStringLiteral("tblUsers"), &second);
+    EXPECT_THROW(more.Open(), EROException);
+    EXPECT_EQ(Count(QStringLiteral("tblUsers")), QStringLiteral("1"));
+}
+
+// --- per-user settings and blobs -----------------------------------------------------------
+
+TEST_F(SettingsServiceTest, PerUserSettingsRoundTripForTheirOwnerOnly)
+{
+    AddSettings(kDave);
+    ProxyDataAdapter adapter(Settings(Member()));
+    TDACDSDataTable settings(QStringLiteral("DASettings"), &adapter);
+    settings.ParamByName(QStringLiteral("UserID")).Value = kMemberId;
+    settings.Open();
+    EXPECT_EQ(settings.GetRecordCount(), 0);
+    settings.Insert();
+    settings.SetValue(QStringLiteral("APPID"), kApp);
+    settings.SetValue(QStringLiteral("F_UserID"), kMemberId);
+    settings.SetValue(QStringLiteral("SettingsKey"), QStringLiteral("Last period"));
+    settings.SetValue(QStringLiteral("SettingsValue"), QStringLiteral("week"));
+    settings.SetValue(QStringLiteral("SystemSetting"), false);
+    settings.Post();
+    settings.ApplyUpdates();
+
+    TDACDSDataTable again(QStringLiteral("DASettings"), &adapter);
+    again.ParamByName(QStringLiteral("UserID")).Value = kMemberId;
+    again.Open();
+    ASSERT_EQ(again.GetRecordCount(), 1);
+    EXPECT_EQ(again.AsString(QStringLiteral("SettingsKey")), QStringLiteral("Last period"));
+    EXPECT_EQ(again.AsString(QStringLiteral("SettingsValue")), QStringLiteral("week"));
+    again.Edit();
+    again.SetValue(QStringLiteral("SettingsValue"), QStringLiteral("month"));
+    again.Post();
+    again.ApplyUpdates();
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT SettingsValue FROM dbo.tblSettings WHERE F_UserID = '%1'").arg(kMemberId)),
+              QStringLiteral("month"));
+    EXPECT_EQ(Count(QStringLiteral("tblSettings"), QStringLiteral("F_UserID = '%1'").arg(kDave)), QStringLiteral("1"));
+}
+
+TEST_F(SettingsServiceTest, ABlobLoadsEmptySavesTwiceIntoOneRowAndClears)
+{
+    const auto settings = Settings(Member());
+    EXPECT_EQ(Bytes(settings->LoadBlobSetting(kApp, kMemberId, QStringLiteral("Grid"))), QStringLiteral("<none>"));
+
+    const TROBinaryMemoryStream first(QByteArrayLiteral("first layout"));
+    settings->SaveBlobSetting(kApp, kMemberId, QStringLiteral("Grid"), &first);
+    EXPECT_EQ(Bytes(settings->LoadBlobSetting(kApp, kMemberId, QStringLiteral("Grid"))), QStringLiteral("first layout"));
+
+    const TROBinaryMemoryStream second(QByteArray("second\0layout", 13));
+    settings->SaveBlobSetting(kApp, kMemberId, QStringLiteral("Grid"), &second);
+    const auto loaded = settings->LoadBlobSetting(kApp, kMemberId, QStringLiteral("Grid"));
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->Bytes(), second.Bytes());
+    EXPECT_EQ(Count(QStringLiteral("tblBlobSettings")), QStringLiteral("1"));
+
+    EXPECT_TRUE(settings->ClearBlobSetting(kApp, kMemberId, QStringLiteral("Grid")));
+    EXPECT_EQ(Bytes(settings->LoadBlobSetting(kApp, kMemberId, QStringLiteral("Grid"))), QStringLiteral("<none>"));
+    EXPECT_EQ(Count(QStringLiteral("tblBlobSettings")), QStringLiteral("0"));
+}
+
+TEST_F(SettingsServiceTest, BlobCallsWithMissingPartsTouchNothing)
+{
+    AddSettings(kMemberId);
+    const auto settings = Settings(Member());
+    EXPECT_EQ(Bytes(settings->LoadBlobSetting(QString(), kMemberId, QStringLiteral("Grid"))), QStringLiteral("<none>"));
+    EXPECT_EQ(Bytes(settings->LoadBlobSetting(kApp, kMemberId, QStringLiteral("Never saved"))), QStringLiteral("<none>"));
+    settings->SaveBlobSetting(kApp, kMemberId, QStringLiteral("Grid"), nullptr);
+    EXPECT_TRUE(settings->ClearBlobSetting(kApp, QString(), QStringLiteral("Grid")));
+    EXPECT_EQ(Bytes(settings->LoadBlobSetting(kApp, kMemberId, QStringLiteral("Grid"))), QStringLiteral("x"));
+}
+
+TEST_F(SettingsServiceTest, ConcurrentSavesOfOneBlobLeaveOneRowWithOneOfTheBlocks)
+{
+    constexpr int kThreads = 6;
+    constexpr int kSaves = 15;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([this, t] {
+            TSettingsService service(TSettingsServiceContext{server->ConnectionManager(), folder.path()});
+            for (int i = 0; i < kSaves; ++i) {
+                const TROBinaryMemoryStream block(QStringLiteral("block %1.%2").arg(t).arg(i).toUtf8());
+                service.SaveBlobSetting(kApp, kEve, QStringLiteral("Grid"), &block);
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(Count(QStringLiteral("tblBlobSettings")), QStringLiteral("1"));
+    EXPECT_TRUE(db.scalar(QStringLiteral("SELECT convert_from(BlobData, 'UTF8') FROM dbo.tblBlobSettings"))
+                    .endsWith(QStringLiteral(".%1").arg(kSaves - 1)));
+}
+
+TEST_F(SettingsServiceTest, DeleteUserRemovesExactlyTheListedUsersSettings)
+{
+    for (const QString &id : {kCarol, kDave, kEve})
+        AddSettings(id);
+    const auto settings = Settings(Administrator());
+    EXPECT_TRUE(settings->DeleteUser(kCarol + QStringLiteral("\r\n") + kDave + QStringLiteral("\n")));
+    for (const QString &table : {QStringLiteral("tblSettings"), QStringLiteral("tblBlobSettings")})
+        EXPECT_EQ(db.rows(QStringLiteral("SELECT F_UserID FROM dbo.%1").arg(table)), QList<QStringList>({{kEve}})) << table.toStdString();
+    EXPECT_TRUE(settings->DeleteUser(QString()));
+    EXPECT_EQ(Count(QStringLiteral("tblSettings")), QStringLiteral("1"));
+}
+
+TEST_F(SettingsServiceTest, DeleteUserDeletesAllOrNothing)
+{
+    for (const QString &id : {kCarol, kDave})
+        AddSettings(id);
+    // The second user's settings cannot be deleted: the first user's must stay too.
+    Sql(QStringLiteral("CREATE FUNCTION keep_dave() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                       "IF OLD.F_UserID = '%1' THEN RAISE EXCEPTION 'kept'; END IF; RETURN OLD; END $$;"
+                       "CREATE TRIGGER keep_dave BEFORE DELETE ON tblSettings FOR EACH ROW EXECUTE FUNCTION keep_dave();")
+            .arg(kDave));
+    LogCapture log;
+    EXPECT_FALSE(Settings(Administrator())->DeleteUser(kCarol + QStringLiteral("\r\n") + kDave));
+    EXPECT_EQ(Count(QStringLiteral("tblSettings")), QStringLiteral("2"));
+    EXPECT_EQ(Count(QStringLiteral("tblBlobSettings")), QStringLiteral("2"));
+    EXPECT_EQ(log.texts(QStringLiteral("Severe"), QStringLiteral("SettingsService"), QStringLiteral("DeleteUser")).size(), 1);
+}
+
+TEST_F(SettingsServiceTest, DeleteUserIsRefusedToANonAdministrator)
+{
+    Administrator();
+    AddSettings(kCarol);
+    EXPECT_FALSE(Settings(Member())->DeleteUser(kCarol));
+    EXPECT_EQ(Count(QStringLiteral("tblSettings")), QStringLiteral("1"));
+    EXPECT_EQ(Count(QStringLiteral("tblBlobSettings")), QStringLiteral("1"));
+}
+
+TEST_F(SettingsServiceTest, OnlyAVersionBelowTwelveAsksForTheMigration)
+{
+    const auto settings = Settings(Member());
+    EXPECT_FALSE(settings->ShouldUpdateToMSSQL());
+    Sql(QStringLiteral("UPDATE tblDBVersion SET Version = 11"));
+    EXPECT_TRUE(settings->ShouldUpdateToMSSQL());
+    Sql(QStringLiteral("UPDATE tblDBVersion SET Version = 31; INSERT INTO tblDBVersion VALUES (31)"));
+    EXPECT_TRUE(settings->ShouldUpdateToMSSQL());
+    EXPECT_TRUE(settings->CheckIfMinistryFunctionIsInUse(QStringLiteral("{unknown}")));
+}
+
+// --- migration -----------------------------------------------------------------------------
+
+// A second database, the older one, reached through the definition "Access"; the migration
+// makes a database named after this test's own, dropped again at the end.
+class SettingsMigrationTest : public SettingsServiceTest
+{
+protected:
+    void SetUp() override
+    {
+        SettingsServiceTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        target = db.name() + QStringLiteral("_new");
+        ASSERT_TRUE(source.available());
+        ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("mssqlScripts")));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(KESTROVA_STAGE_DIR "/mssqlScripts/CreateScript.sql"),
+                                folder.filePath(QStringLiteral("mssqlScripts/CreateScript.sql"))));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(KESTROVA_STAGE_DIR "/Settings.ini"), folder.filePath(QStringLiteral("Settings.ini"))));
+        // The service's database is one the migration replaces.
+        Sql(QStringLiteral("UPDATE tblDBVersion SET Version = 11"));
+        // The same service, making the test's database rather than the shipped name.
+        UnregisterClassFactory(QStringLiteral("SettingsService"));
+        RegisterClassFactory(std::make_shared<TROClassFactory>(
+            QStringLiteral("SettingsService"),
+            [this] {
+                TSettingsServiceContext context{server->ConnectionManager(), folder.path()};
+                context.MigrationDatabase = target;
+                return std::make_unique<TSettingsService>(context);
+            },
+            std::make_shared<TSettingsService_Invoker>()));
+        // A small parish, and a calendar of one year, so the copy stays quick.
+        SourceSql(QStringLiteral(
+            "DELETE FROM tblCalenderData WHERE ID >= 20250101;"
+            "INSERT INTO tblUsers (PK_UserID, LogonUsername, LogonPassword, F_Userlevel) VALUES ('{U1}', 'old', 'x', '%1');"
+            "INSERT INTO tblSettings (APPID, F_UserID, SettingsKey, SettingsValue) VALUES ('A01', '{U1}', 'Pane', 'open');"
+            "INSERT INTO tblBlobSettings (AppID, F_UserID, BlobName, BlobData) VALUES ('A01', '{U1}', 'Grid', '\\x00ff');"
+            "INSERT INTO tblLocations (PK_LocationID, LocationName, SortIndex) VALUES ('{L1}', 'St. Mary''s', 0);"
+            "INSERT INTO tblContacts (PK_ContactID, LastName, FirstName) VALUES ('{C1}', 'Adams', 'Ann');"
+            "INSERT INTO tblEvents (PK_EventID, EventSubject, StartDateTime) VALUES ('{E1}', 'Mass', '2024-06-09 10:00');")
+                      .arg(kUserLevel));
+        server->ConnectionManager().AddConnection(QStringLiteral("Access"), source.connectionString());
+    }
+
+    void TearDown() override
+    {
+        if (!target.isEmpty())
+            DropTargets();
+        SettingsServiceTest::TearDown();
+    }
+
+    void SourceSql(const QString &sql) { source.exec(QStringLiteral("SET search_path=dbo;\n") + sql); }
+
+    QString Maintenance() const { return TestDatabase::connectionString(db.socketDir(), db.port(), QStringLiteral("postgres")); }
+
+    QStringList DatabasesLike(const QString &prefix)
+    {
+        QStringList names;
+        for (const QStringList &row : db.rows(QStringLiteral("SELECT datname FROM pg_database WHERE datname LIKE '%1%' ORDER BY 1").arg(prefix)))
+            names << row.first();
+        return names;
+    }
+
+    void DropTargets()
+    {
+        auto connection = OpenConnection(Maintenance());
+        for (const QString &name : DatabasesLike(target))
+            connection->NewCommand(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(name))->Execute();
+    }
+
+    // Rows of every copied table, as text, in a stable order.
+    static QList<QStringList> Contents(const std::function<QList<QStringList>(const QString &)> &rows)
+    {
+        QList<QStringList> all;
+        for (const char *table : {"tblBlobSettings", "tblCalenderData", "tblContacts", "tblContactTypes", "tblDBVersion",
+                                  "tblEventColors", "tblEvents", "tblEventSeries", "tblFamilies", "tblGroups",
+                                  "tblLiturgyTemplates", "tblLnkContactFunctionFrequency", "tblLnkEventSeries",
+                                  "tblLnkGroupmembers", "tblLnkMinistryTemplateToMinistryFunction", "tblLnkServingPrefrence",
+                                  "tblLnkServingRules", "tblLocations", "tblMinistryFunctions", "tblMinistryTemplates",
+                                  "tblRuleTypes", "tblScheduledLiturgies", "tblScheduledMinistryFunctions",
+                                  "tblServingFrequency", "tblServingPrefrenceFrequency", "tblServingPrefrenceLiturgy",
+                                  "tblSettings", "tblUnAvailiabillity", "tblUserLevels", "tblUsers"})
+            all << rows(QStringLiteral("SELECT '%1', count(*)::text, md5(string_agg(t::text, '|' ORDER BY t::text)) FROM dbo.%1 t")
+                            .arg(QLatin1String(table)))
+                       .first();
+        return all;
+    }
+
+    QList<QStringList> SourceContents()
+    {
+        return Contents([this](const QString &sql) { return source.rows(sql); });
+    }
+
+    // An earlier database of the target's name, with a row to recognise it by.
+    void MakeEarlierTarget()
+    {
+        auto connection = OpenConnection(Maintenance());
+        connection->NewCommand(QStringLiteral("CREATE DATABASE \"%1\"").arg(target))->Execute();
+        auto earlier = OpenConnection(TestDatabase::connectionString(db.socketDir(), db.port(), target));
+        earlier->NewCommand(QStringLiteral("CREATE TABLE public.marker (note text)"))->Execute();
+        earlier->NewCommand(QStringLiteral("INSERT INTO public.marker VALUES ('earlier')"))->Execute();
+    }
+
+    QList<QStringList> TargetRows(const QString &sql)
+    {
+        auto connection = OpenConnection(TestDatabase::connectionString(db.socketDir(), db.port(), target));
+        auto rows = connection->NewDataset(sql);
+        rows->Open();
+        QList<QStringList> result;
+        for (const QVariantList &row : rows->Rows()) {
+            QStringList texts;
+            for (const QVariant &value : row)
+                texts << (value.isNull() ? QString() : value.toString());
+            result << texts;
+        }
+        return result;
+    }
+
+    TestDatabase source; // what the setup program makes: the shape the creation script gives
+    QString target;
+};
+
+TEST_F(SettingsMigrationTest, AMigrationCopiesEveryTableIntoANewDatabaseThatReplacesTheEarlierOne)
+{
+    MakeEarlierTarget();
+    const QList<QStringList> before = SourceContents();
+    LogCapture log;
+    EXPECT_TRUE(Settings(Administrator())->RunMSSQLMigration(Maintenance())) << log.lines().join(QLatin1Char('\n')).toStdString();
+
+    EXPECT_EQ(DatabasesLike(target), QStringList({target}));
+    QList<QStringList> copied = Contents([this](const QString &sql) { return TargetRows(sql); });
+    QList<QStringList> expected = before;
+    // The version row alone differs: the new database says 12.
+    for (QList<QStringList> *contents : {&copied, &expected})
+        contents->removeIf([](const QStringList &row) { return row.first() == QLatin1String("tblDBVersion"); });
+    EXPECT_EQ(copied, expected);
+    EXPECT_EQ(TargetRows(QStringLiteral("SELECT Version FROM tblDBVersion")), QList<QStringList>({{"12"}}));
+    EXPECT_EQ(TargetRows(QStringLiteral("SELECT count(*) FROM pg_tables WHERE tablename = 'marker'")), QList<QStringList>({{"0"}}));
+    EXPECT_EQ(SourceContents(), before);
+    // Keys of copied blobs are taken: new rows count on after them.
+    EXPECT_EQ(TargetRows(QStringLiteral("INSERT INTO tblBlobSettings (AppID, F_UserID, BlobName) VALUES ('A01', '{U2}', 'Grid') "
+                                        "RETURNING (PK_BlobSettingID > (SELECT min(PK_BlobSettingID) FROM tblBlobSettings))::int")),
+              QList<QStringList>({{"1"}}));
+
+    const TvoLocalConfigFile settings(folder.filePath(QStringLiteral("Settings.ini")));
+    EXPECT_EQ(settings.ReadString(QStringLiteral("Data Access"), QStringLiteral("DataType"), QString()), QStringLiteral("MSSQL"));
+    EXPECT_EQ(settings.ReadString(QStringLiteral("Data Access"), QStringLiteral("DataSource"), QString()),
+              TestDatabase::connectionString(db.socketDir(), db.port(), target));
+}
+
+TEST_F(SettingsMigrationTest, AFailingTableCopyLeavesNoNewDatabaseAndTheSourceAndTheEarlierOneUntouched)
+{
+    MakeEarlierTarget();
+    // A column the new tables do not have: that table's copy fails.
+    SourceSql(QStringLiteral("ALTER TABLE tblLocations ADD COLUMN Extra integer"));
+    const QList<QStringList> before = SourceContents();
+    LogCapture log;
+    EXPECT_FALSE(Settings(Administrator())->RunMSSQLMigration(Maintenance()));
+
+    EXPECT_EQ(DatabasesLike(target), QStringList({target}));
+    EXPECT_EQ(TargetRows(QStringLiteral("SELECT note FROM public.marker")), QList<QStringList>({{"earlier"}}));
+    EXPECT_EQ(SourceContents(), before);
+    const QStringList failures = log.texts(QStringLiteral("Severe"), QStringLiteral("SettingsService"),
+                                           QStringLiteral("RunMSSQLMigration.Migrate"));
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures.first().startsWith(QStringLiteral("tblLocations"))) << failures.first().toStdString();
+    const TvoLocalConfigFile settings(folder.filePath(QStringLiteral("Settings.ini")));
+    EXPECT_FALSE(settings.ReadString(QStringLiteral("Data Access"), QStringLiteral("DataSource"), QString()).contains(target));
+}
+
+TEST_F(SettingsMigrationTest, WithoutTheSourceDefinitionTheMigrationFailsBeforeCreatingAnything)
+{
+    // A manager that knows the service's database only.
+    TDAConnectionManager bare;
+    bare.AddConnection(QStringLiteral("MSSQL"), db.connectionString(), true);
+    UnregisterClassFactory(QStringLiteral("SettingsService"));
+    RegisterClassFactory(std::make_shared<TROClassFactory>(
+        QStringLiteral("SettingsService"),
+        [this, &bare] {
+            TSettingsServiceContext context{bare, folder.path()};
+            context.MigrationDatabase = target;
+            return std::make_unique<TSettingsService>(context);
+        },
+        std::make_shared<TSettingsService_Invoker>()));
+    EXPECT_THROW(Settings(Administrator())->RunMSSQLMigration(Maintenance()), EROException);
+    EXPECT_EQ(DatabasesLike(target), QStringList());
+}
+
+TEST_F(SettingsMigrationTest, ACurrentDatabaseOrANonAdministratorMigratesNothing)
+{
+    EXPECT_FALSE(Settings(Member())->RunMSSQLMigration(Maintenance()));
+    Sql(QStringLiteral("UPDATE tblDBVersion SET Version = 31"));
+    EXPECT_FALSE(Settings(Administrator())->RunMSSQLMigration(Maintenance()));
+    EXPECT_EQ(DatabasesLike(target), QStringList());
+}
+
+} // namespace
