@@ -2,6 +2,7 @@
 #include "server/core/ufServerForm.h"
 
 #include "Quorva_Data_Service_Intf.h"
+#include "dataaccess/TDAConnectionManager.h"
 #include "foundation/IniFile.h"
 #include "foundation/QuorvaLogFile.h"
 
@@ -170,6 +171,26 @@ TEST_F(DataModule, ThreeFailedAttemptsTakeThreeSecondsAndHideThePassword)
     // The ADO form goes back into the settings file.
     EXPECT_EQ(IniFile::readString(folder + QStringLiteral("settings.ini"), QStringLiteral("Data Access"), QStringLiteral("DataSource"), {}),
               QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Data Source=/nonexistent,1;Initial Catalog=none;User ID=nobody;Password=topsecret;"));
+}
+
+TEST_F(DataModule, AnOlderDatabaseNamedInTheSettingsBecomesTheMigrationSource)
+{
+    writeBasics();
+    const QString settings = folder + QStringLiteral("settings.ini");
+    IniFile::writeString(settings, QStringLiteral("Data Access"), QStringLiteral("Datatype"), QStringLiteral("MSSQL"));
+    IniFile::writeString(settings, QStringLiteral("Data Access"), QStringLiteral("DataSource"),
+                         QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Server=/nonexistent,1;Database=none;"));
+    TDMServer server(folder);
+    server.LoadConfiguration();
+    EXPECT_TRUE(server.InitializeServer());
+    EXPECT_EQ(server.ConnectionManager().FindConnection(QStringLiteral("Access")), nullptr);
+
+    IniFile::writeString(settings, QStringLiteral("Data Access"), QStringLiteral("Access"),
+                         QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Server=/nonexistent,1;Database=older;"));
+    EXPECT_TRUE(server.InitializeServer());
+    const TDAConnectionDefinition *source = server.ConnectionManager().FindConnection(QStringLiteral("Access"));
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->GetConnectionString(), QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Server=/nonexistent,1;Database=older;"));
 }
 
 TEST_F(DataModule, UpdatesTakeTheHighestNewerVersionFromAChildFolder)

@@ -140,7 +140,13 @@ TEST_F(SettingsServiceTest, ANonAdministratorsChangesToUsersAreRefusedAndChangeN
     const QString before = db.scalar(QStringLiteral("SELECT md5(string_agg(t::text, '|' ORDER BY PK_UserID)) FROM dbo.tblUsers t"));
 
     InsertUser(users, kCarol, QStringLiteral("carol"), QStringLiteral("Carol-Pw1"));
-    EXPECT_THROW(users.ApplyUpdates(), EDAException);
+    {
+        LogCapture log;
+        EXPECT_THROW(users.ApplyUpdates(), EDAException);
+        // The failed change set leaves its message in the log, as a line of its own.
+        EXPECT_TRUE(log.lines().filter(QStringLiteral("Only an administrator may add, change or delete users")).size() == 1)
+            << log.lines().join(QLatin1Char('\n')).toStdString();
+    }
     users.CancelUpdates();
 
     // Not even the member's own row, and not the administrator's.
@@ -237,6 +243,18 @@ TEST_F(SettingsServiceTest, PerUserSettingsRoundTripForTheirOwnerOnly)
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT SettingsValue FROM dbo.tblSettings WHERE F_UserID = '%1'").arg(kMemberId)),
               QStringLiteral("month"));
     EXPECT_EQ(Count(QStringLiteral("tblSettings"), QStringLiteral("F_UserID = '%1'").arg(kDave)), QStringLiteral("1"));
+}
+
+TEST_F(SettingsServiceTest, SettingsOpenedWithoutAUserAreThoseOfTheSchemasDefaultUser)
+{
+    const QString defaultUser = QStringLiteral("{1E6F182A-54A7-4A85-9458-8947CB20A986}");
+    AddSettings(defaultUser);
+    AddSettings(kDave);
+    ProxyDataAdapter adapter(Settings(Member()));
+    TDACDSDataTable settings(QStringLiteral("DASettings"), &adapter);
+    settings.Open();
+    ASSERT_EQ(settings.GetRecordCount(), 1);
+    EXPECT_EQ(settings.AsString(QStringLiteral("F_UserID")), defaultUser);
 }
 
 TEST_F(SettingsServiceTest, ABlobLoadsEmptySavesTwiceIntoOneRowAndClears)
@@ -372,7 +390,7 @@ protected:
             std::make_shared<TSettingsService_Invoker>()));
         // A small parish, and a calendar of one year, so the copy stays quick.
         SourceSql(QStringLiteral(
-            "DELETE FROM tblCalenderData WHERE ID >= 20250101;"
+            "DELETE FROM tblCalenderData WHERE ID NOT BETWEEN 20240101 AND 20241231;"
             "INSERT INTO tblUsers (PK_UserID, LogonUsername, LogonPassword, F_Userlevel) VALUES ('{U1}', 'old', 'x', '%1');"
             "INSERT INTO tblSettings (APPID, F_UserID, SettingsKey, SettingsValue) VALUES ('A01', '{U1}', 'Pane', 'open');"
             "INSERT INTO tblBlobSettings (AppID, F_UserID, BlobName, BlobData) VALUES ('A01', '{U1}', 'Grid', '\\x00ff');"
@@ -409,10 +427,10 @@ protected:
             connection->NewCommand(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(name))->Execute();
     }
 
-    // Rows of every copied table, as text, in a stable order.
+    // Rows of every copied table, as text, in a stable order: one query, one connection.
     static QList<QStringList> Contents(const std::function<QList<QStringList>(const QString &)> &rows)
     {
-        QList<QStringList> all;
+        QStringList parts;
         for (const char *table : {"tblBlobSettings", "tblCalenderData", "tblContacts", "tblContactTypes", "tblDBVersion",
                                   "tblEventColors", "tblEvents", "tblEventSeries", "tblFamilies", "tblGroups",
                                   "tblLiturgyTemplates", "tblLnkContactFunctionFrequency", "tblLnkEventSeries",
@@ -421,10 +439,10 @@ protected:
                                   "tblRuleTypes", "tblScheduledLiturgies", "tblScheduledMinistryFunctions",
                                   "tblServingFrequency", "tblServingPrefrenceFrequency", "tblServingPrefrenceLiturgy",
                                   "tblSettings", "tblUnAvailiabillity", "tblUserLevels", "tblUsers"})
-            all << rows(QStringLiteral("SELECT '%1', count(*)::text, md5(string_agg(t::text, '|' ORDER BY t::text)) FROM dbo.%1 t")
-                            .arg(QLatin1String(table)))
-                       .first();
-        return all;
+            parts << QStringLiteral("(SELECT CAST('%1' AS text), count(*)::text, md5(string_agg(t::text, '|' ORDER BY t::text)) "
+                                    "FROM dbo.%1 t)")
+                         .arg(QLatin1String(table));
+        return rows(parts.join(QStringLiteral(" UNION ALL ")));
     }
 
     QList<QStringList> SourceContents()
@@ -507,6 +525,15 @@ TEST_F(SettingsMigrationTest, AFailingTableCopyLeavesNoNewDatabaseAndTheSourceAn
     EXPECT_TRUE(failures.first().startsWith(QStringLiteral("tblLocations"))) << failures.first().toStdString();
     const TvoLocalConfigFile settings(folder.filePath(QStringLiteral("Settings.ini")));
     EXPECT_FALSE(settings.ReadString(QStringLiteral("Data Access"), QStringLiteral("DataSource"), QString()).contains(target));
+}
+
+TEST_F(SettingsMigrationTest, AFailingTableCopyWithoutAnEarlierDatabaseLeavesNone)
+{
+    SourceSql(QStringLiteral("ALTER TABLE tblUsers ADD COLUMN Extra integer"));
+    const QList<QStringList> before = SourceContents();
+    EXPECT_FALSE(Settings(Administrator())->RunMSSQLMigration(Maintenance()));
+    EXPECT_EQ(DatabasesLike(target), QStringList());
+    EXPECT_EQ(SourceContents(), before);
 }
 
 TEST_F(SettingsMigrationTest, WithoutTheSourceDefinitionTheMigrationFailsBeforeCreatingAnything)
