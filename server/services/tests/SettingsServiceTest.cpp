@@ -278,7 +278,7 @@ TEST_F(SettingsServiceTest, ABlobLoadsEmptySavesTwiceIntoOneRowAndClears)
     EXPECT_EQ(Count(QStringLiteral("tblBlobSettings")), QStringLiteral("0"));
 }
 
-TEST_F(SettingsServiceTest, BlobCallsWithMissingPartsTouchNothing)
+TEST_F(SettingsServiceTest, BlobCallsWithMissingArgumentsTouchNothing)
 {
     AddSettings(kMemberId);
     const auto settings = Settings(Member());
@@ -430,7 +430,7 @@ protected:
     // Rows of every copied table, as text, in a stable order: one query, one connection.
     static QList<QStringList> Contents(const std::function<QList<QStringList>(const QString &)> &rows)
     {
-        QStringList parts;
+        QStringList queries;
         for (const char *table : {"tblBlobSettings", "tblCalenderData", "tblContacts", "tblContactTypes", "tblDBVersion",
                                   "tblEventColors", "tblEvents", "tblEventSeries", "tblFamilies", "tblGroups",
                                   "tblLiturgyTemplates", "tblLnkContactFunctionFrequency", "tblLnkEventSeries",
@@ -439,10 +439,10 @@ protected:
                                   "tblRuleTypes", "tblScheduledLiturgies", "tblScheduledMinistryFunctions",
                                   "tblServingFrequency", "tblServingPrefrenceFrequency", "tblServingPrefrenceLiturgy",
                                   "tblSettings", "tblUnAvailiabillity", "tblUserLevels", "tblUsers"})
-            parts << QStringLiteral("(SELECT CAST('%1' AS text), count(*)::text, md5(string_agg(t::text, '|' ORDER BY t::text)) "
+            queries << QStringLiteral("(SELECT CAST('%1' AS text), count(*)::text, md5(string_agg(t::text, '|' ORDER BY t::text)) "
                                     "FROM dbo.%1 t)")
                          .arg(QLatin1String(table));
-        return rows(parts.join(QStringLiteral(" UNION ALL ")));
+        return rows(queries.join(QStringLiteral(" UNION ALL ")));
     }
 
     QList<QStringList> SourceContents()
