@@ -17,6 +17,7 @@
 #include <QFile>
 
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -209,6 +210,56 @@ TEST_F(SettingsServiceTest, TheFirstUserMayBeAddedBeforeAnyoneExistsAndNoSecondO
     TDACDSDataTable more(QStringLiteral("tblUsers"), &second);
     EXPECT_THROW(more.Open(), EROException);
     EXPECT_EQ(Count(QStringLiteral("tblUsers")), QStringLiteral("1"));
+}
+
+// --- locations, history date, version ------------------------------------------------------
+
+TEST_F(SettingsServiceTest, LocationsAndTheHistoryDateAreWrittenThroughTheirCommands)
+{
+    ProxyDataAdapter adapter(Settings(Administrator()));
+    TDACDSDataTable locations(QStringLiteral("DALocations"), &adapter);
+    locations.Open();
+    const int before = locations.GetRecordCount();
+    for (const auto &[id, name, sort] : {std::tuple{"{L0000000-0000-0000-0000-000000000002}", "Chapel", 1},
+                                         std::tuple{"{L0000000-0000-0000-0000-000000000001}", "Church", 0}}) {
+        locations.Insert();
+        locations.SetValue(QStringLiteral("PK_LocationID"), QLatin1String(id));
+        locations.SetValue(QStringLiteral("LocationName"), QLatin1String(name));
+        locations.SetValue(QStringLiteral("LocationAddress"), QStringLiteral("Main Street 1\nTown"));
+        locations.SetValue(QStringLiteral("SortIndex"), sort);
+        locations.Post();
+    }
+    locations.ApplyUpdates(true);
+    ASSERT_EQ(locations.GetRecordCount(), before + 2);
+    // Ordered by sort index: the church, then the chapel.
+    ASSERT_TRUE(locations.Locate(QStringLiteral("LocationName"), QStringLiteral("Chapel")));
+    const int chapel = locations.GetRecNo();
+    ASSERT_TRUE(locations.Locate(QStringLiteral("LocationName"), QStringLiteral("Church")));
+    EXPECT_EQ(locations.GetRecNo() + 1, chapel);
+    EXPECT_EQ(locations.AsString(QStringLiteral("LocationAddress")), QStringLiteral("Main Street 1\nTown"));
+    locations.Edit();
+    locations.SetValue(QStringLiteral("LocationName"), QStringLiteral("Cathedral"));
+    locations.Post();
+    locations.Next();
+    EXPECT_EQ(locations.AsString(QStringLiteral("LocationName")), QStringLiteral("Chapel"));
+    locations.Delete();
+    locations.ApplyUpdates(true);
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT LocationName FROM dbo.tblLocations WHERE PK_LocationID LIKE '{L0%'")),
+              QList<QStringList>({{"Cathedral"}}));
+
+    TDACDSDataTable history(QStringLiteral("DA_HistoryDate"), &adapter);
+    history.Open();
+    ASSERT_EQ(history.GetRecordCount(), 1);
+    history.Edit();
+    history.SetValue(QStringLiteral("HistoryStartDate"), QDateTime(QDate(2020, 9, 1), QTime(0, 0)));
+    history.Post();
+    history.ApplyUpdates();
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT HistoryStartDate::date::text FROM dbo.tblHistoryStartDate")), QStringLiteral("2020-09-01"));
+
+    TDACDSDataTable version(QStringLiteral("DA_DbVersion"), &adapter);
+    version.Open();
+    ASSERT_EQ(version.GetRecordCount(), 1);
+    EXPECT_EQ(version.AsInteger(QStringLiteral("Version")), 31);
 }
 
 // --- per-user settings and blobs -----------------------------------------------------------
