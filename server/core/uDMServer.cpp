@@ -367,6 +367,9 @@ void TDMServer::AutoBackup()
 
 void TDMServer::CreateBackup()
 {
+    // A data module whose settings were never read (not started) has no database file to copy.
+    if (!m_configFile)
+        return;
     try {
         const QString dataType = m_configFile->ReadString(QStringLiteral("Data Access"), QStringLiteral("DataType"), QStringLiteral("Access"));
         if (dataType != QLatin1String("Access"))

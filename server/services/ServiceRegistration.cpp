@@ -4,8 +4,10 @@
 #include "remoting/RORegistry.h"
 #include "server/core/uDMServer.h"
 #include "server/services/uEventsService.h"
+#include "server/services/uLSService.h"
 #include "server/services/uLogOnService.h"
 #include "server/services/uProbeService.h"
+#include "server/services/uResourceService.h"
 #include "server/services/uSettingsService.h"
 
 #include <stdexcept>
@@ -38,12 +40,24 @@ std::unique_ptr<TRORemotable> newSettingsService()
     return std::make_unique<TSettingsService>(context);
 }
 
+// A data service on the server's connection manager and connection name.
+template <class Service> std::unique_ptr<TRORemotable> newDataService()
+{
+    if (!DMServer)
+        throw std::runtime_error("the data server is not running");
+    return std::make_unique<Service>(DMServer->ConnectionManager(), DMServer->DataType());
+}
+
 } // namespace
 
 void RegisterServerServices()
 {
     RegisterClassFactory(std::make_shared<TROClassFactory>(QStringLiteral("EventsService"), newEventsService,
                                                            std::make_shared<TEventsService_Invoker>()));
+    RegisterClassFactory(std::make_shared<TROClassFactory>(QStringLiteral("ResourceService"), newDataService<TResourceService>,
+                                                           std::make_shared<TResourceService_Invoker>()));
+    RegisterClassFactory(std::make_shared<TROClassFactory>(QStringLiteral("LSService"), newDataService<TLSService>,
+                                                           std::make_shared<TLSService_Invoker>()));
     RegisterClassFactory(std::make_shared<TROClassFactory>(
         QStringLiteral("LogOnService"), [] { return std::make_unique<TLogOnService>(); },
         std::make_shared<TLogOnService_Invoker>()));
@@ -58,4 +72,6 @@ void UnregisterServerServices()
     UnregisterClassFactory(QStringLiteral("ProbeService"));
     UnregisterClassFactory(QStringLiteral("EventsService"));
     UnregisterClassFactory(QStringLiteral("SettingsService"));
+    UnregisterClassFactory(QStringLiteral("ResourceService"));
+    UnregisterClassFactory(QStringLiteral("LSService"));
 }

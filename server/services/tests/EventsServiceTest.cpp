@@ -2,6 +2,7 @@
 // run watched by a second session, a refused second run, stop requests, and the schedule's
 // deletion and unassignment.
 #include "contract/tests/FakeServices.h"
+#include "server/services/tests/AutoScheduleFixture.h"
 
 #include "dataaccess/TDAConnectionManager.h"
 #include "pgdriver/uDAADODriver.h"
@@ -20,23 +21,8 @@
 namespace {
 
 const TDAADODriver kRegistration;
-const QString kServer = QStringLiteral("{F0000000-0000-0000-0000-0000000000A2}");
 
-class Watcher : public IROInterface, public IAutoScheduleEvent
-{
-public:
-    bool queryInterface(const QUuid &id, void **object) override
-    {
-        if (id != IAutoScheduleEvent::IID)
-            return false;
-        *object = static_cast<IAutoScheduleEvent *>(this);
-        return true;
-    }
-    void OnAutoScheduleProgress(qint32 APosition, qint32 AMax) override { calls << QStringLiteral("%1/%2").arg(APosition).arg(AMax); }
-    void OnAutoScheduleBegin() override { calls << QStringLiteral("begin"); }
-    void OnAutoScheduleEnd() override { calls << QStringLiteral("end"); }
-    QStringList calls;
-};
+using kestrova::test::AutoScheduleWatcher;
 
 class EventsService : public ::testing::Test
 {
@@ -77,28 +63,7 @@ protected:
 
     void Sql(const QString &sql) { db.exec(QStringLiteral("SET search_path=dbo;\n") + sql); }
 
-    // Two servers with a preference, and liturgies "S<n>" of event "E<n>", one row each.
-    void Parish(int liturgies)
-    {
-        Sql(QStringLiteral("UPDATE tblHistoryStartDate SET HistoryStartDate = '2026-01-01';"
-                           "INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName) VALUES ('%1', 'Server');")
-                .arg(kServer));
-        for (const char *who : {"1", "2"})
-            Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, FlagContact) VALUES ('{C%1}', 'P%1', 'Fixture', 0);"
-                               "INSERT INTO tblLnkServingPrefrence (PK_ServingPrefrenceID, F_ContactID, F_MinistryFunctionID) VALUES ('{P%1}', '{C%1}', '%2');")
-                    .arg(QString::fromLatin1(who), kServer));
-        for (int n = 1; n <= liturgies; ++n)
-            Liturgy(n, QStringLiteral("2026-11-%1 10:00").arg(n + 1, 2, 10, QLatin1Char('0')));
-    }
-    void Liturgy(int n, const QString &start)
-    {
-        Sql(QStringLiteral("INSERT INTO tblEvents (PK_EventID, EventSubject, StartDateTime, FlagEvent) VALUES ('E%1', 'S%1', '%2', 0);"
-                           "INSERT INTO tblScheduledLiturgies (PK_ScheduledLiturgyID, F_EventID) VALUES ('S%1', 'E%1');"
-                           "INSERT INTO tblScheduledMinistryFunctions (PK_ScheduledMemberID, F_ScheduledLiturgyID, F_MinistryFunctionID) "
-                           "VALUES ('S%1-1', 'S%1', '%3'), ('S%1-2', 'S%1', '%3');")
-                .arg(n)
-                .arg(start, kServer));
-    }
+    void Parish(int liturgies) { Sql(kestrova::test::ParishSql(liturgies)); }
     int Count(const QString &where)
     {
         return db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblScheduledMinistryFunctions WHERE ") + where).toInt();
@@ -109,7 +74,7 @@ protected:
     }
     QStringList Watched()
     {
-        Watcher target;
+        AutoScheduleWatcher target;
         TROEventReceiver receiver;
         for (const QByteArray &data : repository.GetEventData(watcher)) {
             TROMessage event;
@@ -118,13 +83,7 @@ protected:
         }
         return target.calls;
     }
-    static QStringList Progress(int liturgies)
-    {
-        QStringList expected{QStringLiteral("begin")};
-        for (int i = 1; i <= 2 * liturgies; ++i)
-            expected << QStringLiteral("%1/%2").arg(i).arg(2 * liturgies);
-        return expected << QStringLiteral("end");
-    }
+    static QStringList Progress(int liturgies) { return kestrova::test::WholeRun(liturgies); }
 
     kestrova::test::TestDatabase db{kestrova::test::CurrentSchemaStage()};
     TDAConnectionManager manager;

@@ -55,6 +55,7 @@ protected:
         http.SetPort(0);
         http.AddDispatcher(QStringLiteral("Bin"));
         http.SetSessionManager(&server->SessionManager());
+        http.SetEventRepository(&server->EventRepository()); // clients' polls for server events
         http.SetSessionCheck(MakeLogOnGate([this] { return Connection(); }));
         http.SetActive(true);
     }

@@ -1,0 +1,117 @@
+#include "server/services/uLSService.h"
+
+#include "dataaccess/TDAEDataset.h"
+#include "foundation/QuorvaLogFile.h"
+
+#include <QUuid>
+
+#include <exception>
+
+namespace {
+
+const QString kSender = QStringLiteral("LSService");
+
+enum EventActions { eaInsert = 0, eaUpdate = 1, eaDelete = 2 };
+
+// The colour arrives as its value; the events table refers to the colour row that has it.
+const QString kColourOfValue =
+    QStringLiteral("(SELECT PK_ColorID FROM tblEventColors WHERE ColorIntValue = :EventLabelColor ORDER BY PK_ColorID LIMIT 1)");
+
+// Times are kept to the second, as the events' editors show them.
+QVariant WholeSeconds(const QDateTime &value)
+{
+    if (!value.isValid())
+        return QVariant();
+    QDateTime truncated = value;
+    truncated.setTime(QTime(value.time().hour(), value.time().minute(), value.time().second()));
+    return truncated;
+}
+
+QString Message(const std::exception_ptr &error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("unknown error");
+    }
+}
+
+} // namespace
+
+TLSService::TLSService(TDAConnectionManager &manager, const QString &connectionName)
+    : TDataServiceBase(Schema(), manager, connectionName)
+{
+}
+
+const TDASchema &TLSService::Schema()
+{
+    static const std::unique_ptr<TDASchema> schema = [] {
+        auto loaded = std::make_unique<TDASchema>();
+        loaded->LoadFromFile(QStringLiteral(":/schemas/LSService.xml"));
+        return loaded;
+    }();
+    return *schema;
+}
+
+bool TLSService::queryInterface(const QUuid &interfaceId, void **object)
+{
+    if (interfaceId == ILSService::IID) {
+        *object = static_cast<ILSService *>(this);
+        return true;
+    }
+    return TDataServiceBase::queryInterface(interfaceId, object);
+}
+
+QString TLSService::UpdateEvent(qint32 EventAction, const QString &EventID, const QDateTime &EventStart,
+                                const QDateTime &EventEnd, const QString &EventLocationID,
+                                const QString &EventLocationCaption, const QString &EventSubject,
+                                const QString &EventMessage, qint32 EventLabelColor, bool)
+{
+    QString sql;
+    QString answer;
+    switch (EventAction) {
+    case eaInsert:
+        answer = QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+        sql = QStringLiteral("INSERT INTO tblEvents (PK_EventID, EventType, EventState, EventOptions, EventRecurrenceIndex, "
+                             "EventLabelColorID, EventSubject, EventLocationID, EventLocationCaption, StartDateTime, "
+                             "EndDateTime, EventMessage) VALUES (:EventID, 0, 2, 2, -1, %1, :EventSubject, :EventLocationID, "
+                             ":EventLocationCaption, :EventStart, :EventEnd, :EventMessage)")
+                  .arg(kColourOfValue);
+        break;
+    case eaUpdate:
+        answer = EventID;
+        sql = QStringLiteral("UPDATE tblEvents SET EventLabelColorID = %1, EventSubject = :EventSubject, "
+                             "EventLocationID = :EventLocationID, EventLocationCaption = :EventLocationCaption, "
+                             "StartDateTime = :EventStart, EndDateTime = :EventEnd, EventMessage = :EventMessage "
+                             "WHERE PK_EventID = :EventID")
+                  .arg(kColourOfValue);
+        break;
+    case eaDelete:
+        answer = EventID;
+        sql = QStringLiteral("DELETE FROM tblEvents WHERE PK_EventID = :EventID");
+        break;
+    default:
+        return QString();
+    }
+    try {
+        auto statement = DataService().GetConnection().NewCommand(sql);
+        const std::pair<const char *, QVariant> values[] = {{"EventID", answer},
+                                                            {"EventSubject", EventSubject},
+                                                            {"EventLocationID", EventLocationID},
+                                                            {"EventLocationCaption", EventLocationCaption},
+                                                            {"EventStart", WholeSeconds(EventStart)},
+                                                            {"EventEnd", WholeSeconds(EventEnd)},
+                                                            {"EventMessage", EventMessage},
+                                                            {"EventLabelColor", EventLabelColor}};
+        for (const auto &[name, value] : values)
+            if (TDAParam *param = statement->GetParams().FindParam(QString::fromLatin1(name)))
+                param->Value = value;
+        statement->Execute();
+        return answer;
+    } catch (...) {
+        AddToLog(llSevere, kSender, QStringLiteral("UpdateEvent"), Message(std::current_exception()));
+        return QString();
+    }
+}

@@ -1,0 +1,112 @@
+#include "server/services/uResourceService.h"
+
+#include "dataaccess/DAException.h"
+#include "dataaccess/TDABusinessProcessor.h"
+#include "foundation/QuorvaLogFile.h"
+
+#include <exception>
+
+namespace {
+
+const QString kSender = QStringLiteral("ResourceService");
+
+struct TProcessorCommands
+{
+    const char *Dataset;
+    bool NamedDelete; // else the delete statement is generated
+};
+
+// Each dataset the clients change goes through its own insert, update and delete statements.
+constexpr TProcessorCommands kProcessors[] = {{"MinistryFunctions", true},
+                                              {"LiturgyTemplates", true},
+                                              {"MinistryTemplates", true},
+                                              {"LnkMinistryTemplateToMinistryFunction", true},
+                                              {"DAEventColors", false}};
+
+QString Message(const std::exception_ptr &error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("unknown error");
+    }
+}
+
+} // namespace
+
+TResourceService::TResourceService(TDAConnectionManager &manager, const QString &connectionName)
+    : TDataServiceBase(Schema(), manager, connectionName)
+{
+    for (const TProcessorCommands &entry : kProcessors) {
+        const QString dataset = QString::fromLatin1(entry.Dataset);
+        TDABusinessProcessor &processor = DataService().BusinessProcessor(dataset);
+        processor.SetInsertCommandName(QStringLiteral("Insert_") + dataset);
+        processor.SetUpdateCommandName(QStringLiteral("Update_") + dataset);
+        if (entry.NamedDelete)
+            processor.SetDeleteCommandName(QStringLiteral("Delete_") + dataset);
+        // An update statement writes every column: a delta without some of them (a client that
+        // fetched only a few fields) would blank the others, so such a change is refused.
+        const TDAFieldList &fields = Schema().DatasetByName(dataset).Fields;
+        processor.OnBeforeProcessDelta = [&fields](TDABusinessProcessor &self, TDADeltaChange &change) {
+            if (change.ChangeType != TDAChangeType::ctUpdate)
+                return;
+            for (const TDAField &field : fields)
+                self.GetOldValue(change, field.Name); // throws for a field the delta lacks
+        };
+    }
+}
+
+const TDASchema &TResourceService::Schema()
+{
+    static const std::unique_ptr<TDASchema> schema = [] {
+        auto loaded = std::make_unique<TDASchema>();
+        loaded->LoadFromFile(QStringLiteral(":/schemas/ResourceService.xml"));
+        return loaded;
+    }();
+    return *schema;
+}
+
+bool TResourceService::queryInterface(const QUuid &interfaceId, void **object)
+{
+    if (interfaceId == IResourceService::IID) {
+        *object = static_cast<IResourceService *>(this);
+        return true;
+    }
+    return TDataServiceBase::queryInterface(interfaceId, object);
+}
+
+void TResourceService::DeleteMinistryFunction(const QString &functionId)
+{
+    const DataParameterArray function{DataParameter{QStringLiteral("FunctionID"), functionId}};
+    DataService().ExecuteCommand(QStringLiteral("DeleteFunctionFromScheduledMinistryFunctions"), function);
+    DataService().ExecuteCommand(QStringLiteral("DeleteFunctionFromAllMinistryTemplates"), function);
+    TableRequestInfoV5 info;
+    info.Parameters = function;
+    const TDATableData preferences = DataService().ReadDataset(QStringLiteral("DAServingPreferencesForMinistryFunction"), info);
+    const int column = DAFindField(preferences.Fields, QStringLiteral("PK_ServingPrefrenceID"));
+    for (const QVariantList &row : preferences.Rows) {
+        const DataParameterArray preference{DataParameter{QStringLiteral("PrefID"), row.at(column)}};
+        DataService().ExecuteCommand(QStringLiteral("DeleteAllServingIDsFrequency"), preference);
+        DataService().ExecuteCommand(QStringLiteral("DeleteAllServingIDsTemplates"), preference);
+    }
+    DataService().ExecuteCommand(QStringLiteral("DeleteAllServingPreferencesForFunction"), function);
+}
+
+bool TResourceService::DeleteMinistryFunctions(const QString &AFunctionList)
+{
+    // No transaction: the client deletes the function rows whatever the answer, so every row
+    // removed before a failure is one orphan fewer, and taking it back would help nobody.
+    try {
+        for (const QString &line : AFunctionList.split(QLatin1Char('\n'))) {
+            const QString id = line.trimmed();
+            if (!id.isEmpty())
+                DeleteMinistryFunction(id);
+        }
+        return true;
+    } catch (...) {
+        AddToLog(llSevere, kSender, QStringLiteral("DeleteMinistryFunction"), Message(std::current_exception()));
+        return false;
+    }
+}
