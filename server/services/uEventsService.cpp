@@ -5,6 +5,7 @@
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDADataStreamer.h"
 #include "foundation/QuorvaLogFile.h"
+#include "server/services/ServiceErrors.h"
 #include "remoting/ROEventRepository.h"
 #include "server/scheduler/IAutoScheduleEventSink.h"
 #include "server/scheduler/TAutoScheduleDARepository.h"
@@ -26,17 +27,6 @@ QStringList Lines(const QString &text)
             result << id;
     }
     return result;
-}
-
-QString Message(const std::exception_ptr &error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QStringLiteral("unknown error");
-    }
 }
 
 // The clients' auto-schedule events, to every session (the all-zero sender excludes nobody).
@@ -149,7 +139,7 @@ bool TEventsService::RunAutoSchedule(const QDateTime &AFromDate, const QDateTime
         scheduler.SetOnProgress(&sink);
         ok = scheduler.Execute();
     } catch (...) {
-        AddToLog(llSevere, kSender, QStringLiteral("RunAutoSchedule"), Message(std::current_exception()));
+        AddToLog(llSevere, kSender, QStringLiteral("RunAutoSchedule"), ErrorMessage(std::current_exception()));
         ok = false;
     }
     return ok;
@@ -164,7 +154,7 @@ QStringList TEventsService::CreateColorList()
         for (const QVariantList &row : table.Rows)
             colours << row.at(column).toString();
     } catch (...) {
-        AddToLog(llSevere, kSender, QStringLiteral("CreateColorList"), Message(std::current_exception()));
+        AddToLog(llSevere, kSender, QStringLiteral("CreateColorList"), ErrorMessage(std::current_exception()));
     }
     return colours;
 }
@@ -200,7 +190,7 @@ bool TEventsService::DeleteEvents(const QString &AEventList)
         connection.CommitTransaction();
         return true;
     } catch (...) {
-        const QString message = Message(std::current_exception());
+        const QString message = ErrorMessage(std::current_exception());
         try {
             if (connection.GetInTransaction())
                 connection.RollbackTransaction();
@@ -229,6 +219,6 @@ void TEventsService::UnAssignMinisters(const QString &LiturgyIDs, bool UnAssignL
         for (const QString &eventId : events)
             DataService().ExecuteCommand(QStringLiteral("Reset_EventColor"), {DataParameter{QStringLiteral("EventID"), eventId}});
     } catch (...) {
-        AddToLog(llSevere, kSender, QStringLiteral("UnAssignMinisters"), Message(std::current_exception()));
+        AddToLog(llSevere, kSender, QStringLiteral("UnAssignMinisters"), ErrorMessage(std::current_exception()));
     }
 }

@@ -2,6 +2,7 @@
 
 #include "dataaccess/TDAEDataset.h"
 #include "foundation/QuorvaLogFile.h"
+#include "server/services/ServiceErrors.h"
 
 #include <QUuid>
 
@@ -25,17 +26,6 @@ QVariant WholeSeconds(const QDateTime &value)
     QDateTime truncated = value;
     truncated.setTime(QTime(value.time().hour(), value.time().minute(), value.time().second()));
     return truncated;
-}
-
-QString Message(const std::exception_ptr &error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QStringLiteral("unknown error");
-    }
 }
 
 } // namespace
@@ -111,7 +101,7 @@ QString TLSService::UpdateEvent(qint32 EventAction, const QString &EventID, cons
         statement->Execute();
         return answer;
     } catch (...) {
-        AddToLog(llSevere, kSender, QStringLiteral("UpdateEvent"), Message(std::current_exception()));
+        AddToLog(llSevere, kSender, QStringLiteral("UpdateEvent"), ErrorMessage(std::current_exception()));
         return QString();
     }
 }

@@ -3,6 +3,7 @@
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDABusinessProcessor.h"
 #include "foundation/QuorvaLogFile.h"
+#include "server/services/ServiceErrors.h"
 
 #include <exception>
 
@@ -22,17 +23,6 @@ constexpr TProcessorCommands kProcessors[] = {{"MinistryFunctions", true},
                                               {"MinistryTemplates", true},
                                               {"LnkMinistryTemplateToMinistryFunction", true},
                                               {"DAEventColors", false}};
-
-QString Message(const std::exception_ptr &error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QStringLiteral("unknown error");
-    }
-}
 
 } // namespace
 
@@ -106,7 +96,7 @@ bool TResourceService::DeleteMinistryFunctions(const QString &AFunctionList)
         }
         return true;
     } catch (...) {
-        AddToLog(llSevere, kSender, QStringLiteral("DeleteMinistryFunction"), Message(std::current_exception()));
+        AddToLog(llSevere, kSender, QStringLiteral("DeleteMinistryFunction"), ErrorMessage(std::current_exception()));
         return false;
     }
 }

@@ -1,11 +1,14 @@
-// A scheduling run through the real server over HTTP: one client starts it asynchronously, as
-// the progress window does, and a second client watches it by polling for server events.
-// A test connection holding a share lock on the assignments table holds the run at its first
-// save, so that a second run and a stop can be sent at a known point of the first.
+// The events service through the real server over HTTP. A scheduling run: one client starts
+// it asynchronously, as the progress window does, and a second client watches it by polling
+// for server events; a test connection holding a share lock on the assignments table holds the
+// run at its first save, so that a second run and a stop can be sent at a known point of the
+// first. And the schedule's edits: deleting, unassigning and a client table's changes.
 #include "server/services/tests/AutoScheduleFixture.h"
+#include "server/services/tests/ProxyDataAdapter.h"
 #include "server/services/tests/ServiceHarness.h"
 
 #include "Quorva_Data_Service_Async.h"
+#include "dataaccess/TDACDSDataTable.h"
 #include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
@@ -151,6 +154,77 @@ TEST_F(AutoScheduleOverHttp, AStopEndsTheRunWithTheServicesHandledBeforeItSaved)
     EXPECT_EQ(Assigned(), (QStringList{QStringLiteral("S1-1"), QStringLiteral("S1-2")}));
     EXPECT_FALSE(server->FStopAutoSchedule.load());
     EXPECT_FALSE(watching.Service<CoEventsService>()->IsAutoScheduleRunning());
+}
+
+class ScheduleOverHttp : public kestrova::test::ServiceHarness
+{
+protected:
+    void SetUp() override
+    {
+        kestrova::test::ServiceHarness::SetUp();
+        if (IsSkipped())
+            return;
+        Sql(kestrova::test::ParishSql(kLiturgies));
+        events = Administrator().Service<CoEventsService>();
+    }
+    QStringList Column(const QString &sql)
+    {
+        QStringList values;
+        for (const QStringList &row : db.rows(sql))
+            values << row.value(0);
+        return values;
+    }
+
+    std::shared_ptr<IEventsService> events;
+};
+
+TEST_F(ScheduleOverHttp, DeleteEventsRemovesEveryScheduleOfTheListedEventsAndNothingElse)
+{
+    // A second liturgy of E1, and an event without any.
+    Sql(QStringLiteral("INSERT INTO tblScheduledLiturgies (PK_ScheduledLiturgyID, F_EventID) VALUES ('S1b', 'E1');"
+                       "INSERT INTO tblScheduledMinistryFunctions (PK_ScheduledMemberID, F_ScheduledLiturgyID) VALUES ('S1b-1', 'S1b');"
+                       "INSERT INTO tblEvents (PK_EventID) VALUES ('E9');"));
+    EXPECT_FALSE(events->DeleteEvents(QString()));
+    EXPECT_TRUE(events->DeleteEvents(QStringLiteral("E1\r\nE9\r\nE3\r\n")));
+    EXPECT_EQ(Column(QStringLiteral("SELECT PK_ScheduledMemberID FROM dbo.tblScheduledMinistryFunctions ORDER BY 1")),
+              (QStringList{QStringLiteral("S2-1"), QStringLiteral("S2-2")}));
+    EXPECT_EQ(Column(QStringLiteral("SELECT PK_ScheduledLiturgyID FROM dbo.tblScheduledLiturgies")), QStringList{QStringLiteral("S2")});
+    // The events themselves are the client's to delete.
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblEvents")), QStringLiteral("4"));
+}
+
+TEST_F(ScheduleOverHttp, UnAssignMinistersKeepsLockedMembersAndResetsTheEventColour)
+{
+    Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '{C1}', FlagMinister = 1;"
+                       "UPDATE tblScheduledMinistryFunctions SET MemberLocked = 1 WHERE PK_ScheduledMemberID = 'S1-1';"));
+    events->UnAssignMinisters(QStringLiteral("E1,E2"), false);
+    EXPECT_EQ(Column(QStringLiteral("SELECT PK_ScheduledMemberID FROM dbo.tblScheduledMinistryFunctions "
+                                    "WHERE F_MinistryMemberID IS NOT NULL ORDER BY 1")),
+              (QStringList{QStringLiteral("S1-1"), QStringLiteral("S3-1"), QStringLiteral("S3-2")}));
+    EXPECT_EQ(Column(QStringLiteral("SELECT EventLabelColorID FROM dbo.tblEvents WHERE PK_EventID IN ('E1', 'E2') ORDER BY PK_EventID")),
+              (QStringList{QStringLiteral("{00000000-0000-0000-0000-000000000002}"), QStringLiteral("{00000000-0000-0000-0000-000000000001}")}));
+}
+
+TEST_F(ScheduleOverHttp, AClientTableOfAssignmentsAppliesItsChangesAndReadsThemBack)
+{
+    Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET MemberPosition = 'Left' WHERE PK_ScheduledMemberID = 'S2-1';"));
+    kestrova::test::ProxyDataAdapter adapter(events);
+    TDACDSDataTable assignments(QStringLiteral("DAScheduledMinistryFunctions"), &adapter);
+    assignments.ParamByName(QStringLiteral("liturgyID")).Value = QStringLiteral("S2");
+    assignments.Open();
+    ASSERT_EQ(assignments.GetRecordCount(), 2);
+    ASSERT_TRUE(assignments.Locate(QStringLiteral("PK_ScheduledMemberID"), QStringLiteral("S2-1")));
+    assignments.Edit();
+    assignments.SetValue(QStringLiteral("F_MinistryMemberID"), QStringLiteral("{C2}"));
+    // An emptied position is stored as NULL.
+    assignments.SetValue(QStringLiteral("MemberPosition"), QStringLiteral(""));
+    assignments.Post();
+    assignments.ApplyUpdates(true);
+    ASSERT_TRUE(assignments.Locate(QStringLiteral("PK_ScheduledMemberID"), QStringLiteral("S2-1")));
+    EXPECT_EQ(assignments.AsString(QStringLiteral("MemberCaption")), QStringLiteral("P2 Fixture"));
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT F_MinistryMemberID, coalesce(MemberPosition, 'null') FROM dbo.tblScheduledMinistryFunctions "
+                                     "WHERE PK_ScheduledMemberID = 'S2-1'")),
+              (QList<QStringList>{{QStringLiteral("{C2}"), QStringLiteral("null")}}));
 }
 
 } // namespace
