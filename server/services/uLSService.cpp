@@ -12,13 +12,16 @@ namespace {
 
 const QString kSender = QStringLiteral("LSService");
 
-enum EventActions { eaInsert = 0, eaUpdate = 1, eaDelete = 2 };
+// The values of EventAction.
+constexpr qint32 kInsert = 0;
+constexpr qint32 kUpdate = 1;
+constexpr qint32 kDelete = 2;
 
 // The colour arrives as its value; the events table refers to the colour row that has it.
 const QString kColourOfValue =
     QStringLiteral("(SELECT PK_ColorID FROM tblEventColors WHERE ColorIntValue = :EventLabelColor ORDER BY PK_ColorID LIMIT 1)");
 
-// Times are kept to the second, as the events' editors show them.
+// Event times are stored to the whole second.
 QVariant WholeSeconds(const QDateTime &value)
 {
     if (!value.isValid())
@@ -62,7 +65,7 @@ QString TLSService::UpdateEvent(qint32 EventAction, const QString &EventID, cons
     QString sql;
     QString answer;
     switch (EventAction) {
-    case eaInsert:
+    case kInsert:
         answer = QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
         sql = QStringLiteral("INSERT INTO tblEvents (PK_EventID, EventType, EventState, EventOptions, EventRecurrenceIndex, "
                              "EventLabelColorID, EventSubject, EventLocationID, EventLocationCaption, StartDateTime, "
@@ -70,7 +73,7 @@ QString TLSService::UpdateEvent(qint32 EventAction, const QString &EventID, cons
                              ":EventLocationCaption, :EventStart, :EventEnd, :EventMessage)")
                   .arg(kColourOfValue);
         break;
-    case eaUpdate:
+    case kUpdate:
         answer = EventID;
         sql = QStringLiteral("UPDATE tblEvents SET EventLabelColorID = %1, EventSubject = :EventSubject, "
                              "EventLocationID = :EventLocationID, EventLocationCaption = :EventLocationCaption, "
@@ -78,7 +81,7 @@ QString TLSService::UpdateEvent(qint32 EventAction, const QString &EventID, cons
                              "WHERE PK_EventID = :EventID")
                   .arg(kColourOfValue);
         break;
-    case eaDelete:
+    case kDelete:
         answer = EventID;
         sql = QStringLiteral("DELETE FROM tblEvents WHERE PK_EventID = :EventID");
         break;

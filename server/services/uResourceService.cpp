@@ -1,6 +1,5 @@
 #include "server/services/uResourceService.h"
 
-#include "dataaccess/DAException.h"
 #include "dataaccess/TDABusinessProcessor.h"
 #include "foundation/QuorvaLogFile.h"
 #include "server/services/ServiceErrors.h"
