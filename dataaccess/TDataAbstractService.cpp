@@ -99,6 +99,19 @@ TDATableData TDataAbstractService::ReadDataset(const QString &datasetName, const
         if (info.MaxRecords >= 0)
             sql += QStringLiteral(" LIMIT ") + QString::number(info.MaxRecords);
     }
+    return ReadStatement(dataset, fields, sql, extra, info.Parameters);
+}
+
+TDATableData TDataAbstractService::ReadDatasetStatement(const QString &datasetName, const QString &sql,
+                                                        const TDAParamCollection &extra, const DataParameterArray &parameters)
+{
+    const TDASchemaDataset &dataset = m_schema.DatasetByName(datasetName);
+    return ReadStatement(dataset, dataset.Fields, sql, extra, parameters);
+}
+
+TDATableData TDataAbstractService::ReadStatement(const TDASchemaDataset &dataset, const TDAFieldList &fields, const QString &sql,
+                                                 const TDAParamCollection &extra, const DataParameterArray &parameters)
+{
     auto ds = m_connection->NewDataset(sql);
     for (TDAParam &p : ds->GetParams()) {
         if (const TDAParam *declared = dataset.Params.FindParam(p.Name)) {
@@ -108,7 +121,7 @@ TDATableData TDataAbstractService::ReadDataset(const QString &datasetName, const
             p = *w;
         }
     }
-    bindParameters(*ds, dataset, info.Parameters);
+    bindParameters(*ds, dataset, parameters);
     ds->Open();
 
     QList<int> columns;

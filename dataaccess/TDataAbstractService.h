@@ -53,8 +53,14 @@ public:
 
     // One dataset as GetData reads it, for callers on the server itself.
     TDATableData ReadDataset(const QString &datasetName, const TableRequestInfoV5 &info = {});
+    // A dataset of the schema read on a statement the server itself extended from the schema's
+    // (a condition and an order it built, their values in extra); fields as ReadDataset gives them.
+    TDATableData ReadDatasetStatement(const QString &datasetName, const QString &sql, const TDAParamCollection &extra,
+                                      const DataParameterArray &parameters = {});
 
 private:
+    TDATableData ReadStatement(const TDASchemaDataset &dataset, const TDAFieldList &fields, const QString &sql,
+                               const TDAParamCollection &extra, const DataParameterArray &parameters);
     std::unique_ptr<TDAEDataset> PrepareCommand(const QString &commandName, const DataParameterArray &parameters);
 
     const TDASchema &m_schema;

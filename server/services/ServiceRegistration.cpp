@@ -9,6 +9,7 @@
 #include "server/services/uProbeService.h"
 #include "server/services/uResourceService.h"
 #include "server/services/uSettingsService.h"
+#include "server/services/uReportService.h"
 
 #include <stdexcept>
 
@@ -48,6 +49,16 @@ template <class Service> std::unique_ptr<TRORemotable> newDataService()
     return std::make_unique<Service>(DMServer->ConnectionManager(), DMServer->DataType());
 }
 
+std::unique_ptr<TRORemotable> newReportService()
+{
+    if (!DMServer)
+        throw std::runtime_error("the data server is not running");
+    TReportServiceContext context{DMServer->ConnectionManager(), DMServer->ReportPath(), DMServer->DataType()};
+    if (!DMServer->DataType().isEmpty())
+        context.ConnectionName = DMServer->DataType();
+    return std::make_unique<TReportService>(context);
+}
+
 } // namespace
 
 void RegisterServerServices()
@@ -64,6 +75,8 @@ void RegisterServerServices()
     registerService<TProbeService, TProbeService_Invoker>(QStringLiteral("ProbeService"));
     RegisterClassFactory(std::make_shared<TROClassFactory>(QStringLiteral("SettingsService"), newSettingsService,
                                                            std::make_shared<TSettingsService_Invoker>()));
+    RegisterClassFactory(std::make_shared<TROClassFactory>(QStringLiteral("ReportService"), newReportService,
+                                                           std::make_shared<TReportService_Invoker>()));
 }
 
 void UnregisterServerServices()
@@ -74,4 +87,5 @@ void UnregisterServerServices()
     UnregisterClassFactory(QStringLiteral("SettingsService"));
     UnregisterClassFactory(QStringLiteral("ResourceService"));
     UnregisterClassFactory(QStringLiteral("LSService"));
+    UnregisterClassFactory(QStringLiteral("ReportService"));
 }
