@@ -338,6 +338,7 @@ TEST_F(ReportServiceOverHttp, TheVerificationReportGathersEachPersonsDetails)
 
 TEST_F(ReportServiceOverHttp, WordDataIsTabSeparatedWithEveryValueQuoted)
 {
+    const QStringList before = QDir(reports).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     const auto stream = service->GetWordReportData(QStringLiteral("rptContacts"), QStringLiteral("(PK_ContactID='{C3}') or (PK_ContactID='{C2}')"),
                                                    QStringLiteral("LastName"));
     ASSERT_TRUE(stream);
@@ -348,6 +349,8 @@ TEST_F(ReportServiceOverHttp, WordDataIsTabSeparatedWithEveryValueQuoted)
     EXPECT_TRUE(lines.at(1).startsWith(QStringLiteral("\"Baker, Jr, Mary\"\t\"\"\t\"Baker\"")));
     EXPECT_TRUE(lines.at(1).endsWith(QStringLiteral("\t\"2 Oak Ave\nSpringfield, IL 62702\"")));
     EXPECT_TRUE(lines.at(2).startsWith(QStringLiteral("\"O'Neil, Quentin \"\"Q\"\"\"\t")));
+    // Built in memory: no file of the report folder is written, so concurrent requests share nothing.
+    EXPECT_EQ(QDir(reports).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
 }
 
 TEST_F(ReportServiceOverHttp, WordTemplatesAndLayoutsComeFromTheReportFolder)
