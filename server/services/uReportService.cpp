@@ -8,6 +8,7 @@
 #include "server/services/ClientSqlCondition.h"
 #include "server/services/ReportCriteria.h"
 #include "server/services/ReportDefinition.h"
+#include "server/services/ServiceErrors.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -26,27 +27,12 @@ const QString kRuleAlways = QStringLiteral("{AE7ADCC4-541B-497C-BB5B-B0005C51471
 const QString kRulePrefer = QStringLiteral("{C9663A14-AD78-4BAD-91D3-5ED2597DA1C2}");
 const QString kRuleDontApart = QStringLiteral("{D88258F0-95AF-4E8E-B82C-547C1B6235BB}");
 
-QString Message(const std::exception_ptr &error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const EClientSqlCondition &e) {
-        return e.Message();
-    } catch (const EROException &e) {
-        return e.Message();
-    } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QStringLiteral("unknown error");
-    }
-}
-
 // Logs the failure and passes it on: the client gets the error instead of an empty answer
 // that would read as "no data".
 [[noreturn]] void LogAndRethrow(const QString &context)
 {
     const std::exception_ptr error = std::current_exception();
-    AddToLog(llSevere, kSender, context, Message(error));
+    AddToLog(llSevere, kSender, context, ErrorMessage(error));
     try {
         std::rethrow_exception(error);
     } catch (const EClientSqlCondition &e) {
@@ -159,7 +145,7 @@ TDATableData TReportService::CreateReportData(const QString &DataSetName, const 
             sql += QStringLiteral(" ORDER BY ") + filter.OrderBy;
         return m_service.ReadDatasetStatement(DataSetName, sql, filter.Values, parameters);
     } catch (...) {
-        AddToLog(llSevere, QStringLiteral("CreateReportData"), DataSetName, Message(std::current_exception()));
+        AddToLog(llSevere, QStringLiteral("CreateReportData"), DataSetName, ErrorMessage(std::current_exception()));
         throw;
     }
 }
@@ -277,7 +263,7 @@ TDATableData TReportService::GetMinisterVerifycationReport(const QString &Criter
         return report;
     } catch (...) {
         AddToLog(llSevere, QStringLiteral("GetMinisterVerifycationReport"), QStringLiteral("Exception"),
-                 Message(std::current_exception()));
+                 ErrorMessage(std::current_exception()));
         throw;
     }
 }
@@ -344,11 +330,11 @@ std::unique_ptr<TROBinaryMemoryStream> TReportService::GetWordReportTemplate(con
             throw std::runtime_error(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()).toStdString());
         return Stream(file.readAll());
     } catch (const EROException &) {
-        AddToLog(llSevere, kSender, QStringLiteral("GetWordReportTemplate"), Message(std::current_exception()));
+        AddToLog(llSevere, kSender, QStringLiteral("GetWordReportTemplate"), ErrorMessage(std::current_exception()));
         throw;
     } catch (...) {
         // A missing template answers nil, as the client expects.
-        AddToLog(llSevere, kSender, QStringLiteral("GetWordReportTemplate"), Message(std::current_exception()));
+        AddToLog(llSevere, kSender, QStringLiteral("GetWordReportTemplate"), ErrorMessage(std::current_exception()));
         return nullptr;
     }
 }
