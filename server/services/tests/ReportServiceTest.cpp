@@ -8,6 +8,7 @@
 
 #include "Quorva_Data_Service_Invk.h"
 #include "dataaccess/TDADataStreamer.h"
+#include "foundation/QuorvaLogFile.h"
 #include "remoting/ROErrors.h"
 #include "remoting/RORegistry.h"
 
@@ -391,6 +392,23 @@ TEST_F(ReportServiceOverHttp, HostileCriteriaAndOrdersAreRefusedAndChangeNothing
               QStringLiteral("EReportRequestRefused"));
     EXPECT_FALSE(Refusal([&] { service->GetReportDataAsDataset(QStringLiteral("tblUsers"), {}, {}); }).isEmpty());
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblContacts")), QStringLiteral("3"));
+}
+
+TEST_F(ReportServiceOverHttp, ADatabaseErrorReachesTheClientAndTheLogInsteadOfAnEmptyAnswer)
+{
+    TQorLog log;
+    log.SetFileName(folder.filePath(QStringLiteral("session.txt")));
+    SessionLog = &log;
+    // Accepted words, but rptContacts has no "theID" column: the statement fails in the database.
+    const QString refusal = Refusal([&] { service->GetReportDataAsDataset(QStringLiteral("rptContacts"), QStringLiteral(" theID LIKE '{G1}'"), {}); });
+    SessionLog = nullptr;
+    EXPECT_FALSE(refusal.isEmpty());
+    EXPECT_NE(refusal, QStringLiteral("EReportRequestRefused"));
+    QFile text(log.FileName());
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    const QString lines = QString::fromUtf8(text.readAll());
+    EXPECT_TRUE(lines.contains(QStringLiteral("CreateReportData"))) << lines.toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("GetReportDataAsDataset:rptContacts- theID LIKE '{G1}'-"))) << lines.toStdString();
 }
 
 TEST_F(ReportServiceOverHttp, ServerRenderingAndTheBinaryDefinitionListAreNotOffered)
