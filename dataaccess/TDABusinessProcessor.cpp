@@ -46,6 +46,13 @@ void TDABusinessProcessor::SetNewValue(TDADeltaChange &change, const QString &fi
     change.SetNewValue(FieldIndex(fieldName), value);
 }
 
+void TDABusinessProcessor::ClearNewValue(TDADeltaChange &change, const QString &fieldName) const
+{
+    const int index = m_fields ? DAFindField(*m_fields, fieldName) : -1;
+    if (index >= 0)
+        change.ClearNewValue(index);
+}
+
 bool TDABusinessProcessor::ProcessDelta(IDAConnection &connection, const TDASchema &schema, TDADelta &delta, TDADelta &reply)
 {
     const TDASchemaDataset &dataset = schema.DatasetByName(delta.LogicalName);

@@ -43,6 +43,9 @@ public:
     QVariant GetNewValue(const TDADeltaChange &change, const QString &fieldName) const;
     void SetNewValue(TDADeltaChange &change, const QString &fieldName, const QVariant &value) const;
     QVariant GetOldValue(const TDADeltaChange &change, const QString &fieldName) const;
+    // Drops the change's new value of a field so that it is not written; nothing when the
+    // delta does not carry the field.
+    void ClearNewValue(TDADeltaChange &change, const QString &fieldName) const;
 
     // Writes every change of the delta in order inside the caller's transaction. Each change
     // gets its status; server-set values are placed in 'reply' (same fields, new values

@@ -3,6 +3,7 @@
 #include "Quorva_Data_Service_Invk.h"
 #include "remoting/RORegistry.h"
 #include "server/core/uDMServer.h"
+#include "server/services/uContactsService.h"
 #include "server/services/uEventsService.h"
 #include "server/services/uLSService.h"
 #include "server/services/uLogOnService.h"
@@ -77,6 +78,8 @@ void RegisterServerServices()
                                                            std::make_shared<TSettingsService_Invoker>()));
     RegisterClassFactory(std::make_shared<TROClassFactory>(QStringLiteral("ReportService"), newReportService,
                                                            std::make_shared<TReportService_Invoker>()));
+    RegisterClassFactory(std::make_shared<TROClassFactory>(QStringLiteral("ContactsService"), newDataService<TContactsService>,
+                                                           std::make_shared<TContactsService_Invoker>()));
 }
 
 void UnregisterServerServices()
@@ -88,4 +91,5 @@ void UnregisterServerServices()
     UnregisterClassFactory(QStringLiteral("ResourceService"));
     UnregisterClassFactory(QStringLiteral("LSService"));
     UnregisterClassFactory(QStringLiteral("ReportService"));
+    UnregisterClassFactory(QStringLiteral("ContactsService"));
 }

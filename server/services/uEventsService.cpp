@@ -6,6 +6,7 @@
 #include "dataaccess/TDADataStreamer.h"
 #include "foundation/QuorvaLogFile.h"
 #include "server/services/ServiceErrors.h"
+#include "server/services/ServiceText.h"
 #include "remoting/ROEventRepository.h"
 #include "server/scheduler/IAutoScheduleEventSink.h"
 #include "server/scheduler/TAutoScheduleDARepository.h"
@@ -16,18 +17,6 @@
 namespace {
 
 const QString kSender = QStringLiteral("EventsService");
-
-// One id a line; blank lines and the CR of CR LF texts are dropped.
-QStringList Lines(const QString &text)
-{
-    QStringList result;
-    for (const QString &line : text.split(QLatin1Char('\n'))) {
-        const QString id = line.trimmed();
-        if (!id.isEmpty())
-            result << id;
-    }
-    return result;
-}
 
 // The clients' auto-schedule events, to every session (the all-zero sender excludes nobody).
 class TEventWriterSink : public IAutoScheduleEventSink
@@ -134,7 +123,7 @@ bool TEventsService::RunAutoSchedule(const QDateTime &AFromDate, const QDateTime
             m_context.Backup();
         const QStringList colours = CreateColorList();
         TAutoScheduleDARepository repository(m_context.Manager, m_context.ConnectionName);
-        TvoAutoScheduler scheduler(Lines(ATemplateList), AFromDate, AToDate, Lines(AMinistryFunctionList), colours, true,
+        TvoAutoScheduler scheduler(KeyLines(ATemplateList), AFromDate, AToDate, KeyLines(AMinistryFunctionList), colours, true,
                                    repository, m_context.Stop);
         scheduler.SetOnProgress(&sink);
         ok = scheduler.Execute();
@@ -172,7 +161,7 @@ QStringList TEventsService::LiturgiesOfEvent(const QString &eventId)
 
 bool TEventsService::DeleteEvents(const QString &AEventList)
 {
-    const QStringList events = Lines(AEventList);
+    const QStringList events = KeyLines(AEventList);
     if (events.isEmpty())
         return false;
     IDAConnection &connection = DataService().GetConnection();
