@@ -99,7 +99,6 @@ const QList<TSearchKind> &SearchKinds()
         contacts.Condition.AddColumn(QStringLiteral("Firstname"), QStringLiteral("tblContacts.FirstName"))
             .AddColumn(QStringLiteral("Lastname"), QStringLiteral("tblContacts.LastName"))
             .AddColumn(QStringLiteral("F_MinistryFunctionID"), kFunctionColumn);
-        contacts.Order.AddColumn(QStringLiteral("Name"), QStringLiteral("Name"));
         contacts.Fields << Field(QStringLiteral("PK_ContactID"), TDADataType::datString, 38, true)
                         << Field(QStringLiteral("Name"), TDADataType::datWideString, 101)
                         << Field(QStringLiteral("FirstName"), TDADataType::datWideString, 50)
