@@ -1,12 +1,30 @@
 #include "server/services/ServiceErrors.h"
 
+#include "dataaccess/IDAConnection.h"
+#include "foundation/QuorvaLogFile.h"
+
 QString ErrorMessage(const std::exception_ptr &error)
 {
     try {
         std::rethrow_exception(error);
     } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
+        return ErrorMessage(e);
     } catch (...) {
         return QStringLiteral("unknown error");
+    }
+}
+
+QString ErrorMessage(const std::exception &error)
+{
+    return QString::fromUtf8(error.what());
+}
+
+void RollbackQuietly(IDAConnection &connection, const QString &sender, const QString &context)
+{
+    try {
+        if (connection.GetInTransaction())
+            connection.RollbackTransaction();
+    } catch (...) {
+        AddToLog(llSevere, sender, context, ErrorMessage(std::current_exception()));
     }
 }

@@ -1,9 +1,17 @@
-// The text a service logs for an error it catches and does not pass to the client.
+// The text a service logs for an error it catches and does not pass to the client, and the
+// clean-up of the transaction such an error leaves open.
 #pragma once
 
 #include <QString>
 
 #include <exception>
 
+class IDAConnection;
+
 // The message of the exception, or "unknown error" for one that carries none.
 QString ErrorMessage(const std::exception_ptr &error);
+QString ErrorMessage(const std::exception &error);
+
+// Rolls back a transaction that a failed operation left open; a failing rollback is logged
+// under the operation's sender and context, never thrown over the first error.
+void RollbackQuietly(IDAConnection &connection, const QString &sender, const QString &context);

@@ -187,17 +187,6 @@ std::unique_ptr<TROBinaryMemoryStream> Stream(const TDATableData &table)
     return std::make_unique<TROBinaryMemoryStream>(TDADataStreamer::WriteDatasets({table}));
 }
 
-// Rolls back a transaction that an operation left open on failure.
-void RollbackQuietly(IDAConnection &connection, const QString &context)
-{
-    try {
-        if (connection.GetInTransaction())
-            connection.RollbackTransaction();
-    } catch (...) {
-        AddToLog(llSevere, kSender, context, ErrorMessage(std::current_exception()));
-    }
-}
-
 // The statement the processor writes for a change of the dataset, with its markers, for the log.
 QString StatementOfChange(const TDASchemaDataset &dataset, TDAChangeType type)
 {
@@ -393,7 +382,7 @@ bool TContactsService::RemoveContactsFromFamily(const QString &FamilyID)
         return true;
     } catch (...) {
         AddToLog(llSevere, kSender, context, ErrorMessage(std::current_exception()));
-        RollbackQuietly(connection, context);
+        RollbackQuietly(connection, kSender, context);
         return false;
     }
 }
@@ -417,7 +406,7 @@ bool TContactsService::InsertGroupedContact(const QString &AMemberID, const QStr
         return true;
     } catch (...) {
         AddToLog(llSevere, kSender, context, ErrorMessage(std::current_exception()));
-        RollbackQuietly(connection, context);
+        RollbackQuietly(connection, kSender, context);
         return false;
     }
 }
@@ -443,7 +432,7 @@ bool TContactsService::RemoveGroupMembers(const QString &, const QString &AWhere
         return true;
     } catch (...) {
         AddToLog(llSevere, kSender, context + QLatin1Char(' ') + sql, ErrorMessage(std::current_exception()));
-        RollbackQuietly(connection, context);
+        RollbackQuietly(connection, kSender, context);
         return false;
     }
 }
@@ -483,7 +472,7 @@ bool TContactsService::DeleteContacts(const QString &AContactList)
         return true;
     } catch (...) {
         AddToLog(llSevere, kSender, context, ErrorMessage(std::current_exception()));
-        RollbackQuietly(connection, context);
+        RollbackQuietly(connection, kSender, context);
         return false;
     }
 }

@@ -180,11 +180,7 @@ bool TEventsService::DeleteEvents(const QString &AEventList)
         return true;
     } catch (...) {
         const QString message = ErrorMessage(std::current_exception());
-        try {
-            if (connection.GetInTransaction())
-                connection.RollbackTransaction();
-        } catch (...) {
-        }
+        RollbackQuietly(connection, kSender, QStringLiteral("DeleteEvent"));
         AddToLog(llSevere, kSender, QStringLiteral("DeleteEvent"), message);
         return false;
     }

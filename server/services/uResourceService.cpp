@@ -3,6 +3,7 @@
 #include "dataaccess/TDABusinessProcessor.h"
 #include "foundation/QuorvaLogFile.h"
 #include "server/services/ServiceErrors.h"
+#include "server/services/ServiceText.h"
 
 #include <exception>
 
@@ -88,11 +89,8 @@ bool TResourceService::DeleteMinistryFunctions(const QString &AFunctionList)
     // No transaction: the client deletes the function rows whatever the answer, so every row
     // removed before a failure is one orphan fewer, and taking it back would help nobody.
     try {
-        for (const QString &line : AFunctionList.split(QLatin1Char('\n'))) {
-            const QString id = line.trimmed();
-            if (!id.isEmpty())
-                DeleteMinistryFunction(id);
-        }
+        for (const QString &id : KeyLines(AFunctionList))
+            DeleteMinistryFunction(id);
         return true;
     } catch (...) {
         AddToLog(llSevere, kSender, QStringLiteral("DeleteMinistryFunction"), ErrorMessage(std::current_exception()));

@@ -2,6 +2,8 @@
 
 #include "server/database/uDMServerDatabase.h"
 #include "server/services/PasswordHash.h"
+#include "server/services/ServiceErrors.h"
+#include "server/services/ServiceText.h"
 #include "server/services/uLogOnService.h"
 
 #include "dataaccess/DAException.h"
@@ -47,27 +49,6 @@ const QStringList kMigratedTables = {
     QStringLiteral("tblSettings"), QStringLiteral("tblUnAvailiabillity"), QStringLiteral("tblUserLevels"),
     QStringLiteral("tblUsers")};
 
-QString ErrorText(const std::exception &e)
-{
-    return QString::fromUtf8(e.what());
-}
-
-// One id a line, at CR, LF or CR LF; empty lines name nobody.
-QStringList UserLines(const QString &text)
-{
-    static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
-    return text.split(breaks, Qt::SkipEmptyParts);
-}
-
-void RollbackQuietly(IDAConnection &connection)
-{
-    try {
-        if (connection.GetInTransaction())
-            connection.RollbackTransaction();
-    } catch (const std::exception &e) {
-        AddToLog(llWarning, kSender, QStringLiteral("Rollback"), ErrorText(e));
-    }
-}
 
 bool IsPlainName(const QString &name)
 {
@@ -280,15 +261,15 @@ bool TSettingsService::DeleteUser(const QString &AUserList)
         if (!MayChangeUsers())
             throw EDAException(QStringLiteral("Only an administrator may delete the settings of users"));
         connection.BeginTransaction();
-        for (const QString &userId : UserLines(AUserList)) {
+        for (const QString &userId : KeyLines(AUserList)) {
             DataService().ExecuteCommand(QStringLiteral("Delete_UserBlobSettings"), {DataParameter{QStringLiteral("UserID"), userId}});
             DataService().ExecuteCommand(QStringLiteral("Delete_UserSettings"), {DataParameter{QStringLiteral("UserID"), userId}});
         }
         connection.CommitTransaction();
         return true;
     } catch (const std::exception &e) {
-        RollbackQuietly(connection);
-        AddToLog(llSevere, kSender, QStringLiteral("DeleteUser"), ErrorText(e));
+        RollbackQuietly(connection, kSender, QStringLiteral("Rollback"));
+        AddToLog(llSevere, kSender, QStringLiteral("DeleteUser"), ErrorMessage(e));
         return false;
     }
 }
@@ -300,7 +281,7 @@ bool TSettingsService::ShouldUpdateToMSSQL()
         const int version = versions.Rows.size() == 1 ? versions.Rows.first().at(0).toInt() : 0;
         return version < kMigratedVersion;
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("ShoulUpdateToMSSQL"), ErrorText(e));
+        AddToLog(llSevere, kSender, QStringLiteral("ShoulUpdateToMSSQL"), ErrorMessage(e));
         return false;
     }
 }
@@ -321,7 +302,7 @@ std::unique_ptr<TROBinaryMemoryStream> TSettingsService::LoadBlobSetting(const Q
             return nullptr;
         return std::make_unique<TROBinaryMemoryStream>(blob->Value(0, 0).toByteArray());
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("LoadBlobSetting"), ErrorText(e));
+        AddToLog(llSevere, kSender, QStringLiteral("LoadBlobSetting"), ErrorMessage(e));
         return nullptr;
     }
 }
@@ -347,8 +328,8 @@ void TSettingsService::SaveBlobSetting(const QString &AppID, const QString &User
         save->Execute();
         connection.CommitTransaction();
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("SaveBlobSetting"), ErrorText(e));
-        RollbackQuietly(connection);
+        AddToLog(llSevere, kSender, QStringLiteral("SaveBlobSetting"), ErrorMessage(e));
+        RollbackQuietly(connection, kSender, QStringLiteral("Rollback"));
     }
 }
 
@@ -368,8 +349,8 @@ bool TSettingsService::ClearBlobSetting(const QString &AppID, const QString &Use
         connection.CommitTransaction();
         return true;
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("ClearBlobSetting"), ErrorText(e));
-        RollbackQuietly(connection);
+        AddToLog(llSevere, kSender, QStringLiteral("ClearBlobSetting"), ErrorMessage(e));
+        RollbackQuietly(connection, kSender, QStringLiteral("Rollback"));
         return false;
     }
 }
@@ -419,7 +400,7 @@ bool TSettingsService::Migrate(const QString &connectionString)
                 try {
                     CopyTable(*source, *target, table);
                 } catch (const std::exception &e) {
-                    AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration.Migrate"), table + QStringLiteral(": ") + ErrorText(e));
+                    AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration.Migrate"), table + QStringLiteral(": ") + ErrorMessage(e));
                     throw;
                 }
             }
@@ -428,17 +409,17 @@ bool TSettingsService::Migrate(const QString &connectionString)
             target->CommitTransaction();
             built = true;
         } catch (...) {
-            RollbackQuietly(*target);
+            RollbackQuietly(*target, kSender, QStringLiteral("Rollback"));
             throw;
         }
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration"), ErrorText(e));
+        AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration"), ErrorMessage(e));
     }
     if (!built) {
         try {
             Execute(*maintenance, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(Quoted(buildName)));
         } catch (const std::exception &e) {
-            AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration"), ErrorText(e));
+            AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration"), ErrorMessage(e));
         }
         return false;
     }
@@ -448,7 +429,7 @@ bool TSettingsService::Migrate(const QString &connectionString)
             Execute(*maintenance, QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(Quoted(finalName)));
         Execute(*maintenance, QStringLiteral("ALTER DATABASE %1 RENAME TO %2").arg(Quoted(buildName), Quoted(finalName)));
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration"), ErrorText(e));
+        AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration"), ErrorMessage(e));
         return false;
     }
 
