@@ -28,3 +28,19 @@ void RollbackQuietly(IDAConnection &connection, const QString &sender, const QSt
         AddToLog(llSevere, sender, context, ErrorMessage(std::current_exception()));
     }
 }
+
+bool RunInTransaction(IDAConnection &connection, const QString &sender, const QString &context,
+                      const std::function<void()> &work)
+{
+    try {
+        connection.BeginTransaction();
+        work();
+        connection.CommitTransaction();
+        return true;
+    } catch (...) {
+        const QString message = ErrorMessage(std::current_exception());
+        RollbackQuietly(connection, sender, context);
+        AddToLog(llSevere, sender, context, message);
+        return false;
+    }
+}

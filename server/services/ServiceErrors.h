@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <exception>
+#include <functional>
 
 class IDAConnection;
 
@@ -15,3 +16,8 @@ QString ErrorMessage(const std::exception &error);
 // Rolls back a transaction that a failed operation left open; a failing rollback is logged
 // under the operation's sender and context, never thrown over the first error.
 void RollbackQuietly(IDAConnection &connection, const QString &sender, const QString &context);
+
+// Runs the work in one transaction on the connection: all of it or none. A failure is rolled
+// back and logged as a Severe line under sender and context, and answers false.
+bool RunInTransaction(IDAConnection &connection, const QString &sender, const QString &context,
+                      const std::function<void()> &work);

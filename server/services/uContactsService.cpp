@@ -370,29 +370,19 @@ bool TContactsService::RemoveContactsFromFamily(const QString &FamilyID)
     if (families.isEmpty())
         return true;
     IDAConnection &connection = DataService().GetConnection();
-    const QString context = QStringLiteral("RemoveContactsFromFamily");
-    try {
-        connection.BeginTransaction();
+    return RunInTransaction(connection, kSender, QStringLiteral("RemoveContactsFromFamily"), [&] {
         for (const QString &family : families) {
             TDAParamCollection params;
             params.Add(QStringLiteral("FamilyID"), family);
             Execute(connection, QStringLiteral("UPDATE tblContacts SET F_FamilyID = NULL WHERE F_FamilyID = :FamilyID"), params);
         }
-        connection.CommitTransaction();
-        return true;
-    } catch (...) {
-        AddToLog(llSevere, kSender, context, ErrorMessage(std::current_exception()));
-        RollbackQuietly(connection, kSender, context);
-        return false;
-    }
+    });
 }
 
 bool TContactsService::InsertGroupedContact(const QString &AMemberID, const QString &AMemberTypeID, const QString &AGroupID)
 {
     IDAConnection &connection = DataService().GetConnection();
-    const QString context = QStringLiteral("InsertGroupedContact");
-    try {
-        connection.BeginTransaction();
+    return RunInTransaction(connection, kSender, QStringLiteral("InsertGroupedContact"), [&] {
         TDAParamCollection params;
         params.Add(QStringLiteral("LinkID"), QUuid::createUuid().toString(QUuid::WithBraces).toUpper());
         params.Add(QStringLiteral("MemberID"), AMemberID);
@@ -402,13 +392,7 @@ bool TContactsService::InsertGroupedContact(const QString &AMemberID, const QStr
                 QStringLiteral("INSERT INTO tblLnkGroupmembers (PK_LinkID, F_MemberID, F_MemberTypeID, F_GroupID) "
                                "VALUES (:LinkID, :MemberID, :MemberTypeID, :GroupID)"),
                 params);
-        connection.CommitTransaction();
-        return true;
-    } catch (...) {
-        AddToLog(llSevere, kSender, context, ErrorMessage(std::current_exception()));
-        RollbackQuietly(connection, kSender, context);
-        return false;
-    }
+    });
 }
 
 bool TContactsService::RemoveGroupMembers(const QString &, const QString &AWhere)
@@ -425,16 +409,8 @@ bool TContactsService::RemoveGroupMembers(const QString &, const QString &AWhere
     const TClientSqlText where = condition.BuildSQL();
     const QString sql = QStringLiteral("DELETE FROM tblLnkGroupmembers WHERE ") + where.SQL;
     IDAConnection &connection = DataService().GetConnection();
-    try {
-        connection.BeginTransaction();
-        Execute(connection, sql, BoundParams(where));
-        connection.CommitTransaction();
-        return true;
-    } catch (...) {
-        AddToLog(llSevere, kSender, context + QLatin1Char(' ') + sql, ErrorMessage(std::current_exception()));
-        RollbackQuietly(connection, kSender, context);
-        return false;
-    }
+    return RunInTransaction(connection, kSender, context + QLatin1Char(' ') + sql,
+                            [&] { Execute(connection, sql, BoundParams(where)); });
 }
 
 void TContactsService::DeleteContact(const QString &contactId)
@@ -461,18 +437,9 @@ bool TContactsService::DeleteContacts(const QString &AContactList)
     const QStringList contacts = KeyLines(AContactList);
     if (contacts.isEmpty())
         return true;
-    IDAConnection &connection = DataService().GetConnection();
-    const QString context = QStringLiteral("DeleteContact");
-    try {
-        // All persons or none: a failure half-way must not leave some references cleared.
-        connection.BeginTransaction();
+    // All persons or none: a failure half-way must not leave some references cleared.
+    return RunInTransaction(DataService().GetConnection(), kSender, QStringLiteral("DeleteContact"), [&] {
         for (const QString &contact : contacts)
             DeleteContact(contact);
-        connection.CommitTransaction();
-        return true;
-    } catch (...) {
-        AddToLog(llSevere, kSender, context, ErrorMessage(std::current_exception()));
-        RollbackQuietly(connection, kSender, context);
-        return false;
-    }
+    });
 }

@@ -164,9 +164,7 @@ bool TEventsService::DeleteEvents(const QString &AEventList)
     const QStringList events = KeyLines(AEventList);
     if (events.isEmpty())
         return false;
-    IDAConnection &connection = DataService().GetConnection();
-    try {
-        connection.BeginTransaction();
+    return RunInTransaction(DataService().GetConnection(), kSender, QStringLiteral("DeleteEvent"), [&] {
         // Every scheduled liturgy of each event goes; an event without one has nothing to delete.
         for (const QString &eventId : events) {
             for (const QString &liturgyId : LiturgiesOfEvent(eventId)) {
@@ -176,14 +174,7 @@ bool TEventsService::DeleteEvents(const QString &AEventList)
                                              {DataParameter{QStringLiteral("OLD_PK_ScheduledLiturgyID"), liturgyId}});
             }
         }
-        connection.CommitTransaction();
-        return true;
-    } catch (...) {
-        const QString message = ErrorMessage(std::current_exception());
-        RollbackQuietly(connection, kSender, QStringLiteral("DeleteEvent"));
-        AddToLog(llSevere, kSender, QStringLiteral("DeleteEvent"), message);
-        return false;
-    }
+    });
 }
 
 void TEventsService::UnAssignMinisters(const QString &LiturgyIDs, bool UnAssignLockedMinisters)

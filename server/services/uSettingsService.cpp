@@ -255,23 +255,17 @@ bool TSettingsService::CheckIfMinistryFunctionIsInUse(const QString &)
 
 bool TSettingsService::DeleteUser(const QString &AUserList)
 {
-    IDAConnection &connection = DataService().GetConnection();
-    try {
-        // Deleting a user's settings belongs to deleting the user.
-        if (!MayChangeUsers())
-            throw EDAException(QStringLiteral("Only an administrator may delete the settings of users"));
-        connection.BeginTransaction();
+    // Deleting a user's settings belongs to deleting the user.
+    if (!MayChangeUsers()) {
+        AddToLog(llSevere, kSender, QStringLiteral("DeleteUser"), QStringLiteral("Only an administrator may delete the settings of users"));
+        return false;
+    }
+    return RunInTransaction(DataService().GetConnection(), kSender, QStringLiteral("DeleteUser"), [&] {
         for (const QString &userId : KeyLines(AUserList)) {
             DataService().ExecuteCommand(QStringLiteral("Delete_UserBlobSettings"), {DataParameter{QStringLiteral("UserID"), userId}});
             DataService().ExecuteCommand(QStringLiteral("Delete_UserSettings"), {DataParameter{QStringLiteral("UserID"), userId}});
         }
-        connection.CommitTransaction();
-        return true;
-    } catch (const std::exception &e) {
-        RollbackQuietly(connection, kSender, QStringLiteral("Rollback"));
-        AddToLog(llSevere, kSender, QStringLiteral("DeleteUser"), ErrorMessage(e));
-        return false;
-    }
+    });
 }
 
 bool TSettingsService::ShouldUpdateToMSSQL()
@@ -315,8 +309,7 @@ void TSettingsService::SaveBlobSetting(const QString &AppID, const QString &User
     if (!BlobData)
         return;
     IDAConnection &connection = DataService().GetConnection();
-    try {
-        connection.BeginTransaction();
+    RunInTransaction(connection, kSender, QStringLiteral("SaveBlobSetting"), [&] {
         auto save = connection.NewCommand(QStringLiteral(
             "INSERT INTO tblBlobSettings (AppID, F_UserID, BlobName, BlobData) VALUES (:APPID, :USERID, :BLOBNAME, :BLOBDATA) "
             "ON CONFLICT (AppID, F_UserID, BlobName) DO UPDATE SET BlobData = EXCLUDED.BlobData"));
@@ -326,33 +319,22 @@ void TSettingsService::SaveBlobSetting(const QString &AppID, const QString &User
         save->ParamByName(QStringLiteral("BLOBDATA")).Value = BlobData->Bytes();
         save->ParamByName(QStringLiteral("BLOBDATA")).DataType = TDADataType::datBlob;
         save->Execute();
-        connection.CommitTransaction();
-    } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("SaveBlobSetting"), ErrorMessage(e));
-        RollbackQuietly(connection, kSender, QStringLiteral("Rollback"));
-    }
+    });
 }
 
 bool TSettingsService::ClearBlobSetting(const QString &AppID, const QString &UserID, const QString &BlobName)
 {
-    IDAConnection &connection = DataService().GetConnection();
-    try {
-        connection.BeginTransaction();
-        if (!AppID.isEmpty() && !UserID.isEmpty() && !BlobName.isEmpty()) {
-            auto clear = connection.NewCommand(QStringLiteral(
-                "DELETE FROM tblBlobSettings WHERE  AppID=:APPID AND BlobName=:BLOBNAME and F_UserID=:USERID"));
-            clear->ParamByName(QStringLiteral("APPID")).Value = AppID;
-            clear->ParamByName(QStringLiteral("USERID")).Value = UserID;
-            clear->ParamByName(QStringLiteral("BLOBNAME")).Value = BlobName;
-            clear->Execute();
-        }
-        connection.CommitTransaction();
+    if (AppID.isEmpty() || UserID.isEmpty() || BlobName.isEmpty())
         return true;
-    } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("ClearBlobSetting"), ErrorMessage(e));
-        RollbackQuietly(connection, kSender, QStringLiteral("Rollback"));
-        return false;
-    }
+    IDAConnection &connection = DataService().GetConnection();
+    return RunInTransaction(connection, kSender, QStringLiteral("ClearBlobSetting"), [&] {
+        auto clear = connection.NewCommand(QStringLiteral(
+            "DELETE FROM tblBlobSettings WHERE  AppID=:APPID AND BlobName=:BLOBNAME and F_UserID=:USERID"));
+        clear->ParamByName(QStringLiteral("APPID")).Value = AppID;
+        clear->ParamByName(QStringLiteral("USERID")).Value = UserID;
+        clear->ParamByName(QStringLiteral("BLOBNAME")).Value = BlobName;
+        clear->Execute();
+    });
 }
 
 // The new database is built under a name of its own and takes the final name only when it is
