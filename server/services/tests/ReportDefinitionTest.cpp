@@ -1,6 +1,7 @@
 // The definition reader: keys in line order, category matching, the quoting of a definition
 // line and the CR LF list over a folder of "*.def" files.
 #include "server/services/ReportDefinition.h"
+#include "server/services/tests/CommaFields.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,36 +29,7 @@ protected:
     QTemporaryDir folder;
 };
 
-// Splits a line the way a comma-delimited reader does: quoted fields keep commas and blanks,
-// a doubled quote inside them stands for one.
-QStringList SplitLine(const QString &line)
-{
-    QStringList fields;
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (quoted) {
-            if (c == QLatin1Char('"') && i + 1 < line.size() && line[i + 1] == QLatin1Char('"')) {
-                field += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            fields << field;
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    fields << field;
-    return fields;
-}
+using kestrova::test::SplitLine;
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // shipped report folder, every report dataset on a fixture database, the criteria the client
 // host composes, the verification report, Word data and files, and the refusals.
 #include "server/services/tests/ServiceHarness.h"
+#include "server/services/tests/CommaFields.h"
 
 #include "server/services/ReportDefinition.h"
 #include "server/services/uReportService.h"
@@ -32,28 +33,7 @@ QString Period(const QString &from, const QString &to)
     return QStringLiteral(" tblEvents.StartDateTime >= #%1# AND tblEvents.StartDateTime < #%2#").arg(from, to);
 }
 
-QStringList SplitLine(const QString &line)
-{
-    QStringList fields;
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (quoted && c == QLatin1Char('"') && i + 1 < line.size() && line[i + 1] == QLatin1Char('"')) {
-            field += c;
-            ++i;
-        } else if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-        } else if (!quoted && c == QLatin1Char(',')) {
-            fields << field;
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    fields << field;
-    return fields;
-}
+using kestrova::test::SplitLine;
 
 class ReportServiceOverHttp : public kestrova::test::ServiceHarness
 {
