@@ -18,6 +18,17 @@ bool waitFor(const std::function<bool()> &done)
     return kestrova::test::WaitFor(done, 10s);
 }
 
+// Listens on a free loopback port with sessions and events, as the data server does.
+void StartOnLoopback(TROHTTPServer &server, TROInMemorySessionManager &sessions, TROInMemoryEventRepository &repository)
+{
+    server.SetBindAddress(QStringLiteral("127.0.0.1"));
+    server.SetPort(0);
+    server.AddDispatcher(QStringLiteral("Bin"));
+    server.SetSessionManager(&sessions);
+    server.SetEventRepository(&repository);
+    server.SetActive(true);
+}
+
 class Watcher : public IROInterface, public IAutoScheduleEvent, public IClientPopupEvent
 {
 public:
@@ -50,12 +61,7 @@ TEST(ContractOverHttp, ProxiesReachTheServicesThroughTheServer)
     TROInMemorySessionManager sessions;
     TROInMemoryEventRepository repository(sessions);
     TROHTTPServer server;
-    server.SetBindAddress(QStringLiteral("127.0.0.1"));
-    server.SetPort(0);
-    server.AddDispatcher(QStringLiteral("Bin"));
-    server.SetSessionManager(&sessions);
-    server.SetEventRepository(&repository);
-    server.SetActive(true);
+    StartOnLoopback(server, sessions, repository);
 
     {
         // The client goes first, so its kept-alive connections close before the server stops.
@@ -76,12 +82,7 @@ TEST(ContractOverHttp, ServerEventsReachAPollingClientsReceivingInterfaces)
     TROInMemorySessionManager sessions;
     TROInMemoryEventRepository repository(sessions);
     TROHTTPServer server;
-    server.SetBindAddress(QStringLiteral("127.0.0.1"));
-    server.SetPort(0);
-    server.AddDispatcher(QStringLiteral("Bin"));
-    server.SetSessionManager(&sessions);
-    server.SetEventRepository(&repository);
-    server.SetActive(true);
+    StartOnLoopback(server, sessions, repository);
 
     auto channel = std::make_shared<TROHTTPChannel>();
     channel->SetTargetURL(QStringLiteral("http://127.0.0.1:%1/bin").arg(server.Port()));
