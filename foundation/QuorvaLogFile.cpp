@@ -11,6 +11,9 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <cstdio>
+#include <stdexcept>
+
 TQorLog *SessionLog = nullptr;
 
 namespace {
@@ -24,10 +27,30 @@ QMutex &lineLock()
 
 const QString kFrame = QString(82, QLatin1Char('*'));
 
+// The pattern without its time-zone field: a line has no place for the zone's name.
+QString withoutZone(const QString &format)
+{
+    QString kept;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (quoted || c != QLatin1Char('t'))
+            kept += c;
+    }
+    return kept.simplified();
+}
+
 QString defaultTimeFormat()
 {
     const QLocale locale = QLocale::system();
-    return locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + locale.timeFormat(QLocale::LongFormat);
+    return locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + withoutZone(locale.timeFormat(QLocale::LongFormat));
+}
+
+[[noreturn]] void raise(const char *what, const QString &fileName, const QFile &file)
+{
+    throw std::runtime_error(std::string(what) + " the session log " + fileName.toStdString() + ": "
+                             + file.errorString().toStdString());
 }
 
 } // namespace
@@ -97,15 +120,24 @@ void TQorLog::SetLogText(const QString &line)
     const QString text = prefix.isEmpty() ? line : prefix + QLatin1Char(' ') + line;
 
     QMutexLocker locker(&lineLock());
+    // The echo comes first, so a line that cannot reach its file is still seen.
+    if (m_echo) {
+        const QByteArray echoed = text.toUtf8() + '\n';
+        std::fwrite(echoed.constData(), 1, std::size_t(echoed.size()), stderr);
+        std::fflush(stderr);
+    }
     QFile file(m_fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw std::runtime_error("cannot open the session log " + m_fileName.toStdString() + ": "
-                                 + file.errorString().toStdString());
+        raise("cannot open", m_fileName, file);
     const QByteArray bytes = text.toUtf8() + "\r\n";
     if (file.write(bytes) != bytes.size())
-        throw std::runtime_error("cannot write the session log " + m_fileName.toStdString() + ": "
-                                 + file.errorString().toStdString());
+        raise("cannot write", m_fileName, file);
+    // A full disk shows only when the buffered line reaches the file.
+    if (!file.flush())
+        raise("cannot write", m_fileName, file);
     file.close();
+    if (file.error() != QFileDevice::NoError)
+        raise("cannot close", m_fileName, file);
     m_logText = text;
 }
 

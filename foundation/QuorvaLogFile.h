@@ -40,6 +40,9 @@ public:
     void SetUserName(bool value) { m_userName = value; }
     QString TimeFormat() const { return m_timeFormat; }
     void SetTimeFormat(const QString &value);
+    // Also write every line to standard error, so a console or the system journal shows it.
+    bool EchoToStandardError() const { return m_echo; }
+    void SetEchoToStandardError(bool value) { m_echo = value; }
 
     // Writes through the global SessionLog whatever instance it is called on.
     void AddToLog(LogLevel level, const QString &sender, const QString &context, const QString &text);
@@ -60,6 +63,7 @@ private:
     bool m_timeStamp = false;
     bool m_userName = false;
     QString m_timeFormat;
+    bool m_echo = false;
 };
 
 // The program's one session log; the start-up creates and assigns it.
