@@ -417,15 +417,18 @@ void TDMServer::CheckUpdateServer()
 {
     const TLogService service(WebServiceSettings::Host(m_programFolder, WebServiceSettings::LogServiceKey));
     if (!service.Configured()) {
-        AddToLog(llInformation, kSender, QStringLiteral("CheckUpdateServer"),
-                 QStringLiteral("no usage-log service configured; report skipped"));
+        // Said once: the web-check timer would repeat it every quarter of an hour.
+        if (!m_usageReportSkippedLogged)
+            AddToLog(llInformation, kSender, QStringLiteral("CheckUpdateServer"),
+                     QStringLiteral("no usage-log service configured; report skipped"));
+        m_usageReportSkippedLogged = true;
         return;
     }
     // Asynchronous: the main thread never waits for the maker's service.
     service.AddSimpleLogAsync(m_network, TUsageReport::Make(QStringLiteral("Brennic"), ServerVersion),
                               [](bool, const QString &error) {
                                   if (!error.isEmpty())
-                                      AddToLog(llSevere, kSender, QStringLiteral("CheckUpdateServer"), error);
+                                      AddToLog(llSevere, kSender, QStringLiteral("CheckUpdateServer:SimpleLog"), error);
                               });
 }
 
