@@ -1,5 +1,6 @@
 #include "server/database/uDMServerDatabase.h"
 
+#include "dataaccess/DAException.h"
 #include "dataaccess/IDAConnection.h"
 #include "foundation/FileResolver.h"
 #include "foundation/QuorvaLogFile.h"
@@ -19,6 +20,8 @@ namespace {
 const QString kSender = QStringLiteral("DMServer");
 const QString kUnableToUpgrade = QStringLiteral("Unable to upgrade to");
 const QString kEmptyGuid = QStringLiteral("{00000000-0000-0000-0000-000000000000}");
+// PostgreSQL's error code for a column added twice.
+constexpr const char *kDuplicateColumn = "42701";
 
 // Calendar rows go to the database this many at a time, bound as one value per statement.
 constexpr int kCalendarRowsPerStatement = 5000;
@@ -194,9 +197,15 @@ void TDMServerDatabase::SetDatabaseVersion(int version)
 void TDMServerDatabase::AddDatabaseField(const QString &table, const QString &column, const QString &type)
 {
     const QString sql = QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" ADD ") + column + QLatin1Char(' ') + type;
-    const QString error = TryExecute(sql);
-    if (!error.isEmpty())
-        AddToLog(llSevere, kSender, QStringLiteral("AddDatabaseField"), error + QLatin1Char('\t') + sql);
+    try {
+        m_connection.RunInSavepoint([&] { Execute(sql); });
+    } catch (const std::exception &e) {
+        // A column that is already there is what the step wanted: a new database has it.
+        const auto *database = dynamic_cast<const EDAException *>(&e);
+        const bool present = database && database->SqlState() == QLatin1String(kDuplicateColumn);
+        AddToLog(present ? llInformation : llSevere, kSender, QStringLiteral("AddDatabaseField"),
+                 errorText(e) + QLatin1Char('\t') + sql);
+    }
 }
 
 void TDMServerDatabase::RemoveDatabaseField(const QString &table, const QString &column, const QString &index)
