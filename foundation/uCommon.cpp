@@ -9,6 +9,10 @@
 #include <QTemporaryFile>
 
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -186,6 +190,22 @@ bool OpenURL(const QString &url)
 bool RunProgram(const QString &program, const QStringList &arguments)
 {
     return QProcess::startDetached(program, arguments);
+}
+
+bool ReplaceProgram(const QString &program, const QStringList &arguments, QString &error)
+{
+    std::vector<QByteArray> texts{QFile::encodeName(program)};
+    for (const QString &argument : arguments)
+        texts.push_back(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    // Whatever waits in the standard streams would be lost with this image.
+    std::fflush(nullptr);
+    ::execv(argv[0], argv.data());
+    error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
 }
 
 QString DateToSQLLiteral(const QDate &date)

@@ -72,6 +72,11 @@ bool hasDisplay()
 
 int BrennicMain(int argc, char **argv)
 {
+    // As started, before the application takes its own options out: a restart after an update
+    // gets the same ones.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     const bool serviceMode = [&] {
         for (int i = 1; i < argc; ++i)
             if (qstrcmp(argv[i], "--service") == 0)
@@ -95,6 +100,8 @@ int BrennicMain(int argc, char **argv)
 
     SessionLog = new TQorLog();
     SessionLog->SetEnabled(true);
+    // A service has no window: its console, or the system journal, shows what it does.
+    SessionLog->SetEchoToStandardError(serviceMode);
     SessionLog->SetFileName(folder + QStringLiteral("server_session.txt"));
     SessionLog->CreateHeader(QStringLiteral(" Quorva Data Service\t") + TvoSysInfo::GetFileVersion(QCoreApplication::applicationFilePath()),
                              QStringLiteral("Server path: ") + folder);
@@ -108,8 +115,12 @@ int BrennicMain(int argc, char **argv)
         TDMUpdater updater(folder);
         updated = updater.CheckForUpdate(folder, QString());
     }
-    // Without a swap program to hand over to, nothing would start the server again: serve on.
-    if (updated && TDMUpdater::HandOver(folder, QStringLiteral("Brennic"))) {
+    // A service becomes the swap program in its own process, so the service manager neither
+    // takes the hand-over for an end nor stops the swap with the server. Without a swap
+    // program to hand over to, nothing would start the server again: serve on.
+    if (updated && serviceMode) {
+        TDMUpdater::HandOverInProcess(folder, QStringLiteral("Brennic"), arguments);
+    } else if (updated && TDMUpdater::HandOver(folder, QStringLiteral("Brennic"), arguments)) {
         FileLock::release(lock);
         delete SessionLog;
         return 0;
@@ -157,7 +168,8 @@ int BrennicMain(int argc, char **argv)
     } catch (const std::exception &e) {
         // A missing settings file, language module or report folder: nothing can be served.
         AddToLog(llSevere, kSender, QStringLiteral("Server startup"), QString::fromUtf8(e.what()));
-        std::fprintf(stderr, "Brennic: %s\n", e.what());
+        if (!SessionLog->EchoToStandardError())
+            std::fprintf(stderr, "Brennic: %s\n", e.what());
         FileLock::release(lock);
         delete SessionLog;
         return 2;

@@ -214,8 +214,9 @@ bool TDMServer::InitializeServer()
         answer.Port = httpPort;
         answer.Version = ServerVersion;
         m_discovery->SetAnswer(answer);
-        if (ConfiguredDiscovery())
-            m_discovery->SetActive(true);
+        if (ConfiguredDiscovery() && m_discovery->SetActive(true))
+            AddToLog(llInformation, kSender, QStringLiteral("Discovery"),
+                     QStringLiteral("listening on UDP port %1 for the service name \"Kestrova\"").arg(m_discovery->Port()));
 
         m_httpServer = std::make_unique<TROHTTPServer>();
         m_httpServer->SetPort(httpPort);
@@ -224,6 +225,7 @@ bool TDMServer::InitializeServer()
         m_httpServer->SetEventRepository(m_eventRepository.get());
         m_httpServer->SetSessionCheck(MakeLogOnGate([this] { return m_connectionManager->NewConnection(m_dataType); }));
         m_httpServer->SetActive(true);
+        AddToLog(llInformation, kSender, QStringLiteral("HTTP server"), QStringLiteral("listening on port %1").arg(m_httpServer->Port()));
 
         CheckUpdateServer();
         return false;

@@ -83,7 +83,7 @@ protected:
     {
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(env);
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->setProcessChannelMode(QProcess::SeparateChannels);
         process->start(folder + QStringLiteral("/Brennic"), {QStringLiteral("--service")});
         return process;
     }
@@ -156,6 +156,20 @@ TEST_F(BrennicProcess, StartsPatchesServesAndShutsDownInOrder)
     EXPECT_TRUE(log.contains(QStringLiteral("Information\tBrennic\t\tShutdown ")));
     EXPECT_EQ(lines.last(), frame);
     EXPECT_FALSE(log.contains(QStringLiteral("unused"))) << "the password reached the log";
+
+    // Both listeners say when they listen; nothing of a first start on a new database is a failure.
+    const QString http = QStringLiteral("Information\tDMServer\tHTTP server listening on port %1").arg(httpPort);
+    const QString udp = QStringLiteral("Information\tDMServer\tDiscovery listening on UDP port %1 ").arg(discoveryPort);
+    EXPECT_TRUE(log.contains(http)) << log.toStdString();
+    EXPECT_TRUE(log.contains(udp)) << log.toStdString();
+    const QStringList severe = lines.filter(QStringLiteral(" : Severe "));
+    EXPECT_TRUE(severe.isEmpty()) << severe.join(QLatin1Char('\n')).toStdString();
+
+    // A service writes the same lines to standard error, for its console and the journal.
+    const QString console = QString::fromUtf8(server->readAllStandardError());
+    EXPECT_TRUE(console.startsWith(frame + QLatin1Char('\n'))) << console.toStdString();
+    EXPECT_TRUE(console.contains(http)) << console.toStdString();
+    EXPECT_TRUE(console.contains(QStringLiteral(" : Information\tBrennic\t\tShutdown \n"))) << console.toStdString();
 }
 
 TEST_F(BrennicProcess, AMissingSettingsFileEndsTheProgramWithItsReason)
@@ -168,6 +182,8 @@ TEST_F(BrennicProcess, AMissingSettingsFileEndsTheProgramWithItsReason)
     EXPECT_NE(server->exitCode(), 0);
     const QString log = readFile(folder + QStringLiteral("/server_session.txt"));
     EXPECT_TRUE(log.contains(QStringLiteral("Unable to locate configuration file,please fix this before continuing")));
+    EXPECT_TRUE(QString::fromUtf8(server->readAllStandardError())
+                    .contains(QStringLiteral("Severe     \tBrennic\tServer startup Unable to locate configuration file")));
 }
 
 } // namespace
