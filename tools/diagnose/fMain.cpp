@@ -1,6 +1,7 @@
 #include "fMain.h"
 
 #include "foundation/uCommon.h"
+#include "tools/common/ToolWindow.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,10 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-QString ScreenText(const QString &text)
-{
-    return QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-}
+using ToolWindow::ScreenText;
 
 TfMain::TfMain(QWidget *parent)
     : QDialog(parent)

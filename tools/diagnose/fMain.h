@@ -40,6 +40,3 @@ private:
     QPushButton *m_exit = nullptr;
     QTimer *m_timer = nullptr;
 };
-
-// The texts keep their single carriage returns; on screen each is a line break.
-QString ScreenText(const QString &text);

@@ -1,5 +1,7 @@
 #include "fMain.h"
 
+#include "tools/common/ToolWindow.h"
+
 #include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,23 +11,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-namespace {
-
-QString ScreenText(const QString &text)
-{
-    return QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n"));
-}
-
-// The hourglass for the time of a call, also when it throws.
-struct WaitCursor
-{
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
-
-} // namespace
+using ToolWindow::ScreenText;
+using ToolWindow::WaitCursor;
 
 TfMain::TfMain(TDM &dm, QWidget *parent)
     : QDialog(parent)

@@ -4,6 +4,7 @@
 
 #include "foundation/FileResolver.h"
 #include "foundation/uCommon.h"
+#include "tools/common/ToolWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -42,21 +43,10 @@ public:
     }
 };
 
-// The texts keep their single carriage returns; on screen each is a line break.
-QString ScreenText(const QString &text)
-{
-    return QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-}
-
-struct WaitCursor
-{
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
-
 } // namespace
+
+using ToolWindow::ScreenText;
+using ToolWindow::WaitCursor;
 
 QString TfMorvaneurator::HintText(int number)
 {

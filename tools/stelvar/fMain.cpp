@@ -1,5 +1,7 @@
 #include "fMain.h"
 
+#include "tools/common/ToolWindow.h"
+
 #include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,10 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-QString ScreenText(const QString &text)
-{
-    return QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-}
+using ToolWindow::ScreenText;
 
 TfMain::TfMain(TStelvarSetup &setup, QWidget *parent)
     : QDialog(parent)

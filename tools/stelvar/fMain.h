@@ -69,6 +69,3 @@ private:
     QLabel *m_progressCaption = nullptr;
     QTimer *m_timer = nullptr;
 };
-
-// Message-box texts keep the system's CR LF line ends; on screen a line end is one break.
-QString ScreenText(const QString &text);

@@ -1,6 +1,7 @@
 #include "fMain.h"
 
 #include "testsupport/QtPrinters.h"
+#include "tools/common/ToolWindow.h"
 
 #include <QLabel>
 #include <QProcess>
@@ -65,7 +66,7 @@ TEST(Diagnose, TheWindowShowsTheAddressAndClosesShortlyAfterTheLinkWasUsed)
     EXPECT_EQ(form.AddressLabel()->text(), TDiagnoseInfo::DesignAddress);
     form.ShowConnectInfo(*TDiagnoseInfo::ReadCommandLine({QStringLiteral("Diagnose"), QStringLiteral("Single;") + kUrl}));
     EXPECT_EQ(form.AddressLabel()->text(), QStringLiteral("Trying to connect to : ") + kUrl);
-    EXPECT_EQ(form.AdviceLabel()->text(), ScreenText(TDiagnoseInfo::SingleAdvice));
+    EXPECT_EQ(form.AdviceLabel()->text(), ToolWindow::ScreenText(TDiagnoseInfo::SingleAdvice));
     EXPECT_TRUE(form.LinkLabel()->text().contains(TDiagnoseInfo::FaqAddress));
 
     form.show();
