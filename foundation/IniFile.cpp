@@ -163,11 +163,17 @@ QByteArray IniFile::serialise() const
     return out;
 }
 
-bool IniFile::save()
+bool IniFile::save(QFileDevice::Permissions permissions)
 {
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly)) {
         m_error = file.errorString();
+        return false;
+    }
+    // Set on the temporary file, so the final name never shows the values to others.
+    if (permissions && !file.setPermissions(permissions)) {
+        m_error = file.errorString();
+        file.cancelWriting();
         return false;
     }
     file.write(serialise());
@@ -275,4 +281,15 @@ bool IniFile::writeString(const QString &path, const QString &section, const QSt
         return false;
     ini.setValue(section, key, value);
     return ini.save();
+}
+
+bool IniFile::writeStrings(const QString &path, const QList<Entry> &entries, QFileDevice::Permissions permissions)
+{
+    FileLock lock(QFileInfo(path).absolutePath());
+    IniFile ini(path);
+    if (!ini.load())
+        return false;
+    for (const Entry &entry : entries)
+        ini.setValue(entry.section, entry.key, entry.value);
+    return ini.save(permissions);
 }

@@ -128,6 +128,27 @@ TEST(IniFile, ValuesOfFilesWrittenBeforeReadAsTheyDid)
     EXPECT_EQ(ini.value(QStringLiteral("S"), QStringLiteral("Half")), QStringLiteral("\"open"));
 }
 
+TEST(IniFile, SeveralValuesAreWrittenAtOnceAndCredentialsStayWithTheOwner)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("settings.ini"), kSettings);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    ASSERT_TRUE(IniFile::writeStrings(path, {{QStringLiteral("Data Access"), QStringLiteral("DataType"), QStringLiteral("MSSQL")},
+                                             {QStringLiteral("Data Access"), QStringLiteral("DataSource"), QStringLiteral("ADO?Password=p;")}},
+                                      ownerOnly));
+    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+    EXPECT_EQ(QFile::permissions(path) & others, QFileDevice::Permissions());
+    EXPECT_EQ(QFile::permissions(path) & ownerOnly, ownerOnly);
+    IniFile ini(path);
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.value(QStringLiteral("Data Access"), QStringLiteral("DataType")), QStringLiteral("MSSQL"));
+    EXPECT_EQ(ini.value(QStringLiteral("Unknown Section"), QStringLiteral("Keep Me")), QStringLiteral("yes"));
+    // A plain write keeps the permissions the file has.
+    ASSERT_TRUE(IniFile::writeString(path, QStringLiteral("Server"), QStringLiteral("Port"), QStringLiteral("1")));
+    EXPECT_EQ(QFile::permissions(path) & others, QFileDevice::Permissions());
+}
+
 TEST(IniFile, ConcurrentWritersOfDifferentKeysKeepEveryChange)
 {
     QTemporaryDir dir;

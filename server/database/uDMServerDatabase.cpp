@@ -54,7 +54,7 @@ const QString kNotAMember = QStringLiteral(
 
 QStringList orphanStatements()
 {
-    auto gone = [](const QString &column) { return QStringLiteral("(") + column + kNotAMember.arg(column) + QStringLiteral(")"); };
+    const auto gone = &TDMServerDatabase::NotAMember;
     return {
         QStringLiteral("DELETE FROM tblLnkServingRules WHERE ") + gone(QStringLiteral("F_RuleMemberID")) + QStringLiteral(" OR ")
             + gone(QStringLiteral("F_OwnerMemberID")),
@@ -282,6 +282,11 @@ void TDMServerDatabase::GetStoredQueryText(const QString &name, int variant, con
 void TDMServerDatabase::CreateObject(const QString &name, int variant)
 {
     Execute(objectText(variant == 0 ? name : name + QStringLiteral("-%1").arg(variant)));
+}
+
+QString TDMServerDatabase::NotAMember(const QString &column)
+{
+    return QStringLiteral("(") + column + kNotAMember.arg(column) + QStringLiteral(")");
 }
 
 void TDMServerDatabase::ExecuteScript(const QStringList &lines, IDAConnection &connection)

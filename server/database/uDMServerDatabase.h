@@ -49,6 +49,10 @@ public:
     // after the last "GO" line included. No handling of its own.
     static void ExecuteScript(const QStringList &lines, IDAConnection &connection);
 
+    // A condition that holds when the column names no contact, family or group: the member's
+    // own row is gone.
+    static QString NotAMember(const QString &column);
+
     // The calendar file's name in the program folder.
     static QString CalendarFileName();
 
