@@ -47,6 +47,8 @@ QFont ReportDocument::LayoutFont(const ReportFont &font)
     result.setItalic(font.Italic);
     result.setUnderline(font.Underline);
     result.setHintingPreference(QFont::PreferNoHinting);
+    // No ligatures: a PDF reader must find "fi" as two letters when it searches or copies.
+    result.setStyleStrategy(QFont::PreferNoShaping);
     return result;
 }
 
