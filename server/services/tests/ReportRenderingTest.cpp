@@ -350,16 +350,6 @@ TEST_F(ReportRendering, SettingsListsShowTheirRecords)
     ExpectOnPages(PagesOf(QStringLiteral("Users.def"), {}), {{"User accounts", "admin", "1 user account"}}, "Users");
 }
 
-TEST_F(ReportRendering, EveryShippedDefinitionHasItsTemplatesInTheFolder)
-{
-    for (const QString &file : QDir(kSourceReports).entryList({QStringLiteral("*.def")}, QDir::Files)) {
-        const Definition definition = Read(file);
-        for (const QString &name : {definition.ReportName, definition.Portrait, definition.Landscape}) {
-            EXPECT_TRUE(name.isEmpty() || QFile::exists(kSourceReports + name)) << file.toStdString() << " names " << name.toStdString();
-        }
-    }
-}
-
 TEST_F(ReportRendering, TheExportsOfAReportHoldItsValues)
 {
     const Definition definition = Read(QStringLiteral("ContactList.def"));
