@@ -10,6 +10,7 @@
 #include "updating/uDMUpdater.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -83,10 +84,14 @@ int BrennicMain(int argc, char **argv)
                 return true;
         return false;
     }();
-    // Desktop mode shows a tray icon only where a display exists.
-    std::unique_ptr<QCoreApplication> app = !serviceMode && hasDisplay()
-                                                ? std::make_unique<QApplication>(argc, argv)
-                                                : std::make_unique<QCoreApplication>(argc, argv);
+    // Desktop mode shows a tray icon only where a display exists. Elsewhere the server still
+    // needs a GUI application, without windows: the report engine lays text out with the
+    // font database, which only a GUI application has.
+    const bool desktop = !serviceMode && hasDisplay();
+    if (!desktop)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app = desktop ? std::make_unique<QApplication>(argc, argv)
+                                                    : std::make_unique<QGuiApplication>(argc, argv);
     const QString folder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
 
     // The running instance's session log is left alone: a second instance is refused before

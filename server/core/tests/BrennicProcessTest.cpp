@@ -4,6 +4,7 @@
 #include "remoting/RODiscovery.h"
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
+#include "testsupport/DocumentReaders.h"
 #include "testsupport/TestDatabase.h"
 #include "testsupport/Wait.h"
 
@@ -15,6 +16,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QUdpSocket>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -131,6 +133,24 @@ TEST_F(BrennicProcess, StartsPatchesServesAndShutsDownInOrder)
     discovery.RefreshServerList(QStringLiteral("Kestrova"));
     ASSERT_TRUE(waitFor([&] { return answeredPort != 0; }, 10s));
     EXPECT_EQ(answeredPort, httpPort);
+
+    // Without a display the service still renders reports: the engine's fonts need the GUI
+    // application it runs on the offscreen platform. (No user yet: the calls are allowed.)
+    db.exec(QStringLiteral("DELETE FROM dbo.tblUsers; INSERT INTO dbo.tblLocations (PK_LocationID, LocationName) "
+                           "VALUES ('{0B000000-0000-0000-0000-000000000001}', 'Chapel of Ease');"));
+    {
+        auto channel = std::make_shared<TROHTTPChannel>();
+        channel->SetTargetURL(QStringLiteral("http://127.0.0.1:%1/Bin").arg(httpPort));
+        channel->SetSessionID(QUuid::createUuid());
+        auto message = std::make_shared<TROMessage>();
+        message->SetClientID(channel->SessionID());
+        const auto pdf = CoReportService::Create(message, channel)
+                             ->GenerateReport(QStringLiteral("Locations.rtm"), QStringLiteral("rptDALocations"), {}, QStringLiteral("LocationName"));
+        ASSERT_TRUE(pdf);
+        const QStringList pages = kestrova::test::PdfPages(pdf->Bytes());
+        ASSERT_EQ(pages.size(), 1);
+        EXPECT_TRUE(pages.first().contains(QStringLiteral("Chapel of Ease"))) << pages.first().toStdString();
+    }
 
     // A second instance refuses to start and leaves the first serving.
     auto second = start();

@@ -391,11 +391,12 @@ TEST_F(ReportServiceOverHttp, ADatabaseErrorReachesTheClientAndTheLogInsteadOfAn
     EXPECT_TRUE(lines.contains(QStringLiteral("GetReportDataAsDataset:rptContacts- theID LIKE '{G1}'-"))) << lines.toStdString();
 }
 
-TEST_F(ReportServiceOverHttp, ServerRenderingAndTheBinaryDefinitionListAreNotOffered)
+TEST_F(ReportServiceOverHttp, TheBinaryDefinitionListIsNotOfferedAndALayoutThatIsNoTemplateIsAnError)
 {
     EXPECT_FALSE(service->GetReportDefinitionsEx());
+    // This folder's "ContactList.rtm" holds no bands: rendering it is an error, not an empty answer.
     EXPECT_EQ(Refusal([&] { service->GenerateReport(QStringLiteral("ContactList.rtm"), QStringLiteral("rptContacts"), {}, {}); }),
-              QStringLiteral("EReportNotAvailable"));
+              QStringLiteral("EReportError"));
 }
 
 TEST_F(ReportServiceOverHttp, GetReportDataGivesAtMostTheRowsAsked)
