@@ -1,6 +1,7 @@
 #include "foundation/TextTables.h"
 
-#include <QFile>
+#include "testsupport/TestFiles.h"
+
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -10,9 +11,7 @@ namespace {
 QString writeTable(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
 {
     const QString path = dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
+    EXPECT_TRUE(kestrova::test::WriteFile(path, content));
     return path;
 }
 

@@ -40,16 +40,6 @@ void setText(QDomElement element, const QString &text)
     element.appendChild(element.ownerDocument().createTextNode(text));
 }
 
-QString keySection(QString path)
-{
-    path.replace(QLatin1Char('/'), QLatin1Char('\\'));
-    while (path.startsWith(QLatin1Char('\\')))
-        path.remove(0, 1);
-    while (path.endsWith(QLatin1Char('\\')))
-        path.chop(1);
-    return path;
-}
-
 // Support has no use for stored secrets; the report must not carry them.
 bool isSecret(const QString &valueName)
 {
@@ -240,10 +230,10 @@ void TRegSearch::WriteSubkeys(QDomElement parent, quint64 root, const QString &k
     IniFile store(storePath);
     if (!store.load())
         return;
-    const QString start = keySection(keyPath);
+    const QString start = TQorReg::KeySection(keyPath);
     KeyNode top;
     for (const QString &section : store.sections()) {
-        const QString name = keySection(section);
+        const QString name = TQorReg::KeySection(section);
         if (!name.startsWith(start + QLatin1Char('\\'), Qt::CaseInsensitive))
             continue;
         KeyNode *node = &top;

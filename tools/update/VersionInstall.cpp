@@ -19,23 +19,6 @@ std::string text(const QString &value)
     return value.toStdString();
 }
 
-// Makes folder and every missing folder above it; the new ones are added to made, top first.
-bool makeFolder(const QString &folder, QStringList &made)
-{
-    QStringList missing;
-    for (QFileInfo info(folder); !info.exists(); info = QFileInfo(info.path())) {
-        missing.prepend(info.absoluteFilePath());
-        if (info.path() == info.filePath())
-            break;
-    }
-    for (const QString &path : missing) {
-        if (!QDir().mkdir(path))
-            return false;
-        made << path;
-    }
-    return QFileInfo(folder).isDir();
-}
-
 } // namespace
 
 TVersionInstall::TVersionInstall(const QString &folder)
@@ -93,20 +76,20 @@ void TVersionInstall::Stage(const QString &listedName, const QByteArray &bytes)
 
 void TVersionInstall::Commit()
 {
-    // Everything that could stop the moves half way is found before the first one.
-    QStringList made;
-    try {
-        for (const Staged &file : m_files) {
-            const QString parent = QFileInfo(file.finalPath).path();
-            if (!makeFolder(parent, made))
-                throw EVersionInstallError(text(QStringLiteral("Cannot create the folder %1").arg(parent)));
-            if (QFileInfo(file.finalPath).isDir())
-                throw EVersionInstallError(text(QStringLiteral("%1 is a folder, not a file").arg(file.finalPath)));
-        }
-    } catch (...) {
-        for (auto folder = made.crbegin(); folder != made.crend(); ++folder)
-            QDir().rmdir(*folder);
-        throw;
+    // Everything that could stop the moves half way is found before anything changes.
+    for (const Staged &file : m_files) {
+        if (QFileInfo(file.finalPath).isDir())
+            throw EVersionInstallError(text(QStringLiteral("%1 is a folder, not a file").arg(file.finalPath)));
+        QFileInfo existing(QFileInfo(file.finalPath).path());
+        while (!existing.exists())
+            existing = QFileInfo(existing.path());
+        if (!existing.isDir())
+            throw EVersionInstallError(text(QStringLiteral("%1 is a file, not a folder").arg(existing.filePath())));
+    }
+    for (const Staged &file : m_files) {
+        const QString parent = QFileInfo(file.finalPath).path();
+        if (!QDir().mkpath(parent))
+            throw EVersionInstallError(text(QStringLiteral("Cannot create the folder %1").arg(parent)));
     }
     for (const Staged &file : m_files) {
         // A rename replaces the old file in one step.

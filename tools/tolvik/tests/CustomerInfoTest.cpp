@@ -1,6 +1,7 @@
 #include "tools/tolvik/uQorCustomerInfo.h"
 
 #include "testsupport/QtPrinters.h"
+#include "testsupport/TestFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,11 +13,7 @@
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using kestrova::test::ReadFile;
 
 class SenderDetails : public ::testing::Test
 {
@@ -49,7 +46,7 @@ TEST_F(SenderDetails, ComeBackAsTheyWereSaved)
 TEST_F(SenderDetails, AreStoredEncipheredWithAKeyOnlyTheUserMayRead)
 {
     SaveAnna();
-    const QByteArray stored = readAll(dir.filePath("userinfo.ini"));
+    const QByteArray stored = ReadFile(dir.filePath("userinfo.ini"));
     EXPECT_TRUE(stored.contains("[User information]"));
     for (const QByteArray &plain : {QByteArray("Anna"), QByteArray("Berg"), QByteArray("Olav"), QByteArray("example.org"),
                                    QByteArray("Anna Berg").toBase64(), QByteArray("anna.berg@example.org").toBase64()})
@@ -59,7 +56,7 @@ TEST_F(SenderDetails, AreStoredEncipheredWithAKeyOnlyTheUserMayRead)
     EXPECT_EQ(key.st_mode & 07777, 0600u);
     // A fresh nonce each time: the same details never look the same twice.
     SaveAnna();
-    EXPECT_NE(readAll(dir.filePath("userinfo.ini")), stored);
+    EXPECT_NE(ReadFile(dir.filePath("userinfo.ini")), stored);
 }
 
 TEST_F(SenderDetails, ReadAsEmptyWithoutTheirKey)

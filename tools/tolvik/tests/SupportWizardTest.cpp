@@ -9,6 +9,7 @@
 #include "tools/tolvik/uSupportToolDelivery.h"
 
 #include "testsupport/QtPrinters.h"
+#include "testsupport/TestFiles.h"
 
 #include "foundation/uCommon.h"
 
@@ -22,11 +23,7 @@
 
 namespace {
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+using kestrova::test::WriteFile;
 
 QDomDocument readXml(const QString &path)
 {
@@ -80,7 +77,7 @@ protected:
         folders.Tool = tool.path();
         folders.Readable = {tool.path()};
         TQorPathHelper::SetFolders(folders);
-        ASSERT_TRUE(writeFile(TaskFile(), "<configuration><task category=\"SYSINFO\"/><task category=\"SQLSERVER\"/></configuration>"));
+        ASSERT_TRUE(WriteFile(TaskFile(), "<configuration><task category=\"SYSINFO\"/><task category=\"SQLSERVER\"/></configuration>"));
     }
 
     QString TaskFile() const { return tool.filePath("configuration.xml"); }
@@ -88,7 +85,7 @@ protected:
 
     void UseDeliveryHost(const QString &host)
     {
-        ASSERT_TRUE(writeFile(tool.filePath("settings.ini"), "[WebServices]\nSupportToolDelivery=" + host.toUtf8() + "\n"));
+        ASSERT_TRUE(WriteFile(tool.filePath("settings.ini"), "[WebServices]\nSupportToolDelivery=" + host.toUtf8() + "\n"));
     }
 
     std::unique_ptr<TQorSupportWizard> NewWizard()
@@ -284,7 +281,7 @@ TEST_F(SupportWizard, TheReportCanBeReadBeforeItGoesOut)
 
 TEST_F(SupportWizard, AFailedRunIsShownAndTheFirstPageCanBeReachedAgain)
 {
-    ASSERT_TRUE(writeFile(TaskFile(), "<configuration><task category=\"SYSINFO\">"));
+    ASSERT_TRUE(WriteFile(TaskFile(), "<configuration><task category=\"SYSINFO\">"));
     auto wizard = NewWizard();
     wizard->NextClick();
     EXPECT_EQ(view.page, TQorSupportWizard::Progress);

@@ -6,6 +6,7 @@
 #include "tools/tolvik/uQorXMLProsessor.h"
 
 #include "testsupport/QtPrinters.h"
+#include "testsupport/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,18 +17,8 @@
 
 namespace {
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using kestrova::test::ReadFile;
+using kestrova::test::WriteFile;
 
 class RecordingProgress : public ITaskProgress
 {
@@ -61,25 +52,25 @@ protected:
     {
         ASSERT_TRUE(tool.isValid() && registry.isValid());
         const QString folder = tool.path();
-        ASSERT_TRUE(writeFile(folder + "/notes.txt", "first line\r\n\r\nthird line"));
-        ASSERT_TRUE(writeFile(folder + "/.hidden.txt", "kept out of sight\n"));
-        ASSERT_TRUE(writeFile(folder + "/readonly.txt", "fixed\n"));
+        ASSERT_TRUE(WriteFile(folder + "/notes.txt", "first line\r\n\r\nthird line"));
+        ASSERT_TRUE(WriteFile(folder + "/.hidden.txt", "kept out of sight\n"));
+        ASSERT_TRUE(WriteFile(folder + "/readonly.txt", "fixed\n"));
         ASSERT_TRUE(QFile::setPermissions(folder + "/readonly.txt", QFileDevice::ReadOwner | QFileDevice::ReadGroup));
-        ASSERT_TRUE(writeFile(folder + "/plugins/readme.txt", "read me\n"));
-        ASSERT_TRUE(writeFile(folder + "/plugins/deep/log.txt", "deep down\n"));
+        ASSERT_TRUE(WriteFile(folder + "/plugins/readme.txt", "read me\n"));
+        ASSERT_TRUE(WriteFile(folder + "/plugins/deep/log.txt", "deep down\n"));
         static const char plugin[] = "\x7f" "ELF...KESTROVA_FILE_VERSION=1.2.3.4\0...";
         static const char library[] = "KESTROVA_FILE_VERSION=1.0.0.0\0";
-        ASSERT_TRUE(writeFile(folder + "/plugins/RvEvents.qor", QByteArray(plugin, sizeof plugin - 1)));
-        ASSERT_TRUE(writeFile(folder + "/libQuorva_Data_Service.so", QByteArray(library, sizeof library - 1)));
+        ASSERT_TRUE(WriteFile(folder + "/plugins/RvEvents.qor", QByteArray(plugin, sizeof plugin - 1)));
+        ASSERT_TRUE(WriteFile(folder + "/libQuorva_Data_Service.so", QByteArray(library, sizeof library - 1)));
         // A link out of the folder is not followed.
         ASSERT_TRUE(QFile::link(QStringLiteral("/etc/hostname"), folder + "/outside.txt"));
 
-        ASSERT_TRUE(writeFile(registry.filePath("user.ini"), "[Software\\Orbek]\nTop=the start key's own value\n"
+        ASSERT_TRUE(WriteFile(registry.filePath("user.ini"), "[Software\\Orbek]\nTop=the start key's own value\n"
                                                              "[Software\\Orbek\\Kestrova]\nLanguage=nb\n"
                                                              "[Software\\Orbek\\Kestrova\\Mail]\nSMTPPassword=hunter2\n"
                                                              "Server=smtp.example.org\n"
                                                              "[Software\\Other]\nElsewhere=1\n"));
-        ASSERT_TRUE(writeFile(registry.filePath("machine.ini"),
+        ASSERT_TRUE(WriteFile(registry.filePath("machine.ini"),
                               "[SOFTWARE\\Orbek\\Kestrova\\Server]\nAddress=it's here\nEmpty=\n"));
         qputenv("KESTROVA_REGISTRY_DIR", QFile::encodeName(registry.path()));
 
@@ -99,7 +90,7 @@ protected:
     QString TaskFile(const QByteArray &content)
     {
         const QString path = tool.filePath("configuration.xml");
-        EXPECT_TRUE(writeFile(path, content));
+        EXPECT_TRUE(WriteFile(path, content));
         return path;
     }
 
@@ -121,7 +112,7 @@ TEST_F(TaskProcessor, EverySearchKindWritesItsElementsAsTheExpectedReportHasThem
 {
     const QDomDocument report = Run(Data("configuration.xml"));
     QDomDocument expected;
-    ASSERT_TRUE(expected.setContent(QString::fromUtf8(readAll(Data("expected-report.xml"))).replace("@TOOL@", tool.path())));
+    ASSERT_TRUE(expected.setContent(QString::fromUtf8(ReadFile(Data("expected-report.xml"))).replace("@TOOL@", tool.path())));
     const QStringList mismatches = kestrova::test::Mismatches(expected.documentElement(), report.documentElement());
     EXPECT_TRUE(mismatches.isEmpty()) << mismatches.join('\n').toStdString() << "\n" << report.toString(1).toStdString();
     EXPECT_TRUE(ReportText(report).startsWith(QStringLiteral("<?xml version=\"1.0\"?>\n<Support>"))) << ReportText(report).left(80).toStdString();

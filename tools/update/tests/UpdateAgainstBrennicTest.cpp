@@ -7,6 +7,7 @@
 
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
+#include "testsupport/TestFiles.h"
 #include "testsupport/Wait.h"
 
 #include "foundation/IniFile.h"
@@ -22,20 +23,11 @@
 
 namespace {
 
+using kestrova::test::FolderEntries;
+using kestrova::test::ReadFile;
+using kestrova::test::WriteFile;
+
 using namespace std::chrono_literals;
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // Replies are compressed; this keeps a reply large on the wire.
 QByteArray incompressible(qsizetype size)
@@ -45,19 +37,6 @@ QByteArray incompressible(qsizetype size)
     for (char &byte : bytes)
         byte = char(generator.bounded(256));
     return bytes;
-}
-
-QStringList entries(const QString &folder)
-{
-    QStringList found;
-    for (const QFileInfo &info :
-         QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)) {
-        found << info.fileName();
-        if (info.isDir())
-            for (const QString &inner : entries(info.absoluteFilePath()))
-                found << info.fileName() + QLatin1Char('/') + inner;
-    }
-    return found;
 }
 
 // What the run showed and asked, and a hook for what happens once a version is in place.
@@ -98,8 +77,8 @@ protected:
         ASSERT_TRUE(root.isValid());
         client = root.filePath(QStringLiteral("installation/client"));
         ASSERT_TRUE(QDir().mkpath(client));
-        ASSERT_TRUE(writeFile(QDir(client).filePath("Settings.ini"), "[System settings]\r\nService Pack=1.0.0.0\r\n"));
-        ASSERT_TRUE(writeFile(QDir(client).filePath("Quorva"), "client 1.0.0.0"));
+        ASSERT_TRUE(WriteFile(QDir(client).filePath("Settings.ini"), "[System settings]\r\nService Pack=1.0.0.0\r\n"));
+        ASSERT_TRUE(WriteFile(QDir(client).filePath("Quorva"), "client 1.0.0.0"));
         probe = root.filePath(QStringLiteral("probe.txt"));
         qputenv("KESTROVA_CLIENT_PROBE", QFile::encodeName(probe));
     }
@@ -109,7 +88,7 @@ protected:
         const QString versionFolder = QDir(folder.path()).filePath(QStringLiteral("Updates/") + version);
         ASSERT_TRUE(QDir().mkpath(versionFolder));
         for (const auto &[name, bytes] : files)
-            ASSERT_TRUE(writeFile(QDir(versionFolder).filePath(name), bytes)) << name.toStdString();
+            ASSERT_TRUE(WriteFile(QDir(versionFolder).filePath(name), bytes)) << name.toStdString();
     }
 
     QString ServerURL(quint16 port = 0) const
@@ -135,13 +114,13 @@ protected:
     // The stand-in client's notes once it has started and written them all.
     QStringList ClientStart() const
     {
-        kestrova::test::WaitFor([this] { return readAll(probe).endsWith("done\n"); }, 10s);
-        return QString::fromUtf8(readAll(probe)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        kestrova::test::WaitFor([this] { return ReadFile(probe).endsWith("done\n"); }, 10s);
+        return QString::fromUtf8(ReadFile(probe)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
     QStringList ClientFiles() const
     {
-        QStringList files = entries(client);
+        QStringList files = FolderEntries(client);
         files.removeAll(QStringLiteral("Settings.ini"));
         return files;
     }
@@ -168,8 +147,8 @@ TEST_F(UpdateAgainstBrennic, InstallsNewerVersionsOneAfterTheOtherAndStartsTheCl
     EXPECT_TRUE(view.errors.isEmpty()) << view.errors.join('\n').toStdString();
     EXPECT_TRUE(view.messages.isEmpty()) << view.messages.join('\n').toStdString();
     EXPECT_EQ(ClientFiles(), (QStringList{"Quorva", "help", "help/index.html", "plugins", "plugins/RvEvents.qor"}));
-    EXPECT_EQ(readAll(QDir(client).filePath("Quorva")), QByteArray("client 1.0.0.9"));
-    EXPECT_EQ(readAll(QDir(client).filePath("plugins/RvEvents.qor")), QByteArray("events 1.0.0.5"));
+    EXPECT_EQ(ReadFile(QDir(client).filePath("Quorva")), QByteArray("client 1.0.0.9"));
+    EXPECT_EQ(ReadFile(QDir(client).filePath("plugins/RvEvents.qor")), QByteArray("events 1.0.0.5"));
     EXPECT_EQ(ServicePack(), QStringLiteral("1.0.0.9"));
     EXPECT_EQ(ClientStart(), startedWithArguments);
 }
@@ -180,7 +159,7 @@ TEST_F(UpdateAgainstBrennic, TwoVersionsUpAtOnceBringTheClientStraightToTheHighe
     Stage(QStringLiteral("1.0.0.9"), {{"Quorva", "client 1.0.0.9"}});
     RunUpdate(ServerURL());
     EXPECT_EQ(view.installed, QStringList{"1.0.0.9"});
-    EXPECT_EQ(readAll(QDir(client).filePath("Quorva")), QByteArray("client 1.0.0.9"));
+    EXPECT_EQ(ReadFile(QDir(client).filePath("Quorva")), QByteArray("client 1.0.0.9"));
     EXPECT_EQ(ServicePack(), QStringLiteral("1.0.0.9"));
 }
 
@@ -193,8 +172,8 @@ TEST_F(UpdateAgainstBrennic, AHostileFileNameRefusesTheVersionWithNothingWritten
     EXPECT_TRUE(view.installed.isEmpty());
     EXPECT_EQ(view.messages, QStringList{QStringLiteral("NewVersion:1.0.0.5 %1: Error during download").arg(client)});
     EXPECT_EQ(ClientFiles(), QStringList{"Quorva"});
-    EXPECT_EQ(readAll(QDir(client).filePath("Quorva")), QByteArray("client 1.0.0.0"));
-    EXPECT_EQ(entries(root.filePath("installation")), (QStringList{"client", "client/Quorva", "client/Settings.ini"}));
+    EXPECT_EQ(ReadFile(QDir(client).filePath("Quorva")), QByteArray("client 1.0.0.0"));
+    EXPECT_EQ(FolderEntries(root.filePath("installation")), (QStringList{"client", "client/Quorva", "client/Settings.ini"}));
     EXPECT_FALSE(QFileInfo::exists(root.filePath("escaped")));
     EXPECT_EQ(ServicePack(), QStringLiteral("1.0.0.0"));
     EXPECT_EQ(ClientStart(), startedWithArguments);
@@ -215,7 +194,7 @@ TEST_F(UpdateAgainstBrennic, ADroppedConnectionInstallsNothingOfThatVersion)
     EXPECT_EQ(view.installed, QStringList{"1.0.0.5"});
     EXPECT_EQ(view.messages, QStringList{QStringLiteral("NewVersion:1.0.0.9 %1: Error during download").arg(client)});
     EXPECT_EQ(ClientFiles(), QStringList{"Quorva"});
-    EXPECT_EQ(readAll(QDir(client).filePath("Quorva")), QByteArray("client 1.0.0.5"));
+    EXPECT_EQ(ReadFile(QDir(client).filePath("Quorva")), QByteArray("client 1.0.0.5"));
     EXPECT_EQ(ServicePack(), QStringLiteral("1.0.0.5"));
     EXPECT_EQ(ClientStart(), startedWithArguments);
 }
@@ -227,7 +206,7 @@ TEST_F(UpdateAgainstBrennic, WithoutSettingsIniAVersionOfferedAgainEndsTheRun)
     // The next check goes out without a version, and the server offers the same one again.
     RunUpdate(ServerURL());
     EXPECT_EQ(view.installed, QStringList{"1.0.0.5"});
-    EXPECT_EQ(readAll(QDir(client).filePath("Quorva")), QByteArray("client 1.0.0.5"));
+    EXPECT_EQ(ReadFile(QDir(client).filePath("Quorva")), QByteArray("client 1.0.0.5"));
     EXPECT_FALSE(QFileInfo::exists(QDir(client).filePath("Settings.ini")));
     EXPECT_EQ(ClientStart(), startedWithArguments);
 }

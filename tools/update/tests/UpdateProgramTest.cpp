@@ -1,5 +1,6 @@
 // The program Update itself, started as the client host starts it, against a real data server.
 #include "testsupport/QtPrinters.h"
+#include "testsupport/TestFiles.h"
 #include "testsupport/ServiceHarness.h"
 #include "testsupport/Wait.h"
 
@@ -13,20 +14,10 @@
 
 namespace {
 
+using kestrova::test::ReadFile;
+using kestrova::test::WriteFile;
+
 using namespace std::chrono_literals;
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 class UpdateProgram : public kestrova::test::ServiceHarness
 {
@@ -42,10 +33,10 @@ TEST_F(UpdateProgram, InstallsTheServersVersionAndStartsTheClientAgainWithItsArg
     ASSERT_TRUE(QFile::copy(QStringLiteral(UPDATE_PROGRAM), QDir(home).filePath("Update")));
     ASSERT_TRUE(QFile::setPermissions(QDir(home).filePath("Update"), QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                                            | QFileDevice::ExeOwner));
-    ASSERT_TRUE(writeFile(QDir(home).filePath("settings.ini"), "[System settings]\r\nService Pack=\r\n"));
+    ASSERT_TRUE(WriteFile(QDir(home).filePath("settings.ini"), "[System settings]\r\nService Pack=\r\n"));
     const QString updates = QDir(folder.path()).filePath(QStringLiteral("Updates/1.0.0.7"));
-    ASSERT_TRUE(writeFile(QDir(updates).filePath("Quorva"), "client 1.0.0.7"));
-    ASSERT_TRUE(writeFile(QDir(updates).filePath("plugins/RvContacts.qor"), "contacts 1.0.0.7"));
+    ASSERT_TRUE(WriteFile(QDir(updates).filePath("Quorva"), "client 1.0.0.7"));
+    ASSERT_TRUE(WriteFile(QDir(updates).filePath("plugins/RvContacts.qor"), "contacts 1.0.0.7"));
     const QString probe = QDir(home).filePath("probe.txt");
 
     QProcess update;
@@ -60,16 +51,16 @@ TEST_F(UpdateProgram, InstallsTheServersVersionAndStartsTheClientAgainWithItsArg
     ASSERT_TRUE(update.waitForFinished(30000)) << update.readAllStandardError().toStdString();
     EXPECT_EQ(update.exitCode(), 0) << update.readAllStandardError().toStdString();
 
-    EXPECT_EQ(readAll(QDir(home).filePath("Quorva")), QByteArray("client 1.0.0.7"));
-    EXPECT_EQ(readAll(QDir(home).filePath("plugins/RvContacts.qor")), QByteArray("contacts 1.0.0.7"));
+    EXPECT_EQ(ReadFile(QDir(home).filePath("Quorva")), QByteArray("client 1.0.0.7"));
+    EXPECT_EQ(ReadFile(QDir(home).filePath("plugins/RvContacts.qor")), QByteArray("contacts 1.0.0.7"));
     EXPECT_EQ(IniFile::readString(QDir(home).filePath("settings.ini"), QStringLiteral("System settings"),
                                   QStringLiteral("Service Pack"), QString()),
               QStringLiteral("1.0.0.7"));
-    ASSERT_TRUE(kestrova::test::WaitFor([&] { return readAll(probe).endsWith("done\n"); }, 10s));
-    EXPECT_EQ(QString::fromUtf8(readAll(probe)).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+    ASSERT_TRUE(kestrova::test::WaitFor([&] { return ReadFile(probe).endsWith("done\n"); }, 10s));
+    EXPECT_EQ(QString::fromUtf8(ReadFile(probe)).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
               (QStringList{"arg:--server", "arg:host name:8099", "done"}));
 
-    const QString log = QString::fromUtf8(readAll(QDir(home).filePath("Update.txt")));
+    const QString log = QString::fromUtf8(ReadFile(QDir(home).filePath("Update.txt")));
     EXPECT_TRUE(log.contains(QStringLiteral("Application updater"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("Main\tExisting version 1.0.0.0"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("Main\tnew update 1.0.0.7"))) << log.toStdString();

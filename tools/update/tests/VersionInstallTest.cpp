@@ -4,6 +4,7 @@
 #include "tools/update/uDM.h"
 
 #include "testsupport/QtPrinters.h"
+#include "testsupport/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,33 +15,9 @@
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-// Everything below folder, as relative paths.
-QStringList entries(const QString &folder)
-{
-    QStringList found;
-    const QDir root(folder);
-    for (const QFileInfo &info : root.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)) {
-        found << info.fileName();
-        if (info.isDir())
-            for (const QString &inner : entries(info.absoluteFilePath()))
-                found << info.fileName() + QLatin1Char('/') + inner;
-    }
-    return found;
-}
+using kestrova::test::FolderEntries;
+using kestrova::test::ReadFile;
+using kestrova::test::WriteFile;
 
 struct NameCase
 {
@@ -74,15 +51,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(VersionInstall, MovesEveryFileIntoPlaceOnlyAtCommit)
 {
     QTemporaryDir dir;
-    writeFile(dir.filePath("Quorva"), "old client");
+    ASSERT_TRUE(WriteFile(dir.filePath("Quorva"), "old client"));
     TVersionInstall install(dir.path());
     install.Stage(QStringLiteral("\\Quorva"), "new client");
     install.Stage(QStringLiteral("\\plugins\\deep\\RvEvents.qor"), "events");
-    EXPECT_EQ(readAll(dir.filePath("Quorva")), QByteArray("old client"));
+    EXPECT_EQ(ReadFile(dir.filePath("Quorva")), QByteArray("old client"));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("plugins")));
     install.Commit();
-    EXPECT_EQ(readAll(dir.filePath("Quorva")), QByteArray("new client"));
-    EXPECT_EQ(readAll(dir.filePath("plugins/deep/RvEvents.qor")), QByteArray("events"));
+    EXPECT_EQ(ReadFile(dir.filePath("Quorva")), QByteArray("new client"));
+    EXPECT_EQ(ReadFile(dir.filePath("plugins/deep/RvEvents.qor")), QByteArray("events"));
     // Programs stay runnable; other files are not made so.
     EXPECT_TRUE(QFileInfo(dir.filePath("Quorva")).isExecutable());
     EXPECT_FALSE(QFileInfo(dir.filePath("plugins/deep/RvEvents.qor")).isExecutable());
@@ -91,31 +68,31 @@ TEST(VersionInstall, MovesEveryFileIntoPlaceOnlyAtCommit)
 TEST(VersionInstall, AnInstalledFileOfAnotherCaseIsTheOneReplaced)
 {
     QTemporaryDir dir;
-    writeFile(dir.filePath("Plugins/RvEvents.qor"), "old");
+    ASSERT_TRUE(WriteFile(dir.filePath("Plugins/RvEvents.qor"), "old"));
     TVersionInstall install(dir.path());
     install.Stage(QStringLiteral("\\plugins\\rvevents.QOR"), "new");
     install.Commit();
-    EXPECT_EQ(entries(dir.path()), (QStringList{"Plugins", "Plugins/RvEvents.qor"}));
-    EXPECT_EQ(readAll(dir.filePath("Plugins/RvEvents.qor")), QByteArray("new"));
+    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{"Plugins", "Plugins/RvEvents.qor"}));
+    EXPECT_EQ(ReadFile(dir.filePath("Plugins/RvEvents.qor")), QByteArray("new"));
 }
 
 TEST(VersionInstall, AnUncommittedVersionLeavesTheFolderAsItWas)
 {
     QTemporaryDir dir;
-    writeFile(dir.filePath("Quorva"), "old client");
+    ASSERT_TRUE(WriteFile(dir.filePath("Quorva"), "old client"));
     {
         TVersionInstall install(dir.path());
         install.Stage(QStringLiteral("\\Quorva"), "new client");
         install.Stage(QStringLiteral("\\help\\index.html"), "help");
     }
-    EXPECT_EQ(entries(dir.path()), QStringList{"Quorva"});
-    EXPECT_EQ(readAll(dir.filePath("Quorva")), QByteArray("old client"));
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"Quorva"});
+    EXPECT_EQ(ReadFile(dir.filePath("Quorva")), QByteArray("old client"));
 }
 
 TEST(VersionInstall, AFolderInTheWayStopsTheCommitBeforeAnyFileMoves)
 {
     QTemporaryDir dir;
-    writeFile(dir.filePath("Quorva"), "old client");
+    ASSERT_TRUE(WriteFile(dir.filePath("Quorva"), "old client"));
     ASSERT_TRUE(QDir().mkpath(dir.filePath("help/index.html")));
     {
         TVersionInstall install(dir.path());
@@ -124,8 +101,21 @@ TEST(VersionInstall, AFolderInTheWayStopsTheCommitBeforeAnyFileMoves)
         install.Stage(QStringLiteral("\\help\\index.html"), "help");
         EXPECT_THROW(install.Commit(), EVersionInstallError);
     }
-    EXPECT_EQ(entries(dir.path()), (QStringList{"Quorva", "help", "help/index.html"}));
-    EXPECT_EQ(readAll(dir.filePath("Quorva")), QByteArray("old client"));
+    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{"Quorva", "help", "help/index.html"}));
+    EXPECT_EQ(ReadFile(dir.filePath("Quorva")), QByteArray("old client"));
+}
+
+TEST(VersionInstall, AFileWhereAFolderBelongsStopsTheCommitToo)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(WriteFile(dir.filePath("plugins"), "a file"));
+    {
+        TVersionInstall install(dir.path());
+        install.Stage(QStringLiteral("\\Quorva"), "new client");
+        install.Stage(QStringLiteral("\\plugins\\RvEvents.qor"), "events");
+        EXPECT_THROW(install.Commit(), EVersionInstallError);
+    }
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{"plugins"});
 }
 
 TEST(UpdateRunRules, OnlyANewerVersionMayFollowTheLastOne)
