@@ -50,7 +50,7 @@ class TaskProcessor : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(tool.isValid() && registry.isValid());
+        ASSERT_TRUE(tool.isValid() && registry.isValid() && elsewhere.isValid());
         const QString folder = tool.path();
         ASSERT_TRUE(WriteFile(folder + "/notes.txt", "first line\r\n\r\nthird line"));
         ASSERT_TRUE(WriteFile(folder + "/.hidden.txt", "kept out of sight\n"));
@@ -74,8 +74,10 @@ protected:
                               "[SOFTWARE\\Orbek\\Kestrova\\Server]\nAddress=it's here\nEmpty=\n"));
         qputenv("KESTROVA_REGISTRY_DIR", QFile::encodeName(registry.path()));
 
+        // A folder with a file the task's mask matches, outside the folders a task may read.
+        ASSERT_TRUE(WriteFile(elsewhere.filePath("elsewhere.txt"), "not to be read\n"));
         TQorFolderSet folders;
-        folders.Windows = QStringLiteral("/etc");
+        folders.Windows = elsewhere.path();
         folders.System = QStringLiteral("/usr/lib");
         folders.Tool = folder;
         folders.Programs = QStringLiteral("/opt");
@@ -105,6 +107,7 @@ protected:
 
     QTemporaryDir tool;
     QTemporaryDir registry;
+    QTemporaryDir elsewhere;
     RecordingProgress progress;
 };
 
@@ -174,7 +177,8 @@ TEST_F(TaskProcessor, FoldersAndFilesOutsideTheReadableFoldersAreNeverRead)
 TEST_F(TaskProcessor, PathWordsStandForTheirFoldersWhateverTheirCase)
 {
     EXPECT_EQ(TQorPathHelper::ExpandPath(QStringLiteral("AppDir/plugins")), tool.path() + "/plugins");
-    EXPECT_EQ(TQorPathHelper::ExpandPath(QStringLiteral("WINDIR/x;winsys;PROGRAMDIR")), QStringLiteral("/etc/x;/usr/lib;/opt"));
+    EXPECT_EQ(TQorPathHelper::ExpandPath(QStringLiteral("WINDIR/x;winsys;PROGRAMDIR")),
+              elsewhere.path() + QStringLiteral("/x;/usr/lib;/opt"));
 }
 
 struct ValueCase
