@@ -10,6 +10,18 @@ struct EmailCase
     bool valid;
 };
 
+// Readable, with control characters escaped, for the test's name.
+void PrintTo(const EmailCase &c, std::ostream *out)
+{
+    *out << '"';
+    for (const char *at = c.address; *at; ++at)
+        if (*at == '\r')
+            *out << "\\r";
+        else
+            *out << *at;
+    *out << '"';
+}
+
 class EmailAddresses : public ::testing::TestWithParam<EmailCase>
 {
 };

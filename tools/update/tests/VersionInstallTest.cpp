@@ -25,6 +25,11 @@ struct NameCase
     const char *installed; // nullptr: refused
 };
 
+void PrintTo(const NameCase &c, std::ostream *out)
+{
+    *out << '"' << c.listed << '"';
+}
+
 class ListedNames : public ::testing::TestWithParam<NameCase>
 {
 };
