@@ -43,9 +43,11 @@ void TROHTTPChannel::Post(const QByteArray &body, int attempt, AsyncDone done)
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/octet-stream"));
     request.setTransferTimeout(int(std::min<qint64>(m_timeout.count(), std::numeric_limits<int>::max())));
     QNetworkReply *reply = m_network->post(request, body);
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+    connect(reply, &QNetworkReply::downloadProgress, reply, [this, reply](qint64 received, qint64 total) {
         if (received > kMaxReplyBytes)
             reply->abort();
+        else
+            emit ReceiveProgress(received, total);
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply, body, attempt, done = std::move(done)]() {
         reply->deleteLater();

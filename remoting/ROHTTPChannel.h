@@ -61,6 +61,10 @@ public:
     // How many synchronous calls of this thread are waiting now; event deliveries hold back meanwhile.
     static int SynchronousCallsInProgress();
 
+signals:
+    // Bytes of the reply received so far; total is 0 or less while the size is unknown.
+    void ReceiveProgress(qint64 received, qint64 total);
+
 private:
     void Post(const QByteArray &body, int attempt, AsyncDone done);
 

@@ -2,7 +2,7 @@
 // report service over HTTP as the client fetches them, the engine renders them, and the
 // PDF is read back with pdftotext page by page; labels are counted per sheet. The exports of
 // one report are read with the users' tools, and GenerateReport renders on the server.
-#include "server/services/tests/ServiceHarness.h"
+#include "testsupport/ServiceHarness.h"
 
 #include "server/services/uReportService.h"
 
