@@ -1,7 +1,7 @@
 // The report service over HTTP through the generated proxy: definitions per category from the
 // shipped report folder, every report dataset on a fixture database, the criteria the client
 // host composes, the verification report, Word data and files, and the refusals.
-#include "server/services/tests/ServiceHarness.h"
+#include "server/tests/ServiceHarness.h"
 #include "server/services/tests/CommaFields.h"
 
 #include "server/services/ReportDefinition.h"

@@ -2,7 +2,7 @@
 // and the administrator's right to change them, per-user settings and layout blobs, deleting a
 // user's settings, and the migration into a new database.
 #include "server/services/tests/ProxyDataAdapter.h"
-#include "server/services/tests/ServiceHarness.h"
+#include "server/tests/ServiceHarness.h"
 #include "server/services/uSettingsService.h"
 #include "server/tests/LogCapture.h"
 
