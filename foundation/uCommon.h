@@ -108,6 +108,9 @@ private:
 FOUNDATION_EXPORT bool OpenURL(const QString &url);
 // Starts a program with an argument list, detached; false when it could not be started.
 FOUNDATION_EXPORT bool RunProgram(const QString &program, const QStringList &arguments);
+// A Boolean written as text: the words true and false in any case, or a whole number (non-zero
+// is true); anything else gives the default.
+FOUNDATION_EXPORT bool StrToBoolDef(const QString &text, bool defaultValue);
 // "#MM/DD/YYYY#" whatever the locale; "#01/01/1900#" for a date that cannot be formatted.
 FOUNDATION_EXPORT QString DateToSQLLiteral(const QDate &date);
 
