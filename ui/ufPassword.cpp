@@ -12,6 +12,8 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+using namespace Quorva;
+
 namespace {
 
 constexpr int kTextOK = 200;

@@ -5,7 +5,9 @@
 
 #include "ui/ufDlgPopUp.h"
 
+namespace Quorva {
 class ILanguageHost;
+}
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -18,7 +20,7 @@ public:
 
     // Clears both entries and sets the captions (texts 200-202 and 6300-6303); with no host the
     // placeholders stay.
-    void InitForm(ILanguageHost *texts);
+    void InitForm(Quorva::ILanguageHost *texts);
     QString NewPassword() const;
 
     // OK is offered exactly when both entries hold the same characters.

@@ -1,6 +1,6 @@
 // What the client host offers its plug-ins. A plug-in asks the host it was given (IHYHost) for
 // one of these each time it needs it, by GUID, and lets go at the end of the handler:
-//     if (auto log = host_cast<IHostLog>(host)) log->WriteLog(2, "Contacts", "OnActivate", text);
+//     if (auto log = host_cast<Quorva::IHostLog>(host)) log->WriteLog(2, "Contacts", "OnActivate", text);
 // Operations are declared in slot order after the three of IQorUnknown; slots that do nothing
 // keep their place so that the order never moves. Never reorder, insert or remove an operation.
 #pragma once
@@ -38,6 +38,10 @@ constexpr quint8 Severe = 2;
 constexpr quint8 Debug = 3;
 } // namespace QorLogLevel
 
+// The interfaces live in namespace Quorva: the service contract has event-writer classes of the
+// same names as two of them.
+namespace Quorva {
+
 // Main-window and application commands.
 class IHostApplication : public IQorUnknown
 {
@@ -62,7 +66,6 @@ public:
 protected:
     ~IHostApplication() = default;
 };
-QOR_DECLARE_INTERFACE(IHostApplication, "{AC6A933C-80DD-4A3B-856C-F94D5ED7C4E7}", void)
 
 // One entry in the session log; plug-ins write their caught errors at level 2 with their
 // module word as sender and the handler's name as location.
@@ -74,7 +77,6 @@ public:
 protected:
     ~IHostLog() = default;
 };
-QOR_DECLARE_INTERFACE(IHostLog, "{30BC93DD-F9A1-493F-ADA6-F837C7F95511}", void)
 
 // The logged-on user's settings: key-value texts and layout blobs, kept on the server.
 class ISettings : public IQorUnknown
@@ -93,7 +95,6 @@ public:
 protected:
     ~ISettings() = default;
 };
-QOR_DECLARE_INTERFACE(ISettings, "{B7FF6CF1-A191-4886-831F-90F279E1707E}", void)
 
 // E-mail services. The mail configuration is a map of the standard field names ("smtpserver",
 // "smtpserverport", "smtpusessl", "sendusername", "sendemailaddress", "senduserreplyemailaddress").
@@ -116,7 +117,6 @@ public:
 protected:
     ~IEmailHost() = default;
 };
-QOR_DECLARE_INTERFACE(IEmailHost, "{A9CEA7A4-CAB4-410A-95AD-28261D49C246}", void)
 
 // Settings export and import through the visual plug-in "plgTransport", when a module has it.
 class ITransportHost : public IQorUnknown
@@ -129,7 +129,6 @@ public:
 protected:
     ~ITransportHost() = default;
 };
-QOR_DECLARE_INTERFACE(ITransportHost, "{E527FFD2-C48A-4F1A-BB77-0B47A322F813}", void)
 
 // Starts an automatic-scheduling run and shows its progress; returns when the window closes.
 class IAutoScheduleRunner : public IQorUnknown
@@ -141,7 +140,6 @@ public:
 protected:
     ~IAutoScheduleRunner() = default;
 };
-QOR_DECLARE_INTERFACE(IAutoScheduleRunner, "{87F3F0F8-4D70-4637-BA5E-C30184A9DB12}", void)
 
 // The main window's smart-help pane; helpId is not used.
 class ISmartHelp : public IQorUnknown
@@ -152,7 +150,6 @@ public:
 protected:
     ~ISmartHelp() = default;
 };
-QOR_DECLARE_INTERFACE(ISmartHelp, "{F8FD44F4-B941-4208-9E3E-4E1A853D4304}", void)
 
 // The host's search dialog. kinds is a mask of 1 contacts, 2 families, 4 groups. On OK the
 // result is a new list that belongs to the caller; on cancel it is null and the answer false.
@@ -166,7 +163,6 @@ public:
 protected:
     ~ISearchHost() = default;
 };
-QOR_DECLARE_INTERFACE(ISearchHost, "{5D7DD38F-CF45-4CF7-BFE3-769A4F4B9FD2}", void)
 
 // Gives the report chooser the criteria of the caller's current view.
 class IReportCriteriaProvider : public IQorUnknown
@@ -177,7 +173,6 @@ public:
 protected:
     ~IReportCriteriaProvider() = default;
 };
-QOR_DECLARE_INTERFACE(IReportCriteriaProvider, "{23AE1CF2-86D7-473B-B00A-D0BCB27C6CFB}", void)
 
 // The report chooser, and the report definitions of a category as the server sends them.
 class IReportHost : public IQorUnknown
@@ -195,7 +190,6 @@ public:
 protected:
     ~IReportHost() = default;
 };
-QOR_DECLARE_INTERFACE(IReportHost, "{3EC7A694-D0EA-4ED2-AC7B-FE259030314C}", void)
 
 // The logged-on user; the object stays the host's.
 class IUserHost : public IQorUnknown
@@ -206,7 +200,6 @@ public:
 protected:
     ~IUserHost() = default;
 };
-QOR_DECLARE_INTERFACE(IUserHost, "{21428F94-2D9A-4AFB-94B7-A6B71AA2A523}", void)
 
 class IAboutHost : public IQorUnknown
 {
@@ -216,7 +209,6 @@ public:
 protected:
     ~IAboutHost() = default;
 };
-QOR_DECLARE_INTERFACE(IAboutHost, "{DD605F11-8E22-4E62-8DA1-F6134C607688}", void)
 
 // The host's language texts. text is left as passed while the host has no language module.
 class ILanguageHost : public IQorUnknown
@@ -227,7 +219,6 @@ public:
 protected:
     ~ILanguageHost() = default;
 };
-QOR_DECLARE_INTERFACE(ILanguageHost, "{0B15682F-646F-4A43-876E-EE6AEA578ED8}", void)
 
 // The server's automatic-scheduling events, as the host receives them.
 class IAutoScheduleEvent_Writer : public IQorUnknown
@@ -240,7 +231,6 @@ public:
 protected:
     ~IAutoScheduleEvent_Writer() = default;
 };
-QOR_DECLARE_INTERFACE(IAutoScheduleEvent_Writer, "{FACC9D13-680F-4292-8EDB-8B8B32914112}", void)
 
 // The server's popup notifications, as the host receives them.
 class IClientPopupEvent_Writer : public IQorUnknown
@@ -251,7 +241,6 @@ public:
 protected:
     ~IClientPopupEvent_Writer() = default;
 };
-QOR_DECLARE_INTERFACE(IClientPopupEvent_Writer, "{9A024C7B-647E-4483-B61E-06337F09239F}", void)
 
 // The look of a window: 0 native, 1 standard, 2 flat, 3 ultra-flat, 4 office.
 class IStyleForm : public IQorUnknown
@@ -262,7 +251,6 @@ public:
 protected:
     ~IStyleForm() = default;
 };
-QOR_DECLARE_INTERFACE(IStyleForm, "{1DAE398C-76E2-4A27-80AC-452F930A53C3}", void)
 
 // The host's server connection, answered by the module manager: every module sets both on its
 // remote services when it is given the host and drops them when it is destroyed.
@@ -275,4 +263,24 @@ public:
 protected:
     ~IROHostConnection() = default;
 };
-QOR_DECLARE_INTERFACE(IROHostConnection, "{1D414671-2AAB-4535-BBE7-47C1539988FD}", void)
+
+} // namespace Quorva
+
+// GUIDs (and the interface each one extends).
+QOR_DECLARE_INTERFACE(Quorva::IHostApplication, "{AC6A933C-80DD-4A3B-856C-F94D5ED7C4E7}", void)
+QOR_DECLARE_INTERFACE(Quorva::IHostLog, "{30BC93DD-F9A1-493F-ADA6-F837C7F95511}", void)
+QOR_DECLARE_INTERFACE(Quorva::ISettings, "{B7FF6CF1-A191-4886-831F-90F279E1707E}", void)
+QOR_DECLARE_INTERFACE(Quorva::IEmailHost, "{A9CEA7A4-CAB4-410A-95AD-28261D49C246}", void)
+QOR_DECLARE_INTERFACE(Quorva::ITransportHost, "{E527FFD2-C48A-4F1A-BB77-0B47A322F813}", void)
+QOR_DECLARE_INTERFACE(Quorva::IAutoScheduleRunner, "{87F3F0F8-4D70-4637-BA5E-C30184A9DB12}", void)
+QOR_DECLARE_INTERFACE(Quorva::ISmartHelp, "{F8FD44F4-B941-4208-9E3E-4E1A853D4304}", void)
+QOR_DECLARE_INTERFACE(Quorva::ISearchHost, "{5D7DD38F-CF45-4CF7-BFE3-769A4F4B9FD2}", void)
+QOR_DECLARE_INTERFACE(Quorva::IReportCriteriaProvider, "{23AE1CF2-86D7-473B-B00A-D0BCB27C6CFB}", void)
+QOR_DECLARE_INTERFACE(Quorva::IReportHost, "{3EC7A694-D0EA-4ED2-AC7B-FE259030314C}", void)
+QOR_DECLARE_INTERFACE(Quorva::IUserHost, "{21428F94-2D9A-4AFB-94B7-A6B71AA2A523}", void)
+QOR_DECLARE_INTERFACE(Quorva::IAboutHost, "{DD605F11-8E22-4E62-8DA1-F6134C607688}", void)
+QOR_DECLARE_INTERFACE(Quorva::ILanguageHost, "{0B15682F-646F-4A43-876E-EE6AEA578ED8}", void)
+QOR_DECLARE_INTERFACE(Quorva::IAutoScheduleEvent_Writer, "{FACC9D13-680F-4292-8EDB-8B8B32914112}", void)
+QOR_DECLARE_INTERFACE(Quorva::IClientPopupEvent_Writer, "{9A024C7B-647E-4483-B61E-06337F09239F}", void)
+QOR_DECLARE_INTERFACE(Quorva::IStyleForm, "{1DAE398C-76E2-4A27-80AC-452F930A53C3}", void)
+QOR_DECLARE_INTERFACE(Quorva::IROHostConnection, "{1D414671-2AAB-4535-BBE7-47C1539988FD}", void)

@@ -9,18 +9,40 @@
 #include "client/api/HostInterfaces.h"
 #include "client/api/PluginInterfaces.h"
 
+#include <QFileInfo>
 #include <QLayout>
 #include <QWidget>
 
+#include <dlfcn.h>
 #include <functional>
 #include <vector>
 
+namespace {
+
+// The file of the module this is compiled into (the host's own program when called there): a
+// module's language texts are its path with ".lng".
+[[maybe_unused]] QString QorModulePath()
+{
+    Dl_info info{};
+    if (!dladdr(reinterpret_cast<void *>(&QorModulePath), &info) || !info.dli_fname)
+        return {};
+    return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteFilePath();
+}
+
+[[maybe_unused]] QString QorModuleLanguageFile()
+{
+    const QFileInfo module(QorModulePath());
+    return module.absolutePath() + QLatin1Char('/') + module.completeBaseName() + QStringLiteral(".lng");
+}
+
+} // namespace
+
 // A controller lives as long as its library; its reference count only balances host_cast.
-class THYModuleController : public IHYModuleController
+class THYModuleController : public Quorva::IHYModuleController
 {
 public:
     // Makes a new instance holding one reference for the caller.
-    using Factory = std::function<IHYPlugin *()>;
+    using Factory = std::function<Quorva::IHYPlugin *()>;
 
     THYModuleController(const QString &moduleName, const QString &description)
         : m_moduleName(moduleName), m_description(description)
@@ -32,7 +54,7 @@ public:
 
     bool queryInterface(const QUuid &id, void **object) override
     {
-        return QorQueryInterface<IHYModuleController>(this, id, object);
+        return QorQueryInterface<Quorva::IHYModuleController>(this, id, object);
     }
     int addRef() override { return ++m_references; }
     int release() override { return --m_references; }
@@ -46,12 +68,12 @@ public:
         return Valid(index) ? m_descriptors[index].Description : QString();
     }
     void ModuleCreate() override { OnCreate(); }
-    void SetHost(IHYHost *host) override
+    void SetHost(Quorva::IHYHost *host) override
     {
         m_host = host;
         OnSetHost(host);
     }
-    IHYPlugin *CreatePlugin(const QString &name) override
+    Quorva::IHYPlugin *CreatePlugin(const QString &name) override
     {
         for (const Descriptor &d : m_descriptors)
             if (d.Name == name)
@@ -61,7 +83,7 @@ public:
     void ModuleDestroy() override { OnDestroy(); }
 
     // The host while the module is loaded, else null.
-    IHYHost *Host() const { return m_host; }
+    Quorva::IHYHost *Host() const { return m_host; }
 
 protected:
     void RegisterPlugin(const QString &name, const QString &description, Factory factory)
@@ -70,7 +92,7 @@ protected:
     }
     virtual void OnCreate() {}
     // host is null when the module is about to be unloaded.
-    virtual void OnSetHost(IHYHost *) {}
+    virtual void OnSetHost(Quorva::IHYHost *) {}
     virtual void OnDestroy() {}
 
 private:
@@ -85,15 +107,15 @@ private:
     QString m_moduleName;
     QString m_description;
     std::vector<Descriptor> m_descriptors;
-    IHYHost *m_host = nullptr;
+    Quorva::IHYHost *m_host = nullptr;
     int m_references = 0;
 };
 
 // Base of a visual plug-in: a widget that deletes itself when its last reference goes. The host
 // gives its reference back before it closes the window the plug-in is shown in.
-// VisualInterface is IHYVisualPlugin or an interface extending it (ISplashController); Others
-// lists what else the plug-in answers (INavBarPlugin, IInitialSetupController).
-template <class VisualInterface = IHYVisualPlugin, class... Others>
+// VisualInterface is Quorva::IHYVisualPlugin or an interface extending it (Quorva::ISplashController); Others
+// lists what else the plug-in answers (Quorva::INavBarPlugin, Quorva::IInitialSetupController).
+template <class VisualInterface = Quorva::IHYVisualPlugin, class... Others>
 class THYVisualPlugin : public QWidget, public VisualInterface, public Others...
 {
 public:
@@ -133,7 +155,7 @@ private:
 };
 
 #define QOR_EXPORT_MODULE_CONTROLLER(ControllerClass)                                                            \
-    extern "C" Q_DECL_EXPORT IHYModuleController *HYGetModuleController()                                        \
+    extern "C" Q_DECL_EXPORT Quorva::IHYModuleController *HYGetModuleController()                                        \
     {                                                                                                             \
         static ControllerClass controller;                                                                        \
         return &controller;                                                                                       \

@@ -14,13 +14,14 @@ class QObject;
 class QToolBar;
 class QWidget;
 
+namespace Quorva {
+
 // The host as a module sees it: something to ask for the host interfaces (HostInterfaces.h).
 class IHYHost : public IQorUnknown
 {
 protected:
     ~IHYHost() = default;
 };
-QOR_DECLARE_INTERFACE(IHYHost, "{540DA644-E91F-453F-BA75-C56416357DE1}", void)
 
 // One plug-in instance, created by its module's controller. The host holds one reference and
 // gives it back through the module manager; the instance goes when its last reference does.
@@ -32,7 +33,6 @@ public:
 protected:
     ~IHYPlugin() = default;
 };
-QOR_DECLARE_INTERFACE(IHYPlugin, "{A38ED93E-6CDD-4233-9B11-657F30D4D7C6}", void)
 
 // A plug-in with a window, which the host shows inside one of its own.
 class IHYVisualPlugin : public IHYPlugin
@@ -45,7 +45,6 @@ public:
 protected:
     ~IHYVisualPlugin() = default;
 };
-QOR_DECLARE_INTERFACE(IHYVisualPlugin, "{68BDB7A6-AFA5-44A5-B0EB-199F6CBDA9F7}", IHYPlugin)
 
 // A module's controller. The host calls ModuleCreate once after loading the library, then
 // SetHost with itself; before unloading it releases the module's plug-ins, calls SetHost(nullptr)
@@ -67,7 +66,6 @@ public:
 protected:
     ~IHYModuleController() = default;
 };
-QOR_DECLARE_INTERFACE(IHYModuleController, "{DFC4F561-EF89-4BCE-97A0-5E37FAE6190B}", void)
 
 // Answered by the controller of a navigation-bar module; every plug-in of such a module gets an
 // item in the main window's navigation bar for users whose level holds the whole rights mask.
@@ -85,7 +83,6 @@ public:
 protected:
     ~INavBarPluginCtrl() = default;
 };
-QOR_DECLARE_INTERFACE(INavBarPluginCtrl, "{38C95560-4C8A-4D85-9F8B-0EC80B783129}", void)
 
 // Answered by each navigation-bar plug-in. Its tool bars stay its own: the host shows their
 // actions in bars of its own while the plug-in is active.
@@ -102,7 +99,6 @@ public:
 protected:
     ~INavBarPlugin() = default;
 };
-QOR_DECLARE_INTERFACE(INavBarPlugin, "{BCD20E95-9E41-447A-84E8-D845AECE59B3}", void)
 
 // Answered by the initial-setup wizard "plgInitialSetup"; the host reads it when the wizard's
 // window closes. Slots 6 to 9 hold wizard values the host does not use.
@@ -129,7 +125,6 @@ public:
 protected:
     ~IInitialSetupController() = default;
 };
-QOR_DECLARE_INTERFACE(IInitialSetupController, "{95EBFBA9-91EA-468D-BEFE-3815BFC2A047}", void)
 
 // Answered by the splash plug-in "plgSplash".
 class ISplashController : public IHYVisualPlugin
@@ -142,10 +137,21 @@ public:
 protected:
     ~ISplashController() = default;
 };
-QOR_DECLARE_INTERFACE(ISplashController, "{420D0868-A22E-42CF-BF8B-333F3AFA5E76}", IHYVisualPlugin)
+
+} // namespace Quorva
+
+// GUIDs (and the interface each one extends).
+QOR_DECLARE_INTERFACE(Quorva::IHYHost, "{540DA644-E91F-453F-BA75-C56416357DE1}", void)
+QOR_DECLARE_INTERFACE(Quorva::IHYPlugin, "{A38ED93E-6CDD-4233-9B11-657F30D4D7C6}", void)
+QOR_DECLARE_INTERFACE(Quorva::IHYVisualPlugin, "{68BDB7A6-AFA5-44A5-B0EB-199F6CBDA9F7}", Quorva::IHYPlugin)
+QOR_DECLARE_INTERFACE(Quorva::IHYModuleController, "{DFC4F561-EF89-4BCE-97A0-5E37FAE6190B}", void)
+QOR_DECLARE_INTERFACE(Quorva::INavBarPluginCtrl, "{38C95560-4C8A-4D85-9F8B-0EC80B783129}", void)
+QOR_DECLARE_INTERFACE(Quorva::INavBarPlugin, "{BCD20E95-9E41-447A-84E8-D845AECE59B3}", void)
+QOR_DECLARE_INTERFACE(Quorva::IInitialSetupController, "{95EBFBA9-91EA-468D-BEFE-3815BFC2A047}", void)
+QOR_DECLARE_INTERFACE(Quorva::ISplashController, "{420D0868-A22E-42CF-BF8B-333F3AFA5E76}", Quorva::IHYVisualPlugin)
 
 // The one export of a plug-in module: its controller, which lives as long as the library.
 extern "C" {
-using HYGetModuleControllerFunction = IHYModuleController *(*)();
+using HYGetModuleControllerFunction = Quorva::IHYModuleController *(*)();
 }
 #define QOR_MODULE_ENTRY_NAME "HYGetModuleController"

@@ -16,11 +16,11 @@
 namespace {
 
 // A language host with a text for every number: "T<number>".
-class NumberedTexts : public ILanguageHost
+class NumberedTexts : public Quorva::ILanguageHost
 {
 public:
     virtual ~NumberedTexts() = default;
-    bool queryInterface(const QUuid &id, void **object) override { return QorQueryInterface<ILanguageHost>(this, id, object); }
+    bool queryInterface(const QUuid &id, void **object) override { return QorQueryInterface<Quorva::ILanguageHost>(this, id, object); }
     int addRef() override { return 1; }
     int release() override { return 1; }
     void GetResourceText(int number, bool, QString &text) override { text = QStringLiteral("T%1").arg(number); }
