@@ -5,7 +5,6 @@
 #include "client/QuorvaStartup.h"
 #include "client/QuorvaSteps.h"
 
-#include "Quorva_Data_Service_Intf.h"
 #include "foundation/uCommon.h"
 
 #include <QApplication>
@@ -22,7 +21,6 @@ int QuorvaMain(int argc, char **argv)
         version = TvoSysInfo::BuildVersion();
     TQorCrashHandler::Install(QFileInfo(programPath).absolutePath() + QStringLiteral("/crashreport.txt"),
                               QStringLiteral("Quorva Kestrova : ") + version);
-    RegisterQuorvaDataService();
     int status = 0;
     {
         THostComponentFactory factory;
@@ -36,6 +34,5 @@ int QuorvaMain(int argc, char **argv)
             status = 1;
         }
     }
-    UnregisterQuorvaDataService();
     return status;
 }

@@ -89,6 +89,8 @@ public:
     TVOResourceHandler *LanguageHandler() const { return m_language.get(); }
     QTimer *tmrAutoSchedule() const { return m_tmrAutoSchedule; }
     TxBaseForm *SplashForm() const { return m_splashForm.get(); }
+    // The progress window a plug-in asked for; null while none is shown.
+    TfProgress *ProgressWindow() const { return m_progress.get(); }
     const TClientConfiguration &Configuration() const { return m_config; }
 
     // --- state ------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "client/PlaceholderComponents.h"
 #include "client/THYModuleManager.h"
 #include "client/uDMClient.h"
+#include "client/ufProgress.h"
 #include "client/uxBaseForm.h"
 
 #include "client/tests/ClientTestSupport.h"
@@ -500,4 +501,27 @@ TEST_F(DMClient, AnEmptyMailListSendsNothingAndReportsNothing)
     Client().SendSimpleEmail(nullptr);
     Client().SendSimpleEmail(&none);
     EXPECT_EQ(Log().size(), lines);
+}
+
+TEST_F(DMClient, APlugInsProgressWindowShowsItsCaptionLineOnlyInStyleOne)
+{
+    auto application = host_cast<IHostApplication>(&Client().HYROMgr());
+    ASSERT_TRUE(application);
+    application->ShowProgress(1);
+    const TfProgress *window = Client().ProgressWindow();
+    ASSERT_NE(window, nullptr);
+    application->SetProgress(140, QStringLiteral("Importing"));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->CaptionShown());
+    EXPECT_EQ(window->Caption(), QStringLiteral("Importing"));
+    EXPECT_EQ(window->Position(), 100);
+    EXPECT_EQ(window->size(), QSize(TfProgress::Width, TfProgress::HeightWithCaption));
+    EXPECT_FALSE(window->AlphaBlend()); // opaque, unlike the host windows it is made from
+    application->HideProgress();
+    EXPECT_EQ(Client().ProgressWindow(), nullptr);
+    application->ShowProgress(7);
+    EXPECT_FALSE(Client().ProgressWindow()->CaptionShown());
+    EXPECT_EQ(Client().ProgressWindow()->height(), TfProgress::HeightBarOnly);
+    application->HideProgress();
+    application->SetProgress(50, QStringLiteral("after the window went")); // nothing to update, nothing fails
 }
