@@ -461,17 +461,17 @@ void TDMClient::CloseDatamodule()
     m_language.reset();
 }
 
-int TDMClient::RunModalPlugin(const QString &pluginName, bool screenCentred)
+std::optional<TxBaseForm::TInitialSetupResults> TDMClient::RunModalPlugin(const QString &pluginName, bool screenCentred)
 {
     if (!FindPlugin(pluginName))
-        return 0;
+        return std::nullopt;
     QWidget *owner = m_mainWindow ? m_mainWindow->Widget() : nullptr;
     std::unique_ptr<TxBaseForm> form = hostForm(m_HYROMgr.get(), owner);
     form->EnablePluginHost();
     form->SetPluginName(pluginName);
     centre(*form, screenCentred ? nullptr : owner);
     form->ShowModal();
-    return form->GetPluginResult();
+    return form->InitialSetupResults();
 }
 
 // --- interfaces -------------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include "client/HostComponents.h"
 #include "client/api/HostInterfaces.h"
 #include "client/api/PluginInterfaces.h"
+#include "client/uxBaseForm.h"
 
 #include <QObject>
 #include <QString>
@@ -28,7 +29,6 @@ class TROEventReceiver;
 class TROHTTPChannel;
 class TROMessage;
 class TVOResourceHandler;
-class TxBaseForm;
 class TfProgress;
 
 // One server found by discovery: the list text ("http://" host ":" port) and its record
@@ -148,8 +148,8 @@ public:
     void CloseDatamodule();
 
     // Runs a visual plug-in in a modal borderless host window (800 by 570) owned by the main
-    // window; nothing when no module has it. Answers the window's plug-in result.
-    int RunModalPlugin(const QString &pluginName, bool screenCentred);
+    // window and answers what an initial-setup wizard left in it; nothing when no module has it.
+    std::optional<TxBaseForm::TInitialSetupResults> RunModalPlugin(const QString &pluginName, bool screenCentred);
 
     // --- IQorUnknown --------------------------------------------------------------------------
     bool queryInterface(const QUuid &id, void **object) override;

@@ -381,6 +381,20 @@ TEST_F(DMClient, TheInitialSetupWizardIsPreparedAndItsResultsReadWhenItCloses)
     EXPECT_EQ(Client().HYROMgr().LivePluginCount(), 0);
 }
 
+TEST_F(DMClient, AModalPlugInRunsInAHostWindowOfTheMainWindow)
+{
+    folder.AddModule(QStringLiteral("TestService"));
+    Ready();
+    TfMainPlaceholder window;
+    Client().SetMainWindow(&window);
+    const auto results = Client().RunModalPlugin(QStringLiteral("plgInitialSetup"), true);
+    Client().SetMainWindow(nullptr);
+    ASSERT_TRUE(results.has_value());
+    EXPECT_EQ(results->ResultCode, 1);
+    EXPECT_EQ(results->UserName, QStringLiteral("Pastor"));
+    EXPECT_EQ(Client().HYROMgr().LivePluginCount(), 0);
+}
+
 TEST_F(DMClient, SettingsTransportDoesNothingWithoutItsPlugIn)
 {
     folder.AddModule(QStringLiteral("TestService"));
@@ -389,7 +403,7 @@ TEST_F(DMClient, SettingsTransportDoesNothingWithoutItsPlugIn)
     Client().ExportSettings();
     Client().ImportSettings();
     EXPECT_EQ(Log().size(), lines);
-    EXPECT_EQ(Client().RunModalPlugin(QStringLiteral("plgTransport"), false), 0);
+    EXPECT_FALSE(Client().RunModalPlugin(QStringLiteral("plgTransport"), false).has_value());
 }
 
 // --- host interfaces ------------------------------------------------------------------------
