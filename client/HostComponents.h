@@ -1,4 +1,4 @@
-// The parts of the host that come in their own pieces of work, each behind a small interface
+// The pieces of the host that come with work of their own, each behind a small interface
 // that TDMClient calls: the main window, the server choice, the log-on, the search dialog,
 // the report chooser, the mail composer, the popup notifier and the automatic-scheduling
 // progress window. THostComponentFactory (HostComponentFactory.h) decides which implementation
