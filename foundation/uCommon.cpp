@@ -208,6 +208,18 @@ bool ReplaceProgram(const QString &program, const QStringList &arguments, QStrin
     return false;
 }
 
+bool StrToBoolDef(const QString &text, bool defaultValue)
+{
+    const QString value = text.trimmed();
+    if (value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool number = false;
+    const qlonglong n = value.toLongLong(&number);
+    return number ? n != 0 : defaultValue;
+}
+
 QString DateToSQLLiteral(const QDate &date)
 {
     if (!date.isValid())
