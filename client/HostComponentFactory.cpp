@@ -2,6 +2,7 @@
 
 #include "client/PlaceholderComponents.h"
 #include "client/uDMClient.h"
+#include "client/uQorCDOMail.h"
 #include "client/ufSearch.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@ void THostComponentFactory::InstallComponents(TDMClient &client)
 {
     client.SetServerConnector(std::make_unique<TPreferredServerConnector>(client));
     client.SetSearchDialog(std::make_unique<TSearchDialogHost>(client));
+    client.SetMailComposer(std::make_unique<TMailComposerHost>(client));
 }
 
 void THostComponentFactory::RunMessageLoop(IQuorvaMainWindow &window)

@@ -336,22 +336,7 @@ protected:
         SearchAgainstServer::TearDown();
     }
 
-    // Runs what the user does once the dialog shows (the host fetches the functions first).
-    void WhenShown(std::function<void(TfSearch &)> user)
-    {
-        auto *poll = new QTimer(client.get());
-        poll->setInterval(10);
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, user] {
-            for (QWidget *widget : QApplication::topLevelWidgets())
-                if (auto *search = qobject_cast<TfSearch *>(widget); search && search->isVisible()) {
-                    poll->stop();
-                    poll->deleteLater();
-                    user(*search);
-                    return;
-                }
-        });
-        poll->start();
-    }
+    void WhenShown(std::function<void(TfSearch &)> user) { kestrova::test::WhenShown<TfSearch>(user, client.get()); }
 
     ProgramFolder program;
     std::unique_ptr<TDMClient> client;
