@@ -395,3 +395,21 @@ TEST_F(MailOverSmtp, TheHostMailsWithItsConfigurationWhenAPlugInAsks)
     EXPECT_EQ(messages[0]["subject"].toString(), QStringLiteral("From the host"));
     EXPECT_EQ(messages[0]["from"].toString(), kSender);
 }
+
+TEST_F(MailWithSchedule, AScheduleThatCannotBeMadeIsLoggedAndTheMessageGoesWithoutIt)
+{
+    const QString layout = shared->reports + TAttachmentPeriod::ReportTemplate;
+    ASSERT_TRUE(QFile::rename(layout, layout + QStringLiteral(".away")));
+    TQorCDOMail mail({data.get(), &settings, nullptr, temp.path()});
+    Compose(QStringLiteral("Your schedule"), QStringLiteral("Dates follow."), TAttachmentPeriod{QDate(2026, 3, 1), QDate(2026, 3, 31)});
+    const bool sent = mail.SendSimpleMail(Configuration(), true, {QStringLiteral("john@example.org")}, QString(), QString());
+    ASSERT_TRUE(QFile::rename(layout + QStringLiteral(".away"), layout));
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(log.lines().filter(QStringLiteral("Severe     \tDMClient\tPreviewReport (rptMinisterScheduleP.rtm)")).size(), 1)
+        << log.lines().join(QLatin1Char('\n')).toStdString();
+    const QList<QJsonObject> messages = sink.Messages();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0]["body"].toString().trimmed(), QStringLiteral("Dates follow."));
+    EXPECT_TRUE(messages[0]["attachments"].toArray().isEmpty());
+    EXPECT_EQ(TempFiles(), QStringList());
+}
