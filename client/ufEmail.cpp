@@ -12,6 +12,7 @@
 #include <QFontComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QIcon>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -94,6 +95,10 @@ TfEmail::TfEmail(TQorCDOMessage *message, Quorva::ISettings *settings, QWidget *
 {
     setWindowTitle(QStringLiteral(" New message"));
     resize(FormWidth, FormHeight);
+    // The desktop's icon where it has one, else the style's nearest.
+    auto themed = [this](const char *name, QStyle::StandardPixmap fallback) {
+        return QIcon::fromTheme(QLatin1String(name), style()->standardIcon(fallback));
+    };
     auto *central = new QWidget(this);
     setCentralWidget(central);
     auto *layout = new QVBoxLayout(central);
@@ -104,17 +109,17 @@ TfEmail::TfEmail(TQorCDOMessage *message, Quorva::ISettings *settings, QWidget *
     m_editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
     // The ribbon: one tab with the clipboard, the (unused) font controls and the attachment.
-    m_acPaste = new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Paste"), this);
+    m_acPaste = new QAction(themed("edit-paste", QStyle::SP_ArrowDown), QStringLiteral("Paste"), this);
     m_acPaste->setShortcut(QKeySequence::Paste);
-    m_acCut = new QAction(style()->standardIcon(QStyle::SP_DialogDiscardButton), QStringLiteral("Cut"), this);
+    m_acCut = new QAction(themed("edit-cut", QStyle::SP_DialogDiscardButton), QStringLiteral("Cut"), this);
     m_acCut->setShortcut(QKeySequence::Cut);
-    m_acCopy = new QAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("Copy"), this);
+    m_acCopy = new QAction(themed("edit-copy", QStyle::SP_FileDialogDetailedView), QStringLiteral("Copy"), this);
     m_acCopy->setShortcut(QKeySequence::Copy);
-    m_acSelectAll = new QAction(style()->standardIcon(QStyle::SP_FileDialogListView), QStringLiteral("Select all"), this);
+    m_acSelectAll = new QAction(themed("edit-select-all", QStyle::SP_FileDialogListView), QStringLiteral("Select all"), this);
     m_acSelectAll->setShortcut(QKeySequence::SelectAll);
-    m_acUndo = new QAction(style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("Undo"), this);
+    m_acUndo = new QAction(themed("edit-undo", QStyle::SP_ArrowBack), QStringLiteral("Undo"), this);
     m_acUndo->setShortcut(QKeySequence::Undo);
-    m_acAddAttachment = new QAction(style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("Add attachment"), this);
+    m_acAddAttachment = new QAction(themed("mail-attachment", QStyle::SP_FileIcon), QStringLiteral("Add attachment"), this);
     m_acCut->setEnabled(false);
     m_acCopy->setEnabled(false);
     m_acUndo->setEnabled(false);
@@ -150,7 +155,7 @@ TfEmail::TfEmail(TQorCDOMessage *message, Quorva::ISettings *settings, QWidget *
 
     // Send beside the addresses, as mail programs have it.
     auto *header = new QHBoxLayout;
-    m_btnSend = new QPushButton(style()->standardIcon(QStyle::SP_CommandLink), QStringLiteral("&Send"), central);
+    m_btnSend = new QPushButton(themed("mail-send", QStyle::SP_CommandLink), QStringLiteral("&Send"), central);
     m_btnSend->setMinimumSize(80, 64);
     m_btnSend->setIconSize(QSize(24, 24));
     m_acSend = new QAction(QStringLiteral("&Send"), this);
