@@ -1,6 +1,8 @@
 // String-keyed hash tables of the scheduler.
 #include "server/scheduler/uHashes.h"
 
+#include <algorithm>
+
 EHashError::EHashError(const QString &message)
     : std::runtime_error(message.toStdString()), m_message(message)
 {
@@ -10,15 +12,22 @@ THash::~THash() = default;
 
 quint32 THash::HashOf(const QString &key)
 {
-    quint32 h = 0x12345670u;
-    const QByteArray bytes = key.toUtf8();
-    for (const char ch : bytes) {
-        h = (h << 4) + quint32(quint8(ch));
+    auto step = [](quint32 h, quint8 byte) {
+        h = (h << 4) + quint32(byte);
         const quint32 g = h & 0xF0000000u;
         // An OR, not an exclusive or: once set, the high bits stay set.
-        if (g != 0)
-            h = h | (g >> 24);
+        return g != 0 ? h | (g >> 24) : h;
+    };
+    quint32 h = 0x12345670u;
+    // Keys are GUID texts: their characters are their UTF-8 bytes, no conversion needed.
+    const bool ascii = std::all_of(key.cbegin(), key.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) {
+        for (const QChar c : key)
+            h = step(h, quint8(c.unicode()));
+        return h;
     }
+    for (const char ch : key.toUtf8())
+        h = step(h, quint8(ch));
     return h;
 }
 
@@ -28,43 +37,30 @@ void THash::CheckKey(const QString &key)
         throw EHashInvalidKeyError(QStringLiteral("Key cannot be an empty string"));
 }
 
-bool THash::Find(const QString &key, quint32 hash, int &position) const
-{
-    const auto &bucket = m_buckets[hash & Mask];
-    for (std::size_t i = 0; i < bucket.size(); ++i) {
-        if (bucket[i].Key == key) {
-            position = int(i);
-            return true;
-        }
-    }
-    return false;
-}
-
 bool THash::Exists(const QString &key) const
 {
     CheckKey(key);
-    int position = 0;
-    return Find(key, HashOf(key), position);
+    return Bucket(key).contains(key);
 }
 
 int THash::ItemIndexOf(const QString &key) const
 {
     CheckKey(key);
-    const quint32 hash = HashOf(key);
-    int position = 0;
-    if (!Find(key, hash, position))
+    const QHash<QString, int> &bucket = Bucket(key);
+    const auto it = bucket.constFind(key);
+    if (it == bucket.constEnd())
         throw EHashFindError(QStringLiteral("Key \"%1\" not found").arg(key));
-    return m_buckets[hash & Mask][std::size_t(position)].ItemIndex;
+    return *it;
 }
 
 int THash::ItemIndexFor(const QString &key, bool &added)
 {
     CheckKey(key);
-    const quint32 hash = HashOf(key);
-    int position = 0;
-    if (Find(key, hash, position)) {
+    QHash<QString, int> &bucket = m_buckets[HashOf(key) & Mask];
+    const auto it = bucket.constFind(key);
+    if (it != bucket.constEnd()) {
         added = false;
-        return m_buckets[hash & Mask][std::size_t(position)].ItemIndex;
+        return *it;
     }
     int index = 0;
     if (!m_freeItems.empty()) {
@@ -75,7 +71,7 @@ int THash::ItemIndexFor(const QString &key, bool &added)
     }
     if (index > HighestItemIndex())
         SetItemLength(index + 1);
-    m_buckets[hash & Mask].push_back(Entry{hash, index, key});
+    bucket.insert(key, index);
     added = true;
     return index;
 }

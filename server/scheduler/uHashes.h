@@ -1,9 +1,12 @@
 // String-keyed hash tables of the scheduler: per-service use counts and indexes by contact id.
 // A fixed 128 buckets, never rehashed; keys compare exactly (case counts) and may not be empty.
+// The bucket hash sends most GUID keys to a handful of buckets, so each bucket finds its keys
+// through a hash of its own instead of a walk.
 #pragma once
 
 #include "server/scheduler/SchedulerExport.h"
 
+#include <QHash>
 #include <QString>
 
 #include <array>
@@ -64,16 +67,11 @@ protected:
     int ItemIndexFor(const QString &key, bool &added);
 
 private:
-    struct Entry
-    {
-        quint32 Hash = 0;
-        int ItemIndex = 0;
-        QString Key;
-    };
     static void CheckKey(const QString &key);
-    bool Find(const QString &key, quint32 hash, int &position) const;
+    // The bucket's entries: item index by key.
+    const QHash<QString, int> &Bucket(const QString &key) const { return m_buckets[HashOf(key) & Mask]; }
 
-    std::array<std::vector<Entry>, BucketCount> m_buckets;
+    std::array<QHash<QString, int>, BucketCount> m_buckets;
     std::vector<int> m_freeItems;
 };
 

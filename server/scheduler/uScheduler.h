@@ -62,6 +62,8 @@ public:
     // Takes the person; answers it.
     TvoPerson *Add(std::unique_ptr<TvoPerson> person);
     int Count() const { return int(m_items.size()); }
+    // Frees every person, last first.
+    void Clear();
     TvoPerson *Item(int index) const { return m_items.at(std::size_t(index)).get(); }
 
 protected:
