@@ -190,6 +190,11 @@ void GenerateParish(const TestDatabase &db, const TParishShape &shape)
             s.Add(QStringLiteral("('%1', '%2', '%3', %4, %5, %6)").arg(Key('S', ++rows), lit.Id, Key('F', function), member, type).arg(locked ? 1 : 0));
         }
     }
+    e.Flush();
+    l.Flush();
+    s.Flush();
+    // The statistics a working database has: plans as in a parish's own.
+    db.exec(QStringLiteral("ANALYZE"));
 }
 
 QList<QStringList> ScheduleOf(const TestDatabase &db)
