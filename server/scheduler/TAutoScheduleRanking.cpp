@@ -5,7 +5,7 @@
 #include <QSet>
 
 #include <algorithm>
-#include <stdexcept>
+#include <utility>
 #include <tuple>
 
 namespace {
@@ -69,15 +69,18 @@ TAutoScheduleRanking::TAutoScheduleRanking(const TAutoScheduleRankingRows &rows,
     }
 
     const qint64 historyStart = historyStartDate.isValid() ? StampOf(historyStartDate) : 0;
-    for (const TAutoScheduleMemberRow &r : rows.Rows) {
-        if (!r.Start.isValid())
-            continue;
+    // The rows come in order; a stable sort by start only guards the searches below and keeps
+    // the order of keys within one start.
+    std::vector<std::pair<qint64, const TAutoScheduleMemberRow *>> ordered;
+    ordered.reserve(std::size_t(rows.Rows.size()));
+    for (const TAutoScheduleMemberRow &r : rows.Rows)
+        if (r.Start.isValid() && StampOf(r.Start) >= historyStart)
+            ordered.emplace_back(StampOf(r.Start), &r);
+    std::stable_sort(ordered.begin(), ordered.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &[stamp, source] : ordered) {
+        const TAutoScheduleMemberRow &r = *source;
         Row row;
-        row.Stamp = StampOf(r.Start);
-        if (row.Stamp < historyStart)
-            continue;
-        if (!m_stamps.empty() && row.Stamp < m_stamps.back())
-            throw std::logic_error("the ranking's rows must come earliest first");
+        row.Stamp = stamp;
         row.Function = r.FunctionID.isEmpty() ? -1 : Function(r.FunctionID);
         if (row.Function < 0 && !r.FunctionID.isEmpty()) {
             row.Function = int(m_functionIds.size());
