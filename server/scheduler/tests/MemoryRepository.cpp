@@ -143,6 +143,12 @@ QList<TAutoScheduleFunctionRow> TMemoryRepository::ReadFunctions(const QString &
     return rows;
 }
 
+void TMemoryRepository::PrepareRanking(const QDateTime &historyStartDate, const QDateTime &start, const QDateTime &end)
+{
+    Note(QStringLiteral("PrepareRanking ") + historyStartDate.toString(Qt::ISODate) + QLatin1Char(' ') + start.toString(Qt::ISODate)
+         + QLatin1Char(' ') + end.toString(Qt::ISODate));
+}
+
 QList<TAutoScheduleCandidateRow> TMemoryRepository::ReadCandidates(const TAutoScheduleCandidateQuery &query)
 {
     Note(QStringLiteral("ReadCandidates ") + query.LiturgyID + QLatin1Char(' ') + query.FunctionID + QLatin1Char(' ')

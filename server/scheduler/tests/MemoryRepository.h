@@ -81,6 +81,7 @@ public:
     QList<TAutoScheduleRuleRow> ReadRules() override;
     QList<TAutoScheduleServiceRow> ReadServices(const QDateTime &start, const QDateTime &end) override;
     QList<TAutoScheduleFunctionRow> ReadFunctions(const QString &liturgyId) override;
+    void PrepareRanking(const QDateTime &historyStartDate, const QDateTime &start, const QDateTime &end) override;
     QList<TAutoScheduleCandidateRow> ReadCandidates(const TAutoScheduleCandidateQuery &query) override;
     void SaveService(const TAutoScheduleServiceWrite &write) override;
 
