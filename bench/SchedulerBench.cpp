@@ -20,6 +20,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -29,10 +30,18 @@ struct Outcome
 {
     bool Ok = false;
     double Seconds = 0;
+    double CpuSeconds = 0; // of this program: the run without the database server's share
     int RoundTrips = 0;
     QList<TRecordingRepository::List> Lists;
     QList<QStringList> Schedule;
 };
+
+double ProcessSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
 
 Outcome RunOnce(const TParishShape &shape, TAutoScheduleRankingSource ranking, int &liturgies, int &rows, int &filled)
 {
@@ -60,9 +69,11 @@ Outcome RunOnce(const TParishShape &shape, TAutoScheduleRankingSource ranking, i
     scheduler.SetTraceFolder(QDir::tempPath());
     Outcome outcome;
     QElapsedTimer timer;
+    const double cpuBefore = ProcessSeconds();
     timer.start();
     outcome.Ok = scheduler.Execute();
     outcome.Seconds = double(timer.nsecsElapsed()) / 1e9;
+    outcome.CpuSeconds = ProcessSeconds() - cpuBefore;
     outcome.RoundTrips = repository.RoundTrips();
     outcome.Lists = recording.Lists;
     outcome.Schedule = ScheduleOf(db);
@@ -75,16 +86,17 @@ void RunSize(int people, int months, bool procedures)
     const TParishShape shape{people, months, false};
     int liturgies = 0, rows = 0, filled = 0;
     const Outcome memory = RunOnce(shape, TAutoScheduleRankingSource::InMemory, liturgies, rows, filled);
-    std::printf("%5d people %3d months  %4d liturgies %5d rows  in memory: %s %7.3f s %5d round trips %5d filled", people,
-                months, liturgies, rows, memory.Ok ? "ok" : "FAILED", memory.Seconds, memory.RoundTrips, filled);
+    std::printf("%5d people %3d months  %4d liturgies %5d rows  in memory: %s %7.3f s (cpu %.3f s) %5d round trips %5d filled",
+                people, months, liturgies, rows, memory.Ok ? "ok" : "FAILED", memory.Seconds, memory.CpuSeconds,
+                memory.RoundTrips, filled);
     if (procedures) {
         int unused = 0, filledByProcedures = 0;
         const Outcome database = RunOnce(shape, TAutoScheduleRankingSource::Procedures, unused, unused, filledByProcedures);
         const QString lists = TRecordingRepository::FirstDifference(memory.Lists, database.Lists);
         const bool same = database.Ok && lists.isEmpty() && memory.Schedule == database.Schedule;
-        std::printf("  | procedures: %s %7.3f s %5d round trips %5d filled  | %s (%lld lists)", database.Ok ? "ok" : "FAILED",
-                    database.Seconds, database.RoundTrips, filledByProcedures, same ? "identical" : "DIFFERENT",
-                    static_cast<long long>(memory.Lists.size()));
+        std::printf("  | procedures: %s %7.3f s (cpu %.3f s) %5d round trips %5d filled  | %s (%lld lists)",
+                    database.Ok ? "ok" : "FAILED", database.Seconds, database.CpuSeconds, database.RoundTrips,
+                    filledByProcedures, same ? "identical" : "DIFFERENT", static_cast<long long>(memory.Lists.size()));
         if (!lists.isEmpty())
             std::printf("\n  candidate lists differ at %s", qPrintable(lists));
         else if (memory.Schedule != database.Schedule)
