@@ -68,21 +68,21 @@ const QString kRankingRowsSQL = QStringLiteral(
 // A service's write in one statement, so it is all or nothing without a transaction: the
 // unlocked rows of the filtered functions (all when the filter is empty) lose their members,
 // the new members are set (the last one given for a row wins), and the event gets its colour
-// and flag. One UPDATE per table: a statement may change a row only once.
+// and flag. One UPDATE per table, as a statement may change a row only once; the rows are
+// found by key array and liturgy, so both indexes serve.
 const QString kSaveServiceSQL = QStringLiteral(
     "WITH n AS ("
     " SELECT DISTINCT ON (a->>'m') a->>'m' AS m, a->>'c' AS c, a->>'t' AS t, CAST(a->>'f' AS smallint) AS f"
     " FROM jsonb_array_elements(CAST(:assignments AS jsonb)) WITH ORDINALITY AS x(a, k) ORDER BY a->>'m', k DESC"
-    "), target AS ("
-    " SELECT o.PK_ScheduledMemberID AS m FROM tblScheduledMinistryFunctions o"
-    " WHERE o.F_ScheduledLiturgyID = :liturgyID AND o.MemberLocked = 0"
-    " AND (jsonb_array_length(CAST(:functions AS jsonb)) = 0"
-    " OR o.F_MinistryFunctionID IN (SELECT jsonb_array_elements_text(CAST(:functions AS jsonb))))"
-    " UNION SELECT n.m FROM n"
     "), members AS ("
-    " UPDATE tblScheduledMinistryFunctions s SET F_MinistryMemberID = n.c, F_MinistryMemberTypeID = n.t,"
-    " FlagMinister = COALESCE(n.f, 0), MemberNotAttended = 0"
-    " FROM target LEFT JOIN n ON n.m = target.m WHERE s.PK_ScheduledMemberID = target.m RETURNING 1"
+    " UPDATE tblScheduledMinistryFunctions s SET"
+    " F_MinistryMemberID = (SELECT n.c FROM n WHERE n.m = s.PK_ScheduledMemberID),"
+    " F_MinistryMemberTypeID = (SELECT n.t FROM n WHERE n.m = s.PK_ScheduledMemberID),"
+    " FlagMinister = COALESCE((SELECT n.f FROM n WHERE n.m = s.PK_ScheduledMemberID), 0), MemberNotAttended = 0"
+    " WHERE s.PK_ScheduledMemberID = ANY (CAST(:members AS varchar[]))"
+    " OR (s.F_ScheduledLiturgyID = :liturgyID AND s.MemberLocked = 0"
+    " AND (cardinality(CAST(:functions AS varchar[])) = 0 OR s.F_MinistryFunctionID = ANY (CAST(:functions AS varchar[]))))"
+    " RETURNING 1"
     ") UPDATE tblEvents SET EventLabelColorID = :eventColorID, FlagEvent = :eventCode WHERE PK_EventID = :eventID");
 
 QString Text(const TDAEDataset &ds, const char *field)
@@ -116,6 +116,16 @@ std::optional<T> Optional(const TDAEDataset &ds, const char *field)
 QJsonValue JsonText(const QString &value)
 {
     return value.isEmpty() ? QJsonValue() : QJsonValue(value);
+}
+
+// A text array as PostgreSQL reads it: every element quoted, quotes and backslashes escaped.
+QString ArrayLiteral(const QStringList &values)
+{
+    QStringList quoted;
+    for (QString v : values)
+        quoted << QLatin1Char('"') + v.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""))
+                      + QLatin1Char('"');
+    return QLatin1Char('{') + quoted.join(QLatin1Char(',')) + QLatin1Char('}');
 }
 
 } // namespace
@@ -334,16 +344,19 @@ QList<TAutoScheduleCandidateRow> TAutoScheduleDARepository::ReadCandidates(const
 void TAutoScheduleDARepository::SaveService(const TAutoScheduleServiceWrite &write)
 {
     QJsonArray assignments;
-    for (const TAutoScheduleServiceWrite::Assignment &a : write.Assignments)
+    QStringList members;
+    for (const TAutoScheduleServiceWrite::Assignment &a : write.Assignments) {
         assignments.append(QJsonObject{{QStringLiteral("m"), a.ScheduledMemberID},
                                        {QStringLiteral("c"), a.ContactID},
                                        {QStringLiteral("t"), JsonText(a.MemberTypeID)},
                                        {QStringLiteral("f"), a.FlagMinister ? 1 : 0}});
+        members << a.ScheduledMemberID;
+    }
     auto cmd = Writer().NewCommand(kSaveServiceSQL);
     cmd->ParamByName(QStringLiteral("assignments")).Value =
         QString::fromUtf8(QJsonDocument(assignments).toJson(QJsonDocument::Compact));
-    cmd->ParamByName(QStringLiteral("functions")).Value =
-        QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(write.FunctionFilter)).toJson(QJsonDocument::Compact));
+    cmd->ParamByName(QStringLiteral("members")).Value = ArrayLiteral(members);
+    cmd->ParamByName(QStringLiteral("functions")).Value = ArrayLiteral(write.FunctionFilter);
     cmd->ParamByName(QStringLiteral("liturgyID")).Value = write.LiturgyID;
     cmd->ParamByName(QStringLiteral("eventColorID")).Value = TextOrNull(write.EventColorID);
     cmd->ParamByName(QStringLiteral("eventCode")).Value = write.EventCode;

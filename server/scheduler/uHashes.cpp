@@ -1,8 +1,6 @@
 // String-keyed hash tables of the scheduler.
 #include "server/scheduler/uHashes.h"
 
-#include <algorithm>
-
 EHashError::EHashError(const QString &message)
     : std::runtime_error(message.toStdString()), m_message(message)
 {
@@ -12,22 +10,15 @@ THash::~THash() = default;
 
 quint32 THash::HashOf(const QString &key)
 {
-    auto step = [](quint32 h, quint8 byte) {
-        h = (h << 4) + quint32(byte);
+    quint32 h = 0x12345670u;
+    const QByteArray bytes = key.toUtf8();
+    for (const char ch : bytes) {
+        h = (h << 4) + quint32(quint8(ch));
         const quint32 g = h & 0xF0000000u;
         // An OR, not an exclusive or: once set, the high bits stay set.
-        return g != 0 ? h | (g >> 24) : h;
-    };
-    quint32 h = 0x12345670u;
-    // Keys are GUID texts: their characters are their UTF-8 bytes, no conversion needed.
-    const bool ascii = std::all_of(key.cbegin(), key.cend(), [](QChar c) { return c.unicode() < 0x80; });
-    if (ascii) {
-        for (const QChar c : key)
-            h = step(h, quint8(c.unicode()));
-        return h;
+        if (g != 0)
+            h = h | (g >> 24);
     }
-    for (const char ch : key.toUtf8())
-        h = step(h, quint8(ch));
     return h;
 }
 
@@ -40,15 +31,21 @@ void THash::CheckKey(const QString &key)
 bool THash::Exists(const QString &key) const
 {
     CheckKey(key);
-    return Bucket(key).contains(key);
+    return m_index.contains(key);
+}
+
+void THash::Clear()
+{
+    m_index.clear();
+    m_freeItems.clear();
+    ClearItems();
 }
 
 int THash::ItemIndexOf(const QString &key) const
 {
     CheckKey(key);
-    const QHash<QString, int> &bucket = Bucket(key);
-    const auto it = bucket.constFind(key);
-    if (it == bucket.constEnd())
+    const auto it = m_index.constFind(key);
+    if (it == m_index.constEnd())
         throw EHashFindError(QStringLiteral("Key \"%1\" not found").arg(key));
     return *it;
 }
@@ -56,9 +53,8 @@ int THash::ItemIndexOf(const QString &key) const
 int THash::ItemIndexFor(const QString &key, bool &added)
 {
     CheckKey(key);
-    QHash<QString, int> &bucket = m_buckets[HashOf(key) & Mask];
-    const auto it = bucket.constFind(key);
-    if (it != bucket.constEnd()) {
+    const auto it = m_index.constFind(key);
+    if (it != m_index.constEnd()) {
         added = false;
         return *it;
     }
@@ -71,7 +67,7 @@ int THash::ItemIndexFor(const QString &key, bool &added)
     }
     if (index > HighestItemIndex())
         SetItemLength(index + 1);
-    bucket.insert(key, index);
+    m_index.insert(key, index);
     added = true;
     return index;
 }

@@ -1,7 +1,7 @@
 // String-keyed hash tables of the scheduler: per-service use counts and indexes by contact id.
-// A fixed 128 buckets, never rehashed; keys compare exactly (case counts) and may not be empty.
-// The bucket hash sends most GUID keys to a handful of buckets, so each bucket finds its keys
-// through a hash of its own instead of a walk.
+// Keys compare exactly (case counts) and may not be empty. HashOf is the tables' historical
+// 128-bucket hash; keys are found through one hash index instead, because that hash sends most
+// GUID keys to a handful of buckets and every lookup walked hundreds of entries.
 #pragma once
 
 #include "server/scheduler/SchedulerExport.h"
@@ -9,7 +9,6 @@
 #include <QHash>
 #include <QString>
 
-#include <array>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -49,7 +48,9 @@ public:
     THash &operator=(const THash &) = delete;
 
     bool Exists(const QString &key) const;
-    // The hash of a key over its UTF-8 bytes; its low bits pick the bucket.
+    // Removes every key and value.
+    void Clear();
+    // The hash of a key over its UTF-8 bytes; its low bits name the key's bucket.
     static quint32 HashOf(const QString &key);
 
 protected:
@@ -68,10 +69,8 @@ protected:
 
 private:
     static void CheckKey(const QString &key);
-    // The bucket's entries: item index by key.
-    const QHash<QString, int> &Bucket(const QString &key) const { return m_buckets[HashOf(key) & Mask]; }
 
-    std::array<QHash<QString, int>, BucketCount> m_buckets;
+    QHash<QString, int> m_index; // item index by key
     std::vector<int> m_freeItems;
 };
 

@@ -229,6 +229,13 @@ void TvoService::ScheduleService()
     }
 }
 
+void TvoService::ReleaseCandidates()
+{
+    for (const auto &f : Functions)
+        f->Candidates->Clear();
+    m_useCounts.Clear();
+}
+
 bool TvoService::TryAssign(TvoPerson &candidate, TvoServiceFunction &function)
 {
     Tentative.clear();
@@ -416,6 +423,20 @@ void TvoService::CheckPrefer(TvoPerson &candidate, TvoServiceFunction &function)
 
 // ---- the run ----
 
+QStringList TvoRunTrace::Lines() const
+{
+    QStringList lines;
+    for (const auto &[line, count] : m_runs)
+        for (int i = 0; i < count; ++i)
+            lines << line;
+    return lines;
+}
+
+QStringList TvoAutoScheduler::Trace() const
+{
+    return m_trace.Lines();
+}
+
 TvoAutoScheduler::TvoAutoScheduler(const QStringList &templates, const QDateTime &fromDate, const QDateTime &toDate,
                                    const QStringList &functions, const QStringList &eventColors, bool applyRules,
                                    IAutoScheduleRepository &repository, std::atomic<bool> &stopRequest)
@@ -478,11 +499,12 @@ void TvoAutoScheduler::Fail(const QString &message)
 {
     AddToLog(llSevere, kSenderRun, QStringLiteral("RunAutoSchedule"), message);
     m_repository.RollbackRead();
-    AddToLog(llSevere, kSenderRun, QStringLiteral("CrazyLog"), m_trace.join(QStringLiteral("\r\n")));
+    const QStringList trace = m_trace.Lines();
+    AddToLog(llSevere, kSenderRun, QStringLiteral("CrazyLog"), trace.join(QStringLiteral("\r\n")));
     const QString folder = m_traceFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_traceFolder;
     QSaveFile file(QDir(folder).filePath(kTraceFileName));
     QByteArray text;
-    for (const QString &line : std::as_const(m_trace))
+    for (const QString &line : trace)
         text += line.toUtf8() + '\n';
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
         AddToLog(llWarning, kSenderRun, QStringLiteral("CrazyLog"),
@@ -579,9 +601,7 @@ TvoAutoScheduler::TOutcome TvoAutoScheduler::Run()
         LoadCandidates(*service);
         service->ScheduleService();
         SaveAssignments(*service);
-        // Nothing reads a scheduled service's candidates again; a long run would hold them all.
-        for (const auto &f : service->Functions)
-            f->Candidates->Clear();
+        service->ReleaseCandidates();
     }
     m_trace << QStringLiteral("DONE");
     m_repository.CommitRead();

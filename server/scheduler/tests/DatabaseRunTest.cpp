@@ -234,6 +234,40 @@ TEST_F(DatabaseRun, BothRankingsGiveTheSameListsAndTheSameScheduleOnTheFixturePa
     EXPECT_EQ(inMemory.size(), 11);
 }
 
+TEST_F(DatabaseRun, ALiturgysWriteClearsTheUnlockedRowsOfItsFunctionsAndSetsTheNewMembers)
+{
+    Parish();
+    Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', FlagMinister = 1, MemberNotAttended = 1 "
+                       "WHERE PK_ScheduledMemberID IN ('S2-1', 'S2-3');")
+            .arg(Id("R1")));
+    TAutoScheduleDARepository repository(manager, QStringLiteral("MSSQL"));
+    TAutoScheduleServiceWrite write;
+    write.LiturgyID = QStringLiteral("S2");
+    write.EventID = QStringLiteral("ES2");
+    write.FunctionFilter = {kServer};
+    // Two members for one row: the last one given wins.
+    write.Assignments = {{Id("C"), QStringLiteral("S2-3"), EmptyGUIDText(), true}, {Id("B"), QStringLiteral("S2-3"), {}, false}};
+    write.EventColorID = QStringLiteral("{00000000-0000-0000-0000-000000000002}");
+    write.EventCode = 3;
+    repository.SaveService(write);
+    EXPECT_EQ(Members("S2"), QStringList({"R1", "G", "B"})) << "the reader is outside the filter, G is locked";
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT F_MinistryMemberTypeID, FlagMinister::text, MemberNotAttended::text "
+                                     "FROM dbo.tblScheduledMinistryFunctions WHERE PK_ScheduledMemberID = 'S2-3'")),
+              QList<QStringList>({{QString(), "0", "0"}}));
+    EXPECT_EQ(Event("S2"), "2/3");
+
+    write.FunctionFilter.clear();
+    write.Assignments.clear();
+    write.EventColorID.clear();
+    write.EventCode = 0;
+    repository.SaveService(write);
+    EXPECT_EQ(Members("S2"), QStringList({"-", "G", "-"}));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblEvents WHERE PK_EventID = 'ES2' AND EventLabelColorID IS NULL")),
+              QStringLiteral("1"));
+    EXPECT_EQ(Members("S1"), QStringList({"-", "-", "-", "-"}));
+    EXPECT_EQ(repository.RoundTrips(), 2) << "one statement per liturgy";
+}
+
 TEST_F(DatabaseRun, AFailedServiceWriteKeepsItsOldMembersAndTheServicesBefore)
 {
     Parish();
