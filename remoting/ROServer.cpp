@@ -7,6 +7,8 @@
 #include "remoting/ROService.h"
 #include "remoting/ROSessionManager.h"
 
+#include "foundation/MemoryBudget.h"
+
 #include <httplib.h>
 
 namespace {
@@ -30,7 +32,8 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
 {
     TROMessage message;
     try {
-        message.LoadFromBytes(request, RemotingLimits::kMaxRequestSize);
+        // Requests are read against the process-wide budget, so many at once stay bounded too.
+        message.LoadFromBytes(request, RemotingLimits::kMaxRequestSize, &PeerDataBudget());
         if (message.Kind() != ROMessageKind::Request)
             throw EROMessageError(QStringLiteral("Only requests are served"));
 

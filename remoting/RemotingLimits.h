@@ -14,6 +14,12 @@ constexpr std::size_t kMaxRequestSize = std::size_t(64) * 1024 * 1024;
 constexpr std::size_t kMaxReplySize = std::size_t(1024) * 1024 * 1024;
 // Bodies above this many bytes travel zlib-compressed.
 constexpr std::size_t kCompressThreshold = 1024;
+// A message holds at most kMinValueBudget values plus one per kBodyBytesPerValue bytes of its
+// unpacked body (named values, record fields, array elements and variant contents all count).
+// A value takes well over a hundred bytes of memory but may be one byte on the wire, so without
+// this a compressed body of tiny values would cost a hundred times its unpacked size.
+constexpr std::size_t kMinValueBudget = 65536;
+constexpr std::size_t kBodyBytesPerValue = 4;
 // Records, arrays and variants nest at most this deep, so a hostile message cannot exhaust the stack.
 constexpr int kMaxNesting = 64;
 
