@@ -2,6 +2,7 @@
 
 #include "remoting/ROErrors.h"
 #include "remoting/ROEventRepository.h"
+#include "remoting/ROHTTPListener.h"
 #include "remoting/ROMessage.h"
 #include "remoting/RORegistry.h"
 #include "remoting/ROService.h"
@@ -93,9 +94,24 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
     }
 }
 
+namespace {
+
+// cpp-httplib's request processing, served from the listener's streams.
+class RequestServer : public httplib::Server
+{
+public:
+    bool Serve(httplib::Stream &stream, bool closeConnection, bool &connectionClosed)
+    {
+        return process_request(stream, closeConnection, connectionClosed, nullptr);
+    }
+};
+
+} // namespace
+
 struct TROHTTPServer::Impl
 {
-    httplib::Server Server;
+    RequestServer Server;
+    std::unique_ptr<TROHTTPListener> Listener;
 };
 
 TROHTTPServer::TROHTTPServer() = default;
@@ -123,29 +139,15 @@ void TROHTTPServer::SetActive(bool active)
     if (active == Active())
         return;
     if (!active) {
-        m_impl->Server.stop();
-        m_thread.join();
+        m_impl->Listener->Stop();
         m_impl.reset();
         return;
     }
 
-    m_impl = std::make_unique<Impl>();
-    httplib::Server &server = m_impl->Server;
-    const int poolSize = std::max(1, m_poolSize);
-    server.new_task_queue = [poolSize] { return new httplib::ThreadPool(std::size_t(poolSize)); };
-    // Without no-delay every small reply waits for the peer's delayed acknowledgement.
-    server.set_tcp_nodelay(true);
-    // The library's default adds SO_REUSEPORT, which lets a second server share the port
-    // unnoticed; a port in use must make the start fail instead.
-    server.set_socket_options([](socket_t sock) {
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
-    server.set_payload_max_length(RemotingLimits::kMaxRequestSize + 64 * 1024);
-    server.set_keep_alive_timeout(m_keepAlive.count());
-    server.set_keep_alive_max_count(RemotingLimits::kKeepAliveMaxRequests);
-    server.set_read_timeout(RemotingLimits::kReadTimeout.count(), 0);
-    server.set_write_timeout(RemotingLimits::kWriteTimeout.count(), 0);
+    auto impl = std::make_unique<Impl>();
+    RequestServer &server = impl->Server;
+    // The listener has checked the size already; this is the second line of defence.
+    server.set_payload_max_length(RemotingLimits::kMaxRequestBody);
 
     const QStringList paths = m_paths.isEmpty() ? QStringList{QStringLiteral("bin")} : m_paths;
     TROMessageDispatcher dispatcher(m_sessions, m_repository);
@@ -164,19 +166,18 @@ void TROHTTPServer::SetActive(bool active)
         res.set_content(std::string(reply.Data.constData(), std::size_t(reply.Data.size())), "application/octet-stream");
     });
 
-    const std::string host = m_bindAddress.toStdString();
-    if (m_port == 0) {
-        const int port = server.bind_to_any_port(host);
-        if (port < 0) {
-            m_impl.reset();
-            throw EROTransportError(QStringLiteral("No free port to listen on at %1").arg(m_bindAddress));
-        }
-        m_port = port;
-    } else if (!server.bind_to_port(host, m_port)) {
-        m_impl.reset();
-        throw EROTransportError(QStringLiteral("Cannot listen on %1:%2").arg(m_bindAddress).arg(m_port));
-    }
-    m_thread = std::thread([this] { m_impl->Server.listen_after_bind(); });
-    for (int waited = 0; !m_impl->Server.is_running() && waited < 5000; ++waited)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ROListenerOptions options;
+    options.Host = m_bindAddress.toStdString();
+    options.Port = m_port;
+    options.PoolSize = m_poolSize;
+    options.KeepAliveTimeout = m_keepAlive;
+    options.HeaderTimeout = m_headerTimeout;
+    options.BodyTimeout = m_bodyTimeout;
+    impl->Listener = std::make_unique<TROHTTPListener>(
+        options, [&server](httplib::Stream &stream, bool closeConnection, bool &connectionClosed) {
+            return server.Serve(stream, closeConnection, connectionClosed);
+        });
+    m_port = impl->Listener->Listen();
+    impl->Listener->Start();
+    m_impl = std::move(impl);
 }
