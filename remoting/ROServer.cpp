@@ -38,19 +38,17 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
         if (message.Kind() != ROMessageKind::Request)
             throw EROMessageError(QStringLiteral("Only requests are served"));
 
-        std::shared_ptr<TROSession> session;
         if (m_sessions)
             m_sessions->Sweep();
-        if (m_sessions && !message.ClientID().isNull())
-            session = m_sessions->Touch(message.ClientID());
-        else
-            // No client has the all-zero id: such a request gets a session of its own for this call only.
-            session = std::make_shared<TROSession>(QUuid());
+        // No client has the all-zero id: such a request is served with a session of its own
+        // that ends with it.
+        const bool ownSession = !m_sessions || message.ClientID().isNull();
         const QString operation = message.MessageName();
 
         if (operation == TROInMemoryEventRepository::PollOperation) {
+            // A poll keeps its session alive but makes none: only a served request does.
             std::vector<ROValue> events;
-            if (m_repository)
+            if (!ownSession && m_sessions->TouchKnown(message.ClientID()) && m_repository)
                 for (const QByteArray &event : m_repository->GetEventData(message.ClientID()))
                     events.push_back(ROValue::FromBinary(event));
             message.InitializeResponse(message.LibraryName(), message.InterfaceName(), operation);
@@ -65,8 +63,15 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
         const TROInvoker &invoker = factory->Invoker();
         if (!invoker.HasOperation(operation))
             throw EROUnknownOperation(message.InterfaceName(), operation);
+        std::shared_ptr<TROSession> session = ownSession ? nullptr : m_sessions->TouchKnown(message.ClientID());
+        const bool newSession = !ownSession && !session;
+        if (!session)
+            session = std::make_shared<TROSession>(ownSession ? QUuid() : message.ClientID());
         if (m_sessionCheck)
             m_sessionCheck(message.InterfaceName(), *session);
+        // The request is served: now a new client gets its session.
+        if (newSession)
+            session = m_sessions->Touch(message.ClientID());
 
         const QString library = message.LibraryName();
         const QString service = message.InterfaceName();

@@ -282,4 +282,43 @@ TEST_F(HostileClients, TheListenBacklogFitsThePool)
     EXPECT_GE(backlog, RemotingLimits::kDefaultPoolSize);
 }
 
+TEST(SessionFlood, OverHttpTenThousandOneHundredRandomSessionIdsLeaveANewLogOnWorking)
+{
+    RegisterTestService();
+    TROInMemorySessionManager sessions;
+    TROInMemoryEventRepository repository(sessions);
+    TROHTTPServer server;
+    server.SetBindAddress(QStringLiteral("127.0.0.1"));
+    server.SetPort(0);
+    server.SetSessionManager(&sessions);
+    server.SetEventRepository(&repository);
+    server.SetActive(true);
+
+    TROMessage probe;
+    probe.InitializeRequest(kLibrary, kService, QStringLiteral("WhoAmI"));
+    std::string bytes = probe.SaveToBytes().toStdString();
+    httplib::Client client("127.0.0.1", server.Port());
+    client.set_keep_alive(true);
+    client.set_tcp_nodelay(true);
+    int served = 0;
+    for (int i = 0; i < 10'100; ++i) {
+        const QByteArray id = QUuid::createUuid().toRfc4122();
+        bytes.replace(7, 16, id.constData(), 16); // the session GUID of the header
+        const auto res = client.Post("/Bin", bytes, "application/octet-stream");
+        ASSERT_TRUE(res) << "probe " << i;
+        TROMessage answer;
+        answer.LoadFromBytes(QByteArray::fromStdString(res->body), RemotingLimits::kMaxReplySize);
+        served += answer.Kind() == ROMessageKind::Response ? 1 : 0;
+    }
+    EXPECT_EQ(served, 10'100);
+
+    const QUuid newcomer = QUuid::createUuid();
+    auto channel = std::make_shared<TROHTTPChannel>();
+    channel->SetTargetURL(QStringLiteral("http://127.0.0.1:%1/bin").arg(server.Port()));
+    channel->SetSessionID(newcomer);
+    TestService_Proxy proxy(std::make_shared<TROMessage>(), channel);
+    proxy.Call(QStringLiteral("LogOn"), [](TROMessage &m) { m.WriteAnsiString(QStringLiteral("UserName"), QStringLiteral("bert")); });
+    EXPECT_EQ(sessions.Find(newcomer)->User()->UserName, QStringLiteral("bert"));
+}
+
 } // namespace
