@@ -39,10 +39,11 @@ enum class Phase {
     Idle,    // waiting for a request to start
     Head,    // request line and headers arriving
     Body,    // body arriving
-    Busy,    // a pool thread serves the request
     Refused, // refusal sent; reading and discarding until the peer closes or the linger ends
 };
 
+// One connection. The listener thread owns it while it watches it; while it is lent to a pool
+// thread (Lent), only that thread touches it, except for Lent itself.
 struct Connection
 {
     int Fd = -1;
@@ -55,9 +56,10 @@ struct Connection
     std::size_t HeadEnd = 0;   // where the body starts, once the head is complete
     std::size_t BodyLength = 0;
     std::size_t Requests = 0;
-    std::size_t InFlight = 0;  // bytes of the request a pool thread holds
+    std::size_t InFlight = 0;  // bytes of the request being served
     bool PeerDone = false;     // the peer sent everything it will send
     bool Watched = false;
+    bool Lent = false;
 };
 
 bool SameText(const std::string &a, const char *b)
@@ -264,29 +266,39 @@ struct TROHTTPListener::Impl
     std::unique_ptr<httplib::ThreadPool> Pool;
     std::atomic<bool> Stopping{false};
     std::size_t MaxConnections = RemotingLimits::kMaxConnections;
+    // Request bytes held: received and not served yet, or being served.
+    std::atomic<std::size_t> Buffered{0};
 
     // Touched by the listener thread only.
     std::unordered_map<int, Connection> Connections;
     std::unordered_map<std::string, std::size_t> PerAddress;
-    std::size_t Buffered = 0;
     bool AcceptPaused = false;
     Clock::time_point AcceptResume;
 
-    // Connections pool threads have finished with: fd and whether it may serve another request.
+    // Connections pool threads give back: fd, and whether to watch it again (else close it).
     std::mutex ReturnMutex;
     std::vector<std::pair<int, bool>> Returned;
 
+    enum class Progress { Waiting, Complete, Refused };
+
+    // Listener thread.
     void Run();
     void Accept();
     void Read(Connection &c);
-    void Advance(Connection &c);
     void HandOver(Connection &c);
-    void Refuse(Connection &c, int status, const char *reason);
     void Close(int fd);
     void Watch(Connection &c, bool on);
     void WatchFd(int fd);
     void TakeReturns();
     void Sweep();
+    // Whichever thread holds the connection.
+    bool Receive(Connection &c);
+    Progress Advance(Connection &c);
+    std::string TakeRequest(Connection &c);
+    void Refuse(Connection &c, int status, const char *reason);
+    // Pool threads.
+    void ServeOn(Connection &c, std::string request);
+    void GiveBack(const Connection &c, bool watch);
 };
 
 void TROHTTPListener::Impl::WatchFd(int fd)
@@ -379,7 +391,7 @@ void TROHTTPListener::Impl::Accept()
     }
 }
 
-void TROHTTPListener::Impl::Read(Connection &c)
+bool TROHTTPListener::Impl::Receive(Connection &c)
 {
     char buffer[64 * 1024];
     for (;;) {
@@ -389,7 +401,7 @@ void TROHTTPListener::Impl::Read(Connection &c)
                 continue;
             if (Buffered + std::size_t(n) > RemotingLimits::kMaxBufferedRequestBytes) {
                 Refuse(c, 503, "Service Unavailable");
-                return;
+                return true;
             }
             if (c.State == Phase::Idle) {
                 c.State = Phase::Head;
@@ -398,31 +410,26 @@ void TROHTTPListener::Impl::Read(Connection &c)
             c.In.append(buffer, std::size_t(n));
             Buffered += std::size_t(n);
             if (std::size_t(n) < sizeof buffer || (c.State == Phase::Head && c.In.size() > RemotingLimits::kMaxRequestHead))
-                break;
+                return true;
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
-        // Closed by the peer (or failed): a request that is complete is still served.
-        if (c.State == Phase::Refused || n < 0) {
-            Close(c.Fd);
-            return;
-        }
+            return true;
+        // Failed, or a refused peer has finished: close. Otherwise a request that is complete
+        // is still served.
+        if (n < 0 || c.State == Phase::Refused)
+            return false;
         c.PeerDone = true;
-        Watch(c, false);
-        break;
+        return true;
     }
-    const int fd = c.Fd;
-    Advance(c);
-    const auto it = Connections.find(fd);
-    if (it != Connections.end() && it->second.PeerDone && it->second.State != Phase::Busy)
-        Close(fd);
 }
 
-void TROHTTPListener::Impl::Advance(Connection &c)
+TROHTTPListener::Impl::Progress TROHTTPListener::Impl::Advance(Connection &c)
 {
+    if (c.State == Phase::Refused)
+        return Progress::Refused;
     if (c.State == Phase::Idle && !c.In.empty()) {
         c.State = Phase::Head;
         c.Deadline = Clock::now() + Options.HeaderTimeout;
@@ -431,19 +438,21 @@ void TROHTTPListener::Impl::Advance(Connection &c)
         const std::size_t end = c.In.find("\r\n\r\n", c.Scanned >= 3 ? c.Scanned - 3 : 0);
         if (end == std::string::npos || end + 4 > RemotingLimits::kMaxRequestHead) {
             c.Scanned = c.In.size();
-            if (c.In.size() > RemotingLimits::kMaxRequestHead)
-                Refuse(c, 431, "Request Header Fields Too Large");
-            return;
+            if (c.In.size() <= RemotingLimits::kMaxRequestHead)
+                return Progress::Waiting;
+            Refuse(c, 431, "Request Header Fields Too Large");
+            return Progress::Refused;
         }
         HeadInfo head = ReadHead(c.In.substr(0, end + 4));
         if (head.Status != 0) {
             Refuse(c, head.Status, head.Reason);
-            return;
+            return Progress::Refused;
         }
         // The continue goes out here; cpp-httplib must not send a second one.
         const std::size_t oldHead = end + 4;
         c.In.replace(0, oldHead, head.HeadWithoutExpect);
-        Buffered = Buffered - oldHead + head.HeadWithoutExpect.size();
+        Buffered += head.HeadWithoutExpect.size();
+        Buffered -= oldHead;
         c.HeadEnd = head.HeadWithoutExpect.size();
         c.BodyLength = head.BodyLength;
         c.State = Phase::Body;
@@ -453,11 +462,10 @@ void TROHTTPListener::Impl::Advance(Connection &c)
             (void)::send(c.Fd, kContinue, sizeof kContinue - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
         }
     }
-    if (c.State == Phase::Body && c.In.size() >= c.HeadEnd + c.BodyLength)
-        HandOver(c);
+    return c.In.size() >= c.HeadEnd + c.BodyLength ? Progress::Complete : Progress::Waiting;
 }
 
-void TROHTTPListener::Impl::HandOver(Connection &c)
+std::string TROHTTPListener::Impl::TakeRequest(Connection &c)
 {
     const std::size_t total = c.HeadEnd + c.BodyLength;
     std::string request;
@@ -468,27 +476,83 @@ void TROHTTPListener::Impl::HandOver(Connection &c)
         c.In.erase(0, total);
     }
     c.InFlight = total;
-    c.State = Phase::Busy;
+    c.State = Phase::Idle;
+    c.Scanned = c.HeadEnd = c.BodyLength = 0;
+    return request;
+}
+
+void TROHTTPListener::Impl::Read(Connection &c)
+{
+    if (!Receive(c)) {
+        Close(c.Fd);
+        return;
+    }
+    if (Advance(c) == Progress::Complete)
+        HandOver(c);
+    else if (c.PeerDone)
+        Close(c.Fd);
+}
+
+void TROHTTPListener::Impl::HandOver(Connection &c)
+{
     Watch(c, false);
-    ++c.Requests;
-    const bool closeConnection = c.PeerDone || c.Requests >= RemotingLimits::kKeepAliveMaxRequests;
-    Pool->enqueue([this, fd = c.Fd, request = std::move(request), peer = c.Address, port = c.PeerPort,
-                   closeConnection]() mutable {
-        RequestStream stream(fd, std::move(request), std::move(peer), port, Clock::now() + RemotingLimits::kWriteTimeout);
+    c.Lent = true;
+    Pool->enqueue([this, &c, request = TakeRequest(c)]() mutable { ServeOn(c, std::move(request)); });
+}
+
+void TROHTTPListener::Impl::ServeOn(Connection &c, std::string request)
+{
+    for (;;) {
+        ++c.Requests;
+        const bool closeConnection = c.PeerDone || c.Requests >= RemotingLimits::kKeepAliveMaxRequests;
         bool closed = false;
         bool served = false;
-        try {
-            served = Serve(stream, closeConnection, closed);
-        } catch (...) {
-            served = false;
-        }
         {
-            std::lock_guard lock(ReturnMutex);
-            Returned.emplace_back(fd, served && !closed && !closeConnection);
+            RequestStream stream(c.Fd, std::move(request), c.Address, c.PeerPort, Clock::now() + RemotingLimits::kWriteTimeout);
+            try {
+                served = Serve(stream, closeConnection, closed);
+            } catch (...) {
+                served = false;
+            }
         }
-        const std::uint64_t one = 1;
-        (void)::write(WakeFd, &one, sizeof one);
-    });
+        Buffered -= c.InFlight;
+        c.InFlight = 0;
+        if (!served || closed || closeConnection || Stopping) {
+            GiveBack(c, false);
+            return;
+        }
+        c.Deadline = Clock::now() + Options.KeepAliveTimeout;
+        // A client that sends its next request right away keeps this thread; any other goes
+        // back to be watched, so a thread never waits on a slow or idle client.
+        const auto until = Clock::now() + RemotingLimits::kFollowUpWait;
+        Progress progress = c.In.empty() ? Progress::Waiting : Advance(c);
+        while (progress == Progress::Waiting && !c.PeerDone) {
+            const auto left = std::chrono::duration_cast<milliseconds>(until - Clock::now());
+            pollfd ready{c.Fd, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&ready, 1, int(left.count())) <= 0)
+                break;
+            if (!Receive(c)) {
+                GiveBack(c, false);
+                return;
+            }
+            progress = Advance(c);
+        }
+        if (progress != Progress::Complete) {
+            GiveBack(c, !c.PeerDone);
+            return;
+        }
+        request = TakeRequest(c);
+    }
+}
+
+void TROHTTPListener::Impl::GiveBack(const Connection &c, bool watch)
+{
+    {
+        std::lock_guard lock(ReturnMutex);
+        Returned.emplace_back(c.Fd, watch);
+    }
+    const std::uint64_t one = 1;
+    (void)::write(WakeFd, &one, sizeof one);
 }
 
 void TROHTTPListener::Impl::TakeReturns()
@@ -498,23 +562,16 @@ void TROHTTPListener::Impl::TakeReturns()
         std::lock_guard lock(ReturnMutex);
         returned.swap(Returned);
     }
-    for (const auto &[fd, keep] : returned) {
+    for (const auto &[fd, watch] : returned) {
         const auto it = Connections.find(fd);
         if (it == Connections.end())
             continue;
         Connection &c = it->second;
-        Buffered -= c.InFlight;
-        c.InFlight = 0;
-        if (!keep || c.PeerDone || Stopping) {
+        c.Lent = false;
+        if (!watch || Stopping)
             Close(fd);
-            continue;
-        }
-        c.State = Phase::Idle;
-        c.Scanned = c.HeadEnd = c.BodyLength = 0;
-        c.Deadline = Clock::now() + Options.KeepAliveTimeout;
-        Watch(c, true);
-        if (!c.In.empty())
-            Advance(c); // a request sent right behind the last one
+        else
+            Watch(c, true);
     }
 }
 
@@ -530,7 +587,7 @@ void TROHTTPListener::Impl::Sweep()
     }
     std::vector<int> late;
     for (const auto &[fd, c] : Connections)
-        if (c.State != Phase::Busy && now >= c.Deadline)
+        if (!c.Lent && now >= c.Deadline)
             late.push_back(fd);
     for (int fd : late) {
         Connection &c = Connections.at(fd);
@@ -556,7 +613,7 @@ void TROHTTPListener::Impl::Run()
                 (void)::read(WakeFd, &count, sizeof count);
             } else {
                 const auto it = Connections.find(fd);
-                if (it != Connections.end() && it->second.State != Phase::Busy)
+                if (it != Connections.end() && !it->second.Lent)
                     Read(it->second);
             }
         }

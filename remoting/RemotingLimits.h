@@ -39,6 +39,9 @@ constexpr int kListenBacklog = 1024;
 constexpr std::chrono::seconds kHeaderTimeout{10};
 constexpr std::chrono::seconds kBodyTimeout{30};
 constexpr std::size_t kMinBodyRate = 256 * 1024;
+// A pool thread that has answered a request keeps the connection this long for the client's
+// next one (a client making calls one after another), then leaves it to the listener thread.
+constexpr std::chrono::milliseconds kFollowUpWait{5};
 // An idle kept-alive connection is closed after this.
 constexpr std::chrono::seconds kKeepAliveTimeout{5};
 // A connection is closed after this many requests (cpp-httplib's default of 5 would make
