@@ -111,6 +111,54 @@ TEST_F(Http, ARequestAboveTheSizeLimitIsRefusedAtTheDoor)
     }
 }
 
+TEST_F(Http, AClientThatExpectsContinueGetsOneAndThenItsReply)
+{
+    TROMessage request;
+    request.SetClientID(QUuid::createUuid());
+    request.InitializeRequest(kLibrary, kService, QStringLiteral("Echo"));
+    request.WriteUtf8String(QStringLiteral("Text"), QStringLiteral("go"));
+    request.WriteInteger(QStringLiteral("Number"), 7);
+    const QByteArray body = request.SaveToBytes();
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, quint16(s_server->Port()));
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    socket.write(QStringLiteral("POST /Bin HTTP/1.1\r\nHost: 127.0.0.1\r\nExpect: 100-continue\r\nContent-Length: %1\r\n\r\n")
+                     .arg(body.size())
+                     .toLatin1());
+    QByteArray answer;
+    while (!answer.contains("\r\n\r\n") && socket.waitForReadyRead(5000))
+        answer += socket.readAll();
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 100 Continue\r\n\r\n")) << answer.toStdString();
+    socket.write(body);
+    answer.clear();
+    // The whole reply: its head, then as many bytes as its Content-Length says.
+    auto complete = [&answer] {
+        const qsizetype end = answer.indexOf("\r\n\r\n");
+        const qsizetype at = answer.toLower().indexOf("content-length:");
+        return end >= 0 && at >= 0 &&
+               answer.size() >= end + 4 + answer.mid(at + 15, answer.indexOf("\r\n", at) - at - 15).trimmed().toInt();
+    };
+    while (!complete() && socket.waitForReadyRead(5000))
+        answer += socket.readAll();
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 200")) << answer.left(60).toStdString();
+    EXPECT_FALSE(answer.contains("100 Continue"));
+    TROMessage reply;
+    reply.LoadFromBytes(answer.mid(answer.indexOf("\r\n\r\n") + 4), RemotingLimits::kMaxReplySize);
+    EXPECT_EQ(reply.ReadUtf8String(QStringLiteral("Result")), QStringLiteral("go7"));
+}
+
+TEST_F(Http, ABodyWithoutContentLengthIsRefused)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, quint16(s_server->Port()));
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    socket.write("POST /Bin HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nKQM1\r\n0\r\n\r\n");
+    QByteArray answer;
+    while (!answer.contains("\r\n") && socket.waitForReadyRead(5000))
+        answer += socket.readAll();
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 411")) << answer.left(100).toStdString();
+}
+
 TEST_F(Http, AnUnreachableServerIsATransportError)
 {
     auto channel = Channel();
