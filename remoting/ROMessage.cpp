@@ -38,12 +38,14 @@ public:
     {
         m_values = RemotingLimits::kMinValueBudget + bodySize / RemotingLimits::kBodyBytesPerValue;
     }
-    void Value()
+    // Taken when a count is read, before any of its values: a hostile count is refused at
+    // once instead of after reading (and allocating) all the values the budget allows.
+    void Values(std::size_t n)
     {
-        if (m_values == 0)
+        if (n > m_values)
             throw EROMessageError(QStringLiteral("The message holds more values than its size allows"));
-        --m_values;
-        Memory(kValueMemory);
+        m_values -= n;
+        Memory(n * kValueMemory);
     }
     void Memory(std::size_t bytes)
     {
@@ -224,12 +226,19 @@ public:
             throw EROMessageError(QStringLiteral("A text is not valid UTF-8"));
         return s;
     }
+    // A count of values, each at least minItemSize bytes on the wire.
     quint32 Count(std::size_t minItemSize)
     {
         const quint32 n = U32();
         if (std::size_t(n) > Remaining() / minItemSize)
             throw EROMessageError(QStringLiteral("A count of %1 exceeds what the message holds").arg(n));
+        TakeValues(n);
         return n;
+    }
+    void TakeValues(std::size_t n)
+    {
+        if (m_allowance)
+            m_allowance->Values(n);
     }
     bool Present()
     {
@@ -243,8 +252,6 @@ public:
     {
         if (depth > RemotingLimits::kMaxNesting)
             throw EROMessageError(QStringLiteral("Values nest too deep"));
-        if (m_allowance)
-            m_allowance->Value();
         const quint8 tag = Byte();
         if (tag > kROTypeLast)
             throw EROMessageError(QStringLiteral("Unknown type tag %1").arg(tag));
@@ -280,6 +287,7 @@ public:
             return Present() ? ROValue::FromBinary(Bytes()) : ROValue::NilOf(ROType::Binary);
         case ROType::Variant:
             // FromVariant refuses inner records, arrays, enums and variants.
+            TakeValues(1);
             return ROValue::FromVariant(Value(depth + 1));
         case ROType::Record: {
             if (!Present())

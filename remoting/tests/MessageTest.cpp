@@ -345,6 +345,22 @@ TEST(MessageReader, ACompressedBodyOfTinyValuesIsRefusedBeyondItsValueBudget)
     EXPECT_TRUE(m.Values().empty());
 }
 
+TEST(MessageReader, ACountBeyondTheValueBudgetIsRefusedBeforeItsValuesAreRead)
+{
+    // 100,000 one-byte elements fit the bytes but not the budget of a 100 KB body; the elements
+    // are invalid tags, so reading any of them would fail differently.
+    constexpr int kElements = 100'000;
+    QByteArray bytes = hostile::NilArray(kElements, false);
+    bytes.replace(bytes.size() - kElements, kElements, QByteArray(kElements, '\xff'));
+    TROMessage m;
+    try {
+        m.LoadFromBytes(bytes, kMaxRequestSize);
+        FAIL() << "the array was read";
+    } catch (const EROMessageError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("values"))) << e.Message().toStdString();
+    }
+}
+
 TEST(MessageReader, DenseButOrdinaryArraysStayWithinTheValueBudget)
 {
     std::vector<ROValue> numbers;
