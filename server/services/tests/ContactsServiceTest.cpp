@@ -1,7 +1,7 @@
 // The contacts service through the generated proxies over HTTP, on a fixture parish: the
 // grouped lists and searches the client composes give the expected persons, hostile texts are
 // refused and change nothing, and the typed operations and deltas land whole or not at all.
-#include "server/services/tests/ServiceHarness.h"
+#include "testsupport/ServiceHarness.h"
 #include "server/services/uContactsService.h"
 #include "server/tests/LogCapture.h"
 

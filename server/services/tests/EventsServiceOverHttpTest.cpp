@@ -5,7 +5,7 @@
 // first. And the schedule's edits: deleting, unassigning and a client table's changes.
 #include "server/services/tests/AutoScheduleFixture.h"
 #include "server/services/tests/ProxyDataAdapter.h"
-#include "server/services/tests/ServiceHarness.h"
+#include "testsupport/ServiceHarness.h"
 
 #include "Quorva_Data_Service_Async.h"
 #include "dataaccess/TDACDSDataTable.h"

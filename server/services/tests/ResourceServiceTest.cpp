@@ -2,7 +2,7 @@
 // channel, against a database at the current schema: client tables applying their changes,
 // removing what hangs on ministry functions, and writing events from plain values.
 #include "server/services/tests/ProxyDataAdapter.h"
-#include "server/services/tests/ServiceHarness.h"
+#include "testsupport/ServiceHarness.h"
 #include "server/services/uResourceService.h"
 #include "server/tests/LogCapture.h"
 
