@@ -1,6 +1,7 @@
 // The array of records the contract carries (UpdateFiles): it owns every element, grows its
 // capacity in the steps other programs of the system expect (4, 16 or a quarter), and refuses
-// indexes outside its elements without changing anything.
+// indexes outside its elements without changing anything. An element may be nil (a null
+// pointer), as it travels; Items raises EROMessageError for it, GetItemRef answers null.
 #pragma once
 
 #include "remoting/ROComplexType.h"
@@ -29,7 +30,10 @@ public:
     T &Items(int index) const
     {
         CheckIndex(index);
-        return *m_items[std::size_t(index)];
+        T *item = m_items[std::size_t(index)].get();
+        if (!item)
+            throw EROMessageError(QStringLiteral("Element %1 of the array is nil").arg(index));
+        return *item;
     }
     T *GetItemRef(int index) const
     {
@@ -95,17 +99,21 @@ public:
             return;
         Clear();
         Resize(other->GetCount());
-        for (int i = 0; i < GetCount(); ++i)
+        for (int i = 0; i < GetCount(); ++i) {
             if (other->m_items[std::size_t(i)])
                 m_items[std::size_t(i)]->Assign(*other->m_items[std::size_t(i)]);
+            else
+                m_items[std::size_t(i)].reset();
+        }
     }
-    // The framework has sized the array to the element count before this runs.
+    // The framework has sized the array to the element count before this runs. A nil element
+    // stays nil.
     void ReadComplex(TROSerializer &serializer) override
     {
         for (int i = 0; i < GetCount(); ++i) {
             auto item = std::make_unique<T>();
-            if (serializer.ReadComplexInto(serializer.ArrayElementName(i), *item))
-                SetItemRef(i, std::move(item));
+            const bool present = serializer.ReadComplexInto(serializer.ArrayElementName(i), *item);
+            SetItemRef(i, present ? std::move(item) : nullptr);
         }
     }
     void WriteComplex(TROSerializer &serializer) const override

@@ -1,6 +1,7 @@
 #include "dataaccess/TDADataStreamer.h"
 
 #include "dataaccess/DAException.h"
+#include "foundation/MemoryBudget.h"
 #include "foundation/QorDateTime.h"
 
 #include <QtEndian>
@@ -17,6 +18,13 @@ constexpr quint8 kFlagReadOnly = 4;
 constexpr quint8 kAbsent = 0;
 constexpr quint8 kNull = 1;
 constexpr quint8 kValue = 2;
+// What the reader's results take in memory beside their texts and bytes.
+constexpr std::size_t kFieldMemory = sizeof(TDAField) + 64;
+constexpr std::size_t kRowMemory = sizeof(QVariantList) + 32;
+constexpr std::size_t kChangeMemory = sizeof(TDADeltaChange) + 128;
+constexpr std::size_t kSlotMemory = sizeof(QVariant) + 1;
+// Counts never size an allocation beyond this; longer lists grow as their items arrive.
+constexpr int kMaxReserve = 1024;
 
 TDAValueKind streamKind(TDADataType type)
 {
@@ -82,7 +90,22 @@ private:
 class Reader
 {
 public:
-    explicit Reader(const QByteArray &in) : m_in(in) {}
+    explicit Reader(const QByteArray &in, TMemoryBudget *shared = nullptr)
+        : m_in(in)
+        , m_allowed(TDADataStreamer::kMemoryBase + std::size_t(in.size()) * TDADataStreamer::kMemoryPerByte)
+        , m_lease(shared)
+    {
+    }
+
+    // Counts what the results will take; refuses a stream whose results outgrow its size.
+    void spend(std::size_t bytes)
+    {
+        m_spent += bytes;
+        if (m_spent > m_allowed)
+            bad("it would take more memory than its size allows");
+        if (!m_lease.Take(bytes))
+            throw EDAException(QStringLiteral("Too much data is being read at once; try again later"));
+    }
 
     [[noreturn]] static void bad(const char *what)
     {
@@ -113,11 +136,17 @@ public:
     {
         const quint32 n = get<quint32>();
         need(qsizetype(n));
+        spend(n);
         QByteArray b = m_in.mid(m_pos, qsizetype(n));
         m_pos += qsizetype(n);
         return b;
     }
-    QString getText() { return QString::fromUtf8(getBytes()); }
+    QString getText()
+    {
+        const QByteArray utf8 = getBytes();
+        spend(std::size_t(utf8.size()) * 2);
+        return QString::fromUtf8(utf8);
+    }
     // A count of items that each take at least minSize bytes, checked against the rest.
     int getCount(qsizetype minSize, int limit)
     {
@@ -164,6 +193,7 @@ public:
         TDAFieldList fields;
         const int n = getCount(10, TDADataStreamer::kMaxFields);
         for (int i = 0; i < n; ++i) {
+            spend(kFieldMemory);
             TDAField f;
             f.Name = getText();
             const quint8 type = get<quint8>();
@@ -185,6 +215,9 @@ public:
 private:
     const QByteArray &m_in;
     qsizetype m_pos = 0;
+    const std::size_t m_allowed;
+    std::size_t m_spent = 0;
+    TMemoryLease m_lease;
 };
 
 } // namespace
@@ -264,8 +297,9 @@ QList<TDATableData> TDADataStreamer::ReadDatasets(const QByteArray &stream)
         const int rowCount = r.getCount(qMax(bitmapSize, 1), std::numeric_limits<int>::max());
         if (fieldCount == 0 && rowCount > 0)
             Reader::bad("rows without fields");
-        table.Rows.reserve(rowCount);
+        table.Rows.reserve(std::min(rowCount, kMaxReserve));
         for (int i = 0; i < rowCount; ++i) {
+            r.spend(kRowMemory + std::size_t(fieldCount) * kSlotMemory);
             QByteArray bitmap(bitmapSize, '\0');
             for (int b = 0; b < bitmapSize; ++b)
                 bitmap[b] = char(r.get<quint8>());
@@ -321,9 +355,9 @@ QByteArray TDADataStreamer::WriteDeltas(const QList<TDADelta> &deltas)
     return w.take();
 }
 
-QList<TDADelta> TDADataStreamer::ReadDeltas(const QByteArray &stream)
+QList<TDADelta> TDADataStreamer::ReadDeltas(const QByteArray &stream, TMemoryBudget *shared)
 {
-    Reader r(stream);
+    Reader r(stream, shared);
     r.expectMagic(kDeltaMagic);
     QList<TDADelta> deltas;
     const int deltaCount = r.getCount(12, kMaxTables);
@@ -334,6 +368,8 @@ QList<TDADelta> TDADataStreamer::ReadDeltas(const QByteArray &stream)
         const int fieldCount = int(delta.Fields.size());
         const int changeCount = r.getCount(10 + 2 * fieldCount, std::numeric_limits<int>::max());
         for (int i = 0; i < changeCount; ++i) {
+            // A change holds an old and a new slot per field, whether the stream carries them or not.
+            r.spend(kChangeMemory + 2 * std::size_t(fieldCount) * kSlotMemory);
             TDADeltaChange c;
             c.RecID = r.get<qint32>();
             const quint8 type = r.get<quint8>();

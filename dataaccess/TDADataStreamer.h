@@ -11,6 +11,8 @@
 #include <QList>
 #include <QVariant>
 
+class TMemoryBudget;
+
 // One dataset: its fields and rows (one value per field, null for NULL).
 struct DATAACCESS_EXPORT TDATableData
 {
@@ -65,9 +67,14 @@ public:
     // Limits on what a reader accepts, so a stream cannot make it allocate without bound.
     static constexpr int kMaxFields = 4096;
     static constexpr int kMaxTables = 1024;
+    // What a stream may take in memory once read: this much plus kMemoryPerByte times its size.
+    // A NULL is one bit on the wire but a whole value in memory, an absent delta value one byte.
+    static constexpr std::size_t kMemoryBase = std::size_t(16) * 1024 * 1024;
+    static constexpr std::size_t kMemoryPerByte = 64;
 
     static QByteArray WriteDatasets(const QList<TDATableData> &tables);
     static QList<TDATableData> ReadDatasets(const QByteArray &stream);
     static QByteArray WriteDeltas(const QList<TDADelta> &deltas);
-    static QList<TDADelta> ReadDeltas(const QByteArray &stream);
+    // With a shared budget, what the deltas take in memory is drawn from it while they are read.
+    static QList<TDADelta> ReadDeltas(const QByteArray &stream, TMemoryBudget *shared = nullptr);
 };

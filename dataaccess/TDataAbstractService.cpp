@@ -2,6 +2,7 @@
 
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDAWhere.h"
+#include "foundation/MemoryBudget.h"
 
 #include <QXmlStreamWriter>
 
@@ -158,7 +159,8 @@ QByteArray TDataAbstractService::GetData(const QStringList &aTableNameArray, con
 
 QByteArray TDataAbstractService::UpdateData(const QByteArray &aDelta)
 {
-    QList<TDADelta> deltas = TDADataStreamer::ReadDeltas(aDelta);
+    // Deltas come from clients: many at once draw on one budget.
+    QList<TDADelta> deltas = TDADataStreamer::ReadDeltas(aDelta, &PeerDataBudget());
     for (const TDADelta &d : deltas)
         m_schema.DatasetByName(d.LogicalName); // refuses names outside the schema up front
     QList<TDADelta> replies;

@@ -154,7 +154,9 @@ bool TRODiscoveryServer::SetActive(bool active)
     if (active == Active())
         return true;
     if (!active) {
-        delete m_socket;
+        disconnect(m_socket, nullptr, this, nullptr);
+        m_socket->close();
+        m_socket->deleteLater();
         m_socket = nullptr;
         return true;
     }
@@ -210,7 +212,13 @@ void TRODiscoveryClient::RefreshServerList(const QString &serviceName)
 void TRODiscoveryClient::Stop()
 {
     m_timer->stop();
-    delete m_socket;
+    if (!m_socket)
+        return;
+    // Stop may run inside the socket's own readyRead (a handler of NewServiceFound): the socket
+    // is closed now and deleted once its signal has returned.
+    disconnect(m_socket, nullptr, this, nullptr);
+    m_socket->close();
+    m_socket->deleteLater();
     m_socket = nullptr;
 }
 

@@ -82,8 +82,10 @@ void TROEventReceiver::UnregisterEventHandler(const QString &sinkName, IROInterf
 
 void TROEventReceiver::Tick()
 {
+    const std::shared_ptr<bool> alive = m_alive;
     Deliver();
-    PollNow();
+    if (*alive)
+        PollNow();
 }
 
 void TROEventReceiver::PollNow()
@@ -118,8 +120,10 @@ void TROEventReceiver::PollNow()
             if (!failure.isEmpty() && !m_failing)
                 AddToLog(llSevere, kSender, QStringLiteral("Poll"), failure);
             m_failing = !failure.isEmpty();
+            // A handler may delete this receiver.
             Deliver();
-            emit Polled(failure);
+            if (*alive)
+                emit Polled(failure);
         });
     } catch (const EROException &e) {
         m_polling = false;
@@ -129,10 +133,13 @@ void TROEventReceiver::PollNow()
 
 void TROEventReceiver::Deliver()
 {
+    const std::shared_ptr<bool> alive = m_alive;
     while (!m_pending.empty() && TROHTTPChannel::SynchronousCallsInProgress() == 0) {
         const QByteArray data = std::move(m_pending.front());
         m_pending.pop_front();
         DeliverOne(data);
+        if (!*alive)
+            return;
     }
     // Held back by a call: look again shortly rather than a whole poll interval later.
     if (!m_pending.empty() && !m_retryScheduled) {
@@ -156,9 +163,16 @@ void TROEventReceiver::DeliverOne(const QByteArray &data)
         if (!creator)
             throw EROInterfaceCastError(QStringLiteral("No event invoker is registered for \"%1\"").arg(sink));
         const std::unique_ptr<TROEventInvoker> invoker = creator();
-        // A copy: a handler may unregister itself.
+        // A handler may unregister targets (itself, or others it deletes) and may delete this
+        // receiver: each target is looked up again before its turn, and the walk ends with the receiver.
+        const std::shared_ptr<bool> alive = m_alive;
         const QList<IROInterface *> targets = m_handlers.value(sink);
         for (IROInterface *target : targets) {
+            if (!*alive)
+                return;
+            const auto registered = m_handlers.constFind(sink);
+            if (registered == m_handlers.constEnd() || !registered->contains(target))
+                continue;
             TROMessage copy = event;
             try {
                 invoker->Invoke(*this, copy, *target);

@@ -7,6 +7,7 @@
 
 #include "foundation/QuorvaLogFile.h"
 
+#include <optional>
 #include <set>
 
 TROInMemoryEventRepository::TROInMemoryEventRepository(TROInMemorySessionManager &sessions) : m_sessions(sessions)
@@ -32,6 +33,12 @@ void TROInMemoryEventRepository::SetMaxEventsPerSession(std::size_t count)
     m_maxEvents = std::max<std::size_t>(count, 1);
 }
 
+void TROInMemoryEventRepository::SetNoUserExists(std::function<bool()> answer)
+{
+    std::lock_guard lock(m_mutex);
+    m_noUserExists = std::move(answer);
+}
+
 void TROInMemoryEventRepository::StoreEventData(const QUuid &sender, const QByteArray &eventData, bool excludeSender,
                                                 bool excludeSessionList, const QString &sessionList)
 {
@@ -41,12 +48,35 @@ void TROInMemoryEventRepository::StoreEventData(const QUuid &sender, const QByte
         if (!id.isNull())
             listed.insert(id);
     }
+    std::function<bool()> noUserExists;
+    {
+        std::lock_guard lock(m_mutex);
+        noUserExists = m_noUserExists;
+    }
+    // Asked once, and only when a session without a user would get the event.
+    std::optional<bool> open;
+    auto letIn = [&] {
+        if (!open) {
+            try {
+                open = noUserExists && noUserExists();
+            } catch (const std::exception &e) {
+                AddToLog(llWarning, QStringLiteral("EventRepository"), QStringLiteral("StoreEventData"),
+                         QStringLiteral("Whether users exist is unknown (%1); sessions without a user get no event")
+                             .arg(QString::fromLocal8Bit(e.what())));
+                open = false;
+            }
+        }
+        return *open;
+    };
     // Only sessions the server knows get a queue, so a forged list cannot grow memory.
     QList<QUuid> targets;
-    for (const QUuid &id : m_sessions.SessionIDs()) {
+    for (const std::shared_ptr<TROSession> &session : m_sessions.LiveSessions()) {
+        const QUuid id = session->SessionID();
         if (!listed.empty() && (listed.count(id) != 0) == excludeSessionList)
             continue;
         if (excludeSender && id == sender)
+            continue;
+        if (!session->User() && !letIn())
             continue;
         targets.append(id);
     }
@@ -55,6 +85,10 @@ void TROInMemoryEventRepository::StoreEventData(const QUuid &sender, const QByte
     {
         std::lock_guard lock(m_mutex);
         for (const QUuid &id : targets) {
+            // A session may have expired since it was listed, its queue dropped with it; looked
+            // up under this lock, a session found here has its queue dropped after this push.
+            if (!m_sessions.Find(id))
+                continue;
             auto &queue = m_queues[id];
             if (queue.size() >= m_maxEvents) {
                 queue.pop_front();

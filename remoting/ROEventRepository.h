@@ -12,6 +12,7 @@
 #include <QUuid>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -34,12 +35,17 @@ public:
     // Stores one event for the sessions it is meant for: with an empty list every known session;
     // with a list the listed ones, or every other one when excludeSessionList is set; the sender's
     // own session is left out when excludeSender is set. sessionList is comma-separated GUIDs.
+    // Of those, only sessions a user has logged on in get it, or any while no user exists.
     void StoreEventData(const QUuid &sender, const QByteArray &eventData, bool excludeSender,
                         bool excludeSessionList, const QString &sessionList);
     // Takes the session's waiting events, oldest first, up to maxBytes in all (at least one).
     QList<QByteArray> GetEventData(const QUuid &session, std::size_t maxBytes = RemotingLimits::kMaxReplySize / 2);
     std::size_t PendingCount(const QUuid &session);
     void SetMaxEventsPerSession(std::size_t count);
+    // Answers whether the server has no users yet (so nobody can log on and every session is
+    // let in); asked, outside any lock, when an event would reach a session without a user.
+    // Unset or failing, it counts as "users exist".
+    void SetNoUserExists(std::function<bool()> answer);
 
     // A new writer of the class registered for the interface GUID, bound to this repository;
     // EROInterfaceCastError when none is registered.
@@ -54,6 +60,7 @@ private:
     std::mutex m_mutex;
     std::map<QUuid, std::deque<QByteArray>> m_queues;
     std::size_t m_maxEvents = RemotingLimits::kMaxEventsPerSession;
+    std::function<bool()> m_noUserExists;
 };
 
 // Base of the contract's writer classes: routing values plus StoreEvent. Defaults: the sender is

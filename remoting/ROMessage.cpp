@@ -2,6 +2,8 @@
 
 #include "remoting/ROErrors.h"
 
+#include "foundation/MemoryBudget.h"
+
 #include <QStringDecoder>
 #include <QtEndian>
 
@@ -19,6 +21,42 @@ constexpr std::size_t kHeaderSize = 4 + 1 + 1 + 1 + 16;
 // Every named value needs at least its name length and its tag; every element its tag.
 constexpr std::size_t kMinNamedValue = 5;
 constexpr std::size_t kMinElement = 1;
+// What one value read costs in memory beside its payload, for the shared budget: the value and
+// the room its list keeps for growing.
+constexpr std::size_t kValueMemory = 2 * sizeof(RONamedValue);
+// Counts never size an allocation beyond this; longer arrays grow as their elements arrive.
+constexpr std::size_t kMaxReserve = 1024;
+
+// What reading one message may take: a number of values proportional to its body, and the
+// memory it allocates from the shared budget when one is given.
+class Allowance
+{
+public:
+    explicit Allowance(TMemoryBudget *shared) : m_lease(shared) {}
+
+    void SetBody(std::size_t bodySize)
+    {
+        m_values = RemotingLimits::kMinValueBudget + bodySize / RemotingLimits::kBodyBytesPerValue;
+    }
+    // Taken when a count is read, before any of its values: a hostile count is refused at
+    // once instead of after reading (and allocating) all the values the budget allows.
+    void Values(std::size_t n)
+    {
+        if (n > m_values)
+            throw EROMessageError(QStringLiteral("The message holds more values than its size allows"));
+        m_values -= n;
+        Memory(n * kValueMemory);
+    }
+    void Memory(std::size_t bytes)
+    {
+        if (!m_lease.Take(bytes))
+            throw EROMessageError(QStringLiteral("The server is reading too many messages at once; try again later"));
+    }
+
+private:
+    TMemoryLease m_lease;
+    std::size_t m_values = 0;
+};
 
 class Writer
 {
@@ -145,7 +183,10 @@ private:
 class Reader
 {
 public:
-    Reader(const char *data, std::size_t size) : m_data(data), m_size(size) {}
+    Reader(const char *data, std::size_t size, Allowance *allowance = nullptr)
+        : m_data(data), m_size(size), m_allowance(allowance)
+    {
+    }
 
     std::size_t Remaining() const { return m_size - m_pos; }
 
@@ -171,24 +212,33 @@ public:
     {
         const quint32 n = U32();
         const char *p = Raw(n);
+        Spend(n);
         return QByteArray(p, qsizetype(n));
     }
     QString Str()
     {
         const quint32 n = U32();
         const char *p = Raw(n);
+        Spend(std::size_t(n) * 2);
         QStringDecoder decoder(QStringDecoder::Utf8);
         QString s = decoder(QByteArrayView(p, qsizetype(n)));
         if (decoder.hasError())
             throw EROMessageError(QStringLiteral("A text is not valid UTF-8"));
         return s;
     }
+    // A count of values, each at least minItemSize bytes on the wire.
     quint32 Count(std::size_t minItemSize)
     {
         const quint32 n = U32();
         if (std::size_t(n) > Remaining() / minItemSize)
             throw EROMessageError(QStringLiteral("A count of %1 exceeds what the message holds").arg(n));
+        TakeValues(n);
         return n;
+    }
+    void TakeValues(std::size_t n)
+    {
+        if (m_allowance)
+            m_allowance->Values(n);
     }
     bool Present()
     {
@@ -237,6 +287,7 @@ public:
             return Present() ? ROValue::FromBinary(Bytes()) : ROValue::NilOf(ROType::Binary);
         case ROType::Variant:
             // FromVariant refuses inner records, arrays, enums and variants.
+            TakeValues(1);
             return ROValue::FromVariant(Value(depth + 1));
         case ROType::Record: {
             if (!Present())
@@ -244,7 +295,7 @@ public:
             const QString typeName = Str();
             const quint32 n = Count(kMinNamedValue);
             std::vector<RONamedValue> fields;
-            fields.reserve(n);
+            fields.reserve(std::min<std::size_t>(n, kMaxReserve));
             for (quint32 i = 0; i < n; ++i) {
                 QString name = Str();
                 fields.push_back({std::move(name), Value(depth + 1)});
@@ -257,7 +308,7 @@ public:
             const QString elementType = Str();
             const quint32 n = Count(kMinElement);
             std::vector<ROValue> items;
-            items.reserve(n);
+            items.reserve(std::min<std::size_t>(n, kMaxReserve));
             for (quint32 i = 0; i < n; ++i)
                 items.push_back(Value(depth + 1));
             return ROValue::FromArray(elementType, std::move(items));
@@ -271,9 +322,16 @@ public:
     }
 
 private:
+    void Spend(std::size_t bytes)
+    {
+        if (m_allowance)
+            m_allowance->Memory(bytes);
+    }
+
     const char *m_data;
     std::size_t m_size;
     std::size_t m_pos = 0;
+    Allowance *m_allowance;
 };
 
 QByteArray Compress(const QByteArray &body)
@@ -288,48 +346,30 @@ QByteArray Compress(const QByteArray &body)
     return out;
 }
 
-// Inflates into a buffer that grows with the output, so a forged size claim costs nothing.
-QByteArray Decompress(const char *data, std::size_t size, std::size_t expected)
+// Inflates into a buffer of the stated size, taken from the allowance first. Pages the stream
+// does not fill are never touched, so a forged size claim costs address space, not memory.
+QByteArray Decompress(const char *data, std::size_t size, std::size_t expected, Allowance &allowance)
 {
+    allowance.Memory(expected);
+    QByteArray out(qsizetype(expected), Qt::Uninitialized);
     z_stream zs{};
     if (inflateInit(&zs) != Z_OK)
         throw EROMessageError(QStringLiteral("Decompression could not start"));
-    QByteArray out;
-    constexpr std::size_t kChunk = 64 * 1024;
     zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
     zs.avail_in = uInt(size);
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
-        const std::size_t have = std::size_t(out.size());
-        const std::size_t room = std::min(kChunk, expected - have);
-        if (room == 0) {
-            // Output is full: the stream must end here without producing more.
-            char probe;
-            zs.next_out = reinterpret_cast<Bytef *>(&probe);
-            zs.avail_out = 1;
-            rc = inflate(&zs, Z_NO_FLUSH);
-            if (rc == Z_STREAM_END && zs.avail_out == 1)
-                break;
-            inflateEnd(&zs);
-            throw EROMessageError(QStringLiteral("The body unpacks to more than its stated size"));
-        }
-        out.resize(qsizetype(have + room));
-        zs.next_out = reinterpret_cast<Bytef *>(out.data() + have);
-        zs.avail_out = uInt(room);
-        rc = inflate(&zs, Z_NO_FLUSH);
-        out.resize(qsizetype(have + room - zs.avail_out));
-        if (rc != Z_OK && rc != Z_STREAM_END) {
-            inflateEnd(&zs);
-            throw EROMessageError(QStringLiteral("The compressed body is damaged"));
-        }
-        if (rc == Z_OK && zs.avail_in == 0 && zs.avail_out != 0) {
-            inflateEnd(&zs);
-            throw EROMessageError(QStringLiteral("The compressed body is truncated"));
-        }
-    }
-    const bool trailing = zs.avail_in != 0;
+    zs.next_out = reinterpret_cast<Bytef *>(out.data());
+    zs.avail_out = uInt(expected);
+    const int rc = inflate(&zs, Z_FINISH);
+    const uInt unfilled = zs.avail_out;
+    const uInt trailing = zs.avail_in;
     inflateEnd(&zs);
-    if (trailing || std::size_t(out.size()) != expected)
+    if (rc == Z_BUF_ERROR && unfilled == 0)
+        throw EROMessageError(QStringLiteral("The body unpacks to more than its stated size"));
+    if (rc == Z_BUF_ERROR)
+        throw EROMessageError(QStringLiteral("The compressed body is truncated"));
+    if (rc != Z_STREAM_END)
+        throw EROMessageError(QStringLiteral("The compressed body is damaged"));
+    if (unfilled != 0 || trailing != 0)
         throw EROMessageError(QStringLiteral("The compressed body does not match its stated size"));
     return out;
 }
@@ -400,7 +440,7 @@ QByteArray TROMessage::SaveToBytes(std::size_t limit) const
     return out;
 }
 
-void TROMessage::LoadFromBytes(const QByteArray &data, std::size_t limit)
+void TROMessage::LoadFromBytes(const QByteArray &data, std::size_t limit, TMemoryBudget *shared)
 {
     Reset(ROMessageKind::Request, QString(), QString(), QString());
     m_clientId = QUuid();
@@ -418,6 +458,8 @@ void TROMessage::LoadFromBytes(const QByteArray &data, std::size_t limit)
         throw EROMessageError(QStringLiteral("Unknown message flags %1").arg(flags));
     const QUuid clientId = QUuid::fromRfc4122(QByteArrayView(header.Raw(16), 16));
 
+    // Declared before the unpacked body, so its memory is given back only once the body is freed.
+    Allowance allowance(shared);
     QByteArray unpacked;
     const char *bodyData = nullptr;
     std::size_t bodySize = 0;
@@ -425,7 +467,7 @@ void TROMessage::LoadFromBytes(const QByteArray &data, std::size_t limit)
         const quint32 stated = header.U32();
         if (stated > limit)
             throw EROMessageError(QStringLiteral("The body would unpack to %1 bytes, more than %2").arg(stated).arg(limit));
-        unpacked = Decompress(data.constData() + kHeaderSize + 4, header.Remaining(), stated);
+        unpacked = Decompress(data.constData() + kHeaderSize + 4, header.Remaining(), stated, allowance);
         bodyData = unpacked.constData();
         bodySize = std::size_t(unpacked.size());
     } else {
@@ -435,13 +477,14 @@ void TROMessage::LoadFromBytes(const QByteArray &data, std::size_t limit)
             throw EROMessageError(QStringLiteral("The message exceeds %1 bytes").arg(limit));
     }
 
-    Reader body(bodyData, bodySize);
+    allowance.SetBody(bodySize);
+    Reader body(bodyData, bodySize, &allowance);
     const QString library = body.Str();
     const QString interfaceName = body.Str();
     const QString messageName = body.Str();
     const quint32 count = body.Count(kMinNamedValue);
     std::vector<RONamedValue> values;
-    values.reserve(count);
+    values.reserve(std::min<std::size_t>(count, kMaxReserve));
     for (quint32 i = 0; i < count; ++i) {
         QString name = body.Str();
         values.push_back({std::move(name), body.Value(0)});

@@ -13,6 +13,8 @@
 #include <QString>
 #include <QUuid>
 
+class TMemoryBudget;
+
 enum class ROMessageKind : quint8 { Request = 1, Response = 2, Error = 3, Event = 4 };
 
 class REMOTING_EXPORT TROMessage : public TROSerializer
@@ -45,7 +47,10 @@ public:
     // Throws EROMessageError when the body would exceed limit.
     QByteArray SaveToBytes(std::size_t limit = RemotingLimits::kMaxReplySize) const;
     // Replaces everything; on an error the message is left empty (a request without names).
-    void LoadFromBytes(const QByteArray &data, std::size_t limit);
+    // The values may number at most RemotingLimits::kMinValueBudget plus one per
+    // kBodyBytesPerValue bytes of the unpacked body. With a shared budget, the unpacked body
+    // and the values are taken from it while the message is read, and refused when it is spent.
+    void LoadFromBytes(const QByteArray &data, std::size_t limit, TMemoryBudget *shared = nullptr);
     // Throws EROServerError with the carried class name and text when this is an error message.
     void RaiseIfError() const;
 

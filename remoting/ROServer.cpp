@@ -2,10 +2,13 @@
 
 #include "remoting/ROErrors.h"
 #include "remoting/ROEventRepository.h"
+#include "remoting/ROHTTPListener.h"
 #include "remoting/ROMessage.h"
 #include "remoting/RORegistry.h"
 #include "remoting/ROService.h"
 #include "remoting/ROSessionManager.h"
+
+#include "foundation/MemoryBudget.h"
 
 #include <httplib.h>
 
@@ -30,23 +33,22 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
 {
     TROMessage message;
     try {
-        message.LoadFromBytes(request, RemotingLimits::kMaxRequestSize);
+        // Requests are read against the process-wide budget, so many at once stay bounded too.
+        message.LoadFromBytes(request, RemotingLimits::kMaxRequestSize, &PeerDataBudget());
         if (message.Kind() != ROMessageKind::Request)
             throw EROMessageError(QStringLiteral("Only requests are served"));
 
-        std::shared_ptr<TROSession> session;
         if (m_sessions)
             m_sessions->Sweep();
-        if (m_sessions && !message.ClientID().isNull())
-            session = m_sessions->Touch(message.ClientID());
-        else
-            // No client has the all-zero id: such a request gets a session of its own for this call only.
-            session = std::make_shared<TROSession>(QUuid());
+        // No client has the all-zero id: such a request is served with a session of its own
+        // that ends with it.
+        const bool ownSession = !m_sessions || message.ClientID().isNull();
         const QString operation = message.MessageName();
 
         if (operation == TROInMemoryEventRepository::PollOperation) {
+            // A poll keeps its session alive but makes none: only a served request does.
             std::vector<ROValue> events;
-            if (m_repository)
+            if (!ownSession && m_sessions->TouchKnown(message.ClientID()) && m_repository)
                 for (const QByteArray &event : m_repository->GetEventData(message.ClientID()))
                     events.push_back(ROValue::FromBinary(event));
             message.InitializeResponse(message.LibraryName(), message.InterfaceName(), operation);
@@ -61,8 +63,15 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
         const TROInvoker &invoker = factory->Invoker();
         if (!invoker.HasOperation(operation))
             throw EROUnknownOperation(message.InterfaceName(), operation);
+        std::shared_ptr<TROSession> session = ownSession ? nullptr : m_sessions->TouchKnown(message.ClientID());
+        const bool newSession = !ownSession && !session;
+        if (!session)
+            session = std::make_shared<TROSession>(ownSession ? QUuid() : message.ClientID());
         if (m_sessionCheck)
             m_sessionCheck(message.InterfaceName(), *session);
+        // The request is served: now a new client gets its session.
+        if (newSession)
+            session = m_sessions->Touch(message.ClientID());
 
         const QString library = message.LibraryName();
         const QString service = message.InterfaceName();
@@ -90,9 +99,24 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
     }
 }
 
+namespace {
+
+// cpp-httplib's request processing, served from the listener's streams.
+class RequestServer : public httplib::Server
+{
+public:
+    bool Serve(httplib::Stream &stream, bool closeConnection, bool &connectionClosed)
+    {
+        return process_request(stream, closeConnection, connectionClosed, nullptr);
+    }
+};
+
+} // namespace
+
 struct TROHTTPServer::Impl
 {
-    httplib::Server Server;
+    RequestServer Server;
+    std::unique_ptr<TROHTTPListener> Listener;
 };
 
 TROHTTPServer::TROHTTPServer() = default;
@@ -120,29 +144,15 @@ void TROHTTPServer::SetActive(bool active)
     if (active == Active())
         return;
     if (!active) {
-        m_impl->Server.stop();
-        m_thread.join();
+        m_impl->Listener->Stop();
         m_impl.reset();
         return;
     }
 
-    m_impl = std::make_unique<Impl>();
-    httplib::Server &server = m_impl->Server;
-    const int poolSize = std::max(1, m_poolSize);
-    server.new_task_queue = [poolSize] { return new httplib::ThreadPool(std::size_t(poolSize)); };
-    // Without no-delay every small reply waits for the peer's delayed acknowledgement.
-    server.set_tcp_nodelay(true);
-    // The library's default adds SO_REUSEPORT, which lets a second server share the port
-    // unnoticed; a port in use must make the start fail instead.
-    server.set_socket_options([](socket_t sock) {
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
-    server.set_payload_max_length(RemotingLimits::kMaxRequestSize + 64 * 1024);
-    server.set_keep_alive_timeout(m_keepAlive.count());
-    server.set_keep_alive_max_count(RemotingLimits::kKeepAliveMaxRequests);
-    server.set_read_timeout(RemotingLimits::kReadTimeout.count(), 0);
-    server.set_write_timeout(RemotingLimits::kWriteTimeout.count(), 0);
+    auto impl = std::make_unique<Impl>();
+    RequestServer &server = impl->Server;
+    // The listener has checked the size already; this is the second line of defence.
+    server.set_payload_max_length(RemotingLimits::kMaxRequestBody);
 
     const QStringList paths = m_paths.isEmpty() ? QStringList{QStringLiteral("bin")} : m_paths;
     TROMessageDispatcher dispatcher(m_sessions, m_repository);
@@ -161,19 +171,18 @@ void TROHTTPServer::SetActive(bool active)
         res.set_content(std::string(reply.Data.constData(), std::size_t(reply.Data.size())), "application/octet-stream");
     });
 
-    const std::string host = m_bindAddress.toStdString();
-    if (m_port == 0) {
-        const int port = server.bind_to_any_port(host);
-        if (port < 0) {
-            m_impl.reset();
-            throw EROTransportError(QStringLiteral("No free port to listen on at %1").arg(m_bindAddress));
-        }
-        m_port = port;
-    } else if (!server.bind_to_port(host, m_port)) {
-        m_impl.reset();
-        throw EROTransportError(QStringLiteral("Cannot listen on %1:%2").arg(m_bindAddress).arg(m_port));
-    }
-    m_thread = std::thread([this] { m_impl->Server.listen_after_bind(); });
-    for (int waited = 0; !m_impl->Server.is_running() && waited < 5000; ++waited)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ROListenerOptions options;
+    options.Host = m_bindAddress.toStdString();
+    options.Port = m_port;
+    options.PoolSize = m_poolSize;
+    options.KeepAliveTimeout = m_keepAlive;
+    options.HeaderTimeout = m_headerTimeout;
+    options.BodyTimeout = m_bodyTimeout;
+    impl->Listener = std::make_unique<TROHTTPListener>(
+        options, [&server](httplib::Stream &stream, bool closeConnection, bool &connectionClosed) {
+            return server.Serve(stream, closeConnection, connectionClosed);
+        });
+    m_port = impl->Listener->Listen();
+    impl->Listener->Start();
+    m_impl = std::move(impl);
 }

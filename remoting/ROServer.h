@@ -1,7 +1,8 @@
 // The server end: the dispatcher that turns one request message into one reply (or an error
 // reply, or nothing for a one-way call) without ever letting an exception out, and the HTTP
-// server on cpp-httplib that feeds it from its own thread pool. The poll operation is answered
-// here from the event repository: it creates no service object.
+// server that feeds it: connections are held by one listener thread until a request has fully
+// arrived (ROHTTPListener.h), then cpp-httplib parses and answers it on a pool thread. The poll
+// operation is answered here from the event repository: it creates no service object.
 #pragma once
 
 #include "remoting/RemotingExport.h"
@@ -14,7 +15,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <thread>
 
 class TROInMemorySessionManager;
 class TROInMemoryEventRepository;
@@ -59,7 +59,14 @@ public:
     int Port() const { return m_port; }
     void SetBindAddress(const QString &address) { m_bindAddress = address; }
     void SetPoolSize(int threads) { m_poolSize = threads; }
-    void SetKeepAliveTimeout(std::chrono::seconds timeout) { m_keepAlive = timeout; }
+    void SetKeepAliveTimeout(std::chrono::milliseconds timeout) { m_keepAlive = timeout; }
+    // How long a request's headers and its body may take to arrive (the body's bound grows with
+    // its size); the defaults are RemotingLimits::kHeaderTimeout and kBodyTimeout.
+    void SetRequestTimeouts(std::chrono::milliseconds header, std::chrono::milliseconds body)
+    {
+        m_headerTimeout = header;
+        m_bodyTimeout = body;
+    }
     // Paths are matched without regard to case and without the leading slash ("Bin").
     void AddDispatcher(const QString &path);
     void SetSessionManager(TROInMemorySessionManager *sessions) { m_sessions = sessions; }
@@ -69,16 +76,17 @@ public:
 
     // Throws EROTransportError when the port cannot be bound.
     void SetActive(bool active);
-    bool Active() const { return m_thread.joinable(); }
+    bool Active() const { return m_impl != nullptr; }
 
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
-    std::thread m_thread;
     int m_port = 8099;
     QString m_bindAddress = QStringLiteral("0.0.0.0");
     int m_poolSize = RemotingLimits::kDefaultPoolSize;
-    std::chrono::seconds m_keepAlive = RemotingLimits::kKeepAliveTimeout;
+    std::chrono::milliseconds m_keepAlive = RemotingLimits::kKeepAliveTimeout;
+    std::chrono::milliseconds m_headerTimeout = RemotingLimits::kHeaderTimeout;
+    std::chrono::milliseconds m_bodyTimeout = RemotingLimits::kBodyTimeout;
     QStringList m_paths;
     TROInMemorySessionManager *m_sessions = nullptr;
     TROInMemoryEventRepository *m_repository = nullptr;

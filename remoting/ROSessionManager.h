@@ -13,10 +13,12 @@
 
 #include <chrono>
 #include <functional>
+#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 using ROClock = std::function<std::chrono::steady_clock::time_point()>;
 
@@ -42,12 +44,18 @@ class REMOTING_EXPORT TROInMemorySessionManager
 public:
     explicit TROInMemorySessionManager(ROClock clock = {});
 
-    // The session of the id, made when new, with its idle time restarted. A new session beyond
-    // the maximum count raises EROSessionLimit.
+    // The session of the id, made when new, with its idle time restarted. At the maximum count
+    // a new session takes the place of the longest-idle session nobody has logged on in; only
+    // when every session has a user is it refused with EROSessionLimit.
     std::shared_ptr<TROSession> Touch(const QUuid &id);
+    // The session of the id with its idle time restarted; null (and nothing made) when the id
+    // has no session or it has expired.
+    std::shared_ptr<TROSession> TouchKnown(const QUuid &id);
     // Null when unknown or expired; does not restart the idle time.
     std::shared_ptr<TROSession> Find(const QUuid &id);
     QList<QUuid> SessionIDs();
+    // The sessions that have not expired.
+    std::vector<std::shared_ptr<TROSession>> LiveSessions();
     // Drops every session idle for the timeout or longer and answers their ids.
     QList<QUuid> ExpireIdle();
     // ExpireIdle at most once a second (by the manager's clock): cheap enough for every request.
@@ -62,14 +70,22 @@ private:
     {
         std::shared_ptr<TROSession> Session;
         std::chrono::steady_clock::time_point LastUse;
+        std::list<QUuid>::iterator Place; // in m_byUse
     };
 
+    // Finds the id's session, dropping it (into expired) when it has been idle too long, and
+    // restarts its idle time.
+    std::map<QUuid, Entry>::iterator UseLocked(const QUuid &id, std::chrono::steady_clock::time_point now,
+                                               QList<QUuid> &expired);
+    void EraseLocked(std::map<QUuid, Entry>::iterator it);
     QList<QUuid> ExpireLocked(std::chrono::steady_clock::time_point now);
     void Notify(const QList<QUuid> &expired);
 
     ROClock m_clock;
     std::mutex m_mutex;
     std::map<QUuid, Entry> m_sessions;
+    // Session ids, the longest idle first.
+    std::list<QUuid> m_byUse;
     std::chrono::milliseconds m_idleTimeout = RemotingLimits::kSessionIdleTimeout;
     std::function<void(const QList<QUuid> &)> m_expiredHandler;
     std::chrono::steady_clock::time_point m_lastSweep{};

@@ -14,17 +14,52 @@ constexpr std::size_t kMaxRequestSize = std::size_t(64) * 1024 * 1024;
 constexpr std::size_t kMaxReplySize = std::size_t(1024) * 1024 * 1024;
 // Bodies above this many bytes travel zlib-compressed.
 constexpr std::size_t kCompressThreshold = 1024;
+// A message holds at most kMinValueBudget values plus one per kBodyBytesPerValue bytes of its
+// unpacked body (named values, record fields, array elements and variant contents all count).
+// A value takes well over a hundred bytes of memory but may be one byte on the wire, so without
+// this a compressed body of tiny values would cost a hundred times its unpacked size.
+constexpr std::size_t kMinValueBudget = 65536;
+constexpr std::size_t kBodyBytesPerValue = 4;
 // Records, arrays and variants nest at most this deep, so a hostile message cannot exhaust the stack.
 constexpr int kMaxNesting = 64;
 
 // HTTP server.
 constexpr int kDefaultPoolSize = 128;
+// A request body may be a little larger than the unpacked body it carries; a Content-Length
+// above this is refused at once, before any of the body is read.
+constexpr std::size_t kMaxRequestBody = kMaxRequestSize + 64 * 1024;
+// Everything before the body: request line and header lines.
+constexpr std::size_t kMaxRequestHead = 64 * 1024;
+// Connections wait in the kernel's queue while the server accepts; bursts from every client at
+// once (a pool's worth and more) must not overflow it (the kernel caps it at somaxconn).
+constexpr int kListenBacklog = 1024;
+// A connection is held without a pool thread until its request has fully arrived: the headers
+// must arrive within kHeaderTimeout of the request's start (for a new connection: of its
+// opening), the body within kBodyTimeout plus one second per kMinBodyRate bytes of it.
+constexpr std::chrono::seconds kHeaderTimeout{10};
+constexpr std::chrono::seconds kBodyTimeout{30};
+constexpr std::size_t kMinBodyRate = 256 * 1024;
+// A pool thread that has answered a request keeps the connection this long for the client's
+// next one (a client making calls one after another), then leaves it to the listener thread.
+constexpr std::chrono::milliseconds kFollowUpWait{5};
+// An idle kept-alive connection is closed after this.
 constexpr std::chrono::seconds kKeepAliveTimeout{5};
-// cpp-httplib closes a kept-alive connection after this many requests (its default of 5 would
-// make clients reconnect all the time).
+// A connection is closed after this many requests (cpp-httplib's default of 5 would make
+// clients reconnect all the time).
 constexpr std::size_t kKeepAliveMaxRequests = 100000;
-constexpr std::chrono::seconds kReadTimeout{30};
+// A reply must be written within this.
 constexpr std::chrono::seconds kWriteTimeout{300};
+// Open connections: from one address (a terminal server may carry many clients), and in all.
+// Beyond either a new connection is closed at once. The total is also kept below the open-file
+// limit of the process, which the server raises toward it.
+constexpr std::size_t kMaxConnectionsPerAddress = 128;
+constexpr std::size_t kMaxConnections = 8192;
+// Request bytes held by the server before their requests are served, over all connections;
+// beyond it a request is refused with 503.
+constexpr std::size_t kMaxBufferedRequestBytes = std::size_t(256) * 1024 * 1024;
+// A refused connection is read and discarded for this long before it is closed, so the client
+// gets to read the refusal instead of a reset.
+constexpr std::chrono::seconds kRefusalLinger{2};
 
 // Client channel: long enough for a whole scheduling run on the asynchronous channel.
 constexpr std::chrono::milliseconds kDefaultCallTimeout{std::chrono::minutes(30)};

@@ -42,6 +42,14 @@ public:
     bool queryInterface(const QUuid &, void **) override { return false; }
 };
 
+// Events reach sessions a user has logged on in.
+void logOn(TROInMemorySessionManager &sessions, const QUuid &session)
+{
+    TvoUser user;
+    user.UserName = QStringLiteral("anna");
+    sessions.Touch(session)->SetUser(user);
+}
+
 // Decodes every event waiting for the session the way a client's receiver does.
 void deliver(TROInMemoryEventRepository &repository, const QUuid &session, IROInterface &target)
 {
@@ -61,8 +69,8 @@ TEST(ContractEvents, AutoScheduleEventsReachEverySessionInOrder)
     TROInMemoryEventRepository repository(sessions);
     const QUuid starter = QUuid::createUuid();
     const QUuid watcher = QUuid::createUuid();
-    sessions.Touch(starter);
-    sessions.Touch(watcher);
+    logOn(sessions, starter);
+    logOn(sessions, watcher);
 
     const QUuid emptySender;
     {
@@ -85,7 +93,7 @@ TEST(ContractEvents, PopupArrivesWithItsValuesInOrder)
     TROInMemorySessionManager sessions;
     TROInMemoryEventRepository repository(sessions);
     const QUuid session = QUuid::createUuid();
-    sessions.Touch(session);
+    logOn(sessions, session);
     auto writer = repository.GetEventWriter(IClientPopupEvent_Writer::IID);
     dynamic_cast<TClientPopupEvent_Writer &>(*writer).OnNewPopup(QUuid(), QStringLiteral("anna"), QStringLiteral("Title"),
                                                                  QStringLiteral("Text"), 2);
@@ -99,7 +107,7 @@ TEST(ContractEvents, ATargetWithoutTheReceivingInterfaceFailsInTheInvoker)
     TROInMemorySessionManager sessions;
     TROInMemoryEventRepository repository(sessions);
     const QUuid session = QUuid::createUuid();
-    sessions.Touch(session);
+    logOn(sessions, session);
     dynamic_cast<TAutoScheduleEvent_Writer &>(*repository.GetEventWriter(IAutoScheduleEvent_Writer::IID)).OnAutoScheduleEnd(QUuid());
     Deaf deaf;
     EXPECT_THROW(deliver(repository, session, deaf), EROInterfaceCastError);

@@ -86,7 +86,12 @@ TEST(ContractOverHttp, ServerEventsReachAPollingClientsReceivingInterfaces)
 
     auto channel = std::make_shared<TROHTTPChannel>();
     channel->SetTargetURL(QStringLiteral("http://127.0.0.1:%1/bin").arg(server.Port()));
-    channel->SetSessionID(QUuid::createUuid());
+    const QUuid session = QUuid::createUuid();
+    channel->SetSessionID(session);
+    // A client that has logged on: events reach logged-on sessions.
+    TvoUser user;
+    user.UserName = QStringLiteral("anna");
+    sessions.Touch(session)->SetUser(user);
     auto receiver = std::make_unique<TROEventReceiver>();
     Watcher watcher;
     receiver->SetChannel(channel);

@@ -118,4 +118,27 @@ TEST(ContractRecords, UpdateFilesRoundTripWithStreams)
     }
 }
 
+TEST(ContractRecords, ANilElementOfUpdateFilesStaysNilThroughStreamsAndCopies)
+{
+    UpdateFiles files;
+    files.Add().FileName = QStringLiteral("first");
+    files.Add(nullptr);
+    files.Add().FileName = QStringLiteral("third");
+    TROMessage message;
+    message.InitializeResponse(QuorvaLibraryName, QStringLiteral("LogOnService"), QStringLiteral("DownloadClientUpdateEX"));
+    message.WriteComplex(QStringLiteral("Result"), &files);
+    TROMessage back;
+    back.LoadFromBytes(message.SaveToBytes(), 1 << 20);
+    const auto read = back.ReadComplex<UpdateFiles>(QStringLiteral("Result"));
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->GetCount(), 3);
+    EXPECT_EQ(read->GetItemRef(1), nullptr);
+    EXPECT_EQ(read->Items(2).FileName, QStringLiteral("third"));
+
+    const UpdateFiles copy(*read);
+    EXPECT_EQ(copy.GetItemRef(1), nullptr);
+    EXPECT_EQ(copy.Items(0).FileName, QStringLiteral("first"));
+    EXPECT_THROW(copy.Items(1), EROMessageError);
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // Dataset streams and deltas: what is written is read back, and damaged streams are refused.
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDADataStreamer.h"
+#include "foundation/MemoryBudget.h"
 
 #include <QDateTime>
 
@@ -102,4 +103,71 @@ TEST(DataStreamer, WrongMagicAndBadTagsAreRefused)
     QByteArray bytes = TDADataStreamer::WriteDeltas({d});
     bytes[bytes.size() - 1] = 9; // the last value tag
     EXPECT_THROW(TDADataStreamer::ReadDeltas(bytes), EDAException);
+}
+
+namespace {
+
+void putU32(QByteArray &out, quint32 v)
+{
+    out.append(reinterpret_cast<const char *>(&v), 4);
+}
+
+// One table of `fields` Integer fields, then `rows` rows whose null bitmaps say every field is NULL.
+QByteArray nullRows(int fields, int rows)
+{
+    QByteArray s("KDS1");
+    putU32(s, 1);
+    putU32(s, 1);
+    s.append('T');
+    putU32(s, quint32(fields));
+    for (int i = 0; i < fields; ++i) {
+        putU32(s, 1);
+        s.append('F');
+        s.append(char(TDADataType::datInteger));
+        putU32(s, 0);
+        s.append('\0');
+    }
+    putU32(s, quint32(rows));
+    s.append(QByteArray(qsizetype(rows) * ((fields + 7) / 8), '\xff'));
+    return s;
+}
+
+TDADelta wideDelta(int fields, int changes)
+{
+    TDADelta d{QStringLiteral("Wide"), {}, {}};
+    for (int i = 0; i < fields; ++i)
+        d.Fields << TDAField{QStringLiteral("F%1").arg(i), TDADataType::datInteger, 0, i == 0, false, false, {}, {}};
+    for (int c = 0; c < changes; ++c) {
+        TDADeltaChange change(c, TDAChangeType::ctDelete, fields);
+        change.SetOldValue(0, c);
+        d.Changes << change;
+    }
+    return d;
+}
+
+} // namespace
+
+TEST(DataStreamer, RowsOfNullsAreRefusedBeyondWhatTheStreamsSizeAllows)
+{
+    // A row of 4,096 NULLs is 512 bytes on the wire but 4,096 values in memory.
+    const QByteArray hostile = nullRows(4096, 400);
+    try {
+        TDADataStreamer::ReadDatasets(hostile);
+        FAIL() << "the rows were read";
+    } catch (const EDAException &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("memory"))) << e.Message().toStdString();
+    }
+    // Narrower tables of the same kind stay well within it.
+    EXPECT_EQ(TDADataStreamer::ReadDatasets(nullRows(16, 4000)).first().Rows.size(), 4000);
+}
+
+TEST(DataStreamer, ASharedBudgetBoundsWhatDeltasTakeAtOnceAndIsGivenBack)
+{
+    const QByteArray stream = TDADataStreamer::WriteDeltas({wideDelta(1000, 20)});
+    TMemoryBudget small(512 * 1024);
+    EXPECT_THROW(TDADataStreamer::ReadDeltas(stream, &small), EDAException);
+    EXPECT_EQ(small.InUse(), 0u);
+    TMemoryBudget enough(64 * 1024 * 1024);
+    EXPECT_EQ(TDADataStreamer::ReadDeltas(stream, &enough).first().Changes.size(), 20);
+    EXPECT_EQ(enough.InUse(), 0u);
 }

@@ -1,10 +1,13 @@
 // Feeds arbitrary bytes to the message reader and to the server's dispatcher: either may refuse
 // them with an error, neither may crash, leak or read out of bounds. What the reader accepts
-// must save and load back to the same values.
+// must save and load back to the same values. The bytes are read as the server reads a request:
+// within the process-wide budget for peer data.
 #include "remoting/RODiscovery.h"
 #include "remoting/ROErrors.h"
 #include "remoting/ROMessage.h"
 #include "remoting/ROServer.h"
+
+#include "foundation/MemoryBudget.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     TROMessage message;
     try {
-        message.LoadFromBytes(bytes, RemotingLimits::kMaxRequestSize);
+        message.LoadFromBytes(bytes, RemotingLimits::kMaxRequestSize, &PeerDataBudget());
     } catch (const EROMessageError &) {
         message.ClearValues();
     }

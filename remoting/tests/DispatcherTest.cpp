@@ -160,6 +160,10 @@ TEST_F(Dispatcher, TheSessionHoldsTheUserAcrossRequests)
 TEST_F(Dispatcher, PollIsAnsweredByTheFrameworkWithoutAServiceObject)
 {
     const QUuid client = QUuid::createUuid();
+    TROMessage logOn = Request(kService, QStringLiteral("LogOn"));
+    logOn.SetClientID(client);
+    logOn.WriteAnsiString(QStringLiteral("UserName"), QStringLiteral("anna"));
+    Send(logOn);
     TROMessage poll = Request(QStringLiteral("AnyService"), TROInMemoryEventRepository::PollOperation);
     poll.SetClientID(client);
     const int before = g_instances;
@@ -210,6 +214,87 @@ TEST(DispatcherWithoutSession, ARequestWithoutSessionIdLeavesNoSessionBehind)
     answer.LoadFromBytes(dispatcher.Process(who.SaveToBytes()).Data, RemotingLimits::kMaxReplySize);
     EXPECT_EQ(answer.ReadAnsiString(QStringLiteral("Result")), QString());
     EXPECT_TRUE(sessions.SessionIDs().isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+using namespace testsvc;
+
+class SessionMaking : public ::testing::Test
+{
+protected:
+    void SetUp() override { RegisterTestService(); }
+
+    TROMessage Send(const QUuid &id, const QString &service, const QString &operation,
+                    const std::function<void(TROMessage &)> &write = {})
+    {
+        TROMessage m;
+        m.SetClientID(id);
+        m.InitializeRequest(kLibrary, service, operation);
+        if (write)
+            write(m);
+        TROMessage answer;
+        answer.LoadFromBytes(dispatcher.Process(m.SaveToBytes()).Data, RemotingLimits::kMaxReplySize);
+        return answer;
+    }
+
+    TROMessage LogOn(const QUuid &id, const QString &name)
+    {
+        return Send(id, kService, QStringLiteral("LogOn"),
+                    [&](TROMessage &m) { m.WriteAnsiString(QStringLiteral("UserName"), name); });
+    }
+
+    QString WhoAmI(const QUuid &id)
+    {
+        return Send(id, kService, QStringLiteral("WhoAmI")).ReadAnsiString(QStringLiteral("Result"));
+    }
+
+    TROInMemorySessionManager sessions;
+    TROInMemoryEventRepository repository{sessions};
+    TROMessageDispatcher dispatcher{&sessions, &repository};
+};
+
+TEST_F(SessionMaking, OnlyAServedRequestToAKnownServiceMakesASession)
+{
+    const QUuid id = QUuid::createUuid();
+    Send(id, kService, TROInMemoryEventRepository::PollOperation);
+    Send(id, QStringLiteral("NoSuchService"), QStringLiteral("Echo"));
+    Send(id, kService, QStringLiteral("NoSuchOperation"));
+    TROMessage garbage;
+    garbage.SetClientID(id);
+    dispatcher.Process(garbage.SaveToBytes().left(30));
+    dispatcher.SetSessionCheck([](const QString &, const TROSession &) {
+        throw EROException(QStringLiteral("EROSessionNotLoggedOn"), QStringLiteral("log on first"));
+    });
+    Send(id, kService, QStringLiteral("WhoAmI"));
+    EXPECT_TRUE(sessions.SessionIDs().isEmpty());
+
+    dispatcher.SetSessionCheck({});
+    LogOn(id, QStringLiteral("anna"));
+    EXPECT_EQ(sessions.SessionIDs(), QList<QUuid>{id});
+    // A poll keeps a known session alive and answers it.
+    EXPECT_EQ(Send(id, kService, TROInMemoryEventRepository::PollOperation).MessageName(),
+              QStringLiteral("ROPollEventsResponse"));
+}
+
+TEST_F(SessionMaking, TenThousandOneHundredRandomSessionIdsLeaveANewLogOnWorking)
+{
+    const QUuid anna = QUuid::createUuid();
+    LogOn(anna, QStringLiteral("anna"));
+    for (int i = 0; i < 10'100; ++i) {
+        const TROMessage answer = Send(QUuid::createUuid(), kService, QStringLiteral("WhoAmI"));
+        ASSERT_EQ(answer.Kind(), ROMessageKind::Response) << "probe " << i;
+    }
+    EXPECT_LE(std::size_t(sessions.SessionIDs().size()), RemotingLimits::kMaxSessions);
+
+    const QUuid bert = QUuid::createUuid();
+    const TROMessage logOn = LogOn(bert, QStringLiteral("bert"));
+    EXPECT_EQ(logOn.Kind(), ROMessageKind::Response);
+    EXPECT_EQ(WhoAmI(bert), QStringLiteral("bert"));
+    // The user who logged on before the flood is still logged on.
+    EXPECT_EQ(WhoAmI(anna), QStringLiteral("anna"));
 }
 
 } // namespace

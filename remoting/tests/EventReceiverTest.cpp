@@ -24,7 +24,7 @@ protected:
         static_cast<TestEvent_Writer &>(*writer).OnPing(QUuid(), n, text);
     }
 
-    // Makes the session known to the server with one poll.
+    // Waits for one poll to finish.
     static void PollOnce(TROEventReceiver &receiver)
     {
         bool polled = false;
@@ -39,8 +39,12 @@ TEST_F(EventDelivery, AnEventFiredOnTheServerReachesTwoPollingClients)
 {
     PingTarget first;
     PingTarget second;
-    auto receiverA = Receiver(QUuid::createUuid(), first);
-    auto receiverB = Receiver(QUuid::createUuid(), second);
+    const QUuid a = QUuid::createUuid();
+    const QUuid b = QUuid::createUuid();
+    Join(a);
+    Join(b, QStringLiteral("bert"));
+    auto receiverA = Receiver(a, first);
+    auto receiverB = Receiver(b, second);
     PollOnce(*receiverA);
     PollOnce(*receiverB);
     receiverA->SetActive(true);
@@ -58,6 +62,7 @@ TEST_F(EventDelivery, EventsWaitWhileASynchronousCallIsInFlight)
 {
     PingTarget target;
     const QUuid session = QUuid::createUuid();
+    Join(session);
     auto receiver = Receiver(session, target);
     PollOnce(*receiver);
     receiver->SetActive(true);
@@ -71,8 +76,9 @@ TEST_F(EventDelivery, EventsWaitWhileASynchronousCallIsInFlight)
 TEST_F(EventDelivery, AnUnregisteredTargetReceivesNothing)
 {
     PingTarget target;
-    auto receiver = Receiver(QUuid::createUuid(), target);
-    PollOnce(*receiver);
+    const QUuid session = QUuid::createUuid();
+    Join(session);
+    auto receiver = Receiver(session, target);
     receiver->UnregisterEventHandler(kSink, &target);
     EXPECT_FALSE(receiver->HasHandlers(kSink));
     Fire(5, QString());
@@ -90,14 +96,75 @@ TEST_F(EventDelivery, ATargetWithoutTheInterfaceFailsAloneAndOthersStillReceive)
 {
     NotATarget wrong;
     PingTarget right;
-    auto receiver = Receiver(QUuid::createUuid(), right);
+    const QUuid session = QUuid::createUuid();
+    Join(session);
+    auto receiver = Receiver(session, right);
     receiver->RegisterEventHandler(kSink, &wrong);
     receiver->UnregisterEventHandler(kSink, &right);
     receiver->RegisterEventHandler(kSink, &right);
-    PollOnce(*receiver);
     Fire(8, QString());
     PollOnce(*receiver);
     EXPECT_EQ(right.Received, QList<qint32>{8});
+}
+
+// A target that takes itself off the receiver when it goes, as targets must.
+class LeavingTarget : public PingTarget
+{
+public:
+    explicit LeavingTarget(TROEventReceiver &receiver) : m_receiver(receiver) {}
+    ~LeavingTarget() override { m_receiver.UnregisterEventHandler(kSink, this); }
+    void OnPing(qint32 n, const QString &text) override
+    {
+        PingTarget::OnPing(n, text);
+        if (Then)
+            std::exchange(Then, {})();
+    }
+    std::function<void()> Then;
+
+private:
+    TROEventReceiver &m_receiver;
+};
+
+TEST_F(EventDelivery, AHandlerMayDeleteAnotherTargetOfTheSameEvent)
+{
+    const QUuid session = QUuid::createUuid();
+    Join(session);
+    PingTarget unused;
+    auto receiver = Receiver(session, unused);
+    receiver->UnregisterEventHandler(kSink, &unused);
+    LeavingTarget first(*receiver);
+    auto second = std::make_unique<LeavingTarget>(*receiver);
+    receiver->RegisterEventHandler(kSink, &first);
+    receiver->RegisterEventHandler(kSink, second.get());
+    first.Then = [&second] { second.reset(); };
+    Fire(1, QString());
+    Fire(2, QString());
+    PollOnce(*receiver);
+    EXPECT_EQ(first.Received, (QList<qint32>{1, 2}));
+    EXPECT_EQ(second, nullptr);
+}
+
+TEST_F(EventDelivery, AHandlerMayDeleteTheReceiverItself)
+{
+    const QUuid session = QUuid::createUuid();
+    Join(session);
+    PingTarget target;
+    auto receiver = Receiver(session, target);
+    receiver->UnregisterEventHandler(kSink, &target);
+    auto leaving = std::make_unique<LeavingTarget>(*receiver);
+    PingTarget after;
+    receiver->RegisterEventHandler(kSink, leaving.get());
+    receiver->RegisterEventHandler(kSink, &after);
+    leaving->Then = [&] {
+        leaving.reset();
+        receiver.reset();
+    };
+    Fire(1, QString());
+    Fire(2, QString());
+    receiver->PollNow();
+    ASSERT_TRUE(WaitFor([&] { return receiver == nullptr; }));
+    WaitFor([] { return false; }, 200);
+    EXPECT_TRUE(after.Received.isEmpty());
 }
 
 } // namespace
@@ -145,8 +212,10 @@ TEST(EventExpiry, OverHttpASessionThatNeverPollsExpiresWhileAPollingOneStays)
         ASSERT_TRUE(WaitFor([&] { return polls > before; }));
     };
 
-    TestService_Proxy silentProxy(std::make_shared<TROMessage>(), silentChannel);
-    EXPECT_EQ(silentProxy.Echo(QStringLiteral("once"), 1), QStringLiteral("once1"));
+    for (const auto &channel : {pollChannel, silentChannel}) {
+        TestService_Proxy proxy(std::make_shared<TROMessage>(), channel);
+        proxy.Call(QStringLiteral("LogOn"), [](TROMessage &m) { m.WriteAnsiString(QStringLiteral("UserName"), QStringLiteral("anna")); });
+    }
     pollOnce();
     auto writer = repository.GetEventWriter(kSinkId);
     static_cast<TestEvent_Writer &>(*writer).OnPing(QUuid(), 1, QString());

@@ -2,7 +2,10 @@
 #include "remoting/ROMessage.h"
 #include "remoting/RORegistry.h"
 
+#include "HostileMessages.h"
 #include "TestRecords.h"
+
+#include "foundation/MemoryBudget.h"
 
 #include <QRandomGenerator>
 
@@ -324,6 +327,74 @@ TEST(MessageReader, UnpackedSizeIsBounded)
     const quint32 small = 2000;
     lying.replace(23, 4, reinterpret_cast<const char *>(&small), 4);
     EXPECT_THROW(back.LoadFromBytes(lying, kMaxRequestSize), EROMessageError);
+}
+
+TEST(MessageReader, ACompressedBodyOfTinyValuesIsRefusedBeyondItsValueBudget)
+{
+    // One-byte nil elements pack into almost nothing, but each would cost over a hundred bytes
+    // as a value (a 64 KB body of them unpacks to 64 MiB and ten gigabytes of values).
+    const QByteArray bomb = hostile::NilArray(300'000, true);
+    ASSERT_LT(bomb.size(), 2 * 1024);
+    TROMessage m;
+    try {
+        m.LoadFromBytes(bomb, kMaxRequestSize);
+        FAIL() << "the bomb was read";
+    } catch (const EROMessageError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("values"))) << e.Message().toStdString();
+    }
+    EXPECT_TRUE(m.Values().empty());
+}
+
+TEST(MessageReader, ACountBeyondTheValueBudgetIsRefusedBeforeItsValuesAreRead)
+{
+    // 100,000 one-byte elements fit the bytes but not the budget of a 100 KB body; the elements
+    // are invalid tags, so reading any of them would fail differently.
+    constexpr int kElements = 100'000;
+    QByteArray bytes = hostile::NilArray(kElements, false);
+    bytes.replace(bytes.size() - kElements, kElements, QByteArray(kElements, '\xff'));
+    TROMessage m;
+    try {
+        m.LoadFromBytes(bytes, kMaxRequestSize);
+        FAIL() << "the array was read";
+    } catch (const EROMessageError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("values"))) << e.Message().toStdString();
+    }
+}
+
+TEST(MessageReader, DenseButOrdinaryArraysStayWithinTheValueBudget)
+{
+    std::vector<ROValue> numbers;
+    for (int i = 0; i < 100'000; ++i)
+        numbers.push_back(ROValue::FromInteger(i));
+    TROMessage m;
+    m.InitializeRequest(kLib, kSvc, QStringLiteral("Op"));
+    m.WriteValue(QStringLiteral("Numbers"), ROValue::FromArray(QStringLiteral("Integer"), std::move(numbers)));
+    TROMessage back;
+    back.LoadFromBytes(m.SaveToBytes(), kMaxRequestSize);
+    EXPECT_EQ(back.ReadValue(QStringLiteral("Numbers"), ROType::Array).Items().size(), 100'000u);
+}
+
+TEST(MessageReader, ASharedBudgetBoundsWhatReadsTakeAtOnceAndIsGivenBack)
+{
+    TROMessage m;
+    m.InitializeRequest(kLib, kSvc, QStringLiteral("Op"));
+    TROBinaryMemoryStream zeros(QByteArray(3 * 1024 * 1024, '\0'));
+    m.WriteBinary(QStringLiteral("Data"), &zeros);
+    const QByteArray bytes = m.SaveToBytes();
+
+    TMemoryBudget budget(16 * 1024 * 1024);
+    TROMessage back;
+    back.LoadFromBytes(bytes, kMaxRequestSize, &budget);
+    EXPECT_EQ(back.ReadBinary(QStringLiteral("Data"))->Size(), 3 * 1024 * 1024);
+    EXPECT_EQ(budget.InUse(), 0u);
+
+    // Other reads hold most of it: this one is refused and gives back what it took.
+    ASSERT_TRUE(budget.TryTake(14 * 1024 * 1024));
+    EXPECT_THROW(back.LoadFromBytes(bytes, kMaxRequestSize, &budget), EROMessageError);
+    EXPECT_EQ(budget.InUse(), std::size_t(14 * 1024 * 1024));
+    budget.Give(14 * 1024 * 1024);
+    back.LoadFromBytes(bytes, kMaxRequestSize, &budget);
+    EXPECT_EQ(budget.InUse(), 0u);
 }
 
 TEST(MessageReader, WritingBeyondTheLimitIsRefused)

@@ -46,6 +46,14 @@ protected:
         return channel;
     }
 
+    // Logs a user on in the session: a served request makes the session, and events reach
+    // sessions with a user.
+    static void Join(const QUuid &session, const QString &userName = QStringLiteral("anna"))
+    {
+        TestService_Proxy proxy(std::make_shared<TROMessage>(), Channel(session));
+        proxy.Call(QStringLiteral("LogOn"), [&](TROMessage &m) { m.WriteAnsiString(QStringLiteral("UserName"), userName); });
+    }
+
     static inline TROInMemorySessionManager *s_sessions = nullptr;
     static inline TROInMemoryEventRepository *s_repository = nullptr;
     static inline TROHTTPServer *s_server = nullptr;

@@ -24,7 +24,13 @@ struct FakeClock
 class Sessions : public ::testing::Test
 {
 protected:
-    void SetUp() override { RegisterTestEvents(); }
+    void SetUp() override
+    {
+        RegisterTestEvents();
+        // Most tests here are about routing: their sessions stand for the clients of a server
+        // that has no users yet, which get events without logging on.
+        repository.SetNoUserExists([] { return true; });
+    }
 
     void Fire(qint32 n, const QUuid &sender = QUuid(), const QStringList &list = {}, bool excludeSender = true,
               bool excludeList = false)
@@ -199,19 +205,113 @@ TEST_F(Sessions, FiringFromManyThreadsLosesNothing)
     EXPECT_EQ(repository.PendingCount(a), 800u);
 }
 
+
+class EventAudience : public Sessions
+{
+protected:
+    QUuid LoggedOn()
+    {
+        const QUuid id = QUuid::createUuid();
+        TvoUser user;
+        user.UserName = QStringLiteral("anna");
+        sessions.Touch(id)->SetUser(user);
+        return id;
+    }
+};
+
+TEST_F(EventAudience, EventsReachOnlyLoggedOnSessionsWhileUsersExist)
+{
+    bool noUserExists = false;
+    repository.SetNoUserExists([&noUserExists] { return noUserExists; });
+    const QUuid member = LoggedOn();
+    const QUuid stranger = QUuid::createUuid();
+    sessions.Touch(stranger);
+    Fire(1);
+    EXPECT_EQ(repository.PendingCount(member), 1u);
+    EXPECT_EQ(repository.PendingCount(stranger), 0u);
+    Fire(2, QUuid(), {stranger.toString()});
+    EXPECT_EQ(repository.PendingCount(stranger), 0u);
+
+    noUserExists = true;
+    Fire(3);
+    EXPECT_EQ(repository.PendingCount(member), 2u);
+    EXPECT_EQ(repository.PendingCount(stranger), 1u);
+}
+
+TEST_F(EventAudience, WithoutAnAnswerToWhetherUsersExistOnlyLoggedOnSessionsGetEvents)
+{
+    TROInMemoryEventRepository plain(sessions);
+    const QUuid member = LoggedOn();
+    const QUuid stranger = QUuid::createUuid();
+    sessions.Touch(stranger);
+    auto writer = plain.GetEventWriter(kSinkId);
+    static_cast<TestEvent_Writer &>(*writer).OnPing(QUuid(), 1, QString());
+    EXPECT_EQ(plain.PendingCount(member), 1u);
+    EXPECT_EQ(plain.PendingCount(stranger), 0u);
+    // A failing answer counts as "users exist".
+    plain.SetNoUserExists([]() -> bool { throw std::runtime_error("database away"); });
+    static_cast<TestEvent_Writer &>(*writer).OnPing(QUuid(), 2, QString());
+    EXPECT_EQ(plain.PendingCount(stranger), 0u);
+}
+
+TEST_F(EventAudience, ASessionThatExpiresWhileAnEventIsStoredGetsNoQueueBack)
+{
+    const QUuid member = LoggedOn();
+    const QUuid stranger = QUuid::createUuid();
+    sessions.Touch(stranger);
+    // The question whether users exist comes while the event is being stored: both sessions
+    // expire right then, and their queues go with them.
+    repository.SetNoUserExists([this] {
+        clock.now += 11min;
+        sessions.ExpireIdle();
+        return true;
+    });
+    Fire(1);
+    EXPECT_EQ(sessions.Find(member), nullptr);
+    EXPECT_EQ(repository.PendingCount(member), 0u);
+    EXPECT_EQ(repository.PendingCount(stranger), 0u);
+}
+
 } // namespace
 
 namespace {
 
-TEST(SessionLimit, ANewSessionBeyondTheMaximumIsRefusedUntilOneExpires)
+TEST(SessionLimit, AtTheMaximumTheLongestIdleSessionWithoutAUserMakesRoom)
+{
+    auto now = std::chrono::steady_clock::time_point() + std::chrono::hours(1000);
+    TROInMemorySessionManager sessions([&now] { return now; });
+    sessions.SetMaxSessions(3);
+    TvoUser user;
+    user.UserName = QStringLiteral("anna");
+    const QUuid loggedOn = QUuid::createUuid();
+    const QUuid oldest = QUuid::createUuid();
+    const QUuid younger = QUuid::createUuid();
+    sessions.Touch(loggedOn)->SetUser(user);
+    now += std::chrono::minutes(1);
+    sessions.Touch(oldest);
+    now += std::chrono::minutes(1);
+    sessions.Touch(younger);
+    now += std::chrono::minutes(1);
+    sessions.Touch(oldest); // used again: now the younger one has waited longest
+    const QUuid fresh = QUuid::createUuid();
+    EXPECT_NE(sessions.Touch(fresh), nullptr);
+    EXPECT_EQ(sessions.Find(younger), nullptr);
+    EXPECT_NE(sessions.Find(oldest), nullptr);
+    EXPECT_NE(sessions.Find(loggedOn), nullptr);
+    EXPECT_EQ(sessions.SessionIDs().size(), 3);
+}
+
+TEST(SessionLimit, ANewSessionIsRefusedOnlyWhileEverySessionHasAUser)
 {
     auto now = std::chrono::steady_clock::time_point() + std::chrono::hours(1000);
     TROInMemorySessionManager sessions([&now] { return now; });
     sessions.SetMaxSessions(2);
+    TvoUser user;
+    user.UserName = QStringLiteral("anna");
     const QUuid a = QUuid::createUuid();
-    sessions.Touch(a);
+    sessions.Touch(a)->SetUser(user);
     now += std::chrono::minutes(5);
-    sessions.Touch(QUuid::createUuid());
+    sessions.Touch(QUuid::createUuid())->SetUser(user);
     try {
         sessions.Touch(QUuid::createUuid());
         FAIL() << "no exception";

@@ -219,6 +219,8 @@ bool TDMServer::InitializeServer()
         m_httpServer->SetSessionManager(m_sessionManager.get());
         m_httpServer->SetEventRepository(m_eventRepository.get());
         m_httpServer->SetSessionCheck(MakeLogOnGate([this] { return m_connectionManager->NewConnection(m_dataType); }));
+        // Events go to logged-on sessions only, and to every session while nobody can log on yet.
+        m_eventRepository->SetNoUserExists([this] { return CountUsers(*m_connectionManager->NewConnection(m_dataType)) == 0; });
         m_httpServer->SetActive(true);
         AddToLog(llInformation, kSender, QStringLiteral("HTTP server"), QStringLiteral("listening on port %1").arg(m_httpServer->Port()));
 

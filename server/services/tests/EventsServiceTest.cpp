@@ -32,7 +32,10 @@ protected:
         if (!db.available())
             GTEST_SKIP();
         manager.AddConnection(QStringLiteral("MSSQL"), db.connectionString(), true);
-        sessions.Touch(watcher);
+        // A client that has logged on: events reach logged-on sessions.
+        TvoUser user;
+        user.UserName = QStringLiteral("anna");
+        sessions.Touch(watcher)->SetUser(user);
         RegisterClassFactory(std::make_shared<TROClassFactory>(
             QStringLiteral("EventsService"),
             [this] {

@@ -1,0 +1,45 @@
+#include "foundation/MemoryBudget.h"
+
+bool TMemoryBudget::TryTake(std::size_t bytes)
+{
+    std::size_t used = m_inUse.load(std::memory_order_relaxed);
+    do {
+        if (bytes > m_capacity - used)
+            return false;
+    } while (!m_inUse.compare_exchange_weak(used, used + bytes, std::memory_order_relaxed));
+    return true;
+}
+
+void TMemoryBudget::Give(std::size_t bytes)
+{
+    m_inUse.fetch_sub(bytes, std::memory_order_relaxed);
+}
+
+TMemoryBudget &PeerDataBudget()
+{
+    static TMemoryBudget budget(kPeerDataBudget);
+    return budget;
+}
+
+TMemoryLease::~TMemoryLease()
+{
+    if (m_budget)
+        m_budget->Give(m_taken);
+}
+
+bool TMemoryLease::Take(std::size_t bytes)
+{
+    if (!m_budget) {
+        m_pending += bytes;
+        return true;
+    }
+    if (m_pending + bytes < kStep) {
+        m_pending += bytes;
+        return true;
+    }
+    if (!m_budget->TryTake(m_pending + bytes))
+        return false;
+    m_taken += m_pending + bytes;
+    m_pending = 0;
+    return true;
+}
