@@ -1,5 +1,5 @@
 #include "server/core/uDMServer.h"
-#include "server/services/uLogOnService.h"
+#include "server/core/uLogOnGate.h"
 
 #include "Quorva_Data_Service_Intf.h"
 #include "dataaccess/TDAConnectionManager.h"

@@ -56,11 +56,6 @@ void ExecuteForUser(IDAConnection &connection, const QString &sql, const QString
 
 } // namespace
 
-bool IsAdministrator(int level)
-{
-    return (level & kAdministratorRights) == kAdministratorRights;
-}
-
 TLogOnService::TLogOnService(TDAConnectionManager *manager, const QString &definition)
     : m_manager(manager), m_definition(definition)
 {
@@ -89,14 +84,6 @@ IDAConnection &TLogOnService::Connection()
         m_connection = m_manager->NewConnection(m_definition);
     }
     return *m_connection;
-}
-
-int CountUsers(IDAConnection &connection)
-{
-    std::unique_ptr<TDAEDataset> count =
-        connection.NewDataset(QStringLiteral("SELECT Count( logonusername) AS Users FROM tblUsers"));
-    count->Open();
-    return count->Eof() ? 0 : count->FieldByName(QStringLiteral("Users")).toInt();
 }
 
 int TLogOnService::VerifyInitialSetup(const QString &)
@@ -241,17 +228,4 @@ std::unique_ptr<UpdateFiles> TLogOnService::DownloadClientUpdateEX(const QString
     if (!DMServer)
         throw std::runtime_error("The server is not running");
     return DMServer->GetUpdateFiles(ClientVersion);
-}
-
-ROSessionCheck MakeLogOnGate(std::function<std::unique_ptr<IDAConnection>()> connect)
-{
-    return [connect = std::move(connect)](const QString &service, const TROSession &session) {
-        if (service.compare(QLatin1String("LogOnService"), Qt::CaseInsensitive) == 0 ||
-            service.compare(QLatin1String("ProbeService"), Qt::CaseInsensitive) == 0 || session.User())
-            return;
-        std::unique_ptr<IDAConnection> connection = connect();
-        if (CountUsers(*connection) > 0)
-            throw EROException(QStringLiteral("EROSessionNotLoggedOn"),
-                               QStringLiteral("Not logged on: log on before calling \"%1\"").arg(service));
-    };
 }

@@ -6,6 +6,7 @@
 #include "server/core/uDMServer.h"
 #include "server/services/PasswordHash.h"
 #include "server/services/ServiceRegistration.h"
+#include "server/core/uLogOnGate.h"
 #include "server/services/uLogOnService.h"
 #include "server/tests/CurrentSchema.h"
 #include "testsupport/TestDatabase.h"
