@@ -81,14 +81,29 @@ TEST(ReportCriteria, LikeBecomesEqualityOnlyWhenAsked)
 
 TEST(ReportCriteria, TheGroupsViewsWhereClausesAreAccepted)
 {
-    EXPECT_NO_THROW(Build(" tblServingPrefrenceLiturgy.F_LiturgyTemplateID LIKE '{L}' OR ( tblServingPrefrenceLiturgy.F_LiturgyTemplateID LIKE NULL)"));
-    EXPECT_NO_THROW(Build("( tblServingPrefrenceLiturgy.F_LiturgyTemplateID='{L}' OR ( tblServingPrefrenceLiturgy.F_LiturgyTemplateID LIKE NULL)) AND  "
-                          "tblLnkServingPrefrence.F_MinistryFunctionID = '{F}'"));
+    const TReportFilter liturgy = Build(" tblServingPrefrenceLiturgy.F_LiturgyTemplateID LIKE '{L}' OR ( tblServingPrefrenceLiturgy.F_LiturgyTemplateID LIKE NULL)");
+    EXPECT_EQ(liturgy.Condition, "((tblServingPrefrenceLiturgy.F_LiturgyTemplateID = :rpt_c1) OR "
+                                 "(tblServingPrefrenceLiturgy.F_LiturgyTemplateID IS NULL))");
+    ASSERT_EQ(liturgy.Values.Count(), 1);
+    EXPECT_EQ(liturgy.Values[0].Value.toString(), "{L}");
+
+    const TReportFilter both = Build("( tblServingPrefrenceLiturgy.F_LiturgyTemplateID='{L}' OR ( tblServingPrefrenceLiturgy.F_LiturgyTemplateID LIKE NULL)) AND  "
+                                     "tblLnkServingPrefrence.F_MinistryFunctionID = '{F}'");
+    EXPECT_EQ(both.Condition, "(((tblServingPrefrenceLiturgy.F_LiturgyTemplateID = :rpt_c1) OR "
+                              "(tblServingPrefrenceLiturgy.F_LiturgyTemplateID IS NULL)) AND "
+                              "(tblLnkServingPrefrence.F_MinistryFunctionID = :rpt_c2))");
+    ASSERT_EQ(both.Values.Count(), 2);
+    EXPECT_EQ(both.Values[1].Value.toString(), "{F}");
+
     const TReportFilter anyLiturgy = Build("tblLnkServingPrefrence.F_ContactID NOT IN ( select F_ContactID from tblServingPrefrenceLiturgy) AND  "
                                            "F_MinistryFunctionID = '{F}'");
     EXPECT_TRUE(anyLiturgy.Condition.contains("SELECT F_ContactID FROM tblServingPrefrenceLiturgy"));
     EXPECT_TRUE(anyLiturgy.Condition.contains("tblLnkServingPrefrence.F_MinistryFunctionID = :rpt_c1"));
-    EXPECT_NO_THROW(Build(" (tblLnkServingPrefrence.ContactCanFillIn=1)"));
+
+    const TReportFilter fillIn = Build(" (tblLnkServingPrefrence.ContactCanFillIn=1)");
+    EXPECT_EQ(fillIn.Condition, "(tblLnkServingPrefrence.ContactCanFillIn = :rpt_c1)");
+    ASSERT_EQ(fillIn.Values.Count(), 1);
+    EXPECT_EQ(fillIn.Values[0].Value.toInt(), 1);
 }
 
 TEST(ReportCriteria, EmptyCriteriaAndOrderGiveNothingToAppend)

@@ -194,8 +194,14 @@ TEST_F(ReportServiceOverHttp, EveryShippedDefinitionOpensWithItsOwnOrder)
         ASSERT_EQ(fields.size(), 19);
         const bool dated = fields.at(1).contains(kCalendar) || fields.at(1).contains(kSchedule);
         const QString criteria = dated ? Period(QStringLiteral("03/01/2026"), QStringLiteral("06/01/2026")) : QString();
-        EXPECT_NO_THROW(Data(fields.at(6), criteria, fields.at(8))) << line.toStdString();
-        EXPECT_NO_THROW(service->GetReportSchema(fields.at(6))) << fields.at(6).toStdString();
+        // The definition's dataset answers with the schema's fields, in the definition's order.
+        const TDASchemaDataset &dataset = TReportService::Schema().DatasetByName(fields.at(6));
+        const TDATableData table = Data(fields.at(6), criteria, fields.at(8));
+        EXPECT_EQ(table.Name, dataset.Name) << line.toStdString();
+        EXPECT_EQ(table.Fields.size(), dataset.Fields.size()) << line.toStdString();
+        const auto schema = service->GetReportSchema(fields.at(6));
+        ASSERT_TRUE(schema) << fields.at(6).toStdString();
+        EXPECT_EQ(TDADataStreamer::ReadDatasets(schema->Bytes()).value(0).Fields.size(), dataset.Fields.size());
     }
 }
 

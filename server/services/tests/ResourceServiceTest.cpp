@@ -338,7 +338,13 @@ TEST_F(LSServiceOverHttp, AFailedWriteAnswersEmptyAndIsLogged)
 
 TEST_F(LSServiceOverHttp, ItsGenericOperationsReachNoDataset)
 {
-    EXPECT_ANY_THROW(ls->GetData({QStringLiteral("DAEventList")}, {TableRequestInfo{}}));
+    try {
+        ls->GetData({QStringLiteral("DAEventList")}, {TableRequestInfo{}});
+        ADD_FAILURE() << "GetData answered";
+    } catch (const EROServerError &e) {
+        EXPECT_EQ(e.ClassName(), QStringLiteral("Exception"));
+        EXPECT_EQ(e.Message(), QStringLiteral("Dataset \"DAEventList\" is not part of the schema"));
+    }
 }
 
 } // namespace
