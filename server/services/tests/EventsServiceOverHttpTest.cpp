@@ -218,13 +218,17 @@ TEST_F(ScheduleOverHttp, AClientTableOfAssignmentsAppliesItsChangesAndReadsThemB
     assignments.SetValue(QStringLiteral("F_MinistryMemberID"), QStringLiteral("{C2}"));
     // An emptied position is stored as NULL.
     assignments.SetValue(QStringLiteral("MemberPosition"), QStringLiteral(""));
+    // The flags are Booleans here as in every other service.
+    EXPECT_EQ(assignments.Value(QStringLiteral("MemberLocked")).typeId(), QMetaType::Bool);
+    assignments.SetValue(QStringLiteral("MemberLocked"), true);
     assignments.Post();
     assignments.ApplyUpdates(true);
     ASSERT_TRUE(assignments.Locate(QStringLiteral("PK_ScheduledMemberID"), QStringLiteral("S2-1")));
     EXPECT_EQ(assignments.AsString(QStringLiteral("MemberCaption")), QStringLiteral("P2 Fixture"));
-    EXPECT_EQ(db.rows(QStringLiteral("SELECT F_MinistryMemberID, coalesce(MemberPosition, 'null') FROM dbo.tblScheduledMinistryFunctions "
+    EXPECT_TRUE(assignments.Value(QStringLiteral("MemberLocked")).toBool());
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT F_MinistryMemberID, coalesce(MemberPosition, 'null'), MemberLocked FROM dbo.tblScheduledMinistryFunctions "
                                      "WHERE PK_ScheduledMemberID = 'S2-1'")),
-              (QList<QStringList>{{QStringLiteral("{C2}"), QStringLiteral("null")}}));
+              (QList<QStringList>{{QStringLiteral("{C2}"), QStringLiteral("null"), QStringLiteral("1")}}));
 }
 
 } // namespace
