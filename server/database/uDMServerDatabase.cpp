@@ -406,8 +406,11 @@ void TDMServerDatabase::RunStep(int version)
         AddDatabaseField(QStringLiteral("tblEvents"), QStringLiteral("EventSynchID"), QStringLiteral("varchar(255) NULL"));
         break;
     case 13: {
-        Execute(QStringLiteral("CREATE TABLE tblHistoryStartDate (PK_ID varchar(38) NOT NULL,\tHistoryStartDate timestamp NULL)"));
-        auto insert = m_connection.NewCommand(QStringLiteral("INSERT INTO tblHistoryStartDate VALUES(:id, :start)"));
+        // A database migrated by the settings service enters here with the table (and its row)
+        // that the creation script and the copy made: only a missing table or row is added.
+        Execute(QStringLiteral("CREATE TABLE IF NOT EXISTS tblHistoryStartDate (PK_ID varchar(38) NOT NULL,\tHistoryStartDate timestamp NULL)"));
+        auto insert = m_connection.NewCommand(QStringLiteral(
+            "INSERT INTO tblHistoryStartDate SELECT :id, :start WHERE NOT EXISTS (SELECT 1 FROM tblHistoryStartDate)"));
         insert->ParamByName(QStringLiteral("id")).Value = QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
         insert->ParamByName(QStringLiteral("start")).Value = QDateTime(QDate(2006, 1, 1), QTime(0, 0));
         insert->Execute();

@@ -39,7 +39,7 @@ const QStringList kMigratedTables = {
     QStringLiteral("tblBlobSettings"), QStringLiteral("tblCalenderData"), QStringLiteral("tblContacts"),
     QStringLiteral("tblContactTypes"), QStringLiteral("tblDBVersion"), QStringLiteral("tblEventColors"),
     QStringLiteral("tblEvents"), QStringLiteral("tblEventSeries"), QStringLiteral("tblFamilies"),
-    QStringLiteral("tblGroups"), QStringLiteral("tblLiturgyTemplates"), QStringLiteral("tblLnkContactFunctionFrequency"),
+    QStringLiteral("tblGroups"), QStringLiteral("tblHistoryStartDate"), QStringLiteral("tblLiturgyTemplates"), QStringLiteral("tblLnkContactFunctionFrequency"),
     QStringLiteral("tblLnkEventSeries"), QStringLiteral("tblLnkGroupmembers"),
     QStringLiteral("tblLnkMinistryTemplateToMinistryFunction"), QStringLiteral("tblLnkServingPrefrence"),
     QStringLiteral("tblLnkServingRules"), QStringLiteral("tblLocations"), QStringLiteral("tblMinistryFunctions"),
@@ -48,6 +48,8 @@ const QStringList kMigratedTables = {
     QStringLiteral("tblServingPrefrenceFrequency"), QStringLiteral("tblServingPrefrenceLiturgy"),
     QStringLiteral("tblSettings"), QStringLiteral("tblUnAvailiabillity"), QStringLiteral("tblUserLevels"),
     QStringLiteral("tblUsers")};
+// Databases older than the history start date lack its table; the patch ladder then makes it.
+const QStringList kOptionalTables = {QStringLiteral("tblHistoryStartDate")};
 
 
 bool IsPlainName(const QString &name)
@@ -378,7 +380,12 @@ bool TSettingsService::Migrate(const QString &connectionString)
         try {
             target->BeginTransaction();
             TDMServerDatabase::ExecuteScript(lines, *target);
+            QStringList present;
+            for (const QString &name : source->GetTableNames())
+                present << name.section(QLatin1Char('.'), -1);
             for (const QString &table : kMigratedTables) {
+                if (kOptionalTables.contains(table) && !present.contains(table, Qt::CaseInsensitive))
+                    continue;
                 try {
                     CopyTable(*source, *target, table);
                 } catch (const std::exception &e) {

@@ -3,6 +3,7 @@
 // user's settings, and the migration into a new database.
 #include "server/services/tests/ProxyDataAdapter.h"
 #include "server/services/tests/ServiceHarness.h"
+#include "server/database/uDMServerDatabase.h"
 #include "server/services/uSettingsService.h"
 #include "server/tests/LogCapture.h"
 
@@ -483,7 +484,7 @@ protected:
     {
         QStringList queries;
         for (const char *table : {"tblBlobSettings", "tblCalenderData", "tblContacts", "tblContactTypes", "tblDBVersion",
-                                  "tblEventColors", "tblEvents", "tblEventSeries", "tblFamilies", "tblGroups",
+                                  "tblEventColors", "tblEvents", "tblEventSeries", "tblFamilies", "tblGroups", "tblHistoryStartDate",
                                   "tblLiturgyTemplates", "tblLnkContactFunctionFrequency", "tblLnkEventSeries",
                                   "tblLnkGroupmembers", "tblLnkMinistryTemplateToMinistryFunction", "tblLnkServingPrefrence",
                                   "tblLnkServingRules", "tblLocations", "tblMinistryFunctions", "tblMinistryTemplates",
@@ -556,6 +557,31 @@ TEST_F(SettingsMigrationTest, AMigrationCopiesEveryTableIntoANewDatabaseThatRepl
     EXPECT_EQ(settings.ReadString(QStringLiteral("Data Access"), QStringLiteral("DataType"), QString()), QStringLiteral("MSSQL"));
     EXPECT_EQ(settings.ReadString(QStringLiteral("Data Access"), QStringLiteral("DataSource"), QString()),
               TestDatabase::connectionString(db.socketDir(), db.port(), target));
+}
+
+TEST_F(SettingsMigrationTest, TheMigratedDatabaseClimbsTheLadderToTheCurrentVersionWithItsOwnHistoryStart)
+{
+    SourceSql(QStringLiteral("UPDATE tblHistoryStartDate SET HistoryStartDate = '2019-09-01'"));
+    ASSERT_TRUE(Settings(Administrator())->RunMSSQLMigration(Maintenance()));
+    ASSERT_EQ(TargetRows(QStringLiteral("SELECT Version FROM tblDBVersion")), QList<QStringList>({{"12"}}));
+    // One year of the shipped calendar beside the program keeps the climb quick.
+    QFile shipped(QStringLiteral(KESTROVA_STAGE_DIR "/") + TDMServerDatabase::CalendarFileName());
+    QFile small(folder.filePath(TDMServerDatabase::CalendarFileName()));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly) && small.open(QIODevice::WriteOnly));
+    for (int line = 0; line <= 366 && !shipped.atEnd(); ++line)
+        small.write(shipped.readLine());
+    small.close();
+
+    EXPECT_TRUE(RunLadder(TestDatabase::connectionString(db.socketDir(), db.port(), target), folder.path()));
+    EXPECT_EQ(TargetRows(QStringLiteral("SELECT Version FROM tblDBVersion")), QList<QStringList>({{QString::number(kDatabaseVersion)}}));
+    EXPECT_EQ(TargetRows(QStringLiteral("SELECT PK_ID, CAST(HistoryStartDate AS date)::text FROM tblHistoryStartDate")),
+              QList<QStringList>({{"{B560F2F6-06F1-4233-9644-82857C983CAF}", "2019-09-01"}}));
+    // What the steps beyond 13 add: the ranking functions, the calendar rows and the blob key.
+    EXPECT_EQ(TargetRows(QStringLiteral("SELECT count(*) FROM pg_proc WHERE proname IN ('numassigned', 'rotationratio', 'step4')")),
+              QList<QStringList>({{"3"}}));
+    EXPECT_EQ(TargetRows(QStringLiteral("SELECT count(*) FROM tblCalenderData")), QList<QStringList>({{"366"}}));
+    EXPECT_EQ(TargetRows(QStringLiteral("SELECT count(*) FROM pg_constraint WHERE conname = lower('tblBlobSettings_Owner_Key')")),
+              QList<QStringList>({{"1"}}));
 }
 
 TEST_F(SettingsMigrationTest, AFailingTableCopyLeavesNoNewDatabaseAndTheSourceAndTheEarlierOneUntouched)
