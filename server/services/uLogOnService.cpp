@@ -2,6 +2,7 @@
 
 #include "server/core/uDMServer.h"
 #include "server/services/PasswordHash.h"
+#include "server/services/ServiceErrors.h"
 
 #include "dataaccess/IDAConnection.h"
 #include "dataaccess/TDAConnectionManager.h"
@@ -91,7 +92,7 @@ int TLogOnService::VerifyInitialSetup(const QString &)
     try {
         return CountUsers(Connection()) > 0 ? 4 : 6;
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("VerifyInitialSetup"), QString::fromLocal8Bit(e.what()));
+        AddToLog(llSevere, kSender, QStringLiteral("VerifyInitialSetup"), ErrorMessage(e));
         return 4;
     }
 }
@@ -148,7 +149,7 @@ int TLogOnService::VerifyUser(const QString &, const QString &Username, const QS
         return 0;
     } catch (const std::exception &e) {
         User = std::make_unique<ROUser>();
-        AddToLog(llSevere, kSender, QStringLiteral("VerifyUser"), QString::fromLocal8Bit(e.what()));
+        AddToLog(llSevere, kSender, QStringLiteral("VerifyUser"), ErrorMessage(e));
         return 1;
     }
 }
@@ -162,7 +163,7 @@ QString TLogOnService::GetUserList(const QString &)
         for (; !users->Eof(); users->Next())
             names << Text(users->FieldByName(QStringLiteral("LogonUsername")));
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("GetUserLIst"), QString::fromLocal8Bit(e.what()));
+        AddToLog(llSevere, kSender, QStringLiteral("GetUserLIst"), ErrorMessage(e));
         names.clear();
     }
     QString text;
@@ -200,7 +201,7 @@ bool TLogOnService::RequestPasswordChange(const QString &Username, const QString
                        userId, QStringLiteral("NewPassword"), HashPassword(Password));
         return true;
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("RequestPasswordChange"), QString::fromLocal8Bit(e.what()));
+        AddToLog(llSevere, kSender, QStringLiteral("RequestPasswordChange"), ErrorMessage(e));
         return false;
     }
 }

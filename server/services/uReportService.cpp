@@ -2,6 +2,7 @@
 
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDADataStreamer.h"
+#include "foundation/LogText.h"
 #include "foundation/FileResolver.h"
 #include "foundation/QuorvaLogFile.h"
 #include "remoting/ROErrors.h"
@@ -145,7 +146,7 @@ TDATableData TReportService::CreateReportData(const QString &DataSetName, const 
             sql += QStringLiteral(" ORDER BY ") + filter.OrderBy;
         return m_service.ReadDatasetStatement(DataSetName, sql, filter.Values, parameters);
     } catch (...) {
-        AddToLog(llSevere, QStringLiteral("CreateReportData"), DataSetName, ErrorMessage(std::current_exception()));
+        AddToLog(llSevere, QStringLiteral("CreateReportData"), LogExcerpt(DataSetName), ErrorMessage(std::current_exception()));
         throw;
     }
 }
@@ -272,7 +273,7 @@ std::unique_ptr<TROBinaryMemoryStream> TReportService::GenerateReport(const QStr
                                                                       const QString &)
 {
     // Rendering on the server waits for the report engine; clients render themselves.
-    AddToLog(llWarning, kSender, QStringLiteral("GenerateReport:") + ReportName, QStringLiteral("Not available on this server"));
+    AddToLog(llWarning, kSender, QStringLiteral("GenerateReport:") + LogExcerpt(ReportName), QStringLiteral("Not available on this server"));
     throw EROException(QStringLiteral("EReportNotAvailable"),
                        QStringLiteral("GenerateReport is not available on this server: reports are rendered by the client"));
 }
@@ -286,7 +287,7 @@ std::unique_ptr<TROBinaryMemoryStream> TReportService::GetReportSchema(const QSt
         table.Fields = dataset.Fields;
         return Stream(TDADataStreamer::WriteDatasets({table}));
     } catch (...) {
-        LogAndRethrow(QStringLiteral("GetReportSchema: ") + DatasetName);
+        LogAndRethrow(QStringLiteral("GetReportSchema: ") + LogExcerpt(DatasetName));
     }
 }
 
@@ -373,7 +374,8 @@ std::unique_ptr<TROBinaryMemoryStream> TReportService::GetReportDataAsDataset(co
     try {
         return Stream(TDADataStreamer::WriteDatasets({CreateReportData(DataSetName, ACriteria, AOrderBy)}));
     } catch (...) {
-        LogAndRethrow(QStringLiteral("GetReportDataAsDataset:") + DataSetName + QLatin1Char('-') + ACriteria + QLatin1Char('-') + AOrderBy);
+        LogAndRethrow(QStringLiteral("GetReportDataAsDataset:") + LogExcerpt(DataSetName) + QLatin1Char('-') + LogExcerpt(ACriteria)
+                      + QLatin1Char('-') + LogExcerpt(AOrderBy));
     }
 }
 
@@ -391,6 +393,6 @@ std::unique_ptr<TROBinaryMemoryStream> TReportService::GetReportFile(const QStri
         result->SetBytes(file.readAll());
         return result;
     } catch (...) {
-        LogAndRethrow(QStringLiteral("GetReportFile:") + (path.isEmpty() ? Reportname : path));
+        LogAndRethrow(QStringLiteral("GetReportFile:") + LogExcerpt(path.isEmpty() ? Reportname : path));
     }
 }

@@ -147,7 +147,7 @@ TSettingsService::TSettingsService(const TSettingsServiceContext &context)
     // A failed change set leaves its message in the log, as a line of its own.
     auto logFailure = [](TDABusinessProcessor &, TDADeltaChange &, const EDAException &error, bool &) {
         if (SessionLog)
-            SessionLog->SetLogText(QString::fromUtf8(error.what()));
+            SessionLog->SetLogText(ErrorMessage(error));
     };
     const struct
     {

@@ -397,6 +397,30 @@ TEST_F(ReportServiceOverHttp, ADatabaseErrorReachesTheClientAndTheLogInsteadOfAn
     EXPECT_TRUE(lines.contains(QStringLiteral("GetReportDataAsDataset:rptContacts- theID LIKE '{G1}'-"))) << lines.toStdString();
 }
 
+TEST_F(ReportServiceOverHttp, ClientTextReachesTheLogOnlyAsAnExcerptOnItsOwnLine)
+{
+    TQorLog log;
+    log.SetFileName(folder.filePath(QStringLiteral("session.txt")));
+    SessionLog = &log;
+    const QString forged = QStringLiteral("\r\n2024-01-01 10:00:00 :\tSevere\tLogOnService\tforged");
+    const QString huge = QString(512 * 1024, QLatin1Char('a'));
+    for (const QString &text : {forged, huge}) {
+        Refusal([&] { service->GetReportDataAsDataset(text, text, text); });
+        Refusal([&] { service->GetReportSchema(text); });
+        Refusal([&] { service->GetReportFile(text); });
+        Refusal([&] { service->GenerateReport(text, text, {}, {}); });
+    }
+    SessionLog = nullptr;
+    QFile file(log.FileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    EXPECT_GE(lines.size(), 4);
+    for (const QString &line : lines) {
+        EXPECT_FALSE(line.startsWith(QStringLiteral("2024-01-01"))) << line.toStdString();
+        EXPECT_LT(line.size(), 1000) << line.left(300).toStdString();
+    }
+}
+
 TEST_F(ReportServiceOverHttp, ServerRenderingAndTheBinaryDefinitionListAreNotOffered)
 {
     EXPECT_FALSE(service->GetReportDefinitionsEx());
