@@ -2,6 +2,7 @@
 
 #include "dataaccess/IDAConnection.h"
 #include "foundation/FileResolver.h"
+#include "foundation/QorDateTime.h"
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/SqlScript.h"
 
@@ -412,7 +413,7 @@ void TDMServerDatabase::RunStep(int version)
         auto insert = m_connection.NewCommand(QStringLiteral(
             "INSERT INTO tblHistoryStartDate SELECT :id, :start WHERE NOT EXISTS (SELECT 1 FROM tblHistoryStartDate)"));
         insert->ParamByName(QStringLiteral("id")).Value = QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
-        insert->ParamByName(QStringLiteral("start")).Value = QDateTime(QDate(2006, 1, 1), QTime(0, 0));
+        insert->ParamByName(QStringLiteral("start")).Value = WallClock(QDate(2006, 1, 1));
         insert->Execute();
         break;
     }
@@ -496,6 +497,10 @@ void TDMServerDatabase::RunStep(int version)
                                "UNIQUE NULLS NOT DISTINCT (AppID, F_UserID, BlobName)"));
         // The constraint's index serves the lookups the plain index served.
         Execute(QStringLiteral("DROP INDEX IF EXISTS tblBlobSettings_Owner"));
+        break;
+    case 31:
+        // The hash of the automatic log-on secret: the account name alone proves nothing.
+        Execute(QStringLiteral("ALTER TABLE tblUsers ADD COLUMN IF NOT EXISTS InteractiveLogonHash varchar(255) NULL"));
         break;
     default:
         break;

@@ -36,6 +36,8 @@ private:
     QTemporaryDir m_dir;
 };
 
+const QString kCurrent = QString::number(kDatabaseVersion);
+
 QString version(const TestDatabase &db)
 {
     return db.scalar(QStringLiteral("SELECT Version FROM tblDBVersion"));
@@ -65,7 +67,7 @@ TEST(PatchLadder, AFreshDatabaseClimbsToTheCurrentVersionInOneStartAndHoldsEvery
     ASSERT_TRUE(db.available());
     LogCapture log;
     EXPECT_TRUE(RunLadder(db.connectionString()));
-    EXPECT_EQ(version(db), QStringLiteral("31"));
+    EXPECT_EQ(version(db), kCurrent);
 
     const auto functions = db.rows(QStringLiteral(
         "SELECT p.proname || '(' || pg_get_function_identity_arguments(p.oid) || ')' FROM pg_proc p "
@@ -99,7 +101,7 @@ TEST(PatchLadder, AFreshDatabaseClimbsToTheCurrentVersionInOneStartAndHoldsEvery
     // The SortIndex columns a new database already has only cost a line each.
     EXPECT_EQ(log.texts(QStringLiteral("Severe"), QStringLiteral("DMServer"), QStringLiteral("AddDatabaseField")).size(), 4);
     EXPECT_EQ(log.texts(QStringLiteral("Information"), QStringLiteral("DMServer"), QStringLiteral("Running on MSSQL databaseversion:")),
-              QStringList({"31"}));
+              QStringList({kCurrent}));
     EXPECT_EQ(log.texts(QStringLiteral("Information"), QStringLiteral("Server"), QStringLiteral("Imported calendardata")),
               QStringList({"OK", "OK"}));
 }
@@ -113,7 +115,7 @@ TEST(PatchLadder, RunningTheLadderAgainAtTheCurrentVersionChangesNothing)
     EXPECT_TRUE(RunLadder(db.connectionString()));
     EXPECT_EQ(snapshot(db), before);
     EXPECT_EQ(log.texts(QStringLiteral("Information"), QStringLiteral("DMServer"), QStringLiteral("Running on MSSQL databaseversion:")),
-              QStringList({"31"}));
+              QStringList({kCurrent}));
     EXPECT_TRUE(log.texts(QStringLiteral("Severe"), QStringLiteral("DMServer"), QStringLiteral("General cleanup")).isEmpty());
 }
 
@@ -138,7 +140,7 @@ TEST(PatchLadder, AFailingStepLeavesTheVersionBeforeItAndTheNextStartRetriesIt)
     db.exec(QStringLiteral("ALTER TABLE tblLnkMinistryTemplateToMinistryFunction ADD CONSTRAINT tblLnkMinistryTemplateToM_FK00 "
                            "FOREIGN KEY (F_MinistryTemplateID) REFERENCES tblMinistryTemplates (PK_MinistryTemplateID)"));
     EXPECT_TRUE(RunLadder(db.connectionString(), calendar.folder()));
-    EXPECT_EQ(version(db), QStringLiteral("31"));
+    EXPECT_EQ(version(db), kCurrent);
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM tblCalenderData")), QStringLiteral("366"));
 }
 
@@ -238,7 +240,7 @@ TEST(PatchLadder, TheCleanupRemovesOrphansButKeepsFamiliesAndGroupsAsMembers)
     EXPECT_EQ(db.rows(QStringLiteral("SELECT PK_EventID FROM tblEvents")), QList<QStringList>({{"{E1}"}}));
 }
 
-TEST(PatchLadder, TheLastStepKeepsTheLatestOfDuplicateLayoutBlobsAndMakesTheirOwnerUnique)
+TEST(PatchLadder, TheLayoutBlobStepKeepsTheLatestOfDuplicateBlobsAndMakesTheirOwnerUnique)
 {
     TestDatabase db(CurrentSchemaStage());
     ASSERT_TRUE(db.available());
@@ -251,7 +253,7 @@ TEST(PatchLadder, TheLastStepKeepsTheLatestOfDuplicateLayoutBlobsAndMakesTheirOw
                            " ('A01', NULL, 'Grid', 'first'), ('A01', NULL, 'Grid', 'second')"));
     LogCapture log;
     EXPECT_TRUE(RunLadder(db.connectionString()));
-    EXPECT_EQ(version(db), QStringLiteral("31"));
+    EXPECT_EQ(version(db), kCurrent);
     EXPECT_EQ(db.rows(QStringLiteral("SELECT F_UserID, convert_from(BlobData, 'UTF8') FROM tblBlobSettings ORDER BY 2")),
               QList<QStringList>({{"{U1}", "new"}, {"{U2}", "other"}, {QString(), "second"}}));
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM pg_indexes WHERE indexname = lower('tblBlobSettings_Owner')")),
@@ -260,7 +262,7 @@ TEST(PatchLadder, TheLastStepKeepsTheLatestOfDuplicateLayoutBlobsAndMakesTheirOw
               QStringLiteral("1"));
 }
 
-TEST(PatchLadder, AFailureAtTheLastStepLeavesVersion30AndIsLogged)
+TEST(PatchLadder, AFailureAtTheLayoutBlobStepLeavesVersion30AndIsLogged)
 {
     TestDatabase db(CurrentSchemaStage());
     ASSERT_TRUE(db.available());
@@ -274,6 +276,22 @@ TEST(PatchLadder, AFailureAtTheLastStepLeavesVersion30AndIsLogged)
     const QStringList failures = log.texts(QStringLiteral("Severe"), QStringLiteral("DMServer"), QStringLiteral("Unable to upgrade to"));
     ASSERT_EQ(failures.size(), 2);
     EXPECT_EQ(failures[0], QStringLiteral("30"));
+}
+
+TEST(PatchLadder, TheLastStepAddsTheAutomaticLogOnHashAndToleratesItBeingThere)
+{
+    TestDatabase db(CurrentSchemaStage());
+    ASSERT_TRUE(db.available());
+    const QString column = QStringLiteral("SELECT count(*) FROM information_schema.columns WHERE table_schema = 'dbo' "
+                                          "AND table_name = 'tblusers' AND column_name = 'interactivelogonhash'");
+    EXPECT_EQ(db.scalar(column), QStringLiteral("1"));
+    db.exec(QStringLiteral("UPDATE tblDBVersion SET Version = 31"));
+    EXPECT_TRUE(RunLadder(db.connectionString()));
+    EXPECT_EQ(version(db), kCurrent);
+    db.exec(QStringLiteral("ALTER TABLE tblUsers DROP COLUMN InteractiveLogonHash; UPDATE tblDBVersion SET Version = 31"));
+    EXPECT_TRUE(RunLadder(db.connectionString()));
+    EXPECT_EQ(version(db), kCurrent);
+    EXPECT_EQ(db.scalar(column), QStringLiteral("1"));
 }
 
 TEST(PatchLadder, DeletingAMinistryTemplateRemovesItsFunctionLinks)

@@ -119,7 +119,7 @@ TEST_F(BrennicProcess, StartsPatchesServesAndShutsDownInOrder)
     ASSERT_TRUE(waitFor([&] { return probe() || server->state() == QProcess::NotRunning; }, 240s))
         << readFile(folder + QStringLiteral("/server_session.txt")).toStdString();
     ASSERT_EQ(server->state(), QProcess::Running) << readFile(folder + QStringLiteral("/server_session.txt")).toStdString();
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT max(Version) FROM dbo.tblDBVersion")), QStringLiteral("31"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT max(Version) FROM dbo.tblDBVersion")), QStringLiteral("32"));
 
     // Discovery on loopback finds it, with its HTTP port.
     TRODiscoveryClient discovery;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "server/core/uDMServer.h"
+#include "server/services/LogOnThrottle.h"
 #include "server/services/PasswordHash.h"
 #include "server/services/ServiceRegistration.h"
 #include "server/core/uLogOnGate.h"
@@ -51,6 +52,9 @@ protected:
         server = std::make_unique<TDMServer>(folder.path());
         server->ConnectionManager().AddConnection(QStringLiteral("MSSQL"), db.connectionString(), true);
         Sql(QStringLiteral("DELETE FROM tblUsers;"));
+        // Failed log-ons of one test do not slow the next.
+        TLogOnThrottle::Server().Clear();
+        TLogOnThrottle::Server().SetClock(&std::chrono::steady_clock::now);
         RegisterServerServices();
         http.SetBindAddress(QStringLiteral("127.0.0.1"));
         http.SetPort(0);
@@ -65,6 +69,7 @@ protected:
     {
         http.SetActive(false);
         UnregisterServerServices();
+        TLogOnThrottle::Server().SetClock(&std::chrono::steady_clock::now);
     }
 
     void Sql(const QString &sql) { db.exec(QStringLiteral("SET search_path=dbo;\n") + sql); }
