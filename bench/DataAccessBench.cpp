@@ -5,6 +5,7 @@
 #include "dataaccess/TDAConnectionManager.h"
 #include "dataaccess/TDADataStreamer.h"
 #include "dataaccess/TDataAbstractService.h"
+#include "foundation/QorDateTime.h"
 #include "pgdriver/uDAADODriver.h"
 
 #include <QCoreApplication>
@@ -109,7 +110,7 @@ int main(int argc, char **argv)
                 c.SetNewValue(1, QStringLiteral("New item %1").arg(i));
                 c.SetNewValue(2, i);
                 c.SetNewValue(3, i * 0.5);
-                c.SetNewValue(4, QDateTime(QDate(2025, 1, 1), QTime(0, 0)).addSecs(i));
+                c.SetNewValue(4, WallClock(QDate(2025, 1, 1)).addSecs(i));
                 c.SetNewValue(5, true);
                 delta.Changes << c;
             }

@@ -7,6 +7,7 @@
 // functions with liturgy, frequency and fill-in preferences, rules between one in ten people,
 // two unavailable days each, and a month of earlier assignments. A fixed seed: runs repeat.
 #include "dataaccess/TDAConnectionManager.h"
+#include "foundation/QorDateTime.h"
 #include "foundation/uCommon.h"
 #include "pgdriver/uDAADODriver.h"
 #include "server/scheduler/TAutoScheduleDARepository.h"
@@ -76,7 +77,7 @@ QList<Liturgy> Liturgies(const QDate &from, const QDate &to)
     QList<Liturgy> list;
     int n = 0;
     for (QDate d = from; d < to; d = d.addDays(1)) {
-        auto add = [&](int h, int m, int t) { list.append({Key('L', ++n), QDateTime(d, QTime(h, m)), kTemplates.at(t)}); };
+        auto add = [&](int h, int m, int t) { list.append({Key('L', ++n), WallClock(d, QTime(h, m)), kTemplates.at(t)}); };
         if (d.dayOfWeek() == 6)
             add(17, 0, 0);
         if (d.dayOfWeek() == 7) {
@@ -151,7 +152,7 @@ void Generate(const kestrova::test::TestDatabase &db, int people, int months, st
     for (const Liturgy &lit : Liturgies(kPeriodStart.addMonths(-1), kPeriodStart.addMonths(months))) {
         const bool history = lit.Start.date() < kPeriodStart;
         const QString event = QString(lit.Id).replace(QLatin1Char('L'), QLatin1Char('E'));
-        e.Add(QStringLiteral("('%1', 'Mass', '%2', 0)").arg(event, lit.Start.toString(Qt::ISODate)));
+        e.Add(QStringLiteral("('%1', 'Mass', '%2', 0)").arg(event, lit.Start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
         l.Add(QStringLiteral("('%1', '%2', '%3')").arg(lit.Id, event, lit.Template));
         for (int k = 0; k <= kFunctions; ++k) {
             const int function = k == 0 ? 1 : k;
@@ -186,7 +187,7 @@ void RunOne(int people, int months)
     manager.AddConnection(QStringLiteral("MSSQL"), db.connectionString(), true);
     TAutoScheduleDARepository repository(manager, QStringLiteral("MSSQL"));
     std::atomic<bool> stop{false};
-    TvoAutoScheduler scheduler({}, QDateTime(kPeriodStart, QTime(0, 0)), QDateTime(kPeriodStart.addMonths(months), QTime(0, 0)), {},
+    TvoAutoScheduler scheduler({}, WallClock(kPeriodStart), WallClock(kPeriodStart.addMonths(months)), {},
                                {EmptyGUID, "{00000000-0000-0000-0000-000000000001}", "{00000000-0000-0000-0000-000000000002}"},
                                true, repository, stop);
     scheduler.SetTraceFolder(QDir::tempPath());

@@ -5,6 +5,7 @@
 #include "dataaccess/TDAConnectionManager.h"
 #include "dataaccess/TDAConnectionStringParser.h"
 #include "foundation/FileResolver.h"
+#include "foundation/QorDateTime.h"
 #include "foundation/QuorvaLogFile.h"
 #include "remoting/RODiscovery.h"
 #include "remoting/ROEventRepository.h"
@@ -397,14 +398,14 @@ void TDMServer::tmrWebCheckTimer()
                               QLocale::system().toString(QDate(1899, 12, 30), QLocale::ShortFormat)),
             QLocale::ShortFormat);
         if (!lastCheck.isValid())
-            lastCheck = QDateTime(QDate::fromString(config.ReadString(QStringLiteral("Updater"), QStringLiteral("Last check"), QString()), Qt::ISODate), QTime());
+            lastCheck = WallClock(QDate::fromString(config.ReadString(QStringLiteral("Updater"), QStringLiteral("Last check"), QString()), Qt::ISODate));
         bool ok = false;
         int interval = config.ReadString(QStringLiteral("Updater"), QStringLiteral("Check interval"), QStringLiteral("30")).toInt(&ok);
         if (!lastCheck.isValid() || !ok) {
-            lastCheck = QDateTime::currentDateTime();
+            lastCheck = WallClockNow();
             interval = 0;
         }
-        const qint64 days = lastCheck.daysTo(QDateTime::currentDateTime());
+        const qint64 days = lastCheck.date().daysTo(QDate::currentDate());
         if (interval <= days)
             CheckUpdateServer();
     } catch (const std::exception &e) {

@@ -1,6 +1,7 @@
 // The automatic scheduler: model and run.
 #include "server/scheduler/uScheduler.h"
 
+#include "foundation/QorDateTime.h"
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uCommon.h"
 #include "server/core/uServerCommon.h"
@@ -190,8 +191,8 @@ bool TvoService::HasBindingRules(const TvoAssignementRef &assignment) const
 void TvoService::WeekendWindow(QDateTime &from, QDateTime &to) const
 {
     const QDate day = StartDateTime.date();
-    from = QDateTime(day, QTime(16, 0, 0));
-    to = QDateTime(day, QTime(23, 59, 0));
+    from = WallClock(day, QTime(16, 0, 0));
+    to = WallClock(day, QTime(23, 59, 0));
     if (day.dayOfWeek() == kSaturday)
         to = to.addDays(1);
     else if (day.dayOfWeek() == kSunday)
@@ -506,7 +507,7 @@ TvoAutoScheduler::TOutcome TvoAutoScheduler::Run()
     m_trace << QStringLiteral("Ref date to:") + locale.toString(refTo.date(), QLocale::ShortFormat);
 
     const QList<TAutoScheduleServiceRow> rows =
-        m_repository.ReadServices(QDateTime(refFrom.date(), QTime(0, 0)), QDateTime(refTo.date().addDays(1), QTime(0, 0)));
+        m_repository.ReadServices(WallClock(refFrom.date()), WallClock(refTo.date().addDays(1)));
     m_trace << QStringLiteral("Part 1");
     m_serviceCount = int(rows.size());
     m_trace << QStringLiteral("Services : ") + QString::number(m_serviceCount);

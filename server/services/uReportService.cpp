@@ -2,8 +2,9 @@
 
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDADataStreamer.h"
-#include "foundation/LogText.h"
 #include "foundation/FileResolver.h"
+#include "foundation/LogText.h"
+#include "foundation/QorDateTime.h"
 #include "foundation/QuorvaLogFile.h"
 #include "remoting/ROErrors.h"
 #include "server/services/ClientSqlCondition.h"
@@ -137,8 +138,8 @@ TDATableData TReportService::CreateReportData(const QString &DataSetName, const 
             // The criteria only carry the period: the statement filters on it itself.
             if (filter.Dates.size() < 2)
                 throw EClientSqlCondition(QStringLiteral("The schedule statistics need a period of two dates"));
-            parameters << DataParameter{QStringLiteral("fromDate"), QDateTime(filter.Dates.at(0), QTime(0, 0))}
-                       << DataParameter{QStringLiteral("toDate"), QDateTime(filter.Dates.at(1), QTime(0, 0))};
+            parameters << DataParameter{QStringLiteral("fromDate"), WallClock(filter.Dates.at(0))}
+                       << DataParameter{QStringLiteral("toDate"), WallClock(filter.Dates.at(1))};
         } else if (!filter.Condition.isEmpty()) {
             sql += QStringLiteral(" WHERE ") + filter.Condition;
         }
@@ -299,7 +300,7 @@ std::unique_ptr<TROBinaryMemoryStream> TReportService::GetReportData(qint32 MaxR
             throw EDAException(QStringLiteral("\"%1\" is only a structure").arg(DataSetName));
         TableRequestInfoV5 request;
         if (DataSetName == kStatisticsDataset) {
-            const QDateTime now = QDateTime::currentDateTime();
+            const QDateTime now = WallClockNow();
             request.Parameters << DataParameter{QStringLiteral("fromDate"), now} << DataParameter{QStringLiteral("toDate"), now};
         }
         TDATableData table = m_service.ReadDataset(DataSetName, request);

@@ -127,7 +127,8 @@ QList<TAutoScheduleRuleRow> TMemoryRepository::ReadRuleMembers(const QString &co
 
 QList<TAutoScheduleServiceRow> TMemoryRepository::ReadServices(const QDateTime &start, const QDateTime &end)
 {
-    Note(QStringLiteral("ReadServices ") + start.toString(Qt::ISODate) + QLatin1Char(' ') + end.toString(Qt::ISODate));
+    const QString wallClock = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+    Note(QStringLiteral("ReadServices ") + start.toString(wallClock) + QLatin1Char(' ') + end.toString(wallClock));
     QList<TAutoScheduleServiceRow> rows;
     for (const Liturgy &l : Liturgies)
         if (l.Start >= start && l.Start <= end)

@@ -1,6 +1,7 @@
 // The contacts service through the generated proxies over HTTP, on a fixture parish: the
 // grouped lists and searches the client composes give the expected persons, hostile texts are
 // refused and change nothing, and the typed operations and deltas land whole or not at all.
+#include "foundation/QorDateTime.h"
 #include "server/services/tests/ServiceHarness.h"
 #include "server/services/uContactsService.h"
 #include "server/tests/LogCapture.h"
@@ -530,7 +531,7 @@ TEST_F(ContactsDeltas, UnavailableDatesLand)
 {
     Apply(QStringLiteral("DAUnAvailiabillity"), TDAChangeType::ctInsert,
           {{QStringLiteral("PK_UnavailiableID"), QStringLiteral("U9")}, {QStringLiteral("F_ContactID"), kEve},
-           {QStringLiteral("UnavailiableDate"), QDateTime(QDate(2027, 1, 6), QTime(0, 0))}});
+           {QStringLiteral("UnavailiableDate"), WallClock(QDate(2027, 1, 6), QTime(0, 0))}});
     Apply(QStringLiteral("DAUnAvailiabillity"), TDAChangeType::ctDelete, {{QStringLiteral("OLD_PK_UnavailiableID"), QStringLiteral("U1")}});
     EXPECT_EQ(db.rows(QStringLiteral("SELECT PK_UnavailiableID, UnavailiableDate::date::text FROM dbo.tblUnAvailiabillity ORDER BY 1")),
               (QList<QStringList>{{QStringLiteral("U4"), QStringLiteral("2026-12-25")}, {QStringLiteral("U9"), QStringLiteral("2027-01-06")}}));

@@ -3,6 +3,7 @@
 // for server events; a test connection holding a share lock on the assignments table holds the
 // run at its first save, so that a second run and a stop can be sent at a known point of the
 // first. And the schedule's edits: deleting, unassigning and a client table's changes.
+#include "foundation/QorDateTime.h"
 #include "server/services/tests/AutoScheduleFixture.h"
 #include "server/services/tests/ProxyDataAdapter.h"
 #include "server/services/tests/ServiceHarness.h"
@@ -58,7 +59,7 @@ protected:
     void Start()
     {
         run = CoEventsService_Async::Create(runner.Message, runner.Channel);
-        run->Invoke_RunAutoSchedule(QDateTime(QDate(2026, 11, 1), QTime(0, 0)), QDateTime(QDate(2026, 12, 1), QTime(0, 0)), {}, {});
+        run->Invoke_RunAutoSchedule(WallClock(QDate(2026, 11, 1), QTime(0, 0)), WallClock(QDate(2026, 12, 1), QTime(0, 0)), {}, {});
     }
     bool Answer()
     {
@@ -121,7 +122,7 @@ TEST_F(AutoScheduleOverHttp, ASecondRunDuringTheFirstIsRefusedAndTheFirstGoesOn)
     ASSERT_TRUE(Saw(QStringLiteral("begin")));
     auto second = watching.Service<CoEventsService>();
     EXPECT_TRUE(second->IsAutoScheduleRunning());
-    EXPECT_FALSE(second->RunAutoSchedule(QDateTime(QDate(2026, 11, 1), QTime(0, 0)), QDateTime(QDate(2026, 12, 1), QTime(0, 0)), {}, {}));
+    EXPECT_FALSE(second->RunAutoSchedule(WallClock(QDate(2026, 11, 1), QTime(0, 0)), WallClock(QDate(2026, 12, 1), QTime(0, 0)), {}, {}));
     EXPECT_TRUE(second->IsAutoScheduleRunning());
     Release();
     EXPECT_TRUE(Answer());

@@ -1,5 +1,6 @@
 // Report criteria and orders as the client host composes them come out as our own SQL with the
 // values bound; every other shape is refused.
+#include "foundation/QorDateTime.h"
 #include "server/services/ClientSqlCondition.h"
 #include "server/services/ReportCriteria.h"
 #include "server/services/uReportService.h"
@@ -40,8 +41,8 @@ TEST(ReportCriteria, APeriodOfTheCalendarBecomesTwoBoundDates)
     EXPECT_TRUE(f.Condition.contains("tblEvents.StartDateTime < :rpt_c2"));
     ASSERT_EQ(f.Values.Count(), 2);
     EXPECT_EQ(f.Values[0].DataType, TDADataType::datDateTime);
-    EXPECT_EQ(f.Values[0].Value.toDateTime(), QDateTime(QDate(2026, 3, 1), QTime(0, 0)));
-    EXPECT_EQ(f.Values[1].Value.toDateTime(), QDateTime(QDate(2026, 4, 1), QTime(0, 0)));
+    EXPECT_EQ(f.Values[0].Value.toDateTime(), WallClock(QDate(2026, 3, 1), QTime(0, 0)));
+    EXPECT_EQ(f.Values[1].Value.toDateTime(), WallClock(QDate(2026, 4, 1), QTime(0, 0)));
     EXPECT_EQ(f.Dates, (QList<QDate>{QDate(2026, 3, 1), QDate(2026, 4, 1)}));
 }
 
