@@ -72,6 +72,8 @@ TDMServer::TDMServer(const QString &programFolder, QObject *owner)
 {
     m_programFolder = withSeparator(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder);
     m_eventRepository = std::make_unique<TROInMemoryEventRepository>(*m_sessionManager);
+    // Every request's service takes a connection: the pool spares each one a backend start.
+    m_connectionManager->SetPoolingEnabled(true);
     m_webCheck = new QTimer(this);
     m_network = new QNetworkAccessManager(this);
     m_patchLadder = [this](IDAConnection &connection) {
