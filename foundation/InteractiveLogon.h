@@ -2,7 +2,7 @@
 // password and asks for the automatic log-on, client and server both derive this secret from
 // that password, the user name and the account, exactly as typed; the server keeps only a
 // hash of it and the client keeps the secret, which it later sends as the password of an
-// automatic log-on. docs/wire-format.md ("Automatic log-on") gives the derivation byte for byte.
+// automatic log-on. docs/logon.md gives the derivation byte for byte.
 #pragma once
 
 #include "foundation/FoundationExport.h"
