@@ -71,3 +71,22 @@ function(kestrova_fuzz_target name)
   add_dependencies(fuzz_all ${name})
   set_property(GLOBAL APPEND PROPERTY KESTROVA_FUZZ_TARGETS ${name})
 endfunction()
+
+# kestrova_plugin(name SOURCES ... [LIBS ...] [OUTPUT_DIRECTORY dir]) builds one plug-in module:
+# the library "<name>.qor" that the client host loads from its plug-ins folder (the staging
+# folder's "PlugIns" unless told otherwise), with its version readable before it is loaded.
+function(kestrova_plugin name)
+  cmake_parse_arguments(ARG "" "OUTPUT_DIRECTORY" "SOURCES;LIBS" ${ARGN})
+  set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${name}_version.cpp")
+  file(CONFIGURE OUTPUT "${stamp}" CONTENT
+    "__attribute__((used)) static const char kestrova_module_version[] = \"KESTROVA_FILE_VERSION=@KESTROVA_VERSION@\";\n" @ONLY)
+  add_library(${name} MODULE ${ARG_SOURCES} "${stamp}")
+  target_compile_options(${name} PRIVATE ${KESTROVA_WARNINGS})
+  target_compile_definitions(${name} PRIVATE KESTROVA_VERSION="${KESTROVA_VERSION}")
+  target_link_libraries(${name} PRIVATE quorva_api ${ARG_LIBS})
+  if(NOT ARG_OUTPUT_DIRECTORY)
+    set(ARG_OUTPUT_DIRECTORY "${KESTROVA_STAGE_DIR}/PlugIns")
+  endif()
+  set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".qor" AUTOMOC ON
+                        LIBRARY_OUTPUT_DIRECTORY "${ARG_OUTPUT_DIRECTORY}")
+endfunction()

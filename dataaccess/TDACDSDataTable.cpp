@@ -52,6 +52,50 @@ TDACDSDataTable::TDACDSDataTable(const QString &logicalName, TDARemoteDataAdapte
 {
 }
 
+TDACDSDataTable::ResetScope::ResetScope(TDACDSDataTable &table) : m_table(table)
+{
+    if (m_table.m_resetDepth++ == 0)
+        m_table.Notify(TDATableChange::AboutToReset);
+}
+
+TDACDSDataTable::ResetScope::~ResetScope()
+{
+    if (--m_table.m_resetDepth == 0)
+        m_table.Notify(TDATableChange::Reset);
+}
+
+int TDACDSDataTable::AddListener(Listener listener)
+{
+    m_listeners << qMakePair(++m_nextListenerId, std::move(listener));
+    return m_nextListenerId;
+}
+
+void TDACDSDataTable::RemoveListener(int id)
+{
+    for (int i = 0; i < m_listeners.size(); ++i)
+        if (m_listeners[i].first == id) {
+            m_listeners.removeAt(i);
+            return;
+        }
+}
+
+void TDACDSDataTable::Notify(TDATableChange change, int recNo)
+{
+    // A listener may remove itself while it is told.
+    const QList<QPair<int, Listener>> listeners = m_listeners;
+    for (const auto &l : listeners)
+        l.second(change, recNo);
+}
+
+QVariant TDACDSDataTable::ValueAt(int recNo, int fieldIndex) const
+{
+    if (recNo < 0 || recNo >= m_visible.size() || fieldIndex < 0 || fieldIndex >= m_fields.size())
+        return {};
+    if (recNo == m_recNo && m_state == TDATableState::dsEdit)
+        return m_buffer.value(fieldIndex);
+    return m_rows[m_visible[recNo]].Values.value(fieldIndex);
+}
+
 TDACDSDataTable::~TDACDSDataTable()
 {
     if (m_master)
@@ -129,6 +173,7 @@ void TDACDSDataTable::Open()
 {
     if (GetActive())
         return;
+    ResetScope reset(*this);
     Fetch();
     m_state = TDATableState::dsBrowse;
     Rebuild();
@@ -139,6 +184,7 @@ void TDACDSDataTable::Open()
 
 void TDACDSDataTable::Close()
 {
+    ResetScope reset(*this);
     m_state = TDATableState::dsInactive;
     m_rows.clear();
     m_deleted.clear();
@@ -154,6 +200,7 @@ void TDACDSDataTable::Refresh()
     RequireBrowse("refresh");
     if (HasChanges())
         throw EDAException(QStringLiteral("%1: apply or cancel the pending changes before refreshing").arg(m_logicalName));
+    ResetScope reset(*this);
     const Row *current = CurrentRow();
     QVariantList key;
     if (current)
@@ -235,6 +282,7 @@ void TDACDSDataTable::NotifyDetails()
 
 void TDACDSDataTable::MasterMoved()
 {
+    ResetScope reset(*this);
     if (m_state != TDATableState::dsBrowse)
         Cancel();
     // Rows of the new master row are fetched when nothing is pending; pending changes of
@@ -249,6 +297,7 @@ void TDACDSDataTable::SetRecNo(int recNo)
 {
     RequireBrowse("move");
     m_recNo = qBound(0, recNo, int(m_visible.size()));
+    Notify(TDATableChange::CursorMoved, m_recNo);
     NotifyDetails();
 }
 
@@ -279,6 +328,7 @@ void TDACDSDataTable::Sort(const QString &fieldName, bool ascending)
     RequireBrowse("sort");
     if (!fieldName.isEmpty())
         FieldIndexOrThrow(fieldName);
+    ResetScope reset(*this);
     m_sortField = fieldName;
     m_sortAscending = ascending;
     Rebuild();
@@ -289,6 +339,7 @@ void TDACDSDataTable::SetFilter(std::function<bool(const TDARecord &)> predicate
     m_filter = std::move(predicate);
     if (GetActive()) {
         RequireBrowse("filter");
+        ResetScope reset(*this);
         Rebuild();
         NotifyDetails();
     }
@@ -312,6 +363,8 @@ void TDACDSDataTable::SetValue(const QString &fieldName, const QVariant &value)
         throw EDAException(QStringLiteral("%1: the table is not in edit or insert state").arg(m_logicalName));
     const int f = FieldIndexOrThrow(fieldName);
     m_buffer[f] = DAIsNull(value) ? QVariant() : DAConvertValue(value, m_fields[f].DataType);
+    if (m_state == TDATableState::dsEdit)
+        Notify(TDATableChange::RowChanged, m_recNo);
 }
 
 void TDACDSDataTable::Insert()
@@ -346,6 +399,7 @@ void TDACDSDataTable::Post()
         return;
     if (OnBeforePost)
         OnBeforePost(*this);
+    ResetScope reset(*this);
     for (int i = 0; i < m_fields.size(); ++i)
         if (m_fields[i].Required && DAIsNull(m_buffer[i]))
             throw EDAException(QStringLiteral("%1: field \"%2\" needs a value").arg(m_logicalName, m_fields[i].Name));
@@ -379,8 +433,11 @@ void TDACDSDataTable::Post()
 void TDACDSDataTable::Cancel()
 {
     if (m_state == TDATableState::dsEdit || m_state == TDATableState::dsInsert) {
+        const bool edited = m_state == TDATableState::dsEdit;
         m_buffer.clear();
         m_state = TDATableState::dsBrowse;
+        if (edited)
+            Notify(TDATableChange::RowChanged, m_recNo);
     }
 }
 
@@ -390,6 +447,7 @@ void TDACDSDataTable::Delete()
     Row *row = CurrentRow();
     if (!row)
         throw EDAException(QStringLiteral("%1: no current row to delete").arg(m_logicalName));
+    ResetScope reset(*this);
     const int index = m_visible[m_recNo];
     // The server removes the rows of a deleted master row itself (cascade); the detail
     // tables drop them from view without logging them.
@@ -420,6 +478,7 @@ void TDACDSDataTable::ClearRows()
 {
     // Only the rows shown: a detail table must not clear the rows of other master rows.
     RequireBrowse("clear rows");
+    ResetScope reset(*this);
     QList<int> shown = m_visible;
     std::sort(shown.begin(), shown.end(), std::greater<int>());
     for (int index : shown) {
@@ -572,6 +631,7 @@ void TDACDSDataTable::ApplyParts(const QList<QPair<TDACDSDataTable *, Part>> &pa
                     throw EDAException(QStringLiteral("%1: %2").arg(table, message.isEmpty() ? QStringLiteral("the changes were not applied") : message));
                 }
         for (int i = 0; i < replies.size(); ++i) {
+            ResetScope reset(*sending[i]);
             const int keep = sending[i]->CurrentRow() ? sending[i]->CurrentRow()->RecID : -1;
             sending[i]->MergeReply(replies[i]);
             sending[i]->Rebuild(keep);
@@ -590,6 +650,7 @@ void TDACDSDataTable::ApplyParts(const QList<QPair<TDACDSDataTable *, Part>> &pa
 void TDACDSDataTable::CancelUpdates()
 {
     Cancel();
+    ResetScope reset(*this);
     // Taken before the rows change: the visible indexes point into the old rows.
     const Row *current = CurrentRow();
     const int keepRecId = current ? current->RecID : -2;
@@ -622,6 +683,8 @@ void TDACDSDataTable::SetMasterSource(TDACDSDataTable *master, const QStringList
     m_detailParams = detailParams;
     if (m_master)
         m_master->m_details << this;
-    if (GetActive() && m_state == TDATableState::dsBrowse)
+    if (GetActive() && m_state == TDATableState::dsBrowse) {
+        ResetScope reset(*this);
         Rebuild();
+    }
 }

@@ -20,6 +20,10 @@ class TDARemoteDataAdapter;
 
 enum class TDATableState { dsInactive, dsBrowse, dsEdit, dsInsert };
 
+// What a view of the table hears: the visible rows are about to change and have changed
+// (re-read everything), one row's values changed, or the cursor moved.
+enum class TDATableChange { AboutToReset, Reset, RowChanged, CursorMoved };
+
 class DATAACCESS_EXPORT TDACDSDataTable
 {
 public:
@@ -73,6 +77,15 @@ public:
     void Sort(const QString &fieldName, bool ascending = true);
     void SetFilter(std::function<bool(const TDARecord &)> predicate);
     void ClearFilter() { SetFilter({}); }
+
+    // A field of a visible row without moving the cursor; the current row shows the edit buffer
+    // while it is being edited.
+    QVariant ValueAt(int recNo, int fieldIndex) const;
+
+    // Views register here; a listener must not throw. recNo is the row (RowChanged, CursorMoved).
+    using Listener = std::function<void(TDATableChange change, int recNo)>;
+    int AddListener(Listener listener);
+    void RemoveListener(int id);
 
     // Field values of the current row (of the edit buffer while editing or inserting).
     QVariant Value(const QString &fieldName) const;
@@ -137,6 +150,19 @@ private:
     static void ApplyParts(const QList<QPair<TDACDSDataTable *, Part>> &parts, bool refetch);
     void MergeReply(const TDADelta &reply);
     void CollectTables(QList<TDACDSDataTable *> &into);
+    void Notify(TDATableChange change, int recNo = -1);
+    // Brackets a change of the visible rows; nested changes tell the listeners once.
+    class ResetScope
+    {
+    public:
+        explicit ResetScope(TDACDSDataTable &table);
+        ~ResetScope();
+        ResetScope(const ResetScope &) = delete;
+        ResetScope &operator=(const ResetScope &) = delete;
+
+    private:
+        TDACDSDataTable &m_table;
+    };
 
     QString m_logicalName;
     TDARemoteDataAdapter *m_adapter;
@@ -161,4 +187,8 @@ private:
     QStringList m_detailFields;
     QStringList m_detailParams;
     QList<TDACDSDataTable *> m_details;
+
+    QList<QPair<int, Listener>> m_listeners;
+    int m_nextListenerId = 0;
+    int m_resetDepth = 0;
 };

@@ -6,6 +6,98 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cctype>
+#include <optional>
+
+namespace {
+
+// A value that would not read back as written on a line of its own goes in double quotes
+// with backslash escapes: line breaks and other control characters, blanks at either end
+// (a read trims them), and a leading quote (it would look like a quoted value).
+bool needsQuotes(const QString &value)
+{
+    if (value.isEmpty())
+        return false;
+    if (value.front().isSpace() || value.back().isSpace() || value.front() == QLatin1Char('"'))
+        return true;
+    for (const QChar c : value)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return true;
+    return false;
+}
+
+QString quoted(const QString &value)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case '\\': out += QLatin1String("\\\\"); break;
+        case '"': out += QLatin1String("\\\""); break;
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        case '\t': out += QLatin1String("\\t"); break;
+        default:
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    return out + QLatin1Char('"');
+}
+
+// The text of a quoted value; nothing when the value is not in the form quoted() writes.
+std::optional<QString> unquoted(const QString &raw)
+{
+    if (raw.size() < 2 || raw.front() != QLatin1Char('"') || raw.back() != QLatin1Char('"'))
+        return std::nullopt;
+    QString out;
+    const qsizetype end = raw.size() - 1;
+    for (qsizetype i = 1; i < end; ++i) {
+        const QChar c = raw[i];
+        if (c == QLatin1Char('"'))
+            return std::nullopt;
+        if (c != QLatin1Char('\\')) {
+            out += c;
+            continue;
+        }
+        if (++i >= end)
+            return std::nullopt;
+        switch (raw[i].unicode()) {
+        case '\\': out += QLatin1Char('\\'); break;
+        case '"': out += QLatin1Char('"'); break;
+        case 'n': out += QLatin1Char('\n'); break;
+        case 'r': out += QLatin1Char('\r'); break;
+        case 't': out += QLatin1Char('\t'); break;
+        case 'x': {
+            const auto hex = [&](qsizetype at) { return at < end && isxdigit(raw[at].toLatin1()) ? raw[at] : QChar(); };
+            if (hex(i + 1).isNull() || hex(i + 2).isNull())
+                return std::nullopt;
+            out += QChar(char16_t(raw.mid(i + 1, 2).toUShort(nullptr, 16)));
+            i += 2;
+            break;
+        }
+        default: return std::nullopt;
+        }
+    }
+    return out;
+}
+
+// Only what quoted() would have written is decoded: a value that merely stands in quotes
+// (files written before, hand edits such as Name="My Church") reads as it always did.
+QString decoded(const QString &raw)
+{
+    const std::optional<QString> text = unquoted(raw);
+    return text && needsQuotes(*text) ? *text : raw;
+}
+
+QString encoded(const QString &value)
+{
+    return needsQuotes(value) ? quoted(value) : value;
+}
+
+} // namespace
+
 IniFile::IniFile(const QString &path)
     : m_path(path)
 {
@@ -47,7 +139,7 @@ void IniFile::parse(const QByteArray &bytes)
             m_sections.back().lines.push_back(Line{{}, {}, raw});
             continue;
         }
-        m_sections.back().lines.push_back(Line{raw.left(eq).trimmed(), raw.mid(eq + 1).trimmed(), raw});
+        m_sections.back().lines.push_back(Line{raw.left(eq).trimmed(), decoded(raw.mid(eq + 1).trimmed()), raw});
     }
     // A file ending in a line break leaves one empty line behind; it is written back anyway.
     auto &last = m_sections.back().lines;
@@ -65,17 +157,23 @@ QByteArray IniFile::serialise() const
             if (line.key.isEmpty())
                 out += line.raw.toUtf8() + '\n';
             else
-                out += line.key.toUtf8() + '=' + line.value.toUtf8() + '\n';
+                out += line.key.toUtf8() + '=' + encoded(line.value).toUtf8() + '\n';
         }
     }
     return out;
 }
 
-bool IniFile::save()
+bool IniFile::save(QFileDevice::Permissions permissions)
 {
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly)) {
         m_error = file.errorString();
+        return false;
+    }
+    // Set on the temporary file, so the final name never shows the values to others.
+    if (permissions && !file.setPermissions(permissions)) {
+        m_error = file.errorString();
+        file.cancelWriting();
         return false;
     }
     file.write(serialise());
@@ -183,4 +281,15 @@ bool IniFile::writeString(const QString &path, const QString &section, const QSt
         return false;
     ini.setValue(section, key, value);
     return ini.save();
+}
+
+bool IniFile::writeStrings(const QString &path, const QList<Entry> &entries, QFileDevice::Permissions permissions)
+{
+    FileLock lock(QFileInfo(path).absolutePath());
+    IniFile ini(path);
+    if (!ini.load())
+        return false;
+    for (const Entry &entry : entries)
+        ini.setValue(entry.section, entry.key, entry.value);
+    return ini.save(permissions);
 }

@@ -7,8 +7,11 @@
 
 #include "foundation/FoundationExport.h"
 
+#include <QFileDevice>
+#include <QList>
 #include <QString>
 #include <QStringList>
+
 #include <vector>
 
 class FOUNDATION_EXPORT IniFile
@@ -19,8 +22,9 @@ public:
     QString path() const { return m_path; }
     // Reads the file; a missing file is an empty document (true). False only on a read error.
     bool load();
-    // Writes the document atomically; false with errorString() on failure.
-    bool save();
+    // Writes the document atomically; false with errorString() on failure. An existing file
+    // keeps its permissions unless others are given (a file holding credentials is owner-only).
+    bool save(QFileDevice::Permissions permissions = {});
     QString errorString() const { return m_error; }
 
     bool contains(const QString &section, const QString &key) const;
@@ -36,6 +40,16 @@ public:
     // Reads, changes and writes one value under the folder lock, so concurrent writers of
     // different keys both keep their change. False when the file cannot be written.
     static bool writeString(const QString &path, const QString &section, const QString &key, const QString &value);
+
+    struct Entry
+    {
+        QString section;
+        QString key;
+        QString value;
+    };
+    // Several values in one locked read, change and write, so a reader sees all or none of them.
+    static bool writeStrings(const QString &path, const QList<Entry> &entries,
+                             QFileDevice::Permissions permissions = {});
 
 private:
     struct Line

@@ -10,6 +10,11 @@
 #include <QLocale>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QStringList>
+
+#include <atomic>
+#include <cstdio>
+#include <stdexcept>
 
 TQorLog *SessionLog = nullptr;
 
@@ -24,10 +29,30 @@ QMutex &lineLock()
 
 const QString kFrame = QString(82, QLatin1Char('*'));
 
+// The pattern without its time-zone field: a line has no place for the zone's name.
+QString withoutZone(const QString &format)
+{
+    QString kept;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (quoted || c != QLatin1Char('t'))
+            kept += c;
+    }
+    return kept.simplified();
+}
+
 QString defaultTimeFormat()
 {
     const QLocale locale = QLocale::system();
-    return locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + locale.timeFormat(QLocale::LongFormat);
+    return locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + withoutZone(locale.timeFormat(QLocale::LongFormat));
+}
+
+[[noreturn]] void raise(const char *what, const QString &fileName, const QFile &file)
+{
+    throw std::runtime_error(std::string(what) + " the session log " + fileName.toStdString() + ": "
+                             + file.errorString().toStdString());
 }
 
 } // namespace
@@ -97,15 +122,24 @@ void TQorLog::SetLogText(const QString &line)
     const QString text = prefix.isEmpty() ? line : prefix + QLatin1Char(' ') + line;
 
     QMutexLocker locker(&lineLock());
+    // The echo comes first, so a line that cannot reach its file is still seen.
+    if (m_echo) {
+        const QByteArray echoed = text.toUtf8() + '\n';
+        std::fwrite(echoed.constData(), 1, std::size_t(echoed.size()), stderr);
+        std::fflush(stderr);
+    }
     QFile file(m_fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw std::runtime_error("cannot open the session log " + m_fileName.toStdString() + ": "
-                                 + file.errorString().toStdString());
+        raise("cannot open", m_fileName, file);
     const QByteArray bytes = text.toUtf8() + "\r\n";
     if (file.write(bytes) != bytes.size())
-        throw std::runtime_error("cannot write the session log " + m_fileName.toStdString() + ": "
-                                 + file.errorString().toStdString());
+        raise("cannot write", m_fileName, file);
+    // A full disk shows only when the buffered line reaches the file.
+    if (!file.flush())
+        raise("cannot write", m_fileName, file);
     file.close();
+    if (file.error() != QFileDevice::NoError)
+        raise("cannot close", m_fileName, file);
     m_logText = text;
 }
 
@@ -140,10 +174,74 @@ void TQorLog::CreateFooter()
     SetLogText(kFrame);
 }
 
+namespace {
+
+QString entry(LogLevel level, const QString &sender, const QString &context, const QString &text)
+{
+    return TQorLog::LevelWord(level) + QLatin1Char('\t') + sender + QLatin1Char('\t') + context + QLatin1Char(' ') + text;
+}
+
+// Qt messages that arrived while no session log existed.
+QMutex heldLock;
+QStringList held;
+std::atomic_bool anyHeld{false};
+constexpr qsizetype kMostHeld = 50;
+
+void writeHeld()
+{
+    QStringList lines;
+    {
+        QMutexLocker locker(&heldLock);
+        lines.swap(held);
+        anyHeld = false;
+    }
+    for (const QString &line : lines)
+        SessionLog->SetLogText(line);
+}
+
+// A message raised while a line is being written (by the file itself) must not come back here.
+thread_local bool inQtHandler = false;
+
+void qtMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    const LogLevel level = type == QtWarningMsg                          ? llWarning
+                           : type == QtCriticalMsg || type == QtFatalMsg ? llSevere
+                                                                         : llDebug;
+    const QString line = entry(level, QStringLiteral("Qt"), QString(), message);
+    // A fatal message ends the program at once, and one raised while a line is written would
+    // come back here: both go to the console only.
+    if (type == QtFatalMsg || inQtHandler) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        return;
+    }
+    if (!SessionLog) {
+        QMutexLocker locker(&heldLock);
+        if (held.size() < kMostHeld)
+            held << line;
+        anyHeld = true;
+        return;
+    }
+    inQtHandler = true;
+    try {
+        SessionLog->SetLogText(line);
+    } catch (const std::exception &) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    }
+    inQtHandler = false;
+}
+
+} // namespace
+
 void AddToLog(LogLevel level, const QString &sender, const QString &context, const QString &text)
 {
     if (!SessionLog)
         return;
-    SessionLog->SetLogText(TQorLog::LevelWord(level) + QLatin1Char('\t') + sender + QLatin1Char('\t') + context
-                           + QLatin1Char(' ') + text);
+    SessionLog->SetLogText(entry(level, sender, context, text));
+    if (anyHeld)
+        writeHeld();
+}
+
+void RouteQtMessagesToSessionLog()
+{
+    qInstallMessageHandler(qtMessage);
 }

@@ -40,6 +40,9 @@ public:
     void SetUserName(bool value) { m_userName = value; }
     QString TimeFormat() const { return m_timeFormat; }
     void SetTimeFormat(const QString &value);
+    // Also write every line to standard error, so a console or the system journal shows it.
+    bool EchoToStandardError() const { return m_echo; }
+    void SetEchoToStandardError(bool value) { m_echo = value; }
 
     // Writes through the global SessionLog whatever instance it is called on.
     void AddToLog(LogLevel level, const QString &sender, const QString &context, const QString &text);
@@ -60,6 +63,7 @@ private:
     bool m_timeStamp = false;
     bool m_userName = false;
     QString m_timeFormat;
+    bool m_echo = false;
 };
 
 // The program's one session log; the start-up creates and assigns it.
@@ -67,3 +71,8 @@ FOUNDATION_EXPORT extern TQorLog *SessionLog;
 
 // Writes one entry through SessionLog; does nothing while no session log exists.
 FOUNDATION_EXPORT void AddToLog(LogLevel level, const QString &sender, const QString &context, const QString &text);
+
+// Qt's own messages (platform plug-in, fonts, files) become session-log lines with the sender
+// "Qt" instead of raw console text, where a service echoes its log. Messages from before the
+// session log exists are held (a few) and written after its next line.
+FOUNDATION_EXPORT void RouteQtMessagesToSessionLog();

@@ -9,6 +9,10 @@
 #include <QTemporaryFile>
 
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -186,6 +190,34 @@ bool OpenURL(const QString &url)
 bool RunProgram(const QString &program, const QStringList &arguments)
 {
     return QProcess::startDetached(program, arguments);
+}
+
+bool ReplaceProgram(const QString &program, const QStringList &arguments, QString &error)
+{
+    std::vector<QByteArray> texts{QFile::encodeName(program)};
+    for (const QString &argument : arguments)
+        texts.push_back(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    // Whatever waits in the standard streams would be lost with this image.
+    std::fflush(nullptr);
+    ::execv(argv[0], argv.data());
+    error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+}
+
+bool StrToBoolDef(const QString &text, bool defaultValue)
+{
+    const QString value = text.trimmed();
+    if (value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool number = false;
+    const qlonglong n = value.toLongLong(&number);
+    return number ? n != 0 : defaultValue;
 }
 
 QString DateToSQLLiteral(const QDate &date)

@@ -108,6 +108,12 @@ private:
 FOUNDATION_EXPORT bool OpenURL(const QString &url);
 // Starts a program with an argument list, detached; false when it could not be started.
 FOUNDATION_EXPORT bool RunProgram(const QString &program, const QStringList &arguments);
+// Replaces this process by the program (same process id, so a service manager keeps watching
+// it); returns only when that failed, with the reason in error.
+FOUNDATION_EXPORT bool ReplaceProgram(const QString &program, const QStringList &arguments, QString &error);
+// A Boolean written as text: the words true and false in any case, or a whole number (non-zero
+// is true); anything else gives the default.
+FOUNDATION_EXPORT bool StrToBoolDef(const QString &text, bool defaultValue);
 // "#MM/DD/YYYY#" whatever the locale; "#01/01/1900#" for a date that cannot be formatted.
 FOUNDATION_EXPORT QString DateToSQLLiteral(const QDate &date);
 

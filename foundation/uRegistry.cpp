@@ -8,10 +8,8 @@
 
 const QString ProductKey = QStringLiteral("SOFTWARE\\Orbek\\Kestrova");
 
-namespace {
-
 // Sections are matched without case, as registry keys are; one separator spelling for all.
-QString section(const QString &keyPath)
+QString TQorReg::KeySection(const QString &keyPath)
 {
     QString path = keyPath;
     path.replace(QLatin1Char('/'), QLatin1Char('\\'));
@@ -21,8 +19,6 @@ QString section(const QString &keyPath)
         path.chop(1);
     return path;
 }
-
-} // namespace
 
 QString TQorReg::StorePath(HKEY root)
 {
@@ -50,7 +46,7 @@ void TQorReg::ReadString(HKEY root, const QString &keyPath, QString &value, cons
     const QString store = StorePath(root);
     if (store.isEmpty())
         return;
-    const QString found = IniFile::readString(store, section(keyPath), valueName, QString());
+    const QString found = IniFile::readString(store, KeySection(keyPath), valueName, QString());
     if (!found.isEmpty())
         value = found;
 }
@@ -60,5 +56,5 @@ void TQorReg::WriteString(HKEY root, const QString &keyPath, const QString &valu
     const QString store = StorePath(root);
     if (store.isEmpty() || !QDir().mkpath(QFileInfo(store).absolutePath()))
         return;
-    IniFile::writeString(store, section(keyPath), valueName, value);
+    IniFile::writeString(store, KeySection(keyPath), valueName, value);
 }

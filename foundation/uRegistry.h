@@ -28,4 +28,6 @@ public:
 
     // The ini store behind a root key; empty for an unknown root.
     static QString StorePath(HKEY root);
+    // The store's section of a key path: one separator spelling, none at either end.
+    static QString KeySection(const QString &keyPath);
 };

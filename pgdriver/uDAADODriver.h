@@ -113,6 +113,18 @@ public:
     // The provider text the connection string amounts to, in the provider's own grammar.
     QString GetADOConnectionString() const { return m_adoConnectionString; }
 
+    // Where libpq goes when the connection opens, for the PostgreSQL programs (pg_dump,
+    // pg_restore) that must reach the same database; empty items are left to libpq.
+    struct LibpqTarget
+    {
+        QString Host;
+        QString Port;
+        QString Database;
+        QString User;
+        QString Password;
+    };
+    LibpqTarget GetLibpqTarget() const { return {m_host, m_port, m_database, m_userId, m_password}; }
+
     // For the driver's commands: runs one statement with positional values bound ("$n").
     // Opens the connection first when it is closed. Throws EDAException with the server's
     // message on failure. The result is owned by the caller (free with PQclear).

@@ -17,6 +17,8 @@ inline constexpr const char *VersionCheckKey = "VersionChecker";
 
 // The swap program; it keeps itself current as the product "VivAdaduz".
 inline constexpr const char *SwitchProgram = "Switch";
+// Switch's option for restarting the program in Switch's own process (a service's hand-over).
+inline constexpr const char *SwitchInProcessOption = "--in-process";
 
 // The settings file of a program folder, found whatever the case of its name.
 UPDATING_EXPORT QString SettingsFile(const QString &programFolder);

@@ -288,12 +288,24 @@ QString TDMUpdater::HandOverText(const QString &programFileName)
          + QStringLiteral("WriteLog") + kCrLf;
 }
 
-bool TDMUpdater::HandOver(const QString &folder, const QString &programFileName)
+bool TDMUpdater::HandOver(const QString &folder, const QString &programFileName, const QStringList &arguments)
 {
     const QString switchProgram = QDir(folder).filePath(QLatin1String(WebServiceSettings::SwitchProgram));
-    if (RunProgram(switchProgram, {HandOverText(programFileName)}))
+    if (RunProgram(switchProgram, QStringList{HandOverText(programFileName)} + arguments))
         return true;
     AddToLog(llSevere, QStringLiteral("DMUpdater"), QStringLiteral("HandOver"),
              QStringLiteral("Cannot start %1").arg(switchProgram));
+    return false;
+}
+
+bool TDMUpdater::HandOverInProcess(const QString &folder, const QString &programFileName, const QStringList &arguments)
+{
+    const QString switchProgram = QDir(folder).filePath(QLatin1String(WebServiceSettings::SwitchProgram));
+    AddToLog(llInformation, QStringLiteral("DMUpdater"), QStringLiteral("HandOver"),
+             QStringLiteral("%1 becomes %2 in process %3").arg(programFileName, switchProgram).arg(QCoreApplication::applicationPid()));
+    QString error;
+    ReplaceProgram(switchProgram, QStringList{QLatin1String(WebServiceSettings::SwitchInProcessOption), HandOverText(programFileName)} + arguments, error);
+    AddToLog(llSevere, QStringLiteral("DMUpdater"), QStringLiteral("HandOver"),
+             QStringLiteral("Cannot start %1: %2").arg(switchProgram, error));
     return false;
 }

@@ -70,8 +70,12 @@ public:
     static QString ParkedName(const QString &path);
     // The swap program's one argument: program, parked program, "True", "WriteLog", each + CR LF.
     static QString HandOverText(const QString &programFileName);
-    // Starts the swap program of folder with the hand-over text; false when it could not start.
-    static bool HandOver(const QString &folder, const QString &programFileName);
+    // Starts the swap program of folder, detached in a session of its own, with the hand-over
+    // text and the arguments the program is to be started again with; false when it could not start.
+    static bool HandOver(const QString &folder, const QString &programFileName, const QStringList &arguments = {});
+    // The same in this process: it becomes the swap program, which then becomes the program
+    // again, so a service manager keeps the process it watches. Returns only when that failed.
+    static bool HandOverInProcess(const QString &folder, const QString &programFileName, const QStringList &arguments);
 
 private:
     struct StagedFile

@@ -29,8 +29,17 @@ TUsageReport TUsageReport::Make(const QString &appId, const QString &serverVersi
     const QString computer = TvoSysInfo::GetComputerName();
     report.remoteuri = QStringLiteral("%1 (%2)").arg(TvoSysInfo::GetLocalIP(), computer);
     report.logType = 0;
-    report.description = Description(serverVersion, computer, NewMachineId());
+    report.description = DescriptionOrReason([&] { return Description(serverVersion, computer, NewMachineId()); });
     return report;
+}
+
+QString TUsageReport::DescriptionOrReason(const std::function<QString()> &describe)
+{
+    try {
+        return describe();
+    } catch (const std::exception &e) {
+        return QStringLiteral("Unable to create description : ") + QString::fromUtf8(e.what());
+    }
 }
 
 QString TUsageReport::Description(const QString &serverVersion, const QString &computerName, const QString &machineId)

@@ -27,6 +27,9 @@ struct UPDATING_EXPORT TUsageReport
     // "AppID", "APP01", "ServerVersion", version, "GetComputerNetName", computer, "Mac", identifier,
     // each line ended by CR LF.
     static QString Description(const QString &serverVersion, const QString &computerName, const QString &machineId);
+    // What describe() builds, or "Unable to create description : " and the reason it failed:
+    // the report goes out either way.
+    static QString DescriptionOrReason(const std::function<QString()> &describe);
     // Twelve upper-case hexadecimal digits: the last six bytes of a new GUID.
     static QString NewMachineId();
 };

@@ -67,3 +67,13 @@ TEST(Common, UserStartsWithTheEmptyGuid)
 }
 
 } // namespace
+
+TEST(Common, BooleanTextsAreWordsInAnyCaseOrNumbers)
+{
+    EXPECT_TRUE(StrToBoolDef(QStringLiteral("TRUE"), false));
+    EXPECT_FALSE(StrToBoolDef(QStringLiteral(" false "), true));
+    EXPECT_TRUE(StrToBoolDef(QStringLiteral("-1"), false));
+    EXPECT_FALSE(StrToBoolDef(QStringLiteral("0"), true));
+    EXPECT_TRUE(StrToBoolDef(QStringLiteral("Yes"), true));
+    EXPECT_FALSE(StrToBoolDef(QString(), false));
+}

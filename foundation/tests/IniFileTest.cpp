@@ -87,6 +87,68 @@ TEST(IniFile, MissingFileReadsDefaultsAndIsCreatedOnWrite)
     EXPECT_EQ(readFile(path), "[S]\nK=v\n");
 }
 
+TEST(IniFile, EveryTextReadsBackAsWritten)
+{
+    const QStringList texts = {QStringLiteral("two\nlines"), QStringLiteral("crlf\r\nend\r\n"), QStringLiteral("  leading"),
+                               QStringLiteral("trailing\t"), QStringLiteral(" "), QStringLiteral("\"quoted\""),
+                               QStringLiteral("\"half"), QStringLiteral("back\\slash \\n \"x\""), QStringLiteral("bell\x07nul"),
+                               QStringLiteral("[Section]"), QStringLiteral("a=b;c"), QStringLiteral("C:\\new"), QString(),
+                               QStringLiteral("Grüße")};
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("texts.ini"));
+    for (int i = 0; i < texts.size(); ++i)
+        ASSERT_TRUE(IniFile::writeString(path, QStringLiteral("S"), QStringLiteral("K%1").arg(i), texts[i]));
+    ASSERT_TRUE(IniFile::writeString(path, QStringLiteral("S"), QStringLiteral("After"), QStringLiteral("last")));
+    IniFile ini(path);
+    ASSERT_TRUE(ini.load());
+    for (int i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(ini.value(QStringLiteral("S"), QStringLiteral("K%1").arg(i)), texts[i]) << i;
+    // A line break never starts a key of its own.
+    EXPECT_EQ(ini.keys(QStringLiteral("S")).size(), texts.size() + 1);
+    EXPECT_EQ(ini.value(QStringLiteral("S"), QStringLiteral("After")), QStringLiteral("last"));
+    EXPECT_TRUE(readFile(path).contains("K0=\"two\\nlines\"\n"));
+}
+
+TEST(IniFile, ValuesOfFilesWrittenBeforeReadAsTheyDid)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("old.ini"),
+                                   "[S]\nPlain= spaced out \nName=\"My Church\"\nPath=C:\\new\\x41\nOdd=\"a\\qb\"\nHalf=\"open\n");
+    IniFile ini(path);
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.value(QStringLiteral("S"), QStringLiteral("Plain")), QStringLiteral("spaced out"));
+    EXPECT_EQ(ini.value(QStringLiteral("S"), QStringLiteral("Name")), QStringLiteral("\"My Church\""));
+    EXPECT_EQ(ini.value(QStringLiteral("S"), QStringLiteral("Path")), QStringLiteral("C:\\new\\x41"));
+    EXPECT_EQ(ini.value(QStringLiteral("S"), QStringLiteral("Odd")), QStringLiteral("\"a\\qb\""));
+    EXPECT_EQ(ini.value(QStringLiteral("S"), QStringLiteral("Half")), QStringLiteral("\"open"));
+    // Written back unchanged, they keep their text too.
+    ASSERT_TRUE(ini.save());
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.value(QStringLiteral("S"), QStringLiteral("Name")), QStringLiteral("\"My Church\""));
+    EXPECT_EQ(ini.value(QStringLiteral("S"), QStringLiteral("Half")), QStringLiteral("\"open"));
+}
+
+TEST(IniFile, SeveralValuesAreWrittenAtOnceAndCredentialsStayWithTheOwner)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("settings.ini"), kSettings);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    ASSERT_TRUE(IniFile::writeStrings(path, {{QStringLiteral("Data Access"), QStringLiteral("DataType"), QStringLiteral("MSSQL")},
+                                             {QStringLiteral("Data Access"), QStringLiteral("DataSource"), QStringLiteral("ADO?Password=p;")}},
+                                      ownerOnly));
+    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+    EXPECT_EQ(QFile::permissions(path) & others, QFileDevice::Permissions());
+    EXPECT_EQ(QFile::permissions(path) & ownerOnly, ownerOnly);
+    IniFile ini(path);
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.value(QStringLiteral("Data Access"), QStringLiteral("DataType")), QStringLiteral("MSSQL"));
+    EXPECT_EQ(ini.value(QStringLiteral("Unknown Section"), QStringLiteral("Keep Me")), QStringLiteral("yes"));
+    // A plain write keeps the permissions the file has.
+    ASSERT_TRUE(IniFile::writeString(path, QStringLiteral("Server"), QStringLiteral("Port"), QStringLiteral("1")));
+    EXPECT_EQ(QFile::permissions(path) & others, QFileDevice::Permissions());
+}
+
 TEST(IniFile, ConcurrentWritersOfDifferentKeysKeepEveryChange)
 {
     QTemporaryDir dir;

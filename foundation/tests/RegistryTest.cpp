@@ -59,4 +59,17 @@ TEST_F(RegistryTest, UnwritableStoreWritesNothingAndReadNeverRaises)
     EXPECT_EQ(value, QStringLiteral("d"));
 }
 
+TEST_F(RegistryTest, TextsWithLineBreaksAndBlanksReadBackAsWritten)
+{
+    const QStringList texts = {QStringLiteral("first\r\nsecond=not a key"), QStringLiteral("  padded  ")};
+    for (const QString &text : texts) {
+        TQorReg::WriteString(HKEY_CURRENT_USER, ProductKey, text, QStringLiteral("Note"));
+        QString value;
+        TQorReg::ReadString(HKEY_CURRENT_USER, ProductKey, value, QStringLiteral("d"), QStringLiteral("Note"));
+        EXPECT_EQ(value, text);
+        TQorReg::ReadString(HKEY_CURRENT_USER, ProductKey, value, QStringLiteral("d"), QStringLiteral("second"));
+        EXPECT_EQ(value, QStringLiteral("d"));
+    }
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 #include "foundation/uCommon.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fcntl.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -212,4 +216,63 @@ TEST_F(SessionLogTest, UnwritableFileRaisesToTheWriter)
     EXPECT_THROW(log->SetLogText(QStringLiteral("x")), std::runtime_error);
 }
 
+TEST_F(SessionLogTest, ALineThatCannotReachTheDiskRaisesToTheWriter)
+{
+    // The device takes the open and the buffered write; only the flush finds the disk full.
+    log->SetDeleteOnChangeName(false);
+    log->SetFileName(QStringLiteral("/dev/full"));
+    EXPECT_THROW(log->SetLogText(QStringLiteral("lost")), std::runtime_error);
+    EXPECT_NE(log->LogText(), QStringLiteral("lost"));
+}
+
+TEST_F(SessionLogTest, TheDefaultTimeStampCarriesNoZoneName)
+{
+    log->SetTimeStamp(true);
+    log->SetLogText(QStringLiteral("line"));
+    const QString line = readLines(log->FileName()).value(0);
+    const QString stamp = line.left(line.indexOf(QStringLiteral(" : ")));
+    ASSERT_FALSE(stamp.isEmpty()) << line.toStdString();
+    const QString zone = QDateTime::currentDateTime().timeZoneAbbreviation();
+    ASSERT_FALSE(zone.isEmpty());
+    EXPECT_FALSE(stamp.contains(zone)) << stamp.toStdString();
+    EXPECT_EQ(line, stamp + QStringLiteral(" : line"));
+}
+
+TEST_F(SessionLogTest, EchoedLinesAlsoReachStandardError)
+{
+    const QString captured = dir.filePath(QStringLiteral("stderr.txt"));
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    const int into = ::open(QFile::encodeName(captured).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(into, 0);
+    ::dup2(into, 2);
+    ::close(into);
+    log->SetLogText(QStringLiteral("file only"));
+    log->SetEchoToStandardError(true);
+    AddToLog(llSevere, QStringLiteral("Brennic"), QStringLiteral("Start"), QStringLiteral("both"));
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+
+    QFile echoed(captured);
+    ASSERT_TRUE(echoed.open(QIODevice::ReadOnly));
+    EXPECT_EQ(echoed.readAll(), QByteArray("Severe     \tBrennic\tStart both\n"));
+    EXPECT_EQ(readLines(log->FileName()), (QStringList{QStringLiteral("file only"), QStringLiteral("Severe     \tBrennic\tStart both")}));
+}
+
 } // namespace
+
+TEST_F(SessionLogTest, QtMessagesBecomeLogLinesAndThoseFromBeforeTheLogFollowItsNextLine)
+{
+    RouteQtMessagesToSessionLog();
+    SessionLog = nullptr;
+    qWarning("before the log");
+    SessionLog = log.get();
+    AddToLog(llInformation, QStringLiteral("S"), QStringLiteral("C"), QStringLiteral("T"));
+    qWarning("while the log is open");
+    qInstallMessageHandler(nullptr);
+
+    const QStringList lines = readLines(log->FileName());
+    EXPECT_EQ(lines, QStringList({QStringLiteral("Information\tS\tC T"), QStringLiteral("Warning    \tQt\t before the log"),
+                                  QStringLiteral("Warning    \tQt\t while the log is open")}));
+}

@@ -10,6 +10,7 @@
 #include "updating/uDMUpdater.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -72,16 +73,26 @@ bool hasDisplay()
 
 int BrennicMain(int argc, char **argv)
 {
+    // As started, before the application takes its own options out: a restart after an update
+    // gets the same ones.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     const bool serviceMode = [&] {
         for (int i = 1; i < argc; ++i)
             if (qstrcmp(argv[i], "--service") == 0)
                 return true;
         return false;
     }();
-    // Desktop mode shows a tray icon only where a display exists.
-    std::unique_ptr<QCoreApplication> app = !serviceMode && hasDisplay()
-                                                ? std::make_unique<QApplication>(argc, argv)
-                                                : std::make_unique<QCoreApplication>(argc, argv);
+    // Desktop mode shows a tray icon only where a display exists. Elsewhere the server still
+    // needs a GUI application, without windows: the report engine lays text out with the
+    // font database, which only a GUI application has.
+    const bool desktop = !serviceMode && hasDisplay();
+    RouteQtMessagesToSessionLog();
+    if (!desktop)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app = desktop ? std::make_unique<QApplication>(argc, argv)
+                                                    : std::make_unique<QGuiApplication>(argc, argv);
     const QString folder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
 
     // The running instance's session log is left alone: a second instance is refused before
@@ -95,6 +106,8 @@ int BrennicMain(int argc, char **argv)
 
     SessionLog = new TQorLog();
     SessionLog->SetEnabled(true);
+    // A service has no window: its console, or the system journal, shows what it does.
+    SessionLog->SetEchoToStandardError(serviceMode);
     SessionLog->SetFileName(folder + QStringLiteral("server_session.txt"));
     SessionLog->CreateHeader(QStringLiteral(" Quorva Data Service\t") + TvoSysInfo::GetFileVersion(QCoreApplication::applicationFilePath()),
                              QStringLiteral("Server path: ") + folder);
@@ -108,8 +121,12 @@ int BrennicMain(int argc, char **argv)
         TDMUpdater updater(folder);
         updated = updater.CheckForUpdate(folder, QString());
     }
-    // Without a swap program to hand over to, nothing would start the server again: serve on.
-    if (updated && TDMUpdater::HandOver(folder, QStringLiteral("Brennic"))) {
+    // A service becomes the swap program in its own process, so the service manager neither
+    // takes the hand-over for an end nor stops the swap with the server. Without a swap
+    // program to hand over to, nothing would start the server again: serve on.
+    if (updated && serviceMode) {
+        TDMUpdater::HandOverInProcess(folder, QStringLiteral("Brennic"), arguments);
+    } else if (updated && TDMUpdater::HandOver(folder, QStringLiteral("Brennic"), arguments)) {
         FileLock::release(lock);
         delete SessionLog;
         return 0;
@@ -157,7 +174,8 @@ int BrennicMain(int argc, char **argv)
     } catch (const std::exception &e) {
         // A missing settings file, language module or report folder: nothing can be served.
         AddToLog(llSevere, kSender, QStringLiteral("Server startup"), QString::fromUtf8(e.what()));
-        std::fprintf(stderr, "Brennic: %s\n", e.what());
+        if (!SessionLog->EchoToStandardError())
+            std::fprintf(stderr, "Brennic: %s\n", e.what());
         FileLock::release(lock);
         delete SessionLog;
         return 2;

@@ -11,6 +11,8 @@
 #include "remoting/ROEventRepository.h"
 #include "remoting/ROServer.h"
 #include "remoting/ROSessionManager.h"
+#include "server/database/DatabaseBackup.h"
+#include "server/database/DatabaseMaintenance.h"
 #include "server/database/uDMServerDatabase.h"
 #include "updating/WebServiceSettings.h"
 #include "updating/uLogService.h"
@@ -54,13 +56,6 @@ QString itemKey(const QString &item)
 {
     const qsizetype eq = item.indexOf(QLatin1Char('='));
     return eq < 0 ? QString() : item.left(eq);
-}
-
-// The key without the driver prefix the first item carries ("ADO?Password" is "Password").
-QString bareKey(const QString &item)
-{
-    const QString key = itemKey(item);
-    return key.mid(key.indexOf(QLatin1Char('?')) + 1).trimmed();
 }
 
 } // namespace
@@ -217,8 +212,9 @@ bool TDMServer::InitializeServer()
         answer.Port = httpPort;
         answer.Version = ServerVersion;
         m_discovery->SetAnswer(answer);
-        if (ConfiguredDiscovery())
-            m_discovery->SetActive(true);
+        if (ConfiguredDiscovery() && m_discovery->SetActive(true))
+            AddToLog(llInformation, kSender, QStringLiteral("Discovery"),
+                     QStringLiteral("listening on UDP port %1 for the service name \"Kestrova\"").arg(m_discovery->Port()));
 
         m_httpServer = std::make_unique<TROHTTPServer>();
         m_httpServer->SetPort(httpPort);
@@ -227,6 +223,7 @@ bool TDMServer::InitializeServer()
         m_httpServer->SetEventRepository(m_eventRepository.get());
         m_httpServer->SetSessionCheck(MakeLogOnGate([this] { return m_connectionManager->NewConnection(m_dataType); }));
         m_httpServer->SetActive(true);
+        AddToLog(llInformation, kSender, QStringLiteral("HTTP server"), QStringLiteral("listening on port %1").arg(m_httpServer->Port()));
 
         CheckUpdateServer();
         return false;
@@ -292,14 +289,7 @@ QString TDMServer::NormalizeConnectionString(const QString &connectionString)
 
 QString TDMServer::MaskPassword(const QString &connectionString)
 {
-    QStringList items = connectionString.split(QLatin1Char(';'));
-    for (QString &item : items) {
-        const QString key = bareKey(item);
-        if (key.compare(QLatin1String("Password"), Qt::CaseInsensitive) == 0
-            || key.compare(QLatin1String("Pwd"), Qt::CaseInsensitive) == 0)
-            item = itemKey(item) + QStringLiteral("=*****");
-    }
-    return items.join(QLatin1Char(';'));
+    return DatabaseMaintenance::MaskPassword(connectionString);
 }
 
 void TDMServer::AutoBackup()
@@ -313,56 +303,7 @@ void TDMServer::AutoBackup()
             throw std::runtime_error("cannot create the backup folder " + folder.toStdString());
         const QString target = QDir(folder).filePath(kBackupFile);
 
-        const TDAConnectionStringParser parser(m_connection->GetConnectionString());
-        const auto item = [&parser](const QString &framework, const QString &provider) {
-            return parser.HasAuxParam(provider) ? parser.AuxParam(provider)
-                                                : (framework == QLatin1String("Server") ? parser.Server()
-                                                   : framework == QLatin1String("Database") ? parser.Database()
-                                                                                           : parser.UserID());
-        };
-        QString host = item(QStringLiteral("Server"), QStringLiteral("Data Source"));
-        QString port;
-        if (const qsizetype comma = host.indexOf(QLatin1Char(',')); comma >= 0) {
-            port = host.mid(comma + 1).trimmed();
-            host = host.left(comma).trimmed();
-        }
-        const QString database = item(QStringLiteral("Database"), QStringLiteral("Initial Catalog"));
-        const QString user = item(QStringLiteral("UserID"), QStringLiteral("User ID"));
-
-        // The password goes to pg_dump in a file of its own, never on its command line.
-        QTemporaryFile passFile(QDir::temp().filePath(QStringLiteral("kestrova-pgpass-XXXXXX")));
-        if (!passFile.open())
-            throw std::runtime_error("cannot write the password file for the backup");
-        const auto escape = [](QString v) { return v.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char(':'), QLatin1String("\\:")); };
-        passFile.write((QStringLiteral("*:*:*:*:") + escape(parser.Password()) + QLatin1Char('\n')).toUtf8());
-        passFile.close();
-
-        // A new backup replaces the previous one only once it is complete.
-        const QString partial = target + QStringLiteral(".partial");
-        QStringList args = {QStringLiteral("-Fc"), QStringLiteral("-f"), partial, QStringLiteral("-d"), database};
-        if (!host.isEmpty())
-            args << QStringLiteral("-h") << host;
-        if (!port.isEmpty())
-            args << QStringLiteral("-p") << port;
-        if (!user.isEmpty())
-            args << QStringLiteral("-U") << user;
-        args << QStringLiteral("-w");
-        QString pgDump = QStandardPaths::findExecutable(QStringLiteral("pg_dump"));
-        if (pgDump.isEmpty())
-            pgDump = QStringLiteral("/usr/lib/postgresql/15/bin/pg_dump");
-        QProcess dump;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("PGPASSFILE"), passFile.fileName());
-        dump.setProcessEnvironment(env);
-        dump.start(pgDump, args);
-        if (!dump.waitForFinished(-1) || dump.exitStatus() != QProcess::NormalExit || dump.exitCode() != 0) {
-            QFile::remove(partial);
-            throw std::runtime_error("pg_dump failed: " + QString::fromLocal8Bit(dump.readAllStandardError()).trimmed().toStdString()
-                                     + dump.errorString().toStdString());
-        }
-        QFile::remove(target);
-        if (!QFile::rename(partial, target))
-            throw std::runtime_error("cannot move the backup into place at " + target.toStdString());
+        TDatabaseBackup(m_connection->GetConnectionString()).Backup(target);
     } catch (const std::exception &e) {
         AddToLog(llSevere, kSender, QStringLiteral("MSSQLBackup"), QString::fromUtf8(e.what()));
     }
@@ -420,15 +361,18 @@ void TDMServer::CheckUpdateServer()
 {
     const TLogService service(WebServiceSettings::Host(m_programFolder, WebServiceSettings::LogServiceKey));
     if (!service.Configured()) {
-        AddToLog(llInformation, kSender, QStringLiteral("CheckUpdateServer"),
-                 QStringLiteral("no usage-log service configured; report skipped"));
+        // Said once: the web-check timer would repeat it every quarter of an hour.
+        if (!m_usageReportSkippedLogged)
+            AddToLog(llInformation, kSender, QStringLiteral("CheckUpdateServer"),
+                     QStringLiteral("no usage-log service configured; report skipped"));
+        m_usageReportSkippedLogged = true;
         return;
     }
     // Asynchronous: the main thread never waits for the maker's service.
     service.AddSimpleLogAsync(m_network, TUsageReport::Make(QStringLiteral("Brennic"), ServerVersion),
                               [](bool, const QString &error) {
                                   if (!error.isEmpty())
-                                      AddToLog(llSevere, kSender, QStringLiteral("CheckUpdateServer"), error);
+                                      AddToLog(llSevere, kSender, QStringLiteral("CheckUpdateServer:SimpleLog"), error);
                               });
 }
 

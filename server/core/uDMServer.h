@@ -101,6 +101,7 @@ private:
     QTimer *m_webCheck = nullptr;
     QNetworkAccessManager *m_network = nullptr;
     PatchLadder m_patchLadder;
+    bool m_usageReportSkippedLogged = false;
 };
 
 // The process's data module; set while it exists.

@@ -12,7 +12,7 @@
 class IDAConnection;
 
 // The schema version this program expects; the ladder climbs to it.
-constexpr int kDatabaseVersion = 32;
+constexpr int kDatabaseVersion = 33;
 
 class SERVER_DATABASE_EXPORT TDMServerDatabase
 {
@@ -48,6 +48,10 @@ public:
     // Runs a script of batches separated by "GO" lines on the connection given, the text
     // after the last "GO" line included. No handling of its own.
     static void ExecuteScript(const QStringList &lines, IDAConnection &connection);
+
+    // A condition that holds when the column names no contact, family or group: the member's
+    // own row is gone.
+    static QString NotAMember(const QString &column);
 
     // The calendar file's name in the program folder.
     static QString CalendarFileName();

@@ -7,6 +7,9 @@
 #include "foundation/QorDateTime.h"
 #include "foundation/QuorvaLogFile.h"
 #include "remoting/ROErrors.h"
+#include "reporting/ReportEngine.h"
+#include "reporting/ReportError.h"
+#include "reporting/ReportPdfExporter.h"
 #include "server/services/ClientSqlCondition.h"
 #include "server/services/ReportCriteria.h"
 #include "server/services/ReportDefinition.h"
@@ -39,6 +42,8 @@ const QString kRuleDontApart = QStringLiteral("{D88258F0-95AF-4E8E-B82C-547C1B62
         std::rethrow_exception(error);
     } catch (const EClientSqlCondition &e) {
         throw EROException(QStringLiteral("EReportRequestRefused"), e.Message());
+    } catch (const EReportError &e) {
+        throw EROException(QStringLiteral("EReportError"), e.Message());
     }
 }
 
@@ -270,13 +275,27 @@ TDATableData TReportService::GetMinisterVerifycationReport(const QString &Criter
     }
 }
 
-std::unique_ptr<TROBinaryMemoryStream> TReportService::GenerateReport(const QString &ReportName, const QString &, const QString &,
-                                                                      const QString &)
+std::unique_ptr<TROBinaryMemoryStream> TReportService::GenerateReport(const QString &ReportName, const QString &DataSetName,
+                                                                      const QString &ACriteria, const QString &AOrderBy)
 {
-    // Rendering on the server waits for the report engine; clients render themselves.
-    AddToLog(llWarning, kSender, QStringLiteral("GenerateReport:") + LogExcerpt(ReportName), QStringLiteral("Not available on this server"));
-    throw EROException(QStringLiteral("EReportNotAvailable"),
-                       QStringLiteral("GenerateReport is not available on this server: reports are rendered by the client"));
+    try {
+        const QString path = ReportFile(ReportName);
+        QFile file(path);
+        if (!QFileInfo(path).isFile()) {
+            AddToLog(llSevere, kSender, QStringLiteral("GenerateReport"), QStringLiteral("Unable to locate:") + LogExcerpt(path));
+            throw EROException(QStringLiteral("EReportNotFound"), QStringLiteral("There is no report \"%1\"").arg(ReportName));
+        }
+        if (!file.open(QIODevice::ReadOnly))
+            throw std::runtime_error(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()).toStdString());
+        const ReportTemplate layout = ReportTemplate::FromXml(file.readAll());
+        // Rendered in memory and answered as PDF: concurrent requests share no file.
+        const ReportDocument document = ReportEngine::Render(layout, CreateReportData(DataSetName, ACriteria, AOrderBy));
+        if (document.IsEmpty())
+            throw EROException(QStringLiteral("EReportNoData"), QStringLiteral("No information available to print."));
+        return Stream(ReportPdfExporter::ToBytes(document));
+    } catch (...) {
+        LogAndRethrow(QStringLiteral("GenerateReport:") + LogExcerpt(ReportName));
+    }
 }
 
 std::unique_ptr<TROBinaryMemoryStream> TReportService::GetReportSchema(const QString &DatasetName)

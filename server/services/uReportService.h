@@ -1,5 +1,6 @@
 // The report service: report data for the client's preview, print and Word output, the report
-// folder's definitions, layouts and Word templates, and the verification report built here.
+// folder's definitions, layouts and Word templates, the verification report built here, and
+// reports rendered to PDF by the shared report engine.
 // Client criteria and sort orders reach a statement only as rebuilt by ReportCriteria, and
 // file names from clients never leave the report folder.
 #pragma once

@@ -1,5 +1,6 @@
 #include "server/services/uSettingsService.h"
 
+#include "server/database/DatabaseMaintenance.h"
 #include "server/database/uDMServerDatabase.h"
 #include "server/services/PasswordHash.h"
 #include "server/services/ServiceErrors.h"
@@ -17,7 +18,6 @@
 #include "remoting/ROSessionManager.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QTextStream>
 
 #include <stdexcept>
@@ -36,8 +36,6 @@ const QString kMigrationSource = QStringLiteral("Access");
 const QString kMigrationTarget = QStringLiteral("MSSQL_Migrate");
 // Below this version a database is one the migration replaces.
 constexpr int kMigratedVersion = 12;
-// PostgreSQL's limit on the length of a database name.
-constexpr int kMaxDatabaseName = 63;
 
 // The tables the migration copies, in the order it copies them.
 const QStringList kMigratedTables = {
@@ -57,79 +55,9 @@ const QStringList kMigratedTables = {
 const QStringList kOptionalTables = {QStringLiteral("tblHistoryStartDate")};
 
 
-bool IsPlainName(const QString &name)
-{
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    return name.size() <= kMaxDatabaseName && plain.match(name).hasMatch();
-}
-
-QString Quoted(const QString &name)
-{
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
-// The same connection string naming another database: the last "Database" item wins.
-QString WithDatabase(const QString &connectionString, const QString &database)
-{
-    QString text = connectionString.trimmed();
-    if (!text.isEmpty() && !text.endsWith(QLatin1Char(';')) && !text.endsWith(QLatin1Char('?')))
-        text += QLatin1Char(';');
-    return text + QStringLiteral("Database=%1;").arg(database);
-}
-
 void Execute(IDAConnection &connection, const QString &sql)
 {
     connection.NewCommand(sql)->Execute();
-}
-
-bool DatabaseExists(IDAConnection &maintenance, const QString &name)
-{
-    auto found = maintenance.NewDataset(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = CAST(:Name AS text)"));
-    found->ParamByName(QStringLiteral("Name")).Value = name;
-    found->Open();
-    return !found->Eof();
-}
-
-// Rows go over with a column list, so the target's column order does not matter; the
-// parameters are numbered, whatever the source calls its columns.
-void CopyTable(IDAConnection &source, IDAConnection &target, const QString &table)
-{
-    auto rows = source.NewDataset(QStringLiteral("SELECT * FROM ") + table);
-    rows->Open();
-    const TDAFieldList &fields = rows->GetFields();
-    QStringList columns;
-    QStringList values;
-    for (int i = 0; i < fields.size(); ++i) {
-        columns << target.QuoteIdentifier(fields[i].Name);
-        values << QStringLiteral(":p%1").arg(i + 1);
-    }
-    auto insert = target.NewCommand(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                        .arg(table, columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", "))));
-    for (int i = 0; i < fields.size(); ++i)
-        insert->ParamByName(QStringLiteral("p%1").arg(i + 1)).DataType = fields[i].DataType;
-    for (const QVariantList &row : rows->Rows()) {
-        for (int i = 0; i < fields.size(); ++i)
-            insert->ParamByName(QStringLiteral("p%1").arg(i + 1)).Value = row.at(i);
-        insert->Execute();
-    }
-}
-
-// Copied rows keep their keys; identity columns must go on counting after the highest.
-void RestartIdentities(IDAConnection &target)
-{
-    auto identities = target.NewDataset(QStringLiteral(
-        "SELECT table_name, column_name FROM information_schema.columns WHERE table_schema = 'dbo' AND is_identity = 'YES'"));
-    identities->Open();
-    for (const QVariantList &row : identities->Rows()) {
-        const QString table = target.QuoteIdentifier(row.at(0).toString());
-        const QString column = target.QuoteIdentifier(row.at(1).toString());
-        auto restart = target.NewDataset(
-            QStringLiteral("SELECT setval(pg_get_serial_sequence(:Table, :Column), COALESCE(MAX(%2), 0) + 1, false) FROM %1")
-                .arg(table, column));
-        restart->ParamByName(QStringLiteral("Table")).Value = QStringLiteral("dbo.") + table;
-        restart->ParamByName(QStringLiteral("Column")).Value = row.at(1).toString();
-        restart->Open();
-    }
 }
 
 QStringList ScriptLines(const QString &fileName)
@@ -439,8 +367,8 @@ bool TSettingsService::RunMSSQLMigration(const QString &ConnectionString)
 bool TSettingsService::Migrate(const QString &connectionString)
 {
     const QString finalName = m_context.MigrationDatabase;
-    const QString buildName = finalName.left(kMaxDatabaseName - 10) + QStringLiteral("_migrating");
-    if (!IsPlainName(finalName))
+    const QString buildName = finalName.left(DatabaseMaintenance::kMaxNameLength - 10) + QStringLiteral("_migrating");
+    if (!DatabaseMaintenance::IsValidName(finalName))
         throw std::runtime_error("The migration's database name must be a plain name");
     // Failures to reach either database go back to the caller, before anything is created.
     TDAConnectionManager &manager = m_context.Manager;
@@ -455,10 +383,10 @@ bool TSettingsService::Migrate(const QString &connectionString)
     bool built = false;
     try {
         const QStringList lines = ScriptLines(script);
-        Execute(*maintenance, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(Quoted(buildName)));
-        Execute(*maintenance, QStringLiteral("CREATE DATABASE %1").arg(Quoted(buildName)));
+        Execute(*maintenance, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(DatabaseMaintenance::QuoteName(buildName)));
+        Execute(*maintenance, QStringLiteral("CREATE DATABASE %1").arg(DatabaseMaintenance::QuoteName(buildName)));
         std::unique_ptr<IDAConnection> target = manager.NewConnection(kMigrationTarget, false);
-        target->SetConnectionString(WithDatabase(connectionString, buildName));
+        target->SetConnectionString(DatabaseMaintenance::WithDatabase(connectionString, buildName));
         target->Open();
         try {
             target->BeginTransaction();
@@ -470,13 +398,13 @@ bool TSettingsService::Migrate(const QString &connectionString)
                 if (kOptionalTables.contains(table) && !present.contains(table, Qt::CaseInsensitive))
                     continue;
                 try {
-                    CopyTable(*source, *target, table);
+                    DatabaseMaintenance::CopyTable(*source, *target, table, table);
                 } catch (const std::exception &e) {
                     AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration.Migrate"), table + QStringLiteral(": ") + ErrorMessage(e));
                     throw;
                 }
             }
-            RestartIdentities(*target);
+            DatabaseMaintenance::RestartIdentities(*target);
             Execute(*target, QStringLiteral("UPDATE tblDBVersion SET Version = %1").arg(kMigratedVersion));
             target->CommitTransaction();
             built = true;
@@ -489,7 +417,7 @@ bool TSettingsService::Migrate(const QString &connectionString)
     }
     if (!built) {
         try {
-            Execute(*maintenance, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(Quoted(buildName)));
+            Execute(*maintenance, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(DatabaseMaintenance::QuoteName(buildName)));
         } catch (const std::exception &e) {
             AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration"), ErrorMessage(e));
         }
@@ -497,9 +425,9 @@ bool TSettingsService::Migrate(const QString &connectionString)
     }
 
     try {
-        if (DatabaseExists(*maintenance, finalName))
-            Execute(*maintenance, QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(Quoted(finalName)));
-        Execute(*maintenance, QStringLiteral("ALTER DATABASE %1 RENAME TO %2").arg(Quoted(buildName), Quoted(finalName)));
+        if (DatabaseMaintenance::Exists(*maintenance, finalName))
+            Execute(*maintenance, QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(DatabaseMaintenance::QuoteName(finalName)));
+        Execute(*maintenance, QStringLiteral("ALTER DATABASE %1 RENAME TO %2").arg(DatabaseMaintenance::QuoteName(buildName), DatabaseMaintenance::QuoteName(finalName)));
     } catch (const std::exception &e) {
         AddToLog(llSevere, kSender, QStringLiteral("RunMSSQLMigration"), ErrorMessage(e));
         return false;

@@ -3,6 +3,7 @@
 #include "foundation/FileResolver.h"
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uCommon.h"
+#include "updating/WebServiceSettings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -40,6 +41,18 @@ std::optional<SwitchOrder> SwitchOrder::Parse(const QString &text)
         return std::nullopt;
     order.restart = lines.size() > 2 && lines[2].trimmed().compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
     order.writeLog = lines.size() > 3 && lines[3].trimmed().compare(QLatin1String("WriteLog"), Qt::CaseInsensitive) == 0;
+    return order;
+}
+
+std::optional<SwitchOrder> SwitchOrder::FromArguments(const QStringList &arguments)
+{
+    const bool inProcess = arguments.value(0) == QLatin1String(WebServiceSettings::SwitchInProcessOption);
+    const qsizetype list = inProcess ? 1 : 0;
+    std::optional<SwitchOrder> order = Parse(arguments.value(list));
+    if (order) {
+        order->inProcess = inProcess;
+        order->arguments = arguments.mid(list + 1);
+    }
     return order;
 }
 
@@ -118,9 +131,16 @@ int RunSwitch(const SwitchOrder &order, const QString &folder, int waitTimeoutMs
     }
 
     // The program ended for the swap; it comes back whether or not the swap worked.
-    if (order.restart) {
+    if (order.restart && order.inProcess) {
+        AddToLog(llInformation, kSender, QStringLiteral("Start"),
+                 QStringLiteral("Starting %1 in process %2").arg(order.program).arg(QCoreApplication::applicationPid()));
+        QString error;
+        ReplaceProgram(programPath, order.arguments, error);
+        AddToLog(llSevere, kSender, QStringLiteral("Start"), QStringLiteral("Cannot start %1: %2").arg(programPath, error));
+        result = 1;
+    } else if (order.restart) {
         qint64 pid = 0;
-        if (QProcess::startDetached(programPath, {}, folder, &pid)) {
+        if (QProcess::startDetached(programPath, order.arguments, folder, &pid)) {
             AddToLog(llInformation, kSender, QStringLiteral("Start"),
                      QStringLiteral("Started %1 (process %2)").arg(order.program).arg(pid));
         } else {

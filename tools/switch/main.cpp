@@ -19,10 +19,11 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
-    const std::optional<SwitchOrder> order = SwitchOrder::Parse(arguments.value(1));
+    const std::optional<SwitchOrder> order = SwitchOrder::FromArguments(arguments.mid(1));
     if (!order) {
-        std::fprintf(stderr, "Switch: expected one argument of CR LF-ended lines: program, parked program, "
-                             "\"True\" to start it again, \"WriteLog\" to log\n");
+        std::fprintf(stderr, "Switch: expected [--in-process] and one argument of CR LF-ended lines (program, "
+                             "parked program, \"True\" to start it again, \"WriteLog\" to log), then the "
+                             "program's arguments\n");
         return 2;
     }
     TQorLog log;

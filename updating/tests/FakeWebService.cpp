@@ -67,6 +67,9 @@ FakeWebService::FakeWebService()
         soap(request, response, QStringLiteral("AddSimpleLogResponse"),
              element(QStringLiteral("AddSimpleLogResult"), QStringLiteral("true")));
     });
+    m_server->Post("/SupportToolDelivery.asmx", [soap](const httplib::Request &request, httplib::Response &response) {
+        soap(request, response, QStringLiteral("SubmitReportResponse"), QString());
+    });
     m_server->Post("/Service.asmx", [this, soap](const httplib::Request &request, httplib::Response &response) {
         QString version;
         {

@@ -1,5 +1,6 @@
 // A local HTTP server that answers like the maker's web services: the installation service's
-// GetProductFiles and the files it lists, the usage log's AddSimpleLog and the version lookup.
+// GetProductFiles and the files it lists, the usage log's AddSimpleLog, the version lookup and
+// the support delivery's SubmitReport.
 // Tests set what it lists and how each file is delivered, then read what it was asked.
 #pragma once
 

@@ -68,6 +68,13 @@ TEST(UsageReport, MachineIdentifierIsNewAtEveryReport)
     EXPECT_NE(first, second);
 }
 
+TEST(UsageReport, ADescriptionThatCannotBeBuiltIsSentAsItsReason)
+{
+    EXPECT_EQ(TUsageReport::DescriptionOrReason([]() -> QString { throw std::runtime_error("no computer name"); }),
+              QStringLiteral("Unable to create description : no computer name"));
+    EXPECT_EQ(TUsageReport::DescriptionOrReason([] { return QStringLiteral("AppID\r\n"); }), QStringLiteral("AppID\r\n"));
+}
+
 TEST(UsageLogClient, AddSimpleLogSendsTheFourFieldsInOrder)
 {
     FakeWebService service;

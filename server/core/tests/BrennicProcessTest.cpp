@@ -4,6 +4,8 @@
 #include "remoting/RODiscovery.h"
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
+#include "testsupport/DocumentReaders.h"
+#include "server/database/uDMServerDatabase.h"
 #include "testsupport/TestDatabase.h"
 #include "testsupport/Wait.h"
 
@@ -15,6 +17,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QUdpSocket>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -83,7 +86,7 @@ protected:
     {
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(env);
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->setProcessChannelMode(QProcess::SeparateChannels);
         process->start(folder + QStringLiteral("/Brennic"), {QStringLiteral("--service")});
         return process;
     }
@@ -119,7 +122,7 @@ TEST_F(BrennicProcess, StartsPatchesServesAndShutsDownInOrder)
     ASSERT_TRUE(waitFor([&] { return probe() || server->state() == QProcess::NotRunning; }, 240s))
         << readFile(folder + QStringLiteral("/server_session.txt")).toStdString();
     ASSERT_EQ(server->state(), QProcess::Running) << readFile(folder + QStringLiteral("/server_session.txt")).toStdString();
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT max(Version) FROM dbo.tblDBVersion")), QStringLiteral("32"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT max(Version) FROM dbo.tblDBVersion")), QString::number(kDatabaseVersion));
 
     // Discovery on loopback finds it, with its HTTP port.
     TRODiscoveryClient discovery;
@@ -131,6 +134,24 @@ TEST_F(BrennicProcess, StartsPatchesServesAndShutsDownInOrder)
     discovery.RefreshServerList(QStringLiteral("Kestrova"));
     ASSERT_TRUE(waitFor([&] { return answeredPort != 0; }, 10s));
     EXPECT_EQ(answeredPort, httpPort);
+
+    // Without a display the service still renders reports: the engine's fonts need the GUI
+    // application it runs on the offscreen platform. (No user yet: the calls are allowed.)
+    db.exec(QStringLiteral("DELETE FROM dbo.tblUsers; INSERT INTO dbo.tblLocations (PK_LocationID, LocationName) "
+                           "VALUES ('{0B000000-0000-0000-0000-000000000001}', 'Chapel of Ease');"));
+    {
+        auto channel = std::make_shared<TROHTTPChannel>();
+        channel->SetTargetURL(QStringLiteral("http://127.0.0.1:%1/Bin").arg(httpPort));
+        channel->SetSessionID(QUuid::createUuid());
+        auto message = std::make_shared<TROMessage>();
+        message->SetClientID(channel->SessionID());
+        const auto pdf = CoReportService::Create(message, channel)
+                             ->GenerateReport(QStringLiteral("Locations.rtm"), QStringLiteral("rptDALocations"), {}, QStringLiteral("LocationName"));
+        ASSERT_TRUE(pdf);
+        const QStringList pages = kestrova::test::PdfPages(pdf->Bytes());
+        ASSERT_EQ(pages.size(), 1);
+        EXPECT_TRUE(pages.first().contains(QStringLiteral("Chapel of Ease"))) << pages.first().toStdString();
+    }
 
     // A second instance refuses to start and leaves the first serving.
     auto second = start();
@@ -156,6 +177,20 @@ TEST_F(BrennicProcess, StartsPatchesServesAndShutsDownInOrder)
     EXPECT_TRUE(log.contains(QStringLiteral("Information\tBrennic\t\tShutdown ")));
     EXPECT_EQ(lines.last(), frame);
     EXPECT_FALSE(log.contains(QStringLiteral("unused"))) << "the password reached the log";
+
+    // Both listeners say when they listen; nothing of a first start on a new database is a failure.
+    const QString http = QStringLiteral("Information\tDMServer\tHTTP server listening on port %1").arg(httpPort);
+    const QString udp = QStringLiteral("Information\tDMServer\tDiscovery listening on UDP port %1 ").arg(discoveryPort);
+    EXPECT_TRUE(log.contains(http)) << log.toStdString();
+    EXPECT_TRUE(log.contains(udp)) << log.toStdString();
+    const QStringList severe = lines.filter(QStringLiteral(" : Severe "));
+    EXPECT_TRUE(severe.isEmpty()) << severe.join(QLatin1Char('\n')).toStdString();
+
+    // A service writes the same lines to standard error, for its console and the journal.
+    const QString console = QString::fromUtf8(server->readAllStandardError());
+    EXPECT_TRUE(console.startsWith(frame + QLatin1Char('\n'))) << console.toStdString();
+    EXPECT_TRUE(console.contains(http)) << console.toStdString();
+    EXPECT_TRUE(console.contains(QStringLiteral(" : Information\tBrennic\t\tShutdown \n"))) << console.toStdString();
 }
 
 TEST_F(BrennicProcess, AMissingSettingsFileEndsTheProgramWithItsReason)
@@ -168,6 +203,8 @@ TEST_F(BrennicProcess, AMissingSettingsFileEndsTheProgramWithItsReason)
     EXPECT_NE(server->exitCode(), 0);
     const QString log = readFile(folder + QStringLiteral("/server_session.txt"));
     EXPECT_TRUE(log.contains(QStringLiteral("Unable to locate configuration file,please fix this before continuing")));
+    EXPECT_TRUE(QString::fromUtf8(server->readAllStandardError())
+                    .contains(QStringLiteral("Severe     \tBrennic\tServer startup Unable to locate configuration file")));
 }
 
 } // namespace

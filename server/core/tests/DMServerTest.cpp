@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "testsupport/Wait.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -265,6 +267,29 @@ TEST_F(DataModule, TrayTipsComeFromTheLanguageTexts)
     EXPECT_EQ(form.TrayIcon().Tip(), QStringLiteral("Quorva Data Service"));
     form.TrayIcon().SetTip(QString(80, QLatin1Char('x')));
     EXPECT_EQ(form.TrayIcon().Tip().size(), 63);
+}
+
+TEST_F(DataModule, WithoutAUsageServiceTheWebCheckSaysSoOnce)
+{
+    writeBasics();
+    writeFile(folder + QStringLiteral("settings.ini"), "[Updater]\nUse Web check=TRUE\n");
+    TDMServer server(folder);
+    server.LoadConfiguration();
+    for (int tick = 0; tick < 3; ++tick)
+        server.tmrWebCheckTimer();
+    EXPECT_EQ(logText().count(QStringLiteral("report skipped")), 1) << logText().toStdString();
+}
+
+TEST_F(DataModule, AFailedUsageReportIsLoggedAsSimpleLogFailure)
+{
+    writeBasics();
+    // Nothing listens on the discard port of the loopback: the report is refused at once.
+    writeFile(folder + QStringLiteral("settings.ini"), "[Updater]\nUse Web check=TRUE\n[WebServices]\nLogService=http://127.0.0.1:9\n");
+    TDMServer server(folder);
+    server.LoadConfiguration();
+    server.tmrWebCheckTimer();
+    const QString context = QStringLiteral("Severe     \tDMServer\tCheckUpdateServer:SimpleLog ");
+    EXPECT_TRUE(kestrova::test::WaitFor([&] { return logText().contains(context); }, std::chrono::seconds(20))) << logText().toStdString();
 }
 
 } // namespace

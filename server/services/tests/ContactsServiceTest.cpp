@@ -2,7 +2,7 @@
 // grouped lists and searches the client composes give the expected persons, hostile texts are
 // refused and change nothing, and the typed operations and deltas land whole or not at all.
 #include "foundation/QorDateTime.h"
-#include "server/services/tests/ServiceHarness.h"
+#include "testsupport/ServiceHarness.h"
 #include "server/services/uContactsService.h"
 #include "server/tests/LogCapture.h"
 

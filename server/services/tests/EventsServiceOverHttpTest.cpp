@@ -6,7 +6,7 @@
 #include "foundation/QorDateTime.h"
 #include "server/services/tests/AutoScheduleFixture.h"
 #include "server/services/tests/ProxyDataAdapter.h"
-#include "server/services/tests/ServiceHarness.h"
+#include "testsupport/ServiceHarness.h"
 
 #include "Quorva_Data_Service_Async.h"
 #include "dataaccess/TDACDSDataTable.h"

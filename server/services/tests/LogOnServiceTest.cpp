@@ -1,6 +1,6 @@
 // The log-on and probe services and the log-on gate through the generated proxies, over the
 // real HTTP server and channel, against a database at the current schema.
-#include "server/services/tests/ServiceHarness.h"
+#include "testsupport/ServiceHarness.h"
 #include "server/tests/LogCapture.h"
 
 #include "foundation/InteractiveLogon.h"

@@ -1,7 +1,7 @@
 // The report service over HTTP through the generated proxy: definitions per category from the
 // shipped report folder, every report dataset on a fixture database, the criteria the client
 // host composes, the verification report, Word data and files, and the refusals.
-#include "server/services/tests/ServiceHarness.h"
+#include "testsupport/ServiceHarness.h"
 #include "server/services/tests/CommaFields.h"
 
 #include "server/services/ReportDefinition.h"
@@ -421,11 +421,12 @@ TEST_F(ReportServiceOverHttp, ClientTextReachesTheLogOnlyAsAnExcerptOnItsOwnLine
     }
 }
 
-TEST_F(ReportServiceOverHttp, ServerRenderingAndTheBinaryDefinitionListAreNotOffered)
+TEST_F(ReportServiceOverHttp, TheBinaryDefinitionListIsNotOfferedAndALayoutThatIsNoTemplateIsAnError)
 {
     EXPECT_FALSE(service->GetReportDefinitionsEx());
+    // This folder's "ContactList.rtm" holds no bands: rendering it is an error, not an empty answer.
     EXPECT_EQ(Refusal([&] { service->GenerateReport(QStringLiteral("ContactList.rtm"), QStringLiteral("rptContacts"), {}, {}); }),
-              QStringLiteral("EReportNotAvailable"));
+              QStringLiteral("EReportError"));
 }
 
 TEST_F(ReportServiceOverHttp, GetReportDataGivesAtMostTheRowsAsked)

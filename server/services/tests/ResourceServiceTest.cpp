@@ -3,7 +3,7 @@
 // removing what hangs on ministry functions, and writing events from plain values.
 #include "foundation/QorDateTime.h"
 #include "server/services/tests/ProxyDataAdapter.h"
-#include "server/services/tests/ServiceHarness.h"
+#include "testsupport/ServiceHarness.h"
 #include "server/services/uResourceService.h"
 #include "server/tests/LogCapture.h"
 

@@ -3,7 +3,7 @@
 // user's settings, and the migration into a new database.
 #include "foundation/QorDateTime.h"
 #include "server/services/tests/ProxyDataAdapter.h"
-#include "server/services/tests/ServiceHarness.h"
+#include "testsupport/ServiceHarness.h"
 #include "server/database/uDMServerDatabase.h"
 #include "server/services/uSettingsService.h"
 #include "server/tests/LogCapture.h"

@@ -142,6 +142,60 @@ TEST_F(SwapProgram, NewerVersionIsFetchedParkedHandedOverAndRestarted)
         << switchLog.toStdString();
 }
 
+// The real server finds a newer version of itself, hands over and comes back as that version
+// with the arguments it was started with: a service in the process its service manager
+// watches, a desktop program through a detached swap program.
+TEST_F(SwapProgram, TheServerComesBackUpdatedWithItsOwnArguments)
+{
+    const QByteArray installed = KESTROVA_VERSION;
+    const QByteArray newer = newerVersion(installed);
+    QTemporaryDir served;
+    const QString newServer = served.filePath(QStringLiteral("Brennic"));
+    ASSERT_TRUE(copyExecutable(QStringLiteral(SWITCH_PROBE), newServer, installed, newer));
+    FakeWebService service;
+    service.SetProduct(QStringLiteral("Kestrova_Server"),
+                       {FakeFile(QStringLiteral("Brennic"), QString::fromLatin1(newer), readAll(newServer))});
+    service.SetProduct(QStringLiteral("VivAdaduz"),
+                       {FakeFile(QStringLiteral("Switch"), QString::fromLatin1(installed), QByteArray("unused"))});
+    QFile settings(Path(QStringLiteral("Settings.ini")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(QStringLiteral("[WebServices]\nInstallationProvider=%1\n").arg(service.Host()).toUtf8());
+    settings.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KESTROVA_LOCK_DIR"), m_folder);
+    env.insert(QStringLiteral("KESTROVA_REGISTRY_DIR"), m_folder);
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+
+    struct Mode
+    {
+        QStringList arguments;
+        bool sameProcess;
+    };
+    for (const Mode &mode : {Mode{{QStringLiteral("--linger=1000"), QStringLiteral("--service")}, true},
+                             Mode{{QStringLiteral("--linger=1000"), QStringLiteral("--tray")}, false}}) {
+        SCOPED_TRACE(mode.arguments.join(' ').toStdString());
+        QFile::remove(Path(QStringLiteral("probe.log")));
+        ASSERT_TRUE(copyExecutable(QStringLiteral(BRENNIC_PROGRAM), Path(QStringLiteral("Brennic"))));
+        QProcess server;
+        server.setProcessEnvironment(env);
+        server.start(Path(QStringLiteral("Brennic")), mode.arguments);
+        ASSERT_TRUE(server.waitForStarted());
+        ASSERT_TRUE(server.waitForFinished(60000));
+        const QStringList atServerEnd = ProbeStarts();
+        ASSERT_TRUE(waitFor([this] { return ProbeStarts().size() == 2; }, 20000))
+            << ProbeStarts().join('\n').toStdString() << readAll(Path(QStringLiteral("server_session.txt"))).toStdString()
+            << readAll(Path(QStringLiteral("Switch.txt"))).toStdString();
+        EXPECT_EQ(ProbeStarts(), (QStringList{QStringLiteral("started %1 %2").arg(QString::fromLatin1(newer), mode.arguments.join(' ')),
+                                              QStringLiteral("ended %1").arg(QString::fromLatin1(newer))}));
+        // The process the test started was the new version's to the end, or it ended at the hand-over.
+        EXPECT_EQ(atServerEnd.size(), mode.sameProcess ? 2 : 0) << atServerEnd.join('\n').toStdString();
+        EXPECT_EQ(server.exitCode(), 0);
+        EXPECT_EQ(TvoSysInfo::GetFileVersion(Path(QStringLiteral("Brennic"))), QString::fromLatin1(newer));
+        EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("Brennic.new"))));
+    }
+}
+
 TEST_F(SwapProgram, RunningProgramIsFoundByItsFileUntilItEnds)
 {
     QProcess running;

@@ -36,4 +36,19 @@ TEST(SwitchOrder, FewerThanTwoLinesOrNamesOutsideTheFolderAreRefused)
     EXPECT_FALSE(SwitchOrder::Parse(QStringLiteral("Brennic\r\nBrennic\r\n")).has_value());
 }
 
+TEST(SwitchOrder, ArgumentsAfterTheListAreTheProgramsAndTheOptionRestartsInProcess)
+{
+    const QString list = QStringLiteral("Brennic\r\nBrennic.new\r\nTrue\r\nWriteLog\r\n");
+    const auto service = SwitchOrder::FromArguments({QStringLiteral("--in-process"), list, QStringLiteral("--service"), QStringLiteral("-v")});
+    ASSERT_TRUE(service.has_value());
+    EXPECT_TRUE(service->inProcess);
+    EXPECT_EQ(service->program, QStringLiteral("Brennic"));
+    EXPECT_EQ(service->arguments, (QStringList{QStringLiteral("--service"), QStringLiteral("-v")}));
+    const auto desktop = SwitchOrder::FromArguments({list});
+    ASSERT_TRUE(desktop.has_value());
+    EXPECT_FALSE(desktop->inProcess);
+    EXPECT_TRUE(desktop->arguments.isEmpty());
+    EXPECT_FALSE(SwitchOrder::FromArguments({QStringLiteral("--in-process")}).has_value());
+}
+
 } // namespace

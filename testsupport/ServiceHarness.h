@@ -41,10 +41,12 @@ struct ServiceClient
     template <class Co> auto Service() const { return Co::Create(Message, Channel); }
 };
 
-class ServiceHarness : public ::testing::Test
+// The server and its database, for one test (ServiceHarness) or for a whole suite of tests
+// that only read (made in SetUpTestSuite).
+class ServiceServer
 {
-protected:
-    void SetUp() override
+public:
+    void Start()
     {
         if (!db.available())
             GTEST_SKIP();
@@ -65,7 +67,7 @@ protected:
         http.SetActive(true);
     }
 
-    void TearDown() override
+    void Stop()
     {
         http.SetActive(false);
         UnregisterServerServices();
@@ -133,6 +135,13 @@ private:
             AddUser(id, name, HashPassword(password), level);
         return LogOn(name, password);
     }
+};
+
+class ServiceHarness : public ::testing::Test, public ServiceServer
+{
+protected:
+    void SetUp() override { Start(); }
+    void TearDown() override { Stop(); }
 };
 
 } // namespace kestrova::test

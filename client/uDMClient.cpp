@@ -1,0 +1,822 @@
+#include "client/uDMClient.h"
+
+#include "client/THYModuleManager.h"
+#include "client/uDAQuorva.h"
+#include "client/uDMData.h"
+#include "client/uPluginManager.h"
+#include "client/ufProgress.h"
+#include "client/uxBaseForm.h"
+
+#include "Quorva_Data_Service_Intf.h"
+#include "foundation/FileResolver.h"
+#include "foundation/QuorvaLogFile.h"
+#include "foundation/uRegistry.h"
+#include "foundation/uResourceHandler.h"
+#include "remoting/RODiscovery.h"
+#include "remoting/ROEventReceiver.h"
+#include "remoting/ROHTTPChannel.h"
+#include "remoting/ROMessage.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+
+using namespace Quorva;
+
+namespace {
+
+const QString kMain = QStringLiteral("Main");
+const QString kDMClient = QStringLiteral("DMClient");
+const QString kDiscoveryService = QStringLiteral("Kestrova");
+const QString kEventsService = QStringLiteral("EventsService");
+const QString kUseWindowsLogon = QStringLiteral("Use Windows logon");
+const QString kAlwaysPreferred = QStringLiteral("Always use preferred server");
+const QString kPreferredServer = QStringLiteral("Preferred server");
+const QString kSplashPlugin = QStringLiteral("plgSplash");
+const QString kTransportPlugin = QStringLiteral("plgTransport");
+const QString kInstallFAQ = QStringLiteral("help/InstallFAQ.html");
+const QString kGettingStartedGuide = QStringLiteral("docs/Kestrova Getting Started Guide.pdf");
+constexpr int kHostFormWidth = 800;
+constexpr int kHostFormHeight = 570;
+constexpr int kFadeStep = 10;
+constexpr int kFadeStepMs = 10;
+const QColor kPopupColor1(0xDD, 0xEC, 0xFE);
+const QColor kPopupColor2(0x81, 0xA9, 0xE2);
+constexpr int kPopupTimeOut = 25;
+
+QString errorText(const std::exception &e)
+{
+    return QString::fromUtf8(e.what());
+}
+
+void processMessages()
+{
+    QCoreApplication::processEvents();
+}
+
+// A borderless modal host window for one plug-in, as the start-up and the host's commands use.
+std::unique_ptr<TxBaseForm> hostForm(THYModuleManager *manager, QWidget *owner)
+{
+    auto form = std::make_unique<TxBaseForm>(manager, owner);
+    form->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    form->resize(kHostFormWidth, kHostFormHeight);
+    return form;
+}
+
+void centre(QWidget &window, const QWidget *owner)
+{
+    const QRect area = owner ? owner->frameGeometry()
+                             : (QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                                                 : QRect());
+    if (area.isValid())
+        window.move(area.center() - window.rect().center());
+}
+
+} // namespace
+
+// The data module as the event receiver's target: the contract's receiving interfaces share
+// their GUIDs with the host interfaces, so they are answered by a separate object.
+class TDMClient::TEventSink : public IROInterface, public IAutoScheduleEvent, public IClientPopupEvent
+{
+public:
+    explicit TEventSink(TDMClient &client) : m_client(client) {}
+
+    bool queryInterface(const QUuid &id, void **object) override
+    {
+        if (id == IAutoScheduleEvent::IID)
+            *object = static_cast<IAutoScheduleEvent *>(this);
+        else if (id == IClientPopupEvent::IID)
+            *object = static_cast<IClientPopupEvent *>(this);
+        else
+            *object = nullptr;
+        return *object != nullptr;
+    }
+    void OnAutoScheduleProgress(qint32 APosition, qint32 AMax) override { m_client.OnAutoScheduleProgress(APosition, AMax); }
+    void OnAutoScheduleBegin() override { m_client.OnAutoScheduleBegin(); }
+    void OnAutoScheduleEnd() override { m_client.OnAutoScheduleEnd(); }
+    void OnNewPopup(const QString &ToUser, const QString &Title, const QString &Text, qint32 EventType) override
+    {
+        m_client.OnNewPopup(ToUser, Title, Text, EventType);
+    }
+
+private:
+    TDMClient &m_client;
+};
+
+TDMClient::TDMClient(const QString &programPath, QObject *parent)
+    : QObject(parent)
+    , m_config(programPath)
+    , m_ROBinMgs(std::make_shared<TROMessage>())
+    , m_ROHTTP(std::make_shared<TROHTTPChannel>())
+    , m_ROHTTPEvents(std::make_shared<TROHTTPChannel>())
+    , m_ROProbeHTP(std::make_shared<TROHTTPChannel>())
+    , m_RODiscoveryClient(new TRODiscoveryClient(this))
+    , m_ROEventReceiver(new TROEventReceiver(this))
+    , m_eventSink(std::make_unique<TEventSink>(*this))
+    , m_HYROMgr(std::make_unique<THYModuleManager>(static_cast<IHostApplication *>(this)))
+    , m_tmrAutoSchedule(new QTimer(this))
+{
+    m_ROBinMgs->SetClientID(ROClientSessionID());
+    m_ROHTTP->SetTargetURL(DefaultServerURL);
+    m_ROHTTPEvents->SetTargetURL(DefaultServerURL);
+    // Only the first failures of a session are sent again on the main channel; events always
+    // retry, a probe never does.
+    m_ROHTTP->SetFailureHandler([this](const QString &) { return m_mainChannelFailures++ < MainChannelRetries; });
+    m_ROHTTPEvents->SetFailureHandler([](const QString &) { return true; });
+    m_ROProbeHTP->SetFailureHandler([](const QString &) { return false; });
+
+    m_ROEventReceiver->SetChannel(m_ROHTTPEvents);
+    m_ROEventReceiver->SetServiceName(kEventsService);
+    m_ROEventReceiver->SetInterval(std::chrono::milliseconds(EventPollIntervalMs));
+
+    m_HYROMgr->SetChannel(m_ROHTTP);
+    m_HYROMgr->SetMessage(m_ROBinMgs);
+    m_HYROMgr->AddBeforeLoadHandler([this](const QString &fileName) { HYROMgrBeforeLoadModule(fileName); });
+    m_HYROMgr->AddErrorHandler([this](const QString &message) { HYROMgrLoadModuleError(message); });
+
+    m_tmrAutoSchedule->setInterval(AutoScheduleDelayMs);
+    m_tmrAutoSchedule->setSingleShot(true);
+    connect(m_tmrAutoSchedule, &QTimer::timeout, this, &TDMClient::tmrAutoScheduleTimer);
+
+    m_user = std::make_unique<TvoUser>();
+    m_pluginManager = std::make_unique<TQorPluginManager>(*m_HYROMgr);
+    m_data = std::make_unique<TDMData>(m_ROBinMgs, m_ROHTTP);
+    m_language = std::make_unique<TVOResourceHandler>();
+}
+
+TDMClient::~TDMClient()
+{
+    try {
+        TQorReg::WriteString(HKEY_CURRENT_USER, ProductKey, m_useWindowsLogon ? QStringLiteral("Yes") : QStringLiteral("No"),
+                             kUseWindowsLogon);
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kMain, QStringLiteral("DataModuleDestroy"), errorText(e));
+    }
+    if (m_ROEventReceiver->Active())
+        DisConnectEventHandler();
+    // The plug-ins go before the data module they ask things of.
+    m_splash = nullptr;
+    m_pluginManager.reset();
+    m_HYROMgr->UnloadModules();
+    m_splashForm.reset();
+    m_progress.reset();
+    m_data.reset();
+}
+
+QString TDMClient::GetText(int number, bool emptyIfMissing) const
+{
+    return m_language ? m_language->GetString(number, emptyIfMissing) : QString::number(number);
+}
+
+void TDMClient::Missing(const QString &operation) const
+{
+    AddToLog(llWarning, kDMClient, operation, QStringLiteral("not available in this build"));
+}
+
+void TDMClient::SetServerConnector(std::unique_ptr<IServerConnector> component) { m_serverConnector = std::move(component); }
+void TDMClient::SetLogOnSteps(std::unique_ptr<ILogOnSteps> component) { m_logOnSteps = std::move(component); }
+void TDMClient::SetSearchDialog(std::unique_ptr<ISearchDialog> component) { m_searchDialog = std::move(component); }
+void TDMClient::SetReportChooser(std::unique_ptr<IReportChooser> component) { m_reportChooser = std::move(component); }
+void TDMClient::SetMailComposer(std::unique_ptr<IMailComposer> component) { m_mailComposer = std::move(component); }
+void TDMClient::SetPopupNotifier(std::unique_ptr<IPopupNotifier> component) { m_popupNotifier = std::move(component); }
+void TDMClient::SetServerProgressFactory(std::unique_ptr<IServerProgressFactory> component)
+{
+    m_progressFactory = std::move(component);
+}
+
+// --- start-up ---------------------------------------------------------------------------------
+
+void TDMClient::ReadConfiguration()
+{
+    m_mailAvailable = false;
+    m_ownVersion = TvoSysInfo::GetFileVersion(m_config.ProgramPath());
+    if (m_ownVersion.isEmpty())
+        m_ownVersion = TvoSysInfo::BuildVersion();
+    m_user->SetUserID(EmptyGUID);
+    const QString folder = m_config.ProgramFolder();
+    AddToLog(llInformation, kMain, QStringLiteral("Application path:"), folder);
+
+    m_applicationId = m_config.ApplicationID();
+    m_data->SetApplicationID(m_applicationId);
+
+    m_helpFile = m_config.HelpFile();
+    if (QFileInfo::exists(m_helpFile))
+        AddToLog(llInformation, kMain, QStringLiteral("Helpfile."), m_helpFile);
+    else
+        AddToLog(llSevere, kMain, QStringLiteral("Unable to locate Helpfile."), m_helpFile);
+
+    m_useDiscovery = m_config.UseDiscovery();
+
+    const QString languagePack = m_config.LanguagePack();
+    if (!QFileInfo::exists(languagePack))
+        AddToLog(llSevere, kMain, QStringLiteral("Unable to locate languagepack."), languagePack);
+
+    m_reportFolder = FileResolver::resolve(folder, QStringLiteral("Reports"));
+    if (!QFileInfo(m_reportFolder).isDir()) {
+        AddToLog(llWarning, kMain, QStringLiteral("Missing report folder: "), m_config.ReportFolder());
+        m_reportFolder = folder;
+    } else if (!m_reportFolder.endsWith(QLatin1Char('/'))) {
+        m_reportFolder += QLatin1Char('/');
+    }
+
+    m_language->LoadResourceFile(languagePack);
+
+    m_pluginsFolder = m_config.PluginsPath();
+
+    try {
+        m_mailConfiguration = m_config.MailConfiguration();
+        m_mailAvailable = !m_mailConfiguration.value(QStringLiteral("smtpserver")).toString().trimmed().isEmpty();
+    } catch (const std::exception &e) {
+        AddToLog(llWarning, kMain, QStringLiteral("Unable to Initialize CDO:"), errorText(e));
+    }
+
+    if (!QFileInfo(m_pluginsFolder).isDir()) {
+        AddToLog(llSevere, kMain, QStringLiteral("Missing PlugIns folder:"), m_pluginsFolder);
+        throw std::runtime_error("Missing plugins folder!");
+    }
+}
+
+void TDMClient::CreateDataAccessModule()
+{
+    m_daQuorva = std::make_unique<TDAQuorva>(m_ROBinMgs, m_ROHTTP);
+}
+
+int TDMClient::LoadHydraModules()
+{
+    try {
+        return m_HYROMgr->LoadModules(m_pluginsFolder, QStringLiteral("*.qor"));
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kMain, QStringLiteral("LoadHydraModules"), errorText(e));
+        return 0;
+    }
+}
+
+void TDMClient::HYROMgrBeforeLoadModule(const QString &fileName)
+{
+    const QString version = TvoSysInfo::GetFileVersion(fileName);
+    m_loadedModules += fileName + QLatin1Char('\t') + version + QLatin1Char('\r');
+    AddToLog(llInformation, kMain, QStringLiteral("Loading: "),
+             QStringLiteral("\t%1\tver. %2").arg(fileName, version));
+}
+
+void TDMClient::HYROMgrLoadModuleError(const QString &message)
+{
+    AddToLog(llSevere, kMain, QStringLiteral("HYROMgrLoadModuleError"), message);
+}
+
+void TDMClient::UnLoadHydraModules()
+{
+    try {
+        if (m_splash)
+            m_HYROMgr->ReleasePlugin(m_splash);
+        m_pluginManager.reset();
+        m_HYROMgr->UnloadModules();
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kMain, QStringLiteral("UnLoadHydraModules"), errorText(e));
+    }
+}
+
+TBasePlugin *TDMClient::FindPlugin(const QString &name) const
+{
+    return m_pluginManager ? m_pluginManager->FindPluginByName(name) : nullptr;
+}
+
+void TDMClient::LoadSplash()
+{
+    try {
+        if (FindPlugin(kSplashPlugin))
+            m_splash = m_HYROMgr->CreateVisualPlugin(kSplashPlugin);
+        m_splashForm = hostForm(m_HYROMgr.get(), nullptr);
+        centre(*m_splashForm, nullptr);
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("LoadSplash"), errorText(e));
+    }
+}
+
+void TDMClient::ShowSplash()
+{
+    try {
+        if (!m_splash)
+            return;
+        if (auto splash = host_cast<ISplashController>(m_splash))
+            splash->SetAnimate(m_config.AnimateSplash());
+        m_splash->ShowParented(m_splashForm->PluginArea());
+        m_splashForm->show();
+        processMessages();
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("ShowSplash"), errorText(e));
+    }
+}
+
+void TDMClient::UpdateSplash(const QString &text)
+{
+    try {
+        if (auto splash = host_cast<ISplashController>(m_splash))
+            splash->SetProgressText(text);
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("UpdateSplash"), errorText(e));
+    }
+}
+
+void TDMClient::UnloadSplash()
+{
+    try {
+        if (!m_splash)
+            return;
+        if (m_config.AnimateSplash()) {
+            m_splashForm->SetAlphaBlend(true);
+            for (int alpha = 255; alpha > kFadeStep; alpha -= kFadeStep) {
+                m_splashForm->SetAlphaBlendValue(alpha);
+                processMessages();
+                QThread::msleep(kFadeStepMs);
+            }
+        }
+        m_splashForm->hide();
+        m_HYROMgr->ReleasePlugin(m_splash);
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("UnloadSplash"), errorText(e));
+    }
+}
+
+int TDMClient::ConnectToServer()
+{
+    if (!m_serverConnector) {
+        Missing(QStringLiteral("ConnectToServer"));
+        return 1;
+    }
+    return m_serverConnector->ConnectToServer();
+}
+
+int TDMClient::CheckForUpdate()
+{
+    const QString updater = m_config.ProgramFolder() + UpdaterName;
+    if (!QFileInfo::exists(updater)) {
+        AddToLog(llWarning, kMain, QStringLiteral("CheckForUpdate"), QStringLiteral("Could not locate %1").arg(UpdaterName));
+        return NoUpdate;
+    }
+    QString newVersion;
+    if (!CoLogOnService::Create(m_ROBinMgs, m_ROHTTP)->UpdateClientEx(m_applicationId, m_ownVersion, newVersion))
+        return NoUpdate;
+    AddToLog(llInformation, kDMClient, QStringLiteral("CheckForUpdate"), QStringLiteral("A new update is available"));
+    return UpdateWaiting;
+}
+
+bool TDMClient::StartUpdater()
+{
+    const QString updater = m_config.ProgramFolder() + UpdaterName;
+    const QStringList arguments{m_ROHTTP->TargetURL(), m_applicationId, m_config.ProgramPath()};
+    if (RunProgram(updater, arguments))
+        return true;
+    AddToLog(llSevere, kMain, QStringLiteral("StartUpdater"), QStringLiteral("Unable to start %1").arg(updater));
+    return false;
+}
+
+int TDMClient::CheckInitialSetup()
+{
+    if (!m_logOnSteps) {
+        Missing(QStringLiteral("CheckInitialSetup"));
+        return 4;
+    }
+    return m_logOnSteps->CheckInitialSetup();
+}
+
+bool TDMClient::RunInitialSetup()
+{
+    if (!m_logOnSteps) {
+        Missing(QStringLiteral("RunInitialSetup"));
+        return false;
+    }
+    return m_logOnSteps->RunInitialSetup();
+}
+
+int TDMClient::ProcessLogon()
+{
+    if (!m_logOnSteps) {
+        Missing(QStringLiteral("ProcessLogon"));
+        return 4;
+    }
+    return m_logOnSteps->ProcessLogon();
+}
+
+void TDMClient::SetLoggedOnUser(const QString &userId, const QString &userName, int userLevel)
+{
+    m_user->SetUserID(userId);
+    m_user->SetUserName(userName);
+    m_user->SetUserLevel(userLevel);
+    m_data->OpenForUser(userId);
+}
+
+void TDMClient::ConnectEventHandler()
+{
+    try {
+        if (m_ROEventReceiver->Active())
+            return;
+        m_ROEventReceiver->RegisterEventHandler(IAutoScheduleEvent::SinkName, m_eventSink.get());
+        m_ROEventReceiver->RegisterEventHandler(IClientPopupEvent::SinkName, m_eventSink.get());
+        m_ROEventReceiver->SetActive(true);
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("ConnectEventHandler"), errorText(e));
+    }
+}
+
+void TDMClient::DisConnectEventHandler()
+{
+    try {
+        m_ROEventReceiver->SetActive(false);
+        if (m_ROEventReceiver->HasHandlers(IAutoScheduleEvent::SinkName) &&
+            m_ROEventReceiver->HasHandlers(IClientPopupEvent::SinkName)) {
+            m_ROEventReceiver->UnregisterEventHandler(IAutoScheduleEvent::SinkName, m_eventSink.get());
+            m_ROEventReceiver->UnregisterEventHandler(IClientPopupEvent::SinkName, m_eventSink.get());
+        }
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("DisConnectEventHandler"), errorText(e));
+    }
+}
+
+void TDMClient::CloseDatamodule()
+{
+    try {
+        m_mailConfiguration.clear();
+        m_mailAvailable = false;
+        m_discoveredServers.clear();
+        UnLoadHydraModules();
+        m_data->CloseDataset();
+        m_user.reset();
+        m_loadedModules.clear();
+        m_currentServerURL.clear();
+        m_splash = nullptr;
+        m_daQuorva.reset();
+        m_splashForm.reset();
+        m_progress.reset();
+        AddToLog(llInformation, kMain, QStringLiteral("CloseDatamodule"), QStringLiteral("Complete"));
+    } catch (...) {
+        m_language.reset();
+        throw;
+    }
+    m_language.reset();
+}
+
+std::optional<TxBaseForm::TInitialSetupResults> TDMClient::RunModalPlugin(const QString &pluginName, bool screenCentred)
+{
+    if (!FindPlugin(pluginName))
+        return std::nullopt;
+    QWidget *owner = m_mainWindow ? m_mainWindow->Widget() : nullptr;
+    std::unique_ptr<TxBaseForm> form = hostForm(m_HYROMgr.get(), owner);
+    form->EnablePluginHost();
+    form->SetPluginName(pluginName);
+    centre(*form, screenCentred ? nullptr : owner);
+    form->ShowModal();
+    return form->InitialSetupResults();
+}
+
+// --- interfaces -------------------------------------------------------------------------------
+
+bool TDMClient::queryInterface(const QUuid &id, void **object)
+{
+    if (QorQueryInterface<IHostApplication, IHostLog, ISettings, IEmailHost, ITransportHost, IAutoScheduleRunner,
+                          ISmartHelp, ISearchHost, IReportHost, IUserHost, IAboutHost, ILanguageHost,
+                          IAutoScheduleEvent_Writer, IClientPopupEvent_Writer>(this, id, object))
+        return true;
+    // The look of the host's windows is the main window's.
+    if (id == QorIID<IStyleForm>() && m_mainWindow && m_mainWindow->StyleForm()) {
+        IStyleForm *style = m_mainWindow->StyleForm();
+        style->addRef();
+        *object = style;
+        return true;
+    }
+    return false;
+}
+
+bool TDMClient::GetAlwaysUsePreferredServer()
+{
+    QString value;
+    TQorReg::ReadString(HKEY_CURRENT_USER, ProductKey, value, QStringLiteral("FALSE"), kAlwaysPreferred);
+    return value == QLatin1String("TRUE");
+}
+
+void TDMClient::SetAlwaysUsePreferredServer(bool value)
+{
+    if (value) {
+        TQorReg::WriteString(HKEY_CURRENT_USER, ProductKey, QStringLiteral("TRUE"), kAlwaysPreferred);
+        TQorReg::WriteString(HKEY_CURRENT_USER, ProductKey, m_ROHTTP->TargetURL(), kPreferredServer);
+    } else {
+        TQorReg::WriteString(HKEY_CURRENT_USER, ProductKey, QStringLiteral("FALSE"), kAlwaysPreferred);
+    }
+}
+
+void TDMClient::CloseMainWindow()
+{
+    if (m_mainWindow)
+        m_mainWindow->CloseMainWindow();
+    else
+        Missing(QStringLiteral("CloseMainWindow"));
+}
+
+void TDMClient::OpenInstallFAQ()
+{
+    OpenURL(QUrl::fromLocalFile(m_config.ProgramFolder() + kInstallFAQ).toString());
+}
+
+void TDMClient::OpenGettingStartedGuide()
+{
+    const QString guide = m_config.ProgramFolder() + kGettingStartedGuide;
+    if (QFileInfo::exists(guide))
+        OpenURL(QUrl::fromLocalFile(guide).toString());
+}
+
+bool TDMClient::GetNavBarVisible()
+{
+    if (!m_mainWindow) {
+        Missing(QStringLiteral("GetNavBarVisible"));
+        return false;
+    }
+    return m_mainWindow->GetNavBarVisible();
+}
+
+void TDMClient::SetNavBarVisible(bool value)
+{
+    if (m_mainWindow)
+        m_mainWindow->SetNavBarVisible(value);
+    else
+        Missing(QStringLiteral("SetNavBarVisible"));
+}
+
+bool TDMClient::GetSmartHelpVisible()
+{
+    if (!m_mainWindow) {
+        Missing(QStringLiteral("GetSmartHelpVisible"));
+        return false;
+    }
+    return m_mainWindow->GetSmartHelpVisible();
+}
+
+void TDMClient::SetSmartHelpVisible(bool value)
+{
+    if (m_mainWindow)
+        m_mainWindow->SetSmartHelpVisible(value);
+    else
+        Missing(QStringLiteral("SetSmartHelpVisible"));
+}
+
+void TDMClient::ShowProgress(quint8 style)
+{
+    m_progress = std::make_unique<TfProgress>();
+    m_progress->SetProgressLayout(style == 1 ? 1 : 0);
+    m_progress->show();
+}
+
+void TDMClient::SetProgress(int position, const QString &text)
+{
+    if (m_progress)
+        m_progress->Progress(position, text);
+    processMessages();
+}
+
+void TDMClient::HideProgress()
+{
+    if (m_progress)
+        m_progress->close();
+    m_progress.reset();
+}
+
+void TDMClient::WriteLog(quint8 level, const QString &sender, const QString &location, const QString &message)
+{
+    AddToLog(level, sender, location, message);
+}
+
+QString TDMClient::GetUserSetting(const QString &key, const QString &defaultValue)
+{
+    return m_data ? m_data->GetUserSetting(key, defaultValue) : defaultValue;
+}
+
+void TDMClient::SetUserSetting(const QString &key, const QString &value)
+{
+    if (m_data)
+        m_data->SetUserSetting(key, value);
+}
+
+std::optional<QByteArray> TDMClient::LoadUserBlob(const QString &name)
+{
+    return m_data ? m_data->LoadUserBlob(name) : std::nullopt;
+}
+
+void TDMClient::SaveUserBlob(const QString &name, const QByteArray *stream)
+{
+    if (m_data)
+        m_data->SaveUserBlob(name, stream);
+}
+
+bool TDMClient::ClearUserSetting(const QString &name)
+{
+    return m_data && m_data->ClearUserSetting(name);
+}
+
+void TDMClient::ShowNewMessage()
+{
+    if (m_mailComposer)
+        m_mailComposer->ShowNewMessage();
+    else
+        Missing(QStringLiteral("ShowNewMessage"));
+}
+
+void TDMClient::SendSimpleEmail(const QStringList *recipients)
+{
+    if (!recipients || recipients->isEmpty())
+        return;
+    if (!m_mailComposer) {
+        Missing(QStringLiteral("SendSimpleEmail"));
+        return;
+    }
+    try {
+        m_mailComposer->SendSimpleEmail(*recipients);
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("SendSimpleEmail"), errorText(e));
+    }
+}
+
+void TDMClient::ExportSettings()
+{
+    doTransport();
+}
+
+void TDMClient::ImportSettings()
+{
+    doTransport();
+}
+
+void TDMClient::doTransport()
+{
+    try {
+        RunModalPlugin(kTransportPlugin, false);
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("doTransport"), errorText(e));
+    }
+}
+
+void TDMClient::RunAutoScheduleWithProgress(const QStringList &templateIds, const QStringList &ministryFunctionIds,
+                                            const QDateTime &fromDate, const QDateTime &toDate)
+{
+    if (!m_progressFactory) {
+        Missing(QStringLiteral("RunAutoScheduleWithProgress"));
+        return;
+    }
+    std::unique_ptr<IServerProgressWindow> window =
+        m_progressFactory->CreateRunning(templateIds, ministryFunctionIds, fromDate, toDate);
+    m_progressWindow = window.get();
+    window->ShowModal();
+    m_progressWindow = nullptr;
+    window.reset();
+    processMessages();
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+}
+
+void TDMClient::SetSmartHelpText(const QString &text, int)
+{
+    if (m_mainWindow)
+        m_mainWindow->ShowSmartHelp(text);
+    else
+        Missing(QStringLiteral("SetSmartHelpText"));
+}
+
+bool TDMClient::PerformSearch(int kinds, const QString &caption, int unused, bool multiSelect,
+                              const TSearchObjectList *preselected, const TSearchObjectList *excluded,
+                              std::unique_ptr<TSearchObjectList> &result)
+{
+    result.reset();
+    if (!m_searchDialog) {
+        Missing(QStringLiteral("PerformSearch"));
+        return false;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool found = false;
+    try {
+        found = m_searchDialog->PerformSearch(kinds, caption, unused, multiSelect, preselected, excluded, result);
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("PreformSearch?"), errorText(e));
+        result.reset();
+        found = false;
+    }
+    QApplication::restoreOverrideCursor();
+    return found;
+}
+
+void TDMClient::ShowReportDlg(const QString &category, const QStringList *selection, int count,
+                              IReportCriteriaProvider *criteriaProvider, int selectionIndex,
+                              const QString &familiesExclusion, const QString &overrideMarker,
+                              const QString &dataSource, const QString &criteria)
+{
+    if (!m_reportChooser) {
+        Missing(QStringLiteral("ShowReportDlg"));
+        return;
+    }
+    m_reportChooser->ShowReportDlg(category, selection, count, criteriaProvider, selectionIndex, familiesExclusion,
+                                   overrideMarker, dataSource, criteria);
+}
+
+void TDMClient::GetReportDefinitionsText(const QString &category, QString &text)
+{
+    text = CoReportService::Create(m_ROBinMgs, m_ROHTTP)->GetReportDefinitions(category);
+}
+
+void TDMClient::ShowAboutDialog()
+{
+    try {
+        if (m_mainWindow)
+            m_mainWindow->ShowAboutDialog();
+        else
+            Missing(QStringLiteral("ShowAboutDialog"));
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("ShowAboutDialog"), errorText(e));
+    }
+}
+
+void TDMClient::GetResourceText(int number, bool emptyIfMissing, QString &text)
+{
+    if (m_language)
+        text = m_language->GetString(number, emptyIfMissing);
+}
+
+// --- server events ----------------------------------------------------------------------------
+
+void TDMClient::OnAutoScheduleBegin()
+{
+    try {
+        m_autoScheduleRunning = true;
+        if (!m_progressWindow)
+            m_tmrAutoSchedule->start();
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("OnAutoScheduleBegin"), errorText(e));
+    }
+}
+
+void TDMClient::OnAutoScheduleProgress(qint32 APosition, qint32 AMax)
+{
+    try {
+        if (m_progressWindow && m_progressWindow->IsVisible())
+            m_progressWindow->UpdateProgress(APosition, AMax);
+        else
+            OnAutoScheduleBegin();
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("OnAutoScheduleProgress"), errorText(e));
+    }
+}
+
+void TDMClient::OnAutoScheduleEnd()
+{
+    m_autoScheduleRunning = false;
+    m_progressMissingLogged = false;
+    m_tmrAutoSchedule->stop();
+    if (m_progressWindow && m_progressWindow->IsVisible())
+        m_progressWindow->AllowCloseAndClose();
+    m_progressWindow = nullptr;
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+    processMessages();
+}
+
+void TDMClient::tmrAutoScheduleTimer()
+{
+    try {
+        m_tmrAutoSchedule->stop();
+        if (!m_progressFactory) {
+            // Once per run: every progress event of a run would ask again.
+            if (!m_progressMissingLogged)
+                Missing(QStringLiteral("tmrAutoScheduleTimer"));
+            m_progressMissingLogged = true;
+            return;
+        }
+        std::unique_ptr<IServerProgressWindow> window = m_progressFactory->CreateWatching();
+        m_progressWindow = window.get();
+        window->ShowModal();
+        m_progressWindow = nullptr;
+    } catch (const std::exception &e) {
+        m_progressWindow = nullptr;
+        AddToLog(llSevere, kDMClient, QStringLiteral("tmrAutoScheduleTimer"), errorText(e));
+    }
+}
+
+void TDMClient::OnNewPopup(const QString &, const QString &Title, const QString &Text, qint32 EventType)
+{
+    if (!m_popupNotifier) {
+        Missing(QStringLiteral("OnNewPopup"));
+        return;
+    }
+    TPopupNotice notice;
+    notice.TimeOut = kPopupTimeOut;
+    notice.Title = Title;
+    notice.Text = Text;
+    notice.Tag = QString::number(EventType);
+    notice.GradientColor1 = kPopupColor1;
+    notice.GradientColor2 = kPopupColor2;
+    QApplication::beep();
+    m_popupNotifier->ShowPopup(notice, [this](const QString &tag) {
+        if (m_mainWindow)
+            m_mainWindow->OpenPopupTarget(tag.toInt());
+    });
+}

@@ -1,0 +1,45 @@
+// Backups of the system's database with PostgreSQL's own programs: pg_dump in its custom
+// format, pg_restore into a database of its own that takes the live one's place only once the
+// restore succeeded. The server's start-up backup and the backup program both use it. The
+// password travels in a password file of mode 0600, never on a command line.
+#pragma once
+
+#include "server/database/ServerDatabaseExport.h"
+
+#include <QString>
+#include <QStringList>
+
+class SERVER_DATABASE_EXPORT TDatabaseBackup
+{
+public:
+    // connectionString: the database's connection string in the system's grammar. Throws when
+    // it names no database or one whose name is not a plain identifier.
+    explicit TDatabaseBackup(const QString &connectionString);
+
+    QString DatabaseName() const { return m_database; }
+
+    // Writes the whole database to file, first under a name of its own beside it: an earlier
+    // file of that name stays until the new backup is complete. Throws with pg_dump's message.
+    void Backup(const QString &file) const;
+    // Throws when the file is not a backup that pg_restore can read.
+    void Check(const QString &file) const;
+    // Replaces the database by the file's content. The file is checked first, restored into
+    // a new database and swapped in only when the whole restore succeeded; on any failure
+    // the live database is left as it was and the new one removed. Throws with the reason.
+    void Restore(const QString &file) const;
+
+    // The PostgreSQL program of that name: on the search path, else PostgreSQL 15's own folder.
+    static QString Program(const QString &name);
+
+private:
+    QStringList ConnectionArguments(const QString &database) const;
+    // Runs the program with the password file in its environment; throws with its messages.
+    void Run(const QString &program, const QStringList &arguments) const;
+
+    QString m_connectionString;
+    QString m_host;
+    QString m_port;
+    QString m_database;
+    QString m_user;
+    QString m_password;
+};

@@ -1,0 +1,34 @@
+// What the server-unreachable window says, from the one argument the client host passes:
+// "Client" for a client installation, or "Single;" and the address it tried.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+struct TDiagnoseInfo
+{
+    static inline const QString Title = QStringLiteral("Quorva Client Diagnose Tool");
+    static inline const QString Caption = QStringLiteral("Unable to start the Kestrova");
+    static inline const QString DesignAddress = QStringLiteral("Unable to connect to the server.");
+    static inline const QString DesignAdvice = QStringLiteral(
+        "Kestrova was not able to connect to the local server. Please verify that you have the Brennic.EXE running before you "
+        "start the Kestrova");
+    static inline const QString SingleAdvice = QStringLiteral(
+        "Kestrova was not able to connect to the local server.\rPlease verify that you have the Brennic.EXE running before you "
+        "start the Kestrova and that your firewall does not block access.\r\rTo learn more, please click on the link below and "
+        "check the FAQ.");
+    // The maker's support page; the real address goes here when there is one.
+    static inline const QString FaqAddress = QStringLiteral("https://kestrova.example/support/faq.html");
+
+    bool ClientInstallation = false;
+    QString Address;
+    QString Advice;
+    // Empty when the window offers no link.
+    QString Link;
+
+    // Nothing when there is no argument: the program then ends without a window. Only the
+    // first argument counts.
+    static std::optional<TDiagnoseInfo> ReadCommandLine(const QStringList &arguments);
+};

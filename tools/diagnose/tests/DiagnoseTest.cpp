@@ -1,0 +1,101 @@
+#include "fMain.h"
+
+#include "testsupport/QtPrinters.h"
+#include "tools/common/ToolWindow.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kUrl = QStringLiteral("http://localhost:8099/BIN");
+
+TEST(Diagnose, TheFirstArgumentSaysWhichInstallationAndWhichAddress)
+{
+    const struct
+    {
+        QStringList arguments;
+        bool client;
+        QString address;
+        QString advice;
+        QString link;
+    } cases[] = {
+        {{QStringLiteral("Diagnose"), QStringLiteral("Client")}, true, QString(), TDiagnoseInfo::DesignAdvice, QString()},
+        {{QStringLiteral("Diagnose"), QStringLiteral("client")}, true, QString(), TDiagnoseInfo::DesignAdvice, QString()},
+        {{QStringLiteral("Diagnose"), QStringLiteral("Single;") + kUrl}, false, QStringLiteral("Trying to connect to : ") + kUrl,
+         TDiagnoseInfo::SingleAdvice, TDiagnoseInfo::FaqAddress},
+        // Only the first ";" splits: an address holding one is shown whole.
+        {{QStringLiteral("Diagnose"), QStringLiteral("Single;http://a/b;c"), QStringLiteral("Client")}, false,
+         QStringLiteral("Trying to connect to : http://a/b;c"), TDiagnoseInfo::SingleAdvice, TDiagnoseInfo::FaqAddress},
+        {{QStringLiteral("Diagnose"), QStringLiteral("Something")}, false, QString(), TDiagnoseInfo::SingleAdvice, TDiagnoseInfo::FaqAddress},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        const std::optional<TDiagnoseInfo> info = TDiagnoseInfo::ReadCommandLine(c.arguments);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->ClientInstallation, c.client);
+        EXPECT_EQ(info->Address, c.address);
+        EXPECT_EQ(info->Advice, c.advice);
+        EXPECT_EQ(info->Link, c.link);
+    }
+    EXPECT_FALSE(TDiagnoseInfo::ReadCommandLine({QStringLiteral("Diagnose")}));
+}
+
+TEST(Diagnose, TheTextsAreTheSystemsOwn)
+{
+    EXPECT_EQ(TDiagnoseInfo::SingleAdvice,
+              QStringLiteral("Kestrova was not able to connect to the local server.\rPlease verify that you have the Brennic.EXE running "
+                             "before you start the Kestrova and that your firewall does not block access.\r\rTo learn more, please "
+                             "click on the link below and check the FAQ."));
+    EXPECT_EQ(TDiagnoseInfo::Caption, QStringLiteral("Unable to start the Kestrova"));
+    EXPECT_EQ(TDiagnoseInfo::Title, QStringLiteral("Quorva Client Diagnose Tool"));
+}
+
+TEST(Diagnose, TheWindowShowsTheAddressAndClosesShortlyAfterTheLinkWasUsed)
+{
+    TfMain form;
+    QStringList opened;
+    form.OpenLink = [&opened](const QString &address) {
+        opened << address;
+        return true;
+    };
+    EXPECT_EQ(form.windowTitle(), TDiagnoseInfo::Caption);
+    EXPECT_EQ(form.AddressLabel()->text(), TDiagnoseInfo::DesignAddress);
+    form.ShowConnectInfo(*TDiagnoseInfo::ReadCommandLine({QStringLiteral("Diagnose"), QStringLiteral("Single;") + kUrl}));
+    EXPECT_EQ(form.AddressLabel()->text(), QStringLiteral("Trying to connect to : ") + kUrl);
+    EXPECT_EQ(form.AdviceLabel()->text(), ToolWindow::ScreenText(TDiagnoseInfo::SingleAdvice));
+    EXPECT_TRUE(form.LinkLabel()->text().contains(TDiagnoseInfo::FaqAddress));
+
+    form.show();
+    EXPECT_FALSE(form.Timer()->isActive());
+    emit form.LinkLabel()->linkActivated(TDiagnoseInfo::FaqAddress);
+    EXPECT_EQ(opened, QStringList{TDiagnoseInfo::FaqAddress});
+    EXPECT_TRUE(form.Timer()->isActive());
+    EXPECT_EQ(form.Timer()->interval(), 1000);
+    form.CloseTimer();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.isEnabled());
+}
+
+TEST(Diagnose, AClientInstallationKeepsTheDesignAdviceAndOffersNoLink)
+{
+    TfMain form;
+    form.ShowConnectInfo(*TDiagnoseInfo::ReadCommandLine({QStringLiteral("Diagnose"), QStringLiteral("CLIENT")}));
+    EXPECT_EQ(form.AddressLabel()->text(), QString());
+    EXPECT_EQ(form.AdviceLabel()->text(), TDiagnoseInfo::DesignAdvice);
+    EXPECT_TRUE(form.LinkLabel()->text().isEmpty());
+}
+
+TEST(Diagnose, WithoutAnArgumentTheProgramEndsAtOnce)
+{
+    QProcess program;
+    program.start(QStringLiteral(DIAGNOSE_PROGRAM), {});
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+} // namespace

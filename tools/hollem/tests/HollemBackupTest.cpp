@@ -1,0 +1,255 @@
+// Backups and restores of a database of the test's own on the private cluster, through the data
+// module, the window and the staged program.
+#include "fMain.h"
+
+#include "foundation/IniFile.h"
+#include "server/database/DatabaseBackup.h"
+#include "testsupport/QtPrinters.h"
+#include "testsupport/TestDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class HollemTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!db.available())
+            GTEST_SKIP();
+        ASSERT_TRUE(dir.isValid());
+        folder = dir.path() + QLatin1Char('/');
+        ASSERT_TRUE(QDir(folder).mkpath(QStringLiteral("Backup")));
+        ASSERT_TRUE(IniFile::writeString(folder + QStringLiteral("settings.ini"), QStringLiteral("Data Access"),
+                                         QStringLiteral("DataSource"), db.connectionString()));
+        db.exec(QStringLiteral("INSERT INTO dbo.tblContacts (PK_ContactID, FirstName, LastName) VALUES "
+                               "('{C1}', 'Ann', 'Adams'), ('{C2}', 'Ben', 'Brown');"
+                               "INSERT INTO dbo.tblFamilies (PK_FamilyID, FamilyName) VALUES ('{F1}', 'Adams')"));
+        fixture = Contents();
+    }
+
+    QString Contents() const
+    {
+        return db.scalar(QStringLiteral("SELECT (SELECT string_agg(PK_ContactID || FirstName || LastName, ',' ORDER BY PK_ContactID) "
+                                        "FROM dbo.tblContacts) || '|' || (SELECT string_agg(FamilyName, ',') FROM dbo.tblFamilies)"));
+    }
+
+    void Change() const
+    {
+        db.exec(QStringLiteral("UPDATE dbo.tblContacts SET LastName = 'Changed' WHERE PK_ContactID = '{C1}';"
+                               "DELETE FROM dbo.tblContacts WHERE PK_ContactID = '{C2}';"
+                               "INSERT INTO dbo.tblContacts (PK_ContactID, LastName) VALUES ('{C3}', 'New');"
+                               "DELETE FROM dbo.tblFamilies"));
+        ASSERT_NE(Contents(), fixture);
+    }
+
+    // Databases beside the test's own: what a restore left behind.
+    QStringList Leftovers() const
+    {
+        QStringList names;
+        for (const QStringList &row : db.rows(QStringLiteral("SELECT datname FROM pg_database WHERE datname LIKE '%1\\_%'").arg(db.name())))
+            names << row.first();
+        return names;
+    }
+
+    static QDateTime Fixed() { return QDateTime(QDate(2024, 6, 9), QTime(10, 15, 0)); }
+
+    kestrova::test::TestDatabase db;
+    QTemporaryDir dir;
+    QString folder;
+    QString fixture;
+};
+
+TEST_F(HollemTest, ARestoreGivesBackTheRowsOfTheBackupAfterLaterChanges)
+{
+    TDM dm(folder);
+    dm.Connect();
+    const QString backup = dm.BackupDatabase();
+    EXPECT_EQ(QFileInfo(backup).fileName().left(10), QStringLiteral("SQLBackup("));
+    Change();
+    dm.RestoreDatabase(backup);
+    EXPECT_EQ(Contents(), fixture);
+    EXPECT_TRUE(Leftovers().isEmpty());
+    // The module is connected again, to the restored database.
+    EXPECT_TRUE(dm.Connected());
+    EXPECT_NO_THROW(dm.BackupDatabase());
+}
+
+TEST_F(HollemTest, ACorruptOrCutBackupIsRefusedAndTheLiveDatabaseStaysAsItIs)
+{
+    TDM dm(folder);
+    dm.Connect();
+    const QString good = dm.BackupDatabase();
+    Change();
+    const QString changed = Contents();
+
+    const QString garbage = folder + QStringLiteral("Backup/garbage.bak");
+    QFile g(garbage);
+    ASSERT_TRUE(g.open(QIODevice::WriteOnly));
+    g.write(QByteArray(4096, 'x'));
+    g.close();
+    EXPECT_THROW(dm.RestoreDatabase(garbage), std::runtime_error);
+    EXPECT_EQ(Contents(), changed);
+
+    // A file cut short still shows its table of contents; its restore fails part way.
+    QFile whole(good);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    const QString cut = folder + QStringLiteral("Backup/cut.bak");
+    QFile c(cut);
+    ASSERT_TRUE(c.open(QIODevice::WriteOnly));
+    c.write(bytes.left(bytes.size() / 2));
+    c.close();
+    EXPECT_THROW(dm.RestoreDatabase(cut), std::runtime_error);
+    EXPECT_EQ(Contents(), changed);
+    EXPECT_TRUE(Leftovers().isEmpty());
+    EXPECT_TRUE(dm.Connected());
+    EXPECT_TRUE(dm.LogLines().last().contains(QStringLiteral("\tRestoreDatabase\t")));
+}
+
+TEST_F(HollemTest, TwoBackupsInOneSecondAreTwoFiles)
+{
+    TDM dm(folder, &HollemTest::Fixed);
+    dm.Connect();
+    const QString first = dm.BackupDatabase();
+    const QString second = dm.BackupDatabase();
+    EXPECT_EQ(QFileInfo(first).fileName(), QStringLiteral("SQLBackup(2024-06-09 10.15.00).bak"));
+    EXPECT_EQ(QFileInfo(second).fileName(), QStringLiteral("SQLBackup(2024-06-09 10.15.00)-2.bak"));
+    const TDatabaseBackup check(db.connectionString());
+    EXPECT_NO_THROW(check.Check(first));
+    EXPECT_NO_THROW(check.Check(second));
+    const QList<TBackupEntry> listed = TDM::ListBackups(dm.BackupFolder());
+    ASSERT_EQ(listed.size(), 2);
+    EXPECT_EQ(listed[0].Path, second);
+}
+
+// The staged program in a folder of its own (hard links keep the copy instant).
+class HollemProgramTest : public HollemTest
+{
+protected:
+    void SetUp() override
+    {
+        HollemTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_TRUE(work.isValid());
+        stage = work.filePath(QStringLiteral("stage")) + QLatin1Char('/');
+        ASSERT_EQ(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-al"), QStringLiteral(KESTROVA_STAGE_DIR), stage}), 0);
+        QFile::remove(stage + QStringLiteral("Settings.ini"));
+        QFile::remove(stage + QStringLiteral("backup.txt"));
+        QDir(stage + QStringLiteral("Backup")).removeRecursively();
+    }
+
+    int RunSilently(const QString &argument)
+    {
+        QProcess process;
+        process.start(stage + QStringLiteral(HOLLEM_PROGRAM), {argument});
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
+    QString BackupLog() const
+    {
+        QFile f(stage + QStringLiteral("backup.txt"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    QTemporaryDir work{QStringLiteral(KESTROVA_STAGE_DIR "/../hollem-test-XXXXXX")};
+    QString stage;
+};
+
+TEST_F(HollemProgramTest, ASilentBackupThatFailsEndsWithANonZeroStatusAndALogLine)
+{
+    EXPECT_NE(RunSilently(QStringLiteral("backup")), 0);
+    EXPECT_TRUE(BackupLog().contains(QStringLiteral("\tConnect\t") + TDM::NoConnectionText)) << BackupLog().toStdString();
+
+    ASSERT_TRUE(IniFile::writeString(stage + QStringLiteral("settings.ini"), QStringLiteral("Data Access"), QStringLiteral("DataSource"),
+                                     kestrova::test::TestDatabase::connectionString(db.socketDir(), db.port(), db.name() + QStringLiteral("_none"))));
+    EXPECT_NE(RunSilently(QStringLiteral("-BACKUP")), 0);
+    EXPECT_TRUE(BackupLog().contains(QStringLiteral("\tConnect\t"))) << BackupLog().toStdString();
+    EXPECT_TRUE(TDM::ListBackups(stage + QStringLiteral("Backup")).isEmpty());
+
+    ASSERT_TRUE(IniFile::writeString(stage + QStringLiteral("settings.ini"), QStringLiteral("Data Access"), QStringLiteral("DataSource"),
+                                     db.connectionString()));
+    EXPECT_EQ(RunSilently(QStringLiteral("/backup")), 0);
+    const QList<TBackupEntry> made = TDM::ListBackups(stage + QStringLiteral("Backup"));
+    ASSERT_EQ(made.size(), 1);
+    EXPECT_TRUE(BackupLog().contains(QStringLiteral("\tBackupDatabase\t") + made.first().Path));
+}
+
+// The window, with its questions answered by the test.
+class HollemWindowTest : public HollemTest
+{
+protected:
+    THollemPrompts Scripted(bool ok)
+    {
+        THollemPrompts prompts;
+        prompts.Confirm = [this, ok](const QString &caption, const QString &, bool warning) {
+            said << (warning ? QStringLiteral("warning ") : QStringLiteral("confirm ")) + caption;
+            return ok;
+        };
+        prompts.Inform = [this](const QString &caption, const QString &text) { said << caption + QStringLiteral(": ") + text; };
+        prompts.ShowError = [this](const QString &text) { said << QStringLiteral("error: ") + text; };
+        return prompts;
+    }
+
+    QStringList said;
+};
+
+TEST_F(HollemWindowTest, CreateNewAddsABackupToTheListAndRestoreNeedsAChosenOne)
+{
+    TDM dm(folder);
+    dm.Initialize();
+    TfMain form(dm);
+    form.SetPrompts(Scripted(true));
+    EXPECT_EQ(form.List()->topLevelItemCount(), 0);
+    EXPECT_TRUE(form.List()->isColumnHidden(0));
+
+    form.RestoreClick();
+    EXPECT_EQ(said, QStringList{QStringLiteral("No backup selected: Please select a backup to restore")});
+
+    said.clear();
+    form.CreateNewClick();
+    EXPECT_EQ(said, (QStringList{QStringLiteral("confirm Create backup"), QStringLiteral("Backup: Backup is done")}));
+    ASSERT_EQ(form.List()->topLevelItemCount(), 1);
+
+    Change();
+    said.clear();
+    form.List()->setCurrentItem(form.List()->topLevelItem(0));
+    form.RestoreClick();
+    EXPECT_EQ(said, (QStringList{QStringLiteral("warning Restore database"), QStringLiteral("Restore: Database was successfully restored")}));
+    EXPECT_EQ(Contents(), fixture);
+}
+
+TEST_F(HollemWindowTest, CancellingChangesNothingAndAFailedRestoreIsShownAsAnError)
+{
+    TDM dm(folder);
+    dm.Initialize();
+    TfMain form(dm);
+    form.SetPrompts(Scripted(false));
+    form.CreateNewClick();
+    EXPECT_EQ(said, QStringList{QStringLiteral("confirm Create backup")});
+    EXPECT_EQ(form.List()->topLevelItemCount(), 0);
+
+    QFile bad(folder + QStringLiteral("Backup/SQLBackup(2024-01-01 00.00.00).bak"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("not a backup");
+    bad.close();
+    form.RefreshBackupList();
+    form.SetPrompts(Scripted(true));
+    said.clear();
+    form.List()->setCurrentItem(form.List()->topLevelItem(0));
+    form.RestoreClick();
+    ASSERT_EQ(said.size(), 2);
+    EXPECT_TRUE(said[1].startsWith(QStringLiteral("error: "))) << said[1].toStdString();
+    EXPECT_EQ(Contents(), fixture);
+}
+
+} // namespace

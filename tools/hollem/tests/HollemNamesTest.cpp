@@ -1,0 +1,100 @@
+#include "uDM.h"
+
+#include "testsupport/QtPrinters.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Hollem, TheFirstArgumentAsksForASilentBackupWhenItHoldsTheWord)
+{
+    const struct
+    {
+        QStringList arguments;
+        bool silent;
+    } cases[] = {
+        {{QStringLiteral("Hollem"), QStringLiteral("backup")}, true},
+        {{QStringLiteral("Hollem"), QStringLiteral("BACKUP")}, true},
+        {{QStringLiteral("Hollem"), QStringLiteral("/Backup")}, true},
+        {{QStringLiteral("Hollem"), QStringLiteral("--nightly-backup-now")}, true},
+        {{QStringLiteral("Hollem"), QStringLiteral("restore"), QStringLiteral("backup")}, false},
+        {{QStringLiteral("Hollem")}, false},
+        {{QStringLiteral("Hollem"), QStringLiteral("back up")}, false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TDM::IsSilent(c.arguments), c.silent) << c.arguments.join(QLatin1Char(' ')).toStdString();
+}
+
+TEST(Hollem, BackupNamesCarryTheTimeAndACopyNumberWithinOneSecond)
+{
+    const QDateTime time(QDate(2024, 6, 9), QTime(7, 5, 3));
+    EXPECT_EQ(TDM::BackupFileName(time), QStringLiteral("SQLBackup(2024-06-09 07.05.03).bak"));
+    EXPECT_EQ(TDM::BackupFileName(time, 2), QStringLiteral("SQLBackup(2024-06-09 07.05.03)-2.bak"));
+    EXPECT_EQ(TDM::BackupFileName(QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59))), QStringLiteral("SQLBackup(2024-12-31 23.59.59).bak"));
+}
+
+void Touch(const QString &path, const QDateTime &changed)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("x");
+    f.flush();
+    ASSERT_TRUE(f.setFileTime(changed, QFileDevice::FileModificationTime));
+}
+
+TEST(Hollem, TheListHoldsEveryBackupNewestFirstByTheTimeInItsName)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    const QDateTime old(QDate(2020, 1, 1), QTime(0, 0));
+    // Last changes that disagree with the names: the names decide.
+    Touch(folder + QStringLiteral("/SQLBackup(2024-01-02 10.00.00).bak"), old);
+    Touch(folder + QStringLiteral("/SQLBackup(2024-01-02 10.00.00)-2.bak"), old);
+    Touch(folder + QStringLiteral("/SQLBackup(2024-01-02 10.00.00)-10.bak"), old);
+    Touch(folder + QStringLiteral("/SQLBackup(2023-12-31 23.59.59).bak"), QDateTime(QDate(2025, 1, 1), QTime(0, 0)));
+    // The server's own start-up backup has no time in its name: its last change counts.
+    Touch(folder + QStringLiteral("/mssqlbackup.BAK"), QDateTime(QDate(2024, 1, 1), QTime(12, 0)));
+    Touch(folder + QStringLiteral("/notes.txt"), old);
+    Touch(folder + QStringLiteral("/SQLBackup(2024-01-03 10.00.00).bak.partial"), old);
+    ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("folder.bak")));
+
+    QStringList names;
+    for (const TBackupEntry &entry : TDM::ListBackups(folder))
+        names << entry.FileName;
+    EXPECT_EQ(names, (QStringList{QStringLiteral("SQLBackup(2024-01-02 10.00.00)-10.bak"), QStringLiteral("SQLBackup(2024-01-02 10.00.00)-2.bak"),
+                                  QStringLiteral("SQLBackup(2024-01-02 10.00.00).bak"), QStringLiteral("mssqlbackup.BAK"),
+                                  QStringLiteral("SQLBackup(2023-12-31 23.59.59).bak")}));
+    const TBackupEntry first = TDM::ListBackups(folder).first();
+    EXPECT_EQ(first.Path, folder + QStringLiteral("/SQLBackup(2024-01-02 10.00.00)-10.bak"));
+    EXPECT_EQ(first.CreatedText, QLocale::system().toString(old.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+                                     + QLocale::system().toString(old.time(), QLocale::LongFormat));
+    EXPECT_TRUE(TDM::ListBackups(folder + QStringLiteral("/missing")).isEmpty());
+}
+
+TEST(Hollem, TheLogStartsWithItsDateLineAndIsWrittenWhenTheModuleGoes)
+{
+    QTemporaryDir dir;
+    const QDateTime now(QDate(2024, 6, 9), QTime(8, 30));
+    {
+        TDM dm(dir.path(), [now] { return now; });
+        dm.Initialize();
+        EXPECT_FALSE(dm.Connected());
+        EXPECT_THROW(dm.BackupDatabase(), std::runtime_error);
+    }
+    QFile f(dir.filePath(QStringLiteral("backup.txt")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QString hashes(34, QLatin1Char('#'));
+    const QString stamp = QLocale::system().toString(now, QLocale::ShortFormat);
+    EXPECT_EQ(lines, (QStringList{hashes + QStringLiteral("- ") + QLocale::system().toString(now.date(), QLocale::ShortFormat)
+                                      + QStringLiteral(" -") + hashes,
+                                  QStringLiteral("#") + stamp + QStringLiteral("\tInitialize\tstart"),
+                                  QStringLiteral("#") + stamp + QStringLiteral("\tBackupDatabase\tThere is no connection to the database")}));
+}
+
+} // namespace

@@ -1,0 +1,197 @@
+#include "uDM.h"
+
+#include "dataaccess/TDAConnectionManager.h"
+#include "foundation/FileResolver.h"
+#include "foundation/IniFile.h"
+#include "server/database/DatabaseBackup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+const QString kConnection = QStringLiteral("MSSQL");
+const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh.mm.ss");
+const QString kSeparator = QString(34, QLatin1Char('#'));
+
+QString Message(const std::exception &e)
+{
+    return QString::fromUtf8(e.what());
+}
+
+} // namespace
+
+TDM::TDM(const QString &programFolder, Clock clock)
+    : m_folder(programFolder.endsWith(QLatin1Char('/')) ? programFolder : programFolder + QLatin1Char('/'))
+    , m_clock(std::move(clock))
+    , m_connections(std::make_unique<TDAConnectionManager>())
+{
+    m_log << kSeparator + QStringLiteral("- ") + QLocale::system().toString(m_clock().date(), QLocale::ShortFormat)
+                 + QStringLiteral(" -") + kSeparator;
+}
+
+TDM::~TDM()
+{
+    Disconnect();
+    SaveLog();
+}
+
+bool TDM::IsSilent(const QStringList &arguments)
+{
+    return arguments.size() > 1 && arguments.at(1).toLower().contains(QLatin1String("backup"));
+}
+
+QString TDM::BackupFileName(const QDateTime &time, int copy)
+{
+    const QString copyText = copy > 1 ? QStringLiteral("-%1").arg(copy) : QString();
+    return QStringLiteral("SQLBackup(%1)%2.bak").arg(time.toString(kTimeFormat), copyText);
+}
+
+QList<TBackupEntry> TDM::ListBackups(const QString &backupFolder)
+{
+    static const QRegularExpression named(QStringLiteral("^SQLBackup\\((\\d{4}-\\d{2}-\\d{2} \\d{2}\\.\\d{2}\\.\\d{2})\\)(?:-(\\d+))?\\.bak$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    QList<TBackupEntry> entries;
+    for (const QString &name : FileResolver::match(backupFolder, QStringLiteral("*.bak"))) {
+        const QFileInfo info(QDir(backupFolder).filePath(name));
+        TBackupEntry entry;
+        entry.Path = info.filePath();
+        entry.FileName = name;
+        const QDateTime changed = info.lastModified();
+        entry.CreatedText = QLocale::system().toString(changed.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+                            + QLocale::system().toString(changed.time(), QLocale::LongFormat);
+        entry.Time = changed;
+        const QRegularExpressionMatch match = named.match(name);
+        if (match.hasMatch()) {
+            const QDateTime inName = QDateTime::fromString(match.captured(1), kTimeFormat);
+            if (inName.isValid()) {
+                entry.Time = inName;
+                entry.Copy = match.captured(2).isEmpty() ? 1 : match.captured(2).toInt();
+            }
+        }
+        entries << entry;
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const TBackupEntry &a, const TBackupEntry &b) {
+        return a.Time != b.Time ? a.Time > b.Time : a.Copy > b.Copy;
+    });
+    return entries;
+}
+
+QString TDM::BackupFolder() const
+{
+    return FileResolver::resolve(m_folder, QStringLiteral("Backup"));
+}
+
+QString TDM::DataSource() const
+{
+    return IniFile::readString(FileResolver::resolve(m_folder, QStringLiteral("settings.ini")), QStringLiteral("Data Access"),
+                               QStringLiteral("DataSource"), QString());
+}
+
+void TDM::Connect()
+{
+    const QString dataSource = DataSource();
+    if (dataSource.isEmpty())
+        throw std::runtime_error(NoConnectionText.toStdString());
+    m_connections->AddConnection(kConnection, dataSource);
+    m_connection = m_connections->NewConnection(kConnection);
+}
+
+bool TDM::Connected() const
+{
+    return m_connection && m_connection->GetConnected();
+}
+
+void TDM::Initialize()
+{
+    Log(QStringLiteral("Initialize"), QStringLiteral("start"));
+    try {
+        Connect();
+    } catch (const std::exception &) {
+        // The window opens all the same; its buttons then report the missing connection.
+    }
+}
+
+void TDM::Disconnect()
+{
+    if (m_connection)
+        m_connection->Close();
+    m_connection.reset();
+}
+
+void TDM::Log(const QString &first, const QString &second)
+{
+    m_log << QStringLiteral("#%1\t%2\t%3").arg(QLocale::system().toString(m_clock(), QLocale::ShortFormat), first, second);
+}
+
+void TDM::SaveLog() const
+{
+    QFile file(m_folder + QStringLiteral("backup.txt"));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write((m_log.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+}
+
+QString TDM::BackupDatabase()
+{
+    try {
+        if (!Connected())
+            throw std::runtime_error("There is no connection to the database");
+        const QString folder = BackupFolder();
+        if (!QDir().mkpath(folder))
+            throw std::runtime_error(QStringLiteral("Cannot create the backup folder %1").arg(folder).toStdString());
+        // The name is taken before the backup starts, so two backups never share a file.
+        const QDateTime now = m_clock();
+        QString path;
+        for (int copy = 1; path.isEmpty(); ++copy) {
+            const QString candidate = QDir(folder).filePath(BackupFileName(now, copy));
+            QFile reserved(candidate);
+            if (reserved.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+                path = candidate;
+            else if (!reserved.exists())
+                throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(candidate, reserved.errorString()).toStdString());
+        }
+        try {
+            TDatabaseBackup(m_connection->GetConnectionString()).Backup(path);
+        } catch (...) {
+            QFile::remove(path);
+            throw;
+        }
+        Log(QStringLiteral("BackupDatabase"), path);
+        return path;
+    } catch (const std::exception &e) {
+        Log(QStringLiteral("BackupDatabase"), Message(e));
+        throw;
+    }
+}
+
+void TDM::RestoreDatabase(const QString &path)
+{
+    try {
+        if (!Connected())
+            throw std::runtime_error("There is no connection to the database");
+        const QString dataSource = m_connection->GetConnectionString();
+        // Its own session would be ended with every other one when the databases swap.
+        Disconnect();
+        try {
+            TDatabaseBackup(dataSource).Restore(path);
+        } catch (...) {
+            try {
+                Connect();
+            } catch (const std::exception &) {
+                // The restore's own error is the one to report.
+            }
+            throw;
+        }
+        Connect();
+        Log(QStringLiteral("RestoreDatabase"), path);
+    } catch (const std::exception &e) {
+        Log(QStringLiteral("RestoreDatabase"), Message(e));
+        throw;
+    }
+}

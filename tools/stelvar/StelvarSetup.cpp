@@ -1,0 +1,449 @@
+#include "StelvarSetup.h"
+
+#include "uQorConStrGen.h"
+
+#include "dataaccess/DAException.h"
+#include "foundation/FileResolver.h"
+#include "foundation/IniFile.h"
+#include "foundation/SqlScript.h"
+#include "server/database/DatabaseMaintenance.h"
+#include "server/database/uDMServerDatabase.h"
+
+#include <QDate>
+#include <QDir>
+
+#include <stdexcept>
+
+namespace {
+
+const QString kDataAccess = QStringLiteral("Data Access");
+const QString kOldData = QStringLiteral("Old Data");
+const QString kTest = QStringLiteral("MSSQL_Test");
+const QString kMigrate = QStringLiteral("MSSQL_Migrate");
+const QString kSource = QStringLiteral("Access");
+// Where migrated rows wait in the new database until they are cleaned.
+const QString kStaging = QStringLiteral("migration");
+const QString kHistoryId = QStringLiteral("{B560F2F6-06F1-4233-9644-82857C983CAF}");
+// The version the three scripts build; the server climbs on from there.
+constexpr int kScriptsVersion = 14;
+
+QString Message(const std::exception &e)
+{
+    return QString::fromUtf8(e.what());
+}
+
+QString Literal(const QString &text)
+{
+    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
+}
+
+int Execute(IDAConnection &connection, const QString &sql)
+{
+    return connection.NewCommand(sql)->Execute();
+}
+
+QString Members(const QString &column)
+{
+    return TDMServerDatabase::NotAMember(column);
+}
+
+} // namespace
+
+struct TStelvarSetup::Run
+{
+    explicit Run(const TStelvarPrompts &p)
+        : prompts(p)
+    {
+    }
+
+    const TStelvarPrompts &prompts;
+    QString name;
+    QString build;
+    bool buildCreated = false;
+    std::unique_ptr<IDAConnection> maintenance;
+    std::unique_ptr<IDAConnection> source;
+    std::unique_ptr<IDAConnection> target;
+    QStringList createBatches;
+    QStringList defaultBatches;
+    QStringList calendarBatches;
+    QString caption;
+    int position = 0;
+    int maximum = 0;
+
+    void Progress(const QString &text)
+    {
+        caption = text;
+        if (prompts.ReportProgress)
+            prompts.ReportProgress(caption, position, maximum);
+    }
+    void Advance()
+    {
+        ++position;
+        if (prompts.ReportProgress)
+            prompts.ReportProgress(caption, position, maximum);
+    }
+    // Runs every batch closed by a "GO" line, one step of the bar each.
+    void RunScript(const QStringList &batches)
+    {
+        for (const QString &batch : batches) {
+            Execute(*target, batch);
+            Advance();
+        }
+    }
+};
+
+const QList<TStelvarSetup::MigratedTable> &TStelvarSetup::MigratedTables()
+{
+    static const QList<MigratedTable> tables = [] {
+        QList<MigratedTable> list;
+        const auto group = [&list](const char *caption, std::initializer_list<const char *> names) {
+            for (const char *name : names)
+                list.append({QLatin1String(caption), QLatin1String(name)});
+        };
+        group("Migrating settings", {"tblDBVersion", "tblGroups", "tblSettings", "tblMinistryFunctions", "tblMinistryTemplates",
+                                     "tblRuleTypes", "tblLnkMinistryTemplateToMinistryFunction", "tblLiturgyTemplates",
+                                     "tblLnkServingRules", "tblLocations"});
+        group("Migrating contacts", {"tblBlobSettings", "tblCalenderData", "tblContacts", "tblContactTypes", "tblFamilies",
+                                     "tblEventColors", "tblLnkGroupmembers", "tblLnkServingPrefrence",
+                                     "tblLnkContactFunctionFrequency", "tblServingPrefrenceFrequency",
+                                     "tblServingPrefrenceLiturgy"});
+        group("Migrating liturgies", {"tblEvents", "tblEventSeries", "tblLnkEventSeries", "tblScheduledLiturgies",
+                                      "tblScheduledMinistryFunctions", "tblUnAvailiabillity"});
+        group("Migrating users", {"tblUserLevels", "tblUsers"});
+        return list;
+    }();
+    return tables;
+}
+
+// A member may be a contact, a family or a group, and a NULL in a key list must not hide
+// every orphan, so the member tests are the server's own clean-up conditions.
+const QList<TStelvarSetup::Cleaning> &TStelvarSetup::CleaningStatements()
+{
+    static const QList<Cleaning> statements = {
+        {QStringLiteral("DELETE FROM tblLnkServingRules WHERE ") + Members(QStringLiteral("F_RuleMemberID")) + QStringLiteral(" OR ")
+             + Members(QStringLiteral("F_OwnerMemberID")),
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLnkServingRules")},
+        {QStringLiteral("DELETE FROM tblLnkGroupMembers WHERE ") + Members(QStringLiteral("F_MemberID"))
+             + QStringLiteral(" OR F_GroupID NOT IN (SELECT PK_GroupID FROM tblGroups WHERE PK_GroupID IS NOT NULL)"),
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLnkGroupMembers")},
+        {QStringLiteral("DELETE FROM tblUnAvailiabillity WHERE F_ContactID NOT IN (SELECT PK_ContactID FROM tblContacts)"),
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblUnavailabillity")},
+        {QStringLiteral("DELETE FROM tblLiturgyTemplates WHERE F_LocationID NOT IN (SELECT PK_LocationID FROM tblLocations)"),
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLiturgyTemplates")},
+        {QStringLiteral("DELETE FROM tblLnkMinistryTemplateToMinistryFunction WHERE F_MinistryTemplateID NOT IN (SELECT "
+                        "PK_MinistryTemplateID FROM tblMinistryTemplates) OR F_MinistryFunctionID NOT IN (SELECT "
+                        "PK_MinistryFunctionID FROM tblMinistryFunctions)"),
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLnkMinistryTemplatesToMinistryFunctions")},
+        {QStringLiteral("DELETE FROM tblLnkServingPrefrence WHERE F_ContactID NOT IN (SELECT PK_ContactID FROM tblContacts) OR "
+                        "F_MinistryFunctionID NOT IN (SELECT PK_MinistryFunctionID FROM tblMinistryFunctions)"),
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLnkServingPrefrence")},
+        {QStringLiteral("DELETE FROM tblServingPrefrenceFrequency WHERE F_ServingPrefrenceID NOT IN (SELECT PK_ServingPrefrenceID "
+                        "FROM tblLnkServingPrefrence)"),
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblServingPrefrenceFrequency")},
+        {QStringLiteral("DELETE FROM tblServingPrefrenceLiturgy WHERE F_ServingPrefrenceID NOT IN (SELECT PK_ServingPrefrenceID "
+                        "FROM tblLnkServingPrefrence)"),
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblServingPrefrenceLiturgy")},
+        {QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = NULL, MemberLocked = 0 WHERE ")
+             + Members(QStringLiteral("F_MinistryMemberID")),
+         QStringLiteral("Updated "), QStringLiteral(" invalid rows from tblScheduledMinistryFunctions")},
+        {QStringLiteral("DELETE FROM tblScheduledLiturgies WHERE F_LiturgyTemplateID NOT IN (SELECT PK_LiturgyTemplateID FROM "
+                        "tblLiturgyTemplates)"),
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblScheduledLiturgies")},
+        {QStringLiteral("DELETE FROM tblScheduledLiturgies WHERE F_EventID NOT IN (SELECT PK_EventID FROM tblEvents)"),
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblScheduledLiturgies")},
+        {QStringLiteral("DELETE FROM tblEvents WHERE NOT EXISTS (SELECT F_EventID FROM tblScheduledLiturgies WHERE F_EventID = "
+                        "PK_EventID)"),
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblEvents")},
+        {QStringLiteral("UPDATE tblScheduledMinistryFunctions SET MemberLocked = 0 WHERE F_MinistryMemberID IS NULL"),
+         QStringLiteral("Updated "), QStringLiteral(" invalid memberlocked rows")},
+        {QStringLiteral("DELETE FROM tblUnAvailiabillity WHERE PK_UnavailiableID IS NULL"), QStringLiteral("Delete "),
+         QStringLiteral(" invalid rows from tblUnavailiaility")},
+    };
+    return statements;
+}
+
+TStelvarSetup::TStelvarSetup(const QString &programFolder)
+    : m_programFolder(programFolder)
+{
+}
+
+TStelvarSetup::~TStelvarSetup() = default;
+
+QString TStelvarSetup::SettingsPath() const
+{
+    return FileResolver::resolve(m_programFolder, SettingsFileName);
+}
+
+bool TStelvarSetup::SettingsExist() const
+{
+    return QFileInfo(SettingsPath()).isFile();
+}
+
+void TStelvarSetup::LoadSettings()
+{
+    IniFile settings(SettingsPath());
+    if (!settings.load())
+        throw std::runtime_error(settings.errorString().toStdString());
+    m_dataType = settings.value(kDataAccess, QStringLiteral("DataType"), QStringLiteral("NA"));
+    m_target = settings.value(kDataAccess, QStringLiteral("DataSource"), QStringLiteral("NA"));
+    // The older database, where the server's own migration finds it too.
+    const QString source = settings.value(kDataAccess, kSource);
+    if (!source.isEmpty())
+        m_connections.AddConnection(kSource, source);
+}
+
+bool TStelvarSetup::MigrationAllowed() const
+{
+    return m_dataType.compare(QLatin1String("Access"), Qt::CaseInsensitive) == 0;
+}
+
+bool TStelvarSetup::TestServerConnection(QString *reason)
+{
+    m_master = TQorConStrGen::MasterConnectionString(m_target);
+    try {
+        if (m_master.isEmpty())
+            throw std::runtime_error("The connection string names no database");
+        DatabaseMaintenance::CheckName(TQorConStrGen::GetDatabaseName(m_target));
+        m_connections.AddConnection(kTest, m_master);
+        m_connections.NewConnection(kTest);
+        return true;
+    } catch (const std::exception &e) {
+        if (reason)
+            *reason = Message(e);
+        return false;
+    }
+}
+
+void TStelvarSetup::Log(const QString &text)
+{
+    if (m_log.isOpen()) {
+        m_log.write(text.toUtf8() + '\n');
+        m_log.flush();
+    }
+}
+
+QStringList TStelvarSetup::LoadScript(const QString &name) const
+{
+    const QString path = FileResolver::resolve(FileResolver::resolve(m_programFolder, QStringLiteral("mssqlScripts")), name);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(QStringLiteral("Cannot read the script %1: %2").arg(path, file.errorString()).toStdString());
+    return SqlScript::SplitBatches(file.readAll(), SqlScript::Trailing::Drop);
+}
+
+bool TStelvarSetup::RunSetup(bool migrate, const TStelvarPrompts &prompts)
+{
+    Run run(prompts);
+    bool result = false;
+    const auto show = [&prompts](const QString &text) {
+        if (prompts.ShowMessage)
+            prompts.ShowMessage(text);
+    };
+    const auto fail = [&](const QString &message) {
+        show(QStringLiteral("An error occured: ") + message);
+        Log(QStringLiteral("An error occured: ") + message);
+    };
+
+    m_master = TQorConStrGen::MasterConnectionString(m_target);
+    m_connections.AddConnection(kMigrate, m_master);
+    run.name = TQorConStrGen::GetDatabaseName(m_target);
+    m_log.setFileName(QDir(m_programFolder).filePath(LogFileName));
+    m_log.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    Log(QStringLiteral("Connecting .."));
+
+    [&] {
+        // Nothing is created before the name and the three scripts have been checked.
+        try {
+            if (m_master.isEmpty())
+                throw std::runtime_error("The connection string names no database");
+            DatabaseMaintenance::CheckName(run.name);
+            run.createBatches = LoadScript(QStringLiteral("CreateScript.sql"));
+            if (!migrate)
+                run.defaultBatches = LoadScript(QStringLiteral("DefaultData.sql"));
+            run.calendarBatches = LoadScript(QStringLiteral("CalenderData.sql"));
+        } catch (const std::exception &e) {
+            fail(Message(e));
+            return;
+        }
+        run.maximum = 3 + int(run.createBatches.size() + run.calendarBatches.size())
+                      + (migrate ? int(MigratedTables().size() + CleaningStatements().size()) + 12 + 1
+                                 : int(run.defaultBatches.size()) + 1);
+        run.Progress(QStringLiteral("Creating database"));
+        Log(DatabaseMaintenance::MaskPassword(m_master));
+
+        try {
+            run.maintenance = m_connections.NewConnection(kMigrate);
+        } catch (const std::exception &e) {
+            show(QStringLiteral("A problem with the MSSQL-server occured: ") + Message(e));
+            Log(QStringLiteral("MSSQL_Migrate.Open => ") + Message(e));
+            return;
+        }
+        if (migrate) {
+            Log(QStringLiteral("Checked for migration"));
+            try {
+                if (!m_connections.FindConnection(kSource))
+                    throw EDAException(QStringLiteral("settings.ini names no older database ([Data Access] Access)"));
+                run.source = m_connections.NewConnection(kSource);
+                // One snapshot of the older database, which is only ever read.
+                Execute(*run.source, QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
+                run.source->BeginTransaction();
+            } catch (const std::exception &e) {
+                Log(QStringLiteral("Access.Open => ") + Message(e));
+                show(QStringLiteral("A problem occured while attempting to contact the old database: ") + Message(e));
+                return;
+            }
+        }
+
+        try {
+            result = Build(run, migrate);
+        } catch (const std::exception &e) {
+            if (run.target && run.target->GetInTransaction()) {
+                try {
+                    run.target->RollbackTransaction();
+                } catch (const std::exception &) {
+                    // The connection goes and takes the transaction with it.
+                }
+            }
+            run.target.reset();
+            if (run.buildCreated) {
+                try {
+                    DatabaseMaintenance::Drop(*run.maintenance, run.build);
+                } catch (const std::exception &dropError) {
+                    Log(QStringLiteral("DROP DATABASE ") + run.build + QStringLiteral(" => ") + Message(dropError));
+                }
+            }
+            fail(Message(e));
+        }
+    }();
+
+    show(result ? ReadyText : NotFinishedText);
+    m_log.close();
+    run.source.reset();
+    run.target.reset();
+    run.maintenance.reset();
+    return result;
+}
+
+bool TStelvarSetup::Build(Run &run, bool migrate)
+{
+    IDAConnection &maintenance = *run.maintenance;
+    Log(QStringLiteral("Starting db creation"));
+    Log(QStringLiteral("Query : SELECT datname FROM pg_database WHERE datname = ") + Literal(run.name));
+    if (DatabaseMaintenance::Exists(maintenance, run.name)) {
+        // Declining keeps the database and the settings file as they are.
+        if (!run.prompts.AskYesNo || !run.prompts.AskYesNo(ExistsCaption, ExistsText))
+            return true;
+    } else {
+        Log(QStringLiteral("Database does not exist."));
+    }
+
+    run.build = DatabaseMaintenance::SideName(run.name, QStringLiteral("setup"));
+    Log(QStringLiteral("Create database"));
+    Execute(maintenance, QStringLiteral("CREATE DATABASE %1").arg(DatabaseMaintenance::QuoteName(run.build)));
+    run.buildCreated = true;
+    run.target = m_connections.NewConnection(kMigrate, false);
+    run.target->SetConnectionString(DatabaseMaintenance::WithDatabase(m_master, run.build));
+    run.target->Open();
+    IDAConnection &target = *run.target;
+    target.BeginTransaction();
+
+    Log(QStringLiteral("Starting table creation"));
+    run.Advance();
+    run.Progress(QStringLiteral("Creating tables"));
+    run.RunScript(run.createBatches);
+
+    const auto clean = [&](qsizetype count) {
+        const QList<Cleaning> &statements = CleaningStatements();
+        for (qsizetype i = 0; i < count; ++i) {
+            const int rows = Execute(target, statements[i].statement);
+            Log(statements[i].verb + QString::number(rows) + statements[i].text);
+            run.Advance();
+        }
+    };
+
+    if (migrate) {
+        auto history = target.NewCommand(QStringLiteral("INSERT INTO tblHistoryStartDate VALUES(:Id, CAST(:Today AS timestamp))"));
+        history->ParamByName(QStringLiteral("Id")).Value = kHistoryId;
+        history->ParamByName(QStringLiteral("Today")).Value = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+        history->Execute();
+        Log(QStringLiteral("Starting migration"));
+
+        // The older rows land beside the new tables first: they are cleaned here, in the new
+        // database, and the older database is only read.
+        Execute(target, QStringLiteral("CREATE SCHEMA ") + kStaging);
+        const QList<MigratedTable> &tables = MigratedTables();
+        for (const MigratedTable &t : tables)
+            Execute(target, QStringLiteral("CREATE TABLE %1.%2 (LIKE dbo.%2)").arg(kStaging, t.table));
+        for (qsizetype i = 0; i < tables.size(); ++i) {
+            run.Progress(i == 0 ? QStringLiteral("Migrating settings") : tables[i].caption);
+            Log(QStringLiteral("Migrating: ") + tables[i].table);
+            DatabaseMaintenance::CopyTable(*run.source, target, tables[i].table, kStaging + QLatin1Char('.') + tables[i].table);
+            run.Advance();
+        }
+
+        run.Progress(QStringLiteral("Cleaning old data"));
+        Execute(target, QStringLiteral("SET LOCAL search_path = %1, dbo, public").arg(kStaging));
+        clean(CleaningStatements().size());
+        Execute(target, QStringLiteral("SET LOCAL search_path = dbo, public"));
+
+        for (const MigratedTable &t : tables) {
+            auto columns = target.NewDataset(QStringLiteral(
+                "SELECT column_name FROM information_schema.columns WHERE table_schema = :Schema AND table_name = :Table "
+                "ORDER BY ordinal_position"));
+            columns->ParamByName(QStringLiteral("Schema")).Value = kStaging;
+            columns->ParamByName(QStringLiteral("Table")).Value = t.table.toLower();
+            columns->Open();
+            QStringList names;
+            for (const QVariantList &row : columns->Rows())
+                names << target.QuoteIdentifier(row.at(0).toString());
+            const QString list = names.join(QStringLiteral(", "));
+            Execute(target, QStringLiteral("INSERT INTO dbo.%1 (%2) SELECT %2 FROM %3.%1").arg(t.table, list, kStaging));
+        }
+        Execute(target, QStringLiteral("DROP SCHEMA %1 CASCADE").arg(kStaging));
+        DatabaseMaintenance::RestartIdentities(target);
+
+        run.Progress(QStringLiteral("Migrating users"));
+        // Exactly one version row, whatever the older database held.
+        Execute(target, QStringLiteral("DELETE FROM tblDBVersion"));
+        Execute(target, QStringLiteral("INSERT INTO tblDBVersion VALUES(%1)").arg(kScriptsVersion));
+        run.Advance();
+    } else {
+        Execute(target, QStringLiteral("INSERT INTO tblHistoryStartDate VALUES('%1','1900-01-01')").arg(kHistoryId));
+        Log(QStringLiteral("Loading default data"));
+        run.Progress(QStringLiteral("Creating start data"));
+        run.RunScript(run.defaultBatches);
+        Execute(target, QStringLiteral("INSERT INTO tblDBVersion VALUES(%1)").arg(kScriptsVersion));
+        run.Advance();
+    }
+
+    run.Progress(QStringLiteral("Updating calenderdata"));
+    Execute(target, QStringLiteral("DELETE FROM tblCalenderData"));
+    run.Advance();
+    run.RunScript(run.calendarBatches);
+
+    if (migrate) {
+        run.Progress(QStringLiteral("Cleaning data"));
+        clean(12);
+    }
+
+    run.Progress(QStringLiteral("Finishing"));
+    target.CommitTransaction();
+    run.target.reset();
+    DatabaseMaintenance::Replace(maintenance, run.build, run.name);
+    run.buildCreated = false;
+    run.Advance();
+
+    IniFile current(SettingsPath());
+    current.load();
+    QList<IniFile::Entry> entries;
+    if (migrate)
+        entries << IniFile::Entry{kOldData, QStringLiteral("DataType"), QStringLiteral("Access")}
+                << IniFile::Entry{kOldData, QStringLiteral("DataSource"),
+                                  current.value(kDataAccess, QStringLiteral("DataSource"), QStringLiteral("NA"))};
+    entries << IniFile::Entry{kDataAccess, QStringLiteral("DataType"), QStringLiteral("MSSQL")}
+            << IniFile::Entry{kDataAccess, QStringLiteral("DataSource"), m_target};
+    // The file holds the database's credentials.
+    if (!IniFile::writeStrings(SettingsPath(), entries, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        throw std::runtime_error(QStringLiteral("The settings file %1 could not be written").arg(SettingsPath()).toStdString());
+    return true;
+}

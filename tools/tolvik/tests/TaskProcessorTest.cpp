@@ -1,0 +1,262 @@
+#include "ReportMatcher.h"
+
+#include "tools/tolvik/TolvikTexts.h"
+#include "tools/tolvik/uQorPathHelper.h"
+#include "tools/tolvik/uQorSearches.h"
+#include "tools/tolvik/uQorXMLProsessor.h"
+
+#include "testsupport/QtPrinters.h"
+#include "testsupport/TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using kestrova::test::ReadFile;
+using kestrova::test::WriteFile;
+
+class RecordingProgress : public ITaskProgress
+{
+public:
+    void SetProgress(const QString &text, int position, int maximum) override
+    {
+        if (!text.isEmpty())
+            actions << text;
+        if (maximum > 0)
+            lastMaximum = maximum;
+        if (position > 0)
+            positions << position;
+    }
+    void SetTaskText(const QString &text, bool replace) override
+    {
+        if (replace)
+            prefix = text;
+        tasks << (replace ? text : prefix + text);
+    }
+    QString prefix;
+    QStringList tasks;
+    QStringList actions;
+    QList<int> positions;
+    int lastMaximum = 0;
+};
+
+class TaskProcessor : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(tool.isValid() && registry.isValid() && elsewhere.isValid());
+        const QString folder = tool.path();
+        ASSERT_TRUE(WriteFile(folder + "/notes.txt", "first line\r\n\r\nthird line"));
+        ASSERT_TRUE(WriteFile(folder + "/.hidden.txt", "kept out of sight\n"));
+        ASSERT_TRUE(WriteFile(folder + "/readonly.txt", "fixed\n"));
+        ASSERT_TRUE(QFile::setPermissions(folder + "/readonly.txt", QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        ASSERT_TRUE(WriteFile(folder + "/plugins/readme.txt", "read me\n"));
+        ASSERT_TRUE(WriteFile(folder + "/plugins/deep/log.txt", "deep down\n"));
+        static const char plugin[] = "\x7f" "ELF...KESTROVA_FILE_VERSION=1.2.3.4\0...";
+        static const char library[] = "KESTROVA_FILE_VERSION=1.0.0.0\0";
+        ASSERT_TRUE(WriteFile(folder + "/plugins/RvEvents.qor", QByteArray(plugin, sizeof plugin - 1)));
+        ASSERT_TRUE(WriteFile(folder + "/libQuorva_Data_Service.so", QByteArray(library, sizeof library - 1)));
+        // A link out of the folder is not followed.
+        ASSERT_TRUE(QFile::link(QStringLiteral("/etc/hostname"), folder + "/outside.txt"));
+
+        ASSERT_TRUE(WriteFile(registry.filePath("user.ini"), "[Software\\Orbek]\nTop=the start key's own value\n"
+                                                             "[Software\\Orbek\\Kestrova]\nLanguage=nb\n"
+                                                             "[Software\\Orbek\\Kestrova\\Mail]\nSMTPPassword=hunter2\n"
+                                                             "Server=smtp.example.org\n"
+                                                             "[Software\\Other]\nElsewhere=1\n"));
+        ASSERT_TRUE(WriteFile(registry.filePath("machine.ini"),
+                              "[SOFTWARE\\Orbek\\Kestrova\\Server]\nAddress=it's here\nEmpty=\n"));
+        qputenv("KESTROVA_REGISTRY_DIR", QFile::encodeName(registry.path()));
+
+        // A folder with a file the task's mask matches, outside the folders a task may read.
+        ASSERT_TRUE(WriteFile(elsewhere.filePath("elsewhere.txt"), "not to be read\n"));
+        TQorFolderSet folders;
+        folders.Windows = elsewhere.path();
+        folders.System = QStringLiteral("/usr/lib");
+        folders.Tool = folder;
+        folders.Programs = QStringLiteral("/opt");
+        folders.Readable = {folder};
+        TQorPathHelper::SetFolders(folders);
+        TolvikTexts::SetLanguage(QLocale::English);
+    }
+    void TearDown() override { qunsetenv("KESTROVA_REGISTRY_DIR"); }
+
+    QString Data(const char *name) const { return QStringLiteral(KESTROVA_SOURCE_DIR "/tools/tolvik/tests/data/") + name; }
+
+    QString TaskFile(const QByteArray &content)
+    {
+        const QString path = tool.filePath("configuration.xml");
+        EXPECT_TRUE(WriteFile(path, content));
+        return path;
+    }
+
+    QDomDocument Run(const QString &taskFile)
+    {
+        QDomDocument report = NewReportDocument(QStringLiteral("Support Tool"), QStringLiteral("1.0.0.0"), QDate::currentDate());
+        TQorXMLProsessor processor(&progress, taskFile);
+        processor.SetOutput(&report);
+        processor.Run();
+        return report;
+    }
+
+    QTemporaryDir tool;
+    QTemporaryDir registry;
+    QTemporaryDir elsewhere;
+    RecordingProgress progress;
+};
+
+TEST_F(TaskProcessor, EverySearchKindWritesItsElementsAsTheExpectedReportHasThem)
+{
+    const QDomDocument report = Run(Data("configuration.xml"));
+    QDomDocument expected;
+    ASSERT_TRUE(expected.setContent(QString::fromUtf8(ReadFile(Data("expected-report.xml"))).replace("@TOOL@", tool.path())));
+    const QStringList mismatches = kestrova::test::Mismatches(expected.documentElement(), report.documentElement());
+    EXPECT_TRUE(mismatches.isEmpty()) << mismatches.join('\n').toStdString() << "\n" << report.toString(1).toStdString();
+    EXPECT_TRUE(ReportText(report).startsWith(QStringLiteral("<?xml version=\"1.0\"?>\n<Support>"))) << ReportText(report).left(80).toStdString();
+    EXPECT_FALSE(report.toString().contains(QStringLiteral("hunter2")));
+}
+
+TEST_F(TaskProcessor, ReportsEachTaskAndWhatItSearches)
+{
+    Run(Data("configuration.xml"));
+    EXPECT_EQ(progress.lastMaximum, 12);
+    EXPECT_EQ(progress.positions, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    for (const char *task : {"Searching for files - *.txt", "Searching for files - *.QOR", "Registry", "System information",
+                             "Searching for files - Machine keys", "Services", "SQL server"})
+        EXPECT_TRUE(progress.tasks.contains(QString::fromLatin1(task))) << task;
+    for (const char *action : {"registry", "Systeminfo", "objects", "Services", "SQLServer", "plugins", "deep"})
+        EXPECT_TRUE(progress.actions.contains(QString::fromLatin1(action))) << action;
+}
+
+TEST_F(TaskProcessor, ATaskFileWithoutTasksOrThatIsNoXmlFails)
+{
+    EXPECT_THROW(
+        {
+            try {
+                Run(TaskFile("<configuration><item category=\"SYSINFO\"/></configuration>"));
+            } catch (const EQorTaskError &error) {
+                EXPECT_STREQ(error.what(), "invalid node in the configuration node");
+                throw;
+            }
+        },
+        EQorTaskError);
+    EXPECT_THROW(Run(TaskFile("<configuration><task category=\"SYSINFO\">")), EQorTaskError);
+}
+
+TEST_F(TaskProcessor, AFileSearchWithoutFoldersEndsTheRun)
+{
+    try {
+        Run(TaskFile("<configuration><task category=\"BROWSE\"><wildcard>*</wildcard></task>"
+                     "<task category=\"SQLSERVER\"/></configuration>"));
+        FAIL() << "the run went on";
+    } catch (const EQorTaskError &error) {
+        EXPECT_STREQ(error.what(), "Error in xml -> no search directories");
+    }
+    EXPECT_FALSE(progress.tasks.contains(QStringLiteral("SQL server")));
+}
+
+TEST_F(TaskProcessor, FoldersAndFilesOutsideTheReadableFoldersAreNeverRead)
+{
+    EXPECT_TRUE(TQorPathHelper::MayRead(tool.filePath("notes.txt")));
+    EXPECT_TRUE(TQorPathHelper::MayRead(tool.filePath("plugins")));
+    EXPECT_FALSE(TQorPathHelper::MayRead(tool.filePath("outside.txt")));
+    EXPECT_FALSE(TQorPathHelper::MayRead(tool.filePath("plugins/../../")));
+    EXPECT_FALSE(TQorPathHelper::MayRead(QStringLiteral("/etc/passwd")));
+    TQorFolderSet folders = TQorPathHelper::Folders();
+    folders.Private << tool.filePath("notes.txt");
+    TQorPathHelper::SetFolders(folders);
+    EXPECT_FALSE(TQorPathHelper::MayRead(tool.filePath("notes.txt")));
+}
+
+TEST_F(TaskProcessor, PathWordsStandForTheirFoldersWhateverTheirCase)
+{
+    EXPECT_EQ(TQorPathHelper::ExpandPath(QStringLiteral("AppDir/plugins")), tool.path() + "/plugins");
+    EXPECT_EQ(TQorPathHelper::ExpandPath(QStringLiteral("WINDIR/x;winsys;PROGRAMDIR")),
+              elsewhere.path() + QStringLiteral("/x;/usr/lib;/opt"));
+}
+
+struct ValueCase
+{
+    TRegSearch::ValueType type;
+    QByteArray data;
+    const char *text;
+};
+
+TEST(RegistryValues, AreWrittenByType)
+{
+    const ValueCase cases[] = {
+        {TRegSearch::ValueType::Binary, QByteArray("\x0A\xFF", 2), " A FF "},
+        {TRegSearch::ValueType::Binary, QByteArray("\x00\x10", 2), " 0 10 "},
+        {TRegSearch::ValueType::String, "it's", "'it''s'"},
+        {TRegSearch::ValueType::String, "", ""},
+        {TRegSearch::ValueType::ExpandString, "$HOME/x", "$HOME/x"},
+        {TRegSearch::ValueType::Integer, QByteArray("\x2A\x01\x00\x00", 4), "298"},
+        {TRegSearch::ValueType::Unknown, "anything", ""},
+    };
+    for (const ValueCase &c : cases)
+        EXPECT_EQ(TRegSearch::ValueText(c.type, c.data), QString::fromLatin1(c.text)) << c.text;
+    EXPECT_EQ(TRegSearch::TypeName(TRegSearch::ValueType::ExpandString), QStringLiteral("expanded string"));
+    EXPECT_EQ(TRegSearch::TypeName(TRegSearch::ValueType::Unknown), QStringLiteral("Unknown"));
+}
+
+TEST(ServiceList, SystemdUnitsBecomeServicesWithTheirStateAndControls)
+{
+    const QString shown = QStringLiteral("Id=cron.service\nDescription=Regular background program processing daemon\n"
+                                         "ActiveState=active\nSubState=running\nCanStop=yes\n\n"
+                                         "Id=apt-daily.service\nDescription=Daily apt download activities\n"
+                                         "ActiveState=inactive\nSubState=dead\nCanStop=yes\n\n"
+                                         "Id=systemd-tmpfiles-setup.service\nDescription=Create Volatile Files\n"
+                                         "ActiveState=active\nSubState=exited\nCanStop=no\n");
+    const QList<TQorProcessSearch::Service> services = TQorProcessSearch::ParseServices(shown);
+    ASSERT_EQ(services.size(), 3);
+    EXPECT_EQ(services[0].ServiceName, QStringLiteral("cron"));
+    EXPECT_EQ(services[0].DisplayName, QStringLiteral("Regular background program processing daemon"));
+    EXPECT_EQ(TQorProcessSearch::StateText(services[0].State), QStringLiteral("The service is running."));
+    EXPECT_EQ(TQorProcessSearch::ControlsText(services[0].Controls), QStringLiteral("The service can be stopped."));
+    EXPECT_EQ(TQorProcessSearch::TypeText(services[0].Type), QStringLiteral("Win32 Process"));
+    EXPECT_EQ(TQorProcessSearch::StateText(services[1].State), QStringLiteral("The service is not running."));
+    EXPECT_EQ(TQorProcessSearch::StateText(services[2].State), QStringLiteral("The service is not running."));
+    EXPECT_EQ(TQorProcessSearch::ControlsText(services[2].Controls), QStringLiteral("-"));
+}
+
+TEST(ServiceList, TextsFollowTheServiceManagersNumbers)
+{
+    EXPECT_EQ(TQorProcessSearch::ControlsText(3), QStringLiteral("-")); // stop and pause together
+    EXPECT_EQ(TQorProcessSearch::ControlsText(4), QStringLiteral("The service is notified when system shutdown occurs."));
+    EXPECT_EQ(TQorProcessSearch::TypeText(32), QStringLiteral("Win32 Process - Shared process"));
+    EXPECT_EQ(TQorProcessSearch::TypeText(3), QStringLiteral("-"));
+    EXPECT_EQ(TQorProcessSearch::StateText(7), QStringLiteral("The service is paused."));
+    EXPECT_EQ(TQorProcessSearch::StateText(0), QStringLiteral("-"));
+}
+
+TEST(SystemInformation, ProcTextsBecomeReadableLines)
+{
+    EXPECT_EQ(TSysInfoSearch::UpTimeText(QStringLiteral("97265.40 180000.00\n")), QStringLiteral("1 days, 03:01:05"));
+    EXPECT_EQ(TSysInfoSearch::CpuText(QStringLiteral("processor\t: 0\nmodel name\t: AMD EPYC\n\nprocessor\t: 1\n"
+                                                     "model name\t: AMD EPYC\n")),
+              QStringLiteral("AMD EPYC(2)"));
+    EXPECT_EQ(TSysInfoSearch::MemoryText(QStringLiteral("MemTotal:       2048000 kB\nMemFree: 1 kB\nMemAvailable:   1024000 kB\n")),
+              QStringLiteral("2000 MB, 1000 MB free"));
+}
+
+TEST(TolvikTexts, ANumberWithoutTextSaysSo)
+{
+    TolvikTexts::SetLanguage(QLocale::English);
+    EXPECT_EQ(TolvikTexts::GetText(100), QStringLiteral("Quorva Support Tool"));
+    EXPECT_EQ(TolvikTexts::GetText(999), QStringLiteral("missing 999"));
+    EXPECT_EQ(TolvikTexts::Format(108, {"/opt/tolvik/output.xml"}),
+              QStringLiteral("The information is now saved to the file:\n/opt/tolvik/output.xml"));
+    TolvikTexts::SetLanguage(QLocale::NorwegianBokmal);
+    EXPECT_EQ(TolvikTexts::GetText(201), QStringLiteral("&Neste"));
+    TolvikTexts::SetLanguage(QLocale::Swedish);
+    EXPECT_EQ(TolvikTexts::GetText(201), QStringLiteral("&Next"));
+    TolvikTexts::SetLanguage(QLocale::English);
+}
+
+} // namespace

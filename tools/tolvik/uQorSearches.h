@@ -1,0 +1,113 @@
+// The search kinds of the task file, each writing into the report element of its task:
+// files (BROWSE, COMPONENTS), the product's registry keys (REGISTRY), system information
+// (SYSINFO), object checks (OBJECTINFO), services (SERVICELIST) and the database client
+// (SQLSERVER). Each is made for one task and freed after its run.
+#pragma once
+
+#include <QDomElement>
+#include <QList>
+#include <QString>
+
+class TQorXMLBaseProsessor;
+
+class TQorSearch
+{
+public:
+    TQorSearch(TQorXMLBaseProsessor &processor, const QDomElement &report, const QDomElement &task)
+        : m_processor(processor), m_report(report), m_task(task)
+    {
+    }
+    virtual ~TQorSearch() = default;
+    virtual void Run() = 0;
+
+protected:
+    QDomElement Add(QDomElement parent, const QString &name) const;
+    void SetTaskText(const QString &text) const;
+    void SetProgress(const QString &text) const;
+
+    TQorXMLBaseProsessor &m_processor;
+    QDomElement m_report;
+    QDomElement m_task;
+};
+
+class TQorFileSearch : public TQorSearch
+{
+public:
+    using TQorSearch::TQorSearch;
+    void Run() override;
+    // "[" + " readonly " " archive " " systemfile " " hidden " as they apply + " ]".
+    static QString AttributeText(const QString &path);
+
+private:
+    void Scan(const QString &folder, const QString &mask, bool recursive);
+    void AddFile(const QString &path);
+
+    bool m_view = false;
+    bool m_version = false;
+    bool m_date = false;
+    bool m_attributes = false;
+};
+
+class TRegSearch : public TQorSearch
+{
+public:
+    enum class ValueType { Unknown, String, ExpandString, Integer, Binary };
+
+    using TQorSearch::TQorSearch;
+    void Run() override;
+
+    // The key's subkeys, recursively, into parent: "key" elements with their "value" elements.
+    static void WriteSubkeys(QDomElement parent, quint64 root, const QString &keyPath);
+    static QString TypeName(ValueType type);
+    static QString ValueText(ValueType type, const QByteArray &data);
+};
+
+class TSysInfoSearch : public TQorSearch
+{
+public:
+    using TQorSearch::TQorSearch;
+    void Run() override;
+
+    static QString UpTimeText(const QString &procUptime);
+    static QString CpuText(const QString &procCpuinfo);
+    static QString MemoryText(const QString &procMeminfo);
+};
+
+class TQorObjectSearch : public TQorSearch
+{
+public:
+    using TQorSearch::TQorSearch;
+    void Run() override;
+};
+
+class TQorSQLServerSearch : public TQorSearch
+{
+public:
+    using TQorSearch::TQorSearch;
+    void Run() override;
+};
+
+class TQorProcessSearch : public TQorSearch
+{
+public:
+    // The service list holds at most this many entries.
+    static constexpr int MaxServices = 4097;
+
+    struct Service
+    {
+        QString DisplayName;
+        QString ServiceName;
+        int Type = 0;
+        int State = 0;
+        int Controls = 0;
+    };
+
+    using TQorSearch::TQorSearch;
+    void Run() override;
+
+    // The services of "systemctl show" output (blocks of Key=Value lines).
+    static QList<Service> ParseServices(const QString &showOutput);
+    static QString TypeText(int type);
+    static QString StateText(int state);
+    static QString ControlsText(int controls);
+};

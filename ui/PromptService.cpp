@@ -1,0 +1,51 @@
+#include "ui/PromptService.h"
+
+namespace {
+
+IPromptService *g_installed = nullptr;
+
+} // namespace
+
+IPromptService::~IPromptService() = default;
+
+IPromptService &Prompt()
+{
+    static TMessageBoxPrompt boxes;
+    return g_installed ? *g_installed : boxes;
+}
+
+void ShowMessage(QWidget *parent, QMessageBox::Icon icon, const QString &caption, const QString &text)
+{
+    Prompt().Ask(parent, icon, caption, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+QMessageBox::StandardButton TMessageBoxPrompt::Ask(QWidget *parent, QMessageBox::Icon icon, const QString &caption,
+                                                   const QString &text, QMessageBox::StandardButtons buttons,
+                                                   QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox box(icon, caption, text, buttons, parent);
+    box.setDefaultButton(defaultButton);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+TScriptedPrompt::TScriptedPrompt() : m_previous(g_installed)
+{
+    g_installed = this;
+}
+
+TScriptedPrompt::~TScriptedPrompt()
+{
+    g_installed = m_previous;
+}
+
+QMessageBox::StandardButton TScriptedPrompt::Ask(QWidget *, QMessageBox::Icon icon, const QString &caption,
+                                                 const QString &text, QMessageBox::StandardButtons buttons,
+                                                 QMessageBox::StandardButton defaultButton)
+{
+    m_shown << Shown{icon, caption, text, buttons, defaultButton};
+    if (m_answers.empty())
+        return defaultButton == QMessageBox::NoButton ? QMessageBox::Ok : defaultButton;
+    const QMessageBox::StandardButton answer = m_answers.front();
+    m_answers.pop_front();
+    return answer;
+}
