@@ -1,10 +1,12 @@
 // Measures the data service on the private cluster: GetData of 100,000 rows (read, stream,
-// decode on the client) and UpdateData of a delta of 10,000 changes in one transaction.
+// decode on the client) and UpdateData of a delta of 10,000 changes in one transaction, each
+// beside the same work done with plain libpq in the same run (the floor the driver stands on).
 // Usage: dataaccess_bench [libpq URL]   (default: $KESTROVA_TEST_PG, as scripts/pg url prints)
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDAConnectionManager.h"
 #include "dataaccess/TDADataStreamer.h"
 #include "dataaccess/TDataAbstractService.h"
+#include "foundation/QorDateTime.h"
 #include "pgdriver/uDAADODriver.h"
 
 #include <QCoreApplication>
@@ -13,7 +15,11 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <libpq-fe.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -39,6 +45,90 @@ const char *const kSchema = R"(<Schema Name="Bench">
 QString keyOf(int i)
 {
     return QStringLiteral("{%1-0000-0000-0000-000000000000}").arg(i, 8, 10, QLatin1Char('0'));
+}
+
+// The libpq connection of the same database, as the driver opens it.
+struct PlainConnection
+{
+    explicit PlainConnection(const QString &host, const QString &port, const QString &user, const QString &db)
+    {
+        const char *keys[] = {"host", "port", "user", "dbname", nullptr};
+        const QByteArray h = host.toUtf8(), p = port.toUtf8(), u = user.toUtf8(), d = db.toUtf8();
+        const char *values[] = {h.constData(), p.constData(), u.constData(), d.constData(), nullptr};
+        Conn = PQconnectdbParams(keys, values, 0);
+        if (PQstatus(Conn) != CONNECTION_OK)
+            throw EDAException(QStringLiteral("libpq: %1").arg(QString::fromUtf8(PQerrorMessage(Conn))));
+    }
+    ~PlainConnection() { PQfinish(Conn); }
+    void Exec(const char *sql) const
+    {
+        PGresult *r = PQexec(Conn, sql);
+        const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK;
+        PQclear(r);
+        if (!ok)
+            throw EDAException(QStringLiteral("libpq: %1").arg(QString::fromUtf8(PQerrorMessage(Conn))));
+    }
+    void Prepare(const char *name, const char *sql, int params) const
+    {
+        PGresult *r = PQprepare(Conn, name, sql, params, nullptr);
+        const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+        PQclear(r);
+        if (!ok)
+            throw EDAException(QStringLiteral("libpq: %1").arg(QString::fromUtf8(PQerrorMessage(Conn))));
+    }
+    void Run(const char *name, const std::vector<QByteArray> &values) const
+    {
+        std::vector<const char *> pointers;
+        for (const QByteArray &v : values)
+            pointers.push_back(v.isNull() ? nullptr : v.constData());
+        PGresult *r = PQexecPrepared(Conn, name, int(pointers.size()), pointers.data(), nullptr, nullptr, 0);
+        const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK && QByteArray(PQcmdTuples(r)) == "1";
+        PQclear(r);
+        if (!ok)
+            throw EDAException(QStringLiteral("libpq: %1").arg(QString::fromUtf8(PQerrorMessage(Conn))));
+    }
+    PGconn *Conn = nullptr;
+};
+
+// Every row read as text and each field turned into its value, as any client of libpq would.
+double PlainRead(const PlainConnection &pg)
+{
+    QElapsedTimer t;
+    t.start();
+    PGresult *r = PQexec(pg.Conn, "SELECT * FROM dbo.tblBenchItems ORDER BY PK_ItemID");
+    const int rows = PQntuples(r);
+    double sum = 0;
+    qsizetype chars = 0;
+    for (int i = 0; i < rows; ++i) {
+        chars += QString::fromUtf8(PQgetvalue(r, i, 0), PQgetlength(r, i, 0)).size();
+        chars += QString::fromUtf8(PQgetvalue(r, i, 1), PQgetlength(r, i, 1)).size();
+        sum += std::atoi(PQgetvalue(r, i, 2)) + std::atof(PQgetvalue(r, i, 3)) + (PQgetvalue(r, i, 5)[0] == '1');
+        chars += WallClockFromIso(QString::fromLatin1(PQgetvalue(r, i, 4))).isValid();
+    }
+    PQclear(r);
+    const double seconds = t.nsecsElapsed() / 1e9;
+    if (rows != kRows || sum == 0 || chars == 0)
+        throw EDAException(QStringLiteral("libpq read %1 rows").arg(rows));
+    return seconds;
+}
+
+// The same 10,000 changes through prepared statements in one transaction.
+double PlainApply(const PlainConnection &pg, int round)
+{
+    QElapsedTimer t;
+    t.start();
+    pg.Exec("BEGIN");
+    const int base = 900000 + round * kInserts;
+    for (int i = 0; i < kInserts; ++i)
+        pg.Run("ins", {keyOf(base + i).toUtf8(), QStringLiteral("New item %1").arg(i).toUtf8(), QByteArray::number(i),
+                       QByteArray::number(i * 0.5), WallClock(QDate(2025, 1, 1)).addSecs(i).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8(),
+                       QByteArray("1")});
+    for (int i = 0; i < kUpdates; ++i)
+        pg.Run("upd", {keyOf(60000 + round * 10000 + i * 2).toUtf8(), QStringLiteral("Plain %1/%2").arg(round).arg(i).toUtf8(), QByteArray::number(-i)});
+    for (int i = 0; i < kDeletes; ++i)
+        pg.Run("del", {keyOf(60000 + round * 10000 + i * 2 + 1).toUtf8()});
+    pg.Exec("COMMIT");
+    return t.nsecsElapsed() / 1e9;
 }
 
 } // namespace
@@ -75,6 +165,12 @@ int main(int argc, char **argv)
             "FROM generate_series(0, %1) i; ANALYZE dbo.tblBenchItems;").arg(kRows - 1))->Execute();
         setup->Close();
 
+        PlainConnection pg(query.queryItemValue(QStringLiteral("host")), query.queryItemValue(QStringLiteral("port")), user, dbName);
+        pg.Prepare("ins", "INSERT INTO dbo.tblBenchItems (PK_ItemID, ItemName, SortIndex, Price, CreatedDateTime, Active) "
+                          "VALUES ($1, $2, $3, $4, $5, $6)", 6);
+        pg.Prepare("upd", "UPDATE dbo.tblBenchItems SET ItemName = $2, SortIndex = $3 WHERE PK_ItemID = $1", 3);
+        pg.Prepare("del", "DELETE FROM dbo.tblBenchItems WHERE PK_ItemID = $1", 1);
+
         TDASchema schema;
         schema.LoadFromXml(kSchema, QStringLiteral("bench schema"));
         TDataAbstractService service(schema, manager);
@@ -92,8 +188,13 @@ int main(int argc, char **argv)
             bestRead = qMax(bestRead, kRows / seconds);
             streamSize = stream.size();
         }
-        std::printf("GetData of %d rows (6 fields, %lld bytes streamed, decoded on the client): %.0f rows/s (best of %d)\n",
-                    kRows, static_cast<long long>(streamSize), bestRead, kRounds);
+        double plainRead = 1e9;
+        for (int round = 0; round < kRounds; ++round)
+            plainRead = qMin(plainRead, PlainRead(pg));
+        std::printf("GetData of %d rows (6 fields, %lld bytes streamed, decoded on the client): %.3f s, %.0f rows/s (best of %d)\n",
+                    kRows, static_cast<long long>(streamSize), kRows / bestRead, bestRead, kRounds);
+        std::printf("  libpq reference, the same rows read and converted: %.3f s, %.0f rows/s; GetData takes %.1fx\n",
+                    plainRead, kRows / plainRead, kRows / bestRead / plainRead);
 
         double bestApply = 0;
         for (int round = 0; round < kRounds; ++round) {
@@ -109,7 +210,7 @@ int main(int argc, char **argv)
                 c.SetNewValue(1, QStringLiteral("New item %1").arg(i));
                 c.SetNewValue(2, i);
                 c.SetNewValue(3, i * 0.5);
-                c.SetNewValue(4, QDateTime(QDate(2025, 1, 1), QTime(0, 0)).addSecs(i));
+                c.SetNewValue(4, WallClock(QDate(2025, 1, 1)).addSecs(i));
                 c.SetNewValue(5, true);
                 delta.Changes << c;
             }
@@ -135,8 +236,14 @@ int main(int argc, char **argv)
                     throw EDAException(QStringLiteral("change %1 failed: %2").arg(c.RecID).arg(c.Message));
             bestApply = qMax(bestApply, (kInserts + kUpdates + kDeletes) / seconds);
         }
-        std::printf("UpdateData of %d changes (%d inserts, %d updates, %d deletes) in one transaction: %.0f changes/s (best of %d)\n",
-                    kInserts + kUpdates + kDeletes, kInserts, kUpdates, kDeletes, bestApply, kRounds);
+        constexpr int kChanges = kInserts + kUpdates + kDeletes;
+        double plainApply = 1e9;
+        for (int round = 0; round < kRounds; ++round)
+            plainApply = qMin(plainApply, PlainApply(pg, round));
+        std::printf("UpdateData of %d changes (%d inserts, %d updates, %d deletes) in one transaction: %.3f s, %.0f changes/s (best of %d)\n",
+                    kChanges, kInserts, kUpdates, kDeletes, kChanges / bestApply, bestApply, kRounds);
+        std::printf("  libpq reference, the same changes prepared, in one transaction: %.3f s, %.0f changes/s; UpdateData takes %.1fx\n",
+                    plainApply, kChanges / plainApply, kChanges / bestApply / plainApply);
     } catch (const EDAException &e) {
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         status = 1;

@@ -6,6 +6,7 @@
 // with the ranking procedure called per function, and the two runs are compared: every
 // candidate list, and every function row, colour and flag they wrote.
 #include "dataaccess/TDAConnectionManager.h"
+#include "foundation/QorDateTime.h"
 #include "foundation/uCommon.h"
 #include "pgdriver/uDAADODriver.h"
 #include "server/scheduler/TAutoScheduleDARepository.h"
@@ -63,7 +64,7 @@ Outcome RunOnce(const TParishShape &shape, TAutoScheduleRankingSource ranking, i
     TAutoScheduleDARepository repository(manager, QStringLiteral("MSSQL"), ranking);
     TRecordingRepository recording(repository);
     std::atomic<bool> stop{false};
-    TvoAutoScheduler scheduler({}, QDateTime(start, QTime(0, 0)), QDateTime(start.addMonths(shape.Months), QTime(0, 0)), {},
+    TvoAutoScheduler scheduler({}, WallClock(start), WallClock(start.addMonths(shape.Months)), {},
                                {EmptyGUID, "{00000000-0000-0000-0000-000000000001}", "{00000000-0000-0000-0000-000000000002}"},
                                true, recording, stop);
     scheduler.SetTraceFolder(QDir::tempPath());

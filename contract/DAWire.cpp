@@ -91,7 +91,7 @@ ROValue ToWire(const QVariant &value)
     case QMetaType::Bool: return ROValue::FromBoolean(value.toBool());
     case QMetaType::QString: return ROValue::FromString(ROType::Utf8String, value.toString());
     case QMetaType::QDateTime: return ROValue::FromDateTime(DateTimeToOle(value.toDateTime()));
-    case QMetaType::QDate: return ROValue::FromDateTime(DateTimeToOle(QDateTime(value.toDate(), QTime(0, 0))));
+    case QMetaType::QDate: return ROValue::FromDateTime(DateTimeToOle(WallClock(value.toDate())));
     case QMetaType::QByteArray: return ROValue::FromBinary(value.toByteArray());
     case QMetaType::QUuid: return ROValue::FromGuid(value.toUuid());
     default:
@@ -110,7 +110,12 @@ QVariant FromWire(const ROValue &value)
     case ROType::Double: return value.ToDouble();
     case ROType::Currency: return double(value.ToCurrency()) / 10000.0;
     case ROType::Boolean: return value.ToBoolean();
-    case ROType::DateTime: return OleToDateTime(value.ToDateTime());
+    case ROType::DateTime: {
+        const QDateTime when = OleToDateTime(value.ToDateTime());
+        if (!when.isValid())
+            throw EROMessageError(QStringLiteral("A DateTime of %1 days lies outside the years 1 to 9999").arg(value.ToDateTime()));
+        return when;
+    }
     case ROType::AnsiString:
     case ROType::Utf8String:
     case ROType::WideString:

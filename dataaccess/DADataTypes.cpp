@@ -1,5 +1,7 @@
 #include "dataaccess/DADataTypes.h"
 
+#include "foundation/QorDateTime.h"
+
 #include "dataaccess/DAException.h"
 
 #include <QDateTime>
@@ -175,16 +177,14 @@ QVariant DAConvertValue(const QVariant &value, TDADataType type)
             return value.toLongLong() != 0;
         return value.toBool();
     case TDAValueKind::DateTime: {
+        // Wall-clock values: a local one keeps its calendar fields (see QorDateTime.h).
         if (value.typeId() == QMetaType::QDateTime)
-            return value;
+            return AsWallClock(value.toDateTime());
         if (value.typeId() == QMetaType::QDate)
-            return QDateTime(value.toDate(), QTime(0, 0));
+            return WallClock(value.toDate());
         QDateTime dt;
-        if (value.typeId() == QMetaType::QString) {
-            QString s = value.toString().trimmed();
-            s.replace(QLatin1Char(' '), QLatin1Char('T'));
-            dt = QDateTime::fromString(s, Qt::ISODateWithMs);
-        }
+        if (value.typeId() == QMetaType::QString)
+            dt = WallClockFromIso(value.toString());
         if (!dt.isValid())
             cannotConvert(value, type);
         return dt;

@@ -31,6 +31,13 @@ public:
     virtual void Close() = 0;
     virtual bool GetConnected() const = 0;
     virtual bool IsAlive() const = 0;
+    // Makes an open connection fit for its next user: any transaction rolled back and the
+    // session's state back as a fresh connection has it. False when the connection is not
+    // fit (broken, or the driver cannot reset it): it must then be closed, not reused.
+    virtual bool ResetSession() { return false; }
+    // How many connections the database server takes in all, for its ordinary users; 0 when
+    // unknown.
+    virtual int GetServerConnectionLimit() { return 0; }
 
     virtual void BeginTransaction() = 0;
     // Throws when the server answers the commit with a rollback (an earlier statement failed).

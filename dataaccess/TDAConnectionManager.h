@@ -1,5 +1,8 @@
-// Named connection definitions and the connections made from them. Pooling stays off:
-// every NewConnection call hands out a connection of its own.
+// Named connection definitions and the connections made from them. With pooling on (as the
+// server runs), the connections of a definition that open with its own user are kept open
+// after use and handed out again, reset in between: starting a database backend costs far
+// more than the statements of a typical request. A connection left inside a transaction is
+// rolled back before anyone else gets it, and one that fails its reset is closed.
 #pragma once
 
 #include "dataaccess/DataAccessExport.h"
@@ -8,6 +11,7 @@
 #include <QList>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -27,10 +31,16 @@ private:
     bool m_default = false;
 };
 
+class TDAConnectionPool;
+
 class DATAACCESS_EXPORT TDAConnectionManager
 {
 public:
-    TDAConnectionManager() = default;
+    // The most connections one definition's pool holds open (in use and idle together).
+    static constexpr int kDefaultMaxPoolSize = 40;
+
+    TDAConnectionManager();
+    ~TDAConnectionManager();
     TDAConnectionManager(const TDAConnectionManager &) = delete;
     TDAConnectionManager &operator=(const TDAConnectionManager &) = delete;
 
@@ -44,14 +54,38 @@ public:
     // The definition marked default, else the first; throws when there is none.
     QString GetDefaultConnectionName() const;
 
-    // A new connection of the named definition (the default one when the name is empty),
-    // opened now when asked, with the user and password given or those of its string.
+    // A connection of the named definition (the default one when the name is empty), opened
+    // now when asked, with the user and password given or those of its string. From the pool
+    // when pooling is on, it is to be opened now and no other user is named; it goes back
+    // to the pool when the caller destroys it.
     std::unique_ptr<IDAConnection> NewConnection(const QString &name, bool openConnection = true,
                                                  const QString &userId = {}, const QString &password = {});
 
-    bool GetPoolingEnabled() const { return false; }
+    bool GetPoolingEnabled() const;
+    void SetPoolingEnabled(bool value);
+    // Per definition; the pool also stays below half of what the database server takes.
+    int GetMaxPoolSize() const;
+    void SetMaxPoolSize(int value);
+    // How long a request waits for a pooled connection when all are in use before it fails.
+    std::chrono::milliseconds GetPoolTimeout() const;
+    void SetPoolTimeout(std::chrono::milliseconds value);
+
+    // Connections of the definition's pool: open in all, and idle among them.
+    int PooledConnections(const QString &name) const;
+    int IdleConnections(const QString &name) const;
+    // The pool's size limit as the database server's limit leaves it (known after its first connection).
+    int EffectivePoolSize(const QString &name) const;
+    // Closes every idle pooled connection.
+    void ClearPools();
 
 private:
+    std::shared_ptr<TDAConnectionPool> PoolFor(const QString &definitionName, const QString &connectionString);
+    std::shared_ptr<TDAConnectionPool> FindPool(const QString &name) const;
+
     mutable std::mutex m_mutex;
     QList<std::shared_ptr<TDAConnectionDefinition>> m_definitions;
+    QList<std::shared_ptr<TDAConnectionPool>> m_pools;
+    bool m_pooling = false;
+    int m_maxPoolSize = kDefaultMaxPoolSize;
+    std::chrono::milliseconds m_poolTimeout{30000};
 };

@@ -179,7 +179,7 @@ public:
         case TDAValueKind::DateTime: {
             const QDateTime dt = OleToDateTime(getDouble());
             if (!dt.isValid())
-                bad("date-time out of range");
+                bad("date-time outside the years 1 to 9999");
             return dt;
         }
         case TDAValueKind::Bytes: return getBytes();

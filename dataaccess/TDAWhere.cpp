@@ -1,6 +1,7 @@
 #include "dataaccess/TDAWhere.h"
 
 #include "dataaccess/DAException.h"
+#include "foundation/QorDateTime.h"
 
 #include <QDateTime>
 #include <QXmlStreamReader>
@@ -38,7 +39,7 @@ const OperatorInfo &info(TDAWhereOperator op)
 QString valueText(const QVariant &v, TDADataType type)
 {
     switch (DAValueKind(type)) {
-    case TDAValueKind::DateTime: return v.toDateTime().toString(Qt::ISODateWithMs);
+    case TDAValueKind::DateTime: return AsWallClock(v.toDateTime()).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
     case TDAValueKind::Bytes: return QString::fromLatin1(v.toByteArray().toBase64());
     case TDAValueKind::Boolean: return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     case TDAValueKind::Double: return QString::number(v.toDouble(), 'g', 17);

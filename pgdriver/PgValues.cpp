@@ -1,5 +1,8 @@
 #include "pgdriver/PgValues.h"
 
+#include "dataaccess/DAException.h"
+#include "foundation/QorDateTime.h"
+
 #include <QDateTime>
 #include <QUuid>
 
@@ -66,9 +69,19 @@ void BoundParams::add(const QVariant &value, TDADataType declared)
         data = QByteArray::number(value.toDouble(), 'g', 17);
         break;
     case TDAValueKind::DateTime: {
+        // The calendar fields as they are: no zone is consulted on the way to the database.
         oid = kOidTimestamp;
         const QDateTime dt = DAConvertValue(value, TDADataType::datDateTime).toDateTime();
-        data = dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
+        if (!IsDateTimeInRange(dt))
+            throw EDAException(QStringLiteral("The date-time %1 lies outside the years 1 to 9999").arg(dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+        const QDate date = dt.date();
+        const QTime time = dt.time();
+        data = QStringLiteral("%1-%2-%3 %4:%5:%6.%7")
+                   .arg(date.year(), 4, 10, QLatin1Char('0')).arg(date.month(), 2, 10, QLatin1Char('0'))
+                   .arg(date.day(), 2, 10, QLatin1Char('0')).arg(time.hour(), 2, 10, QLatin1Char('0'))
+                   .arg(time.minute(), 2, 10, QLatin1Char('0')).arg(time.second(), 2, 10, QLatin1Char('0'))
+                   .arg(time.msec(), 3, 10, QLatin1Char('0'))
+                   .toLatin1();
         break;
     }
     case TDAValueKind::Bytes:
@@ -144,28 +157,19 @@ QVariant valueFromText(const char *text, int length, Oid oid)
         return digits.toDouble();
     }
     case kOidTimestamp:
-    case kOidTimestampTz: {
-        // ISO output: "2024-05-01 10:20:30.123456" (DateStyle=ISO on every connection).
-        QString s = QString::fromLatin1(text, length);
-        s.replace(QLatin1Char(' '), QLatin1Char('T'));
-        const int dot = int(s.indexOf(QLatin1Char('.')));
-        if (dot > 0 && s.size() > dot + 4 && oid == kOidTimestamp)
-            s.truncate(dot + 4);
-        QDateTime dt = QDateTime::fromString(s, Qt::ISODateWithMs);
-        if (oid == kOidTimestampTz)
-            dt = dt.toLocalTime();
-        return dt.isValid() ? QVariant(dt) : QVariant(QMetaType::fromType<QDateTime>());
-    }
+    case kOidTimestampTz:
     case kOidDate: {
-        const QDate d = QDate::fromString(QString::fromLatin1(text, length), Qt::ISODate);
-        return d.isValid() ? QVariant(QDateTime(d, QTime(0, 0))) : QVariant(QMetaType::fromType<QDateTime>());
+        // ISO output, "2024-05-01 10:20:30.123456" (DateStyle=ISO on every connection), read as
+        // the wall-clock time it shows; a time stamp with zone shows the session's time.
+        const QString shown = QString::fromLatin1(text, length);
+        const QDateTime dt = WallClockFromIso(shown);
+        if (!IsDateTimeInRange(dt))
+            throw EDAException(QStringLiteral("The database holds the date-time \"%1\", which lies outside the years 1 to 9999").arg(shown));
+        return dt;
     }
     case kOidTime: {
-        QString s = QString::fromLatin1(text, length);
-        const int dot = int(s.indexOf(QLatin1Char('.')));
-        if (dot > 0 && s.size() > dot + 4)
-            s.truncate(dot + 4);
-        return QDateTime(QDate(1899, 12, 30), QTime::fromString(s, Qt::ISODateWithMs));
+        const QDateTime dt = WallClockFromIso(QStringLiteral("1899-12-30 ") + QString::fromLatin1(text, length));
+        return dt.isValid() ? QVariant(dt) : QVariant(QMetaType::fromType<QDateTime>());
     }
     case kOidBytea: {
         if (length >= 2 && text[0] == '\\' && text[1] == 'x')

@@ -369,6 +369,33 @@ bool TDAEADOConnection::IsAlive() const
     return m_conn && PQstatus(m_conn) == CONNECTION_OK;
 }
 
+bool TDAEADOConnection::ResetSession()
+{
+    if (!IsAlive())
+        return false;
+    try {
+        if (PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+            RunSimple(QStringLiteral("ROLLBACK"));
+        if (PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+            return false;
+        // Temporary tables, prepared statements, settings and advisory locks of the last user go.
+        RunSimple(QStringLiteral("DISCARD ALL"));
+        QString settings = QStringLiteral("SET search_path = dbo, public; SET DateStyle = ISO, MDY");
+        if (m_commandTimeout > 0)
+            settings += QStringLiteral("; SET statement_timeout = %1").arg(qlonglong(m_commandTimeout) * 1000);
+        RunSimple(settings);
+        return PQtransactionStatus(m_conn) == PQTRANS_IDLE;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+int TDAEADOConnection::GetServerConnectionLimit()
+{
+    Result r(Run(QStringLiteral("SELECT current_setting('max_connections')::int - current_setting('superuser_reserved_connections')::int")));
+    return PQntuples(r.get()) == 1 ? QByteArray(PQgetvalue(r.get(), 0, 0)).toInt() : 0;
+}
+
 void TDAEADOConnection::SetCommandTimeout(int seconds)
 {
     m_commandTimeout = seconds;

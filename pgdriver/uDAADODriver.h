@@ -71,6 +71,10 @@ public:
     void Close() override;
     bool GetConnected() const override;
     bool IsAlive() const override;
+    // Rolls back, then DISCARD ALL and the settings every connection starts with.
+    bool ResetSession() override;
+    // max_connections less the connections kept for superusers.
+    int GetServerConnectionLimit() override;
 
     void BeginTransaction() override;
     void CommitTransaction() override;

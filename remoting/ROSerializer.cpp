@@ -175,7 +175,11 @@ bool TROSerializer::ReadBoolean(const QString &name) { return Take(name, ROType:
 
 QDateTime TROSerializer::ReadDateTime(const QString &name)
 {
-    return OleToDateTime(Take(name, ROType::DateTime).ToDateTime());
+    const double days = Take(name, ROType::DateTime).ToDateTime();
+    const QDateTime value = OleToDateTime(days);
+    if (!value.isValid())
+        throw EROMessageError(QStringLiteral("The DateTime \"%1\" (%2 days) lies outside the years 1 to 9999").arg(name).arg(days));
+    return value;
 }
 
 double TROSerializer::ReadDateTimeDays(const QString &name) { return Take(name, ROType::DateTime).ToDateTime(); }

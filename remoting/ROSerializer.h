@@ -52,7 +52,8 @@ public:
     double ReadDouble(const QString &name);
     qint64 ReadCurrency(const QString &name);
     bool ReadBoolean(const QString &name);
-    // Rounded to the millisecond; a day count outside the calendar gives an invalid QDateTime.
+    // A wall-clock value rounded to the millisecond; a day count that is not finite or lies
+    // outside the years 1 to 9999 raises EROMessageError.
     QDateTime ReadDateTime(const QString &name);
     double ReadDateTimeDays(const QString &name);
     QString ReadAnsiString(const QString &name);

@@ -165,6 +165,7 @@ void TROHTTPServer::SetActive(bool active)
             res.status = 404;
             return;
         }
+        const TROPeerAddressScope peer(QString::fromStdString(req.remote_addr));
         const TROMessageDispatcher::Reply reply =
             dispatcher.Process(QByteArray::fromRawData(req.body.data(), qsizetype(req.body.size())));
         res.status = 200;

@@ -3,6 +3,27 @@
 #include "remoting/ROErrors.h"
 #include "remoting/ROMessage.h"
 
+namespace {
+
+thread_local QString t_peerAddress;
+
+} // namespace
+
+QString ROPeerAddress()
+{
+    return t_peerAddress;
+}
+
+TROPeerAddressScope::TROPeerAddressScope(const QString &address) : m_previous(t_peerAddress)
+{
+    t_peerAddress = address;
+}
+
+TROPeerAddressScope::~TROPeerAddressScope()
+{
+    t_peerAddress = m_previous;
+}
+
 TRORemotable::~TRORemotable() = default;
 
 void TRORemotable::SetCallContext(std::shared_ptr<TROSession> session, TROInMemoryEventRepository *repository)

@@ -33,6 +33,23 @@ private:
     TROInMemoryEventRepository *m_repository = nullptr;
 };
 
+// The network address of the client whose request this thread serves ("127.0.0.1"); empty
+// outside a request that came over the network.
+REMOTING_EXPORT QString ROPeerAddress();
+
+// Names the peer of the request this thread serves, for as long as it lives.
+class REMOTING_EXPORT TROPeerAddressScope
+{
+public:
+    explicit TROPeerAddressScope(const QString &address);
+    ~TROPeerAddressScope();
+    TROPeerAddressScope(const TROPeerAddressScope &) = delete;
+    TROPeerAddressScope &operator=(const TROPeerAddressScope &) = delete;
+
+private:
+    QString m_previous;
+};
+
 // The service objects with a data module; same framework behaviour.
 class REMOTING_EXPORT TRORemoteDataModule : public TRORemotable
 {

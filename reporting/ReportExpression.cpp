@@ -328,8 +328,10 @@ QVariant Eval(const Node &node, const ReportContext &context)
     case Node::Op::NotEqual: {
         const QVariant a = Eval(node.Args.at(0), context);
         const QVariant b = Eval(node.Args.at(1), context);
-        const bool equal = IsNumber(a) && IsNumber(b) ? a.toDouble() == b.toDouble()
-                                                      : ReportExpression::ToText(a) == ReportExpression::ToText(b);
+        // Boolean columns arrive as Booleans: the templates compare them with 1 and 0.
+        const auto numeric = [](const QVariant &v) { return IsNumber(v) || v.typeId() == QMetaType::Bool; };
+        const bool equal = numeric(a) && numeric(b) ? a.toDouble() == b.toDouble()
+                                                    : ReportExpression::ToText(a) == ReportExpression::ToText(b);
         return node.Kind == Node::Op::Equal ? equal : !equal;
     }
     }

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "server/core/uDMServer.h"
+#include "server/services/LogOnThrottle.h"
 #include "server/services/PasswordHash.h"
 #include "server/services/ServiceRegistration.h"
+#include "server/core/uLogOnGate.h"
 #include "server/services/uLogOnService.h"
 #include "server/tests/CurrentSchema.h"
 #include "testsupport/TestDatabase.h"
@@ -52,6 +54,9 @@ public:
         server = std::make_unique<TDMServer>(folder.path());
         server->ConnectionManager().AddConnection(QStringLiteral("MSSQL"), db.connectionString(), true);
         Sql(QStringLiteral("DELETE FROM tblUsers;"));
+        // Failed log-ons of one test do not slow the next.
+        TLogOnThrottle::Server().Clear();
+        TLogOnThrottle::Server().SetClock(&std::chrono::steady_clock::now);
         RegisterServerServices();
         http.SetBindAddress(QStringLiteral("127.0.0.1"));
         http.SetPort(0);
@@ -66,6 +71,7 @@ public:
     {
         http.SetActive(false);
         UnregisterServerServices();
+        TLogOnThrottle::Server().SetClock(&std::chrono::steady_clock::now);
     }
 
     void Sql(const QString &sql) { db.exec(QStringLiteral("SET search_path=dbo;\n") + sql); }

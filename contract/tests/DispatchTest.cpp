@@ -1,5 +1,6 @@
 #include "FakeServices.h"
 #include "Quorva_Data_Service_Async.h"
+#include "foundation/QorDateTime.h"
 
 #include <gtest/gtest.h>
 
@@ -103,7 +104,7 @@ TEST_F(ContractDispatch, RecordArraysAndGenericDataOperationsTravel)
 TEST_F(ContractDispatch, DateTimesTravelFlaggedAndIntact)
 {
     auto events = CoEventsService::Create(message, channel);
-    const QDateTime from(QDate(2026, 12, 6), QTime(9, 30));
+    const QDateTime from = WallClock(QDate(2026, 12, 6), QTime(9, 30));
     EXPECT_TRUE(events->RunAutoSchedule(from, from.addDays(30), QStringLiteral("{A}"), QStringLiteral("{B}")));
     EXPECT_EQ(FakeEvents::LastFrom, from);
 }
@@ -143,7 +144,7 @@ TEST_F(ContractDispatch, AServiceObjectOfTheWrongKindIsAnInterfaceError)
 TEST_F(ContractDispatch, AsyncProxySendsNowAndCollectsLater)
 {
     auto async = CoEventsService_Async::Create(message, channel);
-    async->Invoke_RunAutoSchedule(QDateTime(QDate(2026, 1, 1), QTime()), QDateTime(QDate(2026, 2, 1), QTime()),
+    async->Invoke_RunAutoSchedule(WallClock(QDate(2026, 1, 1), QTime()), WallClock(QDate(2026, 2, 1), QTime()),
                                   QString(), QString());
     EXPECT_TRUE(async->GetAnswerReceived());
     EXPECT_TRUE(async->Retrieve_RunAutoSchedule());

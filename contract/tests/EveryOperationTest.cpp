@@ -3,12 +3,17 @@
 // contract (not the catalogue the code is generated from, so a wrong catalogue fails here).
 #include "FakeServices.h"
 #include "Quorva_Data_Service_Async.h"
+#include "foundation/QorDateTime.h"
 
 #include <QMap>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+// Wall-clock values as written, without a zone.
+const QString kWallClock = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+const QString kWallClockMs = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz");
 
 const QStringList kContract = {
     // Generic data operations, the same on every data service.
@@ -120,7 +125,7 @@ public:
     qint32 ExecuteCommandEx(const QString &c, const DataParameterArray &in, DataParameterArray &out) override
     {
         note(c + QString::number(in.size()));
-        out = {DataParameter{QStringLiteral("When"), QDateTime(QDate(2030, 1, 2), QTime(3, 4, 5))}, DataParameter{QStringLiteral("Blob"), QByteArray("\0\1", 2)}};
+        out = {DataParameter{QStringLiteral("When"), WallClock(QDate(2030, 1, 2), QTime(3, 4, 5))}, DataParameter{QStringLiteral("Blob"), QByteArray("\0\1", 2)}};
         return 6;
     }
     QString GetTableSchema(const QStringList &n) override { return j(n); }
@@ -152,7 +157,7 @@ public:
     bool IsAutoScheduleRunning() override { return true; }
     bool RunAutoSchedule(const QDateTime &f, const QDateTime &t, const QString &l, const QString &m) override
     {
-        note(f.toString(Qt::ISODateWithMs) + t.toString(Qt::ISODateWithMs) + l + m);
+        note(f.toString(kWallClockMs) + t.toString(kWallClockMs) + l + m);
         return true;
     }
     bool DeleteEvents(const QString &l) override { note(l); return true; }
@@ -162,7 +167,7 @@ public:
     QString UpdateEvent(qint32 a, const QString &id, const QDateTime &s, const QDateTime &e, const QString &loc, const QString &cap,
                         const QString &sub, const QString &msg, qint32 color, bool editable) override
     {
-        return QStringList{QString::number(a), id, s.toString(Qt::ISODate), e.toString(Qt::ISODate), loc, cap, sub, msg,
+        return QStringList{QString::number(a), id, s.toString(kWallClock), e.toString(kWallClock), loc, cap, sub, msg,
                            QString::number(color), QString::number(editable)}.join(QLatin1Char('|'));
     }
 
@@ -337,7 +342,7 @@ TEST_F(EveryOperation, GenericDataOperationsOnEveryDataService)
         DataParameterArray out;
         EXPECT_EQ(s->ExecuteCommandEx(QStringLiteral("c"), {DataParameter{}, DataParameter{}}, out), 6);
         ASSERT_EQ(out.size(), 2);
-        EXPECT_EQ(out[0].Value.toDateTime(), QDateTime(QDate(2030, 1, 2), QTime(3, 4, 5)));
+        EXPECT_EQ(out[0].Value.toDateTime(), WallClock(QDate(2030, 1, 2), QTime(3, 4, 5)));
         EXPECT_EQ(out[1].Value.toByteArray(), QByteArray("\0\1", 2));
         expectWire("ExecuteCommandEx");
         EXPECT_EQ(s->GetTableSchema({QStringLiteral("T")}), QStringLiteral("T"));
@@ -407,7 +412,7 @@ TEST_F(EveryOperation, SettingsContactsResourceAndLs)
     auto lsProxy = remote.CreateProxy(ILSService::IID);
     auto *ls = dynamic_cast<ILSService *>(lsProxy.get());
     ASSERT_TRUE(ls);
-    const QDateTime start(QDate(2026, 12, 24), QTime(22, 0));
+    const QDateTime start = WallClock(QDate(2026, 12, 24), QTime(22, 0));
     EXPECT_EQ(ls->UpdateEvent(1, QStringLiteral("{E}"), start, start.addSecs(5400), QStringLiteral("{L}"), QStringLiteral("Church"),
                               QStringLiteral("Mass"), QStringLiteral("msg"), 255, true),
               QStringLiteral("1|{E}|2026-12-24T22:00:00|2026-12-24T23:30:00|{L}|Church|Mass|msg|255|1"));
@@ -424,7 +429,7 @@ TEST_F(EveryOperation, EventsAndReports)
     expectWire("GetLiturgyTemplate");
     EXPECT_TRUE(events->IsAutoScheduleRunning());
     expectWire("IsAutoScheduleRunning");
-    const QDateTime from(QDate(2026, 12, 1), QTime(0, 0, 0, 1));
+    const QDateTime from = WallClock(QDate(2026, 12, 1), QTime(0, 0, 0, 1));
     EXPECT_TRUE(events->RunAutoSchedule(from, from.addDays(31), QStringLiteral("t"), QStringLiteral("m")));
     EXPECT_EQ(EchoService::Calls.last(), QStringLiteral("2026-12-01T00:00:00.0012027-01-01T00:00:00.001tm"));
     expectWire("RunAutoSchedule");

@@ -5,6 +5,7 @@
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDACDSDataTable.h"
 #include "dataaccess/TDARemoteDataAdapter.h"
+#include "foundation/QorDateTime.h"
 
 #include <QDateTime>
 
@@ -226,7 +227,7 @@ TEST_F(ClientDataTable, ChildBeforeParentFailsWholeAndKeepsBoth)
 TEST_F(ClientDataTable, ValuesTheServerSetComeBackIntoTheRow)
 {
     service->BusinessProcessor(QStringLiteral("Parents")).OnBeforeProcessDelta = [](TDABusinessProcessor &p, TDADeltaChange &c) {
-        p.SetNewValue(c, QStringLiteral("CreatedDateTime"), QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)));
+        p.SetNewValue(c, QStringLiteral("CreatedDateTime"), WallClock(QDate(2020, 1, 2), QTime(3, 4, 5)));
     };
     parents->Open();
     parents->Insert();
@@ -237,7 +238,7 @@ TEST_F(ClientDataTable, ValuesTheServerSetComeBackIntoTheRow)
     parents->ApplyUpdates();
     ASSERT_TRUE(parents->Locate(QStringLiteral("PK_ParentID"), QStringLiteral("{PN}")));
     EXPECT_EQ(parents->AsInteger(QStringLiteral("SortIndex")), 100); // the column's default
-    EXPECT_EQ(parents->Value(QStringLiteral("CreatedDateTime")).toDateTime(), QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)));
+    EXPECT_EQ(parents->Value(QStringLiteral("CreatedDateTime")).toDateTime(), WallClock(QDate(2020, 1, 2), QTime(3, 4, 5)));
     EXPECT_FALSE(parents->HasChanges());
 }
 

@@ -3,6 +3,7 @@
 
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDAWhere.h"
+#include "foundation/QorDateTime.h"
 
 #include <QDateTime>
 
@@ -17,7 +18,7 @@ TEST_F(DataServiceFixture, GetDataReturnsFieldsInTheSchemasSpelling)
     ASSERT_EQ(t.Rows.size(), 1);
     EXPECT_EQ(t.Rows[0][1], QVariant(QStringLiteral("Anna")));
     EXPECT_EQ(t.Rows[0][3], QVariant(true));
-    EXPECT_EQ(t.Rows[0][4].toDateTime(), QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9, 10)));
+    EXPECT_EQ(t.Rows[0][4].toDateTime(), WallClock(QDate(2024, 5, 6), QTime(7, 8, 9, 10)));
     EXPECT_EQ(t.Rows[0][5].toByteArray(), QByteArray("\0\1", 2));
     EXPECT_EQ(t.Rows[0][6], QVariant(0));
 }

@@ -2,10 +2,15 @@
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDADataStreamer.h"
 #include "foundation/MemoryBudget.h"
+#include "foundation/QorDateTime.h"
 
 #include <QDateTime>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
 
 namespace {
 
@@ -24,7 +29,7 @@ TDAFieldList sampleFields()
 QVariantList sampleRow()
 {
     return {QStringLiteral("Zoë 東京"), -7, qlonglong(1) << 40, 2.5, true,
-            QDateTime(QDate(2023, 12, 31), QTime(23, 59, 59, 999)), QByteArray("\0\1\2", 3), QString()};
+            WallClock(QDate(2023, 12, 31), QTime(23, 59, 59, 999)), QByteArray("\0\1\2", 3), QString()};
 }
 
 } // namespace
@@ -48,6 +53,46 @@ TEST(DataStreamer, DatasetsRoundTripWithNullsAndEveryType)
     for (int i = 0; i < t.Fields.size(); ++i) {
         EXPECT_EQ(back[0].Rows[0][i], t.Rows[0][i]) << i;
         EXPECT_TRUE(DAIsNull(back[0].Rows[1][i])) << i;
+    }
+}
+
+// Also run under TZ=Europe/Berlin and TZ=America/Santiago (scripts/test): the wall-clock times
+// that do not exist on those clocks travel as they are.
+TEST(DataStreamer, DateTimesInADaylightSavingGapTravelAsTheyAre)
+{
+    TDATableData t{QStringLiteral("Times"), {TDAField{QStringLiteral("At"), TDADataType::datDateTime, 0, false, false, false, {}, {}}}, {}};
+    const QList<QDateTime> times = {WallClock(QDate(2024, 3, 31), QTime(2, 30)), WallClock(QDate(2024, 9, 8)),
+                                    WallClock(QDate(2024, 9, 8), QTime(0, 59, 59, 999)), WallClock(QDate(9999, 12, 31), QTime(23, 59, 59, 999))};
+    for (const QDateTime &at : times)
+        t.Rows << QVariantList{at};
+    // A local value travels with its calendar fields.
+    t.Rows << QVariantList{QDateTime(QDate(2024, 7, 1), QTime(9, 15), Qt::LocalTime)};
+    const auto back = TDADataStreamer::ReadDatasets(TDADataStreamer::WriteDatasets({t}));
+    ASSERT_EQ(back.size(), 1);
+    ASSERT_EQ(back[0].Rows.size(), times.size() + 1);
+    for (qsizetype i = 0; i < times.size(); ++i)
+        EXPECT_EQ(back[0].Rows[i][0].toDateTime().toString(Qt::ISODateWithMs), times[i].toString(Qt::ISODateWithMs));
+    EXPECT_EQ(back[0].Rows.last()[0].toDateTime(), WallClock(QDate(2024, 7, 1), QTime(9, 15)));
+}
+
+TEST(DataStreamer, DateTimesOutsideTheYearsOneTo9999AreRefused)
+{
+    TDATableData t{QStringLiteral("Times"), {TDAField{QStringLiteral("At"), TDADataType::datDateTime, 0, false, false, false, {}, {}}}, {}};
+    t.Rows << QVariantList{WallClock(QDate(10000, 1, 1))};
+    EXPECT_THROW(TDADataStreamer::WriteDatasets({t}), std::out_of_range);
+
+    // A stream whose only value is a known date: its eight bytes are then replaced.
+    t.Rows = {QVariantList{WallClock(QDate(2024, 5, 1))}};
+    const QByteArray good = TDADataStreamer::WriteDatasets({t});
+    const double known = DateTimeToOle(WallClock(QDate(2024, 5, 1)));
+    QByteArray pattern(sizeof known, Qt::Uninitialized);
+    std::memcpy(pattern.data(), &known, sizeof known);
+    const qsizetype at = good.indexOf(pattern);
+    ASSERT_GE(at, 0);
+    for (const double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL, 2958466.0, 2958465.99999999999, -693595.0}) {
+        QByteArray stream = good;
+        std::memcpy(stream.data() + at, &bad, sizeof bad);
+        EXPECT_THROW(TDADataStreamer::ReadDatasets(stream), EDAException) << bad;
     }
 }
 

@@ -1,6 +1,7 @@
 // Value conversions between field types.
 #include "dataaccess/DADataTypes.h"
 #include "dataaccess/DAException.h"
+#include "foundation/QorDateTime.h"
 
 #include <QDateTime>
 
@@ -34,5 +35,11 @@ TEST(DataTypes, NullStaysNullAndTextDatesAreRead)
 {
     EXPECT_TRUE(DAIsNull(DAConvertValue(QVariant(), TDADataType::datInteger)));
     EXPECT_EQ(DAConvertValue(QStringLiteral("2024-03-01 10:20:30.500"), TDADataType::datDateTime).toDateTime(),
-              QDateTime(QDate(2024, 3, 1), QTime(10, 20, 30, 500)));
+              WallClock(QDate(2024, 3, 1), QTime(10, 20, 30, 500)));
+    // Wall-clock values, also where the local clock skips them.
+    EXPECT_EQ(DAConvertValue(QStringLiteral("2024-03-31T02:30:00"), TDADataType::datDateTime).toDateTime(),
+              WallClock(QDate(2024, 3, 31), QTime(2, 30)));
+    EXPECT_EQ(DAConvertValue(QDate(2024, 9, 8), TDADataType::datDateTime).toDateTime(), WallClock(QDate(2024, 9, 8)));
+    EXPECT_EQ(DAConvertValue(QDateTime(QDate(2024, 7, 1), QTime(9, 15), Qt::LocalTime), TDADataType::datDateTime).toDateTime(),
+              WallClock(QDate(2024, 7, 1), QTime(9, 15)));
 }

@@ -1,6 +1,7 @@
 // Structured where conditions: their XML form and the SQL they become.
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDAWhere.h"
+#include "foundation/QorDateTime.h"
 
 #include <QDateTime>
 
@@ -21,13 +22,13 @@ TEST(Where, XmlFormRoundTripsTermsAndValues)
 {
     TDAWhere w;
     w.AddCondition(QStringLiteral("SortIndex"), TDAWhereOperator::woGreaterOrEqual, 3)
-        .AddCondition(QStringLiteral("StartDateTime"), TDAWhereOperator::woLess, QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5, 6)))
+        .AddCondition(QStringLiteral("StartDateTime"), TDAWhereOperator::woLess, WallClock(QDate(2024, 3, 31), QTime(2, 4, 5, 6)))
         .AddCondition(QStringLiteral("PK_LinkID"), TDAWhereOperator::woIsNull);
     const TDAWhere back = TDAWhere::FromXml(w.ToXml());
     ASSERT_EQ(back.Terms().size(), 3);
     EXPECT_EQ(back.Terms()[0].Value, QVariant(3));
     EXPECT_EQ(back.Terms()[1].Operator, TDAWhereOperator::woLess);
-    EXPECT_EQ(back.Terms()[1].Value.toDateTime(), QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5, 6)));
+    EXPECT_EQ(back.Terms()[1].Value.toDateTime(), WallClock(QDate(2024, 3, 31), QTime(2, 4, 5, 6)));
     EXPECT_TRUE(DAIsNull(back.Terms()[2].Value));
 }
 

@@ -1,6 +1,7 @@
 // Connections, transactions and statements with named parameters against the private cluster.
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDAConnectionManager.h"
+#include "foundation/QorDateTime.h"
 #include "pgdriver/uDAADODriver.h"
 #include "testsupport/TestDatabase.h"
 
@@ -152,7 +153,7 @@ TEST_F(PgConnection, RepeatedParameterNamesBindOneValue)
 
 TEST_F(PgConnection, ValuesOfEveryKindRoundTrip)
 {
-    const QDateTime stamp(QDate(2024, 2, 29), QTime(23, 59, 58, 123));
+    const QDateTime stamp = WallClock(QDate(2024, 2, 29), QTime(23, 59, 58, 123));
     const QByteArray blob = QByteArray("\x00\x01\xff'\\;", 6);
     const QString text = QStringLiteral("Ἀθῆναι — Привет — 東京 'quote' ;--");
     auto cmd = connection->NewCommand(QStringLiteral(
@@ -178,6 +179,32 @@ TEST_F(PgConnection, ValuesOfEveryKindRoundTrip)
     EXPECT_EQ(ds->FieldByName(QStringLiteral("flag")).toInt(), 1);
     EXPECT_EQ(ds->GetFields()[DAFindField(ds->GetFields(), QStringLiteral("stamp"))].DataType, TDADataType::datDateTime);
     EXPECT_EQ(ds->GetFields()[DAFindField(ds->GetFields(), QStringLiteral("data"))].DataType, TDADataType::datBlob);
+}
+
+// Also run under TZ=Europe/Berlin and TZ=America/Santiago (scripts/test).
+TEST_F(PgConnection, DateTimesAreBoundAndReadAsWallClockTimes)
+{
+    const QList<std::pair<QDateTime, QString>> times = {
+        {WallClock(QDate(2024, 3, 31), QTime(2, 30)), QStringLiteral("2024-03-31 02:30:00")},
+        {WallClock(QDate(2024, 9, 8)), QStringLiteral("2024-09-08 00:00:00")},
+        {WallClock(QDate(1, 1, 1)), QStringLiteral("0001-01-01 00:00:00")},
+        {WallClock(QDate(9999, 12, 31), QTime(23, 59, 59, 999)), QStringLiteral("9999-12-31 23:59:59.999")}};
+    auto ds = connection->NewDataset(QStringLiteral("SELECT CAST(:s AS timestamp)::text AS shown, :s AS back, "
+                                                    "CAST(CAST(:s AS timestamp) AS date) AS day"));
+    for (const auto &[at, shown] : times) {
+        ds->ParamByName(QStringLiteral("s")).Value = at;
+        ds->Open();
+        EXPECT_EQ(ds->FieldByName(QStringLiteral("shown")).toString(), shown);
+        EXPECT_EQ(ds->FieldByName(QStringLiteral("back")).toDateTime(), at);
+        EXPECT_EQ(ds->FieldByName(QStringLiteral("day")).toDateTime(), WallClock(at.date()));
+        ds->Close();
+    }
+    ds->ParamByName(QStringLiteral("s")).Value = WallClock(QDate(10000, 1, 1));
+    EXPECT_THROW(ds->Open(), EDAException);
+    for (const char *stored : {"10000-01-01", "infinity", "0044-03-15 BC"}) {
+        auto read = connection->NewDataset(QStringLiteral("SELECT CAST('%1' AS timestamp) AS t").arg(QLatin1String(stored)));
+        EXPECT_THROW(read->Open(), EDAException) << stored;
+    }
 }
 
 TEST_F(PgConnection, NullValuesBindAndReadAsNull)

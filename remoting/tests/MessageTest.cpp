@@ -6,13 +6,16 @@
 #include "TestRecords.h"
 
 #include "foundation/MemoryBudget.h"
+#include "foundation/QorDateTime.h"
 
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <stdexcept>
 
 namespace {
 
@@ -196,16 +199,42 @@ TEST(Message, RecordClassesAreFoundByName)
     EXPECT_THROW(again.ReadComplex(QStringLiteral("User"), TestUser::StaticClassName()), EROInterfaceCastError);
 }
 
+// Also run under TZ=Europe/Berlin and TZ=America/Santiago (scripts/test): 02:30 on Berlin's
+// spring-forward day and midnight of Santiago's do not exist on those clocks.
 TEST(Message, DateTimeTravelsAsLocalWallClockRoundedToTheMillisecond)
 {
-    const QDateTime when(QDate(2026, 3, 29), QTime(2, 30, 15, 123));
+    const QDateTime when = WallClock(QDate(2026, 3, 29), QTime(2, 30, 15, 123));
+    const QDateTime berlinGap = WallClock(QDate(2024, 3, 31), QTime(2, 30));
+    const QDateTime santiagoGap = WallClock(QDate(2024, 9, 8));
     TROMessage m;
     m.InitializeRequest(kLib, kSvc, QStringLiteral("Op"));
     m.WriteDateTime(QStringLiteral("AFromDate"), when);
     m.WriteDateTime(QStringLiteral("Epoch"), 0.0);
+    m.WriteDateTime(QStringLiteral("Berlin"), berlinGap);
+    m.WriteDateTime(QStringLiteral("Santiago"), santiagoGap);
+    // A local value travels with its calendar fields.
+    m.WriteDateTime(QStringLiteral("Local"), QDateTime(QDate(2024, 7, 1), QTime(9, 15), Qt::LocalTime));
     TROMessage back = RoundTrip(m);
     EXPECT_EQ(back.ReadDateTime(QStringLiteral("AFromDate")), when);
-    EXPECT_EQ(back.ReadDateTime(QStringLiteral("Epoch")), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+    EXPECT_EQ(back.ReadDateTime(QStringLiteral("Epoch")), WallClock(QDate(1899, 12, 30)));
+    EXPECT_EQ(back.ReadDateTime(QStringLiteral("Berlin")).toString(Qt::ISODate), QStringLiteral("2024-03-31T02:30:00Z"));
+    EXPECT_EQ(back.ReadDateTime(QStringLiteral("Santiago")), santiagoGap);
+    EXPECT_DOUBLE_EQ(back.ReadDateTimeDays(QStringLiteral("Santiago")), 45543.0);
+    EXPECT_EQ(back.ReadDateTime(QStringLiteral("Local")), WallClock(QDate(2024, 7, 1), QTime(9, 15)));
+}
+
+TEST(Message, DateTimesOutsideTheYearsOneTo9999AreRefused)
+{
+    TROMessage m;
+    m.InitializeRequest(kLib, kSvc, QStringLiteral("Op"));
+    const double refused[] = {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                              2958466.0, 2958465.99999999999, -693594.5};
+    for (size_t i = 0; i < std::size(refused); ++i)
+        m.WriteDateTime(QStringLiteral("D%1").arg(i), refused[i]);
+    TROMessage back = RoundTrip(m);
+    for (size_t i = 0; i < std::size(refused); ++i)
+        EXPECT_THROW(back.ReadDateTime(QStringLiteral("D%1").arg(i)), EROMessageError) << refused[i];
+    EXPECT_THROW(m.WriteDateTime(QStringLiteral("Late"), WallClock(QDate(10000, 1, 1))), std::out_of_range);
 }
 
 TEST(Message, ReadsFindValuesByNameAndRefuseWrongTypes)

@@ -1,10 +1,11 @@
 #include "server/core/uDMServer.h"
-#include "server/services/uLogOnService.h"
+#include "server/core/uLogOnGate.h"
 
 #include "Quorva_Data_Service_Intf.h"
 #include "dataaccess/TDAConnectionManager.h"
 #include "dataaccess/TDAConnectionStringParser.h"
 #include "foundation/FileResolver.h"
+#include "foundation/QorDateTime.h"
 #include "foundation/QuorvaLogFile.h"
 #include "remoting/RODiscovery.h"
 #include "remoting/ROEventRepository.h"
@@ -66,6 +67,8 @@ TDMServer::TDMServer(const QString &programFolder, QObject *owner)
 {
     m_programFolder = withSeparator(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder);
     m_eventRepository = std::make_unique<TROInMemoryEventRepository>(*m_sessionManager);
+    // Every request's service takes a connection: the pool spares each one a backend start.
+    m_connectionManager->SetPoolingEnabled(true);
     m_webCheck = new QTimer(this);
     m_network = new QNetworkAccessManager(this);
     m_patchLadder = [this](IDAConnection &connection) {
@@ -340,14 +343,14 @@ void TDMServer::tmrWebCheckTimer()
                               QLocale::system().toString(QDate(1899, 12, 30), QLocale::ShortFormat)),
             QLocale::ShortFormat);
         if (!lastCheck.isValid())
-            lastCheck = QDateTime(QDate::fromString(config.ReadString(QStringLiteral("Updater"), QStringLiteral("Last check"), QString()), Qt::ISODate), QTime());
+            lastCheck = WallClock(QDate::fromString(config.ReadString(QStringLiteral("Updater"), QStringLiteral("Last check"), QString()), Qt::ISODate));
         bool ok = false;
         int interval = config.ReadString(QStringLiteral("Updater"), QStringLiteral("Check interval"), QStringLiteral("30")).toInt(&ok);
         if (!lastCheck.isValid() || !ok) {
-            lastCheck = QDateTime::currentDateTime();
+            lastCheck = WallClockNow();
             interval = 0;
         }
-        const qint64 days = lastCheck.daysTo(QDateTime::currentDateTime());
+        const qint64 days = lastCheck.date().daysTo(QDate::currentDate());
         if (interval <= days)
             CheckUpdateServer();
     } catch (const std::exception &e) {

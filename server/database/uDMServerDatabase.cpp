@@ -3,6 +3,7 @@
 #include "dataaccess/DAException.h"
 #include "dataaccess/IDAConnection.h"
 #include "foundation/FileResolver.h"
+#include "foundation/QorDateTime.h"
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/SqlScript.h"
 
@@ -421,10 +422,13 @@ void TDMServerDatabase::RunStep(int version)
         AddDatabaseField(QStringLiteral("tblEvents"), QStringLiteral("EventSynchID"), QStringLiteral("varchar(255) NULL"));
         break;
     case 13: {
-        Execute(QStringLiteral("CREATE TABLE tblHistoryStartDate (PK_ID varchar(38) NOT NULL,\tHistoryStartDate timestamp NULL)"));
-        auto insert = m_connection.NewCommand(QStringLiteral("INSERT INTO tblHistoryStartDate VALUES(:id, :start)"));
+        // A database migrated by the settings service enters here with the table (and its row)
+        // that the creation script and the copy made: only a missing table or row is added.
+        Execute(QStringLiteral("CREATE TABLE IF NOT EXISTS tblHistoryStartDate (PK_ID varchar(38) NOT NULL,\tHistoryStartDate timestamp NULL)"));
+        auto insert = m_connection.NewCommand(QStringLiteral(
+            "INSERT INTO tblHistoryStartDate SELECT :id, :start WHERE NOT EXISTS (SELECT 1 FROM tblHistoryStartDate)"));
         insert->ParamByName(QStringLiteral("id")).Value = QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
-        insert->ParamByName(QStringLiteral("start")).Value = QDateTime(QDate(2006, 1, 1), QTime(0, 0));
+        insert->ParamByName(QStringLiteral("start")).Value = WallClock(QDate(2006, 1, 1));
         insert->Execute();
         break;
     }
@@ -518,6 +522,10 @@ void TDMServerDatabase::RunStep(int version)
             Execute(QStringLiteral("DROP FUNCTION ") + QLatin1String(name));
             CreateObject(QLatin1String(name), form);
         }
+        break;
+    case 32:
+        // The hash of the automatic log-on secret: the account name alone proves nothing.
+        Execute(QStringLiteral("ALTER TABLE tblUsers ADD COLUMN IF NOT EXISTS InteractiveLogonHash varchar(255) NULL"));
         break;
     default:
         break;

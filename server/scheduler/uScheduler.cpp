@@ -1,6 +1,7 @@
 // The automatic scheduler: model and run.
 #include "server/scheduler/uScheduler.h"
 
+#include "foundation/QorDateTime.h"
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uCommon.h"
 #include "server/core/uServerCommon.h"
@@ -196,8 +197,8 @@ bool TvoService::HasBindingRules(const TvoAssignementRef &assignment) const
 void TvoService::WeekendWindow(QDateTime &from, QDateTime &to) const
 {
     const QDate day = StartDateTime.date();
-    from = QDateTime(day, QTime(16, 0, 0));
-    to = QDateTime(day, QTime(23, 59, 0));
+    from = WallClock(day, QTime(16, 0, 0));
+    to = WallClock(day, QTime(23, 59, 0));
     if (day.dayOfWeek() == kSaturday)
         to = to.addDays(1);
     else if (day.dayOfWeek() == kSunday)
@@ -533,8 +534,8 @@ TvoAutoScheduler::TOutcome TvoAutoScheduler::Run()
     m_trace << QStringLiteral("Ref date from:") + locale.toString(refFrom.date(), QLocale::ShortFormat);
     m_trace << QStringLiteral("Ref date to:") + locale.toString(refTo.date(), QLocale::ShortFormat);
 
-    const QDateTime servicesFrom(refFrom.date(), QTime(0, 0));
-    const QDateTime servicesTo(refTo.date().addDays(1), QTime(0, 0));
+    const QDateTime servicesFrom = WallClock(refFrom.date());
+    const QDateTime servicesTo = WallClock(refTo.date().addDays(1));
     const QList<TAutoScheduleServiceRow> rows = m_repository.ReadServices(servicesFrom, servicesTo);
     m_trace << QStringLiteral("Part 1");
     m_serviceCount = int(rows.size());

@@ -1,5 +1,7 @@
 #include "server/services/ClientSqlCondition.h"
 
+#include "foundation/LogText.h"
+
 #include <QDate>
 
 #include <functional>
@@ -20,7 +22,7 @@ struct Token
 QString Excerpt(const QString &text)
 {
     constexpr qsizetype kMaxEcho = 64;
-    return text.size() <= kMaxEcho ? text : text.left(kMaxEcho) + QStringLiteral("...");
+    return LogExcerpt(text, kMaxEcho);
 }
 
 [[noreturn]] void Refuse(const QString &reason, qsizetype pos)

@@ -1,5 +1,7 @@
 #include "server/services/PasswordHash.h"
 
+#include "foundation/InteractiveLogon.h"
+
 #include <sodium.h>
 
 #include <condition_variable>
@@ -91,4 +93,19 @@ bool VerifyPassword(const QString &stored, const QString &password)
     const QByteArray hash = stored.toLatin1();
     SlotGuard slot;
     return crypto_pwhash_str_verify(hash.constData(), given.constData(), static_cast<unsigned long long>(given.size())) == 0;
+}
+
+QString HashInteractiveLogonSecret(const QString &password, const QString &userName, const QString &account)
+{
+    QString secret;
+    {
+        SlotGuard slot;
+        secret = DeriveInteractiveLogonSecret(password, userName, account);
+    }
+    return HashPassword(secret);
+}
+
+bool VerifyInteractiveLogonSecret(const QString &stored, const QString &secret)
+{
+    return IsPasswordHash(stored) && !secret.isEmpty() && VerifyPassword(stored, secret);
 }

@@ -1,5 +1,6 @@
 #include "server/services/ReportCriteria.h"
 
+#include "foundation/QorDateTime.h"
 #include "server/services/ClientSqlCondition.h"
 
 #include <QDateTime>
@@ -83,7 +84,7 @@ TReportFilter Build(const TDASchemaDataset &dataset, const QString &criteria, co
         switch (param.Value.typeId()) {
         case QMetaType::QDate:
             p.DataType = TDADataType::datDateTime;
-            p.Value = QDateTime(param.Value.toDate(), QTime(0, 0));
+            p.Value = WallClock(param.Value.toDate());
             break;
         case QMetaType::LongLong:
             p.DataType = TDADataType::datLargeInt;

@@ -1,6 +1,7 @@
 #include "server/services/ServiceErrors.h"
 
 #include "dataaccess/IDAConnection.h"
+#include "foundation/LogText.h"
 #include "foundation/QuorvaLogFile.h"
 
 QString ErrorMessage(const std::exception_ptr &error)
@@ -16,7 +17,7 @@ QString ErrorMessage(const std::exception_ptr &error)
 
 QString ErrorMessage(const std::exception &error)
 {
-    return QString::fromUtf8(error.what());
+    return LogExcerpt(QString::fromUtf8(error.what()));
 }
 
 void RollbackQuietly(IDAConnection &connection, const QString &sender, const QString &context)

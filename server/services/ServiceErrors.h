@@ -9,7 +9,8 @@
 
 class IDAConnection;
 
-// The message of the exception, or "unknown error" for one that carries none.
+// The message of the exception as a log excerpt (it may echo client text), or "unknown error"
+// for one that carries none.
 QString ErrorMessage(const std::exception_ptr &error);
 QString ErrorMessage(const std::exception &error);
 

@@ -4,6 +4,7 @@
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDABusinessProcessor.h"
 #include "dataaccess/TDADataStreamer.h"
+#include "foundation/LogText.h"
 #include "foundation/QuorvaLogFile.h"
 #include "server/services/ClientSqlCondition.h"
 #include "server/services/ServiceErrors.h"
@@ -130,7 +131,7 @@ const QList<TSearchKind> &SearchKinds()
 // A refused client text: a Warning line, then an error reply to the client.
 [[noreturn]] void Refuse(const QString &context, const QString &message)
 {
-    AddToLog(llWarning, kSender, context, message);
+    AddToLog(llWarning, kSender, context, LogExcerpt(message));
     throw EClientSqlCondition(message);
 }
 
@@ -228,7 +229,7 @@ TContactsService::TContactsService(TDAConnectionManager &manager, const QString 
 
     auto logError = [](const QString &where) {
         return [where](TDABusinessProcessor &, TDADeltaChange &, const EDAException &error, bool &) {
-            AddToLog(llSevere, kSender, where, error.Message());
+            AddToLog(llSevere, kSender, where, ErrorMessage(error));
         };
     };
     service.BusinessProcessor(QStringLiteral("DAContactDetails")).OnProcessError = logError(QStringLiteral("BizDAContactDetailsProcessError"));
@@ -237,7 +238,7 @@ TContactsService::TContactsService(TDAConnectionManager &manager, const QString 
     service.BusinessProcessor(QStringLiteral("DAFamilyDetails")).OnProcessError = [](TDABusinessProcessor &, TDADeltaChange &change,
                                                                                       const EDAException &error, bool &) {
         const QString where = QStringLiteral("BizDAFamilyDetailsProcessError");
-        AddToLog(llSevere, kSender, where, error.Message());
+        AddToLog(llSevere, kSender, where, ErrorMessage(error));
         AddToLog(llSevere, kSender, where, StatementOfChange(Schema().DatasetByName(QStringLiteral("DAFamilyDetails")), change.ChangeType));
     };
 
@@ -268,7 +269,7 @@ std::unique_ptr<TROBinaryMemoryStream> TContactsService::GetGroupedContacts(cons
     const QString context = QStringLiteral("GetGroupedContacts");
     const TDASchemaDataset *dataset = Schema().FindDataset(ADataSet);
     if (!dataset)
-        Refuse(context, QStringLiteral("The contacts service has no dataset \"%1\".").arg(ADataSet.left(80)));
+        Refuse(context, QStringLiteral("The contacts service has no dataset \"%1\".").arg(LogExcerpt(ADataSet, 80)));
     TClientSqlCondition condition;
     try {
         condition = TClientSqlCondition::Parse(AWhereClause, GroupedVocabulary(dataset->Name));
@@ -321,7 +322,7 @@ TDATableData TContactsService::ReadSearch(const QString &query, int maxRecords, 
 
 std::unique_ptr<TROBinaryMemoryStream> TContactsService::GetSearchData(const QString &ASearchQuery, qint32 AMaxRecords)
 {
-    const QString context = QStringLiteral("GetSearchData-\t") + ASearchQuery + QLatin1Char('-');
+    const QString context = QStringLiteral("GetSearchData-\t") + LogExcerpt(ASearchQuery) + QLatin1Char('-');
     try {
         return Stream(ReadSearch(ASearchQuery, AMaxRecords, context));
     } catch (const EClientSqlCondition &) {

@@ -63,7 +63,7 @@ TEventsService::TEventsService(const TEventsServiceContext &context)
             processor.SetNewValue(change, QStringLiteral("MemberPosition"), QVariant());
     };
     functions.OnProcessError = [](TDABusinessProcessor &, TDADeltaChange &, const EDAException &error, bool &) {
-        AddToLog(llSevere, kSender, QStringLiteral("BizDAScheduleMinistryFunctionsProcessError"), QString::fromUtf8(error.what()));
+        AddToLog(llSevere, kSender, QStringLiteral("BizDAScheduleMinistryFunctionsProcessError"), ErrorMessage(error));
     };
 }
 

@@ -1,13 +1,18 @@
 #include "server/services/uLogOnService.h"
 
 #include "server/core/uDMServer.h"
+#include "server/services/LogOnThrottle.h"
 #include "server/services/PasswordHash.h"
+#include "server/services/ServiceErrors.h"
 
 #include "dataaccess/IDAConnection.h"
 #include "dataaccess/TDAConnectionManager.h"
 #include "dataaccess/TDAEDataset.h"
+#include "foundation/LogText.h"
+#include "foundation/QorDateTime.h"
 #include "foundation/QuorvaLogFile.h"
 #include "remoting/ROErrors.h"
+#include "remoting/ROService.h"
 #include "remoting/ROSessionManager.h"
 
 #include <QCoreApplication>
@@ -19,9 +24,10 @@ namespace {
 const QString kSender = QStringLiteral("LogOnService");
 
 // Users without a level row can neither be listed nor log on. Names compare as values,
-// without regard to case; the stored password never leaves this service.
+// without regard to case; the stored password and secret hash never leave this service.
 const QString kUserSelect = QStringLiteral(
-    "SELECT tblUsers.PK_UserID, tblUsers.LogonUsername, tblUsers.LogonPassword, tblUserLevels.UserlevelValue "
+    "SELECT tblUsers.PK_UserID, tblUsers.LogonUsername, tblUsers.LogonPassword, tblUsers.InteractiveLogonHash, "
+    "tblUserLevels.UserlevelValue "
     "FROM tblUsers INNER JOIN tblUserLevels ON tblUsers.F_Userlevel = tblUserLevels.PK_UserLevelID ");
 const QString kByName = QStringLiteral("WHERE UPPER(tblUsers.LogonUsername) = UPPER(:Username)");
 
@@ -43,23 +49,18 @@ void RunInTransaction(IDAConnection &connection, const std::function<void()> &wo
 }
 
 void ExecuteForUser(IDAConnection &connection, const QString &sql, const QString &userId,
-                    const QString &name = {}, const QVariant &value = {})
+                    const QList<std::pair<QString, QVariant>> &values)
 {
     RunInTransaction(connection, [&] {
         std::unique_ptr<TDAEDataset> command = connection.NewCommand(sql);
         command->ParamByName(QStringLiteral("UserID")).Value = userId;
-        if (!name.isEmpty())
+        for (const auto &[name, value] : values)
             command->ParamByName(name).Value = value;
         command->Execute();
     });
 }
 
 } // namespace
-
-bool IsAdministrator(int level)
-{
-    return (level & kAdministratorRights) == kAdministratorRights;
-}
 
 TLogOnService::TLogOnService(TDAConnectionManager *manager, const QString &definition)
     : m_manager(manager), m_definition(definition)
@@ -91,28 +92,31 @@ IDAConnection &TLogOnService::Connection()
     return *m_connection;
 }
 
-int CountUsers(IDAConnection &connection)
-{
-    std::unique_ptr<TDAEDataset> count =
-        connection.NewDataset(QStringLiteral("SELECT Count( logonusername) AS Users FROM tblUsers"));
-    count->Open();
-    return count->Eof() ? 0 : count->FieldByName(QStringLiteral("Users")).toInt();
-}
-
 int TLogOnService::VerifyInitialSetup(const QString &)
 {
     try {
         return CountUsers(Connection()) > 0 ? 4 : 6;
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("VerifyInitialSetup"), QString::fromLocal8Bit(e.what()));
+        AddToLog(llSevere, kSender, QStringLiteral("VerifyInitialSetup"), ErrorMessage(e));
         return 4;
     }
 }
 
+// Every failure counts against the name and the address and leaves a line (never the
+// password); a name or address with too many recent failures is answered 7 unchecked.
 int TLogOnService::VerifyUser(const QString &, const QString &Username, const QString &Password, bool InteractiveLogon,
                               const QString &WindowsAccount, bool StoreInteractiveLogon, std::unique_ptr<ROUser> &User)
 {
     User = std::make_unique<ROUser>();
+    const QString address = ROPeerAddress();
+    const QString who = QStringLiteral("\"%1\" from %2").arg(LogExcerpt(Username), address.isEmpty() ? QStringLiteral("an unknown address") : address);
+    TLogOnThrottle &throttle = TLogOnThrottle::Server();
+    if (const std::chrono::milliseconds wait = throttle.Wait(Username, address); wait.count() > 0) {
+        AddToLog(llWarning, kSender, QStringLiteral("VerifyUser"),
+                 QStringLiteral("Log-on of %1 refused unchecked after too many failures; the next check in %2 s")
+                     .arg(who).arg((wait.count() + 999) / 1000));
+        return 7;
+    }
     try {
         IDAConnection &connection = Connection();
         std::unique_ptr<TDAEDataset> users;
@@ -130,7 +134,9 @@ int TLogOnService::VerifyUser(const QString &, const QString &Username, const QS
         QString storedPassword;
         for (; !users->Eof() && !found; users->Next()) {
             storedPassword = Text(users->FieldByName(QStringLiteral("LogonPassword")));
-            found = InteractiveLogon || VerifyPassword(storedPassword, Password);
+            // The automatic log-on proves itself with the secret derived at a password log-on.
+            found = InteractiveLogon ? VerifyInteractiveLogonSecret(Text(users->FieldByName(QStringLiteral("InteractiveLogonHash"))), Password)
+                                     : VerifyPassword(storedPassword, Password);
             if (found) {
                 User->UserID = Text(users->FieldByName(QStringLiteral("PK_UserID")));
                 User->UserName = Text(users->FieldByName(QStringLiteral("LogonUsername")));
@@ -139,18 +145,25 @@ int TLogOnService::VerifyUser(const QString &, const QString &Username, const QS
         }
         if (!found) {
             User = std::make_unique<ROUser>();
+            throttle.Failed(Username, address);
+            AddToLog(llWarning, kSender, QStringLiteral("VerifyUser"),
+                     QStringLiteral("Failed %1log-on of %2").arg(InteractiveLogon ? QStringLiteral("automatic ") : QString(), who));
             return 7;
         }
+        throttle.Succeeded(Username);
         // An older clear-text password becomes a hash once its owner has proved it.
         if (!InteractiveLogon && !storedPassword.isEmpty() && !IsPasswordHash(storedPassword))
             ExecuteForUser(connection, QStringLiteral("UPDATE tblUsers SET LogonPassword = :NewPassword WHERE PK_UserID = :UserID"),
-                           User->UserID, QStringLiteral("NewPassword"), HashPassword(Password));
+                           User->UserID, {{QStringLiteral("NewPassword"), HashPassword(Password)}});
         if (!InteractiveLogon && StoreInteractiveLogon)
             ExecuteForUser(connection,
-                           QStringLiteral("UPDATE tblUsers SET UseInteractiveLogon = 1, WindowsAccount = :WindowsAccount WHERE PK_UserID = :UserID"),
-                           User->UserID, QStringLiteral("WindowsAccount"), WindowsAccount);
+                           QStringLiteral("UPDATE tblUsers SET UseInteractiveLogon = 1, WindowsAccount = :WindowsAccount, "
+                                          "InteractiveLogonHash = :Hash WHERE PK_UserID = :UserID"),
+                           User->UserID,
+                           {{QStringLiteral("WindowsAccount"), WindowsAccount},
+                            {QStringLiteral("Hash"), HashInteractiveLogonSecret(Password, Username, WindowsAccount)}});
         ExecuteForUser(connection, QStringLiteral("UPDATE tblUsers SET LastLoginDate = :Today WHERE PK_UserID = :UserID"),
-                       User->UserID, QStringLiteral("Today"), QDateTime(QDate::currentDate(), QTime(0, 0)));
+                       User->UserID, {{QStringLiteral("Today"), WallClock(QDate::currentDate())}});
         if (const std::shared_ptr<TROSession> session = Session()) {
             TvoUser user;
             user.UserID = User->UserID;
@@ -161,7 +174,7 @@ int TLogOnService::VerifyUser(const QString &, const QString &Username, const QS
         return 0;
     } catch (const std::exception &e) {
         User = std::make_unique<ROUser>();
-        AddToLog(llSevere, kSender, QStringLiteral("VerifyUser"), QString::fromLocal8Bit(e.what()));
+        AddToLog(llSevere, kSender, QStringLiteral("VerifyUser"), ErrorMessage(e));
         return 1;
     }
 }
@@ -175,7 +188,7 @@ QString TLogOnService::GetUserList(const QString &)
         for (; !users->Eof(); users->Next())
             names << Text(users->FieldByName(QStringLiteral("LogonUsername")));
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("GetUserLIst"), QString::fromLocal8Bit(e.what()));
+        AddToLog(llSevere, kSender, QStringLiteral("GetUserLIst"), ErrorMessage(e));
         names.clear();
     }
     QString text;
@@ -208,12 +221,14 @@ bool TLogOnService::RequestPasswordChange(const QString &Username, const QString
         const QString userId = Text(users->FieldByName(QStringLiteral("PK_UserID")));
         if (userId.compare(caller->UserID, Qt::CaseInsensitive) != 0 && !IsAdministrator(caller->UserLevel))
             return false;
+        // A new password withdraws the automatic log-on secret derived from the old one.
         ExecuteForUser(connection,
-                       QStringLiteral("UPDATE tblUsers SET LogonPassword = :NewPassword WHERE PK_USERID = :UserID"),
-                       userId, QStringLiteral("NewPassword"), HashPassword(Password));
+                       QStringLiteral("UPDATE tblUsers SET LogonPassword = :NewPassword, InteractiveLogonHash = NULL "
+                                      "WHERE PK_USERID = :UserID"),
+                       userId, {{QStringLiteral("NewPassword"), HashPassword(Password)}});
         return true;
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kSender, QStringLiteral("RequestPasswordChange"), QString::fromLocal8Bit(e.what()));
+        AddToLog(llSevere, kSender, QStringLiteral("RequestPasswordChange"), ErrorMessage(e));
         return false;
     }
 }
@@ -241,17 +256,4 @@ std::unique_ptr<UpdateFiles> TLogOnService::DownloadClientUpdateEX(const QString
     if (!DMServer)
         throw std::runtime_error("The server is not running");
     return DMServer->GetUpdateFiles(ClientVersion);
-}
-
-ROSessionCheck MakeLogOnGate(std::function<std::unique_ptr<IDAConnection>()> connect)
-{
-    return [connect = std::move(connect)](const QString &service, const TROSession &session) {
-        if (service.compare(QLatin1String("LogOnService"), Qt::CaseInsensitive) == 0 ||
-            service.compare(QLatin1String("ProbeService"), Qt::CaseInsensitive) == 0 || session.User())
-            return;
-        std::unique_ptr<IDAConnection> connection = connect();
-        if (CountUsers(*connection) > 0)
-            throw EROException(QStringLiteral("EROSessionNotLoggedOn"),
-                               QStringLiteral("Not logged on: log on before calling \"%1\"").arg(service));
-    };
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Quorva_Data_Service_Intf.h"
+#include "server/core/uLogOnGate.h"
 #include "remoting/ROServer.h"
 #include "remoting/ROService.h"
 
@@ -11,11 +12,6 @@
 
 class IDAConnection;
 class TDAConnectionManager;
-
-// Bits of the level value an administrator holds, all of them.
-constexpr int kAdministratorRights = 0x7FFFFFFF;
-// True when the level value holds every one of those bits.
-bool IsAdministrator(int level);
 
 class TLogOnService : public TRORemoteDataModule, public ILogOnService
 {
@@ -45,11 +41,3 @@ private:
     QString m_definition;
     std::unique_ptr<IDAConnection> m_connection;
 };
-
-// Number of log-on names in tblUsers.
-int CountUsers(IDAConnection &connection);
-
-// The check the server installs into its dispatcher: every service but the log-on and probe
-// services refuses a session nobody logged on in, except while no user exists (the initial
-// set-up). connect gives a connection for counting users.
-ROSessionCheck MakeLogOnGate(std::function<std::unique_ptr<IDAConnection>()> connect);

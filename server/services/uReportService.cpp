@@ -3,6 +3,8 @@
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDADataStreamer.h"
 #include "foundation/FileResolver.h"
+#include "foundation/LogText.h"
+#include "foundation/QorDateTime.h"
 #include "foundation/QuorvaLogFile.h"
 #include "remoting/ROErrors.h"
 #include "reporting/ReportEngine.h"
@@ -141,8 +143,8 @@ TDATableData TReportService::CreateReportData(const QString &DataSetName, const 
             // The criteria only carry the period: the statement filters on it itself.
             if (filter.Dates.size() < 2)
                 throw EClientSqlCondition(QStringLiteral("The schedule statistics need a period of two dates"));
-            parameters << DataParameter{QStringLiteral("fromDate"), QDateTime(filter.Dates.at(0), QTime(0, 0))}
-                       << DataParameter{QStringLiteral("toDate"), QDateTime(filter.Dates.at(1), QTime(0, 0))};
+            parameters << DataParameter{QStringLiteral("fromDate"), WallClock(filter.Dates.at(0))}
+                       << DataParameter{QStringLiteral("toDate"), WallClock(filter.Dates.at(1))};
         } else if (!filter.Condition.isEmpty()) {
             sql += QStringLiteral(" WHERE ") + filter.Condition;
         }
@@ -150,7 +152,7 @@ TDATableData TReportService::CreateReportData(const QString &DataSetName, const 
             sql += QStringLiteral(" ORDER BY ") + filter.OrderBy;
         return m_service.ReadDatasetStatement(DataSetName, sql, filter.Values, parameters);
     } catch (...) {
-        AddToLog(llSevere, QStringLiteral("CreateReportData"), DataSetName, ErrorMessage(std::current_exception()));
+        AddToLog(llSevere, QStringLiteral("CreateReportData"), LogExcerpt(DataSetName), ErrorMessage(std::current_exception()));
         throw;
     }
 }
@@ -280,7 +282,7 @@ std::unique_ptr<TROBinaryMemoryStream> TReportService::GenerateReport(const QStr
         const QString path = ReportFile(ReportName);
         QFile file(path);
         if (!QFileInfo(path).isFile()) {
-            AddToLog(llSevere, kSender, QStringLiteral("GenerateReport"), QStringLiteral("Unable to locate:") + path);
+            AddToLog(llSevere, kSender, QStringLiteral("GenerateReport"), QStringLiteral("Unable to locate:") + LogExcerpt(path));
             throw EROException(QStringLiteral("EReportNotFound"), QStringLiteral("There is no report \"%1\"").arg(ReportName));
         }
         if (!file.open(QIODevice::ReadOnly))
@@ -292,7 +294,7 @@ std::unique_ptr<TROBinaryMemoryStream> TReportService::GenerateReport(const QStr
             throw EROException(QStringLiteral("EReportNoData"), QStringLiteral("No information available to print."));
         return Stream(ReportPdfExporter::ToBytes(document));
     } catch (...) {
-        LogAndRethrow(QStringLiteral("GenerateReport:") + ReportName);
+        LogAndRethrow(QStringLiteral("GenerateReport:") + LogExcerpt(ReportName));
     }
 }
 
@@ -305,7 +307,7 @@ std::unique_ptr<TROBinaryMemoryStream> TReportService::GetReportSchema(const QSt
         table.Fields = dataset.Fields;
         return Stream(TDADataStreamer::WriteDatasets({table}));
     } catch (...) {
-        LogAndRethrow(QStringLiteral("GetReportSchema: ") + DatasetName);
+        LogAndRethrow(QStringLiteral("GetReportSchema: ") + LogExcerpt(DatasetName));
     }
 }
 
@@ -317,7 +319,7 @@ std::unique_ptr<TROBinaryMemoryStream> TReportService::GetReportData(qint32 MaxR
             throw EDAException(QStringLiteral("\"%1\" is only a structure").arg(DataSetName));
         TableRequestInfoV5 request;
         if (DataSetName == kStatisticsDataset) {
-            const QDateTime now = QDateTime::currentDateTime();
+            const QDateTime now = WallClockNow();
             request.Parameters << DataParameter{QStringLiteral("fromDate"), now} << DataParameter{QStringLiteral("toDate"), now};
         }
         TDATableData table = m_service.ReadDataset(DataSetName, request);
@@ -392,7 +394,8 @@ std::unique_ptr<TROBinaryMemoryStream> TReportService::GetReportDataAsDataset(co
     try {
         return Stream(TDADataStreamer::WriteDatasets({CreateReportData(DataSetName, ACriteria, AOrderBy)}));
     } catch (...) {
-        LogAndRethrow(QStringLiteral("GetReportDataAsDataset:") + DataSetName + QLatin1Char('-') + ACriteria + QLatin1Char('-') + AOrderBy);
+        LogAndRethrow(QStringLiteral("GetReportDataAsDataset:") + LogExcerpt(DataSetName) + QLatin1Char('-') + LogExcerpt(ACriteria)
+                      + QLatin1Char('-') + LogExcerpt(AOrderBy));
     }
 }
 
@@ -410,6 +413,6 @@ std::unique_ptr<TROBinaryMemoryStream> TReportService::GetReportFile(const QStri
         result->SetBytes(file.readAll());
         return result;
     } catch (...) {
-        LogAndRethrow(QStringLiteral("GetReportFile:") + (path.isEmpty() ? Reportname : path));
+        LogAndRethrow(QStringLiteral("GetReportFile:") + LogExcerpt(path.isEmpty() ? Reportname : path));
     }
 }

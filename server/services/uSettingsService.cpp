@@ -11,6 +11,7 @@
 #include "dataaccess/TDABusinessProcessor.h"
 #include "dataaccess/TDADataStreamer.h"
 #include "foundation/FileResolver.h"
+#include "foundation/LogText.h"
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uCommon.h"
 #include "remoting/ROErrors.h"
@@ -27,6 +28,10 @@ const QString kSender = QStringLiteral("SettingsService");
 const QString kUsers = QStringLiteral("tblUsers");
 const QString kPassword = QStringLiteral("LogonPassword");
 const QString kSecretAnswer = QStringLiteral("SecretAnswer");
+const QString kAccount = QStringLiteral("WindowsAccount");
+const QString kSettings = QStringLiteral("DASettings");
+const QString kSettingsUser = QStringLiteral("F_UserID");
+const QString kUserParam = QStringLiteral("UserID");
 const QString kMigrationSource = QStringLiteral("Access");
 const QString kMigrationTarget = QStringLiteral("MSSQL_Migrate");
 // Below this version a database is one the migration replaces.
@@ -37,7 +42,7 @@ const QStringList kMigratedTables = {
     QStringLiteral("tblBlobSettings"), QStringLiteral("tblCalenderData"), QStringLiteral("tblContacts"),
     QStringLiteral("tblContactTypes"), QStringLiteral("tblDBVersion"), QStringLiteral("tblEventColors"),
     QStringLiteral("tblEvents"), QStringLiteral("tblEventSeries"), QStringLiteral("tblFamilies"),
-    QStringLiteral("tblGroups"), QStringLiteral("tblLiturgyTemplates"), QStringLiteral("tblLnkContactFunctionFrequency"),
+    QStringLiteral("tblGroups"), QStringLiteral("tblHistoryStartDate"), QStringLiteral("tblLiturgyTemplates"), QStringLiteral("tblLnkContactFunctionFrequency"),
     QStringLiteral("tblLnkEventSeries"), QStringLiteral("tblLnkGroupmembers"),
     QStringLiteral("tblLnkMinistryTemplateToMinistryFunction"), QStringLiteral("tblLnkServingPrefrence"),
     QStringLiteral("tblLnkServingRules"), QStringLiteral("tblLocations"), QStringLiteral("tblMinistryFunctions"),
@@ -46,6 +51,8 @@ const QStringList kMigratedTables = {
     QStringLiteral("tblServingPrefrenceFrequency"), QStringLiteral("tblServingPrefrenceLiturgy"),
     QStringLiteral("tblSettings"), QStringLiteral("tblUnAvailiabillity"), QStringLiteral("tblUserLevels"),
     QStringLiteral("tblUsers")};
+// Databases older than the history start date lack its table; the patch ladder then makes it.
+const QStringList kOptionalTables = {QStringLiteral("tblHistoryStartDate")};
 
 
 void Execute(IDAConnection &connection, const QString &sql)
@@ -73,7 +80,7 @@ TSettingsService::TSettingsService(const TSettingsServiceContext &context)
     // A failed change set leaves its message in the log, as a line of its own.
     auto logFailure = [](TDABusinessProcessor &, TDADeltaChange &, const EDAException &error, bool &) {
         if (SessionLog)
-            SessionLog->SetLogText(QString::fromUtf8(error.what()));
+            SessionLog->SetLogText(ErrorMessage(error));
     };
     const struct
     {
@@ -91,6 +98,15 @@ TSettingsService::TSettingsService(const TSettingsServiceContext &context)
         processor.SetUpdateCommandName(QLatin1String(p.update));
         processor.OnProcessError = logFailure;
     }
+
+    // Settings rows of other users are changed only by an administrator.
+    DataService().BusinessProcessor(kSettings).OnBeforeProcessDelta = [this](TDABusinessProcessor &processor,
+                                                                            TDADeltaChange &change) {
+        const bool allowed = (change.ChangeType == TDAChangeType::ctInsert || MayActFor(processor.GetOldValue(change, kSettingsUser))) &&
+                             (change.ChangeType == TDAChangeType::ctDelete || MayActFor(processor.GetNewValue(change, kSettingsUser)));
+        if (!allowed)
+            throw EDAException(QStringLiteral("Only the user's own session or an administrator's changes the settings of another user"));
+    };
 
     DataService().BusinessProcessor(kUsers).OnBeforeProcessDelta = [this](TDABusinessProcessor &processor,
                                                                           TDADeltaChange &change) {
@@ -136,6 +152,49 @@ bool TSettingsService::MayChangeUsers()
     return CountUsers(DataService().GetConnection()) == 0;
 }
 
+bool TSettingsService::MayActFor(const QVariant &userId)
+{
+    const std::shared_ptr<TROSession> session = Session();
+    const std::optional<TvoUser> caller = session ? session->User() : std::nullopt;
+    if (caller)
+        return IsAdministrator(caller->UserLevel) ||
+               (!DAIsNull(userId) && userId.toString().compare(caller->UserID, Qt::CaseInsensitive) == 0);
+    return CountUsers(DataService().GetConnection()) == 0;
+}
+
+void TSettingsService::RequireActFor(const QVariant &userId, const QString &what)
+{
+    if (!MayActFor(userId))
+        throw EROException(QStringLiteral("EROAccessDenied"),
+                           QStringLiteral("Only the user's own session or an administrator's reaches %1 of another user").arg(what));
+}
+
+std::unique_ptr<TROBinaryMemoryStream> TSettingsService::GetData(const QStringList &aTableNameArray,
+                                                                 const QList<TableRequestInfo> &aTableRequestInfoArray)
+{
+    for (qsizetype i = 0; i < aTableNameArray.size(); ++i) {
+        if (aTableNameArray[i].compare(kSettings, Qt::CaseInsensitive) != 0)
+            continue;
+        // Without a user named the schema's default id is read, which belongs to no user.
+        for (const DataParameter &parameter : aTableRequestInfoArray.value(i).Parameters)
+            if (parameter.Name.compare(kUserParam, Qt::CaseInsensitive) == 0)
+                RequireActFor(parameter.Value, QStringLiteral("the settings"));
+    }
+    std::unique_ptr<TROBinaryMemoryStream> reply = TDataServiceBase::GetData(aTableNameArray, aTableRequestInfoArray);
+    if (!aTableNameArray.contains(kUsers, Qt::CaseInsensitive) || MayChangeUsers())
+        return reply;
+    QList<TDATableData> tables = TDADataStreamer::ReadDatasets(reply->Bytes());
+    for (TDATableData &table : tables) {
+        const int account = DAFindField(table.Fields, kAccount);
+        if (table.Name.compare(kUsers, Qt::CaseInsensitive) != 0 || account < 0)
+            continue;
+        for (QVariantList &row : table.Rows)
+            row[account] = QVariant();
+    }
+    reply->SetBytes(TDADataStreamer::WriteDatasets(tables));
+    return reply;
+}
+
 std::unique_ptr<TROBinaryMemoryStream> TSettingsService::UpdateData(const TROBinaryMemoryStream *aDelta)
 {
     std::unique_ptr<TROBinaryMemoryStream> reply = TDataServiceBase::UpdateData(aDelta);
@@ -161,18 +220,41 @@ std::unique_ptr<TROBinaryMemoryStream> TSettingsService::UpdateData(const TROBin
     return reply;
 }
 
+void TSettingsService::CheckCommand(const QString &commandName, const DataParameterArray &parameters)
+{
+    if (commandName.endsWith(QLatin1String("_tblUsers"), Qt::CaseInsensitive))
+        throw EDAException(QStringLiteral("\"%1\" runs only through the users' changes").arg(LogExcerpt(commandName, 80)));
+    // The commands on one user's rows: those of the settings dataset and the deletions of a
+    // user's settings and layouts.
+    const struct
+    {
+        const char *command;
+        const char *parameter;
+    } owned[] = {{"Delete_UserSettings", "UserID"}, {"Delete_UserBlobSettings", "UserID"}, {"Insert_DASettings", "F_UserID"},
+                 {"Update_DASettings", "F_UserID"}, {"Update_DASettings", "OLD_F_UserID"}, {"Delete_DASettings", "OLD_F_UserID"}};
+    for (const auto &[command, parameter] : owned) {
+        if (commandName.compare(QLatin1String(command), Qt::CaseInsensitive) != 0)
+            continue;
+        QVariant userId;
+        for (const DataParameter &given : parameters)
+            if (given.Name.compare(QLatin1String(parameter), Qt::CaseInsensitive) == 0)
+                userId = given.Value;
+        RequireActFor(userId, commandName.startsWith(QLatin1String("Delete_User"), Qt::CaseInsensitive)
+                                  ? QStringLiteral("the settings and layouts")
+                                  : QStringLiteral("the settings"));
+    }
+}
+
 qint32 TSettingsService::ExecuteCommand(const QString &aCommandName, const DataParameterArray &aParameterArray)
 {
-    if (aCommandName.endsWith(QLatin1String("_tblUsers"), Qt::CaseInsensitive))
-        throw EDAException(QStringLiteral("\"%1\" runs only through the users' changes").arg(aCommandName));
+    CheckCommand(aCommandName, aParameterArray);
     return TDataServiceBase::ExecuteCommand(aCommandName, aParameterArray);
 }
 
 qint32 TSettingsService::ExecuteCommandEx(const QString &aCommandName, const DataParameterArray &aInputParameters,
                                           DataParameterArray &aOutputParameters)
 {
-    if (aCommandName.endsWith(QLatin1String("_tblUsers"), Qt::CaseInsensitive))
-        throw EDAException(QStringLiteral("\"%1\" runs only through the users' changes").arg(aCommandName));
+    CheckCommand(aCommandName, aInputParameters);
     return TDataServiceBase::ExecuteCommandEx(aCommandName, aInputParameters, aOutputParameters);
 }
 
@@ -213,6 +295,7 @@ std::unique_ptr<TROBinaryMemoryStream> TSettingsService::LoadBlobSetting(const Q
 {
     if (AppID.isEmpty() || Blobname.isEmpty())
         return nullptr;
+    RequireActFor(UserID, QStringLiteral("the layouts"));
     try {
         auto blob = DataService().GetConnection().NewDataset(QStringLiteral(
             "SELECT BlobData FROM tblBlobSettings WHERE AppID=:AppID AND F_UserID=:USERID AND BlobName=:BLOBNAME;"));
@@ -236,6 +319,7 @@ void TSettingsService::SaveBlobSetting(const QString &AppID, const QString &User
 {
     if (!BlobData)
         return;
+    RequireActFor(UserID, QStringLiteral("the layouts"));
     IDAConnection &connection = DataService().GetConnection();
     RunInTransaction(connection, kSender, QStringLiteral("SaveBlobSetting"), [&] {
         auto save = connection.NewCommand(QStringLiteral(
@@ -254,6 +338,7 @@ bool TSettingsService::ClearBlobSetting(const QString &AppID, const QString &Use
 {
     if (AppID.isEmpty() || UserID.isEmpty() || BlobName.isEmpty())
         return true;
+    RequireActFor(UserID, QStringLiteral("the layouts"));
     IDAConnection &connection = DataService().GetConnection();
     return RunInTransaction(connection, kSender, QStringLiteral("ClearBlobSetting"), [&] {
         auto clear = connection.NewCommand(QStringLiteral(
@@ -306,7 +391,12 @@ bool TSettingsService::Migrate(const QString &connectionString)
         try {
             target->BeginTransaction();
             TDMServerDatabase::ExecuteScript(lines, *target);
+            QStringList present;
+            for (const QString &name : source->GetTableNames())
+                present << name.section(QLatin1Char('.'), -1);
             for (const QString &table : kMigratedTables) {
+                if (kOptionalTables.contains(table) && !present.contains(table, Qt::CaseInsensitive))
+                    continue;
                 try {
                     DatabaseMaintenance::CopyTable(*source, *target, table, table);
                 } catch (const std::exception &e) {

@@ -31,6 +31,10 @@ public:
 
     // The generic operations, with the users' secrets kept in: replies never carry a stored
     // password or secret answer, and the user commands run only through the users' processor.
+    // The users' Windows accounts go to administrators only (they name the automatic log-on);
+    // a user's settings only to that user's own session or an administrator's.
+    std::unique_ptr<TROBinaryMemoryStream> GetData(const QStringList &aTableNameArray,
+                                                   const QList<TableRequestInfo> &aTableRequestInfoArray) override;
     std::unique_ptr<TROBinaryMemoryStream> UpdateData(const TROBinaryMemoryStream *aDelta) override;
     qint32 ExecuteCommand(const QString &aCommandName, const DataParameterArray &aParameterArray) override;
     qint32 ExecuteCommandEx(const QString &aCommandName, const DataParameterArray &aInputParameters,
@@ -49,6 +53,12 @@ public:
 private:
     // An administrator's session, or any session while no user exists (the initial set-up).
     bool MayChangeUsers();
+    // The session of that user, an administrator's, or any while no user exists.
+    bool MayActFor(const QVariant &userId);
+    // Refuses with EROAccessDenied unless MayActFor(userId).
+    void RequireActFor(const QVariant &userId, const QString &what);
+    // Refuses the user commands and commands on another user's rows.
+    void CheckCommand(const QString &commandName, const DataParameterArray &parameters);
     bool Migrate(const QString &connectionString);
 
     TSettingsServiceContext m_context;

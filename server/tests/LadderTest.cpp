@@ -242,7 +242,7 @@ TEST(PatchLadder, TheCleanupRemovesOrphansButKeepsFamiliesAndGroupsAsMembers)
     EXPECT_EQ(db.rows(QStringLiteral("SELECT PK_EventID FROM tblEvents")), QList<QStringList>({{"{E1}"}}));
 }
 
-TEST(PatchLadder, TheLastStepKeepsTheLatestOfDuplicateLayoutBlobsAndMakesTheirOwnerUnique)
+TEST(PatchLadder, TheLayoutBlobStepKeepsTheLatestOfDuplicateBlobsAndMakesTheirOwnerUnique)
 {
     TestDatabase db(CurrentSchemaStage());
     ASSERT_TRUE(db.available());
@@ -264,7 +264,7 @@ TEST(PatchLadder, TheLastStepKeepsTheLatestOfDuplicateLayoutBlobsAndMakesTheirOw
               QStringLiteral("1"));
 }
 
-TEST(PatchLadder, AFailureAtTheLastStepLeavesVersion30AndIsLogged)
+TEST(PatchLadder, AFailureAtTheLayoutBlobStepLeavesVersion30AndIsLogged)
 {
     TestDatabase db(CurrentSchemaStage());
     ASSERT_TRUE(db.available());
@@ -305,6 +305,22 @@ TEST(PatchLadder, AFailureAtTheRankingStepKeepsTheFunctionsItFoundAndIsLogged)
     const QStringList failures = log.texts(QStringLiteral("Severe"), QStringLiteral("DMServer"), QStringLiteral("Unable to upgrade to"));
     ASSERT_EQ(failures.size(), 2);
     EXPECT_EQ(failures[0], QStringLiteral("31"));
+}
+
+TEST(PatchLadder, TheLastStepAddsTheAutomaticLogOnHashAndToleratesItBeingThere)
+{
+    TestDatabase db(CurrentSchemaStage());
+    ASSERT_TRUE(db.available());
+    const QString column = QStringLiteral("SELECT count(*) FROM information_schema.columns WHERE table_schema = 'dbo' "
+                                          "AND table_name = 'tblusers' AND column_name = 'interactivelogonhash'");
+    EXPECT_EQ(db.scalar(column), QStringLiteral("1"));
+    db.exec(QStringLiteral("UPDATE tblDBVersion SET Version = 32"));
+    EXPECT_TRUE(RunLadder(db.connectionString()));
+    EXPECT_EQ(version(db), QString::number(kDatabaseVersion));
+    db.exec(QStringLiteral("ALTER TABLE tblUsers DROP COLUMN InteractiveLogonHash; UPDATE tblDBVersion SET Version = 32"));
+    EXPECT_TRUE(RunLadder(db.connectionString()));
+    EXPECT_EQ(version(db), QString::number(kDatabaseVersion));
+    EXPECT_EQ(db.scalar(column), QStringLiteral("1"));
 }
 
 TEST(PatchLadder, DeletingAMinistryTemplateRemovesItsFunctionLinks)

@@ -34,7 +34,10 @@ public:
     QStringList texts(const QString &level, const QString &sender, const QString &context) const
     {
         QStringList result;
-        const QString head = TQorLog::LevelWord(level == QLatin1String("Severe") ? llSevere : llInformation)
+        const LogLevel wanted = level == QLatin1String("Severe")    ? llSevere
+                                : level == QLatin1String("Warning") ? llWarning
+                                                                    : llInformation;
+        const QString head = TQorLog::LevelWord(wanted)
                              + QLatin1Char('\t') + sender + QLatin1Char('\t') + context + QLatin1Char(' ');
         for (const QString &line : lines()) {
             if (line.startsWith(head))

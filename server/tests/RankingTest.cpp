@@ -1,6 +1,7 @@
 // The scheduler's ranking functions and lists on a small hand-built parish: people with and
 // without preferred liturgies and weeks, a fill-in, an unavailable person, assignments before
 // and after the history start.
+#include "foundation/QorDateTime.h"
 #include "server/tests/CurrentSchema.h"
 
 #include <QDateTime>
@@ -159,7 +160,7 @@ TEST_F(Ranking, HistoryCountsFromTheHistoryStartDate)
     // Both ends are included.
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT NumAssigned('{A}', '2024-05-26 10:00', '2024-06-02 10:00')")), QStringLiteral("2"));
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT SinceLast('{B}', '2024-06-12', '2024-01-01')")), QStringLiteral("4000000"));
-    const qint64 hours = QDateTime(QDate(2023, 12, 31), QTime(10, 0)).secsTo(QDateTime(QDate(2024, 6, 12), QTime(0, 0))) / 3600;
+    const qint64 hours = WallClock(QDate(2023, 12, 31), QTime(10, 0)).secsTo(WallClock(QDate(2024, 6, 12), QTime(0, 0))) / 3600;
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT SinceLast('{B}', '2024-06-12', '2023-01-01')")), QString::number(hours));
     // Only assignments before the moment count; hours are counted as hour boundaries crossed.
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT SinceLast('{A}', '2024-06-02 10:00', '2024-01-01')")), QStringLiteral("168"));

@@ -1,10 +1,12 @@
 #include "server/core/uDMServer.h"
+#include "server/core/uLogOnGate.h"
 #include "server/core/ufServerForm.h"
 
 #include "Quorva_Data_Service_Intf.h"
 #include "dataaccess/TDAConnectionManager.h"
 #include "foundation/IniFile.h"
 #include "foundation/QuorvaLogFile.h"
+#include "remoting/ROSessionManager.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -49,6 +51,36 @@ TEST(ConnectionString, PasswordsAreHiddenInLogLines)
     EXPECT_EQ(TDMServer::MaskPassword(QStringLiteral("ADO?Data Source=h;Password=secret;User ID=sa;")),
               QStringLiteral("ADO?Data Source=h;Password=*****;User ID=sa;"));
     EXPECT_EQ(TDMServer::MaskPassword(QStringLiteral("ADO?pwd=secret")), QStringLiteral("ADO?pwd=*****"));
+}
+
+// The gate is the core's own: it reaches the database only for a session nobody logged on in
+// that calls a service other than the log-on and probe services.
+TEST(LogOnGate, TouchesTheDatabaseOnlyForSessionsNotLoggedOnOutsideTheLogOnServices)
+{
+    int connects = 0;
+    const ROSessionCheck gate = MakeLogOnGate([&connects]() -> std::unique_ptr<IDAConnection> {
+        ++connects;
+        throw std::runtime_error("no database in this test");
+    });
+    TROSession anonymous(QUuid::createUuid());
+    EXPECT_NO_THROW(gate(QStringLiteral("logonservice"), anonymous));
+    EXPECT_NO_THROW(gate(QStringLiteral("ProbeService"), anonymous));
+    TROSession member(QUuid::createUuid());
+    TvoUser user;
+    user.UserLevel = 1;
+    member.SetUser(user);
+    EXPECT_NO_THROW(gate(QStringLiteral("EventsService"), member));
+    EXPECT_EQ(connects, 0);
+    EXPECT_THROW(gate(QStringLiteral("EventsService"), anonymous), std::runtime_error);
+    EXPECT_EQ(connects, 1);
+}
+
+TEST(LogOnGate, AnAdministratorHoldsEveryRightsBit)
+{
+    EXPECT_TRUE(IsAdministrator(kAdministratorRights));
+    EXPECT_TRUE(IsAdministrator(-1));
+    EXPECT_FALSE(IsAdministrator(kAdministratorRights - 1));
+    EXPECT_FALSE(IsAdministrator(0));
 }
 
 TEST(SqlHelpers, DatesAndQuotes)

@@ -1,3 +1,4 @@
+#include "foundation/QorDateTime.h"
 #include "server/core/uServerCommon.h"
 
 #include "foundation/uRegistry.h"
@@ -10,7 +11,7 @@ namespace {
 
 QDateTime at(int y, int m, int d, int h, int mi = 0, int s = 0)
 {
-    return QDateTime(QDate(y, m, d), QTime(h, mi, s));
+    return WallClock(QDate(y, m, d), QTime(h, mi, s));
 }
 
 TEST(ServerCalendarRules, SaturdayEveningBelongsToTheWeekend)

@@ -8,6 +8,7 @@
 #include "SchedulerHarness.h"
 
 #include "dataaccess/TDAConnectionManager.h"
+#include "foundation/QorDateTime.h"
 #include "pgdriver/uDAADODriver.h"
 #include "server/scheduler/TAutoScheduleDARepository.h"
 #include "server/tests/CurrentSchema.h"
@@ -155,7 +156,7 @@ protected:
         TAutoScheduleDARepository repository(manager, QStringLiteral("MSSQL"), ranking);
         TRecordingRepository recording(repository);
         TAutoScheduleRunGuard guard(&sink, running);
-        TvoAutoScheduler s({}, QDateTime(from, QTime(0, 0)), QDateTime(to, QTime(0, 0)), {},
+        TvoAutoScheduler s({}, WallClock(from, QTime(0, 0)), WallClock(to, QTime(0, 0)), {},
                            {EmptyGUIDText(), QStringLiteral("{00000000-0000-0000-0000-000000000001}"),
                             QStringLiteral("{00000000-0000-0000-0000-000000000002}")},
                            true, recording, stop);

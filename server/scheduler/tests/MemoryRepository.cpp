@@ -122,7 +122,8 @@ QList<TAutoScheduleRuleRow> TMemoryRepository::ReadRules()
 
 QList<TAutoScheduleServiceRow> TMemoryRepository::ReadServices(const QDateTime &start, const QDateTime &end)
 {
-    Note(QStringLiteral("ReadServices ") + start.toString(Qt::ISODate) + QLatin1Char(' ') + end.toString(Qt::ISODate));
+    const QString wallClock = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+    Note(QStringLiteral("ReadServices ") + start.toString(wallClock) + QLatin1Char(' ') + end.toString(wallClock));
     QList<TAutoScheduleServiceRow> rows;
     for (const Liturgy &l : Liturgies)
         if (l.Start >= start && l.Start <= end)
@@ -145,8 +146,9 @@ QList<TAutoScheduleFunctionRow> TMemoryRepository::ReadFunctions(const QString &
 
 void TMemoryRepository::PrepareRanking(const QDateTime &historyStartDate, const QDateTime &start, const QDateTime &end)
 {
-    Note(QStringLiteral("PrepareRanking ") + historyStartDate.toString(Qt::ISODate) + QLatin1Char(' ') + start.toString(Qt::ISODate)
-         + QLatin1Char(' ') + end.toString(Qt::ISODate));
+    const QString wallClock = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+    Note(QStringLiteral("PrepareRanking ") + historyStartDate.toString(wallClock) + QLatin1Char(' ') + start.toString(wallClock)
+         + QLatin1Char(' ') + end.toString(wallClock));
 }
 
 QList<TAutoScheduleCandidateRow> TMemoryRepository::ReadCandidates(const TAutoScheduleCandidateQuery &query)

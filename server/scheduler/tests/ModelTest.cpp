@@ -1,4 +1,5 @@
 // The scheduler's model: persons, candidate lists, use counts and assignment searches.
+#include "foundation/QorDateTime.h"
 #include "server/scheduler/uScheduler.h"
 
 #include "foundation/uCommon.h"
@@ -38,7 +39,7 @@ TEST(PersonModel, TheFirstSelectionFindsPeopleByIdAndNobodyForAnUnknownId)
 
 TEST(ServiceModel, RemovingAPersonFromASharedListRemovesItForBothFunctions)
 {
-    TvoService service = MakeService(QDateTime(QDate(2026, 11, 2), QTime(10, 0)));
+    TvoService service = MakeService(WallClock(QDate(2026, 11, 2), QTime(10, 0)));
     auto f1 = std::make_unique<TvoServiceFunction>();
     auto f2 = std::make_unique<TvoServiceFunction>();
     TvoPerson a(QStringLiteral("A"), false, EmptyGUID);
@@ -54,7 +55,7 @@ TEST(ServiceModel, RemovingAPersonFromASharedListRemovesItForBothFunctions)
 
 TEST(ServiceModel, DecrementingAnUncountedIdLeavesItAtZero)
 {
-    TvoService service = MakeService(QDateTime(QDate(2026, 11, 2), QTime(10, 0)));
+    TvoService service = MakeService(WallClock(QDate(2026, 11, 2), QTime(10, 0)));
     service.DecUseCount(QStringLiteral("X"));
     EXPECT_EQ(service.UseCount(QStringLiteral("X")), 0);
     service.IncUseCount(QStringLiteral("X"));
@@ -63,7 +64,7 @@ TEST(ServiceModel, DecrementingAnUncountedIdLeavesItAtZero)
 
 TEST(ServiceModel, ANewAssignmentMovesTheCountFromTheCurrentMember)
 {
-    TvoService service = MakeService(QDateTime(QDate(2026, 11, 2), QTime(10, 0)));
+    TvoService service = MakeService(WallClock(QDate(2026, 11, 2), QTime(10, 0)));
     TvoServiceFunction f;
     f.FunctionID = QStringLiteral("F");
     f.ScheduledMemberID = QStringLiteral("R");
@@ -84,7 +85,7 @@ TEST(ServiceModel, ANewAssignmentMovesTheCountFromTheCurrentMember)
 
 TEST(ServiceModel, FindAssignmentLooksAtFunctionsThenTentativeEntries)
 {
-    TvoService service = MakeService(QDateTime(QDate(2026, 11, 2), QTime(10, 0)));
+    TvoService service = MakeService(WallClock(QDate(2026, 11, 2), QTime(10, 0)));
     auto tentative = std::make_shared<TvoAssignement>();
     tentative->ContactID = QStringLiteral("T");
     service.Tentative.append(tentative);
@@ -106,8 +107,8 @@ TEST(SchedulerModel, AssignmentsInAPeriodIncludeServicesOnEitherBound)
         QList<TAutoScheduleRuleRow> ReadRules() override { return {}; }
         QList<TAutoScheduleServiceRow> ReadServices(const QDateTime &, const QDateTime &) override
         {
-            return {{QStringLiteral("S1"), QDateTime(QDate(2026, 11, 7), QTime(16, 0)), {}, QStringLiteral("E1")},
-                    {QStringLiteral("S2"), QDateTime(QDate(2026, 11, 8), QTime(23, 59)), {}, QStringLiteral("E2")}};
+            return {{QStringLiteral("S1"), WallClock(QDate(2026, 11, 7), QTime(16, 0)), {}, QStringLiteral("E1")},
+                    {QStringLiteral("S2"), WallClock(QDate(2026, 11, 8), QTime(23, 59)), {}, QStringLiteral("E2")}};
         }
         QList<TAutoScheduleFunctionRow> ReadFunctions(const QString &id) override
         {
@@ -123,11 +124,11 @@ TEST(SchedulerModel, AssignmentsInAPeriodIncludeServicesOnEitherBound)
         void SaveService(const TAutoScheduleServiceWrite &) override {}
     } repo;
     std::atomic<bool> stop{false};
-    TvoAutoScheduler s({}, QDateTime(QDate(2026, 11, 7), QTime(0, 0)), QDateTime(QDate(2026, 11, 9), QTime(0, 0)), {}, {},
+    TvoAutoScheduler s({}, WallClock(QDate(2026, 11, 7), QTime(0, 0)), WallClock(QDate(2026, 11, 9), QTime(0, 0)), {}, {},
                        true, repo, stop);
     ASSERT_TRUE(s.Execute());
-    const QDateTime from(QDate(2026, 11, 7), QTime(16, 0));
-    const QDateTime to(QDate(2026, 11, 8), QTime(23, 59));
+    const QDateTime from = WallClock(QDate(2026, 11, 7), QTime(16, 0));
+    const QDateTime to = WallClock(QDate(2026, 11, 8), QTime(23, 59));
     ASSERT_NE(s.FindAssignmentInPeriod(QStringLiteral("A"), from, to), nullptr);
     EXPECT_EQ(s.FindAssignmentInPeriod(QStringLiteral("A"), from, to)->LiturgyID, QStringLiteral("S1"));
     EXPECT_EQ(s.FindAssignmentInPeriod(QStringLiteral("A"), from.addSecs(1), to)->LiturgyID, QStringLiteral("S2"));

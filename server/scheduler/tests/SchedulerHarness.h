@@ -3,6 +3,7 @@
 #pragma once
 
 #include "MemoryRepository.h"
+#include "foundation/QorDateTime.h"
 #include "server/scheduler/uScheduler.h"
 
 #include <QTemporaryDir>
@@ -23,7 +24,7 @@ struct TRecordingSink : IAutoScheduleEventSink
 class SchedulerHarness : public ::testing::Test
 {
 protected:
-    static QDateTime At(int y, int m, int d, int h, int min = 0) { return QDateTime(QDate(y, m, d), QTime(h, min)); }
+    static QDateTime At(int y, int m, int d, int h, int min = 0) { return WallClock(QDate(y, m, d), QTime(h, min)); }
     // Monday 2 November 2026, 10:00: a weekday service.
     static QDateTime Monday() { return At(2026, 11, 2, 10); }
 
@@ -42,7 +43,7 @@ protected:
     bool Run(const QDate &from, const QDate &to, const QStringList &functions = {}, const QStringList &templates = {})
     {
         TAutoScheduleRunGuard guard(&sink, running);
-        scheduler = std::make_unique<TvoAutoScheduler>(templates, QDateTime(from, QTime(0, 0)), QDateTime(to, QTime(0, 0)),
+        scheduler = std::make_unique<TvoAutoScheduler>(templates, WallClock(from, QTime(0, 0)), WallClock(to, QTime(0, 0)),
                                                        functions, Colors, true, repo, stop);
         scheduler->SetOnProgress(&sink);
         scheduler->SetTraceFolder(folder.path());

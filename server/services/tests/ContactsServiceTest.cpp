@@ -1,6 +1,7 @@
 // The contacts service through the generated proxies over HTTP, on a fixture parish: the
 // grouped lists and searches the client composes give the expected persons, hostile texts are
 // refused and change nothing, and the typed operations and deltas land whole or not at all.
+#include "foundation/QorDateTime.h"
 #include "testsupport/ServiceHarness.h"
 #include "server/services/uContactsService.h"
 #include "server/tests/LogCapture.h"
@@ -293,6 +294,32 @@ INSTANTIATE_TEST_SUITE_P(ContactsService, HostileText,
                                            "F_MemberID = (SELECT PK_ContactID FROM tblContacts LIMIT 1)", "F_MemberID='a' -- x",
                                            "F_MemberID='a' /* x */", "PK_ContactID IS NOT NULL", "LogonPassword LIKE '%'"));
 
+// A refused text reaches the log only as a short excerpt on its own line: it can neither
+// forge a line of its own nor grow the log by its size.
+TEST_F(ContactsService, ARefusedTextIsLoggedAsAShortExcerptOnItsOwnLine)
+{
+    kestrova::test::LogCapture log;
+    const QString forged = QStringLiteral("x'\r\n2024-01-01 10:00:00 :\tSevere\tLogOnService\tVerifyUser forged");
+    const QString huge = QStringLiteral("Lastname = '") + QString(1024 * 1024, QLatin1Char('a')) + QStringLiteral("\n'");
+    for (const QString &text : {forged, huge}) {
+        EXPECT_THROW(Contacts()->GetGroupedContacts(QStringLiteral("DAContactsByGroups"), kGroupCol + "=" + text), std::exception);
+        EXPECT_THROW(Contacts()->GetGroupedContacts(text, QString()), std::exception);
+        EXPECT_THROW(Contacts()->RemoveGroupMembers(QStringLiteral("tblLnkGroupMembers"), text), std::exception);
+        EXPECT_THROW(Contacts()->GetSearchData(kContactSelect + text, 15), std::exception);
+        EXPECT_THROW(Contacts()->GetSearchSchema(text), std::exception);
+    }
+    const QStringList lines = log.lines();
+    EXPECT_FALSE(lines.isEmpty());
+    qsizetype size = 0;
+    for (const QString &line : lines) {
+        EXPECT_FALSE(line.contains(QStringLiteral("forged")) && !line.contains(QStringLiteral("ContactsService"))) << line.toStdString();
+        EXPECT_FALSE(line.startsWith(QStringLiteral("2024-01-01"))) << line.toStdString();
+        EXPECT_LT(line.size(), 1000) << line.left(300).toStdString();
+        size += line.size();
+    }
+    EXPECT_LT(size, 20000);
+}
+
 TEST_F(ContactsService, AnUnknownGroupedDatasetIsRefused)
 {
     EXPECT_THROW(Contacts()->GetGroupedContacts(QStringLiteral("tblUsers"), QString()), std::exception);
@@ -504,7 +531,7 @@ TEST_F(ContactsDeltas, UnavailableDatesLand)
 {
     Apply(QStringLiteral("DAUnAvailiabillity"), TDAChangeType::ctInsert,
           {{QStringLiteral("PK_UnavailiableID"), QStringLiteral("U9")}, {QStringLiteral("F_ContactID"), kEve},
-           {QStringLiteral("UnavailiableDate"), QDateTime(QDate(2027, 1, 6), QTime(0, 0))}});
+           {QStringLiteral("UnavailiableDate"), WallClock(QDate(2027, 1, 6), QTime(0, 0))}});
     Apply(QStringLiteral("DAUnAvailiabillity"), TDAChangeType::ctDelete, {{QStringLiteral("OLD_PK_UnavailiableID"), QStringLiteral("U1")}});
     EXPECT_EQ(db.rows(QStringLiteral("SELECT PK_UnavailiableID, UnavailiableDate::date::text FROM dbo.tblUnAvailiabillity ORDER BY 1")),
               (QList<QStringList>{{QStringLiteral("U4"), QStringLiteral("2026-12-25")}, {QStringLiteral("U9"), QStringLiteral("2027-01-06")}}));

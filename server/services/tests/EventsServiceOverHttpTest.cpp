@@ -3,6 +3,7 @@
 // for server events; a test connection holding a share lock on the assignments table holds the
 // run at its first save, so that a second run and a stop can be sent at a known point of the
 // first. And the schedule's edits: deleting, unassigning and a client table's changes.
+#include "foundation/QorDateTime.h"
 #include "server/services/tests/AutoScheduleFixture.h"
 #include "server/services/tests/ProxyDataAdapter.h"
 #include "testsupport/ServiceHarness.h"
@@ -58,7 +59,7 @@ protected:
     void Start()
     {
         run = CoEventsService_Async::Create(runner.Message, runner.Channel);
-        run->Invoke_RunAutoSchedule(QDateTime(QDate(2026, 11, 1), QTime(0, 0)), QDateTime(QDate(2026, 12, 1), QTime(0, 0)), {}, {});
+        run->Invoke_RunAutoSchedule(WallClock(QDate(2026, 11, 1), QTime(0, 0)), WallClock(QDate(2026, 12, 1), QTime(0, 0)), {}, {});
     }
     bool Answer()
     {
@@ -121,7 +122,7 @@ TEST_F(AutoScheduleOverHttp, ASecondRunDuringTheFirstIsRefusedAndTheFirstGoesOn)
     ASSERT_TRUE(Saw(QStringLiteral("begin")));
     auto second = watching.Service<CoEventsService>();
     EXPECT_TRUE(second->IsAutoScheduleRunning());
-    EXPECT_FALSE(second->RunAutoSchedule(QDateTime(QDate(2026, 11, 1), QTime(0, 0)), QDateTime(QDate(2026, 12, 1), QTime(0, 0)), {}, {}));
+    EXPECT_FALSE(second->RunAutoSchedule(WallClock(QDate(2026, 11, 1), QTime(0, 0)), WallClock(QDate(2026, 12, 1), QTime(0, 0)), {}, {}));
     EXPECT_TRUE(second->IsAutoScheduleRunning());
     Release();
     EXPECT_TRUE(Answer());
@@ -218,13 +219,17 @@ TEST_F(ScheduleOverHttp, AClientTableOfAssignmentsAppliesItsChangesAndReadsThemB
     assignments.SetValue(QStringLiteral("F_MinistryMemberID"), QStringLiteral("{C2}"));
     // An emptied position is stored as NULL.
     assignments.SetValue(QStringLiteral("MemberPosition"), QStringLiteral(""));
+    // The flags are Booleans here as in every other service.
+    EXPECT_EQ(assignments.Value(QStringLiteral("MemberLocked")).typeId(), QMetaType::Bool);
+    assignments.SetValue(QStringLiteral("MemberLocked"), true);
     assignments.Post();
     assignments.ApplyUpdates(true);
     ASSERT_TRUE(assignments.Locate(QStringLiteral("PK_ScheduledMemberID"), QStringLiteral("S2-1")));
     EXPECT_EQ(assignments.AsString(QStringLiteral("MemberCaption")), QStringLiteral("P2 Fixture"));
-    EXPECT_EQ(db.rows(QStringLiteral("SELECT F_MinistryMemberID, coalesce(MemberPosition, 'null') FROM dbo.tblScheduledMinistryFunctions "
+    EXPECT_TRUE(assignments.Value(QStringLiteral("MemberLocked")).toBool());
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT F_MinistryMemberID, coalesce(MemberPosition, 'null'), MemberLocked FROM dbo.tblScheduledMinistryFunctions "
                                      "WHERE PK_ScheduledMemberID = 'S2-1'")),
-              (QList<QStringList>{{QStringLiteral("{C2}"), QStringLiteral("null")}}));
+              (QList<QStringList>{{QStringLiteral("{C2}"), QStringLiteral("null"), QStringLiteral("1")}}));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // run watched by a second session, a refused second run, stop requests, and the schedule's
 // deletion and unassignment.
 #include "contract/tests/FakeServices.h"
+#include "foundation/QorDateTime.h"
 #include "server/services/tests/AutoScheduleFixture.h"
 
 #include "dataaccess/TDAConnectionManager.h"
@@ -73,7 +74,7 @@ protected:
     }
     bool Run(IEventsService &events)
     {
-        return events.RunAutoSchedule(QDateTime(QDate(2026, 11, 1), QTime(0, 0)), QDateTime(QDate(2026, 12, 1), QTime(0, 0)), {}, {});
+        return events.RunAutoSchedule(WallClock(QDate(2026, 11, 1), QTime(0, 0)), WallClock(QDate(2026, 12, 1), QTime(0, 0)), {}, {});
     }
     QStringList Watched()
     {

@@ -3,6 +3,7 @@
 #include "testsupport/ServiceHarness.h"
 #include "server/tests/LogCapture.h"
 
+#include "foundation/InteractiveLogon.h"
 #include "remoting/ROErrors.h"
 
 #include <QDir>
@@ -99,21 +100,52 @@ TEST_F(LogOnOverHttp, AnOlderClearTextPasswordBecomesAHashAtItsLogOn)
     EXPECT_TRUE(VerifyPassword(stored, QStringLiteral("Agnus")));
 }
 
-TEST_F(LogOnOverHttp, TheWindowsAccountIsStoredAndThenLogsOnAlone)
+TEST_F(LogOnOverHttp, TheAutomaticLogOnNeedsTheSecretDerivedAtAPasswordLogOn)
 {
-    AddUser(kAnna, QStringLiteral("anna"), HashPassword(QStringLiteral("Credo")));
+    AddUser(kAnna, QStringLiteral("anna"), HashPassword(QStringLiteral("Credo")), kAdministratorLevel);
+    Client();
+    const QString account = QStringLiteral("PARISH\\anna");
+    const QString secret = DeriveInteractiveLogonSecret(QStringLiteral("Credo"), QStringLiteral("anna"), account);
+    std::unique_ptr<ROUser> user;
+    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), secret, true, account, false, user), 7);
+    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), QStringLiteral("Credo"), false, account, true, user), 0);
+    EXPECT_EQ(Column(kAnna, QStringLiteral("WindowsAccount")).toString(), account);
+    EXPECT_EQ(Column(kAnna, QStringLiteral("UseInteractiveLogon")).toInt(), 1);
+    // Only a hash of the secret is kept.
+    const QString stored = Column(kAnna, QStringLiteral("InteractiveLogonHash")).toString();
+    EXPECT_TRUE(IsPasswordHash(stored));
+    EXPECT_FALSE(stored.contains(secret));
+
+    Client();
+    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), QString(), true, account, false, user), 7);
+    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), QStringLiteral("Credo"), true, account, false, user), 7);
+    EXPECT_EQ(user->UserID, QString());
+    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), secret, true, QStringLiteral("parish\\anna"), false, user), 0);
+    EXPECT_EQ(user->UserID, kAnna);
+    EXPECT_EQ(user->UserLevel, kAdministratorRights);
+    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), secret, true, QStringLiteral("PARISH\\%"), false, user), 7);
+
+    // A new password withdraws the secret.
+    ASSERT_TRUE(logOn->RequestPasswordChange(QStringLiteral("anna"), QStringLiteral("Noster")));
+    EXPECT_TRUE(Column(kAnna, QStringLiteral("InteractiveLogonHash")).isNull());
+    Client();
+    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), secret, true, account, false, user), 7);
+}
+
+TEST_F(LogOnOverHttp, AKnownAccountWithoutTheSecretIsRefused)
+{
+    // An account stored before the secret existed, or set through the users' data.
+    AddUser(kAnna, QStringLiteral("admin"), HashPassword(QStringLiteral("Credo")), kAdministratorLevel);
+    Sql(QStringLiteral("UPDATE tblUsers SET UseInteractiveLogon = 1, WindowsAccount = 'PARISH\\admin'"));
     Client();
     std::unique_ptr<ROUser> user;
-    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), QString(), true,
-                                QStringLiteral("PARISH\\anna"), false, user), 7);
-    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), QStringLiteral("Credo"), false,
-                                QStringLiteral("PARISH\\anna"), true, user), 0);
-    EXPECT_EQ(Column(kAnna, QStringLiteral("WindowsAccount")).toString(), QStringLiteral("PARISH\\anna"));
-    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), QString(), true,
-                                QStringLiteral("parish\\anna"), false, user), 0);
-    EXPECT_EQ(user->UserID, kAnna);
-    EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("anna"), QString(), true,
-                                QStringLiteral("PARISH\\%"), false, user), 7);
+    for (const QString &password : {QString(), QStringLiteral("PARISH\\admin"), QStringLiteral("Credo"),
+                                    DeriveInteractiveLogonSecret(QString(), QStringLiteral("admin"), QStringLiteral("PARISH\\admin"))})
+        EXPECT_EQ(logOn->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("admin"), password, true,
+                                    QStringLiteral("PARISH\\admin"), false, user), 7);
+    EXPECT_EQ(user->UserID, QString());
+    auto events = client.Service<CoEventsService>();
+    EXPECT_THROW(events->GetSchema(QString()), EROServerError);
 }
 
 TEST_F(LogOnOverHttp, TheUserListEndsEachNameWithCrLfAndSkipsUsersWithoutALevel)
@@ -175,6 +207,28 @@ TEST_F(LogOnOverHttp, NoLogLineHoldsAPassword)
         EXPECT_FALSE(text.contains(QLatin1String(secret))) << secret;
 }
 
+TEST_F(LogOnOverHttp, RepeatedFailuresAreLoggedWithNameAndAddressAndSlowFurtherAttempts)
+{
+    std::atomic<std::chrono::steady_clock::rep> ticks{std::chrono::steady_clock::now().time_since_epoch().count()};
+    TLogOnThrottle::Server().SetClock([&ticks] { return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(ticks.load())); });
+    kestrova::test::LogCapture log;
+    AddUser(kAnna, QStringLiteral("anna"), HashPassword(QStringLiteral("Credo")));
+    Client();
+    std::unique_ptr<ROUser> user;
+    for (int i = 0; i < TLogOnThrottle::kFreeFailuresPerName; ++i)
+        EXPECT_EQ(Verify(QStringLiteral("Anna"), QStringLiteral("Guess%1").arg(i), user), 7);
+    // Even the right password waits its turn, answered at once rather than held.
+    EXPECT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("Credo"), user), 7);
+    ticks += std::chrono::duration_cast<std::chrono::steady_clock::duration>(TLogOnThrottle::kFirstDelay).count();
+    EXPECT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("Credo"), user), 0);
+
+    const QStringList warnings = log.texts(QStringLiteral("Warning"), QStringLiteral("LogOnService"), QStringLiteral("VerifyUser"));
+    ASSERT_EQ(warnings.size(), TLogOnThrottle::kFreeFailuresPerName + 1) << warnings.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(warnings.first(), QStringLiteral("Failed log-on of \"Anna\" from 127.0.0.1"));
+    EXPECT_TRUE(warnings.last().startsWith(QStringLiteral("Log-on of \"anna\" from 127.0.0.1 refused unchecked"))) << warnings.last().toStdString();
+    EXPECT_FALSE(log.lines().join(QLatin1Char('\n')).contains(QStringLiteral("Guess")));
+}
+
 TEST_F(LogOnOverHttp, VersionProbeAndOlderUpdateOperationsAnswer)
 {
     Client();
@@ -231,7 +285,7 @@ TEST_F(LogOnOverHttp, OtherServicesRefuseASessionNotLoggedOnWhileUsersExist)
     ASSERT_EQ(Verify(QStringLiteral("anna"), QStringLiteral("Credo"), user), 0);
     EXPECT_NE(refusal(), QStringLiteral("EROSessionNotLoggedOn"));
     // Any logged-on user passes, administrator or not; another client's session does not.
-    EXPECT_NO_THROW(Member().Service<CoEventsService>()->GetSchema(QString()));
+    EXPECT_TRUE(Member().Service<CoEventsService>()->GetSchema(QString()).contains(QStringLiteral("DAScheduledMinistryFunctions")));
     EXPECT_THROW(NewClient().Service<CoEventsService>()->GetSchema(QString()), EROServerError);
 }
 

@@ -1,5 +1,6 @@
 // Report criteria and orders as the client host composes them come out as our own SQL with the
 // values bound; every other shape is refused.
+#include "foundation/QorDateTime.h"
 #include "server/services/ClientSqlCondition.h"
 #include "server/services/ReportCriteria.h"
 #include "server/services/uReportService.h"
@@ -40,8 +41,8 @@ TEST(ReportCriteria, APeriodOfTheCalendarBecomesTwoBoundDates)
     EXPECT_TRUE(f.Condition.contains("tblEvents.StartDateTime < :rpt_c2"));
     ASSERT_EQ(f.Values.Count(), 2);
     EXPECT_EQ(f.Values[0].DataType, TDADataType::datDateTime);
-    EXPECT_EQ(f.Values[0].Value.toDateTime(), QDateTime(QDate(2026, 3, 1), QTime(0, 0)));
-    EXPECT_EQ(f.Values[1].Value.toDateTime(), QDateTime(QDate(2026, 4, 1), QTime(0, 0)));
+    EXPECT_EQ(f.Values[0].Value.toDateTime(), WallClock(QDate(2026, 3, 1), QTime(0, 0)));
+    EXPECT_EQ(f.Values[1].Value.toDateTime(), WallClock(QDate(2026, 4, 1), QTime(0, 0)));
     EXPECT_EQ(f.Dates, (QList<QDate>{QDate(2026, 3, 1), QDate(2026, 4, 1)}));
 }
 
@@ -81,14 +82,29 @@ TEST(ReportCriteria, LikeBecomesEqualityOnlyWhenAsked)
 
 TEST(ReportCriteria, TheGroupsViewsWhereClausesAreAccepted)
 {
-    EXPECT_NO_THROW(Build(" tblServingPrefrenceLiturgy.F_LiturgyTemplateID LIKE '{L}' OR ( tblServingPrefrenceLiturgy.F_LiturgyTemplateID LIKE NULL)"));
-    EXPECT_NO_THROW(Build("( tblServingPrefrenceLiturgy.F_LiturgyTemplateID='{L}' OR ( tblServingPrefrenceLiturgy.F_LiturgyTemplateID LIKE NULL)) AND  "
-                          "tblLnkServingPrefrence.F_MinistryFunctionID = '{F}'"));
+    const TReportFilter liturgy = Build(" tblServingPrefrenceLiturgy.F_LiturgyTemplateID LIKE '{L}' OR ( tblServingPrefrenceLiturgy.F_LiturgyTemplateID LIKE NULL)");
+    EXPECT_EQ(liturgy.Condition, "((tblServingPrefrenceLiturgy.F_LiturgyTemplateID = :rpt_c1) OR "
+                                 "(tblServingPrefrenceLiturgy.F_LiturgyTemplateID IS NULL))");
+    ASSERT_EQ(liturgy.Values.Count(), 1);
+    EXPECT_EQ(liturgy.Values[0].Value.toString(), "{L}");
+
+    const TReportFilter both = Build("( tblServingPrefrenceLiturgy.F_LiturgyTemplateID='{L}' OR ( tblServingPrefrenceLiturgy.F_LiturgyTemplateID LIKE NULL)) AND  "
+                                     "tblLnkServingPrefrence.F_MinistryFunctionID = '{F}'");
+    EXPECT_EQ(both.Condition, "(((tblServingPrefrenceLiturgy.F_LiturgyTemplateID = :rpt_c1) OR "
+                              "(tblServingPrefrenceLiturgy.F_LiturgyTemplateID IS NULL)) AND "
+                              "(tblLnkServingPrefrence.F_MinistryFunctionID = :rpt_c2))");
+    ASSERT_EQ(both.Values.Count(), 2);
+    EXPECT_EQ(both.Values[1].Value.toString(), "{F}");
+
     const TReportFilter anyLiturgy = Build("tblLnkServingPrefrence.F_ContactID NOT IN ( select F_ContactID from tblServingPrefrenceLiturgy) AND  "
                                            "F_MinistryFunctionID = '{F}'");
     EXPECT_TRUE(anyLiturgy.Condition.contains("SELECT F_ContactID FROM tblServingPrefrenceLiturgy"));
     EXPECT_TRUE(anyLiturgy.Condition.contains("tblLnkServingPrefrence.F_MinistryFunctionID = :rpt_c1"));
-    EXPECT_NO_THROW(Build(" (tblLnkServingPrefrence.ContactCanFillIn=1)"));
+
+    const TReportFilter fillIn = Build(" (tblLnkServingPrefrence.ContactCanFillIn=1)");
+    EXPECT_EQ(fillIn.Condition, "(tblLnkServingPrefrence.ContactCanFillIn = :rpt_c1)");
+    ASSERT_EQ(fillIn.Values.Count(), 1);
+    EXPECT_EQ(fillIn.Values[0].Value.toInt(), 1);
 }
 
 TEST(ReportCriteria, EmptyCriteriaAndOrderGiveNothingToAppend)

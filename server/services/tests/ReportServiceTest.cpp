@@ -194,8 +194,14 @@ TEST_F(ReportServiceOverHttp, EveryShippedDefinitionOpensWithItsOwnOrder)
         ASSERT_EQ(fields.size(), 19);
         const bool dated = fields.at(1).contains(kCalendar) || fields.at(1).contains(kSchedule);
         const QString criteria = dated ? Period(QStringLiteral("03/01/2026"), QStringLiteral("06/01/2026")) : QString();
-        EXPECT_NO_THROW(Data(fields.at(6), criteria, fields.at(8))) << line.toStdString();
-        EXPECT_NO_THROW(service->GetReportSchema(fields.at(6))) << fields.at(6).toStdString();
+        // The definition's dataset answers with the schema's fields, in the definition's order.
+        const TDASchemaDataset &dataset = TReportService::Schema().DatasetByName(fields.at(6));
+        const TDATableData table = Data(fields.at(6), criteria, fields.at(8));
+        EXPECT_EQ(table.Name, dataset.Name) << line.toStdString();
+        EXPECT_EQ(table.Fields.size(), dataset.Fields.size()) << line.toStdString();
+        const auto schema = service->GetReportSchema(fields.at(6));
+        ASSERT_TRUE(schema) << fields.at(6).toStdString();
+        EXPECT_EQ(TDADataStreamer::ReadDatasets(schema->Bytes()).value(0).Fields.size(), dataset.Fields.size());
     }
 }
 
@@ -389,6 +395,30 @@ TEST_F(ReportServiceOverHttp, ADatabaseErrorReachesTheClientAndTheLogInsteadOfAn
     const QString lines = QString::fromUtf8(text.readAll());
     EXPECT_TRUE(lines.contains(QStringLiteral("CreateReportData"))) << lines.toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("GetReportDataAsDataset:rptContacts- theID LIKE '{G1}'-"))) << lines.toStdString();
+}
+
+TEST_F(ReportServiceOverHttp, ClientTextReachesTheLogOnlyAsAnExcerptOnItsOwnLine)
+{
+    TQorLog log;
+    log.SetFileName(folder.filePath(QStringLiteral("session.txt")));
+    SessionLog = &log;
+    const QString forged = QStringLiteral("\r\n2024-01-01 10:00:00 :\tSevere\tLogOnService\tforged");
+    const QString huge = QString(512 * 1024, QLatin1Char('a'));
+    for (const QString &text : {forged, huge}) {
+        Refusal([&] { service->GetReportDataAsDataset(text, text, text); });
+        Refusal([&] { service->GetReportSchema(text); });
+        Refusal([&] { service->GetReportFile(text); });
+        Refusal([&] { service->GenerateReport(text, text, {}, {}); });
+    }
+    SessionLog = nullptr;
+    QFile file(log.FileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    EXPECT_GE(lines.size(), 4);
+    for (const QString &line : lines) {
+        EXPECT_FALSE(line.startsWith(QStringLiteral("2024-01-01"))) << line.toStdString();
+        EXPECT_LT(line.size(), 1000) << line.left(300).toStdString();
+    }
 }
 
 TEST_F(ReportServiceOverHttp, TheBinaryDefinitionListIsNotOfferedAndALayoutThatIsNoTemplateIsAnError)

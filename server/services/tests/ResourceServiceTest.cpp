@@ -1,6 +1,7 @@
 // The resource and LS services through the generated proxies, over the real HTTP server and
 // channel, against a database at the current schema: client tables applying their changes,
 // removing what hangs on ministry functions, and writing events from plain values.
+#include "foundation/QorDateTime.h"
 #include "server/services/tests/ProxyDataAdapter.h"
 #include "testsupport/ServiceHarness.h"
 #include "server/services/uResourceService.h"
@@ -266,8 +267,8 @@ protected:
     QString Write(int action, const QString &id, const QString &subject, const QString &message = QStringLiteral("Note"),
                   int colour = 255)
     {
-        return ls->UpdateEvent(action, id, QDateTime(QDate(2026, 12, 24), QTime(22, 0, 5, 250)),
-                               QDateTime(QDate(2026, 12, 25), QTime(0, 30)), QStringLiteral("{10000000-0000-0000-0000-000000000001}"),
+        return ls->UpdateEvent(action, id, WallClock(QDate(2026, 12, 24), QTime(22, 0, 5, 250)),
+                               WallClock(QDate(2026, 12, 25), QTime(0, 30)), QStringLiteral("{10000000-0000-0000-0000-000000000001}"),
                                QStringLiteral("St. Mary's"), subject, message, colour, true);
     }
 
@@ -338,7 +339,13 @@ TEST_F(LSServiceOverHttp, AFailedWriteAnswersEmptyAndIsLogged)
 
 TEST_F(LSServiceOverHttp, ItsGenericOperationsReachNoDataset)
 {
-    EXPECT_ANY_THROW(ls->GetData({QStringLiteral("DAEventList")}, {TableRequestInfo{}}));
+    try {
+        ls->GetData({QStringLiteral("DAEventList")}, {TableRequestInfo{}});
+        ADD_FAILURE() << "GetData answered";
+    } catch (const EROServerError &e) {
+        EXPECT_EQ(e.ClassName(), QStringLiteral("Exception"));
+        EXPECT_EQ(e.Message(), QStringLiteral("Dataset \"DAEventList\" is not part of the schema"));
+    }
 }
 
 } // namespace

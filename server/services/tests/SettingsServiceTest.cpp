@@ -1,6 +1,7 @@
 // The settings service through the generated proxies over HTTP: users with hashed passwords
 // and the administrator's right to change them, per-user settings and layout blobs, deleting a
 // user's settings, and the migration into a new database.
+#include "foundation/QorDateTime.h"
 #include "server/services/tests/ProxyDataAdapter.h"
 #include "testsupport/ServiceHarness.h"
 #include "server/database/uDMServerDatabase.h"
@@ -10,6 +11,7 @@
 #include "Quorva_Data_Service_Invk.h"
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDACDSDataTable.h"
+#include "dataaccess/TDADataStreamer.h"
 #include "foundation/uCommon.h"
 #include "remoting/ROErrors.h"
 #include "remoting/RORegistry.h"
@@ -166,6 +168,49 @@ TEST_F(SettingsServiceTest, ANonAdministratorsChangesToUsersAreRefusedAndChangeN
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT md5(string_agg(t::text, '|' ORDER BY PK_UserID)) FROM dbo.tblUsers t")), before);
 }
 
+TEST_F(SettingsServiceTest, TheWindowsAccountsGoToAdministratorsOnly)
+{
+    Administrator();
+    Member();
+    Sql(QStringLiteral("UPDATE tblUsers SET WindowsAccount = 'PARISH\\' || LogonUsername, UseInteractiveLogon = 1"));
+    const auto accounts = [&](const ServiceClient &client) {
+        ProxyDataAdapter adapter(Settings(client));
+        TDACDSDataTable users(QStringLiteral("tblUsers"), &adapter);
+        users.Open();
+        QStringList seen;
+        for (users.First(); !users.Eof(); users.Next())
+            seen << (users.IsNull(QStringLiteral("WindowsAccount")) ? QStringLiteral("null") : users.AsString(QStringLiteral("WindowsAccount")));
+        seen.sort();
+        return seen;
+    };
+    EXPECT_EQ(accounts(Member()), (QStringList{QStringLiteral("null"), QStringLiteral("null")}));
+    EXPECT_EQ(accounts(Administrator()), (QStringList{QStringLiteral("PARISH\\admin"), QStringLiteral("PARISH\\member")}));
+}
+
+TEST_F(SettingsServiceTest, ANewPasswordThroughTheUsersDataWithdrawsTheAutomaticLogOnSecret)
+{
+    Administrator();
+    Member();
+    Sql(QStringLiteral("UPDATE tblUsers SET InteractiveLogonHash = '%1'").arg(HashPassword(QStringLiteral("secret"))));
+    ProxyDataAdapter adapter(Settings(Administrator()));
+    TDACDSDataTable users(QStringLiteral("tblUsers"), &adapter);
+    users.Open();
+    ASSERT_TRUE(users.Locate(QStringLiteral("PK_UserID"), kMemberId));
+    users.Edit();
+    users.SetValue(QStringLiteral("Comments"), QStringLiteral("no new password"));
+    users.Post();
+    users.ApplyUpdates(true);
+    EXPECT_TRUE(IsPasswordHash(Stored(kMemberId, QStringLiteral("InteractiveLogonHash"))));
+    ASSERT_TRUE(users.Locate(QStringLiteral("PK_UserID"), kMemberId));
+    users.Edit();
+    users.SetValue(QStringLiteral("LogonPassword"), QStringLiteral("New-Pw3"));
+    users.Post();
+    users.ApplyUpdates(true);
+    EXPECT_EQ(Count(QStringLiteral("tblUsers"), QStringLiteral("InteractiveLogonHash IS NULL")), QStringLiteral("1"));
+    EXPECT_TRUE(Stored(kMemberId, QStringLiteral("InteractiveLogonHash")).isEmpty());
+    EXPECT_TRUE(IsPasswordHash(Stored(kAdministratorId, QStringLiteral("InteractiveLogonHash"))));
+}
+
 TEST_F(SettingsServiceTest, TheUserCommandsAndUserLevelsCannotBeWrittenAroundTheUsersProcessor)
 {
     const auto member = Settings(Member());
@@ -252,7 +297,7 @@ TEST_F(SettingsServiceTest, LocationsAndTheHistoryDateAreWrittenThroughTheirComm
     history.Open();
     ASSERT_EQ(history.GetRecordCount(), 1);
     history.Edit();
-    history.SetValue(QStringLiteral("HistoryStartDate"), QDateTime(QDate(2020, 9, 1), QTime(0, 0)));
+    history.SetValue(QStringLiteral("HistoryStartDate"), WallClock(QDate(2020, 9, 1), QTime(0, 0)));
     history.Post();
     history.ApplyUpdates();
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT HistoryStartDate::date::text FROM dbo.tblHistoryStartDate")), QStringLiteral("2020-09-01"));
@@ -399,13 +444,70 @@ TEST_F(SettingsServiceTest, DeleteUserIsRefusedToANonAdministrator)
     EXPECT_EQ(Count(QStringLiteral("tblBlobSettings")), QStringLiteral("1"));
 }
 
+// Another user's settings and layouts are out of a plain user's reach; an administrator's
+// session reaches them.
+TEST_F(SettingsServiceTest, AnotherUsersSettingsAndLayoutsAreReachedOnlyByAnAdministrator)
+{
+    Administrator();
+    AddSettings(kDave);
+    const auto denied = [](const std::function<void()> &call) -> QString {
+        try {
+            call();
+        } catch (const EROServerError &e) {
+            return e.ClassName();
+        }
+        return QStringLiteral("answered");
+    };
+    const auto member = Settings(Member());
+    const TROBinaryMemoryStream layout(QByteArrayLiteral("theirs"));
+    TableRequestInfo request;
+    request.Parameters << DataParameter{QStringLiteral("UserID"), kDave};
+    EXPECT_EQ(denied([&] { member->LoadBlobSetting(kApp, kDave, QStringLiteral("Grid")); }), QStringLiteral("EROAccessDenied"));
+    EXPECT_EQ(denied([&] { member->SaveBlobSetting(kApp, kDave, QStringLiteral("Grid"), &layout); }), QStringLiteral("EROAccessDenied"));
+    EXPECT_EQ(denied([&] { member->ClearBlobSetting(kApp, kDave, QStringLiteral("Grid")); }), QStringLiteral("EROAccessDenied"));
+    EXPECT_EQ(denied([&] { member->GetData({QStringLiteral("DASettings")}, {request}); }), QStringLiteral("EROAccessDenied"));
+    for (const char *command : {"Delete_UserSettings", "Delete_UserBlobSettings"})
+        EXPECT_EQ(denied([&] { member->ExecuteCommand(QLatin1String(command), {DataParameter{QStringLiteral("UserID"), kDave}}); }),
+                  QStringLiteral("EROAccessDenied"))
+            << command;
+    EXPECT_EQ(denied([&] {
+                  member->ExecuteCommand(QStringLiteral("Delete_DASettings"),
+                                         {DataParameter{QStringLiteral("OLD_APPID"), kApp}, DataParameter{QStringLiteral("OLD_F_UserID"), kDave},
+                                          DataParameter{QStringLiteral("OLD_SettingsKey"), QStringLiteral("Pane")}});
+              }),
+              QStringLiteral("EROAccessDenied"));
+    // Nor through the settings' changes.
+    ProxyDataAdapter adapter(member);
+    TDACDSDataTable mine(QStringLiteral("DASettings"), &adapter);
+    mine.ParamByName(QStringLiteral("UserID")).Value = kMemberId;
+    mine.Open();
+    mine.Insert();
+    mine.SetValue(QStringLiteral("APPID"), kApp);
+    mine.SetValue(QStringLiteral("F_UserID"), kDave);
+    mine.SetValue(QStringLiteral("SettingsKey"), QStringLiteral("Planted"));
+    mine.SetValue(QStringLiteral("SystemSetting"), false);
+    mine.Post();
+    EXPECT_THROW(mine.ApplyUpdates(), EDAException);
+    EXPECT_EQ(Count(QStringLiteral("tblSettings"), QStringLiteral("F_UserID = '%1'").arg(kDave)), QStringLiteral("1"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT convert_from(BlobData, 'UTF8') FROM dbo.tblBlobSettings WHERE F_UserID = '%1'").arg(kDave)),
+              QStringLiteral("x"));
+
+    const auto administrator = Settings(Administrator());
+    EXPECT_EQ(Bytes(administrator->LoadBlobSetting(kApp, kDave, QStringLiteral("Grid"))), QStringLiteral("x"));
+    EXPECT_EQ(TDADataStreamer::ReadDatasets(administrator->GetData({QStringLiteral("DASettings")}, {request})->Bytes()).at(0).Rows.size(), 1);
+    EXPECT_EQ(administrator->ExecuteCommand(QStringLiteral("Delete_UserBlobSettings"), {DataParameter{QStringLiteral("UserID"), kDave}}), 1);
+    EXPECT_EQ(administrator->ExecuteCommand(QStringLiteral("Delete_UserSettings"), {DataParameter{QStringLiteral("UserID"), kDave}}), 1);
+    EXPECT_EQ(Count(QStringLiteral("tblSettings")), QStringLiteral("0"));
+    EXPECT_EQ(Count(QStringLiteral("tblBlobSettings")), QStringLiteral("0"));
+}
+
 TEST_F(SettingsServiceTest, OnlyAVersionBelowTwelveAsksForTheMigration)
 {
     const auto settings = Settings(Member());
     EXPECT_FALSE(settings->ShouldUpdateToMSSQL());
     Sql(QStringLiteral("UPDATE tblDBVersion SET Version = 11"));
     EXPECT_TRUE(settings->ShouldUpdateToMSSQL());
-    Sql(QStringLiteral("UPDATE tblDBVersion SET Version = 31; INSERT INTO tblDBVersion VALUES (31)"));
+    Sql(QStringLiteral("UPDATE tblDBVersion SET Version = %1; INSERT INTO tblDBVersion VALUES (%1)").arg(kDatabaseVersion));
     EXPECT_TRUE(settings->ShouldUpdateToMSSQL());
     EXPECT_TRUE(settings->CheckIfMinistryFunctionIsInUse(QStringLiteral("{unknown}")));
 }
@@ -484,7 +586,7 @@ protected:
     {
         QStringList queries;
         for (const char *table : {"tblBlobSettings", "tblCalenderData", "tblContacts", "tblContactTypes", "tblDBVersion",
-                                  "tblEventColors", "tblEvents", "tblEventSeries", "tblFamilies", "tblGroups",
+                                  "tblEventColors", "tblEvents", "tblEventSeries", "tblFamilies", "tblGroups", "tblHistoryStartDate",
                                   "tblLiturgyTemplates", "tblLnkContactFunctionFrequency", "tblLnkEventSeries",
                                   "tblLnkGroupmembers", "tblLnkMinistryTemplateToMinistryFunction", "tblLnkServingPrefrence",
                                   "tblLnkServingRules", "tblLocations", "tblMinistryFunctions", "tblMinistryTemplates",
@@ -559,6 +661,31 @@ TEST_F(SettingsMigrationTest, AMigrationCopiesEveryTableIntoANewDatabaseThatRepl
               TestDatabase::connectionString(db.socketDir(), db.port(), target));
 }
 
+TEST_F(SettingsMigrationTest, TheMigratedDatabaseClimbsTheLadderToTheCurrentVersionWithItsOwnHistoryStart)
+{
+    SourceSql(QStringLiteral("UPDATE tblHistoryStartDate SET HistoryStartDate = '2019-09-01'"));
+    ASSERT_TRUE(Settings(Administrator())->RunMSSQLMigration(Maintenance()));
+    ASSERT_EQ(TargetRows(QStringLiteral("SELECT Version FROM tblDBVersion")), QList<QStringList>({{"12"}}));
+    // One year of the shipped calendar beside the program keeps the climb quick.
+    QFile shipped(QStringLiteral(KESTROVA_STAGE_DIR "/") + TDMServerDatabase::CalendarFileName());
+    QFile small(folder.filePath(TDMServerDatabase::CalendarFileName()));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly) && small.open(QIODevice::WriteOnly));
+    for (int line = 0; line <= 366 && !shipped.atEnd(); ++line)
+        small.write(shipped.readLine());
+    small.close();
+
+    EXPECT_TRUE(RunLadder(TestDatabase::connectionString(db.socketDir(), db.port(), target), folder.path()));
+    EXPECT_EQ(TargetRows(QStringLiteral("SELECT Version FROM tblDBVersion")), QList<QStringList>({{QString::number(kDatabaseVersion)}}));
+    EXPECT_EQ(TargetRows(QStringLiteral("SELECT PK_ID, CAST(HistoryStartDate AS date)::text FROM tblHistoryStartDate")),
+              QList<QStringList>({{"{B560F2F6-06F1-4233-9644-82857C983CAF}", "2019-09-01"}}));
+    // What the steps beyond 13 add: the ranking functions, the calendar rows and the blob key.
+    EXPECT_EQ(TargetRows(QStringLiteral("SELECT count(*) FROM pg_proc WHERE proname IN ('numassigned', 'rotationratio', 'step4')")),
+              QList<QStringList>({{"3"}}));
+    EXPECT_EQ(TargetRows(QStringLiteral("SELECT count(*) FROM tblCalenderData")), QList<QStringList>({{"366"}}));
+    EXPECT_EQ(TargetRows(QStringLiteral("SELECT count(*) FROM pg_constraint WHERE conname = lower('tblBlobSettings_Owner_Key')")),
+              QList<QStringList>({{"1"}}));
+}
+
 TEST_F(SettingsMigrationTest, AFailingTableCopyLeavesNoNewDatabaseAndTheSourceAndTheEarlierOneUntouched)
 {
     MakeEarlierTarget();
@@ -609,7 +736,7 @@ TEST_F(SettingsMigrationTest, WithoutTheSourceDefinitionTheMigrationFailsBeforeC
 TEST_F(SettingsMigrationTest, ACurrentDatabaseOrANonAdministratorMigratesNothing)
 {
     EXPECT_FALSE(Settings(Member())->RunMSSQLMigration(Maintenance()));
-    Sql(QStringLiteral("UPDATE tblDBVersion SET Version = 31"));
+    Sql(QStringLiteral("UPDATE tblDBVersion SET Version = %1").arg(kDatabaseVersion));
     EXPECT_FALSE(Settings(Administrator())->RunMSSQLMigration(Maintenance()));
     EXPECT_EQ(DatabasesLike(target), QStringList());
 }
