@@ -124,11 +124,27 @@ TDMClient::TDMClient(const QString &programPath, QObject *parent)
     m_ROBinMgs->SetClientID(ROClientSessionID());
     m_ROHTTP->SetTargetURL(DefaultServerURL);
     m_ROHTTPEvents->SetTargetURL(DefaultServerURL);
-    // Only the first failures of a session are sent again on the main channel; events always
-    // retry, a probe never does.
-    m_ROHTTP->SetFailureHandler([this](const QString &) { return m_mainChannelFailures++ < MainChannelRetries; });
-    m_ROHTTPEvents->SetFailureHandler([](const QString &) { return true; });
-    m_ROProbeHTP->SetFailureHandler([](const QString &) { return false; });
+    // A call of the main channel goes again only when the server cannot have seen it, a few
+    // times per call, so nothing that changes data arrives twice. Polls only read: they are
+    // tried again a few times, then the lost connection is logged once. A probe never retries.
+    m_ROHTTP->SetFailureHandler([](const TROCallFailure &failure) {
+        return !failure.MayHaveReachedServer && failure.Attempt < MainChannelRetries;
+    });
+    m_ROHTTPEvents->SetFailureHandler([this](const TROCallFailure &failure) {
+        if (failure.Attempt < EventsChannelRetries)
+            return true;
+        if (!m_eventsConnectionLost)
+            AddToLog(llSevere, kDMClient, QStringLiteral("ROHTTPEventsFailure"),
+                     QStringLiteral("Lost the connection to the server: ") + failure.Error);
+        m_eventsConnectionLost = true;
+        return false;
+    });
+    m_ROProbeHTP->SetFailureHandler([](const TROCallFailure &) { return false; });
+    m_ROProbeHTP->SetTimeout(ProbeTimeout);
+    connect(m_ROEventReceiver, &TROEventReceiver::Polled, this, [this](const QString &error) {
+        if (error.isEmpty())
+            m_eventsConnectionLost = false;
+    });
 
     m_ROEventReceiver->SetChannel(m_ROHTTPEvents);
     m_ROEventReceiver->SetServiceName(kEventsService);
@@ -369,7 +385,9 @@ int TDMClient::CheckForUpdate()
 bool TDMClient::StartUpdater()
 {
     const QString updater = m_config.ProgramFolder() + UpdaterName;
-    const QStringList arguments{m_ROHTTP->TargetURL(), m_applicationId, m_config.ProgramPath()};
+    // The updater starts the client again with the arguments it was started with.
+    const QStringList arguments =
+        QStringList{m_ROHTTP->TargetURL(), m_applicationId, m_config.ProgramPath()} + QCoreApplication::arguments().mid(1);
     if (RunProgram(updater, arguments))
         return true;
     AddToLog(llSevere, kMain, QStringLiteral("StartUpdater"), QStringLiteral("Unable to start %1").arg(updater));

@@ -15,6 +15,20 @@ thread_local int t_synchronousCalls = 0;
 // What the server may send at most: a whole reply message, compressed or not.
 constexpr qint64 kMaxReplyBytes = qint64(RemotingLimits::kMaxReplySize) + 64 * 1024;
 
+// Errors raised before a connection stood: the request never left this machine.
+bool MayHaveReachedServer(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+        return false;
+    default:
+        return true;
+    }
+}
+
 } // namespace
 
 QUuid ROClientSessionID()
@@ -66,7 +80,8 @@ void TROHTTPChannel::Post(const QByteArray &body, int attempt, AsyncDone done)
         }
         if (!error.isEmpty()) {
             error = QStringLiteral("%1 (%2)").arg(error, m_url.toString());
-            if (attempt < RemotingLimits::kMaxCallRetries && m_failureHandler && m_failureHandler(error)) {
+            const TROCallFailure failure{error, attempt, MayHaveReachedServer(reply->error())};
+            if (attempt < RemotingLimits::kMaxCallRetries && m_failureHandler && m_failureHandler(failure)) {
                 Post(body, attempt + 1, done);
                 return;
             }
