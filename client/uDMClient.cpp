@@ -5,6 +5,7 @@
 #include "client/uDMData.h"
 #include "client/uPluginManager.h"
 #include "client/ufProgress.h"
+#include "client/ufWhatsNew.h"
 #include "client/uxBaseForm.h"
 
 #include "Quorva_Data_Service_Intf.h"
@@ -16,6 +17,7 @@
 #include "remoting/ROEventReceiver.h"
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
+#include "ui/uHTMLHelp.h"
 
 #include <QApplication>
 #include <QDir>
@@ -167,6 +169,7 @@ TDMClient::TDMClient(const QString &programPath, QObject *parent)
 
 TDMClient::~TDMClient()
 {
+    TconHTMLHelp::Remove();
     try {
         TQorReg::WriteString(HKEY_CURRENT_USER, ProductKey, m_useWindowsLogon ? QStringLiteral("Yes") : QStringLiteral("No"),
                              kUseWindowsLogon);
@@ -187,6 +190,36 @@ TDMClient::~TDMClient()
 QString TDMClient::GetText(int number, bool emptyIfMissing) const
 {
     return m_language ? m_language->GetString(number, emptyIfMissing) : QString::number(number);
+}
+
+QString TDMClient::GetVersionText() const
+{
+    QString text = GetText(300) + m_ownVersion;
+    const QString servicePack = m_config.ServicePack();
+    if (servicePack.compare(QLatin1String("0"), Qt::CaseInsensitive) != 0 && !servicePack.isEmpty())
+        text += QStringLiteral(" SP ") + servicePack;
+    return text;
+}
+
+QString TDMClient::GetServerStatusText() const
+{
+    return QString(8, QLatin1Char(' ')) + m_currentServerURL + GetText(301);
+}
+
+void TDMClient::ShowWhatsNew()
+{
+    try {
+        const QString page = m_config.ProgramFolder() + m_ownVersion + QStringLiteral(".html");
+        if (!m_config.ShowWhatsNew() || !QFileInfo::exists(page))
+            return;
+        TfWhatsNew window(m_mainWindow ? m_mainWindow->Widget() : nullptr);
+        window.LoadFromFile(page);
+        window.exec();
+        if (window.DontShowAgain())
+            m_config.SetShowWhatsNew(false);
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("ShowWhatsNew"), errorText(e));
+    }
 }
 
 void TDMClient::Missing(const QString &operation) const
@@ -225,6 +258,7 @@ void TDMClient::ReadConfiguration()
         AddToLog(llInformation, kMain, QStringLiteral("Helpfile."), m_helpFile);
     else
         AddToLog(llSevere, kMain, QStringLiteral("Unable to locate Helpfile."), m_helpFile);
+    TconHTMLHelp::Install(m_helpFile);
 
     m_useDiscovery = m_config.UseDiscovery();
 

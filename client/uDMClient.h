@@ -112,6 +112,13 @@ public:
     bool AutoScheduleRunning() const { return m_autoScheduleRunning; }
     // The language text of that number: every caption and message of the host comes from here.
     QString GetText(int number, bool emptyIfMissing = false) const;
+    // The status bar's texts: text 300 and the version (with " SP " and the service pack when
+    // there is one), and the server's URL followed by text 301.
+    QString GetVersionText() const;
+    QString GetServerStatusText() const;
+    // The what's-new page of this version (<program folder><version>.html), unless the user
+    // asked not to see it again.
+    void ShowWhatsNew();
 
     // --- components made elsewhere ------------------------------------------------------------
     // The main window is the caller's; the others become the data module's.

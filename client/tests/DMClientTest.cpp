@@ -1,7 +1,7 @@
 // The client data module without a server: the settings file and its fallbacks, the splash, the
 // update check and hand-over, the server-event handlers with their windows, modal plug-ins, and
 // every host interface as a test plug-in reaches it.
-#include "client/PlaceholderComponents.h"
+#include "client/ufMain.h"
 #include "client/THYModuleManager.h"
 #include "client/uDMClient.h"
 #include "client/ufProgress.h"
@@ -115,7 +115,7 @@ public:
     }
 };
 
-class RecordingMainWindow : public TfMainPlaceholder
+class RecordingMainWindow : public TfMain
 {
 public:
     QList<int> targets;
@@ -446,7 +446,7 @@ TEST_F(DMClient, AModalPlugInRunsInAHostWindowOfTheMainWindow)
 {
     folder.AddModule(QStringLiteral("TestService"));
     Ready();
-    TfMainPlaceholder window;
+    TfMain window;
     Client().SetMainWindow(&window);
     const auto results = Client().RunModalPlugin(QStringLiteral("plgInitialSetup"), true);
     Client().SetMainWindow(nullptr);
@@ -473,7 +473,7 @@ TEST_F(DMClient, ATestPlugInReachesEveryHostInterfaceThroughQueryInterface)
 {
     folder.AddModule(QStringLiteral("TestService"));
     Ready();
-    TfMainPlaceholder window;
+    TfMain window;
     Client().SetMainWindow(&window);
     Client().ROHTTP()->SetTargetURL(QStringLiteral("http://127.0.0.1:1/BIN")); // no server: reads fall back
     IHYPlugin *probe = Client().HYROMgr().CreatePlugin(QStringLiteral("plgHostProbe"));

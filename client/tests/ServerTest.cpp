@@ -2,7 +2,6 @@
 // log-on and sent soon after each write, blobs kept under the configured application id, the
 // update check with its hand-over, and a whole start-up from the preferred server to the end.
 #include "client/HostComponentFactory.h"
-#include "client/PlaceholderComponents.h"
 #include "client/QuorvaStartup.h"
 #include "client/QuorvaSteps.h"
 #include "client/THYModuleManager.h"
