@@ -14,6 +14,13 @@
 
 #include <stdexcept>
 
+// The secret of the automatic log-on comes from the foundation once it derives one; until then
+// the server takes the account alone and the kept secret is empty.
+#if __has_include("foundation/InteractiveLogon.h")
+#include "foundation/InteractiveLogon.h"
+#define KESTROVA_INTERACTIVE_LOGON_SECRET 1
+#endif
+
 namespace {
 
 const QString kDMClient = QStringLiteral("DMClient");
@@ -37,6 +44,27 @@ void WriteUser(const QString &name, const QString &value)
 QString ErrorText(const std::exception &e)
 {
     return QString::fromUtf8(e.what());
+}
+
+// What a password log-on that asked for the automatic log-on leaves for the next start: the
+// secret derived from the texts as sent, never the password, in a store only the user reads.
+void KeepLogonSecret(const QString &password, const QString &userName, const QString &account)
+{
+#ifdef KESTROVA_INTERACTIVE_LOGON_SECRET
+    const QString secret = DeriveInteractiveLogonSecret(password, userName, account);
+#else
+    Q_UNUSED(password);
+    Q_UNUSED(userName);
+    Q_UNUSED(account);
+    const QString secret;
+#endif
+    TQorReg::WriteSecretString(HKEY_CURRENT_USER, ProductKey, secret, TLogOnSteps::LogonSecret);
+}
+
+void ForgetLogonSecret()
+{
+    if (!ReadUser(TLogOnSteps::LogonSecret).isEmpty())
+        TQorReg::WriteSecretString(HKEY_CURRENT_USER, ProductKey, QString(), TLogOnSteps::LogonSecret);
 }
 
 } // namespace
@@ -81,6 +109,8 @@ bool TLogOnSteps::RunInitialSetup()
             return false;
         }
         m_client.SetUseWindowsLogon(results->UseWindowsLogon);
+        if (results->UseWindowsLogon)
+            KeepLogonSecret(results->Password, results->UserName, results->WindowsAccount);
         return TakeUser(user->UserID, user->UserName, user->UserLevel);
     } catch (const std::exception &e) {
         AddToLog(llSevere, kDMClient, QStringLiteral("RunInitialSetup"), ErrorText(e));
@@ -108,7 +138,7 @@ int TLogOnSteps::ProcessLogon()
 
         if (!lastUser.isEmpty() && m_client.GetUseWindowsLogon()) {
             std::unique_ptr<ROUser> user;
-            result = service->VerifyUser(m_client.ApplicationID(), lastUser, QString(), true, account, false, user);
+            result = service->VerifyUser(m_client.ApplicationID(), lastUser, ReadUser(LogonSecret), true, account, false, user);
             // Only 0 logs on; 7 leaves the dialog to the user; anything else ends the log-on.
             if (result == LoggedOn) {
                 TakeUser(user ? user->UserID : QString(), user ? user->UserName : QString(), user ? user->UserLevel : 0);
@@ -148,8 +178,12 @@ int TLogOnSteps::DialogLogon(ILogOnService &service, const QString &lastUser, co
         result = service.VerifyUser(m_client.ApplicationID(), name, dialog.Password(), false, account, useWindowsLogon, user);
         if (result == LoggedOn) {
             WriteUser(LastKnownUser, name);
-            if (useWindowsLogon)
+            if (useWindowsLogon) {
                 WriteUser(UseWindowsLogon, QStringLiteral("Yes"));
+                KeepLogonSecret(dialog.Password(), name, account);
+            } else {
+                ForgetLogonSecret();
+            }
             TakeUser(user ? user->UserID : QString(), user ? user->UserName : QString(), user ? user->UserLevel : 0);
         } else if (result == Refused) {
             ShowMessage(&dialog, QMessageBox::Critical, m_client.GetText(kTextTitle), m_client.GetText(kTextRefused));
@@ -174,6 +208,8 @@ bool TLogOnSteps::ChangePassword(TfDlgLogin &dialog, const QString &userName)
         if (password.exec() != QDialog::Accepted)
             return false;
         if (service->RequestPasswordChange(userName, password.NewPassword())) {
+            // The server withdraws the automatic log-on with the old password; so does the client.
+            ForgetLogonSecret();
             ShowMessage(&dialog, QMessageBox::Information, QStringLiteral("Information"),
                         QStringLiteral("You have successfully changed your password"));
             return true;

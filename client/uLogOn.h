@@ -26,6 +26,8 @@ public:
     static inline const QString SetupPlugin = QStringLiteral("plgInitialSetup");
     static inline const QString LastKnownUser = QStringLiteral("Last known user");
     static inline const QString UseWindowsLogon = QStringLiteral("Use Windows logon");
+    // The secret an automatic log-on sends as its password (owner-only registry store).
+    static inline const QString LogonSecret = QStringLiteral("Logon secret");
 
     explicit TLogOnSteps(TDMClient &client);
 

@@ -32,6 +32,10 @@
 #include "ui/uHTMLHelp.h"
 #include "ui/ufPassword.h"
 
+#if __has_include("foundation/InteractiveLogon.h")
+#include "foundation/InteractiveLogon.h"
+#endif
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -442,6 +446,16 @@ TEST_F(EndToEnd, TheOperatingSystemAccountLogsOnWithoutTheDialogNextTime)
     EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon")), QStringLiteral("Yes")) << "at once";
     EXPECT_EQ(Server().Db().scalar(QStringLiteral("SELECT UseInteractiveLogon || ' ' || WindowsAccount FROM dbo.tblUsers WHERE PK_UserID = '%1'").arg(kAnna)),
               QStringLiteral("1 ") + TvoSysInfo::GetUserName());
+    // What is kept for the next start is a secret in a store only the user reads, never the password.
+    const QString store = TQorReg::StorePath(HKEY_CURRENT_USER);
+    EXPECT_EQ(QFile::permissions(store) & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup |
+                                           QFileDevice::WriteOther),
+              QFileDevice::Permissions());
+    EXPECT_FALSE(FileLines(store).join(QLatin1Char('\n')).contains(kAnnaPassword));
+#if __has_include("foundation/InteractiveLogon.h")
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Logon secret")),
+              DeriveInteractiveLogonSecret(kAnnaPassword, QStringLiteral("anna"), TvoSysInfo::GetUserName()));
+#endif
     client.reset(); // the program ends: the choice is written again
     EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon")), QStringLiteral("Yes"));
 
