@@ -38,12 +38,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextBrowser>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using namespace kestrova::test;
 using namespace Quorva;
@@ -684,4 +687,44 @@ TEST_F(EndToEnd, TheAboutBoxTheWhatsNewPageAndTheHelpOpenWithTheirTexts)
     EXPECT_EQ(opened, QStringList{program.Path(QStringLiteral("help/Login_Dialog.html"))});
     for (const char *topic : {"Login_Dialog", "Reports", "index"})
         EXPECT_TRUE(QFile::exists(QStringLiteral(KESTROVA_STAGE_DIR "/help/") + QLatin1String(topic) + QStringLiteral(".html"))) << topic;
+}
+
+// --- the program itself -----------------------------------------------------------------------------
+
+TEST_F(EndToEnd, TheQuorvaProgramLogsOnWithTheOperatingSystemAccountAndOpensTheFirstItemOfItsMainWindow)
+{
+    // A password log-on that asks for the automatic one, as the user did it the last time.
+    ConnectTo(Server().URL());
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword, true));
+    ASSERT_EQ(TLogOnSteps(Client()).ProcessLogon(), 0);
+    client.reset();
+    // A client installation that always uses its preferred server: no discovery of other servers.
+    SetRegistry(HKEY_LOCAL_MACHINE, QStringLiteral("Installation Type"), QStringLiteral("Client"));
+    SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Preferred server"), Server().URL());
+    SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Always use preferred server"), QStringLiteral("TRUE"));
+    const QString quorva = program.Path(QStringLiteral("Quorva"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KESTROVA_STAGE_DIR "/Quorva"), quorva));
+    const QDir stage(QStringLiteral(KESTROVA_STAGE_DIR));
+    for (const QString &library : stage.entryList({QStringLiteral("*.so")}, QDir::Files))
+        ASSERT_TRUE(QFile::link(stage.filePath(library), program.Path(library)));
+    QFile::remove(program.Path(QStringLiteral("session.txt")));
+
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(program.Path(QStringLiteral("console.txt")));
+    process.start(quorva, {});
+    ASSERT_TRUE(process.waitForStarted());
+    const bool reached = WaitFor(
+        [&] { return IndexOf(StartLog(), QStringLiteral("activated plgTestCalendar")) != -1 || process.state() == QProcess::NotRunning; },
+        90s);
+    const bool running = process.state() == QProcess::Running;
+    if (running && process.processId() > 0) {
+        ::kill(pid_t(process.processId()), SIGTERM);
+        process.waitForFinished(30000);
+    }
+    const QStringList lines = StartLog();
+    ASSERT_TRUE(reached && running) << lines.join(QLatin1Char('\n')).toStdString()
+                                    << FileLines(program.Path(QStringLiteral("console.txt"))).join(QLatin1Char('\n')).toStdString();
+    EXPECT_NE(IndexOf(lines, QStringLiteral("Main\tServer: ") + Server().URL()), -1);
+    EXPECT_EQ(Matching(lines, QStringLiteral(" : Severe ")), QStringList());
 }

@@ -50,6 +50,7 @@ public:
     void Activate(QObject *) override
     {
         m_calls << QStringLiteral("Activate");
+        note(QStringLiteral("activated ") + GetPluginName());
         if (auto smartHelp = host_cast<ISmartHelp>(m_host); smartHelp && !m_help.isEmpty())
             smartHelp->SetSmartHelpText(m_help, 0);
     }
