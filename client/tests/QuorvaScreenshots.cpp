@@ -131,8 +131,11 @@ int main(int argc, char **argv)
     const QStringList plugins = staged.entryList({QStringLiteral("*.qor"), QStringLiteral("*.lng")}, QDir::Files);
     for (const QString &file : plugins)
         QFile::copy(staged.filePath(file), QDir(program.PluginsFolder()).filePath(file));
-    if (plugins.filter(QStringLiteral(".qor")).isEmpty()) {
+    const qsizetype modules = plugins.filter(QStringLiteral(".qor")).size();
+    // The host starts with two modules at least: a service module makes up for a single one.
+    if (modules < TQuorvaStartup::MinimumModules)
         program.AddModule(QStringLiteral("TestService"));
+    if (modules == 0) {
         const auto views = [&](const QString &asName, const QString &rights, const QString &group, const QStringList &texts) {
             QMap<int, QString> lng = {{9000, rights}, {9001, group}, {9002, group}};
             for (int i = 0; i < texts.size(); ++i)
