@@ -1,20 +1,23 @@
 #include "client/HostComponentFactory.h"
 
-#include "client/PlaceholderComponents.h"
 #include "client/uDMClient.h"
+#include "client/uLogOn.h"
 #include "client/uQorCDOMail.h"
+#include "client/uServerConnector.h"
+#include "client/ufMain.h"
 #include "client/ufSearch.h"
 
 #include <QApplication>
 
 std::unique_ptr<IQuorvaMainWindow> THostComponentFactory::CreateMainWindow()
 {
-    return std::make_unique<TfMainPlaceholder>();
+    return std::make_unique<TfMain>();
 }
 
 void THostComponentFactory::InstallComponents(TDMClient &client)
 {
-    client.SetServerConnector(std::make_unique<TPreferredServerConnector>(client));
+    client.SetServerConnector(std::make_unique<TServerConnector>(client));
+    client.SetLogOnSteps(std::make_unique<TLogOnSteps>(client));
     client.SetSearchDialog(std::make_unique<TSearchDialogHost>(client));
     client.SetMailComposer(std::make_unique<TMailComposerHost>(client));
 }

@@ -5,6 +5,7 @@
 #include "client/uDMData.h"
 #include "client/uPluginManager.h"
 #include "client/ufProgress.h"
+#include "client/ufWhatsNew.h"
 #include "client/uxBaseForm.h"
 
 #include "Quorva_Data_Service_Intf.h"
@@ -16,6 +17,7 @@
 #include "remoting/ROEventReceiver.h"
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
+#include "ui/uHTMLHelp.h"
 
 #include <QApplication>
 #include <QDir>
@@ -124,11 +126,27 @@ TDMClient::TDMClient(const QString &programPath, QObject *parent)
     m_ROBinMgs->SetClientID(ROClientSessionID());
     m_ROHTTP->SetTargetURL(DefaultServerURL);
     m_ROHTTPEvents->SetTargetURL(DefaultServerURL);
-    // Only the first failures of a session are sent again on the main channel; events always
-    // retry, a probe never does.
-    m_ROHTTP->SetFailureHandler([this](const QString &) { return m_mainChannelFailures++ < MainChannelRetries; });
-    m_ROHTTPEvents->SetFailureHandler([](const QString &) { return true; });
-    m_ROProbeHTP->SetFailureHandler([](const QString &) { return false; });
+    // A call of the main channel goes again only when the server cannot have seen it, a few
+    // times per call, so nothing that changes data arrives twice. Polls only read: they are
+    // tried again a few times, then the lost connection is logged once. A probe never retries.
+    m_ROHTTP->SetFailureHandler([](const TROCallFailure &failure) {
+        return !failure.MayHaveReachedServer && failure.Attempt < MainChannelRetries;
+    });
+    m_ROHTTPEvents->SetFailureHandler([this](const TROCallFailure &failure) {
+        if (failure.Attempt < EventsChannelRetries)
+            return true;
+        if (!m_eventsConnectionLost)
+            AddToLog(llSevere, kDMClient, QStringLiteral("ROHTTPEventsFailure"),
+                     QStringLiteral("Lost the connection to the server: ") + failure.Error);
+        m_eventsConnectionLost = true;
+        return false;
+    });
+    m_ROProbeHTP->SetFailureHandler([](const TROCallFailure &) { return false; });
+    m_ROProbeHTP->SetTimeout(ProbeTimeout);
+    connect(m_ROEventReceiver, &TROEventReceiver::Polled, this, [this](const QString &error) {
+        if (error.isEmpty())
+            m_eventsConnectionLost = false;
+    });
 
     m_ROEventReceiver->SetChannel(m_ROHTTPEvents);
     m_ROEventReceiver->SetServiceName(kEventsService);
@@ -151,6 +169,7 @@ TDMClient::TDMClient(const QString &programPath, QObject *parent)
 
 TDMClient::~TDMClient()
 {
+    TconHTMLHelp::Remove();
     try {
         TQorReg::WriteString(HKEY_CURRENT_USER, ProductKey, m_useWindowsLogon ? QStringLiteral("Yes") : QStringLiteral("No"),
                              kUseWindowsLogon);
@@ -171,6 +190,36 @@ TDMClient::~TDMClient()
 QString TDMClient::GetText(int number, bool emptyIfMissing) const
 {
     return m_language ? m_language->GetString(number, emptyIfMissing) : QString::number(number);
+}
+
+QString TDMClient::GetVersionText() const
+{
+    QString text = GetText(300) + m_ownVersion;
+    const QString servicePack = m_config.ServicePack();
+    if (servicePack.compare(QLatin1String("0"), Qt::CaseInsensitive) != 0 && !servicePack.isEmpty())
+        text += QStringLiteral(" SP ") + servicePack;
+    return text;
+}
+
+QString TDMClient::GetServerStatusText() const
+{
+    return QString(8, QLatin1Char(' ')) + m_currentServerURL + GetText(301);
+}
+
+void TDMClient::ShowWhatsNew()
+{
+    try {
+        const QString page = m_config.ProgramFolder() + m_ownVersion + QStringLiteral(".html");
+        if (!m_config.ShowWhatsNew() || !QFileInfo::exists(page))
+            return;
+        TfWhatsNew window(m_mainWindow ? m_mainWindow->Widget() : nullptr);
+        window.LoadFromFile(page);
+        window.exec();
+        if (window.DontShowAgain())
+            m_config.SetShowWhatsNew(false);
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("ShowWhatsNew"), errorText(e));
+    }
 }
 
 void TDMClient::Missing(const QString &operation) const
@@ -209,6 +258,7 @@ void TDMClient::ReadConfiguration()
         AddToLog(llInformation, kMain, QStringLiteral("Helpfile."), m_helpFile);
     else
         AddToLog(llSevere, kMain, QStringLiteral("Unable to locate Helpfile."), m_helpFile);
+    TconHTMLHelp::Install(m_helpFile);
 
     m_useDiscovery = m_config.UseDiscovery();
 
@@ -369,7 +419,9 @@ int TDMClient::CheckForUpdate()
 bool TDMClient::StartUpdater()
 {
     const QString updater = m_config.ProgramFolder() + UpdaterName;
-    const QStringList arguments{m_ROHTTP->TargetURL(), m_applicationId, m_config.ProgramPath()};
+    // The updater starts the client again with the arguments it was started with.
+    const QStringList arguments =
+        QStringList{m_ROHTTP->TargetURL(), m_applicationId, m_config.ProgramPath()} + QCoreApplication::arguments().mid(1);
     if (RunProgram(updater, arguments))
         return true;
     AddToLog(llSevere, kMain, QStringLiteral("StartUpdater"), QStringLiteral("Unable to start %1").arg(updater));

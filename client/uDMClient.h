@@ -16,6 +16,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <chrono>
 #include <memory>
 
 class QTimer;
@@ -63,8 +64,11 @@ public:
     // The program every client update is handed to, in the program folder.
     static inline const QString UpdaterName = QStringLiteral("Update");
     static inline const QString DefaultServerURL = QStringLiteral("http://localhost:8099/BIN");
-    // Retries of the main channel in one session.
+    // How often one call is sent again on the main and the events channel.
     static constexpr int MainChannelRetries = 3;
+    static constexpr int EventsChannelRetries = 3;
+    // A probe that has no answer by then counts as a server that does not answer.
+    static constexpr std::chrono::seconds ProbeTimeout{5};
     static constexpr int AutoScheduleDelayMs = 100;
     static constexpr int EventPollIntervalMs = 750;
 
@@ -108,6 +112,13 @@ public:
     bool AutoScheduleRunning() const { return m_autoScheduleRunning; }
     // The language text of that number: every caption and message of the host comes from here.
     QString GetText(int number, bool emptyIfMissing = false) const;
+    // The status bar's texts: text 300 and the version (with " SP " and the service pack when
+    // there is one), and the server's URL followed by text 301.
+    QString GetVersionText() const;
+    QString GetServerStatusText() const;
+    // The what's-new page of this version (<program folder><version>.html), unless the user
+    // asked not to see it again.
+    void ShowWhatsNew();
 
     // --- components made elsewhere ------------------------------------------------------------
     // The main window is the caller's; the others become the data module's.
@@ -136,7 +147,8 @@ public:
     void UnloadSplash();
     int ConnectToServer();
     int CheckForUpdate();
-    // Starts the updater with the main channel's URL, the application id and the program path.
+    // Starts the updater with the main channel's URL, the application id, the program path and
+    // the program's own arguments, with which the updater starts it again.
     bool StartUpdater();
     int CheckInitialSetup();
     bool RunInitialSetup();
@@ -269,7 +281,7 @@ private:
     QVariantMap m_mailConfiguration;
     bool m_mailAvailable = false;
     bool m_useWindowsLogon = false;
-    int m_mainChannelFailures = 0;
+    bool m_eventsConnectionLost = false;
     int m_references = 0;
 
     Quorva::IHYVisualPlugin *m_splash = nullptr;

@@ -28,13 +28,15 @@ function(kestrova_program name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
 endfunction()
 
-# kestrova_test(name SOURCES ... [LIBS ...] [DATABASE]) builds one GoogleTest program and
-# registers its cases with CTest. DATABASE marks tests that need the private cluster.
+# kestrova_test(name SOURCES ... [LIBS ...] [DATABASE] [ONE_PROCESS]) builds one GoogleTest program
+# and registers its cases with CTest. DATABASE marks tests that need the private cluster.
+# ONE_PROCESS registers the program as one CTest test, so that its cases share what the program
+# starts once (a real server and its database) instead of starting it again for every case.
 function(kestrova_test name)
   if(NOT KESTROVA_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "DATABASE" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "DATABASE;ONE_PROCESS" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_compile_options(${name} PRIVATE ${KESTROVA_WARNINGS})
   target_compile_definitions(${name} PRIVATE KESTROVA_VERSION="${KESTROVA_VERSION}"
@@ -47,8 +49,13 @@ function(kestrova_test name)
     set(labels database)
     set_property(GLOBAL APPEND PROPERTY KESTROVA_DATABASE_TESTS ${name})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${labels}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(ARG_ONE_PROCESS)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS "${labels}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+      PROPERTIES LABELS "${labels}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
 endfunction()
 
 include(GoogleTest)

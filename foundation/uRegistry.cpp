@@ -58,3 +58,11 @@ void TQorReg::WriteString(HKEY root, const QString &keyPath, const QString &valu
         return;
     IniFile::writeString(store, KeySection(keyPath), valueName, value);
 }
+
+void TQorReg::WriteSecretString(HKEY root, const QString &keyPath, const QString &value, const QString &valueName)
+{
+    const QString store = StorePath(root);
+    if (store.isEmpty() || !QDir().mkpath(QFileInfo(store).absolutePath()))
+        return;
+    IniFile::writeStrings(store, {{KeySection(keyPath), valueName, value}}, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}

@@ -25,6 +25,8 @@ public:
                            const QString &valueName);
     // Creates the key path as needed; nothing is written when the store cannot be written.
     static void WriteString(HKEY root, const QString &keyPath, const QString &value, const QString &valueName);
+    // As WriteString, for a credential: from then on the store is readable by its owner only.
+    static void WriteSecretString(HKEY root, const QString &keyPath, const QString &value, const QString &valueName);
 
     // The ini store behind a root key; empty for an unknown root.
     static QString StorePath(HKEY root);

@@ -91,6 +91,8 @@ struct TROHTTPChannel::Exchange
     bool Reused = false;
     bool Resent = false;
     bool ReplyStarted = false;
+    // A connection stood for this attempt: from then on the server may have seen the request.
+    bool Connected = false;
     Clock::time_point LastProgress;
 
     ReplyStage Stage = ReplyStage::StatusLine;
@@ -190,6 +192,7 @@ void TROHTTPChannel::Send()
         DropConnection();
     m_staleConnection = false;
     x.Reused = m_socket != nullptr;
+    x.Connected = x.Reused;
     if (!m_socket)
         OpenConnection();
 
@@ -221,6 +224,8 @@ void TROHTTPChannel::OpenConnection()
     connect(m_socket, &QTcpSocket::connected, this, [this] {
         // Without it the last segment of a request waits for the server's delayed acknowledgement.
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        if (m_exchange)
+            m_exchange->Connected = true;
     });
     connect(m_socket, &QIODevice::readyRead, this, &TROHTTPChannel::ReadReply);
     connect(m_socket, &QIODevice::bytesWritten, this, [this] {
@@ -477,7 +482,8 @@ void TROHTTPChannel::Fail(const QString &error)
     DropConnection();
     Exchange &x = *m_exchange;
     const QString text = QStringLiteral("%1 (%2)").arg(error, m_url.toString());
-    if (x.Attempt < RemotingLimits::kMaxCallRetries && m_failureHandler && m_failureHandler(text)) {
+    const TROCallFailure failure{text, x.Attempt, x.Connected};
+    if (x.Attempt < RemotingLimits::kMaxCallRetries && m_failureHandler && m_failureHandler(failure)) {
         ++x.Attempt;
         x.Resent = false;
         Send();

@@ -39,12 +39,22 @@ public:
     virtual bool Busy() const = 0;
 };
 
+// What a channel knows of a call that failed, for its failure handler.
+struct TROCallFailure
+{
+    QString Error;
+    // How often this call failed before (0 at its first failure).
+    int Attempt = 0;
+    // False only when no connection was made, so the server cannot have seen the request.
+    bool MayHaveReachedServer = true;
+};
+
 class REMOTING_EXPORT TROHTTPChannel : public QObject, public TROTransportChannel
 {
     Q_OBJECT
 public:
-    // Decides whether a failed call is sent again (error: what failed).
-    using FailureHandler = std::function<bool(const QString &error)>;
+    // Decides whether a failed call is sent again.
+    using FailureHandler = std::function<bool(const TROCallFailure &failure)>;
 
     explicit TROHTTPChannel(QObject *parent = nullptr);
     ~TROHTTPChannel() override;

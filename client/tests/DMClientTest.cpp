@@ -1,7 +1,7 @@
 // The client data module without a server: the settings file and its fallbacks, the splash, the
 // update check and hand-over, the server-event handlers with their windows, modal plug-ins, and
 // every host interface as a test plug-in reaches it.
-#include "client/PlaceholderComponents.h"
+#include "client/ufMain.h"
 #include "client/THYModuleManager.h"
 #include "client/uDMClient.h"
 #include "client/ufProgress.h"
@@ -18,7 +18,11 @@
 #include "remoting/ROEventReceiver.h"
 #include "remoting/ROHTTPChannel.h"
 
+#include "Quorva_Data_Service_Intf.h"
+
 #include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -111,7 +115,7 @@ public:
     }
 };
 
-class RecordingMainWindow : public TfMainPlaceholder
+class RecordingMainWindow : public TfMain
 {
 public:
     QList<int> targets;
@@ -269,7 +273,64 @@ TEST_F(DMClient, TheUpdaterGetsTheServerTheApplicationAndTheProgramAsSeparateArg
     QFile answer(received);
     ASSERT_TRUE(answer.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(answer.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-              (QStringList{QStringLiteral("http://server.example:8099/BIN"), QStringLiteral("A01"), program}));
+              QStringList({QStringLiteral("http://server.example:8099/BIN"), QStringLiteral("A01"), program}) +
+                  QCoreApplication::arguments().mid(1))
+        << "the client's own arguments follow, for its restart";
+}
+
+// --- channels -------------------------------------------------------------------------------
+
+namespace {
+
+// Takes each request and fails it: the request reached it.
+class FailingServer : public QTcpServer
+{
+public:
+    int requests = 0;
+    FailingServer()
+    {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (socket->readAll().contains("POST"))
+                        ++requests;
+                    socket->write("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+    }
+};
+
+} // namespace
+
+TEST_F(DMClient, ACallThatReachedTheServerIsNotSentAgain)
+{
+    FailingServer server;
+    Client().ROHTTP()->SetTargetURL(QStringLiteral("http://127.0.0.1:%1/BIN").arg(server.serverPort()));
+    EXPECT_THROW(CoLogOnService::Create(Client().ROBinMgs(), Client().ROHTTP())->GetServerVersion(), std::exception);
+    EXPECT_EQ(server.requests, 1);
+    // A second call is a call of its own: it is not refused for the failures of the first.
+    EXPECT_THROW(CoLogOnService::Create(Client().ROBinMgs(), Client().ROHTTP())->GetServerVersion(), std::exception);
+    EXPECT_EQ(server.requests, 2);
+}
+
+TEST_F(DMClient, TheEventsChannelGivesUpOnAPollAndReportsTheLostConnectionOnce)
+{
+    const QString nowhere = QStringLiteral("http://127.0.0.1:1/BIN");
+    Client().ROHTTP()->SetTargetURL(nowhere);
+    Client().ROHTTPEvents()->SetTargetURL(nowhere);
+    for (int call = 0; call < 2; ++call)
+        EXPECT_THROW(CoLogOnService::Create(Client().ROBinMgs(), Client().ROHTTP())->GetServerVersion(), std::exception);
+    Client().ROEventReceiver()->SetInterval(20ms);
+    Client().ConnectEventHandler();
+    EXPECT_TRUE(WaitFor([&] { return !log.texts(QStringLiteral("Severe"), QStringLiteral("DMClient"), QStringLiteral("ROHTTPEventsFailure")).isEmpty(); }, 10s));
+    EXPECT_TRUE(WaitFor([&] { return log.texts(QStringLiteral("Severe"), QStringLiteral("ROEventReceiver"), QStringLiteral("Poll")).size() >= 1; }, 10s));
+    WaitFor([] { return false; }, 300ms);
+    Client().DisConnectEventHandler();
+    // Every poll gave up, yet the loss is reported once.
+    EXPECT_EQ(log.texts(QStringLiteral("Severe"), QStringLiteral("DMClient"), QStringLiteral("ROHTTPEventsFailure")).size(), 1);
 }
 
 // --- server events --------------------------------------------------------------------------
@@ -385,7 +446,7 @@ TEST_F(DMClient, AModalPlugInRunsInAHostWindowOfTheMainWindow)
 {
     folder.AddModule(QStringLiteral("TestService"));
     Ready();
-    TfMainPlaceholder window;
+    TfMain window;
     Client().SetMainWindow(&window);
     const auto results = Client().RunModalPlugin(QStringLiteral("plgInitialSetup"), true);
     Client().SetMainWindow(nullptr);
@@ -412,7 +473,7 @@ TEST_F(DMClient, ATestPlugInReachesEveryHostInterfaceThroughQueryInterface)
 {
     folder.AddModule(QStringLiteral("TestService"));
     Ready();
-    TfMainPlaceholder window;
+    TfMain window;
     Client().SetMainWindow(&window);
     Client().ROHTTP()->SetTargetURL(QStringLiteral("http://127.0.0.1:1/BIN")); // no server: reads fall back
     IHYPlugin *probe = Client().HYROMgr().CreatePlugin(QStringLiteral("plgHostProbe"));

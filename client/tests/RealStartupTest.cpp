@@ -2,7 +2,6 @@
 // the server choice and the log-on faked: what a refused start shows, that it still tears down
 // and that the session log ends with its footer.
 #include "client/HostComponentFactory.h"
-#include "client/PlaceholderComponents.h"
 #include "client/QuorvaStartup.h"
 #include "client/QuorvaSteps.h"
 #include "client/uDMClient.h"

@@ -2,7 +2,6 @@
 // log-on and sent soon after each write, blobs kept under the configured application id, the
 // update check with its hand-over, and a whole start-up from the preferred server to the end.
 #include "client/HostComponentFactory.h"
-#include "client/PlaceholderComponents.h"
 #include "client/QuorvaStartup.h"
 #include "client/QuorvaSteps.h"
 #include "client/THYModuleManager.h"
@@ -165,7 +164,7 @@ TEST_F(ClientAgainstServer, ANewerClientOnTheServerIsHandedToTheUpdater)
     ASSERT_TRUE(Client().StartUpdater());
     ASSERT_TRUE(WaitFor([&] { return QFile::exists(received); }, 10s));
     EXPECT_EQ(FileLines(received).join(QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-              (QStringList{url, QStringLiteral("A01"), program.ProgramPath()}));
+              QStringList({url, QStringLiteral("A01"), program.ProgramPath()}) + QCoreApplication::arguments().mid(1));
 }
 
 TEST_F(ClientAgainstServer, WithoutANewerClientThereIsNoUpdate)

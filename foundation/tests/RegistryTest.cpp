@@ -73,3 +73,20 @@ TEST_F(RegistryTest, TextsWithLineBreaksAndBlanksReadBackAsWritten)
 }
 
 } // namespace
+
+TEST_F(RegistryTest, ASecretMakesTheStoreTheOwnersAloneAndLaterWritesKeepItSo)
+{
+    TQorReg::WriteString(HKEY_CURRENT_USER, ProductKey, QStringLiteral("anna"), QStringLiteral("Last known user"));
+    const QString store = TQorReg::StorePath(HKEY_CURRENT_USER);
+    QFile::setPermissions(store, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    TQorReg::WriteSecretString(HKEY_CURRENT_USER, ProductKey, QStringLiteral("0123abcd"), QStringLiteral("Logon secret"));
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    EXPECT_EQ(QFile::permissions(store) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), ownerOnly);
+    TQorReg::WriteString(HKEY_CURRENT_USER, ProductKey, QStringLiteral("Yes"), QStringLiteral("Use Windows logon"));
+    EXPECT_EQ(QFile::permissions(store) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), ownerOnly);
+    QString value;
+    TQorReg::ReadString(HKEY_CURRENT_USER, ProductKey, value, {}, QStringLiteral("Logon secret"));
+    EXPECT_EQ(value, QStringLiteral("0123abcd"));
+    TQorReg::ReadString(HKEY_CURRENT_USER, ProductKey, value, {}, QStringLiteral("Last known user"));
+    EXPECT_EQ(value, QStringLiteral("anna"));
+}

@@ -179,7 +179,7 @@ TEST_P(HttpChannelFraming, AReplyIsReadInItsFramingOrRefusedWithAClearError)
     ScriptedServer server({{Answer{row.Pieces, 20ms, row.Close}}});
     auto channel = ChannelTo(server);
     int failures = 0;
-    channel->SetFailureHandler([&failures](const QString &) {
+    channel->SetFailureHandler([&failures](const TROCallFailure &) {
         ++failures;
         return false;
     });

@@ -163,11 +163,18 @@ TEST_F(Http, AnUnreachableServerIsATransportError)
 {
     auto channel = Channel();
     channel->SetTargetURL(QStringLiteral("http://127.0.0.1:1/bin"));
-    int failures = 0;
-    channel->SetFailureHandler([&failures](const QString &) { return ++failures < 3; });
+    QList<TROCallFailure> failures;
+    channel->SetFailureHandler([&failures](const TROCallFailure &failure) {
+        failures << failure;
+        return failures.size() < 3;
+    });
     TestService_Proxy proxy(std::make_shared<TROMessage>(), channel);
     EXPECT_THROW(proxy.Echo(QStringLiteral("x"), 1), EROTransportError);
-    EXPECT_EQ(failures, 3);
+    ASSERT_EQ(failures.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(failures[i].Attempt, i);
+        EXPECT_FALSE(failures[i].MayHaveReachedServer) << "nothing listens there";
+    }
     EXPECT_FALSE(channel->Busy());
 }
 
@@ -175,6 +182,11 @@ TEST_F(Http, TheChannelTimeOutEndsAHangingCall)
 {
     auto channel = Channel();
     channel->SetTimeout(300ms);
+    QList<TROCallFailure> failures;
+    channel->SetFailureHandler([&failures](const TROCallFailure &failure) {
+        failures << failure;
+        return false;
+    });
     TestService_Proxy proxy(std::make_shared<TROMessage>(), channel);
     QElapsedTimer timer;
     timer.start();
@@ -182,6 +194,9 @@ TEST_F(Http, TheChannelTimeOutEndsAHangingCall)
                             [](TROMessage &m) { m.WriteInteger(QStringLiteral("Milliseconds"), 3000); }),
                  EROTransportError);
     EXPECT_LT(timer.elapsed(), 2900);
+    // The server had the request: a handler must not take it for one that never arrived.
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].MayHaveReachedServer);
 }
 
 TEST_F(Http, AFiveSecondCallDoesNotDelayTheOthersAndKeepsItsChannelBusy)

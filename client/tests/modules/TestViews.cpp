@@ -1,6 +1,8 @@
 // A navigation-bar module for the host's tests: two views. Its language module (beside it)
 // decides what the host sees: text 9000 the rights mask, 9001 and 9002 the two views' groups,
-// 1000 and 1001 their captions.
+// 1000 and 1001 their captions; 1002 and 1003, when given, what the views show instead of their
+// names, 1004 and 1005 the smart help each view sets when it is activated, 1006 and 1007 their
+// status texts.
 #include "client/tests/modules/TestProbe.h"
 
 #include "client/api/ModuleKit.h"
@@ -30,24 +32,37 @@ void note(const QString &what)
 class TplgTestView : public THYVisualPlugin<IHYVisualPlugin, INavBarPlugin, ITestProbe>
 {
 public:
-    explicit TplgTestView(const QString &name) : THYVisualPlugin(name), m_bar(new QToolBar(this))
+    TplgTestView(const QString &name, const QString &text, const QString &help, const QString &status, IHYHost *host)
+        : THYVisualPlugin(name), m_bar(new QToolBar(this)), m_help(help), m_status(status), m_host(host)
     {
         m_bar->addAction(new QAction(QStringLiteral("New"), m_bar));
-        (new QVBoxLayout(this))->addWidget(new QLabel(name, this));
+        auto *label = new QLabel(text.isEmpty() ? name : text, this);
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignCenter);
+        (new QVBoxLayout(this))->addWidget(label);
     }
     ~TplgTestView() override { note(QStringLiteral("released ") + GetPluginName()); }
 
     QList<QToolBar *> GetBarManager() override { return {m_bar}; }
     QList<QIcon> GetToolbarImages() override { return {QIcon()}; }
     QList<QIcon> GetToolbarDisabledImages() override { return {QIcon()}; }
-    void GetStatusText(QString &text) override { text = GetPluginName() + QStringLiteral(" status"); }
-    void Activate(QObject *) override { m_calls << QStringLiteral("Activate"); }
+    void GetStatusText(QString &text) override { text = m_status.isEmpty() ? GetPluginName() + QStringLiteral(" status") : m_status; }
+    void Activate(QObject *) override
+    {
+        m_calls << QStringLiteral("Activate");
+        note(QStringLiteral("activated ") + GetPluginName());
+        if (auto smartHelp = host_cast<ISmartHelp>(m_host); smartHelp && !m_help.isEmpty())
+            smartHelp->SetSmartHelpText(m_help, 0);
+    }
     void Deactivate(QObject *) override { m_calls << QStringLiteral("Deactivate"); }
     QStringList Calls() override { return m_calls; }
     QStringList ProbeHost() override { return {}; }
 
 private:
     QToolBar *m_bar;
+    QString m_help;
+    QString m_status;
+    IHYHost *m_host;
     QStringList m_calls;
 };
 
@@ -56,8 +71,12 @@ class TTestViewsController : public THYModuleController, public INavBarPluginCtr
 public:
     TTestViewsController() : THYModuleController(QStringLiteral("TestViews.Library"), QStringLiteral("Views for the host's tests"))
     {
-        for (const QString &name : kViews)
-            RegisterPlugin(name, name, [name] { return new TplgTestView(name); });
+        for (int index = 0; index < int(kViews.size()); ++index) {
+            const QString name = kViews[index];
+            RegisterPlugin(name, name, [this, name, index] {
+                return new TplgTestView(name, Text(1002 + index), Text(1004 + index), Text(1006 + index), Host());
+            });
+        }
     }
 
     bool queryInterface(const QUuid &id, void **object) override

@@ -1,0 +1,730 @@
+// The client host against the real Brennic on a fresh database, offscreen: finding the server
+// (discovery on loopback, the version filter, a typed address, a server that does not answer,
+// the hand-over to Diagnose), logging on (password, three refusals, the operating-system
+// account, a password change, a database without users), and the main window of a whole start
+// with the navigation items of the user's level, its placement and panes across a restart,
+// and its about box, what's-new page and help.
+#include "client/HostComponentFactory.h"
+#include "client/QuorvaStartup.h"
+#include "client/QuorvaSteps.h"
+#include "client/THYModuleManager.h"
+#include "client/uDMClient.h"
+#include "client/uDMData.h"
+#include "client/uDockPanel.h"
+#include "client/uLogOn.h"
+#include "client/uServerConnector.h"
+#include "client/ufAbout.h"
+#include "client/ufDlgLogin.h"
+#include "client/ufDlgServerAddress.h"
+#include "client/ufMain.h"
+#include "client/ufWhatsNew.h"
+
+#include "client/tests/ClientTestSupport.h"
+#include "client/tests/DialogScript.h"
+#include "client/tests/RealBrennic.h"
+#include "server/tests/LogCapture.h"
+#include "testsupport/QtPrinters.h"
+
+#include "foundation/uRegistry.h"
+#include "foundation/uResourceHandler.h"
+#include "remoting/RODiscovery.h"
+#include "ui/PromptService.h"
+#include "ui/uHTMLHelp.h"
+#include "ui/ufPassword.h"
+
+#if __has_include("foundation/InteractiveLogon.h")
+#include "foundation/InteractiveLogon.h"
+#endif
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QProcess>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextBrowser>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace kestrova::test;
+using namespace Quorva;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kAnna = QStringLiteral("{A0000000-0000-0000-0000-00000000000A}");
+const QString kBob = QStringLiteral("{B0000000-0000-0000-0000-00000000000B}");
+const QString kAnnaPassword = QStringLiteral("Credo2024");
+const QString kBobPassword = QStringLiteral("Gloria77");
+constexpr qint64 kAdministrator = 0x7FFFFFFF;
+
+QString Registry(HKEY root, const QString &name)
+{
+    QString value;
+    TQorReg::ReadString(root, ProductKey, value, QStringLiteral("<none>"), name);
+    return value;
+}
+
+void SetRegistry(HKEY root, const QString &name, const QString &value)
+{
+    TQorReg::WriteString(root, ProductKey, value, name);
+}
+
+void FreshSession(TDMClient &client)
+{
+    // Each test's client is a program of its own to the server.
+    const QUuid session = QUuid::createUuid();
+    client.ROHTTP()->SetSessionID(session);
+    client.ROHTTPEvents()->SetSessionID(session);
+    client.ROProbeHTP()->SetSessionID(session);
+}
+
+// The log-on as a user does it: the name, the password, the box, OK.
+std::function<void(TfDlgLogin &)> LogOnAs(const QString &name, const QString &password, bool windowsLogon = false)
+{
+    return [name, password, windowsLogon](TfDlgLogin &dialog) {
+        dialog.cbUsers()->setCurrentIndex(dialog.cbUsers()->findText(name));
+        dialog.ePwd()->setText(password);
+        dialog.chkShow()->setChecked(windowsLogon);
+        PressLater(dialog.btnOK());
+    };
+}
+
+// The real host components, with discovery pointed at a loopback port and a session of its own;
+// the message loop shows the window, lets the test look at it and closes it.
+class EndToEndFactory : public THostComponentFactory
+{
+public:
+    quint16 discoveryPort = 0;
+    std::function<void(TfMain &, TDMClient &)> inLoop;
+    bool loopRan = false;
+
+    void InstallComponents(TDMClient &client) override
+    {
+        FreshSession(client);
+        auto connector = std::make_unique<TServerConnector>(client);
+        connector->SetDiscoveryTarget(QHostAddress::LocalHost, discoveryPort);
+        client.SetServerConnector(std::move(connector));
+        client.SetLogOnSteps(std::make_unique<TLogOnSteps>(client));
+        m_client = &client;
+    }
+    void RunMessageLoop(IQuorvaMainWindow &window) override
+    {
+        loopRan = true;
+        window.Widget()->show();
+        if (inLoop)
+            inLoop(*qobject_cast<TfMain *>(window.Widget()), *m_client);
+        window.Widget()->close();
+    }
+
+private:
+    TDMClient *m_client = nullptr;
+};
+
+class EndToEnd : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_server = new RealBrennic;
+        if (s_server->Available())
+            s_error = s_server->Start();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        s_server = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!s_server->Available())
+            GTEST_SKIP();
+        ASSERT_TRUE(s_error.isEmpty()) << s_error.toStdString();
+        Server().ClearUsersAndSettings();
+        Server().AddUser(kAnna, QStringLiteral("anna"), kAnnaPassword, 1);
+        Server().AddUser(kBob, QStringLiteral("bob"), kBobPassword, kAdministrator);
+        program.SetSetting(QStringLiteral("Animate splash"), QStringLiteral("False"));
+        // The help pages as the build stages them beside the program.
+        QDir(program.Path()).mkdir(QStringLiteral("help"));
+        for (const QString &page : QDir(QStringLiteral(KESTROVA_STAGE_DIR "/help")).entryList(QDir::Files))
+            QFile::copy(QStringLiteral(KESTROVA_STAGE_DIR "/help/") + page, program.Path(QStringLiteral("help/") + page));
+        program.AddModule(QStringLiteral("TestService"));
+        program.AddModule(QStringLiteral("TestViews"),
+                          {{9000, QStringLiteral("0")}, {9001, QStringLiteral("0")}, {9002, QStringLiteral("1")},
+                           {1000, QStringLiteral("Parish list")}, {1001, QStringLiteral("Parish calendar")}},
+                          QStringLiteral("A_Everyone"));
+        program.AddModule(QStringLiteral("TestViews"),
+                          {{9000, QStringLiteral("1")}, {9001, QStringLiteral("1")}, {9002, QStringLiteral("1")},
+                           {1000, QStringLiteral("Editors' board")}, {1001, QStringLiteral("Editors' schedule")}},
+                          QStringLiteral("B_Editors"));
+        program.AddModule(QStringLiteral("TestViews"),
+                          {{9000, QStringLiteral("0x7FFFFFFF")}, {9001, QStringLiteral("2")}, {9002, QStringLiteral("2")},
+                           {1000, QStringLiteral("Locations")}, {1001, QStringLiteral("Users")}},
+                          QStringLiteral("C_Administrators"));
+        TconHTMLHelp::SetOpener([this](const QUrl &page) {
+            opened << page.toLocalFile();
+            return true;
+        });
+        factory.discoveryPort = Server().DiscoveryPort();
+    }
+    void TearDown() override
+    {
+        TconHTMLHelp::SetOpener({});
+        client.reset();
+    }
+
+    static RealBrennic &Server() { return *s_server; }
+
+    // A client data module of this test's program folder, configured, with its modules.
+    TDMClient &Client()
+    {
+        if (!client) {
+            client = std::make_unique<TDMClient>(program.ProgramPath());
+            FreshSession(*client);
+            client->ReadConfiguration();
+            client->LoadHydraModules();
+        }
+        return *client;
+    }
+    TServerConnector &Connector(quint16 discoveryPort)
+    {
+        if (!connector) {
+            connector = std::make_unique<TServerConnector>(Client());
+            connector->SetDiscoveryTarget(QHostAddress::LocalHost, discoveryPort);
+        }
+        return *connector;
+    }
+    void ConnectTo(const QString &url)
+    {
+        Client().ROHTTP()->SetTargetURL(url);
+        Client().ROHTTPEvents()->SetTargetURL(url);
+        Client().SetCurrentServerURL(url);
+    }
+    // A whole start of the program, as main() runs it.
+    void RunStart()
+    {
+        TQuorvaSteps steps(program.ProgramPath(), factory);
+        TQuorvaStartup(steps, program.ProgramPath(), QStringLiteral(KESTROVA_VERSION)).Run();
+    }
+    QStringList StartLog() const { return FileLines(program.Path(QStringLiteral("session.txt"))); }
+    QString Stored(const QString &userId, const QString &key) const
+    {
+        return Server().Db().scalar(
+            QStringLiteral("SELECT SettingsValue FROM dbo.tblSettings WHERE F_UserID = '%1' AND SettingsKey = '%2'").arg(userId, key));
+    }
+
+    static inline RealBrennic *s_server = nullptr;
+    static inline QString s_error;
+
+    ProgramFolder program;
+    TScriptedPrompt prompt;
+    DialogScript script;
+    EndToEndFactory factory;
+    QStringList opened;
+    // Declared after the client: it goes first.
+    std::unique_ptr<TDMClient> client;
+    std::unique_ptr<TServerConnector> connector;
+};
+
+QStringList Captions(const QList<TNavBarGroup> &groups)
+{
+    QStringList captions;
+    for (const TNavBarGroup &group : groups) {
+        QStringList items;
+        for (const TNavBarItem &item : group.Items)
+            items << item.Caption;
+        captions << group.Caption + QStringLiteral(": ") + items.join(QStringLiteral(", "));
+    }
+    return captions;
+}
+
+} // namespace
+
+// --- finding the server -------------------------------------------------------------------------
+
+TEST_F(EndToEnd, DiscoveryOnLoopbackFindsTheServerAndConnectsToIt)
+{
+    LogCapture log;
+    EXPECT_EQ(Connector(Server().DiscoveryPort()).ConnectToServer(), 0);
+    ASSERT_EQ(Client().DiscoveredServers().size(), 1);
+    const TDiscoveredServer &found = Client().DiscoveredServers().first();
+    EXPECT_EQ(found.Text, QStringLiteral("http://127.0.0.1:%1").arg(Server().HttpPort()));
+    EXPECT_EQ(found.Record.ID, Server().URL());
+    EXPECT_EQ(found.Record.Text, QStringLiteral(KESTROVA_VERSION));
+    EXPECT_EQ(found.Record.Value, Server().HttpPort());
+    EXPECT_EQ(Client().CurrentServerURL(), Server().URL());
+    EXPECT_EQ(Client().ROHTTP()->TargetURL(), Server().URL());
+    EXPECT_EQ(Client().ROHTTPEvents()->TargetURL(), Server().URL());
+    EXPECT_EQ(log.texts(QStringLiteral("Information"), QStringLiteral("Main"), QStringLiteral("Servers:")), QStringList{QStringLiteral("1")});
+    EXPECT_EQ(Connector(0).GetServerVersion(), QStringLiteral(KESTROVA_VERSION));
+}
+
+TEST_F(EndToEnd, AServerOfAnOlderVersionIsLeftOutAndANewerOneKept)
+{
+    SetRegistry(HKEY_LOCAL_MACHINE, QStringLiteral("Installation Type"), QStringLiteral("Client"));
+    TRODiscoveryServer other;
+    other.SetBindAddress(QHostAddress::LocalHost);
+    other.SetPort(0);
+    other.SetServiceNames({QStringLiteral("Kestrova")});
+    ASSERT_TRUE(other.SetActive(true));
+    TVODiscoveryResultOptions answer;
+    answer.Port = Server().HttpPort();
+
+    answer.Version = QStringLiteral("0.9.9.9");
+    other.SetAnswer(answer);
+    script.Then<TfDlgServerAddress>([](TfDlgServerAddress &dialog) { PressLater(dialog.btnCancel()); });
+    EXPECT_EQ(Connector(other.Port()).ConnectToServer(), 2) << "nothing kept, and the typed address was cancelled";
+    EXPECT_TRUE(Client().DiscoveredServers().isEmpty());
+    EXPECT_EQ(script.Pending(), 0);
+
+    // 1.10 is newer than 1.2 and 10 newer than 9, whatever the letters say.
+    answer.Version = QStringLiteral("%1.10.0.0").arg(QStringLiteral(KESTROVA_VERSION).section(QLatin1Char('.'), 0, 0).toInt());
+    other.SetAnswer(answer);
+    EXPECT_EQ(Connector(other.Port()).ConnectToServer(), 0);
+    ASSERT_EQ(Client().DiscoveredServers().size(), 1);
+    EXPECT_EQ(Client().DiscoveredServers().first().Record.Text, answer.Version);
+    EXPECT_EQ(Client().CurrentServerURL(), Server().URL());
+}
+
+TEST_F(EndToEnd, ATypedAddressIsProbedTakenAndKeptAsThePreferredServer)
+{
+    program.SetSetting(QStringLiteral("Use discovery"), QStringLiteral("False"));
+    SetRegistry(HKEY_LOCAL_MACHINE, QStringLiteral("Installation Type"), QStringLiteral("Client"));
+    SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Preferred server"), QStringLiteral("http://parish-server:8100/BIN"));
+    QString shownServer;
+    QString shownPort;
+    script.Then<TfDlgServerAddress>([&](TfDlgServerAddress &dialog) {
+        shownServer = dialog.Server();
+        shownPort = dialog.Port();
+        dialog.edServer()->setText(QStringLiteral("http://127.0.0.1"));
+        dialog.edPort()->setText(QString::number(Server().HttpPort()));
+        dialog.chkShow()->setChecked(true);
+        dialog.btnProbe()->click();
+        PressLater(dialog.btnOK());
+    });
+    EXPECT_EQ(Connector(0).ConnectToServer(), 0);
+    EXPECT_EQ(shownServer, QStringLiteral("http://parish-server"));
+    EXPECT_EQ(shownPort, QStringLiteral("8100"));
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Text, QStringLiteral("Server responded OK"));
+    EXPECT_EQ(Client().CurrentServerURL(), Server().URL());
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Preferred server")), Server().URL());
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Always use preferred server")), QStringLiteral("TRUE"));
+
+    // Next time the preferred server is used without a question.
+    client.reset();
+    connector.reset();
+    EXPECT_EQ(Connector(0).ConnectToServer(), 0);
+    EXPECT_EQ(Client().CurrentServerURL(), Server().URL());
+    EXPECT_EQ(script.Pending(), 0);
+}
+
+TEST_F(EndToEnd, AServerThatDoesNotAnswerGivesResultOneAndTheStartSaysSo)
+{
+    const QString stopped = QStringLiteral("http://127.0.0.1:1/BIN");
+    program.SetSetting(QStringLiteral("Use discovery"), QStringLiteral("False"));
+    SetRegistry(HKEY_LOCAL_MACHINE, QStringLiteral("Installation Type"), QStringLiteral("Client"));
+    script.Then<TfDlgServerAddress>([](TfDlgServerAddress &dialog) {
+        dialog.edServer()->setText(QStringLiteral("http://127.0.0.1"));
+        dialog.edPort()->setText(QStringLiteral("1"));
+        PressLater(dialog.btnOK());
+    });
+    RunStart();
+    EXPECT_FALSE(factory.loopRan);
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Icon, QMessageBox::Critical);
+    TVOResourceHandler texts;
+    texts.LoadResourceFile(program.Path(QStringLiteral("Quorva.lng")));
+    EXPECT_EQ(prompt.Prompts()[0].Text, texts.GetString(12));
+    const QStringList lines = StartLog();
+    EXPECT_NE(IndexOf(lines, QStringLiteral("Main\tServer: ") + stopped), -1);
+    EXPECT_NE(IndexOf(lines, QStringLiteral("Severe     \tDMClient\tServer version\t\t")), -1);
+    EXPECT_NE(IndexOf(lines, QStringLiteral("Quorva\tMain No connection")), -1);
+}
+
+TEST_F(EndToEnd, OnASingleComputerALocalServerThatDoesNotAnswerHandsOverToDiagnose)
+{
+    const QString stopped = QStringLiteral("http://127.0.0.1:1/BIN");
+    SetRegistry(HKEY_LOCAL_MACHINE, QStringLiteral("Installation Type"), QStringLiteral("Single"));
+    SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Preferred server"), stopped);
+    {
+        LogCapture log;
+        EXPECT_EQ(Connector(0).ConnectToServer(), 2);
+        EXPECT_EQ(log.lines().filter(QStringLiteral("GetManualServer Unable to locate ") + program.Path(QStringLiteral("Diagnose"))).size(), 1);
+    }
+    const QString received = program.Path(QStringLiteral("arguments.txt"));
+    program.AddFile(QStringLiteral("Diagnose"),
+                    QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > '%1.part' && mv '%1.part' '%1'\n").arg(received).toUtf8());
+    QFile(program.Path(QStringLiteral("Diagnose"))).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Preferred server"), stopped); // the failed start emptied it
+    EXPECT_EQ(Connector(0).ConnectToServer(), 2);
+    ASSERT_TRUE(WaitFor([&] { return QFile::exists(received); }, 10s));
+    QFile arguments(received);
+    ASSERT_TRUE(arguments.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(arguments.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+              QStringList{QStringLiteral("Single;") + stopped});
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Preferred server")), QStringLiteral("<none>"));
+}
+
+// --- logging on ---------------------------------------------------------------------------------
+
+TEST_F(EndToEnd, TheRightPasswordLogsOnAndTheNameIsKeptForNextTime)
+{
+    ConnectTo(Server().URL());
+    QStringList names;
+    QString version;
+    QString server;
+    script.Then<TfDlgLogin>([&](TfDlgLogin &dialog) {
+        for (int i = 0; i < dialog.cbUsers()->count(); ++i)
+            names << dialog.cbUsers()->itemText(i);
+        version = dialog.lblVersion()->text();
+        server = dialog.lblServer()->text();
+        LogOnAs(QStringLiteral("anna"), kAnnaPassword)(dialog);
+    });
+    TLogOnSteps steps(Client());
+    EXPECT_EQ(steps.CheckInitialSetup(), 4);
+    EXPECT_EQ(steps.ProcessLogon(), 0);
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("anna"), QStringLiteral("bob")}));
+    EXPECT_EQ(version, QStringLiteral("version: 3.0\nbuild " KESTROVA_VERSION));
+    EXPECT_EQ(server, Server().URL());
+    EXPECT_EQ(Client().User()->UserID, kAnna);
+    EXPECT_EQ(Client().User()->UserName, QStringLiteral("anna"));
+    EXPECT_EQ(Client().User()->UserLevel, 1);
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Last known user")), QStringLiteral("anna"));
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon")), QStringLiteral("<none>"));
+    EXPECT_TRUE(prompt.Prompts().isEmpty());
+    // The session is logged on: the user's settings reach the server.
+    Client().SetUserSetting(QStringLiteral("WorkhourStart"), QStringLiteral("07:30"));
+    EXPECT_TRUE(Client().DMData()->SendChanges());
+    EXPECT_EQ(Stored(kAnna, QStringLiteral("WorkhourStart")), QStringLiteral("07:30"));
+}
+
+TEST_F(EndToEnd, AWrongPasswordThreeTimesEndsTheLogOnWithThreeMessages)
+{
+    ConnectTo(Server().URL());
+    SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Last known user"), QStringLiteral("nobody-listed"));
+    QStringList preselected;
+    QString firstName;
+    const auto wrong = [&](TfDlgLogin &dialog) {
+        preselected << dialog.cbUsers()->currentText();
+        firstName = dialog.cbUsers()->itemText(0);
+        EXPECT_TRUE(dialog.ePwd()->text().isEmpty());
+        dialog.cbUsers()->setCurrentIndex(dialog.cbUsers()->findText(QStringLiteral("bob")));
+        dialog.ePwd()->setText(QStringLiteral("not-his"));
+        PressLater(dialog.btnOK());
+    };
+    script.Then<TfDlgLogin>(wrong).Then<TfDlgLogin>(wrong).Then<TfDlgLogin>(wrong);
+    EXPECT_EQ(TLogOnSteps(Client()).ProcessLogon(), 7);
+    EXPECT_EQ(script.Pending(), 0);
+    EXPECT_EQ(preselected, (QStringList{firstName, QStringLiteral("bob"), QStringLiteral("bob")}))
+        << "an unknown last user selects the first name, then the name last entered";
+    TVOResourceHandler texts;
+    texts.LoadResourceFile(program.Path(QStringLiteral("Quorva.lng")));
+    ASSERT_EQ(prompt.Prompts().size(), 3);
+    for (const TScriptedPrompt::Shown &shown : prompt.Prompts()) {
+        EXPECT_EQ(shown.Icon, QMessageBox::Critical);
+        EXPECT_EQ(shown.Caption, texts.GetString(100));
+        EXPECT_EQ(shown.Text, texts.GetString(500));
+    }
+    EXPECT_EQ(Client().User()->UserID, EmptyGUID);
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Last known user")), QStringLiteral("nobody-listed"));
+}
+
+TEST_F(EndToEnd, CancelEndsTheLogOn)
+{
+    ConnectTo(Server().URL());
+    script.Then<TfDlgLogin>([](TfDlgLogin &dialog) { PressLater(dialog.btnCancel()); });
+    EXPECT_EQ(TLogOnSteps(Client()).ProcessLogon(), 2);
+}
+
+TEST_F(EndToEnd, TheOperatingSystemAccountLogsOnWithoutTheDialogNextTime)
+{
+    ConnectTo(Server().URL());
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword, true));
+    EXPECT_EQ(TLogOnSteps(Client()).ProcessLogon(), 0);
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon")), QStringLiteral("Yes")) << "at once";
+    EXPECT_EQ(Server().Db().scalar(QStringLiteral("SELECT UseInteractiveLogon || ' ' || WindowsAccount FROM dbo.tblUsers WHERE PK_UserID = '%1'").arg(kAnna)),
+              QStringLiteral("1 ") + TvoSysInfo::GetUserName());
+    // What is kept for the next start is a secret in a store only the user reads, never the password.
+    const QString store = TQorReg::StorePath(HKEY_CURRENT_USER);
+    EXPECT_EQ(QFile::permissions(store) & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup |
+                                           QFileDevice::WriteOther),
+              QFileDevice::Permissions());
+    EXPECT_FALSE(FileLines(store).join(QLatin1Char('\n')).contains(kAnnaPassword));
+#if __has_include("foundation/InteractiveLogon.h")
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Logon secret")),
+              DeriveInteractiveLogonSecret(kAnnaPassword, QStringLiteral("anna"), TvoSysInfo::GetUserName()));
+#endif
+    client.reset(); // the program ends: the choice is written again
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon")), QStringLiteral("Yes"));
+
+    // The next start: no dialog at all.
+    bool dialogShown = false;
+    script.Then<TfDlgLogin>([&](TfDlgLogin &dialog) {
+        dialogShown = true;
+        PressLater(dialog.btnCancel());
+    });
+    ConnectTo(Server().URL());
+    EXPECT_EQ(TLogOnSteps(Client()).ProcessLogon(), 0);
+    EXPECT_FALSE(dialogShown);
+    EXPECT_EQ(Client().User()->UserID, kAnna);
+    EXPECT_TRUE(Client().GetUseWindowsLogon());
+}
+
+TEST_F(EndToEnd, AnAutomaticLogOnTheServerRefusesFallsBackToTheDialogWithTheLastUser)
+{
+    SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Last known user"), QStringLiteral("bob"));
+    SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon"), QStringLiteral("Yes"));
+    ConnectTo(Server().URL());
+    QString preselected;
+    script.Then<TfDlgLogin>([&](TfDlgLogin &dialog) {
+        preselected = dialog.cbUsers()->currentText();
+        EXPECT_TRUE(dialog.chkShow()->isChecked());
+        PressLater(dialog.btnCancel());
+    });
+    EXPECT_EQ(TLogOnSteps(Client()).ProcessLogon(), 2);
+    EXPECT_EQ(preselected, QStringLiteral("bob"));
+}
+
+TEST_F(EndToEnd, YesInLowerCaseIsNoAutomaticLogOn)
+{
+    ConnectTo(Server().URL());
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword, true));
+    EXPECT_EQ(TLogOnSteps(Client()).ProcessLogon(), 0);
+    client.reset();
+    SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon"), QStringLiteral("yes"));
+    bool dialogShown = false;
+    script.Then<TfDlgLogin>([&](TfDlgLogin &dialog) {
+        dialogShown = true;
+        PressLater(dialog.btnCancel());
+    });
+    ConnectTo(Server().URL());
+    EXPECT_EQ(TLogOnSteps(Client()).ProcessLogon(), 2);
+    EXPECT_TRUE(dialogShown);
+}
+
+TEST_F(EndToEnd, APasswordChangesOnlyOnceTheCurrentOneIsProved)
+{
+    ConnectTo(Server().URL());
+    bool passwordDialogShown = false;
+    script.Then<TfDlgLogin>([&](TfDlgLogin &dialog) {
+        // A wrong current password: the change is refused before it is asked for.
+        dialog.cbUsers()->setCurrentIndex(dialog.cbUsers()->findText(QStringLiteral("anna")));
+        dialog.ePwd()->setText(QStringLiteral("wrong"));
+        emit dialog.changePasswordRequested();
+        dialog.ePwd()->setText(kAnnaPassword);
+        QTimer::singleShot(0, &dialog, [&dialog] { emit dialog.changePasswordRequested(); });
+    });
+    script.Then<TfPassword>([&](TfPassword &dialog) {
+        passwordDialogShown = true;
+        dialog.edPwd1()->setText(QStringLiteral("NewCredo1"));
+        dialog.edPwd2()->setText(QStringLiteral("NewCredo1"));
+        PressLater(dialog.btnChange());
+    });
+    // The log-on dialog stayed open: the user logs on with the new password.
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), QStringLiteral("NewCredo1")));
+    EXPECT_EQ(TLogOnSteps(Client()).ProcessLogon(), 0) << "logged on";
+    EXPECT_TRUE(passwordDialogShown);
+    ASSERT_GE(prompt.Prompts().size(), 2);
+    EXPECT_EQ(prompt.Prompts()[0].Icon, QMessageBox::Critical) << "the wrong current password";
+    EXPECT_EQ(prompt.Prompts()[1].Text, QStringLiteral("You have successfully changed your password"));
+    EXPECT_EQ(prompt.Prompts()[1].Caption, QStringLiteral("Information"));
+    // The new password is the one that counts.
+    std::unique_ptr<ROUser> user;
+    auto service = CoLogOnService::Create(std::make_shared<TROMessage>(), Client().ROHTTP());
+    EXPECT_EQ(service->VerifyUser(QStringLiteral("A01"), QStringLiteral("anna"), QStringLiteral("NewCredo1"), false, QString(), false, user), 0);
+    EXPECT_EQ(service->VerifyUser(QStringLiteral("A01"), QStringLiteral("anna"), kAnnaPassword, false, QString(), false, user), 7);
+}
+
+TEST_F(EndToEnd, TheSetUpWizardsNewAccountIsLoggedOn)
+{
+    Server().ClearUsersAndSettings();
+    ConnectTo(Server().URL());
+    TLogOnSteps steps(Client());
+    EXPECT_EQ(steps.CheckInitialSetup(), 6);
+    // What the wizard would have stored: its administrator (the test module's account).
+    Server().AddUser(QStringLiteral("{5E700000-0000-0000-0000-000000000001}"), QStringLiteral("Pastor"), QStringLiteral("Secret1"), kAdministrator);
+    EXPECT_TRUE(steps.RunInitialSetup());
+    EXPECT_EQ(Client().User()->UserName, QStringLiteral("Pastor"));
+    EXPECT_EQ(Client().User()->UserLevel, int(kAdministrator));
+    Client().SetUserSetting(QStringLiteral("ActiveGroup"), QStringLiteral("1"));
+    EXPECT_TRUE(Client().DMData()->SendChanges()) << "the session is logged on";
+}
+
+TEST_F(EndToEnd, ADatabaseWithoutUsersReachesTheSetUpHandOverAndWithoutItsModuleTheStartEnds)
+{
+    Server().ClearUsersAndSettings();
+    // Only navigation modules: nothing offers the set-up wizard.
+    QFile::remove(program.Path(QStringLiteral("PlugIns/TestService.qor")));
+    RunStart();
+    EXPECT_FALSE(factory.loopRan);
+    TVOResourceHandler texts;
+    texts.LoadResourceFile(program.Path(QStringLiteral("Quorva.lng")));
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Text, texts.GetString(13));
+    const QStringList lines = StartLog();
+    const int handOver = IndexOf(lines, QStringLiteral("Main\tMain Start initial setup"));
+    EXPECT_NE(handOver, -1);
+    EXPECT_GT(IndexOf(lines, QStringLiteral("DMClient\tRunInitialSetup The database has no users yet")), handOver);
+    EXPECT_GT(IndexOf(lines, QStringLiteral("Quorva\tMain Unable to run Initial Setup")), handOver);
+    EXPECT_EQ(IndexOf(lines, QStringLiteral("ProcessLogon")), -1);
+}
+
+// --- the main window of a whole start -----------------------------------------------------------
+
+TEST_F(EndToEnd, AfterTheLogOnTheMainWindowShowsExactlyTheItemsOfTheUsersLevel)
+{
+    struct Case
+    {
+        QString Name;
+        QString Password;
+        QStringList Groups;
+    };
+    const Case cases[] = {
+        {QStringLiteral("anna"), kAnnaPassword,
+         {QStringLiteral("Contacts: Parish list"), QStringLiteral("Calendar: Parish calendar, Editors' board, Editors' schedule")}},
+        {QStringLiteral("bob"), kBobPassword,
+         {QStringLiteral("Contacts: Parish list"), QStringLiteral("Calendar: Parish calendar, Editors' board, Editors' schedule"),
+          QStringLiteral("Administration: Locations, Users")}},
+    };
+    for (const Case &c : cases) {
+        QStringList groups;
+        QString title;
+        factory.loopRan = false;
+        factory.inLoop = [&](TfMain &window, TDMClient &) {
+            groups = Captions(window.NavBarGroups());
+            title = window.windowTitle();
+        };
+        script.Then<TfDlgLogin>(LogOnAs(c.Name, c.Password));
+        RunStart();
+        EXPECT_TRUE(factory.loopRan) << c.Name.toStdString();
+        EXPECT_EQ(groups, c.Groups) << c.Name.toStdString();
+        EXPECT_EQ(title, c.Name + QStringLiteral(" - Kestrova"));
+        const QStringList lines = StartLog();
+        EXPECT_EQ(Matching(lines, QStringLiteral(" : Severe ")), QStringList()) << c.Name.toStdString();
+        EXPECT_NE(IndexOf(lines, QStringLiteral("Information\tMain\tServers: 1")), -1) << "found by discovery";
+    }
+}
+
+TEST_F(EndToEnd, PlacementAndPaneStatesSurviveARestart)
+{
+    factory.inLoop = [](TfMain &window, TDMClient &) {
+        window.move(140, 90);
+        window.resize(900, 620);
+        window.SetNavBarVisible(false);
+        window.docSmartHelp()->SetAutoHide(true);
+        window.OnNavItemClick(1, 1);
+    };
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword));
+    RunStart();
+    ASSERT_TRUE(factory.loopRan);
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("WindowsLeft")), QStringLiteral("140"));
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("WindowsWidth")), QStringLiteral("900"));
+    EXPECT_EQ(Stored(kAnna, QStringLiteral("NavBarVisible")), QStringLiteral("0"));
+    EXPECT_EQ(Stored(kAnna, QStringLiteral("SmartHelpAutoHide")), QStringLiteral("-1"));
+    EXPECT_EQ(Stored(kAnna, QStringLiteral("NavBarAutoHide")), QStringLiteral("0"));
+    // The item to open comes from the settings, which the window only reads.
+    Server().Db().exec(QStringLiteral("INSERT INTO dbo.tblSettings (APPID, F_UserID, SettingsKey, SettingsValue, SystemSetting) VALUES "
+                                      "('A01', '%1', 'ActiveGroup', '1', 0), ('A01', '%1', 'ActiveItem', '2', 0)").arg(kAnna));
+
+    QPoint position;
+    QSize size;
+    bool navBarVisible = true;
+    bool smartHelpAutoHide = false;
+    QString activeCaption;
+    factory.loopRan = false;
+    factory.inLoop = [&](TfMain &window, TDMClient &) {
+        position = window.pos();
+        size = window.size();
+        navBarVisible = window.GetNavBarVisible();
+        smartHelpAutoHide = window.docSmartHelp()->AutoHide();
+        if (window.ActiveGroup() >= 0)
+            activeCaption = window.NavBarGroups()[window.ActiveGroup()].Items[window.ActiveItem()].Caption;
+    };
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword));
+    RunStart();
+    ASSERT_TRUE(factory.loopRan);
+    EXPECT_EQ(position, QPoint(140, 90));
+    EXPECT_EQ(size, QSize(900, 620));
+    EXPECT_FALSE(navBarVisible);
+    EXPECT_TRUE(smartHelpAutoHide);
+    EXPECT_EQ(activeCaption, QStringLiteral("Editors' schedule"));
+}
+
+TEST_F(EndToEnd, TheAboutBoxTheWhatsNewPageAndTheHelpOpenWithTheirTexts)
+{
+    // This version's page, as the build stages it.
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KESTROVA_STAGE_DIR "/" KESTROVA_VERSION ".html"), program.Path(QStringLiteral(KESTROVA_VERSION ".html"))));
+
+    QString whatsNew;
+    QString version;
+    factory.inLoop = [&](TfMain &window, TDMClient &host) {
+        script.Then<TfWhatsNew>([&](TfWhatsNew &shown) {
+            whatsNew = shown.reWhatsNew()->toPlainText();
+            PressLater(shown.btnClose());
+        });
+        EXPECT_TRUE(WaitFor([&] { return script.Pending() == 0 && !window.tmrWhatsNew()->isActive(); }, 10s));
+        WaitFor([] { return false; }, 100ms);
+        script.Then<TfAbout>([&](TfAbout &shown) {
+            version = shown.lblVersion()->text();
+            QTimer::singleShot(30, &shown, [&shown] { shown.PictureClick(); });
+        });
+        if (auto about = host_cast<IAboutHost>(&host.HYROMgr()))
+            about->ShowAboutDialog();
+    };
+    script.Then<TfDlgLogin>([](TfDlgLogin &dialog) {
+        dialog.btnHelp()->click();
+        LogOnAs(QStringLiteral("anna"), kAnnaPassword)(dialog);
+    });
+    RunStart();
+    ASSERT_TRUE(factory.loopRan);
+    EXPECT_TRUE(whatsNew.contains(QStringLiteral("What is new in this version of Kestrova"))) << whatsNew.toStdString();
+    EXPECT_EQ(version, QStringLiteral("Version " KESTROVA_VERSION));
+    EXPECT_EQ(opened, QStringList{program.Path(QStringLiteral("help/Login_Dialog.html"))});
+    for (const char *topic : {"Login_Dialog", "Reports", "index"})
+        EXPECT_TRUE(QFile::exists(QStringLiteral(KESTROVA_STAGE_DIR "/help/") + QLatin1String(topic) + QStringLiteral(".html"))) << topic;
+}
+
+// --- the program itself -----------------------------------------------------------------------------
+
+TEST_F(EndToEnd, TheQuorvaProgramLogsOnWithTheOperatingSystemAccountAndOpensTheFirstItemOfItsMainWindow)
+{
+    // A password log-on that asks for the automatic one, as the user did it the last time.
+    ConnectTo(Server().URL());
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword, true));
+    ASSERT_EQ(TLogOnSteps(Client()).ProcessLogon(), 0);
+    client.reset();
+    // A client installation that always uses its preferred server: no discovery of other servers.
+    SetRegistry(HKEY_LOCAL_MACHINE, QStringLiteral("Installation Type"), QStringLiteral("Client"));
+    SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Preferred server"), Server().URL());
+    SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Always use preferred server"), QStringLiteral("TRUE"));
+    const QString quorva = program.Path(QStringLiteral("Quorva"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KESTROVA_STAGE_DIR "/Quorva"), quorva));
+    const QDir stage(QStringLiteral(KESTROVA_STAGE_DIR));
+    for (const QString &library : stage.entryList({QStringLiteral("*.so")}, QDir::Files))
+        ASSERT_TRUE(QFile::link(stage.filePath(library), program.Path(library)));
+    QFile::remove(program.Path(QStringLiteral("session.txt")));
+
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(program.Path(QStringLiteral("console.txt")));
+    process.start(quorva, {});
+    ASSERT_TRUE(process.waitForStarted());
+    const bool reached = WaitFor(
+        [&] { return IndexOf(StartLog(), QStringLiteral("activated plgTestCalendar")) != -1 || process.state() == QProcess::NotRunning; },
+        90s);
+    const bool running = process.state() == QProcess::Running;
+    if (running && process.processId() > 0) {
+        ::kill(pid_t(process.processId()), SIGTERM);
+        process.waitForFinished(30000);
+    }
+    const QStringList lines = StartLog();
+    ASSERT_TRUE(reached && running) << lines.join(QLatin1Char('\n')).toStdString()
+                                    << FileLines(program.Path(QStringLiteral("console.txt"))).join(QLatin1Char('\n')).toStdString();
+    EXPECT_NE(IndexOf(lines, QStringLiteral("Main\tServer: ") + Server().URL()), -1);
+    EXPECT_EQ(Matching(lines, QStringLiteral(" : Severe ")), QStringList());
+}
