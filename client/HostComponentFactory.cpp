@@ -2,6 +2,7 @@
 
 #include "client/PlaceholderComponents.h"
 #include "client/uDMClient.h"
+#include "client/uReportChooser.h"
 
 #include <QApplication>
 
@@ -13,6 +14,7 @@ std::unique_ptr<IQuorvaMainWindow> THostComponentFactory::CreateMainWindow()
 void THostComponentFactory::InstallComponents(TDMClient &client)
 {
     client.SetServerConnector(std::make_unique<TPreferredServerConnector>(client));
+    client.SetReportChooser(std::make_unique<TReportChooser>(client));
 }
 
 void THostComponentFactory::RunMessageLoop(IQuorvaMainWindow &window)
