@@ -1,15 +1,10 @@
 #include "reporting/WordPackage.h"
 
 #include "reporting/ReportError.h"
+#include "reporting/ZipArchive.h"
 
-#include <QBuffer>
-#include <QDateTime>
 #include <QFile>
 #include <QSaveFile>
-
-#include <quazip.h>
-#include <quazipfile.h>
-#include <quazipnewinfo.h>
 
 namespace {
 
@@ -28,45 +23,12 @@ bool PlainPartName(const QString &name)
 
 WordPackage WordPackage::FromBytes(const QByteArray &bytes)
 {
-    QByteArray copy = bytes;
-    QBuffer buffer(&copy);
-    QuaZip zip(&buffer);
-    if (!zip.open(QuaZip::mdUnzip))
-        throw EReportError(QStringLiteral("The Word document is not a zip package (error %1)").arg(zip.getZipError()));
     WordPackage package;
-    qint64 total = 0;
-    for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
-        const QString name = zip.getCurrentFileName();
-        if (name.endsWith(QLatin1Char('/')))
-            continue; // a folder entry holds nothing
+    for (auto &[name, data] : ZipArchive::Unpack(bytes, {kMaxParts, kMaxPartBytes, kMaxTotalBytes})) {
         if (!PlainPartName(name))
             throw EReportError(QStringLiteral("The Word document has a part named %1").arg(name));
-        if (package.m_parts.size() >= kMaxParts)
-            throw EReportError(QStringLiteral("The Word document has more than %1 parts").arg(kMaxParts));
-        QuaZipFile file(&zip);
-        if (!file.open(QIODevice::ReadOnly))
-            throw EReportError(QStringLiteral("The part %1 of the Word document cannot be read").arg(name));
-        // Counted while unpacking: the sizes in the headers are the sender's word.
-        QByteArray data;
-        char chunk[65536];
-        for (;;) {
-            const qint64 read = file.read(chunk, sizeof chunk);
-            if (read < 0)
-                throw EReportError(QStringLiteral("The part %1 of the Word document is damaged").arg(name));
-            if (read == 0)
-                break;
-            if (data.size() + read > kMaxPartBytes || total + read > kMaxTotalBytes)
-                throw EReportError(QStringLiteral("The Word document unpacks to more than %1 MiB").arg(kMaxTotalBytes / (1024 * 1024)));
-            data.append(chunk, read);
-            total += read;
-        }
-        file.close();
-        if (file.getZipError() != UNZ_OK)
-            throw EReportError(QStringLiteral("The part %1 of the Word document is damaged").arg(name));
         package.m_parts.append({name, data});
     }
-    if (zip.getZipError() != UNZ_OK)
-        throw EReportError(QStringLiteral("The Word document is damaged (error %1)").arg(zip.getZipError()));
     if (!package.HasPart(DocumentPart))
         throw EReportError(QStringLiteral("The Word document has no %1").arg(DocumentPart));
     return package;
@@ -120,26 +82,7 @@ void WordPackage::SetPart(const QString &name, const QByteArray &bytes)
 
 QByteArray WordPackage::ToBytes() const
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    QuaZip zip(&buffer);
-    if (!zip.open(QuaZip::mdCreate))
-        throw EReportError(QStringLiteral("The Word document cannot be packed (error %1)").arg(zip.getZipError()));
-    const QDateTime now = QDateTime::currentDateTime();
-    for (const auto &[name, data] : m_parts) {
-        QuaZipFile file(&zip);
-        QuaZipNewInfo info(name);
-        info.dateTime = now;
-        if (!file.open(QIODevice::WriteOnly, info) || file.write(data) != data.size())
-            throw EReportError(QStringLiteral("The part %1 cannot be packed").arg(name));
-        file.close();
-        if (file.getZipError() != ZIP_OK)
-            throw EReportError(QStringLiteral("The part %1 cannot be packed").arg(name));
-    }
-    zip.close();
-    if (zip.getZipError() != ZIP_OK)
-        throw EReportError(QStringLiteral("The Word document cannot be packed (error %1)").arg(zip.getZipError()));
-    return bytes;
+    return ZipArchive::Pack(m_parts);
 }
 
 void WordPackage::Write(const QString &fileName) const

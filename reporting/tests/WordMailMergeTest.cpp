@@ -3,15 +3,12 @@
 #include "reporting/ReportError.h"
 #include "reporting/WordMailMerge.h"
 #include "reporting/WordPackage.h"
+#include "reporting/ZipArchive.h"
 
 #include "testsupport/DocumentReaders.h"
 #include "testsupport/QtPrinters.h"
 
-#include <QBuffer>
 #include <QTemporaryDir>
-
-#include <quazip.h>
-#include <quazipfile.h>
 
 #include <gtest/gtest.h>
 
@@ -40,20 +37,9 @@ DocxText ReadBack(const WordPackage &package)
     return DocxRead(path);
 }
 
-QByteArray Zip(const QList<std::pair<QString, QByteArray>> &entries)
+QByteArray Zip(const ZipArchive::Entries &entries)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    QuaZip zip(&buffer);
-    EXPECT_TRUE(zip.open(QuaZip::mdCreate));
-    for (const auto &[name, data] : entries) {
-        QuaZipFile file(&zip);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly, QuaZipNewInfo(name)));
-        file.write(data);
-        file.close();
-    }
-    zip.close();
-    return bytes;
+    return ZipArchive::Pack(entries);
 }
 
 const QString kContactBlock = QStringLiteral(
