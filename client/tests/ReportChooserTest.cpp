@@ -210,6 +210,12 @@ TEST_F(ReportChooserTest, EachCategoryReachesThePreviewWithItsRequestAndTheRende
           QStringLiteral(" tblEvents.StartDateTime >= #03/09/2026# AND tblEvents.StartDateTime < #03/15/2026#")},
          {QStringLiteral("O'Neil")},
          {QStringLiteral("Adams"), QStringLiteral("Ølstrup")}},
+        {ReportCategory::Calendar, {QStringLiteral("{E2}")}, QStringLiteral("Scheduled ministers"), false,
+         {QStringLiteral("rptMinisterScheduleP.rtm"), QStringLiteral("rptScheduledMinisters"), false, {}, false,
+          QStringLiteral("Sortkey, Name, tblEvents.StartDateTime"),
+          QStringLiteral(" tblEvents.StartDateTime >= #03/09/2026# AND tblEvents.StartDateTime < #03/15/2026#")},
+         {QStringLiteral("O'Neil")},
+         {QStringLiteral("Baker")}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Title.toStdString());
