@@ -3,6 +3,7 @@
 #include "client/uDMClient.h"
 #include "client/uLogOn.h"
 #include "client/uQorCDOMail.h"
+#include "client/uReportChooser.h"
 #include "client/uServerConnector.h"
 #include "client/ufMain.h"
 #include "client/ufSearch.h"
@@ -20,6 +21,7 @@ void THostComponentFactory::InstallComponents(TDMClient &client)
     client.SetLogOnSteps(std::make_unique<TLogOnSteps>(client));
     client.SetSearchDialog(std::make_unique<TSearchDialogHost>(client));
     client.SetMailComposer(std::make_unique<TMailComposerHost>(client));
+    client.SetReportChooser(std::make_unique<TReportChooser>(client));
 }
 
 void THostComponentFactory::RunMessageLoop(IQuorvaMainWindow &window)

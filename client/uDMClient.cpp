@@ -1,6 +1,7 @@
 #include "client/uDMClient.h"
 
 #include "client/THYModuleManager.h"
+#include "client/uReportChooser.h"
 #include "client/uDAQuorva.h"
 #include "client/uDMData.h"
 #include "client/uPluginManager.h"
@@ -774,6 +775,14 @@ void TDMClient::ShowReportDlg(const QString &category, const QStringList *select
 void TDMClient::GetReportDefinitionsText(const QString &category, QString &text)
 {
     text = CoReportService::Create(m_ROBinMgs, m_ROHTTP)->GetReportDefinitions(category);
+}
+
+bool TDMClient::PreviewReport(const QString &templateName, const QString &dataSource, bool showSetupDialog,
+                              const QString &targetPdf, bool print, const QString &orderBy, const QString &criteria)
+{
+    const std::unique_ptr<IReportService> service = CoReportService::Create(m_ROBinMgs, m_ROHTTP);
+    return TReportPreview(*service, PreviewHostOf(*this))
+        .PreviewReport(TReportRequest{templateName, dataSource, showSetupDialog, targetPdf, print, orderBy, criteria});
 }
 
 void TDMClient::ShowAboutDialog()

@@ -230,6 +230,11 @@ public:
                        Quorva::IReportCriteriaProvider *criteriaProvider, int selectionIndex, const QString &familiesExclusion,
                        const QString &overrideMarker, const QString &dataSource, const QString &criteria) override;
     void GetReportDefinitionsText(const QString &category, QString &text) override;
+    // The preview operation: the template by name, its data from the server, then the viewer;
+    // with print the printer dialog instead; with a target PDF file the PDF written there and
+    // no window (the mail path's attachment). True when the report was shown, printed or written.
+    bool PreviewReport(const QString &templateName, const QString &dataSource, bool showSetupDialog, const QString &targetPdf,
+                       bool print, const QString &orderBy, const QString &criteria);
 
     // --- Quorva::IUserHost, Quorva::IAboutHost, Quorva::ILanguageHost -------------------------------------------------
     TvoUser *GetCurrentUser() override { return m_user.get(); }

@@ -208,16 +208,28 @@ bool ReplaceProgram(const QString &program, const QStringList &arguments, QStrin
     return false;
 }
 
+bool TryStrToBool(const QString &text, bool &value)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) {
+        value = true;
+        return true;
+    }
+    if (trimmed.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
+        value = false;
+        return true;
+    }
+    bool number = false;
+    const qlonglong n = trimmed.toLongLong(&number);
+    if (number)
+        value = n != 0;
+    return number;
+}
+
 bool StrToBoolDef(const QString &text, bool defaultValue)
 {
-    const QString value = text.trimmed();
-    if (value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
-        return false;
-    bool number = false;
-    const qlonglong n = value.toLongLong(&number);
-    return number ? n != 0 : defaultValue;
+    bool value = defaultValue;
+    return TryStrToBool(text, value) ? value : defaultValue;
 }
 
 QString DateToSQLLiteral(const QDate &date)

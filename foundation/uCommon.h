@@ -114,6 +114,8 @@ FOUNDATION_EXPORT bool ReplaceProgram(const QString &program, const QStringList 
 // A Boolean written as text: the words true and false in any case, or a whole number (non-zero
 // is true); anything else gives the default.
 FOUNDATION_EXPORT bool StrToBoolDef(const QString &text, bool defaultValue);
+// The same reading, strict: false when the text is neither word nor whole number.
+FOUNDATION_EXPORT bool TryStrToBool(const QString &text, bool &value);
 // "#MM/DD/YYYY#" whatever the locale; "#01/01/1900#" for a date that cannot be formatted.
 FOUNDATION_EXPORT QString DateToSQLLiteral(const QDate &date);
 

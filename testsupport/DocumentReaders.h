@@ -1,5 +1,5 @@
 // The readers that users' own tools rely on, run over files a test wrote: pdftotext
-// (poppler-utils) for PDF and python3-openpyxl for spreadsheets. A missing reader fails the
+// (poppler-utils) for PDF, python3-openpyxl for spreadsheets and python3-docx for Word files. A missing reader fails the
 // test with a message; it never passes it.
 #pragma once
 
@@ -90,6 +90,35 @@ inline QMap<QString, XlsxCell> XlsxCells(const QString &path)
         cells.insert(it.key(), XlsxCell{pair.at(0).toString(), pair.at(1).toString()});
     }
     return cells;
+}
+
+// The paragraphs of a Word document's body as python-docx reads them (runs' text joined, breaks
+// as line breaks, tabs as tabs), and its page orientation ("portrait" or "landscape").
+struct DocxText
+{
+    QStringList Paragraphs;
+    QString Orientation;
+};
+
+inline DocxText DocxRead(const QString &path)
+{
+    static const QString script = QStringLiteral(
+        "import json, sys, docx\n"
+        "d = docx.Document(sys.argv[1])\n"
+        "s = d.sections[-1]\n"
+        "o = 'landscape' if s.orientation == docx.enum.section.WD_ORIENT.LANDSCAPE else 'portrait'\n"
+        "print(json.dumps({'paragraphs': [p.text for p in d.paragraphs], 'orientation': o}))\n");
+    const QString python = SystemPython();
+    if (python.isEmpty()) {
+        ADD_FAILURE() << "python3 is not installed";
+        return {};
+    }
+    const QJsonObject object = QJsonDocument::fromJson(RunReader(python, {QStringLiteral("-c"), script, path})).object();
+    DocxText text;
+    for (const QJsonValue &paragraph : object.value(QStringLiteral("paragraphs")).toArray())
+        text.Paragraphs << paragraph.toString();
+    text.Orientation = object.value(QStringLiteral("orientation")).toString();
+    return text;
 }
 
 } // namespace kestrova::test

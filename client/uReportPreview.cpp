@@ -1,0 +1,141 @@
+#include "client/uReportPreview.h"
+
+#include "ui/DialogService.h"
+#include "ui/PromptService.h"
+#include "ui/ufPreview.h"
+
+#include "Quorva_Data_Service_Intf.h"
+#include "dataaccess/TDADataStreamer.h"
+#include "foundation/QuorvaLogFile.h"
+#include "reporting/ReportEngine.h"
+#include "reporting/ReportError.h"
+#include "reporting/ReportExport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QScopeGuard>
+
+namespace {
+
+const QString kDMClient = QStringLiteral("DMClient");
+
+TfPreview *g_activeViewer = nullptr;
+
+// The save dialog's title of each export kind.
+int ExportTitle(ReportExportKind kind)
+{
+    switch (kind) {
+    case ReportExportKind::Pdf: return 2700;
+    case ReportExportKind::Html: return 2701;
+    case ReportExportKind::Text: return 2702;
+    case ReportExportKind::Rtf: return 2703;
+    case ReportExportKind::Xlsx: return 2704;
+    case ReportExportKind::None: break;
+    }
+    return 0;
+}
+
+QByteArray Bytes(const std::unique_ptr<TROBinaryMemoryStream> &stream)
+{
+    return stream ? stream->Bytes() : QByteArray();
+}
+
+QString FilterOf(const ReportExportFormat &format)
+{
+    return QStringLiteral("%1 (%2)").arg(format.Description, format.Pattern);
+}
+
+} // namespace
+
+TReportPreview::TReportPreview(IReportService &service, TReportPreviewHost host) : m_service(service), m_host(std::move(host)) {}
+
+TfPreview *TReportPreview::ActiveViewer()
+{
+    return g_activeViewer;
+}
+
+bool TReportPreview::PreviewReport(const TReportRequest &request)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    try {
+        return Run(request);
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("PreviewReport (%1)").arg(request.TemplateName), QString::fromUtf8(e.what()));
+    }
+    return false;
+}
+
+bool TReportPreview::Run(const TReportRequest &request)
+{
+    const QByteArray templateBytes = Bytes(m_service.GetReportFile(request.TemplateName));
+    if (templateBytes.isEmpty())
+        throw EReportError(QStringLiteral("Missing reportfile"));
+    const ReportTemplate report = ReportTemplate::FromXml(templateBytes);
+
+    // The schema first: a template that reads fields the data source lacks fails before the
+    // rows are fetched.
+    const QList<TDATableData> schema = TDADataStreamer::ReadDatasets(Bytes(m_service.GetReportSchema(request.DataSource)));
+    if (schema.isEmpty())
+        throw EReportError(QStringLiteral("No schema for %1").arg(request.DataSource));
+    const QStringList missing = ReportEngine::MissingFields(report, schema.first().Fields);
+    if (!missing.isEmpty())
+        throw EReportError(QStringLiteral("%1 has no field %2").arg(request.DataSource, missing.join(QStringLiteral(", "))));
+    const QList<TDATableData> data = TDADataStreamer::ReadDatasets(
+        Bytes(m_service.GetReportDataAsDataset(request.DataSource, request.Criteria, request.OrderBy)));
+    if (data.isEmpty())
+        throw EReportError(QStringLiteral("No data for %1").arg(request.DataSource));
+
+    const ReportDocument document = ReportEngine::Render(report, data.first());
+    QApplication::restoreOverrideCursor();
+    const auto wait = qScopeGuard([] { QApplication::setOverrideCursor(Qt::WaitCursor); });
+    if (document.IsEmpty()) {
+        ShowMessage(m_host.Owner, QMessageBox::Information, m_host.Text(3000), NoInformation);
+        return false;
+    }
+
+    if (!request.TargetPdf.isEmpty()) {
+        QString target = request.TargetPdf;
+        if (request.ShowSetupDialog) {
+            const ReportExportFormat pdf = ReportExport::Format(ReportExportKind::Pdf);
+            target = Dialogs().GetSaveFileName(m_host.Owner, m_host.Text(ExportTitle(ReportExportKind::Pdf)), target,
+                                               FilterOf(pdf), pdf.Extension, true);
+            if (target.isEmpty())
+                return false;
+        }
+        ReportExport::Write(document, ReportExportKind::Pdf, target);
+        return true;
+    }
+    if (request.Print)
+        return TfPreview::PrintDocument(m_host.Owner, document);
+
+    TfPreview viewer(m_host.Owner);
+    viewer.Localize(m_host.Text);
+    viewer.SetDesignerEnabled(m_host.DesignerEnabled);
+    viewer.SetReport(&document, request.TemplateName);
+    QObject::connect(&viewer, &TfPreview::HelpRequested, &viewer, [this](const QString &topic) {
+        if (m_host.ShowHelp)
+            m_host.ShowHelp(topic);
+    });
+    QObject::connect(&viewer, &TfPreview::DesignerRequested, &viewer, [this] { ShowDesigner(); });
+    g_activeViewer = &viewer;
+    const auto inactive = qScopeGuard([] { g_activeViewer = nullptr; });
+    const TModalResult result = viewer.ShowModal();
+    if (result != TModalResult::Ok || viewer.ExportKind() == ReportExportKind::None)
+        return true;
+    const ReportExportFormat format = ReportExport::Format(viewer.ExportKind());
+    const QString file = Dialogs().GetSaveFileName(m_host.Owner, m_host.Text(ExportTitle(format.Kind)), m_host.DocumentsFolder,
+                                                   FilterOf(format), format.Extension, true);
+    if (!file.isEmpty())
+        ReportExport::Write(document, format.Kind, file);
+    return true;
+}
+
+void TReportPreview::ShowDesigner()
+{
+    // Templates are XML files edited as text (docs/report-templates.md): there is no designer
+    // window, only the gate to it.
+    if (m_host.DesignerEnabled)
+        AddToLog(llWarning, kDMClient, QStringLiteral("ShowDesigner"),
+                 QStringLiteral("There is no report designer; report templates are edited as text"));
+}

@@ -1,0 +1,50 @@
+// The host's preview operation: a report request (template name, data source, ORDER BY,
+// criteria) rendered with the report engine from the server's template and data, then shown
+// in the viewer with its exports, printed through the printer dialog, or written straight to
+// a PDF file (the mail path's attachment). Files are written only where the user or the caller
+// chose; nothing goes into the program folder.
+#pragma once
+
+#include "client/uReportRequest.h"
+
+#include <QString>
+
+#include <functional>
+
+class IReportService;
+class QWidget;
+class TfPreview;
+
+struct TReportPreviewHost
+{
+    std::function<QString(int)> Text;
+    QWidget *Owner = nullptr;
+    // The client setting "Enable Report Designer".
+    bool DesignerEnabled = true;
+    // Opens a help topic ("Reports").
+    std::function<void(const QString &topic)> ShowHelp;
+    // Where the export dialogs start: the user's documents folder.
+    QString DocumentsFolder;
+};
+
+class TReportPreview
+{
+public:
+    static inline const QString NoInformation = QStringLiteral("No information available to print.");
+
+    TReportPreview(IReportService &service, TReportPreviewHost host);
+
+    // True when the report was shown, printed or written; false when it was not (no data, a
+    // dialog cancelled, a failure, which is logged as Severe "DMClient" "PreviewReport (name)").
+    bool PreviewReport(const TReportRequest &request);
+
+    // The viewer while it is shown; null otherwise.
+    static TfPreview *ActiveViewer();
+
+private:
+    bool Run(const TReportRequest &request);
+    void ShowDesigner();
+
+    IReportService &m_service;
+    TReportPreviewHost m_host;
+};
