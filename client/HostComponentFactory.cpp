@@ -2,6 +2,8 @@
 
 #include "client/PlaceholderComponents.h"
 #include "client/uDMClient.h"
+#include "client/uPopupNotifier.h"
+#include "client/ufServerProgress.h"
 
 #include <QApplication>
 
@@ -13,6 +15,8 @@ std::unique_ptr<IQuorvaMainWindow> THostComponentFactory::CreateMainWindow()
 void THostComponentFactory::InstallComponents(TDMClient &client)
 {
     client.SetServerConnector(std::make_unique<TPreferredServerConnector>(client));
+    client.SetPopupNotifier(std::make_unique<TPopupNotifier>());
+    client.SetServerProgressFactory(std::make_unique<TServerProgressFactory>(client));
 }
 
 void THostComponentFactory::RunMessageLoop(IQuorvaMainWindow &window)
