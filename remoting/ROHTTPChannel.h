@@ -1,20 +1,24 @@
 // The client end of a call: a transport channel that posts a message to the server's URL and
 // leaves the reply in the same message. A synchronous call waits in a local event loop that
 // lets no user input through; a channel carries one call at a time and refuses a second.
-// Everything runs on the thread that owns the channel, as Qt Network wants.
+// Everything runs on the thread that owns the channel: the channel speaks HTTP/1.1 itself over
+// one kept-alive socket of that thread, so a call costs no hop to another thread.
 #pragma once
 
 #include "remoting/RemotingExport.h"
 #include "remoting/RemotingLimits.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QUrl>
 #include <QUuid>
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
-class QNetworkAccessManager;
+class QTcpSocket;
+class QTimer;
 class TROMessage;
 
 // The session GUID this program sends on every channel: made once at start.
@@ -46,10 +50,10 @@ public:
     ~TROHTTPChannel() override;
 
     QString TargetURL() const { return m_url.toString(); }
-    void SetTargetURL(const QString &url) { m_url = QUrl(url); }
+    void SetTargetURL(const QString &url);
     QUuid SessionID() const { return m_sessionId; }
     void SetSessionID(const QUuid &id) { m_sessionId = id; }
-    // A call fails when no byte moves for this long.
+    // A call fails when no byte moves for this long; zero waits without end.
     std::chrono::milliseconds Timeout() const { return m_timeout; }
     void SetTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
     void SetFailureHandler(FailureHandler handler) { m_failureHandler = std::move(handler); }
@@ -66,10 +70,27 @@ signals:
     void ReceiveProgress(qint64 received, qint64 total);
 
 private:
-    void Post(const QByteArray &body, int attempt, AsyncDone done);
+    struct Exchange;
 
-    QNetworkAccessManager *m_network;
+    void Post(const QByteArray &body, bool waiting, AsyncDone done);
+    void Send();
+    void OpenConnection();
+    void DropConnection();
+    void ReadReply();
+    void FinishReply();
+    void ConnectionFailed(const QString &error);
+    void CheckProgress();
+    void Fail(const QString &error);
+    void Complete(const QByteArray &data, const QString &error);
+
     QUrl m_url;
+    // The request line and the fixed headers, made when the URL is set.
+    QByteArray m_requestHead;
+    QTcpSocket *m_socket = nullptr;
+    QTimer *m_timer;
+    std::unique_ptr<Exchange> m_exchange;
+    // The target changed since the connection was opened.
+    bool m_staleConnection = false;
     QUuid m_sessionId;
     std::chrono::milliseconds m_timeout = RemotingLimits::kDefaultCallTimeout;
     FailureHandler m_failureHandler;

@@ -30,6 +30,8 @@ constexpr std::chrono::seconds kWriteTimeout{300};
 constexpr std::chrono::milliseconds kDefaultCallTimeout{std::chrono::minutes(30)};
 // A failed call is sent again at most this often, whatever the channel's failure handler says.
 constexpr int kMaxCallRetries = 5;
+// A reply's status line and headers together.
+constexpr std::size_t kMaxReplyHeadSize = 64 * 1024;
 
 // Sessions and events.
 constexpr std::chrono::minutes kSessionIdleTimeout{10};

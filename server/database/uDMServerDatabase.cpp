@@ -14,6 +14,7 @@
 #include <QUuid>
 
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -507,6 +508,16 @@ void TDMServerDatabase::RunStep(int version)
                                "UNIQUE NULLS NOT DISTINCT (AppID, F_UserID, BlobName)"));
         // The constraint's index serves the lookups the plain index served.
         Execute(QStringLiteral("DROP INDEX IF EXISTS tblBlobSettings_Owner"));
+        break;
+    case 31:
+        // The same ranking, cheaper plans: each function starts from the person's own rows
+        // (the member index), the candidate functions drop duplicate rows before computing a
+        // person's values once.
+        for (const auto &[name, form] : {std::pair{"NumAssigned", 2}, {"SinceLast", 2}, {"RotationRatio", 5},
+                                          {"step4_nw_ordered", 2}, {"step4_weekend_ordered", 2}, {"Step4", 3}}) {
+            Execute(QStringLiteral("DROP FUNCTION ") + QLatin1String(name));
+            CreateObject(QLatin1String(name), form);
+        }
         break;
     default:
         break;

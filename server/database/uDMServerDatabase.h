@@ -12,7 +12,7 @@
 class IDAConnection;
 
 // The schema version this program expects; the ladder climbs to it.
-constexpr int kDatabaseVersion = 31;
+constexpr int kDatabaseVersion = 32;
 
 class SERVER_DATABASE_EXPORT TDMServerDatabase
 {

@@ -9,6 +9,8 @@
 IAutoScheduleEventSink::~IAutoScheduleEventSink() = default;
 IAutoScheduleRepository::~IAutoScheduleRepository() = default;
 
+void IAutoScheduleRepository::PrepareRanking(const QDateTime &, const QDateTime &, const QDateTime &) {}
+
 namespace {
 
 void Report(const char *context, const std::exception_ptr &error)

@@ -18,8 +18,11 @@ struct TAutoScheduleContactRow
     bool FlagContact = false;
 };
 
+// A rule seen from the owner's side: every rule between the owner and another member, in
+// either direction, as sp_AutoSchedule_Rulemembers answers it for the owner.
 struct TAutoScheduleRuleRow
 {
+    QString Owner;
     QString Contact;
     QString Rule;
 };
@@ -51,6 +54,7 @@ struct TAutoScheduleCandidateQuery
     QString FunctionID;
     QString TemplateID;
     QDateTime HistoryStartDate;
+    QDateTime StartDateTime; // the liturgy's start
 };
 
 struct TAutoScheduleCandidateRow
@@ -94,10 +98,15 @@ public:
 
     virtual std::optional<QDateTime> ReadHistoryStartDate() = 0;
     virtual QList<TAutoScheduleContactRow> ReadContacts() = 0;
-    virtual QList<TAutoScheduleRuleRow> ReadRuleMembers(const QString &contactId) = 0;
+    // Every person's rules in one read: by owner, then partner, then rule type.
+    virtual QList<TAutoScheduleRuleRow> ReadRules() = 0;
     // Liturgies whose event starts from start to end, both included, earliest first.
     virtual QList<TAutoScheduleServiceRow> ReadServices(const QDateTime &start, const QDateTime &end) = 0;
     virtual QList<TAutoScheduleFunctionRow> ReadFunctions(const QString &liturgyId) = 0;
+    // Called once before the first ReadCandidates with the history start and the period the
+    // services were read for (both ends included). A repository that ranks in memory reads
+    // what the ranking needs here; one that asks the database needs nothing.
+    virtual void PrepareRanking(const QDateTime &historyStartDate, const QDateTime &start, const QDateTime &end);
     // Ranked best first; sees every service written before by SaveService.
     virtual QList<TAutoScheduleCandidateRow> ReadCandidates(const TAutoScheduleCandidateQuery &query) = 0;
     // All or nothing: a failure leaves the service as it was.

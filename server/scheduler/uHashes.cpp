@@ -28,43 +28,35 @@ void THash::CheckKey(const QString &key)
         throw EHashInvalidKeyError(QStringLiteral("Key cannot be an empty string"));
 }
 
-bool THash::Find(const QString &key, quint32 hash, int &position) const
-{
-    const auto &bucket = m_buckets[hash & Mask];
-    for (std::size_t i = 0; i < bucket.size(); ++i) {
-        if (bucket[i].Key == key) {
-            position = int(i);
-            return true;
-        }
-    }
-    return false;
-}
-
 bool THash::Exists(const QString &key) const
 {
     CheckKey(key);
-    int position = 0;
-    return Find(key, HashOf(key), position);
+    return m_index.contains(key);
+}
+
+void THash::Clear()
+{
+    m_index.clear();
+    m_freeItems.clear();
+    ClearItems();
 }
 
 int THash::ItemIndexOf(const QString &key) const
 {
     CheckKey(key);
-    const quint32 hash = HashOf(key);
-    int position = 0;
-    if (!Find(key, hash, position))
+    const auto it = m_index.constFind(key);
+    if (it == m_index.constEnd())
         throw EHashFindError(QStringLiteral("Key \"%1\" not found").arg(key));
-    return m_buckets[hash & Mask][std::size_t(position)].ItemIndex;
+    return *it;
 }
 
 int THash::ItemIndexFor(const QString &key, bool &added)
 {
     CheckKey(key);
-    const quint32 hash = HashOf(key);
-    int position = 0;
-    if (Find(key, hash, position)) {
+    const auto it = m_index.constFind(key);
+    if (it != m_index.constEnd()) {
         added = false;
-        return m_buckets[hash & Mask][std::size_t(position)].ItemIndex;
+        return *it;
     }
     int index = 0;
     if (!m_freeItems.empty()) {
@@ -75,7 +67,7 @@ int THash::ItemIndexFor(const QString &key, bool &added)
     }
     if (index > HighestItemIndex())
         SetItemLength(index + 1);
-    m_buckets[hash & Mask].push_back(Entry{hash, index, key});
+    m_index.insert(key, index);
     added = true;
     return index;
 }

@@ -1,12 +1,14 @@
 // String-keyed hash tables of the scheduler: per-service use counts and indexes by contact id.
-// A fixed 128 buckets, never rehashed; keys compare exactly (case counts) and may not be empty.
+// Keys compare exactly (case counts) and may not be empty. HashOf is the tables' historical
+// 128-bucket hash; keys are found through one hash index instead, because that hash sends most
+// GUID keys to a handful of buckets and every lookup walked hundreds of entries.
 #pragma once
 
 #include "server/scheduler/SchedulerExport.h"
 
+#include <QHash>
 #include <QString>
 
-#include <array>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -46,7 +48,9 @@ public:
     THash &operator=(const THash &) = delete;
 
     bool Exists(const QString &key) const;
-    // The hash of a key over its UTF-8 bytes; its low bits pick the bucket.
+    // Removes every key and value.
+    void Clear();
+    // The hash of a key over its UTF-8 bytes; its low bits name the key's bucket.
     static quint32 HashOf(const QString &key);
 
 protected:
@@ -64,16 +68,9 @@ protected:
     int ItemIndexFor(const QString &key, bool &added);
 
 private:
-    struct Entry
-    {
-        quint32 Hash = 0;
-        int ItemIndex = 0;
-        QString Key;
-    };
     static void CheckKey(const QString &key);
-    bool Find(const QString &key, quint32 hash, int &position) const;
 
-    std::array<std::vector<Entry>, BucketCount> m_buckets;
+    QHash<QString, int> m_index; // item index by key
     std::vector<int> m_freeItems;
 };
 

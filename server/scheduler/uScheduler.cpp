@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QHash>
 #include <QLocale>
 #include <QSaveFile>
 
@@ -41,6 +42,11 @@ TvoPerson::TvoPerson(const TvoPerson &source)
 }
 
 TvoPersonList::~TvoPersonList()
+{
+    Clear();
+}
+
+void TvoPersonList::Clear()
 {
     // Last first, as the list was always freed.
     while (!m_items.empty())
@@ -221,6 +227,13 @@ void TvoService::ScheduleService()
             break;
         }
     }
+}
+
+void TvoService::ReleaseCandidates()
+{
+    for (const auto &f : Functions)
+        f->Candidates->Clear();
+    m_useCounts.Clear();
 }
 
 bool TvoService::TryAssign(TvoPerson &candidate, TvoServiceFunction &function)
@@ -410,6 +423,20 @@ void TvoService::CheckPrefer(TvoPerson &candidate, TvoServiceFunction &function)
 
 // ---- the run ----
 
+QStringList TvoRunTrace::Lines() const
+{
+    QStringList lines;
+    for (const auto &[line, count] : m_runs)
+        for (int i = 0; i < count; ++i)
+            lines << line;
+    return lines;
+}
+
+QStringList TvoAutoScheduler::Trace() const
+{
+    return m_trace.Lines();
+}
+
 TvoAutoScheduler::TvoAutoScheduler(const QStringList &templates, const QDateTime &fromDate, const QDateTime &toDate,
                                    const QStringList &functions, const QStringList &eventColors, bool applyRules,
                                    IAutoScheduleRepository &repository, std::atomic<bool> &stopRequest)
@@ -472,11 +499,12 @@ void TvoAutoScheduler::Fail(const QString &message)
 {
     AddToLog(llSevere, kSenderRun, QStringLiteral("RunAutoSchedule"), message);
     m_repository.RollbackRead();
-    AddToLog(llSevere, kSenderRun, QStringLiteral("CrazyLog"), m_trace.join(QStringLiteral("\r\n")));
+    const QStringList trace = m_trace.Lines();
+    AddToLog(llSevere, kSenderRun, QStringLiteral("CrazyLog"), trace.join(QStringLiteral("\r\n")));
     const QString folder = m_traceFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_traceFolder;
     QSaveFile file(QDir(folder).filePath(kTraceFileName));
     QByteArray text;
-    for (const QString &line : std::as_const(m_trace))
+    for (const QString &line : trace)
         text += line.toUtf8() + '\n';
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
         AddToLog(llWarning, kSenderRun, QStringLiteral("CrazyLog"),
@@ -505,8 +533,9 @@ TvoAutoScheduler::TOutcome TvoAutoScheduler::Run()
     m_trace << QStringLiteral("Ref date from:") + locale.toString(refFrom.date(), QLocale::ShortFormat);
     m_trace << QStringLiteral("Ref date to:") + locale.toString(refTo.date(), QLocale::ShortFormat);
 
-    const QList<TAutoScheduleServiceRow> rows =
-        m_repository.ReadServices(QDateTime(refFrom.date(), QTime(0, 0)), QDateTime(refTo.date().addDays(1), QTime(0, 0)));
+    const QDateTime servicesFrom(refFrom.date(), QTime(0, 0));
+    const QDateTime servicesTo(refTo.date().addDays(1), QTime(0, 0));
+    const QList<TAutoScheduleServiceRow> rows = m_repository.ReadServices(servicesFrom, servicesTo);
     m_trace << QStringLiteral("Part 1");
     m_serviceCount = int(rows.size());
     m_trace << QStringLiteral("Services : ") + QString::number(m_serviceCount);
@@ -559,6 +588,7 @@ TvoAutoScheduler::TOutcome TvoAutoScheduler::Run()
         m_services.push_back(std::move(service));
     }
     m_trace << QStringLiteral("Finished step 2 & 3, creating autoschedule");
+    m_repository.PrepareRanking(m_historyStartDate, servicesFrom, servicesTo);
 
     for (const auto &service : m_services) {
         if (TakeStopRequest())
@@ -571,6 +601,7 @@ TvoAutoScheduler::TOutcome TvoAutoScheduler::Run()
         LoadCandidates(*service);
         service->ScheduleService();
         SaveAssignments(*service);
+        service->ReleaseCandidates();
     }
     m_trace << QStringLiteral("DONE");
     m_repository.CommitRead();
@@ -597,11 +628,15 @@ void TvoAutoScheduler::CreateUniversalPersonList()
 void TvoAutoScheduler::AddRulesToUniversalPersonList()
 {
     try {
+        QHash<QString, QList<TAutoScheduleRuleRow>> rulesOf;
+        for (const TAutoScheduleRuleRow &row : m_repository.ReadRules())
+            rulesOf[row.Owner].append(row);
         for (int i = 0; i < m_persons.Count(); ++i) {
             if (TakeStopRequest())
                 throw std::runtime_error("Stop Auto-Schedule");
             TvoPerson *person = m_persons.Item(i);
-            for (const TAutoScheduleRuleRow &row : m_repository.ReadRuleMembers(person->ContactID)) {
+            const QList<TAutoScheduleRuleRow> rules = rulesOf.value(person->ContactID);
+            for (const TAutoScheduleRuleRow &row : rules) {
                 TvoPerson *partner = FindPerson(row.Contact);
                 if (!partner)
                     continue;
@@ -637,6 +672,8 @@ void TvoAutoScheduler::LoadCandidates(TvoService &service)
         query.FunctionID = f.FunctionID;
         query.TemplateID = service.TemplateID;
         query.HistoryStartDate = m_historyStartDate;
+        query.StartDateTime = service.StartDateTime;
+        const QString traceLine = QStringLiteral("Schedule service  #") + QString::number(i);
         for (const TAutoScheduleCandidateRow &row : m_repository.ReadCandidates(query)) {
             TvoPerson *person = FindPerson(row.ContactID);
             if (!person)
@@ -644,7 +681,7 @@ void TvoAutoScheduler::LoadCandidates(TvoService &service)
             auto copy = std::make_unique<TvoPerson>(*person);
             copy->IsFillIn = (row.IsFillIn & 0xFF) != 0;
             f.Candidates->Add(std::move(copy));
-            m_trace << QStringLiteral("Schedule service  #") + QString::number(i);
+            m_trace << traceLine;
         }
     }
 }

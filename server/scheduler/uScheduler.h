@@ -16,6 +16,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class TvoPerson;
@@ -62,6 +63,8 @@ public:
     // Takes the person; answers it.
     TvoPerson *Add(std::unique_ptr<TvoPerson> person);
     int Count() const { return int(m_items.size()); }
+    // Frees every person, last first.
+    void Clear();
     TvoPerson *Item(int index) const { return m_items.at(std::size_t(index)).get(); }
 
 protected:
@@ -151,6 +154,9 @@ public:
 
     // The run's choice of a member for every open function.
     void ScheduleService();
+    // Frees the candidates and use counts of a scheduled service: nothing reads them again,
+    // and a year's run would hold a few hundred thousand of them.
+    void ReleaseCandidates();
     bool TryAssign(TvoPerson &candidate, TvoServiceFunction &function);
 
 private:
@@ -170,6 +176,25 @@ private:
     QStringList m_visited;
     FindPersonFn m_findPerson;
     FindInPeriodFn m_findInPeriod;
+};
+
+// The steps a run went through, kept for a failure's trace file. A line given several times in
+// a row (one per candidate read) is held once with its count.
+class TvoRunTrace
+{
+public:
+    TvoRunTrace &operator<<(const QString &line)
+    {
+        if (!m_runs.empty() && m_runs.back().first == line)
+            ++m_runs.back().second;
+        else
+            m_runs.emplace_back(line, 1);
+        return *this;
+    }
+    QStringList Lines() const;
+
+private:
+    std::vector<std::pair<QString, int>> m_runs;
 };
 
 class SCHEDULER_EXPORT TvoAutoScheduler
@@ -201,7 +226,7 @@ public:
     QDateTime HistoryStartDate() const { return m_historyStartDate; }
     QDateTime FromDate() const { return m_fromDate; }
     QDateTime ToDate() const { return m_toDate; }
-    QStringList Trace() const { return m_trace; }
+    QStringList Trace() const;
 
 private:
     enum class TOutcome { Done, Stopped };
@@ -227,7 +252,7 @@ private:
     std::atomic<bool> &m_stopRequest;
     IAutoScheduleEventSink *m_onProgress = nullptr;
     QString m_traceFolder;
-    QStringList m_trace;
+    TvoRunTrace m_trace;
     TvoFirstSelectionList m_persons;
     std::vector<std::unique_ptr<TvoService>> m_services;
 };

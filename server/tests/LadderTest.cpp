@@ -66,7 +66,7 @@ TEST(PatchLadder, AFreshDatabaseClimbsToTheCurrentVersionInOneStartAndHoldsEvery
     ASSERT_TRUE(db.available());
     LogCapture log;
     EXPECT_TRUE(RunLadder(db.connectionString()));
-    EXPECT_EQ(version(db), QStringLiteral("31"));
+    EXPECT_EQ(version(db), QString::number(kDatabaseVersion));
 
     const auto functions = db.rows(QStringLiteral(
         "SELECT p.proname || '(' || pg_get_function_identity_arguments(p.oid) || ')' FROM pg_proc p "
@@ -103,7 +103,7 @@ TEST(PatchLadder, AFreshDatabaseClimbsToTheCurrentVersionInOneStartAndHoldsEvery
     const QStringList severe = log.lines().filter(QRegularExpression(QStringLiteral("^Severe ")));
     EXPECT_TRUE(severe.isEmpty()) << severe.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(log.texts(QStringLiteral("Information"), QStringLiteral("DMServer"), QStringLiteral("Running on MSSQL databaseversion:")),
-              QStringList({"31"}));
+              QStringList({QString::number(kDatabaseVersion)}));
     EXPECT_EQ(log.texts(QStringLiteral("Information"), QStringLiteral("Server"), QStringLiteral("Imported calendardata")),
               QStringList({"OK", "OK"}));
 }
@@ -117,7 +117,7 @@ TEST(PatchLadder, RunningTheLadderAgainAtTheCurrentVersionChangesNothing)
     EXPECT_TRUE(RunLadder(db.connectionString()));
     EXPECT_EQ(snapshot(db), before);
     EXPECT_EQ(log.texts(QStringLiteral("Information"), QStringLiteral("DMServer"), QStringLiteral("Running on MSSQL databaseversion:")),
-              QStringList({"31"}));
+              QStringList({QString::number(kDatabaseVersion)}));
     EXPECT_TRUE(log.texts(QStringLiteral("Severe"), QStringLiteral("DMServer"), QStringLiteral("General cleanup")).isEmpty());
 }
 
@@ -142,7 +142,7 @@ TEST(PatchLadder, AFailingStepLeavesTheVersionBeforeItAndTheNextStartRetriesIt)
     db.exec(QStringLiteral("ALTER TABLE tblLnkMinistryTemplateToMinistryFunction ADD CONSTRAINT tblLnkMinistryTemplateToM_FK00 "
                            "FOREIGN KEY (F_MinistryTemplateID) REFERENCES tblMinistryTemplates (PK_MinistryTemplateID)"));
     EXPECT_TRUE(RunLadder(db.connectionString(), calendar.folder()));
-    EXPECT_EQ(version(db), QStringLiteral("31"));
+    EXPECT_EQ(version(db), QString::number(kDatabaseVersion));
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM tblCalenderData")), QStringLiteral("366"));
 }
 
@@ -208,9 +208,9 @@ TEST(PatchLadder, VersionElevenStaysAndVersionsBeyondTheLadderHaveNoStep)
                   QStringList({"11"}));
     }
     EXPECT_EQ(version(db), QStringLiteral("11"));
-    db.exec(QStringLiteral("UPDATE tblDBVersion SET Version = 32"));
+    db.exec(QStringLiteral("UPDATE tblDBVersion SET Version = %1").arg(kDatabaseVersion + 1));
     EXPECT_TRUE(RunLadder(db.connectionString()));
-    EXPECT_EQ(version(db), QStringLiteral("32"));
+    EXPECT_EQ(version(db), QString::number(kDatabaseVersion + 1));
     db.exec(QStringLiteral("UPDATE tblDBVersion SET Version = -1"));
     EXPECT_TRUE(RunLadder(db.connectionString()));
     EXPECT_EQ(version(db), QStringLiteral("-1"));
@@ -255,7 +255,7 @@ TEST(PatchLadder, TheLastStepKeepsTheLatestOfDuplicateLayoutBlobsAndMakesTheirOw
                            " ('A01', NULL, 'Grid', 'first'), ('A01', NULL, 'Grid', 'second')"));
     LogCapture log;
     EXPECT_TRUE(RunLadder(db.connectionString()));
-    EXPECT_EQ(version(db), QStringLiteral("31"));
+    EXPECT_EQ(version(db), QString::number(kDatabaseVersion));
     EXPECT_EQ(db.rows(QStringLiteral("SELECT F_UserID, convert_from(BlobData, 'UTF8') FROM tblBlobSettings ORDER BY 2")),
               QList<QStringList>({{"{U1}", "new"}, {"{U2}", "other"}, {QString(), "second"}}));
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM pg_indexes WHERE indexname = lower('tblBlobSettings_Owner')")),
@@ -278,6 +278,33 @@ TEST(PatchLadder, AFailureAtTheLastStepLeavesVersion30AndIsLogged)
     const QStringList failures = log.texts(QStringLiteral("Severe"), QStringLiteral("DMServer"), QStringLiteral("Unable to upgrade to"));
     ASSERT_EQ(failures.size(), 2);
     EXPECT_EQ(failures[0], QStringLiteral("30"));
+}
+
+TEST(PatchLadder, TheRankingStepGivesEveryRankingFunctionItsCheaperForm)
+{
+    TestDatabase db(CurrentSchemaStage());
+    ASSERT_TRUE(db.available());
+    // Each new form starts from the person's rows or removes duplicates first.
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT proname FROM pg_proc WHERE pronamespace = 'dbo'::regnamespace "
+                                     "AND prosrc LIKE '%MATERIALIZED%' ORDER BY 1")),
+              QList<QStringList>({{"numassigned"}, {"rotationratio"}, {"sincelast"}, {"step4"}, {"step4_nw_ordered"},
+                                  {"step4_weekend_ordered"}}));
+}
+
+TEST(PatchLadder, AFailureAtTheRankingStepKeepsTheFunctionsItFoundAndIsLogged)
+{
+    TestDatabase db(CurrentSchemaStage());
+    ASSERT_TRUE(db.available());
+    // The step drops each function before making it again: without SinceLast it fails.
+    db.exec(QStringLiteral("UPDATE tblDBVersion SET Version = 31; DROP FUNCTION SinceLast"));
+    const QString before = db.scalar(QStringLiteral("SELECT md5(prosrc) FROM pg_proc WHERE proname = 'numassigned'"));
+    LogCapture log;
+    EXPECT_FALSE(RunLadder(db.connectionString()));
+    EXPECT_EQ(version(db), QStringLiteral("31"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT md5(prosrc) FROM pg_proc WHERE proname = 'numassigned'")), before);
+    const QStringList failures = log.texts(QStringLiteral("Severe"), QStringLiteral("DMServer"), QStringLiteral("Unable to upgrade to"));
+    ASSERT_EQ(failures.size(), 2);
+    EXPECT_EQ(failures[0], QStringLiteral("31"));
 }
 
 TEST(PatchLadder, DeletingAMinistryTemplateRemovesItsFunctionLinks)

@@ -5,6 +5,7 @@
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
 #include "testsupport/DocumentReaders.h"
+#include "server/database/uDMServerDatabase.h"
 #include "testsupport/TestDatabase.h"
 #include "testsupport/Wait.h"
 
@@ -121,7 +122,7 @@ TEST_F(BrennicProcess, StartsPatchesServesAndShutsDownInOrder)
     ASSERT_TRUE(waitFor([&] { return probe() || server->state() == QProcess::NotRunning; }, 240s))
         << readFile(folder + QStringLiteral("/server_session.txt")).toStdString();
     ASSERT_EQ(server->state(), QProcess::Running) << readFile(folder + QStringLiteral("/server_session.txt")).toStdString();
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT max(Version) FROM dbo.tblDBVersion")), QStringLiteral("31"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT max(Version) FROM dbo.tblDBVersion")), QString::number(kDatabaseVersion));
 
     // Discovery on loopback finds it, with its HTTP port.
     TRODiscoveryClient discovery;

@@ -3,6 +3,8 @@
 // day, a locked member and an earlier assignment. The expected members were worked out by
 // hand from the ranking (fill-ins last, then longest since serving, stronger preference,
 // fewest assignments, contact key) and the rules.
+#include "GeneratedParish.h"
+#include "RecordingRepository.h"
 #include "SchedulerHarness.h"
 
 #include "dataaccess/TDAConnectionManager.h"
@@ -138,18 +140,31 @@ protected:
         return rows.isEmpty() ? QString() : rows.at(0).at(0).right(2).left(1) + QLatin1Char('/') + rows.at(0).at(1);
     }
 
-    bool RunDatabase(const QDate &from, const QDate &to)
+    // Back to the data Parish() made: the run's own assignments and event marks removed.
+    void Reset()
     {
-        TAutoScheduleDARepository repository(manager, QStringLiteral("MSSQL"));
+        Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = NULL, F_MinistryMemberTypeID = NULL, FlagMinister = 0 "
+                           "WHERE MemberLocked = 0 AND F_ScheduledLiturgyID <> 'S0';"
+                           "UPDATE tblEvents SET EventLabelColorID = NULL, FlagEvent = 0;"));
+    }
+
+    bool RunDatabase(const QDate &from, const QDate &to,
+                     TAutoScheduleRankingSource ranking = TAutoScheduleRankingSource::InMemory,
+                     QList<TRecordingRepository::List> *lists = nullptr)
+    {
+        TAutoScheduleDARepository repository(manager, QStringLiteral("MSSQL"), ranking);
+        TRecordingRepository recording(repository);
         TAutoScheduleRunGuard guard(&sink, running);
         TvoAutoScheduler s({}, QDateTime(from, QTime(0, 0)), QDateTime(to, QTime(0, 0)), {},
                            {EmptyGUIDText(), QStringLiteral("{00000000-0000-0000-0000-000000000001}"),
                             QStringLiteral("{00000000-0000-0000-0000-000000000002}")},
-                           true, repository, stop);
+                           true, recording, stop);
         s.SetOnProgress(&sink);
         s.SetTraceFolder(folder.path());
         const bool ok = s.Execute();
         roundTrips = repository.RoundTrips();
+        if (lists)
+            *lists = recording.Lists;
         return ok;
     }
 
@@ -200,12 +215,57 @@ TEST_F(DatabaseRun, ASecondRunOnTheSameDataGivesTheSameSchedule)
     };
     ASSERT_TRUE(RunDatabase(QDate(2026, 11, 7), QDate(2026, 11, 16)));
     const QStringList first = schedule();
-    // Back to the same data: the run's own assignments and event marks removed.
-    Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = NULL, F_MinistryMemberTypeID = NULL, FlagMinister = 0 "
-                       "WHERE MemberLocked = 0 AND F_ScheduledLiturgyID <> 'S0';"
-                       "UPDATE tblEvents SET EventLabelColorID = NULL, FlagEvent = 0;"));
+    Reset();
     ASSERT_TRUE(RunDatabase(QDate(2026, 11, 7), QDate(2026, 11, 16)));
     EXPECT_EQ(schedule(), first);
+}
+
+TEST_F(DatabaseRun, BothRankingsGiveTheSameListsAndTheSameScheduleOnTheFixtureParish)
+{
+    Parish();
+    QList<TRecordingRepository::List> byProcedures;
+    QList<TRecordingRepository::List> inMemory;
+    ASSERT_TRUE(RunDatabase(QDate(2026, 11, 7), QDate(2026, 11, 16), TAutoScheduleRankingSource::Procedures, &byProcedures));
+    const QList<QStringList> schedule = ScheduleOf(db);
+    Reset();
+    ASSERT_TRUE(RunDatabase(QDate(2026, 11, 7), QDate(2026, 11, 16), TAutoScheduleRankingSource::InMemory, &inMemory));
+    EXPECT_EQ(TRecordingRepository::FirstDifference(inMemory, byProcedures), QString());
+    EXPECT_EQ(ScheduleOf(db), schedule);
+    EXPECT_EQ(inMemory.size(), 11);
+}
+
+TEST_F(DatabaseRun, ALiturgysWriteClearsTheUnlockedRowsOfItsFunctionsAndSetsTheNewMembers)
+{
+    Parish();
+    Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', FlagMinister = 1, MemberNotAttended = 1 "
+                       "WHERE PK_ScheduledMemberID IN ('S2-1', 'S2-3');")
+            .arg(Id("R1")));
+    TAutoScheduleDARepository repository(manager, QStringLiteral("MSSQL"));
+    TAutoScheduleServiceWrite write;
+    write.LiturgyID = QStringLiteral("S2");
+    write.EventID = QStringLiteral("ES2");
+    write.FunctionFilter = {kServer};
+    // Two members for one row: the last one given wins.
+    write.Assignments = {{Id("C"), QStringLiteral("S2-3"), EmptyGUIDText(), true}, {Id("B"), QStringLiteral("S2-3"), {}, false}};
+    write.EventColorID = QStringLiteral("{00000000-0000-0000-0000-000000000002}");
+    write.EventCode = 3;
+    repository.SaveService(write);
+    EXPECT_EQ(Members("S2"), QStringList({"R1", "G", "B"})) << "the reader is outside the filter, G is locked";
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT F_MinistryMemberTypeID, FlagMinister::text, MemberNotAttended::text "
+                                     "FROM dbo.tblScheduledMinistryFunctions WHERE PK_ScheduledMemberID = 'S2-3'")),
+              QList<QStringList>({{QString(), "0", "0"}}));
+    EXPECT_EQ(Event("S2"), "2/3");
+
+    write.FunctionFilter.clear();
+    write.Assignments.clear();
+    write.EventColorID.clear();
+    write.EventCode = 0;
+    repository.SaveService(write);
+    EXPECT_EQ(Members("S2"), QStringList({"-", "G", "-"}));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblEvents WHERE PK_EventID = 'ES2' AND EventLabelColorID IS NULL")),
+              QStringLiteral("1"));
+    EXPECT_EQ(Members("S1"), QStringList({"-", "-", "-", "-"}));
+    EXPECT_EQ(repository.RoundTrips(), 2) << "one statement per liturgy";
 }
 
 TEST_F(DatabaseRun, AFailedServiceWriteKeepsItsOldMembersAndTheServicesBefore)

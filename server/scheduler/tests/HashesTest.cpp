@@ -55,6 +55,16 @@ TEST(Hashes, ManyKeysInOneBucketAreAllFound)
     EXPECT_FALSE(h.Exists(QStringLiteral("{key-2000}")));
 }
 
+TEST(Hashes, AClearedTableHoldsNoKeyAndTakesNewOnes)
+{
+    TIntegerHash h;
+    h.Set(QStringLiteral("a"), 1);
+    h.Clear();
+    EXPECT_FALSE(h.Exists(QStringLiteral("a")));
+    h.Set(QStringLiteral("b"), 2);
+    EXPECT_EQ(h.Get(QStringLiteral("b")), 2);
+}
+
 TEST(Hashes, AMissingKeyRaisesAFindErrorNamingIt)
 {
     TIntegerHash h;

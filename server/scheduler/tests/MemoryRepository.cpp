@@ -101,26 +101,21 @@ QList<TAutoScheduleContactRow> TMemoryRepository::ReadContacts()
     return Contacts;
 }
 
-QList<TAutoScheduleRuleRow> TMemoryRepository::ReadRuleMembers(const QString &contactId)
+QList<TAutoScheduleRuleRow> TMemoryRepository::ReadRules()
 {
-    Note(QStringLiteral("ReadRuleMembers ") + contactId);
+    Note(QStringLiteral("ReadRules"));
     QList<TAutoScheduleRuleRow> rows;
-    for (const Rule &r : Rules) {
-        TAutoScheduleRuleRow row;
-        if (r.Owner == contactId)
-            row = {r.Member, r.RuleType};
-        else if (r.Member == contactId)
-            row = {r.Owner, r.RuleType};
-        else
-            continue;
-        const bool seen = std::any_of(rows.cbegin(), rows.cend(), [&](const TAutoScheduleRuleRow &x) {
-            return x.Contact == row.Contact && x.Rule == row.Rule;
-        });
-        if (!seen)
-            rows.append(row);
-    }
+    for (const Rule &r : Rules)
+        for (const TAutoScheduleRuleRow &row : {TAutoScheduleRuleRow{r.Owner, r.Member, r.RuleType},
+                                                TAutoScheduleRuleRow{r.Member, r.Owner, r.RuleType}}) {
+            const bool seen = std::any_of(rows.cbegin(), rows.cend(), [&](const TAutoScheduleRuleRow &x) {
+                return std::tie(x.Owner, x.Contact, x.Rule) == std::tie(row.Owner, row.Contact, row.Rule);
+            });
+            if (!seen)
+                rows.append(row);
+        }
     std::sort(rows.begin(), rows.end(), [](const TAutoScheduleRuleRow &a, const TAutoScheduleRuleRow &b) {
-        return std::tie(a.Contact, a.Rule) < std::tie(b.Contact, b.Rule);
+        return std::tie(a.Owner, a.Contact, a.Rule) < std::tie(b.Owner, b.Contact, b.Rule);
     });
     return rows;
 }
@@ -146,6 +141,12 @@ QList<TAutoScheduleFunctionRow> TMemoryRepository::ReadFunctions(const QString &
         if (r.LiturgyID == liturgyId)
             rows.append(r.Function);
     return rows;
+}
+
+void TMemoryRepository::PrepareRanking(const QDateTime &historyStartDate, const QDateTime &start, const QDateTime &end)
+{
+    Note(QStringLiteral("PrepareRanking ") + historyStartDate.toString(Qt::ISODate) + QLatin1Char(' ') + start.toString(Qt::ISODate)
+         + QLatin1Char(' ') + end.toString(Qt::ISODate));
 }
 
 QList<TAutoScheduleCandidateRow> TMemoryRepository::ReadCandidates(const TAutoScheduleCandidateQuery &query)

@@ -78,9 +78,10 @@ public:
     void RollbackRead() noexcept override;
     std::optional<QDateTime> ReadHistoryStartDate() override;
     QList<TAutoScheduleContactRow> ReadContacts() override;
-    QList<TAutoScheduleRuleRow> ReadRuleMembers(const QString &contactId) override;
+    QList<TAutoScheduleRuleRow> ReadRules() override;
     QList<TAutoScheduleServiceRow> ReadServices(const QDateTime &start, const QDateTime &end) override;
     QList<TAutoScheduleFunctionRow> ReadFunctions(const QString &liturgyId) override;
+    void PrepareRanking(const QDateTime &historyStartDate, const QDateTime &start, const QDateTime &end) override;
     QList<TAutoScheduleCandidateRow> ReadCandidates(const TAutoScheduleCandidateQuery &query) override;
     void SaveService(const TAutoScheduleServiceWrite &write) override;
 

@@ -103,7 +103,7 @@ TEST(SchedulerModel, AssignmentsInAPeriodIncludeServicesOnEitherBound)
         void RollbackRead() noexcept override {}
         std::optional<QDateTime> ReadHistoryStartDate() override { return std::nullopt; }
         QList<TAutoScheduleContactRow> ReadContacts() override { return {{QStringLiteral("A"), false}}; }
-        QList<TAutoScheduleRuleRow> ReadRuleMembers(const QString &) override { return {}; }
+        QList<TAutoScheduleRuleRow> ReadRules() override { return {}; }
         QList<TAutoScheduleServiceRow> ReadServices(const QDateTime &, const QDateTime &) override
         {
             return {{QStringLiteral("S1"), QDateTime(QDate(2026, 11, 7), QTime(16, 0)), {}, QStringLiteral("E1")},

@@ -314,6 +314,24 @@ TEST_F(RunPeriod, APeriodToASaturdayReadsItsSunday)
     EXPECT_EQ(repo.CountCalls("ReadServices 2026-11-02T00:00:00 2026-11-09T00:00:00"), 1);
 }
 
+TEST_F(RunPeriod, TheRankingIsPreparedOnceForThePeriodReadBeforeTheFirstCandidates)
+{
+    People({"A"});
+    repo.AddLiturgy("L1", At(2026, 11, 2, 10));
+    repo.AddLiturgy("L2", At(2026, 11, 3, 10));
+    repo.AddRow("L1", "F1");
+    repo.AddRow("L2", "F1");
+    Eligible("F1", {"A"});
+    repo.HistoryStartDate = At(2026, 1, 1, 0);
+    ASSERT_TRUE(Run(QDate(2026, 11, 2), QDate(2026, 11, 4)));
+    const QString prepare = QStringLiteral("PrepareRanking 2026-01-01T00:00:00 2026-11-02T00:00:00 2026-11-04T00:00:00");
+    EXPECT_EQ(repo.CountCalls("PrepareRanking"), 1);
+    const qsizetype prepared = repo.Calls.indexOf(prepare);
+    ASSERT_GE(prepared, 0) << qPrintable(repo.Calls.join(QLatin1Char('\n')));
+    EXPECT_LT(repo.Calls.indexOf(QStringLiteral("ReadFunctions L2")), prepared);
+    EXPECT_LT(prepared, repo.Calls.indexOf(QStringLiteral("ReadCandidates L1 F1 -1")));
+}
+
 TEST_F(RunPeriod, OnlyTheChosenTemplatesAreScheduled)
 {
     People({"A"});

@@ -3,6 +3,7 @@
 // user's settings, and the migration into a new database.
 #include "server/services/tests/ProxyDataAdapter.h"
 #include "testsupport/ServiceHarness.h"
+#include "server/database/uDMServerDatabase.h"
 #include "server/services/uSettingsService.h"
 #include "server/tests/LogCapture.h"
 
@@ -259,7 +260,7 @@ TEST_F(SettingsServiceTest, LocationsAndTheHistoryDateAreWrittenThroughTheirComm
     TDACDSDataTable version(QStringLiteral("DA_DbVersion"), &adapter);
     version.Open();
     ASSERT_EQ(version.GetRecordCount(), 1);
-    EXPECT_EQ(version.AsInteger(QStringLiteral("Version")), 31);
+    EXPECT_EQ(version.AsInteger(QStringLiteral("Version")), kDatabaseVersion);
 }
 
 // --- per-user settings and blobs -----------------------------------------------------------
