@@ -810,6 +810,13 @@ void TDMClient::tmrAutoScheduleTimer()
         // no end event would come to close the window.
         if (!m_autoScheduleRunning || m_progressWindow)
             return;
+        // Inside a synchronous call's wait the window's own loop would keep that call from
+        // returning, and the receiver holds every event back until it returns: the end event
+        // could never close the window. Open it once the call is back.
+        if (TROHTTPChannel::SynchronousCallsInProgress() > 0) {
+            m_tmrAutoSchedule->start();
+            return;
+        }
         if (!m_progressFactory) {
             // Once per run: every progress event of a run would ask again.
             if (!m_progressMissingLogged)
