@@ -2,7 +2,8 @@
 // a scheduling run through the host's running window, Ben only polls for server events and
 // watches it. A test connection's share lock on the assignments table holds the run at its
 // first save, so that the clients can be caught in the middle of it. Every window is the real
-// one; a recording wrapper notes when each opened, moved and closed.
+// one; a recording wrapper notes when each opened, moved and closed. The tests share one server
+// and database.
 #include "client/uDMClient.h"
 #include "client/ufServerProgress.h"
 
@@ -171,23 +172,46 @@ private:
     bool m_busy = false;
 };
 
-class ServerEvents : public ServiceHarness
+// One server and database for the whole program: every test starts from the same parish with
+// nothing assigned and no run going, and leaves the server listening.
+class ServerEvents : public ::testing::Test
 {
 protected:
+    static void SetUpTestSuite()
+    {
+        shared = std::make_unique<ServiceServer>();
+        shared->Start();
+        if (::testing::Test::IsSkipped() || ::testing::Test::HasFailure())
+            return;
+        shared->Sql(ParishSql(kLiturgies));
+        shared->AddUser(kAnna, QStringLiteral("anna"), HashPassword(QStringLiteral("Anna-Secret1")), kAdministratorLevel);
+        shared->AddUser(kBen, QStringLiteral("ben"), HashPassword(QStringLiteral("Ben-Secret1")));
+        ready = true;
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (shared)
+            shared->Stop();
+        shared.reset();
+        ready = false;
+    }
+
     void SetUp() override
     {
-        ServiceHarness::SetUp();
-        if (IsSkipped())
-            return;
+        if (!ready)
+            GTEST_SKIP() << "no server for the clients";
+        // A run that an earlier test left to finish writes nothing into this one.
+        ASSERT_TRUE(WaitFor([] { return !shared->server->FAutoScheduleRunning.load(); }, 20s));
+        shared->Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = NULL, F_MinistryMemberTypeID = NULL, "
+                                   "FlagMinister = 0, MemberNotAttended = 0;"
+                                   "UPDATE tblEvents SET FlagEvent = 0, EventLabelColorID = NULL;"));
         clock.start();
-        Sql(ParishSql(kLiturgies));
-        AddUser(kAnna, QStringLiteral("anna"), HashPassword(QStringLiteral("Anna-Secret1")), kAdministratorLevel);
-        AddUser(kBen, QStringLiteral("ben"), HashPassword(QStringLiteral("Ben-Secret1")));
-        url = QStringLiteral("http://127.0.0.1:%1/Bin").arg(http.Port());
+        url = QStringLiteral("http://127.0.0.1:%1/Bin").arg(shared->http.Port());
         anna = Host(QStringLiteral("anna"), QStringLiteral("Anna-Secret1"), annaWindows);
         ben = Host(QStringLiteral("ben"), QStringLiteral("Ben-Secret1"), benWindows);
         // A watcher of its own that polls often: when the server fired what.
-        ServiceClient probe = NewClient();
+        ServiceClient probe = shared->NewClient();
         events = probe.Channel;
         receiver.SetChannel(events);
         receiver.SetServiceName(QStringLiteral("EventsService"));
@@ -199,10 +223,13 @@ protected:
 
     void TearDown() override
     {
+        if (!ready)
+            return;
         receiver.SetActive(false);
         receiver.UnregisterEventHandler(QStringLiteral("AutoScheduleEvent"), &watcher);
         if (lock && lock->GetInTransaction())
             lock->RollbackTransaction();
+        lock.reset();
         if (stopper.joinable())
             stopper.join();
         // Late answers and the channels' clean-up run before the clients go.
@@ -210,7 +237,11 @@ protected:
         anna.reset();
         ben.reset();
         WaitFor([] { return false; }, 50ms);
-        ServiceHarness::TearDown();
+        // A test that stopped the server leaves it listening again, on a port of its own.
+        if (!shared->http.Active()) {
+            shared->http.SetPort(0);
+            shared->http.SetActive(true);
+        }
     }
 
     std::unique_ptr<TDMClient> Host(const QString &name, const QString &password, std::deque<WindowRecord> &windows)
@@ -243,7 +274,7 @@ protected:
     // Saves of assignments wait until Release().
     void HoldSaves()
     {
-        lock = Connection();
+        lock = shared->Connection();
         lock->BeginTransaction();
         lock->NewCommand(QStringLiteral("LOCK TABLE tblScheduledMinistryFunctions IN SHARE MODE"))->Execute();
     }
@@ -255,12 +286,12 @@ protected:
     QStringList Assigned()
     {
         QStringList rows;
-        for (const QStringList &row : db.rows(QStringLiteral("SELECT PK_ScheduledMemberID FROM dbo.tblScheduledMinistryFunctions "
+        for (const QStringList &row : shared->db.rows(QStringLiteral("SELECT PK_ScheduledMemberID FROM dbo.tblScheduledMinistryFunctions "
                                                              "WHERE F_MinistryMemberID IS NOT NULL ORDER BY 1")))
             rows << row.value(0);
         return rows;
     }
-    bool Running() { return Administrator().Service<CoEventsService>()->IsAutoScheduleRunning(); }
+    bool Running() { return shared->Administrator().Service<CoEventsService>()->IsAutoScheduleRunning(); }
     static bool Open(const std::deque<WindowRecord> &windows) { return !windows.empty() && windows.back().Open; }
     // The first save of the assigning pass: the run waits there while saves are held.
     static QString FirstSave() { return QStringLiteral("%1/%2").arg(kLiturgies + 1).arg(2 * kLiturgies); }
@@ -271,6 +302,8 @@ protected:
                windows.back().Form->btnCancel()->isEnabled() && windows.back().Form->Run().ServerLost();
     }
 
+    static inline std::unique_ptr<ServiceServer> shared;
+    static inline bool ready = false;
     LogCapture log;
     ProgramFolder program;
     QString url;
@@ -327,7 +360,7 @@ TEST_F(ServerEvents, CancelInTheStartingClientStopsTheRunWithTheServicesBeforeSa
                       annaWindows.back().Form->btnCancel()->click();
                       openAfterCancel = annaWindows.back().Form && annaWindows.back().Form->isVisible();
                   });
-    director.When([&] { return server->FStopAutoSchedule.load(); }, [&] { Release(); });
+    director.When([&] { return shared->server->FStopAutoSchedule.load(); }, [&] { Release(); });
     anna->RunAutoScheduleWithProgress({}, {}, kFrom, kTo);
     EXPECT_TRUE(director.AllDone());
     ASSERT_TRUE(WaitFor([&] { return watcher.calls.contains(QStringLiteral("end")); }, 10s));
@@ -337,7 +370,7 @@ TEST_F(ServerEvents, CancelInTheStartingClientStopsTheRunWithTheServicesBeforeSa
     expected << QStringLiteral("end");
     EXPECT_EQ(watcher.calls, expected);
     EXPECT_EQ(Assigned(), (QStringList{QStringLiteral("S1-1"), QStringLiteral("S1-2")}));
-    EXPECT_FALSE(server->FStopAutoSchedule.load());
+    EXPECT_FALSE(shared->server->FStopAutoSchedule.load());
     EXPECT_FALSE(Running());
     ASSERT_TRUE(WaitFor([&] { return !anna->AutoScheduleRunning(); }, 5s));
 }
@@ -348,7 +381,7 @@ TEST_F(ServerEvents, AServerThatStopsDuringARunLeavesBothClientsFreeToCloseTheir
     Director director;
     // The server goes away while the run waits (its last request finishes once saves go on).
     director.When([&] { return Open(annaWindows) && Open(benWindows); },
-                  [&] { stopper = std::thread([this] { http.SetActive(false); }); });
+                  [&] { stopper = std::thread([] { shared->http.SetActive(false); }); });
     director.When([&] { return Closable(benWindows); }, [&] { benWindows.back().Form->btnCancel()->click(); });
     director.When([&] { return Closable(annaWindows); }, [&] { annaWindows.back().Form->btnCancel()->click(); });
     anna->RunAutoScheduleWithProgress({}, {}, kFrom, kTo);
@@ -367,7 +400,7 @@ TEST_F(ServerEvents, BeginAndEndInOnePollOpenNoWindow)
     ben->ROEventReceiver()->SetActive(false);
     AutoScheduleWatcher seen;
     ben->ROEventReceiver()->RegisterEventHandler(QStringLiteral("AutoScheduleEvent"), &seen);
-    ASSERT_TRUE(Administrator().Service<CoEventsService>()->RunAutoSchedule(kFrom, kTo, QString(), QString()));
+    ASSERT_TRUE(shared->Administrator().Service<CoEventsService>()->RunAutoSchedule(kFrom, kTo, QString(), QString()));
     ASSERT_TRUE(WaitFor([&] { return watcher.calls.contains(QStringLiteral("end")); }, 10s));
     ben->ROEventReceiver()->SetActive(true);
     ASSERT_TRUE(WaitFor([&] { return seen.calls.contains(QStringLiteral("end")); }, 5s));
