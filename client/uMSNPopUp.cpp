@@ -198,7 +198,8 @@ void TfrmMSNPopUp::Popup()
     const QSize size(m_settings.Width, m_settings.Height);
     // The contents keep their full size while the window slides: the slide uncovers them.
     m_panel->setGeometry(QRect(QPoint(0, 0), size));
-    m_background->setGeometry(m_panel->rect());
+    // Inside the panel's bevel, so that the popup keeps a visible edge on any desktop.
+    m_background->setGeometry(m_panel->contentsRect());
     m_text->setCursor(m_settings.TextCursor);
     m_full = Placement(m_edge, m_workArea, m_offset, m_settings.Box());
 
@@ -234,7 +235,7 @@ void TfrmMSNPopUp::Popup()
 
 void TfrmMSNPopUp::PaintBackground()
 {
-    const QSize size = m_panel->size();
+    const QSize size = m_background->size();
     QImage image;
     if (m_settings.BackgroundImage.isNull()) {
         image = Gradient(size, m_settings.GradientColor1, m_settings.GradientColor2, m_settings.GradientOrientation);
