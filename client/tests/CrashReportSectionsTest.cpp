@@ -123,6 +123,11 @@ struct LocaleCase
     const char *value;
 };
 
+void PrintTo(const LocaleCase &c, std::ostream *out)
+{
+    *out << c.locale << ' ' << c.name;
+}
+
 class LocaleValues : public ::testing::TestWithParam<LocaleCase>
 {
 };

@@ -43,6 +43,11 @@ const EdgeCase kEdges[] = {
     {"bottom", QRect(0, 0, 1280, 984), TTaskBarEdge::Bottom, QPoint(1014, 782), -202, 4},
 };
 
+void PrintTo(const EdgeCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class EachEdge : public ::testing::TestWithParam<EdgeCase>
 {
 };

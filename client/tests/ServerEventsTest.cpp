@@ -34,8 +34,12 @@ const QString kAnna = QStringLiteral("{C0000000-0000-0000-0000-0000000000A1}");
 const QString kBen = QStringLiteral("{C0000000-0000-0000-0000-0000000000B1}");
 const QDateTime kFrom(QDate(2026, 11, 1), QTime(0, 0));
 const QDateTime kTo(QDate(2026, 12, 1), QTime(0, 0));
-// The keep-alive probe every 300 milliseconds instead of three minutes.
-const TServerProgressTimings kTimings{50ms, 300ms};
+// The running window looks for its answer every 50 milliseconds; its keep-alive probe keeps its
+// three minutes, since every probe is a synchronous call that holds back the events of both
+// clients in this one process.
+const TServerProgressTimings kTimings{50ms, 180s};
+// The probe that finds a stopped server: every 300 milliseconds.
+const TServerProgressTimings kFastProbe{50ms, 300ms};
 
 // What one progress window did, in milliseconds of the test's clock.
 struct WindowRecord
@@ -83,8 +87,9 @@ private:
 class RecordingFactory : public IServerProgressFactory
 {
 public:
-    RecordingFactory(TDMClient &client, std::deque<WindowRecord> &windows, const QElapsedTimer &clock)
-        : m_real(client, kTimings), m_windows(windows), m_clock(clock)
+    RecordingFactory(TDMClient &client, std::deque<WindowRecord> &windows, const QElapsedTimer &clock,
+                     TServerProgressTimings timings = kTimings)
+        : m_real(client, timings), m_windows(windows), m_clock(clock)
     {
     }
     std::unique_ptr<IServerProgressWindow> CreateWatching() override { return Record(m_real.CreateWatching(), false); }
@@ -377,6 +382,8 @@ TEST_F(ServerEvents, CancelInTheStartingClientStopsTheRunWithTheServicesBeforeSa
 
 TEST_F(ServerEvents, AServerThatStopsDuringARunLeavesBothClientsFreeToCloseTheirWindows)
 {
+    anna->SetServerProgressFactory(std::make_unique<RecordingFactory>(*anna, annaWindows, clock, kFastProbe));
+    ben->SetServerProgressFactory(std::make_unique<RecordingFactory>(*ben, benWindows, clock, kFastProbe));
     HoldSaves();
     Director director;
     // The server goes away while the run waits (its last request finishes once saves go on).
