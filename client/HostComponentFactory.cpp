@@ -3,6 +3,8 @@
 #include "client/PlaceholderComponents.h"
 #include "client/uDMClient.h"
 #include "client/uPopupNotifier.h"
+#include "client/uQorCDOMail.h"
+#include "client/ufSearch.h"
 #include "client/ufServerProgress.h"
 
 #include <QApplication>
@@ -15,6 +17,8 @@ std::unique_ptr<IQuorvaMainWindow> THostComponentFactory::CreateMainWindow()
 void THostComponentFactory::InstallComponents(TDMClient &client)
 {
     client.SetServerConnector(std::make_unique<TPreferredServerConnector>(client));
+    client.SetSearchDialog(std::make_unique<TSearchDialogHost>(client));
+    client.SetMailComposer(std::make_unique<TMailComposerHost>(client));
     client.SetPopupNotifier(std::make_unique<TPopupNotifier>());
     client.SetServerProgressFactory(std::make_unique<TServerProgressFactory>(client));
 }
