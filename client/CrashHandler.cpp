@@ -23,6 +23,8 @@ struct Section
 constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 constexpr int kMaxFrames = 64;
 constexpr std::size_t kPathBytes = 4096;
+// How long the sections of a signal's report may take before the program is ended anyway.
+constexpr unsigned kSectionSeconds = 5;
 
 bool g_installed = false;
 QString g_reportFile;
@@ -57,6 +59,13 @@ const char *signalName(int signal)
     }
 }
 
+void appendReport(const QString &text)
+{
+    QFile file(g_reportFile);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+        file.write(text.toUtf8());
+}
+
 void onFatalSignal(int signal)
 {
     if (!g_reporting) {
@@ -72,16 +81,14 @@ void onFatalSignal(int signal)
             ::backtrace_symbols_fd(frames, count, fd);
             ::close(fd);
         }
+        // What describes the machine needs more than a signal handler may safely do. The part
+        // above is on disk already; should this part hang on a lock the crash left held, the
+        // alarm ends the program.
+        ::alarm(kSectionSeconds);
+        appendReport(TQorCrashHandler::SectionsText());
     }
     std::signal(signal, SIG_DFL);
     std::raise(signal);
-}
-
-void appendReport(const QString &text)
-{
-    QFile file(g_reportFile);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-        file.write(text.toUtf8());
 }
 
 void onTerminate()
@@ -171,13 +178,27 @@ QString TQorCrashHandler::BuildReport(const QString &message)
     report += g_title + QLatin1Char('\n');
     report += QStringLiteral("Time: ") + QDateTime::currentDateTime().toString(Qt::ISODate) + QLatin1Char('\n');
     report += message + QLatin1Char('\n');
+    return report + SectionsText();
+}
+
+QString TQorCrashHandler::SectionsText()
+{
+    QString text;
     for (const Section &section : g_sections) {
-        report += QStringLiteral("\n---- %1 (%2) ----\n").arg(section.Name, section.Description);
+        text += QStringLiteral("\n---- %1 (%2) ----\n").arg(section.Name, section.Description);
         try {
-            report += section.Writer() + QLatin1Char('\n');
+            text += section.Writer() + QLatin1Char('\n');
         } catch (...) {
-            report += QStringLiteral("(this section could not be written)\n");
+            text += QStringLiteral("(this section could not be written)\n");
         }
     }
-    return report;
+    return text;
+}
+
+QString TQorCrashHandler::NameValueText(const Properties &properties)
+{
+    QString text;
+    for (const auto &[name, value] : properties)
+        text += name + QLatin1Char('=') + value + QLatin1Char('\n');
+    return text;
 }

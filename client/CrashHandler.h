@@ -4,14 +4,18 @@
 // the machine are registered by name by whoever provides them.
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 class TQorCrashHandler
 {
 public:
     using SectionWriter = std::function<QString()>;
+    // What a section describes, one name and value each, in order.
+    using Properties = QList<std::pair<QString, QString>>;
 
     // Reports go to reportFile (appended); title heads each report.
     static void Install(const QString &reportFile, const QString &title);
@@ -26,4 +30,8 @@ public:
     static void UnregisterSection(const QString &name);
     // The report text for that message: title, message, time and every section.
     static QString BuildReport(const QString &message);
+    // Every registered section, headed by its name and description.
+    static QString SectionsText();
+    // The text of a section: one "name=value" line for each property.
+    static QString NameValueText(const Properties &properties);
 };

@@ -2,11 +2,13 @@
 
 #include "client/uDMClient.h"
 #include "client/uLogOn.h"
+#include "client/uPopupNotifier.h"
 #include "client/uQorCDOMail.h"
 #include "client/uReportChooser.h"
 #include "client/uServerConnector.h"
 #include "client/ufMain.h"
 #include "client/ufSearch.h"
+#include "client/ufServerProgress.h"
 
 #include <QApplication>
 
@@ -22,6 +24,8 @@ void THostComponentFactory::InstallComponents(TDMClient &client)
     client.SetSearchDialog(std::make_unique<TSearchDialogHost>(client));
     client.SetMailComposer(std::make_unique<TMailComposerHost>(client));
     client.SetReportChooser(std::make_unique<TReportChooser>(client));
+    client.SetPopupNotifier(std::make_unique<TPopupNotifier>());
+    client.SetServerProgressFactory(std::make_unique<TServerProgressFactory>(client));
 }
 
 void THostComponentFactory::RunMessageLoop(IQuorvaMainWindow &window)

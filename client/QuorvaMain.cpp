@@ -4,6 +4,9 @@
 #include "client/HostComponentFactory.h"
 #include "client/QuorvaStartup.h"
 #include "client/QuorvaSteps.h"
+#include "client/uLocaleInfo.h"
+#include "client/uMemoryInfo.h"
+#include "client/uSystemInfo.h"
 
 #include "foundation/uCommon.h"
 
@@ -21,6 +24,9 @@ int QuorvaMain(int argc, char **argv)
         version = TvoSysInfo::BuildVersion();
     TQorCrashHandler::Install(QFileInfo(programPath).absolutePath() + QStringLiteral("/crashreport.txt"),
                               QStringLiteral("Quorva Kestrova : ") + version);
+    TSystemParametersInfo::RegisterSection();
+    TMemoryInfo::RegisterSection();
+    TLocaleInfo::RegisterSection();
     int status = 0;
     {
         THostComponentFactory factory;
@@ -34,5 +40,8 @@ int QuorvaMain(int argc, char **argv)
             status = 1;
         }
     }
+    TLocaleInfo::UnregisterSection();
+    TMemoryInfo::UnregisterSection();
+    TSystemParametersInfo::UnregisterSection();
     return status;
 }

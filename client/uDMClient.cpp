@@ -228,6 +228,28 @@ void TDMClient::Missing(const QString &operation) const
     AddToLog(llWarning, kDMClient, operation, QStringLiteral("not available in this build"));
 }
 
+QUuid TDMClient::SessionID() const
+{
+    return m_ROHTTP->SessionID();
+}
+
+void TDMClient::SetSessionID(const QUuid &id)
+{
+    m_ROBinMgs->SetClientID(id);
+    for (const std::shared_ptr<TROHTTPChannel> &channel : {m_ROHTTP, m_ROHTTPEvents, m_ROProbeHTP})
+        channel->SetSessionID(id);
+}
+
+std::shared_ptr<TROHTTPChannel> TDMClient::CreateAutoScheduleChannel() const
+{
+    // No failure handler: a run sent twice would be a second run. The last owner of the channel
+    // may be the completion of its own reply, which must not take the channel with it there.
+    std::shared_ptr<TROHTTPChannel> channel(new TROHTTPChannel, [](TROHTTPChannel *c) { c->deleteLater(); });
+    channel->SetTargetURL(m_ROHTTP->TargetURL());
+    channel->SetSessionID(m_ROHTTP->SessionID());
+    return channel;
+}
+
 void TDMClient::SetServerConnector(std::unique_ptr<IServerConnector> component) { m_serverConnector = std::move(component); }
 void TDMClient::SetLogOnSteps(std::unique_ptr<ILogOnSteps> component) { m_logOnSteps = std::move(component); }
 void TDMClient::SetSearchDialog(std::unique_ptr<ISearchDialog> component) { m_searchDialog = std::move(component); }
@@ -845,6 +867,17 @@ void TDMClient::tmrAutoScheduleTimer()
 {
     try {
         m_tmrAutoSchedule->stop();
+        // A run that ended before the timer fired (begin and end in one poll) opens nothing:
+        // no end event would come to close the window.
+        if (!m_autoScheduleRunning || m_progressWindow)
+            return;
+        // Inside a synchronous call's wait the window's own loop would keep that call from
+        // returning, and the receiver holds every event back until it returns: the end event
+        // could never close the window. Open it once the call is back.
+        if (TROHTTPChannel::SynchronousCallsInProgress() > 0) {
+            m_tmrAutoSchedule->start();
+            return;
+        }
         if (!m_progressFactory) {
             // Once per run: every progress event of a run would ask again.
             if (!m_progressMissingLogged)
@@ -868,16 +901,25 @@ void TDMClient::OnNewPopup(const QString &, const QString &Title, const QString 
         Missing(QStringLiteral("OnNewPopup"));
         return;
     }
-    TPopupNotice notice;
-    notice.TimeOut = kPopupTimeOut;
-    notice.Title = Title;
-    notice.Text = Text;
-    notice.Tag = QString::number(EventType);
-    notice.GradientColor1 = kPopupColor1;
-    notice.GradientColor2 = kPopupColor2;
-    QApplication::beep();
-    m_popupNotifier->ShowPopup(notice, [this](const QString &tag) {
-        if (m_mainWindow)
-            m_mainWindow->OpenPopupTarget(tag.toInt());
-    });
+    try {
+        TPopupNotice notice;
+        notice.TimeOut = kPopupTimeOut;
+        notice.Title = Title;
+        notice.Text = Text;
+        notice.Tag = QString::number(EventType);
+        notice.GradientColor1 = kPopupColor1;
+        notice.GradientColor2 = kPopupColor2;
+        QApplication::beep();
+        // The tag names an area of the main window, never an address for the desktop.
+        m_popupNotifier->ShowPopup(notice, [this](const QString &tag) {
+            try {
+                if (m_mainWindow)
+                    m_mainWindow->OpenPopupTarget(tag.toInt());
+            } catch (const std::exception &e) {
+                AddToLog(llSevere, kDMClient, QStringLiteral("PopupClick"), errorText(e));
+            }
+        });
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("OnNewPopup"), errorText(e));
+    }
 }

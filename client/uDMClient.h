@@ -14,6 +14,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QUuid>
 #include <QVariantMap>
 
 #include <chrono>
@@ -96,6 +97,13 @@ public:
     // The progress window a plug-in asked for; null while none is shown.
     TfProgress *ProgressWindow() const { return m_progress.get(); }
     const TClientConfiguration &Configuration() const { return m_config; }
+    // The session every channel of this data module speaks for: the program's own unless set,
+    // so that two data modules in one process stay two clients to the server.
+    QUuid SessionID() const;
+    void SetSessionID(const QUuid &id);
+    // A channel of its own on the main channel's server and session, for a call that must leave
+    // the main channel free (a scheduling run, its stop).
+    std::shared_ptr<TROHTTPChannel> CreateAutoScheduleChannel() const;
 
     // --- state ------------------------------------------------------------------------------
     QString ApplicationID() const { return m_applicationId; }

@@ -15,8 +15,10 @@
 
 #include "foundation/uCommon.h"
 #include "foundation/uRegistry.h"
+#include "remoting/ROErrors.h"
 #include "remoting/ROEventReceiver.h"
 #include "remoting/ROHTTPChannel.h"
+#include "remoting/ROMessage.h"
 
 #include "Quorva_Data_Service_Intf.h"
 
@@ -372,6 +374,26 @@ TEST_F(DMClient, AProgressEventWithoutABeginOpensTheWatchingWindow)
     QTimer::singleShot(300, [&] { Client().OnAutoScheduleEnd(); });
     ASSERT_TRUE(WaitFor([&] { return record.contains(QStringLiteral("closed")); }, 5s));
     EXPECT_EQ(record.first(), QStringLiteral("watching"));
+}
+
+TEST_F(DMClient, ARunThatBeginsDuringASynchronousCallOpensItsWindowOnceTheCallIsBack)
+{
+    QStringList record;
+    Client().SetServerProgressFactory(std::make_unique<FakeProgressFactory>(record));
+    // A server that takes the call and never answers: the call waits for its time-out.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    TROHTTPChannel channel;
+    channel.SetTargetURL(QStringLiteral("http://127.0.0.1:%1/Bin").arg(silent.serverPort()));
+    channel.SetTimeout(400ms);
+    Client().OnAutoScheduleBegin();
+    QTimer::singleShot(600, [&] { Client().OnAutoScheduleEnd(); });
+    TROMessage message;
+    message.InitializeRequest(QStringLiteral("Quorva_Data_Service"), QStringLiteral("LogOnService"), QStringLiteral("GetServerVersion"));
+    EXPECT_THROW(channel.Dispatch(message), EROTransportError);
+    record << QStringLiteral("call back");
+    ASSERT_TRUE(WaitFor([&] { return record.contains(QStringLiteral("closed")); }, 5s));
+    EXPECT_EQ(record, (QStringList{QStringLiteral("call back"), QStringLiteral("watching"), QStringLiteral("shown"), QStringLiteral("closed")}));
 }
 
 TEST_F(DMClient, WithoutAProgressWindowARunIsLoggedOnceAndNothingOpens)

@@ -1,0 +1,206 @@
+#include "client/uLocaleInfo.h"
+
+#include <algorithm>
+
+namespace {
+
+// Qt's date and time formats: the order of day, month and year, as 0 month-day-year,
+// 1 day-month-year, 2 year-month-day.
+int dateOrder(const QString &format)
+{
+    const qsizetype day = format.indexOf(QLatin1Char('d'));
+    const qsizetype month = format.indexOf(QLatin1Char('M'));
+    const qsizetype year = format.indexOf(QLatin1Char('y'));
+    if (year >= 0 && year < month && month < day)
+        return 2;
+    if (day >= 0 && day < month)
+        return 1;
+    return 0;
+}
+
+// The first character between the fields of a format.
+QString separator(const QString &format)
+{
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (!quoted && !c.isLetter() && !c.isSpace())
+            return QString(c);
+    }
+    return QString();
+}
+
+QString number(int value)
+{
+    return QString::number(value);
+}
+
+QString flag(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// Where the currency symbol stands in an amount, and whether a space parts it from the digits.
+struct TCurrencyPlacement
+{
+    bool Precedes = true;
+    bool Separated = false;
+};
+
+TCurrencyPlacement currencyPlacement(const QLocale &locale, double amount)
+{
+    const QString text = locale.toCurrencyString(amount);
+    const QString symbol = locale.currencySymbol();
+    const qsizetype at = symbol.isEmpty() ? -1 : text.indexOf(symbol);
+    const auto digit = std::find_if(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+    const qsizetype firstDigit = digit == text.end() ? -1 : digit - text.begin();
+    if (at < 0 || firstDigit < 0)
+        return {};
+    TCurrencyPlacement placement;
+    placement.Precedes = at < firstDigit;
+    if (placement.Precedes) {
+        const qsizetype after = at + symbol.size();
+        placement.Separated = after < text.size() && text.at(after).isSpace();
+    } else {
+        placement.Separated = at > 0 && text.at(at - 1).isSpace();
+    }
+    return placement;
+}
+
+int currencyCode(const TCurrencyPlacement &placement)
+{
+    return (placement.Precedes ? 0 : 1) + (placement.Separated ? 2 : 0);
+}
+
+// The values that a user's own settings may change, read from locale under the prefix.
+void addOverridable(TQorCrashHandler::Properties &properties, const QString &prefix, const QLocale &locale)
+{
+    const QString shortDate = locale.dateFormat(QLocale::ShortFormat);
+    const QString longDate = locale.dateFormat(QLocale::LongFormat);
+    const QString time = locale.timeFormat(QLocale::LongFormat);
+    const TCurrencyPlacement positive = currencyPlacement(locale, 1.0);
+    const TCurrencyPlacement negative = currencyPlacement(locale, -1.0);
+    const QString trimmedTime = time.trimmed();
+    properties << std::pair{prefix + QStringLiteral("ICurrency"), number(currencyCode(positive))}
+               << std::pair{prefix + QStringLiteral("IDate"), number(dateOrder(shortDate))}
+               << std::pair{prefix + QStringLiteral("ILDate"), number(dateOrder(longDate))}
+               << std::pair{prefix + QStringLiteral("INegSepBySpace"), flag(negative.Separated)}
+               << std::pair{prefix + QStringLiteral("INegSymPrecedes"), flag(negative.Precedes)}
+               // The user's value is spelt so in every report, the locale's own without the extra s.
+               << std::pair{prefix + (prefix.isEmpty() ? QStringLiteral("IPossSepBySpace") : QStringLiteral("IPosSepBySpace")),
+                            flag(positive.Separated)}
+               << std::pair{prefix + QStringLiteral("IPosSymPrecedes"), flag(positive.Precedes)}
+               << std::pair{prefix + QStringLiteral("ITime"), flag(!time.contains(QLatin1Char('a'), Qt::CaseInsensitive))}
+               << std::pair{prefix + QStringLiteral("ITlZero"), flag(trimmedTime.startsWith(QStringLiteral("hh"), Qt::CaseInsensitive))}
+               << std::pair{prefix + QStringLiteral("SDate"), separator(shortDate)}
+               << std::pair{prefix + QStringLiteral("SLongDate"), longDate}
+               << std::pair{prefix + QStringLiteral("SShortDate"), shortDate}
+               << std::pair{prefix + QStringLiteral("STime"), separator(time)}
+               << std::pair{prefix + QStringLiteral("STimeFormat"), time};
+}
+
+QString systemDefaultLocale()
+{
+    const QByteArray lang = qgetenv("LANG");
+    return lang.isEmpty() ? QLocale::c().name() : QLocale(QString::fromLocal8Bit(lang)).name();
+}
+
+} // namespace
+
+TLocaleInfo::TLocaleInfo() : m_locale(QLocale::system().name())
+{
+    Read();
+}
+
+void TLocaleInfo::SetLocale(const QString &name)
+{
+    if (name == m_locale)
+        return;
+    m_locale = name;
+    Read();
+}
+
+QString TLocaleInfo::Value(const QString &name) const
+{
+    for (const auto &[key, value] : m_properties)
+        if (key == name)
+            return value;
+    return QString();
+}
+
+void TLocaleInfo::Read()
+{
+    ++m_reads;
+    // The user's locale with their own settings; any other as it comes.
+    const QLocale own(m_locale);
+    const QLocale locale = m_locale == QLocale::system().name() ? QLocale::system() : own;
+    TQorCrashHandler::Properties properties;
+    for (int day = 1; day <= 7; ++day)
+        properties << std::pair{QStringLiteral("AbbrDayNames.SName%1").arg(day), locale.dayName(day, QLocale::ShortFormat)};
+    for (int day = 1; day <= 7; ++day)
+        properties << std::pair{QStringLiteral("DayNames.SName%1").arg(day), locale.dayName(day, QLocale::LongFormat)};
+    // A thirteenth month only calendars with one have.
+    for (int month = 1; month <= 13; ++month)
+        properties << std::pair{QStringLiteral("AbbrMonthNames.SName%1").arg(month, 2, 10, QLatin1Char('0')),
+                                month <= 12 ? locale.monthName(month, QLocale::ShortFormat) : QString()};
+    for (int month = 1; month <= 13; ++month)
+        properties << std::pair{QStringLiteral("MonthNames.SName%1").arg(month, 2, 10, QLatin1Char('0')),
+                                month <= 12 ? locale.monthName(month, QLocale::LongFormat) : QString()};
+
+    const QString shortDate = locale.dateFormat(QLocale::ShortFormat);
+    QString digits;
+    for (int digit = 0; digit <= 9; ++digit)
+        digits += locale.toString(digit);
+    TQorCrashHandler::Properties values{
+        {QStringLiteral("ICalendarType"), QStringLiteral("1")},
+        {QStringLiteral("ICentury"), flag(shortDate.contains(QStringLiteral("yyyy")))},
+        {QStringLiteral("IDayLZero"), flag(shortDate.contains(QStringLiteral("dd")))},
+        {QStringLiteral("IFirstDayOfWeek"), number(int(locale.firstDayOfWeek()) - 1)},
+        {QStringLiteral("ILZero"), flag(locale.toString(0.5).startsWith(locale.zeroDigit()))},
+        {QStringLiteral("IMeasure"), flag(locale.measurementSystem() != QLocale::MetricSystem)},
+        {QStringLiteral("IMonLZero"), flag(shortDate.contains(QStringLiteral("MM")))},
+        {QStringLiteral("Locale"), m_locale},
+        {QStringLiteral("S1159"), locale.amText()},
+        {QStringLiteral("S2359"), locale.pmText()},
+        {QStringLiteral("SAbbrCtryName"), QLocale::territoryToCode(locale.territory())},
+        {QStringLiteral("SAbbrevLangName"), QLocale::languageToCode(locale.language())},
+        {QStringLiteral("SCountry"), locale.nativeTerritoryName()},
+        {QStringLiteral("SCurreny"), locale.currencySymbol()},
+        {QStringLiteral("SDecimal"), locale.decimalPoint()},
+        {QStringLiteral("SEngCountry"), QLocale::territoryToString(locale.territory())},
+        {QStringLiteral("SEngLanguage"), QLocale::languageToString(locale.language())},
+        {QStringLiteral("SIntlSymbol"), locale.currencySymbol(QLocale::CurrencyIsoCode)},
+        {QStringLiteral("SLanguage"), locale.nativeLanguageName()},
+        {QStringLiteral("SMonDecimalSep"), locale.decimalPoint()},
+        {QStringLiteral("SMonThousandSep"), locale.groupSeparator()},
+        {QStringLiteral("SNativeCtryName"), locale.nativeTerritoryName()},
+        {QStringLiteral("SNativeDigits"), digits},
+        {QStringLiteral("SNativeLangName"), locale.nativeLanguageName()},
+        {QStringLiteral("SNegativeSign"), locale.negativeSign()},
+        {QStringLiteral("SPositiveSign"), locale.positiveSign()},
+        {QStringLiteral("SThousand"), locale.groupSeparator()},
+        {QStringLiteral("SystemLocale"), systemDefaultLocale()},
+        {QStringLiteral("SystemLocaleConstant"), number(SystemLocaleConstant)},
+        {QStringLiteral("UserLocale"), QLocale::system().name()},
+        {QStringLiteral("UserLocaleConstant"), number(UserLocaleConstant)},
+    };
+    addOverridable(values, QString(), locale);
+    addOverridable(values, QStringLiteral("NUO_"), own);
+    // After the names of days and months, the values in the order of their names.
+    std::stable_sort(values.begin(), values.end(),
+                     [](const auto &a, const auto &b) { return a.first.compare(b.first, Qt::CaseInsensitive) < 0; });
+    properties << values;
+    m_properties = properties;
+}
+
+void TLocaleInfo::RegisterSection()
+{
+    TQorCrashHandler::RegisterSection(SectionName, SectionDescription,
+                                      [] { return TQorCrashHandler::NameValueText(TLocaleInfo().Properties()); });
+}
+
+void TLocaleInfo::UnregisterSection()
+{
+    TQorCrashHandler::UnregisterSection(SectionName);
+}

@@ -1,0 +1,173 @@
+#include "client/uSystemInfo.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QInputMethod>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleHints>
+
+namespace {
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+// Style and effect values need the application's widgets; without them they are not there.
+bool haveWidgets()
+{
+    return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr;
+}
+
+int styleHint(QStyle::StyleHint hint)
+{
+    return haveWidgets() && QApplication::style() ? QApplication::style()->styleHint(hint) : 0;
+}
+
+bool effect(Qt::UIEffect which)
+{
+    return haveWidgets() && QApplication::isEffectEnabled(which);
+}
+
+} // namespace
+
+bool TSystemParametersInfo::ScreenReader() const
+{
+    return QAccessible::isActive();
+}
+
+QRect TSystemParametersInfo::WorkArea() const
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+QFont TSystemParametersInfo::IconTitleLogFont() const
+{
+    return QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+}
+
+bool TSystemParametersInfo::KeyboardCues() const
+{
+    return styleHint(QStyle::SH_UnderlineShortcut) != 0;
+}
+
+int TSystemParametersInfo::KeyboardSpeed() const
+{
+    return QGuiApplication::styleHints() ? QGuiApplication::styleHints()->keyboardAutoRepeatRate() : 0;
+}
+
+int TSystemParametersInfo::MouseHoverTime() const
+{
+    return styleHint(QStyle::SH_ToolTip_WakeUpDelay);
+}
+
+int TSystemParametersInfo::WheelScrollLines() const
+{
+    return QGuiApplication::styleHints() ? QGuiApplication::styleHints()->wheelScrollLines() : 0;
+}
+
+QString TSystemParametersInfo::DefaultInputLanguage() const
+{
+    return QGuiApplication::inputMethod() ? QGuiApplication::inputMethod()->locale().name() : QString();
+}
+
+QString TSystemParametersInfo::MenuDropAlignment() const
+{
+    return QGuiApplication::layoutDirection() == Qt::RightToLeft ? QStringLiteral("Right") : QStringLiteral("Left");
+}
+
+bool TSystemParametersInfo::MenuFade() const
+{
+    return effect(Qt::UI_FadeMenu);
+}
+
+int TSystemParametersInfo::MenuShowDelay() const
+{
+    return styleHint(QStyle::SH_Menu_SubMenuPopupDelay);
+}
+
+bool TSystemParametersInfo::ComboBoxAnimation() const
+{
+    return effect(Qt::UI_AnimateCombo);
+}
+
+bool TSystemParametersInfo::MenuAnimation() const
+{
+    return effect(Qt::UI_AnimateMenu);
+}
+
+bool TSystemParametersInfo::MenuUnderlines() const
+{
+    return KeyboardCues();
+}
+
+bool TSystemParametersInfo::TooltipAnimation() const
+{
+    return effect(Qt::UI_AnimateTooltip);
+}
+
+bool TSystemParametersInfo::TooltipFade() const
+{
+    return effect(Qt::UI_FadeTooltip);
+}
+
+bool TSystemParametersInfo::GuiEffects() const
+{
+    return effect(Qt::UI_General);
+}
+
+int TSystemParametersInfo::CaretWidth() const
+{
+    return haveWidgets() && QApplication::style() ? QApplication::style()->pixelMetric(QStyle::PM_TextCursorWidth) : 0;
+}
+
+TQorCrashHandler::Properties TSystemParametersInfo::Properties() const
+{
+    const QRect area = WorkArea();
+    const QFont font = IconTitleLogFont();
+    const QString logFont = QStringLiteral("Icon.IconTitleLogFont.LogFont.");
+    return {
+        {QStringLiteral("Accessibility.ScreenReader"), boolText(ScreenReader())},
+        // Right and bottom lie just outside the area.
+        {QStringLiteral("Desktop.WorkArea.Rect.Left"), QString::number(area.x())},
+        {QStringLiteral("Desktop.WorkArea.Rect.Top"), QString::number(area.y())},
+        {QStringLiteral("Desktop.WorkArea.Rect.Right"), QString::number(area.x() + area.width())},
+        {QStringLiteral("Desktop.WorkArea.Rect.Bottom"), QString::number(area.y() + area.height())},
+        // A negative height is the height of the characters, in pixels.
+        {logFont + QStringLiteral("Height"), QString::number(-QFontInfo(font).pixelSize())},
+        {logFont + QStringLiteral("Weight"), QString::number(font.weight())},
+        {logFont + QStringLiteral("Italics"), boolText(font.italic())},
+        {logFont + QStringLiteral("Strikeout"), boolText(font.strikeOut())},
+        {logFont + QStringLiteral("FaceName"), QFontInfo(font).family()},
+        {QStringLiteral("Input.DefaultInputLanguage"), DefaultInputLanguage()},
+        {QStringLiteral("Input.KeyboardCues"), boolText(KeyboardCues())},
+        {QStringLiteral("Input.KeyboardSpeed"), QString::number(KeyboardSpeed())},
+        {QStringLiteral("Input.MouseHoverTime"), QString::number(MouseHoverTime())},
+        {QStringLiteral("Input.WheelScrollLines"), QString::number(WheelScrollLines())},
+        {QStringLiteral("Menu.MenuDropAlignment"), MenuDropAlignment()},
+        {QStringLiteral("Menu.MenuFade"), boolText(MenuFade())},
+        {QStringLiteral("Menu.MenuShowDelay"), QString::number(MenuShowDelay())},
+        {QStringLiteral("UIEffects.ComboBoxAnimation"), boolText(ComboBoxAnimation())},
+        {QStringLiteral("UIEffects.MenuAnimation"), boolText(MenuAnimation())},
+        {QStringLiteral("UIEffects.MenuUnderlines"), boolText(MenuUnderlines())},
+        {QStringLiteral("UIEffects.TooltipAnimation"), boolText(TooltipAnimation())},
+        {QStringLiteral("UIEffects.TooltipFade"), boolText(TooltipFade())},
+        {QStringLiteral("UIEffects.GuiEffects"), boolText(GuiEffects())},
+        {QStringLiteral("Windows.CaretWidth"), QString::number(CaretWidth())},
+    };
+}
+
+void TSystemParametersInfo::RegisterSection()
+{
+    TQorCrashHandler::RegisterSection(SectionName, SectionDescription,
+                                      [] { return TQorCrashHandler::NameValueText(TSystemParametersInfo().Properties()); });
+}
+
+void TSystemParametersInfo::UnregisterSection()
+{
+    TQorCrashHandler::UnregisterSection(SectionName);
+}
