@@ -152,6 +152,18 @@ void TDAEvents::Disconnect()
     m_contacts.SetService(nullptr);
 }
 
+std::unique_ptr<TDACDSDataTable> TDAEvents::ReadFunctionsOfEvent(const QString &eventId)
+{
+    TDACDSDataTable liturgy(QStringLiteral("DAScheduledLiturgyFromEventID"), &m_events);
+    liturgy.GetParams().Add(QStringLiteral("EventID"), eventId);
+    liturgy.Open();
+    auto rows = std::make_unique<TDACDSDataTable>(QStringLiteral("DAScheduledMinistryFunctions"), &m_events);
+    rows->GetParams().Add(QStringLiteral("liturgyID"),
+                          liturgy.GetRecordCount() > 0 ? liturgy.Value(QStringLiteral("PK_ScheduledLiturgyID")) : QVariant(EmptyGUID));
+    rows->Open();
+    return rows;
+}
+
 bool TDAEvents::ContactIsInUse(const TSearchObject &member, const QDateTime &date)
 {
     try {

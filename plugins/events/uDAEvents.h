@@ -64,6 +64,10 @@ public:
     int LiturgiesInPeriode(const QDateTime &endDate, const QDateTime &startDate);
     static QStringList NewStringList() { return {}; }
 
+    // The scheduled functions of one event's liturgy, read into a table of the caller's own so
+    // that no shared table moves (empty when the event has no liturgy).
+    std::unique_ptr<TDACDSDataTable> ReadFunctionsOfEvent(const QString &eventId);
+
     // A fresh braced upper-case GUID text, as every new row's key.
     static QString NewKey();
 

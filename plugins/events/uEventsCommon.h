@@ -26,6 +26,7 @@ struct TvoMinistryFunction
     QString F_MinistryMemberID;
     QString F_MinistryMemberTypeId;
     QString MemberCaption;
+    bool FlagMinister = false;
 };
 using TvoMinistryFunctions = QList<TvoMinistryFunction>;
 
