@@ -158,6 +158,8 @@ void TDACDSDataTable::Fetch()
     if (tables.size() != 1)
         throw EDAException(QStringLiteral("%1: the server sent %2 tables for one").arg(m_logicalName).arg(tables.size()));
     m_fields = tables[0].Fields;
+    // The shown rows pointed into the old rows; Rebuild makes them anew.
+    m_visible.clear();
     m_rows.clear();
     m_deleted.clear();
     for (const QVariantList &values : tables[0].Rows) {
