@@ -118,6 +118,10 @@ void TEventEditorRules::AddFunctionsFromTemplate(const QString &ministryTemplate
     links.Close();
     links.SetWhere(TDAWhere().AddCondition(QStringLiteral("F_MinistryTemplateID"), TDAWhereOperator::woEqual, ministryTemplateId));
     links.Open();
+    // The condition narrows the read where the server takes it; the filter makes sure.
+    links.SetFilter([&ministryTemplateId](const TDACDSDataTable::TDARecord &r) {
+        return r.Value(QStringLiteral("F_MinistryTemplateID")).toString().compare(ministryTemplateId, Qt::CaseInsensitive) == 0;
+    });
     links.Sort(QStringLiteral("SortIndex"));
     TDACDSDataTable &rows = Rows();
     for (links.First(); !links.Eof(); links.Next()) {
@@ -130,6 +134,7 @@ void TEventEditorRules::AddFunctionsFromTemplate(const QString &ministryTemplate
             rows.Post();
         }
     }
+    links.ClearFilter();
     m_modified = true;
 }
 

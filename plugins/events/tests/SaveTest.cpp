@@ -107,10 +107,12 @@ protected:
             "  VALUES ('%2', 'Sunday Mass', '%1', 0);"
             "INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName, SortIndex) VALUES "
             "  ('%3', 'Lector', 0), ('%4', 'Acolyte', 1), ('%5', 'Cantor', 2);"
-            "INSERT INTO tblMinistryTemplates (PK_MinistryTemplateID, MinistryTemplateName, SortIndex) VALUES ('%6', 'Sunday team', 0);"
+            "INSERT INTO tblMinistryTemplates (PK_MinistryTemplateID, MinistryTemplateName, SortIndex) VALUES ('%6', 'Sunday team', 0), "
+            "  ('{40000000-0000-0000-0000-000000000002}', 'Choir', 1);"
             "INSERT INTO tblLnkMinistryTemplateToMinistryFunction (PK_LinkID, F_MinistryTemplateID, F_MinistryFunctionID, "
             "  MinistryFunctionCount, SortIndex) VALUES ('{60000000-0000-0000-0000-000000000001}', '%6', '%3', 2, 0), "
-            "  ('{60000000-0000-0000-0000-000000000002}', '%6', '%4', 1, 1), ('{60000000-0000-0000-0000-000000000003}', '%6', '%5', 0, 2);"
+            "  ('{60000000-0000-0000-0000-000000000002}', '%6', '%4', 1, 1), ('{60000000-0000-0000-0000-000000000003}', '%6', '%5', 0, 2), "
+            "  ('{60000000-0000-0000-0000-000000000004}', '{40000000-0000-0000-0000-000000000002}', '%5', 4, 0);"
             "INSERT INTO tblContacts (PK_ContactID, FirstName, LastName) VALUES ('%7', 'Anna', 'Berg'), ('%8', 'Ben', 'Carr');"
             "INSERT INTO tblUnAvailiabillity (PK_UnavailiableID, F_ContactID, UnavailiableDate) "
             "  VALUES ('{70000000-0000-0000-0000-000000000001}', '%8', '2026-03-08 00:00');"
@@ -119,9 +121,19 @@ protected:
             "  (90004, '2026-03-29 00:00', 'Palm Sunday'), (90005, '2026-04-05 00:00', 'Easter Sunday');")
                         .arg(kLocation, kMass, kLector, kAcolyte, kCantor, kSundayTeam, kAnna, kBen));
         admin = new ServiceClient(server->Administrator());
+        host = new FakeEventsHost;
+        host->Channel = admin->Channel;
+        host->Message = admin->Message;
+        host->User.UserID = ServiceServer::kAdministratorId;
+        // One module for the suite, as the client keeps one: the calendar of feasts is read once.
+        module = new EventsModule(*host);
     }
     static void TearDownTestSuite()
     {
+        delete module;
+        module = nullptr;
+        delete host;
+        host = nullptr;
         delete admin;
         admin = nullptr;
         if (server->server)
@@ -135,12 +147,9 @@ protected:
         if (!server->db.available())
             GTEST_SKIP();
         Sql(QStringLiteral("DELETE FROM tblEvents; DELETE FROM tblScheduledLiturgies; DELETE FROM tblScheduledMinistryFunctions;"));
-        host.Channel = admin->Channel;
-        host.Message = admin->Message;
-        host.User.UserID = ServiceServer::kAdministratorId;
-        module = std::make_unique<EventsModule>(host);
+        host->Log.clear();
+        host->Progress.clear();
     }
-    void TearDown() override { module.reset(); }
 
     static void Sql(const QString &sql) { server->Sql(sql); }
     static QString Scalar(const QString &sql) { return server->db.scalar(QStringLiteral("SET search_path=dbo; ") + sql); }
@@ -196,8 +205,8 @@ protected:
 
     static inline ServiceServer *server = nullptr;
     static inline ServiceClient *admin = nullptr;
-    FakeEventsHost host;
-    std::unique_ptr<EventsModule> module;
+    static inline FakeEventsHost *host = nullptr;
+    static inline EventsModule *module = nullptr;
 };
 
 } // namespace
@@ -222,8 +231,8 @@ TEST_F(EventsAgainstServer, ASingleEventIsWrittenWithItsLiturgyAndItsFunctionRow
                                     "ON f.F_ScheduledLiturgyID = l.PK_ScheduledLiturgyID")),
               QStringLiteral("%1:%2:1:1,%1:-:0:0,%3:%4:0:0").arg(kLector, kAnna, kAcolyte, kBen));
     EXPECT_EQ(Count(QStringLiteral("tblScheduledMinistryFunctions")), QStringLiteral("3"));
-    EXPECT_EQ(host.Progress.first(), QStringLiteral("show 0"));
-    EXPECT_EQ(host.Progress.last(), QStringLiteral("hide"));
+    EXPECT_EQ(host->Progress.first(), QStringLiteral("show 0"));
+    EXPECT_EQ(host->Progress.last(), QStringLiteral("hide"));
 }
 
 TEST_F(EventsAgainstServer, ASeriesOfFiveCopiesKeepsOnlyLockedMembersAndTakesItsOwnColourAndFlag)
@@ -333,9 +342,9 @@ TEST_F(EventsAgainstServer, ASaveThatFailsHalfWayWritesNothingAndLeavesNothingPe
     EXPECT_FALSE(Data().EventList.HasChanges());
     EXPECT_FALSE(Data().ScheduledLiturgies.HasChanges());
     EXPECT_FALSE(Data().DAScheduledMinistryFunctions.HasChanges());
-    ASSERT_FALSE(host.Log.isEmpty());
-    EXPECT_TRUE(host.Log.last().startsWith(QStringLiteral("2\tEvents\tplgCalendar:NewEvent\t"))) << host.Log.last().toStdString();
-    EXPECT_EQ(host.Progress.last(), QStringLiteral("hide"));
+    ASSERT_FALSE(host->Log.isEmpty());
+    EXPECT_TRUE(host->Log.last().startsWith(QStringLiteral("2\tEvents\tplgCalendar:NewEvent\t"))) << host->Log.last().toStdString();
+    EXPECT_EQ(host->Progress.last(), QStringLiteral("hide"));
 
     // The next save sends only its own rows.
     const QString next = Create(At(2026, 3, 15, 10, 0), {});
