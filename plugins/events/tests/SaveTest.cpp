@@ -6,10 +6,21 @@
 #include "plugins/events/uEvent.h"
 #include "plugins/events/uEventEditorRules.h"
 #include "plugins/events/uRecurrence.h"
+#include "plugins/events/ufAutoScheduleStart.h"
+#include "plugins/events/ufEventDlg.h"
 
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
 #include "ui/PromptService.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +92,30 @@ private:
     TEventEditorRules m_rules;
     TRecurrence *m_recurrence = nullptr;
 };
+
+// The window of that kind on the screen, once a modal run has shown it.
+template <class Window> Window *Shown()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *window = qobject_cast<Window *>(w); window && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+// Runs the action on the window of that kind as soon as a modal run shows it (calls to the
+// server wait with the event loop running, so a plain zero timer may come too early).
+template <class Window> void WhenShown(std::function<void(Window *)> action)
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
+        if (Window *window = Shown<Window>()) {
+            timer->stop();
+            timer->deleteLater();
+            action(window);
+        }
+    });
+    timer->start(10);
+}
 
 void Weekly(TRecurrence *r, const QDate &start, const QDate &end, int day)
 {
@@ -396,4 +431,69 @@ TEST_F(EventsAgainstServer, AnUnavailableContactIsRefusedOnNoAndFamiliesAreNever
     family.TypeID = TSearchObject::FamilyType;
     EXPECT_FALSE(Data().ContactIsInUse(family, At(2026, 3, 8, 10, 0)));
     EXPECT_EQ(prompt.Prompts().size(), 1);
+}
+
+TEST_F(EventsAgainstServer, TheStartDialogHandsItsPeriodAndCheckedListsToTheRunner)
+{
+    Create(At(2026, 3, 8, 10, 0), {});
+    Create(At(2026, 3, 31, 18, 0), {});
+    Create(At(2026, 4, 1, 10, 0), {});
+    Data().tbl_DAEventList1.Close();
+    Data().tbl_DAEventList1.Open();
+    host->Settings[TfAutoScheduleStart::StartSetting] = QStringLiteral("2026-03-01");
+    host->Settings[TfAutoScheduleStart::EndSetting] = QStringLiteral("2026-03-31");
+    WhenShown<TfAutoScheduleStart>([](TfAutoScheduleStart *dialog) {
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->LiturgyCount, 2); // the last day counts whole
+        EXPECT_TRUE(dialog->btnOK()->isEnabled());
+        EXPECT_EQ(dialog->cxcmbMinistryFunctions()->text(), QStringLiteral("All ministry functions"));
+        ASSERT_EQ(dialog->lstchkFunctions()->count(), 3);
+        ASSERT_EQ(dialog->lstchkLiturgyTemplates()->count(), 1);
+        EXPECT_EQ(dialog->lstchkLiturgyTemplates()->item(0)->text(), QStringLiteral("Sunday Mass (St. Mary)"));
+        dialog->lstchkFunctions()->item(2)->setCheckState(Qt::Checked);
+        dialog->lstchkFunctions()->item(0)->setCheckState(Qt::Checked);
+        EXPECT_EQ(TfAutoScheduleStart::CheckedText(*dialog->lstchkFunctions(), QString()), QStringLiteral("Lector,Cantor"));
+        dialog->btnOK()->click();
+    });
+    ASSERT_TRUE(TfAutoScheduleStart::StartRun()) << "the dialog was not shown";
+    ASSERT_EQ(host->Runs.size(), 1);
+    const FakeEventsHost::Run &run = host->Runs.first();
+    EXPECT_EQ(run.From, At(2026, 3, 1, 0, 0));
+    EXPECT_EQ(run.To, At(2026, 4, 1, 0, 0));
+    EXPECT_EQ(run.FunctionIds, QStringList({kLector, kCantor}));
+    EXPECT_TRUE(run.TemplateIds.isEmpty());
+    EXPECT_EQ(host->Settings.value(TfAutoScheduleStart::EndSetting), QStringLiteral("2026-03-31"));
+
+    // A period without events keeps OK off; so does an end before the start.
+    TfAutoScheduleStart dialog;
+    dialog.dtStartDate()->setDate(QDate(2026, 5, 1));
+    dialog.dtEndDate()->setDate(QDate(2026, 5, 31));
+    EXPECT_EQ(dialog.LiturgyCount, 0);
+    EXPECT_FALSE(dialog.btnOK()->isEnabled());
+    dialog.dtStartDate()->setDate(QDate(2026, 4, 2));
+    dialog.dtEndDate()->setDate(QDate(2026, 3, 1));
+    EXPECT_FALSE(dialog.btnOK()->isEnabled());
+}
+
+TEST_F(EventsAgainstServer, TheEditorPicksAMemberThroughTheHostSearchAfterTheClickHasReturned)
+{
+    TvoEvent event;
+    event.StartTime = At(2026, 3, 8, 10, 0);
+    event.DefaultDuration = 45;
+    host->SearchHits = {Hit(kAnna, QStringLiteral("Anna Berg"), true)};
+    WhenShown<TfEventDlg>([](TfEventDlg *editor) {
+        EXPECT_EQ(editor->cboDuration()->currentData().toInt(), 45);
+        EXPECT_EQ(editor->cboLiturgyTemplates()->currentText(), QStringLiteral("Sunday Mass (St. Mary)"));
+        editor->acAdd()->trigger();
+        editor->PostLookup(0);
+        // Nothing happens before the event loop runs the queued pick.
+        EXPECT_TRUE(RvEvents()->DataModule()->DAScheduledMinistryFunctions.IsNull(QStringLiteral("F_MinistryMemberID")));
+        QTimer::singleShot(0, editor, [editor] { editor->acOK()->trigger(); });
+    });
+    event.NewEvent();
+    EXPECT_EQ(host->SearchKinds, QList<int>({7}));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT F_MinistryMemberID || ' ' || MemberLocked || ' ' || FlagMinister FROM tblScheduledMinistryFunctions")),
+              kAnna + QStringLiteral(" 1 1"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT to_char(EndDateTime, 'HH24:MI') || ' ' || EventLabelColorID FROM tblEvents")),
+              QStringLiteral("10:45 ") + EventColor::AllAssigned);
 }
