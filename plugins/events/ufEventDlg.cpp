@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimeEdit>
@@ -125,6 +126,7 @@ TfEventDlg::TfEventDlg(QWidget *parent)
     , m_acRemoveAll(new QAction(this))
     , m_acRecurrence(new QAction(this))
     , m_acLookup(new QAction(this))
+    , m_acClearMember(new QAction(this))
 {
     setWindowModality(Qt::ApplicationModal);
     resize(640, 480);
@@ -170,6 +172,7 @@ TfEventDlg::TfEventDlg(QWidget *parent)
     gridBar->addAction(m_acRemove);
     gridBar->addAction(m_acRemoveAll);
     gridBar->addAction(m_acLookup);
+    gridBar->addAction(m_acClearMember);
     gridBar->addWidget(m_templateButton);
     functionsLayout->addWidget(gridBar);
     functionsLayout->addWidget(m_grid);
@@ -194,6 +197,9 @@ TfEventDlg::TfEventDlg(QWidget *parent)
     SetStatusText(Text(3017));
     m_acRecurrence->setText(Text(3033));
     m_acLookup->setText(Text(3022));
+    m_acLookup->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    // The member column's second button: an icon only, as in the grid cell.
+    m_acClearMember->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
 
     m_model = new TDATableModel(&Data().DAScheduledMinistryFunctions, this);
     m_model->SetColumns({QStringLiteral("MemberLocked"), QStringLiteral("F_MinistryFunctionID"), QStringLiteral("MemberPosition"),
@@ -254,6 +260,7 @@ TfEventDlg::TfEventDlg(QWidget *parent)
     });
     connect(m_acRecurrence, &QAction::triggered, this, [this] { EditRecurrence(); });
     connect(m_acLookup, &QAction::triggered, this, [this] { PostLookup(0); });
+    connect(m_acClearMember, &QAction::triggered, this, [this] { PostLookup(1); });
     connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         if (m_model->FieldName(index.column()) == QLatin1String("MemberCaption"))
             PostLookup(0);
@@ -443,6 +450,7 @@ void TfEventDlg::UpdateActions()
     m_acRemove->setEnabled(focused);
     m_acRemoveAll->setEnabled(focused);
     m_acLookup->setEnabled(focused);
+    m_acClearMember->setEnabled(focused);
 }
 
 QString TfEventDlg::RecurrenceStatus() const

@@ -51,6 +51,7 @@ public:
     QAction *acRemoveAll() const { return m_acRemoveAll; }
     QAction *acRecurrence() const { return m_acRecurrence; }
     QAction *acLookup() const { return m_acLookup; }
+    QAction *acClearMember() const { return m_acClearMember; }
     QString RecurrenceStatus() const;
 
     // The member column's buttons: 0 pick through the host search, 1 clear. Runs after the
@@ -95,6 +96,7 @@ private:
     QAction *m_acRemoveAll;
     QAction *m_acRecurrence;
     QAction *m_acLookup;
+    QAction *m_acClearMember;
     int m_pendingDuration = 0;
     bool m_saved = false;
 };

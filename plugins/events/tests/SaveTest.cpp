@@ -136,7 +136,9 @@ protected:
         if (!server->db.available())
             return;
         server->Start();
+        // The feasts of the weeks the tests plan in; the shipped calendar's decades only cost time.
         server->Sql(QStringLiteral(
+            "DELETE FROM tblCalenderData;"
             "INSERT INTO tblLocations (PK_LocationID, LocationName, SortIndex) VALUES ('%1', 'St. Mary', 0);"
             "INSERT INTO tblLiturgyTemplates (PK_LiturgyTemplateID, LiturgyTemplateName, F_LocationID, LiturgyIndex) "
             "  VALUES ('%2', 'Sunday Mass', '%1', 0);"
@@ -496,4 +498,18 @@ TEST_F(EventsAgainstServer, TheEditorPicksAMemberThroughTheHostSearchAfterTheCli
               kAnna + QStringLiteral(" 1 1"));
     EXPECT_EQ(Scalar(QStringLiteral("SELECT to_char(EndDateTime, 'HH24:MI') || ' ' || EventLabelColorID FROM tblEvents")),
               QStringLiteral("10:45 ") + EventColor::AllAssigned);
+}
+
+TEST_F(EventsAgainstServer, ClearingAMemberUnlocksTheRowAndSetsItsPositionToZero)
+{
+    const QString id = Create(At(2026, 3, 8, 10, 0), TeamWithAnnaLockedAndBenUnlocked);
+    EXPECT_TRUE(Edit(id, [](TEventEditorRules &rules, TRecurrence *) {
+        TDACDSDataTable &rows = RvEvents()->DataModule()->DAScheduledMinistryFunctions;
+        ASSERT_TRUE(rows.Locate(QStringLiteral("F_MinistryMemberID"), kAnna));
+        rules.ClearMember();
+    }));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblScheduledMinistryFunctions WHERE F_MinistryMemberID IS NULL AND "
+                                    "MemberLocked = 0 AND FlagMinister = 0 AND MemberPosition = '0'")),
+              QStringLiteral("1"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT EventLabelColorID || ' ' || FlagEvent FROM tblEvents")), EventColor::SomeAssigned + QStringLiteral(" 0"));
 }
