@@ -162,6 +162,8 @@ void TDACDSDataTable::Fetch()
     // column they do not have.
     if (!m_sortField.isEmpty() && DAFindField(m_fields, m_sortField) < 0)
         m_sortField.clear();
+    // The shown rows pointed into the old rows; Rebuild makes them anew.
+    m_visible.clear();
     m_rows.clear();
     m_deleted.clear();
     for (const QVariantList &values : tables[0].Rows) {

@@ -76,6 +76,20 @@ TEST_F(ClientDataTable, ApplyWithRefetchSeesChangesOfOthers)
     EXPECT_EQ(parents->AsInteger(QStringLiteral("SortIndex")), 5);
 }
 
+TEST_F(ClientDataTable, RefreshingOntoFewerRowsThanWereShownFindsItsRowOrTheFirst)
+{
+    parents->Open();
+    parents->Last();
+    db.exec(QStringLiteral("DELETE FROM dbo.tblChildren WHERE F_ParentID = '{P2}'; DELETE FROM dbo.tblParents WHERE PK_ParentID = '{P2}'"));
+    parents->Refresh();
+    ASSERT_EQ(parents->GetRecordCount(), 1);
+    EXPECT_EQ(parents->AsString(QStringLiteral("PK_ParentID")), QStringLiteral("{P1}"));
+    db.exec(QStringLiteral("DELETE FROM dbo.tblChildren; DELETE FROM dbo.tblParents"));
+    parents->Refresh();
+    EXPECT_EQ(parents->GetRecordCount(), 0);
+    EXPECT_TRUE(parents->Eof());
+}
+
 TEST_F(ClientDataTable, CancelUpdatesRestoresEveryRow)
 {
     parents->Open();

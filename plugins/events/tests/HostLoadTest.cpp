@@ -1,0 +1,49 @@
+// The built module in the real client host: it loads, and its two views reach the navigation
+// bar's calendar group for every user, since the module asks for no rights.
+#include "client/NavBarBuilder.h"
+#include "client/uDMClient.h"
+#include "client/uPluginManager.h"
+
+#include "client/tests/ClientTestSupport.h"
+#include "server/tests/LogCapture.h"
+#include "testsupport/QtPrinters.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace kestrova::test;
+
+namespace {
+
+QStringList Entries(const QList<TNavBarGroup> &groups)
+{
+    QStringList entries;
+    for (const TNavBarGroup &g : groups)
+        for (const TNavBarItem &i : g.Items)
+            entries << g.Caption + QStringLiteral(": ") + i.Caption + QStringLiteral(" (") + i.PluginName
+                    + (i.Bitmap.isNull() ? QStringLiteral(", no picture)") : QStringLiteral(")"));
+    return entries;
+}
+
+} // namespace
+
+TEST(EventsModuleInTheHost, LoadsAndShowsCalendarAndScheduleForUsersOfAnyLevel)
+{
+    LogCapture log;
+    ProgramFolder folder;
+    for (const QString &file : {QStringLiteral("RvEvents.qor"), QStringLiteral("RvEvents.lng")})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(KESTROVA_STAGE_DIR "/PlugIns/") + file, QDir(folder.PluginsFolder()).filePath(file)));
+    TDMClient client(folder.ProgramPath());
+    client.ReadConfiguration();
+    ASSERT_EQ(client.LoadHydraModules(), 1);
+    EXPECT_EQ(client.PluginManager()->GetPluginCount(TBasePlugin::NavBarKind), 2);
+    ASSERT_NE(client.FindPlugin(QStringLiteral("plgCalendar")), nullptr);
+    EXPECT_EQ(client.FindPlugin(QStringLiteral("plgSchedule"))->Kind(), TBasePlugin::NavBarKind);
+    const auto texts = [&client](int number) { return client.GetText(number, true); };
+    const QStringList expected = {QStringLiteral("Calendar: Calendar (plgCalendar)"), QStringLiteral("Calendar: Schedule (plgSchedule)")};
+    for (int level : {0, 1, 3})
+        EXPECT_EQ(Entries(TNavBarBuilder::LoadHydras(*client.PluginManager(), level, texts)), expected) << "level " << level;
+    EXPECT_TRUE(Matching(log.lines(), QStringLiteral("HYROMgrLoadModuleError")).isEmpty());
+}

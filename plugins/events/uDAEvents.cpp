@@ -1,0 +1,272 @@
+#include "plugins/events/uDAEvents.h"
+
+#include "plugins/events/hcRvEventsController.h"
+#include "plugins/events/uEventsCommon.h"
+
+#include "Quorva_Data_Service_Intf.h"
+#include "contract/TDAProxyDataAdapter.h"
+#include "dataaccess/DAException.h"
+#include "foundation/uCommon.h"
+#include "ui/PromptService.h"
+
+#include <QUuid>
+
+namespace {
+
+QString CurrentUser()
+{
+    TRvEventsController *controller = RvEvents();
+    return controller ? controller->CurrentUserID() : EmptyGUID;
+}
+
+QString Text(int number)
+{
+    TRvEventsController *controller = RvEvents();
+    return controller ? controller->GetText(number) : QString();
+}
+
+void StampEvent(TDACDSDataTable &t)
+{
+    t.SetValue(QStringLiteral("PK_EventID"), TDAEvents::NewKey());
+    t.SetValue(QStringLiteral("CreatedDateTime"), QDateTime::currentDateTime());
+    t.SetValue(QStringLiteral("F_CreatedUserID"), CurrentUser());
+}
+
+void StampLiturgy(TDACDSDataTable &t)
+{
+    t.SetValue(QStringLiteral("PK_ScheduledLiturgyID"), TDAEvents::NewKey());
+    t.SetValue(QStringLiteral("F_CreatedUserID"), CurrentUser());
+    t.SetValue(QStringLiteral("CreatedDateTime"), QDateTime::currentDateTime());
+}
+
+void StampFunction(TDACDSDataTable &t)
+{
+    t.SetValue(QStringLiteral("PK_ScheduledMemberID"), TDAEvents::NewKey());
+    t.SetValue(QStringLiteral("F_CreatedUserID"), CurrentUser());
+    t.SetValue(QStringLiteral("MemberLocked"), false);
+    t.SetValue(QStringLiteral("FlagMinister"), false);
+    t.SetValue(QStringLiteral("MemberNotAttended"), false);
+    t.SetValue(QStringLiteral("CreatedDateTime"), QDateTime::currentDateTime());
+}
+
+void StampModified(TDACDSDataTable &t)
+{
+    t.SetValue(QStringLiteral("F_ModifiedUserID"), CurrentUser());
+    t.SetValue(QStringLiteral("ModifiedDateTime"), QDateTime::currentDateTime());
+}
+
+void PositionAsNull(TDACDSDataTable &t)
+{
+    if (!t.IsNull(QStringLiteral("MemberPosition")) && t.AsString(QStringLiteral("MemberPosition")).isEmpty())
+        t.SetValue(QStringLiteral("MemberPosition"), QVariant());
+}
+
+} // namespace
+
+void TEventsServiceAdapter::SetService(std::shared_ptr<IDataAbstractService> service)
+{
+    m_adapter = service ? std::make_unique<TDAProxyDataAdapter>(std::move(service)) : nullptr;
+}
+
+TDARemoteDataAdapter &TEventsServiceAdapter::Adapter()
+{
+    if (!m_adapter)
+        throw EDAException(QStringLiteral("The events module is not connected to a server"));
+    return *m_adapter;
+}
+
+QByteArray TEventsServiceAdapter::GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo)
+{
+    return Adapter().GetData(tableNames, requestInfo);
+}
+
+QByteArray TEventsServiceAdapter::UpdateData(const QByteArray &delta)
+{
+    return Adapter().UpdateData(delta);
+}
+
+TDAEvents::TDAEvents()
+    : EventList(QStringLiteral("DAEventList"), &m_events)
+    , ScheduledLiturgies(QStringLiteral("DAScheduledLiturgies"), &m_events)
+    , DAScheduledMinistryFunctions(QStringLiteral("DAScheduledMinistryFunctions"), &m_events)
+    , tbl_DAScheduledMinistryFunctionsUnbound(QStringLiteral("DAScheduledMinistryFunctions"), &m_events)
+    , tbl_DAEventList1(QStringLiteral("DAEventList"), &m_events)
+    , tbl_DAScheduleLiturgiesFromEvent1(QStringLiteral("DAScheduleLiturgiesFromEvent"), &m_events)
+    , tbl_DAScheduledMinistryFunctions1(QStringLiteral("DAScheduledMinistryFunctions"), &m_events)
+    , DAEventColors(QStringLiteral("DAEventColors"), &m_resources)
+    , MinistryFunctions(QStringLiteral("MinistryFunctions"), &m_resources)
+    , LiturgyTemplates(QStringLiteral("LiturgyTemplates"), &m_resources)
+    , DALocations(QStringLiteral("Locations"), &m_resources)
+    , DAMinistryTemplates(QStringLiteral("MinistryTemplates"), &m_resources)
+    , DALnkMinistryTemplateToMinistryFunction(QStringLiteral("LnkMinistryTemplateToMinistryFunction"), &m_resources)
+    , DACalenderData(QStringLiteral("DACalenderData"), &m_resources)
+    , DAUnAvailiabillity(QStringLiteral("DAUnAvailiabillity"), &m_contacts)
+{
+    const QString none = EmptyGUID;
+    DAScheduledMinistryFunctions.GetParams().Add(QStringLiteral("liturgyID"), none);
+    tbl_DAScheduledMinistryFunctionsUnbound.GetParams().Add(QStringLiteral("liturgyID"), none);
+    tbl_DAScheduledMinistryFunctions1.GetParams().Add(QStringLiteral("liturgyID"), none);
+    tbl_DAScheduleLiturgiesFromEvent1.GetParams().Add(QStringLiteral("EventID"), none);
+    DAUnAvailiabillity.GetParams().Add(QStringLiteral("F_ContactID"), none);
+
+    tbl_DAScheduleLiturgiesFromEvent1.SetMasterSource(&tbl_DAEventList1, {QStringLiteral("PK_EventID")},
+                                                      {QStringLiteral("F_EventID")}, {QStringLiteral("EventID")});
+    tbl_DAScheduledMinistryFunctions1.SetMasterSource(&tbl_DAScheduleLiturgiesFromEvent1, {QStringLiteral("PK_ScheduledLiturgyID")},
+                                                      {QStringLiteral("F_ScheduledLiturgyID")}, {QStringLiteral("liturgyID")});
+
+    EventList.OnAfterInsert = StampEvent;
+    tbl_DAEventList1.OnAfterInsert = StampEvent;
+    ScheduledLiturgies.OnAfterInsert = StampLiturgy;
+    DAScheduledMinistryFunctions.OnAfterInsert = StampFunction;
+    tbl_DAScheduledMinistryFunctions1.OnAfterInsert = StampFunction;
+    tbl_DAScheduledMinistryFunctionsUnbound.OnAfterInsert = StampFunction;
+    EventList.OnAfterEdit = StampModified;
+    tbl_DAEventList1.OnAfterEdit = StampModified;
+    ScheduledLiturgies.OnAfterEdit = StampModified;
+    DAScheduledMinistryFunctions.OnBeforePost = PositionAsNull;
+}
+
+TDAEvents::~TDAEvents()
+{
+    Disconnect();
+}
+
+QString TDAEvents::NewKey()
+{
+    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+}
+
+void TDAEvents::Connect(std::shared_ptr<TROMessage> message, std::shared_ptr<TROTransportChannel> channel)
+{
+    m_eventsService = CoEventsService::Create(message, channel);
+    m_events.SetService(m_eventsService);
+    m_resources.SetService(CoResourceService::Create(message, channel));
+    m_contacts.SetService(CoContactsService::Create(message, channel));
+}
+
+void TDAEvents::Disconnect()
+{
+    m_eventsService.reset();
+    m_events.SetService(nullptr);
+    m_resources.SetService(nullptr);
+    m_contacts.SetService(nullptr);
+}
+
+std::unique_ptr<TDACDSDataTable> TDAEvents::ReadFunctionsOfEvent(const QString &eventId)
+{
+    TDACDSDataTable liturgy(QStringLiteral("DAScheduledLiturgyFromEventID"), &m_events);
+    liturgy.GetParams().Add(QStringLiteral("EventID"), eventId);
+    liturgy.Open();
+    auto rows = std::make_unique<TDACDSDataTable>(QStringLiteral("DAScheduledMinistryFunctions"), &m_events);
+    rows->GetParams().Add(QStringLiteral("liturgyID"),
+                          liturgy.GetRecordCount() > 0 ? liturgy.Value(QStringLiteral("PK_ScheduledLiturgyID")) : QVariant(EmptyGUID));
+    rows->Open();
+    return rows;
+}
+
+bool TDAEvents::ContactIsInUse(const TSearchObject &member, const QDateTime &date)
+{
+    try {
+        if (member.TypeID != TSearchObject::ContactType)
+            return false;
+        DAUnAvailiabillity.Close();
+        DAUnAvailiabillity.ParamByName(QStringLiteral("F_ContactID")).Value = SearchMemberID(member);
+        DAUnAvailiabillity.Open();
+        bool found = false;
+        for (DAUnAvailiabillity.First(); !DAUnAvailiabillity.Eof() && !found; DAUnAvailiabillity.Next())
+            found = DAUnAvailiabillity.Value(QStringLiteral("UnavailiableDate")).toDateTime().date() == date.date();
+        DAUnAvailiabillity.Close();
+        if (!found)
+            return false;
+        return Prompt().Ask(nullptr, QMessageBox::Warning, Text(9001), Text(9002), QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::No)
+            == QMessageBox::No;
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("ContactIsInUse"), e);
+        return false;
+    }
+}
+
+bool TDAEvents::UnAssign(const QStringList &eventIds, bool includeLocked)
+{
+    try {
+        if (!m_eventsService)
+            throw EDAException(QStringLiteral("The events module is not connected to a server"));
+        m_eventsService->UnAssignMinisters(eventIds.join(QLatin1Char(',')), includeLocked);
+        if (tbl_DAEventList1.GetActive())
+            tbl_DAEventList1.Refresh();
+        return true;
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("RemoveAllAssigments"), e);
+        return false;
+    }
+}
+
+bool TDAEvents::RemoveAllAssigments(const QStringList &eventIds)
+{
+    return UnAssign(eventIds, true);
+}
+
+bool TDAEvents::RemoveNonLockedAssigments(const QStringList &eventIds)
+{
+    return UnAssign(eventIds, false);
+}
+
+QString TDAEvents::GetEventDetails(const QString &eventId)
+{
+    QString result = QStringLiteral("Ministers:\r");
+    try {
+        if (!tbl_DAEventList1.GetActive())
+            tbl_DAEventList1.Open();
+        if (!tbl_DAEventList1.Locate(QStringLiteral("PK_EventID"), eventId))
+            return result;
+        // The functions hang under the event's own liturgy, so read that first.
+        tbl_DAScheduleLiturgiesFromEvent1.Close();
+        tbl_DAScheduleLiturgiesFromEvent1.ParamByName(QStringLiteral("EventID")).Value = eventId;
+        tbl_DAScheduleLiturgiesFromEvent1.Open();
+        tbl_DAScheduledMinistryFunctions1.Close();
+        if (tbl_DAScheduleLiturgiesFromEvent1.GetRecordCount() == 0)
+            return result;
+        tbl_DAScheduledMinistryFunctions1.ParamByName(QStringLiteral("liturgyID")).Value =
+            tbl_DAScheduleLiturgiesFromEvent1.Value(QStringLiteral("PK_ScheduledLiturgyID"));
+        tbl_DAScheduledMinistryFunctions1.Open();
+        if (!MinistryFunctions.GetActive())
+            MinistryFunctions.Open();
+        TDACDSDataTable &f = tbl_DAScheduledMinistryFunctions1;
+        for (f.First(); !f.Eof(); f.Next()) {
+            const QString name = MinistryFunctions.Locate(QStringLiteral("PK_MinistryFunctionID"), f.Value(QStringLiteral("F_MinistryFunctionID")))
+                                     ? MinistryFunctions.AsString(QStringLiteral("MinistryFunctionName"))
+                                     : QStringLiteral("Unknown");
+            result += QStringLiteral("%1 (%2)\r").arg(f.AsString(QStringLiteral("MemberCaption")), name);
+        }
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("GetEventDetails"), e);
+    }
+    return result;
+}
+
+int TDAEvents::LiturgiesInPeriode(const QDateTime &endDate, const QDateTime &startDate)
+{
+    if (startDate.date() > endDate.date())
+        return 0;
+    if (!tbl_DAEventList1.GetActive())
+        return -1;
+    // Whole days: from the first day's midnight to the midnight after the last day.
+    const QDateTime from(startDate.date(), QTime(0, 0));
+    const QDateTime until(endDate.date().addDays(1), QTime(0, 0));
+    try {
+        tbl_DAEventList1.SetFilter([&](const TDACDSDataTable::TDARecord &r) {
+            const QDateTime start = r.Value(QStringLiteral("StartDateTime")).toDateTime();
+            return start >= from && start < until;
+        });
+        const int count = tbl_DAEventList1.GetRecordCount();
+        tbl_DAEventList1.ClearFilter();
+        return count;
+    } catch (const std::exception &e) {
+        tbl_DAEventList1.ClearFilter();
+        LogFailure(QStringLiteral("LiturgiesInPeriode, AStart:") + from.toString(Qt::ISODate) + QStringLiteral(" - ")
+                       + until.toString(Qt::ISODate),
+                   e);
+        return -1;
+    }
+}

@@ -1,0 +1,97 @@
+// The events module's client tables, shared by all its views and dialogs, over the data
+// server's events, resource and contacts services; the stamping of keys and audit fields on
+// new and edited rows; and the few operations the views need beyond a table read.
+#pragma once
+
+#include "dataaccess/TDACDSDataTable.h"
+#include "dataaccess/TDARemoteDataAdapter.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+#include <memory>
+
+class IContactsService;
+class IDataAbstractService;
+class IEventsService;
+class IResourceService;
+class TROMessage;
+class TROTransportChannel;
+class TSearchObject;
+
+// A table's way to one service whose proxy comes and goes with the host's connection.
+class TEventsServiceAdapter : public TDARemoteDataAdapter
+{
+public:
+    void SetService(std::shared_ptr<IDataAbstractService> service);
+    QByteArray GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo) override;
+    QByteArray UpdateData(const QByteArray &delta) override;
+
+private:
+    TDARemoteDataAdapter &Adapter();
+    std::unique_ptr<TDARemoteDataAdapter> m_adapter;
+};
+
+class TDAEvents
+{
+    // Before the tables, which keep pointers to them.
+    TEventsServiceAdapter m_events;
+    TEventsServiceAdapter m_resources;
+    TEventsServiceAdapter m_contacts;
+
+public:
+    TDAEvents();
+    ~TDAEvents();
+    TDAEvents(const TDAEvents &) = delete;
+    TDAEvents &operator=(const TDAEvents &) = delete;
+
+    // Puts the three services on the host's channel and message; Disconnect takes them off.
+    void Connect(std::shared_ptr<TROMessage> message, std::shared_ptr<TROTransportChannel> channel);
+    void Disconnect();
+    std::shared_ptr<IEventsService> EventsService() const { return m_eventsService; }
+
+    // True when the pick is refused: a contact unavailable on the day whom the user does not
+    // want to assign anyway. Families and groups are never checked.
+    bool ContactIsInUse(const TSearchObject &member, const QDateTime &date);
+    // Un-assigns the members of the events (locked ones too, or only the unlocked ones) and
+    // refreshes the views' event list; false when that failed.
+    bool RemoveAllAssigments(const QStringList &eventIds);
+    bool RemoveNonLockedAssigments(const QStringList &eventIds);
+    // "Ministers:" and one line per scheduled function of the event's liturgy.
+    QString GetEventDetails(const QString &eventId);
+    // Events of the views' list starting on the days from start to end; 0 when start is after
+    // end, -1 when the list is closed or the count failed.
+    int LiturgiesInPeriode(const QDateTime &endDate, const QDateTime &startDate);
+    static QStringList NewStringList() { return {}; }
+
+    // The scheduled functions of one event's liturgy, read into a table of the caller's own so
+    // that no shared table moves (empty when the event has no liturgy).
+    std::unique_ptr<TDACDSDataTable> ReadFunctionsOfEvent(const QString &eventId);
+
+    // A fresh braced upper-case GUID text, as every new row's key.
+    static QString NewKey();
+
+    // Events service
+    TDACDSDataTable EventList;
+    TDACDSDataTable ScheduledLiturgies;
+    TDACDSDataTable DAScheduledMinistryFunctions;            // the editor's grid
+    TDACDSDataTable tbl_DAScheduledMinistryFunctionsUnbound; // the function rows of planned copies
+    TDACDSDataTable tbl_DAEventList1;                        // the views' event list
+    TDACDSDataTable tbl_DAScheduleLiturgiesFromEvent1;       // detail of the views' list
+    TDACDSDataTable tbl_DAScheduledMinistryFunctions1;       // detail of that
+    TDACDSDataTable DAEventColors;
+    // Resource service
+    TDACDSDataTable MinistryFunctions;
+    TDACDSDataTable LiturgyTemplates;
+    TDACDSDataTable DALocations;
+    TDACDSDataTable DAMinistryTemplates;
+    TDACDSDataTable DALnkMinistryTemplateToMinistryFunction;
+    TDACDSDataTable DACalenderData;
+    // Contacts service
+    TDACDSDataTable DAUnAvailiabillity;
+
+private:
+    bool UnAssign(const QStringList &eventIds, bool includeLocked);
+
+    std::shared_ptr<IEventsService> m_eventsService;
+};
