@@ -158,6 +158,10 @@ void TDACDSDataTable::Fetch()
     if (tables.size() != 1)
         throw EDAException(QStringLiteral("%1: the server sent %2 tables for one").arg(m_logicalName).arg(tables.size()));
     m_fields = tables[0].Fields;
+    // The visible list indexes the rows being replaced; a refetch with fewer rows must not
+    // read through it.
+    m_visible.clear();
+    m_recNo = 0;
     m_rows.clear();
     m_deleted.clear();
     for (const QVariantList &values : tables[0].Rows) {

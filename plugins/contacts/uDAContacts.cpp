@@ -386,6 +386,8 @@ void TDAContacts::SaveContact(bool isNew)
         EditIfBrowsing(*m_contactDetails);
         Stamp(*m_contactDetails, false, {}, false);
     }
+    // The refetch after the save reads the contact itself, not the empty set a new one came from.
+    m_contactDetails->ParamByName(QStringLiteral("ContactID")).Value = CurrentContactID;
     for (TDACDSDataTable *table : ContactDialogTables())
         if (table->GetActive())
             PostIfEditing(*table);

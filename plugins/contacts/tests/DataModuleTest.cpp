@@ -1,0 +1,322 @@
+// The contacts data module against a real server: what a contact dialog changed arrives
+// complete or not at all, Cancel leaves nothing behind, one rule type or one function is
+// changed without touching the others, and families gain and lose members.
+#include "plugins/contacts/hcRvContactsController.h"
+#include "plugins/contacts/uContactEditor.h"
+#include "plugins/contacts/uDAContacts.h"
+
+#include "plugins/contacts/tests/ContactsTestHost.h"
+#include "testsupport/QtPrinters.h"
+#include "testsupport/ServiceHarness.h"
+
+#include "dataaccess/TDACDSDataTable.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestrova::test;
+
+namespace {
+
+const QString kLector = QStringLiteral("{F0000000-0000-0000-0000-00000000000A}");
+const QString kUsher = QStringLiteral("{F0000000-0000-0000-0000-00000000000B}");
+const QString kEarly = QStringLiteral("{E0000000-0000-0000-0000-00000000000A}");
+const QString kLate = QStringLiteral("{E0000000-0000-0000-0000-00000000000B}");
+const QString kWeekly = QStringLiteral("{D0000000-0000-0000-0000-00000000000A}");
+const QString kMonthly = QStringLiteral("{D0000000-0000-0000-0000-00000000000B}");
+// Other contacts the rules point at.
+const QStringList kOthers = {QStringLiteral("{C0000000-0000-0000-0000-000000000001}"),
+                             QStringLiteral("{C0000000-0000-0000-0000-000000000002}"),
+                             QStringLiteral("{C0000000-0000-0000-0000-000000000003}"),
+                             QStringLiteral("{C0000000-0000-0000-0000-000000000004}")};
+
+class ContactsData : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        server = new ServiceServer;
+        server->Start();
+        if (!server->db.available())
+            return;
+        server->Sql(QStringLiteral(R"(
+            INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName) VALUES ('%1', 'Lector'), ('%2', 'Usher');
+            INSERT INTO tblLiturgyTemplates (PK_LiturgyTemplateID, LiturgyTemplateName, LiturgyIndex) VALUES ('%3', 'Early', 1), ('%4', 'Late', 2);
+            INSERT INTO tblServingFrequency (PK_ServingFrequencyID, ServingFreqencyAsInteger, ServingFrequencyDescription)
+              VALUES ('%5', 1, 'Weekly'), ('%6', 4, 'Monthly');
+            INSERT INTO tblContacts (PK_ContactID, FirstName, LastName) VALUES
+              ('%7', 'Olga', 'One'), ('%8', 'Tom', 'Two'), ('%9', 'Thea', 'Three'), ('%10', 'Fred', 'Four');
+        )")
+                        .arg(kLector, kUsher, kEarly, kLate, kWeekly, kMonthly, kOthers[0], kOthers[1], kOthers[2])
+                        .arg(kOthers[3]));
+    }
+    static void TearDownTestSuite()
+    {
+        client.reset();
+        if (server)
+            server->Stop();
+        delete server;
+        server = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!server->db.available())
+            GTEST_SKIP();
+        if (!client)
+            client = std::make_unique<ServiceClient>(server->Administrator());
+        host.Channel = client->Channel;
+        host.Message = client->Message;
+        host.User.UserID = ServiceServer::kAdministratorId;
+        host.User.UserName = QStringLiteral("admin");
+        controller.ModuleCreate();
+        controller.SetHost(&host);
+        Data().ShowSaveFailure = [this](const QString &message) { failures << message; };
+        Data().DAContactList().Open();
+    }
+    void TearDown() override
+    {
+        controller.SetHost(nullptr);
+        controller.ModuleDestroy();
+    }
+
+    TDAContacts &Data() { return controller.Data(); }
+    QString Scalar(const QString &sql) { return server->db.scalar(QStringLiteral("SET search_path=dbo; ") + sql); }
+    int Count(const QString &sql) { return Scalar(sql).toInt(); }
+    QString ContactByName(const QString &last)
+    {
+        return Scalar(QStringLiteral("SELECT PK_ContactID FROM tblContacts WHERE LastName = '%1'").arg(last));
+    }
+    bool AnythingPending()
+    {
+        for (TDACDSDataTable *t : {&Data().DAContactDetails(), &Data().DALnkServingPrefrence(), &Data().DAServingPrefrenceLiturgy(),
+                                   &Data().DAServingPrefrenceFrequency(), &Data().DAAllRules(), &Data().DAUnAvailiabillity(),
+                                   &Data().DAMinisterSchedule(), &Data().DAContactList()})
+            if (t->GetActive() && (t->HasChanges() || t->GetState() != TDATableState::dsBrowse))
+                return true;
+        return false;
+    }
+    static TSearchObjectList Pick(int other)
+    {
+        return {TDAContacts::ContactSearchItem(kOthers[other], QStringLiteral("Other"), QString::number(other),
+                                               QStringLiteral("Other %1").arg(other))};
+    }
+
+    // What a planner types into a new contact: a name, a fax number, two functions with a
+    // liturgy, a frequency and the fill-in mark, a rule of each type and three days away.
+    static void FillNewContact(TContactEditor &editor, const QString &lastName)
+    {
+        editor.NameTyped();
+        editor.FinishName(QStringLiteral("Ann Marie ") + lastName);
+        editor.SetField(TContactEditor::PhoneField(4), QStringLiteral("(555) 123-4567"));
+        editor.SetField(TContactEditor::EmailField(2), QStringLiteral("ann@example.org"));
+        editor.CheckFunction(kLector);
+        editor.CheckFunction(kUsher);
+        editor.SetLiturgy(kLector, kEarly, true);
+        editor.SetFrequency(kLector, kWeekly, true);
+        editor.SetLiturgy(kUsher, kLate, true);
+        editor.SetCanFillIn(kUsher, true);
+        for (int type = 0; type < TContactEditor::RuleTypeCount; ++type)
+            editor.SetRule(type, Pick(type));
+        editor.MarkUnavailable({QDate(2027, 1, 3), QDate(2027, 1, 10), QDate(2027, 1, 17)});
+    }
+
+    // Saves a new contact as FillNewContact types it; answers its key.
+    QString NewFilledContact(const QString &lastName)
+    {
+        Data().RunContactDialog = [this, lastName](const QString &key, bool) {
+            TContactEditor editor(Data());
+            editor.SetContact(key);
+            FillNewContact(editor, lastName);
+            return TModalResult::Ok;
+        };
+        EXPECT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
+        return ContactByName(lastName);
+    }
+
+    static inline ServiceServer *server = nullptr;
+    // One logged-on session for the whole suite.
+    static inline std::unique_ptr<ServiceClient> client;
+    TContactsTestHost host;
+    TRvContactsController controller;
+    QStringList failures;
+};
+
+TEST_F(ContactsData, ANewContactArrivesComplete)
+{
+    const QString key = NewFilledContact(QStringLiteral("Complete"));
+    ASSERT_FALSE(key.isEmpty());
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT FirstName || '|' || MiddleName || '|' || Fax || '|' || EMail2 || '|' || F_CreatedUserID "
+                                    "FROM tblContacts WHERE PK_ContactID = '%1'").arg(key)),
+              QStringLiteral("Ann|Marie|(555) 123-4567|ann@example.org|") + ServiceServer::kAdministratorId);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(f.MinistryFunctionName || ':' || CASE WHEN p.ContactCanFillIn <> 0 THEN 'fills in' ELSE 'no' END, ',' "
+                                    "ORDER BY f.MinistryFunctionName) FROM tblLnkServingPrefrence p JOIN tblMinistryFunctions f "
+                                    "ON f.PK_MinistryFunctionID = p.F_MinistryFunctionID WHERE p.F_ContactID = '%1'").arg(key)),
+              QStringLiteral("Lector:no,Usher:fills in"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(f.MinistryFunctionName || ':' || t.LiturgyTemplateName, ',' ORDER BY 1) "
+                                    "FROM tblServingPrefrenceLiturgy l JOIN tblLnkServingPrefrence p ON p.PK_ServingPrefrenceID = l.F_ServingPrefrenceID "
+                                    "JOIN tblMinistryFunctions f ON f.PK_MinistryFunctionID = p.F_MinistryFunctionID "
+                                    "JOIN tblLiturgyTemplates t ON t.PK_LiturgyTemplateID = l.F_LiturgyTemplateID WHERE l.F_ContactID = '%1'").arg(key)),
+              QStringLiteral("Lector:Early,Usher:Late"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblServingPrefrenceFrequency WHERE F_ContactID = '%1' AND F_FrequencyID = '%2'").arg(key, kWeekly)), 1);
+    for (int type = 0; type < TContactEditor::RuleTypeCount; ++type)
+        EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(F_RuleMemberID, ',') FROM tblLnkServingRules WHERE F_OwnerMemberID = '%1' AND F_RuleTypeID = '%2'")
+                             .arg(key, TContactEditor::RuleTypes[type])),
+                  kOthers[type]) << type;
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(to_char(UnavailiableDate, 'YYYY-MM-DD'), ',' ORDER BY UnavailiableDate) "
+                                    "FROM tblUnAvailiabillity WHERE F_ContactID = '%1'").arg(key)),
+              QStringLiteral("2027-01-03,2027-01-10,2027-01-17"));
+    EXPECT_FALSE(AnythingPending());
+    EXPECT_EQ(Data().DAContactList().AsString(QStringLiteral("PK_ContactID")), key) << "the list stands on the new contact";
+}
+
+TEST_F(ContactsData, CancelOfANewContactLeavesNoRowAndNothingPending)
+{
+    Data().RunContactDialog = [this](const QString &key, bool) {
+        TContactEditor editor(Data());
+        editor.SetContact(key);
+        FillNewContact(editor, QStringLiteral("Cancelled"));
+        EXPECT_TRUE(editor.HasChanges());
+        return TModalResult::Cancel;
+    };
+    EXPECT_FALSE(Data().NewContact());
+    EXPECT_FALSE(AnythingPending());
+    // A later save of another contact sends nothing of the cancelled one.
+    NewFilledContact(QStringLiteral("SavedAfter"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblContacts WHERE LastName = 'Cancelled'")), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblLnkServingPrefrence p WHERE NOT EXISTS "
+                                   "(SELECT 1 FROM tblContacts c WHERE c.PK_ContactID = p.F_ContactID)")), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblUnAvailiabillity u WHERE NOT EXISTS "
+                                   "(SELECT 1 FROM tblContacts c WHERE c.PK_ContactID = u.F_ContactID)")), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblLnkServingRules r WHERE NOT EXISTS "
+                                   "(SELECT 1 FROM tblContacts c WHERE c.PK_ContactID = r.F_OwnerMemberID)")), 0);
+}
+
+TEST_F(ContactsData, EditingOneRuleTypeKeepsTheOthers)
+{
+    const QString key = NewFilledContact(QStringLiteral("Rules"));
+    Data().RunContactDialog = [this](const QString &contact, bool isNew) {
+        EXPECT_FALSE(isNew);
+        TContactEditor editor(Data());
+        editor.SetContact(contact);
+        EXPECT_EQ(editor.RuleText(1), QStringLiteral("Tom Two"));
+        TSearchObjectList picked = Pick(2);
+        picked << Pick(3);
+        editor.SetRule(1, picked);
+        editor.ClearRule(3);
+        EXPECT_EQ(editor.RuleText(0), QStringLiteral("Olga One"));
+        return TModalResult::Ok;
+    };
+    ASSERT_TRUE(Data().EditContact(key)) << host.Log.join('\n').toStdString();
+    auto members = [&](int type) {
+        return Scalar(QStringLiteral("SELECT string_agg(F_RuleMemberID, ',' ORDER BY F_RuleMemberID) FROM tblLnkServingRules "
+                                     "WHERE F_OwnerMemberID = '%1' AND F_RuleTypeID = '%2'").arg(key, TContactEditor::RuleTypes[type]));
+    };
+    EXPECT_EQ(members(0), kOthers[0]);
+    EXPECT_EQ(members(1), kOthers[2] + QLatin1Char(',') + kOthers[3]);
+    EXPECT_EQ(members(2), kOthers[2]);
+    EXPECT_EQ(members(3), QString());
+}
+
+TEST_F(ContactsData, UncheckingAFunctionDeletesOnlyItsOwnPreferences)
+{
+    const QString key = NewFilledContact(QStringLiteral("Functions"));
+    Data().RunContactDialog = [this](const QString &contact, bool) {
+        TContactEditor editor(Data());
+        editor.SetContact(contact);
+        EXPECT_EQ(editor.CheckedFunctions().size(), 2);
+        EXPECT_FALSE(editor.AllLiturgies(kLector));
+        editor.UncheckFunction(kLector);
+        EXPECT_FALSE(editor.FunctionChecked(kLector));
+        editor.SetCanFillIn(kUsher, false);
+        return TModalResult::Ok;
+    };
+    ASSERT_TRUE(Data().EditContact(key)) << host.Log.join('\n').toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(F_MinistryFunctionID || ':' || ContactCanFillIn::text, ',') FROM tblLnkServingPrefrence "
+                                    "WHERE F_ContactID = '%1'").arg(key)),
+              kUsher + QStringLiteral(":0"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(F_LiturgyTemplateID, ',') FROM tblServingPrefrenceLiturgy WHERE F_ContactID = '%1'").arg(key)), kLate);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblServingPrefrenceFrequency WHERE F_ContactID = '%1'").arg(key)), 0);
+}
+
+TEST_F(ContactsData, ASaveThatFailsKeepsEverythingTypedForTheNextTry)
+{
+    int runs = 0;
+    Data().ShowSaveFailure = [this](const QString &message) {
+        failures << message;
+        Data().SetConnection(host.Channel, host.Message); // the server is back
+    };
+    Data().RunContactDialog = [this, &runs](const QString &key, bool) {
+        TContactEditor editor(Data());
+        editor.SetContact(key);
+        if (++runs == 1) {
+            FillNewContact(editor, QStringLiteral("Retried"));
+            Data().ClearConnection(); // the server goes away before OK
+        } else {
+            EXPECT_EQ(editor.FullName(), QStringLiteral("Ann Marie Retried"));
+            EXPECT_EQ(editor.CheckedFunctions().size(), 2);
+            EXPECT_EQ(editor.UnavailableDays().size(), 3);
+        }
+        return TModalResult::Ok;
+    };
+    ASSERT_TRUE(Data().NewContact());
+    EXPECT_EQ(runs, 2);
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].contains(QStringLiteral("no server connection"))) << failures[0].toStdString();
+    const QString key = ContactByName(QStringLiteral("Retried"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblUnAvailiabillity WHERE F_ContactID = '%1'").arg(key)), 3);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblLnkServingRules WHERE F_OwnerMemberID = '%1'").arg(key)), 4);
+}
+
+TEST_F(ContactsData, ANewFamilyWithTwoMembersThenOneFreedGetsNull)
+{
+    const QString ann = NewFilledContact(QStringLiteral("Parent"));
+    const QString ben = NewFilledContact(QStringLiteral("Child"));
+    TDACDSDataTable &contacts = Data().DAContactList();
+    Data().RunFamilyDialog = [&](int mode) {
+        EXPECT_EQ(mode, 0);
+        TDACDSDataTable &family = Data().DAFamilyDetails();
+        family.SetValue(QStringLiteral("FamilyName"), QStringLiteral("Parent-Child"));
+        const QString familyKey = family.AsString(QStringLiteral("PK_FamilyID"));
+        contacts.ClearFilter();
+        for (const QString &member : {ann, ben}) {
+            EXPECT_TRUE(contacts.Locate(QStringLiteral("PK_ContactID"), member));
+            TDAContacts::JoinFamily(contacts, familyKey);
+        }
+        return TModalResult::Ok;
+    };
+    Data().NewFamily();
+    const QString family = Scalar(QStringLiteral("SELECT PK_FamilyID FROM tblFamilies WHERE FamilyName = 'Parent-Child'"));
+    ASSERT_FALSE(family.isEmpty()) << host.Log.join('\n').toStdString();
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblContacts WHERE F_FamilyID = '%1'").arg(family)), 2);
+
+    Data().RunFamilyDialog = [&](int mode) {
+        EXPECT_EQ(mode, 1);
+        EXPECT_EQ(contacts.GetRecordCount(), 2) << "the dialog shows the family's members";
+        EXPECT_TRUE(contacts.Locate(QStringLiteral("PK_ContactID"), ben));
+        TDAContacts::FreeFromFamily(contacts);
+        return TModalResult::Ok;
+    };
+    EXPECT_TRUE(Data().EditFamily(family));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT coalesce(F_FamilyID, 'NULL') FROM tblContacts WHERE PK_ContactID = '%1'").arg(ben)), QStringLiteral("NULL"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT F_FamilyID FROM tblContacts WHERE PK_ContactID = '%1'").arg(ann)), family);
+}
+
+TEST_F(ContactsData, CancelOfANewFamilyLeavesNoMemberPointingAtIt)
+{
+    const QString ann = NewFilledContact(QStringLiteral("Lonely"));
+    QString familyKey;
+    Data().RunFamilyDialog = [&](int) {
+        familyKey = Data().DAFamilyDetails().AsString(QStringLiteral("PK_FamilyID"));
+        Data().DAContactList().ClearFilter();
+        EXPECT_TRUE(Data().DAContactList().Locate(QStringLiteral("PK_ContactID"), ann));
+        TDAContacts::JoinFamily(Data().DAContactList(), familyKey);
+        return TModalResult::Cancel;
+    };
+    Data().NewFamily();
+    EXPECT_FALSE(AnythingPending());
+    NewFilledContact(QStringLiteral("Later"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblContacts WHERE F_FamilyID = '%1'").arg(familyKey)), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblFamilies WHERE PK_FamilyID = '%1'").arg(familyKey)), 0);
+}
+
+} // namespace
