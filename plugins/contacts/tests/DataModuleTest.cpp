@@ -4,12 +4,14 @@
 #include "plugins/contacts/hcRvContactsController.h"
 #include "plugins/contacts/uContactEditor.h"
 #include "plugins/contacts/uDAContacts.h"
+#include "plugins/contacts/uGroupTree.h"
 
 #include "plugins/contacts/tests/ContactsTestHost.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
 
 #include "dataaccess/TDACDSDataTable.h"
+#include "foundation/uCommon.h"
 
 #include <gtest/gtest.h>
 
@@ -317,6 +319,67 @@ TEST_F(ContactsData, CancelOfANewFamilyLeavesNoMemberPointingAtIt)
     NewFilledContact(QStringLiteral("Later"));
     EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblContacts WHERE F_FamilyID = '%1'").arg(familyKey)), 0);
     EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblFamilies WHERE PK_FamilyID = '%1'").arg(familyKey)), 0);
+}
+
+QStringList Captions(const TGroupNode &node, const QString &indent = {})
+{
+    QStringList lines{indent + node.Caption};
+    for (const TGroupNode &child : node.Children)
+        lines << Captions(child, indent + QStringLiteral("  "));
+    return lines;
+}
+
+TEST_F(ContactsData, GroupMovesIntoTheirOwnDescendantsAreRefused)
+{
+    TGroupTree tree(Data());
+    const QString choir = tree.AddGroup(EmptyGUID, QStringLiteral("Choir"));
+    const QString altos = tree.AddGroup(choir, QStringLiteral("Altos"));
+    const QString young = tree.AddGroup(altos, QStringLiteral("Young altos"));
+    Data().ApplyGroupChanges();
+
+    EXPECT_FALSE(tree.MoveGroup(choir, young));
+    EXPECT_FALSE(tree.MoveGroup(choir, altos));
+    EXPECT_FALSE(tree.MoveGroup(altos, altos));
+    EXPECT_FALSE(Data().GroupChangesPending());
+    EXPECT_TRUE(tree.MoveGroup(young, choir));
+    Data().ApplyGroupChanges();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT F_ParentGroupID FROM tblGroups WHERE PK_GroupID = '%1'").arg(young)), choir);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT F_ParentGroupID FROM tblGroups WHERE PK_GroupID = '%1'").arg(choir)), EmptyGUID);
+}
+
+TEST_F(ContactsData, FillingTheTreeEndsEvenWhenGroupsPointAtEachOther)
+{
+    server->Sql(QStringLiteral("INSERT INTO tblGroups (PK_GroupID, GroupName, F_ParentGroupID) VALUES "
+                               "('{B0000000-0000-0000-0000-00000000000X}', 'Loop X', '{B0000000-0000-0000-0000-00000000000Y}'), "
+                               "('{B0000000-0000-0000-0000-00000000000Y}', 'Loop Y', '{B0000000-0000-0000-0000-00000000000X}'), "
+                               "('{B0000000-0000-0000-0000-00000000000Z}', 'Ushers', NULL)"));
+    TGroupTree tree(Data());
+    const QStringList lines = Captions(tree.Build(QStringLiteral("All groups")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("  Ushers"))) << lines.join('\n').toStdString();
+    EXPECT_FALSE(lines.join('\n').contains(QStringLiteral("Loop")));
+    EXPECT_FALSE(tree.MoveGroup(QStringLiteral("{B0000000-0000-0000-0000-00000000000X}"), QStringLiteral("{B0000000-0000-0000-0000-00000000000Y}")));
+}
+
+TEST_F(ContactsData, DeletingAGroupRemovesItsSubGroupsAndTheirMemberLinks)
+{
+    const QString member = NewFilledContact(QStringLiteral("Member"));
+    TGroupTree tree(Data());
+    const QString youth = tree.AddGroup(EmptyGUID, QStringLiteral("Youth"));
+    const QString band = tree.AddGroup(youth, QStringLiteral("Band"));
+    const QString other = tree.AddGroup(EmptyGUID, QStringLiteral("Elders"));
+    Data().ApplyGroupChanges();
+    IContactsService &contacts = *Data().ContactService();
+    ASSERT_TRUE(contacts.InsertGroupedContact(member, TDAContacts::ContactMemberType, youth));
+    ASSERT_TRUE(contacts.InsertGroupedContact(member, TDAContacts::ContactMemberType, band));
+    ASSERT_TRUE(contacts.InsertGroupedContact(member, TDAContacts::ContactMemberType, other));
+    Data().DALnkGroupMembers().Refresh();
+
+    ASSERT_TRUE(tree.HasSubGroups(youth));
+    tree.DeleteGroup(youth);
+    ASSERT_TRUE(Data().GroupChangesPending());
+    Data().ApplyGroupChanges();
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblGroups WHERE PK_GroupID IN ('%1', '%2')").arg(youth, band)), 0);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(F_GroupID, ',') FROM tblLnkGroupmembers WHERE F_MemberID = '%1'").arg(member)), other);
 }
 
 } // namespace
