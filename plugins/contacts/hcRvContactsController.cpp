@@ -3,6 +3,7 @@
 #include "plugins/contacts/uContactsViews.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uGridExport.h"
+#include "plugins/contacts/ufContactDialog.h"
 
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uCommon.h"
@@ -115,6 +116,11 @@ bool TRvContactsController::queryInterface(const QUuid &id, void **object)
 void TRvContactsController::OnCreate()
 {
     m_data = std::make_unique<TDAContacts>(*this);
+    m_data->RunContactDialog = [this](const QString &key, bool isNew) {
+        TfContactDlg dialog(*m_data, *this, QApplication::activeWindow());
+        dialog.Load(key, isNew);
+        return dialog.ShowModal();
+    };
     InitializeController();
 }
 

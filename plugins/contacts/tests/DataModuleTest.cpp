@@ -5,6 +5,7 @@
 #include "plugins/contacts/uContactEditor.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uGroupTree.h"
+#include "plugins/contacts/ufContactDialog.h"
 
 #include "plugins/contacts/tests/ContactsTestHost.h"
 #include "testsupport/QtPrinters.h"
@@ -12,6 +13,14 @@
 
 #include "dataaccess/TDACDSDataTable.h"
 #include "foundation/uCommon.h"
+#include "ui/PromptService.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -380,6 +389,102 @@ TEST_F(ContactsData, DeletingAGroupRemovesItsSubGroupsAndTheirMemberLinks)
     Data().ApplyGroupChanges();
     EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblGroups WHERE PK_GroupID IN ('%1', '%2')").arg(youth, band)), 0);
     EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(F_GroupID, ',') FROM tblLnkGroupmembers WHERE F_MemberID = '%1'").arg(member)), other);
+}
+
+// ---- the contact dialog, offscreen ----
+
+QListWidgetItem *ItemOf(QListWidget *list, const QString &text)
+{
+    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+TEST_F(ContactsData, TheContactDialogAsksOnCloseOnlyAfterAChange)
+{
+    const QString key = NewFilledContact(QStringLiteral("Asked"));
+    TScriptedPrompt prompt;
+    Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+        TfContactDlg dialog(Data(), controller);
+        dialog.Load(contact, isNew);
+        dialog.show();
+        dialog.acExit()->trigger();
+        EXPECT_TRUE(prompt.Prompts().isEmpty()) << "nothing changed, nothing to ask";
+        EXPECT_FALSE(dialog.isVisible());
+
+        dialog.show();
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edCity")), QStringLiteral("Springfield"));
+        prompt.Answer(QMessageBox::Cancel);
+        dialog.acExit()->trigger();
+        EXPECT_EQ(prompt.Prompts().size(), 1);
+        EXPECT_TRUE(dialog.isVisible()) << "Cancel keeps the dialog open";
+        prompt.Answer(QMessageBox::Yes);
+        dialog.acExit()->trigger();
+        EXPECT_EQ(prompt.Prompts().size(), 2);
+        EXPECT_EQ(prompt.Prompts().last().Buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        EXPECT_FALSE(dialog.isVisible());
+        return dialog.ModalResult();
+    };
+    ASSERT_TRUE(Data().EditContact(key)) << "Yes to the question saves";
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT City FROM tblContacts WHERE PK_ContactID = '%1'").arg(key)), QStringLiteral("Springfield"));
+}
+
+TEST_F(ContactsData, TheContactDialogsOkNeedsAName)
+{
+    Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+        TfContactDlg dialog(Data(), controller);
+        dialog.Load(contact, isNew);
+        dialog.show();
+        auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("edFullname"));
+        EXPECT_FALSE(dialog.acClose()->isEnabled());
+        QTest::keyClicks(name, QStringLiteral("   "));
+        EXPECT_FALSE(dialog.acClose()->isEnabled()) << "blanks are no name";
+        QTest::keyClicks(name, QStringLiteral("Dr. Ada Byron King"));
+        EXPECT_TRUE(dialog.acClose()->isEnabled());
+        dialog.acClose()->trigger();
+        return dialog.ModalResult();
+    };
+    ASSERT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title || '|' || FirstName || '|' || MiddleName || '|' || LastName FROM tblContacts WHERE LastName = 'King'")),
+              QStringLiteral("Dr.|Ada|Byron|King"));
+}
+
+TEST_F(ContactsData, AllLiturgiesIsCheckedExactlyWhenNoLiturgyIs)
+{
+    Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+        TfContactDlg dialog(Data(), controller);
+        dialog.Load(contact, isNew);
+        dialog.show();
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edFullname")), QStringLiteral("Lia Turgy"));
+        dialog.findChild<QTabWidget *>(QStringLiteral("pc"))->setCurrentIndex(1);
+        auto *functions = dialog.findChild<QListWidget *>(QStringLiteral("lstChkFunctions"));
+        auto *liturgies = dialog.findChild<QListWidget *>(QStringLiteral("lstchkLiturgies"));
+        auto *all = dialog.findChild<QCheckBox *>(QStringLiteral("chkAllLiturgies"));
+        QListWidgetItem *lector = ItemOf(functions, QStringLiteral("Lector"));
+        QListWidgetItem *early = ItemOf(liturgies, QStringLiteral("Early"));
+        if (!lector || !early) {
+            ADD_FAILURE() << "the lists miss Lector or Early";
+            return TModalResult::Cancel;
+        }
+        functions->setCurrentItem(lector);
+        EXPECT_FALSE(all->isEnabled()) << "an unchecked function has no preferences";
+        lector->setCheckState(Qt::Checked);
+        EXPECT_TRUE(all->isEnabled());
+        EXPECT_TRUE(all->isChecked());
+        early->setCheckState(Qt::Checked);
+        EXPECT_FALSE(all->isChecked());
+        all->click();
+        EXPECT_TRUE(all->isChecked());
+        EXPECT_EQ(early->checkState(), Qt::Unchecked);
+        EXPECT_TRUE(dialog.Editor().AllLiturgies(kLector));
+        all->click(); // unchecking alone chooses nothing
+        EXPECT_TRUE(all->isChecked());
+        dialog.acClose()->trigger();
+        return dialog.ModalResult();
+    };
+    ASSERT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
+    const QString key = ContactByName(QStringLiteral("Turgy"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(F_MinistryFunctionID, ',') FROM tblLnkServingPrefrence WHERE F_ContactID = '%1'").arg(key)), kLector);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblServingPrefrenceLiturgy WHERE F_ContactID = '%1'").arg(key)), 0);
 }
 
 } // namespace
