@@ -4,6 +4,7 @@
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uGridExport.h"
 #include "plugins/contacts/ufContactDialog.h"
+#include "plugins/contacts/ufFamilyDlg.h"
 
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uCommon.h"
@@ -120,6 +121,14 @@ void TRvContactsController::OnCreate()
         TfContactDlg dialog(*m_data, *this, QApplication::activeWindow());
         dialog.Load(key, isNew);
         return dialog.ShowModal();
+    };
+    m_data->RunFamilyDialog = [this](int mode) {
+        TfFamilyDlg dialog(*m_data, *this, QApplication::activeWindow());
+        dialog.Prepare(mode);
+        LoadGridLayout(QStringLiteral("dlgFamilyMembers"), dialog.Members()->horizontalHeader());
+        const TModalResult result = dialog.ShowModal();
+        SaveGridLayout(QStringLiteral("dlgFamilyMembers"), dialog.Members()->horizontalHeader());
+        return result;
     };
     InitializeController();
 }

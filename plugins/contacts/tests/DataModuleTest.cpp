@@ -6,6 +6,7 @@
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uGroupTree.h"
 #include "plugins/contacts/ufContactDialog.h"
+#include "plugins/contacts/ufFamilyDlg.h"
 
 #include "plugins/contacts/tests/ContactsTestHost.h"
 #include "testsupport/QtPrinters.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -485,6 +487,54 @@ TEST_F(ContactsData, AllLiturgiesIsCheckedExactlyWhenNoLiturgyIs)
     const QString key = ContactByName(QStringLiteral("Turgy"));
     EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(F_MinistryFunctionID, ',') FROM tblLnkServingPrefrence WHERE F_ContactID = '%1'").arg(key)), kLector);
     EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblServingPrefrenceLiturgy WHERE F_ContactID = '%1'").arg(key)), 0);
+}
+
+TEST_F(ContactsData, TheFamilyDialogNeedsANameAndAsksOnlyAfterAChange)
+{
+    const QString ann = NewFilledContact(QStringLiteral("Gardener"));
+    TScriptedPrompt prompt;
+    Data().RunFamilyDialog = [&](int mode) {
+        TfFamilyDlg dialog(Data(), controller);
+        dialog.Prepare(mode);
+        dialog.show();
+        EXPECT_FALSE(dialog.acClose()->isEnabled());
+        EXPECT_FALSE(dialog.acAddmember()->isEnabled());
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edCity")), QStringLiteral("Shelbyville"));
+        dialog.acExit()->trigger();
+        EXPECT_TRUE(prompt.Prompts().isEmpty()) << "a family without a name closes without a question";
+        EXPECT_FALSE(dialog.isVisible());
+
+        dialog.show();
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edFullName")), QStringLiteral("Gardeners"));
+        EXPECT_TRUE(dialog.acClose()->isEnabled());
+        EXPECT_TRUE(dialog.acAddmember()->isEnabled());
+        prompt.Answer(QMessageBox::Cancel);
+        dialog.acExit()->trigger();
+        EXPECT_EQ(prompt.Prompts().size(), 1);
+        EXPECT_TRUE(dialog.isVisible());
+        prompt.Answer(QMessageBox::No);
+        dialog.acExit()->trigger();
+        EXPECT_FALSE(dialog.isVisible());
+        return dialog.ModalResult();
+    };
+    Data().NewFamily();
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblFamilies WHERE FamilyName = 'Gardeners'")), 0);
+
+    Data().RunFamilyDialog = [&](int mode) {
+        TfFamilyDlg dialog(Data(), controller);
+        dialog.Prepare(mode);
+        dialog.show();
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edFullName")), QStringLiteral("Gardeners"));
+        dialog.Editor().SetMembers({TDAContacts::ContactSearchItem(ann, QStringLiteral("Ann"), QStringLiteral("Gardener"), QString())});
+        EXPECT_EQ(dialog.Members()->model()->rowCount(), 1) << "the grid shows the new member";
+        EXPECT_FALSE(dialog.acEditContact()->isEnabled()) << "members of a new family are edited after it is saved";
+        dialog.acClose()->trigger();
+        return dialog.ModalResult();
+    };
+    Data().NewFamily();
+    const QString family = Scalar(QStringLiteral("SELECT PK_FamilyID FROM tblFamilies WHERE FamilyName = 'Gardeners'"));
+    ASSERT_FALSE(family.isEmpty()) << host.Log.join('\n').toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT F_FamilyID FROM tblContacts WHERE PK_ContactID = '%1'").arg(ann)), family);
 }
 
 } // namespace
