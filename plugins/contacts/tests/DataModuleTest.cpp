@@ -7,6 +7,7 @@
 #include "plugins/contacts/uGroupTree.h"
 #include "plugins/contacts/ufContactDialog.h"
 #include "plugins/contacts/ufFamilyDlg.h"
+#include "plugins/contacts/ufGroups.h"
 
 #include "plugins/contacts/tests/ContactsTestHost.h"
 #include "testsupport/QtPrinters.h"
@@ -22,6 +23,7 @@
 #include <QListWidget>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTreeWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -535,6 +537,49 @@ TEST_F(ContactsData, TheFamilyDialogNeedsANameAndAsksOnlyAfterAChange)
     const QString family = Scalar(QStringLiteral("SELECT PK_FamilyID FROM tblFamilies WHERE FamilyName = 'Gardeners'"));
     ASSERT_FALSE(family.isEmpty()) << host.Log.join('\n').toStdString();
     EXPECT_EQ(Scalar(QStringLiteral("SELECT F_FamilyID FROM tblContacts WHERE PK_ContactID = '%1'").arg(ann)), family);
+}
+
+TEST_F(ContactsData, ThePickerInGroupModeRefusesTheTopAndNoToItsQuestionDropsTheEdits)
+{
+    TScriptedPrompt prompt;
+    TfGroups picker(Data(), controller);
+    picker.SetMode(false);
+    picker.Prepare();
+    picker.Initialize();
+    picker.show();
+    EXPECT_FALSE(picker.acUse()->isEnabled()) << "the top node is no group";
+    EXPECT_FALSE(picker.acRemove()->isEnabled());
+    picker.acAdd()->trigger();
+    ASSERT_EQ(picker.SelectedIDs().size(), 1);
+    const QString outer = picker.SelectedIDs().first();
+    EXPECT_TRUE(picker.acUse()->isEnabled());
+    picker.acAdd()->trigger();
+    const QString inner = picker.SelectedIDs().first();
+    EXPECT_FALSE(picker.MoveGroup(outer, inner));
+    EXPECT_EQ(picker.Tree()->topLevelItem(0)->child(picker.Tree()->topLevelItem(0)->childCount() - 1)->data(0, Qt::UserRole).toString(), outer);
+
+    prompt.Answer(QMessageBox::No);
+    picker.acClose()->trigger();
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].DefaultButton, QMessageBox::No);
+    EXPECT_FALSE(Data().GroupChangesPending());
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblGroups WHERE PK_GroupID IN ('%1', '%2')").arg(outer, inner)), 0);
+}
+
+TEST_F(ContactsData, ThePickerInFunctionModeTakesSeveralAndNamesThemAll)
+{
+    TfGroups picker(Data(), controller);
+    picker.SetMode(true);
+    picker.Prepare();
+    picker.Initialize();
+    EXPECT_FALSE(picker.acAdd()->isVisible());
+    EXPECT_FALSE(picker.acUse()->isEnabled());
+    EXPECT_EQ(picker.StatusText(), controller.GetText(8006));
+    for (int i = 0; i < picker.Tree()->topLevelItemCount(); ++i)
+        picker.Tree()->topLevelItem(i)->setSelected(true);
+    EXPECT_EQ(picker.SelectedIDs(), (QStringList{kLector, kUsher}));
+    EXPECT_EQ(picker.StatusText(), controller.GetText(8006) + QStringLiteral("Lector, Usher"));
+    EXPECT_TRUE(picker.acUse()->isEnabled());
 }
 
 } // namespace
