@@ -348,6 +348,7 @@ TEST_F(ContactsData, GroupMovesIntoTheirOwnDescendantsAreRefused)
     const QString choir = tree.AddGroup(EmptyGUID, QStringLiteral("Choir"));
     const QString altos = tree.AddGroup(choir, QStringLiteral("Altos"));
     const QString young = tree.AddGroup(altos, QStringLiteral("Young altos"));
+    EXPECT_TRUE(host.Log.contains(QStringLiteral("%1 Contacts F1: INSERT").arg(QorLogLevel::Debug))) << "a trace, not a failure";
     Data().ApplyGroupChanges();
 
     EXPECT_FALSE(tree.MoveGroup(choir, young));
