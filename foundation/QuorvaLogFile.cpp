@@ -10,7 +10,9 @@
 #include <QLocale>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QStringList>
 
+#include <atomic>
 #include <cstdio>
 #include <stdexcept>
 
@@ -172,10 +174,74 @@ void TQorLog::CreateFooter()
     SetLogText(kFrame);
 }
 
+namespace {
+
+QString entry(LogLevel level, const QString &sender, const QString &context, const QString &text)
+{
+    return TQorLog::LevelWord(level) + QLatin1Char('\t') + sender + QLatin1Char('\t') + context + QLatin1Char(' ') + text;
+}
+
+// Qt messages that arrived while no session log existed.
+QMutex heldLock;
+QStringList held;
+std::atomic_bool anyHeld{false};
+constexpr qsizetype kMostHeld = 50;
+
+void writeHeld()
+{
+    QStringList lines;
+    {
+        QMutexLocker locker(&heldLock);
+        lines.swap(held);
+        anyHeld = false;
+    }
+    for (const QString &line : lines)
+        SessionLog->SetLogText(line);
+}
+
+// A message raised while a line is being written (by the file itself) must not come back here.
+thread_local bool inQtHandler = false;
+
+void qtMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    const LogLevel level = type == QtWarningMsg                          ? llWarning
+                           : type == QtCriticalMsg || type == QtFatalMsg ? llSevere
+                                                                         : llDebug;
+    const QString line = entry(level, QStringLiteral("Qt"), QString(), message);
+    // A fatal message ends the program at once, and one raised while a line is written would
+    // come back here: both go to the console only.
+    if (type == QtFatalMsg || inQtHandler) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        return;
+    }
+    if (!SessionLog) {
+        QMutexLocker locker(&heldLock);
+        if (held.size() < kMostHeld)
+            held << line;
+        anyHeld = true;
+        return;
+    }
+    inQtHandler = true;
+    try {
+        SessionLog->SetLogText(line);
+    } catch (const std::exception &) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    }
+    inQtHandler = false;
+}
+
+} // namespace
+
 void AddToLog(LogLevel level, const QString &sender, const QString &context, const QString &text)
 {
     if (!SessionLog)
         return;
-    SessionLog->SetLogText(TQorLog::LevelWord(level) + QLatin1Char('\t') + sender + QLatin1Char('\t') + context
-                           + QLatin1Char(' ') + text);
+    SessionLog->SetLogText(entry(level, sender, context, text));
+    if (anyHeld)
+        writeHeld();
+}
+
+void RouteQtMessagesToSessionLog()
+{
+    qInstallMessageHandler(qtMessage);
 }

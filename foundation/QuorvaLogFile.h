@@ -71,3 +71,8 @@ FOUNDATION_EXPORT extern TQorLog *SessionLog;
 
 // Writes one entry through SessionLog; does nothing while no session log exists.
 FOUNDATION_EXPORT void AddToLog(LogLevel level, const QString &sender, const QString &context, const QString &text);
+
+// Qt's own messages (platform plug-in, fonts, files) become session-log lines with the sender
+// "Qt" instead of raw console text, where a service echoes its log. Messages from before the
+// session log exists are held (a few) and written after its next line.
+FOUNDATION_EXPORT void RouteQtMessagesToSessionLog();

@@ -261,3 +261,18 @@ TEST_F(SessionLogTest, EchoedLinesAlsoReachStandardError)
 }
 
 } // namespace
+
+TEST_F(SessionLogTest, QtMessagesBecomeLogLinesAndThoseFromBeforeTheLogFollowItsNextLine)
+{
+    RouteQtMessagesToSessionLog();
+    SessionLog = nullptr;
+    qWarning("before the log");
+    SessionLog = log.get();
+    AddToLog(llInformation, QStringLiteral("S"), QStringLiteral("C"), QStringLiteral("T"));
+    qWarning("while the log is open");
+    qInstallMessageHandler(nullptr);
+
+    const QStringList lines = readLines(log->FileName());
+    EXPECT_EQ(lines, QStringList({QStringLiteral("Information\tS\tC T"), QStringLiteral("Warning    \tQt\t before the log"),
+                                  QStringLiteral("Warning    \tQt\t while the log is open")}));
+}

@@ -140,6 +140,10 @@ TEST(ReportExport, AFailedExportLeavesNoFileAndNoTemporaryFile)
 {
     const ReportDocument document = Document();
     QTemporaryDir folder;
+    // A temporary folder of its own: other tests export at the same time.
+    QTemporaryDir temp;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", temp.path().toLocal8Bit());
     const QString missing = folder.filePath(QStringLiteral("no such folder/report.pdf"));
     for (ReportExportKind kind : {ReportExportKind::Pdf, ReportExportKind::Xlsx, ReportExportKind::Text})
         EXPECT_THROW(ReportExport::Write(document, kind, missing), EReportError);
@@ -147,7 +151,12 @@ TEST(ReportExport, AFailedExportLeavesNoFileAndNoTemporaryFile)
     EXPECT_THROW(ReportExport::Write(ReportDocument(), ReportExportKind::Pdf, folder.filePath(QStringLiteral("empty.pdf"))), EReportError);
     EXPECT_THROW(ReportExport::Format(ReportExportKind(5)), EReportError);
     EXPECT_TRUE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
-    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("kestrova-report-*")}, QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_EQ(QDir::tempPath(), temp.path());
+    EXPECT_TRUE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    if (oldTemp.isEmpty())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", oldTemp);
 }
 
 TEST(ReportExport, AnExportReplacesAnOlderFileWhole)

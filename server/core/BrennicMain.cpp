@@ -88,6 +88,7 @@ int BrennicMain(int argc, char **argv)
     // needs a GUI application, without windows: the report engine lays text out with the
     // font database, which only a GUI application has.
     const bool desktop = !serviceMode && hasDisplay();
+    RouteQtMessagesToSessionLog();
     if (!desktop)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app = desktop ? std::make_unique<QApplication>(argc, argv)
