@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTabWidget>
@@ -581,6 +582,32 @@ TEST_F(ContactsData, ThePickerInFunctionModeTakesSeveralAndNamesThemAll)
     EXPECT_EQ(picker.SelectedIDs(), (QStringList{kLector, kUsher}));
     EXPECT_EQ(picker.StatusText(), controller.GetText(8006) + QStringLiteral("Lector, Usher"));
     EXPECT_TRUE(picker.acUse()->isEnabled());
+}
+
+TEST_F(ContactsData, APartialPhoneIsKeptAndTheFaxChoiceWritesTheFax)
+{
+    Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+        TfContactDlg dialog(Data(), controller);
+        dialog.Load(contact, isNew);
+        dialog.show();
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edFullname")), QStringLiteral("Phil Faxon"));
+        auto *phone = dialog.findChild<QLineEdit *>(QStringLiteral("edPhone"));
+        phone->setFocus();
+        phone->home(false);
+        QTest::keyClicks(phone, QStringLiteral("55512"));
+        auto *choice = dialog.findChild<QComboBox *>(QStringLiteral("btnPhoneSelect"));
+        choice->setCurrentIndex(3);
+        emit choice->activated(3); // "Fax"
+        phone->setFocus();
+        phone->home(false);
+        QTest::keyClicks(phone, QStringLiteral("5559876543"));
+        dialog.findChild<QLineEdit *>(QStringLiteral("edCity"))->setFocus(); // leaving the field is accepted
+        dialog.acClose()->trigger();
+        return dialog.ModalResult();
+    };
+    ASSERT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT phone1 || '|' || Fax FROM tblContacts WHERE LastName = 'Faxon'")),
+              QStringLiteral("(555) 12-|(555) 987-6543"));
 }
 
 } // namespace
