@@ -2,6 +2,8 @@
 
 #include "client/PlaceholderComponents.h"
 #include "client/uDMClient.h"
+#include "client/uQorCDOMail.h"
+#include "client/ufSearch.h"
 
 #include <QApplication>
 
@@ -13,6 +15,8 @@ std::unique_ptr<IQuorvaMainWindow> THostComponentFactory::CreateMainWindow()
 void THostComponentFactory::InstallComponents(TDMClient &client)
 {
     client.SetServerConnector(std::make_unique<TPreferredServerConnector>(client));
+    client.SetSearchDialog(std::make_unique<TSearchDialogHost>(client));
+    client.SetMailComposer(std::make_unique<TMailComposerHost>(client));
 }
 
 void THostComponentFactory::RunMessageLoop(IQuorvaMainWindow &window)

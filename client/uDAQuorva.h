@@ -1,6 +1,6 @@
 // The host's data-access module, made once a server is being looked for: the remote services
 // that the search, report and preview windows and the report designer use, all on the host's
-// channel and message. Their client tables come with those windows.
+// channel and message, and the client tables of the search dialog.
 #pragma once
 
 #include <memory>
@@ -10,6 +10,8 @@ class IEventsService;
 class IReportService;
 class IResourceService;
 class ISettingsService;
+class TDACDSDataTable;
+class TDARemoteDataAdapter;
 class TROMessage;
 class TROTransportChannel;
 
@@ -27,10 +29,21 @@ public:
     std::shared_ptr<IResourceService> ResourceService() const { return m_resources; }
     std::shared_ptr<IEventsService> EventsService() const { return m_events; }
 
+    // The search dialog's rows (logical name "SearchData"): its parameters "ASearchQuery" and
+    // "AMaxRecords" go to ContactsService.GetSearchData when it opens.
+    TDACDSDataTable &DASearch() const { return *m_search; }
+    // Every ministry function ("MinistryFunctions" of the resource service), for the search
+    // dialog's function filter.
+    TDACDSDataTable &DAMinistryFunctions() const { return *m_ministryFunctions; }
+
 private:
     std::shared_ptr<ISettingsService> m_settings;
     std::shared_ptr<IReportService> m_reports;
     std::shared_ptr<IContactsService> m_contacts;
     std::shared_ptr<IResourceService> m_resources;
     std::shared_ptr<IEventsService> m_events;
+    std::unique_ptr<TDARemoteDataAdapter> m_searchAdapter;
+    std::unique_ptr<TDARemoteDataAdapter> m_resourceAdapter;
+    std::unique_ptr<TDACDSDataTable> m_search;
+    std::unique_ptr<TDACDSDataTable> m_ministryFunctions;
 };

@@ -162,6 +162,10 @@ void TDACDSDataTable::Fetch()
     // read through it.
     m_visible.clear();
     m_recNo = 0;
+    // Rows of another shape (the same search table asked for another kind) keep no sort on a
+    // column they do not have.
+    if (!m_sortField.isEmpty() && DAFindField(m_fields, m_sortField) < 0)
+        m_sortField.clear();
     m_rows.clear();
     m_deleted.clear();
     for (const QVariantList &values : tables[0].Rows) {

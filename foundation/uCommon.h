@@ -44,13 +44,13 @@ public:
     static inline const QString FamilyType = QStringLiteral("{00000000-0000-0000-0000-000000000001}");
     static inline const QString GroupType = QStringLiteral("{00000000-0000-0000-0000-000000000002}");
 
-    QString Caption;
-    int Value = 0;
-    QString TypeID;
-    QString Text1;
-    QString Text2;
-    QString Text3;
-    bool Flag = false;
+    QString Caption;    // the row's id (PK_ContactID, PK_FamilyID or PK_GroupID)
+    int Value = 0;      // the kind: 1 contact, 2 family, 4 group
+    QString TypeID;     // ContactType, FamilyType or GroupType
+    QString Text1;      // the name, as the member caption shows it
+    QString Text2;      // first name (contacts)
+    QString Text3;      // last name (contacts)
+    bool Flag = false;  // the contact's flag
 };
 
 // Options that travel with a discovery request: the client leaves Version empty.

@@ -3,13 +3,18 @@
 // and reading a session log back.
 #pragma once
 
+#include "client/api/HostInterfaces.h"
 #include "foundation/IniFile.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMap>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -92,5 +97,44 @@ inline int IndexOf(const QStringList &lines, const QString &text)
             return i;
     return -1;
 }
+
+// Does what a user does in a modal window of that type once it shows: the call that opens it
+// may first wait for the server, so the window is looked for until it appears.
+template <class Window> void WhenShown(std::function<void(Window &)> user, QObject *owner = qApp)
+{
+    auto *poll = new QTimer(owner);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, user] {
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (auto *window = qobject_cast<Window *>(widget); window && window->isVisible()) {
+                poll->stop();
+                poll->deleteLater();
+                user(*window);
+                return;
+            }
+    });
+    poll->start();
+}
+
+// The user's settings kept in memory, as the host's settings module answers them.
+class FakeSettings : public Quorva::ISettings
+{
+public:
+    virtual ~FakeSettings() = default;
+    bool queryInterface(const QUuid &, void **object) override
+    {
+        *object = nullptr;
+        return false;
+    }
+    int addRef() override { return 1; }
+    int release() override { return 1; }
+    QString GetUserSetting(const QString &key, const QString &defaultValue) override { return Values.value(key, defaultValue); }
+    void SetUserSetting(const QString &key, const QString &value) override { Values.insert(key, value); }
+    std::optional<QByteArray> LoadUserBlob(const QString &) override { return std::nullopt; }
+    void SaveUserBlob(const QString &, const QByteArray *) override {}
+    bool ClearUserSetting(const QString &name) override { return Values.remove(name) > 0; }
+
+    QMap<QString, QString> Values;
+};
 
 } // namespace kestrova::test
