@@ -158,12 +158,14 @@ void TDACDSDataTable::Fetch()
     if (tables.size() != 1)
         throw EDAException(QStringLiteral("%1: the server sent %2 tables for one").arg(m_logicalName).arg(tables.size()));
     m_fields = tables[0].Fields;
+    // The visible list indexes the rows being replaced; a refetch with fewer rows must not
+    // read through it.
+    m_visible.clear();
+    m_recNo = 0;
     // Rows of another shape (the same search table asked for another kind) keep no sort on a
     // column they do not have.
     if (!m_sortField.isEmpty() && DAFindField(m_fields, m_sortField) < 0)
         m_sortField.clear();
-    // The shown rows pointed into the old rows; Rebuild makes them anew.
-    m_visible.clear();
     m_rows.clear();
     m_deleted.clear();
     for (const QVariantList &values : tables[0].Rows) {

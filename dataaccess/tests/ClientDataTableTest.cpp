@@ -76,7 +76,7 @@ TEST_F(ClientDataTable, ApplyWithRefetchSeesChangesOfOthers)
     EXPECT_EQ(parents->AsInteger(QStringLiteral("SortIndex")), 5);
 }
 
-TEST_F(ClientDataTable, RefreshingOntoFewerRowsThanWereShownFindsItsRowOrTheFirst)
+TEST_F(ClientDataTable, RefreshingOntoFewerRowsWithoutItsRowStandsOnTheFirst)
 {
     parents->Open();
     parents->Last();
@@ -85,6 +85,20 @@ TEST_F(ClientDataTable, RefreshingOntoFewerRowsThanWereShownFindsItsRowOrTheFirs
     ASSERT_EQ(parents->GetRecordCount(), 1);
     EXPECT_EQ(parents->AsString(QStringLiteral("PK_ParentID")), QStringLiteral("{P1}"));
     db.exec(QStringLiteral("DELETE FROM dbo.tblChildren; DELETE FROM dbo.tblParents"));
+    parents->Refresh();
+    EXPECT_EQ(parents->GetRecordCount(), 0);
+    EXPECT_TRUE(parents->Eof());
+}
+
+TEST_F(ClientDataTable, RefreshingOntoFewerRowsFindsItsRowAgain)
+{
+    parents->Open();
+    parents->Locate(QStringLiteral("PK_ParentID"), QStringLiteral("{P2}"));
+    db.exec(QStringLiteral("DELETE FROM dbo.tblChildren; DELETE FROM dbo.tblParents WHERE PK_ParentID = '{P1}'"));
+    parents->Refresh();
+    ASSERT_EQ(parents->GetRecordCount(), 1);
+    EXPECT_EQ(parents->AsString(QStringLiteral("PK_ParentID")), QStringLiteral("{P2}"));
+    db.exec(QStringLiteral("DELETE FROM dbo.tblParents"));
     parents->Refresh();
     EXPECT_EQ(parents->GetRecordCount(), 0);
     EXPECT_TRUE(parents->Eof());

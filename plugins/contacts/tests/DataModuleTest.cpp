@@ -1,0 +1,613 @@
+// The contacts data module against a real server: what a contact dialog changed arrives
+// complete or not at all, Cancel leaves nothing behind, one rule type or one function is
+// changed without touching the others, and families gain and lose members.
+#include "plugins/contacts/hcRvContactsController.h"
+#include "plugins/contacts/uContactEditor.h"
+#include "plugins/contacts/uDAContacts.h"
+#include "plugins/contacts/uGroupTree.h"
+#include "plugins/contacts/ufContactDialog.h"
+#include "plugins/contacts/ufFamilyDlg.h"
+#include "plugins/contacts/ufGroups.h"
+
+#include "plugins/contacts/tests/ContactsTestHost.h"
+#include "testsupport/QtPrinters.h"
+#include "testsupport/ServiceHarness.h"
+
+#include "dataaccess/TDACDSDataTable.h"
+#include "foundation/uCommon.h"
+#include "ui/PromptService.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTreeWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace kestrova::test;
+
+namespace {
+
+const QString kLector = QStringLiteral("{F0000000-0000-0000-0000-00000000000A}");
+const QString kUsher = QStringLiteral("{F0000000-0000-0000-0000-00000000000B}");
+const QString kEarly = QStringLiteral("{E0000000-0000-0000-0000-00000000000A}");
+const QString kLate = QStringLiteral("{E0000000-0000-0000-0000-00000000000B}");
+const QString kWeekly = QStringLiteral("{D0000000-0000-0000-0000-00000000000A}");
+const QString kMonthly = QStringLiteral("{D0000000-0000-0000-0000-00000000000B}");
+// Other contacts the rules point at.
+const QStringList kOthers = {QStringLiteral("{C0000000-0000-0000-0000-000000000001}"),
+                             QStringLiteral("{C0000000-0000-0000-0000-000000000002}"),
+                             QStringLiteral("{C0000000-0000-0000-0000-000000000003}"),
+                             QStringLiteral("{C0000000-0000-0000-0000-000000000004}")};
+
+class ContactsData : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        server = new ServiceServer;
+        server->Start();
+        if (!server->db.available())
+            return;
+        server->Sql(QStringLiteral(R"(
+            INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName) VALUES ('%1', 'Lector'), ('%2', 'Usher');
+            INSERT INTO tblLiturgyTemplates (PK_LiturgyTemplateID, LiturgyTemplateName, LiturgyIndex) VALUES ('%3', 'Early', 1), ('%4', 'Late', 2);
+            INSERT INTO tblServingFrequency (PK_ServingFrequencyID, ServingFreqencyAsInteger, ServingFrequencyDescription)
+              VALUES ('%5', 1, 'Weekly'), ('%6', 4, 'Monthly');
+            INSERT INTO tblContacts (PK_ContactID, FirstName, LastName) VALUES
+              ('%7', 'Olga', 'One'), ('%8', 'Tom', 'Two'), ('%9', 'Thea', 'Three'), ('%10', 'Fred', 'Four');
+        )")
+                        .arg(kLector, kUsher, kEarly, kLate, kWeekly, kMonthly, kOthers[0], kOthers[1], kOthers[2])
+                        .arg(kOthers[3]));
+    }
+    static void TearDownTestSuite()
+    {
+        client.reset();
+        if (server)
+            server->Stop();
+        delete server;
+        server = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!server->db.available())
+            GTEST_SKIP();
+        if (!client)
+            client = std::make_unique<ServiceClient>(server->Administrator());
+        host.Channel = client->Channel;
+        host.Message = client->Message;
+        host.User.UserID = ServiceServer::kAdministratorId;
+        host.User.UserName = QStringLiteral("admin");
+        controller.ModuleCreate();
+        controller.SetHost(&host);
+        Data().ShowSaveFailure = [this](const QString &message) { failures << message; };
+        Data().DAContactList().Open();
+    }
+    void TearDown() override
+    {
+        controller.SetHost(nullptr);
+        controller.ModuleDestroy();
+    }
+
+    TDAContacts &Data() { return controller.Data(); }
+    QString Scalar(const QString &sql) { return server->db.scalar(QStringLiteral("SET search_path=dbo; ") + sql); }
+    int Count(const QString &sql) { return Scalar(sql).toInt(); }
+    QString ContactByName(const QString &last)
+    {
+        return Scalar(QStringLiteral("SELECT PK_ContactID FROM tblContacts WHERE LastName = '%1'").arg(last));
+    }
+    bool AnythingPending()
+    {
+        for (TDACDSDataTable *t : {&Data().DAContactDetails(), &Data().DALnkServingPrefrence(), &Data().DAServingPrefrenceLiturgy(),
+                                   &Data().DAServingPrefrenceFrequency(), &Data().DAAllRules(), &Data().DAUnAvailiabillity(),
+                                   &Data().DAMinisterSchedule(), &Data().DAContactList()})
+            if (t->GetActive() && (t->HasChanges() || t->GetState() != TDATableState::dsBrowse))
+                return true;
+        return false;
+    }
+    static TSearchObjectList Pick(int other)
+    {
+        return {TDAContacts::ContactSearchItem(kOthers[other], QStringLiteral("Other"), QString::number(other),
+                                               QStringLiteral("Other %1").arg(other))};
+    }
+
+    // What a planner types into a new contact: a name, a fax number, two functions with a
+    // liturgy, a frequency and the fill-in mark, a rule of each type and three days away.
+    static void FillNewContact(TContactEditor &editor, const QString &lastName)
+    {
+        editor.NameTyped();
+        editor.FinishName(QStringLiteral("Ann Marie ") + lastName);
+        editor.SetField(TContactEditor::PhoneField(4), QStringLiteral("(555) 123-4567"));
+        editor.SetField(TContactEditor::EmailField(2), QStringLiteral("ann@example.org"));
+        editor.CheckFunction(kLector);
+        editor.CheckFunction(kUsher);
+        editor.SetLiturgy(kLector, kEarly, true);
+        editor.SetFrequency(kLector, kWeekly, true);
+        editor.SetLiturgy(kUsher, kLate, true);
+        editor.SetCanFillIn(kUsher, true);
+        for (int type = 0; type < TContactEditor::RuleTypeCount; ++type)
+            editor.SetRule(type, Pick(type));
+        editor.MarkUnavailable({QDate(2027, 1, 3), QDate(2027, 1, 10), QDate(2027, 1, 17)});
+    }
+
+    // Saves a new contact as FillNewContact types it; answers its key.
+    QString NewFilledContact(const QString &lastName)
+    {
+        Data().RunContactDialog = [this, lastName](const QString &key, bool) {
+            TContactEditor editor(Data());
+            editor.SetContact(key);
+            FillNewContact(editor, lastName);
+            return TModalResult::Ok;
+        };
+        EXPECT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
+        return ContactByName(lastName);
+    }
+
+    static inline ServiceServer *server = nullptr;
+    // One logged-on session for the whole suite.
+    static inline std::unique_ptr<ServiceClient> client;
+    TContactsTestHost host;
+    TRvContactsController controller;
+    QStringList failures;
+};
+
+TEST_F(ContactsData, ANewContactArrivesComplete)
+{
+    const QString key = NewFilledContact(QStringLiteral("Complete"));
+    ASSERT_FALSE(key.isEmpty());
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT FirstName || '|' || MiddleName || '|' || Fax || '|' || EMail2 || '|' || F_CreatedUserID "
+                                    "FROM tblContacts WHERE PK_ContactID = '%1'").arg(key)),
+              QStringLiteral("Ann|Marie|(555) 123-4567|ann@example.org|") + ServiceServer::kAdministratorId);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(f.MinistryFunctionName || ':' || CASE WHEN p.ContactCanFillIn <> 0 THEN 'fills in' ELSE 'no' END, ',' "
+                                    "ORDER BY f.MinistryFunctionName) FROM tblLnkServingPrefrence p JOIN tblMinistryFunctions f "
+                                    "ON f.PK_MinistryFunctionID = p.F_MinistryFunctionID WHERE p.F_ContactID = '%1'").arg(key)),
+              QStringLiteral("Lector:no,Usher:fills in"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(f.MinistryFunctionName || ':' || t.LiturgyTemplateName, ',' ORDER BY 1) "
+                                    "FROM tblServingPrefrenceLiturgy l JOIN tblLnkServingPrefrence p ON p.PK_ServingPrefrenceID = l.F_ServingPrefrenceID "
+                                    "JOIN tblMinistryFunctions f ON f.PK_MinistryFunctionID = p.F_MinistryFunctionID "
+                                    "JOIN tblLiturgyTemplates t ON t.PK_LiturgyTemplateID = l.F_LiturgyTemplateID WHERE l.F_ContactID = '%1'").arg(key)),
+              QStringLiteral("Lector:Early,Usher:Late"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblServingPrefrenceFrequency WHERE F_ContactID = '%1' AND F_FrequencyID = '%2'").arg(key, kWeekly)), 1);
+    for (int type = 0; type < TContactEditor::RuleTypeCount; ++type)
+        EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(F_RuleMemberID, ',') FROM tblLnkServingRules WHERE F_OwnerMemberID = '%1' AND F_RuleTypeID = '%2'")
+                             .arg(key, TContactEditor::RuleTypes[type])),
+                  kOthers[type]) << type;
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(to_char(UnavailiableDate, 'YYYY-MM-DD'), ',' ORDER BY UnavailiableDate) "
+                                    "FROM tblUnAvailiabillity WHERE F_ContactID = '%1'").arg(key)),
+              QStringLiteral("2027-01-03,2027-01-10,2027-01-17"));
+    EXPECT_FALSE(AnythingPending());
+    EXPECT_EQ(Data().DAContactList().AsString(QStringLiteral("PK_ContactID")), key) << "the list stands on the new contact";
+}
+
+TEST_F(ContactsData, CancelOfANewContactLeavesNoRowAndNothingPending)
+{
+    Data().RunContactDialog = [this](const QString &key, bool) {
+        TContactEditor editor(Data());
+        editor.SetContact(key);
+        FillNewContact(editor, QStringLiteral("Cancelled"));
+        EXPECT_TRUE(editor.HasChanges());
+        return TModalResult::Cancel;
+    };
+    EXPECT_FALSE(Data().NewContact());
+    EXPECT_FALSE(AnythingPending());
+    // A later save of another contact sends nothing of the cancelled one.
+    NewFilledContact(QStringLiteral("SavedAfter"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblContacts WHERE LastName = 'Cancelled'")), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblLnkServingPrefrence p WHERE NOT EXISTS "
+                                   "(SELECT 1 FROM tblContacts c WHERE c.PK_ContactID = p.F_ContactID)")), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblUnAvailiabillity u WHERE NOT EXISTS "
+                                   "(SELECT 1 FROM tblContacts c WHERE c.PK_ContactID = u.F_ContactID)")), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblLnkServingRules r WHERE NOT EXISTS "
+                                   "(SELECT 1 FROM tblContacts c WHERE c.PK_ContactID = r.F_OwnerMemberID)")), 0);
+}
+
+TEST_F(ContactsData, EditingOneRuleTypeKeepsTheOthers)
+{
+    const QString key = NewFilledContact(QStringLiteral("Rules"));
+    Data().RunContactDialog = [this](const QString &contact, bool isNew) {
+        EXPECT_FALSE(isNew);
+        TContactEditor editor(Data());
+        editor.SetContact(contact);
+        EXPECT_EQ(editor.RuleText(1), QStringLiteral("Tom Two"));
+        TSearchObjectList picked = Pick(2);
+        picked << Pick(3);
+        editor.SetRule(1, picked);
+        editor.ClearRule(3);
+        EXPECT_EQ(editor.RuleText(0), QStringLiteral("Olga One"));
+        return TModalResult::Ok;
+    };
+    ASSERT_TRUE(Data().EditContact(key)) << host.Log.join('\n').toStdString();
+    auto members = [&](int type) {
+        return Scalar(QStringLiteral("SELECT string_agg(F_RuleMemberID, ',' ORDER BY F_RuleMemberID) FROM tblLnkServingRules "
+                                     "WHERE F_OwnerMemberID = '%1' AND F_RuleTypeID = '%2'").arg(key, TContactEditor::RuleTypes[type]));
+    };
+    EXPECT_EQ(members(0), kOthers[0]);
+    EXPECT_EQ(members(1), kOthers[2] + QLatin1Char(',') + kOthers[3]);
+    EXPECT_EQ(members(2), kOthers[2]);
+    EXPECT_EQ(members(3), QString());
+}
+
+TEST_F(ContactsData, UncheckingAFunctionDeletesOnlyItsOwnPreferences)
+{
+    const QString key = NewFilledContact(QStringLiteral("Functions"));
+    Data().RunContactDialog = [this](const QString &contact, bool) {
+        TContactEditor editor(Data());
+        editor.SetContact(contact);
+        EXPECT_EQ(editor.CheckedFunctions().size(), 2);
+        EXPECT_FALSE(editor.AllLiturgies(kLector));
+        editor.UncheckFunction(kLector);
+        EXPECT_FALSE(editor.FunctionChecked(kLector));
+        editor.SetCanFillIn(kUsher, false);
+        return TModalResult::Ok;
+    };
+    ASSERT_TRUE(Data().EditContact(key)) << host.Log.join('\n').toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(F_MinistryFunctionID || ':' || ContactCanFillIn::text, ',') FROM tblLnkServingPrefrence "
+                                    "WHERE F_ContactID = '%1'").arg(key)),
+              kUsher + QStringLiteral(":0"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(F_LiturgyTemplateID, ',') FROM tblServingPrefrenceLiturgy WHERE F_ContactID = '%1'").arg(key)), kLate);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblServingPrefrenceFrequency WHERE F_ContactID = '%1'").arg(key)), 0);
+}
+
+TEST_F(ContactsData, ASaveThatFailsKeepsEverythingTypedForTheNextTry)
+{
+    int runs = 0;
+    Data().ShowSaveFailure = [this](const QString &message) {
+        failures << message;
+        Data().SetConnection(host.Channel, host.Message); // the server is back
+    };
+    Data().RunContactDialog = [this, &runs](const QString &key, bool) {
+        TContactEditor editor(Data());
+        editor.SetContact(key);
+        if (++runs == 1) {
+            FillNewContact(editor, QStringLiteral("Retried"));
+            Data().ClearConnection(); // the server goes away before OK
+        } else {
+            EXPECT_EQ(editor.FullName(), QStringLiteral("Ann Marie Retried"));
+            EXPECT_EQ(editor.CheckedFunctions().size(), 2);
+            EXPECT_EQ(editor.UnavailableDays().size(), 3);
+        }
+        return TModalResult::Ok;
+    };
+    ASSERT_TRUE(Data().NewContact());
+    EXPECT_EQ(runs, 2);
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].contains(QStringLiteral("no server connection"))) << failures[0].toStdString();
+    const QString key = ContactByName(QStringLiteral("Retried"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblUnAvailiabillity WHERE F_ContactID = '%1'").arg(key)), 3);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblLnkServingRules WHERE F_OwnerMemberID = '%1'").arg(key)), 4);
+}
+
+TEST_F(ContactsData, ANewFamilyWithTwoMembersThenOneFreedGetsNull)
+{
+    const QString ann = NewFilledContact(QStringLiteral("Parent"));
+    const QString ben = NewFilledContact(QStringLiteral("Child"));
+    TDACDSDataTable &contacts = Data().DAContactList();
+    Data().RunFamilyDialog = [&](int mode) {
+        EXPECT_EQ(mode, 0);
+        TDACDSDataTable &family = Data().DAFamilyDetails();
+        family.SetValue(QStringLiteral("FamilyName"), QStringLiteral("Parent-Child"));
+        const QString familyKey = family.AsString(QStringLiteral("PK_FamilyID"));
+        contacts.ClearFilter();
+        for (const QString &member : {ann, ben}) {
+            EXPECT_TRUE(contacts.Locate(QStringLiteral("PK_ContactID"), member));
+            TDAContacts::JoinFamily(contacts, familyKey);
+        }
+        return TModalResult::Ok;
+    };
+    Data().NewFamily();
+    const QString family = Scalar(QStringLiteral("SELECT PK_FamilyID FROM tblFamilies WHERE FamilyName = 'Parent-Child'"));
+    ASSERT_FALSE(family.isEmpty()) << host.Log.join('\n').toStdString();
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblContacts WHERE F_FamilyID = '%1'").arg(family)), 2);
+
+    Data().RunFamilyDialog = [&](int mode) {
+        EXPECT_EQ(mode, 1);
+        EXPECT_EQ(contacts.GetRecordCount(), 2) << "the dialog shows the family's members";
+        EXPECT_TRUE(contacts.Locate(QStringLiteral("PK_ContactID"), ben));
+        TDAContacts::FreeFromFamily(contacts);
+        return TModalResult::Ok;
+    };
+    EXPECT_TRUE(Data().EditFamily(family));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT coalesce(F_FamilyID, 'NULL') FROM tblContacts WHERE PK_ContactID = '%1'").arg(ben)), QStringLiteral("NULL"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT F_FamilyID FROM tblContacts WHERE PK_ContactID = '%1'").arg(ann)), family);
+}
+
+TEST_F(ContactsData, CancelOfANewFamilyLeavesNoMemberPointingAtIt)
+{
+    const QString ann = NewFilledContact(QStringLiteral("Lonely"));
+    QString familyKey;
+    Data().RunFamilyDialog = [&](int) {
+        familyKey = Data().DAFamilyDetails().AsString(QStringLiteral("PK_FamilyID"));
+        Data().DAContactList().ClearFilter();
+        EXPECT_TRUE(Data().DAContactList().Locate(QStringLiteral("PK_ContactID"), ann));
+        TDAContacts::JoinFamily(Data().DAContactList(), familyKey);
+        return TModalResult::Cancel;
+    };
+    Data().NewFamily();
+    EXPECT_FALSE(AnythingPending());
+    NewFilledContact(QStringLiteral("Later"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblContacts WHERE F_FamilyID = '%1'").arg(familyKey)), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblFamilies WHERE PK_FamilyID = '%1'").arg(familyKey)), 0);
+}
+
+QStringList Captions(const TGroupNode &node, const QString &indent = {})
+{
+    QStringList lines{indent + node.Caption};
+    for (const TGroupNode &child : node.Children)
+        lines << Captions(child, indent + QStringLiteral("  "));
+    return lines;
+}
+
+TEST_F(ContactsData, GroupMovesIntoTheirOwnDescendantsAreRefused)
+{
+    TGroupTree tree(Data());
+    const QString choir = tree.AddGroup(EmptyGUID, QStringLiteral("Choir"));
+    const QString altos = tree.AddGroup(choir, QStringLiteral("Altos"));
+    const QString young = tree.AddGroup(altos, QStringLiteral("Young altos"));
+    EXPECT_TRUE(host.Log.contains(QStringLiteral("%1 Contacts F1: INSERT").arg(QorLogLevel::Debug))) << "a trace, not a failure";
+    Data().ApplyGroupChanges();
+
+    EXPECT_FALSE(tree.MoveGroup(choir, young));
+    EXPECT_FALSE(tree.MoveGroup(choir, altos));
+    EXPECT_FALSE(tree.MoveGroup(altos, altos));
+    EXPECT_FALSE(Data().GroupChangesPending());
+    EXPECT_TRUE(tree.MoveGroup(young, choir));
+    Data().ApplyGroupChanges();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT F_ParentGroupID FROM tblGroups WHERE PK_GroupID = '%1'").arg(young)), choir);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT F_ParentGroupID FROM tblGroups WHERE PK_GroupID = '%1'").arg(choir)), EmptyGUID);
+}
+
+TEST_F(ContactsData, FillingTheTreeEndsEvenWhenGroupsPointAtEachOther)
+{
+    server->Sql(QStringLiteral("INSERT INTO tblGroups (PK_GroupID, GroupName, F_ParentGroupID) VALUES "
+                               "('{B0000000-0000-0000-0000-00000000000X}', 'Loop X', '{B0000000-0000-0000-0000-00000000000Y}'), "
+                               "('{B0000000-0000-0000-0000-00000000000Y}', 'Loop Y', '{B0000000-0000-0000-0000-00000000000X}'), "
+                               "('{B0000000-0000-0000-0000-00000000000Z}', 'Ushers', NULL)"));
+    TGroupTree tree(Data());
+    const QStringList lines = Captions(tree.Build(QStringLiteral("All groups")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("  Ushers"))) << lines.join('\n').toStdString();
+    EXPECT_FALSE(lines.join('\n').contains(QStringLiteral("Loop")));
+    EXPECT_FALSE(tree.MoveGroup(QStringLiteral("{B0000000-0000-0000-0000-00000000000X}"), QStringLiteral("{B0000000-0000-0000-0000-00000000000Y}")));
+}
+
+TEST_F(ContactsData, DeletingAGroupRemovesItsSubGroupsAndTheirMemberLinks)
+{
+    const QString member = NewFilledContact(QStringLiteral("Member"));
+    TGroupTree tree(Data());
+    const QString youth = tree.AddGroup(EmptyGUID, QStringLiteral("Youth"));
+    const QString band = tree.AddGroup(youth, QStringLiteral("Band"));
+    const QString other = tree.AddGroup(EmptyGUID, QStringLiteral("Elders"));
+    Data().ApplyGroupChanges();
+    IContactsService &contacts = *Data().ContactService();
+    ASSERT_TRUE(contacts.InsertGroupedContact(member, TDAContacts::ContactMemberType, youth));
+    ASSERT_TRUE(contacts.InsertGroupedContact(member, TDAContacts::ContactMemberType, band));
+    ASSERT_TRUE(contacts.InsertGroupedContact(member, TDAContacts::ContactMemberType, other));
+    Data().DALnkGroupMembers().Refresh();
+
+    ASSERT_TRUE(tree.HasSubGroups(youth));
+    tree.DeleteGroup(youth);
+    ASSERT_TRUE(Data().GroupChangesPending());
+    Data().ApplyGroupChanges();
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblGroups WHERE PK_GroupID IN ('%1', '%2')").arg(youth, band)), 0);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(F_GroupID, ',') FROM tblLnkGroupmembers WHERE F_MemberID = '%1'").arg(member)), other);
+}
+
+// ---- the contact dialog, offscreen ----
+
+QListWidgetItem *ItemOf(QListWidget *list, const QString &text)
+{
+    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+TEST_F(ContactsData, TheContactDialogAsksOnCloseOnlyAfterAChange)
+{
+    const QString key = NewFilledContact(QStringLiteral("Asked"));
+    TScriptedPrompt prompt;
+    Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+        TfContactDlg dialog(Data(), controller);
+        dialog.Load(contact, isNew);
+        dialog.show();
+        dialog.acExit()->trigger();
+        EXPECT_TRUE(prompt.Prompts().isEmpty()) << "nothing changed, nothing to ask";
+        EXPECT_FALSE(dialog.isVisible());
+
+        dialog.show();
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edCity")), QStringLiteral("Springfield"));
+        prompt.Answer(QMessageBox::Cancel);
+        dialog.acExit()->trigger();
+        EXPECT_EQ(prompt.Prompts().size(), 1);
+        EXPECT_TRUE(dialog.isVisible()) << "Cancel keeps the dialog open";
+        prompt.Answer(QMessageBox::Yes);
+        dialog.acExit()->trigger();
+        EXPECT_EQ(prompt.Prompts().size(), 2);
+        EXPECT_EQ(prompt.Prompts().last().Buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        EXPECT_FALSE(dialog.isVisible());
+        return dialog.ModalResult();
+    };
+    ASSERT_TRUE(Data().EditContact(key)) << "Yes to the question saves";
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT City FROM tblContacts WHERE PK_ContactID = '%1'").arg(key)), QStringLiteral("Springfield"));
+}
+
+TEST_F(ContactsData, TheContactDialogsOkNeedsAName)
+{
+    Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+        TfContactDlg dialog(Data(), controller);
+        dialog.Load(contact, isNew);
+        dialog.show();
+        auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("edFullname"));
+        EXPECT_FALSE(dialog.acClose()->isEnabled());
+        QTest::keyClicks(name, QStringLiteral("   "));
+        EXPECT_FALSE(dialog.acClose()->isEnabled()) << "blanks are no name";
+        QTest::keyClicks(name, QStringLiteral("Dr. Ada Byron King"));
+        EXPECT_TRUE(dialog.acClose()->isEnabled());
+        dialog.acClose()->trigger();
+        return dialog.ModalResult();
+    };
+    ASSERT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title || '|' || FirstName || '|' || MiddleName || '|' || LastName FROM tblContacts WHERE LastName = 'King'")),
+              QStringLiteral("Dr.|Ada|Byron|King"));
+}
+
+TEST_F(ContactsData, AllLiturgiesIsCheckedExactlyWhenNoLiturgyIs)
+{
+    Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+        TfContactDlg dialog(Data(), controller);
+        dialog.Load(contact, isNew);
+        dialog.show();
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edFullname")), QStringLiteral("Lia Turgy"));
+        dialog.findChild<QTabWidget *>(QStringLiteral("pc"))->setCurrentIndex(1);
+        auto *functions = dialog.findChild<QListWidget *>(QStringLiteral("lstChkFunctions"));
+        auto *liturgies = dialog.findChild<QListWidget *>(QStringLiteral("lstchkLiturgies"));
+        auto *all = dialog.findChild<QCheckBox *>(QStringLiteral("chkAllLiturgies"));
+        QListWidgetItem *lector = ItemOf(functions, QStringLiteral("Lector"));
+        QListWidgetItem *early = ItemOf(liturgies, QStringLiteral("Early"));
+        if (!lector || !early) {
+            ADD_FAILURE() << "the lists miss Lector or Early";
+            return TModalResult::Cancel;
+        }
+        functions->setCurrentItem(lector);
+        EXPECT_FALSE(all->isEnabled()) << "an unchecked function has no preferences";
+        lector->setCheckState(Qt::Checked);
+        EXPECT_TRUE(all->isEnabled());
+        EXPECT_TRUE(all->isChecked());
+        early->setCheckState(Qt::Checked);
+        EXPECT_FALSE(all->isChecked());
+        all->click();
+        EXPECT_TRUE(all->isChecked());
+        EXPECT_EQ(early->checkState(), Qt::Unchecked);
+        EXPECT_TRUE(dialog.Editor().AllLiturgies(kLector));
+        all->click(); // unchecking alone chooses nothing
+        EXPECT_TRUE(all->isChecked());
+        dialog.acClose()->trigger();
+        return dialog.ModalResult();
+    };
+    ASSERT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
+    const QString key = ContactByName(QStringLiteral("Turgy"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(F_MinistryFunctionID, ',') FROM tblLnkServingPrefrence WHERE F_ContactID = '%1'").arg(key)), kLector);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblServingPrefrenceLiturgy WHERE F_ContactID = '%1'").arg(key)), 0);
+}
+
+TEST_F(ContactsData, TheFamilyDialogNeedsANameAndAsksOnlyAfterAChange)
+{
+    const QString ann = NewFilledContact(QStringLiteral("Gardener"));
+    TScriptedPrompt prompt;
+    Data().RunFamilyDialog = [&](int mode) {
+        TfFamilyDlg dialog(Data(), controller);
+        dialog.Prepare(mode);
+        dialog.show();
+        EXPECT_FALSE(dialog.acClose()->isEnabled());
+        EXPECT_FALSE(dialog.acAddmember()->isEnabled());
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edCity")), QStringLiteral("Shelbyville"));
+        dialog.acExit()->trigger();
+        EXPECT_TRUE(prompt.Prompts().isEmpty()) << "a family without a name closes without a question";
+        EXPECT_FALSE(dialog.isVisible());
+
+        dialog.show();
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edFullName")), QStringLiteral("Gardeners"));
+        EXPECT_TRUE(dialog.acClose()->isEnabled());
+        EXPECT_TRUE(dialog.acAddmember()->isEnabled());
+        prompt.Answer(QMessageBox::Cancel);
+        dialog.acExit()->trigger();
+        EXPECT_EQ(prompt.Prompts().size(), 1);
+        EXPECT_TRUE(dialog.isVisible());
+        prompt.Answer(QMessageBox::No);
+        dialog.acExit()->trigger();
+        EXPECT_FALSE(dialog.isVisible());
+        return dialog.ModalResult();
+    };
+    Data().NewFamily();
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblFamilies WHERE FamilyName = 'Gardeners'")), 0);
+
+    Data().RunFamilyDialog = [&](int mode) {
+        TfFamilyDlg dialog(Data(), controller);
+        dialog.Prepare(mode);
+        dialog.show();
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edFullName")), QStringLiteral("Gardeners"));
+        dialog.Editor().SetMembers({TDAContacts::ContactSearchItem(ann, QStringLiteral("Ann"), QStringLiteral("Gardener"), QString())});
+        EXPECT_EQ(dialog.Members()->model()->rowCount(), 1) << "the grid shows the new member";
+        EXPECT_FALSE(dialog.acEditContact()->isEnabled()) << "members of a new family are edited after it is saved";
+        dialog.acClose()->trigger();
+        return dialog.ModalResult();
+    };
+    Data().NewFamily();
+    const QString family = Scalar(QStringLiteral("SELECT PK_FamilyID FROM tblFamilies WHERE FamilyName = 'Gardeners'"));
+    ASSERT_FALSE(family.isEmpty()) << host.Log.join('\n').toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT F_FamilyID FROM tblContacts WHERE PK_ContactID = '%1'").arg(ann)), family);
+}
+
+TEST_F(ContactsData, ThePickerInGroupModeRefusesTheTopAndNoToItsQuestionDropsTheEdits)
+{
+    TScriptedPrompt prompt;
+    TfGroups picker(Data(), controller);
+    picker.SetMode(false);
+    picker.Prepare();
+    picker.Initialize();
+    picker.show();
+    EXPECT_FALSE(picker.acUse()->isEnabled()) << "the top node is no group";
+    EXPECT_FALSE(picker.acRemove()->isEnabled());
+    picker.acAdd()->trigger();
+    ASSERT_EQ(picker.SelectedIDs().size(), 1);
+    const QString outer = picker.SelectedIDs().first();
+    EXPECT_TRUE(picker.acUse()->isEnabled());
+    picker.acAdd()->trigger();
+    const QString inner = picker.SelectedIDs().first();
+    EXPECT_FALSE(picker.MoveGroup(outer, inner));
+    EXPECT_EQ(picker.Tree()->topLevelItem(0)->child(picker.Tree()->topLevelItem(0)->childCount() - 1)->data(0, Qt::UserRole).toString(), outer);
+
+    prompt.Answer(QMessageBox::No);
+    picker.acClose()->trigger();
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].DefaultButton, QMessageBox::No);
+    EXPECT_FALSE(Data().GroupChangesPending());
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblGroups WHERE PK_GroupID IN ('%1', '%2')").arg(outer, inner)), 0);
+}
+
+TEST_F(ContactsData, ThePickerInFunctionModeTakesSeveralAndNamesThemAll)
+{
+    TfGroups picker(Data(), controller);
+    picker.SetMode(true);
+    picker.Prepare();
+    picker.Initialize();
+    EXPECT_FALSE(picker.acAdd()->isVisible());
+    EXPECT_FALSE(picker.acUse()->isEnabled());
+    EXPECT_EQ(picker.StatusText(), controller.GetText(8006));
+    for (int i = 0; i < picker.Tree()->topLevelItemCount(); ++i)
+        picker.Tree()->topLevelItem(i)->setSelected(true);
+    EXPECT_EQ(picker.SelectedIDs(), (QStringList{kLector, kUsher}));
+    EXPECT_EQ(picker.StatusText(), controller.GetText(8006) + QStringLiteral("Lector, Usher"));
+    EXPECT_TRUE(picker.acUse()->isEnabled());
+}
+
+TEST_F(ContactsData, APartialPhoneIsKeptAndTheFaxChoiceWritesTheFax)
+{
+    Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+        TfContactDlg dialog(Data(), controller);
+        dialog.Load(contact, isNew);
+        dialog.show();
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edFullname")), QStringLiteral("Phil Faxon"));
+        auto *phone = dialog.findChild<QLineEdit *>(QStringLiteral("edPhone"));
+        phone->setFocus();
+        phone->home(false);
+        QTest::keyClicks(phone, QStringLiteral("55512"));
+        auto *choice = dialog.findChild<QComboBox *>(QStringLiteral("btnPhoneSelect"));
+        choice->setCurrentIndex(3);
+        emit choice->activated(3); // "Fax"
+        phone->setFocus();
+        phone->home(false);
+        QTest::keyClicks(phone, QStringLiteral("5559876543"));
+        dialog.findChild<QLineEdit *>(QStringLiteral("edCity"))->setFocus(); // leaving the field is accepted
+        dialog.acClose()->trigger();
+        return dialog.ModalResult();
+    };
+    ASSERT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT phone1 || '|' || Fax FROM tblContacts WHERE LastName = 'Faxon'")),
+              QStringLiteral("(555) 12-|(555) 987-6543"));
+}
+
+} // namespace

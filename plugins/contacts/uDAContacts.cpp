@@ -1,0 +1,621 @@
+#include "plugins/contacts/uDAContacts.h"
+
+#include "plugins/contacts/hcRvContactsController.h"
+
+#include "Quorva_Data_Service_Intf.h"
+#include "dataaccess/DAException.h"
+#include "foundation/uCommon.h"
+#include "ui/PromptService.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QUuid>
+
+#include <stdexcept>
+
+using namespace Quorva;
+
+namespace {
+
+QString NewKey()
+{
+    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+}
+
+bool Editing(const TDACDSDataTable &table)
+{
+    return table.GetState() == TDATableState::dsEdit || table.GetState() == TDATableState::dsInsert;
+}
+
+void Reopen(TDACDSDataTable &table)
+{
+    table.Close();
+    table.Open();
+}
+
+} // namespace
+
+// ---- TDAServiceAdapter ----
+
+TDAServiceAdapter::TDAServiceAdapter(ServiceSource source, std::function<std::shared_ptr<IContactsService>()> contacts)
+    : m_source(std::move(source)), m_contacts(std::move(contacts))
+{
+}
+
+QByteArray TDAServiceAdapter::GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo)
+{
+    if (m_grouped) {
+        const std::shared_ptr<IContactsService> contacts = m_contacts ? m_contacts() : nullptr;
+        if (!contacts)
+            throw std::runtime_error("The contacts service cannot be reached: there is no server connection");
+        const std::unique_ptr<TROBinaryMemoryStream> data = contacts->GetGroupedContacts(m_dataset, m_where);
+        return data ? data->Bytes() : QByteArray();
+    }
+    const std::shared_ptr<IDataAbstractService> service = m_source();
+    if (!service)
+        throw std::runtime_error("The data service cannot be reached: there is no server connection");
+    QList<TableRequestInfo> plain;
+    for (const TableRequestInfoV5 &info : requestInfo)
+        plain << static_cast<const TableRequestInfo &>(info);
+    const std::unique_ptr<TROBinaryMemoryStream> data = service->GetData(tableNames, plain);
+    return data ? data->Bytes() : QByteArray();
+}
+
+QByteArray TDAServiceAdapter::UpdateData(const QByteArray &delta)
+{
+    const std::shared_ptr<IDataAbstractService> service = m_source();
+    if (!service)
+        throw std::runtime_error("The data service cannot be reached: there is no server connection");
+    const TROBinaryMemoryStream request(delta);
+    const std::unique_ptr<TROBinaryMemoryStream> reply = service->UpdateData(&request);
+    return reply ? reply->Bytes() : QByteArray();
+}
+
+void TDAServiceAdapter::SetGroupedRequest(const QString &dataset, const QString &where)
+{
+    m_dataset = dataset;
+    m_where = where;
+    m_grouped = true;
+}
+
+// ---- TDAContacts ----
+
+TDAContacts::TDAContacts(TRvContactsController &controller) : m_controller(controller)
+{
+    auto contacts = [this]() -> std::shared_ptr<IDataAbstractService> { return m_contacts; };
+    auto resources = [this]() -> std::shared_ptr<IDataAbstractService> { return m_resources; };
+    m_remoteContacts = std::make_unique<TDAServiceAdapter>(contacts);
+    m_remoteGroups = std::make_unique<TDAServiceAdapter>(contacts, [this] { return m_contacts; });
+    m_remoteResources = std::make_unique<TDAServiceAdapter>(resources);
+    m_remoteLookup = std::make_unique<TDAServiceAdapter>(contacts);
+
+    // Every updatable table of the contacts service shares one adapter so that the tables a
+    // dialog changed reach the server in one call and one transaction.
+    TDAServiceAdapter *c = m_remoteContacts.get();
+    auto table = [](const QString &name, TDAServiceAdapter *adapter) { return std::make_unique<TDACDSDataTable>(name, adapter); };
+    m_contactList = table(QStringLiteral("DAContactList"), c);
+    m_contactDetails = table(QStringLiteral("DAContactDetails"), c);
+    m_contactSearch = table(QStringLiteral("DAContactList"), c);
+    m_contactByGroup = table(QStringLiteral("DAContactsByGroups"), m_remoteGroups.get());
+    m_importContacts = table(QStringLiteral("DAImportContacts"), c);
+    m_familyList = table(QStringLiteral("DAFamilyList"), c);
+    m_familyDetails = table(QStringLiteral("DAFamilyDetails"), c);
+    m_unavailability = table(QStringLiteral("DAUnAvailiabillity"), c);
+    m_servingPreference = table(QStringLiteral("DALnkServingPrefrence"), c);
+    m_preferenceLiturgy = table(QStringLiteral("DAServingPrefrenceLiturgy"), c);
+    m_preferenceFrequency = table(QStringLiteral("DAServingPrefrenceFrequency"), c);
+    m_servingFrequency = table(QStringLiteral("DAServingFrequency"), c);
+    m_allRules = table(QStringLiteral("DAAllRules"), c);
+    m_ministerSchedule = table(QStringLiteral("DAMinisterSchedule"), c);
+    m_groupsList = table(QStringLiteral("DAGroupsList"), c);
+    m_groupMembers = table(QStringLiteral("DALnkGroupMembers"), c);
+    m_memberOfGroups = table(QStringLiteral("DALnkMemberOfGroups"), c);
+    m_liturgyByFunction = table(QStringLiteral("DAListFunctionsByMinistry"), m_remoteLookup.get());
+    m_functionByLiturgy = table(QStringLiteral("DALnkLituryToMinistryFunction"), c);
+    m_liturgyToMinistry = table(QStringLiteral("DALinkLiturgyToMinistry"), c);
+    m_ministryFunctions = table(QStringLiteral("MinistryFunctions"), m_remoteResources.get());
+    m_ministryTemplates = table(QStringLiteral("MinistryTemplates"), m_remoteResources.get());
+    m_liturgyTemplates = table(QStringLiteral("LiturgyTemplates"), m_remoteResources.get());
+    m_locations = table(QStringLiteral("Locations"), m_remoteResources.get());
+    BindStamps();
+
+    ShowSaveFailure = [](const QString &message) {
+        ShowMessage(QApplication::activeWindow(), QMessageBox::Warning, QStringLiteral("Kestrova"), message);
+    };
+}
+
+TDAContacts::~TDAContacts() = default;
+
+void TDAContacts::SetConnection(std::shared_ptr<TROTransportChannel> channel, std::shared_ptr<TROMessage> message)
+{
+    m_channel = std::move(channel);
+    m_message = std::move(message);
+    if (!m_channel || !m_message) {
+        ClearConnection();
+        return;
+    }
+    m_contacts = CoContactsService::Create(m_message, m_channel);
+    m_resources = CoResourceService::Create(m_message, m_channel);
+}
+
+void TDAContacts::ClearConnection()
+{
+    m_contacts.reset();
+    m_resources.reset();
+    m_channel.reset();
+    m_message.reset();
+}
+
+std::shared_ptr<IContactsService> TDAContacts::ContactService() const
+{
+    if (!m_contacts)
+        throw std::runtime_error("The contacts service cannot be reached: there is no server connection");
+    return m_contacts;
+}
+
+std::shared_ptr<IResourceService> TDAContacts::ResourceService() const
+{
+    if (!m_resources)
+        throw std::runtime_error("The resource service cannot be reached: there is no server connection");
+    return m_resources;
+}
+
+QString TDAContacts::UserID() const
+{
+    const TvoUser *user = m_controller.GetCurrentUser();
+    return user ? user->UserID : EmptyGUID;
+}
+
+QString TDAContacts::UserName() const
+{
+    const TvoUser *user = m_controller.GetCurrentUser();
+    return user ? user->UserName : QString();
+}
+
+// ---- keys and stamps ----
+
+void TDAContacts::Stamp(TDACDSDataTable &table, bool inserted, const QString &keyField, bool created)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    if (inserted) {
+        if (!keyField.isEmpty())
+            table.SetValue(keyField, NewKey());
+        if (created) {
+            table.SetValue(QStringLiteral("F_CreatedUserID"), UserID());
+            table.SetValue(QStringLiteral("CreatedDateTime"), now);
+        }
+        return;
+    }
+    table.SetValue(QStringLiteral("F_ModifiedUserID"), UserID());
+    table.SetValue(QStringLiteral("ModifiedDateTime"), now);
+}
+
+void TDAContacts::BindStamps()
+{
+    const QString contactKey = QStringLiteral("PK_ContactID");
+    auto modified = [this](TDACDSDataTable &t) { Stamp(t, false, {}, false); };
+    auto detailsInsert = [this, contactKey](TDACDSDataTable &t) {
+        Stamp(t, true, contactKey, true);
+        t.SetValue(QStringLiteral("FlagContact"), false);
+        Stamp(t, false, {}, false);
+    };
+
+    m_contactDetails->OnAfterInsert = detailsInsert;
+    m_contactDetails->OnAfterEdit = modified;
+    m_contactList->OnAfterInsert = [this, contactKey](TDACDSDataTable &t) { Stamp(t, true, contactKey, false); };
+    m_contactList->OnAfterEdit = modified;
+    m_importContacts->OnAfterInsert = detailsInsert;
+    m_importContacts->OnBeforePost = [](TDACDSDataTable &t) {
+        // A spreadsheet cell without a date arrives as the zero date; it is stored as no date.
+        const QString field = QStringLiteral("DateOfBirth");
+        const QVariant born = t.Value(field);
+        if (!DAIsNull(born) && born.toDateTime().date() <= QDate(1899, 12, 30))
+            t.SetValue(field, QVariant());
+    };
+    m_familyDetails->OnAfterInsert = [this](TDACDSDataTable &t) {
+        Stamp(t, true, QStringLiteral("PK_FamilyID"), true);
+        Stamp(t, false, {}, false);
+        t.SetValue(QStringLiteral("Modifiedby"), UserName());
+    };
+    m_familyDetails->OnAfterEdit = modified;
+    m_unavailability->OnAfterInsert = [this](TDACDSDataTable &t) { Stamp(t, true, QStringLiteral("PK_UnavailiableID"), true); };
+    m_unavailability->OnAfterEdit = modified;
+    m_groupsList->OnAfterInsert = [this](TDACDSDataTable &t) {
+        m_controller.WriteHostLog(QorLogLevel::Debug, QStringLiteral("F1"), QStringLiteral("INSERT"));
+        Stamp(t, true, QStringLiteral("PK_GroupID"), true);
+    };
+    m_groupsList->OnAfterEdit = [this](TDACDSDataTable &t) {
+        m_controller.WriteHostLog(QorLogLevel::Debug, QStringLiteral("F1"), QStringLiteral("EDIT"));
+        Stamp(t, false, {}, false);
+    };
+    m_allRules->OnAfterInsert = [this](TDACDSDataTable &t) { Stamp(t, true, QStringLiteral("PK_RuleLnkID"), true); };
+    m_servingPreference->OnAfterInsert = [this](TDACDSDataTable &t) { Stamp(t, true, QStringLiteral("PK_ServingPrefrenceID"), false); };
+    for (TDACDSDataTable *links : {m_preferenceLiturgy.get(), m_preferenceFrequency.get(), m_groupMembers.get(), m_memberOfGroups.get()})
+        links->OnAfterInsert = [this](TDACDSDataTable &t) { Stamp(t, true, QStringLiteral("PK_LinkID"), false); };
+}
+
+// ---- helpers ----
+
+void TDAContacts::FilterByFamily(TDACDSDataTable &table, const QString &familyKey)
+{
+    table.SetFilter([familyKey](const TDACDSDataTable::TDARecord &r) {
+        return r.Value(QStringLiteral("F_FamilyID")).toString().compare(familyKey, Qt::CaseInsensitive) == 0;
+    });
+}
+
+void TDAContacts::FilterByField(TDACDSDataTable &table, const QString &field, const QVariant &value)
+{
+    const QString wanted = value.toString();
+    table.SetFilter([field, wanted](const TDACDSDataTable::TDARecord &r) {
+        return r.Value(field).toString().compare(wanted, Qt::CaseInsensitive) == 0;
+    });
+}
+
+void TDAContacts::PostIfEditing(TDACDSDataTable &table)
+{
+    if (Editing(table))
+        table.Post();
+}
+
+void TDAContacts::EditIfBrowsing(TDACDSDataTable &table)
+{
+    if (table.GetState() == TDATableState::dsBrowse)
+        table.Edit();
+}
+
+void TDAContacts::FreeFromFamily(TDACDSDataTable &contacts)
+{
+    EditIfBrowsing(contacts);
+    contacts.SetValue(QStringLiteral("F_FamilyID"), QVariant());
+    contacts.Post();
+}
+
+void TDAContacts::JoinFamily(TDACDSDataTable &contacts, const QString &familyKey)
+{
+    EditIfBrowsing(contacts);
+    contacts.SetValue(QStringLiteral("F_FamilyID"), familyKey);
+    contacts.Post();
+}
+
+TSearchListItem TDAContacts::ContactSearchItem(const QString &key, const QString &firstName, const QString &lastName,
+                                               const QString &caption)
+{
+    TSearchListItem item;
+    item.Text = caption;
+    item.Object.Caption = key;
+    item.Object.Value = 1;
+    item.Object.TypeID = ContactMemberType;
+    item.Object.Text1 = (firstName + QLatin1Char(' ') + lastName).trimmed();
+    item.Object.Text2 = firstName;
+    item.Object.Text3 = lastName;
+    return item;
+}
+
+void TDAContacts::Fail(const QString &location, const std::exception &e) const
+{
+    m_controller.WriteHostLog(QorLogLevel::Severe, location, QString::fromUtf8(e.what()));
+}
+
+void TDAContacts::RefreshIfClean(TDACDSDataTable &table)
+{
+    if (!table.GetActive())
+        table.Open();
+    else if (!table.HasChanges())
+        table.Refresh();
+}
+
+void TDAContacts::RestoreContactList()
+{
+    if (m_contactList->GetActive() && !CurrentContactID.isEmpty())
+        m_contactList->Locate(QStringLiteral("PK_ContactID"), CurrentContactID);
+}
+
+// ---- the contact dialog's tables ----
+
+QList<TDACDSDataTable *> TDAContacts::ContactDialogTables()
+{
+    // The contact first: everything else of the dialog refers to it.
+    return {m_contactDetails.get(),  m_servingPreference.get(), m_preferenceLiturgy.get(), m_preferenceFrequency.get(),
+            m_allRules.get(),        m_ministerSchedule.get(),  m_unavailability.get(),    m_memberOfGroups.get()};
+}
+
+void TDAContacts::CancelContactDialogTables()
+{
+    for (TDACDSDataTable *table : ContactDialogTables())
+        if (table->GetActive()) {
+            if (Editing(*table))
+                table->Cancel();
+            table->CancelUpdates();
+        }
+}
+
+void TDAContacts::PrepareContactData(const QString &key)
+{
+    try {
+        Reopen(*m_ministryFunctions);
+        m_ministryFunctions->ClearFilter();
+        m_servingPreference->Close();
+        m_servingPreference->ParamByName(QStringLiteral("ContactType")).Value = 0;
+        m_servingPreference->ParamByName(QStringLiteral("F_ContactID")).Value = key;
+        m_servingPreference->Open();
+        for (TDACDSDataTable *links : {m_preferenceLiturgy.get(), m_preferenceFrequency.get()}) {
+            links->Close();
+            links->ParamByName(QStringLiteral("F_ContactID")).Value = key;
+            links->Open();
+        }
+        m_ministerSchedule->Close();
+        TDAWhere where;
+        where.AddCondition(QStringLiteral("PK_ContactID"), TDAWhereOperator::woEqual, key);
+        m_ministerSchedule->SetWhere(where);
+        m_ministerSchedule->Open();
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("PrepareContactData"), e);
+        throw;
+    }
+}
+
+void TDAContacts::PrepareDialogTables(const QString &key)
+{
+    PrepareContactData(key);
+    CurrentContactID = key;
+    m_unavailability->Close();
+    m_unavailability->ParamByName(QStringLiteral("F_ContactID")).Value = key;
+    m_unavailability->Open();
+    m_unavailability->Sort(QStringLiteral("UnavailiableDate"));
+    m_allRules->Close();
+    m_allRules->ClearFilter();
+    m_allRules->ParamByName(QStringLiteral("OwnerID")).Value = key;
+    m_allRules->ParamByName(QStringLiteral("MemberID")).Value = key;
+    m_allRules->Open();
+    if (!m_groupsList->GetActive())
+        m_groupsList->Open();
+    m_memberOfGroups->Close();
+    m_memberOfGroups->ParamByName(QStringLiteral("F_MemberID")).Value = key;
+    m_memberOfGroups->ParamByName(QStringLiteral("F_MemberTypeID")).Value = ContactMemberType;
+    m_memberOfGroups->Open();
+    if (!m_servingFrequency->GetActive())
+        m_servingFrequency->Open();
+    if (!m_liturgyTemplates->GetActive())
+        m_liturgyTemplates->Open();
+}
+
+void TDAContacts::SaveContact(bool isNew)
+{
+    TBusyCursor busy;
+    if (!isNew) {
+        EditIfBrowsing(*m_contactDetails);
+        Stamp(*m_contactDetails, false, {}, false);
+    }
+    // The refetch after the save reads the contact itself, not the empty set a new one came from.
+    m_contactDetails->ParamByName(QStringLiteral("ContactID")).Value = CurrentContactID;
+    for (TDACDSDataTable *table : ContactDialogTables())
+        if (table->GetActive())
+            PostIfEditing(*table);
+    // One call and one transaction: either the whole contact arrives or nothing does, and then
+    // every change stays pending for the next try.
+    TDACDSDataTable::ApplyUpdates(ContactDialogTables(), true);
+}
+
+bool TDAContacts::RunAndSaveContact(const QString &key, bool isNew)
+{
+    if (!RunContactDialog)
+        throw std::runtime_error("The contact dialog is not available");
+    for (;;) {
+        if (RunContactDialog(key, isNew) != TModalResult::Ok) {
+            CancelContactDialogTables();
+            return false;
+        }
+        try {
+            SaveContact(isNew);
+            return true;
+        } catch (const std::exception &e) {
+            Fail(isNew ? QStringLiteral("NewContact") : QStringLiteral("EditContact"), e);
+            if (ShowSaveFailure)
+                ShowSaveFailure(QString::fromUtf8(e.what()));
+        }
+    }
+}
+
+bool TDAContacts::EditContact(const QString &key)
+{
+    bool saved = false;
+    try {
+        QString contact = key;
+        if (contact.isEmpty())
+            contact = m_contactList->AsString(QStringLiteral("PK_ContactID"));
+        if (contact.isEmpty())
+            throw std::runtime_error("There is no contact to edit");
+        m_contactDetails->Close();
+        m_contactDetails->ParamByName(QStringLiteral("ContactID")).Value = contact;
+        m_contactDetails->Open();
+        if (m_contactDetails->GetRecordCount() == 0)
+            throw std::runtime_error(QStringLiteral("The contact %1 no longer exists").arg(contact).toStdString());
+        PrepareDialogTables(contact);
+        saved = RunAndSaveContact(contact, false);
+        if (saved && m_contactList->GetActive())
+            RefreshIfClean(*m_contactList);
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("EditContact"), e);
+    }
+    try {
+        RestoreContactList();
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("EditContact"), e);
+    }
+    return saved;
+}
+
+bool TDAContacts::NewContact()
+{
+    bool saved = false;
+    try {
+        if (m_contactList->GetActive() && !m_contactList->Eof())
+            CurrentContactID = m_contactList->AsString(QStringLiteral("PK_ContactID"));
+        const QString previous = CurrentContactID;
+        m_contactDetails->Close();
+        m_contactDetails->ParamByName(QStringLiteral("ContactID")).Value = EmptyGUID;
+        m_contactDetails->Open();
+        m_contactDetails->Insert();
+        const QString key = m_contactDetails->AsString(QStringLiteral("PK_ContactID"));
+        PrepareDialogTables(key);
+        saved = RunAndSaveContact(key, true);
+        if (saved) {
+            if (m_contactList->GetActive())
+                RefreshIfClean(*m_contactList);
+        } else {
+            CurrentContactID = previous;
+        }
+        RestoreContactList();
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("NewContact"), e);
+        CancelContactDialogTables();
+    }
+    return saved;
+}
+
+// ---- families ----
+
+TModalResult TDAContacts::RunFamily(int mode)
+{
+    if (!RunFamilyDialog)
+        throw std::runtime_error("The family dialog is not available");
+    return RunFamilyDialog(mode);
+}
+
+void TDAContacts::NewFamily()
+{
+    TBusyCursor busy;
+    try {
+        m_familyDetails->Close();
+        m_familyDetails->ParamByName(QStringLiteral("PK_FamilyID")).Value = EmptyGUID;
+        m_familyDetails->Open();
+        m_familyDetails->Insert();
+        const QString key = m_familyDetails->AsString(QStringLiteral("PK_FamilyID"));
+        if (!m_contactList->GetActive())
+            m_contactList->Open();
+        FilterByFamily(*m_contactList, key);
+        for (;;) {
+            if (RunFamily(0) != TModalResult::Ok) {
+                // No member may keep pointing at a family that was never saved.
+                if (Editing(*m_familyDetails))
+                    m_familyDetails->Cancel();
+                m_familyDetails->CancelUpdates();
+                if (Editing(*m_contactList))
+                    m_contactList->Cancel();
+                m_contactList->CancelUpdates();
+                break;
+            }
+            try {
+                // The family first, then the members that point at it, in one transaction.
+                PostIfEditing(*m_familyDetails);
+                PostIfEditing(*m_contactList);
+                TDACDSDataTable::ApplyUpdates({m_familyDetails.get(), m_contactList.get()}, true);
+                if (m_familyList->GetActive())
+                    RefreshIfClean(*m_familyList);
+                CurrentFamilyID = key;
+                break;
+            } catch (const std::exception &e) {
+                Fail(QStringLiteral("NewFamily"), e);
+                if (ShowSaveFailure)
+                    ShowSaveFailure(QString::fromUtf8(e.what()));
+            }
+        }
+        m_contactList->ClearFilter();
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("NewFamily"), e);
+        m_contactList->ClearFilter();
+    }
+}
+
+bool TDAContacts::EditFamily(const QString &key)
+{
+    TBusyCursor busy;
+    try {
+        m_familyDetails->Close();
+        m_familyDetails->ParamByName(QStringLiteral("PK_FamilyID")).Value = key;
+        m_familyDetails->Open();
+        if (m_familyDetails->GetRecordCount() == 0)
+            throw std::runtime_error(QStringLiteral("The family %1 no longer exists").arg(key).toStdString());
+        if (!m_contactList->GetActive())
+            m_contactList->Open();
+        FilterByFamily(*m_contactList, key);
+        for (;;) {
+            if (RunFamily(1) != TModalResult::Ok) {
+                if (Editing(*m_familyDetails))
+                    m_familyDetails->Cancel();
+                m_familyDetails->CancelUpdates();
+                if (Editing(*m_contactList))
+                    m_contactList->Cancel();
+                m_contactList->CancelUpdates();
+                break;
+            }
+            try {
+                PostIfEditing(*m_familyDetails);
+                PostIfEditing(*m_contactList);
+                TDACDSDataTable::ApplyUpdates({m_familyDetails.get(), m_contactList.get()}, true);
+                if (m_familyList->GetActive())
+                    RefreshIfClean(*m_familyList);
+                break;
+            } catch (const std::exception &e) {
+                Fail(QStringLiteral("EditFamily"), e);
+                if (ShowSaveFailure)
+                    ShowSaveFailure(QString::fromUtf8(e.what()));
+            }
+        }
+        m_contactList->ClearFilter();
+        if (m_familyList->GetActive())
+            m_familyList->Locate(QStringLiteral("PK_FamilyID"), key);
+        return true;
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("EditFamily"), e);
+        m_contactList->ClearFilter();
+        return false;
+    }
+}
+
+int TDAContacts::ShowFamilyDialog(int mode)
+{
+    try {
+        return int(RunFamily(mode));
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("ShowFamilyDialog"), e);
+        return int(TModalResult::Cancel);
+    }
+}
+
+// ---- groups ----
+
+bool TDAContacts::GroupChangesPending() const
+{
+    return (m_groupsList->GetActive() && m_groupsList->HasChanges()) ||
+           (m_groupMembers->GetActive() && m_groupMembers->HasChanges());
+}
+
+void TDAContacts::ApplyGroupChanges()
+{
+    TDACDSDataTable::ApplyUpdates({m_groupMembers.get(), m_groupsList.get()}, true);
+}
+
+void TDAContacts::CancelGroupChanges()
+{
+    for (TDACDSDataTable *table : {m_groupsList.get(), m_groupMembers.get()})
+        if (table->GetActive()) {
+            if (Editing(*table))
+                table->Cancel();
+            table->CancelUpdates();
+        }
+}
+
+// ---- TBusyCursor ----
+
+TBusyCursor::TBusyCursor()
+{
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()))
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+TBusyCursor::~TBusyCursor()
+{
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()))
+        QApplication::restoreOverrideCursor();
+}

@@ -1,0 +1,110 @@
+// The contact dialog: a person's name, address, phones, e-mail, birthday, picture and comments;
+// the days the person cannot serve; the rules that tie the person to others; the ministry
+// functions with their liturgies, frequencies and fill-in mark; and the person's schedule. It
+// shows and forwards; TContactEditor decides, and the data module saves after OK.
+#pragma once
+
+#include "plugins/contacts/uContactEditor.h"
+#include "ui/ufBaseDialog.h"
+
+#include <QList>
+
+class QAction;
+class QCalendarWidget;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPlainTextEdit;
+class QTabWidget;
+class QTableView;
+class TDATableModel;
+class TDAContacts;
+class TRvContactsController;
+
+class TfContactDlg : public TfBaseDialog
+{
+    Q_OBJECT
+public:
+    TfContactDlg(TDAContacts &contacts, TRvContactsController &controller, QWidget *parent = nullptr);
+    ~TfContactDlg() override;
+
+    // Fills every page from the tables the data module prepared.
+    void Load(const QString &key, bool isNew);
+    TContactEditor &Editor() { return m_editor; }
+
+    QAction *acClose() const { return m_acClose; }
+    QAction *acExit() const { return m_acExit; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QString Text(int number) const;
+    void Fail(const QString &location, const std::exception &e) const;
+    void BuildGeneralPage(QWidget *page);
+    void BuildFunctionsPage(QWidget *page);
+    void BuildSchedulePage(QWidget *page);
+    void SetTexts();
+    void LoadFields();
+    void FinishName();
+    void OpenNameDialog();
+    void BindPhone(int tag);
+    void BindEmail(int tag);
+    void LoadPicture();
+    void RefreshDays();
+    void MarkDay(bool unavailable);
+    void RefreshRules();
+    void PickRule(int type);
+    void ClearRule(int type);
+    void FillFunctions();
+    QString SelectedFunction() const;
+    void UpdatePreferenceControls();
+    void FunctionChanged(QListWidgetItem *item);
+    void LiturgyChanged(QListWidgetItem *item);
+    void FrequencyChanged(QListWidgetItem *item);
+    void AllLiturgiesClicked(bool checked);
+    void AllFrequenciesClicked(bool checked);
+    void UpdateActions();
+
+    TDAContacts &m_data;
+    TRvContactsController &m_controller;
+    TContactEditor m_editor;
+    bool m_showNameDialog = false;
+    bool m_busy = false;
+    int m_phoneTag = 1;
+    int m_emailTag = 1;
+
+    QTabWidget *m_pages;
+    QTabWidget *m_options;
+    QLineEdit *m_fullName;
+    QPlainTextEdit *m_street;
+    QLineEdit *m_city;
+    QLineEdit *m_zip;
+    QLineEdit *m_state;
+    QComboBox *m_phoneChoice;
+    QLineEdit *m_phone;
+    QComboBox *m_emailChoice;
+    QLineEdit *m_email;
+    QDateEdit *m_born;
+    QLabel *m_picture;
+    QPlainTextEdit *m_comments;
+    QCheckBox *m_reminder;
+    QCalendarWidget *m_calendar;
+    QListWidget *m_days;
+    QList<QLineEdit *> m_rules;
+    QListWidget *m_functions;
+    QListWidget *m_liturgies;
+    QListWidget *m_frequencies;
+    QCheckBox *m_allLiturgies;
+    QCheckBox *m_allFrequencies;
+    QCheckBox *m_needed;
+    QTableView *m_schedule;
+    TDATableModel *m_scheduleModel;
+    QAction *m_acClose;
+    QAction *m_acExit;
+    QList<QLabel *> m_labels;
+};
