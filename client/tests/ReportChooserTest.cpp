@@ -36,11 +36,11 @@ namespace {
 
 // Runs step from the event loop once find() answers a window, within the modal loops of the
 // code under test; stops when it has run or after ten seconds.
-class WhenShown
+class OnceShown
 {
 public:
     template <typename Window>
-    WhenShown(Window *(*find)(), std::function<void(Window &)> step)
+    OnceShown(Window *(*find)(), std::function<void(Window &)> step)
     {
         m_timer.setInterval(10);
         QObject::connect(&m_timer, &QTimer::timeout, [this, find, step] {
@@ -149,14 +149,14 @@ protected:
               const QString &overrideMarker = {}, const QString &dataSource = {}, const QString &criteria = {})
     {
         Shown shown;
-        WhenShown chooser(&TReportChooser::ActiveDialog, std::function<void(TfReports &)>([&choose](TfReports &dialog) {
+        OnceShown chooser(&TReportChooser::ActiveDialog, std::function<void(TfReports &)>([&choose](TfReports &dialog) {
                               QAction *action = choose(dialog);
                               if (action && action->isEnabled())
                                   action->trigger();
                               else
                                   dialog.acClose()->trigger();
                           }));
-        WhenShown viewer(&TReportPreview::ActiveViewer, std::function<void(TfPreview &)>([&shown](TfPreview &preview) {
+        OnceShown viewer(&TReportPreview::ActiveViewer, std::function<void(TfPreview &)>([&shown](TfPreview &preview) {
                              shown.Viewer = true;
                              shown.Pages = preview.PageCount();
                              shown.Text = QString::fromUtf8(ReportExport::ToBytes(*preview.Document(), ReportExportKind::Text));
@@ -443,7 +443,7 @@ protected:
     // Previews the request and works the viewer with step once it shows.
     bool WithViewer(const TReportRequest &request, const std::function<void(TfPreview &)> &step)
     {
-        WhenShown shown(&TReportPreview::ActiveViewer, step);
+        OnceShown shown(&TReportPreview::ActiveViewer, step);
         const bool result = Preview(request);
         EXPECT_TRUE(shown.Ran()) << "no viewer";
         return result;
@@ -456,7 +456,7 @@ protected:
 
 TEST_F(PreviewOperation, AnEmptyDatasetShowsTheMessageAndNoViewer)
 {
-    WhenShown viewer(&TReportPreview::ActiveViewer, std::function<void(TfPreview &)>([](TfPreview &v) { v.acClose()->trigger(); }));
+    OnceShown viewer(&TReportPreview::ActiveViewer, std::function<void(TfPreview &)>([](TfPreview &v) { v.acClose()->trigger(); }));
     EXPECT_FALSE(Preview(Contacts(QStringLiteral("(PK_ContactID='{C9999999-0000-0000-0000-000000000000}')"))));
     EXPECT_FALSE(viewer.Ran());
     ASSERT_EQ(prompt.Prompts().size(), 1);
@@ -465,7 +465,7 @@ TEST_F(PreviewOperation, AnEmptyDatasetShowsTheMessageAndNoViewer)
 
 TEST_F(PreviewOperation, ADirectPdfIsWrittenWithoutAViewer)
 {
-    WhenShown viewer(&TReportPreview::ActiveViewer, std::function<void(TfPreview &)>([](TfPreview &v) { v.acClose()->trigger(); }));
+    OnceShown viewer(&TReportPreview::ActiveViewer, std::function<void(TfPreview &)>([](TfPreview &v) { v.acClose()->trigger(); }));
     TReportRequest request = Contacts();
     request.TargetPdf = folder.filePath(QStringLiteral("mail.pdf"));
     EXPECT_TRUE(Preview(request));
