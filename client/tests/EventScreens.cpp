@@ -9,6 +9,8 @@
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
 
+#include "ScreenshotSupport.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,23 +23,8 @@
 
 namespace {
 
-void Wait(int milliseconds)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-bool Save(const QPixmap &picture, const QString &path)
-{
-    if (picture.isNull() || !picture.save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
-}
+using screenshots::Save;
+using screenshots::Wait;
 
 // The corner of the screen that holds the popups, with some of the desktop around them.
 bool Popups(const QString &folder)

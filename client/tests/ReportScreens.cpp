@@ -9,6 +9,8 @@
 #include "reporting/ReportEngine.h"
 #include "reporting/ReportError.h"
 
+#include "ScreenshotSupport.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,13 +22,8 @@
 
 namespace {
 
-void Wait(int milliseconds)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+using screenshots::Save;
+using screenshots::Wait;
 
 TDATableData Parish()
 {
@@ -72,14 +69,9 @@ bool Picture(const QString &templateFile, const QString &path, const TVOResource
     viewer.resize(1000, 760);
     viewer.show();
     Wait(400);
-    const QPixmap picture = viewer.grab();
+    const bool saved = Save(viewer.grab(), path);
     viewer.close();
-    if (picture.isNull() || !picture.save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
+    return saved;
 }
 
 } // namespace
