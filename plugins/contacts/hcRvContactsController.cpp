@@ -9,6 +9,7 @@
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uCommon.h"
 #include "foundation/uResourceHandler.h"
+#include "ui/uHTMLHelp.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -292,9 +293,8 @@ void TRvContactsController::SendSimpleEmail(const QStringList &addresses) const
 
 void TRvContactsController::ShowHelp(const QString &topic) const
 {
-    const QString page = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help/") + topic + QStringLiteral(".html"));
-    if (!OpenURL(QUrl::fromLocalFile(page).toString()))
-        WriteHostLog(QorLogLevel::Warning, QStringLiteral("ShowHelp"), QStringLiteral("The help page %1 cannot be opened").arg(page));
+    if (!TconHTMLHelp::ShowTopic(topic))
+        WriteHostLog(QorLogLevel::Warning, QStringLiteral("ShowHelp"), QStringLiteral("The help topic %1 cannot be opened").arg(topic));
 }
 
 void TRvContactsController::StyleGrid(QAbstractItemView *grid)

@@ -66,7 +66,7 @@ public:
     bool OpenWebSite() const;
     bool IsMailAvailable() const { return m_mailAvailable; }
     void SendSimpleEmail(const QStringList &addresses) const;
-    // The help page of a topic ("help/<topic>.html" beside the program).
+    // The help page of a topic, through the application's help.
     void ShowHelp(const QString &topic) const;
     // The look every grid of the module shares.
     static void StyleGrid(QAbstractItemView *grid);

@@ -431,3 +431,26 @@ bool TContactEditor::HasChanges() const
             return true;
     return m_nameChanged;
 }
+
+// ---- help and the schedule report ----
+
+const QString TContactEditor::ScheduleReportCategory = QStringLiteral("{00000000-0000-0000-0000-000000000006}");
+
+QString TContactEditor::HelpTopic(int page)
+{
+    switch (page) {
+    case 1:
+        return QStringLiteral("Contact_Serving_Preferences");
+    case SchedulePage:
+        return QStringLiteral("Contact_Schedule");
+    default:
+        return QStringLiteral("Contacts_add_a_contact");
+    }
+}
+
+QStringList TContactEditor::ScheduleSelection() const
+{
+    if (m_key.isEmpty())
+        return {};
+    return {QStringLiteral("(PK_ContactID='%1')").arg(m_key)};
+}

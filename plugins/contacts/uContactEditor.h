@@ -95,6 +95,18 @@ public:
     // The contacts already in the rule, as the search dialog's preselection.
     TSearchObjectList RuleMembers(int type) const;
 
+    // ---- help and the schedule report ----
+    // The help topic of each page of the dialog (general, functions, schedule).
+    static QString HelpTopic(int page);
+    // Printing is offered on the schedule page only, and only when there is something to print.
+    static bool PrintVisible(int page) { return page == SchedulePage; }
+    static bool PrintEnabled(int scheduleRows) { return scheduleRows > 0; }
+    static constexpr int SchedulePage = 2;
+    // The host's report category of schedules.
+    static const QString ScheduleReportCategory;
+    // The selection the host's report chooser gets for this contact's schedule.
+    QStringList ScheduleSelection() const;
+
     // ---- closing ----
     // Whether a close without OK has anything to ask about: a typed field or name, or a
     // pending change of a preference, rule, availability or group table.

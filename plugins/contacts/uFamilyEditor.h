@@ -13,6 +13,8 @@ class TDAContacts;
 class TFamilyEditor
 {
 public:
+    static inline const QString HelpTopic = QStringLiteral("Family_create");
+
     explicit TFamilyEditor(TDAContacts &data) : m_data(data) {}
 
     QString Key() const;

@@ -18,6 +18,9 @@ struct TGroupNode
 class TGroupTree
 {
 public:
+    // The picker's help, in group and in function mode.
+    static inline const QString HelpTopic = QStringLiteral("Groups_add_from_contacts");
+
     explicit TGroupTree(TDAContacts &data);
 
     // The top node (caption as given) with every group below its parent. A group whose parents

@@ -77,15 +77,34 @@ TfContactDlg::TfContactDlg(TDAContacts &contacts, TRvContactsController &control
     m_acExit = new QAction(this);
     m_acExit->setObjectName(QStringLiteral("acExit"));
     m_acExit->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_acNew = new QAction(this);
+    m_acNew->setObjectName(QStringLiteral("btnNewContactNormal"));
+    m_acPrint = new QAction(this);
+    m_acPrint->setObjectName(QStringLiteral("acPrint"));
+    m_acHelp = new QAction(this);
+    m_acHelp->setObjectName(QStringLiteral("acHelp"));
+    m_acHelp->setShortcut(QKeySequence(Qt::Key_F1));
     auto *bar = addToolBar(QStringLiteral("main"));
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     bar->addAction(m_acClose);
+    bar->addAction(m_acNew);
+    bar->addAction(m_acPrint);
+    bar->addAction(m_acHelp);
     bar->addAction(m_acExit);
     connect(m_acClose, &QAction::triggered, this, [this] {
         FinishName();
         SetModalResult(TModalResult::Ok);
     });
+    // Like OK: a name still being typed is split and kept, not dropped.
+    connect(m_acNew, &QAction::triggered, this, [this] {
+        FinishName();
+        SetModalResult(TModalResult::Ok);
+    });
+    connect(m_acPrint, &QAction::triggered, this, [this] { PrintSchedule(); });
+    connect(m_acHelp, &QAction::triggered, this,
+            [this] { m_controller.ShowHelp(TContactEditor::HelpTopic(m_pages->currentIndex())); });
+    connect(m_pages, &QTabWidget::currentChanged, this, [this] { UpdateActions(); });
     connect(m_acExit, &QAction::triggered, this, [this] { SetModalResult(TModalResult::Cancel); });
     resize(760, 600);
 }
@@ -360,6 +379,9 @@ void TfContactDlg::SetTexts()
     m_emailChoice->addItems({Text(1320), Text(1321), Text(1322)});
     m_acClose->setText(Text(1302));
     m_acExit->setText(Text(203));
+    m_acNew->setText(Text(1301));
+    m_acPrint->setText(Text(1303));
+    m_acHelp->setText(Text(1304));
     m_editor.SetTitleList(Text(1721));
     m_editor.SetSuffixList(Text(1722));
     m_scheduleModel->SetColumns({QStringLiteral("StartDateTime"), QStringLiteral("LiturgyTemplateName"),
@@ -443,6 +465,8 @@ void TfContactDlg::OpenNameDialog()
                         m_editor.Field(QStringLiteral("MiddleName")).toString(), m_editor.Field(QStringLiteral("LastName")).toString(),
                         m_editor.Field(QStringLiteral("Suffix")).toString());
         dialog.chkShow()->setChecked(m_showNameDialog);
+        connect(&dialog, &TfDlgPopUp::helpRequested, this,
+                [this] { m_controller.ShowHelp(TContactEditor::HelpTopic(0)); });
         if (dialog.exec() != QDialog::Accepted)
             return;
         m_showNameDialog = dialog.chkShow()->isChecked();
@@ -727,6 +751,21 @@ void TfContactDlg::AllFrequenciesClicked(bool checked)
 void TfContactDlg::UpdateActions()
 {
     m_acClose->setEnabled(TContactEditor::OkEnabled(m_fullName->text()));
+    m_acNew->setEnabled(m_acClose->isEnabled());
+    m_acPrint->setVisible(TContactEditor::PrintVisible(m_pages->currentIndex()));
+    m_acPrint->setEnabled(TContactEditor::PrintEnabled(m_data.DAMinisterSchedule().GetRecordCount()));
+}
+
+// The host's report chooser offers preview and printer for the contact's schedule.
+void TfContactDlg::PrintSchedule()
+{
+    try {
+        const QStringList selection = m_editor.ScheduleSelection();
+        m_controller.ShowReportDlg(TContactEditor::ScheduleReportCategory, &selection, m_data.DAMinisterSchedule().GetRecordCount(),
+                                   nullptr, 0, QString(), QString(), QString(), QString());
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("acPrintExecute"), e);
+    }
 }
 
 // ---- closing ----

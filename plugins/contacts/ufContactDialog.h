@@ -38,6 +38,9 @@ public:
 
     QAction *acClose() const { return m_acClose; }
     QAction *acExit() const { return m_acExit; }
+    QAction *acNew() const { return m_acNew; }
+    QAction *acPrint() const { return m_acPrint; }
+    QAction *acHelp() const { return m_acHelp; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -69,6 +72,7 @@ private:
     void AllLiturgiesClicked(bool checked);
     void AllFrequenciesClicked(bool checked);
     void UpdateActions();
+    void PrintSchedule();
 
     TDAContacts &m_data;
     TRvContactsController &m_controller;
@@ -106,5 +110,8 @@ private:
     TDATableModel *m_scheduleModel;
     QAction *m_acClose;
     QAction *m_acExit;
+    QAction *m_acNew;
+    QAction *m_acPrint;
+    QAction *m_acHelp;
     QList<QLabel *> m_labels;
 };

@@ -115,10 +115,13 @@ TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controlle
     m_acRemoveMember = action("acRemoveMember");
     m_acCopy = action("acCopy");
     m_acEditContact = action("acEditContact");
+    m_acHelp = action("acHelp");
+    m_acHelp->setShortcut(QKeySequence(Qt::Key_F1));
     auto *bar = addToolBar(QStringLiteral("main"));
     bar->setMovable(false);
-    for (QAction *a : {m_acClose, m_acExit, m_acAddmember, m_acRemoveMember, m_acCopy, m_acEditContact})
+    for (QAction *a : {m_acClose, m_acExit, m_acAddmember, m_acRemoveMember, m_acCopy, m_acEditContact, m_acHelp})
         bar->addAction(a);
+    connect(m_acHelp, &QAction::triggered, this, [this] { m_controller.ShowHelp(TFamilyEditor::HelpTopic); });
 
     connect(m_acClose, &QAction::triggered, this, [this] {
         try {
@@ -222,6 +225,7 @@ void TfFamilyDlg::Prepare(int mode)
     m_acRemoveMember->setText(Text(1111));
     m_acCopy->setText(Text(1113));
     m_acEditContact->setText(Text(1450));
+    m_acHelp->setText(Text(202));
     m_model->SetColumns({QStringLiteral("FirstName"), QStringLiteral("LastName"), QStringLiteral("Street"), QStringLiteral("Zip"),
                          QStringLiteral("City"), QStringLiteral("State")});
     m_model->SetCaption(QStringLiteral("FirstName"), Text(1252));

@@ -33,6 +33,7 @@ public:
     QAction *acRemoveMember() const { return m_acRemoveMember; }
     QAction *acCopy() const { return m_acCopy; }
     QAction *acEditContact() const { return m_acEditContact; }
+    QAction *acHelp() const { return m_acHelp; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -76,4 +77,5 @@ private:
     QAction *m_acRemoveMember;
     QAction *m_acCopy;
     QAction *m_acEditContact;
+    QAction *m_acHelp;
 };

@@ -57,10 +57,13 @@ TfGroups::TfGroups(TDAContacts &contacts, TRvContactsController &controller, QWi
     m_acClose->setShortcut(QKeySequence(Qt::Key_Escape));
     m_acAdd = action("acAdd");
     m_acRemove = action("acRemove");
+    m_acHelp = action("acHelp");
+    m_acHelp->setShortcut(QKeySequence(Qt::Key_F1));
     auto *bar = addToolBar(QStringLiteral("main"));
     bar->setMovable(false);
-    for (QAction *a : {m_acUse, m_acClose, m_acAdd, m_acRemove})
+    for (QAction *a : {m_acUse, m_acClose, m_acAdd, m_acRemove, m_acHelp})
         bar->addAction(a);
+    connect(m_acHelp, &QAction::triggered, this, [this] { m_controller.ShowHelp(TGroupTree::HelpTopic); });
     connect(m_acUse, &QAction::triggered, this, [this] {
         if (QTreeWidgetItem *item = m_tree->currentItem(); item && m_tree->isPersistentEditorOpen(item))
             m_tree->closePersistentEditor(item);
@@ -107,6 +110,7 @@ void TfGroups::Prepare()
     m_acRemove->setText(Text(8004));
     m_acClose->setText(Text(8001));
     m_acUse->setText(Text(8002));
+    m_acHelp->setText(Text(8005));
     m_tree->setSelectionMode(m_functionMode ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
     m_tree->setDragDropMode(m_functionMode ? QAbstractItemView::NoDragDrop : QAbstractItemView::InternalMove);
 }

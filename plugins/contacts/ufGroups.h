@@ -39,6 +39,7 @@ public:
     QAction *acClose() const { return m_acClose; }
     QAction *acAdd() const { return m_acAdd; }
     QAction *acRemove() const { return m_acRemove; }
+    QAction *acHelp() const { return m_acHelp; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -63,4 +64,5 @@ private:
     QAction *m_acClose;
     QAction *m_acAdd;
     QAction *m_acRemove;
+    QAction *m_acHelp;
 };

@@ -454,6 +454,44 @@ TEST_F(ContactsData, TheContactDialogsOkNeedsAName)
               QStringLiteral("Dr.|Ada|Byron|King"));
 }
 
+TEST_F(ContactsData, NewContactFromTheBarKeepsTheNameStillBeingTyped)
+{
+    Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+        TfContactDlg dialog(Data(), controller);
+        dialog.Load(contact, isNew);
+        dialog.show();
+        auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("edFullname"));
+        name->setFocus();
+        QTest::keyClicks(name, QStringLiteral("Rev. Tom Hart"));
+        EXPECT_TRUE(dialog.acNew()->isEnabled());
+        dialog.acNew()->trigger(); // the field is never left
+        return dialog.ModalResult();
+    };
+    ASSERT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title || '|' || FirstName || '|' || LastName FROM tblContacts WHERE LastName = 'Hart'")),
+              QStringLiteral("Rev.|Tom|Hart"));
+}
+
+TEST_F(ContactsData, TheSchedulePagePrintsThroughTheHostsReportChooser)
+{
+    const QString key = NewFilledContact(QStringLiteral("Printed"));
+    Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+        TfContactDlg dialog(Data(), controller);
+        dialog.Load(contact, isNew);
+        dialog.show();
+        EXPECT_FALSE(dialog.acPrint()->isVisible()) << "only the schedule page prints";
+        dialog.findChild<QTabWidget *>(QStringLiteral("pc"))->setCurrentIndex(TContactEditor::SchedulePage);
+        EXPECT_TRUE(dialog.acPrint()->isVisible());
+        EXPECT_EQ(dialog.acPrint()->isEnabled(), Data().DAMinisterSchedule().GetRecordCount() > 0);
+        dialog.acPrint()->setEnabled(true);
+        dialog.acPrint()->trigger();
+        return TModalResult::Cancel;
+    };
+    Data().EditContact(key);
+    EXPECT_EQ(host.ReportCategory, TContactEditor::ScheduleReportCategory);
+    EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_ContactID='%1')").arg(key)});
+}
+
 TEST_F(ContactsData, AllLiturgiesIsCheckedExactlyWhenNoLiturgyIs)
 {
     Data().RunContactDialog = [&](const QString &contact, bool isNew) {
