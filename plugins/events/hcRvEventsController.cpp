@@ -3,6 +3,7 @@
 #include "plugins/events/plgEventViews.h"
 #include "plugins/events/uDAEvents.h"
 
+#include <QHeaderView>
 #include <QPainter>
 
 using namespace Quorva;
@@ -154,6 +155,46 @@ void TRvEventsController::HideProgress()
 {
     if (auto application = host_cast<IHostApplication>(Host()))
         application->HideProgress();
+}
+
+void TRvEventsController::ShowReportDlg(const QString &category, const QStringList *selection, int count,
+                                        IReportCriteriaProvider *criteriaProvider, int selectionIndex)
+{
+    auto reports = host_cast<IReportHost>(Host());
+    if (!reports)
+        throw std::runtime_error("The host offers no reports");
+    reports->ShowReportDlg(category, selection, count, criteriaProvider, selectionIndex, QString(), QString(), QString(),
+                           QString());
+}
+
+void TRvEventsController::LoadGridLayout(const QString &name, QHeaderView *header)
+{
+    try {
+        auto settings = host_cast<ISettings>(Host());
+        if (!settings || !header)
+            return;
+        const std::optional<QByteArray> stream = settings->LoadUserBlob(name);
+        if (!stream || stream->isEmpty())
+            return;
+        const QByteArray designed = header->saveState();
+        if (!header->restoreState(*stream)) {
+            header->restoreState(designed);
+            throw std::runtime_error(QStringLiteral("The stored layout \"%1\" does not fit the grid").arg(name).toStdString());
+        }
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("LoadGridLayout"), e);
+    }
+}
+
+void TRvEventsController::SaveGridLayout(const QString &name, QHeaderView *header)
+{
+    auto settings = host_cast<ISettings>(Host());
+    if (!settings)
+        throw std::runtime_error("The host offers no settings");
+    if (!header)
+        return;
+    const QByteArray stream = header->saveState();
+    settings->SaveUserBlob(name, &stream);
 }
 
 bool TRvEventsController::RunAutoSchedule(const QStringList &templateIds, const QStringList &functionIds,

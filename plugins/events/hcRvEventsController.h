@@ -13,6 +13,7 @@
 
 #include <memory>
 
+class QHeaderView;
 class TDAEvents;
 
 class TRvEventsController : public THYModuleController, public Quorva::INavBarPluginCtrl, public Quorva::ISearchHost
@@ -62,6 +63,14 @@ public:
     // Hands a run to the host's runner; false when the host has none.
     bool RunAutoSchedule(const QStringList &templateIds, const QStringList &functionIds, const QDateTime &from,
                          const QDateTime &to);
+
+    // The host's report chooser for the category; the texts after the selection index go empty.
+    void ShowReportDlg(const QString &category, const QStringList *selection, int count,
+                       Quorva::IReportCriteriaProvider *criteriaProvider, int selectionIndex);
+    // A grid's column layout under the name in the user's settings. Loading leaves the grid as
+    // it is when no layout was stored, and logs a failure or a layout that does not fit it.
+    void LoadGridLayout(const QString &name, QHeaderView *header);
+    void SaveGridLayout(const QString &name, QHeaderView *header);
 
     // For tests that drive the module's units without loading the library: the host as given.
     void AttachHost(Quorva::IHYHost *host) { SetHost(host); }

@@ -185,3 +185,17 @@ void TEventEditorRules::ClearMember()
     }
     m_modified = true;
 }
+
+void TMinisterFlagHint::Move(bool overSetFlag, const QString &comments)
+{
+    if (!overSetFlag) {
+        m_visible = false;
+        return;
+    }
+    if (comments != m_text) {
+        m_text = comments;
+        m_visible = false;
+        return;
+    }
+    m_visible = true;
+}

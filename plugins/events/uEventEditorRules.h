@@ -72,3 +72,22 @@ private:
     bool m_activated = false;
     bool m_modified = false;
 };
+
+// The function grid's hint over the minister flag: the row's comments while the mouse is over a
+// set flag. A text the mouse has just reached is taken in with the hint hidden and shows from the
+// next move over the same text on, so a hint never flickers up while the mouse crosses the grid.
+class TMinisterFlagHint
+{
+public:
+    // overSetFlag: the mouse is over a cell of the minister flag whose value is set.
+    void Move(bool overSetFlag, const QString &comments);
+    void Hide() { m_visible = false; }
+
+    const QString &Text() const { return m_text; }
+    // Never for an empty text.
+    bool Visible() const { return m_visible && !m_text.isEmpty(); }
+
+private:
+    QString m_text;
+    bool m_visible = false;
+};

@@ -4,6 +4,8 @@
 #include "plugins/events/uDAEvents.h"
 #include "plugins/events/uRecurrence.h"
 
+#include "ui/uHTMLHelp.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
@@ -123,6 +125,7 @@ TfAutoScheduleStart::TfAutoScheduleStart(QWidget *parent)
             accept();
     });
     connect(btnCancel(), &QPushButton::clicked, this, &QDialog::reject);
+    connect(this, &TfDlgPopUp::helpRequested, this, [] { TconHTMLHelp::ShowTopic(QStringLiteral("Schedule_ministers_aut")); });
 }
 
 void TfAutoScheduleStart::InitialPeriod(const QString &startText, const QString &endText, const QDate &today, QDate &start,

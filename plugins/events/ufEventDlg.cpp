@@ -7,6 +7,7 @@
 
 #include "client/api/HostInterfaces.h"
 #include "ui/TDATableModel.h"
+#include "ui/uHTMLHelp.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -25,6 +27,7 @@
 #include <QTimeEdit>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace {
@@ -221,10 +224,9 @@ TfEventDlg::TfEventDlg(QWidget *parent)
         SetModalResult(TModalResult::Cancel);
         QCoreApplication::processEvents();
     });
-    connect(m_acHelp, &QAction::triggered, this, [this] {
-        // The help pages come with the host; the topic names the page.
-        setProperty("helpTopic", m_rules.HelpTopic());
-    });
+    connect(m_acHelp, &QAction::triggered, this, [this] { TconHTMLHelp::ShowTopic(m_rules.HelpTopic()); });
+    m_grid->setMouseTracking(true);
+    m_grid->viewport()->installEventFilter(this);
     connect(m_acAdd, &QAction::triggered, this, [this] {
         try {
             TDACDSDataTable &functions = Data().MinistryFunctions;
@@ -367,6 +369,53 @@ void TfEventDlg::showEvent(QShowEvent *event)
         m_rules.Activate();
         QApplication::restoreOverrideCursor();
     }
+}
+
+bool TfEventDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_grid->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseMove: {
+            const auto *move = static_cast<QMouseEvent *>(event);
+            TrackFlagHint(move->position().toPoint(), move->globalPosition().toPoint());
+            break;
+        }
+        case QEvent::Leave:
+            m_flagHint.Hide();
+            QToolTip::hideText();
+            break;
+        case QEvent::ToolTip:
+            // The minister flag's hint is the only one the grid shows.
+            return true;
+        default:
+            break;
+        }
+    }
+    return TfBaseDialog::eventFilter(watched, event);
+}
+
+void TfEventDlg::TrackFlagHint(const QPoint &position, const QPoint &globalPosition)
+{
+    try {
+        const QModelIndex index = m_grid->indexAt(position);
+        const bool overSetFlag = index.isValid()
+                                 && m_model->FieldName(index.column()).compare(QStringLiteral("FlagMinister"), Qt::CaseInsensitive) == 0
+                                 && m_model->data(index, Qt::EditRole).toBool();
+        QString comments;
+        if (overSetFlag) {
+            const TDACDSDataTable &rows = *m_model->Table();
+            const int field = rows.FieldIndex(QStringLiteral("Comments"));
+            if (field >= 0)
+                comments = rows.ValueAt(index.row(), field).toString();
+        }
+        m_flagHint.Move(overSetFlag, comments);
+    } catch (const std::exception &) {
+        m_flagHint.Hide();
+    }
+    if (m_flagHint.Visible())
+        QToolTip::showText(globalPosition, m_flagHint.Text(), m_grid->viewport());
+    else
+        QToolTip::hideText();
 }
 
 void TfEventDlg::closeEvent(QCloseEvent *event)

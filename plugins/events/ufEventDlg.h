@@ -46,6 +46,7 @@ public:
     QMenu *popUpMinistryTemplates() const { return m_templateMenu; }
     QAction *acOK() const { return m_acOK; }
     QAction *acClose() const { return m_acClose; }
+    QAction *acHelp() const { return m_acHelp; }
     QAction *acAdd() const { return m_acAdd; }
     QAction *acRemove() const { return m_acRemove; }
     QAction *acRemoveAll() const { return m_acRemoveAll; }
@@ -53,6 +54,8 @@ public:
     QAction *acLookup() const { return m_acLookup; }
     QAction *acClearMember() const { return m_acClearMember; }
     QString RecurrenceStatus() const;
+    // The grid's hint as the last mouse move over the grid left it.
+    const TMinisterFlagHint &FlagHint() const { return m_flagHint; }
 
     // The member column's buttons: 0 pick through the host search, 1 clear. Runs after the
     // caller's own event has returned.
@@ -64,9 +67,11 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void LookupResponsible(int buttonIndex);
+    void TrackFlagHint(const QPoint &position, const QPoint &globalPosition);
     void FillLiturgyTemplates();
     void FillMinistryTemplateMenu();
     void ShowFunctionCount();
@@ -76,6 +81,7 @@ private:
     QString LiturgyId() const;
 
     TEventEditorRules m_rules;
+    TMinisterFlagHint m_flagHint;
     TRecurrence *m_recurrence = nullptr;
     QDateTime m_end;
     QList<TvoLiturgyTemplateData> m_templateData;

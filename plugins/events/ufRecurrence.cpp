@@ -3,6 +3,8 @@
 #include "plugins/events/hcRvEventsController.h"
 #include "plugins/events/uRecurrence.h"
 
+#include "ui/uHTMLHelp.h"
+
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QGridLayout>
@@ -96,6 +98,7 @@ TfRecurrence::TfRecurrence(QWidget *parent)
         }
     });
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_help, &QPushButton::clicked, this, [] { TconHTMLHelp::ShowTopic(QStringLiteral("Cal_add_recurring_liturgy")); });
     connect(m_byNum, &QRadioButton::toggled, this, [this](bool on) {
         if (m_recurrence && on)
             m_recurrence->SetByNumberOfMonths(true);

@@ -37,6 +37,7 @@ public:
     // Sunday 1 ... Saturday 7.
     QCheckBox *chk(int day) const { return m_days[std::size_t(day - 1)]; }
     QPushButton *btnOK() const { return m_ok; }
+    QPushButton *btnHelp() const { return m_help; }
 
     // What OK does: the pattern into the recurrence and the end date into the user setting.
     void Confirm();

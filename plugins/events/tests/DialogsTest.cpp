@@ -1,6 +1,7 @@
 // The module's controller answers and its dialogs offscreen, without a server: the duration
 // list, the editor's close question, the recurrence and options dialogs' OK and what they
-// write, and the start dialog's first period.
+// write, the start dialog's first period, the minister flag's hint, the dialogs' help pages, and
+// the controller's report and grid-layout gateways.
 #include "plugins/events/tests/FakeEventsHost.h"
 #include "plugins/events/ufAutoScheduleStart.h"
 #include "plugins/events/ufEventDlg.h"
@@ -10,15 +11,22 @@
 
 #include "testsupport/QtPrinters.h"
 #include "ui/PromptService.h"
+#include "ui/uHTMLHelp.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -206,4 +214,132 @@ TEST_F(EventsDialogs, TheStartDialogOffersTheLastPeriodOrTheNextThreeMonths)
     TfAutoScheduleStart dialog;
     EXPECT_EQ(dialog.LiturgyCount, -1);
     EXPECT_FALSE(dialog.btnOK()->isEnabled());
+}
+
+TEST(MinisterFlagHint, ShowsTheCommentsFromTheSecondMoveOverASetFlagAndHidesAnywhereElse)
+{
+    struct Step
+    {
+        bool OverSetFlag;
+        QString Comments;
+        bool Visible;
+        QString Text;
+    };
+    const QString note = QStringLiteral("Reads the second lesson");
+    const QList<Step> steps = {
+        {true, note, false, note},                       // a new text is taken in hidden
+        {true, note, true, note},                        // the same text again shows it
+        {true, note, true, note},
+        {false, QString(), false, note},                 // off the flag (or over an unset one): hidden
+        {true, note, true, note},                        // back on the same text: shown at once
+        {true, QStringLiteral("Cantor"), false, QStringLiteral("Cantor")}, // another row's text
+        {true, QStringLiteral("Cantor"), true, QStringLiteral("Cantor")},
+        {true, QString(), false, QString()},             // a row without comments
+        {true, QString(), false, QString()},             // never an empty hint
+    };
+    TMinisterFlagHint hint;
+    for (int i = 0; i < steps.size(); ++i) {
+        hint.Move(steps[i].OverSetFlag, steps[i].Comments);
+        EXPECT_EQ(hint.Visible(), steps[i].Visible) << "step " << i;
+        EXPECT_EQ(hint.Text(), steps[i].Text) << "step " << i;
+    }
+    hint.Move(true, QStringLiteral("Cantor"));
+    hint.Move(true, QStringLiteral("Cantor"));
+    hint.Hide();
+    EXPECT_FALSE(hint.Visible());
+}
+
+TEST_F(EventsDialogs, EachDialogsHelpOpensItsTopicsPageThroughTheHostsHelp)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QStringList topics = {QStringLiteral("index"), QStringLiteral("Cal_add_a_singel_liturgy"), QStringLiteral("cal_edit_liturgy"),
+                                QStringLiteral("Cal_add_recurring_liturgy"), QStringLiteral("Schedule_ministers_aut")};
+    for (const QString &topic : topics) {
+        QFile page(folder.filePath(topic + QStringLiteral(".html")));
+        ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+        page.write("<h1>page</h1>");
+    }
+    QStringList opened;
+    TconHTMLHelp::SetOpener([&opened](const QUrl &page) {
+        opened << QFileInfo(page.toLocalFile()).completeBaseName();
+        return true;
+    });
+    TconHTMLHelp::Install(folder.filePath(QStringLiteral("index.html")));
+
+    TfEventDlg create;
+    create.Prepare(true);
+    create.acHelp()->trigger();
+    TfEventDlg edit;
+    edit.Prepare(false);
+    edit.acHelp()->trigger();
+    TfRecurrence recurrence;
+    recurrence.btnHelp()->click();
+    TfAutoScheduleStart start;
+    start.btnHelp()->click();
+
+    TconHTMLHelp::Remove();
+    TconHTMLHelp::SetOpener({});
+    EXPECT_EQ(opened, topics.mid(1));
+}
+
+TEST_F(EventsDialogs, AReportGoesToTheHostsChooserWithTheFourTrailingTextsEmpty)
+{
+    const QStringList selected = {QStringLiteral("{E1}"), QStringLiteral("{E2}")};
+    Controller().ShowReportDlg(QStringLiteral("{00000000-0000-0000-0000-000000000002}"), &selected, 2, nullptr, 0);
+    Controller().ShowReportDlg(QStringLiteral("{00000000-0000-0000-0000-000000000006}"), nullptr, 17, nullptr, 0);
+    ASSERT_EQ(host.Reports.size(), 2);
+    EXPECT_EQ(host.Reports[0].Category, QStringLiteral("{00000000-0000-0000-0000-000000000002}"));
+    EXPECT_EQ(host.Reports[0].Selection, selected);
+    EXPECT_EQ(host.Reports[0].Count, 2);
+    EXPECT_EQ(host.Reports[0].Texts, QStringList({QString(), QString(), QString(), QString()}));
+    EXPECT_FALSE(host.Reports[1].HadSelection);
+    EXPECT_EQ(host.Reports[1].Count, 17);
+    EXPECT_EQ(host.Reports[1].SelectionIndex, 0);
+    EXPECT_EQ(host.Reports[1].CriteriaProvider, nullptr);
+}
+
+TEST_F(EventsDialogs, AGridLayoutComesBackFromTheUserSettingsAndABadOneLeavesTheGridAsDesigned)
+{
+    QStandardItemModel model(2, 3);
+    QTableView designed;
+    designed.setModel(&model);
+    const int designedWidth = designed.horizontalHeader()->sectionSize(1);
+
+    // Never stored: the grid stays as it is, nothing is logged.
+    Controller().LoadGridLayout(QStringLiteral("ScheduleEventsGrid"), designed.horizontalHeader());
+    EXPECT_EQ(designed.horizontalHeader()->sectionSize(1), designedWidth);
+
+    QTableView arranged;
+    arranged.setModel(&model);
+    arranged.horizontalHeader()->resizeSection(1, designedWidth + 77);
+    arranged.horizontalHeader()->moveSection(2, 0);
+    Controller().SaveGridLayout(QStringLiteral("ScheduleEventsGrid"), arranged.horizontalHeader());
+    ASSERT_TRUE(host.Blobs.contains(QStringLiteral("ScheduleEventsGrid")));
+
+    QTableView reopened;
+    reopened.setModel(&model);
+    Controller().LoadGridLayout(QStringLiteral("ScheduleEventsGrid"), reopened.horizontalHeader());
+    EXPECT_EQ(reopened.horizontalHeader()->sectionSize(1), designedWidth + 77);
+    EXPECT_EQ(reopened.horizontalHeader()->visualIndex(2), 0);
+    EXPECT_TRUE(host.Log.isEmpty()) << host.Log.join(QLatin1Char('\n')).toStdString();
+
+    host.Blobs[QStringLiteral("ScheduledFunctionsGrid")] = QByteArray("not a layout");
+    Controller().LoadGridLayout(QStringLiteral("ScheduledFunctionsGrid"), designed.horizontalHeader());
+    EXPECT_EQ(designed.horizontalHeader()->sectionSize(1), designedWidth);
+    ASSERT_EQ(host.Log.size(), 1);
+    EXPECT_TRUE(host.Log[0].startsWith(QStringLiteral("2\tEvents\tLoadGridLayout\t"))) << host.Log[0].toStdString();
+}
+
+TEST_F(EventsDialogs, WithoutTheHostsReportsOrSettingsReportsAndSavingRaiseButLoadingOnlyLogs)
+{
+    QStandardItemModel model(1, 2);
+    QTableView grid;
+    grid.setModel(&model);
+    Controller().AttachHost(nullptr);
+    EXPECT_THROW(Controller().ShowReportDlg(QStringLiteral("{00000000-0000-0000-0000-000000000002}"), nullptr, 0, nullptr, 0),
+                 std::runtime_error);
+    EXPECT_THROW(Controller().SaveGridLayout(QStringLiteral("ScheduleEventsGrid"), grid.horizontalHeader()), std::runtime_error);
+    EXPECT_NO_THROW(Controller().LoadGridLayout(QStringLiteral("ScheduleEventsGrid"), grid.horizontalHeader()));
+    Controller().AttachHost(&host);
 }

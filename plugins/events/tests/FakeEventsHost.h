@@ -17,9 +17,21 @@ class FakeEventsHost : public Quorva::IHYHost,
                        public Quorva::ISearchHost,
                        public Quorva::IHostApplication,
                        public Quorva::IROHostConnection,
-                       public Quorva::IAutoScheduleRunner
+                       public Quorva::IAutoScheduleRunner,
+                       public Quorva::IReportHost
 {
 public:
+    struct ReportCall
+    {
+        QString Category;
+        QStringList Selection;
+        bool HadSelection = false;
+        int Count = 0;
+        Quorva::IReportCriteriaProvider *CriteriaProvider = nullptr;
+        int SelectionIndex = 0;
+        QStringList Texts; // families exclusion, override marker, data source, criteria
+    };
+
     struct Run
     {
         QStringList TemplateIds;
@@ -38,7 +50,7 @@ public:
             return false;
         }
         return QorQueryInterface<IHYHost, IHostLog, ISettings, IUserHost, ISearchHost, IHostApplication, IROHostConnection,
-                                 IAutoScheduleRunner>(this, id, object);
+                                 IAutoScheduleRunner, IReportHost>(this, id, object);
     }
     int addRef() override { return 1; }
     int release() override { return 1; }
@@ -50,8 +62,17 @@ public:
 
     QString GetUserSetting(const QString &key, const QString &defaultValue) override { return Settings.value(key, defaultValue); }
     void SetUserSetting(const QString &key, const QString &value) override { Settings[key] = value; }
-    std::optional<QByteArray> LoadUserBlob(const QString &) override { return std::nullopt; }
-    void SaveUserBlob(const QString &, const QByteArray *) override {}
+    std::optional<QByteArray> LoadUserBlob(const QString &name) override
+    {
+        if (!Blobs.contains(name))
+            return std::nullopt;
+        return Blobs.value(name);
+    }
+    void SaveUserBlob(const QString &name, const QByteArray *stream) override
+    {
+        if (stream)
+            Blobs[name] = *stream;
+    }
     bool ClearUserSetting(const QString &) override { return true; }
 
     TvoUser *GetCurrentUser() override { return &User; }
@@ -91,8 +112,19 @@ public:
         Runs << Run{templateIds, ministryFunctionIds, fromDate, toDate};
     }
 
+    void ShowReportDlg(const QString &category, const QStringList *selection, int count,
+                       Quorva::IReportCriteriaProvider *criteriaProvider, int selectionIndex, const QString &familiesExclusion,
+                       const QString &overrideMarker, const QString &dataSource, const QString &criteria) override
+    {
+        Reports << ReportCall{category, selection ? *selection : QStringList(), selection != nullptr, count, criteriaProvider,
+                              selectionIndex, {familiesExclusion, overrideMarker, dataSource, criteria}};
+    }
+    void GetReportDefinitionsText(const QString &, QString &text) override { text.clear(); }
+
     QStringList Log;
     QMap<QString, QString> Settings;
+    QMap<QString, QByteArray> Blobs;
+    QList<ReportCall> Reports;
     TvoUser User;
     TSearchObjectList SearchHits;
     QList<int> SearchKinds;

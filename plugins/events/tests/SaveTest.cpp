@@ -12,13 +12,16 @@
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
 #include "ui/PromptService.h"
+#include "ui/TDATableModel.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 
@@ -512,4 +515,42 @@ TEST_F(EventsAgainstServer, ClearingAMemberUnlocksTheRowAndSetsItsPositionToZero
                                     "MemberLocked = 0 AND FlagMinister = 0 AND MemberPosition = '0'")),
               QStringLiteral("1"));
     EXPECT_EQ(Scalar(QStringLiteral("SELECT EventLabelColorID || ' ' || FlagEvent FROM tblEvents")), EventColor::SomeAssigned + QStringLiteral(" 0"));
+}
+
+TEST_F(EventsAgainstServer, TheEditorsGridHintsAMinistersCommentsOnlyOverTheSetFlag)
+{
+    TvoEvent event;
+    event.StartTime = At(2026, 3, 8, 10, 0);
+    event.DefaultDuration = 45;
+    WhenShown<TfEventDlg>([](TfEventDlg *editor) {
+        editor->acAdd()->trigger();
+        ASSERT_TRUE(editor->Rules().PickMember({Hit(kAnna, QStringLiteral("Anna Berg"), true)}, QDate(2026, 3, 8)));
+        TDACDSDataTable &rows = RvEvents()->DataModule()->DAScheduledMinistryFunctions;
+        rows.Edit();
+        rows.SetValue(QStringLiteral("Comments"), QStringLiteral("Reads the second lesson"));
+        rows.Post();
+        auto *model = qobject_cast<TDATableModel *>(editor->grid()->model());
+        ASSERT_NE(model, nullptr);
+        QWidget *viewport = editor->grid()->viewport();
+        const auto moveTo = [&](const QString &field) {
+            const QPoint at = editor->grid()->visualRect(model->index(0, model->ColumnOf(field))).center();
+            QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(viewport->mapToGlobal(at)), Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(viewport, &move);
+        };
+        moveTo(QStringLiteral("FlagMinister"));
+        EXPECT_FALSE(editor->FlagHint().Visible());
+        moveTo(QStringLiteral("FlagMinister"));
+        EXPECT_TRUE(editor->FlagHint().Visible());
+        EXPECT_EQ(editor->FlagHint().Text(), QStringLiteral("Reads the second lesson"));
+        moveTo(QStringLiteral("MemberCaption"));
+        EXPECT_FALSE(editor->FlagHint().Visible());
+        // Cleared, the flag is off: no hint over it either.
+        editor->Rules().ClearMember();
+        moveTo(QStringLiteral("FlagMinister"));
+        moveTo(QStringLiteral("FlagMinister"));
+        EXPECT_FALSE(editor->FlagHint().Visible());
+        QTimer::singleShot(0, editor, [editor] { editor->acOK()->trigger(); });
+    });
+    event.NewEvent();
 }
