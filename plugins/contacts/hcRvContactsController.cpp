@@ -17,6 +17,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include "ui/GridLayout.h"
+
 #include <QHeaderView>
 #include <QPainter>
 #include <QPainterPath>
@@ -234,14 +236,7 @@ void TRvContactsController::LoadGridLayout(const QString &name, QHeaderView *hea
         auto settings = host_cast<ISettings>(Host());
         if (!settings || !header)
             return;
-        const std::optional<QByteArray> stream = settings->LoadUserBlob(name);
-        if (!stream || stream->isEmpty())
-            return;
-        const QByteArray designed = header->saveState();
-        if (!header->restoreState(*stream)) {
-            header->restoreState(designed);
-            throw std::runtime_error(QStringLiteral("The stored layout \"%1\" does not fit the grid").arg(name).toStdString());
-        }
+        RestoreGridLayout(*settings, name, *header);
     } catch (const std::exception &e) {
         WriteHostLog(QorLogLevel::Severe, QStringLiteral("LoadGridLayout"), QString::fromUtf8(e.what()));
     }

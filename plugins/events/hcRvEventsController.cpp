@@ -3,6 +3,8 @@
 #include "plugins/events/plgEventViews.h"
 #include "plugins/events/uDAEvents.h"
 
+#include "ui/GridLayout.h"
+
 #include <QHeaderView>
 #include <QPainter>
 
@@ -173,14 +175,7 @@ void TRvEventsController::LoadGridLayout(const QString &name, QHeaderView *heade
         auto settings = host_cast<ISettings>(Host());
         if (!settings || !header)
             return;
-        const std::optional<QByteArray> stream = settings->LoadUserBlob(name);
-        if (!stream || stream->isEmpty())
-            return;
-        const QByteArray designed = header->saveState();
-        if (!header->restoreState(*stream)) {
-            header->restoreState(designed);
-            throw std::runtime_error(QStringLiteral("The stored layout \"%1\" does not fit the grid").arg(name).toStdString());
-        }
+        RestoreGridLayout(*settings, name, *header);
     } catch (const std::exception &e) {
         LogFailure(QStringLiteral("LoadGridLayout"), e);
     }
