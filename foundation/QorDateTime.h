@@ -1,5 +1,5 @@
 // DateTime as the system keeps it: a local wall-clock time without zone. In memory it is a
-// QDateTime whose time spec is Qt::UTC, used as a plain calendar value (a zone-less time has
+// QDateTime whose time kind is Qt::UTC, used as a plain calendar value (a zone-less time has
 // no daylight-saving gap or overlap, so 02:30 on a spring-forward day stays 02:30); never a
 // Qt::LocalTime value, whose gaps and zone look-ups would corrupt or slow it. On the wire and
 // in dataset streams it is a double of days since 1899-12-30 whose fraction is the time of
@@ -16,7 +16,7 @@
 
 // The wall-clock time of that date and time of day.
 FOUNDATION_EXPORT QDateTime WallClock(const QDate &date, const QTime &time = QTime(0, 0));
-// The same calendar date and time of day, whatever the value's own time spec.
+// The same calendar date and time of day, whatever the value's own time kind.
 FOUNDATION_EXPORT QDateTime AsWallClock(const QDateTime &value);
 // The computer's local date and time now.
 FOUNDATION_EXPORT QDateTime WallClockNow();

@@ -2,6 +2,7 @@
 
 #include "plugins/contacts/hcRvContactsController.h"
 #include "plugins/contacts/uDAContacts.h"
+#include "plugins/contacts/uDialogCaptions.h"
 #include "plugins/contacts/ufNameDlg.h"
 
 #include "dataaccess/TDACDSDataTable.h"
@@ -40,14 +41,6 @@ using namespace Quorva;
 namespace {
 
 constexpr int KeyRole = Qt::UserRole;
-
-QLabel *Caption(QList<QLabel *> &labels, int number)
-{
-    auto *label = new QLabel;
-    label->setProperty("textNumber", number);
-    labels << label;
-    return label;
-}
 
 } // namespace
 

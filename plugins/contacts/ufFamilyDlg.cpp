@@ -2,6 +2,7 @@
 
 #include "plugins/contacts/hcRvContactsController.h"
 #include "plugins/contacts/uDAContacts.h"
+#include "plugins/contacts/uDialogCaptions.h"
 
 #include "dataaccess/TDACDSDataTable.h"
 #include "ui/PromptService.h"
@@ -27,18 +28,6 @@
 #include <QVBoxLayout>
 
 using namespace Quorva;
-
-namespace {
-
-QLabel *Caption(QList<QLabel *> &labels, int number)
-{
-    auto *label = new QLabel;
-    label->setProperty("textNumber", number);
-    labels << label;
-    return label;
-}
-
-} // namespace
 
 TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controller, QWidget *parent)
     : TfBaseDialog(parent), m_data(contacts), m_controller(controller), m_editor(contacts)
