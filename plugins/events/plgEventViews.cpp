@@ -4,6 +4,7 @@
 
 #include "client/api/ModuleKit.h"
 #include "plugins/events/hcRvEventsController.h"
+#include "plugins/events/uScheduleView.h"
 
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -45,5 +46,5 @@ IHYPlugin *CreateCalendarPlugin()
 
 IHYPlugin *CreateSchedulePlugin()
 {
-    return static_cast<IHYVisualPlugin *>(new TplgEventView(TRvEventsController::SchedulePlugin));
+    return static_cast<IHYVisualPlugin *>(new TplgSchedule);
 }

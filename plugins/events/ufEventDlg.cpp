@@ -4,6 +4,7 @@
 #include "plugins/events/uDAEvents.h"
 #include "plugins/events/uRecurrence.h"
 #include "plugins/events/ufRecurrence.h"
+#include "plugins/events/uFunctionGridDelegate.h"
 
 #include "client/api/HostInterfaces.h"
 #include "ui/TDATableModel.h"
@@ -42,71 +43,6 @@ QString ModuleText(int number)
     TRvEventsController *controller = RvEvents();
     return controller ? controller->GetText(number) : QString();
 }
-
-// The grid's columns: the function as its name with a choice of all functions, the position
-// with "0" shown empty, the member and the minister flag read-only.
-class TFunctionGridDelegate : public QStyledItemDelegate
-{
-public:
-    TFunctionGridDelegate(TDATableModel *model, QObject *parent) : QStyledItemDelegate(parent), m_model(model) {}
-
-    QString displayText(const QVariant &value, const QLocale &locale) const override
-    {
-        return QStyledItemDelegate::displayText(value, locale);
-    }
-    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        const QString field = m_model->FieldName(index.column());
-        if (field == QLatin1String("F_MinistryFunctionID"))
-            option->text = FunctionName(index.data(Qt::EditRole).toString());
-        else if (field == QLatin1String("MemberPosition") && option->text == QLatin1String("0"))
-            option->text.clear();
-    }
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
-    {
-        const QString field = m_model->FieldName(index.column());
-        if (field == QLatin1String("MemberCaption") || field == QLatin1String("FlagMinister"))
-            return nullptr;
-        if (field != QLatin1String("F_MinistryFunctionID"))
-            return QStyledItemDelegate::createEditor(parent, option, index);
-        auto *box = new QComboBox(parent);
-        TDACDSDataTable &functions = Data().MinistryFunctions;
-        for (int i = 0; functions.GetActive() && i < functions.GetRecordCount(); ++i)
-            box->addItem(functions.ValueAt(i, functions.FieldIndex(QStringLiteral("MinistryFunctionName"))).toString(),
-                         functions.ValueAt(i, functions.FieldIndex(QStringLiteral("PK_MinistryFunctionID"))));
-        return box;
-    }
-    void setEditorData(QWidget *editor, const QModelIndex &index) const override
-    {
-        if (auto *box = qobject_cast<QComboBox *>(editor))
-            box->setCurrentIndex(box->findData(index.data(Qt::EditRole)));
-        else
-            QStyledItemDelegate::setEditorData(editor, index);
-    }
-    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
-    {
-        if (auto *box = qobject_cast<QComboBox *>(editor))
-            model->setData(index, box->currentData());
-        else
-            QStyledItemDelegate::setModelData(editor, model, index);
-    }
-
-    static QString FunctionName(const QString &id)
-    {
-        TDACDSDataTable &functions = Data().MinistryFunctions;
-        if (!functions.GetActive())
-            return {};
-        const int key = functions.FieldIndex(QStringLiteral("PK_MinistryFunctionID"));
-        for (int i = 0; i < functions.GetRecordCount(); ++i)
-            if (functions.ValueAt(i, key).toString().compare(id, Qt::CaseInsensitive) == 0)
-                return functions.ValueAt(i, functions.FieldIndex(QStringLiteral("MinistryFunctionName"))).toString();
-        return {};
-    }
-
-private:
-    TDATableModel *m_model;
-};
 
 } // namespace
 

@@ -1,0 +1,998 @@
+#include "plugins/events/uScheduleView.h"
+
+#include "plugins/events/hcRvEventsController.h"
+#include "plugins/events/uDAEvents.h"
+#include "plugins/events/uFunctionGridDelegate.h"
+#include "plugins/events/uScheduleRules.h"
+#include "plugins/events/ufAutoScheduleStart.h"
+
+#include "Quorva_Data_Service_Intf.h"
+#include "dataaccess/DAException.h"
+#include "foundation/uCommon.h"
+#include "ui/PromptService.h"
+#include "ui/TDATableModel.h"
+#include "ui/uHTMLHelp.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+using namespace Quorva;
+
+namespace {
+
+const QString kProductSite = QStringLiteral("https://www.kestrova.org/");
+const QString kStart = QStringLiteral("StartDateTime");
+const QString kEventKey = QStringLiteral("PK_EventID");
+const QString kFunctionKey = QStringLiteral("PK_ScheduledMemberID");
+const QString kMemberId = QStringLiteral("F_MinistryMemberID");
+
+// Upper grid columns, in this order; the start shows twice, as its date and as its time.
+enum EventColumn { ecEventID, ecCanFillIn, ecDate, ecLocation, ecFlag, ecSubject, ecTime };
+// Lower grid columns; the function shows twice, hidden as its key and as its name.
+enum FunctionColumn { fcFunctionID, fcLock, fcFunctionName, fcPosition, fcAttended, fcMember, fcMemberID, fcMemberTypeID, fcFlag, fcComments };
+
+QString Text(int number)
+{
+    TRvEventsController *controller = RvEvents();
+    return controller ? controller->GetText(number) : QString();
+}
+
+// The hourglass while it lives.
+class TWaitCursor
+{
+public:
+    TWaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+    TWaitCursor(const TWaitCursor &) = delete;
+    TWaitCursor &operator=(const TWaitCursor &) = delete;
+};
+
+// Painting frozen while it lives.
+class TFrozen
+{
+public:
+    explicit TFrozen(QWidget *widget) : m_widget(widget) { m_widget->setUpdatesEnabled(false); }
+    ~TFrozen() { m_widget->setUpdatesEnabled(true); }
+    TFrozen(const TFrozen &) = delete;
+    TFrozen &operator=(const TFrozen &) = delete;
+
+private:
+    QWidget *m_widget;
+};
+
+// The events as planners read them: the date and the time of the start apart, the label colour
+// as a colour box, the fill-in mark as a check box.
+class TScheduleEventsModel : public TDATableModel
+{
+public:
+    using TDATableModel::TDATableModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid())
+            return {};
+        const QVariant value = TDATableModel::data(index, Qt::EditRole);
+        switch (index.column()) {
+        case ecDate:
+            if (role == Qt::DisplayRole)
+                return value.isValid() ? QLocale().toString(value.toDateTime().date(), QLocale::ShortFormat) : QString();
+            break;
+        case ecTime:
+            if (role == Qt::DisplayRole)
+                return value.isValid() ? value.toDateTime().time().toString(QStringLiteral("h:mm AP")) : QString();
+            break;
+        case ecFlag:
+            if (role == Qt::DecorationRole)
+                return TScheduleRules::LabelColor(value);
+            if (role == Qt::DisplayRole)
+                return {};
+            break;
+        case ecCanFillIn:
+            if (role == Qt::CheckStateRole)
+                return value.isValid() && value.toInt() != 0 ? Qt::Checked : Qt::Unchecked;
+            if (role == Qt::DisplayRole)
+                return {};
+            break;
+        default:
+            break;
+        }
+        return TDATableModel::data(index, role);
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == ecDate)
+            return Text(2560);
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == ecTime)
+            return QStringLiteral("Time");
+        return TDATableModel::headerData(section, orientation, role);
+    }
+};
+
+// Position and attendance are edited only on a row with a member; the member and the flag
+// change through the member buttons alone.
+class TScheduleFunctionsModel : public TDATableModel
+{
+public:
+    using TDATableModel::TDATableModel;
+
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        Qt::ItemFlags result = TDATableModel::flags(index);
+        const Qt::ItemFlags edits = Qt::ItemIsEditable | Qt::ItemIsUserCheckable;
+        switch (index.column()) {
+        case fcPosition:
+        case fcAttended: {
+            const int member = Table()->FieldIndex(kMemberId);
+            if (member < 0 || !TScheduleRules::MemberFieldsEditable(Table()->ValueAt(index.row(), member)))
+                result &= ~edits;
+            break;
+        }
+        case fcMember:
+        case fcFlag:
+            result &= ~edits;
+            break;
+        default:
+            break;
+        }
+        return result;
+    }
+};
+
+QAction *NewAction(QObject *parent, const QString &name, QStyle::StandardPixmap icon = QStyle::SP_CustomBase)
+{
+    auto *action = new QAction(parent);
+    action->setObjectName(name);
+    if (icon != QStyle::SP_CustomBase)
+        action->setIcon(QApplication::style()->standardIcon(icon));
+    return action;
+}
+
+// Qt lets no exception leave a slot, so even the handlers without a rule of their own log.
+void Guarded(const QString &location, const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const std::exception &e) {
+        LogFailure(location, e);
+    }
+}
+
+template <class Interface> void WithHost(const std::function<void(Interface &)> &use)
+{
+    if (TRvEventsController *controller = RvEvents())
+        if (auto host = host_cast<Interface>(controller->Host()))
+            use(*host);
+}
+
+} // namespace
+
+bool TScheduleGrid::CommitPendingEdit()
+{
+    QWidget *editor = indexWidget(currentIndex());
+    if (!editor || state() != QAbstractItemView::EditingState)
+        return false;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
+TplgSchedule::TplgSchedule()
+    : THYVisualPlugin(TRvEventsController::SchedulePlugin)
+    , m_events(new TScheduleGrid(this))
+    , m_functions(new TScheduleGrid(this))
+    , m_filterPanel(new QGroupBox(this))
+    , m_startDate(new QDateEdit(m_filterPanel))
+    , m_endDate(new QDateEdit(m_filterPanel))
+    , m_refreshTimer(new QTimer(this))
+{
+    setObjectName(QStringLiteral("plgScheduler"));
+    acHYAdd = NewAction(this, QStringLiteral("acHYAdd"), QStyle::SP_FileIcon);
+    acHYEdit = NewAction(this, QStringLiteral("acHYEdit"), QStyle::SP_FileDialogDetailedView);
+    acHYDelete = NewAction(this, QStringLiteral("acHYDelete"), QStyle::SP_TrashIcon);
+    acHYRefresh = NewAction(this, QStringLiteral("acHYRefresh"), QStyle::SP_BrowserReload);
+    acHYSchedule = NewAction(this, QStringLiteral("acHYSchedule"), QStyle::SP_MediaPlay);
+    acEmail = NewAction(this, QStringLiteral("acEmail"));
+    acHYComplete = NewAction(this, QStringLiteral("acHYComplete"), QStyle::SP_DialogApplyButton);
+    acHYAddFunction = NewAction(this, QStringLiteral("acHYAddFunction"), QStyle::SP_FileDialogNewFolder);
+    acHYRemoveFunction = NewAction(this, QStringLiteral("acHYRemoveFunction"), QStyle::SP_DialogDiscardButton);
+    acFindResource = NewAction(this, QStringLiteral("acFindResource"), QStyle::SP_FileDialogContentsView);
+    acClearMember = NewAction(this, QStringLiteral("acClearMember"), QStyle::SP_DialogResetButton);
+    acFilter = NewAction(this, QStringLiteral("acFilter"), QStyle::SP_FileDialogListView);
+    acHYSelectAll = NewAction(this, QStringLiteral("acHYSelectAll"));
+    acHYPreview = NewAction(this, QStringLiteral("acHYPreview"), QStyle::SP_FileDialogInfoView);
+    acHYPrint = NewAction(this, QStringLiteral("acHYPrint"), QStyle::SP_DialogSaveButton);
+    acHYAbout = NewAction(this, QStringLiteral("acHYAbout"));
+    acHYExit = NewAction(this, QStringLiteral("acHYExit"));
+    acHYSetFilter = NewAction(this, QStringLiteral("acHYSetFilter"));
+    acRemoveAssigments = NewAction(this, QStringLiteral("acRemoveAssigments"), QStyle::SP_DialogCancelButton);
+    acRemoveNonLocked = NewAction(this, QStringLiteral("acRemoveNonLocked"));
+    acHYUseLogon = NewAction(this, QStringLiteral("acHYUseLogon"));
+    acHYUsePreferredServer = NewAction(this, QStringLiteral("acHYUsePreferredServer"));
+    acFAQ = NewAction(this, QStringLiteral("acFAQ"));
+    acGettingStarted = NewAction(this, QStringLiteral("acGettingStarted"));
+    acHYHelp = NewAction(this, QStringLiteral("acHYHelp"), QStyle::SP_DialogHelpButton);
+    acHome = NewAction(this, QStringLiteral("acHome"), QStyle::SP_DirHomeIcon);
+    acHYUseLogon->setCheckable(true);
+    acHYUsePreferredServer->setCheckable(true);
+    acEmail->setVisible(false);
+
+    acHYAdd->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    acHYRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+    acHYEdit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    acHYDelete->setShortcut(QKeySequence(Qt::Key_Delete));
+    acFindResource->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    acHYSelectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    acHYHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    acHome->setShortcut(QKeySequence(Qt::Key_F9));
+    for (QAction *action : findChildren<QAction *>())
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addActions(findChildren<QAction *>());
+
+    // The host shows copies of these bars in its own window.
+    auto *bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("ClientBar"));
+    for (QAction *action : {acHYAdd, acHYEdit, acHYDelete, acHYRefresh})
+        bar->addAction(action);
+    bar->addSeparator();
+    for (QAction *action : {acHYComplete, acHYSchedule, acRemoveAssigments, acRemoveNonLocked})
+        bar->addAction(action);
+    bar->addSeparator();
+    for (QAction *action : {acHYAddFunction, acHYRemoveFunction, acFindResource, acClearMember})
+        bar->addAction(action);
+    bar->addSeparator();
+    for (QAction *action : {acFilter, acHYPrint, acHYPreview, acHYHelp})
+        bar->addAction(action);
+    auto *tools = new QMenu(this);
+    tools->addActions({acHYSelectAll, acHYUseLogon, acHYUsePreferredServer});
+    tools->addSeparator();
+    tools->addActions({acFAQ, acGettingStarted, acHome, acHYAbout});
+    tools->addSeparator();
+    tools->addAction(acHYExit);
+    auto *toolsAction = new QAction(this);
+    toolsAction->setObjectName(QStringLiteral("mnuTools"));
+    toolsAction->setMenu(tools);
+    bar->addAction(toolsAction);
+    bar->hide();
+    m_bars << bar;
+
+    auto *filterRow = new QHBoxLayout(m_filterPanel);
+    auto *lblStart = new QLabel(m_filterPanel);
+    auto *lblEnd = new QLabel(m_filterPanel);
+    lblStart->setObjectName(QStringLiteral("lblStartDate"));
+    lblEnd->setObjectName(QStringLiteral("lblEndDate"));
+    auto *setFilter = new QPushButton(m_filterPanel);
+    setFilter->setObjectName(QStringLiteral("btnSetFilter"));
+    for (QDateEdit *edit : {m_startDate, m_endDate}) {
+        // The earliest date stands for "no date" and shows empty.
+        edit->setMinimumDate(QDate(1900, 1, 1));
+        edit->setSpecialValueText(QStringLiteral(" "));
+        edit->setDate(edit->minimumDate());
+        edit->setCalendarPopup(true);
+    }
+    filterRow->addWidget(lblStart);
+    filterRow->addWidget(m_startDate);
+    filterRow->addWidget(lblEnd);
+    filterRow->addWidget(m_endDate);
+    filterRow->addWidget(setFilter);
+    filterRow->addStretch();
+    m_filterPanel->hide();
+    connect(setFilter, &QPushButton::clicked, acHYSetFilter, &QAction::trigger);
+    connect(acHYSetFilter, &QAction::changed, setFilter, [this, setFilter] {
+        setFilter->setText(acHYSetFilter->text());
+        setFilter->setEnabled(acHYSetFilter->isEnabled());
+    });
+
+    TDAEvents *dm = RvEvents() ? RvEvents()->DataModule() : nullptr;
+    if (dm) {
+        m_eventsModel = new TScheduleEventsModel(&dm->tbl_DAEventList1, this);
+        m_eventsModel->SetColumns({kEventKey, QStringLiteral("CanFillInUsed"), kStart, QStringLiteral("EventLocationCaption"),
+                                   QStringLiteral("EventLabelColor"), QStringLiteral("EventSubject"), kStart});
+        m_eventsModel->SetReadOnly(true);
+        m_functionsModel = new TScheduleFunctionsModel(&dm->tbl_DAScheduledMinistryFunctions1, this);
+        m_functionsModel->SetColumns({QStringLiteral("F_MinistryFunctionID"), QStringLiteral("MemberLocked"),
+                                      QStringLiteral("F_MinistryFunctionID"), QStringLiteral("MemberPosition"),
+                                      QStringLiteral("MemberNotAttended"), QStringLiteral("MemberCaption"), kMemberId,
+                                      QStringLiteral("F_MinistryMemberTypeID"), QStringLiteral("FlagMinister"),
+                                      QStringLiteral("Comments")});
+        m_events->setModel(m_eventsModel);
+        m_functions->setModel(m_functionsModel);
+        m_functions->setItemDelegate(new TFunctionGridDelegate(m_functionsModel, m_functions));
+    }
+    m_events->setObjectName(QStringLiteral("grdView"));
+    m_functions->setObjectName(QStringLiteral("cxGrdView"));
+    m_events->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_events->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_events->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_events->setTextElideMode(Qt::ElideRight);
+    m_events->setWordWrap(false);
+    m_functions->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_functions->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_functions->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked
+                                 | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    for (TScheduleGrid *grid : {m_events, m_functions}) {
+        grid->verticalHeader()->hide();
+        grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
+        grid->horizontalHeader()->setStretchLastSection(false);
+        grid->horizontalHeader()->setHighlightSections(false);
+        grid->setAlternatingRowColors(true);
+    }
+    if (dm) {
+        m_events->setColumnHidden(ecEventID, true);
+        for (int column : {fcFunctionID, fcMemberID, fcMemberTypeID, fcComments})
+            m_functions->setColumnHidden(column, true);
+        m_events->horizontalHeader()->setSectionResizeMode(ecSubject, QHeaderView::Stretch);
+        m_functions->horizontalHeader()->setSectionResizeMode(fcMember, QHeaderView::Stretch);
+        m_events->setColumnWidth(ecCanFillIn, 70);
+        m_events->setColumnWidth(ecDate, 100);
+        m_events->setColumnWidth(ecLocation, 180);
+        m_events->setColumnWidth(ecFlag, 60);
+        m_events->setColumnWidth(ecTime, 90);
+        m_functions->setColumnWidth(fcLock, 70);
+        m_functions->setColumnWidth(fcFunctionName, 200);
+        m_functions->setColumnWidth(fcPosition, 90);
+        m_functions->setColumnWidth(fcAttended, 90);
+        m_functions->setColumnWidth(fcFlag, 80);
+    }
+
+    auto *splitter = new QSplitter(Qt::Vertical, this);
+    splitter->addWidget(m_events);
+    splitter->addWidget(m_functions);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(m_filterPanel);
+    layout->addWidget(splitter, 1);
+
+    m_refreshTimer->setSingleShot(true);
+    m_refreshTimer->setInterval(1000);
+    connect(m_refreshTimer, &QTimer::timeout, this, [this] {
+        m_refreshTimer->stop();
+        Refresh();
+    });
+
+    connect(acHYAdd, &QAction::triggered, this, [this] { Guarded(QStringLiteral("acHYAddExecute"), [this] { NewEvent(); }); });
+    connect(acHYEdit, &QAction::triggered, this, [this] { Guarded(QStringLiteral("acHYEditExecute"), [this] { EditEvent(); }); });
+    connect(acHYDelete, &QAction::triggered, this, [this] { DeleteEvents(); });
+    connect(acHYRefresh, &QAction::triggered, this, [this] { Refresh(); });
+    connect(acHYComplete, &QAction::triggered, this, [this] { Guarded(QStringLiteral("acHYCompleteExecute"), [this] { Complete(); }); });
+    connect(acHYAddFunction, &QAction::triggered, this, [this] { AddFunction(); });
+    connect(acHYRemoveFunction, &QAction::triggered, this, [this] { RemoveFunction(); });
+    connect(acFindResource, &QAction::triggered, this, [this] { PostMemberChoice(0); });
+    connect(acClearMember, &QAction::triggered, this, [this] { PostMemberChoice(1); });
+    connect(acFilter, &QAction::triggered, this, [this] { ToggleFilterPanel(); });
+    connect(acHYSetFilter, &QAction::triggered, this, [this] { ApplyFilter(); });
+    connect(acHYSchedule, &QAction::triggered, this, [this] { Schedule(); });
+    connect(acRemoveAssigments, &QAction::triggered, this, [this] { RemoveAssignments(true); });
+    connect(acRemoveNonLocked, &QAction::triggered, this, [this] { RemoveAssignments(false); });
+    connect(acHYPrint, &QAction::triggered, this, [this] { Guarded(QStringLiteral("acHYPrintExecute"), [this] { Print(); }); });
+    connect(acHYPreview, &QAction::triggered, this, [this] { Guarded(QStringLiteral("acHYPreviewExecute"), [this] { Preview(); }); });
+    connect(acHYSelectAll, &QAction::triggered, this, [this] {
+        m_events->selectAll();
+        UpdateActions();
+    });
+    connect(acHYHelp, &QAction::triggered, this, [this] { TconHTMLHelp::ShowTopic(TScheduleRules::HelpTopic(m_filterPanel->isVisible())); });
+    connect(acHYAbout, &QAction::triggered, this, [] { WithHost<IAboutHost>([](IAboutHost &host) { host.ShowAboutDialog(); }); });
+    connect(acHYExit, &QAction::triggered, this, [] { WithHost<IHostApplication>([](IHostApplication &host) { host.CloseMainWindow(); }); });
+    connect(acHYUseLogon, &QAction::triggered, this, [this](bool checked) {
+        WithHost<IHostApplication>([checked](IHostApplication &host) { host.SetUseWindowsLogon(checked); });
+    });
+    connect(acHYUsePreferredServer, &QAction::triggered, this, [this](bool checked) {
+        WithHost<IHostApplication>([checked](IHostApplication &host) { host.SetAlwaysUsePreferredServer(checked); });
+    });
+    connect(acFAQ, &QAction::triggered, this, [] { WithHost<IHostApplication>([](IHostApplication &host) { host.OpenInstallFAQ(); }); });
+    connect(acGettingStarted, &QAction::triggered, this,
+            [] { WithHost<IHostApplication>([](IHostApplication &host) { host.OpenGettingStartedGuide(); }); });
+    connect(acHome, &QAction::triggered, this, [] { OpenURL(kProductSite); });
+    connect(m_events, &QTableView::doubleClicked, acHYEdit, &QAction::trigger);
+    connect(m_functions, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.column() == fcMember)
+            PostMemberChoice(0);
+    });
+    connect(m_startDate, &QDateEdit::dateChanged, this, [this] { UpdateActions(); });
+    connect(m_endDate, &QDateEdit::dateChanged, this, [this] { UpdateActions(); });
+    if (m_eventsModel) {
+        connect(m_events->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                [this](const QModelIndex &current) { OnEventRowChanged(current.row()); });
+        connect(m_events->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateActions(); });
+        connect(m_eventsModel, &TDATableModel::currentRowChanged, this, [this](int row) {
+            if (row >= 0 && m_events->currentIndex().row() != row)
+                m_events->setCurrentIndex(m_eventsModel->index(row, ecDate));
+        });
+        connect(m_eventsModel, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
+        connect(m_functionsModel, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
+        connect(m_functions->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
+            m_functionsModel->SetCurrentRow(current.row());
+            UpdateActions();
+        });
+        connect(m_functionsModel, &TDATableModel::currentRowChanged, this, [this](int row) {
+            if (row >= 0 && m_functions->currentIndex().row() != row)
+                m_functions->setCurrentIndex(m_functionsModel->index(row, fcFunctionName));
+        });
+    }
+    Localize();
+    UpdateActions();
+}
+
+TplgSchedule::~TplgSchedule() = default;
+
+TDACDSDataTable &TplgSchedule::Events() const
+{
+    return RvEvents()->DataModule()->tbl_DAEventList1;
+}
+
+TDACDSDataTable &TplgSchedule::Functions() const
+{
+    return RvEvents()->DataModule()->tbl_DAScheduledMinistryFunctions1;
+}
+
+QList<QToolBar *> TplgSchedule::GetBarManager()
+{
+    return m_bars;
+}
+
+void TplgSchedule::GetStatusText(QString &text)
+{
+    text = Text(1003);
+}
+
+void TplgSchedule::Localize()
+{
+    try {
+        const QList<std::pair<QAction *, int>> captions{
+            {acHYAdd, 2001}, {acHYEdit, 2002}, {acHYDelete, 2003}, {acHYPreview, 514}, {acHYRefresh, 2005},
+            {acHYSchedule, 5201}, {acHYPrint, 511}, {acHYHelp, 2007}, {acHYExit, 507}, {acHYSelectAll, 508},
+            {acHYAbout, 506}, {acFAQ, 515}, {acGettingStarted, 516}, {acHome, 512}, {acHYAddFunction, 3018},
+            {acHYRemoveFunction, 3019}, {acFilter, 5300}, {acHYComplete, 5406}, {acHYUseLogon, 7000},
+            {acHYUsePreferredServer, 7001}, {acRemoveAssigments, 2571}, {acRemoveNonLocked, 2576},
+            {acFindResource, 3034}, {acHYSetFilter, 5300}};
+        for (const auto &[action, number] : captions)
+            action->setText(Text(number));
+        m_bars.first()->setWindowTitle(Text(1001));
+        if (QAction *tools = m_bars.first()->actions().last())
+            tools->setText(Text(509));
+        m_filterPanel->setTitle(Text(5300));
+        if (auto *label = m_filterPanel->findChild<QLabel *>(QStringLiteral("lblStartDate")))
+            label->setText(Text(5002));
+        if (auto *label = m_filterPanel->findChild<QLabel *>(QStringLiteral("lblEndDate")))
+            label->setText(Text(5003));
+        if (m_eventsModel) {
+            m_eventsModel->SetCaption(QStringLiteral("CanFillInUsed"), Text(2570));
+            m_eventsModel->SetCaption(QStringLiteral("EventLocationCaption"), Text(2561));
+            m_eventsModel->SetCaption(QStringLiteral("EventLabelColor"), Text(2563));
+            m_eventsModel->SetCaption(QStringLiteral("EventSubject"), Text(2562));
+            m_functionsModel->SetCaption(QStringLiteral("MemberLocked"), Text(3023));
+            m_functionsModel->SetCaption(QStringLiteral("F_MinistryFunctionID"), Text(3020));
+            m_functionsModel->SetCaption(QStringLiteral("MemberPosition"), Text(3021));
+            m_functionsModel->SetCaption(QStringLiteral("MemberNotAttended"), Text(5301));
+            m_functionsModel->SetCaption(QStringLiteral("MemberCaption"), Text(3022));
+            m_functionsModel->SetCaption(QStringLiteral("FlagMinister"), Text(3025));
+        }
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("plgSchedule:LocalizeForm"), e);
+    }
+}
+
+void TplgSchedule::Activate(QObject *)
+{
+    try {
+        for (QToolBar *bar : m_bars)
+            bar->hide();
+        Localize();
+        WithHost<ISmartHelp>([](ISmartHelp &help) { help.SetSmartHelpText(RvEvents()->GetHTML(102), 101); });
+        WithHost<IHostApplication>([this](IHostApplication &host) {
+            acHYUseLogon->setChecked(host.GetUseWindowsLogon());
+            acHYUsePreferredServer->setChecked(host.GetAlwaysUsePreferredServer());
+        });
+        TDAEvents &dm = *RvEvents()->DataModule();
+        dm.tbl_DAEventList1.Close();
+        dm.tbl_DAEventList1.Open();
+        dm.tbl_DAEventList1.Sort(kStart);
+        dm.tbl_DAScheduleLiturgiesFromEvent1.Open();
+        dm.tbl_DAScheduledMinistryFunctions1.Open();
+        dm.EventList.Close();
+        dm.EventList.Open();
+        dm.MinistryFunctions.Close();
+        dm.MinistryFunctions.Open();
+        if (!dm.LiturgyTemplates.GetActive())
+            dm.LiturgyTemplates.Open();
+        if (!dm.DAMinistryTemplates.GetActive())
+            dm.DAMinistryTemplates.Open();
+        RvEvents()->LoadGridLayout(FunctionsGridLayout, m_functions->horizontalHeader());
+        RvEvents()->LoadGridLayout(EventsGridLayout, m_events->horizontalHeader());
+        const QString focused = RvEvents()->GetUserSetting(FocusedEventSetting, QString());
+        if (!focused.isEmpty())
+            dm.tbl_DAEventList1.Locate(kEventKey, focused);
+        m_active = true;
+        SelectFocusedEvent();
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("OnActivate"), e);
+    }
+    UpdateActions();
+}
+
+void TplgSchedule::showEvent(QShowEvent *event)
+{
+    THYVisualPlugin::showEvent(event);
+    m_events->setFocus();
+}
+
+void TplgSchedule::Deactivate(QObject *)
+{
+    try {
+        TDACDSDataTable &events = Events();
+        if (events.GetActive() && !events.Eof())
+            RvEvents()->SetUserSetting(FocusedEventSetting, events.AsString(kEventKey));
+        for (int i = 0; i < m_bars.size(); ++i)
+            m_bars[i]->show();
+        RvEvents()->SaveGridLayout(EventsGridLayout, m_events->horizontalHeader());
+        RvEvents()->SaveGridLayout(FunctionsGridLayout, m_functions->horizontalHeader());
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("OnDeactivate"), e);
+    }
+    try {
+        // An edit still open in a cell is written before the tables close, so it is not lost.
+        PostPendingFunctionEdit();
+        ApplyFunctions(false);
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("OnDeactivate"), e);
+    }
+    m_active = false;
+    TDAEvents &dm = *RvEvents()->DataModule();
+    dm.tbl_DAEventList1.Close();
+    dm.MinistryFunctions.Close();
+}
+
+QString TplgSchedule::CurrentEventID() const
+{
+    const TDACDSDataTable &events = Events();
+    return events.GetActive() && !events.Eof() ? events.AsString(kEventKey) : QString();
+}
+
+QStringList TplgSchedule::SelectedEventIDs() const
+{
+    QStringList ids;
+    if (!m_eventsModel)
+        return ids;
+    const TDACDSDataTable &events = Events();
+    const int key = events.FieldIndex(kEventKey);
+    QList<int> rows;
+    for (const QModelIndex &index : m_events->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    for (int row : rows)
+        if (key >= 0 && row < events.GetRecordCount())
+            ids << events.ValueAt(row, key).toString();
+    return ids;
+}
+
+void TplgSchedule::UpdateActions()
+{
+    const bool connected = m_eventsModel != nullptr;
+    const bool eventFocused = connected && Events().GetActive() && !Events().Eof();
+    const bool functionFocused = connected && Functions().GetActive() && !Functions().Eof();
+    const int selected = connected ? int(m_events->selectionModel()->selectedRows().size()) : 0;
+    const bool hasRows = connected && Events().GetActive() && Events().GetRecordCount() > 0;
+    acHYEdit->setEnabled(eventFocused);
+    acHYDelete->setEnabled(eventFocused);
+    acHYComplete->setEnabled(eventFocused);
+    acHYAddFunction->setEnabled(eventFocused);
+    acHYRemoveFunction->setEnabled(functionFocused);
+    acFindResource->setEnabled(functionFocused);
+    acClearMember->setEnabled(functionFocused);
+    // Un-assigning works on the selection; without one there is nothing to send.
+    acRemoveAssigments->setEnabled(hasRows && TScheduleRules::CanUnassign(selected));
+    acRemoveNonLocked->setEnabled(hasRows && TScheduleRules::CanUnassign(selected));
+    acHYSetFilter->setEnabled(TScheduleRules::CanApplyFilter(m_startDate->date(), m_endDate->date()));
+    acHYComplete->setText(Text(eventFocused ? TScheduleRules::CompleteCaption(Events().AsString(QStringLiteral("EventLabelColorID"))) : 5406));
+}
+
+void TplgSchedule::OnEventRowChanged(int row)
+{
+    if (!m_eventsModel || row < 0 || row == Events().GetRecNo())
+        return;
+    try {
+        // The functions of the event left go to the server first: rows pending for one event
+        // would keep the next event's rows from being read.
+        PostPendingFunctionEdit();
+        ApplyFunctions(false);
+        m_eventsModel->SetCurrentRow(row);
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("grdViewFocusedRecordChanged"), e);
+    }
+    UpdateActions();
+}
+
+void TplgSchedule::SelectFocusedEvent()
+{
+    if (!m_eventsModel || !Events().GetActive() || Events().Eof())
+        return;
+    const int row = Events().GetRecNo();
+    const QModelIndex index = m_eventsModel->index(row, ecDate);
+    m_events->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_events->scrollTo(index);
+    UpdateActions();
+}
+
+void TplgSchedule::PostPendingFunctionEdit()
+{
+    m_functions->CommitPendingEdit();
+    TDACDSDataTable &rows = Functions();
+    if (rows.GetActive() && rows.GetState() != TDATableState::dsBrowse)
+        rows.Post();
+}
+
+void TplgSchedule::ApplyFunctions(bool refetch)
+{
+    TDACDSDataTable &rows = Functions();
+    if (rows.GetActive() && rows.HasChanges())
+        rows.ApplyUpdates(refetch);
+}
+
+bool TplgSchedule::LocateEvent(const QString &eventId)
+{
+    return !eventId.isEmpty() && Events().GetActive() && Events().Locate(kEventKey, eventId);
+}
+
+void TplgSchedule::SaveEventColor(const QString &eventId, const QString &functionKey)
+{
+    TDACDSDataTable &events = Events();
+    if (!LocateEvent(eventId))
+        return;
+    TvoEvent event;
+    const QString color = event.EventColor(QString(), true);
+    events.Edit();
+    events.SetValue(QStringLiteral("EventLabelColorID"), color);
+    events.Post();
+    events.ApplyUpdates(true);
+    LocateEvent(eventId);
+    if (!functionKey.isEmpty() && Functions().GetActive())
+        Functions().Locate(kFunctionKey, functionKey);
+}
+
+void TplgSchedule::NewEvent()
+{
+    TDAEvents &dm = *RvEvents()->DataModule();
+    dm.EventList.Close();
+    dm.EventList.Open();
+    const QDateTime now = QDateTime::currentDateTime();
+    TvoEvent event(EditorFactory);
+    event.StartTime = TScheduleRules::NewEventStart(now);
+    event.EndTime = TScheduleRules::NewEventEnd(now);
+    event.NewEvent();
+    QCoreApplication::processEvents();
+    {
+        TFrozen frozen(this);
+        Refresh();
+        LocateEvent(event.EventID);
+    }
+    SelectFocusedEvent();
+}
+
+void TplgSchedule::EditEvent()
+{
+    const QString eventId = CurrentEventID();
+    if (eventId.isEmpty())
+        return;
+    TvoEvent event(EditorFactory);
+    event.EditEvent(eventId);
+    QCoreApplication::processEvents();
+    if (event.Changed) {
+        TFrozen frozen(this);
+        Refresh();
+        LocateEvent(eventId);
+    }
+    SelectFocusedEvent();
+}
+
+void TplgSchedule::Refresh()
+{
+    TFrozen frozen(this);
+    TWaitCursor wait;
+    try {
+        const QString current = CurrentEventID();
+        PostPendingFunctionEdit();
+        ApplyFunctions(true);
+        QCoreApplication::processEvents();
+        TDACDSDataTable &events = Events();
+        if (!events.GetActive())
+            events.Open();
+        else
+            events.Refresh();
+        if (!LocateEvent(current) && events.GetRecordCount() > 0)
+            events.First();
+        SelectFocusedEvent();
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("acHYRefreshExecute"), e);
+    }
+}
+
+void TplgSchedule::DeleteEvents()
+{
+    try {
+        if (Prompt().Ask(this, QMessageBox::Warning, Text(5413), Text(5412), QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
+            return;
+        TWaitCursor wait;
+        QStringList ids = SelectedEventIDs();
+        if (ids.isEmpty() && !CurrentEventID().isEmpty())
+            ids << CurrentEventID();
+        if (ids.isEmpty())
+            return;
+        PostPendingFunctionEdit();
+        auto service = RvEvents()->DataModule()->EventsService();
+        if (!service)
+            throw EDAException(QStringLiteral("The events module is not connected to a server"));
+        // The server takes the schedules of the events; the event rows go with the list's own
+        // delete, in which their schedules are not sent again.
+        if (!service->DeleteEvents(ids.join(QStringLiteral("\r\n"))))
+            return;
+        TDACDSDataTable &events = Events();
+        for (const QString &id : ids)
+            if (LocateEvent(id))
+                events.Delete();
+        events.ApplyUpdates(true);
+        if (events.GetRecordCount() > 0 && events.Eof())
+            events.Last();
+        SelectFocusedEvent();
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("acHYDeleteExecute"), e);
+    }
+}
+
+void TplgSchedule::Complete()
+{
+    TWaitCursor wait;
+    const QString eventId = CurrentEventID();
+    if (eventId.isEmpty())
+        return;
+    TDACDSDataTable &events = Events();
+    const QString current = events.AsString(QStringLiteral("EventLabelColorID"));
+    const QString assignment = TScheduleRules::IsComplete(current) ? TvoEvent().EventColor(QString(), true) : QString();
+    events.Edit();
+    events.SetValue(QStringLiteral("EventLabelColorID"), TScheduleRules::ToggledComplete(current, assignment));
+    events.Post();
+    events.ApplyUpdates(true);
+    LocateEvent(eventId);
+    SelectFocusedEvent();
+}
+
+void TplgSchedule::PostMemberChoice(int buttonIndex)
+{
+    QMetaObject::invokeMethod(this, [this, buttonIndex] { ChooseMember(buttonIndex); }, Qt::QueuedConnection);
+}
+
+void TplgSchedule::ChooseMember(int buttonIndex)
+{
+    try {
+        TDACDSDataTable &rows = Functions();
+        TDACDSDataTable &events = Events();
+        if (!rows.GetActive() || rows.Eof() || events.Eof())
+            return;
+        PostPendingFunctionEdit();
+        const QString eventId = CurrentEventID();
+        const QString functionKey = rows.AsString(kFunctionKey);
+        if (buttonIndex == 0) {
+            std::unique_ptr<TSearchObjectList> hits;
+            if (RvEvents()->PerformSearch(1 + 2 + 4, QString(), 0, false, nullptr, nullptr, hits) && hits && !hits->isEmpty()) {
+                const QDateTime start = events.Value(kStart).toDateTime();
+                if (!RvEvents()->DataModule()->ContactIsInUse(hits->first().Object, start)) {
+                    rows.Locate(kFunctionKey, functionKey);
+                    TScheduleRules::AssignMember(rows, *hits);
+                }
+            }
+        } else {
+            TWaitCursor wait;
+            TScheduleRules::ClearMember(rows);
+        }
+        SaveEventColor(eventId, functionKey);
+        SelectFocusedEvent();
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("cxEditBthRespPropertiesButtonClick"), e);
+    }
+    UpdateActions();
+}
+
+void TplgSchedule::AddFunction()
+{
+    TFrozen frozen(this);
+    TWaitCursor wait;
+    try {
+        TDAEvents &dm = *RvEvents()->DataModule();
+        const QString eventId = CurrentEventID();
+        TDACDSDataTable &liturgies = dm.tbl_DAScheduleLiturgiesFromEvent1;
+        if (eventId.isEmpty() || !liturgies.GetActive() || liturgies.Eof())
+            return;
+        if (!dm.MinistryFunctions.GetActive())
+            dm.MinistryFunctions.Open();
+        PostPendingFunctionEdit();
+        TDACDSDataTable &rows = Functions();
+        rows.Insert();
+        rows.SetValue(QStringLiteral("F_ScheduledLiturgyID"), liturgies.Value(QStringLiteral("PK_ScheduledLiturgyID")));
+        if (!dm.MinistryFunctions.Eof())
+            rows.SetValue(QStringLiteral("F_MinistryFunctionID"), dm.MinistryFunctions.Value(QStringLiteral("PK_MinistryFunctionID")));
+        rows.SetValue(QStringLiteral("MemberNotAttended"), false);
+        const QString key = rows.AsString(kFunctionKey);
+        rows.Post();
+        SaveEventColor(eventId, key);
+        SelectFocusedEvent();
+        if (!rows.Eof())
+            m_functions->selectionModel()->setCurrentIndex(m_functionsModel->index(rows.GetRecNo(), fcFunctionName),
+                                                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("acHYAddFunctionExecute"), e);
+    }
+    UpdateActions();
+}
+
+void TplgSchedule::RemoveFunction()
+{
+    try {
+        PostPendingFunctionEdit();
+        TDACDSDataTable &rows = Functions();
+        const QString eventId = CurrentEventID();
+        if (rows.GetActive() && !rows.Eof())
+            rows.Delete();
+        ApplyFunctions(false);
+        SaveEventColor(eventId, QString());
+        SelectFocusedEvent();
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("acHYRemoveFunctionExecute"), e);
+    }
+    UpdateActions();
+}
+
+void TplgSchedule::ToggleFilterPanel()
+{
+    try {
+        const auto emptyAsNull = [](const QDateEdit *edit) { return edit->date() == edit->minimumDate() ? QDate() : edit->date(); };
+        const TDACDSDataTable &events = Events();
+        const int start = events.GetActive() ? events.FieldIndex(kStart) : -1;
+        const TSchedulePeriod period = TScheduleRules::SuggestPeriod(
+            emptyAsNull(m_startDate), emptyAsNull(m_endDate), QDate::currentDate(), [&](const TSchedulePeriod &p) {
+                // Counted over every row of the list, as the filter would pass them.
+                int count = 0;
+                for (int i = 0; start >= 0 && i < events.GetRecordCount(); ++i)
+                    count += TScheduleRules::SuggestedPeriodHolds(p, events.ValueAt(i, start).toDateTime()) ? 1 : 0;
+                return count;
+            });
+        if (Events().GetActive())
+            Events().ClearFilter();
+        m_startDate->setDate(period.Start);
+        m_endDate->setDate(period.End);
+        m_filterPanel->setVisible(!m_filterPanel->isVisible());
+        if (m_filterPanel->isVisible())
+            m_endDate->setFocus();
+        SelectFocusedEvent();
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("acFilterExecute"), e);
+    }
+    UpdateActions();
+}
+
+void TplgSchedule::ApplyFilter()
+{
+    try {
+        PostPendingFunctionEdit();
+        ApplyFunctions(false);
+        const TSchedulePeriod period{m_startDate->date(), m_endDate->date()};
+        Events().SetFilter([period](const TDACDSDataTable::TDARecord &r) {
+            return TScheduleRules::FilterHolds(period, r.Value(kStart).toDateTime());
+        });
+        if (Events().GetRecordCount() > 0)
+            Events().First();
+        SelectFocusedEvent();
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("acHYSetFilterExecute"), e);
+    }
+    UpdateActions();
+}
+
+void TplgSchedule::Schedule()
+{
+    try {
+        PostPendingFunctionEdit();
+        ApplyFunctions(false);
+        TfAutoScheduleStart::StartRun(this);
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("acHYScheduleExecute"), e);
+    }
+    m_refreshTimer->start();
+}
+
+void TplgSchedule::RemoveAssignments(bool includeLocked)
+{
+    try {
+        const QStringList ids = SelectedEventIDs();
+        if (!TScheduleRules::CanUnassign(int(ids.size())))
+            return;
+        const bool yes = includeLocked ? Prompt().Ask(this, QMessageBox::Warning, Text(2573), Text(2572),
+                                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes
+                                       : Prompt().Ask(this, QMessageBox::Warning, Text(2574), Text(2575),
+                                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+        if (!yes)
+            return;
+        TWaitCursor wait;
+        const QString focused = CurrentEventID();
+        Refresh();
+        TDAEvents &dm = *RvEvents()->DataModule();
+        if (includeLocked)
+            dm.RemoveAllAssigments(ids);
+        else
+            dm.RemoveNonLockedAssigments(ids);
+        // The same events selected again, the focused one last.
+        QItemSelection selection;
+        for (const QString &id : ids)
+            if (LocateEvent(id))
+                selection.select(m_eventsModel->index(Events().GetRecNo(), 0),
+                                 m_eventsModel->index(Events().GetRecNo(), m_eventsModel->columnCount() - 1));
+        LocateEvent(focused);
+        m_events->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        if (!Events().Eof())
+            m_events->selectionModel()->setCurrentIndex(m_eventsModel->index(Events().GetRecNo(), ecDate),
+                                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("acRemoveAssigmentsExecute"), e);
+    }
+    UpdateActions();
+}
+
+void TplgSchedule::Print()
+{
+    const QStringList ids = SelectedEventIDs();
+    if (ids.isEmpty())
+        RvEvents()->ShowReportDlg(ScheduleReports, nullptr, m_eventsModel ? m_eventsModel->rowCount() : 0, nullptr, 0);
+    else
+        RvEvents()->ShowReportDlg(ScheduleReports, &ids, int(ids.size()), nullptr, 0);
+}
+
+void TplgSchedule::Preview()
+{
+    const bool wholeView = TScheduleRules::PreviewWholeView(int(SelectedEventIDs().size()));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::Letter));
+    printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
+    const auto paint = [this, wholeView](QPrinter *target) { PaintPreview(target, wholeView); };
+    if (RunPreview) {
+        RunPreview(printer, paint);
+        return;
+    }
+    QPrintPreviewDialog dialog(&printer, this);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, paint);
+    dialog.exec();
+}
+
+void TplgSchedule::PaintPreview(QPrinter *printer, bool wholeView)
+{
+    QPainter painter(printer);
+    const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
+    const QRectF area(0, 0, page.width(), page.height());
+    // Header and footer take 0.2 inch each.
+    const qreal band = 0.2 * printer->resolution();
+    QFont font = painter.font();
+    font.setPointSizeF(9);
+    painter.setFont(font);
+    painter.drawText(QRectF(area.left(), area.top(), area.width(), band), Qt::AlignLeft | Qt::AlignVCenter,
+                     Text(6001) + Text(6002));
+    painter.drawText(QRectF(area.left(), area.bottom() - band, area.width(), band), Qt::AlignHCenter | Qt::AlignVCenter, Text(6000));
+    const QPixmap picture = wholeView ? grab() : m_events->grab();
+    const QRectF body(area.left(), area.top() + band * 1.5, area.width(), area.height() - band * 3);
+    // Shrunk to the page width, and to its height when taller.
+    const qreal scale = std::min(body.width() / picture.width(), body.height() / picture.height());
+    painter.drawPixmap(QRectF(body.topLeft(), QSizeF(picture.width() * scale, picture.height() * scale)), picture, picture.rect());
+}

@@ -1,0 +1,122 @@
+// The schedule view "plgSchedule": the events of the list in a grid and, below it, the scheduled
+// ministry functions of the focused event with their members. Here planners assign, clear and
+// lock members, mark attendance, add and remove functions, filter the events by a period, mark
+// a liturgy complete, start automatic scheduling, remove assignments, print and preview. The
+// grids show the data module's shared tables; the rules live in TScheduleRules.
+#pragma once
+
+#include "client/api/ModuleKit.h"
+#include "plugins/events/uEvent.h"
+
+#include <QTableView>
+
+class QAction;
+class QDateEdit;
+class QGroupBox;
+class QPrinter;
+class QTimer;
+class QToolBar;
+class TDACDSDataTable;
+class TDATableModel;
+
+// A grid whose open cell editor can be written into the model on demand.
+class TScheduleGrid : public QTableView
+{
+public:
+    using QTableView::QTableView;
+    // Writes and closes the cell editor that is open; false when none was.
+    bool CommitPendingEdit();
+};
+
+class TplgSchedule : public THYVisualPlugin<Quorva::IHYVisualPlugin, Quorva::INavBarPlugin>
+{
+public:
+    static inline const QString FocusedEventSetting = QStringLiteral("ScheduleLiturgyID");
+    static inline const QString EventsGridLayout = QStringLiteral("ScheduleEventsGrid");
+    static inline const QString FunctionsGridLayout = QStringLiteral("ScheduledFunctionsGrid");
+    static inline const QString ScheduleReports = QStringLiteral("{00000000-0000-0000-0000-000000000006}");
+
+    TplgSchedule();
+    ~TplgSchedule() override;
+
+    // INavBarPlugin
+    QList<QToolBar *> GetBarManager() override;
+    QList<QIcon> GetToolbarImages() override { return {}; }
+    QList<QIcon> GetToolbarDisabledImages() override { return {}; }
+    void GetStatusText(QString &text) override;
+    void Activate(QObject *navigationItem) override;
+    void Deactivate(QObject *navigationItem) override;
+
+    // The member buttons: 0 picks a member through the host search, 1 clears it. Runs after
+    // the caller's own event has returned.
+    void PostMemberChoice(int buttonIndex);
+
+    // The editor of new and edited events; the dialog unless a test gives another.
+    TvoEvent::EditorFactory EditorFactory;
+    // For tests: instead of the preview window, what it would show.
+    std::function<void(QPrinter &, const std::function<void(QPrinter *)> &)> RunPreview;
+
+    TScheduleGrid *grdView() const { return m_events; }
+    TScheduleGrid *cxGrdView() const { return m_functions; }
+    TDATableModel *EventsModel() const { return m_eventsModel; }
+    TDATableModel *FunctionsModel() const { return m_functionsModel; }
+    QGroupBox *grpFilter() const { return m_filterPanel; }
+    QDateEdit *dtStartDate() const { return m_startDate; }
+    QDateEdit *dtEndDate() const { return m_endDate; }
+    QTimer *tmrRefresh() const { return m_refreshTimer; }
+    // The selected events' keys, in grid order.
+    QStringList SelectedEventIDs() const;
+
+    QAction *acHYAdd, *acHYEdit, *acHYDelete, *acHYRefresh, *acHYSchedule, *acEmail, *acHYComplete;
+    QAction *acHYAddFunction, *acHYRemoveFunction, *acFindResource, *acClearMember;
+    QAction *acFilter, *acHYSelectAll, *acHYPreview, *acHYPrint, *acHYAbout, *acHYExit, *acHYSetFilter;
+    QAction *acRemoveAssigments, *acRemoveNonLocked, *acHYUseLogon, *acHYUsePreferredServer, *acFAQ;
+    QAction *acGettingStarted, *acHYHelp, *acHome;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void Localize();
+    void UpdateActions();
+    void OnEventRowChanged(int row);
+    void SelectFocusedEvent();
+    // Writes an open cell editor and a row edit of the function grid into its table.
+    void PostPendingFunctionEdit();
+    void ApplyFunctions(bool refetch);
+    // The event's colour from its functions, written and applied; the event and the function
+    // row of that key are focused again.
+    void SaveEventColor(const QString &eventId, const QString &functionKey);
+    bool LocateEvent(const QString &eventId);
+    QString CurrentEventID() const;
+
+    void NewEvent();
+    void EditEvent();
+    void Refresh();
+    void DeleteEvents();
+    void Complete();
+    void ChooseMember(int buttonIndex);
+    void AddFunction();
+    void RemoveFunction();
+    void ToggleFilterPanel();
+    void ApplyFilter();
+    void Schedule();
+    void RemoveAssignments(bool includeLocked);
+    void Print();
+    void Preview();
+    void PaintPreview(QPrinter *printer, bool wholeView);
+
+    TDACDSDataTable &Events() const;
+    TDACDSDataTable &Functions() const;
+
+    QList<QToolBar *> m_bars;
+    TScheduleGrid *m_events;
+    TScheduleGrid *m_functions;
+    TDATableModel *m_eventsModel = nullptr;
+    TDATableModel *m_functionsModel = nullptr;
+    QGroupBox *m_filterPanel;
+    QDateEdit *m_startDate;
+    QDateEdit *m_endDate;
+    QTimer *m_refreshTimer;
+    bool m_active = false;
+};
