@@ -12,7 +12,8 @@ TSchedulePeriod TScheduleRules::SuggestPeriod(QDate start, QDate end, const QDat
     if (!end.isValid())
         end = start.addMonths(3);
     TSchedulePeriod period{start, end};
-    while (count(period) > MaxSuggestedEvents && period.End > period.Start.addDays(ShrinkDays))
+    // The moved end stays more than 5 days after the start.
+    while (count(period) > MaxSuggestedEvents && period.End.addDays(-ShrinkDays) > period.Start.addDays(ShrinkDays))
         period.End = period.End.addDays(-ShrinkDays);
     return period;
 }

@@ -27,8 +27,8 @@ public:
 
     // count(period) gives the events whose start lies in the period as SuggestedPeriodHolds
     // reads it. An empty start is today, an empty end three months after the start; while more
-    // than 20 events fall in and the end is more than 5 days after the start, the end moves 5
-    // days earlier.
+    // than 20 events fall in, the end moves 5 days earlier, but never to 5 days or less after
+    // the start.
     static TSchedulePeriod SuggestPeriod(QDate start, QDate end, const QDate &today,
                                          const std::function<int(const TSchedulePeriod &)> &count);
     // The suggestion counts from the start's midnight to the end's midnight, both included.
