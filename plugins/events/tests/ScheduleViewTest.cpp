@@ -1,0 +1,325 @@
+// The schedule view against a real data server holding a generated parish: assigning a member
+// stores it and changes the event's colour, un-assigning needs a selection, deleting an event
+// removes it and its schedule without an error, an edit still open in a cell survives leaving
+// the view, and a scheduling run fills the view. One server and database for the program.
+#include "plugins/events/tests/FakeEventsHost.h"
+#include "plugins/events/uEventsCommon.h"
+#include "plugins/events/uScheduleView.h"
+#include "plugins/events/ufAutoScheduleStart.h"
+
+#include "server/scheduler/tests/GeneratedParish.h"
+#include "testsupport/QtPrinters.h"
+#include "testsupport/ServiceHarness.h"
+#include "ui/PromptService.h"
+#include "ui/TDATableModel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace kestrova::test;
+
+namespace {
+
+// The host's runner, as the progress window runs it: the server's scheduling, waited for.
+class SchedulingHost : public FakeEventsHost
+{
+public:
+    void RunAutoScheduleWithProgress(const QStringList &templateIds, const QStringList &functionIds, const QDateTime &from,
+                                     const QDateTime &to) override
+    {
+        FakeEventsHost::RunAutoScheduleWithProgress(templateIds, functionIds, from, to);
+        const auto lines = [](const QStringList &ids) { return ids.isEmpty() ? QString() : ids.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"); };
+        RunSucceeded = CoEventsService::Create(Message, Channel)->RunAutoSchedule(from, to, lines(templateIds), lines(functionIds));
+    }
+    bool RunSucceeded = false;
+};
+
+template <class Window> void WhenShown(std::function<void(Window *)> action)
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *window = qobject_cast<Window *>(w); window && window->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                action(window);
+                return;
+            }
+    });
+    timer->start(10);
+}
+
+bool WaitFor(const std::function<bool()> &done, int ms = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+TSearchListItem Contact(int number)
+{
+    TSearchListItem item;
+    item.Object.Caption = QStringLiteral("{C%1-0000-4000-8000-000000000000}").arg(number, 7, 10, QLatin1Char('0'));
+    item.Object.Value = 1;
+    item.Object.TypeID = TSearchObject::ContactType;
+    item.Object.Text1 = QStringLiteral("Person Number %1").arg(number);
+    item.Text = item.Object.Caption;
+    return item;
+}
+
+class ScheduleView : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        server = new ServiceServer;
+        if (!server->db.available())
+            return;
+        server->Start();
+        GenerateParish(server->db, TParishShape{60, 2, false});
+        admin = new ServiceClient(server->Administrator());
+        host = new SchedulingHost;
+        host->Channel = admin->Channel;
+        host->Message = admin->Message;
+        host->User.UserID = ServiceServer::kAdministratorId;
+        module = new EventsModule(*host);
+    }
+    static void TearDownTestSuite()
+    {
+        delete module;
+        delete host;
+        delete admin;
+        if (server->server)
+            server->Stop();
+        delete server;
+        module = nullptr;
+        host = nullptr;
+        admin = nullptr;
+        server = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!server->db.available())
+            GTEST_SKIP();
+        host->Log.clear();
+        view = new TplgSchedule;
+        view->resize(1000, 700);
+        view->show();
+        view->Activate(nullptr);
+    }
+    void TearDown() override
+    {
+        if (!view)
+            return;
+        view->Deactivate(nullptr);
+        view->release();
+        view = nullptr;
+    }
+
+    static QString Scalar(const QString &sql) { return server->db.scalar(QStringLiteral("SET search_path=dbo; ") + sql); }
+    // The n-th event of the open period, in start order.
+    static QString EventInPeriod(int n)
+    {
+        return Scalar(QStringLiteral("SELECT PK_EventID FROM tblEvents WHERE StartDateTime >= '%1' ORDER BY StartDateTime, PK_EventID "
+                                     "LIMIT 1 OFFSET %2")
+                          .arg(GeneratedParishStart().toString(Qt::ISODate))
+                          .arg(n));
+    }
+    TDACDSDataTable &Events() { return module->Data().tbl_DAEventList1; }
+    TDACDSDataTable &Functions() { return module->Data().tbl_DAScheduledMinistryFunctions1; }
+
+    // A click on the event's row.
+    void SelectEvent(const QString &eventId)
+    {
+        int row = -1;
+        for (int i = 0; i < Events().GetRecordCount() && row < 0; ++i)
+            if (Events().ValueAt(i, Events().FieldIndex(QStringLiteral("PK_EventID"))).toString() == eventId)
+                row = i;
+        ASSERT_GE(row, 0) << eventId.toStdString();
+        view->grdView()->selectRow(row);
+        ASSERT_EQ(Events().AsString(QStringLiteral("PK_EventID")), eventId);
+    }
+    // The first function row without a member; its key.
+    QString SelectOpenFunction()
+    {
+        for (int i = 0; i < Functions().GetRecordCount(); ++i)
+            if (Functions().ValueAt(i, Functions().FieldIndex(QStringLiteral("F_MinistryMemberID"))).toString().isEmpty()) {
+                view->cxGrdView()->selectRow(i);
+                return Functions().AsString(QStringLiteral("PK_ScheduledMemberID"));
+            }
+        return {};
+    }
+    QStringList Failures() const
+    {
+        QStringList lines;
+        for (const QString &line : host->Log)
+            if (line.startsWith(QLatin1Char('2')))
+                lines << line;
+        return lines;
+    }
+
+    static inline ServiceServer *server = nullptr;
+    static inline ServiceClient *admin = nullptr;
+    static inline SchedulingHost *host = nullptr;
+    static inline EventsModule *module = nullptr;
+    TplgSchedule *view = nullptr;
+};
+
+} // namespace
+
+TEST_F(ScheduleView, OpensOnTheEventsInStartOrderWithTheFocusedEventsFunctionsBelow)
+{
+    ASSERT_EQ(Events().GetRecordCount(), Scalar(QStringLiteral("SELECT count(*) FROM tblEvents")).toInt());
+    const int start = Events().FieldIndex(QStringLiteral("StartDateTime"));
+    for (int i = 1; i < Events().GetRecordCount(); ++i)
+        ASSERT_LE(Events().ValueAt(i - 1, start).toDateTime(), Events().ValueAt(i, start).toDateTime());
+    // Each generated liturgy has seven function rows.
+    EXPECT_EQ(view->FunctionsModel()->rowCount(), 7);
+    EXPECT_TRUE(view->acHYEdit->isEnabled());
+}
+
+TEST_F(ScheduleView, AssigningAMemberStoresItLockedAndChangesTheEventsColour)
+{
+    const QString eventId = EventInPeriod(2);
+    SelectEvent(eventId);
+    const QString rowKey = SelectOpenFunction();
+    ASSERT_FALSE(rowKey.isEmpty());
+    TScriptedPrompt prompt; // should the person be unavailable that day: assign anyway
+    prompt.Answer(QMessageBox::Yes);
+    host->SearchHits = {Contact(7)};
+    view->acFindResource->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !Scalar(QStringLiteral("SELECT F_MinistryMemberID FROM tblScheduledMinistryFunctions WHERE "
+                                                            "PK_ScheduledMemberID = '%1'").arg(rowKey)).isEmpty(); }));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT F_MinistryMemberID || ' ' || F_MinistryMemberTypeID || ' ' || MemberLocked FROM "
+                                    "tblScheduledMinistryFunctions WHERE PK_ScheduledMemberID = '%1'").arg(rowKey)),
+              Contact(7).Object.Caption + QLatin1Char(' ') + EmptyGUID + QStringLiteral(" 1"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT EventLabelColorID FROM tblEvents WHERE PK_EventID = '%1'").arg(eventId)), EventColor::SomeAssigned);
+    // The grid shows the event focused again, in the colour of the table's row.
+    EXPECT_EQ(Events().AsString(QStringLiteral("PK_EventID")), eventId);
+    EXPECT_EQ(Events().AsInteger(QStringLiteral("EventLabelColor")),
+              Scalar(QStringLiteral("SELECT ColorIntValue FROM tblEventColors WHERE PK_ColorID = '%1'").arg(EventColor::SomeAssigned)).toInt());
+    EXPECT_EQ(Functions().AsString(QStringLiteral("PK_ScheduledMemberID")), rowKey);
+    EXPECT_EQ(Functions().AsString(QStringLiteral("MemberCaption")), QStringLiteral("Person Number 7"));
+    EXPECT_EQ(host->SearchKinds.last(), 7);
+
+    // Clearing takes the member, the lock and the flag; the colour follows.
+    view->acClearMember->trigger();
+    ASSERT_TRUE(WaitFor([&] { return Scalar(QStringLiteral("SELECT COALESCE(F_MinistryMemberID, '') FROM tblScheduledMinistryFunctions "
+                                                           "WHERE PK_ScheduledMemberID = '%1'").arg(rowKey)).isEmpty(); }));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT MemberLocked || ' ' || FlagMinister FROM tblScheduledMinistryFunctions WHERE "
+                                    "PK_ScheduledMemberID = '%1'").arg(rowKey)),
+              QStringLiteral("0 0"));
+    EXPECT_NE(Scalar(QStringLiteral("SELECT EventLabelColorID FROM tblEvents WHERE PK_EventID = '%1'").arg(eventId)), EventColor::SomeAssigned);
+    EXPECT_EQ(Failures(), QStringList());
+}
+
+TEST_F(ScheduleView, UnassigningIsOnlyOfferedForASelectionAndTakesTheUnlockedMembersOfIt)
+{
+    view->grdView()->clearSelection();
+    EXPECT_FALSE(view->acRemoveAssigments->isEnabled());
+    EXPECT_FALSE(view->acRemoveNonLocked->isEnabled());
+    const QString eventId = EventInPeriod(3);
+    server->Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', F_MinistryMemberTypeID = '%2', MemberLocked = 0 "
+                          "WHERE F_ScheduledLiturgyID = (SELECT PK_ScheduledLiturgyID FROM tblScheduledLiturgies WHERE F_EventID = '%3')")
+               .arg(Contact(3).Object.Caption, EmptyGUID, eventId));
+    SelectEvent(eventId);
+    ASSERT_TRUE(view->acRemoveNonLocked->isEnabled());
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Yes);
+    view->acRemoveNonLocked->trigger();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblScheduledMinistryFunctions f JOIN tblScheduledLiturgies l ON "
+                                    "l.PK_ScheduledLiturgyID = f.F_ScheduledLiturgyID WHERE l.F_EventID = '%1' AND f.F_MinistryMemberID IS NOT NULL")
+                         .arg(eventId)),
+              QStringLiteral("0"));
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].DefaultButton, QMessageBox::No);
+    EXPECT_EQ(view->SelectedEventIDs(), QStringList{eventId});
+    EXPECT_EQ(Failures(), QStringList());
+}
+
+TEST_F(ScheduleView, DeletingAnEventRemovesItAndItsScheduleWithoutAnError)
+{
+    const QString eventId = EventInPeriod(5);
+    const int before = Events().GetRecordCount();
+    SelectEvent(eventId);
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Yes);
+    view->acHYDelete->trigger();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblEvents WHERE PK_EventID = '%1'").arg(eventId)), QStringLiteral("0"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblScheduledLiturgies WHERE F_EventID = '%1'").arg(eventId)), QStringLiteral("0"));
+    EXPECT_EQ(Events().GetRecordCount(), before - 1);
+    EXPECT_FALSE(Events().Locate(QStringLiteral("PK_EventID"), eventId));
+    EXPECT_FALSE(Events().HasChanges());
+    EXPECT_EQ(Failures(), QStringList());
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Icon, QMessageBox::Warning);
+}
+
+TEST_F(ScheduleView, AnEditStillOpenInACellIsSavedWhenTheViewIsLeft)
+{
+    const QString eventId = EventInPeriod(8);
+    server->Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', F_MinistryMemberTypeID = '%2' "
+                          "WHERE F_ScheduledLiturgyID = (SELECT PK_ScheduledLiturgyID FROM tblScheduledLiturgies WHERE F_EventID = '%3')")
+               .arg(Contact(4).Object.Caption, EmptyGUID, eventId));
+    view->acHYRefresh->trigger();
+    SelectEvent(eventId);
+    view->cxGrdView()->selectRow(1);
+    const QString rowKey = Functions().AsString(QStringLiteral("PK_ScheduledMemberID"));
+    // Position (column 3) is open to editing on a row with a member; typing has begun.
+    const QModelIndex position = view->FunctionsModel()->index(1, 3);
+    ASSERT_TRUE(view->FunctionsModel()->flags(position) & Qt::ItemIsEditable);
+    view->cxGrdView()->setCurrentIndex(position);
+    view->cxGrdView()->edit(position);
+    auto *editor = qobject_cast<QLineEdit *>(view->cxGrdView()->indexWidget(position));
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("Second row"));
+
+    view->Deactivate(nullptr);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT MemberPosition FROM tblScheduledMinistryFunctions WHERE PK_ScheduledMemberID = '%1'").arg(rowKey)),
+              QStringLiteral("Second row"));
+    EXPECT_EQ(host->Settings.value(TplgSchedule::FocusedEventSetting), eventId);
+    // Coming back focuses the same event.
+    view->Activate(nullptr);
+    EXPECT_EQ(Events().AsString(QStringLiteral("PK_EventID")), eventId);
+    EXPECT_EQ(Failures(), QStringList());
+}
+
+TEST_F(ScheduleView, ASchedulingRunFillsTheView)
+{
+    const QDate start = GeneratedParishStart();
+    host->Settings[TfAutoScheduleStart::StartSetting] = start.toString(Qt::ISODate);
+    host->Settings[TfAutoScheduleStart::EndSetting] = start.addDays(13).toString(Qt::ISODate);
+    const QString eventId = EventInPeriod(1);
+    SelectEvent(eventId);
+    const int filledBefore = [&] {
+        int filled = 0;
+        for (int i = 0; i < Functions().GetRecordCount(); ++i)
+            filled += Functions().ValueAt(i, Functions().FieldIndex(QStringLiteral("F_MinistryMemberID"))).toString().isEmpty() ? 0 : 1;
+        return filled;
+    }();
+    ASSERT_LT(filledBefore, 7);
+    WhenShown<TfAutoScheduleStart>([](TfAutoScheduleStart *dialog) { dialog->btnOK()->click(); });
+    view->acHYSchedule->trigger();
+    ASSERT_EQ(host->Runs.size(), 1);
+    EXPECT_TRUE(host->RunSucceeded);
+    // The view refreshes a second after the run and stays on the event.
+    ASSERT_TRUE(view->tmrRefresh()->isActive());
+    ASSERT_TRUE(WaitFor([&] { return !view->tmrRefresh()->isActive(); }, 5000));
+    EXPECT_EQ(Events().AsString(QStringLiteral("PK_EventID")), eventId);
+    int filled = 0;
+    for (int row = 0; row < view->FunctionsModel()->rowCount(); ++row)
+        filled += view->FunctionsModel()->data(view->FunctionsModel()->index(row, 5), Qt::DisplayRole).toString().isEmpty() ? 0 : 1;
+    EXPECT_GT(filled, filledBefore);
+    EXPECT_NE(Events().AsString(QStringLiteral("EventLabelColorID")), QString());
+    EXPECT_EQ(Failures(), QStringList());
+}
