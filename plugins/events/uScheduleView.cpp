@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -97,8 +98,6 @@ public:
                 return value.isValid() ? value.toDateTime().time().toString(QStringLiteral("h:mm AP")) : QString();
             break;
         case ecFlag:
-            if (role == Qt::DecorationRole)
-                return TScheduleRules::LabelColor(value);
             if (role == Qt::DisplayRole)
                 return {};
             break;
@@ -120,6 +119,27 @@ public:
         if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == ecTime)
             return QStringLiteral("Time");
         return TDATableModel::headerData(section, orientation, role);
+    }
+};
+
+// The label colour as a framed box filling the cell, without a name.
+class TColorBoxDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        const QColor color = TScheduleRules::LabelColor(index.data(Qt::EditRole));
+        if (!color.isValid())
+            return;
+        const QRect box = option.rect.adjusted(4, 3, -4, -3);
+        painter->save();
+        painter->fillRect(box, color);
+        painter->setPen(option.palette.color(QPalette::Mid));
+        painter->drawRect(box.adjusted(0, 0, -1, -1));
+        painter->restore();
     }
 };
 
@@ -220,7 +240,7 @@ TplgSchedule::TplgSchedule()
     acHYExit = NewAction(this, QStringLiteral("acHYExit"));
     acHYSetFilter = NewAction(this, QStringLiteral("acHYSetFilter"));
     acRemoveAssigments = NewAction(this, QStringLiteral("acRemoveAssigments"), QStyle::SP_DialogCancelButton);
-    acRemoveNonLocked = NewAction(this, QStringLiteral("acRemoveNonLocked"));
+    acRemoveNonLocked = NewAction(this, QStringLiteral("acRemoveNonLocked"), QStyle::SP_DialogNoButton);
     acHYUseLogon = NewAction(this, QStringLiteral("acHYUseLogon"));
     acHYUsePreferredServer = NewAction(this, QStringLiteral("acHYUsePreferredServer"));
     acFAQ = NewAction(this, QStringLiteral("acFAQ"));
@@ -265,6 +285,7 @@ TplgSchedule::TplgSchedule()
     tools->addAction(acHYExit);
     auto *toolsAction = new QAction(this);
     toolsAction->setObjectName(QStringLiteral("mnuTools"));
+    toolsAction->setIcon(QApplication::style()->standardIcon(QStyle::SP_DesktopIcon));
     toolsAction->setMenu(tools);
     bar->addAction(toolsAction);
     bar->hide();
@@ -312,6 +333,7 @@ TplgSchedule::TplgSchedule()
         m_events->setModel(m_eventsModel);
         m_functions->setModel(m_functionsModel);
         m_functions->setItemDelegate(new TFunctionGridDelegate(m_functionsModel, m_functions));
+        m_events->setItemDelegateForColumn(ecFlag, new TColorBoxDelegate(m_events));
     }
     m_events->setObjectName(QStringLiteral("grdView"));
     m_functions->setObjectName(QStringLiteral("cxGrdView"));
@@ -625,7 +647,7 @@ void TplgSchedule::SelectFocusedEvent()
     const int row = Events().GetRecNo();
     const QModelIndex index = m_eventsModel->index(row, ecDate);
     m_events->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    m_events->scrollTo(index);
+    m_events->scrollTo(index, QAbstractItemView::PositionAtCenter);
     UpdateActions();
 }
 
@@ -890,12 +912,15 @@ void TplgSchedule::ApplyFilter()
     try {
         PostPendingFunctionEdit();
         ApplyFunctions(false);
+        const QString current = CurrentEventID();
         const TSchedulePeriod period{m_startDate->date(), m_endDate->date()};
         Events().SetFilter([period](const TDACDSDataTable::TDARecord &r) {
             return TScheduleRules::FilterHolds(period, r.Value(kStart).toDateTime());
         });
-        if (Events().GetRecordCount() > 0)
+        // The focused event stays focused while the filter passes it.
+        if (!LocateEvent(current) && Events().GetRecordCount() > 0)
             Events().First();
+        m_events->scrollToTop();
         SelectFocusedEvent();
     } catch (const std::exception &e) {
         LogFailure(QStringLiteral("acHYSetFilterExecute"), e);

@@ -1,0 +1,112 @@
+// The picture of the schedule view for docs/screenshots: a generated parish on a data server in
+// this program (the private cluster, KESTROVA_TEST_PG), its first weeks scheduled, shown as the
+// host shows a navigation-bar view: its tool bar above it in a main window. Run under a real
+// display (xvfb-run with the xcb platform); writes schedule-view.png into the folder given.
+#include "plugins/events/tests/FakeEventsHost.h"
+#include "plugins/events/uScheduleView.h"
+
+#include "client/tests/ScreenshotSupport.h"
+#include "server/scheduler/tests/GeneratedParish.h"
+#include "testsupport/ServiceHarness.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateEdit>
+#include <QDir>
+#include <QMainWindow>
+#include <QStyleFactory>
+#include <QTableView>
+#include <QToolBar>
+
+#include <cstdio>
+
+namespace {
+
+// Names a planner would read in place of the generated ones.
+void DressParish(kestrova::test::ServiceServer &server)
+{
+    server.Sql(QStringLiteral(
+        "UPDATE tblMinistryFunctions SET MinistryFunctionName = (ARRAY['Lector', 'Acolyte', 'Cantor', 'Sacristan', "
+        "'Extraordinary minister', 'Usher'])[CAST(substr(PK_MinistryFunctionID, 3, 7) AS integer)];"
+        "UPDATE tblContacts SET FirstName = (ARRAY['Anna', 'Ben', 'Clara', 'David', 'Eva', 'Felix', 'Greta', 'Henry', 'Ida', "
+        "'Jonas', 'Karin', 'Lukas', 'Maria', 'Noah', 'Olga', 'Paul', 'Rita', 'Simon', 'Teresa', 'Victor'])"
+        "[1 + CAST(substr(PK_ContactID, 3, 7) AS integer) % 20], LastName = (ARRAY['Berg', 'Carr', 'Dunn', 'Ellis', 'Fox', "
+        "'Grant', 'Hale', 'Irwin', 'Jones', 'Keller', 'Lang', 'Moore', 'Nash', 'Owen', 'Price', 'Quinn', 'Reed'])"
+        "[1 + (CAST(substr(PK_ContactID, 3, 7) AS integer) / 20) % 17];"
+        "UPDATE tblEvents SET EventLocationCaption = CASE WHEN extract(dow FROM StartDateTime) = 3 THEN 'St. Joseph Chapel' "
+        "ELSE 'St. Mary' END, EventSubject = CASE extract(dow FROM StartDateTime) WHEN 6 THEN 'Saturday Vigil Mass' "
+        "WHEN 3 THEN 'Wednesday Evening Mass' ELSE 'Sunday Mass' END, "
+        "EndDateTime = StartDateTime + interval '1 hour';"));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "cannot make %s\n", argv[1]);
+        return 1;
+    }
+    kestrova::test::ServiceServer server;
+    if (!server.db.available()) {
+        std::fprintf(stderr, "no private PostgreSQL cluster: set KESTROVA_TEST_PG (scripts/pg url)\n");
+        return 2;
+    }
+    server.Start();
+    GenerateParish(server.db, TParishShape{100, 3, false});
+    DressParish(server);
+    bool ok = false;
+    {
+        kestrova::test::ServiceClient admin = server.Administrator();
+        const QDate start = GeneratedParishStart();
+        // The first two weeks scheduled, the first weekend marked complete.
+        CoEventsService::Create(admin.Message, admin.Channel)
+            ->RunAutoSchedule(QDateTime(start, QTime(0, 0)), QDateTime(start.addDays(14), QTime(0, 0)), QString(), QString());
+        server.Sql(QStringLiteral("UPDATE tblEvents SET EventLabelColorID = '{00000000-0000-0000-0000-000000000003}' "
+                                  "WHERE StartDateTime >= '%1' AND StartDateTime < '%2';")
+                       .arg(start.addDays(5).toString(Qt::ISODate), start.addDays(6).toString(Qt::ISODate)));
+        FakeEventsHost host;
+        host.Channel = admin.Channel;
+        host.Message = admin.Message;
+        host.User.UserID = kestrova::test::ServiceServer::kAdministratorId;
+        host.Settings[TplgSchedule::FocusedEventSetting] =
+            server.db.scalar(QStringLiteral("SELECT PK_EventID FROM dbo.tblEvents WHERE StartDateTime >= '%1' ORDER BY StartDateTime "
+                                            "LIMIT 1 OFFSET 4").arg(start.toString(Qt::ISODate)));
+        EventsModule module(host);
+
+        QMainWindow window;
+        window.setWindowTitle(QStringLiteral("Quorva"));
+        window.resize(1180, 760);
+        auto *view = new TplgSchedule;
+        for (QToolBar *bar : view->GetBarManager()) {
+            // As the host does: a copy of each bar of the view in its own window.
+            auto *copy = new QToolBar(bar->windowTitle(), &window);
+            copy->setIconSize(QSize(24, 24));
+            copy->setMovable(false);
+            copy->addActions(bar->actions());
+            window.addToolBar(Qt::TopToolBarArea, copy);
+        }
+        window.setCentralWidget(view);
+        window.show();
+        view->Activate(nullptr);
+        // The filter panel on the first four weeks.
+        view->acFilter->trigger();
+        view->dtStartDate()->setDate(start.addDays(-3));
+        view->dtEndDate()->setDate(start.addDays(27));
+        view->acHYSetFilter->trigger();
+        screenshots::Wait(500);
+        ok = screenshots::Save(window.grab(), folder + QStringLiteral("/schedule-view.png"));
+        view->Deactivate(nullptr);
+        window.takeCentralWidget();
+        view->release();
+    }
+    server.Stop();
+    return ok ? 0 : 1;
+}
