@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -321,5 +322,72 @@ TEST_F(ScheduleView, ASchedulingRunFillsTheView)
         filled += view->FunctionsModel()->data(view->FunctionsModel()->index(row, 5), Qt::DisplayRole).toString().isEmpty() ? 0 : 1;
     EXPECT_GT(filled, filledBefore);
     EXPECT_NE(Events().AsString(QStringLiteral("EventLabelColorID")), QString());
+    EXPECT_EQ(Failures(), QStringList());
+}
+
+TEST_F(ScheduleView, TheFilterPanelOpensWithAShortenedPeriodAndTheFilterOffUntilItIsApplied)
+{
+    const QDate start = GeneratedParishStart();
+    view->dtStartDate()->setDate(start);
+    view->acFilter->trigger();
+    ASSERT_TRUE(view->grpFilter()->isVisible());
+    // Four liturgies a week: three months hold far more than 20, so the end comes back in
+    // steps of 5 days until no more than 20 are left.
+    const QDate end = view->dtEndDate()->date();
+    EXPECT_LT(end, start.addMonths(3));
+    EXPECT_EQ(start.addMonths(3).daysTo(end) % 5, 0);
+    const int total = Scalar(QStringLiteral("SELECT count(*) FROM tblEvents")).toInt();
+    EXPECT_EQ(view->EventsModel()->rowCount(), total);
+    const int passing = Scalar(QStringLiteral("SELECT count(*) FROM tblEvents WHERE StartDateTime >= '%1' AND StartDateTime < '%2'")
+                                   .arg(start.toString(Qt::ISODate), end.addDays(1).toString(Qt::ISODate)))
+                            .toInt();
+    EXPECT_LE(Scalar(QStringLiteral("SELECT count(*) FROM tblEvents WHERE StartDateTime >= '%1' AND StartDateTime <= '%2'")
+                         .arg(start.toString(Qt::ISODate), end.toString(Qt::ISODate)))
+                  .toInt(),
+              20);
+    view->acHYSetFilter->trigger();
+    EXPECT_EQ(view->EventsModel()->rowCount(), passing); // the whole end day
+    view->dtEndDate()->setDate(start);
+    EXPECT_FALSE(view->acHYSetFilter->isEnabled());
+    // Closing the panel shows every event again.
+    view->acFilter->trigger();
+    EXPECT_FALSE(view->grpFilter()->isVisible());
+    EXPECT_EQ(view->EventsModel()->rowCount(), total);
+}
+
+TEST_F(ScheduleView, CompleteAddAndRemoveFunctionAndPrintWorkOnTheFocusedOrSelectedEvents)
+{
+    const QString eventId = EventInPeriod(10);
+    SelectEvent(eventId);
+    const auto color = [&] { return Scalar(QStringLiteral("SELECT EventLabelColorID FROM tblEvents WHERE PK_EventID = '%1'").arg(eventId)); };
+    const auto rows = [&] {
+        return Scalar(QStringLiteral("SELECT count(*) FROM tblScheduledMinistryFunctions f JOIN tblScheduledLiturgies l ON "
+                                     "l.PK_ScheduledLiturgyID = f.F_ScheduledLiturgyID WHERE l.F_EventID = '%1'").arg(eventId)).toInt();
+    };
+    view->acHYComplete->trigger();
+    EXPECT_EQ(color(), EventColor::Complete);
+    EXPECT_EQ(view->acHYComplete->text(), QStringLiteral("Not complete"));
+    view->acHYComplete->trigger();
+    EXPECT_NE(color(), EventColor::Complete);
+
+    const int before = rows();
+    view->acHYAddFunction->trigger();
+    EXPECT_EQ(rows(), before + 1);
+    EXPECT_EQ(view->FunctionsModel()->rowCount(), before + 1);
+    ASSERT_TRUE(view->acHYRemoveFunction->isEnabled());
+    view->acHYRemoveFunction->trigger();
+    EXPECT_EQ(rows(), before);
+    EXPECT_EQ(Events().AsString(QStringLiteral("PK_EventID")), eventId);
+
+    host->Reports.clear();
+    view->acHYPrint->trigger();
+    view->grdView()->clearSelection();
+    view->acHYPrint->trigger();
+    ASSERT_EQ(host->Reports.size(), 2);
+    EXPECT_EQ(host->Reports[0].Category, TplgSchedule::ScheduleReports);
+    EXPECT_EQ(host->Reports[0].Selection, QStringList{eventId});
+    EXPECT_EQ(host->Reports[0].Count, 1);
+    EXPECT_FALSE(host->Reports[1].HadSelection);
+    EXPECT_EQ(host->Reports[1].Count, Events().GetRecordCount());
     EXPECT_EQ(Failures(), QStringList());
 }
