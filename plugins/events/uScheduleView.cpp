@@ -21,6 +21,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -30,6 +31,7 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 using namespace Quorva;
@@ -344,6 +346,8 @@ TplgSchedule::TplgSchedule()
     m_events->setWordWrap(false);
     m_functions->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_functions->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_functions->setMouseTracking(true);
+    m_functions->viewport()->installEventFilter(this);
     m_functions->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked
                                  | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     for (TScheduleGrid *grid : {m_events, m_functions}) {
@@ -540,12 +544,57 @@ void TplgSchedule::Activate(QObject *)
         const QString focused = RvEvents()->GetUserSetting(FocusedEventSetting, QString());
         if (!focused.isEmpty())
             dm.tbl_DAEventList1.Locate(kEventKey, focused);
-        m_active = true;
         SelectFocusedEvent();
     } catch (const std::exception &e) {
         LogFailure(QStringLiteral("OnActivate"), e);
     }
     UpdateActions();
+}
+
+bool TplgSchedule::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_functions->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseMove: {
+            const auto *move = static_cast<QMouseEvent *>(event);
+            TrackFlagHint(move->position().toPoint(), move->globalPosition().toPoint());
+            break;
+        }
+        case QEvent::Leave:
+            m_flagHint.Hide();
+            QToolTip::hideText();
+            break;
+        case QEvent::ToolTip:
+            // The minister flag's hint is the only one the grid shows.
+            return true;
+        default:
+            break;
+        }
+    }
+    return THYVisualPlugin::eventFilter(watched, event);
+}
+
+void TplgSchedule::TrackFlagHint(const QPoint &position, const QPoint &globalPosition)
+{
+    try {
+        const QModelIndex index = m_functions->indexAt(position);
+        const bool overSetFlag = m_functionsModel && index.isValid() && index.column() == fcFlag
+                                 && m_functionsModel->data(index, Qt::EditRole).toBool();
+        QString comments;
+        if (overSetFlag) {
+            const int field = Functions().FieldIndex(QStringLiteral("Comments"));
+            if (field >= 0)
+                comments = Functions().ValueAt(index.row(), field).toString();
+        }
+        m_flagHint.Move(overSetFlag, comments);
+    } catch (const std::exception &e) {
+        m_flagHint.Hide();
+        LogFailure(QStringLiteral("cxGrdViewMouseMove"), e);
+    }
+    if (m_flagHint.Visible())
+        QToolTip::showText(globalPosition, m_flagHint.Text(), m_functions->viewport());
+    else
+        QToolTip::hideText();
 }
 
 void TplgSchedule::showEvent(QShowEvent *event)
@@ -574,7 +623,6 @@ void TplgSchedule::Deactivate(QObject *)
     } catch (const std::exception &e) {
         LogFailure(QStringLiteral("OnDeactivate"), e);
     }
-    m_active = false;
     TDAEvents &dm = *RvEvents()->DataModule();
     dm.tbl_DAEventList1.Close();
     dm.MinistryFunctions.Close();
@@ -626,8 +674,10 @@ void TplgSchedule::UpdateActions()
 
 void TplgSchedule::OnEventRowChanged(int row)
 {
-    if (!m_eventsModel || row < 0 || row == Events().GetRecNo())
+    if (!m_eventsModel || row < 0 || row == Events().GetRecNo()) {
+        UpdateActions();
         return;
+    }
     try {
         // The functions of the event left go to the server first: rows pending for one event
         // would keep the next event's rows from being read.

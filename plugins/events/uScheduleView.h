@@ -7,6 +7,7 @@
 
 #include "client/api/ModuleKit.h"
 #include "plugins/events/uEvent.h"
+#include "plugins/events/uEventEditorRules.h"
 
 #include <QTableView>
 
@@ -73,8 +74,12 @@ public:
     QAction *acRemoveAssigments, *acRemoveNonLocked, *acHYUseLogon, *acHYUsePreferredServer, *acFAQ;
     QAction *acGettingStarted, *acHYHelp, *acHome;
 
+    // The function grid's hint as the last mouse move over it left it.
+    const TMinisterFlagHint &FlagHint() const { return m_flagHint; }
+
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Localize();
@@ -105,6 +110,7 @@ private:
     void Print();
     void Preview();
     void PaintPreview(QPrinter *printer, bool wholeView);
+    void TrackFlagHint(const QPoint &position, const QPoint &globalPosition);
 
     TDACDSDataTable &Events() const;
     TDACDSDataTable &Functions() const;
@@ -118,5 +124,5 @@ private:
     QDateEdit *m_startDate;
     QDateEdit *m_endDate;
     QTimer *m_refreshTimer;
-    bool m_active = false;
+    TMinisterFlagHint m_flagHint;
 };

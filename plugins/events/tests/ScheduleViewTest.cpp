@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 
@@ -390,4 +391,30 @@ TEST_F(ScheduleView, CompleteAddAndRemoveFunctionAndPrintWorkOnTheFocusedOrSelec
     EXPECT_FALSE(host->Reports[1].HadSelection);
     EXPECT_EQ(host->Reports[1].Count, Events().GetRecordCount());
     EXPECT_EQ(Failures(), QStringList());
+}
+
+TEST_F(ScheduleView, TheMinisterFlagShowsTheMembersCommentsAsItsHint)
+{
+    const QString eventId = EventInPeriod(12);
+    server->Sql(QStringLiteral("UPDATE tblContacts SET Comments = 'Reads only on Sundays' WHERE PK_ContactID = '%1';"
+                               "UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', F_MinistryMemberTypeID = '%2', "
+                               "FlagMinister = 1 WHERE F_ScheduledLiturgyID = (SELECT PK_ScheduledLiturgyID FROM tblScheduledLiturgies "
+                               "WHERE F_EventID = '%3');")
+                    .arg(Contact(9).Object.Caption, EmptyGUID, eventId));
+    view->acHYRefresh->trigger();
+    SelectEvent(eventId);
+    QWidget *viewport = view->cxGrdView()->viewport();
+    const QPoint flag = view->cxGrdView()->visualRect(view->FunctionsModel()->index(0, 8)).center();
+    const QPoint member = view->cxGrdView()->visualRect(view->FunctionsModel()->index(0, 5)).center();
+    const auto move = [&](const QPoint &at) {
+        QMouseEvent event(QEvent::MouseMove, QPointF(at), QPointF(viewport->mapToGlobal(at)), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &event);
+    };
+    move(flag);
+    EXPECT_FALSE(view->FlagHint().Visible()); // taken in first, shown from the next move on
+    move(flag + QPoint(1, 0));
+    EXPECT_TRUE(view->FlagHint().Visible());
+    EXPECT_EQ(view->FlagHint().Text(), QStringLiteral("Reads only on Sundays"));
+    move(member);
+    EXPECT_FALSE(view->FlagHint().Visible());
 }
