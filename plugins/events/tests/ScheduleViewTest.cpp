@@ -17,6 +17,9 @@
 #include <QApplication>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPrinter>
+#include <QTemporaryDir>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -390,6 +393,18 @@ TEST_F(ScheduleView, CompleteAddAndRemoveFunctionAndPrintWorkOnTheFocusedOrSelec
     EXPECT_EQ(host->Reports[0].Count, 1);
     EXPECT_FALSE(host->Reports[1].HadSelection);
     EXPECT_EQ(host->Reports[1].Count, Events().GetRecordCount());
+
+    // The preview is on letter paper with half-inch margins and draws its pages.
+    QTemporaryDir folder;
+    view->RunPreview = [&](QPrinter &printer, const std::function<void(QPrinter *)> &paint) {
+        EXPECT_EQ(printer.pageLayout().pageSize().id(), QPageSize::Letter);
+        EXPECT_EQ(printer.pageLayout().margins(QPageLayout::Inch), QMarginsF(0.5, 0.5, 0.5, 0.5));
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(folder.filePath(QStringLiteral("preview.pdf")));
+        paint(&printer);
+    };
+    view->acHYPreview->trigger();
+    EXPECT_GT(QFileInfo(folder.filePath(QStringLiteral("preview.pdf"))).size(), 1000);
     EXPECT_EQ(Failures(), QStringList());
 }
 
