@@ -3,6 +3,7 @@
 #include "plugins/events/hcRvEventsController.h"
 #include "plugins/events/uDAEvents.h"
 #include "plugins/events/uRecurrence.h"
+#include "plugins/events/uWaitCursor.h"
 #include "plugins/events/ufEventDlg.h"
 
 #include "dataaccess/DAException.h"
@@ -14,16 +15,6 @@
 namespace {
 
 const QString kNone = EmptyGUID;
-
-// The hourglass while it lives.
-class TWaitCursor
-{
-public:
-    TWaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-    TWaitCursor(const TWaitCursor &) = delete;
-    TWaitCursor &operator=(const TWaitCursor &) = delete;
-};
 
 // Hides the host's progress bar on every way out once it was shown.
 class TProgress

@@ -5,7 +5,12 @@
 
 #include "ui/TDATableModel.h"
 
+#include "dataaccess/TDACDSDataTable.h"
+
 #include <QComboBox>
+#include <QMouseEvent>
+#include <QTableView>
+#include <QToolTip>
 
 namespace {
 
@@ -67,4 +72,61 @@ QString TFunctionGridDelegate::FunctionName(const QString &id)
         if (functions.ValueAt(i, key).toString().compare(id, Qt::CaseInsensitive) == 0)
             return functions.ValueAt(i, functions.FieldIndex(QStringLiteral("MinistryFunctionName"))).toString();
     return {};
+}
+
+TMinisterFlagHintTracker::TMinisterFlagHintTracker(QTableView *grid, TDATableModel *model)
+    : QObject(grid), m_grid(grid), m_viewport(grid->viewport()), m_model(model)
+{
+    m_grid->setMouseTracking(true);
+    m_viewport->installEventFilter(this);
+}
+
+bool TMinisterFlagHintTracker::eventFilter(QObject *watched, QEvent *event)
+{
+    // Compared with the viewport kept, not asked of the grid: events still come while the
+    // grid is taken down.
+    if (watched == m_viewport) {
+        switch (event->type()) {
+        case QEvent::MouseMove: {
+            const auto *move = static_cast<QMouseEvent *>(event);
+            Track(move->position().toPoint(), move->globalPosition().toPoint());
+            break;
+        }
+        case QEvent::Leave:
+            m_hint.Hide();
+            QToolTip::hideText();
+            break;
+        case QEvent::ToolTip:
+            // The minister flag's hint is the only one the grid shows.
+            return true;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TMinisterFlagHintTracker::Track(const QPoint &position, const QPoint &globalPosition)
+{
+    try {
+        const QModelIndex index = m_grid->indexAt(position);
+        const bool overSetFlag = index.isValid()
+                                 && m_model->FieldName(index.column()).compare(QStringLiteral("FlagMinister"), Qt::CaseInsensitive) == 0
+                                 && m_model->data(index, Qt::EditRole).toBool();
+        QString comments;
+        if (overSetFlag) {
+            const TDACDSDataTable &rows = *m_model->Table();
+            const int field = rows.FieldIndex(QStringLiteral("Comments"));
+            if (field >= 0)
+                comments = rows.ValueAt(index.row(), field).toString();
+        }
+        m_hint.Move(overSetFlag, comments);
+    } catch (const std::exception &e) {
+        m_hint.Hide();
+        LogFailure(QStringLiteral("cxGrdViewMouseMove"), e);
+    }
+    if (m_hint.Visible())
+        QToolTip::showText(globalPosition, m_hint.Text(), m_viewport);
+    else
+        QToolTip::hideText();
 }

@@ -3,8 +3,11 @@
 // member and the minister flag are never edited in the cell.
 #pragma once
 
+#include "plugins/events/uEventEditorRules.h"
+
 #include <QStyledItemDelegate>
 
+class QTableView;
 class TDATableModel;
 
 class TFunctionGridDelegate : public QStyledItemDelegate
@@ -22,4 +25,25 @@ public:
 
 private:
     TDATableModel *m_model;
+};
+
+// Follows the mouse over a function grid and shows the minister flag's hint (the row's
+// comments) as the grid's only tool tip. Lives as long as the grid, its parent.
+class TMinisterFlagHintTracker : public QObject
+{
+public:
+    TMinisterFlagHintTracker(QTableView *grid, TDATableModel *model);
+
+    const TMinisterFlagHint &Hint() const { return m_hint; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Track(const QPoint &position, const QPoint &globalPosition);
+
+    QTableView *m_grid;
+    QWidget *m_viewport;
+    TDATableModel *m_model;
+    TMinisterFlagHint m_hint;
 };

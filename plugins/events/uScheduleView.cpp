@@ -4,6 +4,7 @@
 #include "plugins/events/uDAEvents.h"
 #include "plugins/events/uFunctionGridDelegate.h"
 #include "plugins/events/uScheduleRules.h"
+#include "plugins/events/uWaitCursor.h"
 #include "plugins/events/ufAutoScheduleStart.h"
 
 #include "Quorva_Data_Service_Intf.h"
@@ -21,7 +22,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -31,7 +31,6 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolBar>
-#include <QToolTip>
 #include <QVBoxLayout>
 
 using namespace Quorva;
@@ -54,16 +53,6 @@ QString Text(int number)
     TRvEventsController *controller = RvEvents();
     return controller ? controller->GetText(number) : QString();
 }
-
-// The hourglass while it lives.
-class TWaitCursor
-{
-public:
-    TWaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-    TWaitCursor(const TWaitCursor &) = delete;
-    TWaitCursor &operator=(const TWaitCursor &) = delete;
-};
 
 // Painting frozen while it lives.
 class TFrozen
@@ -335,6 +324,7 @@ TplgSchedule::TplgSchedule()
         m_events->setModel(m_eventsModel);
         m_functions->setModel(m_functionsModel);
         m_functions->setItemDelegate(new TFunctionGridDelegate(m_functionsModel, m_functions));
+        m_flagHint = new TMinisterFlagHintTracker(m_functions, m_functionsModel);
         m_events->setItemDelegateForColumn(ecFlag, new TColorBoxDelegate(m_events));
     }
     m_events->setObjectName(QStringLiteral("grdView"));
@@ -346,8 +336,6 @@ TplgSchedule::TplgSchedule()
     m_events->setWordWrap(false);
     m_functions->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_functions->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_functions->setMouseTracking(true);
-    m_functions->viewport()->installEventFilter(this);
     m_functions->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked
                                  | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     for (TScheduleGrid *grid : {m_events, m_functions}) {
@@ -457,6 +445,12 @@ TplgSchedule::TplgSchedule()
 
 TplgSchedule::~TplgSchedule() = default;
 
+const TMinisterFlagHint &TplgSchedule::FlagHint() const
+{
+    static const TMinisterFlagHint none;
+    return m_flagHint ? m_flagHint->Hint() : none;
+}
+
 TDACDSDataTable &TplgSchedule::Events() const
 {
     return RvEvents()->DataModule()->tbl_DAEventList1;
@@ -549,52 +543,6 @@ void TplgSchedule::Activate(QObject *)
         LogFailure(QStringLiteral("OnActivate"), e);
     }
     UpdateActions();
-}
-
-bool TplgSchedule::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_functions->viewport()) {
-        switch (event->type()) {
-        case QEvent::MouseMove: {
-            const auto *move = static_cast<QMouseEvent *>(event);
-            TrackFlagHint(move->position().toPoint(), move->globalPosition().toPoint());
-            break;
-        }
-        case QEvent::Leave:
-            m_flagHint.Hide();
-            QToolTip::hideText();
-            break;
-        case QEvent::ToolTip:
-            // The minister flag's hint is the only one the grid shows.
-            return true;
-        default:
-            break;
-        }
-    }
-    return THYVisualPlugin::eventFilter(watched, event);
-}
-
-void TplgSchedule::TrackFlagHint(const QPoint &position, const QPoint &globalPosition)
-{
-    try {
-        const QModelIndex index = m_functions->indexAt(position);
-        const bool overSetFlag = m_functionsModel && index.isValid() && index.column() == fcFlag
-                                 && m_functionsModel->data(index, Qt::EditRole).toBool();
-        QString comments;
-        if (overSetFlag) {
-            const int field = Functions().FieldIndex(QStringLiteral("Comments"));
-            if (field >= 0)
-                comments = Functions().ValueAt(index.row(), field).toString();
-        }
-        m_flagHint.Move(overSetFlag, comments);
-    } catch (const std::exception &e) {
-        m_flagHint.Hide();
-        LogFailure(QStringLiteral("cxGrdViewMouseMove"), e);
-    }
-    if (m_flagHint.Visible())
-        QToolTip::showText(globalPosition, m_flagHint.Text(), m_functions->viewport());
-    else
-        QToolTip::hideText();
 }
 
 void TplgSchedule::showEvent(QShowEvent *event)

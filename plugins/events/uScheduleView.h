@@ -19,6 +19,7 @@ class QTimer;
 class QToolBar;
 class TDACDSDataTable;
 class TDATableModel;
+class TMinisterFlagHintTracker;
 
 // A grid whose open cell editor can be written into the model on demand.
 class TScheduleGrid : public QTableView
@@ -75,11 +76,10 @@ public:
     QAction *acGettingStarted, *acHYHelp, *acHome;
 
     // The function grid's hint as the last mouse move over it left it.
-    const TMinisterFlagHint &FlagHint() const { return m_flagHint; }
+    const TMinisterFlagHint &FlagHint() const;
 
 protected:
     void showEvent(QShowEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Localize();
@@ -110,7 +110,6 @@ private:
     void Print();
     void Preview();
     void PaintPreview(QPrinter *printer, bool wholeView);
-    void TrackFlagHint(const QPoint &position, const QPoint &globalPosition);
 
     TDACDSDataTable &Events() const;
     TDACDSDataTable &Functions() const;
@@ -124,5 +123,5 @@ private:
     QDateEdit *m_startDate;
     QDateEdit *m_endDate;
     QTimer *m_refreshTimer;
-    TMinisterFlagHint m_flagHint;
+    TMinisterFlagHintTracker *m_flagHint = nullptr;
 };

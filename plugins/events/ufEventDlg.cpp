@@ -20,7 +20,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -28,7 +27,6 @@
 #include <QTimeEdit>
 #include <QToolBar>
 #include <QToolButton>
-#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace {
@@ -161,8 +159,7 @@ TfEventDlg::TfEventDlg(QWidget *parent)
         QCoreApplication::processEvents();
     });
     connect(m_acHelp, &QAction::triggered, this, [this] { TconHTMLHelp::ShowTopic(m_rules.HelpTopic()); });
-    m_grid->setMouseTracking(true);
-    m_grid->viewport()->installEventFilter(this);
+    m_flagHint = new TMinisterFlagHintTracker(m_grid, m_model);
     connect(m_acAdd, &QAction::triggered, this, [this] {
         try {
             TDACDSDataTable &functions = Data().MinistryFunctions;
@@ -217,6 +214,11 @@ TfEventDlg::TfEventDlg(QWidget *parent)
 }
 
 TfEventDlg::~TfEventDlg() = default;
+
+const TMinisterFlagHint &TfEventDlg::FlagHint() const
+{
+    return m_flagHint->Hint();
+}
 
 QString TfEventDlg::Text(int number) const
 {
@@ -305,53 +307,6 @@ void TfEventDlg::showEvent(QShowEvent *event)
         m_rules.Activate();
         QApplication::restoreOverrideCursor();
     }
-}
-
-bool TfEventDlg::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_grid->viewport()) {
-        switch (event->type()) {
-        case QEvent::MouseMove: {
-            const auto *move = static_cast<QMouseEvent *>(event);
-            TrackFlagHint(move->position().toPoint(), move->globalPosition().toPoint());
-            break;
-        }
-        case QEvent::Leave:
-            m_flagHint.Hide();
-            QToolTip::hideText();
-            break;
-        case QEvent::ToolTip:
-            // The minister flag's hint is the only one the grid shows.
-            return true;
-        default:
-            break;
-        }
-    }
-    return TfBaseDialog::eventFilter(watched, event);
-}
-
-void TfEventDlg::TrackFlagHint(const QPoint &position, const QPoint &globalPosition)
-{
-    try {
-        const QModelIndex index = m_grid->indexAt(position);
-        const bool overSetFlag = index.isValid()
-                                 && m_model->FieldName(index.column()).compare(QStringLiteral("FlagMinister"), Qt::CaseInsensitive) == 0
-                                 && m_model->data(index, Qt::EditRole).toBool();
-        QString comments;
-        if (overSetFlag) {
-            const TDACDSDataTable &rows = *m_model->Table();
-            const int field = rows.FieldIndex(QStringLiteral("Comments"));
-            if (field >= 0)
-                comments = rows.ValueAt(index.row(), field).toString();
-        }
-        m_flagHint.Move(overSetFlag, comments);
-    } catch (const std::exception &) {
-        m_flagHint.Hide();
-    }
-    if (m_flagHint.Visible())
-        QToolTip::showText(globalPosition, m_flagHint.Text(), m_grid->viewport());
-    else
-        QToolTip::hideText();
 }
 
 void TfEventDlg::closeEvent(QCloseEvent *event)

@@ -17,6 +17,7 @@ class QTableView;
 class QTimeEdit;
 class QToolButton;
 class TDATableModel;
+class TMinisterFlagHintTracker;
 
 class TfEventDlg : public TfBaseDialog, public IEventEditor
 {
@@ -55,7 +56,7 @@ public:
     QAction *acClearMember() const { return m_acClearMember; }
     QString RecurrenceStatus() const;
     // The grid's hint as the last mouse move over the grid left it.
-    const TMinisterFlagHint &FlagHint() const { return m_flagHint; }
+    const TMinisterFlagHint &FlagHint() const;
 
     // The member column's buttons: 0 pick through the host search, 1 clear. Runs after the
     // caller's own event has returned.
@@ -67,11 +68,9 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void LookupResponsible(int buttonIndex);
-    void TrackFlagHint(const QPoint &position, const QPoint &globalPosition);
     void FillLiturgyTemplates();
     void FillMinistryTemplateMenu();
     void ShowFunctionCount();
@@ -81,7 +80,7 @@ private:
     QString LiturgyId() const;
 
     TEventEditorRules m_rules;
-    TMinisterFlagHint m_flagHint;
+    TMinisterFlagHintTracker *m_flagHint = nullptr;
     TRecurrence *m_recurrence = nullptr;
     QDateTime m_end;
     QList<TvoLiturgyTemplateData> m_templateData;
