@@ -628,9 +628,13 @@ void TplgSchedule::OnEventRowChanged(int row)
     }
     try {
         // The functions of the event left go to the server first: rows pending for one event
-        // would keep the next event's rows from being read.
+        // would keep the next event's rows from being read. Refused ones are taken back.
         PostPendingFunctionEdit();
         ApplyFunctions(false);
+    } catch (const std::exception &e) {
+        LogFailure(QStringLiteral("grdViewFocusedRecordChanged"), e);
+    }
+    try {
         m_eventsModel->SetCurrentRow(row);
     } catch (const std::exception &e) {
         LogFailure(QStringLiteral("grdViewFocusedRecordChanged"), e);
@@ -660,8 +664,33 @@ void TplgSchedule::PostPendingFunctionEdit()
 void TplgSchedule::ApplyFunctions(bool refetch)
 {
     TDACDSDataTable &rows = Functions();
-    if (rows.GetActive() && rows.HasChanges())
+    if (!rows.GetActive() || !rows.HasChanges())
+        return;
+    try {
         rows.ApplyUpdates(refetch);
+    } catch (...) {
+        // Refused rows would keep the next event's functions from being read.
+        rows.CancelUpdates();
+        throw;
+    }
+}
+
+void TplgSchedule::ApplyEvents()
+{
+    TDAEvents &dm = *RvEvents()->DataModule();
+    try {
+        Events().ApplyUpdates(true);
+    } catch (...) {
+        // Nothing of it was written; left pending, it would block every refresh and go out
+        // with the next unrelated change.
+        for (TDACDSDataTable *t : {&dm.tbl_DAScheduledMinistryFunctions1, &dm.tbl_DAScheduleLiturgiesFromEvent1, &dm.tbl_DAEventList1})
+            if (t->GetActive()) {
+                if (t->GetState() != TDATableState::dsBrowse)
+                    t->Cancel();
+                t->CancelUpdates();
+            }
+        throw;
+    }
 }
 
 bool TplgSchedule::LocateEvent(const QString &eventId)
@@ -679,7 +708,7 @@ void TplgSchedule::SaveEventColor(const QString &eventId, const QString &functio
     events.Edit();
     events.SetValue(QStringLiteral("EventLabelColorID"), color);
     events.Post();
-    events.ApplyUpdates(true);
+    ApplyEvents();
     LocateEvent(eventId);
     if (!functionKey.isEmpty() && Functions().GetActive())
         Functions().Locate(kFunctionKey, functionKey);
@@ -766,7 +795,7 @@ void TplgSchedule::DeleteEvents()
         for (const QString &id : ids)
             if (LocateEvent(id))
                 events.Delete();
-        events.ApplyUpdates(true);
+        ApplyEvents();
         if (events.GetRecordCount() > 0 && events.Eof())
             events.Last();
         SelectFocusedEvent();
@@ -787,7 +816,7 @@ void TplgSchedule::Complete()
     events.Edit();
     events.SetValue(QStringLiteral("EventLabelColorID"), TScheduleRules::ToggledComplete(current, assignment));
     events.Post();
-    events.ApplyUpdates(true);
+    ApplyEvents();
     LocateEvent(eventId);
     SelectFocusedEvent();
 }

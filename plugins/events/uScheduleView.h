@@ -89,6 +89,9 @@ private:
     // Writes an open cell editor and a row edit of the function grid into its table.
     void PostPendingFunctionEdit();
     void ApplyFunctions(bool refetch);
+    // The event list and its functions in one call with a re-read; a failure takes back every
+    // pending change of them and raises.
+    void ApplyEvents();
     // The event's colour from its functions, written and applied; the event and the function
     // row of that key are focused again.
     void SaveEventColor(const QString &eventId, const QString &functionKey);

@@ -433,3 +433,30 @@ TEST_F(ScheduleView, TheMinisterFlagShowsTheMembersCommentsAsItsHint)
     move(member);
     EXPECT_FALSE(view->FlagHint().Visible());
 }
+
+TEST_F(ScheduleView, AFunctionChangeTheServerRefusesIsLoggedAndDoesNotHoldUpTheNextEvent)
+{
+    const QString first = EventInPeriod(16);
+    const QString second = EventInPeriod(17);
+    server->Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', F_MinistryMemberTypeID = '%2' "
+                               "WHERE F_ScheduledLiturgyID = (SELECT PK_ScheduledLiturgyID FROM tblScheduledLiturgies WHERE F_EventID = '%3');")
+                    .arg(Contact(5).Object.Caption, EmptyGUID, first));
+    // The database refuses this one position.
+    server->Sql(QStringLiteral("CREATE FUNCTION refuse_position() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                               "IF NEW.MemberPosition = 'refused' THEN RAISE EXCEPTION 'position refused'; END IF; RETURN NEW; END $$;"
+                               "CREATE TRIGGER refuse_position BEFORE UPDATE ON tblScheduledMinistryFunctions "
+                               "FOR EACH ROW EXECUTE FUNCTION refuse_position();"));
+    view->acHYRefresh->trigger();
+    SelectEvent(first);
+    ASSERT_TRUE(view->FunctionsModel()->setData(view->FunctionsModel()->index(0, 3), QStringLiteral("refused")));
+    SelectEvent(second);
+    server->Sql(QStringLiteral("DROP TRIGGER refuse_position ON tblScheduledMinistryFunctions; DROP FUNCTION refuse_position();"));
+    EXPECT_EQ(view->FunctionsModel()->rowCount(), 7);
+    EXPECT_EQ(Functions().AsString(QStringLiteral("F_ScheduledLiturgyID")),
+              Scalar(QStringLiteral("SELECT PK_ScheduledLiturgyID FROM tblScheduledLiturgies WHERE F_EventID = '%1'").arg(second)));
+    EXPECT_FALSE(Functions().HasChanges());
+    ASSERT_EQ(Failures().size(), 1);
+    EXPECT_TRUE(Failures().first().contains(QStringLiteral("grdViewFocusedRecordChanged")));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblScheduledMinistryFunctions WHERE MemberPosition = 'refused'")), QStringLiteral("0"));
+    host->Log.clear();
+}
