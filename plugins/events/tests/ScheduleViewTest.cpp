@@ -370,7 +370,7 @@ TEST_F(ScheduleView, CompleteAddAndRemoveFunctionAndPrintWorkOnTheFocusedOrSelec
     };
     view->acHYComplete->trigger();
     EXPECT_EQ(color(), EventColor::Complete);
-    EXPECT_EQ(view->acHYComplete->text(), QStringLiteral("Not complete"));
+    EXPECT_EQ(view->acHYComplete->text(), RvEvents()->GetText(5408));
     view->acHYComplete->trigger();
     EXPECT_NE(color(), EventColor::Complete);
 
