@@ -1,6 +1,6 @@
-// Until the calendar and the schedule have their panes, each view is an empty pane with its tool
-// bar; the dialogs of the module are reached from there later.
+// Until the schedule has its pane, it is an empty pane with its tool bar.
 #include "plugins/events/plgEventViews.h"
+#include "plugins/events/uCalendarView.h"
 
 #include "client/api/ModuleKit.h"
 #include "plugins/events/hcRvEventsController.h"
@@ -40,7 +40,7 @@ private:
 
 IHYPlugin *CreateCalendarPlugin()
 {
-    return static_cast<IHYVisualPlugin *>(new TplgEventView(TRvEventsController::CalendarPlugin));
+    return static_cast<IHYVisualPlugin *>(new TplgCalendar);
 }
 
 IHYPlugin *CreateSchedulePlugin()
