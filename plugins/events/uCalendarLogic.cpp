@@ -42,6 +42,13 @@ TCalendarPeriod PeriodOf(TCalendarViewKind view, const QDate &date)
     return {date, date};
 }
 
+TCalendarPeriod ExportPeriodOf(TCalendarViewKind view, const QDate &date)
+{
+    if (view == TCalendarViewKind::Month)
+        return {QDate(date.year(), date.month(), 1), QDate(date.year(), date.month(), date.daysInMonth())};
+    return PeriodOf(view, date);
+}
+
 QDate StepPeriod(TCalendarViewKind view, const QDate &date, int steps)
 {
     switch (view) {

@@ -47,6 +47,9 @@ QPair<QDateTime, QDateTime> HalfHourOf(const QDateTime &time);
 // The days a view shows around the date: the day; the week from Monday; six weeks from the
 // Monday on or before the first of the month; the calendar year; the week for the time grid.
 TCalendarPeriod PeriodOf(TCalendarViewKind view, const QDate &date);
+// What an export of the view takes: the calendar month in the month view (not the days of the
+// weeks around it), else the view's period.
+TCalendarPeriod ExportPeriodOf(TCalendarViewKind view, const QDate &date);
 // The date one period on (steps > 0) or back.
 QDate StepPeriod(TCalendarViewKind view, const QDate &date, int steps);
 

@@ -621,10 +621,21 @@ void TplgCalendar::acHYDeleteExecute()
     if (!service->DeleteEvents(selected.join(QStringLiteral("\r\n"))))
         return;
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    // The server has deleted them with their liturgies: the view only drops its copies, so
-    // that no second delete goes out.
+    // The server has deleted their liturgies and functions; the event rows go once, through the
+    // event list. The views' second list only drops its copies, so no second delete goes out.
+    TDACDSDataTable &list = Data().EventList;
+    if (!list.GetActive())
+        list.Open();
+    for (const QString &id : selected)
+        if (list.Locate(QStringLiteral("PK_EventID"), id))
+            list.Delete();
+    try {
+        list.ApplyUpdates();
+    } catch (...) {
+        list.CancelUpdates();
+        throw;
+    }
     m_control->RemoveEvents(selected);
-    Reopen(Data().EventList);
     if (Data().tbl_DAEventList1.GetActive())
         Data().tbl_DAEventList1.Refresh();
     ShowEvents();
@@ -791,7 +802,7 @@ void TplgCalendar::ExportCalendar(const QString &path)
         list.Open();
     const QString body = Text(2581).arg(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
     QList<TIcsEvent> events;
-    for (const TCalendarEvent &e : CalendarLogic::EventsOf(list, m_control->Period(), m_settings ? m_settings->StandardDuration : 60)) {
+    for (const TCalendarEvent &e : CalendarLogic::EventsOf(list, CalendarLogic::ExportPeriodOf(m_control->View(), m_control->Date()), m_settings ? m_settings->StandardDuration : 60)) {
         if (!list.Locate(QStringLiteral("PK_EventID"), e.ID))
             continue;
         QString uid = list.AsString(QStringLiteral("EventSynchID")).trimmed();

@@ -162,6 +162,10 @@ TEST(CalendarLogic, ViewsShowTheirPeriodsAndStepByThem)
         EXPECT_EQ(period.Last, c.last) << int(c.view);
         EXPECT_EQ(StepPeriod(c.view, wednesday, 1), c.next) << int(c.view);
     }
+    // The export of the month view is the month itself.
+    EXPECT_EQ(ExportPeriodOf(TCalendarViewKind::Month, wednesday).First, QDate(2026, 12, 1));
+    EXPECT_EQ(ExportPeriodOf(TCalendarViewKind::Month, wednesday).Last, QDate(2026, 12, 31));
+    EXPECT_EQ(ExportPeriodOf(TCalendarViewKind::Week, wednesday).First, QDate(2026, 12, 7));
 }
 
 TEST(CalendarLogic, OverlappingEventsShareTheDayInColumns)
