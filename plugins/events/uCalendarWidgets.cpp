@@ -274,12 +274,11 @@ void TCalendarControl::PaintEvent(QPainter &p, const TCalendarEvent &e, const QR
         return;
     p.save();
     p.setClipRect(bounds);
-    // White body with the label colour as its left band, a black frame, the caption top-left.
-    p.fillRect(bounds, Qt::white);
+    // The label colour as the body, a deeper band of it on the left, a black frame, the
+    // caption top-left: the assignment state reads at a glance even in the month view.
+    p.fillRect(bounds, e.Label.isValid() ? e.Label : QColor(Qt::white));
     const int band = compact ? 5 : 7;
-    p.fillRect(QRect(bounds.left(), bounds.top(), band, bounds.height()), e.Label);
-    if (!compact)
-        p.fillRect(QRect(bounds.left() + band, bounds.top(), bounds.width() - band, bounds.height()), e.Label.lighter(112));
+    p.fillRect(QRect(bounds.left(), bounds.top(), band, bounds.height()), (e.Label.isValid() ? e.Label : QColor(Qt::white)).darker(135));
     const bool selected = m_selected.contains(e.ID);
     p.setPen(QPen(selected ? palette().highlight().color() : QColor(Qt::black), selected ? 2 : 1));
     p.setBrush(Qt::NoBrush);
