@@ -317,3 +317,34 @@ TEST_F(CalendarAgainstServer, TheExportOfAMonthReadsBackWithItsEventsAndKeepsThe
     EXPECT_EQ(readBack(), first);
     EXPECT_TRUE(Failures().isEmpty()) << Failures().join(QLatin1Char('\n')).toStdString();
 }
+
+TEST_F(CalendarAgainstServer, CompleteTogglesTheMarkAndPrintHandsOverTheSelectionOrTheWholeList)
+{
+    const QDate wednesday = GeneratedParishStart().addDays(16);
+    ShowWeekOf(wednesday);
+    const QString id = Scalar(QStringLiteral("SELECT PK_EventID FROM tblEvents WHERE StartDateTime = '%1'")
+                                  .arg(QDateTime(wednesday, QTime(18, 0)).toString(Qt::ISODate)));
+    auto stored = [&] { return Scalar(QStringLiteral("SELECT EventLabelColorID FROM tblEvents WHERE PK_EventID = '%1'").arg(id)); };
+    view->cxSchedule()->SelectEvents({});
+    EXPECT_FALSE(view->acHYComplete->isEnabled());
+    view->acHYPrint->trigger();
+    ASSERT_FALSE(host->Reports.isEmpty());
+    EXPECT_EQ(host->Reports.last().Category, QStringLiteral("{00000000-0000-0000-0000-000000000002}"));
+    EXPECT_FALSE(host->Reports.last().HadSelection);
+    EXPECT_EQ(host->Reports.last().Count, RvEvents()->DataModule()->EventList.GetRecordCount());
+
+    view->cxSchedule()->SelectEvents({id});
+    view->acHYPrint->trigger();
+    EXPECT_EQ(host->Reports.last().Selection, QStringList{id});
+    EXPECT_EQ(host->Reports.last().Count, 1);
+
+    ASSERT_TRUE(view->acHYComplete->isEnabled());
+    view->acHYComplete->trigger();
+    EXPECT_EQ(stored(), EventColor::Complete);
+    EXPECT_EQ(view->acHYComplete->text(), RvEvents()->GetText(5408));
+    view->acHYComplete->trigger();
+    // Back to what its functions say: none of its rows has a member.
+    EXPECT_EQ(stored(), EventColor::NoneAssigned);
+    EXPECT_EQ(view->acHYComplete->text(), RvEvents()->GetText(5406));
+    EXPECT_TRUE(Failures().isEmpty()) << Failures().join(QLatin1Char('\n')).toStdString();
+}
