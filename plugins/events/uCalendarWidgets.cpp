@@ -163,7 +163,7 @@ TCalendarControl::TGridLayout TCalendarControl::TimeLayout() const
     g.LastMinute = g.FirstMinute + g.Rows * SlotMinutes();
     g.Days = m_view == TCalendarViewKind::Day ? 1 : 7;
     if (m_view == TCalendarViewKind::TimeGrid)
-        g.Area = QRect(110, header, width() - 110, height() - header);
+        g.Area = QRect(170, header, width() - 170, height() - header);
     else
         g.Area = QRect(kRuler, header, width() - kRuler, height() - header);
     return g;
@@ -411,7 +411,7 @@ void TCalendarControl::PaintTimeLine(QPainter &p)
             const int top = y(day) + 2 + lanes[i].Column * h;
             const QRect bounds(QPoint(x(std::max(MinuteOfDay(today[i].Start, date), g.FirstMinute)), top),
                                QPoint(x(std::min(MinuteOfDay(today[i].Finish, date), g.LastMinute)) - 1, top + h - 2));
-            PaintEvent(p, today[i], bounds.width() < 40 ? bounds.adjusted(0, 0, 40 - bounds.width(), 0) : bounds, true);
+            PaintEvent(p, today[i], bounds.width() < 40 ? bounds.adjusted(0, 0, 40 - bounds.width(), 0) : bounds, false);
         }
     }
 }
@@ -500,8 +500,12 @@ void TCalendarControl::PaintYear(QPainter &p)
             const QRect r(days.left() + cell % 7 * days.width() / 7, days.top() + cell / 7 * days.height() / 6, days.width() / 7,
                           days.height() / 6);
             const QDate date = first.addDays(day);
-            if (marked.contains(date))
+            if (marked.contains(date)) {
+                // Framed as well, so a day whose liturgies are all white still shows it has some.
                 p.fillRect(r.adjusted(1, 1, -1, -1), marked.value(date));
+                p.setPen(marked.value(date).darker(150));
+                p.drawRect(r.adjusted(1, 1, -2, -2));
+            }
             if (date == QDate::currentDate()) {
                 p.setPen(Qt::black);
                 p.drawRect(r.adjusted(1, 1, -2, -2));

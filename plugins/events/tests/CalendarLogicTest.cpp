@@ -214,3 +214,25 @@ TEST(CalendarControl, AClickSelectsTheHalfHourOrTheEventUnderIt)
     control.RemoveEvents({mass.ID});
     EXPECT_TRUE(control.Events().isEmpty());
 }
+
+TEST(DateNavigator, AClickOnADayNamesThatDayAndTheArrowsTurnTheMonths)
+{
+    TDateNavigator navigator;
+    navigator.SetFirstMonth(QDate(2027, 1, 20));
+    navigator.resize(navigator.sizeHint());
+    navigator.show();
+    QList<QDate> clicked;
+    QObject::connect(&navigator, &TDateNavigator::DateClicked, [&](const QDate &d) { clicked << d; });
+    // The tenth of the second month shown, found by its place.
+    QPoint tenth;
+    for (int y = 0; y < navigator.height() && tenth.isNull(); y += 3)
+        for (int x = 0; x < navigator.width() && tenth.isNull(); x += 3)
+            if (navigator.DateAt(QPoint(x, y)) == QDate(2027, 2, 10))
+                tenth = QPoint(x + 2, y + 2);
+    ASSERT_FALSE(tenth.isNull());
+    QTest::mouseClick(&navigator, Qt::LeftButton, {}, tenth);
+    EXPECT_EQ(clicked, QList<QDate>{QDate(2027, 2, 10)});
+    QTest::mouseClick(&navigator, Qt::LeftButton, {}, QPoint(navigator.width() - 10, 10));
+    EXPECT_EQ(navigator.FirstMonth(), QDate(2027, 2, 1));
+    EXPECT_EQ(clicked.size(), 1);
+}
