@@ -390,7 +390,6 @@ void TplgCalendar::LocalizeForm()
             if (auto *action = qobject_cast<QAction *>(object))
                 action->setText(Text(number));
         acEmail->setText(QStringLiteral("E-mail"));
-        acClearFunctions->setText(Text(2571));
         UpdateActions();
     } catch (const std::exception &e) {
         LogFailure(QStringLiteral("plgCalendar:LocalizeForm"), e);
@@ -400,7 +399,6 @@ void TplgCalendar::LocalizeForm()
 void TplgCalendar::Activate(QObject *)
 {
     try {
-        m_active = true;
         for (QToolBar *bar : m_bars)
             bar->hide();
         LocalizeForm();
@@ -434,9 +432,8 @@ void TplgCalendar::Activate(QObject *)
 void TplgCalendar::Deactivate(QObject *)
 {
     try {
-        m_active = false;
-        for (int i = 0; i < m_bars.size(); ++i)
-            m_bars[i]->show();
+        // The bars stay hidden: the host shows copies of their actions, and the bars themselves
+        // have no window to dock in.
         TDAEvents &module = Data();
         module.EventList.Close();
         module.ScheduledLiturgies.Close();

@@ -100,5 +100,4 @@ private:
     std::unique_ptr<TvoEventSettings> m_settings;
     QHash<QDate, CalendarLogic::TFeast> m_feasts;
     bool m_feastsRead = false;
-    bool m_active = false;
 };
