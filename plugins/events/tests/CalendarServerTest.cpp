@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -347,4 +348,45 @@ TEST_F(CalendarAgainstServer, CompleteTogglesTheMarkAndPrintHandsOverTheSelectio
     EXPECT_EQ(stored(), EventColor::NoneAssigned);
     EXPECT_EQ(view->acHYComplete->text(), RvEvents()->GetText(5406));
     EXPECT_TRUE(Failures().isEmpty()) << Failures().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(CalendarAgainstServer, RemovingTheAssignmentsOfASelectedLiturgyAsksAndEmptiesItsFunctions)
+{
+    const QDate saturday = GeneratedParishStart().addDays(19);
+    ShowWeekOf(saturday);
+    const QString id = Scalar(QStringLiteral("SELECT PK_EventID FROM tblEvents WHERE StartDateTime = '%1'")
+                                  .arg(QDateTime(saturday, QTime(17, 0)).toString(Qt::ISODate)));
+    const QString members = QStringLiteral("SELECT count(f.F_MinistryMemberID) FROM tblScheduledMinistryFunctions f JOIN tblScheduledLiturgies l "
+                                           "ON l.PK_ScheduledLiturgyID = f.F_ScheduledLiturgyID WHERE l.F_EventID = '%1'")
+                                .arg(id);
+    server->Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', F_MinistryMemberTypeID = '%2' "
+                               "WHERE F_ScheduledLiturgyID IN (SELECT PK_ScheduledLiturgyID FROM tblScheduledLiturgies WHERE F_EventID = '%3')")
+                    .arg(QStringLiteral("{C0000001-0000-4000-8000-000000000000}"), EmptyGUID, id));
+    ASSERT_EQ(Scalar(members), QStringLiteral("7"));
+    view->cxSchedule()->SelectEvents({id});
+    ASSERT_TRUE(view->acClearInformation->isEnabled());
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::No);
+    view->acClearInformation->trigger();
+    EXPECT_EQ(Scalar(members), QStringLiteral("7"));
+    prompt.Answer(QMessageBox::Yes);
+    view->acClearInformation->trigger();
+    EXPECT_EQ(prompt.Prompts().size(), 2);
+    EXPECT_EQ(Scalar(members), QStringLiteral("0"));
+    EXPECT_TRUE(Failures().isEmpty()) << Failures().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(CalendarAgainstServer, ThePreviewPrintsTheViewUnderItsTitleAndFooter)
+{
+    QTemporaryDir folder;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(folder.filePath(QStringLiteral("preview.pdf")));
+    view->PaintPreview(&printer);
+    QFile pdf(printer.outputFileName());
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const QStringList pages = PdfPages(pdf.readAll());
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_TRUE(pages.first().contains(RvEvents()->GetText(8501) + RvEvents()->GetText(8512))) << pages.first().toStdString();
+    EXPECT_TRUE(pages.first().contains(RvEvents()->GetText(8502)));
 }
