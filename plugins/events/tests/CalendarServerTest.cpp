@@ -390,3 +390,14 @@ TEST_F(CalendarAgainstServer, ThePreviewPrintsTheViewUnderItsTitleAndFooter)
     EXPECT_TRUE(pages.first().contains(RvEvents()->GetText(8501) + RvEvents()->GetText(8512))) << pages.first().toStdString();
     EXPECT_TRUE(pages.first().contains(RvEvents()->GetText(8502)));
 }
+
+TEST_F(CalendarAgainstServer, CancellingTheSchedulingDialogStillRefreshesOnceASecondLater)
+{
+    const qsizetype runs = host->Runs.size();
+    WhenShown<TfAutoScheduleStart>([](TfAutoScheduleStart *dialog) { dialog->reject(); });
+    view->acHYSchedule->trigger();
+    EXPECT_EQ(host->Runs.size(), runs);
+    EXPECT_TRUE(view->tmrRefresh.isActive());
+    Wait(1300);
+    EXPECT_FALSE(view->tmrRefresh.isActive());
+}
