@@ -8,6 +8,7 @@
 #include "plugins/events/ufAutoScheduleStart.h"
 
 #include "Quorva_Data_Service_Intf.h"
+#include "client/tests/DialogScript.h"
 #include "server/scheduler/tests/GeneratedParish.h"
 #include "testsupport/DocumentReaders.h"
 #include "testsupport/ServiceHarness.h"
@@ -87,22 +88,6 @@ void Wait(int milliseconds)
     clock.start();
     while (clock.elapsed() < milliseconds)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-// Runs the action on the first visible window of that kind once a modal run has shown it.
-template <class Window> void WhenShown(std::function<void(Window *)> action)
-{
-    auto *timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *window = qobject_cast<Window *>(w); window && window->isVisible()) {
-                timer->stop();
-                timer->deleteLater();
-                action(window);
-                return;
-            }
-    });
-    timer->start(10);
 }
 
 class CalendarAgainstServer : public ::testing::Test
@@ -253,10 +238,11 @@ TEST_F(CalendarAgainstServer, ASchedulingRunStartedFromTheCalendarFillsTheLiturg
     const int before = Scalar(open).toInt();
     ASSERT_GT(before, 20);
     ShowWeekOf(first.addDays(6));
-    WhenShown<TfAutoScheduleStart>([&](TfAutoScheduleStart *dialog) {
-        dialog->dtStartDate()->setDate(first);
-        dialog->dtEndDate()->setDate(last);
-        dialog->btnOK()->click();
+    DialogScript script;
+    script.Then<TfAutoScheduleStart>([&](TfAutoScheduleStart &dialog) {
+        dialog.dtStartDate()->setDate(first);
+        dialog.dtEndDate()->setDate(last);
+        QTimer::singleShot(0, &dialog, [&dialog] { dialog.btnOK()->click(); });
     });
     view->acHYSchedule->trigger();
     ASSERT_EQ(host->Runs.size(), 1);
@@ -394,7 +380,8 @@ TEST_F(CalendarAgainstServer, ThePreviewPrintsTheViewUnderItsTitleAndFooter)
 TEST_F(CalendarAgainstServer, CancellingTheSchedulingDialogStillRefreshesOnceASecondLater)
 {
     const qsizetype runs = host->Runs.size();
-    WhenShown<TfAutoScheduleStart>([](TfAutoScheduleStart *dialog) { dialog->reject(); });
+    DialogScript script;
+    script.Then<TfAutoScheduleStart>([](TfAutoScheduleStart &dialog) { QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); }); });
     view->acHYSchedule->trigger();
     EXPECT_EQ(host->Runs.size(), runs);
     EXPECT_TRUE(view->tmrRefresh.isActive());
