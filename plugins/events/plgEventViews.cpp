@@ -1,47 +1,14 @@
-// Until the calendar and the schedule have their panes, each view is an empty pane with its tool
-// bar; the dialogs of the module are reached from there later.
+// The module's two navigation-bar views, made by name when the host shows them.
 #include "plugins/events/plgEventViews.h"
 
-#include "client/api/ModuleKit.h"
-#include "plugins/events/hcRvEventsController.h"
+#include "plugins/events/uCalendarView.h"
 #include "plugins/events/uScheduleView.h"
-
-#include <QToolBar>
-#include <QVBoxLayout>
 
 using namespace Quorva;
 
-namespace {
-
-class TplgEventView : public THYVisualPlugin<IHYVisualPlugin, INavBarPlugin>
-{
-public:
-    explicit TplgEventView(const QString &name) : THYVisualPlugin(name), m_bar(new QToolBar(this))
-    {
-        m_bar->hide();
-        new QVBoxLayout(this);
-    }
-
-    QList<QToolBar *> GetBarManager() override { return {m_bar}; }
-    QList<QIcon> GetToolbarImages() override { return {}; }
-    QList<QIcon> GetToolbarDisabledImages() override { return {}; }
-    void GetStatusText(QString &text) override
-    {
-        if (TRvEventsController *controller = RvEvents())
-            controller->GetCaption(GetPluginName(), text);
-    }
-    void Activate(QObject *) override {}
-    void Deactivate(QObject *) override {}
-
-private:
-    QToolBar *m_bar;
-};
-
-} // namespace
-
 IHYPlugin *CreateCalendarPlugin()
 {
-    return static_cast<IHYVisualPlugin *>(new TplgEventView(TRvEventsController::CalendarPlugin));
+    return static_cast<IHYVisualPlugin *>(new TplgCalendar);
 }
 
 IHYPlugin *CreateSchedulePlugin()

@@ -1,0 +1,103 @@
+// Pictures of the calendar for docs/screenshots: the week view and the month view of a
+// generated parish whose first ten days the automatic scheduler has filled, in a window laid
+// out as the host lays out a navigation-bar view (its tool bars above, the view below). Runs
+// against a server of its own on the private cluster (KESTROVA_TEST_PG), under a display
+// (xvfb-run with the xcb platform); writes calendar-week.png and calendar-month.png.
+#include "plugins/events/tests/FakeEventsHost.h"
+#include "plugins/events/uCalendarView.h"
+
+#include "Quorva_Data_Service_Intf.h"
+#include "client/tests/ScreenshotSupport.h"
+#include "server/scheduler/tests/GeneratedParish.h"
+#include "testsupport/ServiceHarness.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QMainWindow>
+#include <QStyleFactory>
+#include <QToolBar>
+
+#include <cstdio>
+
+using namespace kestrova::test;
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+    ServiceServer server;
+    if (!server.db.available()) {
+        std::fprintf(stderr, "no database: set KESTROVA_TEST_PG\n");
+        return 1;
+    }
+    server.Start();
+    GenerateParish(server.db, TParishShape{80, 2, false});
+    // What a parish's own data has beside the generated rows: a church and names for the liturgies.
+    server.Sql(QStringLiteral(
+        "UPDATE tblEvents SET EventLocationCaption = 'St. Brigid', EndDateTime = StartDateTime + interval '1 hour', "
+        "EventSubject = CASE extract(isodow FROM StartDateTime) WHEN 6 THEN 'Vigil Mass' WHEN 7 THEN "
+        "  CASE WHEN extract(hour FROM StartDateTime) < 10 THEN 'Early Mass' ELSE 'Family Mass' END ELSE 'Evening Mass' END, "
+        "EventLabelColorID = CASE WHEN StartDateTime < '%1' THEN '%2' ELSE '%3' END;")
+                   .arg(GeneratedParishStart().toString(Qt::ISODate), EventColor::AllAssigned, EventColor::NoneAssigned));
+    ServiceClient admin = server.Administrator();
+    const QDate start = GeneratedParishStart();
+    admin.Service<CoEventsService>()->RunAutoSchedule(QDateTime(start, QTime(0, 0)), QDateTime(start.addDays(10), QTime(0, 0)),
+                                                      QString(), QString());
+    // One liturgy the planner has already marked complete, and two whose minister is flagged,
+    // one of them with a fill-in.
+    server.Sql(QStringLiteral("UPDATE tblEvents SET EventLabelColorID = '%1' WHERE StartDateTime = '%2';"
+                              "UPDATE tblEvents SET FlagEvent = 1 WHERE StartDateTime = '%3';"
+                              "UPDATE tblEvents SET FlagEvent = 3 WHERE StartDateTime = '%4';")
+                   .arg(EventColor::Complete, QDateTime(start.addDays(2), QTime(18, 0)).toString(Qt::ISODate),
+                        QDateTime(start.addDays(9), QTime(18, 0)).toString(Qt::ISODate),
+                        QDateTime(start.addDays(13), QTime(9, 30)).toString(Qt::ISODate)));
+    FakeEventsHost host;
+    host.Channel = admin.Channel;
+    host.Message = admin.Message;
+    host.User.UserID = ServiceServer::kAdministratorId;
+    host.Settings[QStringLiteral("WorkhourStart")] = QStringLiteral("08:00");
+    host.Settings[QStringLiteral("WorkhourEnd")] = QStringLiteral("20:00");
+    bool ok = true;
+    {
+        EventsModule module(host);
+        QMainWindow window;
+        auto *view = new TplgCalendar;
+        view->Activate(nullptr);
+        // The host shows copies of the view's bars; the view's own stay hidden.
+        for (QToolBar *bar : view->GetBarManager()) {
+            auto *copy = new QToolBar(bar->windowTitle(), &window);
+            copy->setMovable(false);
+            copy->setToolButtonStyle(Qt::ToolButtonTextOnly);
+            copy->addActions(bar->actions());
+            window.addToolBar(Qt::TopToolBarArea, copy);
+            if (bar == view->GetBarManager().first())
+                window.addToolBarBreak();
+        }
+        window.setCentralWidget(view);
+        window.resize(1240, 820);
+        window.show();
+        view->acViewWeek->trigger();
+        view->cxSchedule()->SetDate(start.addDays(7));
+        view->cxSchedule()->SelectTime(QDateTime(start.addDays(8), QTime(10, 0)), QDateTime(start.addDays(8), QTime(11, 0)));
+        screenshots::Wait(400);
+        ok = screenshots::Save(window.grab(), folder + QStringLiteral("/calendar-week.png")) && ok;
+        view->acViewWeeks->trigger();
+        view->cxSchedule()->SetDate(start);
+        view->cxSchedule()->SelectTime(QDateTime(start.addDays(2), QTime(0, 0)), QDateTime(start.addDays(3), QTime(0, 0)));
+        screenshots::Wait(400);
+        ok = screenshots::Save(window.grab(), folder + QStringLiteral("/calendar-month.png")) && ok;
+        view->Deactivate(nullptr);
+        window.takeCentralWidget();
+        view->release();
+    }
+    server.Stop();
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,390 @@
+// The calendar view against a real data server with a generated parish: a liturgy made in the
+// calendar is stored and shown, a deleted one goes without an error or a second delete, a
+// scheduling run started from the calendar fills the liturgies' functions, and the export of a
+// month reads back with python3-icalendar into the month's events with stable UIDs.
+#include "plugins/events/tests/FakeEventsHost.h"
+#include "plugins/events/uCalendarView.h"
+#include "plugins/events/uEventEditorRules.h"
+#include "plugins/events/ufAutoScheduleStart.h"
+
+#include "Quorva_Data_Service_Intf.h"
+#include "client/tests/DialogScript.h"
+#include "server/scheduler/tests/GeneratedParish.h"
+#include "testsupport/DocumentReaders.h"
+#include "testsupport/ServiceHarness.h"
+#include "ui/PromptService.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace kestrova::test;
+
+namespace {
+
+const QString kSaturdayMass = QStringLiteral("{70000000-0000-0000-0000-000000000001}");
+
+// The host's runner as the progress window would call it, but waiting for the answer.
+class RunningHost : public FakeEventsHost
+{
+public:
+    void RunAutoScheduleWithProgress(const QStringList &templateIds, const QStringList &functionIds, const QDateTime &from,
+                                     const QDateTime &to) override
+    {
+        FakeEventsHost::RunAutoScheduleWithProgress(templateIds, functionIds, from, to);
+        auto lines = [](const QStringList &ids) {
+            QString text;
+            for (const QString &id : ids)
+                text += id + QStringLiteral("\r\n");
+            return text;
+        };
+        RunAnswer = CoEventsService::Create(Message, Channel)->RunAutoSchedule(from, to, lines(templateIds), lines(functionIds));
+    }
+    bool RunAnswer = false;
+};
+
+// A planner's choice in the editor: the template and the time, no functions.
+class TPlainEditor : public IEventEditor
+{
+public:
+    explicit TPlainEditor(TDAEvents &data) : m_rules(data, [](int) { return QString(); }) {}
+    void Prepare(bool isNew) override { m_rules.Prepare(isNew); }
+    void SetRecurrence(TRecurrence *) override {}
+    void SetEventDateTime(const QDateTime &start) override { m_start = start; }
+    void SetEndDateTime(const QDateTime &) override {}
+    void SetDurationMinutes(int) override {}
+    void SelectTemplate(const QString &) override {}
+    bool Execute() override
+    {
+        m_rules.Activate();
+        return true;
+    }
+    std::optional<TvoLiturgyTemplateData> SelectedTemplate() const override
+    {
+        return TvoLiturgyTemplateData{kSaturdayMass, QStringLiteral("Evening Mass"), QString()};
+    }
+    QDateTime Start() const override { return m_start; }
+    int DurationMinutes() const override { return 60; }
+
+private:
+    TEventEditorRules m_rules;
+    QDateTime m_start;
+};
+
+void Wait(int milliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < milliseconds)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+class CalendarAgainstServer : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        server = new ServiceServer;
+        if (!server->db.available())
+            return;
+        server->Start();
+        GenerateParish(server->db, TParishShape{60, 1, false});
+        server->Sql(QStringLiteral("INSERT INTO tblLocations (PK_LocationID, LocationName, SortIndex) "
+                                   "  VALUES ('{10000000-0000-0000-0000-000000000001}', 'St. Brigid', 0);"
+                                   "INSERT INTO tblLiturgyTemplates (PK_LiturgyTemplateID, LiturgyTemplateName, F_LocationID, LiturgyIndex) "
+                                   "  VALUES ('%1', 'Evening Mass', '{10000000-0000-0000-0000-000000000001}', 0);")
+                        .arg(kSaturdayMass));
+        admin = new ServiceClient(server->Administrator());
+        host = new RunningHost;
+        host->Channel = admin->Channel;
+        host->Message = admin->Message;
+        host->User.UserID = ServiceServer::kAdministratorId;
+        module = new EventsModule(*host);
+        view = new TplgCalendar;
+        view->EditorFactory = [] { return std::make_unique<TPlainEditor>(*RvEvents()->DataModule()); };
+        view->resize(1100, 760);
+        view->show();
+        view->Activate(nullptr);
+    }
+    static void TearDownTestSuite()
+    {
+        if (view) {
+            view->Deactivate(nullptr);
+            view->release();
+            view = nullptr;
+        }
+        delete module;
+        module = nullptr;
+        delete host;
+        host = nullptr;
+        delete admin;
+        admin = nullptr;
+        if (server->server)
+            server->Stop();
+        delete server;
+        server = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!server->db.available())
+            GTEST_SKIP();
+        host->Log.clear();
+        host->Progress.clear();
+    }
+
+    static QString Scalar(const QString &sql) { return server->db.scalar(QStringLiteral("SET search_path=dbo; ") + sql); }
+    // Severe lines of the module's log.
+    static QStringList Failures()
+    {
+        QStringList lines;
+        for (const QString &line : host->Log)
+            if (line.startsWith(QStringLiteral("2\t")))
+                lines << line;
+        return lines;
+    }
+    static void ShowWeekOf(const QDate &day)
+    {
+        view->acViewWeek->trigger();
+        view->cxSchedule()->SetDate(day);
+        view->cxSchedule()->grab(); // painted, so the events have their places
+    }
+    static bool Shows(const QString &id)
+    {
+        for (const TCalendarEvent &e : view->cxSchedule()->Events())
+            if (e.ID == id)
+                return true;
+        return false;
+    }
+
+    static inline ServiceServer *server = nullptr;
+    static inline ServiceClient *admin = nullptr;
+    static inline RunningHost *host = nullptr;
+    static inline EventsModule *module = nullptr;
+    static inline TplgCalendar *view = nullptr;
+};
+
+} // namespace
+
+TEST_F(CalendarAgainstServer, ALiturgyMadeInTheCalendarIsStoredAndShown)
+{
+    const QDate tuesday = GeneratedParishStart().addDays(1);
+    ShowWeekOf(tuesday);
+    view->cxSchedule()->SelectTime(QDateTime(tuesday, QTime(10, 0)), QDateTime(tuesday, QTime(10, 30)));
+    view->acHYAdd->trigger();
+
+    const QString id = Scalar(QStringLiteral("SELECT PK_EventID FROM tblEvents WHERE StartDateTime = '%1'")
+                                  .arg(QDateTime(tuesday, QTime(10, 0)).toString(Qt::ISODate)));
+    ASSERT_EQ(id.size(), 38) << Failures().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT EndDateTime FROM tblEvents WHERE PK_EventID = '%1'").arg(id)).left(16),
+              QDateTime(tuesday, QTime(11, 0)).toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    EXPECT_TRUE(Shows(id));
+    EXPECT_EQ(view->cxSchedule()->SelectedEvents(), QStringList{id});
+    EXPECT_TRUE(view->acHYEdit->isEnabled());
+    EXPECT_TRUE(Failures().isEmpty()) << Failures().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(CalendarAgainstServer, DeletingALiturgyRemovesItWithoutAnErrorOrASecondDelete)
+{
+    const QDate sunday = GeneratedParishStart().addDays(13);
+    ShowWeekOf(sunday);
+    const QString id = Scalar(QStringLiteral("SELECT PK_EventID FROM tblEvents WHERE StartDateTime = '%1'")
+                                  .arg(QDateTime(sunday, QTime(9, 30)).toString(Qt::ISODate)));
+    ASSERT_TRUE(Shows(id));
+    QTest::mouseClick(view->cxSchedule(), Qt::LeftButton, {}, view->cxSchedule()->EventRect(id).center());
+    ASSERT_EQ(view->cxSchedule()->SelectedEvents(), QStringList{id});
+    ASSERT_TRUE(view->acHYDelete->isEnabled());
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Yes);
+    view->acHYDelete->trigger();
+
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts().first().DefaultButton, QMessageBox::No);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblEvents WHERE PK_EventID = '%1'").arg(id)), QStringLiteral("0"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblScheduledLiturgies WHERE F_EventID = '%1'").arg(id)), QStringLiteral("0"));
+    EXPECT_FALSE(Shows(id));
+    EXPECT_FALSE(RvEvents()->DataModule()->EventList.HasChanges());
+    EXPECT_FALSE(RvEvents()->DataModule()->tbl_DAEventList1.Locate(QStringLiteral("PK_EventID"), id));
+    EXPECT_FALSE(view->acHYDelete->isEnabled());
+    EXPECT_TRUE(Failures().isEmpty()) << Failures().join(QLatin1Char('\n')).toStdString();
+
+    // No answers Yes: nothing goes.
+    const QString other = view->cxSchedule()->Events().first().ID;
+    view->cxSchedule()->SelectEvents({other});
+    prompt.Answer(QMessageBox::No);
+    view->acHYDelete->trigger();
+    EXPECT_TRUE(Shows(other));
+}
+
+TEST_F(CalendarAgainstServer, ASchedulingRunStartedFromTheCalendarFillsTheLiturgiesFunctions)
+{
+    const QDate first = GeneratedParishStart();
+    const QDate last = first.addDays(13);
+    const QString open = QStringLiteral("SELECT count(*) FROM tblScheduledMinistryFunctions f JOIN tblScheduledLiturgies l "
+                                        "ON l.PK_ScheduledLiturgyID = f.F_ScheduledLiturgyID JOIN tblEvents e ON e.PK_EventID = l.F_EventID "
+                                        "WHERE f.F_MinistryMemberID IS NULL AND e.StartDateTime >= '%1' AND e.StartDateTime < '%2'")
+                             .arg(first.toString(Qt::ISODate), last.addDays(1).toString(Qt::ISODate));
+    const int before = Scalar(open).toInt();
+    ASSERT_GT(before, 20);
+    ShowWeekOf(first.addDays(6));
+    DialogScript script;
+    script.Then<TfAutoScheduleStart>([&](TfAutoScheduleStart &dialog) {
+        dialog.dtStartDate()->setDate(first);
+        dialog.dtEndDate()->setDate(last);
+        QTimer::singleShot(0, &dialog, [&dialog] { dialog.btnOK()->click(); });
+    });
+    view->acHYSchedule->trigger();
+    ASSERT_EQ(host->Runs.size(), 1);
+    EXPECT_TRUE(host->RunAnswer);
+    EXPECT_EQ(host->Runs.first().From, QDateTime(first, QTime(0, 0)));
+    EXPECT_EQ(host->Runs.first().To, QDateTime(last.addDays(1), QTime(0, 0)));
+    EXPECT_LT(Scalar(open).toInt(), before / 2);
+    // The refresh comes a second later and shows the run's colours.
+    EXPECT_TRUE(view->tmrRefresh.isActive());
+    Wait(1300);
+    EXPECT_FALSE(view->tmrRefresh.isActive());
+    bool coloured = false;
+    for (const TCalendarEvent &e : view->cxSchedule()->Events())
+        coloured = coloured || !e.LabelID.isEmpty();
+    EXPECT_TRUE(coloured);
+    EXPECT_TRUE(Failures().isEmpty()) << Failures().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(CalendarAgainstServer, TheExportOfAMonthReadsBackWithItsEventsAndKeepsTheirUids)
+{
+    const QDate month = GeneratedParishStart();
+    view->acViewWeeks->trigger();
+    view->cxSchedule()->SetDate(month);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("January.ics"));
+    view->ChooseExportFile = [&] { return path; };
+    auto readBack = [&] {
+        const QByteArray out = RunReader(SystemPython(),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("import icalendar, json, sys\n"
+                                     "cal = icalendar.Calendar.from_ical(open(sys.argv[1], 'rb').read())\n"
+                                     "print(json.dumps(sorted([str(e['UID']), str(e['SUMMARY']), e.decoded('DTSTART').isoformat(), "
+                                     "str(e.get('DESCRIPTION', ''))] for e in cal.walk('VEVENT'))))"),
+                      path});
+        return QJsonDocument::fromJson(out).array();
+    };
+    view->acOutlook->trigger();
+    EXPECT_EQ(host->Progress, QStringList({"show 1", "10", "50", "80", "hide"}));
+    const QJsonArray first = readBack();
+
+    const QList<QStringList> stored = server->db.rows(QStringLiteral(
+        "SELECT EventSynchID, EventSubject, to_char(StartDateTime, 'YYYY-MM-DD\"T\"HH24:MI:SS') FROM dbo.tblEvents "
+        "WHERE StartDateTime >= '%1' AND StartDateTime < '%2' ORDER BY EventSynchID COLLATE \"C\"")
+                                                          .arg(QDate(month.year(), month.month(), 1).toString(Qt::ISODate),
+                                                               QDate(month.year(), month.month(), 1).addMonths(1).toString(Qt::ISODate)));
+    ASSERT_GT(stored.size(), 10);
+    ASSERT_EQ(first.size(), stored.size());
+    for (int i = 0; i < stored.size(); ++i) {
+        const QJsonArray event = first[i].toArray();
+        EXPECT_FALSE(stored[i][0].isEmpty());
+        EXPECT_EQ(event[0].toString(), stored[i][0]);
+        EXPECT_EQ(event[1].toString(), stored[i][1]);
+        EXPECT_EQ(event[2].toString(), stored[i][2]);
+        EXPECT_TRUE(event[3].toString().contains(QStringLiteral("Ministers:"))) << event[3].toString().toStdString();
+    }
+    // A second export finds every id stored and keeps it.
+    host->Progress.clear();
+    view->acOutlook->trigger();
+    EXPECT_EQ(readBack(), first);
+    EXPECT_TRUE(Failures().isEmpty()) << Failures().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(CalendarAgainstServer, CompleteTogglesTheMarkAndPrintHandsOverTheSelectionOrTheWholeList)
+{
+    const QDate wednesday = GeneratedParishStart().addDays(16);
+    ShowWeekOf(wednesday);
+    const QString id = Scalar(QStringLiteral("SELECT PK_EventID FROM tblEvents WHERE StartDateTime = '%1'")
+                                  .arg(QDateTime(wednesday, QTime(18, 0)).toString(Qt::ISODate)));
+    auto stored = [&] { return Scalar(QStringLiteral("SELECT EventLabelColorID FROM tblEvents WHERE PK_EventID = '%1'").arg(id)); };
+    view->cxSchedule()->SelectEvents({});
+    EXPECT_FALSE(view->acHYComplete->isEnabled());
+    view->acHYPrint->trigger();
+    ASSERT_FALSE(host->Reports.isEmpty());
+    EXPECT_EQ(host->Reports.last().Category, QStringLiteral("{00000000-0000-0000-0000-000000000002}"));
+    EXPECT_FALSE(host->Reports.last().HadSelection);
+    EXPECT_EQ(host->Reports.last().Count, RvEvents()->DataModule()->EventList.GetRecordCount());
+
+    view->cxSchedule()->SelectEvents({id});
+    view->acHYPrint->trigger();
+    EXPECT_EQ(host->Reports.last().Selection, QStringList{id});
+    EXPECT_EQ(host->Reports.last().Count, 1);
+
+    ASSERT_TRUE(view->acHYComplete->isEnabled());
+    view->acHYComplete->trigger();
+    EXPECT_EQ(stored(), EventColor::Complete);
+    EXPECT_EQ(view->acHYComplete->text(), RvEvents()->GetText(5408));
+    view->acHYComplete->trigger();
+    // Back to what its functions say: none of its rows has a member.
+    EXPECT_EQ(stored(), EventColor::NoneAssigned);
+    EXPECT_EQ(view->acHYComplete->text(), RvEvents()->GetText(5406));
+    EXPECT_TRUE(Failures().isEmpty()) << Failures().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(CalendarAgainstServer, RemovingTheAssignmentsOfASelectedLiturgyAsksAndEmptiesItsFunctions)
+{
+    const QDate saturday = GeneratedParishStart().addDays(19);
+    ShowWeekOf(saturday);
+    const QString id = Scalar(QStringLiteral("SELECT PK_EventID FROM tblEvents WHERE StartDateTime = '%1'")
+                                  .arg(QDateTime(saturday, QTime(17, 0)).toString(Qt::ISODate)));
+    const QString members = QStringLiteral("SELECT count(f.F_MinistryMemberID) FROM tblScheduledMinistryFunctions f JOIN tblScheduledLiturgies l "
+                                           "ON l.PK_ScheduledLiturgyID = f.F_ScheduledLiturgyID WHERE l.F_EventID = '%1'")
+                                .arg(id);
+    server->Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', F_MinistryMemberTypeID = '%2' "
+                               "WHERE F_ScheduledLiturgyID IN (SELECT PK_ScheduledLiturgyID FROM tblScheduledLiturgies WHERE F_EventID = '%3')")
+                    .arg(QStringLiteral("{C0000001-0000-4000-8000-000000000000}"), EmptyGUID, id));
+    ASSERT_EQ(Scalar(members), QStringLiteral("7"));
+    view->cxSchedule()->SelectEvents({id});
+    ASSERT_TRUE(view->acClearInformation->isEnabled());
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::No);
+    view->acClearInformation->trigger();
+    EXPECT_EQ(Scalar(members), QStringLiteral("7"));
+    prompt.Answer(QMessageBox::Yes);
+    view->acClearInformation->trigger();
+    EXPECT_EQ(prompt.Prompts().size(), 2);
+    EXPECT_EQ(Scalar(members), QStringLiteral("0"));
+    EXPECT_TRUE(Failures().isEmpty()) << Failures().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(CalendarAgainstServer, ThePreviewPrintsTheViewUnderItsTitleAndFooter)
+{
+    QTemporaryDir folder;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(folder.filePath(QStringLiteral("preview.pdf")));
+    view->PaintPreview(&printer);
+    QFile pdf(printer.outputFileName());
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const QStringList pages = PdfPages(pdf.readAll());
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_TRUE(pages.first().contains(RvEvents()->GetText(8501) + RvEvents()->GetText(8512))) << pages.first().toStdString();
+    EXPECT_TRUE(pages.first().contains(RvEvents()->GetText(8502)));
+}
+
+TEST_F(CalendarAgainstServer, CancellingTheSchedulingDialogStillRefreshesOnceASecondLater)
+{
+    const qsizetype runs = host->Runs.size();
+    DialogScript script;
+    script.Then<TfAutoScheduleStart>([](TfAutoScheduleStart &dialog) { QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); }); });
+    view->acHYSchedule->trigger();
+    EXPECT_EQ(host->Runs.size(), runs);
+    EXPECT_TRUE(view->tmrRefresh.isActive());
+    Wait(1300);
+    EXPECT_FALSE(view->tmrRefresh.isActive());
+}
