@@ -3,7 +3,10 @@
 // removes it and its schedule without an error, an edit still open in a cell survives leaving
 // the view, and a scheduling run fills the view. One server and database for the program.
 #include "plugins/events/tests/FakeEventsHost.h"
+#include "plugins/events/uCalendarView.h"
+#include "plugins/events/uEventEditorRules.h"
 #include "plugins/events/uEventsCommon.h"
+#include "plugins/events/uScheduleRules.h"
 #include "plugins/events/uScheduleView.h"
 #include "plugins/events/ufAutoScheduleStart.h"
 
@@ -31,6 +34,8 @@
 using namespace kestrova::test;
 
 namespace {
+
+const QString kEveningMass = QStringLiteral("{70000000-0000-0000-0000-000000000004}");
 
 // The host's runner, as the progress window runs it: the server's scheduling, waited for.
 class SchedulingHost : public FakeEventsHost
@@ -91,6 +96,12 @@ protected:
             return;
         server->Start();
         GenerateParish(server->db, TParishShape{60, 2, false});
+        // The template the calendar's new liturgies take.
+        server->Sql(QStringLiteral("INSERT INTO tblLocations (PK_LocationID, LocationName, SortIndex) "
+                                   "  VALUES ('{10000000-0000-0000-0000-000000000001}', 'St. Mary', 0);"
+                                   "INSERT INTO tblLiturgyTemplates (PK_LiturgyTemplateID, LiturgyTemplateName, F_LocationID, LiturgyIndex) "
+                                   "  VALUES ('%1', 'Evening Mass', '{10000000-0000-0000-0000-000000000001}', 0);")
+                        .arg(kEveningMass));
         admin = new ServiceClient(server->Administrator());
         host = new SchedulingHost;
         host->Channel = admin->Channel;
@@ -459,4 +470,118 @@ TEST_F(ScheduleView, AFunctionChangeTheServerRefusesIsLoggedAndDoesNotHoldUpTheN
     EXPECT_TRUE(Failures().first().contains(QStringLiteral("grdViewFocusedRecordChanged")));
     EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblScheduledMinistryFunctions WHERE MemberPosition = 'refused'")), QStringLiteral("0"));
     host->Log.clear();
+}
+
+namespace {
+
+// A planner's choice in the calendar's editor: the time the calendar hands it, no functions.
+class TTimeOnlyEditor : public IEventEditor
+{
+public:
+    explicit TTimeOnlyEditor(TDAEvents &data) : m_rules(data, [](int) { return QString(); }) {}
+    void Prepare(bool isNew) override { m_rules.Prepare(isNew); }
+    void SetRecurrence(TRecurrence *) override {}
+    void SetEventDateTime(const QDateTime &start) override { m_start = start; }
+    void SetEndDateTime(const QDateTime &) override {}
+    void SetDurationMinutes(int) override {}
+    void SelectTemplate(const QString &) override {}
+    bool Execute() override
+    {
+        m_rules.Activate();
+        return true;
+    }
+    std::optional<TvoLiturgyTemplateData> SelectedTemplate() const override
+    {
+        return TvoLiturgyTemplateData{kEveningMass, QStringLiteral("Evening Mass"), QString()};
+    }
+    QDateTime Start() const override { return m_start; }
+    int DurationMinutes() const override { return 60; }
+
+private:
+    TEventEditorRules m_rules;
+    QDateTime m_start;
+};
+
+// The calendar as the host shows it, on the week of the day.
+struct ShownCalendar
+{
+    explicit ShownCalendar(const QDate &day) : view(new TplgCalendar)
+    {
+        view->EditorFactory = [] { return std::make_unique<TTimeOnlyEditor>(*RvEvents()->DataModule()); };
+        view->resize(1000, 700);
+        // In the host's order: activated, then shown.
+        view->Activate(nullptr);
+        view->acViewWeek->trigger();
+        view->cxSchedule()->SetDate(day);
+        view->ShowEvents();
+        view->show();
+        // Painted once before the planner acts, as on a screen.
+        WaitFor([] { return false; }, 100);
+    }
+    ~ShownCalendar()
+    {
+        view->Deactivate(nullptr);
+        view->release();
+    }
+    const TCalendarEvent *Event(const QString &id) const
+    {
+        for (const TCalendarEvent &e : view->cxSchedule()->Events())
+            if (e.ID == id)
+                return &e;
+        return nullptr;
+    }
+    TplgCalendar *view;
+};
+
+} // namespace
+
+TEST_F(ScheduleView, AnEventCreatedInTheCalendarShowsInTheScheduleView)
+{
+    view->Deactivate(nullptr); // the host shows one view at a time
+    const QDate tuesday = GeneratedParishStart().addDays(8);
+    const QDateTime start(tuesday, QTime(19, 0));
+    {
+        ShownCalendar calendar(tuesday);
+        calendar.view->cxSchedule()->SelectTime(start, start.addSecs(1800));
+        calendar.view->acHYAdd->trigger();
+    }
+    const QString id = Scalar(QStringLiteral("SELECT PK_EventID FROM tblEvents WHERE StartDateTime = '%1'").arg(start.toString(Qt::ISODate)));
+    ASSERT_EQ(id.size(), 38) << Failures().join(QLatin1Char('\n')).toStdString();
+    view->Activate(nullptr);
+    ASSERT_TRUE(Events().Locate(QStringLiteral("PK_EventID"), id));
+    EXPECT_EQ(Events().Value(QStringLiteral("StartDateTime")).toDateTime(), start);
+    EXPECT_EQ(Failures(), QStringList());
+}
+
+TEST_F(ScheduleView, AnAssignmentInTheScheduleViewChangesTheEventsColourInTheCalendar)
+{
+    const QString eventId = EventInPeriod(14);
+    SelectEvent(eventId);
+    const QDate day = Events().Value(QStringLiteral("StartDateTime")).toDateTime().date();
+    view->Deactivate(nullptr); // the host shows one view at a time
+    const QString before = [&] {
+        ShownCalendar calendar(day);
+        const TCalendarEvent *e = calendar.Event(eventId);
+        return e ? e->LabelID : QStringLiteral("not shown");
+    }();
+    ASSERT_NE(before, QStringLiteral("not shown"));
+    ASSERT_NE(before, EventColor::SomeAssigned);
+    view->Activate(nullptr);
+    SelectEvent(eventId);
+    ASSERT_FALSE(SelectOpenFunction().isEmpty());
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Yes);
+    host->SearchHits = {Contact(11)};
+    view->acFindResource->trigger();
+    ASSERT_TRUE(WaitFor([&] { return Scalar(QStringLiteral("SELECT EventLabelColorID FROM tblEvents WHERE PK_EventID = '%1'").arg(eventId))
+                                     == EventColor::SomeAssigned; }));
+    view->Deactivate(nullptr);
+
+    ShownCalendar calendar(day);
+    const TCalendarEvent *shown = calendar.Event(eventId);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->LabelID, EventColor::SomeAssigned);
+    EXPECT_EQ(shown->Label, TScheduleRules::LabelColor(Scalar(QStringLiteral("SELECT ColorIntValue FROM tblEventColors WHERE PK_ColorID = '%1'")
+                                                               .arg(EventColor::SomeAssigned)).toInt()));
+    EXPECT_EQ(Failures(), QStringList());
 }
