@@ -737,6 +737,8 @@ QWidget *TplgSystemSettings::BuildUsersPage()
     form->addRow(label(3010), passwordRow);
     connect(m_btnPassword, &QPushButton::clicked, this, [this] { SetPassword(); });
     m_userFields->OnWritten = [this](const QString &) { m_grdUsers->viewport()->update(); };
+    // Loading the row enables its editors; the level box then follows whose row it is.
+    m_userFields->OnLoaded = [this] { UserSelectionChanged(); };
 
     auto *layout = new QHBoxLayout(page);
     layout->addWidget(m_grdUsers, 2);
@@ -1319,9 +1321,9 @@ void TplgSystemSettings::DeleteMinistryFunction()
         const QString id = functions.AsString(kFunctionKey);
         if (id.isEmpty() || !Confirm(2009, 2010))
             return;
-        // The server removes the function with its links, preferences and scheduled uses, so
-        // the client tables read them again instead of sending deletions of rows already gone;
-        // their own pending changes are saved first.
+        // The server removes the function's links, preferences and scheduled uses; the links
+        // are then read again instead of sending deletions of rows already gone, and the
+        // function row itself is deleted here. Pending changes of the three tables go first.
         TDACDSDataTable &templates = m_data.MinistryTemplates;
         TDACDSDataTable &links = m_data.LnkMinistryTemplateToMinistryFunction;
         PostIfEditing(templates);
@@ -1332,7 +1334,9 @@ void TplgSystemSettings::DeleteMinistryFunction()
         if (!m_data.DeleteMinistryFunctions({id}))
             throw EDAException(QStringLiteral("The server did not delete the ministry function %1").arg(id));
         links.Refresh();
-        functions.Refresh();
+        if (functions.Locate(kFunctionKey, id))
+            functions.Delete();
+        functions.ApplyUpdates(true);
         functions.Sort(SortIndex);
     });
 }
@@ -1536,7 +1540,9 @@ void TplgSystemSettings::MoveTemplate(int step)
         if (!templates.Locate(kTemplateKey, node->data(0, kIdRole)))
             return;
         const int a = templates.AsInteger(SortIndex);
-        SwapSort(a, b, templates, kTemplateKey);
+        // A template not numbered yet has no partner: nothing moves until the next opening.
+        if (templates.IsNull(SortIndex) || !SwapSort(a, b, templates, kTemplateKey))
+            return;
         const QSignalBlocker block(m_tvTemplates);
         m_tvTemplates->takeTopLevelItem(index);
         m_tvTemplates->insertTopLevelItem(index + step, node);
@@ -1605,6 +1611,8 @@ void TplgSystemSettings::UserSelectionChanged()
             for (const QModelIndex &index : selected)
                 row = qMin(row, index.row());
         }
+        if (m_data.Users.Eof() && m_data.Users.GetState() != TDATableState::dsInsert)
+            return;
         const int key = m_data.Users.FieldIndex(kUserKey);
         const QString id = m_data.Users.GetState() == TDATableState::dsInsert || row < 0
                                ? m_data.Users.AsString(kUserKey)
