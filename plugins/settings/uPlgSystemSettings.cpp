@@ -340,6 +340,17 @@ QVBoxLayout *MoveButtons(QAction *up, QAction *down, QWidget *parent)
     return column;
 }
 
+// The editors of a details group keep their natural height at the group's top.
+QFormLayout *DetailsForm(QGroupBox *group)
+{
+    auto *column = new QVBoxLayout(group);
+    auto *form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignLeft);
+    column->addLayout(form);
+    column->addStretch();
+    return form;
+}
+
 QTableView *ListGrid(QWidget *parent)
 {
     auto *grid = new QTableView(parent);
@@ -508,7 +519,7 @@ QWidget *TplgSystemSettings::BuildLocationsPage()
 
     m_locationFields = new TFieldBinder(m_data.Locations, page);
     auto *details = new QGroupBox(page);
-    auto *form = new QFormLayout(details);
+    QFormLayout *form = DetailsForm(details);
     auto line = [&](const QString &field, int caption) {
         auto *edit = new QLineEdit(details);
         m_locationFields->Bind(edit, field);
@@ -556,7 +567,7 @@ QWidget *TplgSystemSettings::BuildLiturgiesPage()
     });
     m_liturgyFields = new TFieldBinder(m_data.LiturgyTemplates, page);
     auto *details = new QGroupBox(page);
-    auto *form = new QFormLayout(details);
+    QFormLayout *form = DetailsForm(details);
     auto label = [&](int caption) {
         auto *l = new QLabel(details);
         m_captions << QPair<QWidget *, int>(l, caption);
@@ -602,7 +613,7 @@ QWidget *TplgSystemSettings::BuildFunctionsPage()
     m_functionFields = new TFieldBinder(m_data.MinistryFunctions, page);
     auto *details = new QGroupBox(page);
     m_captions << QPair<QWidget *, int>(details, 4001);
-    auto *form = new QFormLayout(details);
+    QFormLayout *form = DetailsForm(details);
     auto label = [&](int caption) {
         auto *l = new QLabel(details);
         m_captions << QPair<QWidget *, int>(l, caption);
@@ -701,7 +712,7 @@ QWidget *TplgSystemSettings::BuildUsersPage()
     m_userFields = new TFieldBinder(m_data.Users, page);
     auto *details = new QGroupBox(page);
     m_captions << QPair<QWidget *, int>(details, 3007);
-    auto *form = new QFormLayout(details);
+    QFormLayout *form = DetailsForm(details);
     auto label = [&](int caption) {
         auto *l = new QLabel(details);
         m_captions << QPair<QWidget *, int>(l, caption);
