@@ -922,12 +922,12 @@ void TplgSystemSettings::Activate(QObject *)
         m_data.MinistryFunctions.Sort(SortIndex);
         m_data.Locations.First();
         m_data.MinistryFunctions.First();
-        m_activated = true;
         FillDurationList();
         ReadEventsSettings();
         ReadEventColors();
         ReadHistoryDate();
         ReadEmailSettings();
+        m_optionsLoaded = true;
         if (auto application = host_cast<IHostApplication>(m_controller.Host())) {
             m_acWindowsLogon->setChecked(application->GetUseWindowsLogon());
             m_acPreferredServer->setChecked(application->GetAlwaysUsePreferredServer());
@@ -945,12 +945,14 @@ void TplgSystemSettings::Deactivate(QObject *)
 {
     m_menuBar->show();
     m_toolBar->show();
-    if (!m_activated)
-        return;
-    WriteEventsSettings();
-    WriteEventColors();
-    WriteHistoryDate();
-    WriteEMailSettings();
+    // Options never read (Activate stopped early) are not written over what is stored; the
+    // tables that did open are saved.
+    if (m_optionsLoaded) {
+        WriteEventsSettings();
+        WriteEventColors();
+        WriteHistoryDate();
+        WriteEMailSettings();
+    }
     // Each table is saved on its own: one that the server refuses keeps its edits pending and
     // is logged, and the tables after it are still saved.
     struct Step
@@ -984,7 +986,7 @@ void TplgSystemSettings::Deactivate(QObject *)
         });
     }
     Guarded(QStringLiteral("OnDeactivate"), [this] { m_data.UserLevels.Close(); });
-    m_activated = false;
+    m_optionsLoaded = false;
 }
 
 void TplgSystemSettings::showEvent(QShowEvent *event)

@@ -175,7 +175,7 @@ private:
     TRvSettingsController &m_controller;
     TDASettings &m_data;
     int m_page = 0;
-    bool m_activated = false;
+    bool m_optionsLoaded = false;
     // Which mail edits hold a real value (stored, configured or typed).
     bool m_mailKnown[3] = {false, false, false};
 

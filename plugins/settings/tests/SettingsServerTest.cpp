@@ -383,3 +383,20 @@ TEST_F(SettingsServer, TheMailPageStoresNothingWhileTheConfigurationCannotBeRead
     EXPECT_EQ(host.Settings.value(QStringLiteral("MailReturn")), QStringLiteral("reply@parish.org"));
     OpenView();
 }
+
+TEST_F(SettingsServer, ATableThatCannotOpenStopsActivateAndNoOptionIsWrittenOverTheStoredOnes)
+{
+    CloseView();
+    TSettingsTestHost offline; // no server connection
+    offline.User = host.User;
+    offline.Settings[QStringLiteral("StandardDuration")] = QStringLiteral("90");
+    controller.AttachHost(&offline);
+    OpenView();
+    ASSERT_EQ(offline.Log.size(), 1) << offline.Log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(offline.Log[0].startsWith(QStringLiteral("2 Settings OnActivate: The settings module is not connected")));
+    CloseView();
+    EXPECT_EQ(offline.Settings.keys(), QStringList{QStringLiteral("StandardDuration")});
+    EXPECT_EQ(offline.Settings.value(QStringLiteral("StandardDuration")), QStringLiteral("90"));
+    controller.AttachHost(&host);
+    OpenView();
+}
