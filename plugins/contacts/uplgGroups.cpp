@@ -45,14 +45,14 @@ struct TGridColumn
 {
     const char *Field;
     int Caption;
-    bool Visible;
+    int Width; // 0: hidden until the user shows it
 };
 const TGridColumn kColumns[] = {
-    {"FirstName", 1252, true},  {"LastName", 1254, true},  {"Street", 1255, true},   {"zip", 1270, true},
-    {"city", 1268, true},       {"state", 1269, true},     {"MiddleName", 1253, false}, {"DateOfBirth", 1256, false},
-    {"EMail1", 1261, false},    {"EMail2", 1262, false},   {"EMail3", 1263, false},  {"Fax", 0, false},
-    {"phone1", 1257, false},    {"phone2", 1258, false},   {"phone3", 1259, false},  {"Web", 0, false},
-    {"Comments", 1271, false},  {"PK_ContactID", 0, false}};
+    {"FirstName", 1252, 120}, {"LastName", 1254, 150}, {"Street", 1255, 210}, {"zip", 1270, 80},
+    {"city", 1268, 140},      {"state", 1269, 70},     {"MiddleName", 1253, 0}, {"DateOfBirth", 1256, 0},
+    {"EMail1", 1261, 0},      {"EMail2", 1262, 0},     {"EMail3", 1263, 0},  {"Fax", 0, 0},
+    {"phone1", 1257, 0},      {"phone2", 1258, 0},     {"phone3", 1259, 0},  {"Web", 0, 0},
+    {"Comments", 1271, 0},    {"PK_ContactID", 0, 0}};
 
 // Fills the "%s" (or "%d") places of a language text in order.
 QString FillIn(QString format, const QStringList &values)
@@ -157,8 +157,11 @@ TplgGroups::TplgGroups(TRvContactsController &controller)
     for (const TGridColumn &column : kColumns)
         fields << QLatin1String(column.Field);
     m_model->SetColumns(fields);
-    for (int c = 0; c < int(std::size(kColumns)); ++c)
-        m_grid->setColumnHidden(c, !kColumns[c].Visible);
+    for (int c = 0; c < int(std::size(kColumns)); ++c) {
+        m_grid->setColumnHidden(c, kColumns[c].Width == 0);
+        if (kColumns[c].Width)
+            m_grid->setColumnWidth(c, kColumns[c].Width);
+    }
     m_grid->horizontalHeader()->setSortIndicatorShown(true);
     m_sum->setObjectName(QStringLiteral("lblSum"));
     m_sum->setContentsMargins(6, 4, 6, 4);
@@ -243,7 +246,7 @@ void TplgGroups::Wire()
     on(MakeAction("acHYAddContact", 6), QStringLiteral("acHYAddContactExecute"), [this] { SetMembers(); });
     on(MakeAction("acHYRemoveContact", 2), QStringLiteral("RemoveGroupMembers"), [this] { RemoveMembers(); });
     on(MakeAction("acHYEditContact", 1), QStringLiteral("acHYEditContactExecute"), [this] { EditContact(); });
-    QAction *showChildren = MakeAction("acShowChildren", 8);
+    QAction *showChildren = MakeAction("acShowChildren");
     showChildren->setCheckable(true);
     showChildren->setChecked(m_showChildren);
     on(showChildren, QStringLiteral("acShowChildrenExecute"), [this, showChildren] {

@@ -46,6 +46,9 @@ const QString kFamily = QStringLiteral("{FA000000-0000-0000-0000-000000000001}")
 const QStringList kNames = {QStringLiteral("Anna"), QStringLiteral("Ben"), QStringLiteral("Cara"), QStringLiteral("Dan"),
                             QStringLiteral("Eve"), QStringLiteral("Finn"), QStringLiteral("Gus")};
 
+const QStringList kLastNames = {QStringLiteral("Adler"), QStringLiteral("Brandt"), QStringLiteral("Castell"), QStringLiteral("Dorn"),
+                                QStringLiteral("Eberle"), QStringLiteral("Falk"), QStringLiteral("Gruber")};
+
 QString Key(const QString &name)
 {
     return QStringLiteral("{C1000000-0000-0000-0000-00000000000%1}").arg(kNames.indexOf(name) + 1);
@@ -82,7 +85,7 @@ public:
             Preselected << item.Object.Caption;
         result = std::make_unique<TSearchObjectList>();
         for (const QString &name : Chosen)
-            *result << TDAContacts::ContactSearchItem(Key(name), name, QStringLiteral("Parish"), name);
+            *result << TDAContacts::ContactSearchItem(Key(name), name, kLastNames[kNames.indexOf(name)], name);
         return true;
     }
 
@@ -106,11 +109,12 @@ protected:
             return;
         QString contacts;
         for (const QString &name : kNames)
-            contacts += QStringLiteral("%1('%2', '%3', 'Parish', '%4@example.org', '%5 Church Street', 'Springfield')")
-                            .arg(contacts.isEmpty() ? QString() : QStringLiteral(", "), Key(name), name, name.toLower())
-                            .arg(10 + kNames.indexOf(name));
-        server->Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, EMail1, Street, City) VALUES ") + contacts +
-                    QLatin1Char(';'));
+            contacts += QStringLiteral("%1('%2', '%3', '%4', '%5@example.org', '%6 Church Street', 'Springfield', '62701', 'IL')")
+                            .arg(contacts.isEmpty() ? QString() : QStringLiteral(", "), Key(name), name,
+                                 kLastNames[kNames.indexOf(name)], name.toLower())
+                            .arg(10 + 7 * kNames.indexOf(name));
+        server->Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, EMail1, Street, City, Zip, State) VALUES ") +
+                    contacts + QLatin1Char(';'));
         // Anna reads at the early Mass, Ben reads at any, Cara ushers at the late one and may
         // fill in, Dan sings at any and may fill in; Eve, Finn and Gus serve in groups only.
         server->Sql(QStringLiteral(R"(
@@ -404,9 +408,25 @@ TEST_F(GroupsView, Picture)
     const QString folder = qEnvironmentVariable("KESTROVA_SCREENSHOTS");
     if (folder.isEmpty())
         GTEST_SKIP() << "KESTROVA_SCREENSHOTS names no folder";
+    // A youth group the size of a real one.
+    const QStringList first = {QStringLiteral("Clara"), QStringLiteral("Dominik"), QStringLiteral("Elena"), QStringLiteral("Franz"),
+                               QStringLiteral("Greta"), QStringLiteral("Hugo"), QStringLiteral("Ida"), QStringLiteral("Jonas"),
+                               QStringLiteral("Katharina"), QStringLiteral("Lukas")};
+    const QStringList last = {QStringLiteral("Hoffmann"), QStringLiteral("Imhof"), QStringLiteral("Jansen"), QStringLiteral("Kellner"),
+                              QStringLiteral("Lindqvist"), QStringLiteral("Meier-Oberholzer"), QStringLiteral("Novak"),
+                              QStringLiteral("Ortega"), QStringLiteral("Petersen"), QStringLiteral("Quast")};
+    for (int i = 0; i < int(first.size()); ++i) {
+        const QString key = QStringLiteral("{C2000000-0000-0000-0000-0000000000%1}").arg(10 + i);
+        server->Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, Street, Zip, City, State, EMail1) VALUES "
+                                   "('%1', '%2', '%3', '%4 Mill Lane', '6270%5', 'Springfield', 'IL', '%6@example.org');"
+                                   "INSERT INTO tblLnkGroupmembers (PK_LinkID, F_GroupID, F_MemberID, F_MemberTypeID) VALUES ('Y%5', '%7', '%1', '%8');")
+                        .arg(key, first[i], last[i], QString::number(3 + 11 * i), QString::number(i), first[i].toLower(), kYouth)
+                        .arg(EmptyGUID));
+    }
+    view->Action(QStringLiteral("acHYRefresh"))->trigger();
     SetShowChildren(true);
     view->Tree()->expandAll();
-    Select(TGroupsNodeKind::MinistryFunction, EmptyGUID);
+    Select(TGroupsNodeKind::Group, kYouth);
     // Framed as the main window shows it: the view's menus and tool bar above it.
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Kestrova"));
@@ -414,7 +434,6 @@ TEST_F(GroupsView, Picture)
         auto *copy = new QToolBar(&window);
         copy->setIconSize(QSize(24, 24));
         copy->setMovable(false);
-        copy->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         copy->addActions(bar->actions());
         window.addToolBar(Qt::TopToolBarArea, copy);
         window.addToolBarBreak();
