@@ -6,6 +6,8 @@
 #include "dataaccess/TDACDSDataTable.h"
 #include "foundation/uCommon.h"
 
+#include "reporting/ReportExpression.h"
+
 #include <QSet>
 
 namespace {
@@ -181,6 +183,78 @@ QString TGroupsView::ReportCriteria(const TGroupsRequest &request)
         criteria.replace(QLatin1String(column), QStringLiteral("theID"));
     criteria.replace(QLatin1Char('='), QStringLiteral(" LIKE "));
     return criteria;
+}
+
+ReportTemplate TGroupsView::ListReport(const QString &title, const QString &footnote, const QList<TListColumn> &columns)
+{
+    ReportTemplate report;
+    report.Name = QStringLiteral("GroupsListView");
+    report.Title = title;
+    report.PageSize = QPageSize(QPageSize::Letter);
+    report.Margins = QMarginsF(36, 36, 36, 36);
+    const double width = report.PageSizePoints().width() - 72;
+    double screen = 0;
+    for (const TListColumn &column : columns)
+        screen += qMax(1, column.Width);
+    const auto text = [](ReportItemKind kind, const QRectF &rect, const QString &value, bool bold, double size) {
+        ReportItem item;
+        item.Kind = kind;
+        item.Rect = rect;
+        if (kind == ReportItemKind::Text)
+            item.Text = value;
+        else if (kind == ReportItemKind::Field)
+            item.FieldName = value;
+        else
+            item.Expression = ReportExpression::Parse(value);
+        item.Font.Bold = bold;
+        item.Font.PointSize = size;
+        return item;
+    };
+    ReportBand titleBand{ReportBandKind::Title, 28, true, {text(ReportItemKind::Text, QRectF(0, 0, width, 20), title, true, 14)}};
+    ReportBand header{ReportBandKind::PageHeader, 18, true, {}};
+    ReportBand detail{ReportBandKind::Detail, 14, true, {}};
+    double x = 0;
+    for (int c = 0; c < int(columns.size()); ++c) {
+        const double w = width * qMax(1, columns[c].Width) / screen;
+        header.Items << text(ReportItemKind::Text, QRectF(x, 2, w - 4, 12), columns[c].Caption, true, 9);
+        detail.Items << text(ReportItemKind::Field, QRectF(x, 1, w - 4, 12), QStringLiteral("C%1").arg(c), false, 9);
+        x += w;
+    }
+    ReportItem rule;
+    rule.Kind = ReportItemKind::Line;
+    rule.Rect = QRectF(0, 16, width, 0);
+    rule.PenWidth = 0.75;
+    header.Items << rule;
+    ReportBand footer{ReportBandKind::PageFooter, 20, true, {}};
+    footer.Items << text(ReportItemKind::Text, QRectF(0, 6, width * 0.6, 12), footnote, false, 7);
+    ReportItem pages = text(ReportItemKind::Expression, QRectF(width * 0.6, 6, width * 0.4, 12),
+                            QStringLiteral("'Page ' + PageNo() + ' of ' + PageCount()"), false, 7);
+    pages.Alignment = Qt::AlignRight | Qt::AlignTop;
+    footer.Items << pages;
+    report.TitleBand = titleBand;
+    report.PageHeader = header;
+    report.Detail = detail;
+    report.PageFooter = footer;
+    return report;
+}
+
+TDATableData TGroupsView::ListData(const QList<QStringList> &rows, int columnCount)
+{
+    TDATableData data;
+    data.Name = QStringLiteral("GroupsListView");
+    for (int c = 0; c < columnCount; ++c) {
+        TDAField field;
+        field.Name = QStringLiteral("C%1").arg(c);
+        field.DataType = TDADataType::datWideString;
+        data.Fields << field;
+    }
+    for (const QStringList &row : rows) {
+        QVariantList values;
+        for (int c = 0; c < columnCount; ++c)
+            values << row.value(c);
+        data.Rows << values;
+    }
+    return data;
 }
 
 void TGroupsView::SetGroupContacts(TDAContacts &data, const QString &group, const QStringList &contacts)

@@ -4,6 +4,9 @@
 // contact members in one save.
 #pragma once
 
+#include "dataaccess/TDADataStreamer.h"
+#include "reporting/ReportTemplate.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -19,6 +22,13 @@ enum class TGroupsNodeKind : int {
     FunctionOfLiturgy = 4,
     LiturgyOfFunction = 5,
     AnyLiturgy = 6        // a function's members without a liturgy preference
+};
+
+// A column of the printed member list: its heading and its width on the screen.
+struct TListColumn
+{
+    QString Caption;
+    int Width = 0;
 };
 
 struct TGroupsViewNode
@@ -70,6 +80,13 @@ public:
     static QString RemoveMemberWhere(const QString &group, const QStringList &subGroups, const QString &contact);
     // The where-clause as the report templates expect it.
     static QString ReportCriteria(const TGroupsRequest &request);
+
+    // The member list as the grid prints: the title on the first page, the column headings on
+    // every page, a line a row, the footnote and "Page # of #" at the foot; Letter paper with
+    // half-inch margins, the columns scaled to the paper's width.
+    static ReportTemplate ListReport(const QString &title, const QString &footnote, const QList<TListColumn> &columns);
+    // The rows for it (each row's texts in column order).
+    static TDATableData ListData(const QList<QStringList> &rows, int columnCount);
 
     // Makes the contacts the group's only contact members in one save: contact links of
     // others go, new ones come, links of families and groups stay. Raises on failure and then

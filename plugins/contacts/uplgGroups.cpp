@@ -7,7 +7,11 @@
 #include "Quorva_Data_Service_Intf.h"
 #include "dataaccess/TDACDSDataTable.h"
 #include "foundation/uCommon.h"
+#include "reporting/ReportEngine.h"
+#include "reporting/ReportExport.h"
+#include "ui/DialogService.h"
 #include "ui/PromptService.h"
+#include "ui/ufPreview.h"
 #include "ui/TDATableModel.h"
 
 #include <QAction>
@@ -265,6 +269,9 @@ void TplgGroups::Wire()
     QAction *print = MakeAction("acHYPrint", 4);
     print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     on(print, QStringLiteral("acHYmnuPrintExecute"), [this] { PrintList(); });
+    QAction *preview = MakeAction("acHYPreview", 5);
+    preview->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    on(preview, QStringLiteral("acHYPreviewExecute"), [this] { Preview(); });
     on(MakeAction("acEmail", 7), QStringLiteral("acEmailExecute"), [this] { SendEmail(); });
     QAction *help = MakeAction("acHYHelp", 10);
     help->setShortcut(QKeySequence(Qt::Key_F1));
@@ -305,7 +312,7 @@ void TplgGroups::Wire()
         m_bar->addAction(Action(QLatin1String(name)));
     // The menus File, Edit, View, Tools and Help travel as actions with a menu each.
     const QList<QPair<const char *, QStringList>> menus = {
-        {"File", {"acHYPrint", "acEmail", "", "acHYExit"}},
+        {"File", {"acHYPrint", "acHYPreview", "acEmail", "", "acHYExit"}},
         {"Edit", {"acHYNew", "acHYEdit", "acHYDelete", "", "acHYAddContact", "acHYEditContact", "acHYRemoveContact", "",
                   "acSelectAll", "acHYCopy"}},
         {"View", {"acHYRefresh", "acShowChildren", "acHYExpandAll"}},
@@ -328,7 +335,8 @@ void TplgGroups::Wire()
     m_treeMenu->addAction(Action(QStringLiteral("acHYExpandAll")));
     m_gridMenu->addAction(Action(QStringLiteral("acHYAddContact")));
     m_gridMenu->addAction(Action(QStringLiteral("acHYRemoveContact")));
-    addActions({selectAll, print, help});
+    addActions({selectAll, print, preview, help});
+    RunPreview = [this](const ReportDocument &document) { ShowPreview(document); };
 
     // Keys of the tree and the grid run their action only while it is enabled.
     const auto key = [this](QWidget *widget, QKeySequence sequence, const QString &action) {
@@ -397,7 +405,7 @@ void TplgGroups::SetCaptions()
     const QList<QPair<const char *, int>> captions = {
         {"acHYNew", 1100},        {"acHYEdit", 1101},          {"acHYDelete", 1102},      {"acHYRefresh", 1104},
         {"acHYAddContact", 1110}, {"acHYRemoveContact", 1111}, {"acHYEditContact", 1450}, {"acShowChildren", 6018},
-        {"acHYExpandAll", 1709},  {"acSelectAll", 2120},       {"acHYCopy", 1221},        {"acHYPrint", 1303},
+        {"acHYExpandAll", 1709},  {"acSelectAll", 2120},       {"acHYCopy", 1221},        {"acHYPrint", 1303}, {"acHYPreview", 3009},
         {"acEmail", 1460},        {"acHYHelp", 1105},          {"acHelp", 1123},          {"acVisit", 1122},
         {"acHYAbout", 1112},      {"acFaq", 1114},             {"acGettingStarted", 1115}, {"acLogon", 10018},
         {"acUsePreferredServer", 10020}, {"acHYExit", 1107}};
@@ -936,6 +944,63 @@ void TplgGroups::PrintList()
     } catch (const std::exception &e) {
         m_controller.WriteHostLog(QorLogLevel::Severe, step + QStringLiteral(" in groups:acHYmnuPrintExecute"), QString::fromUtf8(e.what()));
     }
+}
+
+QString TplgGroups::HostText(int number) const
+{
+    QString text;
+    if (auto language = host_cast<ILanguageHost>(m_controller.Host()))
+        language->GetResourceText(number, true, text);
+    return text;
+}
+
+ReportDocument TplgGroups::ListDocument() const
+{
+    QTreeWidgetItem *item = m_tree->currentItem();
+    QList<int> shown;
+    QList<TListColumn> columns;
+    const QHeaderView *header = m_grid->horizontalHeader();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int column = header->logicalIndex(visual);
+        if (header->isSectionHidden(column))
+            continue;
+        shown << column;
+        columns << TListColumn{m_model->headerData(column, Qt::Horizontal).toString(), header->sectionSize(column)};
+    }
+    QList<QStringList> rows;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        QStringList cells;
+        for (int column : shown)
+            cells << m_model->index(row, column).data().toString();
+        rows << cells;
+    }
+    const ReportTemplate report = TGroupsView::ListReport(Text(8501) + (item ? item->text(0) : QString()), Text(8502), columns);
+    return ReportEngine::Render(report, TGroupsView::ListData(rows, int(columns.size())));
+}
+
+void TplgGroups::Preview()
+{
+    const ReportDocument document = ListDocument();
+    RunPreview(document);
+}
+
+void TplgGroups::ShowPreview(const ReportDocument &document)
+{
+    TfPreview viewer(this);
+    viewer.Localize([this](int number) { return HostText(number); });
+    viewer.SetReport(&document, QStringLiteral("GroupsListView"));
+    connect(&viewer, &TfPreview::HelpRequested, &viewer, [this](const QString &topic) { m_controller.ShowHelp(topic); });
+    if (viewer.ShowModal() != TModalResult::Ok || viewer.ExportKind() == ReportExportKind::None)
+        return;
+    // The export titles are the host's, as in every other report viewer.
+    const QHash<ReportExportKind, int> titles = {{ReportExportKind::Pdf, 2700}, {ReportExportKind::Html, 2701},
+                                                 {ReportExportKind::Text, 2702}, {ReportExportKind::Rtf, 2703},
+                                                 {ReportExportKind::Xlsx, 2704}};
+    const ReportExportFormat format = ReportExport::Format(viewer.ExportKind());
+    const QString file = Dialogs().GetSaveFileName(this, HostText(titles.value(format.Kind)), QString(),
+                                                   QStringLiteral("%1 (%2)").arg(format.Description, format.Pattern), format.Extension, true);
+    if (!file.isEmpty())
+        ReportExport::Write(document, format.Kind, file);
 }
 
 void TplgGroups::SendEmail()

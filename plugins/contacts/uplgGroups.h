@@ -6,7 +6,11 @@
 #include "client/api/ModuleKit.h"
 #include "plugins/contacts/uGroupsView.h"
 
+#include "reporting/ReportDocument.h"
+
 #include <QHash>
+
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -56,6 +60,11 @@ public:
     void ListMembers();
     // The selected contacts of the grid, in row order.
     QStringList SelectedContacts() const;
+    // Shows the printed member list (acHYPreview); tests look at the document instead.
+    std::function<void(const ReportDocument &document)> RunPreview;
+    // The printed member list as acHYPreview shows it.
+    ReportDocument ListDocument() const;
+
     // What the members were last listed with.
     TGroupsRequest LastRequest() const { return m_request; }
 
@@ -84,6 +93,9 @@ private:
     void EditContact();
     void CopyRows();
     void PrintList();
+    void Preview();
+    void ShowPreview(const ReportDocument &document);
+    QString HostText(int number) const;
     void SendEmail();
 
     TRvContactsController &m_controller;

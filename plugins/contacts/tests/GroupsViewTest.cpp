@@ -57,14 +57,24 @@ QString Key(const QString &name)
 // The host the view lives in: the server's session, a user, a log, and a search that answers
 // as the test says.
 class TGroupsHost final : public Quorva::IHYHost, public Quorva::IROHostConnection, public Quorva::IUserHost, public Quorva::IHostLog,
-                          public Quorva::ISearchHost
+                          public Quorva::ISearchHost, public Quorva::IReportHost
 {
 public:
     bool queryInterface(const QUuid &id, void **object) override
     {
-        return QorQueryInterface<Quorva::IHYHost, Quorva::IROHostConnection, Quorva::IUserHost, Quorva::IHostLog, Quorva::ISearchHost>(
-            this, id, object);
+        return QorQueryInterface<Quorva::IHYHost, Quorva::IROHostConnection, Quorva::IUserHost, Quorva::IHostLog, Quorva::ISearchHost,
+                                 Quorva::IReportHost>(this, id, object);
     }
+    // The chooser is not shown; the test reads what it was given.
+    void ShowReportDlg(const QString &category, const QStringList *selection, int, Quorva::IReportCriteriaProvider *provider, int,
+                       const QString &familiesExclusion, const QString &overrideMarker, const QString &dataSource,
+                       const QString &criteria) override
+    {
+        Report = {category, selection ? selection->join(QLatin1Char('|')) : QString(), provider ? provider->GetCriteriaText() : QString(),
+                  familiesExclusion, overrideMarker, dataSource, criteria};
+    }
+    void GetReportDefinitionsText(const QString &, QString &text) override { text.clear(); }
+    QStringList Report;
     int addRef() override { return 1; }
     int release() override { return 1; }
     std::shared_ptr<TROTransportChannel> GetChannel() override { return Channel; }
@@ -293,6 +303,41 @@ TEST_F(GroupsView, TheTreeHasItsFourRootsAndAnyLiturgyOnlyWhereLiturgiesAreLinke
     Select(TGroupsNodeKind::Group, kSopranos);
     for (const char *name : {"acHYNew", "acHYEdit", "acHYDelete", "acHYAddContact", "acHYRemoveContact", "acHYEditContact"})
         EXPECT_FALSE(view->Action(QLatin1String(name))->isEnabled()) << name;
+}
+
+TEST_F(GroupsView, PreviewAndPrintTakeTheListedPeople)
+{
+    SetShowChildren(false);
+    ASSERT_TRUE(Select(TGroupsNodeKind::MinistryFunction, kLector));
+    QStringList pageTexts;
+    int pages = 0;
+    view->RunPreview = [&](const ReportDocument &document) {
+        pages = document.PageCount();
+        for (const ReportElement &element : document.Page(0).Elements)
+            pageTexts << element.Text;
+    };
+    view->Action(QStringLiteral("acHYPreview"))->trigger();
+    EXPECT_EQ(pages, 1);
+    for (const QString &text : {controller.GetText(8501) + QStringLiteral("Lector"), controller.GetText(1252), QStringLiteral("Adler"),
+                                QStringLiteral("Brandt"), QStringLiteral("17 Church Street"), controller.GetText(8502),
+                                QStringLiteral("Page 1 of 1")})
+        EXPECT_TRUE(pageTexts.contains(text)) << text.toStdString();
+
+    // The second row (sorted by last name, descending: Brandt, Adler) selected, then printed.
+    view->Grid()->selectRow(1);
+    view->Action(QStringLiteral("acHYPrint"))->trigger();
+    EXPECT_EQ(host.Report, (QStringList{TGroupsView::ReportCategory, QStringLiteral("(PK_ContactID LIKE '%1')").arg(Key(QStringLiteral("Anna"))),
+                                        QStringLiteral(" theID LIKE '%1'").arg(kLector), kLector, TGroupsView::ReportOverride,
+                                        QStringLiteral("rptDAContactByMinistryFunction"),
+                                        QStringLiteral(" tblLnkServingPrefrence.F_MinistryFunctionID='%1'").arg(kLector)}));
+    // A group excludes no family; those who can fill in have their own criteria.
+    Select(TGroupsNodeKind::Group, kChoir);
+    view->Action(QStringLiteral("acHYPrint"))->trigger();
+    EXPECT_EQ(host.Report.value(3), QString());
+    Select(TGroupsNodeKind::CanFillIn, QString());
+    view->Action(QStringLiteral("acHYPrint"))->trigger();
+    EXPECT_EQ(host.Report.value(2), QStringLiteral(" (tblLnkServingPrefrence.ContactCanFillIn=1)"));
+    EXPECT_TRUE(host.Log.isEmpty()) << host.Log.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(GroupsView, AGroupIsMadeRenamedMovedAndDeletedWithItsLinks)
