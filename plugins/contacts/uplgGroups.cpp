@@ -453,7 +453,10 @@ void TplgGroups::Activate(QObject *)
         m_showChildren = !settings || SettingTrue(settings->GetUserSetting(kShowChildrenSetting, QStringLiteral("TRUE")));
         Action(QStringLiteral("acShowChildren"))->setChecked(m_showChildren);
         const int width = settings ? settings->GetUserSetting(kWidthSetting, QStringLiteral("250")).toInt() : 250;
-        m_splitter->setSizes({width > 0 ? width : 250, qMax(400, this->width() - width)});
+        m_treeWidth = width > 0 ? width : 250;
+        m_widthPending = true;
+        if (isVisible())
+            ApplyTreeWidth();
         if (auto application = host_cast<IHostApplication>(m_controller.Host())) {
             Action(QStringLiteral("acLogon"))->setChecked(application->GetUseWindowsLogon());
             Action(QStringLiteral("acUsePreferredServer"))->setChecked(application->GetAlwaysUsePreferredServer());
@@ -489,7 +492,7 @@ void TplgGroups::Deactivate(QObject *)
         m_controller.SaveGridLayout(kLayout, m_grid->horizontalHeader());
         if (auto settings = host_cast<ISettings>(m_controller.Host())) {
             settings->SetUserSetting(kShowChildrenSetting, m_showChildren ? QStringLiteral("-1") : QStringLiteral("0"));
-            settings->SetUserSetting(kWidthSetting, QString::number(m_tree->width()));
+            settings->SetUserSetting(kWidthSetting, QString::number(m_widthPending ? m_treeWidth : m_tree->width()));
             if (QTreeWidgetItem *item = m_tree->currentItem())
                 settings->SetUserSetting(kActiveNodeSetting, IDOf(item));
         }
@@ -501,6 +504,22 @@ void TplgGroups::Deactivate(QObject *)
     } catch (const std::exception &e) {
         Fail(QStringLiteral("onDeactivate"), e);
     }
+}
+
+// The host shows the view after activating it: the stored width of the tree can only be
+// given once the splitter has its own.
+void TplgGroups::showEvent(QShowEvent *event)
+{
+    THYVisualPlugin::showEvent(event);
+    if (m_widthPending)
+        ApplyTreeWidth();
+}
+
+void TplgGroups::ApplyTreeWidth()
+{
+    const int total = m_splitter->width() - m_splitter->handleWidth();
+    m_splitter->setSizes({m_treeWidth, qMax(1, total - m_treeWidth)});
+    m_widthPending = false;
 }
 
 // ---- the tree ----

@@ -68,8 +68,12 @@ public:
     // What the members were last listed with.
     TGroupsRequest LastRequest() const { return m_request; }
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     QString Text(int number) const;
+    void ApplyTreeWidth();
     void Fail(const QString &location, const std::exception &e) const;
     void Fail(const QString &location) const;
     QAction *MakeAction(const char *name, int icon = -1);
@@ -115,4 +119,6 @@ private:
     bool m_showChildren = true;
     bool m_filling = false;
     bool m_mailGone = false;
+    int m_treeWidth = 250;
+    bool m_widthPending = true;
 };

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QToolBar>
+#include <QHash>
 #include <QSet>
 #include <QSplitter>
 #include <QTableView>
@@ -57,14 +58,28 @@ QString Key(const QString &name)
 // The host the view lives in: the server's session, a user, a log, and a search that answers
 // as the test says.
 class TGroupsHost final : public Quorva::IHYHost, public Quorva::IROHostConnection, public Quorva::IUserHost, public Quorva::IHostLog,
-                          public Quorva::ISearchHost, public Quorva::IReportHost
+                          public Quorva::ISearchHost, public Quorva::IReportHost, public Quorva::ISettings
 {
 public:
     bool queryInterface(const QUuid &id, void **object) override
     {
         return QorQueryInterface<Quorva::IHYHost, Quorva::IROHostConnection, Quorva::IUserHost, Quorva::IHostLog, Quorva::ISearchHost,
-                                 Quorva::IReportHost>(this, id, object);
+                                 Quorva::IReportHost, Quorva::ISettings>(this, id, object);
     }
+    QString GetUserSetting(const QString &key, const QString &defaultValue) override { return Settings.value(key, defaultValue); }
+    void SetUserSetting(const QString &key, const QString &value) override { Settings.insert(key, value); }
+    std::optional<QByteArray> LoadUserBlob(const QString &name) override
+    {
+        return Blobs.contains(name) ? std::optional<QByteArray>(Blobs.value(name)) : std::nullopt;
+    }
+    void SaveUserBlob(const QString &name, const QByteArray *stream) override
+    {
+        if (stream)
+            Blobs.insert(name, *stream);
+    }
+    bool ClearUserSetting(const QString &name) override { return Blobs.remove(name) > 0; }
+    QHash<QString, QString> Settings;
+    QHash<QString, QByteArray> Blobs;
     // The chooser is not shown; the test reads what it was given.
     void ShowReportDlg(const QString &category, const QStringList *selection, int, Quorva::IReportCriteriaProvider *provider, int,
                        const QString &familiesExclusion, const QString &overrideMarker, const QString &dataSource,
@@ -303,6 +318,35 @@ TEST_F(GroupsView, TheTreeHasItsFourRootsAndAnyLiturgyOnlyWhereLiturgiesAreLinke
     Select(TGroupsNodeKind::Group, kSopranos);
     for (const char *name : {"acHYNew", "acHYEdit", "acHYDelete", "acHYAddContact", "acHYRemoveContact", "acHYEditContact"})
         EXPECT_FALSE(view->Action(QLatin1String(name))->isEnabled()) << name;
+}
+
+TEST_F(GroupsView, TheChosenNodeAndTheSubGroupChoiceAreFoundAgainAfterARestart)
+{
+    SetShowChildren(false);
+    // The same key under two roots: the first in tree order is chosen (Lector, not the
+    // Lector below the early liturgy).
+    ASSERT_TRUE(Select(TGroupsNodeKind::FunctionOfLiturgy, kLector));
+    view->Deactivate(nullptr);
+    EXPECT_EQ(host.Settings.value(QStringLiteral("ActiveGroupNodeID")), kLector);
+    EXPECT_EQ(host.Settings.value(QStringLiteral("GroupsView_ShowChildren")), QStringLiteral("0"));
+    EXPECT_TRUE(host.Blobs.contains(QStringLiteral("GroupsListView")));
+    host.Settings.insert(QStringLiteral("ActiveGroupNodeID"), kSopranos.toLower());
+    host.Settings.insert(QStringLiteral("GroupGridWidth"), QStringLiteral("310"));
+    view->release();
+    view = new TplgGroups(controller);
+    view->resize(1000, 560);
+    view->Activate(nullptr);
+    view->show(); // as the host does, after activating it
+    EXPECT_EQ(view->Tree()->currentItem(), view->FindNode(TGroupsNodeKind::Group, kSopranos));
+    EXPECT_FALSE(view->Action(QStringLiteral("acShowChildren"))->isChecked());
+    EXPECT_EQ(view->Splitter()->sizes().value(0), 310);
+    EXPECT_EQ(Listed(), QSet<QString>{QStringLiteral("Finn")});
+    host.Settings.insert(QStringLiteral("ActiveGroupNodeID"), kLector);
+    view->release();
+    view = new TplgGroups(controller);
+    view->Activate(nullptr);
+    EXPECT_EQ(view->Tree()->currentItem(), view->FindNode(TGroupsNodeKind::MinistryFunction, kLector));
+    host.Settings.clear();
 }
 
 TEST_F(GroupsView, PreviewAndPrintTakeTheListedPeople)
