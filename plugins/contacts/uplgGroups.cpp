@@ -551,7 +551,7 @@ void TplgGroups::AddNodes(QTreeWidgetItem *parent, const TGroupsViewNode &node)
         AddNodes(item, child);
 }
 
-void TplgGroups::FillGroupListView()
+void TplgGroups::FillGroupListView(bool listMembers)
 {
     m_filling = true;
     m_tree->setUpdatesEnabled(false);
@@ -570,7 +570,8 @@ void TplgGroups::FillGroupListView()
     }
     m_tree->setUpdatesEnabled(true);
     m_filling = false;
-    ListMembers();
+    if (listMembers)
+        ListMembers();
 }
 
 QTreeWidgetItem *TplgGroups::FindNode(TGroupsNodeKind kind, const QString &id) const
@@ -715,7 +716,7 @@ void TplgGroups::Refresh()
     for (TDACDSDataTable *table : {&groups, &store.MinistryFunctions(), &store.LiturgyTemplates()})
         if (!table->HasChanges())
             table->Close();
-    FillGroupListView();
+    FillGroupListView(false);
     m_controller.WriteHostLog(QorLogLevel::Severe, QStringLiteral("acHYRefreshExecute"), QStringLiteral("c"));
     index = 0;
     QTreeWidgetItem *target = m_tree->topLevelItem(0);

@@ -79,7 +79,7 @@ private:
     QAction *MakeAction(const char *name, int icon = -1);
     void Wire();
     void SetCaptions();
-    void FillGroupListView();
+    void FillGroupListView(bool listMembers = true);
     void AddNodes(QTreeWidgetItem *parent, const TGroupsViewNode &node);
     bool EditorRights() const;
     bool BelowRootGroup(const QTreeWidgetItem *item) const;
