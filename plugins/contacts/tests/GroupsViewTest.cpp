@@ -349,7 +349,7 @@ TEST_F(GroupsView, TheChosenNodeAndTheSubGroupChoiceAreFoundAgainAfterARestart)
     host.Settings.clear();
 }
 
-TEST_F(GroupsView, PreviewAndPrintTakeTheListedPeople)
+TEST_F(GroupsView, PreviewPrintAndEditTakeTheListedPeople)
 {
     SetShowChildren(false);
     ASSERT_TRUE(Select(TGroupsNodeKind::MinistryFunction, kLector));
@@ -374,6 +374,16 @@ TEST_F(GroupsView, PreviewAndPrintTakeTheListedPeople)
                                         QStringLiteral(" theID LIKE '%1'").arg(kLector), kLector, TGroupsView::ReportOverride,
                                         QStringLiteral("rptDAContactByMinistryFunction"),
                                         QStringLiteral(" tblLnkServingPrefrence.F_MinistryFunctionID='%1'").arg(kLector)}));
+    // Enter on the grid edits the first selected contact.
+    QString edited;
+    controller.Data().RunContactDialog = [&edited](const QString &key, bool) {
+        edited = key;
+        return TModalResult::Cancel;
+    };
+    ASSERT_TRUE(view->Action(QStringLiteral("acHYEditContact"))->isEnabled());
+    view->Action(QStringLiteral("acHYEditContact"))->trigger();
+    EXPECT_EQ(edited, Key(QStringLiteral("Anna")));
+
     // A group excludes no family; those who can fill in have their own criteria.
     Select(TGroupsNodeKind::Group, kChoir);
     view->Action(QStringLiteral("acHYPrint"))->trigger();
