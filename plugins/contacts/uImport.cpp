@@ -148,6 +148,15 @@ void TvoImportJob::SetTable(TDACDSDataTable *table)
         m_table = table;
 }
 
+void TvoImportJob::OpenTableEmpty()
+{
+    if (!m_table)
+        return;
+    m_table->Close();
+    m_table->SetWhere(TDAWhere().AddCondition(QStringLiteral("PK_ContactID"), TDAWhereOperator::woEqual, EmptyGUID));
+    m_table->Open();
+}
+
 int TvoImportJob::LinkedCount() const
 {
     int n = 0;
@@ -191,10 +200,7 @@ bool TvoImportJob::Execute()
     if (!m_table || !m_importFile)
         return false;
     try {
-        m_table->Close();
-        m_table->SetWhere(TDAWhere().AddCondition(QStringLiteral("PK_ContactID"), TDAWhereOperator::woEqual,
-                                                  QStringLiteral("{00000000-0000-0000-0000-000000000000}")));
-        m_table->Open();
+        OpenTableEmpty();
         m_postedRows.clear();
         const int total = m_importFile->GetRecordCount(m_links);
         int row = FirstRowAsNames ? 1 : 0;
@@ -252,8 +258,7 @@ int TvoImportJob::Send()
     int sent = 0;
     try {
         TDACDSDataTable single(m_table->GetLogicalName(), m_table->GetAdapter());
-        single.SetWhere(TDAWhere().AddCondition(QStringLiteral("PK_ContactID"), TDAWhereOperator::woEqual,
-                                                QStringLiteral("{00000000-0000-0000-0000-000000000000}")));
+        single.SetWhere(TDAWhere().AddCondition(QStringLiteral("PK_ContactID"), TDAWhereOperator::woEqual, EmptyGUID));
         single.Open();
         const TDAFieldList &fields = m_table->GetFields();
         TImportAnswer answer = TImportAnswer::None;

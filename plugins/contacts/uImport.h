@@ -102,6 +102,8 @@ public:
     void LoadFile(const QString &fileName);
     void OpenFile();
     void SetTable(TDACDSDataTable *table);
+    // Opens the table without rows, so that its fields are known.
+    void OpenTableEmpty();
     int LinkedCount() const;
     // The run: the table is opened empty and gets one inserted row per data row. False when the
     // run itself failed (told to the user); true also after Stop.

@@ -230,7 +230,10 @@ private:
     QHash<QString, QString> Target(const QString &rels, const QString &base, const QString &type = {}) const
     {
         QHash<QString, QString> targets;
-        QXmlStreamReader xml(Part(rels, false));
+        const QByteArray data = Part(rels, false);
+        if (data.isEmpty())
+            return targets;
+        QXmlStreamReader xml(data);
         while (!xml.atEnd()) {
             xml.readNext();
             if (!xml.isStartElement() || xml.name() != u"Relationship")
@@ -280,8 +283,12 @@ private:
 
     void ReadSharedStrings(const QString &folder)
     {
+        // Optional: some programs write every text into the sheet itself.
         const QString part = folder + QStringLiteral("sharedStrings.xml");
-        QXmlStreamReader xml(Part(part, false));
+        const QByteArray data = Part(part, false);
+        if (data.isEmpty())
+            return;
+        QXmlStreamReader xml(data);
         int phonetic = 0;
         QString current;
         while (!xml.atEnd()) {
@@ -306,7 +313,10 @@ private:
     void ReadStyles(const QString &folder)
     {
         const QString part = folder + QStringLiteral("styles.xml");
-        QXmlStreamReader xml(Part(part, false));
+        const QByteArray data = Part(part, false);
+        if (data.isEmpty())
+            return;
+        QXmlStreamReader xml(data);
         QHash<int, QString> codes;
         bool inCellXfs = false;
         while (!xml.atEnd()) {

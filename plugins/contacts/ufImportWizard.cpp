@@ -229,6 +229,8 @@ bool TfImport::GetFields(const QString &fileName)
         m_job->Links().Clear();
         m_job->LoadFile(fileName);
         m_job->SetTable(&m_controller.Data().DAImportContacts());
+        if (!m_job->Table()->GetActive())
+            m_job->OpenTableEmpty();
         cxlvImportFields->clear();
         const TvoLinkedFields &links = m_job->Links();
         for (int i = 0; i < links.Count(); ++i) {
