@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include <cmath>
+
 namespace {
 
 void Tell(const QString &text)
@@ -188,9 +190,13 @@ namespace {
 // module stores as no date).
 QVariant ForField(const TDAField &field, const QVariant &value)
 {
-    if (DAValueKind(field.DataType) == TDAValueKind::DateTime && value.typeId() == QMetaType::Double)
-        return QDateTime(QDate(1899, 12, 30), QTime(0, 0)).addMSecs(qint64(value.toDouble() * 86400000.0));
-    return value;
+    if (DAValueKind(field.DataType) != TDAValueKind::DateTime || value.typeId() != QMetaType::Double)
+        return value;
+    // Years 1 to 9999; anything else stays a number, which the field refuses.
+    const double days = value.toDouble();
+    if (!std::isfinite(days) || days < -693593.0 || days > 2958466.0)
+        return value;
+    return QDateTime(QDate(1899, 12, 30), QTime(0, 0)).addMSecs(qint64(std::llround(days * 86400000.0)));
 }
 
 } // namespace

@@ -209,7 +209,10 @@ void TfImport::LoadFile()
     if (m_job)
         m_job->OnProgress = nullptr;
     m_job = std::make_unique<TvoImportJob>();
+    // The engine reports every field; the bar moves once per row.
     m_job->OnProgress = [this](int row, int total) {
+        if (row == pb->value() && total == pb->maximum())
+            return;
         pb->setMaximum(total);
         pb->setValue(row);
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
