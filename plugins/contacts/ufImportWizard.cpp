@@ -232,8 +232,6 @@ bool TfImport::GetFields(const QString &fileName)
         m_job->Links().Clear();
         m_job->LoadFile(fileName);
         m_job->SetTable(&m_controller.Data().DAImportContacts());
-        if (!m_job->Table()->GetActive())
-            m_job->OpenTableEmpty();
         cxlvImportFields->clear();
         const TvoLinkedFields &links = m_job->Links();
         for (int i = 0; i < links.Count(); ++i) {
@@ -303,6 +301,13 @@ void TfImport::UpdateActions()
 
 void TfImport::FillMapping()
 {
+    // The table's fields come with its (empty) fetch.
+    try {
+        if (m_job->Table() && !m_job->Table()->GetActive())
+            m_job->OpenTableEmpty();
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("FillMapping"), e);
+    }
     const QStringList fields = m_job->DataFieldNames();
     const TvoLinkedFields &links = m_job->Links();
     cxGridFields->setRowCount(0);
