@@ -2,6 +2,7 @@
 
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDACDSDataTable.h"
+#include "foundation/QorDateTime.h"
 #include "foundation/uCommon.h"
 #include "ui/PromptService.h"
 
@@ -196,7 +197,7 @@ QVariant ForField(const TDAField &field, const QVariant &value)
     const double days = value.toDouble();
     if (!std::isfinite(days) || days < -693593.0 || days > 2958466.0)
         return value;
-    return QDateTime(QDate(1899, 12, 30), QTime(0, 0)).addMSecs(qint64(std::llround(days * 86400000.0)));
+    return OleToDateTime(days);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "plugins/contacts/uImportReaders.h"
 
+#include "foundation/QorDateTime.h"
 #include "reporting/ReportError.h"
 #include "reporting/ZipArchive.h"
 
@@ -175,13 +176,11 @@ QVariant SerialDate(double serial, bool from1904)
 {
     if (!std::isfinite(serial) || serial < 0 || serial > 2958465.0)
         return serial;
-    const QDate base = from1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30);
-    const qint64 days = qint64(std::floor(serial));
-    const qint64 msecs = qint64(std::llround((serial - double(days)) * 86400000.0));
-    const QDate date = base.addDays(days);
-    if (msecs == 0)
-        return date;
-    return QDateTime(date, QTime(0, 0)).addMSecs(msecs);
+    // The 1904 system counts from four years and a day later.
+    const QDateTime at = OleToDateTime(from1904 ? serial + 1462.0 : serial);
+    if (at.time() == QTime(0, 0))
+        return at.date();
+    return at;
 }
 
 class TXlsxCellReader : public TGridCellReader
