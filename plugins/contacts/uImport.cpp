@@ -269,7 +269,10 @@ int TvoImportJob::Send()
         single.Open();
         const TDAFieldList &fields = m_table->GetFields();
         TImportAnswer answer = TImportAnswer::None;
-        for (int rec = 0; rec < m_table->GetRecordCount() && answer != TImportAnswer::Stop; ++rec) {
+        const int total = m_table->GetRecordCount();
+        for (int rec = 0; rec < total && answer != TImportAnswer::Stop; ++rec) {
+            if (OnProgress)
+                OnProgress(rec + 1, total);
             single.Insert();
             for (int f = 0; f < fields.size(); ++f)
                 single.SetValue(fields[f].Name, m_table->ValueAt(rec, f));

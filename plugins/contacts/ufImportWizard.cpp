@@ -365,7 +365,10 @@ void TfImport::Run()
             question.replace(QStringLiteral("%d"), QString::number(imported.GetRecordCount()));
             if (Prompt().Ask(this, QMessageBox::Information, Text(4010), question, QMessageBox::Yes | QMessageBox::No,
                              QMessageBox::Yes) == QMessageBox::Yes) {
+                const int ready = imported.GetRecordCount();
                 m_imported = m_job->Send();
+                m_controller.WriteHostLog(QorLogLevel::Information, QStringLiteral("Import"),
+                                          QStringLiteral("%1 of %2 people imported from %3").arg(m_imported).arg(ready).arg(m_job->FileName));
                 contacts.DAContactList().Close();
                 contacts.DAContactList().Open();
             } else {

@@ -211,6 +211,7 @@ TEST_F(ImportWizard, PutsEachRowTheServerRefusesToTheUser)
         }
         EXPECT_EQ(LastNames(), c.imported);
         EXPECT_EQ(wizard.Imported(), c.imported.size());
+        EXPECT_TRUE(host.Log.last().contains(QStringLiteral("%1 of 5 people imported").arg(c.imported.size()))) << host.Log.last().toStdString();
         EXPECT_FALSE(controller.Data().DAImportContacts().GetActive());
     }
 }
