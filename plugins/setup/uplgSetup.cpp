@@ -24,6 +24,7 @@
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -216,10 +217,11 @@ void TplgInitialSetup::BuildPages()
         form->addWidget(m_edPassword1, 1, 1);
         form->addWidget(m_lblPassword2, 2, 0);
         form->addWidget(m_edPassword2, 2, 1);
-        form->addWidget(m_lblExplanation, 3, 0, 1, 2);
-        form->addWidget(m_chkWindowsLogon, 4, 0, 1, 2);
+        form->setRowMinimumHeight(3, 12);
+        form->addWidget(m_lblExplanation, 4, 0, 1, 2);
+        form->addWidget(m_chkWindowsLogon, 5, 0, 1, 2);
         form->setColumnStretch(1, 1);
-        form->setRowStretch(5, 1);
+        form->setRowStretch(6, 1);
         for (QLineEdit *edit : {m_edUserName, m_edPassword1, m_edPassword2})
             connect(edit, &QLineEdit::textChanged, this, [this] { UpdateActions(); });
     }
@@ -379,8 +381,8 @@ void TplgInitialSetup::BuildPages()
         m_btnDeleteFunction = Button(QStringLiteral("btnDeleteFunction"), body);
         m_btnAddTemplate = Button(QStringLiteral("btnAddTemplate"), body);
         m_btnRemoveTemplate = Button(QStringLiteral("btnRemoveTemplate"), body);
-        m_btnAddFunction->setText(QStringLiteral("<"));
-        m_btnRemoveFunction->setText(QStringLiteral(">"));
+        m_btnAddFunction->setIcon(style()->standardIcon(QStyle::SP_ArrowLeft));
+        m_btnRemoveFunction->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
         auto *middle = new QVBoxLayout;
         middle->addStretch();
         middle->addWidget(m_btnAddFunction);
