@@ -464,6 +464,8 @@ void TplgInitialSetup::ShowParented(QWidget *parent)
     QWidget *host = window();
     if (host == this)
         return;
+    if (!windowTitle().isEmpty())
+        host->setWindowTitle(windowTitle());
     host->resize(host->size().expandedTo(kWizardSize));
     if (QScreen *screen = host->screen())
         host->move(screen->availableGeometry().center() - host->rect().center());

@@ -183,6 +183,7 @@ TEST_F(SetupStart, AFreshDatabaseIsSetUpFromTheClientAndTheNewAdministratorGoesS
     bool logOnDialog = false;
     bool wizardDriven = false;
     bool firstFinishFailed = false;
+    QString wizardTitle;
     QString user;
     int userLevel = 0;
 
@@ -200,6 +201,7 @@ TEST_F(SetupStart, AFreshDatabaseIsSetUpFromTheClientAndTheNewAdministratorGoesS
         if (!wizard || wizardDriven)
             return;
         wizardDriven = true;
+        wizardTitle = wizard->window()->windowTitle();
         FillPages(wizard);
         // The database refuses the account once: Finish fails and the wizard stays open.
         s_server->Db().exec(QStringLiteral("ALTER TABLE dbo.tblUsers ADD CONSTRAINT refused_once CHECK (false) NOT VALID;"));
@@ -225,6 +227,7 @@ TEST_F(SetupStart, AFreshDatabaseIsSetUpFromTheClientAndTheNewAdministratorGoesS
     EXPECT_FALSE(splashLeftOver) << "and is gone when the main window shows";
     ASSERT_TRUE(wizardDriven) << log.toStdString();
     EXPECT_TRUE(firstFinishFailed);
+    EXPECT_EQ(wizardTitle, QStringLiteral("Kestrova - first set-up"));
     EXPECT_TRUE(log.contains(QStringLiteral("RvSetup\tacFinishExecute"))) << "the failure is logged";
     ASSERT_TRUE(factory.loopRan) << log.toStdString();
     EXPECT_FALSE(logOnDialog);
