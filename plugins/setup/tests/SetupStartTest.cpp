@@ -14,6 +14,7 @@
 
 #include "client/tests/ClientTestSupport.h"
 #include "client/tests/RealBrennic.h"
+#include "testsupport/QtPrinters.h"
 
 #include "foundation/uCommon.h"
 #include "foundation/uRegistry.h"

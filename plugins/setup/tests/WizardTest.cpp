@@ -6,6 +6,7 @@
 #include "plugins/setup/uplgSetup.h"
 
 #include "testsupport/ServiceHarness.h"
+#include "testsupport/QtPrinters.h"
 
 #include "foundation/uCommon.h"
 #include "foundation/uRegistry.h"
