@@ -1,0 +1,85 @@
+#include "plugins/setup/uSetupRules.h"
+
+#include "foundation/uResourceHandler.h"
+
+#include <stdexcept>
+
+namespace SetupRules {
+
+bool NextEnabled(const TWizardState &state)
+{
+    switch (state.Step) {
+    case 1:
+        return !state.UserName.isEmpty() && state.Password1 == state.Password2;
+    case 2:
+        return state.LocationItems > 0;
+    case 3:
+        return state.LiturgyNodes > 0;
+    default:
+        return false;
+    }
+}
+
+bool PreviousEnabled(const TWizardState &state)
+{
+    return state.Step != 1;
+}
+
+bool FinishEnabled(const TWizardState &state)
+{
+    return state.Step == 4 && state.TemplateHoldsFunction;
+}
+
+const QRegularExpression &UserNameMask()
+{
+    static const QRegularExpression mask(QStringLiteral("[a-zA-Z]+"));
+    return mask;
+}
+
+const QRegularExpression &PasswordMask()
+{
+    static const QRegularExpression mask(QStringLiteral("[a-zA-Z0-9]+"));
+    return mask;
+}
+
+QString LiturgyNodeText(const QString &liturgyName, const QString &locationName)
+{
+    return liturgyName + QStringLiteral(" (") + locationName + QLatin1Char(')');
+}
+
+QString LinkNodeText(const QString &functionName, int count)
+{
+    return functionName + QStringLiteral(" (") + QString::number(count) + QLatin1Char(')');
+}
+
+QString NewLocationName(const QString &prefix, int listItems)
+{
+    return prefix + QString::number(listItems + 1);
+}
+
+int PageImage(int step)
+{
+    switch (step) {
+    case 1:
+        return 105;
+    case 2:
+        return 106;
+    case 3:
+        return 107;
+    default:
+        return 104;
+    }
+}
+
+} // namespace SetupRules
+
+QImage GetImage(const TVOResourceHandler &texts, int number)
+{
+    const QByteArray data = texts.GetData(number);
+    if (data.isEmpty())
+        return {};
+    QImage image;
+    if (!image.loadFromData(data, "JPEG"))
+        throw std::runtime_error("Unable to locate image : " + std::to_string(number));
+    return image;
+}
