@@ -18,6 +18,7 @@
 
 class QAbstractItemView;
 class QHeaderView;
+class QWidget;
 class TDAContacts;
 class TVOResourceHandler;
 class TvoUser;
@@ -44,6 +45,8 @@ public:
     // ---- services for the module's own units ----
     // The language text by number; empty while the module has no language texts.
     QString GetText(int number) const;
+    // An HTML block of the language module (the smart-help pages of the views).
+    QString GetHTML(int number) const;
     // One line in the host's log under the module text "Contacts"; nothing while no host is set.
     void WriteHostLog(quint8 level, const QString &location, const QString &message) const;
     // The logged-on user (the host's object), null while there is none.
@@ -78,6 +81,9 @@ public:
 
     // The save dialog of the export: (title, filter) -> the chosen file, empty on cancel.
     std::function<QString(const QString &title, const QString &filter)> ChooseExportFile;
+    // The spreadsheet import, run modally over the parent; the contacts view's import action
+    // calls it (nothing happens while it is not set).
+    std::function<void(QWidget *parent)> RunImport;
 
     static inline const QString WebSite = QStringLiteral("https://www.orbek.com/kestrova/");
 

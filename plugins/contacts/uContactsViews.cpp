@@ -1,8 +1,14 @@
 #include "plugins/contacts/uContactsViews.h"
 
-// The contacts, families and groups views are built on the data module and the dialogs of this
-// module; until they are here the host is told there is no instance (and logs that).
-Quorva::IHYPlugin *CreateContactsView(TRvContactsController &, const QString &)
+#include "plugins/contacts/uContactsView.h"
+#include "plugins/contacts/uFamiliesView.h"
+
+// A name without a view here is told there is no instance (and the host logs that).
+Quorva::IHYPlugin *CreateContactsView(TRvContactsController &controller, const QString &pluginName)
 {
+    if (pluginName == TplgContacts::PluginName)
+        return static_cast<Quorva::IHYVisualPlugin *>(new TplgContacts(controller));
+    if (pluginName == TplgFamilies::PluginName)
+        return static_cast<Quorva::IHYVisualPlugin *>(new TplgFamilies(controller));
     return nullptr;
 }
