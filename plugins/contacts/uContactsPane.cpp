@@ -5,6 +5,7 @@
 #include "plugins/contacts/uGridPreview.h"
 
 #include "foundation/uCommon.h"
+#include "ui/TDATableModel.h"
 #include "ui/ufPreview.h"
 
 #include <QAbstractItemView>
@@ -12,7 +13,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QTableView>
+#include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLocale>
+#include <QStyledItemDelegate>
 #include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
@@ -220,6 +224,92 @@ void TRvContactsPane::PreviewGrid(QAbstractItemView *grid, const QString &title,
     const ReportDocument document = GridPreviewDocument(*grid, chosen, title, footnote);
     if (ShowPreview)
         ShowPreview(document);
+}
+
+namespace {
+
+// How wide a column is against the others, by the field it shows.
+double ColumnWeight(const QString &field)
+{
+    const QString f = field.toLower();
+    if (f.contains(QLatin1String("email")) || f == QLatin1String("web"))
+        return 1.7;
+    if (f.contains(QLatin1String("street")) || f == QLatin1String("comments") || f.endsWith(QLatin1String("name")))
+        return 1.25;
+    if (f.contains(QLatin1String("zip")) || f.contains(QLatin1String("state")))
+        return 0.6;
+    if (f == QLatin1String("dateofbirth"))
+        return 0.9;
+    return 1.0;
+}
+
+class TFitFilter : public QObject
+{
+public:
+    TFitFilter(QTableView *grid) : QObject(grid), m_grid(grid) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize)
+            TRvContactsPane::FitColumns(*m_grid);
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QTableView *m_grid;
+};
+
+class TDateOnlyDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant &value, const QLocale &locale) const override
+    {
+        if (value.metaType().id() == QMetaType::QDateTime || value.metaType().id() == QMetaType::QDate)
+            return TRvContactsPane::DateText(value);
+        return QStyledItemDelegate::displayText(value, locale);
+    }
+};
+
+} // namespace
+
+void TRvContactsPane::FitColumns(QTableView &grid)
+{
+    const auto *model = qobject_cast<const TDATableModel *>(grid.model());
+    if (!model)
+        return;
+    QList<int> shown;
+    double total = 0;
+    for (int c = 0; c < model->columnCount(); ++c)
+        if (!grid.isColumnHidden(c)) {
+            shown << c;
+            total += ColumnWeight(model->FieldName(c));
+        }
+    const int width = grid.viewport()->width();
+    if (shown.isEmpty() || width <= 0)
+        return;
+    QHeaderView *header = grid.horizontalHeader();
+    for (int c : shown)
+        header->resizeSection(c, qMax(header->minimumSectionSize(), int(width * ColumnWeight(model->FieldName(c)) / total)));
+}
+
+void TRvContactsPane::KeepColumnsFitted(QTableView *grid)
+{
+    grid->viewport()->installEventFilter(new TFitFilter(grid));
+    connect(grid->horizontalHeader(), &QHeaderView::sectionCountChanged, grid, [grid] { FitColumns(*grid); });
+}
+
+void TRvContactsPane::ShowDatesOnly(QTableView *grid, int column)
+{
+    if (column >= 0)
+        grid->setItemDelegateForColumn(column, new TDateOnlyDelegate(grid));
+}
+
+QString TRvContactsPane::DateText(const QVariant &value)
+{
+    const QDate date = value.toDate();
+    return date.isValid() ? QLocale().toString(date, QLocale::ShortFormat) : QString();
 }
 
 void TRvContactsPane::RunIfEnabled(QAction *action)

@@ -65,6 +65,16 @@ protected:
     static void CopyGrid(const QTableView &grid);
     // The rows of the model selected in the grid, in order.
     static QList<int> SelectedRowsOf(const QAbstractItemView &grid);
+public:
+    // Shares the grid's width between its shown columns by what they hold; with keep, again
+    // whenever the grid is resized or a column shown or hidden.
+    static void FitColumns(QTableView &grid);
+    static void KeepColumnsFitted(QTableView *grid);
+    // A date-time column shows the date alone (dates of birth carry no time).
+    static void ShowDatesOnly(QTableView *grid, int column);
+    static QString DateText(const QVariant &value);
+
+protected:
     // Runs an action only when it is enabled: keys and double clicks.
     static void RunIfEnabled(QAction *action);
     static void ShowAction(QAction *action, bool shown);

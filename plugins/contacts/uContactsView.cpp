@@ -57,7 +57,7 @@ const QString kAutoWidth = QStringLiteral("ContactsListView_ColumnAutoWidth");
 const QString kActiveContact = QStringLiteral("ActiveContact");
 const QString kLayout = QStringLiteral("ContactsListView");
 const QString kPrintCategory = QStringLiteral("{00000000-0000-0000-0000-000000000001}");
-constexpr QSize kCardSize(270, 176);
+constexpr QSize kCardSize(270, 150);
 // Table columns a user shows through the header's menu; the cards show them when filled in.
 const QStringList kShownOnRequest = {QStringLiteral("MiddleName"), QStringLiteral("EMail2"), QStringLiteral("EMail3"),
                                      QStringLiteral("Fax"),        QStringLiteral("phone3"), QStringLiteral("Web"),
@@ -89,7 +89,12 @@ public:
             return;
         const auto value = [&](const QString &field) {
             const int column = model->ColumnOf(field);
-            return column < 0 ? QString() : index.sibling(index.row(), column).data().toString().simplified();
+            if (column < 0)
+                return QString();
+            const QVariant v = index.sibling(index.row(), column).data();
+            if (v.metaType().id() == QMetaType::QDateTime || v.metaType().id() == QMetaType::QDate)
+                return TRvContactsPane::DateText(v);
+            return v.toString().simplified();
         };
         const QRect card = option.rect.adjusted(4, 4, -4, -4);
         const bool selected = option.state & QStyle::State_Selected;
@@ -118,7 +123,10 @@ public:
         int y = title.bottom() + 4;
         const int left = card.left() + 8;
         const int width = card.width() - 16;
-        const int captionWidth = 76;
+        int captionWidth = 0;
+        for (const QString &field : TplgContacts::CardFields)
+            captionWidth = qMax(captionWidth, fm.horizontalAdvance(model->headerData(model->ColumnOf(field), Qt::Horizontal).toString()));
+        captionWidth = qMin(captionWidth + 10, width / 2);
         const auto line = [&](const QString &caption, const QString &text) {
             if (text.isEmpty() || y + lineHeight > card.bottom() - 2)
                 return;
@@ -329,11 +337,16 @@ void TplgContacts::Activate(QObject *)
                     QAction *column = menu.addAction(m_model->headerData(c, Qt::Horizontal).toString());
                     column->setCheckable(true);
                     column->setChecked(!m_table->isColumnHidden(c));
-                    connect(column, &QAction::toggled, this, [this, c](bool on) { m_table->setColumnHidden(c, !on); });
+                    connect(column, &QAction::toggled, this, [this, c](bool on) {
+                        m_table->setColumnHidden(c, !on);
+                        if (m_fitted)
+                            FitColumns(*m_table);
+                    });
                 }
                 menu.exec(header->mapToGlobal(at));
             });
             m_model->SetCaption(kKey, QStringLiteral("ContactID"));
+            ShowDatesOnly(m_table, m_model->ColumnOf(QStringLiteral("DateOfBirth")));
             connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
                 UpdateCountLine();
                 UpdateActions();
@@ -363,12 +376,16 @@ void TplgContacts::Activate(QObject *)
 
         const bool cards = IsCardView(Setting(kViewType, TableViewName));
         ShowView(cards);
-        if (!cards)
-            m_table->horizontalHeader()->setSectionResizeMode(
-                Setting(kAutoWidth, QStringLiteral("TRUE")) == QStringLiteral("TRUE") ? QHeaderView::Stretch : QHeaderView::Interactive);
+        const bool autoWidth = Setting(kAutoWidth, QStringLiteral("TRUE")) == QStringLiteral("TRUE");
+        if (!cards && autoWidth && !m_fitted) {
+            m_fitted = true;
+            KeepColumnsFitted(m_table);
+        }
         m_table->setUpdatesEnabled(false);
         Controller().LoadGridLayout(kLayout, m_table->horizontalHeader());
         m_table->setUpdatesEnabled(true);
+        if (m_fitted)
+            FitColumns(*m_table);
 
         const QString current = Data().CurrentContactID;
         if (!current.isEmpty()) {

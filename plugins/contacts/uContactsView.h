@@ -89,4 +89,5 @@ private:
     QLabel *m_in;
     QLabel *m_count;
     bool m_active = false;
+    bool m_fitted = false;
 };

@@ -47,9 +47,9 @@ constexpr ColumnCaption kMemberCaptions[] = {
     {"phone1", 1257},    {"phone2", 1258},     {"phone3", 1259},   {"EMail1", 1261}, {"EMail2", 1262},
     {"EMail3", 1263},    {"City", 1268},       {"State", 1269},    {"Zip", 1270},    {"Comments", 1271}};
 // Member columns a user shows through the header's menu.
-const QStringList kMembersOnRequest = {QStringLiteral("MiddleName"), QStringLiteral("Street"), QStringLiteral("phone2"),
-                                       QStringLiteral("phone3"),     QStringLiteral("EMail2"), QStringLiteral("EMail3"),
-                                       QStringLiteral("State"),      QStringLiteral("Zip"),    QStringLiteral("Comments")};
+const QStringList kMembersOnRequest = {QStringLiteral("MiddleName"), QStringLiteral("phone2"), QStringLiteral("phone3"),
+                                       QStringLiteral("EMail2"),     QStringLiteral("EMail3"), QStringLiteral("State"),
+                                       QStringLiteral("Comments")};
 
 // Enter in a grid runs its action.
 class TEnterRuns : public QObject
@@ -182,6 +182,8 @@ void TplgFamilies::Activate(QObject *)
             m_memberModel->SetColumns(QStringList{kContactKey} + kMemberFields);
             m_members->setModel(m_memberModel);
             m_members->setColumnHidden(0, true);
+            ShowDatesOnly(m_members, m_memberModel->ColumnOf(QStringLiteral("DateOfBirth")));
+            KeepColumnsFitted(m_members);
             for (int c = 1; c < m_memberModel->columnCount(); ++c)
                 m_members->setColumnHidden(c, kMembersOnRequest.contains(m_memberModel->FieldName(c)));
             connect(m_families->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { FamiliesChosen(); });
