@@ -882,6 +882,9 @@ void TplgContacts::Import()
         m_table->setUpdatesEnabled(false);
         Controller().RunImport(this);
         m_table->setUpdatesEnabled(true);
+        // The people brought in show at once.
+        if (!Data().DAContactList().HasChanges())
+            Refresh();
     } catch (const std::exception &e) {
         m_table->setUpdatesEnabled(true);
         Fail(QStringLiteral("acHYImportExportExecute"), e);
