@@ -154,6 +154,8 @@ void TplgFamilies::BuildActions()
     QAction *copy = AddAction(QStringLiteral("acHYCopy"), 1221, -1, {}, [this] { CopyGrid(*m_members); });
     AddMenu(QStringLiteral("mnuEdit"), 1202, -1, {copy});
     AddHostActions();
+    // Mail waits until a grid with addresses has the focus.
+    Action(QStringLiteral("acEmail"))->setEnabled(false);
 }
 
 void TplgFamilies::Activate(QObject *)
