@@ -45,7 +45,7 @@ public:
     // ---- services for the module's own units ----
     // The language text by number; empty while the module has no language texts.
     QString GetText(int number) const;
-    // An HTML block of the language module (the smart-help pages of the views).
+    // An HTML block of the language texts; empty when there is none.
     QString GetHTML(int number) const;
     // One line in the host's log under the module text "Contacts"; nothing while no host is set.
     void WriteHostLog(quint8 level, const QString &location, const QString &message) const;

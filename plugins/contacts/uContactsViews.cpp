@@ -2,13 +2,16 @@
 
 #include "plugins/contacts/uContactsView.h"
 #include "plugins/contacts/uFamiliesView.h"
+#include "plugins/contacts/uplgGroups.h"
 
-// A name without a view here is told there is no instance (and the host logs that).
+// For any other name the host is told there is no instance (and logs that).
 Quorva::IHYPlugin *CreateContactsView(TRvContactsController &controller, const QString &pluginName)
 {
     if (pluginName == TplgContacts::PluginName)
         return static_cast<Quorva::IHYVisualPlugin *>(new TplgContacts(controller));
     if (pluginName == TplgFamilies::PluginName)
         return static_cast<Quorva::IHYVisualPlugin *>(new TplgFamilies(controller));
+    if (pluginName == TplgGroups::PluginName)
+        return static_cast<Quorva::IHYVisualPlugin *>(new TplgGroups(controller));
     return nullptr;
 }

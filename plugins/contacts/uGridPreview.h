@@ -1,5 +1,5 @@
-// A grid as a printable list: the columns it shows under their captions, a title over every
-// page, a footnote and "Page n of m" under it, on letter paper with half-inch margins.
+// A grid as a printable list, laid out as the groups view's member list: the columns the grid
+// shows under their captions, as wide as on screen, scaled to the paper.
 #pragma once
 
 #include "reporting/ReportDocument.h"
@@ -9,6 +9,6 @@
 
 class QAbstractItemView;
 
-// The rows given (every row when empty) in the columns the grid shows. Wide grids go landscape.
+// The rows given (every row when empty), each cell as the grid shows it.
 ReportDocument GridPreviewDocument(const QAbstractItemView &grid, const QList<int> &rows, const QString &title,
                                    const QString &footnote);
