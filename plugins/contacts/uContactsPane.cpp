@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QStyledItemDelegate>
 #include <QMenu>
@@ -24,6 +25,12 @@
 #include <set>
 
 using namespace Quorva;
+
+const QList<TRvContactsPane::TColumnCaption> TRvContactsPane::ContactCaptions = {
+    {"FirstName", 1252}, {"MiddleName", 1253}, {"LastName", 1254}, {"Street", 1255}, {"DateOfBirth", 1256},
+    {"phone1", 1257},    {"phone2", 1258},     {"phone3", 1259},   {"EMail1", 1261}, {"EMail2", 1262},
+    {"EMail3", 1263},    {"City", 1268},       {"State", 1269},    {"Zip", 1270},    {"Comments", 1271},
+    {"Fax", 1331}};
 
 TRvContactsPane::TRvContactsPane(TRvContactsController &controller, const QString &pluginName, int statusText,
                                  const QString &helpTopic)
@@ -121,6 +128,15 @@ QAction *TRvContactsPane::AddAction(const QString &name, int text, int image, co
     return action;
 }
 
+QAction *TRvContactsPane::AddBarAction(const QString &name, int text, int image, const QKeySequence &shortcut,
+                                       std::function<void()> handler)
+{
+    QAction *action = AddAction(name, text, image, shortcut, std::move(handler));
+    if (image >= 0)
+        m_bar->addAction(action);
+    return action;
+}
+
 QAction *TRvContactsPane::AddMenu(const QString &name, int text, int image, const QList<QAction *> &actions)
 {
     QAction *holder = AddAction(name, text, image, {}, {});
@@ -215,6 +231,12 @@ void TRvContactsPane::CopyGrid(const QTableView &grid)
     QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
 }
 
+void TRvContactsPane::CaptionColumns(TDATableModel &model, const QList<TColumnCaption> &captions) const
+{
+    for (const TColumnCaption &c : captions)
+        model.SetCaption(QString::fromLatin1(c.Field), Text(c.Text));
+}
+
 void TRvContactsPane::PreviewGrid(QAbstractItemView *grid, const QString &title, const QString &footnote)
 {
     // One selected row is the cursor, not a choice: the whole list is shown then.
@@ -258,6 +280,29 @@ protected:
 
 private:
     QTableView *m_grid;
+};
+
+class TEnterRuns : public QObject
+{
+public:
+    TEnterRuns(QObject *parent, QAction *action) : QObject(parent), m_action(action) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                if (m_action && m_action->isEnabled())
+                    m_action->trigger();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QAction *m_action;
 };
 
 class TDateOnlyDelegate : public QStyledItemDelegate
@@ -310,6 +355,11 @@ QString TRvContactsPane::DateText(const QVariant &value)
 {
     const QDate date = value.toDate();
     return date.isValid() ? QLocale().toString(date, QLocale::ShortFormat) : QString();
+}
+
+void TRvContactsPane::RunOnEnter(QWidget *grid, QAction *action)
+{
+    grid->installEventFilter(new TEnterRuns(grid, action));
 }
 
 void TRvContactsPane::RunIfEnabled(QAction *action)

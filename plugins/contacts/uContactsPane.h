@@ -20,12 +20,22 @@ class QToolBar;
 class ReportDocument;
 class TRvContactsController;
 class TDAContacts;
+class TDATableModel;
 
 class TRvContactsPane : public THYVisualPlugin<Quorva::IHYVisualPlugin, Quorva::INavBarPlugin>
 {
 public:
     // The pictures of ToolbarImages by index.
     enum Image { imgNew, imgEdit, imgDelete, imgRefresh, imgPrint, imgPreview, imgFind, imgMail, imgExport, imgImport, imgHelp };
+
+    // A column's field and the language text of its caption.
+    struct TColumnCaption
+    {
+        const char *Field;
+        int Text;
+    };
+    // The captions of the contact fields, shared by every grid of contacts.
+    static const QList<TColumnCaption> ContactCaptions;
 
     TRvContactsPane(TRvContactsController &controller, const QString &pluginName, int statusText, const QString &helpTopic);
 
@@ -54,11 +64,16 @@ protected:
     // A new action of the view, reached by name; an image of -1 has none. On the tool bar
     // unless it is given a menu or left off.
     QAction *AddAction(const QString &name, int text, int image, const QKeySequence &shortcut, std::function<void()> handler);
+    // The same, on the tool bar when it has an image.
+    QAction *AddBarAction(const QString &name, int text, int image, const QKeySequence &shortcut, std::function<void()> handler);
+    // Enter in the grid runs the action when it is enabled.
+    static void RunOnEnter(QWidget *grid, QAction *action);
     // A tool-bar button with a drop-down of the actions.
     QAction *AddMenu(const QString &name, int text, int image, const QList<QAction *> &actions);
     // The help, web-site, about and host actions every view carries, in a Help and a Tools menu.
     void AddHostActions();
     void SetCaptions();
+    void CaptionColumns(TDATableModel &model, const QList<TColumnCaption> &captions) const;
     // Shows the rows of the grid (the selected ones when there are) in the report viewer.
     void PreviewGrid(QAbstractItemView *grid, const QString &title, const QString &footnote);
     // Every row of the grid, in the columns it shows, to the clipboard (tab-separated, captions first).

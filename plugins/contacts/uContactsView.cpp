@@ -63,17 +63,6 @@ const QStringList kShownOnRequest = {QStringLiteral("MiddleName"), QStringLitera
                                      QStringLiteral("Fax"),        QStringLiteral("phone3"), QStringLiteral("Web"),
                                      QStringLiteral("Comments")};
 
-struct ColumnCaption
-{
-    const char *Field;
-    int Text;
-};
-constexpr ColumnCaption kCaptions[] = {
-    {"FirstName", 1252}, {"MiddleName", 1253}, {"LastName", 1254}, {"Street", 1255}, {"DateOfBirth", 1256},
-    {"phone1", 1257},    {"phone2", 1258},     {"phone3", 1259},   {"EMail1", 1261}, {"EMail2", 1262},
-    {"EMail3", 1263},    {"City", 1268},       {"State", 1269},    {"Zip", 1270},    {"Comments", 1271},
-    {"Fax", 1331}};
-
 // A contact as a card: the name, the address, then the filled-in fields under their captions.
 class TContactCardDelegate : public QStyledItemDelegate
 {
@@ -154,29 +143,6 @@ public:
     }
 };
 
-// Enter in a grid runs its edit action; the card view's own Enter does nothing else.
-class TEnterFilter : public QObject
-{
-public:
-    TEnterFilter(QObject *parent, std::function<void()> onEnter) : QObject(parent), m_onEnter(std::move(onEnter)) {}
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                m_onEnter();
-                return true;
-            }
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> m_onEnter;
-};
-
 } // namespace
 
 TplgContacts::TplgContacts(TRvContactsController &controller)
@@ -232,7 +198,7 @@ TplgContacts::TplgContacts(TRvContactsController &controller)
     connect(m_search, &QLineEdit::textChanged, this, [this] { UpdateActions(); });
     connect(m_table, &QTableView::doubleClicked, this, [this] { RunIfEnabled(Action(QStringLiteral("acHYEdit"))); });
     connect(m_cards, &QListView::doubleClicked, this, [this] { RunIfEnabled(Action(QStringLiteral("acHYEdit"))); });
-    m_table->installEventFilter(new TEnterFilter(m_table, [this] { RunIfEnabled(Action(QStringLiteral("acHYEdit"))); }));
+    RunOnEnter(m_table, Action(QStringLiteral("acHYEdit")));
 
     PickGroups = [this](bool functions) { return RunPicker(functions); };
 }
@@ -248,11 +214,8 @@ TplgContacts::~TplgContacts()
 void TplgContacts::BuildActions()
 {
     QToolBar *bar = Bar();
-    const auto add = [this, bar](const QString &name, int text, int image, const QKeySequence &keys, std::function<void()> run) {
-        QAction *action = AddAction(name, text, image, keys, std::move(run));
-        if (image >= 0)
-            bar->addAction(action);
-        return action;
+    const auto add = [this](const QString &name, int text, int image, const QKeySequence &keys, std::function<void()> run) {
+        return AddBarAction(name, text, image, keys, std::move(run));
     };
     add(QStringLiteral("acHYNew"), 1100, imgNew, QKeySequence(Qt::CTRL | Qt::Key_N), [this] { NewContact(); });
     add(QStringLiteral("acHYEdit"), 1101, imgEdit, QKeySequence(Qt::CTRL | Qt::Key_O), [this] { EditContact(); });
@@ -362,8 +325,7 @@ void TplgContacts::Activate(QObject *)
                 UpdateActions();
             });
         }
-        for (const ColumnCaption &c : kCaptions)
-            m_model->SetCaption(QString::fromLatin1(c.Field), Text(c.Text));
+        CaptionColumns(*m_model, ContactCaptions);
         SetCaptions();
         m_quick->setTitle(Text(1500));
         m_lookFor->setText(Text(1501));

@@ -29,12 +29,7 @@ const QString kFamilyKey = QStringLiteral("PK_FamilyID");
 const QString kContactKey = QStringLiteral("PK_ContactID");
 const QString kPrintCategory = QStringLiteral("{00000000-0000-0000-0000-000000000004}");
 
-struct ColumnCaption
-{
-    const char *Field;
-    int Text;
-};
-constexpr ColumnCaption kFamilyCaptions[] = {
+const QList<TRvContactsPane::TColumnCaption> kFamilyCaptions = {
     {"FamilyName", 5014}, {"FamilyStreet", 1255}, {"FamilyCity", 1268},   {"FamilyState", 1269},  {"FamilyZip", 1270},
     {"FamilyPhone1", 1257}, {"FamilyPhone2", 1258}, {"FamilyEmail1", 1261}, {"FamilyEmail2", 1262}};
 const QStringList kMemberFields = {QStringLiteral("FirstName"), QStringLiteral("MiddleName"), QStringLiteral("LastName"),
@@ -42,38 +37,10 @@ const QStringList kMemberFields = {QStringLiteral("FirstName"), QStringLiteral("
                                    QStringLiteral("phone2"),    QStringLiteral("phone3"),     QStringLiteral("EMail1"),
                                    QStringLiteral("EMail2"),    QStringLiteral("EMail3"),     QStringLiteral("City"),
                                    QStringLiteral("State"),     QStringLiteral("Zip"),        QStringLiteral("Comments")};
-constexpr ColumnCaption kMemberCaptions[] = {
-    {"FirstName", 1252}, {"MiddleName", 1253}, {"LastName", 1254}, {"Street", 1255}, {"DateOfBirth", 1256},
-    {"phone1", 1257},    {"phone2", 1258},     {"phone3", 1259},   {"EMail1", 1261}, {"EMail2", 1262},
-    {"EMail3", 1263},    {"City", 1268},       {"State", 1269},    {"Zip", 1270},    {"Comments", 1271}};
 // Member columns a user shows through the header's menu.
 const QStringList kMembersOnRequest = {QStringLiteral("MiddleName"), QStringLiteral("phone2"), QStringLiteral("phone3"),
                                        QStringLiteral("EMail2"),     QStringLiteral("EMail3"), QStringLiteral("State"),
                                        QStringLiteral("Comments")};
-
-// Enter in a grid runs its action.
-class TEnterRuns : public QObject
-{
-public:
-    TEnterRuns(QObject *parent, QAction *action) : QObject(parent), m_action(action) {}
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                if (m_action->isEnabled())
-                    m_action->trigger();
-                return true;
-            }
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QAction *m_action;
-};
 
 QStringList KeysOf(TDACDSDataTable &table, const QString &keyField, const QList<int> &rows)
 {
@@ -108,8 +75,8 @@ TplgFamilies::TplgFamilies(TRvContactsController &controller)
     BuildActions();
     connect(m_families, &QTableView::doubleClicked, this, [this] { RunIfEnabled(Action(QStringLiteral("acHyEdit"))); });
     connect(m_members, &QTableView::doubleClicked, this, [this] { RunIfEnabled(Action(QStringLiteral("acHYEditContact"))); });
-    m_families->installEventFilter(new TEnterRuns(m_families, Action(QStringLiteral("acHyEdit"))));
-    m_members->installEventFilter(new TEnterRuns(m_members, Action(QStringLiteral("acHYEditContact"))));
+    RunOnEnter(m_families, Action(QStringLiteral("acHyEdit")));
+    RunOnEnter(m_members, Action(QStringLiteral("acHYEditContact")));
     m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         if (now == m_families || now == m_members) {
             m_mailGrid = static_cast<QTableView *>(now);
@@ -130,11 +97,8 @@ TplgFamilies::~TplgFamilies()
 void TplgFamilies::BuildActions()
 {
     QToolBar *bar = Bar();
-    const auto add = [this, bar](const QString &name, int text, int image, const QKeySequence &keys, std::function<void()> run) {
-        QAction *action = AddAction(name, text, image, keys, std::move(run));
-        if (image >= 0)
-            bar->addAction(action);
-        return action;
+    const auto add = [this](const QString &name, int text, int image, const QKeySequence &keys, std::function<void()> run) {
+        return AddBarAction(name, text, image, keys, std::move(run));
     };
     add(QStringLiteral("acHYNew"), 1100, imgNew, QKeySequence(Qt::CTRL | Qt::Key_N), [this] { NewFamily(); });
     add(QStringLiteral("acHyEdit"), 1101, imgEdit, QKeySequence(Qt::CTRL | Qt::Key_O), [this] { EditFamily(); });
@@ -208,10 +172,8 @@ void TplgFamilies::Activate(QObject *)
             });
             connect(m_familyModel, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
         }
-        for (const ColumnCaption &c : kFamilyCaptions)
-            m_familyModel->SetCaption(QString::fromLatin1(c.Field), Text(c.Text));
-        for (const ColumnCaption &c : kMemberCaptions)
-            m_memberModel->SetCaption(QString::fromLatin1(c.Field), Text(c.Text));
+        CaptionColumns(*m_familyModel, kFamilyCaptions);
+        CaptionColumns(*m_memberModel, ContactCaptions);
 
         Controller().LoadGridLayout(QStringLiteral("FamilyListView"), m_families->horizontalHeader());
         Controller().LoadGridLayout(QStringLiteral("FamilyMemberView"), m_members->horizontalHeader());
