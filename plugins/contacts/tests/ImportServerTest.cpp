@@ -1,0 +1,283 @@
+// The import wizard against a real server, driven through its actions: people from an .xlsx, a
+// .csv and an .xls arrive in the database as the files hold them, a file without a header row
+// too; a row the server refuses is put to the user (Continue, Continue All, Stop), as is a
+// value that does not fit its field; and the wizard closes after every run, a failed one too.
+#include "plugins/contacts/hcRvContactsController.h"
+#include "plugins/contacts/uDAContacts.h"
+#include "plugins/contacts/uImport.h"
+#include "plugins/contacts/ufImportWizard.h"
+
+#include "plugins/contacts/tests/ContactsTestHost.h"
+#include "plugins/contacts/tests/ImportTestFiles.h"
+#include "testsupport/QtPrinters.h"
+#include "testsupport/ServiceHarness.h"
+
+#include "dataaccess/TDACDSDataTable.h"
+#include "ui/PromptService.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+using namespace kestrova::test;
+
+namespace {
+
+class ImportWizard : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        server = new ServiceServer;
+        server->Start();
+        files = new QTemporaryDir;
+        if (!server->db.available())
+            return;
+        written = WritePeopleFiles(files->path());
+        // The database refuses these people, as it would a row breaking any of its rules.
+        server->Sql(QStringLiteral("ALTER TABLE tblContacts ADD CONSTRAINT test_refused CHECK (LastName IS NULL OR LastName::text <> 'Refused');"));
+    }
+    static void TearDownTestSuite()
+    {
+        client.reset();
+        if (server)
+            server->Stop();
+        delete server;
+        delete files;
+        server = nullptr;
+        files = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!server->db.available())
+            GTEST_SKIP();
+        ASSERT_TRUE(written);
+        if (!client)
+            client = std::make_unique<ServiceClient>(server->Administrator());
+        server->Sql(QStringLiteral("DELETE FROM tblContacts;"));
+        host.Channel = client->Channel;
+        host.Message = client->Message;
+        host.User.UserID = ServiceServer::kAdministratorId;
+        host.User.UserName = QStringLiteral("admin");
+        controller.ModuleCreate();
+        controller.SetHost(&host);
+    }
+    void TearDown() override
+    {
+        controller.SetHost(nullptr);
+        controller.ModuleDestroy();
+    }
+
+    static QString File(const QString &name) { return QDir(files->path()).filePath(name); }
+    QStringList Rows(const QString &sql) const
+    {
+        QStringList rows;
+        for (const QString &line : server->db.scalar(QStringLiteral("SET search_path=dbo; SELECT string_agg(r, '|') FROM (") + sql +
+                                                     QStringLiteral(") AS q(r)"))
+                                       .split(u'|', Qt::SkipEmptyParts))
+            rows << line;
+        rows.sort();
+        return rows;
+    }
+    QStringList LastNames() const { return Rows(QStringLiteral("SELECT LastName::text FROM tblContacts")); }
+
+    // Step 0 with the file, step 1 with each column linked to the field of the same name (or
+    // the given fields, in row order), then the run.
+    void RunWizard(TfImport &wizard, const QString &file, const QStringList &fields = {})
+    {
+        wizard.SetTexts();
+        wizard.show();
+        wizard.ChooseFile(file);
+        ASSERT_TRUE(wizard.acNext->isEnabled());
+        wizard.acNext->trigger();
+        ASSERT_EQ(wizard.Step(), 1);
+        EXPECT_FALSE(wizard.acNext->isEnabled());
+        for (int r = 0; r < wizard.cxGridFields->rowCount(); ++r)
+            wizard.SetMappingField(r, r < fields.size() ? fields[r] : wizard.cxGridFields->item(r, 0)->text());
+        ASSERT_TRUE(wizard.acNext->isEnabled());
+        wizard.acNext->trigger();
+        EXPECT_FALSE(wizard.isVisible());
+    }
+
+    TRvContactsController controller;
+    TContactsTestHost host;
+    static inline ServiceServer *server = nullptr;
+    static inline QTemporaryDir *files = nullptr;
+    static inline std::unique_ptr<ServiceClient> client;
+    static inline bool written = false;
+};
+
+TEST_F(ImportWizard, BringsInThePeopleOfEachKindOfFile)
+{
+    const QStringList expected = {
+        QStringLiteral("Ana María;O'Brien;1970-01-02;10001;New York;ana@example.org"),
+        QStringLiteral("Zoë;Ødegård;1985-03-14;01234;Åsgårdstrand;zoe@example.org"),
+        QStringLiteral("Дмитрий;Смирнов;1990-12-01;00501;-;dmitri@example.org"),
+        QStringLiteral("陈;伟;-;02108;Boston;chen@example.org"),
+    };
+    for (const QString &file : {File(QStringLiteral("people.xlsx")), File(QStringLiteral("people.csv")),
+                                QDir(ImportDataFolder()).filePath(QStringLiteral("people.xls"))}) {
+        SCOPED_TRACE(file.toStdString());
+        server->Sql(QStringLiteral("DELETE FROM tblContacts;"));
+        TScriptedPrompt prompt;
+        prompt.Answer(QMessageBox::Yes);
+        TfImport wizard(controller);
+        RunWizard(wizard, file,
+                  {QStringLiteral("FirstName"), QStringLiteral("LastName"), QStringLiteral("DateOfBirth"), QStringLiteral("Zip"),
+                   QStringLiteral("City"), QStringLiteral("EMail1")});
+        ASSERT_EQ(prompt.Prompts().size(), 1);
+        EXPECT_EQ(prompt.Prompts()[0].Caption, QStringLiteral("Import"));
+        EXPECT_TRUE(prompt.Prompts()[0].Text.startsWith(QStringLiteral("4 people")));
+        EXPECT_EQ(wizard.Imported(), 4);
+        const QStringList people = Rows(QStringLiteral(
+            "SELECT concat_ws(';', FirstName, LastName, coalesce(to_char(DateOfBirth, 'YYYY-MM-DD'), '-'), Zip, coalesce(City::text, '-'), EMail1) "
+            "FROM tblContacts WHERE F_CreatedUserID = '%1' AND FlagContact = 0 AND PK_ContactID LIKE '{%%}'")
+                                              .arg(ServiceServer::kAdministratorId));
+        QStringList sorted = expected;
+        sorted.sort();
+        EXPECT_EQ(people, sorted);
+        // The contact list shows them.
+        EXPECT_EQ(controller.Data().DAContactList().GetRecordCount(), 4);
+    }
+}
+
+TEST_F(ImportWizard, ImportsAFileWithoutAHeaderRow)
+{
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Yes);
+    TfImport wizard(controller);
+    wizard.SetTexts();
+    wizard.ChooseFile(File(QStringLiteral("noheader.csv")));
+    wizard.chkFirstAsName->setChecked(false);
+    ASSERT_EQ(wizard.cxlvImportFields->topLevelItemCount(), 2);
+    EXPECT_EQ(wizard.cxlvImportFields->topLevelItem(0)->text(0), QStringLiteral("Field1"));
+    EXPECT_EQ(wizard.cxlvImportFields->topLevelItem(0)->text(1), QStringLiteral("Zoë"));
+    RunWizard(wizard, File(QStringLiteral("noheader.csv")), {QStringLiteral("FirstName"), QStringLiteral("LastName")});
+    EXPECT_EQ(LastNames(), (QStringList{QStringLiteral("O'Brien"), QStringLiteral("Ødegård"), QStringLiteral("Смирнов"), QStringLiteral("伟")}));
+}
+
+TEST_F(ImportWizard, AnUntickedColumnIsLeftOut)
+{
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Yes);
+    TfImport wizard(controller);
+    wizard.SetTexts();
+    wizard.ChooseFile(File(QStringLiteral("people.csv")));
+    wizard.cxlvImportFields->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    wizard.acNext->trigger();
+    ASSERT_EQ(wizard.cxGridFields->rowCount(), 5);
+    EXPECT_EQ(wizard.cxGridFields->item(0, 0)->text(), QStringLiteral("LastName"));
+    wizard.SetMappingField(0, QStringLiteral("LastName"));
+    wizard.acNext->trigger();
+    EXPECT_EQ(server->db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblContacts WHERE FirstName IS NULL AND LastName IS NOT NULL")),
+              QStringLiteral("4"));
+}
+
+TEST_F(ImportWizard, PutsEachRowTheServerRefusesToTheUser)
+{
+    const QStringList taken = {QStringLiteral("Fifth"), QStringLiteral("First"), QStringLiteral("Third")};
+    struct Case
+    {
+        const char *name;
+        QList<QMessageBox::StandardButton> answers;
+        int questions;
+        QStringList imported;
+    } cases[] = {
+        {"continue", {QMessageBox::Yes, QMessageBox::Yes}, 2, taken},
+        {"continue all", {QMessageBox::YesToAll}, 1, taken},
+        {"stop", {QMessageBox::No}, 1, {QStringLiteral("First")}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        server->Sql(QStringLiteral("DELETE FROM tblContacts;"));
+        TScriptedPrompt prompt;
+        prompt.Answer(QMessageBox::Yes); // bring them in
+        for (QMessageBox::StandardButton answer : c.answers)
+            prompt.Answer(answer);
+        TfImport wizard(controller);
+        RunWizard(wizard, File(QStringLiteral("refused.csv")));
+        ASSERT_EQ(prompt.Prompts().size(), 1 + c.questions);
+        const auto &first = prompt.Prompts()[1];
+        EXPECT_EQ(first.Caption, QStringLiteral("Error!"));
+        EXPECT_EQ(first.Buttons, QMessageBox::YesToAll | QMessageBox::Yes | QMessageBox::No);
+        EXPECT_TRUE(first.Text.startsWith(QStringLiteral("Error in import\nRecord: 3\n"))) << first.Text.toStdString();
+        if (c.questions > 1) {
+            EXPECT_TRUE(prompt.Prompts()[2].Text.contains(QStringLiteral("Record: 5\n")));
+        }
+        EXPECT_EQ(LastNames(), c.imported);
+        EXPECT_EQ(wizard.Imported(), c.imported.size());
+        EXPECT_TRUE(host.Log.last().contains(QStringLiteral("%1 of 5 people imported").arg(c.imported.size()))) << host.Log.last().toStdString();
+        EXPECT_FALSE(controller.Data().DAImportContacts().GetActive());
+    }
+}
+
+TEST_F(ImportWizard, AValueThatDoesNotFitItsFieldIsPutToTheUser)
+{
+    // The first names go into the date of birth: "Alma" is no date.
+    struct Case
+    {
+        const char *name;
+        QMessageBox::StandardButton answer;
+        int questions;
+        int people;
+        QString withLastName;
+    } cases[] = {
+        {"continue all: every row without the date", QMessageBox::YesToAll, 1, 5, QStringLiteral("5")},
+        {"stop: the row posted as far as it got", QMessageBox::No, 1, 1, QStringLiteral("0")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        server->Sql(QStringLiteral("DELETE FROM tblContacts;"));
+        TScriptedPrompt prompt;
+        prompt.Answer(c.answer);
+        prompt.Answer(QMessageBox::Yes);
+        TfImport wizard(controller);
+        // Here the server takes every row.
+        server->Sql(QStringLiteral("ALTER TABLE tblContacts DROP CONSTRAINT test_refused;"));
+        RunWizard(wizard, File(QStringLiteral("refused.csv")), {QStringLiteral("DateOfBirth"), QStringLiteral("LastName")});
+        ASSERT_GE(prompt.Prompts().size(), 2);
+        EXPECT_EQ(prompt.Prompts()[0].Caption, QStringLiteral("Error!"));
+        EXPECT_TRUE(prompt.Prompts()[0].Text.startsWith(QStringLiteral("Error in import\nRecord: 2\nField: DateOfBirth\n")))
+            << prompt.Prompts()[0].Text.toStdString();
+        EXPECT_TRUE(prompt.Prompts()[1].Text.startsWith(QStringLiteral("%1 people").arg(c.people)));
+        EXPECT_EQ(server->db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblContacts WHERE DateOfBirth IS NULL")), QString::number(c.people));
+        EXPECT_EQ(server->db.scalar(QStringLiteral("SELECT count(LastName) FROM dbo.tblContacts")), c.withLastName);
+        server->Sql(QStringLiteral("DELETE FROM tblContacts; ALTER TABLE tblContacts ADD CONSTRAINT test_refused CHECK (LastName IS NULL OR LastName::text <> 'Refused');"));
+    }
+}
+
+TEST_F(ImportWizard, ClosesAfterARunThatFailed)
+{
+    TScriptedPrompt prompt;
+    TfImport wizard(controller);
+    wizard.SetTexts();
+    wizard.show();
+    wizard.ChooseFile(File(QStringLiteral("people.csv")));
+    wizard.acNext->trigger();
+    wizard.SetMappingField(0, QStringLiteral("FirstName"));
+    // The server cannot be reached any more when the run opens the import table.
+    controller.Data().ClearConnection();
+    wizard.acNext->trigger();
+    EXPECT_FALSE(wizard.isVisible());
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_TRUE(prompt.Prompts()[0].Text.startsWith(QStringLiteral("Error "))) << prompt.Prompts()[0].Text.toStdString();
+    EXPECT_EQ(wizard.Imported(), 0);
+    EXPECT_EQ(server->db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblContacts")), QStringLiteral("0"));
+}
+
+TEST_F(ImportWizard, NoSendsNothing)
+{
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::No);
+    TfImport wizard(controller);
+    RunWizard(wizard, File(QStringLiteral("people.csv")));
+    EXPECT_EQ(server->db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblContacts")), QStringLiteral("0"));
+    EXPECT_FALSE(controller.Data().DAImportContacts().HasChanges());
+}
+
+} // namespace

@@ -1,0 +1,322 @@
+#include "plugins/contacts/uImport.h"
+
+#include "dataaccess/DAException.h"
+#include "dataaccess/TDACDSDataTable.h"
+#include "foundation/QorDateTime.h"
+#include "foundation/uCommon.h"
+#include "ui/PromptService.h"
+
+#include <QAbstractButton>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include <cmath>
+
+namespace {
+
+void Tell(const QString &text)
+{
+    ShowMessage(nullptr, QMessageBox::Warning, QStringLiteral("Kestrova"), text);
+}
+
+QString Message(const std::exception &e)
+{
+    return QString::fromStdString(e.what());
+}
+
+} // namespace
+
+// ---- links ----
+
+TvoLinkedField &TvoLinkedFields::Add(TvoFieldDef *fieldDef)
+{
+    auto link = std::make_unique<TvoLinkedField>();
+    link->ID = m_nextID++;
+    link->FieldDef = fieldDef;
+    m_items.push_back(std::move(link));
+    return *m_items.back();
+}
+
+TvoLinkedField *TvoLinkedFields::FindByID(int id) const
+{
+    for (const auto &link : m_items)
+        if (link->ID == id)
+            return link.get();
+    return nullptr;
+}
+
+int TvoLinkedFields::ActiveCount() const
+{
+    int n = 0;
+    for (const auto &link : m_items)
+        n += link->Active;
+    return n;
+}
+
+// ---- the file ----
+
+TvoImportFile::~TvoImportFile() = default;
+
+TvoImportFileSheet::TvoImportFileSheet(const QString &fileName) : TvoImportFile(fileName), m_reader(OpenCellReader(fileName)) {}
+
+// The columns run up to the first empty cell of the first row.
+int TvoImportFileSheet::ColumnCount() const
+{
+    int n = 0;
+    while (n < ImportLimits::MaxColumns && !m_reader->Text(1, n + 1).isEmpty())
+        ++n;
+    return n;
+}
+
+void TvoImportFileSheet::ReadFieldDefs(bool firstRowAsNames, TvoFieldDefs &fieldDefs, TvoLinkedFields &links)
+{
+    FirstRowAsNames = firstRowAsNames;
+    const int n = ColumnCount();
+    if (n == 0) {
+        Tell(QStringLiteral("The first row of \"%1\" is empty: there are no columns to import.").arg(QFileInfo(FileName).fileName()));
+        return;
+    }
+    for (int c = 1; c <= n; ++c) {
+        auto def = std::make_unique<TvoFieldDef>();
+        if (firstRowAsNames) {
+            def->FieldName = m_reader->Text(1, c);
+            def->Column = c;
+            const QString example = m_reader->Text(2, c);
+            def->Value = example.isEmpty() ? QVariant() : QVariant(example);
+        } else {
+            def->FieldName = QStringLiteral("Field%1").arg(c);
+            def->Value = m_reader->Cell(1, c);
+        }
+        links.Add(def.get());
+        fieldDefs.push_back(std::move(def));
+    }
+}
+
+int TvoImportFileSheet::GetRecordCount(const TvoLinkedFields &links)
+{
+    int r = FirstRowAsNames ? 2 : 1;
+    for (;; ++r) {
+        QString joined;
+        for (int i = 0; i < links.Count() && joined.isEmpty(); ++i)
+            if (links.Item(i).Takes())
+                joined += m_reader->Text(r, i + 1);
+        if (joined.isEmpty() || r > m_reader->RowCount())
+            break;
+    }
+    return r - 1;
+}
+
+int TvoImportFileSheet::ReadRecord(TvoLinkedFields &links, int previous)
+{
+    const int row = previous + 1;
+    for (int i = 0; i < links.Count(); ++i)
+        links.Item(i).FieldDef->Value = m_reader->Cell(row, i + 1);
+    return row;
+}
+
+// ---- the job ----
+
+const QStringList TvoImportJob::HiddenFields = {QStringLiteral("PK_ContactID"), QStringLiteral("CreatedDateTime"),
+                                                QStringLiteral("F_CreatedUserID"), QStringLiteral("ModifiedDateTime"),
+                                                QStringLiteral("F_ModifiedUserID")};
+
+TvoImportJob::TvoImportJob() : AskError(AskImportError) {}
+
+TvoImportJob::~TvoImportJob() = default;
+
+void TvoImportJob::LoadFile(const QString &fileName)
+{
+    if (!QFileInfo(fileName).isFile())
+        return;
+    try {
+        FileName = fileName;
+        OpenFile();
+    } catch (const std::exception &e) {
+        Tell(Message(e));
+    }
+}
+
+void TvoImportJob::OpenFile()
+{
+    m_importFile.reset();
+    if (IsImportFile(FileName))
+        m_importFile = std::make_unique<TvoImportFileSheet>(FileName);
+    if (m_importFile)
+        m_importFile->ReadFieldDefs(FirstRowAsNames, m_fieldDefs, m_links);
+}
+
+void TvoImportJob::SetTable(TDACDSDataTable *table)
+{
+    if (table)
+        m_table = table;
+}
+
+void TvoImportJob::OpenTableEmpty()
+{
+    if (!m_table)
+        return;
+    m_table->Close();
+    m_table->SetWhere(TDAWhere().AddCondition(QStringLiteral("PK_ContactID"), TDAWhereOperator::woEqual, EmptyGUID));
+    m_table->Open();
+}
+
+int TvoImportJob::LinkedCount() const
+{
+    int n = 0;
+    for (int i = 0; i < m_links.Count(); ++i)
+        n += !m_links.Item(i).DataField.isEmpty();
+    return n;
+}
+
+QStringList TvoImportJob::DataFieldNames() const
+{
+    QStringList names;
+    if (m_table)
+        for (const TDAField &f : m_table->GetFields())
+            if (!HiddenFields.contains(f.Name, Qt::CaseInsensitive))
+                names << f.Name;
+    return names;
+}
+
+TImportAnswer TvoImportJob::Ask(TImportAnswer current, const QString &text)
+{
+    if (current == TImportAnswer::ContinueAll)
+        return current;
+    return AskError ? AskError(text) : TImportAnswer::Stop;
+}
+
+namespace {
+
+// A number in a date field is a spreadsheet day count (zero is the empty date, which the data
+// module stores as no date).
+QVariant ForField(const TDAField &field, const QVariant &value)
+{
+    if (DAValueKind(field.DataType) != TDAValueKind::DateTime || value.typeId() != QMetaType::Double)
+        return value;
+    // Years 1 to 9999; anything else stays a number, which the field refuses.
+    const double days = value.toDouble();
+    if (!std::isfinite(days) || days < -693593.0 || days > 2958466.0)
+        return value;
+    return OleToDateTime(days);
+}
+
+} // namespace
+
+bool TvoImportJob::Execute()
+{
+    if (!m_table || !m_importFile)
+        return false;
+    try {
+        OpenTableEmpty();
+        m_postedRows.clear();
+        const int total = m_importFile->GetRecordCount(m_links);
+        int row = FirstRowAsNames ? 1 : 0;
+        TImportAnswer answer = TImportAnswer::None;
+        while (row < total) {
+            row = m_importFile->ReadRecord(m_links, row);
+            m_table->Insert();
+            for (int i = 0; i < m_links.Count() && answer != TImportAnswer::Stop; ++i) {
+                const TvoLinkedField &link = m_links.Item(i);
+                if (!link.Takes())
+                    continue;
+                if (OnProgress)
+                    OnProgress(row, total);
+                try {
+                    const int f = m_table->FieldIndex(link.DataField);
+                    if (f < 0)
+                        throw EDAException(QStringLiteral("The table has no field \"%1\"").arg(link.DataField));
+                    m_table->SetValue(link.DataField, ForField(m_table->GetFields()[f], link.FieldDef->Value));
+                } catch (const std::exception &e) {
+                    answer = Ask(answer, QStringLiteral("Error in import\nRecord: %1\nField: %2\n%3").arg(row).arg(link.DataField, Message(e)));
+                }
+            }
+            try {
+                m_table->Post();
+                m_postedRows << row;
+            } catch (const std::exception &e) {
+                m_table->Cancel();
+                Tell(Message(e));
+                answer = TImportAnswer::Stop;
+            }
+            if (answer == TImportAnswer::Stop)
+                break;
+        }
+        return true;
+    } catch (const std::exception &e) {
+        if (m_table->GetState() == TDATableState::dsInsert)
+            m_table->Cancel();
+        Tell(QStringLiteral("Error ") + Message(e));
+        return false;
+    }
+}
+
+int TvoImportJob::Send()
+{
+    if (!m_table || !m_table->GetActive())
+        return 0;
+    const int pending = m_table->PendingChangeCount();
+    try {
+        m_table->ApplyUpdates(false);
+        m_table->Close();
+        return pending;
+    } catch (const std::exception &) {
+        // One row the server refuses undoes the whole call; find it by sending row by row.
+    }
+    int sent = 0;
+    try {
+        TDACDSDataTable single(m_table->GetLogicalName(), m_table->GetAdapter());
+        single.SetWhere(TDAWhere().AddCondition(QStringLiteral("PK_ContactID"), TDAWhereOperator::woEqual, EmptyGUID));
+        single.Open();
+        const TDAFieldList &fields = m_table->GetFields();
+        TImportAnswer answer = TImportAnswer::None;
+        const int total = m_table->GetRecordCount();
+        for (int rec = 0; rec < total && answer != TImportAnswer::Stop; ++rec) {
+            if (OnProgress)
+                OnProgress(rec + 1, total);
+            single.Insert();
+            for (int f = 0; f < fields.size(); ++f)
+                single.SetValue(fields[f].Name, m_table->ValueAt(rec, f));
+            single.Post();
+            try {
+                single.ApplyUpdates(false);
+                ++sent;
+            } catch (const std::exception &e) {
+                single.CancelUpdates();
+                const int row = rec < m_postedRows.size() ? m_postedRows[rec] : rec + 1;
+                answer = Ask(answer, QStringLiteral("Error in import\nRecord: %1\n%2").arg(row).arg(Message(e)));
+            }
+        }
+    } catch (const std::exception &e) {
+        Tell(QStringLiteral("Error ") + Message(e));
+    }
+    m_table->CancelUpdates();
+    m_table->Close();
+    return sent;
+}
+
+TImportAnswer AskImportError(const QString &text)
+{
+    const QString caption = QStringLiteral("Error!");
+    QMessageBox::StandardButton answer;
+    if (dynamic_cast<TMessageBoxPrompt *>(&Prompt())) {
+        // The real dialog names its buttons as the run understands them.
+        QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::YesToAll | QMessageBox::Yes | QMessageBox::No);
+        box.button(QMessageBox::YesToAll)->setText(QStringLiteral("Continue All "));
+        box.button(QMessageBox::Yes)->setText(QStringLiteral("Continue"));
+        box.button(QMessageBox::No)->setText(QStringLiteral("Stop"));
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        answer = static_cast<QMessageBox::StandardButton>(box.exec());
+    } else {
+        answer = Prompt().Ask(nullptr, QMessageBox::Warning, caption, text,
+                              QMessageBox::YesToAll | QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    }
+    switch (answer) {
+    case QMessageBox::YesToAll:
+        return TImportAnswer::ContinueAll;
+    case QMessageBox::Yes:
+        return TImportAnswer::Continue;
+    default:
+        return TImportAnswer::Stop;
+    }
+}
