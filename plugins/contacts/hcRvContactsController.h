@@ -18,6 +18,7 @@
 
 class QAbstractItemView;
 class QHeaderView;
+class QWidget;
 class TDAContacts;
 class TVOResourceHandler;
 class TvoUser;
@@ -80,6 +81,9 @@ public:
 
     // The save dialog of the export: (title, filter) -> the chosen file, empty on cancel.
     std::function<QString(const QString &title, const QString &filter)> ChooseExportFile;
+    // The spreadsheet import, run modally over the parent; the contacts view's import action
+    // calls it (nothing happens while it is not set).
+    std::function<void(QWidget *parent)> RunImport;
 
     static inline const QString WebSite = QStringLiteral("https://www.orbek.com/kestrova/");
 

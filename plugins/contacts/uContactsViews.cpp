@@ -1,11 +1,16 @@
 #include "plugins/contacts/uContactsViews.h"
 
+#include "plugins/contacts/uContactsView.h"
+#include "plugins/contacts/uFamiliesView.h"
 #include "plugins/contacts/uplgGroups.h"
 
-// The views the module has so far; for any other name the host is told there is no instance
-// (and logs that).
+// For any other name the host is told there is no instance (and logs that).
 Quorva::IHYPlugin *CreateContactsView(TRvContactsController &controller, const QString &pluginName)
 {
+    if (pluginName == TplgContacts::PluginName)
+        return static_cast<Quorva::IHYVisualPlugin *>(new TplgContacts(controller));
+    if (pluginName == TplgFamilies::PluginName)
+        return static_cast<Quorva::IHYVisualPlugin *>(new TplgFamilies(controller));
     if (pluginName == TplgGroups::PluginName)
         return static_cast<Quorva::IHYVisualPlugin *>(new TplgGroups(controller));
     return nullptr;

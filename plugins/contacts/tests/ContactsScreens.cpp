@@ -1,0 +1,163 @@
+// Pictures of the contacts and families views as a planner sees them, over a small parish on a
+// real server: the table, the cards and the families with their members. Run under a real
+// display (xvfb-run with the xcb platform); writes contacts-table.png, contacts-cards.png and
+// families.png into the folder given.
+#include "plugins/contacts/hcRvContactsController.h"
+#include "plugins/contacts/uContactsView.h"
+#include "plugins/contacts/uDAContacts.h"
+#include "plugins/contacts/uFamiliesView.h"
+
+#include "client/tests/ScreenshotSupport.h"
+#include "testsupport/ServiceHarness.h"
+
+#include "foundation/uCommon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMainWindow>
+#include <QStatusBar>
+#include <QStyleFactory>
+#include <QTableView>
+#include <QToolBar>
+
+#include <cstdio>
+
+namespace {
+
+class TScreensHost final : public Quorva::IHYHost, public Quorva::IROHostConnection, public Quorva::IUserHost, public Quorva::IEmailHost
+{
+public:
+    bool queryInterface(const QUuid &id, void **object) override
+    {
+        return QorQueryInterface<Quorva::IHYHost, Quorva::IROHostConnection, Quorva::IUserHost, Quorva::IEmailHost>(this, id, object);
+    }
+    int addRef() override { return 1; }
+    int release() override { return 1; }
+    std::shared_ptr<TROTransportChannel> GetChannel() override { return Channel; }
+    std::shared_ptr<TROMessage> GetMessage() override { return Message; }
+    TvoUser *GetCurrentUser() override { return &User; }
+    QVariant GetCDOConfiguration() override { return {}; }
+    void Reserved4() override {}
+    int Reserved5() override { return 0; }
+    void Reserved6() override {}
+    QString Reserved7() override { return {}; }
+    void Reserved8() override {}
+    int Reserved9() override { return 0; }
+    void ShowNewMessage() override {}
+    void Reserved11() override {}
+    void SendSimpleEmail(const QStringList *) override {}
+    bool IsMailAvailable() override { return true; }
+
+    std::shared_ptr<TROTransportChannel> Channel;
+    std::shared_ptr<TROMessage> Message;
+    TvoUser User;
+};
+
+const char *const kParish = R"(
+INSERT INTO tblFamilies (PK_FamilyID, FamilyName, FamilyStreet, FamilyCity, FamilyZip) VALUES
+  ('{FA000000-0000-0000-0000-000000000001}', 'Adler family', '12 Church Street', 'Springfield', '62701'),
+  ('{FA000000-0000-0000-0000-000000000002}', 'Brandt family', '40 Elm Avenue', 'Springfield', '62702'),
+  ('{FA000000-0000-0000-0000-000000000003}', 'Castell family', '7 Mill Lane', 'Springfield', '62703'),
+  ('{FA000000-0000-0000-0000-000000000004}', 'O''Brien family', '3 Harbour Road', 'Springfield', '62704');
+INSERT INTO tblContacts (PK_ContactID, FirstName, MiddleName, LastName, DateOfBirth, Street, Zip, City, State, EMail1, phone1, phone2, F_FamilyID)
+SELECT '{' || upper(md5(i::text)::uuid::text) || '}',
+       (ARRAY['Anna','Benedikt','Clara','Dominik','Elena','Franz','Greta','Hugo','Ingrid','Jakob','Katharina','Lukas'])[1 + i % 12],
+       CASE WHEN i % 4 = 0 THEN 'Maria' END,
+       (ARRAY['Adler','Brandt','Castell','O''Brien','Eberle','Falk','Gruber','Hofer','Imhof'])[1 + (i * 7) % 9],
+       DATE '1948-03-01' + (i * 617) % 20000,
+       (12 + 7 * i) || ' ' || (ARRAY['Church Street','Elm Avenue','Mill Lane','Harbour Road'])[1 + i % 4],
+       (62701 + i % 5)::text, 'Springfield', 'IL',
+       CASE WHEN i % 5 <> 3 THEN lower((ARRAY['anna','benedikt','clara','dominik','elena','franz','greta','hugo','ingrid','jakob','katharina','lukas'])[1 + i % 12]) || i || '@example.org' END,
+       '(217) 555-' || (1200 + 37 * i),
+       CASE WHEN i % 3 = 0 THEN '(217) 555-' || (4300 + i) END,
+       CASE (1 + (i * 7) % 9) WHEN 1 THEN '{FA000000-0000-0000-0000-000000000001}' WHEN 2 THEN '{FA000000-0000-0000-0000-000000000002}'
+                              WHEN 3 THEN '{FA000000-0000-0000-0000-000000000003}' WHEN 4 THEN '{FA000000-0000-0000-0000-000000000004}' END
+FROM generate_series(1, 34) AS i;
+)";
+
+// The view in a main window as the host shows it: its tool bar on top, the view below.
+bool Picture(TRvContactsPane &view, const QString &path, const std::function<void()> &before = {})
+{
+    QMainWindow window;
+    auto *bar = new QToolBar(&window);
+    bar->setIconSize(QSize(24, 24));
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    for (QToolBar *own : view.GetBarManager())
+        bar->addActions(own->actions());
+    window.addToolBar(bar);
+    auto *centre = new QWidget(&window);
+    centre->setLayout(new QVBoxLayout);
+    centre->layout()->setContentsMargins(0, 0, 0, 0);
+    window.setCentralWidget(centre);
+    QString status;
+    view.GetStatusText(status);
+    window.statusBar()->showMessage(status);
+    window.resize(1200, 720);
+    view.Activate(nullptr);
+    view.ShowParented(centre);
+    window.show();
+    if (before)
+        before();
+    screenshots::Wait(500);
+    const bool saved = screenshots::Save(window.grab(), path);
+    view.Deactivate(nullptr);
+    view.setParent(nullptr);
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: contacts_screens FOLDER\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    kestrova::test::ServiceServer server;
+    if (!server.db.available()) {
+        std::fprintf(stderr, "no private PostgreSQL cluster: set KESTROVA_TEST_PG (scripts/pg url)\n");
+        return 2;
+    }
+    server.Start();
+    server.Sql(QString::fromUtf8(kParish));
+    kestrova::test::ServiceClient client = server.Administrator();
+    TScreensHost host;
+    host.Channel = client.Channel;
+    host.Message = client.Message;
+    host.User.UserID = kestrova::test::ServiceServer::kAdministratorId;
+    host.User.UserLevel = 1;
+    TRvContactsController controller;
+    controller.ModuleCreate();
+    controller.SetHost(&host);
+
+    bool ok = true;
+    {
+        Quorva::IHYPlugin *plugin = controller.CreatePlugin(TplgContacts::PluginName);
+        auto *view = static_cast<TplgContacts *>(static_cast<Quorva::IHYVisualPlugin *>(plugin));
+        ok &= Picture(*view, folder + QStringLiteral("/contacts-table.png"), [view] {
+            view->TableView()->selectRow(2);
+            view->SelectRows({2, 3, 5});
+        });
+        ok &= Picture(*view, folder + QStringLiteral("/contacts-cards.png"), [view] {
+            view->Action(QStringLiteral("acCardView"))->trigger();
+            view->SelectRows({1});
+        });
+        view->Action(QStringLiteral("acTypeView"))->trigger();
+        plugin->release();
+    }
+    {
+        Quorva::IHYPlugin *plugin = controller.CreatePlugin(TplgFamilies::PluginName);
+        auto *view = static_cast<TplgFamilies *>(static_cast<Quorva::IHYVisualPlugin *>(plugin));
+        ok &= Picture(*view, folder + QStringLiteral("/families.png"),
+                      [view] { view->SelectFamilies({QStringLiteral("{FA000000-0000-0000-0000-000000000002}")}); });
+        plugin->release();
+    }
+    controller.SetHost(nullptr);
+    controller.ModuleDestroy();
+    server.Stop();
+    return ok ? 0 : 1;
+}

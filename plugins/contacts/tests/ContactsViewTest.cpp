@@ -1,0 +1,550 @@
+// The contacts and families views as the host shows them, offscreen, against one real server:
+// table and cards, what a user without editor rights may do, the quick search, deleting,
+// families and functions for the selection, mail, print and preview; and the views' rules.
+#include "plugins/contacts/hcRvContactsController.h"
+#include "plugins/contacts/uContactsView.h"
+#include "plugins/contacts/uContactsViewRules.h"
+#include "plugins/contacts/uDAContacts.h"
+#include "plugins/contacts/uFamiliesView.h"
+
+#include "testsupport/ServiceHarness.h"
+
+#include "dataaccess/TDACDSDataTable.h"
+#include "foundation/uCommon.h"
+#include "reporting/ReportDocument.h"
+#include "ui/PromptService.h"
+#include "ui/TDATableModel.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace kestrova::test;
+using namespace ContactsViewRules;
+
+namespace {
+
+// ---- the rules, without a window ----
+
+TEST(ContactsViewRules, TheCardViewIsChosenByItsNameWithoutRegardToCase)
+{
+    const std::pair<const char *, bool> cases[] = {
+        {"grdCardView", true}, {"GRDCARDVIEW", true}, {"grdTblView", false}, {"", false}, {"cards", false}};
+    for (const auto &[stored, cards] : cases)
+        EXPECT_EQ(IsCardView(QString::fromLatin1(stored)), cards) << stored;
+}
+
+TEST(ContactsViewRules, OneOrNoneIsAskedInTheSingularMoreWithTheCount)
+{
+    EXPECT_EQ(CountQuestion(0, QStringLiteral("this one?"), QStringLiteral("these %d?")), QStringLiteral("this one?"));
+    EXPECT_EQ(CountQuestion(1, QStringLiteral("this one?"), QStringLiteral("these %d?")), QStringLiteral("this one?"));
+    EXPECT_EQ(CountQuestion(3, QStringLiteral("this one?"), QStringLiteral("these %d?")), QStringLiteral("these 3?"));
+    EXPECT_EQ(FillPlaceholders(QStringLiteral("%d found, %s chosen"), {QStringLiteral("5"), QStringLiteral("%d")}),
+              QStringLiteral("5 found, %d chosen"));
+}
+
+TEST(ContactsViewRules, ReportConditionsQuoteEachKey)
+{
+    EXPECT_EQ(Quoted(QStringLiteral("O'Brien")), QStringLiteral("'O''Brien'"));
+    EXPECT_EQ(SelectionConditions(QStringLiteral("PK_ContactID"), {QStringLiteral("{A}"), QStringLiteral("{B}")}),
+              (QStringList{QStringLiteral("(PK_ContactID='{A}')"), QStringLiteral("(PK_ContactID='{B}')")}));
+}
+
+TEST(ContactsViewRules, MailGoesToThoseWithAnAddressAndNamesTheOthers)
+{
+    const TMailSplit split = SplitMail({{QStringLiteral("{1}"), QStringLiteral("ann@example.org")},
+                                        {QStringLiteral("{2}"), QStringLiteral("  ")},
+                                        {QStringLiteral("{3}"), QStringLiteral("tom@example.org")},
+                                        {QStringLiteral("{4}"), QString()}});
+    EXPECT_EQ(split.Addresses, (QStringList{QStringLiteral("ann@example.org"), QStringLiteral("tom@example.org")}));
+    EXPECT_EQ(split.LeftOut, (QStringList{QStringLiteral("{2}"), QStringLiteral("{4}")}));
+    EXPECT_EQ(MemberFamily({QStringLiteral("{F}")}), QStringLiteral("{F}"));
+    EXPECT_EQ(MemberFamily({QStringLiteral("{F}"), QStringLiteral("{G}")}), NoFamily);
+    EXPECT_EQ(MemberFamily({}), NoFamily);
+}
+
+TEST(ContactsViewRules, AnEmptyListLeavesOnlyNewForEditors)
+{
+    TContactsViewState empty;
+    empty.Editor = true;
+    const TContactsActions a = ContactsActions(empty);
+    EXPECT_TRUE(a.New);
+    for (const bool off : {a.Edit, a.Delete, a.Preview, a.SelectAll, a.Find, a.Export, a.AddFamily})
+        EXPECT_FALSE(off);
+}
+
+// ---- the views against a real server ----
+
+const QString kLector = QStringLiteral("{F1000000-0000-0000-0000-00000000000A}");
+const QString kUsher = QStringLiteral("{F1000000-0000-0000-0000-00000000000B}");
+const QString kFamily = QStringLiteral("{FA000000-0000-0000-0000-000000000001}");
+
+// A host with the session of a real server, a user, a log, settings, the search (answered
+// by the test), mail and the report chooser (both only noted).
+class TViewsTestHost final : public Quorva::IHYHost, public Quorva::IROHostConnection, public Quorva::IUserHost,
+                             public Quorva::IHostLog, public Quorva::IReportHost, public Quorva::ISettings,
+                             public Quorva::ISearchHost, public Quorva::IEmailHost
+{
+public:
+    bool queryInterface(const QUuid &id, void **object) override
+    {
+        return QorQueryInterface<Quorva::IHYHost, Quorva::IROHostConnection, Quorva::IUserHost, Quorva::IHostLog, Quorva::IReportHost,
+                                 Quorva::ISettings, Quorva::ISearchHost, Quorva::IEmailHost>(this, id, object);
+    }
+    int addRef() override { return 1; }
+    int release() override { return 1; }
+
+    std::shared_ptr<TROTransportChannel> GetChannel() override { return Channel; }
+    std::shared_ptr<TROMessage> GetMessage() override { return Message; }
+    TvoUser *GetCurrentUser() override { return &User; }
+    void WriteLog(quint8 level, const QString &sender, const QString &location, const QString &message) override
+    {
+        Log << QStringLiteral("%1 %2 %3: %4").arg(level).arg(sender, location, message);
+    }
+    void ShowReportDlg(const QString &category, const QStringList *selection, int count, Quorva::IReportCriteriaProvider *, int,
+                       const QString &, const QString &, const QString &, const QString &) override
+    {
+        ReportCategory = category;
+        ReportSelection = selection ? *selection : QStringList();
+        ReportCount = count;
+    }
+    void GetReportDefinitionsText(const QString &, QString &text) override { text.clear(); }
+
+    QString GetUserSetting(const QString &key, const QString &defaultValue) override
+    {
+        return Settings.count(key) ? Settings[key] : defaultValue;
+    }
+    void SetUserSetting(const QString &key, const QString &value) override { Settings[key] = value; }
+    std::optional<QByteArray> LoadUserBlob(const QString &) override { return std::nullopt; }
+    void SaveUserBlob(const QString &, const QByteArray *) override {}
+    bool ClearUserSetting(const QString &) override { return true; }
+
+    bool PerformSearch(int kinds, const QString &, int, bool, const TSearchObjectList *preselected, const TSearchObjectList *,
+                       std::unique_ptr<TSearchObjectList> &result) override
+    {
+        SearchKinds = kinds;
+        Preselected = preselected ? *preselected : TSearchObjectList();
+        if (!SearchAnswer)
+            return false;
+        result = std::make_unique<TSearchObjectList>(*SearchAnswer);
+        return true;
+    }
+
+    QVariant GetCDOConfiguration() override { return {}; }
+    void Reserved4() override {}
+    int Reserved5() override { return 0; }
+    void Reserved6() override {}
+    QString Reserved7() override { return {}; }
+    void Reserved8() override {}
+    int Reserved9() override { return 0; }
+    void ShowNewMessage() override {}
+    void Reserved11() override {}
+    void SendSimpleEmail(const QStringList *recipients) override { Mailed = recipients ? *recipients : QStringList(); }
+    bool IsMailAvailable() override { return true; }
+
+    std::shared_ptr<TROTransportChannel> Channel;
+    std::shared_ptr<TROMessage> Message;
+    TvoUser User;
+    QStringList Log;
+    QString ReportCategory;
+    QStringList ReportSelection;
+    int ReportCount = -1;
+    std::map<QString, QString> Settings;
+    int SearchKinds = 0;
+    TSearchObjectList Preselected;
+    std::optional<TSearchObjectList> SearchAnswer;
+    QStringList Mailed;
+};
+
+class ContactsViews : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        server = new ServiceServer;
+        server->Start();
+        if (!server->db.available())
+            return;
+        server->Sql(QStringLiteral(R"(
+            INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName) VALUES ('%1', 'Lector'), ('%2', 'Usher');
+        )").arg(kLector, kUsher));
+    }
+    static void TearDownTestSuite()
+    {
+        client.reset();
+        if (server)
+            server->Stop();
+        delete server;
+        server = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!server->db.available())
+            GTEST_SKIP();
+        if (!client)
+            client = std::make_unique<ServiceClient>(server->Administrator());
+        host.Channel = client->Channel;
+        host.Message = client->Message;
+        host.User.UserID = ServiceServer::kAdministratorId;
+        host.User.UserName = QStringLiteral("admin");
+        host.User.UserLevel = 1;
+        server->Sql(QStringLiteral("INSERT INTO tblFamilies (PK_FamilyID, FamilyName) VALUES ('%1', 'Gardener family') ON CONFLICT DO NOTHING;")
+                        .arg(kFamily));
+        controller.ModuleCreate();
+        controller.SetHost(&host);
+    }
+    void TearDown() override
+    {
+        for (Quorva::IHYPlugin *view : views)
+            view->release();
+        controller.SetHost(nullptr);
+        controller.ModuleDestroy();
+        if (server->db.available())
+            server->Sql(QStringLiteral("DELETE FROM tblLnkServingPrefrence; UPDATE tblContacts SET F_FamilyID = NULL; DELETE FROM tblContacts;"));
+    }
+
+    // People of the parish: last name, first name, e-mail.
+    void AddPeople(const QList<std::tuple<QString, QString, QString>> &people)
+    {
+        QString sql;
+        for (const auto &[last, first, mail] : people)
+            sql += QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, EMail1) VALUES ('%1', %2, %3, %4);\n")
+                       .arg(QUuid::createUuid().toString(QUuid::WithBraces).toUpper(), SqlText(first), SqlText(last),
+                            mail.isEmpty() ? QStringLiteral("NULL") : SqlText(mail));
+        server->Sql(sql);
+    }
+    static QString SqlText(const QString &text) { return Quoted(text); }
+    QString Scalar(const QString &sql) { return server->db.scalar(QStringLiteral("SET search_path=dbo; ") + sql); }
+    QString KeyOf(const QString &last) { return Scalar(QStringLiteral("SELECT PK_ContactID FROM tblContacts WHERE LastName = %1").arg(Quoted(last))); }
+
+    template <class View> View *Show()
+    {
+        Quorva::IHYPlugin *plugin = controller.CreatePlugin(View::PluginName);
+        EXPECT_NE(plugin, nullptr);
+        views << plugin;
+        auto *view = static_cast<View *>(static_cast<Quorva::IHYVisualPlugin *>(plugin));
+        view->resize(1000, 600);
+        view->show();
+        view->Activate(nullptr);
+        return view;
+    }
+    // The rows of the contacts view whose last names are given.
+    static QList<int> RowsOf(TplgContacts &view, const QStringList &lastNames)
+    {
+        QList<int> rows;
+        const int column = view.Model()->ColumnOf(QStringLiteral("LastName"));
+        for (int r = 0; r < view.Model()->rowCount(); ++r)
+            if (lastNames.contains(view.Model()->index(r, column).data().toString()))
+                rows << r;
+        return rows;
+    }
+    static QStringList ShownLastNames(TplgContacts &view)
+    {
+        QStringList names;
+        const int column = view.Model()->ColumnOf(QStringLiteral("LastName"));
+        for (int r = 0; r < view.Model()->rowCount(); ++r)
+            names << view.Model()->index(r, column).data().toString();
+        names.sort();
+        return names;
+    }
+    QString Errors() const { return host.Log.join(QLatin1Char('\n')); }
+
+    static inline ServiceServer *server = nullptr;
+    static inline std::unique_ptr<ServiceClient> client;
+    TViewsTestHost host;
+    TRvContactsController controller;
+    QList<Quorva::IHYPlugin *> views;
+};
+
+TEST_F(ContactsViews, TheTableAndTheCardsShowEveryContactAndTheChoiceIsKept)
+{
+    AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QStringLiteral("ann@example.org")},
+               {QStringLiteral("Trent"), QStringLiteral("Tom"), QString()},
+               {QStringLiteral("Oates"), QStringLiteral("Olga"), QString()}});
+    TplgContacts *view = Show<TplgContacts>();
+    EXPECT_FALSE(view->CardViewShown());
+    EXPECT_EQ(view->Model()->rowCount(), 3);
+    EXPECT_TRUE(view->TableView()->isColumnHidden(0)) << "the key";
+    EXPECT_EQ(view->Model()->headerData(view->Model()->ColumnOf(QStringLiteral("LastName")), Qt::Horizontal).toString(),
+              controller.GetText(1254));
+    EXPECT_EQ(view->SelectedRows().size(), 1) << "the focused row is selected";
+    EXPECT_EQ(view->CountLine()->text(), FillPlaceholders(controller.GetText(6201), {QStringLiteral("3"), QStringLiteral("1")}));
+    EXPECT_EQ(view->SearchFields()->currentText(), controller.GetText(1252)) << "the search starts in the first name";
+
+    view->Action(QStringLiteral("acCardView"))->trigger();
+    ASSERT_TRUE(view->CardViewShown());
+    EXPECT_EQ(view->CardView()->model()->rowCount(), 3);
+    view->Action(QStringLiteral("acSelectAll"))->trigger();
+    EXPECT_EQ(view->SelectedRows().size(), 3) << "the cards share the table's selection";
+    view->Deactivate(nullptr);
+    EXPECT_EQ(host.Settings[QStringLiteral("Contacts_ViewType")], QStringLiteral("grdCardView"));
+    EXPECT_FALSE(host.Settings[QStringLiteral("ActiveContact")].isEmpty());
+
+    host.Settings[QStringLiteral("Contacts_ViewType")] = QStringLiteral("GRDCARDVIEW");
+    TplgContacts *again = Show<TplgContacts>();
+    EXPECT_TRUE(again->CardViewShown());
+    EXPECT_EQ(controller.Data().CurrentContactID, host.Settings[QStringLiteral("ActiveContact")]);
+    EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
+}
+
+TEST_F(ContactsViews, AUserWithoutEditorRightsBrowsesButChangesNothing)
+{
+    AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QStringLiteral("ann@example.org")}});
+    // Action, enabled for an editor, enabled for a user without bit 0.
+    const std::tuple<const char *, bool, bool> cases[] = {
+        {"acHYNew", true, false},        {"acHYEdit", true, false},      {"acHYDelete", true, false},
+        {"acExportXLS", true, false},    {"acHYImportExport", true, false}, {"acHYAddFamily", true, false},
+        {"acHYAddExistingFamily", true, false}, {"acHYAddGroup", true, false}, {"acHYFindContact", true, true},
+        {"acHYPrint", true, true},       {"acHYPreview", true, true},    {"acEMail", true, true}};
+    for (const int level : {1, 2}) {
+        host.User.UserLevel = level; // 2: other rights, but not bit 0
+        TplgContacts *view = Show<TplgContacts>();
+        for (const auto &[name, editor, reader] : cases)
+            EXPECT_EQ(view->Action(QString::fromLatin1(name))->isEnabled(), level == 1 ? editor : reader) << name << " at level " << level;
+        view->Deactivate(nullptr);
+    }
+}
+
+TEST_F(ContactsViews, QuickSearchFindsANameWithAQuoteAndHidingItShowsEveryoneAgain)
+{
+    AddPeople({{QStringLiteral("O'Brien"), QStringLiteral("Pat"), QString()},
+               {QStringLiteral("Obrist"), QStringLiteral("Olaf"), QString()},
+               {QStringLiteral("Smith"), QStringLiteral("Ann"), QString()},
+               {QStringLiteral("Smythe"), QStringLiteral("Sam"), QString()},
+               {QStringLiteral("Trent"), QStringLiteral("Tom"), QString()}});
+    TplgContacts *view = Show<TplgContacts>();
+    view->Action(QStringLiteral("acHYFindContact"))->trigger();
+    ASSERT_TRUE(view->QuickSearch()->isVisible());
+    view->SearchFields()->setCurrentIndex(view->SearchFields()->findData(QStringLiteral("LastName")));
+
+    const std::pair<const char *, QStringList> cases[] = {
+        {"o'b", {QStringLiteral("O'Brien")}},
+        {"Sm", {QStringLiteral("Smith"), QStringLiteral("Smythe")}},
+        {"O' OR 1=1", {}},
+        {"*", {}},
+    };
+    for (const auto &[typed, expected] : cases) {
+        view->SearchEdit()->clear();
+        QTest::keyClicks(view->SearchEdit(), QString::fromUtf8(typed));
+        QTest::keyClick(view->SearchEdit(), Qt::Key_Return);
+        EXPECT_EQ(ShownLastNames(*view), expected) << typed;
+    }
+    view->Action(QStringLiteral("acHYFindContact"))->trigger();
+    EXPECT_FALSE(view->QuickSearch()->isVisible());
+    EXPECT_EQ(view->Model()->rowCount(), 5);
+    EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
+}
+
+TEST_F(ContactsViews, DeletingTwoContactsAsksWithTheCountAndRemovesThemWithoutAnError)
+{
+    AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QString()},
+               {QStringLiteral("Trent"), QStringLiteral("Tom"), QString()},
+               {QStringLiteral("Oates"), QStringLiteral("Olga"), QString()}});
+    server->Sql(QStringLiteral("INSERT INTO tblLnkServingPrefrence (PK_ServingPrefrenceID, ContactType, F_ContactID, F_MinistryFunctionID) "
+                               "VALUES ('{5E000000-0000-0000-0000-000000000001}', 0, '%1', '%2');").arg(KeyOf(QStringLiteral("Smith")), kLector));
+    TplgContacts *view = Show<TplgContacts>();
+    view->SelectRows(RowsOf(*view, {QStringLiteral("Smith"), QStringLiteral("Trent")}));
+
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::No);
+    view->Action(QStringLiteral("acHYDelete"))->trigger();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblContacts")), QStringLiteral("3")) << "No deletes nothing";
+
+    prompt.Answer(QMessageBox::Yes);
+    view->SelectRows(RowsOf(*view, {QStringLiteral("Smith"), QStringLiteral("Trent")}));
+    view->Action(QStringLiteral("acHYDelete"))->trigger();
+    ASSERT_EQ(prompt.Prompts().size(), 2);
+    EXPECT_EQ(prompt.Prompts()[1].Text, FillPlaceholders(controller.GetText(2101), {QStringLiteral("2")}));
+    EXPECT_EQ(prompt.Prompts()[1].Caption, controller.GetText(2100));
+    EXPECT_EQ(prompt.Prompts()[1].DefaultButton, QMessageBox::No);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(LastName, ',') FROM tblContacts")), QStringLiteral("Oates"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblLnkServingPrefrence")), QStringLiteral("0")) << "what hung on them went first";
+    EXPECT_EQ(ShownLastNames(*view), QStringList{QStringLiteral("Oates")});
+    EXPECT_FALSE(controller.Data().DAContactList().HasChanges()) << "nothing left to send again";
+    EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
+
+    // One row: the singular question.
+    prompt.Answer(QMessageBox::No);
+    view->SelectRows({0});
+    view->Action(QStringLiteral("acHYDelete"))->trigger();
+    EXPECT_EQ(prompt.Prompts().last().Text, controller.GetText(2102));
+}
+
+TEST_F(ContactsViews, TheSelectionBecomesANewFamilyNamedAfterTheFirst)
+{
+    AddPeople({{QStringLiteral("Weaver"), QStringLiteral("Wim"), QString()},
+               {QStringLiteral("Weaver-Lund"), QStringLiteral("Wenche"), QString()},
+               {QStringLiteral("Trent"), QStringLiteral("Tom"), QString()}});
+    controller.Data().RunFamilyDialog = [](int mode) {
+        EXPECT_EQ(mode, 0);
+        return TModalResult::Ok;
+    };
+    TplgContacts *view = Show<TplgContacts>();
+    view->SelectRows(RowsOf(*view, {QStringLiteral("Weaver"), QStringLiteral("Weaver-Lund")}));
+    view->Action(QStringLiteral("acHYAddFamily"))->trigger();
+    const QString family = Scalar(QStringLiteral("SELECT F_FamilyID FROM tblContacts WHERE LastName = 'Weaver'"));
+    ASSERT_FALSE(family.isEmpty()) << Errors().toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT F_FamilyID FROM tblContacts WHERE LastName = 'Weaver-Lund'")), family);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT FamilyName FROM tblFamilies WHERE PK_FamilyID = '%1'").arg(family)),
+              QStringLiteral("Weaver") + controller.GetText(5015));
+    EXPECT_EQ(view->Model()->rowCount(), 3) << "the whole list again";
+    server->Sql(QStringLiteral("UPDATE tblContacts SET F_FamilyID = NULL; DELETE FROM tblFamilies WHERE PK_FamilyID = '%1';").arg(family));
+
+    // Into the existing family picked in the host's search.
+    TSearchListItem picked;
+    picked.Text = QStringLiteral("Gardener family");
+    picked.Object.Caption = kFamily;
+    picked.Object.Value = 2;
+    picked.Object.TypeID = TSearchObject::FamilyType;
+    host.SearchAnswer = TSearchObjectList{picked};
+    view->SelectRows(RowsOf(*view, {QStringLiteral("Trent")}));
+    view->Action(QStringLiteral("acHYAddExistingFamily"))->trigger();
+    EXPECT_EQ(host.SearchKinds, 2);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT F_FamilyID FROM tblContacts WHERE LastName = 'Trent'")), kFamily);
+    EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
+}
+
+TEST_F(ContactsViews, AFunctionAlreadyGivenIsNotGivenTwice)
+{
+    AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QString()}, {QStringLiteral("Trent"), QStringLiteral("Tom"), QString()}});
+    TplgContacts *view = Show<TplgContacts>();
+    view->PickGroups = [](bool functions) {
+        EXPECT_TRUE(functions);
+        return QStringList{kLector, kUsher};
+    };
+    view->SelectRows(RowsOf(*view, {QStringLiteral("Smith")}));
+    view->Action(QStringLiteral("acHYAddMinistry"))->trigger();
+    view->SelectRows(RowsOf(*view, {QStringLiteral("Smith"), QStringLiteral("Trent")}));
+    view->Action(QStringLiteral("acHYAddMinistry"))->trigger();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblLnkServingPrefrence WHERE F_ContactID = '%1'").arg(KeyOf(QStringLiteral("Smith")))),
+              QStringLiteral("2"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblLnkServingPrefrence WHERE F_ContactID = '%1'").arg(KeyOf(QStringLiteral("Trent")))),
+              QStringLiteral("2"));
+    EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
+}
+
+TEST_F(ContactsViews, MailAsksAboutThoseWithoutAnAddressAndLeavesThemSelected)
+{
+    AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QStringLiteral("ann@example.org")},
+               {QStringLiteral("Trent"), QStringLiteral("Tom"), QString()},
+               {QStringLiteral("Oates"), QStringLiteral("Olga"), QStringLiteral("olga@example.org")}});
+    TplgContacts *view = Show<TplgContacts>();
+    view->SelectRows(RowsOf(*view, {QStringLiteral("Smith"), QStringLiteral("Trent"), QStringLiteral("Oates")}));
+    ASSERT_TRUE(view->Action(QStringLiteral("acEMail"))->isEnabled());
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Yes);
+    view->Action(QStringLiteral("acEMail"))->trigger();
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Text, controller.GetText(1462));
+    QStringList mailed = host.Mailed;
+    mailed.sort();
+    EXPECT_EQ(mailed, (QStringList{QStringLiteral("ann@example.org"), QStringLiteral("olga@example.org")}));
+    EXPECT_EQ(view->SelectedKeys(), QStringList{KeyOf(QStringLiteral("Trent"))});
+    view->SelectRows(RowsOf(*view, {QStringLiteral("Trent")}));
+    EXPECT_FALSE(view->Action(QStringLiteral("acEMail"))->isEnabled());
+}
+
+TEST_F(ContactsViews, PrintHandsTheSelectionToTheReportChooserAndPreviewShowsTheList)
+{
+    AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QString()}, {QStringLiteral("Trent"), QStringLiteral("Tom"), QString()}});
+    TplgContacts *view = Show<TplgContacts>();
+    view->SelectRows(RowsOf(*view, {QStringLiteral("Trent")}));
+    view->Action(QStringLiteral("acHYPrint"))->trigger();
+    EXPECT_EQ(host.ReportCategory, QStringLiteral("{00000000-0000-0000-0000-000000000001}"));
+    EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_ContactID='%1')").arg(KeyOf(QStringLiteral("Trent")))});
+    EXPECT_EQ(host.ReportCount, 2);
+
+    QString shown;
+    view->ShowPreview = [&](const ReportDocument &document) {
+        for (const ReportElement &e : document.Page(0).Elements)
+            shown += e.Text + QLatin1Char('|');
+    };
+    view->Action(QStringLiteral("acHYPreview"))->trigger();
+    EXPECT_TRUE(shown.contains(controller.GetText(8501) + controller.GetText(8512))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("Smith")) && shown.contains(QStringLiteral("Trent"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(controller.GetText(8502))) << shown.toStdString();
+}
+
+TEST_F(ContactsViews, FamiliesSetAndRemoveMembersAndDeletingAFamilyFreesThem)
+{
+    AddPeople({{QStringLiteral("Gardener"), QStringLiteral("Gus"), QStringLiteral("gus@example.org")},
+               {QStringLiteral("Gardener"), QStringLiteral("Gina"), QString()},
+               {QStringLiteral("Trent"), QStringLiteral("Tom"), QString()},
+               {QStringLiteral("Oates"), QStringLiteral("Olga"), QString()}});
+    server->Sql(QStringLiteral("UPDATE tblContacts SET F_FamilyID = '%1' WHERE LastName IN ('Gardener', 'Oates');").arg(kFamily));
+    TplgFamilies *view = Show<TplgFamilies>();
+    view->SelectFamilies({kFamily});
+    ASSERT_EQ(view->MemberGrid()->model()->rowCount(), 3) << Errors().toStdString();
+
+    // Members... replaces them: Oates leaves, Trent joins.
+    const auto pick = [&](const QString &last, const QString &first) {
+        const QString key = Scalar(QStringLiteral("SELECT PK_ContactID FROM tblContacts WHERE LastName = '%1' AND FirstName = '%2'").arg(last, first));
+        return TDAContacts::ContactSearchItem(key, first, last, last + QLatin1Char(' ') + first);
+    };
+    host.SearchAnswer = TSearchObjectList{pick(QStringLiteral("Gardener"), QStringLiteral("Gus")),
+                                          pick(QStringLiteral("Gardener"), QStringLiteral("Gina")),
+                                          pick(QStringLiteral("Trent"), QStringLiteral("Tom"))};
+    view->Action(QStringLiteral("acHyAddContact"))->trigger();
+    EXPECT_EQ(host.SearchKinds, 1);
+    EXPECT_EQ(host.Preselected.size(), 3) << "the current members are preselected";
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(LastName || ' ' || FirstName, ',' ORDER BY LastName, FirstName) FROM tblContacts WHERE F_FamilyID = '%1'").arg(kFamily)),
+              QStringLiteral("Gardener Gina,Gardener Gus,Trent Tom"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblContacts WHERE LastName = 'Oates' AND F_FamilyID IS NULL")), QStringLiteral("1"));
+    EXPECT_EQ(view->MemberGrid()->model()->rowCount(), 3);
+
+    // Remove member: two of them, asked with the count.
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Yes);
+    view->SelectMembers({pick(QStringLiteral("Trent"), QStringLiteral("Tom")).Object.Caption,
+                         pick(QStringLiteral("Gardener"), QStringLiteral("Gina")).Object.Caption});
+    view->Action(QStringLiteral("acHYRemoveContact"))->trigger();
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Text, FillPlaceholders(controller.GetText(2105), {QStringLiteral("2")}));
+    EXPECT_EQ(prompt.Prompts()[0].Caption, controller.GetText(2107));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(FirstName, ',') FROM tblContacts WHERE F_FamilyID = '%1'").arg(kFamily)),
+              QStringLiteral("Gus"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblContacts WHERE F_FamilyID IS NULL")), QStringLiteral("3"));
+    EXPECT_EQ(view->MemberGrid()->model()->rowCount(), 1);
+
+    // Preview of one family lists its members; print hands the family to the chooser.
+    QString shown;
+    view->ShowPreview = [&](const ReportDocument &document) {
+        for (const ReportElement &e : document.Page(0).Elements)
+            shown += e.Text + QLatin1Char('|');
+    };
+    view->Action(QStringLiteral("acHyPreview"))->trigger();
+    EXPECT_TRUE(shown.contains(controller.GetText(8511) + QStringLiteral("Gardener family"))) << shown.toStdString();
+    view->Action(QStringLiteral("acHYPrint"))->trigger();
+    EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_FamilyID='%1')").arg(kFamily)});
+
+    // Deleting the family frees the one left.
+    prompt.Answer(QMessageBox::Yes);
+    view->Action(QStringLiteral("acHyDelete"))->trigger();
+    EXPECT_EQ(prompt.Prompts().last().Text, controller.GetText(2104));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblFamilies WHERE PK_FamilyID = '%1'").arg(kFamily)), QStringLiteral("0"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblContacts WHERE F_FamilyID IS NOT NULL")), QStringLiteral("0"));
+    EXPECT_EQ(view->MemberGrid()->model()->rowCount(), 0);
+    EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
+}
+
+TEST_F(ContactsViews, FamiliesForAUserWithoutEditorRightsOnlyBrowse)
+{
+    host.User.UserLevel = 0;
+    TplgFamilies *view = Show<TplgFamilies>();
+    for (const char *name : {"acHYNew", "acHyEdit", "acHyDelete", "acHyAddContact", "acHYRemoveContact", "acHYEditContact"})
+        EXPECT_FALSE(view->Action(QString::fromLatin1(name))->isEnabled()) << name;
+    EXPECT_TRUE(view->Action(QStringLiteral("acHYPrint"))->isEnabled());
+}
+
+} // namespace

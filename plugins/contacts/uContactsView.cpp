@@ -1,0 +1,859 @@
+#include "plugins/contacts/uContactsView.h"
+
+#include "plugins/contacts/hcRvContactsController.h"
+#include "plugins/contacts/uContactsViewRules.h"
+#include "plugins/contacts/uDAContacts.h"
+#include "plugins/contacts/ufGroups.h"
+
+#include "Quorva_Data_Service_Intf.h"
+#include "foundation/uCommon.h"
+#include "ui/PromptService.h"
+#include "ui/TDATableModel.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPainter>
+#include <QToolButton>
+#include <QActionGroup>
+#include <QRegularExpression>
+#include <QStackedWidget>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <set>
+
+using namespace ContactsViewRules;
+using namespace Quorva;
+
+const QStringList TplgContacts::TableFields = {
+    QStringLiteral("PK_ContactID"), QStringLiteral("FirstName"), QStringLiteral("MiddleName"), QStringLiteral("LastName"),
+    QStringLiteral("DateOfBirth"),  QStringLiteral("Street"),    QStringLiteral("Zip"),        QStringLiteral("City"),
+    QStringLiteral("State"),        QStringLiteral("EMail1"),    QStringLiteral("EMail2"),     QStringLiteral("EMail3"),
+    QStringLiteral("Fax"),          QStringLiteral("phone1"),    QStringLiteral("phone2"),     QStringLiteral("Comments"),
+    QStringLiteral("phone3"),       QStringLiteral("Web")};
+
+const QStringList TplgContacts::CardFields = {
+    QStringLiteral("DateOfBirth"), QStringLiteral("phone1"), QStringLiteral("phone2"), QStringLiteral("phone3"),
+    QStringLiteral("Fax"),         QStringLiteral("EMail1"), QStringLiteral("EMail2"), QStringLiteral("EMail3"),
+    QStringLiteral("Web"),         QStringLiteral("Comments")};
+
+namespace {
+
+const QString kKey = QStringLiteral("PK_ContactID");
+const QString kViewType = QStringLiteral("Contacts_ViewType");
+const QString kAutoWidth = QStringLiteral("ContactsListView_ColumnAutoWidth");
+const QString kActiveContact = QStringLiteral("ActiveContact");
+const QString kLayout = QStringLiteral("ContactsListView");
+const QString kPrintCategory = QStringLiteral("{00000000-0000-0000-0000-000000000001}");
+constexpr QSize kCardSize(270, 150);
+// Table columns a user shows through the header's menu; the cards show them when filled in.
+const QStringList kShownOnRequest = {QStringLiteral("MiddleName"), QStringLiteral("EMail2"), QStringLiteral("EMail3"),
+                                     QStringLiteral("Fax"),        QStringLiteral("phone3"), QStringLiteral("Web"),
+                                     QStringLiteral("Comments")};
+
+// A contact as a card: the name, the address, then the filled-in fields under their captions.
+class TContactCardDelegate : public QStyledItemDelegate
+{
+public:
+    explicit TContactCardDelegate(QObject *parent) : QStyledItemDelegate(parent) {}
+
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override { return kCardSize; }
+
+    void paint(QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const auto *model = qobject_cast<const TDATableModel *>(index.model());
+        if (!model)
+            return;
+        const auto value = [&](const QString &field) {
+            const int column = model->ColumnOf(field);
+            if (column < 0)
+                return QString();
+            const QVariant v = index.sibling(index.row(), column).data();
+            if (v.metaType().id() == QMetaType::QDateTime || v.metaType().id() == QMetaType::QDate)
+                return TRvContactsPane::DateText(v);
+            return v.toString().simplified();
+        };
+        const QRect card = option.rect.adjusted(4, 4, -4, -4);
+        const bool selected = option.state & QStyle::State_Selected;
+        const QPalette &pal = option.palette;
+        p->save();
+        p->setRenderHint(QPainter::Antialiasing);
+        p->setPen(selected ? pal.color(QPalette::Highlight) : pal.color(QPalette::Mid));
+        p->setBrush(pal.color(QPalette::Base));
+        p->drawRoundedRect(card, 4, 4);
+        QRect title(card.left() + 1, card.top() + 1, card.width() - 1, option.fontMetrics.height() + 8);
+        p->fillRect(title, selected ? pal.color(QPalette::Highlight) : pal.color(QPalette::AlternateBase));
+        QFont bold = option.font;
+        bold.setBold(true);
+        p->setFont(bold);
+        p->setPen(selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text));
+        const QString name = QStringList{value(QStringLiteral("FirstName")), value(QStringLiteral("MiddleName")),
+                                         value(QStringLiteral("LastName"))}
+                                 .filter(QRegularExpression(QStringLiteral("\\S")))
+                                 .join(QLatin1Char(' '));
+        p->drawText(title.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                    option.fontMetrics.elidedText(name, Qt::ElideRight, title.width() - 16));
+
+        p->setFont(option.font);
+        const QFontMetrics &fm = option.fontMetrics;
+        const int lineHeight = fm.height() + 1;
+        int y = title.bottom() + 4;
+        const int left = card.left() + 8;
+        const int width = card.width() - 16;
+        int captionWidth = 0;
+        for (const QString &field : TplgContacts::CardFields)
+            captionWidth = qMax(captionWidth, fm.horizontalAdvance(model->headerData(model->ColumnOf(field), Qt::Horizontal).toString()));
+        captionWidth = qMin(captionWidth + 10, width / 2);
+        const auto line = [&](const QString &caption, const QString &text) {
+            if (text.isEmpty() || y + lineHeight > card.bottom() - 2)
+                return;
+            if (!caption.isEmpty()) {
+                p->setPen(pal.color(QPalette::PlaceholderText));
+                p->drawText(QRect(left, y, captionWidth, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                            fm.elidedText(caption, Qt::ElideRight, captionWidth - 4));
+            }
+            const int textLeft = caption.isEmpty() ? left : left + captionWidth;
+            p->setPen(pal.color(QPalette::Text));
+            p->drawText(QRect(textLeft, y, left + width - textLeft, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                        fm.elidedText(text, Qt::ElideRight, left + width - textLeft));
+            y += lineHeight;
+        };
+        line({}, value(QStringLiteral("Street")));
+        line({}, QStringList{value(QStringLiteral("Zip")), value(QStringLiteral("City")), value(QStringLiteral("State"))}
+                     .filter(QRegularExpression(QStringLiteral("\\S")))
+                     .join(QLatin1Char(' ')));
+        for (const QString &field : TplgContacts::CardFields) {
+            const int column = model->ColumnOf(field);
+            if (column >= 0)
+                line(model->headerData(column, Qt::Horizontal).toString(), value(field));
+        }
+        p->restore();
+    }
+};
+
+} // namespace
+
+TplgContacts::TplgContacts(TRvContactsController &controller)
+    : TRvContactsPane(controller, PluginName, 1001, QStringLiteral("Contacts")), m_stack(new QStackedWidget(this)),
+      m_table(new QTableView), m_cards(new QListView), m_quick(new QGroupBox(this)), m_search(new QLineEdit),
+      m_fields(new QComboBox), m_lookFor(new QLabel), m_in(new QLabel), m_count(new QLabel(this))
+{
+    m_table->setObjectName(QStringLiteral("grdTblView"));
+    m_cards->setObjectName(QStringLiteral("grdCardView"));
+    m_search->setObjectName(QStringLiteral("edqsSearch"));
+    m_fields->setObjectName(QStringLiteral("cboFields"));
+    m_count->setObjectName(QStringLiteral("cxLabel1"));
+    m_quick->setObjectName(QStringLiteral("grpQuick"));
+
+    auto *quick = new QHBoxLayout(m_quick);
+    auto *searchButton = new QToolButton(m_quick);
+    searchButton->setIcon(controller.ToolbarImages().value(imgFind));
+    searchButton->setObjectName(QStringLiteral("btnSearch"));
+    quick->addWidget(m_lookFor);
+    quick->addWidget(m_search, 2);
+    quick->addWidget(m_in);
+    quick->addWidget(m_fields, 1);
+    quick->addWidget(searchButton);
+    m_fields->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+
+    m_stack->addWidget(m_table);
+    m_stack->addWidget(m_cards);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(m_quick);
+    layout->addWidget(m_stack, 1);
+    layout->addWidget(m_count);
+    m_quick->hide();
+
+    TRvContactsController::StyleGrid(m_table);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setSortingEnabled(true);
+    m_cards->setViewMode(QListView::IconMode);
+    m_cards->setFlow(QListView::LeftToRight);
+    m_cards->setWrapping(true);
+    m_cards->setResizeMode(QListView::Adjust);
+    m_cards->setMovement(QListView::Static);
+    m_cards->setUniformItemSizes(true);
+    m_cards->setSpacing(2);
+    m_cards->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_cards->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_cards->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_cards->setItemDelegate(new TContactCardDelegate(m_cards));
+
+    BuildActions();
+    connect(searchButton, &QToolButton::clicked, this, [this] { RunIfEnabled(Action(QStringLiteral("acSearch"))); });
+    connect(m_search, &QLineEdit::returnPressed, this, [this] { RunIfEnabled(Action(QStringLiteral("acSearch"))); });
+    connect(m_search, &QLineEdit::textChanged, this, [this] { UpdateActions(); });
+    connect(m_table, &QTableView::doubleClicked, this, [this] { RunIfEnabled(Action(QStringLiteral("acHYEdit"))); });
+    connect(m_cards, &QListView::doubleClicked, this, [this] { RunIfEnabled(Action(QStringLiteral("acHYEdit"))); });
+    RunOnEnter(m_table, Action(QStringLiteral("acHYEdit")));
+
+    PickGroups = [this](bool functions) { return RunPicker(functions); };
+}
+
+TplgContacts::~TplgContacts()
+{
+    // The model listens to the data module's table, which outlives this view.
+    m_table->setModel(nullptr);
+    m_cards->setModel(nullptr);
+    delete m_model;
+}
+
+void TplgContacts::BuildActions()
+{
+    QToolBar *bar = Bar();
+    const auto add = [this](const QString &name, int text, int image, const QKeySequence &keys, std::function<void()> run) {
+        return AddBarAction(name, text, image, keys, std::move(run));
+    };
+    add(QStringLiteral("acHYNew"), 1100, imgNew, QKeySequence(Qt::CTRL | Qt::Key_N), [this] { NewContact(); });
+    add(QStringLiteral("acHYEdit"), 1101, imgEdit, QKeySequence(Qt::CTRL | Qt::Key_O), [this] { EditContact(); });
+    add(QStringLiteral("acHYDelete"), 1102, imgDelete, QKeySequence(Qt::Key_Delete), [this] { DeleteContacts(); });
+    add(QStringLiteral("acHYRefresh"), 1104, imgRefresh, QKeySequence(Qt::Key_F5), [this] { Refresh(); });
+    bar->addSeparator();
+    QAction *find = add(QStringLiteral("acHYFindContact"), 1106, imgFind, QKeySequence(Qt::Key_F3), [this] { ToggleFind(); });
+    find->setCheckable(true);
+    QAction *filter = AddAction(QStringLiteral("acHYFilter"), 1109, -1, {}, {});
+    filter->setCheckable(true);
+    AddAction(QStringLiteral("acSearch"), 0, -1, {}, [this] { Search(); });
+
+    QAction *newFamily = AddAction(QStringLiteral("acHYAddFamily"), 1237, -1, {}, [this] { AddToNewFamily(); });
+    QAction *oldFamily = AddAction(QStringLiteral("acHYAddExistingFamily"), 1238, -1, {}, [this] { AddToExistingFamily(); });
+    QAction *group = AddAction(QStringLiteral("acHYAddGroup"), 1239, -1, {}, [this] { AddToGroup(); });
+    QAction *ministry = AddAction(QStringLiteral("acHYAddMinistry"), 7653, -1, {}, [this] { AddToMinistry(); });
+    AddMenu(QStringLiteral("mnuFamilies"), 1235, -1, {newFamily, oldFamily});
+    AddMenu(QStringLiteral("mnuGroups"), 1236, -1, {group});
+    AddMenu(QStringLiteral("mnuMinistry"), 7652, -1, {ministry});
+    bar->addSeparator();
+
+    QAction *print = add(QStringLiteral("acHYPrint"), 1303, imgPrint, {}, [this] { Print(); });
+    AddAction(QStringLiteral("acHYmnuPrint"), 1303, -1, QKeySequence(Qt::CTRL | Qt::Key_P), [print] { print->trigger(); });
+    add(QStringLiteral("acHYPreview"), 3009, imgPreview, QKeySequence(Qt::CTRL | Qt::Key_W), [this] { Preview(); });
+    add(QStringLiteral("acEMail"), 1460, imgMail, {}, [this] { SendMail(); });
+    QAction *xls = AddAction(QStringLiteral("acExportXLS"), 10003, -1, {}, [this] { Export(2); });
+    QAction *text = AddAction(QStringLiteral("acExportText"), 10012, -1, {}, [this] { Export(3); });
+    QAction *html = AddAction(QStringLiteral("acExportHTML"), 10017, -1, {}, [this] { Export(4); });
+    QAction *xml = AddAction(QStringLiteral("acExportXML"), 10007, -1, QKeySequence(Qt::CTRL | Qt::Key_B), [this] { Export(5); });
+    AddMenu(QStringLiteral("mnuSaveAs"), 10000, imgExport, {xls, text, html, xml});
+    add(QStringLiteral("acHYImportExport"), 1140, imgImport, {}, [this] { Import(); });
+    bar->addSeparator();
+
+    QAction *table = AddAction(QStringLiteral("acTypeView"), 1231, -1, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_L),
+                               [this] { ShowView(false); });
+    QAction *cards = AddAction(QStringLiteral("acCardView"), 1232, -1, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C),
+                               [this] { ShowView(true); });
+    table->setCheckable(true);
+    cards->setCheckable(true);
+    auto *views = new QActionGroup(this);
+    views->addAction(table);
+    views->addAction(cards);
+    table->setChecked(true);
+    QAction *selectAll = AddAction(QStringLiteral("acSelectAll"), 2120, -1, QKeySequence(Qt::CTRL | Qt::Key_A), [this] {
+        (CardViewShown() ? static_cast<QAbstractItemView *>(m_cards) : m_table)->selectAll();
+    });
+    QAction *copy = AddAction(QStringLiteral("acHYCopy"), 1221, -1, {}, [this] { CopyRows(); });
+    AddMenu(QStringLiteral("mnuView"), 1203, -1, {table, cards, selectAll, copy});
+    AddHostActions();
+}
+
+void TplgContacts::Activate(QObject *)
+{
+    try {
+        Bar()->hide();
+        TDACDSDataTable &list = Data().DAContactList();
+        if (!list.GetActive())
+            list.Open();
+        list.ClearFilter();
+        if (!m_model) {
+            m_model = new TDATableModel(&list);
+            m_model->SetReadOnly(true);
+            QStringList columns = TableFields;
+            for (const QString &field : {QStringLiteral("CreatedDateTime"), QStringLiteral("F_FamilyID"),
+                                         QStringLiteral("F_CreatedUserID"), QStringLiteral("ModifiedDateTime"),
+                                         QStringLiteral("F_ModifiedUserID")})
+                columns << field;
+            m_model->SetColumns(columns);
+            m_table->setModel(m_model);
+            m_cards->setModel(m_model);
+            m_cards->setSelectionModel(m_table->selectionModel());
+            m_cards->setModelColumn(m_model->ColumnOf(QStringLiteral("LastName")));
+            for (int c = 0; c < m_model->columnCount(); ++c)
+                m_table->setColumnHidden(c, !TableFields.contains(m_model->FieldName(c)) || c == 0 ||
+                                                kShownOnRequest.contains(m_model->FieldName(c)));
+            // The header's menu shows and hides the columns (the stored layout keeps the choice).
+            QHeaderView *header = m_table->horizontalHeader();
+            header->setContextMenuPolicy(Qt::CustomContextMenu);
+            connect(header, &QHeaderView::customContextMenuRequested, this, [this, header](const QPoint &at) {
+                QMenu menu(this);
+                for (int c = 1; c < TableFields.size(); ++c) {
+                    QAction *column = menu.addAction(m_model->headerData(c, Qt::Horizontal).toString());
+                    column->setCheckable(true);
+                    column->setChecked(!m_table->isColumnHidden(c));
+                    connect(column, &QAction::toggled, this, [this, c](bool on) {
+                        m_table->setColumnHidden(c, !on);
+                        if (m_fitted)
+                            FitColumns(*m_table);
+                    });
+                }
+                menu.exec(header->mapToGlobal(at));
+            });
+            m_model->SetCaption(kKey, QStringLiteral("ContactID"));
+            ShowDatesOnly(m_table, m_model->ColumnOf(QStringLiteral("DateOfBirth")));
+            connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+                UpdateCountLine();
+                UpdateActions();
+            });
+            connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                    [this](const QModelIndex &current) {
+                        if (current.isValid())
+                            m_model->SetCurrentRow(current.row());
+                        UpdateActions();
+                    });
+            connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+                UpdateCountLine();
+                UpdateActions();
+            });
+        }
+        CaptionColumns(*m_model, ContactCaptions);
+        SetCaptions();
+        m_quick->setTitle(Text(1500));
+        m_lookFor->setText(Text(1501));
+        m_in->setText(Text(1502));
+        m_quick->hide();
+        Action(QStringLiteral("acHYFindContact"))->setChecked(false);
+        Action(QStringLiteral("acHYFilter"))->setChecked(false);
+        if (!Controller().IsMailAvailable())
+            ShowAction(Action(QStringLiteral("acEMail")), false);
+
+        const bool cards = IsCardView(Setting(kViewType, TableViewName));
+        ShowView(cards);
+        const bool autoWidth = Setting(kAutoWidth, QStringLiteral("TRUE")) == QStringLiteral("TRUE");
+        if (!cards && autoWidth && !m_fitted) {
+            m_fitted = true;
+            KeepColumnsFitted(m_table);
+        }
+        m_table->setUpdatesEnabled(false);
+        Controller().LoadGridLayout(kLayout, m_table->horizontalHeader());
+        m_table->setUpdatesEnabled(true);
+        if (m_fitted)
+            FitColumns(*m_table);
+
+        const QString current = Data().CurrentContactID;
+        if (!current.isEmpty()) {
+            list.Locate(kKey, current);
+            if (!list.Eof())
+                Data().CurrentContactID = list.AsString(kKey);
+        } else {
+            const QString last = Setting(kActiveContact, QString());
+            if (!last.isEmpty())
+                list.Locate(kKey, last);
+        }
+
+        const QString firstName = m_model->headerData(m_model->ColumnOf(QStringLiteral("FirstName")), Qt::Horizontal).toString();
+        m_fields->clear();
+        for (int visual = 0; visual < m_table->horizontalHeader()->count(); ++visual) {
+            const int c = m_table->horizontalHeader()->logicalIndex(visual);
+            if (!m_table->isColumnHidden(c))
+                m_fields->addItem(m_model->headerData(c, Qt::Horizontal).toString(), m_model->FieldName(c));
+        }
+        m_fields->setCurrentIndex(qMax(0, m_fields->findText(firstName)));
+
+        if (m_model->rowCount() > 0)
+            FocusRow(qMax(0, m_model->CurrentRow()));
+        if (auto help = host_cast<ISmartHelp>(Controller().Host()))
+            help->SetSmartHelpText(Controller().GetHTML(101), 101);
+        m_active = true;
+        UpdateCountLine();
+        UpdateActions();
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("OnActivate"), e);
+    }
+}
+
+void TplgContacts::Deactivate(QObject *)
+{
+    try {
+        m_active = false;
+        SetSetting(kViewType, CardViewShown() ? CardViewName : TableViewName);
+        Controller().SaveGridLayout(kLayout, m_table->horizontalHeader());
+        TDACDSDataTable &list = Data().DAContactList();
+        if (list.GetActive() && !list.Eof()) {
+            Data().CurrentContactID = list.AsString(kKey);
+            if (!Data().CurrentContactID.isEmpty())
+                SetSetting(kActiveContact, Data().CurrentContactID);
+        }
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("OnDeactivate"), e);
+    }
+}
+
+bool TplgContacts::CardViewShown() const
+{
+    return m_stack->currentWidget() == m_cards;
+}
+
+void TplgContacts::ShowView(bool cards)
+{
+    m_stack->setCurrentWidget(cards ? static_cast<QWidget *>(m_cards) : m_table);
+    Action(cards ? QStringLiteral("acCardView") : QStringLiteral("acTypeView"))->setChecked(true);
+}
+
+QList<int> TplgContacts::SelectedRows() const
+{
+    return SelectedRowsOf(*m_table);
+}
+
+QString TplgContacts::KeyAt(int row) const
+{
+    return FieldAt(row, kKey);
+}
+
+QString TplgContacts::FieldAt(int row, const QString &field) const
+{
+    TDACDSDataTable &list = Data().DAContactList();
+    return list.ValueAt(row, list.FieldIndex(field)).toString();
+}
+
+QStringList TplgContacts::SelectedKeys() const
+{
+    QStringList keys;
+    for (int row : SelectedRows())
+        keys << KeyAt(row);
+    return keys;
+}
+
+void TplgContacts::SelectRows(const QList<int> &rows)
+{
+    QItemSelection selection;
+    for (int row : rows)
+        if (row >= 0 && row < m_model->rowCount())
+            selection.select(m_model->index(row, 0), m_model->index(row, m_model->columnCount() - 1));
+    m_table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void TplgContacts::FocusRow(int row)
+{
+    if (!m_model || m_model->rowCount() == 0)
+        return;
+    row = qBound(0, row, m_model->rowCount() - 1);
+    const QModelIndex index = m_model->index(row, m_model->ColumnOf(QStringLiteral("FirstName")));
+    m_table->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_table->scrollTo(index);
+    m_cards->scrollTo(index);
+}
+
+void TplgContacts::UpdateCountLine()
+{
+    if (!m_model)
+        return;
+    m_count->setText(FillPlaceholders(Text(6201), {QString::number(m_model->rowCount()), QString::number(SelectedRows().size())}));
+}
+
+void TplgContacts::UpdateActions()
+{
+    TContactsViewState state;
+    const QList<int> selected = m_model ? SelectedRows() : QList<int>();
+    state.Rows = m_model ? m_model->rowCount() : 0;
+    state.Selected = int(selected.size());
+    state.Focused = m_model && m_model->CurrentRow() >= 0;
+    state.Editor = HasEditorRights(Controller().GetCurrentUser());
+    state.SearchText = !m_search->text().isEmpty();
+    state.SearchShown = m_quick->isVisibleTo(this);
+    state.MailAvailable = Controller().IsMailAvailable();
+    for (int row : selected)
+        if (!FieldAt(row, QStringLiteral("EMail1")).trimmed().isEmpty()) {
+            state.AnySelectedHasMail = true;
+            break;
+        }
+    state.SingleSelectedHasMail = state.Selected == 1 && state.AnySelectedHasMail;
+    const TContactsActions a = ContactsActions(state);
+    const std::pair<const char *, bool> states[] = {
+        {"acHYNew", a.New},
+        {"acHYEdit", a.Edit},
+        {"acHYDelete", a.Delete},
+        {"acHYRefresh", a.Refresh},
+        {"acHYFindContact", a.Find},
+        {"acSearch", a.Search},
+        {"acHYAddFamily", a.AddFamily},
+        {"acHYAddExistingFamily", a.AddExistingFamily},
+        {"acHYAddGroup", a.AddGroup},
+        {"acHYAddMinistry", a.AddMinistry},
+        {"acHYPrint", a.Print},
+        {"acHYmnuPrint", a.Print},
+        {"acHYPreview", a.Preview},
+        {"acEMail", a.EMail},
+        {"acExportXLS", a.Export},
+        {"acExportText", a.Export},
+        {"acExportHTML", a.Export},
+        {"acExportXML", a.Export},
+        {"mnuSaveAs", a.Export},
+        {"acHYImportExport", a.Import},
+        {"acSelectAll", a.SelectAll},
+        {"acHYCopy", a.Copy},
+    };
+    for (const auto &[name, enabled] : states) {
+        QAction *action = Action(QString::fromLatin1(name));
+        if (action && action->isVisible())
+            action->setEnabled(enabled);
+    }
+}
+
+// ---- actions ----
+
+void TplgContacts::NewContact()
+{
+    try {
+        if (Data().NewContact()) {
+            Refresh();
+            TDACDSDataTable &list = Data().DAContactList();
+            if (!Data().CurrentContactID.isEmpty())
+                list.Locate(kKey, Data().CurrentContactID);
+        }
+        FocusRow(m_model->CurrentRow());
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("acHYNewExecute"), e);
+    }
+}
+
+void TplgContacts::EditContact()
+{
+    TBusyCursor busy;
+    try {
+        const int row = m_model->CurrentRow();
+        if (Data().EditContact())
+            Refresh();
+        FocusRow(m_model->CurrentRow() >= 0 ? m_model->CurrentRow() : row);
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("acHYEditExecute"), e);
+    }
+}
+
+void TplgContacts::DeleteContacts()
+{
+    TBusyCursor busy;
+    try {
+        QList<int> rows = SelectedRows();
+        const int focused = m_model->CurrentRow();
+        if (rows.isEmpty() && focused >= 0)
+            rows << focused;
+        if (rows.isEmpty())
+            return;
+        const QString question = CountQuestion(int(rows.size()), Text(2102), Text(2101));
+        if (Prompt().Ask(this, QMessageBox::Warning, Text(2100), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) !=
+            QMessageBox::Yes)
+            return;
+        QStringList keys;
+        QString text;
+        for (int row : rows) {
+            keys << KeyAt(row);
+            text += keys.last() + QStringLiteral("\r\n");
+        }
+        if (!Data().ContactService()->DeleteContacts(text)) {
+            Log(QStringLiteral("acHYDeleteExecute"), QStringLiteral("The server did not delete the %1 contacts").arg(keys.size()));
+            return;
+        }
+        // The server cleared everything that points at these people; their rows go with the
+        // list's own update, once.
+        TDACDSDataTable &list = Data().DAContactList();
+        for (const QString &key : keys)
+            if (list.Locate(kKey, key))
+                list.Delete();
+        if (list.HasChanges())
+            list.ApplyUpdates(true);
+        if (m_model->rowCount() > 0)
+            FocusRow(focused - 1 > 0 ? focused - 1 : 0);
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("acHYDeleteExecute"), e);
+    }
+}
+
+void TplgContacts::Refresh()
+{
+    TBusyCursor busy;
+    try {
+        TDACDSDataTable &list = Data().DAContactList();
+        if (!list.GetActive())
+            list.Open();
+        else
+            list.Refresh(); // back on the same contact where it still exists
+        FocusRow(m_model->CurrentRow());
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("acHYRefreshExecute"), e);
+    }
+}
+
+void TplgContacts::ToggleFind()
+{
+    const bool show = !m_quick->isVisibleTo(this);
+    m_quick->setVisible(show);
+    Action(QStringLiteral("acHYFindContact"))->setChecked(show);
+    Action(QStringLiteral("acHYFilter"))->setChecked(show);
+    if (show) {
+        m_search->setFocus();
+        m_search->selectAll();
+    } else {
+        Data().DAContactList().ClearFilter();
+    }
+    UpdateActions();
+}
+
+void TplgContacts::Search()
+{
+    try {
+        TDACDSDataTable &list = Data().DAContactList();
+        const QString field = m_fields->currentData().toString();
+        if (field.isEmpty())
+            return;
+        m_table->setUpdatesEnabled(false);
+        list.SetFilter(QuickSearchFilter(field, m_search->text()));
+        m_table->setUpdatesEnabled(true);
+        if (m_model->rowCount() > 0)
+            FocusRow(0);
+    } catch (const std::exception &e) {
+        m_table->setUpdatesEnabled(true);
+        Fail(QStringLiteral("Search"), e);
+    }
+}
+
+void TplgContacts::AddToNewFamily()
+{
+    TBusyCursor busy;
+    const int focused = m_model->CurrentRow();
+    TDACDSDataTable &list = Data().DAContactList();
+    TDACDSDataTable &family = Data().DAFamilyDetails();
+    const QStringList keys = SelectedKeys();
+    m_stack->setUpdatesEnabled(false);
+    try {
+        family.Close();
+        family.ParamByName(QStringLiteral("PK_FamilyID")).Value = NoFamily;
+        family.Open();
+        family.Insert();
+        const QString familyKey = family.AsString(QStringLiteral("PK_FamilyID"));
+        for (int i = 0; i < keys.size(); ++i) {
+            if (!list.Locate(kKey, keys[i]))
+                continue;
+            if (i == 0) {
+                family.SetValue(QStringLiteral("FamilyName"), list.AsString(QStringLiteral("LastName")) + Text(5015));
+                family.SetValue(QStringLiteral("FamilyStreet"), list.Value(QStringLiteral("Street")));
+                family.SetValue(QStringLiteral("FamilyCity"), list.Value(QStringLiteral("City")));
+                family.SetValue(QStringLiteral("FamilyState"), list.Value(QStringLiteral("State")));
+                family.SetValue(QStringLiteral("FamilyZip"), list.Value(QStringLiteral("Zip")));
+                family.SetValue(QStringLiteral("FamilyPhone1"), list.Value(QStringLiteral("phone1")));
+            }
+            TDAContacts::JoinFamily(list, familyKey);
+        }
+        TDAContacts::FilterByFamily(list, familyKey);
+        if (Data().ShowFamilyDialog(0) == int(TModalResult::Ok)) {
+            TDAContacts::PostIfEditing(family);
+            TDAContacts::PostIfEditing(list);
+            // The family before the members that point at it, in one call.
+            TDACDSDataTable::ApplyUpdates({&family, &list}, false);
+        } else {
+            if (family.GetState() != TDATableState::dsBrowse)
+                family.Cancel();
+            family.CancelUpdates();
+            if (list.GetState() != TDATableState::dsBrowse)
+                list.Cancel();
+            list.CancelUpdates();
+        }
+        family.Close();
+        if (Data().DAFamilyList().GetActive() && !Data().DAFamilyList().HasChanges())
+            Data().DAFamilyList().Refresh();
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("acHYAddFamilyExecute"), e);
+    }
+    try {
+        list.ClearFilter();
+        m_stack->setUpdatesEnabled(true);
+        m_table->clearSelection();
+        FocusRow(focused);
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("acHYAddFamilyExecute2"), e);
+    }
+}
+
+void TplgContacts::AddToExistingFamily()
+{
+    try {
+        std::unique_ptr<TSearchObjectList> result;
+        if (!Controller().PerformSearch(2, Text(2200), 0, false, nullptr, nullptr, result) || !result || result->isEmpty())
+            return;
+        const QString familyKey = result->first().Object.Caption;
+        TDACDSDataTable &list = Data().DAContactList();
+        const int focused = m_model->CurrentRow();
+        for (const QString &key : SelectedKeys())
+            if (list.Locate(kKey, key))
+                TDAContacts::JoinFamily(list, familyKey);
+        if (list.HasChanges())
+            list.ApplyUpdates(false);
+        FocusRow(focused);
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("acHYAddExistingFamilyExecute"), e);
+    }
+}
+
+QStringList TplgContacts::RunPicker(bool functions)
+{
+    TfGroups picker(Data(), Controller(), this);
+    picker.SetMode(functions);
+    picker.Prepare();
+    picker.Initialize();
+    if (picker.ShowModal() != TModalResult::Ok)
+        return {};
+    return picker.SelectedIDs();
+}
+
+void TplgContacts::AddToGroup()
+{
+    TBusyCursor busy;
+    try {
+        TDACDSDataTable &groups = Data().DAGroupsList();
+        TDACDSDataTable &links = Data().DALnkGroupMembers();
+        if (!groups.GetActive())
+            groups.Open();
+        if (!links.GetActive())
+            links.Open();
+        const QStringList chosen = PickGroups(false);
+        if (chosen.isEmpty())
+            return;
+        if (groups.HasChanges())
+            groups.ApplyUpdates(true); // groups made in the picker
+        const QString group = chosen.first();
+        std::set<QString> members;
+        for (int r = 0; r < links.GetRecordCount(); ++r)
+            if (links.ValueAt(r, links.FieldIndex(QStringLiteral("F_GroupID"))).toString().compare(group, Qt::CaseInsensitive) == 0)
+                members.insert(links.ValueAt(r, links.FieldIndex(QStringLiteral("F_MemberID"))).toString().toUpper());
+        for (const QString &key : SelectedKeys()) {
+            if (members.count(key.toUpper()))
+                continue; // already in the group
+            links.Insert();
+            links.SetValue(QStringLiteral("F_MemberID"), key);
+            links.SetValue(QStringLiteral("F_MemberTypeID"), TDAContacts::ContactMemberType);
+            links.SetValue(QStringLiteral("F_GroupID"), group);
+            links.Post();
+        }
+        if (links.HasChanges())
+            links.ApplyUpdates(true);
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("acHYAddGroupExecute"), e);
+    }
+}
+
+void TplgContacts::AddToMinistry()
+{
+    TBusyCursor busy;
+    TDACDSDataTable &functions = Data().MinistryFunctions();
+    try {
+        if (!functions.GetActive())
+            functions.Open();
+        const QStringList chosen = PickGroups(true);
+        TDACDSDataTable &preferences = Data().DALnkServingPrefrence();
+        for (const QString &contact : chosen.isEmpty() ? QStringList() : SelectedKeys()) {
+            // This person's preferences, so that a function already there is not given twice.
+            preferences.Close();
+            preferences.ParamByName(QStringLiteral("F_ContactID")).Value = contact;
+            preferences.ParamByName(QStringLiteral("ContactType")).Value = 0;
+            preferences.Open();
+            for (const QString &function : chosen) {
+                if (preferences.Locate(QStringLiteral("F_MinistryFunctionID"), function))
+                    continue;
+                preferences.Insert();
+                preferences.SetValue(QStringLiteral("ContactType"), 0);
+                preferences.SetValue(QStringLiteral("F_ContactID"), contact);
+                preferences.SetValue(QStringLiteral("F_MinistryFunctionID"), function);
+                preferences.SetValue(QStringLiteral("ContactCanFillIn"), false);
+                preferences.Post();
+            }
+            if (preferences.HasChanges())
+                preferences.ApplyUpdates(false);
+        }
+        preferences.Close();
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("acHYAddGroupExecute"), e);
+    }
+    functions.Close();
+}
+
+void TplgContacts::Print()
+{
+    try {
+        const QStringList selection = SelectionConditions(kKey, SelectedKeys());
+        Controller().ShowReportDlg(kPrintCategory, &selection, Data().DAContactList().GetRecordCount(), nullptr, 0, {}, {}, {}, {});
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("Contacts:acHYmnuPrintExecute"), e);
+    }
+}
+
+void TplgContacts::Preview()
+{
+    try {
+        PreviewGrid(m_table, Text(8501) + Text(8512), Text(8502));
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("acHYPreviewExecute"), e);
+    }
+}
+
+void TplgContacts::SendMail()
+{
+    TBusyCursor busy;
+    try {
+        QList<QPair<QString, QString>> selected;
+        const QList<int> rows = SelectedRows();
+        for (int row : rows)
+            selected << QPair{KeyAt(row), FieldAt(row, QStringLiteral("EMail1"))};
+        const TMailSplit split = SplitMail(selected);
+        if (!split.LeftOut.isEmpty() &&
+            Prompt().Ask(this, QMessageBox::Information, Text(1460), Text(1462), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) !=
+                QMessageBox::Yes)
+            return;
+        Controller().SendSimpleEmail(split.Addresses);
+        if (!split.LeftOut.isEmpty()) {
+            // Those left out stay selected, so the planner sees who still needs word.
+            QList<int> leftOut;
+            for (int row : rows)
+                if (split.LeftOut.contains(KeyAt(row)))
+                    leftOut << row;
+            SelectRows(leftOut);
+        }
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("acEmailExecute"), e);
+    }
+}
+
+void TplgContacts::Export(quint8 kind)
+{
+    Controller().ExportGrid(kind, m_table);
+}
+
+void TplgContacts::Import()
+{
+    try {
+        if (!Controller().RunImport)
+            return;
+        m_table->setUpdatesEnabled(false);
+        Controller().RunImport(this);
+        m_table->setUpdatesEnabled(true);
+        // The people brought in show at once.
+        if (!Data().DAContactList().HasChanges())
+            Refresh();
+    } catch (const std::exception &e) {
+        m_table->setUpdatesEnabled(true);
+        Fail(QStringLiteral("acHYImportExportExecute"), e);
+    }
+}
+
+void TplgContacts::CopyRows()
+{
+    CopyGrid(*m_table);
+}
