@@ -5,6 +5,7 @@
 #include "plugins/contacts/uGridExport.h"
 #include "plugins/contacts/ufContactDialog.h"
 #include "plugins/contacts/ufFamilyDlg.h"
+#include "plugins/contacts/ufImportWizard.h"
 
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uCommon.h"
@@ -133,6 +134,7 @@ void TRvContactsController::OnCreate()
         SaveGridLayout(QStringLiteral("dlgFamilyMembers"), dialog.Members()->horizontalHeader());
         return result;
     };
+    RunImport = [this](QWidget *parent) { ShowImportWizard(*this, parent); };
     InitializeController();
 }
 

@@ -23,6 +23,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <QActionGroup>
 #include <QRegularExpression>
@@ -841,9 +842,10 @@ void TplgContacts::Import()
     try {
         if (!Controller().RunImport)
             return;
+        // The grid repaints once afterwards, not for every imported row, also when the run fails.
         m_table->setUpdatesEnabled(false);
+        const auto repaint = qScopeGuard([this] { m_table->setUpdatesEnabled(true); });
         Controller().RunImport(this);
-        m_table->setUpdatesEnabled(true);
         // The people brought in show at once.
         if (!Data().DAContactList().HasChanges())
             Refresh();
