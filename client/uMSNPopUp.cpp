@@ -102,9 +102,9 @@ bool TMSNPopUp::ShowPopUp()
 QList<TfrmMSNPopUp *> TMSNPopUp::Windows() const
 {
     QList<TfrmMSNPopUp *> open;
-    for (const QPointer<TfrmMSNPopUp> &window : m_windows)
-        if (window && window->Phase() != TfrmMSNPopUp::TPhase::Closed)
-            open << window.data();
+    for (const QPointer<TfrmMSNPopUp> &pointer : m_windows)
+        if (TfrmMSNPopUp *window = pointer.data(); window && window->Phase() != TfrmMSNPopUp::TPhase::Closed)
+            open << window;
     return open;
 }
 
@@ -338,8 +338,11 @@ void TfrmMSNPopUp::TextReleased(Qt::MouseButton button)
     Clicked([this] {
         if (m_settings.OnURLClick)
             m_settings.OnURLClick(this, m_settings.URL);
-        if (m_settings.Options.testFlag(TMSNPopUpOption::msnAutoOpenURL) && m_component && m_component->Opener())
-            m_component->Opener()(m_settings.URL);
+        if (!m_settings.Options.testFlag(TMSNPopUpOption::msnAutoOpenURL))
+            return;
+        if (TMSNPopUp *component = m_component.data())
+            if (const auto &open = component->Opener())
+                open(m_settings.URL);
     });
 }
 
