@@ -9,6 +9,8 @@
 #include <QList>
 #include <QVariant>
 
+class TDADatasetWriter;
+
 class DATAACCESS_EXPORT TDAEDataset
 {
 public:
@@ -40,6 +42,13 @@ public:
     const QList<QVariantList> &Rows() const { return m_rows; }
     QList<QVariantList> TakeRows();
 
+    // Streams the rows instead of keeping them: OpenForStreaming runs the statement (its fields
+    // are known after it, its rows are not kept), WriteRows then writes them as the rows of the
+    // writer's current table: field i from column columns[i], converted to the field's type, as
+    // TDataAbstractService reads them (DAConvertValue).
+    void OpenForStreaming();
+    void WriteRows(TDADatasetWriter &out, const TDAFieldList &fields, const QList<int> &columns);
+
     void First() { m_recNo = 0; }
     void Next() { if (m_recNo < m_rows.size()) ++m_recNo; }
     bool Eof() const { return m_recNo >= m_rows.size(); }
@@ -54,6 +63,10 @@ protected:
     // A statement that returns no rows opens empty, without fields.
     virtual void DoOpen(TDAFieldList &fields, QList<QVariantList> &rows) = 0;
     void SetRowsAffected(int rows) { m_rowsAffected = rows; }
+    // Drivers that read their results value by value override the two; by default the rows
+    // are read as Open reads them and written from memory.
+    virtual void DoOpenForStreaming(TDAFieldList &fields);
+    virtual void DoWriteRows(TDADatasetWriter &out, const TDAFieldList &fields, const QList<int> &columns);
 
 private:
     QString m_sql;

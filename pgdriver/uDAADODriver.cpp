@@ -353,6 +353,7 @@ void TDAEADOConnection::Open(const QString &userId, const QString &password)
 
 void TDAEADOConnection::Close()
 {
+    m_sendingRows = false;
     if (m_conn) {
         PQfinish(m_conn);
         m_conn = nullptr;
@@ -423,6 +424,7 @@ PGresult *TDAEADOConnection::Run(const QString &sql, const QVariantList &values,
 {
     if (!m_conn)
         Open();
+    EndRows();
     PGresult *result = nullptr;
     const QByteArray text = sql.toUtf8();
     if (values.isEmpty()) {
@@ -439,6 +441,49 @@ PGresult *TDAEADOConnection::Run(const QString &sql, const QVariantList &values,
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY)
         RaiseServerError(result, QStringLiteral("The statement"));
     return result;
+}
+
+void TDAEADOConnection::SendForRows(const QString &sql, const QVariantList &values, const QList<TDADataType> &declared)
+{
+    if (!m_conn)
+        Open();
+    EndRows();
+    const QByteArray text = sql.toUtf8();
+    pgdriver::BoundParams bound(m_textOid);
+    for (int i = 0; i < values.size(); ++i)
+        bound.add(values[i], i < declared.size() ? declared[i] : TDADataType::datUnknown);
+    if (!PQsendQueryParams(m_conn, text.constData(), bound.count(), bound.types(), bound.values(), bound.lengths(),
+                           bound.formats(), 0))
+        RaiseServerError(nullptr, QStringLiteral("The statement"));
+    m_sendingRows = true;
+    // Without it the rows still come, in one result: NextRows' callers take either.
+    PQsetSingleRowMode(m_conn);
+}
+
+PGresult *TDAEADOConnection::NextRows()
+{
+    if (!m_sendingRows)
+        return nullptr;
+    PGresult *result = PQgetResult(m_conn);
+    if (!result) {
+        m_sendingRows = false;
+        return nullptr;
+    }
+    const ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY) {
+        EndRows(); // the connection is ready again before the error is raised
+        RaiseServerError(result, QStringLiteral("The statement"));
+    }
+    return result;
+}
+
+void TDAEADOConnection::EndRows()
+{
+    if (!m_sendingRows)
+        return;
+    m_sendingRows = false;
+    while (PGresult *rest = PQgetResult(m_conn))
+        PQclear(rest);
 }
 
 void TDAEADOConnection::RunSimple(const QString &sql)

@@ -130,6 +130,14 @@ public:
     // message on failure. The result is owned by the caller (free with PQclear).
     pg_result *Run(const QString &sql, const QVariantList &values = {},
                    const QList<TDADataType> &declared = {});
+    // Sends one statement (one only: the text may not hold several) whose rows are then taken a
+    // result at a time, in libpq's single-row mode, so a large result never lies in memory
+    // whole. NextRows gives the results in turn (each holds rows or, last, none but still
+    // describes the fields) and nullptr after the last. Nothing else may run on the connection
+    // until NextRows gave nullptr or EndRows read the rest. Failures raise as Run's do.
+    void SendForRows(const QString &sql, const QVariantList &values, const QList<TDADataType> &declared);
+    pg_result *NextRows();
+    void EndRows();
 
 private:
     void DoApplyConnectionString(const QString &connectionString);
@@ -157,5 +165,6 @@ private:
     QString m_applicationName;
 
     pg_conn *m_conn = nullptr;
+    bool m_sendingRows = false;
     unsigned m_textOid = 0; // citext's type, else text
 };
