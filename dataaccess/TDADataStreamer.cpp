@@ -596,9 +596,9 @@ QList<TDADelta> TDADataStreamer::ReadDeltas(const QByteArray &stream, TMemoryBud
                         c.SetNewValue(f, v);
                 }
             }
-            delta.Changes << c;
+            delta.Changes.emplaceBack(std::move(c));
         }
-        deltas << delta;
+        deltas << std::move(delta);
     }
     if (!r.atEnd())
         Reader::bad("bytes after the end");

@@ -56,6 +56,9 @@ private:
     QList<bool> m_hasNew;
 };
 
+// Its members are Qt's implicitly shared lists and texts: a list of changes grows by moving bytes.
+Q_DECLARE_TYPEINFO(TDADeltaChange, Q_RELOCATABLE_TYPE);
+
 struct DATAACCESS_EXPORT TDADelta
 {
     QString LogicalName;

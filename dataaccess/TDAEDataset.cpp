@@ -11,13 +11,23 @@ void TDAEDataset::SetSQL(const QString &sql)
 {
     Close();
     m_sql = sql;
+    m_parsedValid = false;
     RefreshParams();
+}
+
+const TDASQLParamText &TDAEDataset::ParsedSQL() const
+{
+    if (!m_parsedValid) {
+        m_parsed = DAParseSQLParams(m_sql);
+        m_parsedValid = true;
+    }
+    return m_parsed;
 }
 
 void TDAEDataset::RefreshParams()
 {
     TDAParamCollection fresh;
-    for (const QString &name : DAParseSQLParams(m_sql).Names) {
+    for (const QString &name : ParsedSQL().Names) {
         if (const TDAParam *old = m_params.FindParam(name)) {
             TDAParam &p = fresh.Add(name);
             p = *old;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "dataaccess/DADataTypes.h"
+#include "dataaccess/DASQLParams.h"
 #include "dataaccess/DataAccessExport.h"
 
 #include <QList>
@@ -20,6 +21,8 @@ public:
     TDAEDataset &operator=(const TDAEDataset &) = delete;
 
     QString GetSQL() const { return m_sql; }
+    // The text with its parameters turned into "$n" markers, parsed once per text.
+    const TDASQLParamText &ParsedSQL() const;
     // Sets the text and rebuilds the parameters from it, keeping values of names that stay.
     void SetSQL(const QString &sql);
     TDAParamCollection &GetParams() { return m_params; }
@@ -70,6 +73,8 @@ protected:
 
 private:
     QString m_sql;
+    mutable TDASQLParamText m_parsed;
+    mutable bool m_parsedValid = false;
     TDAParamCollection m_params;
     TDAFieldList m_fields;
     QList<QVariantList> m_rows;

@@ -11,9 +11,14 @@
 #include <QStringList>
 
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 struct pg_conn;
 struct pg_result;
+namespace pgdriver {
+class BoundParams;
+}
 
 enum class TDAOleDBProviderType : int {
     oledb_Unknown = 0,
@@ -164,7 +169,23 @@ private:
     QString m_connectTimeout;
     QString m_applicationName;
 
+    // Statements a transaction runs again and again (a delta's generated INSERT, UPDATE and
+    // DELETE) are prepared on their second use and run prepared from then on, so the server
+    // parses and plans them once. Only within one transaction, where the tables they touch are
+    // locked against other sessions' changes; forgotten when it ends or a statement without
+    // values (a script, DDL) runs, and deallocated before the next transaction begins.
+    struct Reuse
+    {
+        int Uses = 0;
+        QByteArray Name; // set once prepared
+    };
+    pg_result *RunReused(const QByteArray &text, const pgdriver::BoundParams &bound);
+    void ForgetPrepared();
+
     pg_conn *m_conn = nullptr;
     bool m_sendingRows = false;
+    std::unordered_map<std::string, Reuse> m_reuse;
+    bool m_preparedLeft = false; // prepared statements of an ended transaction are on the server
+    int m_preparedCount = 0;
     unsigned m_textOid = 0; // citext's type, else text
 };

@@ -26,9 +26,8 @@ void boundValues(const TDASQLParamText &parsed, const TDAParamCollection &params
     }
 }
 
-Result runWithParams(TDAEADOConnection *connection, const QString &sql, const TDAParamCollection &params)
+Result runWithParams(TDAEADOConnection *connection, const TDASQLParamText &parsed, const TDAParamCollection &params)
 {
-    const TDASQLParamText parsed = DAParseSQLParams(sql);
     QVariantList values;
     QList<TDADataType> declared;
     boundValues(parsed, params, values, declared);
@@ -95,7 +94,7 @@ void TDAEADOQuery::ResultDeleter::operator()(pg_result *r) const
 int TDAEADOQuery::DoExecute()
 {
     EndStreaming();
-    Result r = runWithParams(m_connection, GetSQL(), GetParams());
+    Result r = runWithParams(m_connection, ParsedSQL(), GetParams());
     const char *tuples = PQcmdTuples(r.get());
     if (tuples && *tuples)
         return QByteArray(tuples).toInt();
@@ -105,7 +104,7 @@ int TDAEADOQuery::DoExecute()
 void TDAEADOQuery::DoOpen(TDAFieldList &fields, QList<QVariantList> &rows)
 {
     EndStreaming();
-    Result r = runWithParams(m_connection, GetSQL(), GetParams());
+    Result r = runWithParams(m_connection, ParsedSQL(), GetParams());
     if (PQresultStatus(r.get()) == PGRES_TUPLES_OK)
         readRows(r.get(), fields, rows);
     const char *tuples = PQcmdTuples(r.get());
@@ -124,7 +123,7 @@ void TDAEADOQuery::EndStreaming()
 void TDAEADOQuery::DoOpenForStreaming(TDAFieldList &fields)
 {
     EndStreaming();
-    const TDASQLParamText parsed = DAParseSQLParams(GetSQL());
+    const TDASQLParamText &parsed = ParsedSQL();
     if (!parsed.SingleStatement) {
         TDAEDataset::DoOpenForStreaming(fields);
         return;
