@@ -199,6 +199,11 @@ QString TRvContactsController::GetText(int number) const
     return m_texts ? m_texts->GetString(number) : QString();
 }
 
+QString TRvContactsController::GetHTML(int number) const
+{
+    return m_texts ? m_texts->GetHTML(number) : QString();
+}
+
 void TRvContactsController::WriteHostLog(quint8 level, const QString &location, const QString &message) const
 {
     if (auto log = host_cast<IHostLog>(Host()))

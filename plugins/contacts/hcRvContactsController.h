@@ -44,6 +44,8 @@ public:
     // ---- services for the module's own units ----
     // The language text by number; empty while the module has no language texts.
     QString GetText(int number) const;
+    // An HTML block of the language texts; empty when there is none.
+    QString GetHTML(int number) const;
     // One line in the host's log under the module text "Contacts"; nothing while no host is set.
     void WriteHostLog(quint8 level, const QString &location, const QString &message) const;
     // The logged-on user (the host's object), null while there is none.
