@@ -122,12 +122,35 @@ TDADataType DADataTypeOfValue(const QVariant &value)
     }
 }
 
+bool DAIsCanonical(const QVariant &value, TDAValueKind kind)
+{
+    switch (kind) {
+    case TDAValueKind::Text: return value.typeId() == QMetaType::QString;
+    case TDAValueKind::Int32: return value.typeId() == QMetaType::Int;
+    case TDAValueKind::Int64: return value.typeId() == QMetaType::LongLong;
+    case TDAValueKind::Double: return value.typeId() == QMetaType::Double;
+    case TDAValueKind::Boolean: return value.typeId() == QMetaType::Bool;
+    case TDAValueKind::DateTime: {
+        if (value.typeId() != QMetaType::QDateTime)
+            return false;
+        const auto *dt = static_cast<const QDateTime *>(value.constData());
+        return dt->timeSpec() == Qt::UTC && dt->isValid();
+    }
+    case TDAValueKind::Bytes: return value.typeId() == QMetaType::QByteArray;
+    case TDAValueKind::None: break;
+    }
+    return false;
+}
+
 QVariant DAConvertValue(const QVariant &value, TDADataType type)
 {
     if (DAIsNull(value))
         return {};
+    const TDAValueKind kind = DAValueKind(type);
+    if (DAIsCanonical(value, kind))
+        return value;
     bool ok = true;
-    switch (DAValueKind(type)) {
+    switch (kind) {
     case TDAValueKind::Text:
         if (value.typeId() == QMetaType::QUuid)
             return value.toUuid().toString(QUuid::WithBraces).toUpper();

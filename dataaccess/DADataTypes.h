@@ -51,6 +51,9 @@ DATAACCESS_EXPORT TDADataType DADataTypeOfValue(const QVariant &value);
 // bool, QDateTime, QByteArray); null stays null. Throws EDAException when it cannot.
 DATAACCESS_EXPORT QVariant DAConvertValue(const QVariant &value, TDADataType type);
 DATAACCESS_EXPORT bool DAIsNull(const QVariant &value);
+// True when a non-null value already is the canonical QVariant of the kind (DAConvertValue
+// would give it back unchanged), so callers on hot paths can skip the conversion.
+DATAACCESS_EXPORT bool DAIsCanonical(const QVariant &value, TDAValueKind kind);
 
 // A named parameter of a statement or stored procedure.
 struct DATAACCESS_EXPORT TDAParam

@@ -37,9 +37,15 @@ TDASQLParamText DAParseSQLParams(const QString &sql)
     out.SQL.reserve(sql.size());
     const int n = int(sql.size());
     int i = 0;
+    bool afterSemicolon = false;
     while (i < n) {
         const QChar c = sql[i];
         const QChar next = i + 1 < n ? sql[i + 1] : QChar();
+        const bool comment = (c == QLatin1Char('-') && next == QLatin1Char('-')) || (c == QLatin1Char('/') && next == QLatin1Char('*'));
+        if (c == QLatin1Char(';'))
+            afterSemicolon = true;
+        else if (afterSemicolon && !comment && !c.isSpace())
+            out.SingleStatement = false;
         int end = i + 1;
         if (c == QLatin1Char('\'')) {
             // E'...' strings let a backslash escape the quote.

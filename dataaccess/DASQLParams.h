@@ -14,6 +14,8 @@ struct DATAACCESS_EXPORT TDASQLParamText
     QString SQL;
     // Distinct names in order of first use; "$n" stands for Names[n - 1].
     QStringList Names;
+    // False when a ";" outside literals and comments is followed by more than blanks and comments.
+    bool SingleStatement = true;
 };
 
 DATAACCESS_EXPORT TDASQLParamText DAParseSQLParams(const QString &sql);

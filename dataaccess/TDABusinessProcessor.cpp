@@ -69,6 +69,7 @@ bool TDABusinessProcessor::ProcessDelta(IDAConnection &connection, const TDASche
     reply.Fields = delta.Fields;
     reply.Changes.clear();
     m_fields = &delta.Fields;
+    reply.Changes.reserve(delta.Changes.size());
     bool ok = true;
     for (TDADeltaChange &change : delta.Changes) {
         TDADeltaChange answer(change.RecID, change.ChangeType, int(delta.Fields.size()));
@@ -95,7 +96,7 @@ bool TDABusinessProcessor::ProcessDelta(IDAConnection &connection, const TDASche
         }
         change.Status = answer.Status;
         change.Message = answer.Message;
-        reply.Changes << answer;
+        reply.Changes << std::move(answer);
     }
     m_fields = nullptr;
     return ok;
@@ -135,7 +136,7 @@ void TDABusinessProcessor::ProcessChange(IDAConnection &connection, const TDASch
             throw EDAException(QStringLiteral("Dataset \"%1\" cannot be changed").arg(dataset.Name));
         TDAParamCollection params;
         auto bind = [&](const QVariant &value, TDADataType type) {
-            const QString name = QStringLiteral("p%1").arg(params.Count() + 1);
+            const QString name = QLatin1Char('p') + QString::number(params.Count() + 1);
             TDAParam &p = params.Add(name, value);
             p.DataType = type;
             return QLatin1Char(':') + name;

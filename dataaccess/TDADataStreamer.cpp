@@ -32,13 +32,17 @@ TDAValueKind streamKind(TDADataType type)
     return kind == TDAValueKind::None ? TDAValueKind::Text : kind;
 }
 
+// Writes into a buffer it grows itself, so values go straight into the stream without a
+// temporary of their own.
 class Writer
 {
 public:
+    explicit Writer(qsizetype expected = 0) { m_out.resize(qMax<qsizetype>(expected, 256)); }
+
     template <typename T> void put(T v)
     {
         T le = qToLittleEndian(v);
-        m_out.append(reinterpret_cast<const char *>(&le), sizeof le);
+        std::memcpy(grow(sizeof le), &le, sizeof le);
     }
     void putDouble(double v)
     {
@@ -49,22 +53,56 @@ public:
     void putBytes(const QByteArray &b)
     {
         put<quint32>(quint32(b.size()));
-        m_out.append(b);
+        raw(b.constData(), b.size());
     }
-    void putText(const QString &s) { putBytes(s.toUtf8()); }
-    void raw(const char *data, int size) { m_out.append(data, size); }
-
-    void putValue(const QVariant &raw, TDADataType type)
+    void putText(QStringView s)
     {
-        const QVariant v = DAConvertValue(raw, type);
-        switch (streamKind(type)) {
-        case TDAValueKind::Text: putText(v.toString()); break;
-        case TDAValueKind::Int32: put<qint32>(v.toInt()); break;
-        case TDAValueKind::Int64: put<qint64>(v.toLongLong()); break;
-        case TDAValueKind::Double: putDouble(v.toDouble()); break;
-        case TDAValueKind::Boolean: put<quint8>(v.toBool() ? 1 : 0); break;
-        case TDAValueKind::DateTime: putDouble(DateTimeToOle(v.toDateTime())); break;
-        case TDAValueKind::Bytes: putBytes(v.toByteArray()); break;
+        // Most texts are ASCII: copied as they stand; from the first other character on the
+        // UTF-8 encoder takes over.
+        const qsizetype n = s.size();
+        const qsizetype start = m_size;
+        char *out = grow(4 + n) + 4;
+        const char16_t *in = s.utf16();
+        qsizetype i = 0;
+        for (; i < n && in[i] < 0x80; ++i)
+            out[i] = char(in[i]);
+        if (i < n) {
+            m_size = start + 4 + i;
+            const QByteArray rest = s.sliced(i).toUtf8();
+            raw(rest.constData(), rest.size());
+        }
+        const quint32 length = qToLittleEndian(quint32(m_size - start - 4));
+        std::memcpy(m_out.data() + start, &length, sizeof length);
+    }
+    void raw(const char *data, qsizetype size)
+    {
+        if (size > 0)
+            std::memcpy(grow(size), data, size_t(size));
+    }
+
+    void putValue(const QVariant &given, TDADataType type)
+    {
+        // Values read from the database are in their canonical form already.
+        const TDAValueKind kind = streamKind(type);
+        QVariant converted;
+        const QVariant *v = &given;
+        if (!DAIsCanonical(given, kind)) {
+            converted = DAConvertValue(given, type);
+            v = &converted;
+        }
+        switch (kind) {
+        case TDAValueKind::Text:
+            if (v->typeId() == QMetaType::QString)
+                putText(*static_cast<const QString *>(v->constData()));
+            else
+                putText(v->toString());
+            break;
+        case TDAValueKind::Int32: put<qint32>(v->toInt()); break;
+        case TDAValueKind::Int64: put<qint64>(v->toLongLong()); break;
+        case TDAValueKind::Double: putDouble(v->toDouble()); break;
+        case TDAValueKind::Boolean: put<quint8>(v->toBool() ? 1 : 0); break;
+        case TDAValueKind::DateTime: putDouble(DateTimeToOle(v->toDateTime())); break;
+        case TDAValueKind::Bytes: putBytes(v->toByteArray()); break;
         case TDAValueKind::None: break;
         }
     }
@@ -81,10 +119,32 @@ public:
         }
     }
 
-    QByteArray take() { return std::move(m_out); }
+    qsizetype size() const { return m_size; }
+    template <typename T> void patch(qsizetype at, T v)
+    {
+        T le = qToLittleEndian(v);
+        std::memcpy(m_out.data() + at, &le, sizeof le);
+    }
+
+    QByteArray take()
+    {
+        m_out.resize(m_size);
+        return std::move(m_out);
+    }
 
 private:
+    // Room for n more bytes; the pointer holds until the next call.
+    char *grow(qsizetype n)
+    {
+        if (m_size + n > m_out.size())
+            m_out.resize(qMax(m_out.size() * 2, m_size + n));
+        char *at = m_out.data() + m_size;
+        m_size += n;
+        return at;
+    }
+
     QByteArray m_out;
+    qsizetype m_size = 0;
 };
 
 class Reader
@@ -112,6 +172,14 @@ public:
         throw EDAException(QStringLiteral("Malformed data stream: %1").arg(QLatin1String(what)));
     }
     qsizetype remaining() const { return m_in.size() - m_pos; }
+    // The next n bytes where they lie in the stream.
+    const char *take(qsizetype n)
+    {
+        need(n);
+        const char *at = m_in.constData() + m_pos;
+        m_pos += n;
+        return at;
+    }
     void need(qsizetype n) const
     {
         if (n < 0 || n > remaining())
@@ -143,9 +211,12 @@ public:
     }
     QString getText()
     {
-        const QByteArray utf8 = getBytes();
-        spend(std::size_t(utf8.size()) * 2);
-        return QString::fromUtf8(utf8);
+        const quint32 n = get<quint32>();
+        need(qsizetype(n));
+        spend(std::size_t(n) * 3);
+        const QString text = QString::fromUtf8(m_in.constData() + m_pos, qsizetype(n));
+        m_pos += qsizetype(n);
+        return text;
     }
     // A count of items that each take at least minSize bytes, checked against the rest.
     int getCount(qsizetype minSize, int limit)
@@ -255,31 +326,164 @@ void TDADeltaChange::ClearNewValue(int field)
     m_hasNew[field] = false;
 }
 
+struct TDADatasetWriter::Buffer : Writer
+{
+    using Writer::Writer;
+};
+
+TDADatasetWriter::TDADatasetWriter(int tableCount, qsizetype expectedSize)
+    : m_out(std::make_unique<Buffer>(expectedSize + 64))
+    , m_tablesLeft(tableCount)
+{
+    m_out->raw(kDatasetMagic, 4);
+    m_out->put<quint32>(quint32(tableCount));
+}
+
+TDADatasetWriter::~TDADatasetWriter() = default;
+
+void TDADatasetWriter::BeginTable(const QString &name, const TDAFieldList &fields)
+{
+    if (m_tablesLeft <= 0 || m_inTable)
+        throw EDAException(QStringLiteral("Table \"%1\" does not fit in the data stream").arg(name));
+    --m_tablesLeft;
+    m_inTable = true;
+    m_out->putText(name);
+    m_out->putFields(fields);
+    m_countAt = m_out->size();
+    m_out->put<quint32>(0);
+    m_rows = 0;
+    m_fields = fields;
+    m_nulls.clear();
+    m_next = 0;
+}
+
+void TDADatasetWriter::BeginRow(const bool *nulls)
+{
+    if (!m_inTable || m_next < m_nulls.size())
+        throw EDAException(QStringLiteral("A row does not fit in the data stream"));
+    ++m_rows;
+    const int fieldCount = int(m_fields.size());
+    m_nulls.resize(fieldCount);
+    char bitmap[TDADataStreamer::kMaxFields / 8];
+    std::memset(bitmap, 0, size_t(fieldCount + 7) / 8);
+    for (int i = 0; i < fieldCount; ++i) {
+        m_nulls[i] = nulls[i];
+        if (nulls[i])
+            bitmap[i / 8] = char(bitmap[i / 8] | (1 << (i % 8)));
+    }
+    m_out->raw(bitmap, (fieldCount + 7) / 8);
+    m_next = 0;
+    while (m_next < fieldCount && m_nulls[m_next])
+        ++m_next;
+}
+
+void TDADatasetWriter::EndTable()
+{
+    if (!m_inTable || m_next < m_nulls.size())
+        throw EDAException(QStringLiteral("The data stream was left incomplete"));
+    m_inTable = false;
+    m_out->patch<quint32>(m_countAt, m_rows);
+}
+
+const TDAField &TDADatasetWriter::Next(TDAValueKind kind)
+{
+    if (m_next >= m_nulls.size())
+        throw EDAException(QStringLiteral("A value does not fit in the row of the data stream"));
+    const TDAField &f = m_fields[m_next];
+    if (kind != TDAValueKind::None && kind != streamKind(f.DataType))
+        throw EDAException(QStringLiteral("A value of the wrong kind was given for field \"%1\"").arg(f.Name));
+    do
+        ++m_next;
+    while (m_next < m_nulls.size() && m_nulls[m_next]);
+    return f;
+}
+
+void TDADatasetWriter::PutValue(const QVariant &value)
+{
+    const TDAField &f = Next(TDAValueKind::None);
+    m_out->putValue(value, f.DataType);
+}
+
+void TDADatasetWriter::PutText(QStringView text)
+{
+    Next(TDAValueKind::Text);
+    m_out->putText(text);
+}
+
+void TDADatasetWriter::PutUtf8(const char *utf8, qsizetype size)
+{
+    Next(TDAValueKind::Text);
+    m_out->put<quint32>(quint32(size));
+    m_out->raw(utf8, size);
+}
+
+void TDADatasetWriter::PutInt32(qint32 value)
+{
+    Next(TDAValueKind::Int32);
+    m_out->put<qint32>(value);
+}
+
+void TDADatasetWriter::PutInt64(qint64 value)
+{
+    Next(TDAValueKind::Int64);
+    m_out->put<qint64>(value);
+}
+
+void TDADatasetWriter::PutDouble(double value)
+{
+    Next(TDAValueKind::Double);
+    m_out->putDouble(value);
+}
+
+void TDADatasetWriter::PutBoolean(bool value)
+{
+    Next(TDAValueKind::Boolean);
+    m_out->put<quint8>(value ? 1 : 0);
+}
+
+void TDADatasetWriter::PutDateTime(const QDateTime &value)
+{
+    Next(TDAValueKind::DateTime);
+    m_out->putDouble(DateTimeToOle(value));
+}
+
+void TDADatasetWriter::PutBytes(const QByteArray &value)
+{
+    Next(TDAValueKind::Bytes);
+    m_out->putBytes(value);
+}
+
+QByteArray TDADatasetWriter::Take()
+{
+    if (m_tablesLeft > 0 || m_inTable)
+        throw EDAException(QStringLiteral("The data stream was left incomplete"));
+    return m_out->take();
+}
+
 QByteArray TDADataStreamer::WriteDatasets(const QList<TDATableData> &tables)
 {
-    Writer w;
-    w.raw(kDatasetMagic, 4);
-    w.put<quint32>(quint32(tables.size()));
+    qsizetype expected = 0;
+    for (const TDATableData &t : tables)
+        expected += t.Rows.size() * (t.Fields.size() * 8 + 1);
+    TDADatasetWriter w(int(tables.size()), expected);
+    QList<bool> nulls;
     for (const TDATableData &t : tables) {
-        w.putText(t.Name);
-        w.putFields(t.Fields);
-        w.put<quint32>(quint32(t.Rows.size()));
+        w.BeginTable(t.Name, t.Fields);
         const int fieldCount = int(t.Fields.size());
-        QByteArray bitmap((fieldCount + 7) / 8, '\0');
+        nulls.resize(fieldCount);
         for (const QVariantList &row : t.Rows) {
             if (row.size() != fieldCount)
                 throw EDAException(QStringLiteral("A row of \"%1\" does not match its fields").arg(t.Name));
-            bitmap.fill('\0');
             for (int i = 0; i < fieldCount; ++i)
-                if (DAIsNull(row[i]))
-                    bitmap[i / 8] = char(bitmap[i / 8] | (1 << (i % 8)));
-            w.raw(bitmap.constData(), int(bitmap.size()));
+                nulls[i] = DAIsNull(row[i]);
+            w.BeginRow(nulls.constData());
             for (int i = 0; i < fieldCount; ++i)
-                if (!DAIsNull(row[i]))
-                    w.putValue(row[i], t.Fields[i].DataType);
+                if (!nulls[i])
+                    w.PutValue(row[i]);
         }
+        w.EndTable();
     }
-    return w.take();
+    return w.Take();
 }
 
 QList<TDATableData> TDADataStreamer::ReadDatasets(const QByteArray &stream)
@@ -300,20 +504,18 @@ QList<TDATableData> TDADataStreamer::ReadDatasets(const QByteArray &stream)
         table.Rows.reserve(std::min(rowCount, kMaxReserve));
         for (int i = 0; i < rowCount; ++i) {
             r.spend(kRowMemory + std::size_t(fieldCount) * kSlotMemory);
-            QByteArray bitmap(bitmapSize, '\0');
-            for (int b = 0; b < bitmapSize; ++b)
-                bitmap[b] = char(r.get<quint8>());
+            const char *bitmap = r.take(bitmapSize);
             QVariantList row;
             row.reserve(fieldCount);
             for (int f = 0; f < fieldCount; ++f) {
                 if (bitmap[f / 8] & (1 << (f % 8)))
-                    row << QVariant();
+                    row.emplaceBack();
                 else
-                    row << r.getValue(table.Fields[f].DataType);
+                    row.emplaceBack(r.getValue(table.Fields[f].DataType));
             }
-            table.Rows << row;
+            table.Rows.emplaceBack(std::move(row));
         }
-        tables << table;
+        tables << std::move(table);
     }
     if (!r.atEnd())
         Reader::bad("bytes after the end");
@@ -394,9 +596,9 @@ QList<TDADelta> TDADataStreamer::ReadDeltas(const QByteArray &stream, TMemoryBud
                         c.SetNewValue(f, v);
                 }
             }
-            delta.Changes << c;
+            delta.Changes.emplaceBack(std::move(c));
         }
-        deltas << delta;
+        deltas << std::move(delta);
     }
     if (!r.atEnd())
         Reader::bad("bytes after the end");

@@ -11,6 +11,8 @@
 #include <QList>
 #include <QVariant>
 
+#include <memory>
+
 class TMemoryBudget;
 
 // One dataset: its fields and rows (one value per field, null for NULL).
@@ -54,11 +56,58 @@ private:
     QList<bool> m_hasNew;
 };
 
+// Its members are Qt's implicitly shared lists and texts: a list of changes grows by moving bytes.
+Q_DECLARE_TYPEINFO(TDADeltaChange, Q_RELOCATABLE_TYPE);
+
 struct DATAACCESS_EXPORT TDADelta
 {
     QString LogicalName;
     TDAFieldList Fields;
     QList<TDADeltaChange> Changes;
+};
+
+// Writes a dataset stream table by table and row by row, for producers that have one row at a
+// time (a driver reading its result straight into the stream) instead of a whole TDATableData.
+// Each row gives its null flags first, then one value for each field that is not null, in
+// field order, in the form of the field's kind (PutValue converts any value).
+class DATAACCESS_EXPORT TDADatasetWriter
+{
+public:
+    explicit TDADatasetWriter(int tableCount, qsizetype expectedSize = 0);
+    ~TDADatasetWriter();
+    TDADatasetWriter(const TDADatasetWriter &) = delete;
+    TDADatasetWriter &operator=(const TDADatasetWriter &) = delete;
+
+    // A table's rows are counted as they come and the count written when it ends.
+    void BeginTable(const QString &name, const TDAFieldList &fields);
+    // nulls holds one flag per field of the table.
+    void BeginRow(const bool *nulls);
+    void EndTable();
+    void PutValue(const QVariant &value);
+    void PutText(QStringView text);
+    // Text that is UTF-8 already.
+    void PutUtf8(const char *utf8, qsizetype size);
+    void PutInt32(qint32 value);
+    void PutInt64(qint64 value);
+    void PutDouble(double value);
+    void PutBoolean(bool value);
+    void PutDateTime(const QDateTime &value);
+    void PutBytes(const QByteArray &value);
+    // The stream; throws EDAException when fewer tables or values came than announced.
+    QByteArray Take();
+
+private:
+    const TDAField &Next(TDAValueKind kind);
+
+    struct Buffer;
+    std::unique_ptr<Buffer> m_out;
+    int m_tablesLeft;
+    bool m_inTable = false;
+    qsizetype m_countAt = 0; // where the open table's row count goes
+    quint32 m_rows = 0;
+    TDAFieldList m_fields;
+    QList<bool> m_nulls;
+    int m_next = 0; // the field the next value is for
 };
 
 class DATAACCESS_EXPORT TDADataStreamer

@@ -2,6 +2,7 @@
 
 #include "dataaccess/DAException.h"
 #include "dataaccess/DASQLParams.h"
+#include "dataaccess/TDADataStreamer.h"
 
 TDAEDataset::~TDAEDataset() = default;
 TDAEStoredProcedure::~TDAEStoredProcedure() = default;
@@ -10,13 +11,23 @@ void TDAEDataset::SetSQL(const QString &sql)
 {
     Close();
     m_sql = sql;
+    m_parsedValid = false;
     RefreshParams();
+}
+
+const TDASQLParamText &TDAEDataset::ParsedSQL() const
+{
+    if (!m_parsedValid) {
+        m_parsed = DAParseSQLParams(m_sql);
+        m_parsedValid = true;
+    }
+    return m_parsed;
 }
 
 void TDAEDataset::RefreshParams()
 {
     TDAParamCollection fresh;
-    for (const QString &name : DAParseSQLParams(m_sql).Names) {
+    for (const QString &name : ParsedSQL().Names) {
         if (const TDAParam *old = m_params.FindParam(name)) {
             TDAParam &p = fresh.Add(name);
             p = *old;
@@ -65,4 +76,41 @@ QVariant TDAEDataset::FieldByName(const QString &name) const
     if (Eof())
         throw EDAException(QStringLiteral("No current record to read \"%1\" from").arg(name));
     return m_rows.at(m_recNo).at(index);
+}
+
+void TDAEDataset::OpenForStreaming()
+{
+    Close();
+    DoOpenForStreaming(m_fields);
+    m_active = true;
+}
+
+void TDAEDataset::WriteRows(TDADatasetWriter &out, const TDAFieldList &fields, const QList<int> &columns)
+{
+    if (!m_active)
+        throw EDAException(QStringLiteral("The statement is not open"));
+    DoWriteRows(out, fields, columns);
+    Close();
+}
+
+void TDAEDataset::DoOpenForStreaming(TDAFieldList &fields)
+{
+    DoOpen(fields, m_rows);
+}
+
+void TDAEDataset::DoWriteRows(TDADatasetWriter &out, const TDAFieldList &fields, const QList<int> &columns)
+{
+    QList<bool> nulls(fields.size());
+    QVariantList values(fields.size());
+    for (const QVariantList &row : m_rows) {
+        for (int i = 0; i < fields.size(); ++i) {
+            const QVariant &v = row.at(columns[i]);
+            nulls[i] = DAIsNull(v);
+            values[i] = nulls[i] ? QVariant() : DAConvertValue(v, fields[i].DataType);
+        }
+        out.BeginRow(nulls.constData());
+        for (int i = 0; i < fields.size(); ++i)
+            if (!nulls[i])
+                out.PutValue(values[i]);
+    }
 }

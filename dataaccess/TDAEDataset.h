@@ -4,10 +4,13 @@
 #pragma once
 
 #include "dataaccess/DADataTypes.h"
+#include "dataaccess/DASQLParams.h"
 #include "dataaccess/DataAccessExport.h"
 
 #include <QList>
 #include <QVariant>
+
+class TDADatasetWriter;
 
 class DATAACCESS_EXPORT TDAEDataset
 {
@@ -18,6 +21,8 @@ public:
     TDAEDataset &operator=(const TDAEDataset &) = delete;
 
     QString GetSQL() const { return m_sql; }
+    // The text with its parameters turned into "$n" markers, parsed once per text.
+    const TDASQLParamText &ParsedSQL() const;
     // Sets the text and rebuilds the parameters from it, keeping values of names that stay.
     void SetSQL(const QString &sql);
     TDAParamCollection &GetParams() { return m_params; }
@@ -40,6 +45,13 @@ public:
     const QList<QVariantList> &Rows() const { return m_rows; }
     QList<QVariantList> TakeRows();
 
+    // Streams the rows instead of keeping them: OpenForStreaming runs the statement (its fields
+    // are known after it, its rows are not kept), WriteRows then writes them as the rows of the
+    // writer's current table: field i from column columns[i], converted to the field's type, as
+    // TDataAbstractService reads them (DAConvertValue).
+    void OpenForStreaming();
+    void WriteRows(TDADatasetWriter &out, const TDAFieldList &fields, const QList<int> &columns);
+
     void First() { m_recNo = 0; }
     void Next() { if (m_recNo < m_rows.size()) ++m_recNo; }
     bool Eof() const { return m_recNo >= m_rows.size(); }
@@ -54,9 +66,15 @@ protected:
     // A statement that returns no rows opens empty, without fields.
     virtual void DoOpen(TDAFieldList &fields, QList<QVariantList> &rows) = 0;
     void SetRowsAffected(int rows) { m_rowsAffected = rows; }
+    // Drivers that read their results value by value override the two; by default the rows
+    // are read as Open reads them and written from memory.
+    virtual void DoOpenForStreaming(TDAFieldList &fields);
+    virtual void DoWriteRows(TDADatasetWriter &out, const TDAFieldList &fields, const QList<int> &columns);
 
 private:
     QString m_sql;
+    mutable TDASQLParamText m_parsed;
+    mutable bool m_parsedValid = false;
     TDAParamCollection m_params;
     TDAFieldList m_fields;
     QList<QVariantList> m_rows;

@@ -61,7 +61,7 @@ QString TDataAbstractService::GetSchema(const QString &aFilter)
     return m_schema.ToClientXml(trimmed, trimmed, false, false);
 }
 
-TDATableData TDataAbstractService::ReadDataset(const QString &datasetName, const TableRequestInfoV5 &info)
+TDataAbstractService::TDARead TDataAbstractService::PrepareRead(const QString &datasetName, const TableRequestInfoV5 &info)
 {
     const TDASchemaDataset &dataset = m_schema.DatasetByName(datasetName);
     if (!info.UserFilter.trimmed().isEmpty())
@@ -100,21 +100,15 @@ TDATableData TDataAbstractService::ReadDataset(const QString &datasetName, const
         if (info.MaxRecords >= 0)
             sql += QStringLiteral(" LIMIT ") + QString::number(info.MaxRecords);
     }
-    return ReadStatement(dataset, fields, sql, extra, info.Parameters);
+    return PrepareStatement(dataset, fields, sql, extra, info.Parameters);
 }
 
-TDATableData TDataAbstractService::ReadDatasetStatement(const QString &datasetName, const QString &sql,
-                                                        const TDAParamCollection &extra, const DataParameterArray &parameters)
+TDataAbstractService::TDARead TDataAbstractService::PrepareStatement(const TDASchemaDataset &dataset, const TDAFieldList &fields,
+                                                                     const QString &sql, const TDAParamCollection &extra,
+                                                                     const DataParameterArray &parameters)
 {
-    const TDASchemaDataset &dataset = m_schema.DatasetByName(datasetName);
-    return ReadStatement(dataset, dataset.Fields, sql, extra, parameters);
-}
-
-TDATableData TDataAbstractService::ReadStatement(const TDASchemaDataset &dataset, const TDAFieldList &fields, const QString &sql,
-                                                 const TDAParamCollection &extra, const DataParameterArray &parameters)
-{
-    auto ds = m_connection->NewDataset(sql);
-    for (TDAParam &p : ds->GetParams()) {
+    TDARead read{&dataset, fields, m_connection->NewDataset(sql), {}};
+    for (TDAParam &p : read.Statement->GetParams()) {
         if (const TDAParam *declared = dataset.Params.FindParam(p.Name)) {
             p.DataType = declared->DataType;
             p.Value = declared->Value;
@@ -122,39 +116,88 @@ TDATableData TDataAbstractService::ReadStatement(const TDASchemaDataset &dataset
             p = *w;
         }
     }
-    bindParameters(*ds, dataset, parameters);
-    ds->Open();
+    bindParameters(*read.Statement, dataset, parameters);
+    return read;
+}
 
-    QList<int> columns;
-    for (const TDAField &f : fields) {
-        const int c = ds->FieldIndex(f.Name);
+void TDataAbstractService::FindColumns(TDARead &read)
+{
+    for (const TDAField &f : read.Fields) {
+        const int c = read.Statement->FieldIndex(f.Name);
         if (c < 0)
-            throw EDAException(QStringLiteral("The statement of \"%1\" does not return field \"%2\"").arg(dataset.Name, f.Name));
-        columns << c;
+            throw EDAException(QStringLiteral("The statement of \"%1\" does not return field \"%2\"").arg(read.Dataset->Name, f.Name));
+        read.Columns << c;
     }
+}
+
+TDATableData TDataAbstractService::ReadDataset(const QString &datasetName, const TableRequestInfoV5 &info)
+{
+    return ReadRows(PrepareRead(datasetName, info));
+}
+
+TDATableData TDataAbstractService::ReadDatasetStatement(const QString &datasetName, const QString &sql,
+                                                        const TDAParamCollection &extra, const DataParameterArray &parameters)
+{
+    const TDASchemaDataset &dataset = m_schema.DatasetByName(datasetName);
+    return ReadRows(PrepareStatement(dataset, dataset.Fields, sql, extra, parameters));
+}
+
+TDATableData TDataAbstractService::ReadRows(TDARead read)
+{
+    TDAEDataset &ds = *read.Statement;
+    ds.Open();
+    FindColumns(read);
+    const TDAFieldList &fields = read.Fields;
+    const QList<int> &columns = read.Columns;
+    QList<TDAValueKind> kinds;
+    bool sameColumns = fields.size() == ds.GetFields().size();
+    for (int i = 0; i < fields.size(); ++i) {
+        kinds << DAValueKind(fields[i].DataType);
+        sameColumns = sameColumns && columns[i] == i;
+    }
+    auto convert = [&](const QVariant &v, int i) {
+        return DAIsNull(v) ? QVariant() : DAConvertValue(v, fields[i].DataType);
+    };
     TDATableData table;
-    table.Name = dataset.Name;
+    table.Name = read.Dataset->Name;
     table.Fields = fields;
-    QList<QVariantList> rows = ds->TakeRows();
+    QList<QVariantList> rows = ds.TakeRows();
+    if (sameColumns) {
+        // The statement returns the fields in order: its rows are converted where they lie.
+        for (QVariantList &row : rows)
+            for (int i = 0; i < fields.size(); ++i) {
+                QVariant &v = row[i];
+                if (!DAIsCanonical(v, kinds[i]))
+                    v = convert(v, i);
+            }
+        table.Rows = std::move(rows);
+        return table;
+    }
     table.Rows.reserve(rows.size());
     for (const QVariantList &row : rows) {
         QVariantList out;
         out.reserve(fields.size());
-        for (int i = 0; i < fields.size(); ++i) {
-            const QVariant &v = row.at(columns[i]);
-            out << (DAIsNull(v) ? QVariant() : DAConvertValue(v, fields[i].DataType));
-        }
-        table.Rows << out;
+        for (int i = 0; i < fields.size(); ++i)
+            out << convert(row.at(columns[i]), i);
+        table.Rows << std::move(out);
     }
     return table;
 }
 
 QByteArray TDataAbstractService::GetData(const QStringList &aTableNameArray, const QList<TableRequestInfoV5> &aTableRequestInfoArray)
 {
-    QList<TDATableData> tables;
-    for (int i = 0; i < aTableNameArray.size(); ++i)
-        tables << ReadDataset(aTableNameArray[i], i < aTableRequestInfoArray.size() ? aTableRequestInfoArray[i] : TableRequestInfoV5());
-    return TDADataStreamer::WriteDatasets(tables);
+    // Rows go from each result straight into the stream; it is handed out only whole, so a
+    // read that fails leaves none.
+    TDADatasetWriter out(int(aTableNameArray.size()));
+    for (int i = 0; i < aTableNameArray.size(); ++i) {
+        TDARead read = PrepareRead(aTableNameArray[i], i < aTableRequestInfoArray.size() ? aTableRequestInfoArray[i] : TableRequestInfoV5());
+        read.Statement->OpenForStreaming();
+        FindColumns(read);
+        out.BeginTable(read.Dataset->Name, read.Fields);
+        read.Statement->WriteRows(out, read.Fields, read.Columns);
+        out.EndTable();
+    }
+    return out.Take();
 }
 
 QByteArray TDataAbstractService::UpdateData(const QByteArray &aDelta)

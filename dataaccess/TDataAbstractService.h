@@ -59,8 +59,20 @@ public:
                                       const DataParameterArray &parameters = {});
 
 private:
-    TDATableData ReadStatement(const TDASchemaDataset &dataset, const TDAFieldList &fields, const QString &sql,
-                               const TDAParamCollection &extra, const DataParameterArray &parameters);
+    // A read of a dataset: its statement with the parameters bound and, once it has run, the
+    // column of each field.
+    struct TDARead
+    {
+        const TDASchemaDataset *Dataset = nullptr;
+        TDAFieldList Fields;
+        std::unique_ptr<TDAEDataset> Statement;
+        QList<int> Columns;
+    };
+    TDARead PrepareRead(const QString &datasetName, const TableRequestInfoV5 &info);
+    TDARead PrepareStatement(const TDASchemaDataset &dataset, const TDAFieldList &fields, const QString &sql,
+                             const TDAParamCollection &extra, const DataParameterArray &parameters);
+    static void FindColumns(TDARead &read);
+    static TDATableData ReadRows(TDARead read);
     std::unique_ptr<TDAEDataset> PrepareCommand(const QString &commandName, const DataParameterArray &parameters);
 
     const TDASchema &m_schema;

@@ -1,10 +1,13 @@
 #include "pgdriver/PgValues.h"
 
 #include "dataaccess/DAException.h"
+#include "dataaccess/TDADataStreamer.h"
 #include "foundation/QorDateTime.h"
 
 #include <QDateTime>
 #include <QUuid>
+
+#include <iterator>
 
 namespace pgdriver {
 namespace {
@@ -19,6 +22,14 @@ constexpr Oid kOidUuid = 2950;
 constexpr Oid kOidXml = 142;
 constexpr Oid kOidMoney = 790;
 constexpr Oid kOidOid = 26;
+
+// Latin-1 text widened into a buffer of at least length characters.
+QStringView widened(const char *text, int length, char16_t *buffer)
+{
+    for (int i = 0; i < length; ++i)
+        buffer[i] = char16_t(static_cast<unsigned char>(text[i]));
+    return QStringView(buffer, length);
+}
 
 Oid oidOfType(TDADataType type)
 {
@@ -134,44 +145,87 @@ TDADataType dataTypeOfOid(Oid oid)
     }
 }
 
-QVariant valueFromText(const char *text, int length, Oid oid)
+namespace {
+
+// How a type's text output is read; one place for valueFromText and writeValue.
+enum class Form { Text, Bool, Int, Int8, Float, Money, Stamp, Time, Bytea, Uuid };
+
+Form formOf(Oid oid)
 {
     switch (oid) {
-    case kOidBool:
-        return length > 0 && text[0] == 't';
+    case kOidBool: return Form::Bool;
     case kOidInt2:
     case kOidInt4:
-    case kOidOid:
-        return QByteArray::fromRawData(text, length).toInt();
-    case kOidInt8:
-        return QByteArray::fromRawData(text, length).toLongLong();
+    case kOidOid: return Form::Int;
+    case kOidInt8: return Form::Int8;
     case kOidFloat4:
     case kOidFloat8:
-    case kOidNumeric:
-        return QByteArray::fromRawData(text, length).toDouble();
-    case kOidMoney: {
+    case kOidNumeric: return Form::Float;
+    case kOidMoney: return Form::Money;
+    case kOidTimestamp:
+    case kOidTimestampTz:
+    case kOidDate: return Form::Stamp;
+    case kOidTime: return Form::Time;
+    case kOidBytea: return Form::Bytea;
+    case kOidUuid: return Form::Uuid;
+    default: return Form::Text;
+    }
+}
+
+QByteArray rawBytes(const char *text, int length)
+{
+    return QByteArray::fromRawData(text, length);
+}
+
+// ISO output, "2024-05-01 10:20:30.123456" (DateStyle=ISO on every connection), read as the
+// wall-clock time it shows; a time stamp with zone shows the session's time.
+QDateTime stampFromText(const char *text, int length)
+{
+    // Read from a copy on the stack: one per value on the heap would cost more than the parse.
+    char16_t wide[64];
+    const QDateTime dt = length <= int(std::size(wide)) ? WallClockFromIso(widened(text, length, wide))
+                                                        : WallClockFromIso(QString::fromLatin1(text, length));
+    if (!IsDateTimeInRange(dt))
+        throw EDAException(QStringLiteral("The database holds the date-time \"%1\", which lies outside the years 1 to 9999")
+                               .arg(QString::fromLatin1(text, length)));
+    return dt;
+}
+
+bool isAscii(const char *text, int length)
+{
+    for (int i = 0; i < length; ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
+QVariant valueFromText(const char *text, int length, Oid oid)
+{
+    switch (formOf(oid)) {
+    case Form::Bool:
+        return length > 0 && text[0] == 't';
+    case Form::Int:
+        return rawBytes(text, length).toInt();
+    case Form::Int8:
+        return rawBytes(text, length).toLongLong();
+    case Form::Float:
+        return rawBytes(text, length).toDouble();
+    case Form::Money: {
         QByteArray digits;
         for (int i = 0; i < length; ++i)
             if ((text[i] >= '0' && text[i] <= '9') || text[i] == '.' || text[i] == '-')
                 digits += text[i];
         return digits.toDouble();
     }
-    case kOidTimestamp:
-    case kOidTimestampTz:
-    case kOidDate: {
-        // ISO output, "2024-05-01 10:20:30.123456" (DateStyle=ISO on every connection), read as
-        // the wall-clock time it shows; a time stamp with zone shows the session's time.
-        const QString shown = QString::fromLatin1(text, length);
-        const QDateTime dt = WallClockFromIso(shown);
-        if (!IsDateTimeInRange(dt))
-            throw EDAException(QStringLiteral("The database holds the date-time \"%1\", which lies outside the years 1 to 9999").arg(shown));
-        return dt;
-    }
-    case kOidTime: {
+    case Form::Stamp:
+        return stampFromText(text, length);
+    case Form::Time: {
         const QDateTime dt = WallClockFromIso(QStringLiteral("1899-12-30 ") + QString::fromLatin1(text, length));
         return dt.isValid() ? QVariant(dt) : QVariant(QMetaType::fromType<QDateTime>());
     }
-    case kOidBytea: {
+    case Form::Bytea: {
         if (length >= 2 && text[0] == '\\' && text[1] == 'x')
             return QByteArray::fromHex(QByteArray::fromRawData(text + 2, length - 2));
         size_t size = 0;
@@ -180,11 +234,60 @@ QVariant valueFromText(const char *text, int length, Oid oid)
         PQfreemem(raw);
         return bytes;
     }
-    case kOidUuid:
+    case Form::Uuid:
         return QUuid::fromString(QLatin1String(text, length)).toString(QUuid::WithBraces).toUpper();
-    default:
-        return QString::fromUtf8(text, length);
+    case Form::Text:
+        break;
     }
+    return QString::fromUtf8(text, length);
+}
+
+bool writesDirectly(Oid oid, TDAValueKind kind)
+{
+    // Pairs whose value valueFromText gives in the kind's own form (DAConvertValue keeps it),
+    // and smallint 0/1 for Booleans (any other number is true, as DAConvertValue reads it).
+    const Form form = formOf(oid);
+    switch (kind) {
+    case TDAValueKind::Text: return form == Form::Text;
+    case TDAValueKind::Int32: return form == Form::Int;
+    case TDAValueKind::Int64: return form == Form::Int8;
+    case TDAValueKind::Double: return form == Form::Float;
+    case TDAValueKind::Boolean: return form == Form::Bool || form == Form::Int;
+    case TDAValueKind::DateTime: return form == Form::Stamp;
+    case TDAValueKind::Bytes:
+    case TDAValueKind::None: break;
+    }
+    return false;
+}
+
+void writeValue(TDADatasetWriter &out, const char *text, int length, Oid oid, TDAValueKind kind)
+{
+    switch (formOf(oid)) {
+    case Form::Text:
+        // The database sends valid UTF-8; plain ASCII goes as it came.
+        if (isAscii(text, length))
+            out.PutUtf8(text, length);
+        else
+            out.PutText(QString::fromUtf8(text, length));
+        return;
+    case Form::Bool: out.PutBoolean(length > 0 && text[0] == 't'); return;
+    case Form::Int: {
+        const int value = rawBytes(text, length).toInt();
+        if (kind == TDAValueKind::Boolean)
+            out.PutBoolean(value != 0);
+        else
+            out.PutInt32(value);
+        return;
+    }
+    case Form::Int8: out.PutInt64(rawBytes(text, length).toLongLong()); return;
+    case Form::Float: out.PutDouble(rawBytes(text, length).toDouble()); return;
+    case Form::Stamp: out.PutDateTime(stampFromText(text, length)); return;
+    case Form::Money:
+    case Form::Time:
+    case Form::Bytea:
+    case Form::Uuid: break;
+    }
+    out.PutValue(valueFromText(text, length, oid));
 }
 
 } // namespace pgdriver

@@ -6,6 +6,8 @@
 
 #include "dataaccess/DADataTypes.h"
 
+class TDADatasetWriter;
+
 #include <QByteArray>
 #include <QList>
 #include <QVariant>
@@ -51,5 +53,10 @@ private:
 TDADataType dataTypeOfOid(Oid oid);
 // Reads one text-format result value of the given type; SQL NULL is handled by the caller.
 QVariant valueFromText(const char *text, int length, Oid oid);
+// True where a result value of the type goes into a stream field of the kind by writeValue,
+// giving exactly what valueFromText and DAConvertValue to the field's type would.
+bool writesDirectly(Oid oid, TDAValueKind kind);
+// Writes one text-format result value into a stream field of the kind (where writesDirectly holds).
+void writeValue(TDADatasetWriter &out, const char *text, int length, Oid oid, TDAValueKind kind);
 
 } // namespace pgdriver

@@ -353,6 +353,9 @@ void TDAEADOConnection::Open(const QString &userId, const QString &password)
 
 void TDAEADOConnection::Close()
 {
+    m_sendingRows = false;
+    m_reuse.clear();
+    m_preparedLeft = false;
     if (m_conn) {
         PQfinish(m_conn);
         m_conn = nullptr;
@@ -380,6 +383,7 @@ bool TDAEADOConnection::ResetSession()
             return false;
         // Temporary tables, prepared statements, settings and advisory locks of the last user go.
         RunSimple(QStringLiteral("DISCARD ALL"));
+        m_preparedLeft = false;
         QString settings = QStringLiteral("SET search_path = dbo, public; SET DateStyle = ISO, MDY");
         if (m_commandTimeout > 0)
             settings += QStringLiteral("; SET statement_timeout = %1").arg(qlonglong(m_commandTimeout) * 1000);
@@ -419,26 +423,131 @@ void TDAEADOConnection::RaiseServerError(PGresult *result, const QString &what)
     throw EDAException(message, state);
 }
 
+namespace {
+
+constexpr int kMaxReused = 256;
+
+// The generated statements of a delta; a SELECT may read through functions that change tables.
+bool isChange(const QByteArray &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\n' || text[i] == '\t' || text[i] == '\r'))
+        ++i;
+    const QByteArrayView rest = QByteArrayView(text).sliced(i);
+    for (const char *verb : {"INSERT ", "UPDATE ", "DELETE "})
+        if (rest.size() > 7 && qstrnicmp(rest.data(), verb, 7) == 0)
+            return true;
+    return false;
+}
+
+bool isSavepointCommand(const QByteArray &text)
+{
+    return text.startsWith("SAVEPOINT ") || text.startsWith("RELEASE SAVEPOINT ") || text.startsWith("ROLLBACK TO SAVEPOINT ");
+}
+
+} // namespace
+
 PGresult *TDAEADOConnection::Run(const QString &sql, const QVariantList &values, const QList<TDADataType> &declared)
 {
     if (!m_conn)
         Open();
+    EndRows();
     PGresult *result = nullptr;
     const QByteArray text = sql.toUtf8();
     if (values.isEmpty()) {
-        // Without values a text may hold several statements (scripts).
+        // Without values a text may hold several statements (scripts), DDL among them.
+        if (!isSavepointCommand(text))
+            ForgetPrepared();
         result = PQexec(m_conn, text.constData());
     } else {
         pgdriver::BoundParams bound(m_textOid);
         for (int i = 0; i < values.size(); ++i)
             bound.add(values[i], i < declared.size() ? declared[i] : TDADataType::datUnknown);
-        result = PQexecParams(m_conn, text.constData(), bound.count(), bound.types(), bound.values(),
-                              bound.lengths(), bound.formats(), 0);
+        result = RunReused(text, bound);
     }
     const ExecStatusType status = PQresultStatus(result);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY)
         RaiseServerError(result, QStringLiteral("The statement"));
     return result;
+}
+
+PGresult *TDAEADOConnection::RunReused(const QByteArray &text, const pgdriver::BoundParams &bound)
+{
+    if (!m_reuse.empty() && !GetInTransaction())
+        ForgetPrepared(); // their transaction ended
+    Reuse *reuse = nullptr;
+    if (GetInTransaction() && isChange(text)) {
+        // The same text with values of other types is another statement.
+        std::string key(text.constData(), size_t(text.size()));
+        key.append(1, '\0');
+        key.append(reinterpret_cast<const char *>(bound.types()), size_t(bound.count()) * sizeof(Oid));
+        auto it = m_reuse.find(key);
+        if (it == m_reuse.end() && m_reuse.size() < kMaxReused)
+            it = m_reuse.emplace(std::move(key), Reuse()).first;
+        if (it != m_reuse.end())
+            reuse = &it->second;
+    }
+    if (reuse && reuse->Name.isEmpty() && ++reuse->Uses >= 2) {
+        const QByteArray name = "kestrova_" + QByteArray::number(++m_preparedCount);
+        PGresult *prepared = PQprepare(m_conn, name.constData(), text.constData(), bound.count(), bound.types());
+        if (PQresultStatus(prepared) != PGRES_COMMAND_OK)
+            RaiseServerError(prepared, QStringLiteral("The statement"));
+        PQclear(prepared);
+        reuse->Name = name;
+        m_preparedLeft = true;
+    }
+    if (reuse && !reuse->Name.isEmpty())
+        return PQexecPrepared(m_conn, reuse->Name.constData(), bound.count(), bound.values(), bound.lengths(), bound.formats(), 0);
+    return PQexecParams(m_conn, text.constData(), bound.count(), bound.types(), bound.values(), bound.lengths(),
+                        bound.formats(), 0);
+}
+
+void TDAEADOConnection::ForgetPrepared()
+{
+    m_reuse.clear();
+}
+
+void TDAEADOConnection::SendForRows(const QString &sql, const QVariantList &values, const QList<TDADataType> &declared)
+{
+    if (!m_conn)
+        Open();
+    EndRows();
+    const QByteArray text = sql.toUtf8();
+    pgdriver::BoundParams bound(m_textOid);
+    for (int i = 0; i < values.size(); ++i)
+        bound.add(values[i], i < declared.size() ? declared[i] : TDADataType::datUnknown);
+    if (!PQsendQueryParams(m_conn, text.constData(), bound.count(), bound.types(), bound.values(), bound.lengths(),
+                           bound.formats(), 0))
+        RaiseServerError(nullptr, QStringLiteral("The statement"));
+    m_sendingRows = true;
+    // Without it the rows still come, in one result: NextRows' callers take either.
+    PQsetSingleRowMode(m_conn);
+}
+
+PGresult *TDAEADOConnection::NextRows()
+{
+    if (!m_sendingRows)
+        return nullptr;
+    PGresult *result = PQgetResult(m_conn);
+    if (!result) {
+        m_sendingRows = false;
+        return nullptr;
+    }
+    const ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY) {
+        EndRows(); // the connection is ready again before the error is raised
+        RaiseServerError(result, QStringLiteral("The statement"));
+    }
+    return result;
+}
+
+void TDAEADOConnection::EndRows()
+{
+    if (!m_sendingRows)
+        return;
+    m_sendingRows = false;
+    while (PGresult *rest = PQgetResult(m_conn))
+        PQclear(rest);
 }
 
 void TDAEADOConnection::RunSimple(const QString &sql)
@@ -450,7 +559,11 @@ void TDAEADOConnection::BeginTransaction()
 {
     if (GetInTransaction())
         throw EDAException(QStringLiteral("A transaction is already open on this connection"));
-    RunSimple(QStringLiteral("BEGIN"));
+    // Statements an earlier transaction prepared go in the same round trip.
+    const bool deallocate = m_preparedLeft;
+    RunSimple(deallocate ? QStringLiteral("DEALLOCATE ALL; BEGIN") : QStringLiteral("BEGIN"));
+    if (deallocate)
+        m_preparedLeft = false;
 }
 
 void TDAEADOConnection::CommitTransaction()

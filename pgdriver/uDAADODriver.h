@@ -11,9 +11,14 @@
 #include <QStringList>
 
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 struct pg_conn;
 struct pg_result;
+namespace pgdriver {
+class BoundParams;
+}
 
 enum class TDAOleDBProviderType : int {
     oledb_Unknown = 0,
@@ -130,6 +135,14 @@ public:
     // message on failure. The result is owned by the caller (free with PQclear).
     pg_result *Run(const QString &sql, const QVariantList &values = {},
                    const QList<TDADataType> &declared = {});
+    // Sends one statement (one only: the text may not hold several) whose rows are then taken a
+    // result at a time, in libpq's single-row mode, so a large result never lies in memory
+    // whole. NextRows gives the results in turn (each holds rows or, last, none but still
+    // describes the fields) and nullptr after the last. Nothing else may run on the connection
+    // until NextRows gave nullptr or EndRows read the rest. Failures raise as Run's do.
+    void SendForRows(const QString &sql, const QVariantList &values, const QList<TDADataType> &declared);
+    pg_result *NextRows();
+    void EndRows();
 
 private:
     void DoApplyConnectionString(const QString &connectionString);
@@ -156,6 +169,23 @@ private:
     QString m_connectTimeout;
     QString m_applicationName;
 
+    // Statements a transaction runs again and again (a delta's generated INSERT, UPDATE and
+    // DELETE) are prepared on their second use and run prepared from then on, so the server
+    // parses and plans them once. Only within one transaction, where the tables they touch are
+    // locked against other sessions' changes; forgotten when it ends or a statement without
+    // values (a script, DDL) runs, and deallocated before the next transaction begins.
+    struct Reuse
+    {
+        int Uses = 0;
+        QByteArray Name; // set once prepared
+    };
+    pg_result *RunReused(const QByteArray &text, const pgdriver::BoundParams &bound);
+    void ForgetPrepared();
+
     pg_conn *m_conn = nullptr;
+    bool m_sendingRows = false;
+    std::unordered_map<std::string, Reuse> m_reuse;
+    bool m_preparedLeft = false; // prepared statements of an ended transaction are on the server
+    int m_preparedCount = 0;
     unsigned m_textOid = 0; // citext's type, else text
 };

@@ -3,6 +3,7 @@
 #include "dataaccess/DAException.h"
 #include "dataaccess/DASQLParams.h"
 #include "pgdriver/PgValues.h"
+#include "dataaccess/TDADataStreamer.h"
 #include "pgdriver/uDAADODriver.h"
 
 #include <libpq-fe.h>
@@ -14,11 +15,8 @@ namespace {
 struct ResultDeleter { void operator()(PGresult *r) const { PQclear(r); } };
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
-Result runWithParams(TDAEADOConnection *connection, const QString &sql, const TDAParamCollection &params)
+void boundValues(const TDASQLParamText &parsed, const TDAParamCollection &params, QVariantList &values, QList<TDADataType> &declared)
 {
-    const TDASQLParamText parsed = DAParseSQLParams(sql);
-    QVariantList values;
-    QList<TDADataType> declared;
     for (const QString &name : parsed.Names) {
         const TDAParam *p = params.FindParam(name);
         if (!p)
@@ -26,6 +24,13 @@ Result runWithParams(TDAEADOConnection *connection, const QString &sql, const TD
         values << p->Value;
         declared << p->DataType;
     }
+}
+
+Result runWithParams(TDAEADOConnection *connection, const TDASQLParamText &parsed, const TDAParamCollection &params)
+{
+    QVariantList values;
+    QList<TDADataType> declared;
+    boundValues(parsed, params, values, declared);
     // A statement without parameters still goes through the extended protocol when it has
     // markers, so "$1" in a text is never mistaken for a value.
     if (values.isEmpty())
@@ -33,20 +38,27 @@ Result runWithParams(TDAEADOConnection *connection, const QString &sql, const TD
     return Result(connection->Run(parsed.SQL, values, declared));
 }
 
-void readRows(PGresult *r, TDAFieldList &fields, QList<QVariantList> &rows)
+void readFields(PGresult *r, TDAFieldList &fields)
 {
     const int columns = PQnfields(r);
-    std::vector<Oid> types(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c) {
         TDAField f;
         f.Name = QString::fromUtf8(PQfname(r, c));
-        types[size_t(c)] = PQftype(r, c);
-        f.DataType = pgdriver::dataTypeOfOid(types[size_t(c)]);
+        f.DataType = pgdriver::dataTypeOfOid(PQftype(r, c));
         const int mod = PQfmod(r, c);
         if (f.DataType == TDADataType::datString && mod > 4)
             f.Size = mod - 4;
         fields << f;
     }
+}
+
+void readRows(PGresult *r, TDAFieldList &fields, QList<QVariantList> &rows)
+{
+    readFields(r, fields);
+    const int columns = PQnfields(r);
+    std::vector<Oid> types(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c)
+        types[size_t(c)] = PQftype(r, c);
     const int count = PQntuples(r);
     rows.reserve(count);
     for (int i = 0; i < count; ++i) {
@@ -58,15 +70,31 @@ void readRows(PGresult *r, TDAFieldList &fields, QList<QVariantList> &rows)
             else
                 row << pgdriver::valueFromText(PQgetvalue(r, i, c), PQgetlength(r, i, c), types[size_t(c)]);
         }
-        rows << row;
+        rows << std::move(row);
     }
 }
 
 } // namespace
 
+TDAEADOQuery::TDAEADOQuery(TDAEADOConnection *connection)
+    : m_connection(connection)
+{
+}
+
+TDAEADOQuery::~TDAEADOQuery()
+{
+    EndStreaming();
+}
+
+void TDAEADOQuery::ResultDeleter::operator()(pg_result *r) const
+{
+    PQclear(r);
+}
+
 int TDAEADOQuery::DoExecute()
 {
-    Result r = runWithParams(m_connection, GetSQL(), GetParams());
+    EndStreaming();
+    Result r = runWithParams(m_connection, ParsedSQL(), GetParams());
     const char *tuples = PQcmdTuples(r.get());
     if (tuples && *tuples)
         return QByteArray(tuples).toInt();
@@ -75,11 +103,90 @@ int TDAEADOQuery::DoExecute()
 
 void TDAEADOQuery::DoOpen(TDAFieldList &fields, QList<QVariantList> &rows)
 {
-    Result r = runWithParams(m_connection, GetSQL(), GetParams());
+    EndStreaming();
+    Result r = runWithParams(m_connection, ParsedSQL(), GetParams());
     if (PQresultStatus(r.get()) == PGRES_TUPLES_OK)
         readRows(r.get(), fields, rows);
     const char *tuples = PQcmdTuples(r.get());
     SetRowsAffected(tuples && *tuples ? QByteArray(tuples).toInt() : int(rows.size()));
+}
+
+void TDAEADOQuery::EndStreaming()
+{
+    m_pending.reset();
+    if (m_streaming) {
+        m_streaming = false;
+        m_connection->EndRows();
+    }
+}
+
+void TDAEADOQuery::DoOpenForStreaming(TDAFieldList &fields)
+{
+    EndStreaming();
+    const TDASQLParamText &parsed = ParsedSQL();
+    if (!parsed.SingleStatement) {
+        TDAEDataset::DoOpenForStreaming(fields);
+        return;
+    }
+    QVariantList values;
+    QList<TDADataType> declared;
+    boundValues(parsed, GetParams(), values, declared);
+    m_connection->SendForRows(parsed.SQL, values, declared);
+    m_streaming = true;
+    m_pending.reset(m_connection->NextRows());
+    SetRowsAffected(0);
+    if (m_pending && PQresultStatus(m_pending.get()) != PGRES_COMMAND_OK && PQresultStatus(m_pending.get()) != PGRES_EMPTY_QUERY)
+        readFields(m_pending.get(), fields);
+}
+
+void TDAEADOQuery::DoWriteRows(TDADatasetWriter &out, const TDAFieldList &fields, const QList<int> &columns)
+{
+    if (!m_streaming) {
+        TDAEDataset::DoWriteRows(out, fields, columns);
+        return;
+    }
+    Result r(m_pending.release());
+    const int count = int(fields.size());
+    std::vector<Oid> types(static_cast<size_t>(count));
+    std::vector<TDAValueKind> kinds(static_cast<size_t>(count));
+    std::vector<char> direct(static_cast<size_t>(count));
+    if (r && PQnfields(r.get()) > 0)
+        for (int i = 0; i < count; ++i) {
+            types[size_t(i)] = PQftype(r.get(), columns[i]);
+            kinds[size_t(i)] = DAValueKind(fields[i].DataType);
+            direct[size_t(i)] = pgdriver::writesDirectly(types[size_t(i)], kinds[size_t(i)]);
+        }
+    // Values without a direct way take the one Open and the data service take.
+    QList<bool> nulls(count);
+    QVariantList values(count);
+    int total = 0;
+    for (; r; r.reset(m_connection->NextRows())) {
+        const int rows = PQntuples(r.get());
+        total += rows;
+        for (int row = 0; row < rows; ++row) {
+            for (int i = 0; i < count; ++i) {
+                const int c = columns[i];
+                nulls[i] = PQgetisnull(r.get(), row, c);
+                if (nulls[i] || direct[size_t(i)])
+                    continue;
+                const QVariant v = pgdriver::valueFromText(PQgetvalue(r.get(), row, c), PQgetlength(r.get(), row, c), types[size_t(i)]);
+                nulls[i] = DAIsNull(v);
+                values[i] = nulls[i] ? QVariant() : DAConvertValue(v, fields[i].DataType);
+            }
+            out.BeginRow(nulls.constData());
+            for (int i = 0; i < count; ++i) {
+                if (nulls[i])
+                    continue;
+                const int c = columns[i];
+                if (direct[size_t(i)])
+                    pgdriver::writeValue(out, PQgetvalue(r.get(), row, c), PQgetlength(r.get(), row, c), types[size_t(i)], kinds[size_t(i)]);
+                else
+                    out.PutValue(values[i]);
+            }
+        }
+    }
+    m_streaming = false;
+    SetRowsAffected(total);
 }
 
 // ---------------------------------------------------------------- stored procedures

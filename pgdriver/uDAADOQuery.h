@@ -5,20 +5,36 @@
 #include "dataaccess/TDAEDataset.h"
 #include "pgdriver/PgDriverExport.h"
 
+#include <memory>
+
 class TDAEADOConnection;
+struct pg_result;
 
 class PGDRIVER_EXPORT TDAEADOQuery : public TDAEDataset
 {
 public:
-    explicit TDAEADOQuery(TDAEADOConnection *connection) : m_connection(connection) {}
+    explicit TDAEADOQuery(TDAEADOConnection *connection);
+    ~TDAEADOQuery() override;
 
 protected:
     int DoExecute() override;
     void DoOpen(TDAFieldList &fields, QList<QVariantList> &rows) override;
+    // Rows come from the database one at a time and go into the stream value by value,
+    // without rows of variants (a text of several statements is read whole, as Open reads it).
+    void DoOpenForStreaming(TDAFieldList &fields) override;
+    void DoWriteRows(TDADatasetWriter &out, const TDAFieldList &fields, const QList<int> &columns) override;
 
 private:
-    struct Prepared;
+    struct ResultDeleter
+    {
+        void operator()(pg_result *r) const;
+    };
+    // Ends a stream of rows still coming, so the connection can run the next statement.
+    void EndStreaming();
+
     TDAEADOConnection *m_connection;
+    bool m_streaming = false;
+    std::unique_ptr<pg_result, ResultDeleter> m_pending; // the stream's first result, fields and all
 };
 
 class PGDRIVER_EXPORT TDAEADOStoredProcedure : public TDAEStoredProcedure

@@ -216,3 +216,59 @@ TEST(DataStreamer, ASharedBudgetBoundsWhatDeltasTakeAtOnceAndIsGivenBack)
     EXPECT_EQ(TDADataStreamer::ReadDeltas(stream, &enough).first().Changes.size(), 20);
     EXPECT_EQ(enough.InUse(), 0u);
 }
+
+TEST(DataStreamer, TextsTravelAsTheirUtf8WhateverTheirCharacters)
+{
+    const TDAFieldList fields{TDAField{QStringLiteral("Name"), TDADataType::datString, 0, false, false, false, {}, {}}};
+    const QString texts[] = {QString(), QStringLiteral("plain"), QStringLiteral("Zoë"), QStringLiteral("at the end 東京"),
+                             QStringLiteral("😀 first"), QString::fromUtf16(u"a\xD800 lone half")};
+    for (const QString &text : texts) {
+        const QByteArray stream = TDADataStreamer::WriteDatasets({TDATableData{QStringLiteral("T"), fields, {{text}}}});
+        const QByteArray utf8 = text.toUtf8();
+        ASSERT_GE(stream.size(), utf8.size() + 4);
+        quint32 length = 0;
+        std::memcpy(&length, stream.constData() + stream.size() - utf8.size() - 4, 4);
+        EXPECT_EQ(length, quint32(utf8.size())) << text.toStdString();
+        EXPECT_TRUE(stream.endsWith(utf8)) << text.toStdString();
+    }
+}
+
+TEST(DataStreamer, RowsWrittenOneAtATimeMakeTheSameStreamAndMisuseIsRefused)
+{
+    const TDAFieldList fields = sampleFields();
+    const QVariantList row = sampleRow();
+    const QList<bool> nulls = {false, false, false, false, false, false, false, true};
+    TDADatasetWriter w(2);
+    w.BeginTable(QStringLiteral("Parents"), fields);
+    for (int r = 0; r < 2; ++r) {
+        w.BeginRow(nulls.constData());
+        w.PutUtf8("Zo\xc3\xab \xe6\x9d\xb1\xe4\xba\xac", 11);
+        w.PutInt32(-7);
+        w.PutInt64(qlonglong(1) << 40);
+        w.PutDouble(2.5);
+        w.PutBoolean(true);
+        w.PutDateTime(row[5].toDateTime());
+        w.PutValue(row[6]);
+    }
+    w.EndTable();
+    w.BeginTable(QStringLiteral("Empty"), {});
+    w.EndTable();
+    QVariantList withNull = row;
+    withNull[7] = QVariant();
+    EXPECT_EQ(w.Take(), TDADataStreamer::WriteDatasets({TDATableData{QStringLiteral("Parents"), fields, {withNull, withNull}},
+                                                        TDATableData{QStringLiteral("Empty"), {}, {}}}));
+
+    TDADatasetWriter wrong(1);
+    wrong.BeginTable(QStringLiteral("T"), fields);
+    wrong.BeginRow(nulls.constData());
+    EXPECT_THROW(wrong.PutInt32(1), EDAException);      // the first field is a text
+    EXPECT_THROW(wrong.EndTable(), EDAException);       // the row still wants its values
+    EXPECT_THROW(wrong.Take(), EDAException);
+    TDADatasetWriter tooMany(1);
+    tooMany.BeginTable(QStringLiteral("T"), {fields[1]});
+    tooMany.BeginRow(nulls.constData());
+    tooMany.PutInt32(1);
+    EXPECT_THROW(tooMany.PutInt32(2), EDAException);
+    tooMany.EndTable();
+    EXPECT_THROW(tooMany.BeginTable(QStringLiteral("U"), {}), EDAException); // one table was announced
+}

@@ -43,3 +43,22 @@ TEST(SQLParams, NonLatinParameterNamesAreNames)
     EXPECT_EQ(r.Names.size(), 2);
     EXPECT_EQ(r.SQL, QStringLiteral("SELECT $1, $2"));
 }
+
+TEST(SQLParams, SeveralStatementsAreToldFromOne)
+{
+    const struct
+    {
+        const char *sql;
+        bool single;
+    } cases[] = {
+        {"SELECT 1", true},
+        {"SELECT 1;", true},
+        {"SELECT 1; -- done\n /* really */ ", true},
+        {"SELECT ';', \";\", $$;$$ -- ; SELECT 2", true},
+        {"SELECT 1; SELECT 2", false},
+        {"SET x = 1;SELECT :a", false},
+        {"DO $b$ BEGIN PERFORM 1; END $b$", true},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(DAParseSQLParams(QString::fromUtf8(c.sql)).SingleStatement, c.single) << c.sql;
+}

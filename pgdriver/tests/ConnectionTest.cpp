@@ -266,3 +266,42 @@ TEST_F(PgConnection, NestedTransactionIsRefused)
     EXPECT_THROW(connection->BeginTransaction(), EDAException);
     connection->RollbackTransaction();
 }
+
+TEST_F(PgConnection, ChangesRepeatedInATransactionRunPreparedUntilItEnds)
+{
+    auto prepared = [&] {
+        auto ds = connection->NewDataset(QStringLiteral("SELECT count(*)::integer AS n FROM pg_prepared_statements"));
+        ds->Open();
+        return ds->FieldByName(QStringLiteral("n")).toInt();
+    };
+    auto add = [&](const QString &id, const QVariant &amount) {
+        auto ds = connection->NewDataset(QStringLiteral("INSERT INTO Items (PK_ItemID, Amount) VALUES (:id, :amount) RETURNING *"));
+        ds->ParamByName(QStringLiteral("id")).Value = id;
+        ds->ParamByName(QStringLiteral("amount")).Value = amount;
+        ds->Open();
+        return ds->GetFields().size();
+    };
+    add(QStringLiteral("{A0}"), 1);
+    add(QStringLiteral("{A1}"), 1);
+    EXPECT_EQ(prepared(), 0); // outside a transaction nothing is kept
+
+    connection->BeginTransaction();
+    add(QStringLiteral("{B0}"), 1);
+    EXPECT_EQ(prepared(), 0); // once is no repetition
+    add(QStringLiteral("{B1}"), 2);
+    add(QStringLiteral("{B2}"), 3);
+    EXPECT_EQ(prepared(), 1);
+    add(QStringLiteral("{B3}"), 4.0); // a value of another type makes it another statement
+    add(QStringLiteral("{B4}"), 5.0);
+    EXPECT_EQ(prepared(), 2);
+    // A change of the table's shape within the transaction: the next use is planned afresh.
+    connection->NewCommand(QStringLiteral("ALTER TABLE Items ADD COLUMN Extra integer"))->Execute();
+    EXPECT_EQ(add(QStringLiteral("{B5}"), 6), 8);
+    EXPECT_EQ(add(QStringLiteral("{B6}"), 7), 8);
+    connection->CommitTransaction();
+    EXPECT_EQ(count(QStringLiteral("PK_ItemID LIKE '{B%' AND Amount IS NOT NULL")), 7);
+
+    connection->BeginTransaction(); // the ended transaction's statements go
+    EXPECT_EQ(prepared(), 0);
+    connection->RollbackTransaction();
+}
