@@ -3,6 +3,7 @@
 // scheduling run started from the calendar fills the liturgies' functions, and the export of a
 // month reads back with python3-icalendar into the month's events with stable UIDs.
 #include "plugins/events/tests/FakeEventsHost.h"
+#include "plugins/events/tests/TimeOnlyEditor.h"
 #include "plugins/events/uCalendarView.h"
 #include "plugins/events/uEventEditorRules.h"
 #include "plugins/events/ufAutoScheduleStart.h"
@@ -54,33 +55,6 @@ public:
     bool RunAnswer = false;
 };
 
-// A planner's choice in the editor: the template and the time, no functions.
-class TPlainEditor : public IEventEditor
-{
-public:
-    explicit TPlainEditor(TDAEvents &data) : m_rules(data, [](int) { return QString(); }) {}
-    void Prepare(bool isNew) override { m_rules.Prepare(isNew); }
-    void SetRecurrence(TRecurrence *) override {}
-    void SetEventDateTime(const QDateTime &start) override { m_start = start; }
-    void SetEndDateTime(const QDateTime &) override {}
-    void SetDurationMinutes(int) override {}
-    void SelectTemplate(const QString &) override {}
-    bool Execute() override
-    {
-        m_rules.Activate();
-        return true;
-    }
-    std::optional<TvoLiturgyTemplateData> SelectedTemplate() const override
-    {
-        return TvoLiturgyTemplateData{kSaturdayMass, QStringLiteral("Evening Mass"), QString()};
-    }
-    QDateTime Start() const override { return m_start; }
-    int DurationMinutes() const override { return 60; }
-
-private:
-    TEventEditorRules m_rules;
-    QDateTime m_start;
-};
 
 void Wait(int milliseconds)
 {
@@ -112,7 +86,7 @@ protected:
         host->User.UserID = ServiceServer::kAdministratorId;
         module = new EventsModule(*host);
         view = new TplgCalendar;
-        view->EditorFactory = [] { return std::make_unique<TPlainEditor>(*RvEvents()->DataModule()); };
+        view->EditorFactory = [] { return std::make_unique<TTimeOnlyEditor>(*RvEvents()->DataModule(), kSaturdayMass); };
         view->resize(1100, 760);
         view->show();
         view->Activate(nullptr);

@@ -5,6 +5,7 @@
 #include "client/uPluginManager.h"
 
 #include "client/tests/ClientTestSupport.h"
+#include "client/tests/NavBarEntries.h"
 #include "server/tests/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 
@@ -14,20 +15,6 @@
 #include <gtest/gtest.h>
 
 using namespace kestrova::test;
-
-namespace {
-
-QStringList Entries(const QList<TNavBarGroup> &groups)
-{
-    QStringList entries;
-    for (const TNavBarGroup &g : groups)
-        for (const TNavBarItem &i : g.Items)
-            entries << g.Caption + QStringLiteral(": ") + i.Caption + QStringLiteral(" (") + i.PluginName
-                    + (i.Bitmap.isNull() ? QStringLiteral(", no picture)") : QStringLiteral(")"));
-    return entries;
-}
-
-} // namespace
 
 TEST(EventsModuleInTheHost, LoadsAndShowsCalendarAndScheduleForUsersOfAnyLevel)
 {
@@ -44,6 +31,6 @@ TEST(EventsModuleInTheHost, LoadsAndShowsCalendarAndScheduleForUsersOfAnyLevel)
     const auto texts = [&client](int number) { return client.GetText(number, true); };
     const QStringList expected = {QStringLiteral("Calendar: Calendar (plgCalendar)"), QStringLiteral("Calendar: Schedule (plgSchedule)")};
     for (int level : {0, 1, 3})
-        EXPECT_EQ(Entries(TNavBarBuilder::LoadHydras(*client.PluginManager(), level, texts)), expected) << "level " << level;
+        EXPECT_EQ(NavBarEntries(TNavBarBuilder::LoadHydras(*client.PluginManager(), level, texts)), expected) << "level " << level;
     EXPECT_TRUE(Matching(log.lines(), QStringLiteral("HYROMgrLoadModuleError")).isEmpty());
 }

@@ -3,6 +3,7 @@
 // removes it and its schedule without an error, an edit still open in a cell survives leaving
 // the view, and a scheduling run fills the view. One server and database for the program.
 #include "plugins/events/tests/FakeEventsHost.h"
+#include "plugins/events/tests/TimeOnlyEditor.h"
 #include "plugins/events/uCalendarView.h"
 #include "plugins/events/uEventEditorRules.h"
 #include "plugins/events/uEventsCommon.h"
@@ -474,40 +475,13 @@ TEST_F(ScheduleView, AFunctionChangeTheServerRefusesIsLoggedAndDoesNotHoldUpTheN
 
 namespace {
 
-// A planner's choice in the calendar's editor: the time the calendar hands it, no functions.
-class TTimeOnlyEditor : public IEventEditor
-{
-public:
-    explicit TTimeOnlyEditor(TDAEvents &data) : m_rules(data, [](int) { return QString(); }) {}
-    void Prepare(bool isNew) override { m_rules.Prepare(isNew); }
-    void SetRecurrence(TRecurrence *) override {}
-    void SetEventDateTime(const QDateTime &start) override { m_start = start; }
-    void SetEndDateTime(const QDateTime &) override {}
-    void SetDurationMinutes(int) override {}
-    void SelectTemplate(const QString &) override {}
-    bool Execute() override
-    {
-        m_rules.Activate();
-        return true;
-    }
-    std::optional<TvoLiturgyTemplateData> SelectedTemplate() const override
-    {
-        return TvoLiturgyTemplateData{kEveningMass, QStringLiteral("Evening Mass"), QString()};
-    }
-    QDateTime Start() const override { return m_start; }
-    int DurationMinutes() const override { return 60; }
-
-private:
-    TEventEditorRules m_rules;
-    QDateTime m_start;
-};
 
 // The calendar as the host shows it, on the week of the day.
 struct ShownCalendar
 {
     explicit ShownCalendar(const QDate &day) : view(new TplgCalendar)
     {
-        view->EditorFactory = [] { return std::make_unique<TTimeOnlyEditor>(*RvEvents()->DataModule()); };
+        view->EditorFactory = [] { return std::make_unique<TTimeOnlyEditor>(*RvEvents()->DataModule(), kEveningMass); };
         view->resize(1000, 700);
         // In the host's order: activated, then shown.
         view->Activate(nullptr);

@@ -5,6 +5,7 @@
 #include "client/uPluginManager.h"
 
 #include "client/tests/ClientTestSupport.h"
+#include "client/tests/NavBarEntries.h"
 #include "server/tests/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 
@@ -14,20 +15,6 @@
 #include <gtest/gtest.h>
 
 using namespace kestrova::test;
-
-namespace {
-
-QStringList Entries(const QList<TNavBarGroup> &groups)
-{
-    QStringList entries;
-    for (const TNavBarGroup &g : groups)
-        for (const TNavBarItem &i : g.Items)
-            entries << g.Caption + QStringLiteral(": ") + i.Caption + QStringLiteral(" (") + i.PluginName
-                    + (i.Bitmap.isNull() ? QStringLiteral(", no picture)") : QStringLiteral(")"));
-    return entries;
-}
-
-} // namespace
 
 TEST(SettingsModuleInTheHost, ShowsTheSettingsItemToAdministratorsOnly)
 {
@@ -51,6 +38,6 @@ TEST(SettingsModuleInTheHost, ShowsTheSettingsItemToAdministratorsOnly)
         QStringList expected;
     } users[] = {{0, {}}, {1, {}}, {0x3FFFFFFF, {}}, {0x7FFFFFFF, administrator}};
     for (const auto &u : users)
-        EXPECT_EQ(Entries(TNavBarBuilder::LoadHydras(*client.PluginManager(), u.level, texts)), u.expected) << "level " << u.level;
+        EXPECT_EQ(NavBarEntries(TNavBarBuilder::LoadHydras(*client.PluginManager(), u.level, texts)), u.expected) << "level " << u.level;
     EXPECT_TRUE(Matching(log.lines(), QStringLiteral("HYROMgrLoadModuleError")).isEmpty());
 }
