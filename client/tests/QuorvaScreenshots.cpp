@@ -72,7 +72,7 @@ public:
     void RunMessageLoop(IQuorvaMainWindow &window) override
     {
         auto &main = *qobject_cast<TfMain *>(window.Widget());
-        main.resize(1100, 720);
+        main.resize(1280, 800);
         main.show();
         // The what's-new page follows the window's first showing.
         script->Then<TfWhatsNew>([](TfWhatsNew &shown) {
@@ -123,6 +123,28 @@ int main(int argc, char **argv)
     server.AddUser(QStringLiteral("{A0000000-0000-0000-0000-00000000000A}"), QStringLiteral("anna"), QStringLiteral("Credo2024"), 1);
     server.AddUser(QStringLiteral("{B0000000-0000-0000-0000-00000000000B}"), QStringLiteral("bob"), QStringLiteral("Gloria77"),
                    0x7FFFFFFF);
+
+    // The first view of the main window lists the parish: a few families' worth of people.
+    QString people = QStringLiteral("SET search_path=dbo;\n");
+    const QStringList first = {QStringLiteral("Anna"), QStringLiteral("Bernd"), QStringLiteral("Clara"), QStringLiteral("David"),
+                               QStringLiteral("Elena"), QStringLiteral("Franz"), QStringLiteral("Greta"), QStringLiteral("Hugo")};
+    const QStringList last = {QStringLiteral("Adler"), QStringLiteral("Brandt"), QStringLiteral("Castell"), QStringLiteral("Eberle"),
+                              QStringLiteral("Falk"), QStringLiteral("Gruber")};
+    for (int i = 0; i < 24; ++i) {
+        const QString name = first[i % first.size()];
+        const QString row = QStringList{QStringLiteral("'{C0000000-0000-0000-0000-%1}'").arg(i, 12, 10, QLatin1Char('0')),
+                                        QStringLiteral("'%1'").arg(name), QStringLiteral("'%1'").arg(last[(i * 5) % last.size()]),
+                                        QStringLiteral("'%1-%2-%3'").arg(1950 + 2 * i).arg(1 + i % 12).arg(1 + (i * 7) % 28),
+                                        QStringLiteral("'%1 Church Street'").arg(3 + 7 * i), QStringLiteral("'6270%1'").arg(i % 6),
+                                        QStringLiteral("'Springfield'"), QStringLiteral("'IL'"),
+                                        QStringLiteral("'%1%2@example.org'").arg(name.toLower()).arg(i),
+                                        QStringLiteral("'(217) 555-%1'").arg(1200 + 37 * i)}
+                                .join(QStringLiteral(", "));
+        people += QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, DateOfBirth, Street, Zip, City, State, "
+                                 "EMail1, Phone1) VALUES (%1);\n")
+                      .arg(row);
+    }
+    server.Db().exec(people);
 
     ProgramFolder program;
     program.SetSetting(QStringLiteral("Animate splash"), QStringLiteral("False"));

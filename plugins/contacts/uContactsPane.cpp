@@ -334,9 +334,12 @@ void TRvContactsPane::FitColumns(QTableView &grid)
     const int width = grid.viewport()->width();
     if (shown.isEmpty() || width <= 0)
         return;
+    // A narrow pane never cuts a caption: the columns then keep their captions' width and the
+    // grid scrolls sideways.
     QHeaderView *header = grid.horizontalHeader();
     for (int c : shown)
-        header->resizeSection(c, qMax(header->minimumSectionSize(), int(width * ColumnWeight(model->FieldName(c)) / total)));
+        header->resizeSection(c, qMax(header->sectionSizeHint(c),
+                                      int(width * ColumnWeight(model->FieldName(c)) / total)));
 }
 
 void TRvContactsPane::KeepColumnsFitted(QTableView *grid)

@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -281,6 +282,15 @@ TEST_F(ContactsViews, TheTableAndTheCardsShowEveryContactAndTheChoiceIsKept)
     EXPECT_EQ(view->SelectedRows().size(), 1) << "the focused row is selected";
     EXPECT_EQ(view->CountLine()->text(), FillPlaceholders(controller.GetText(6201), {QStringLiteral("3"), QStringLiteral("1")}));
     EXPECT_EQ(view->SearchFields()->currentText(), controller.GetText(1252)) << "the search starts in the first name";
+    // A narrow pane keeps every caption whole and lets the grid scroll sideways.
+    view->resize(420, 600);
+    QTest::qWait(50);
+    const QHeaderView *header = view->TableView()->horizontalHeader();
+    for (int c = 0; c < view->Model()->columnCount(); ++c) {
+        if (view->TableView()->isColumnHidden(c))
+            continue;
+        EXPECT_GE(header->sectionSize(c), header->sectionSizeHint(c)) << view->Model()->FieldName(c).toStdString();
+    }
 
     view->Action(QStringLiteral("acCardView"))->trigger();
     ASSERT_TRUE(view->CardViewShown());
