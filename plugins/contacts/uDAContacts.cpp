@@ -494,32 +494,8 @@ void TDAContacts::NewFamily()
         if (!m_contactList->GetActive())
             m_contactList->Open();
         FilterByFamily(*m_contactList, key);
-        for (;;) {
-            if (RunFamily(0) != TModalResult::Ok) {
-                // No member may keep pointing at a family that was never saved.
-                if (Editing(*m_familyDetails))
-                    m_familyDetails->Cancel();
-                m_familyDetails->CancelUpdates();
-                if (Editing(*m_contactList))
-                    m_contactList->Cancel();
-                m_contactList->CancelUpdates();
-                break;
-            }
-            try {
-                // The family first, then the members that point at it, in one transaction.
-                PostIfEditing(*m_familyDetails);
-                PostIfEditing(*m_contactList);
-                TDACDSDataTable::ApplyUpdates({m_familyDetails.get(), m_contactList.get()}, true);
-                if (m_familyList->GetActive())
-                    RefreshIfClean(*m_familyList);
-                CurrentFamilyID = key;
-                break;
-            } catch (const std::exception &e) {
-                Fail(QStringLiteral("NewFamily"), e);
-                if (ShowSaveFailure)
-                    ShowSaveFailure(QString::fromUtf8(e.what()));
-            }
-        }
+        if (RunFamilyUntilSaved(0, QStringLiteral("NewFamily")))
+            CurrentFamilyID = key;
         m_contactList->ClearFilter();
     } catch (const std::exception &e) {
         Fail(QStringLiteral("NewFamily"), e);
@@ -539,29 +515,7 @@ bool TDAContacts::EditFamily(const QString &key)
         if (!m_contactList->GetActive())
             m_contactList->Open();
         FilterByFamily(*m_contactList, key);
-        for (;;) {
-            if (RunFamily(1) != TModalResult::Ok) {
-                if (Editing(*m_familyDetails))
-                    m_familyDetails->Cancel();
-                m_familyDetails->CancelUpdates();
-                if (Editing(*m_contactList))
-                    m_contactList->Cancel();
-                m_contactList->CancelUpdates();
-                break;
-            }
-            try {
-                PostIfEditing(*m_familyDetails);
-                PostIfEditing(*m_contactList);
-                TDACDSDataTable::ApplyUpdates({m_familyDetails.get(), m_contactList.get()}, true);
-                if (m_familyList->GetActive())
-                    RefreshIfClean(*m_familyList);
-                break;
-            } catch (const std::exception &e) {
-                Fail(QStringLiteral("EditFamily"), e);
-                if (ShowSaveFailure)
-                    ShowSaveFailure(QString::fromUtf8(e.what()));
-            }
-        }
+        RunFamilyUntilSaved(1, QStringLiteral("EditFamily"));
         m_contactList->ClearFilter();
         if (m_familyList->GetActive())
             m_familyList->Locate(QStringLiteral("PK_FamilyID"), key);
@@ -570,6 +524,36 @@ bool TDAContacts::EditFamily(const QString &key)
         Fail(QStringLiteral("EditFamily"), e);
         m_contactList->ClearFilter();
         return false;
+    }
+}
+
+// The family dialog until its changes are saved or it is cancelled: the family first, then
+// the members that point at it, in one transaction; a refused save shows and the dialog comes
+// back. A cancel leaves no member pointing at a family that was never saved.
+bool TDAContacts::RunFamilyUntilSaved(int mode, const QString &where)
+{
+    for (;;) {
+        if (RunFamily(mode) != TModalResult::Ok) {
+            if (Editing(*m_familyDetails))
+                m_familyDetails->Cancel();
+            m_familyDetails->CancelUpdates();
+            if (Editing(*m_contactList))
+                m_contactList->Cancel();
+            m_contactList->CancelUpdates();
+            return false;
+        }
+        try {
+            PostIfEditing(*m_familyDetails);
+            PostIfEditing(*m_contactList);
+            TDACDSDataTable::ApplyUpdates({m_familyDetails.get(), m_contactList.get()}, true);
+            if (m_familyList->GetActive())
+                RefreshIfClean(*m_familyList);
+            return true;
+        } catch (const std::exception &e) {
+            Fail(where, e);
+            if (ShowSaveFailure)
+                ShowSaveFailure(QString::fromUtf8(e.what()));
+        }
     }
 }
 

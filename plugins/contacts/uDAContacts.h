@@ -196,6 +196,7 @@ private:
     bool RunAndSaveContact(const QString &key, bool isNew);
     void SaveContact(bool isNew);
     TModalResult RunFamily(int mode);
+    bool RunFamilyUntilSaved(int mode, const QString &where);
     void RestoreContactList();
     void RefreshIfClean(TDACDSDataTable &table);
     void Fail(const QString &location, const std::exception &e) const;

@@ -3,6 +3,7 @@
 #include "plugins/contacts/hcRvContactsController.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uDialogCaptions.h"
+#include "plugins/contacts/uDialogPicture.h"
 #include "plugins/contacts/ufNameDlg.h"
 
 #include "dataaccess/TDACDSDataTable.h"
@@ -11,14 +12,12 @@
 #include "ui/TDATableModel.h"
 
 #include <QAction>
-#include <QBuffer>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -488,18 +487,11 @@ void TfContactDlg::BindEmail(int tag)
 void TfContactDlg::LoadPicture()
 {
     try {
-        const QString file = QFileDialog::getOpenFileName(this, Text(1325), QString(), QStringLiteral("*.jpg *.jpeg *.png"));
-        if (file.isEmpty())
+        const auto picture = ChoosePictureAsJpeg(this, Text(1325));
+        if (!picture)
             return;
-        const QImage image(file);
-        if (image.isNull())
-            throw std::runtime_error(QStringLiteral("%1 is not a picture").arg(file).toStdString());
-        QByteArray jpeg;
-        QBuffer buffer(&jpeg);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "JPG");
-        m_editor.SetField(QStringLiteral("ContactPicture"), jpeg);
-        m_picture->setPixmap(QPixmap::fromImage(image));
+        m_editor.SetField(QStringLiteral("ContactPicture"), picture->second);
+        m_picture->setPixmap(QPixmap::fromImage(picture->first));
         m_picture->setText(QString());
     } catch (const std::exception &e) {
         Fail(QStringLiteral("imgContactClick"), e);

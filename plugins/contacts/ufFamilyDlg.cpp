@@ -3,16 +3,15 @@
 #include "plugins/contacts/hcRvContactsController.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uDialogCaptions.h"
+#include "plugins/contacts/uDialogPicture.h"
 
 #include "dataaccess/TDACDSDataTable.h"
 #include "ui/PromptService.h"
 #include "ui/TDATableModel.h"
 
 #include <QAction>
-#include <QBuffer>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -299,17 +298,10 @@ void TfFamilyDlg::EditMember()
 void TfFamilyDlg::LoadPicture()
 {
     try {
-        const QString file = QFileDialog::getOpenFileName(this, Text(1325), QString(), QStringLiteral("*.jpg *.jpeg *.png"));
-        if (file.isEmpty())
+        const auto picture = ChoosePictureAsJpeg(this, Text(1325));
+        if (!picture)
             return;
-        const QImage image(file);
-        if (image.isNull())
-            throw std::runtime_error(QStringLiteral("%1 is not a picture").arg(file).toStdString());
-        QByteArray jpeg;
-        QBuffer buffer(&jpeg);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "JPG");
-        m_editor.SetField(QStringLiteral("FamilyPicture"), jpeg);
+        m_editor.SetField(QStringLiteral("FamilyPicture"), picture->second);
         LoadFields();
     } catch (const std::exception &e) {
         Fail(QStringLiteral("imgContactClick"), e);
