@@ -13,6 +13,9 @@ const QString kUtf8 = QStringLiteral("Utf8String");
 const QString kVariant = QStringLiteral("Variant");
 const QString kDataParameter = QStringLiteral("DataParameter");
 const QString kTableRequestInfo = QStringLiteral("TableRequestInfo");
+const QString kTableRequestInfoV5 = QStringLiteral("TableRequestInfoV5");
+const QString kColumnSorting = QStringLiteral("ColumnSorting");
+const QString kColumnSortDirection = QStringLiteral("ColumnSortDirection");
 const QString kUserInfo = QStringLiteral("UserInfo");
 
 ROValue stringArray(const QStringList &list)
@@ -158,31 +161,54 @@ DataParameterArray ReadDataParameterArray(TROSerializer &s, const QString &name)
     return parameters(readArray(s, name));
 }
 
-void WriteTableRequestInfoArray(TROSerializer &s, const QString &name, const QList<TableRequestInfo> &value)
+void WriteTableRequestInfoArray(TROSerializer &s, const QString &name, const QList<TableRequestInfoV5> &value)
 {
+    // The array's element type is the older record; each element goes as the newer one, whose
+    // first four fields are the older record's.
     std::vector<ROValue> items;
     items.reserve(std::size_t(value.size()));
-    for (const TableRequestInfo &info : value)
-        items.push_back(ROValue::FromRecord(kTableRequestInfo,
+    for (const TableRequestInfoV5 &info : value) {
+        const ROValue sorting = ROValue::FromRecord(
+            kColumnSorting, {{QStringLiteral("FieldName"), ROValue::FromString(ROType::Utf8String, info.Sorting.FieldName)},
+                             {QStringLiteral("SortDirection"),
+                              ROValue::FromEnum(kColumnSortDirection, info.Sorting.SortDirection == ColumnSortDirection::Descending ? 1 : 0)}});
+        items.push_back(ROValue::FromRecord(kTableRequestInfoV5,
                                             {{QStringLiteral("UserFilter"), ROValue::FromString(ROType::Utf8String, info.UserFilter)},
                                              {QStringLiteral("IncludeSchema"), ROValue::FromBoolean(info.IncludeSchema)},
                                              {QStringLiteral("MaxRecords"), ROValue::FromInteger(info.MaxRecords)},
-                                             {QStringLiteral("Parameters"), parameterArray(info.Parameters)}}));
+                                             {QStringLiteral("Parameters"), parameterArray(info.Parameters)},
+                                             {QStringLiteral("WhereClause"), ROValue::FromXml(info.WhereClause)},
+                                             {QStringLiteral("DynamicSelectFieldNames"), stringArray(info.DynamicSelectFieldNames)},
+                                             {QStringLiteral("Sorting"), sorting}}));
+    }
     s.WriteValue(name, ROValue::FromArray(kTableRequestInfo, std::move(items)));
 }
 
-QList<TableRequestInfo> ReadTableRequestInfoArray(TROSerializer &s, const QString &name)
+QList<TableRequestInfoV5> ReadTableRequestInfoArray(TROSerializer &s, const QString &name)
 {
-    QList<TableRequestInfo> list;
+    QList<TableRequestInfoV5> list;
     const ROValue array = readArray(s, name);
     if (array.IsNil())
         return list;
     for (const ROValue &item : array.Items()) {
-        TableRequestInfo info;
+        TableRequestInfoV5 info;
         info.UserFilter = field(item, QStringLiteral("UserFilter")).ToString();
         info.IncludeSchema = field(item, QStringLiteral("IncludeSchema")).ToBoolean();
         info.MaxRecords = field(item, QStringLiteral("MaxRecords")).ToInteger();
         info.Parameters = parameters(field(item, QStringLiteral("Parameters")));
+        // An older caller sends the four-field record; it has no condition, columns or order.
+        if (item.TypeName() == kTableRequestInfoV5) {
+            info.WhereClause = field(item, QStringLiteral("WhereClause")).ToString();
+            info.DynamicSelectFieldNames = stringList(field(item, QStringLiteral("DynamicSelectFieldNames")));
+            const ROValue &sorting = field(item, QStringLiteral("Sorting"));
+            if (!sorting.IsNil()) {
+                info.Sorting.FieldName = field(sorting, QStringLiteral("FieldName")).ToString();
+                info.Sorting.SortDirection = field(sorting, QStringLiteral("SortDirection")).Ordinal() == 1 ? ColumnSortDirection::Descending
+                                                                                                              : ColumnSortDirection::Ascending;
+            }
+        } else if (item.TypeName() != kTableRequestInfo) {
+            throw EROMessageError(QStringLiteral("A table request cannot be a %1 record").arg(item.TypeName()));
+        }
         list.append(info);
     }
     return list;

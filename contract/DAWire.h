@@ -22,8 +22,8 @@ CONTRACT_EXPORT QStringList ReadStringArray(TROSerializer &s, const QString &nam
 CONTRACT_EXPORT void WriteDataParameterArray(TROSerializer &s, const QString &name, const DataParameterArray &value);
 CONTRACT_EXPORT DataParameterArray ReadDataParameterArray(TROSerializer &s, const QString &name);
 CONTRACT_EXPORT void WriteTableRequestInfoArray(TROSerializer &s, const QString &name,
-                                                const QList<TableRequestInfo> &value);
-CONTRACT_EXPORT QList<TableRequestInfo> ReadTableRequestInfoArray(TROSerializer &s, const QString &name);
+                                                const QList<TableRequestInfoV5> &value);
+CONTRACT_EXPORT QList<TableRequestInfoV5> ReadTableRequestInfoArray(TROSerializer &s, const QString &name);
 CONTRACT_EXPORT void WriteUserInfo(TROSerializer &s, const QString &name, const UserInfo &value);
 CONTRACT_EXPORT UserInfo ReadUserInfo(TROSerializer &s, const QString &name);
 

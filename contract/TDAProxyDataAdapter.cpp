@@ -8,11 +8,7 @@ TDAProxyDataAdapter::~TDAProxyDataAdapter() = default;
 
 QByteArray TDAProxyDataAdapter::GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo)
 {
-    // The contract carries the older request record: parameters, filter and row limit.
-    QList<TableRequestInfo> plain;
-    for (const TableRequestInfoV5 &info : requestInfo)
-        plain << static_cast<const TableRequestInfo &>(info);
-    const std::unique_ptr<TROBinaryMemoryStream> data = m_service->GetData(tableNames, plain);
+    const std::unique_ptr<TROBinaryMemoryStream> data = m_service->GetData(tableNames, requestInfo);
     return data ? data->Bytes() : QByteArray();
 }
 

@@ -24,16 +24,9 @@ QString TDataServiceBase::GetSchema(const QString &aFilter)
 }
 
 std::unique_ptr<TROBinaryMemoryStream> TDataServiceBase::GetData(const QStringList &aTableNameArray,
-                                                                 const QList<TableRequestInfo> &aTableRequestInfoArray)
+                                                                 const QList<TableRequestInfoV5> &aTableRequestInfoArray)
 {
-    QList<TableRequestInfoV5> infos;
-    infos.reserve(aTableRequestInfoArray.size());
-    for (const TableRequestInfo &info : aTableRequestInfoArray) {
-        TableRequestInfoV5 v5;
-        static_cast<TableRequestInfo &>(v5) = info;
-        infos << v5;
-    }
-    return std::make_unique<TROBinaryMemoryStream>(m_service.GetData(aTableNameArray, infos));
+    return std::make_unique<TROBinaryMemoryStream>(m_service.GetData(aTableNameArray, aTableRequestInfoArray));
 }
 
 std::unique_ptr<TROBinaryMemoryStream> TDataServiceBase::UpdateData(const TROBinaryMemoryStream *aDelta)

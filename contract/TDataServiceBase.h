@@ -20,7 +20,7 @@ public:
 
     QString GetSchema(const QString &aFilter) override;
     std::unique_ptr<TROBinaryMemoryStream> GetData(const QStringList &aTableNameArray,
-                                                   const QList<TableRequestInfo> &aTableRequestInfoArray) override;
+                                                   const QList<TableRequestInfoV5> &aTableRequestInfoArray) override;
     std::unique_ptr<TROBinaryMemoryStream> UpdateData(const TROBinaryMemoryStream *aDelta) override;
     qint32 ExecuteCommand(const QString &aCommandName, const DataParameterArray &aParameterArray) override;
     qint32 ExecuteCommandEx(const QString &aCommandName, const DataParameterArray &aInputParameters,

@@ -77,6 +77,7 @@ public:
     void Sort(const QString &fieldName, bool ascending = true);
     void SetFilter(std::function<bool(const TDARecord &)> predicate);
     void ClearFilter() { SetFilter({}); }
+    const std::function<bool(const TDARecord &)> &GetFilter() const { return m_filter; }
 
     // A field of a visible row without moving the cursor; the current row shows the edit buffer
     // while it is being edited.

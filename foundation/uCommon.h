@@ -126,3 +126,8 @@ enum class SpecialFolder { Desktop = 0x0000, Personal = 0x0005, AppData = 0x001A
 FOUNDATION_EXPORT QString GetSpecialFolder(QObject *window, int folderId);
 // Creates a new empty file named "Rv" plus a unique part in the folder; empty on failure.
 FOUNDATION_EXPORT QString GetTempFileNameIn(const QString &folder);
+
+// A line read as a comma text: fields separated by commas or unquoted blanks (and control
+// characters), a field in double quotes keeps its blanks and commas and has its doubled
+// quotes as one; an empty field between two commas stays.
+FOUNDATION_EXPORT QStringList SplitCommaText(const QString &line);

@@ -3,6 +3,7 @@
 #include "reporting/ReportError.h"
 
 #include <QFontMetricsF>
+#include <QTextLayout>
 #include <QGuiApplication>
 
 namespace {
@@ -280,6 +281,17 @@ private:
         for (const ReportElement &element : measured.Elements)
             bottom = qMax(bottom, element.Rect.normalized().bottom());
         measured.Height = qMax(band.Height, bottom + qMax(0.0, band.Height - originalBottom));
+        // A frame goes round its item where the item ended up, grown and moved.
+        for (int i = 0; i < count; ++i)
+            if (band.Items.at(i).Frame) {
+                ReportElement frame;
+                frame.ElementKind = ReportElement::Kind::Box;
+                frame.Band = band.Kind;
+                frame.Rect = measured.Elements.at(i).Rect;
+                frame.Color = band.Items.at(i).Color;
+                frame.PenWidth = band.Items.at(i).PenWidth;
+                measured.Elements << frame;
+            }
         return measured;
     }
 
@@ -320,6 +332,8 @@ private:
                 element.Image = QImage::fromData(context.Data->Rows.at(context.Row).value(m_fieldIndex.value(item.FieldName.toLower())).toByteArray());
             break;
         }
+        if (!element.Text.isEmpty())
+            element.Text = Fitted(item, element.Text);
         if (item.CanGrow && !element.Text.isEmpty()) {
             const double height = TextHeight(item.Font, item.Rect.width(), element.Text);
             if (height > item.Rect.height() + kEpsilon) {
@@ -338,18 +352,82 @@ private:
         return *found;
     }
 
-    double TextHeight(const ReportFont &font, double width, const QString &text)
+    const QFontMetricsF &Metrics(const ReportFont &font)
     {
-        const QFontMetricsF *metrics = nullptr;
         for (const auto &[key, value] : m_metrics)
             if (key == font)
-                metrics = &value;
-        if (!metrics) {
-            m_metrics.append({font, QFontMetricsF(ReportDocument::LayoutFont(font))});
-            metrics = &m_metrics.last().second;
-        }
-        const QRectF bounds = metrics->boundingRect(QRectF(0, 0, width * kDotsPerPoint, 1e9), Qt::TextWordWrap, text);
+                return value;
+        m_metrics.append({font, QFontMetricsF(ReportDocument::LayoutFont(font))});
+        return m_metrics.last().second;
+    }
+
+    double TextHeight(const ReportFont &font, double width, const QString &text)
+    {
+        const QRectF bounds = Metrics(font).boundingRect(QRectF(0, 0, width * kDotsPerPoint, 1e9), Qt::TextWordWrap, text);
         return bounds.height() / kDotsPerPoint;
+    }
+
+    // The text as it fits its item: a line wider than the item is broken (wrapping items) or
+    // cut (the others) at its edge, and lines below its bottom are left off unless it grows.
+    // A text that fits stays as it is.
+    QString Fitted(const ReportItem &item, const QString &text)
+    {
+        const QFontMetricsF &metrics = Metrics(item.Font);
+        const double width = item.Rect.width() * kDotsPerPoint;
+        // Most values are one line that fits: measured once, and nothing else to do.
+        if (!text.contains(QLatin1Char('\n')) && metrics.horizontalAdvance(text) <= width)
+            return text;
+        const double height = item.CanGrow ? 1e12 : item.Rect.height() * kDotsPerPoint;
+        QStringList lines;
+        double top = 0;
+        bool changed = false;
+        for (const QString &paragraph : text.split(QLatin1Char('\n'))) {
+            QStringList pieces;
+            if (!item.WordWrap) {
+                QString line = paragraph;
+                if (metrics.horizontalAdvance(line) > width + kEpsilon) {
+                    int fits = 0;
+                    for (int lo = 0, hi = int(line.size()); lo <= hi;) {
+                        const int mid = (lo + hi) / 2;
+                        if (metrics.horizontalAdvance(line.left(mid)) <= width)
+                            fits = mid, lo = mid + 1;
+                        else
+                            hi = mid - 1;
+                    }
+                    line.truncate(fits);
+                    changed = true;
+                }
+                pieces << line;
+            } else if (metrics.horizontalAdvance(paragraph) <= width) {
+                pieces << paragraph;
+            } else {
+                // Words where they fit; a word wider than the item is broken where the item ends.
+                QTextLayout layout(paragraph, ReportDocument::LayoutFont(item.Font));
+                QTextOption option;
+                option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+                layout.setTextOption(option);
+                layout.beginLayout();
+                for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                    line.setLineWidth(width);
+                    QString piece = paragraph.mid(line.textStart(), line.textLength());
+                    // A line that does not end at a blank broke a word: the painter would not.
+                    if (line.textStart() + line.textLength() < paragraph.size() && !piece.isEmpty() && !piece.back().isSpace())
+                        changed = true;
+                    while (!piece.isEmpty() && piece.back().isSpace())
+                        piece.chop(1);
+                    pieces << piece;
+                }
+                layout.endLayout();
+            }
+            for (const QString &piece : std::as_const(pieces)) {
+                // A line counts as shown while its base line is inside the item; the first always is.
+                if (!lines.isEmpty() && top + metrics.ascent() > height + kEpsilon)
+                    return lines.join(QLatin1Char('\n'));
+                lines << piece;
+                top += metrics.lineSpacing();
+            }
+        }
+        return changed ? lines.join(QLatin1Char('\n')) : text;
     }
 
     const ReportTemplate &m_report;

@@ -3,6 +3,7 @@
 #include "reporting/ReportError.h"
 
 #include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 
 namespace {
 
@@ -257,6 +258,7 @@ private:
         item.CanGrow = Flag(QLatin1String("grow"), false);
         item.WordWrap = item.WordWrap || item.CanGrow;
         item.PenWidth = LengthAttribute(QLatin1String("pen"), 0.5);
+        item.Frame = Flag(QLatin1String("frame"), false);
         item.Alignment = Alignment();
         if (name == QLatin1String("line")) {
             item.Kind = ReportItemKind::Line;
@@ -331,6 +333,148 @@ private:
     int m_items = 0;
 };
 
+QString Number(double value)
+{
+    // Six decimals of a point keep every length a template can hold; no trailing zeros.
+    QString text = QString::number(value, 'f', 6);
+    while (text.contains(QLatin1Char('.')) && (text.endsWith(QLatin1Char('0')) || text.endsWith(QLatin1Char('.'))))
+        text.chop(1);
+    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+}
+
+QString Bool(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+QString PaperName(const QPageSize &paper)
+{
+    switch (paper.id()) {
+    case QPageSize::A4: return QStringLiteral("A4");
+    case QPageSize::Legal: return QStringLiteral("Legal");
+    default: return QStringLiteral("Letter");
+    }
+}
+
+class TemplateWriter
+{
+public:
+    explicit TemplateWriter(QByteArray &out) : m_xml(&out) { m_xml.setAutoFormatting(true); }
+
+    void Write(const ReportTemplate &report)
+    {
+        m_xml.writeStartDocument();
+        m_xml.writeStartElement(QStringLiteral("report"));
+        m_xml.writeAttribute(QStringLiteral("name"), report.Name);
+        m_xml.writeAttribute(QStringLiteral("title"), report.Title);
+        m_xml.writeAttribute(QStringLiteral("page"), PaperName(report.PageSize));
+        m_xml.writeAttribute(QStringLiteral("orientation"),
+                             report.Orientation == QPageLayout::Landscape ? QStringLiteral("landscape") : QStringLiteral("portrait"));
+        m_xml.writeAttribute(QStringLiteral("unit"), QStringLiteral("pt"));
+        m_xml.writeAttribute(QStringLiteral("marginLeft"), Number(report.Margins.left()));
+        m_xml.writeAttribute(QStringLiteral("marginTop"), Number(report.Margins.top()));
+        m_xml.writeAttribute(QStringLiteral("marginRight"), Number(report.Margins.right()));
+        m_xml.writeAttribute(QStringLiteral("marginBottom"), Number(report.Margins.bottom()));
+        if (report.Columns.Count > 1) {
+            m_xml.writeEmptyElement(QStringLiteral("columns"));
+            m_xml.writeAttribute(QStringLiteral("count"), QString::number(report.Columns.Count));
+            m_xml.writeAttribute(QStringLiteral("width"), Number(report.Columns.Width));
+            m_xml.writeAttribute(QStringLiteral("spacing"), Number(report.Columns.Spacing));
+            m_xml.writeAttribute(QStringLiteral("rowSpacing"), Number(report.Columns.RowSpacing));
+        }
+        Band(QStringLiteral("title"), report.TitleBand);
+        Band(QStringLiteral("pageHeader"), report.PageHeader);
+        for (const ReportGroup &group : report.Groups) {
+            m_xml.writeStartElement(QStringLiteral("group"));
+            m_xml.writeAttribute(QStringLiteral("on"), group.Key->Source());
+            m_xml.writeAttribute(QStringLiteral("newPage"), Bool(group.NewPage));
+            m_xml.writeAttribute(QStringLiteral("repeatHeader"), Bool(group.RepeatHeader));
+            Band(QStringLiteral("header"), group.Header);
+            Band(QStringLiteral("footer"), group.Footer);
+            m_xml.writeEndElement();
+        }
+        Band(QStringLiteral("detail"), report.Detail);
+        Band(QStringLiteral("summary"), report.Summary);
+        Band(QStringLiteral("pageFooter"), report.PageFooter);
+        m_xml.writeEndElement();
+        m_xml.writeEndDocument();
+    }
+
+private:
+    void Band(const QString &element, const std::optional<ReportBand> &band)
+    {
+        if (!band)
+            return;
+        m_xml.writeStartElement(element);
+        m_xml.writeAttribute(QStringLiteral("height"), Number(band->Height));
+        if (!band->PrintOnFirstPage)
+            m_xml.writeAttribute(QStringLiteral("firstPage"), Bool(false));
+        for (const ReportItem &item : band->Items)
+            Item(item);
+        m_xml.writeEndElement();
+    }
+
+    void Item(const ReportItem &item)
+    {
+        static const char *const names[] = {"text", "field", "expression", "line", "box", "image"};
+        m_xml.writeStartElement(QLatin1String(names[int(item.Kind)]));
+        if (item.Kind == ReportItemKind::Line) {
+            m_xml.writeAttribute(QStringLiteral("x1"), Number(item.Rect.left()));
+            m_xml.writeAttribute(QStringLiteral("y1"), Number(item.Rect.top()));
+            m_xml.writeAttribute(QStringLiteral("x2"), Number(item.Rect.right()));
+            m_xml.writeAttribute(QStringLiteral("y2"), Number(item.Rect.bottom()));
+        } else {
+            m_xml.writeAttribute(QStringLiteral("x"), Number(item.Rect.left()));
+            m_xml.writeAttribute(QStringLiteral("y"), Number(item.Rect.top()));
+            m_xml.writeAttribute(QStringLiteral("width"), Number(item.Rect.width()));
+            m_xml.writeAttribute(QStringLiteral("height"), Number(item.Rect.height()));
+        }
+        if (item.Kind == ReportItemKind::Field)
+            m_xml.writeAttribute(QStringLiteral("name"), item.FieldName);
+        if (item.Kind == ReportItemKind::Image && !item.FieldName.isEmpty())
+            m_xml.writeAttribute(QStringLiteral("field"), item.FieldName);
+        m_xml.writeAttribute(QStringLiteral("family"), item.Font.Family);
+        m_xml.writeAttribute(QStringLiteral("size"), Number(item.Font.PointSize));
+        m_xml.writeAttribute(QStringLiteral("bold"), Bool(item.Font.Bold));
+        m_xml.writeAttribute(QStringLiteral("italic"), Bool(item.Font.Italic));
+        m_xml.writeAttribute(QStringLiteral("underline"), Bool(item.Font.Underline));
+        m_xml.writeAttribute(QStringLiteral("color"), item.Color.name());
+        // The first of a table of alignments that the item's alignment holds.
+        const auto alignment = [&](const QString &attribute, std::initializer_list<std::pair<Qt::AlignmentFlag, const char *>> table) {
+            for (const auto &[flag, name] : table)
+                if (item.Alignment & flag) {
+                    m_xml.writeAttribute(attribute, QLatin1String(name));
+                    return;
+                }
+        };
+        alignment(QStringLiteral("align"), {{Qt::AlignHCenter, "center"}, {Qt::AlignRight, "right"}, {Qt::AlignLeft, "left"}});
+        alignment(QStringLiteral("valign"), {{Qt::AlignVCenter, "middle"}, {Qt::AlignBottom, "bottom"}, {Qt::AlignTop, "top"}});
+        if (item.CanGrow)
+            m_xml.writeAttribute(QStringLiteral("grow"), Bool(true));
+        else if (item.WordWrap)
+            m_xml.writeAttribute(QStringLiteral("wrap"), Bool(true));
+        if (!item.Format.isEmpty())
+            m_xml.writeAttribute(QStringLiteral("format"), item.Format);
+        m_xml.writeAttribute(QStringLiteral("pen"), Number(item.PenWidth));
+        if (item.Frame)
+            m_xml.writeAttribute(QStringLiteral("frame"), Bool(true));
+        if (item.Fill.isValid())
+            m_xml.writeAttribute(QStringLiteral("fill"), item.Fill.name(item.Fill.alpha() < 255 ? QColor::HexArgb : QColor::HexRgb));
+        switch (item.Kind) {
+        case ReportItemKind::Text: m_xml.writeCharacters(item.Text); break;
+        case ReportItemKind::Expression: m_xml.writeCharacters(item.Expression->Source()); break;
+        case ReportItemKind::Image:
+            if (item.FieldName.isEmpty())
+                m_xml.writeCharacters(QString::fromLatin1(item.ImageData.toBase64()));
+            break;
+        default: break;
+        }
+        m_xml.writeEndElement();
+    }
+
+    QXmlStreamWriter m_xml;
+};
+
 void AddNames(QStringList &names, const QStringList &more)
 {
     for (const QString &name : more)
@@ -347,6 +491,19 @@ ReportTemplate ReportTemplate::FromXml(const QByteArray &xml)
     if (xml.trimmed().isEmpty())
         throw EReportError(QStringLiteral("The report template is empty"));
     return TemplateReader(xml).Read();
+}
+
+QByteArray ReportTemplate::ToXml() const
+{
+    QByteArray out;
+    TemplateWriter(out).Write(*this);
+    return out;
+}
+
+double ReportTemplate::BandWidth(ReportBandKind kind) const
+{
+    const double room = PageSizePoints().width() - Margins.left() - Margins.right();
+    return kind == ReportBandKind::Detail && Columns.Count > 1 ? Columns.Width : room;
 }
 
 QSizeF ReportTemplate::PaperPoints(const QPageSize &paper, QPageLayout::Orientation orientation)

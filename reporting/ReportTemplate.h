@@ -47,7 +47,8 @@ struct REPORTING_EXPORT ReportItem
     bool CanGrow = false;   // grows downwards until its whole text shows; items below move down
     QColor Color = Qt::black;
     QColor Fill;            // a box's filling; invalid for none
-    double PenWidth = 0.5;  // lines and box borders, points; 0 for a box without border
+    double PenWidth = 0.5;  // lines, box borders and frames, points; 0 for a box without border
+    bool Frame = false;     // a text, field or expression drawn with a border around it
     QByteArray ImageData;   // an Image item's own picture when it shows no field
 };
 
@@ -87,6 +88,8 @@ public:
 
     // Throws EReportError with the line of the fault for anything it cannot read.
     static ReportTemplate FromXml(const QByteArray &xml);
+    // The template in the same format, every length in points: FromXml reads it back as it is.
+    QByteArray ToXml() const;
 
     QString Name;
     QString Title;
@@ -109,4 +112,7 @@ public:
     bool UsesPageCount() const;
     // The bands in the order they are listed, groups' headers and footers included.
     QList<const ReportBand *> Bands() const;
+    // The width the items of a band of this kind are laid out in: a label's for the detail
+    // band in columns, else the room between the margins.
+    double BandWidth(ReportBandKind kind) const;
 };

@@ -31,6 +31,11 @@ QString TQtDialogService::GetSaveFileName(QWidget *parent, const QString &title,
     return dialog.selectedFiles().first();
 }
 
+QString TQtDialogService::GetOpenFileName(QWidget *parent, const QString &title, const QString &folder, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, title, folder, filter);
+}
+
 bool TQtDialogService::ChoosePrinter(QWidget *parent, QPrinter &printer, int pageCount)
 {
     QPrintDialog dialog(&printer, parent);
@@ -57,6 +62,16 @@ QString TScriptedDialogs::GetSaveFileName(QWidget *, const QString &title, const
         return {};
     const QString answer = m_saveAnswers.front();
     m_saveAnswers.pop_front();
+    return answer;
+}
+
+QString TScriptedDialogs::GetOpenFileName(QWidget *, const QString &, const QString &, const QString &)
+{
+    ++m_opens;
+    if (m_openAnswers.empty())
+        return {};
+    const QString answer = m_openAnswers.front();
+    m_openAnswers.pop_front();
     return answer;
 }
 

@@ -22,6 +22,8 @@ public:
     // asks before an existing file is chosen.
     virtual QString GetSaveFileName(QWidget *parent, const QString &title, const QString &folder, const QString &filter,
                                     const QString &defaultSuffix, bool confirmOverwrite) = 0;
+    // The existing file the user chose to read, or empty when cancelled.
+    virtual QString GetOpenFileName(QWidget *parent, const QString &title, const QString &folder, const QString &filter) = 0;
     // Shows the printer dialog for printer (pages 1 to pageCount); false when cancelled. On true
     // the printer holds the user's choice: device, copies and page range.
     virtual bool ChoosePrinter(QWidget *parent, QPrinter &printer, int pageCount) = 0;
@@ -35,6 +37,7 @@ class UI_EXPORT TQtDialogService : public IDialogService
 public:
     QString GetSaveFileName(QWidget *parent, const QString &title, const QString &folder, const QString &filter,
                             const QString &defaultSuffix, bool confirmOverwrite) override;
+    QString GetOpenFileName(QWidget *parent, const QString &title, const QString &folder, const QString &filter) override;
     bool ChoosePrinter(QWidget *parent, QPrinter &printer, int pageCount) override;
 };
 
@@ -59,6 +62,8 @@ public:
     TScriptedDialogs &operator=(const TScriptedDialogs &) = delete;
 
     void AnswerSave(const QString &fileName) { m_saveAnswers.push_back(fileName); }
+    void AnswerOpen(const QString &fileName) { m_openAnswers.push_back(fileName); }
+    int OpensAsked() const { return m_opens; }
     // Prints pages first to last (1-based; 0 for all) into the PDF file.
     void AnswerPrinter(const QString &pdfFile, int first = 0, int last = 0) { m_printerAnswers.push_back({pdfFile, first, last}); }
     const QList<SaveAsked> &SavesAsked() const { return m_saves; }
@@ -66,6 +71,7 @@ public:
 
     QString GetSaveFileName(QWidget *parent, const QString &title, const QString &folder, const QString &filter,
                             const QString &defaultSuffix, bool confirmOverwrite) override;
+    QString GetOpenFileName(QWidget *parent, const QString &title, const QString &folder, const QString &filter) override;
     bool ChoosePrinter(QWidget *parent, QPrinter &printer, int pageCount) override;
 
 private:
@@ -76,6 +82,8 @@ private:
         int Last;
     };
     std::deque<QString> m_saveAnswers;
+    std::deque<QString> m_openAnswers;
+    int m_opens = 0;
     std::deque<PrinterAnswer> m_printerAnswers;
     QList<SaveAsked> m_saves;
     int m_printers = 0;

@@ -130,13 +130,21 @@ QVariant TDATableModel::headerData(int section, Qt::Orientation orientation, int
     return m_captions.value(name.toLower(), name);
 }
 
+void TDATableModel::SetFieldReadOnly(const QString &fieldName, bool readOnly)
+{
+    if (readOnly)
+        m_readOnlyFields.insert(fieldName.toLower());
+    else
+        m_readOnlyFields.remove(fieldName.toLower());
+}
+
 Qt::ItemFlags TDATableModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     const int f = FieldIndex(index.column());
-    if (m_readOnly || f < 0 || m_table->GetFields()[f].ReadOnly)
+    if (m_readOnly || f < 0 || m_table->GetFields()[f].ReadOnly || m_readOnlyFields.contains(FieldName(index.column()).toLower()))
         return result;
     return result | (IsBoolean(index.column()) ? Qt::ItemIsUserCheckable : Qt::ItemIsEditable);
 }

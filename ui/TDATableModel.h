@@ -9,6 +9,7 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 
 class TDACDSDataTable;
@@ -26,6 +27,8 @@ public:
     void SetColumns(const QStringList &fieldNames);
     void SetCaption(const QString &fieldName, const QString &caption);
     void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    // A field shown but never changed in a cell, whatever the table allows.
+    void SetFieldReadOnly(const QString &fieldName, bool readOnly = true);
     QString FieldName(int column) const;
     // -1 when the field is not shown.
     int ColumnOf(const QString &fieldName) const;
@@ -57,6 +60,7 @@ private:
     int m_listener;
     QStringList m_columns;
     QHash<QString, QString> m_captions;
+    QSet<QString> m_readOnlyFields;
     bool m_readOnly = false;
     bool m_posting = false;
 };

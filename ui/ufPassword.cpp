@@ -24,11 +24,30 @@ constexpr int kTextGroup = 6301;
 constexpr int kTextFirst = 6302;
 constexpr int kTextSecond = 6303;
 
-QLineEdit *passwordEdit(QWidget *parent)
+// Letters and digits only; the second entry turns every letter to lower case as it is typed.
+class PasswordValidator : public QRegularExpressionValidator
+{
+public:
+    PasswordValidator(bool lowerCase, QObject *parent)
+        : QRegularExpressionValidator(QRegularExpression(QStringLiteral("[a-zA-Z0-9]*")), parent), m_lowerCase(lowerCase)
+    {
+    }
+    State validate(QString &input, int &pos) const override
+    {
+        if (m_lowerCase)
+            input = input.toLower();
+        return QRegularExpressionValidator::validate(input, pos);
+    }
+
+private:
+    bool m_lowerCase;
+};
+
+QLineEdit *passwordEdit(QWidget *parent, bool lowerCase)
 {
     auto *edit = new QLineEdit(parent);
     edit->setEchoMode(QLineEdit::Password);
-    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[a-zA-Z0-9]*")), edit));
+    edit->setValidator(new PasswordValidator(lowerCase, edit));
     return edit;
 }
 
@@ -36,8 +55,8 @@ QLineEdit *passwordEdit(QWidget *parent)
 
 TfPassword::TfPassword(QWidget *parent)
     : TfDlgPopUp(parent)
-    , m_edPwd1(passwordEdit(grpBox()))
-    , m_edPwd2(passwordEdit(grpBox()))
+    , m_edPwd1(passwordEdit(grpBox(), false))
+    , m_edPwd2(passwordEdit(grpBox(), true))
     , m_cxLabel1(new QLabel(QStringLiteral("#"), grpBox()))
     , m_cxLabel2(new QLabel(QStringLiteral("#"), grpBox()))
     , m_acOK(new QAction(QStringLiteral("#Change"), this))

@@ -120,7 +120,7 @@ TypeInfo typeInfo(const QString &type)
         {QStringLiteral("DataParameterArray"),
          {Kind::Mapped, QStringLiteral("DataParameterArray"), {}, QStringLiteral("DataParameterArray")}},
         {QStringLiteral("TableRequestInfoArray"),
-         {Kind::Mapped, QStringLiteral("QList<TableRequestInfo>"), {}, QStringLiteral("TableRequestInfoArray")}},
+         {Kind::Mapped, QStringLiteral("QList<TableRequestInfoV5>"), {}, QStringLiteral("TableRequestInfoArray")}},
         {QStringLiteral("UserInfo"), {Kind::Mapped, QStringLiteral("UserInfo"), {}, QStringLiteral("UserInfo")}},
     };
     if (scalars.contains(type))

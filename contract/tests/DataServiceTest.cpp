@@ -52,7 +52,7 @@ TEST(ContractDataService, GenericOperationsReachTheSchemaAndRefuseClientSql)
     auto *service = dynamic_cast<IResourceService *>(proxy.get());
     ASSERT_TRUE(service);
 
-    TableRequestInfo all;
+    TableRequestInfoV5 all;
     all.MaxRecords = -1;
     const auto stream = service->GetData({QStringLiteral("Locations")}, {all});
     ASSERT_TRUE(stream);

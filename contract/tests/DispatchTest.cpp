@@ -82,7 +82,7 @@ TEST_F(ContractDispatch, RecordArraysAndGenericDataOperationsTravel)
     EXPECT_EQ(files->Items(0).FileName, QStringLiteral("Quorva"));
 
     auto events = CoEventsService::Create(message, channel);
-    TableRequestInfo info;
+    TableRequestInfoV5 info;
     info.MaxRecords = 25;
     info.Parameters.append(DataParameter{QStringLiteral("ID"), QStringLiteral("{A}")});
     const auto data = events->GetData({QStringLiteral("Events"), QStringLiteral("Liturgies")}, {info});
@@ -99,6 +99,28 @@ TEST_F(ContractDispatch, RecordArraysAndGenericDataOperationsTravel)
     const auto tpl = events->GetLiturgyTemplate(QStringLiteral("{T}"), total);
     EXPECT_EQ(total, QStringLiteral("3"));
     EXPECT_EQ(tpl->Bytes(), QByteArray("tpl"));
+}
+
+TEST_F(ContractDispatch, ATableRequestTravelsWithItsConditionColumnsAndOrder)
+{
+    auto events = CoEventsService::Create(message, channel);
+    TableRequestInfoV5 info;
+    info.IncludeSchema = false;
+    info.WhereClause = QStringLiteral("<Where><Term Field=\"F_EventID\" Op=\"Equal\" Type=\"String\">{E}</Term></Where>");
+    info.DynamicSelectFieldNames = {QStringLiteral("PK_EventID"), QStringLiteral("StartDateTime")};
+    info.Sorting = {QStringLiteral("StartDateTime"), ColumnSortDirection::Descending};
+    TableRequestInfoV5 plain;
+    events->GetData({QStringLiteral("Events"), QStringLiteral("Liturgies")}, {info, plain});
+    const QList<TableRequestInfoV5> &got = FakeEvents::LastRequest;
+    ASSERT_EQ(got.size(), 2);
+    EXPECT_FALSE(got[0].IncludeSchema);
+    EXPECT_EQ(got[0].WhereClause, info.WhereClause);
+    EXPECT_EQ(got[0].DynamicSelectFieldNames, info.DynamicSelectFieldNames);
+    EXPECT_EQ(got[0].Sorting.FieldName, QStringLiteral("StartDateTime"));
+    EXPECT_EQ(got[0].Sorting.SortDirection, ColumnSortDirection::Descending);
+    EXPECT_TRUE(got[1].WhereClause.isEmpty());
+    EXPECT_TRUE(got[1].DynamicSelectFieldNames.isEmpty());
+    EXPECT_EQ(got[1].Sorting.SortDirection, ColumnSortDirection::Ascending);
 }
 
 TEST_F(ContractDispatch, DateTimesTravelFlaggedAndIntact)

@@ -115,7 +115,7 @@ public:
 
     bool queryInterface(const QUuid &, void **) override { return false; }
     QString GetSchema(const QString &f) override { note(f); return f + QStringLiteral("!"); }
-    std::unique_ptr<TROBinaryMemoryStream> GetData(const QStringList &n, const QList<TableRequestInfo> &i) override
+    std::unique_ptr<TROBinaryMemoryStream> GetData(const QStringList &n, const QList<TableRequestInfoV5> &i) override
     {
         note(j(n) + QLatin1Char('|') + i.value(0).UserFilter + QString::number(i.value(0).IncludeSchema) + QString::number(i.value(0).MaxRecords));
         return bin(j(n));
@@ -326,7 +326,7 @@ TEST_F(EveryOperation, GenericDataOperationsOnEveryDataService)
         ASSERT_TRUE(s);
         EXPECT_EQ(s->GetSchema(QStringLiteral("f")), QStringLiteral("f!"));
         expectWire("GetSchema");
-        TableRequestInfo info;
+        TableRequestInfoV5 info;
         info.UserFilter = QStringLiteral("x");
         info.IncludeSchema = false;
         info.MaxRecords = 9;

@@ -84,8 +84,10 @@ public:
 
     bool queryInterface(const QUuid &, void **) override { return false; }
     QString GetSchema(const QString &) override { return QStringLiteral("<schema/>"); }
-    std::unique_ptr<TROBinaryMemoryStream> GetData(const QStringList &names, const QList<TableRequestInfo> &infos) override
+    static inline QList<TableRequestInfoV5> LastRequest;
+    std::unique_ptr<TROBinaryMemoryStream> GetData(const QStringList &names, const QList<TableRequestInfoV5> &infos) override
     {
+        LastRequest = infos;
         return std::make_unique<TROBinaryMemoryStream>((names.join(QLatin1Char(',')) + QLatin1Char('|')
                                                          + QString::number(infos.value(0).MaxRecords) + QLatin1Char('|')
                                                          + infos.value(0).Parameters.value(0).Value.toString())

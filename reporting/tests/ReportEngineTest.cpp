@@ -5,6 +5,10 @@
 #include "reporting/tests/ReportTestData.h"
 #include "testsupport/QtPrinters.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFontMetricsF>
+
 #include <gtest/gtest.h>
 
 using kestrova::test::Table;
@@ -203,4 +207,96 @@ TEST(ReportEngine, PagesPaintAsPicturesWithTheirText)
     EXPECT_TRUE(inked(QRect(72, 108, 60, 14)));
     EXPECT_FALSE(inked(QRect(0, 0, 60, 792)));
     EXPECT_THROW(document.PageImage(1, 72), EReportError);
+}
+
+TEST(ReportEngine, ALongValueIsBrokenOrCutInsideItsItemNeverPastTheMargin)
+{
+    // A name of 291 characters, as a user once typed one: in words, and as one long word.
+    QString words;
+    while (words.size() < 291)
+        words += QStringLiteral("Bartholomew ");
+    words = words.left(291);
+    const QString word = QString(291, QLatin1Char('M'));
+    ASSERT_EQ(words.size(), 291);
+    struct Case
+    {
+        const char *What;
+        QString Attributes;
+        QString Value;
+        bool Whole;  // every letter stays, on as many lines as it takes
+    };
+    const Case cases[] = {
+        {"growing words", QStringLiteral("grow=\"true\""), words, true},
+        {"a growing word", QStringLiteral("grow=\"true\""), word, true},
+        {"wrapped words in a fixed height", QStringLiteral("wrap=\"true\""), words, false},
+        {"one line of words", QString(), words, false},
+        {"one line of one word", QString(), word, false},
+    };
+    const double margin = 612 - 72;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.What);
+        const ReportDocument document = ReportEngine::Render(
+            Template(QStringLiteral("<detail height=\"30\"><field name=\"Name\" x=\"300\" width=\"140\" height=\"24\" %1/>"
+                                    "<field name=\"Number\" x=\"445\" width=\"23\" height=\"12\"/></detail>")
+                         .arg(c.Attributes)),
+            Table(QStringLiteral("rows"), {QStringLiteral("Name"), QStringLiteral("Number")}, {{c.Value, 7}}));
+        const ReportElement &name = document.Page(0).Elements.at(0);
+        EXPECT_LE(name.Rect.right(), margin);
+        // What the painter lays out, in points: no wider than the item, and no taller unless it grew.
+        const double dots = ReportDocument::kLayoutDpi / 72;
+        const QFontMetricsF metrics(ReportDocument::LayoutFont(name.Font));
+        const QRectF laidOut = metrics.boundingRect(QRectF(0, 0, name.Rect.width() * dots, 1e9),
+                                                    name.WordWrap ? Qt::TextWordWrap : 0, name.Text);
+        EXPECT_LE(laidOut.width() / dots, name.Rect.width() + 0.01) << name.Text.toStdString();
+        EXPECT_LE((laidOut.height() - metrics.descent()) / dots, name.Rect.height() + 0.01) << name.Text.toStdString();
+        QString shown = name.Text;
+        shown.remove(QLatin1Char('\n')).remove(QLatin1Char(' '));
+        QString value = c.Value;
+        value.remove(QLatin1Char(' '));
+        if (c.Whole)
+            EXPECT_EQ(shown, value);
+        else
+            EXPECT_TRUE(value.startsWith(shown) && shown.size() < value.size());
+        // The item beside it is not written over.
+        EXPECT_EQ(document.Page(0).Elements.at(1).Text, QStringLiteral("7"));
+    }
+}
+
+TEST(ReportEngine, AValueThatFitsItsItemIsShownAsItIs)
+{
+    const ReportDocument document = ReportEngine::Render(
+        Template(QStringLiteral("<detail height=\"40\"><field name=\"Name\" width=\"300\" height=\"36\" wrap=\"true\"/></detail>")),
+        Table(QStringLiteral("rows"), {QStringLiteral("Name")}, {{QStringLiteral("12 Church Street\nSpringfield, IL 62701")}}));
+    EXPECT_EQ(document.Page(0).Elements.at(0).Text, QStringLiteral("12 Church Street\nSpringfield, IL 62701"));
+}
+
+TEST(ReportEngine, NoShippedTemplatePrintsALongValuePastItsItemOrTheMargin)
+{
+    QString name;
+    while (name.size() < 291)
+        name += QStringLiteral("Wolfeschlegelsteinhausen ");
+    name = name.left(291);
+    const QDir folder(QStringLiteral(KESTROVA_SOURCE_DIR "/server/Reports"));
+    const double dots = ReportDocument::kLayoutDpi / 72;
+    for (const QString &file : folder.entryList({QStringLiteral("*.rtm")})) {
+        SCOPED_TRACE(file.toStdString());
+        QFile in(folder.filePath(file));
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        const ReportTemplate report = ReportTemplate::FromXml(in.readAll());
+        QVariantList row;
+        for (int i = 0; i < report.FieldNames().size(); ++i)
+            row << name;
+        const ReportDocument document = ReportEngine::Render(report, Table(QStringLiteral("rows"), report.FieldNames(), {row, row}));
+        const double right = document.PageSize().width() - report.Margins.right();
+        for (int page = 0; page < document.PageCount(); ++page)
+            for (const ReportElement &element : document.Page(page).Elements) {
+                if (element.ElementKind != ReportElement::Kind::Text || element.Text.isEmpty())
+                    continue;
+                EXPECT_LE(element.Rect.right(), right + 0.01) << element.Text.toStdString();
+                const QFontMetricsF metrics(ReportDocument::LayoutFont(element.Font));
+                const QRectF laidOut = metrics.boundingRect(QRectF(0, 0, element.Rect.width() * dots, 1e9),
+                                                            element.WordWrap ? Qt::TextWordWrap : 0, element.Text);
+                EXPECT_LE(laidOut.width() / dots, element.Rect.width() + 0.01) << element.Text.toStdString();
+            }
+    }
 }

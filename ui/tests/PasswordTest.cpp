@@ -1,5 +1,5 @@
-// The password dialog: OK only for two equal entries, letter case counting and kept as typed in
-// both; letters and digits only; captions from the host's language texts.
+// The password dialog: OK only for two equal entries, the second one in lower case; letters and
+// digits only; captions from the host's language texts.
 #include "ui/ufPassword.h"
 
 #include "client/api/HostInterfaces.h"
@@ -28,24 +28,33 @@ public:
 
 } // namespace
 
-TEST(Password, APasswordWithCapitalsTypedTwiceCanBeConfirmed)
+TEST(Password, TheSecondEntryTurnsEveryLetterToLowerCaseAndTheFirstKeepsTheCase)
 {
-    TfPassword dialog;
-    QTest::keyClicks(dialog.edPwd1(), QStringLiteral("Secret42"));
-    QTest::keyClicks(dialog.edPwd2(), QStringLiteral("Secret42"));
-    EXPECT_EQ(dialog.edPwd2()->text(), QStringLiteral("Secret42"));
-    EXPECT_TRUE(dialog.acOK()->isEnabled());
-    EXPECT_TRUE(dialog.btnChange()->isEnabled());
-    EXPECT_EQ(dialog.NewPassword(), QStringLiteral("Secret42"));
-}
-
-TEST(Password, EntriesThatDifferOnlyInCaseAreNotConfirmed)
-{
-    TfPassword dialog;
-    QTest::keyClicks(dialog.edPwd1(), QStringLiteral("Secret42"));
-    QTest::keyClicks(dialog.edPwd2(), QStringLiteral("secret42"));
-    EXPECT_FALSE(dialog.acOK()->isEnabled());
-    EXPECT_FALSE(dialog.btnChange()->isEnabled());
+    struct Case
+    {
+        const char *First;
+        const char *Second;
+        const char *SecondHolds;
+        bool Confirmed;
+    };
+    const Case cases[] = {
+        {"secret42", "secret42", "secret42", true},
+        {"Secret42", "Secret42", "secret42", false}, // a capital cannot be confirmed
+        {"Secret42", "secret42", "secret42", false},
+        {"secret42", "SECRET42", "secret42", true},
+    };
+    for (const Case &c : cases) {
+        TfPassword dialog;
+        QTest::keyClicks(dialog.edPwd1(), QString::fromLatin1(c.First));
+        QTest::keyClicks(dialog.edPwd2(), QString::fromLatin1(c.Second));
+        EXPECT_EQ(dialog.edPwd1()->text(), QString::fromLatin1(c.First)) << c.First;
+        EXPECT_EQ(dialog.edPwd2()->text(), QString::fromLatin1(c.SecondHolds)) << c.Second;
+        EXPECT_EQ(dialog.acOK()->isEnabled(), c.Confirmed) << c.First << " " << c.Second;
+        EXPECT_EQ(dialog.btnChange()->isEnabled(), c.Confirmed) << c.First << " " << c.Second;
+        if (c.Confirmed) {
+            EXPECT_EQ(dialog.NewPassword(), QString::fromLatin1(c.First));
+        }
+    }
 }
 
 TEST(Password, OnlyLettersAndDigitsCanBeTyped)
@@ -82,8 +91,8 @@ TEST(Password, InitFormClearsTheEntriesAndTakesTheHostsTexts)
 TEST(Password, ChangeClosesTheDialogWithOk)
 {
     TfPassword dialog;
-    QTest::keyClicks(dialog.edPwd1(), QStringLiteral("Abc1"));
-    QTest::keyClicks(dialog.edPwd2(), QStringLiteral("Abc1"));
+    QTest::keyClicks(dialog.edPwd1(), QStringLiteral("abc1"));
+    QTest::keyClicks(dialog.edPwd2(), QStringLiteral("abc1"));
     QMetaObject::invokeMethod(dialog.btnChange(), &QPushButton::click, Qt::QueuedConnection);
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
 }

@@ -114,6 +114,20 @@ TEST_F(TableModel, ReadOnlyFieldsAreNotEditable)
     EXPECT_FALSE(model.setData(model.index(0, 3), QStringLiteral("someone")));
 }
 
+TEST_F(TableModel, AFieldMadeReadOnlyIsNeitherEditedNorTickedInItsCell)
+{
+    table.Open();
+    TDATableModel model(&table);
+    model.SetFieldReadOnly(QStringLiteral("ACTIVE"));
+    model.SetFieldReadOnly(QStringLiteral("Name"));
+    EXPECT_FALSE(model.flags(model.index(0, 2)) & (Qt::ItemIsUserCheckable | Qt::ItemIsEditable));
+    EXPECT_FALSE(model.setData(model.index(0, 2), Qt::Unchecked, Qt::CheckStateRole));
+    EXPECT_FALSE(model.setData(model.index(0, 1), QStringLiteral("Berta")));
+    EXPECT_FALSE(table.HasChanges());
+    model.SetFieldReadOnly(QStringLiteral("Name"), false);
+    EXPECT_TRUE(model.flags(model.index(0, 1)) & Qt::ItemIsEditable);
+}
+
 TEST_F(TableModel, FollowsSortFilterAndDeleteOfTheTable)
 {
     table.Open();
