@@ -133,6 +133,9 @@ bool TDMServer::InitializeServer()
 {
     try {
         const TvoLocalConfigFile &config = *m_configFile;
+        // Checked before anything starts: a server on a port nobody can reach is no server.
+        const int httpPort = ConfiguredHttpPort();
+        const int discoveryPort = ConfiguredDiscoveryPort();
         m_webCheck->stop();
         const QString updateServer = config.ReadString(QStringLiteral("Updater"), QStringLiteral("Update Server"), QString());
         if (!updateServer.isEmpty())
@@ -204,10 +207,9 @@ bool TDMServer::InitializeServer()
         else
             m_connection->RollbackTransaction();
 
-        const int httpPort = ConfiguredHttpPort();
         m_discovery = new TRODiscoveryServer(this);
         m_discovery->SetServiceNames({QStringLiteral("Kestrova")});
-        m_discovery->SetPort(quint16(ConfiguredDiscoveryPort()));
+        m_discovery->SetPort(quint16(discoveryPort));
         TVODiscoveryResultOptions answer;
         answer.Port = httpPort;
         answer.Version = ServerVersion;
@@ -235,14 +237,30 @@ bool TDMServer::InitializeServer()
     }
 }
 
+int TDMServer::ConfiguredPort(const QString &section, int defaultPort) const
+{
+    // A missing key takes the default; anything written must be a port a client can reach.
+    const QString missing = QStringLiteral("\x01");
+    const QString text = m_configFile->ReadString(section, QStringLiteral("Port"), missing);
+    if (text == missing)
+        return defaultPort;
+    bool ok = false;
+    const int port = text.trimmed().toInt(&ok);
+    if (!ok || port < 1 || port > 65535)
+        throw std::runtime_error(QStringLiteral("[%1] Port = \"%2\" in settings.ini is not a port number from 1 to 65535")
+                                     .arg(section, text)
+                                     .toStdString());
+    return port;
+}
+
 int TDMServer::ConfiguredHttpPort() const
 {
-    return m_configFile->ReadString(QStringLiteral("Server"), QStringLiteral("Port"), QStringLiteral("8081")).toInt();
+    return ConfiguredPort(QStringLiteral("Server"), 8081);
 }
 
 int TDMServer::ConfiguredDiscoveryPort() const
 {
-    return m_configFile->ReadString(QStringLiteral("Discovery Service"), QStringLiteral("Port"), QStringLiteral("8098")).toInt();
+    return ConfiguredPort(QStringLiteral("Discovery Service"), 8098);
 }
 
 bool TDMServer::ConfiguredDiscovery() const
@@ -416,12 +434,35 @@ std::unique_ptr<UpdateFiles> TDMServer::GetUpdateFiles(const QString &version) c
     const QString folder = FileResolver::resolve(updates, version);
     if (!QFileInfo(folder).isDir())
         return nullptr;
+    // Only regular files that lie inside the Updates folder once links are resolved: a link
+    // to /etc/shadow in a version folder must not reach a client that has not even logged on.
+    const QString inside = QFileInfo(updates).canonicalFilePath() + QLatin1Char('/');
+    const auto servable = [&](const QFileInfo &entry, bool asFolder) {
+        const QString target = entry.canonicalFilePath();
+        const bool ok = !target.isEmpty() && target.startsWith(inside) && (asFolder ? entry.isDir() : entry.isFile());
+        if (!ok)
+            AddToLog(llWarning, kSender, QStringLiteral("GetUpdateFiles"),
+                     QStringLiteral("%1 is not served: only files inside the Updates folder are")
+                         .arg(QDir::toNativeSeparators(entry.absoluteFilePath())));
+        return ok;
+    };
+    const QFileInfo versionFolder(folder);
+    if (!servable(versionFolder, true))
+        return nullptr;
     auto files = std::make_unique<UpdateFiles>();
     const QDir root(folder);
     // Files of a folder before its sub-folders, as the clients expect.
     std::function<void(const QString &)> addFolder = [&](const QString &path) {
-        const QDir dir(path);
-        for (const QFileInfo &file : dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        const QFileInfoList entries =
+            QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        QStringList folders;
+        for (const QFileInfo &file : entries) {
+            if (file.isDir() && !file.isSymLink()) {
+                folders << file.absoluteFilePath();
+                continue;
+            }
+            if (!servable(file, false))
+                continue;
             QFile in(file.absoluteFilePath());
             if (!in.open(QIODevice::ReadOnly))
                 throw std::runtime_error("cannot read the update file " + file.absoluteFilePath().toStdString());
@@ -430,8 +471,8 @@ std::unique_ptr<UpdateFiles> TDMServer::GetUpdateFiles(const QString &version) c
             entry.FileName = QLatin1Char('\\') + relative.replace(QLatin1Char('/'), QLatin1Char('\\'));
             entry.Filedata().SetBytes(in.readAll());
         }
-        for (const QFileInfo &sub : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
-            addFolder(sub.absoluteFilePath());
+        for (const QString &sub : std::as_const(folders))
+            addFolder(sub);
     };
     addFolder(folder);
     return files;

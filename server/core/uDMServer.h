@@ -65,7 +65,8 @@ public:
     TDAConnectionManager &ConnectionManager() const { return *m_connectionManager; }
     TROInMemoryEventRepository &EventRepository() const { return *m_eventRepository; }
     TROInMemorySessionManager &SessionManager() const { return *m_sessionManager; }
-    // The settings as start-up reads them, each with its default when the key is missing.
+    // The settings as start-up reads them, each with its default when the key is missing. A
+    // port that is written but no whole number from 1 to 65535 throws, naming key and value.
     int ConfiguredHttpPort() const;
     int ConfiguredDiscoveryPort() const;
     bool ConfiguredDiscovery() const;
@@ -85,6 +86,7 @@ public:
 private:
     void CheckUpdateServer();
     QString SettingsPath() const;
+    int ConfiguredPort(const QString &section, int defaultPort) const;
 
     TDAADODriver m_driver;
     QString m_programFolder;

@@ -15,8 +15,6 @@
 
 namespace {
 
-const QString kMaintenanceDatabase = QStringLiteral("postgres");
-
 [[noreturn]] void Fail(const QString &text)
 {
     throw std::runtime_error(text.toStdString());
@@ -93,6 +91,12 @@ void TDatabaseBackup::Backup(const QString &file) const
 {
     const QString partial = file + QStringLiteral(".partial");
     QFile::remove(partial);
+    // Made private before pg_dump writes a byte into it; pg_dump keeps the mode of a file it finds.
+    {
+        QFile made(partial);
+        if (!made.open(QIODevice::WriteOnly | QIODevice::NewOnly) || !made.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            Fail(QStringLiteral("Cannot write %1: %2").arg(partial, made.errorString()));
+    }
     try {
         Run(QStringLiteral("pg_dump"), QStringList{QStringLiteral("--format=custom"), QStringLiteral("--file=") + partial}
                                            + ConnectionArguments(m_database));
@@ -126,7 +130,7 @@ void TDatabaseBackup::Restore(const QString &file) const
 {
     Check(file);
     TDAEADOConnection maintenance;
-    maintenance.SetConnectionString(DatabaseMaintenance::WithDatabase(m_connectionString, kMaintenanceDatabase));
+    maintenance.SetConnectionString(DatabaseMaintenance::WithDatabase(m_connectionString, MaintenanceDatabase));
     maintenance.Open();
     const QString side = DatabaseMaintenance::SideName(m_database, QStringLiteral("restore"));
     maintenance.NewCommand(QStringLiteral("CREATE DATABASE %1 TEMPLATE template0").arg(DatabaseMaintenance::QuoteName(side)))->Execute();

@@ -12,6 +12,9 @@
 class SERVER_DATABASE_EXPORT TDatabaseBackup
 {
 public:
+    // Where CREATE DATABASE and the swap of a restore are run.
+    static inline const QString MaintenanceDatabase = QStringLiteral("postgres");
+
     // connectionString: the database's connection string in the system's grammar. Throws when
     // it names no database or one whose name is not a plain identifier.
     explicit TDatabaseBackup(const QString &connectionString);
@@ -19,7 +22,8 @@ public:
     QString DatabaseName() const { return m_database; }
 
     // Writes the whole database to file, first under a name of its own beside it: an earlier
-    // file of that name stays until the new backup is complete. Throws with pg_dump's message.
+    // file of that name stays until the new backup is complete. The file holds the parish's
+    // data and is readable by its owner only. Throws with pg_dump's message.
     void Backup(const QString &file) const;
     // Throws when the file is not a backup that pg_restore can read.
     void Check(const QString &file) const;

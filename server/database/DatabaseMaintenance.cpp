@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <algorithm>
+
 #include <stdexcept>
 
 namespace DatabaseMaintenance {
@@ -65,11 +67,27 @@ QString QuoteName(const QString &name)
     return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
+namespace {
+constexpr int kUniqueLength = 8;
+}
+
 QString SideName(const QString &name, const QString &purpose)
 {
-    const QString unique = QUuid::createUuid().toString(QUuid::Id128).left(8);
+    const QString unique = QUuid::createUuid().toString(QUuid::Id128).left(kUniqueLength);
     const QString tail = QLatin1Char('_') + purpose + QLatin1Char('_') + unique;
     return name.left(kMaxNameLength - tail.size()) + tail;
+}
+
+bool IsSideName(const QString &candidate, const QString &name, const QString &purpose)
+{
+    const QString tail = QLatin1Char('_') + purpose + QLatin1Char('_');
+    const QString head = name.left(kMaxNameLength - int(tail.size()) - kUniqueLength) + tail;
+    if (candidate.size() != head.size() + kUniqueLength || !candidate.startsWith(head))
+        return false;
+    const QStringView unique = QStringView(candidate).mid(head.size());
+    return std::all_of(unique.begin(), unique.end(), [](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+    });
 }
 
 QString WithDatabase(const QString &connectionString, const QString &database)

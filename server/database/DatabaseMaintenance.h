@@ -23,6 +23,8 @@ SERVER_DATABASE_EXPORT QString QuoteName(const QString &name);
 // A name of its own beside name for the work of a run ("kestrova_restore_1f2e3d4c"): a run never
 // meets a database it did not make.
 SERVER_DATABASE_EXPORT QString SideName(const QString &name, const QString &purpose);
+// Whether candidate is a name SideName gave for name and purpose.
+SERVER_DATABASE_EXPORT bool IsSideName(const QString &candidate, const QString &name, const QString &purpose);
 
 // The same connection string naming another database: the last "Database" item wins.
 SERVER_DATABASE_EXPORT QString WithDatabase(const QString &connectionString, const QString &database);

@@ -81,7 +81,7 @@ const QString kSaveServiceSQL = QStringLiteral(
     " FlagMinister = COALESCE((SELECT n.f FROM n WHERE n.m = s.PK_ScheduledMemberID), 0), MemberNotAttended = 0"
     " WHERE s.PK_ScheduledMemberID = ANY (CAST(:members AS varchar[]))"
     " OR (s.F_ScheduledLiturgyID = :liturgyID AND s.MemberLocked = 0"
-    " AND (cardinality(CAST(:functions AS varchar[])) = 0 OR s.F_MinistryFunctionID = ANY (CAST(:functions AS varchar[]))))"
+    " AND (cardinality(CAST(:functions AS varchar[])) = 0 OR upper(s.F_MinistryFunctionID) = ANY (CAST(:functions AS varchar[]))))"
     " RETURNING 1"
     ") UPDATE tblEvents SET EventLabelColorID = :eventColorID, FlagEvent = :eventCode WHERE PK_EventID = :eventID");
 
@@ -356,7 +356,11 @@ void TAutoScheduleDARepository::SaveService(const TAutoScheduleServiceWrite &wri
     cmd->ParamByName(QStringLiteral("assignments")).Value =
         QString::fromUtf8(QJsonDocument(assignments).toJson(QJsonDocument::Compact));
     cmd->ParamByName(QStringLiteral("members")).Value = ArrayLiteral(members);
-    cmd->ParamByName(QStringLiteral("functions")).Value = ArrayLiteral(write.FunctionFilter);
+    // Clients send the ids in either case.
+    QStringList functions;
+    for (const QString &id : write.FunctionFilter)
+        functions << id.toUpper();
+    cmd->ParamByName(QStringLiteral("functions")).Value = ArrayLiteral(functions);
     cmd->ParamByName(QStringLiteral("liturgyID")).Value = write.LiturgyID;
     cmd->ParamByName(QStringLiteral("eventColorID")).Value = TextOrNull(write.EventColorID);
     cmd->ParamByName(QStringLiteral("eventCode")).Value = write.EventCode;

@@ -263,7 +263,7 @@ void TAutoScheduleRanking::Apply(const TAutoScheduleServiceWrite &write)
     for (int ordinal : m_rowsByLiturgy.value(write.LiturgyID)) {
         const Row &row = m_rows[std::size_t(ordinal)];
         const bool filtered = write.FunctionFilter.isEmpty()
-                              || (row.Function >= 0 && write.FunctionFilter.contains(m_functionIds.at(row.Function)));
+                              || (row.Function >= 0 && write.FunctionFilter.contains(m_functionIds.at(row.Function), Qt::CaseInsensitive));
         if (row.Clearable && filtered)
             SetMember(ordinal, -1);
     }

@@ -6,7 +6,6 @@
 #include "foundation/uCommon.h"
 #include "server/core/uServerCommon.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QHash>
 #include <QLocale>
@@ -346,11 +345,13 @@ bool TvoService::PlacePartner(TvoPerson &partner, const QList<TvoServiceFunction
 {
     for (TvoServiceFunction *g : list) {
         const int mark = int(Tentative.size());
+        const qsizetype visitedMark = m_visited.size();
         Tentative.append(NewAssignment(partner, *g));
         if (CheckRules(partner, *g))
             return true;
-        m_visited.removeAll(partner.ContactID);
-        // Undoes the partner and whatever its own rules placed on the way.
+        // Undoes the partner and whatever its own rules placed or marked on the way, at every
+        // depth: a partner left marked would count as placed on the next try.
+        m_visited.resize(visitedMark);
         UndoTentativeFrom(mark);
     }
     return false;
@@ -502,8 +503,13 @@ void TvoAutoScheduler::Fail(const QString &message)
     m_repository.RollbackRead();
     const QStringList trace = m_trace.Lines();
     AddToLog(llSevere, kSenderRun, QStringLiteral("CrazyLog"), trace.join(QStringLiteral("\r\n")));
-    const QString folder = m_traceFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_traceFolder;
-    QSaveFile file(QDir(folder).filePath(kTraceFileName));
+    // Only a folder the caller names: the current folder of a test run is nobody's.
+    if (m_traceFolder.isEmpty()) {
+        AddToLog(llWarning, kSenderRun, QStringLiteral("CrazyLog"),
+                 QStringLiteral("No folder is given for %1; the trace is only in this log.").arg(kTraceFileName));
+        return;
+    }
+    QSaveFile file(QDir(m_traceFolder).filePath(kTraceFileName));
     QByteArray text;
     for (const QString &line : trace)
         text += line.toUtf8() + '\n';
@@ -554,7 +560,7 @@ TvoAutoScheduler::TOutcome TvoAutoScheduler::Run()
             return TOutcome::Stopped;
         Progress(k);
         auto service = std::make_unique<TvoService>(row, m_applyRules, findPerson, findInPeriod);
-        service->InScope = (m_templateFilter.isEmpty() || m_templateFilter.contains(service->TemplateID))
+        service->InScope = (m_templateFilter.isEmpty() || m_templateFilter.contains(service->TemplateID, Qt::CaseInsensitive))
                            && m_fromDate <= service->StartDateTime && service->StartDateTime < periodEnd;
         const QList<TAutoScheduleFunctionRow> functionRows = m_repository.ReadFunctions(service->LiturgyID);
         m_trace << QStringLiteral("Step3 opened with ") + service->LiturgyID;
@@ -569,7 +575,7 @@ TvoAutoScheduler::TOutcome TvoAutoScheduler::Run()
             f->FunctionName = fr.FunctionName;
             f->LiturgyID = service->LiturgyID;
             m_trace << QStringLiteral("Step 6");
-            f->InScope = m_functionFilter.isEmpty() || m_functionFilter.contains(f->FunctionID);
+            f->InScope = m_functionFilter.isEmpty() || m_functionFilter.contains(f->FunctionID, Qt::CaseInsensitive);
             if (f->MemberLocked || !service->InScope || !f->InScope) {
                 m_trace << QStringLiteral("This member is locked");
                 auto kept = std::make_shared<TvoAssignement>();

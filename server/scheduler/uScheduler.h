@@ -210,7 +210,7 @@ public:
 
     // Progress goes to the sink when one is set (position 1 to twice the number of services).
     void SetOnProgress(IAutoScheduleEventSink *sink) { m_onProgress = sink; }
-    // The folder that receives "TraceLog.txt" of a failed run; the program's folder by default.
+    // The folder that receives "TraceLog.txt" of a failed run; without one the trace is only logged.
     void SetTraceFolder(const QString &folder) { m_traceFolder = folder; }
 
     // True when the run went through and its reads were committed; false when it failed

@@ -27,9 +27,10 @@ std::unique_ptr<TRORemotable> newEventsService()
     if (!DMServer)
         throw std::runtime_error("the data server is not running");
     TDMServer *server = DMServer;
-    return std::make_unique<TEventsService>(TEventsServiceContext{server->ConnectionManager(), &server->EventRepository(),
-                                                                  server->FAutoScheduleRunning, server->FStopAutoSchedule,
-                                                                  [server] { server->CreateBackup(); }});
+    TEventsServiceContext context{server->ConnectionManager(), &server->EventRepository(), server->FAutoScheduleRunning,
+                                  server->FStopAutoSchedule, [server] { server->CreateBackup(); }};
+    context.TraceFolder = server->ProgramFolder();
+    return std::make_unique<TEventsService>(context);
 }
 
 std::unique_ptr<TRORemotable> newSettingsService()

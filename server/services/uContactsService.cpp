@@ -431,6 +431,9 @@ void TContactsService::DeleteContact(const QString &contactId)
     }
     service.ExecuteCommand(QStringLiteral("DeleteAllServingPreferencesForContact"), {DataParameter{QStringLiteral("ContactID"), contactId}});
     service.ExecuteCommand(QStringLiteral("DeleteAllGroupLinksForContact"), {DataParameter{QStringLiteral("ContactID"), contactId}});
+    // The person's own row goes in the same transaction, so no failure leaves a person stripped
+    // of assignments, rules, preferences and groups.
+    service.ExecuteCommand(QStringLiteral("DeleteContactRecord"), {DataParameter{QStringLiteral("ContactID"), contactId}});
 }
 
 bool TContactsService::DeleteContacts(const QString &AContactList)
@@ -438,7 +441,8 @@ bool TContactsService::DeleteContacts(const QString &AContactList)
     const QStringList contacts = KeyLines(AContactList);
     if (contacts.isEmpty())
         return true;
-    // All persons or none: a failure half-way must not leave some references cleared.
+    // All persons or none: a failure half-way must not leave some references cleared or some
+    // persons gone.
     return RunInTransaction(DataService().GetConnection(), kSender, QStringLiteral("DeleteContact"), [&] {
         for (const QString &contact : contacts)
             DeleteContact(contact);

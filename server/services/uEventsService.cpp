@@ -126,6 +126,7 @@ bool TEventsService::RunAutoSchedule(const QDateTime &AFromDate, const QDateTime
         TvoAutoScheduler scheduler(KeyLines(ATemplateList), AFromDate, AToDate, KeyLines(AMinistryFunctionList), colours, true,
                                    repository, m_context.Stop);
         scheduler.SetOnProgress(&sink);
+        scheduler.SetTraceFolder(m_context.TraceFolder);
         ok = scheduler.Execute();
     } catch (...) {
         AddToLog(llSevere, kSender, QStringLiteral("RunAutoSchedule"), ErrorMessage(std::current_exception()));
@@ -144,7 +145,13 @@ QStringList TEventsService::CreateColorList()
             colours << row.at(column).toString();
     } catch (...) {
         AddToLog(llSevere, kSender, QStringLiteral("CreateColorList"), ErrorMessage(std::current_exception()));
+        // Without the colours every event's colour would be written empty: no run.
+        throw std::runtime_error("The event colours cannot be read; the scheduling run is not started.");
     }
+    if (colours.size() < 3)
+        throw std::runtime_error(QStringLiteral("Only %1 event colours are defined, the scheduling run needs three; it is not started.")
+                                     .arg(colours.size())
+                                     .toStdString());
     return colours;
 }
 

@@ -19,6 +19,7 @@ struct TEventsServiceContext
     std::atomic<bool> &Stop;
     std::function<void()> Backup;                 // made before each run
     QString ConnectionName = QStringLiteral("MSSQL");
+    QString TraceFolder = QString();              // where a failed run leaves "TraceLog.txt"
 };
 
 class TEventsService : public TDataServiceBase, public IEventsService

@@ -21,6 +21,13 @@
 
 namespace {
 
+// The moment of a log-on to the second: the users page shows when, not only on which day.
+QDateTime LogOnTime()
+{
+    const QTime now = QTime::currentTime();
+    return WallClock(QDate::currentDate(), QTime(now.hour(), now.minute(), now.second()));
+}
+
 const QString kSender = QStringLiteral("LogOnService");
 
 // Users without a level row can neither be listed nor log on. Names compare as values,
@@ -162,8 +169,8 @@ int TLogOnService::VerifyUser(const QString &, const QString &Username, const QS
                            User->UserID,
                            {{QStringLiteral("WindowsAccount"), WindowsAccount},
                             {QStringLiteral("Hash"), HashInteractiveLogonSecret(Password, Username, WindowsAccount)}});
-        ExecuteForUser(connection, QStringLiteral("UPDATE tblUsers SET LastLoginDate = :Today WHERE PK_UserID = :UserID"),
-                       User->UserID, {{QStringLiteral("Today"), WallClock(QDate::currentDate())}});
+        ExecuteForUser(connection, QStringLiteral("UPDATE tblUsers SET LastLoginDate = :LoggedOn WHERE PK_UserID = :UserID"),
+                       User->UserID, {{QStringLiteral("LoggedOn"), LogOnTime()}});
         if (const std::shared_ptr<TROSession> session = Session()) {
             TvoUser user;
             user.UserID = User->UserID;

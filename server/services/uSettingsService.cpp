@@ -170,7 +170,7 @@ void TSettingsService::RequireActFor(const QVariant &userId, const QString &what
 }
 
 std::unique_ptr<TROBinaryMemoryStream> TSettingsService::GetData(const QStringList &aTableNameArray,
-                                                                 const QList<TableRequestInfo> &aTableRequestInfoArray)
+                                                                 const QList<TableRequestInfoV5> &aTableRequestInfoArray)
 {
     for (qsizetype i = 0; i < aTableNameArray.size(); ++i) {
         if (aTableNameArray[i].compare(kSettings, Qt::CaseInsensitive) != 0)

@@ -34,7 +34,7 @@ public:
     // The users' Windows accounts go to administrators only (they name the automatic log-on);
     // a user's settings only to that user's own session or an administrator's.
     std::unique_ptr<TROBinaryMemoryStream> GetData(const QStringList &aTableNameArray,
-                                                   const QList<TableRequestInfo> &aTableRequestInfoArray) override;
+                                                   const QList<TableRequestInfoV5> &aTableRequestInfoArray) override;
     std::unique_ptr<TROBinaryMemoryStream> UpdateData(const TROBinaryMemoryStream *aDelta) override;
     qint32 ExecuteCommand(const QString &aCommandName, const DataParameterArray &aParameterArray) override;
     qint32 ExecuteCommandEx(const QString &aCommandName, const DataParameterArray &aInputParameters,

@@ -107,7 +107,7 @@ protected:
     void TearDown() override { SessionLog = nullptr; }
     void writeBasics()
     {
-        writeFile(folder + QStringLiteral("settings.ini"), "[Server]\nPort=0\n");
+        writeFile(folder + QStringLiteral("settings.ini"), "[Server]\nPort=8081\n");
         writeFile(folder + QStringLiteral("server.lng"), "100=Quorva Data Service\n101=Close\n102=Version \n");
         QDir().mkpath(folder + QStringLiteral("Reports"));
     }
@@ -251,6 +251,64 @@ TEST_F(DataModule, UpdatesTakeTheHighestNewerVersionFromAChildFolder)
     EXPECT_FALSE(server.GetUpdateFiles(QStringLiteral("9.9.9.9")));
     EXPECT_FALSE(server.GetUpdateFiles(QStringLiteral("../Updates")));
     EXPECT_FALSE(server.GetUpdateFiles(QStringLiteral("1.10.0.0/plugins")));
+}
+
+TEST_F(DataModule, UpdatesServeOnlyRegularFilesInsideTheUpdatesFolder)
+{
+    writeBasics();
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(elsewhere.isValid());
+    const QString secret = elsewhere.filePath(QStringLiteral("shadow"));
+    writeFile(secret, "root:secret");
+    writeFile(elsewhere.filePath(QStringLiteral("etc/passwd")), "root:x");
+    const QString version = folder + QStringLiteral("Updates/1.10.0.0/");
+    writeFile(version + QStringLiteral("Quorva"), "client");
+    writeFile(folder + QStringLiteral("Updates/shared.qor"), "shared");
+    ASSERT_TRUE(QFile::link(secret, version + QStringLiteral("Quorva.cfg")));
+    ASSERT_TRUE(QFile::link(elsewhere.filePath(QStringLiteral("etc")), version + QStringLiteral("plugins")));
+    ASSERT_TRUE(QFile::link(folder + QStringLiteral("Updates/shared.qor"), version + QStringLiteral("shared.qor")));
+    ASSERT_TRUE(QFile::link(elsewhere.path(), folder + QStringLiteral("Updates/2.0.0.0")));
+    TDMServer server(folder);
+
+    const auto files = server.GetUpdateFiles(QStringLiteral("1.10.0.0"));
+    ASSERT_TRUE(files);
+    QStringList names;
+    for (int i = 0; i < files->GetCount(); ++i) {
+        names << files->Items(i).FileName;
+        EXPECT_NE(files->Items(i).Filedata().Bytes(), QByteArray("root:secret"));
+        EXPECT_NE(files->Items(i).Filedata().Bytes(), QByteArray("root:x"));
+    }
+    EXPECT_EQ(names, QStringList({"\\Quorva", "\\shared.qor"})) << "a link that stays inside is a file inside";
+    EXPECT_FALSE(server.GetUpdateFiles(QStringLiteral("2.0.0.0"))) << "a version folder that leads outside";
+    const QString text = logText();
+    for (const QString &skipped : {version + QStringLiteral("Quorva.cfg"), version + QStringLiteral("plugins"),
+                                   folder + QStringLiteral("Updates/2.0.0.0")})
+        EXPECT_TRUE(text.contains(QStringLiteral("Warning    \tDMServer\tGetUpdateFiles ") + skipped + QStringLiteral(" is not served")))
+            << skipped.toStdString() << "\n" << text.toStdString();
+}
+
+TEST_F(DataModule, APortThatIsNoPortNumberStopsTheStartNamingKeyAndValue)
+{
+    struct Case
+    {
+        const char *section;
+        const char *value;
+    };
+    for (const Case c : {Case{"Server", ""}, Case{"Server", "99999"}, Case{"Server", "80a9x"}, Case{"Server", "0"},
+                         Case{"Discovery Service", ""}, Case{"Discovery Service", "99999"}, Case{"Discovery Service", "80a9x"}}) {
+        writeBasics();
+        IniFile::writeString(folder + QStringLiteral("settings.ini"), QString::fromLatin1(c.section), QStringLiteral("Port"),
+                             QString::fromLatin1(c.value));
+        TDMServer server(folder);
+        server.LoadConfiguration();
+        EXPECT_TRUE(server.InitializeServer()) << c.section << " " << c.value;
+        EXPECT_TRUE(logText().contains(QStringLiteral("Severe     \tDMServer\tVerifyServer [%1] Port = \"%2\" in settings.ini "
+                                                      "is not a port number from 1 to 65535")
+                                           .arg(QString::fromLatin1(c.section), QString::fromLatin1(c.value))))
+            << logText().toStdString();
+        EXPECT_EQ(server.HttpPort(), 0) << "nothing listens";
+        EXPECT_EQ(server.DiscoveryPort(), 0);
+    }
 }
 
 TEST_F(DataModule, TrayTipsComeFromTheLanguageTexts)

@@ -33,7 +33,24 @@ trap cleanup EXIT
 # Hard links make the copy instant; the settings file is a copy of its own, edited as a user would.
 cp -al "$built_stage" "$work/stage"
 rm -f "$work/stage/Settings.ini" "$work/stage/server_session.txt"
-free_port() { python3 -c "import socket; s = socket.socket(socket.AF_INET, socket.$1); s.bind(('127.0.0.1', 0)); print(s.getsockname()[1])"; }
+# Below the kernel's ephemeral range: a port picked there can be taken by any outgoing
+# connection of the tests running beside this one before the server binds it.
+free_port() {
+  python3 -c "
+import random, socket
+for _ in range(200):
+    port = random.randint(20000, 32000)
+    s = socket.socket(socket.AF_INET, socket.$1)
+    try:
+        s.bind(('0.0.0.0', port))
+    except OSError:
+        continue
+    finally:
+        s.close()
+    print(port)
+    break
+"
+}
 http_port=$(free_port SOCK_STREAM)
 udp_port=$(free_port SOCK_DGRAM)
 sed -e "s/^Port=8099\$/Port=$http_port/" -e "s/^Port=8098\$/Port=$udp_port/" -e 's/^Use Web check=True$/Use Web check=False/' \
@@ -80,6 +97,9 @@ for line in "Port=$http_port" "Port=$udp_port" "Use Web check=False" "; my own n
             "DataSource=ADO?AuxDriver=SQLOLEDB.1;Data Source=$cluster,$(cat "$cluster/port");Initial Catalog=$database;User ID=postgres;"; do
   grep -qxF "$line" "$work/stage/Settings.ini" || { cat "$work/stage/Settings.ini"; fail "Settings.ini lost \"$line\""; }
 done
+
+# Server and client share this computer: the machine's store says so for the client.
+grep -qxF 'Installation Type=Single' "$work/machine.ini" || fail "scripts/run wrote no Installation Type=Single"
 
 kill -TERM "$run"
 status=0; wait "$run" || status=$?

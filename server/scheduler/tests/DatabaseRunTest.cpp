@@ -287,4 +287,30 @@ TEST_F(DatabaseRun, AFailedServiceWriteKeepsItsOldMembersAndTheServicesBefore)
     EXPECT_FALSE(running.load());
 }
 
+// The chained always rule through the real procedures and tables, with both rankings: A always
+// B; B always D and E; D and E can only read, B can only serve (two rows), A only play the
+// organ; F is the other organist.
+TEST_F(DatabaseRun, AnAlwaysPartnerNeverServesWithoutHisOwnAlwaysPartners)
+{
+    Sql(QStringLiteral("UPDATE tblHistoryStartDate SET HistoryStartDate = '2026-01-01';"
+                       "INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName) VALUES "
+                       "('%1', 'Reader'), ('%2', 'Server'), ('%3', 'Organist');")
+            .arg(kReader, kServer, kOrganist));
+    Person("A", false, kOrganist);
+    Person("F", false, kOrganist);
+    Person("B", false, kServer);
+    Person("D", false, kReader);
+    Person("E", false, kReader);
+    Rule("A", "B", kRuleAlways);
+    Rule("B", "D", kRuleAlways);
+    Rule("B", "E", kRuleAlways);
+    Liturgy("S1", "2026-11-11 18:00", kWeekdayMass, {kOrganist, kServer, kServer, kReader});
+    for (const auto source : {TAutoScheduleRankingSource::InMemory, TAutoScheduleRankingSource::Procedures}) {
+        Reset();
+        ASSERT_TRUE(RunDatabase(QDate(2026, 11, 11), QDate(2026, 11, 12), source));
+        EXPECT_EQ(Members("S1"), QStringList({"F", "-", "-", "-"}))
+            << "A is refused: B cannot come with both D and E (source " << int(source) << ")";
+    }
+}
+
 } // namespace

@@ -187,7 +187,7 @@ void TMemoryRepository::SaveService(const TAutoScheduleServiceWrite &write)
     for (Row &r : Rows) {
         if (r.LiturgyID != write.LiturgyID || r.Function.MemberLocked)
             continue;
-        if (!write.FunctionFilter.isEmpty() && !write.FunctionFilter.contains(r.Function.FunctionID))
+        if (!write.FunctionFilter.isEmpty() && !write.FunctionFilter.contains(r.Function.FunctionID, Qt::CaseInsensitive))
             continue;
         r.Function.MemberID.clear();
         r.Function.MemberTypeID.clear();

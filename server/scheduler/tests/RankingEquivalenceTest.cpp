@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSet>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -41,7 +42,8 @@ TRunResult Schedule(const TestDatabase &db, TAutoScheduleRankingSource ranking, 
     TvoAutoScheduler scheduler({}, QDateTime(start, QTime(0, 0)), QDateTime(start.addMonths(shape.Months), QTime(0, 0)), {},
                                {EmptyGUID, "{00000000-0000-0000-0000-000000000001}", "{00000000-0000-0000-0000-000000000002}"},
                                true, recording, stop);
-    scheduler.SetTraceFolder(QDir::tempPath());
+    const QTemporaryDir traceFolder;
+    scheduler.SetTraceFolder(traceFolder.path());
     TRunResult run;
     run.Ok = scheduler.Execute();
     run.Lists = recording.Lists;

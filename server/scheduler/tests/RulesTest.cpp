@@ -408,4 +408,109 @@ TEST_F(LockedMembers, ALockedGroupDoesNotCountAsAPersonServing)
     EXPECT_EQ(repo.MemberOf(f2), "G");
 }
 
+// A partner whose placement is taken back leaves nothing marked behind: neither it nor the
+// partners its own rules placed on the way count as placed on the next try.
+class NestedFailure : public SchedulerHarness
+{
+};
+
+// One liturgy on a Monday: each case names its rules, each function with who may serve it, and
+// who serves it after the run ("" for nobody).
+struct PartnerRule
+{
+    const char *from, *to;
+    const QString &kind;
+};
+struct PartnerFunction
+{
+    const char *id;
+    QStringList eligible;
+    const char *expected;
+};
+struct PartnerCase
+{
+    const char *name;
+    QStringList people;
+    QList<PartnerRule> rules;
+    QList<PartnerFunction> functions;
+};
+
+class NestedPartnerFailure : public SchedulerHarness, public ::testing::WithParamInterface<PartnerCase>
+{
+};
+
+TEST_P(NestedPartnerFailure, APartnersPlacementTakenBackLeavesNoPartnerOfItsOwnBehind)
+{
+    const PartnerCase &c = GetParam();
+    People(c.people);
+    for (const PartnerRule &rule : c.rules)
+        repo.AddRule(QString::fromLatin1(rule.from), QString::fromLatin1(rule.to), rule.kind);
+    repo.AddLiturgy("L1", Monday());
+    QStringList rows;
+    for (const PartnerFunction &function : c.functions) {
+        rows << repo.AddRow("L1", QString::fromLatin1(function.id));
+        Eligible(QString::fromLatin1(function.id), function.eligible);
+    }
+    ASSERT_TRUE(RunMonday()) << c.name;
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(repo.MemberOf(rows[i]), QString::fromLatin1(c.functions[i].expected)) << c.name << ": " << c.functions[i].id;
+}
+
+// C always P; P always Q and S; X is the other candidate for C's function F.
+const QList<PartnerRule> kChainedAlways = {{"C", "P", kRuleAlways}, {"P", "Q", kRuleAlways}, {"P", "S", kRuleAlways}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NestedPartnerFailure,
+    ::testing::Values(
+        PartnerCase{"P cannot come with both Q and S, who can serve only G3: C is refused", {"C", "P", "Q", "S", "X"}, kChainedAlways,
+                    {{"F", {"C", "X"}, "X"}, {"G1", {"P"}, ""}, {"G2", {"P"}, ""}, {"G3", {"Q", "S"}, ""}}},
+        PartnerCase{"with room for everyone the chain is placed whole", {"C", "P", "Q", "S", "X"}, kChainedAlways,
+                    {{"F", {"C", "X"}, "C"}, {"G1", {"P"}, "P"}, {"G3", {"Q", "S"}, "Q"}, {"G4", {"S"}, "S"}}},
+        PartnerCase{"P always Y and Z: Y comes and brings Q (prefer), then P fails on Z; Y never serves without P",
+                    {"A", "B", "P", "Q", "Y", "Z"},
+                    {{"A", "P", kRulePrefer}, {"A", "Q", kRulePrefer}, {"P", "Y", kRuleAlways}, {"P", "Z", kRuleAlways}, {"Y", "Q", kRulePrefer}},
+                    {{"F", {"A"}, "A"}, {"G1", {"P"}, ""}, {"G2", {"P"}, ""}, {"G3", {"B", "Q"}, "Q"}, {"G4", {"Y"}, ""}}}));
+
+TEST_F(NestedFailure, ADontApartPartnerMarkedByAFailedPlacementIsStillBroughtIn)
+{
+    // P brings Q on the way, then is refused: Z, P's partner, served on Saturday evening.
+    People({"B", "C", "P", "Q", "Z"});
+    repo.AddRule("C", "P", kRuleDontApart);
+    repo.AddRule("C", "Q", kRuleDontApart);
+    repo.AddRule("P", "Q", kRuleDontApart);
+    repo.AddRule("P", "Z", kRuleDontApart);
+    repo.AddLiturgy("L0", At(2026, 11, 7, 17));
+    repo.AddLiturgy("L1", At(2026, 11, 8, 10));
+    const QString sat = repo.AddRow("L0", "F9");
+    const QString f = repo.AddRow("L1", "F");
+    const QString g1 = repo.AddRow("L1", "G1");
+    const QString g2 = repo.AddRow("L1", "G2");
+    const QString g3 = repo.AddRow("L1", "G3");
+    Eligible("F9", {"Z"});
+    Eligible("F", {"C"});
+    Eligible("G1", {"P"});
+    Eligible("G2", {"P"});
+    Eligible("G3", {"B", "Q"});
+    ASSERT_TRUE(Run(QDate(2026, 11, 7), QDate(2026, 11, 9)));
+    EXPECT_EQ(repo.MemberOf(sat), "Z");
+    EXPECT_EQ(repo.MemberOf(f), "C");
+    EXPECT_EQ(repo.MemberOf(g1), "");
+    EXPECT_EQ(repo.MemberOf(g2), "");
+    EXPECT_EQ(repo.MemberOf(g3), "Q") << "C's own don't-apart partner comes, B ranks first only";
+}
+
+TEST_F(NestedFailure, TheFiltersCompareIdsWithoutLetterCase)
+{
+    People({"A", "B"});
+    repo.AddLiturgy("L1", Monday(), QStringLiteral("{7a000000-0000-0000-0000-0000000000bc}"));
+    const QString f1 = repo.AddRow("L1", "{f1000000-0000-0000-0000-0000000000ab}");
+    const QString f2 = repo.AddRow("L1", "F2");
+    Eligible("{f1000000-0000-0000-0000-0000000000ab}", {"A"});
+    Eligible("F2", {"B"});
+    ASSERT_TRUE(Run(QDate(2026, 11, 2), QDate(2026, 11, 3), {"{F1000000-0000-0000-0000-0000000000AB}"},
+                    {"{7A000000-0000-0000-0000-0000000000BC}"}));
+    EXPECT_EQ(repo.MemberOf(f1), "A");
+    EXPECT_EQ(repo.MemberOf(f2), "") << "outside the function filter";
+}
+
 } // namespace

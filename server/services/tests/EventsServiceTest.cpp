@@ -14,6 +14,8 @@
 #include "server/tests/CurrentSchema.h"
 #include "testsupport/TestDatabase.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <future>
@@ -40,8 +42,9 @@ protected:
         RegisterClassFactory(std::make_shared<TROClassFactory>(
             QStringLiteral("EventsService"),
             [this] {
-                return std::make_unique<TEventsService>(
-                    TEventsServiceContext{manager, &repository, running, stop, [this] { Backup(); }});
+                TEventsServiceContext context{manager, &repository, running, stop, [this] { Backup(); }};
+                context.TraceFolder = traceFolder.path();
+                return std::make_unique<TEventsService>(context);
             },
             std::make_shared<TEventsService_Invoker>()));
     }
@@ -99,6 +102,7 @@ protected:
     std::atomic<int> backups{0};
     std::function<void()> onBackup;
     const QUuid watcher = QUuid::createUuid();
+    QTemporaryDir traceFolder;
     std::vector<std::shared_ptr<TRORemoteService>> remotes;
 };
 
@@ -111,6 +115,34 @@ TEST_F(EventsService, ARunIsWatchedFromBeginThroughEveryPositionToEndAndItsAssig
     EXPECT_EQ(backups.load(), 1);
     EXPECT_EQ(Count(QStringLiteral("F_MinistryMemberID IS NOT NULL")), 6);
     EXPECT_FALSE(Events(client).IsAutoScheduleRunning());
+}
+
+// Without its three colours a run would write every event's colour empty: it does not start.
+class EventsServiceColours : public EventsService
+{
+protected:
+    void ExpectRunFailsAndChangesNothing(const QString &breakColours)
+    {
+        Parish(2);
+        Sql(QStringLiteral("UPDATE tblEvents SET EventLabelColorID = '{00000000-0000-0000-0000-000000000003}';") + breakColours);
+        auto client = Client();
+        EXPECT_FALSE(Run(Events(client)));
+        EXPECT_EQ(Count(QStringLiteral("F_MinistryMemberID IS NOT NULL")), 0);
+        EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblEvents "
+                                           "WHERE EventLabelColorID IS DISTINCT FROM '{00000000-0000-0000-0000-000000000003}'")),
+                  QStringLiteral("0"));
+        EXPECT_FALSE(Events(client).IsAutoScheduleRunning());
+    }
+};
+
+TEST_F(EventsServiceColours, ARunWhoseColoursCannotBeReadFailsAndChangesNothing)
+{
+    ExpectRunFailsAndChangesNothing(QStringLiteral("ALTER TABLE tblEventColors RENAME TO tblEventColorsGone;"));
+}
+
+TEST_F(EventsServiceColours, ARunWithFewerThanThreeColoursFailsAndChangesNothing)
+{
+    ExpectRunFailsAndChangesNothing(QStringLiteral("DELETE FROM tblEventColors WHERE PK_ColorID <> '{00000000-0000-0000-0000-000000000003}';"));
 }
 
 TEST_F(EventsService, ASecondRunWhileOneRunsIsRefusedAndLeavesTheFirstAlone)
@@ -228,7 +260,7 @@ TEST_F(EventsService, TheScheduleDatasetsReadBackThroughTheGenericOperations)
     Parish(1);
     Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '{C2}' WHERE PK_ScheduledMemberID = 'S1-1';"));
     auto client = Client();
-    TableRequestInfo request;
+    TableRequestInfoV5 request;
     request.Parameters << DataParameter{QStringLiteral("liturgyID"), QStringLiteral("S1")};
     const auto stream = Events(client).GetData({QStringLiteral("DAScheduledMinistryFunctions")}, {request});
     ASSERT_TRUE(stream);
@@ -243,7 +275,7 @@ TEST_F(EventsService, TheScheduleDatasetsReadBackThroughTheGenericOperations)
     captions.sort();
     EXPECT_EQ(captions, (QStringList{QString(), QStringLiteral("P2 Fixture")}));
 
-    const auto events = Events(client).GetData({QStringLiteral("DAEventList")}, {TableRequestInfo{}});
+    const auto events = Events(client).GetData({QStringLiteral("DAEventList")}, {TableRequestInfoV5{}});
     ASSERT_TRUE(events);
     EXPECT_EQ(TDADataStreamer::ReadDatasets(events->Bytes()).at(0).Rows.size(), 1);
 }

@@ -13,6 +13,7 @@
 #include "remoting/RORegistry.h"
 #include "reporting/ReportEngine.h"
 #include "reporting/ReportExport.h"
+#include "reporting/WordMailMerge.h"
 #include "testsupport/DocumentReaders.h"
 #include "testsupport/QtPrinters.h"
 
@@ -434,4 +435,89 @@ TEST_F(ReportRendering, GenerateReportRefusesAnUnknownTemplateOrCriteriaAndAnswe
     EXPECT_EQ(refusal([&] { service->GenerateReport(QStringLiteral("Users.rtm"), QStringLiteral("rptContacts"), {}, {}); }),
               QStringLiteral("EReportError"));
     EXPECT_EQ(shared->db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblContacts")), QStringLiteral("35"));
+}
+
+// Contacts that lack a part of their address, or have a long street, print all they have: a
+// missing part goes with its separator, the street is not cut.
+class ReportAddresses : public ReportRendering
+{
+protected:
+    void SetUp() override
+    {
+        ReportRendering::SetUp();
+        if (IsSkipped())
+            return;
+        shared->Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, Street, City, State, Zip) VALUES "
+                                   "('{N1}', 'Nina', 'Nostate', '5 Rue Royale', 'Lyon', NULL, '69001'),"
+                                   "('{N2}', 'Carl', 'Nocity', '9 Lake Dr', '', 'IL', '60601'),"
+                                   "('{N3}', 'Lena', 'Longstreet', '%1', 'Springfield', 'IL', '62703');")
+                        .arg(kLongStreet));
+    }
+    // The suite's other tests count the fixture's contacts.
+    void TearDown() override
+    {
+        if (shared && shared->service)
+            shared->Sql(QStringLiteral("DELETE FROM tblContacts WHERE PK_ContactID IN ('{N1}', '{N2}', '{N3}');"));
+    }
+    // The pages' words in order, whatever the columns and line breaks of the layout.
+    static QString Words(const QStringList &pages) { return pages.join(QLatin1Char(' ')).simplified(); }
+
+    static inline const QString kLongStreet = QStringLiteral("1234 Longwood Boulevard North Bldg 77 Apartment 12 East Wing");
+    static inline const QString kChosen = QStringLiteral("(PK_ContactID='{N1}') or (PK_ContactID='{N2}') or (PK_ContactID='{N3}')");
+};
+
+TEST_F(ReportAddresses, TheContactListPrintsEveryPartThereIs)
+{
+    ASSERT_EQ(kLongStreet.size(), 60);
+    for (const bool landscape : {false, true}) {
+        const QString text = Words(PagesOf(QStringLiteral("ContactList.def"), kChosen, landscape));
+        for (const char *expected : {"5 Rue Royale", "Lyon 69001", "9 Lake Dr", "IL 60601", "Springfield, IL 62703", "East Wing"})
+            EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("Lyon,"))) << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral(", IL 60601"))) << text.toStdString();
+    }
+}
+
+TEST_F(ReportAddresses, LabelsPrintEveryPartThereIs)
+{
+    const QString text = Words(PagesOf(QStringLiteral("ContactLabels.def"), kChosen));
+    for (const char *expected : {"5 RUE ROYALE", "LYON 69001", "9 LAKE DR", "IL 60601", "SPRINGFIELD, IL 62703", "EAST WING"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("LYON,"))) << text.toStdString();
+}
+
+TEST_F(ReportAddresses, TheGroupDirectoryAndLabelsPrintEveryPartThereIs)
+{
+    shared->Sql(QStringLiteral("INSERT INTO tblGroups (PK_GroupID, GroupName, F_ParentGroupID) VALUES ('{NG}', 'Wardens', '{00000000-0000-0000-0000-000000000000}');"
+                               "INSERT INTO tblLnkGroupmembers (PK_LinkID, F_GroupID, F_MemberID) VALUES "
+                               "('{NM1}', '{NG}', '{N1}'), ('{NM2}', '{NG}', '{N2}'), ('{NM3}', '{NG}', '{N3}');"));
+    const QString directory = Words(PagesOf(QStringLiteral("GroupDirectory.def"), QStringLiteral(" theID LIKE '{NG}'")));
+    const QString labels = Words(PagesOf(QStringLiteral("GroupLabels.def"), QStringLiteral(" PK_GroupID LIKE '{NG}'")));
+    shared->Sql(QStringLiteral("DELETE FROM tblLnkGroupmembers WHERE F_GroupID = '{NG}'; DELETE FROM tblGroups WHERE PK_GroupID = '{NG}';"));
+    for (const char *expected : {"5 Rue Royale", "Lyon 69001", "9 Lake Dr", "IL 60601", "Springfield, IL 62703", "East Wing"}) {
+        EXPECT_TRUE(directory.contains(QString::fromUtf8(expected))) << expected << "\n" << directory.toStdString();
+        EXPECT_TRUE(labels.contains(QString::fromUtf8(expected).toUpper())) << expected << "\n" << labels.toStdString();
+    }
+    EXPECT_FALSE(directory.contains(QStringLiteral("Lyon,"))) << directory.toStdString();
+    EXPECT_FALSE(labels.contains(QStringLiteral("LYON,"))) << labels.toStdString();
+}
+
+TEST_F(ReportAddresses, TheWordMergeGetsEveryPartThereIs)
+{
+    // The shipped Word template, made from its description as the build makes it.
+    QFile description(QStringLiteral(KESTROVA_SOURCE_DIR "/server/wordtemplates/ContactList.txt"));
+    ASSERT_TRUE(description.open(QIODevice::ReadOnly));
+    const WordPackage layout = WordTemplate::FromDescription(QString::fromUtf8(description.readAll()));
+    const auto data = service->GetWordReportData(QStringLiteral("rptContacts"), kChosen, QStringLiteral("LastName"));
+    ASSERT_TRUE(data);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("merged.docx"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(WordMailMerge::Merge(layout, WordMergeData::FromText(data->Bytes())).ToBytes());
+    file.close();
+    const QStringList paragraphs = kestrova::test::DocxRead(path).Paragraphs;
+    for (const QString &expected : {kLongStreet, QStringLiteral("Springfield, IL 62703"), QStringLiteral("9 Lake Dr"), QStringLiteral("IL 60601"),
+                                    QStringLiteral("5 Rue Royale"), QStringLiteral("Lyon 69001")})
+        EXPECT_TRUE(paragraphs.contains(expected)) << expected.toStdString() << "\n" << paragraphs.join(QLatin1Char('|')).toStdString();
 }

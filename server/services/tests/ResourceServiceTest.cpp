@@ -340,7 +340,7 @@ TEST_F(LSServiceOverHttp, AFailedWriteAnswersEmptyAndIsLogged)
 TEST_F(LSServiceOverHttp, ItsGenericOperationsReachNoDataset)
 {
     try {
-        ls->GetData({QStringLiteral("DAEventList")}, {TableRequestInfo{}});
+        ls->GetData({QStringLiteral("DAEventList")}, {TableRequestInfoV5{}});
         ADD_FAILURE() << "GetData answered";
     } catch (const EROServerError &e) {
         EXPECT_EQ(e.ClassName(), QStringLiteral("Exception"));

@@ -460,7 +460,7 @@ TEST_F(SettingsServiceTest, AnotherUsersSettingsAndLayoutsAreReachedOnlyByAnAdmi
     };
     const auto member = Settings(Member());
     const TROBinaryMemoryStream layout(QByteArrayLiteral("theirs"));
-    TableRequestInfo request;
+    TableRequestInfoV5 request;
     request.Parameters << DataParameter{QStringLiteral("UserID"), kDave};
     EXPECT_EQ(denied([&] { member->LoadBlobSetting(kApp, kDave, QStringLiteral("Grid")); }), QStringLiteral("EROAccessDenied"));
     EXPECT_EQ(denied([&] { member->SaveBlobSetting(kApp, kDave, QStringLiteral("Grid"), &layout); }), QStringLiteral("EROAccessDenied"));
