@@ -2,7 +2,10 @@
 
 #include "foundation/QuorvaLogFile.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 
 #include <functional>
 #include <memory>
@@ -40,6 +43,14 @@ private:
 
 } // namespace
 
+QString TQuorvaStartup::SessionLogPath(const QString &folder, QLockFile &lock)
+{
+    // The lock of a client that ended without removing it counts as free once its process is gone.
+    if (lock.tryLock(0))
+        return QDir(folder).filePath(QStringLiteral("session.txt"));
+    return QDir(folder).filePath(QStringLiteral("session-%1.txt").arg(QCoreApplication::applicationPid()));
+}
+
 TQuorvaStartup::TQuorvaStartup(IQuorvaStartupSteps &steps, const QString &programPath, const QString &version)
     : m_steps(steps), m_programPath(programPath), m_version(version)
 {
@@ -49,7 +60,9 @@ void TQuorvaStartup::Run()
 {
     auto log = std::make_unique<TQorLog>();
     log->SetEnabled(true);
-    log->SetFileName(QFileInfo(m_programPath).absolutePath() + QStringLiteral("/session.txt"));
+    const QString folder = QFileInfo(m_programPath).absolutePath();
+    m_logLock = std::make_unique<QLockFile>(QDir(folder).filePath(SessionLockName));
+    log->SetFileName(SessionLogPath(folder, *m_logLock));
     log->CreateHeader(QStringLiteral("Quorva Kestrova : ") + m_version, QStringLiteral("Applicationpath : ") + m_programPath);
     SessionLog = log.get();
     AddToLog(llInformation, kQuorva, QStringLiteral("System Starup"), QString());

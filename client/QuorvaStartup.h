@@ -6,7 +6,10 @@
 // themselves are behind IQuorvaStartupSteps, so that the order is tested with fakes.
 #pragma once
 
+#include <QLockFile>
 #include <QString>
+
+#include <memory>
 
 class IQuorvaStartupSteps
 {
@@ -65,7 +68,12 @@ public:
     static constexpr int TextTooFewModules = 11;
     static constexpr int TextNoConnection = 12;
 
-    // The session log is "session.txt" in the program's folder, made anew.
+    static inline const QString SessionLockName = QStringLiteral("session.txt.lock");
+
+    // The session log is "session.txt" in the program's folder, made anew; while another client
+    // of the same folder runs (it holds the lock), "session-<process id>.txt" beside it.
+    static QString SessionLogPath(const QString &folder, QLockFile &lock);
+
     TQuorvaStartup(IQuorvaStartupSteps &steps, const QString &programPath, const QString &version);
 
     // Runs everything; rethrows a failure of steps 2 to 5 after the log's final lines.
@@ -78,4 +86,6 @@ private:
     IQuorvaStartupSteps &m_steps;
     QString m_programPath;
     QString m_version;
+    // Held for the whole run: it tells a second client of this folder to write a log of its own.
+    std::unique_ptr<QLockFile> m_logLock;
 };

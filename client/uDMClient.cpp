@@ -18,6 +18,7 @@
 #include "remoting/ROEventReceiver.h"
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
+#include "ui/PromptService.h"
 #include "ui/uHTMLHelp.h"
 
 #include <QApplication>
@@ -171,12 +172,6 @@ TDMClient::TDMClient(const QString &programPath, QObject *parent)
 TDMClient::~TDMClient()
 {
     TconHTMLHelp::Remove();
-    try {
-        TQorReg::WriteString(HKEY_CURRENT_USER, ProductKey, m_useWindowsLogon ? QStringLiteral("Yes") : QStringLiteral("No"),
-                             kUseWindowsLogon);
-    } catch (const std::exception &e) {
-        AddToLog(llSevere, kMain, QStringLiteral("DataModuleDestroy"), errorText(e));
-    }
     if (m_ROEventReceiver->Active())
         DisConnectEventHandler();
     // The plug-ins go before the data module they ask things of.
@@ -186,6 +181,18 @@ TDMClient::~TDMClient()
     m_splashForm.reset();
     m_progress.reset();
     m_data.reset();
+}
+
+void TDMClient::SetUseWindowsLogon(bool value)
+{
+    m_useWindowsLogon = value;
+    // Written when the user changes it, never at the end of a run: a run that ends before the
+    // log-on, or one that hands over to the updater, leaves the stored choice as it was.
+    try {
+        TQorReg::WriteString(HKEY_CURRENT_USER, ProductKey, value ? QStringLiteral("Yes") : QStringLiteral("No"), kUseWindowsLogon);
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("SetUseWindowsLogon"), errorText(e));
+    }
 }
 
 QString TDMClient::GetText(int number, bool emptyIfMissing) const
@@ -594,14 +601,25 @@ void TDMClient::CloseMainWindow()
 
 void TDMClient::OpenInstallFAQ()
 {
-    OpenURL(QUrl::fromLocalFile(m_config.ProgramFolder() + kInstallFAQ).toString());
+    OpenLocalDocument(m_config.ProgramFolder() + kInstallFAQ, QStringLiteral("OpenInstallFAQ"));
+}
+
+// A document that no program opens is still there: the user is told where, to open it another way.
+void TDMClient::OpenLocalDocument(const QString &file, const QString &context)
+{
+    if (m_openURL(QUrl::fromLocalFile(file).toString()))
+        return;
+    AddToLog(llWarning, kDMClient, context, QStringLiteral("No program opens %1").arg(file));
+    ShowMessage(nullptr, QMessageBox::Warning, GetText(100), GetText(5021).arg(QDir::toNativeSeparators(file)));
 }
 
 void TDMClient::OpenGettingStartedGuide()
 {
     const QString guide = m_config.ProgramFolder() + kGettingStartedGuide;
     if (QFileInfo::exists(guide))
-        OpenURL(QUrl::fromLocalFile(guide).toString());
+        OpenLocalDocument(guide, QStringLiteral("OpenGettingStartedGuide"));
+    else
+        AddToLog(llWarning, kDMClient, QStringLiteral("OpenGettingStartedGuide"), QStringLiteral("There is no guide at %1").arg(guide));
 }
 
 bool TDMClient::GetNavBarVisible()
@@ -671,8 +689,11 @@ QString TDMClient::GetUserSetting(const QString &key, const QString &defaultValu
 
 void TDMClient::SetUserSetting(const QString &key, const QString &value)
 {
+    // Copies of the plug-in's texts: a literal of a module lives in the module's own memory, and
+    // the settings go to the server only after the modules are unloaded.
+    const auto owned = [](const QString &text) { return text.isNull() ? QString() : QString(text.constData(), text.size()); };
     if (m_data)
-        m_data->SetUserSetting(key, value);
+        m_data->SetUserSetting(owned(key), owned(value));
 }
 
 std::optional<QByteArray> TDMClient::LoadUserBlob(const QString &name)

@@ -18,6 +18,7 @@
 #include <QVariantMap>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QTimer;
@@ -178,12 +179,19 @@ public:
 
     // --- Quorva::IHostApplication ---------------------------------------------------------------------
     bool GetUseWindowsLogon() override { return m_useWindowsLogon; }
-    void SetUseWindowsLogon(bool value) override { m_useWindowsLogon = value; }
+    // A user's change of the choice: kept in the registry store at once for the next start.
+    void SetUseWindowsLogon(bool value) override;
+    // The session's flag alone, as read from the store at log-on: nothing is written.
+    void SetSessionWindowsLogon(bool value) { m_useWindowsLogon = value; }
     bool GetAlwaysUsePreferredServer() override;
     void SetAlwaysUsePreferredServer(bool value) override;
     void CloseMainWindow() override;
     void OpenInstallFAQ() override;
     void OpenGettingStartedGuide() override;
+    // What hands a page or document to the desktop's program for it (the FAQ, the guide);
+    // tests put a recorder here.
+    using URLOpener = std::function<bool(const QString &url)>;
+    void SetURLOpener(URLOpener opener) { m_openURL = std::move(opener); }
     bool GetNavBarVisible() override;
     void SetNavBarVisible(bool value) override;
     bool GetSmartHelpVisible() override;
@@ -274,6 +282,8 @@ private:
     TROEventReceiver *m_ROEventReceiver;
     std::unique_ptr<TEventSink> m_eventSink;
     std::unique_ptr<THYModuleManager> m_HYROMgr;
+    void OpenLocalDocument(const QString &file, const QString &context);
+    URLOpener m_openURL = OpenURL;
     std::unique_ptr<TQorPluginManager> m_pluginManager;
     QTimer *m_tmrAutoSchedule;
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <langinfo.h>
+
 namespace {
 
 // Qt's date and time formats: the order of day, month and year, as 0 month-day-year,
@@ -100,6 +102,72 @@ void addOverridable(TQorCrashHandler::Properties &properties, const QString &pre
                << std::pair{prefix + QStringLiteral("STimeFormat"), time};
 }
 
+// The sizes of the digit groups of a number as the locale writes it, from the right: "3;0" for
+// groups of three throughout (the last size repeats), "3;2;0" for three and then two; "0" for none.
+QString grouping(const QLocale &locale, const QString &written)
+{
+    const QString separator = locale.groupSeparator();
+    QString kept;
+    for (const QChar c : written)
+        if (c.isDigit() || separator.contains(c))
+            kept += c;
+    if (separator.isEmpty() || !kept.contains(separator))
+        return QStringLiteral("0");
+    QList<int> sizes;
+    const QStringList parts = kept.split(separator);
+    for (qsizetype i = parts.size() - 1; i > 0; --i)
+        sizes << int(parts[i].size());
+    QStringList out;
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+        out << QString::number(sizes[i]);
+        if (std::all_of(sizes.begin() + i, sizes.end(), [&](int size) { return size == sizes[i]; }))
+            break;
+    }
+    out << QStringLiteral("0");
+    return out.join(QLatin1Char(';'));
+}
+
+// Where a negative number's sign stands: 0 in parentheses, 1 before, 2 before with a space,
+// 3 after, 4 after with a space.
+int negativeNumber(const QLocale &locale)
+{
+    const QString text = locale.toString(-1.1, 'f', 1);
+    const QString sign = locale.negativeSign();
+    if (text.startsWith(QLatin1Char('(')))
+        return 0;
+    if (text.startsWith(sign))
+        return text.mid(sign.size()).startsWith(QLatin1Char(' ')) ? 2 : 1;
+    if (text.endsWith(sign))
+        return text.chopped(sign.size()).endsWith(QLatin1Char(' ')) ? 4 : 3;
+    return 1;
+}
+
+// The digits after the decimal point of an amount of money.
+int currencyDigits(const QLocale &locale)
+{
+    const QString text = locale.toCurrencyString(1.0);
+    const qsizetype point = text.indexOf(locale.decimalPoint());
+    if (point < 0)
+        return 0;
+    int digits = 0;
+    for (qsizetype i = point + locale.decimalPoint().size(); i < text.size() && text.at(i).isDigit(); ++i)
+        ++digits;
+    return digits;
+}
+
+// The code page of the character set the C library works in, as Windows numbers them.
+int codePage()
+{
+    const QByteArray set = QByteArray(nl_langinfo(CODESET)).toUpper();
+    if (set == "UTF-8" || set == "UTF8")
+        return 65001;
+    if (set == "ISO-8859-1")
+        return 28591;
+    if (set == "ANSI_X3.4-1968" || set == "ASCII")
+        return 20127;
+    return 0;
+}
+
 QString systemDefaultLocale()
 {
     const QByteArray lang = qgetenv("LANG");
@@ -155,6 +223,13 @@ void TLocaleInfo::Read()
     TQorCrashHandler::Properties values{
         {QStringLiteral("ICalendarType"), QStringLiteral("1")},
         {QStringLiteral("ICentury"), flag(shortDate.contains(QStringLiteral("yyyy")))},
+        {QStringLiteral("ICurrDigits"), number(currencyDigits(locale))},
+        {QStringLiteral("IDefaultAnsiCodePage"), number(codePage())},
+        {QStringLiteral("IDefaultCodePage"), number(codePage())},
+        {QStringLiteral("IIntlCurrDigits"), number(currencyDigits(locale))},
+        {QStringLiteral("INegNumber"), number(negativeNumber(locale))},
+        {QStringLiteral("SGrouping"), grouping(locale, locale.toString(qlonglong(1234567890)))},
+        {QStringLiteral("SMonGrouping"), grouping(locale, locale.toCurrencyString(qlonglong(1234567890)))},
         {QStringLiteral("IDayLZero"), flag(shortDate.contains(QStringLiteral("dd")))},
         {QStringLiteral("IFirstDayOfWeek"), number(int(locale.firstDayOfWeek()) - 1)},
         {QStringLiteral("ILZero"), flag(locale.toString(0.5).startsWith(locale.zeroDigit()))},

@@ -108,7 +108,7 @@ bool TLogOnSteps::RunInitialSetup()
                      QStringLiteral("The new account %1 could not log on (%2)").arg(results->UserName).arg(answer));
             return false;
         }
-        m_client.SetUseWindowsLogon(results->UseWindowsLogon);
+        m_client.SetSessionWindowsLogon(results->UseWindowsLogon);
         if (results->UseWindowsLogon)
             KeepLogonSecret(results->Password, results->UserName, results->WindowsAccount);
         return TakeUser(user->UserID, user->UserName, user->UserLevel);
@@ -134,7 +134,7 @@ int TLogOnSteps::ProcessLogon()
         const QString lastUser = ReadUser(LastKnownUser);
         const QString account = TvoSysInfo::GetUserName();
         // Only "Yes" as written: the comparison counts case.
-        m_client.SetUseWindowsLogon(ReadUser(UseWindowsLogon) == QLatin1String("Yes"));
+        m_client.SetSessionWindowsLogon(ReadUser(UseWindowsLogon) == QLatin1String("Yes"));
 
         if (!lastUser.isEmpty() && m_client.GetUseWindowsLogon()) {
             std::unique_ptr<ROUser> user;
@@ -173,13 +173,14 @@ int TLogOnSteps::DialogLogon(ILogOnService &service, const QString &lastUser, co
             return Cancelled;
         name = dialog.UserName();
         const bool useWindowsLogon = dialog.UseWindowsLogon();
-        m_client.SetUseWindowsLogon(useWindowsLogon);
+        m_client.SetSessionWindowsLogon(useWindowsLogon);
         std::unique_ptr<ROUser> user;
         result = service.VerifyUser(m_client.ApplicationID(), name, dialog.Password(), false, account, useWindowsLogon, user);
         if (result == LoggedOn) {
             WriteUser(LastKnownUser, name);
+            // The box as the user left it is the choice of the next start too, ticked or not.
+            m_client.SetUseWindowsLogon(useWindowsLogon);
             if (useWindowsLogon) {
-                WriteUser(UseWindowsLogon, QStringLiteral("Yes"));
                 KeepLogonSecret(dialog.Password(), name, account);
             } else {
                 ForgetLogonSecret();

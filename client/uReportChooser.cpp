@@ -10,11 +10,13 @@
 #include "dataaccess/TDADataStreamer.h"
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uCommon.h"
+#include "foundation/uRegistry.h"
 #include "reporting/ReportEngine.h"
 #include "reporting/ReportTemplate.h"
 #include "remoting/ROHTTPChannel.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -64,6 +66,8 @@ TReportPreviewHost PreviewHostOf(TDMClient &client)
     host.Text = [&client](int number) { return client.GetText(number); };
     host.Owner = OwnerOf(client);
     host.DesignerEnabled = client.Configuration().EnableReportDesigner();
+    // Beside the user's own store of the client.
+    host.DesignerSettingsFile = QFileInfo(TQorReg::StorePath(HKEY_CURRENT_USER)).dir().filePath(QStringLiteral("ReportDesigner.ini"));
     host.DocumentsFolder = DocumentsFolder();
     host.ShowHelp = [&client](const QString &topic) {
         const QString page = client.Configuration().ProgramFolder() + QStringLiteral("help/") + topic + QStringLiteral(".html");

@@ -7,11 +7,6 @@
 
 namespace {
 
-bool IsSeparatingBlank(QChar c)
-{
-    return c.unicode() >= 1 && c.unicode() <= ' ';
-}
-
 // The line as the log shows it: short and on one line.
 QString Excerpt(const QStringList &fields)
 {
@@ -31,47 +26,6 @@ QString TBaseReportDef::TemplateName(bool portrait) const
 
 namespace ReportDefinitions {
 
-QStringList SplitCommaText(const QString &line)
-{
-    QStringList fields;
-    qsizetype i = 0;
-    const qsizetype n = line.size();
-    while (i < n && IsSeparatingBlank(line[i]))
-        ++i;
-    while (i < n) {
-        QString field;
-        if (line[i] == QLatin1Char('"')) {
-            ++i;
-            while (i < n) {
-                if (line[i] == QLatin1Char('"')) {
-                    if (i + 1 < n && line[i + 1] == QLatin1Char('"')) {
-                        field += QLatin1Char('"');
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                field += line[i++];
-            }
-        } else {
-            while (i < n && !IsSeparatingBlank(line[i]) && line[i] != QLatin1Char(','))
-                field += line[i++];
-        }
-        fields << field;
-        while (i < n && IsSeparatingBlank(line[i]))
-            ++i;
-        if (i < n && line[i] == QLatin1Char(',')) {
-            // A comma at the very end still ends a field: the empty one after it.
-            if (i + 1 == n)
-                fields << QString();
-            do
-                ++i;
-            while (i < n && IsSeparatingBlank(line[i]));
-        }
-    }
-    return fields;
-}
 
 std::unique_ptr<TBaseReportDef> ParseDefinition(const QStringList &fields)
 {

@@ -3,6 +3,8 @@
 // the host knows; and the few definitions the host treats apart.
 #pragma once
 
+#include "foundation/uCommon.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -87,10 +89,8 @@ using TReportDefinitionList = std::vector<std::unique_ptr<TBaseReportDef>>;
 
 namespace ReportDefinitions {
 
-// A line read as a comma text: fields separated by commas or unquoted blanks (and control
-// characters), a field in double quotes keeps its blanks and commas and has its doubled
-// quotes as one; an empty field between two commas stays.
-QStringList SplitCommaText(const QString &line);
+// A line read as a comma text (foundation/uCommon.h).
+using ::SplitCommaText;
 
 // The definition of one line's fields; none for a type the host does not know. A line of
 // fewer than 19 fields or with a boolean that does not read is logged (Severe, "DMClient",

@@ -3,6 +3,7 @@
 #include "ui/DialogService.h"
 #include "ui/PromptService.h"
 #include "ui/ufPreview.h"
+#include "ui/ufReportDesigner.h"
 
 #include "Quorva_Data_Service_Intf.h"
 #include "dataaccess/TDADataStreamer.h"
@@ -87,6 +88,9 @@ bool TReportPreview::Run(const TReportRequest &request)
         throw EReportError(QStringLiteral("No data for %1").arg(request.DataSource));
 
     const ReportDocument document = ReportEngine::Render(report, data.first());
+    m_templateName = request.TemplateName;
+    m_templateXml = templateBytes;
+    m_data = data.first();
     QApplication::restoreOverrideCursor();
     const auto wait = qScopeGuard([] { QApplication::setOverrideCursor(Qt::WaitCursor); });
     if (document.IsEmpty()) {
@@ -117,7 +121,7 @@ bool TReportPreview::Run(const TReportRequest &request)
         if (m_host.ShowHelp)
             m_host.ShowHelp(topic);
     });
-    QObject::connect(&viewer, &TfPreview::DesignerRequested, &viewer, [this] { ShowDesigner(); });
+    QObject::connect(&viewer, &TfPreview::DesignerRequested, &viewer, [this, &viewer] { ShowDesigner(&viewer); });
     g_activeViewer = &viewer;
     const auto inactive = qScopeGuard([] { g_activeViewer = nullptr; });
     const TModalResult result = viewer.ShowModal();
@@ -131,11 +135,16 @@ bool TReportPreview::Run(const TReportRequest &request)
     return true;
 }
 
-void TReportPreview::ShowDesigner()
+void TReportPreview::ShowDesigner(QWidget *owner)
 {
-    // Templates are XML files edited as text (docs/report-templates.md): there is no designer
-    // window, only the gate to it.
-    if (m_host.DesignerEnabled)
-        AddToLog(llWarning, kDMClient, QStringLiteral("ShowDesigner"),
-                 QStringLiteral("There is no report designer; report templates are edited as text"));
+    if (!m_host.DesignerEnabled)
+        return;
+    try {
+        TfReportDesigner designer(owner);
+        designer.Open({m_templateXml, m_templateName, m_data, m_host.DesignerSettingsFile, m_host.DocumentsFolder});
+        designer.ShowModal();
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, QStringLiteral("Quorva"), QStringLiteral("ShowDesigner"), QString::fromUtf8(e.what()));
+        ShowMessage(owner, QMessageBox::Warning, TfReportDesigner::Caption, QString::fromUtf8(e.what()));
+    }
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "client/uReportRequest.h"
+#include "dataaccess/TDADataStreamer.h"
 
 #include <QString>
 
@@ -21,6 +22,8 @@ struct TReportPreviewHost
     QWidget *Owner = nullptr;
     // The client setting "Enable Report Designer".
     bool DesignerEnabled = true;
+    // The report designer's own settings, in the user's configuration folder.
+    QString DesignerSettingsFile;
     // Opens a help topic ("Reports").
     std::function<void(const QString &topic)> ShowHelp;
     // Where the export dialogs start: the user's documents folder.
@@ -43,8 +46,13 @@ public:
 
 private:
     bool Run(const TReportRequest &request);
-    void ShowDesigner();
+    // The report designer on the template being previewed, modally, while the setting allows it.
+    void ShowDesigner(QWidget *owner);
 
     IReportService &m_service;
     TReportPreviewHost m_host;
+    // What the viewer shows, for the designer.
+    QString m_templateName;
+    QByteArray m_templateXml;
+    TDATableData m_data;
 };

@@ -45,6 +45,11 @@ QRect TSystemParametersInfo::WorkArea() const
     return screen ? screen->availableGeometry() : QRect();
 }
 
+bool TSystemParametersInfo::FontSmoothing() const
+{
+    return !(QGuiApplication::font().styleStrategy() & QFont::NoAntialias);
+}
+
 QFont TSystemParametersInfo::IconTitleLogFont() const
 {
     return QFontDatabase::systemFont(QFontDatabase::GeneralFont);
@@ -63,6 +68,11 @@ int TSystemParametersInfo::KeyboardSpeed() const
 int TSystemParametersInfo::MouseHoverTime() const
 {
     return styleHint(QStyle::SH_ToolTip_WakeUpDelay);
+}
+
+int TSystemParametersInfo::DoubleClickTime() const
+{
+    return QGuiApplication::styleHints() ? QGuiApplication::styleHints()->mouseDoubleClickInterval() : 0;
 }
 
 int TSystemParametersInfo::WheelScrollLines() const
@@ -125,6 +135,11 @@ int TSystemParametersInfo::CaretWidth() const
     return haveWidgets() && QApplication::style() ? QApplication::style()->pixelMetric(QStyle::PM_TextCursorWidth) : 0;
 }
 
+int TSystemParametersInfo::CaretBlinkTime() const
+{
+    return QGuiApplication::styleHints() ? QGuiApplication::styleHints()->cursorFlashTime() : 0;
+}
+
 TQorCrashHandler::Properties TSystemParametersInfo::Properties() const
 {
     const QRect area = WorkArea();
@@ -137,6 +152,7 @@ TQorCrashHandler::Properties TSystemParametersInfo::Properties() const
         {QStringLiteral("Desktop.WorkArea.Rect.Top"), QString::number(area.y())},
         {QStringLiteral("Desktop.WorkArea.Rect.Right"), QString::number(area.x() + area.width())},
         {QStringLiteral("Desktop.WorkArea.Rect.Bottom"), QString::number(area.y() + area.height())},
+        {QStringLiteral("Desktop.FontSmoothing"), boolText(FontSmoothing())},
         // A negative height is the height of the characters, in pixels.
         {logFont + QStringLiteral("Height"), QString::number(-QFontInfo(font).pixelSize())},
         {logFont + QStringLiteral("Weight"), QString::number(font.weight())},
@@ -147,6 +163,7 @@ TQorCrashHandler::Properties TSystemParametersInfo::Properties() const
         {QStringLiteral("Input.KeyboardCues"), boolText(KeyboardCues())},
         {QStringLiteral("Input.KeyboardSpeed"), QString::number(KeyboardSpeed())},
         {QStringLiteral("Input.MouseHoverTime"), QString::number(MouseHoverTime())},
+        {QStringLiteral("Input.DoubleClickTime"), QString::number(DoubleClickTime())},
         {QStringLiteral("Input.WheelScrollLines"), QString::number(WheelScrollLines())},
         {QStringLiteral("Menu.MenuDropAlignment"), MenuDropAlignment()},
         {QStringLiteral("Menu.MenuFade"), boolText(MenuFade())},
@@ -158,6 +175,7 @@ TQorCrashHandler::Properties TSystemParametersInfo::Properties() const
         {QStringLiteral("UIEffects.TooltipFade"), boolText(TooltipFade())},
         {QStringLiteral("UIEffects.GuiEffects"), boolText(GuiEffects())},
         {QStringLiteral("Windows.CaretWidth"), QString::number(CaretWidth())},
+        {QStringLiteral("Windows.CaretBlinkTime"), QString::number(CaretBlinkTime())},
     };
 }
 

@@ -17,14 +17,16 @@ public:
 
     // Accessibility: an assistive technology is listening.
     bool ScreenReader() const;
-    // Desktop: the primary screen without its panels.
+    // Desktop: the primary screen without its panels; text drawn antialiased.
     QRect WorkArea() const;
+    bool FontSmoothing() const;
     // Icon: the font of icon titles (the desktop's general font).
     QFont IconTitleLogFont() const;
     // Input.
     bool KeyboardCues() const;
     int KeyboardSpeed() const;
     int MouseHoverTime() const;
+    int DoubleClickTime() const;
     int WheelScrollLines() const;
     QString DefaultInputLanguage() const;
     // Menu.
@@ -40,6 +42,7 @@ public:
     bool GuiEffects() const;
     // Windows.
     int CaretWidth() const;
+    int CaretBlinkTime() const;
 
     // "Group.Property" names in their order.
     TQorCrashHandler::Properties Properties() const;

@@ -10,6 +10,7 @@
 #include "reporting/WordMailMerge.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -113,8 +114,12 @@ QString TWordReport::RunWordMailMerge(const QString &templateFile, const QString
     const WordPackage merged = WordMailMerge::Merge(document, data);
     WriteFile(dataCopy, dataBytes);
     merged.Write(chosen);
-    if (!m_host.OpenDocument || !m_host.OpenDocument(chosen))
+    if (!m_host.OpenDocument || !m_host.OpenDocument(chosen)) {
         AddToLog(llSevere, kDMClient, QStringLiteral("MailMerge\tFile: %1 DataSource %2").arg(chosen, dataCopy),
                  QStringLiteral("No program opens the document"));
+        // The document is there all the same: the user must know where, to open it another way.
+        ShowMessage(m_host.Owner, QMessageBox::Warning, m_host.Text(5001),
+                    m_host.Text(5020).arg(QDir::toNativeSeparators(chosen), QDir::toNativeSeparators(dataCopy)));
+    }
     return chosen;
 }

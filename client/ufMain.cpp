@@ -8,6 +8,7 @@
 
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uRegistry.h"
+#include "ui/uPluginBars.h"
 #include "ui/uHTMLHelp.h"
 
 #include <QAction>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTimer>
@@ -225,8 +227,28 @@ void TfMain::ApplyPlacement()
         return;
     }
     setWindowState(windowState() & ~Qt::WindowMaximized);
+    if (ReadPlacement(QStringLiteral("WindowsWidth"), QString()).isEmpty()) {
+        // Never placed yet: the first window takes most of the screen's available area, so that the
+        // views have room; 600 by 400 would cut a grid to a column.
+        const QRect area = FirstPlacement(screen() ? screen()->availableGeometry() : QRect());
+        if (area.isValid()) {
+            resize(area.size());
+            move(area.topLeft());
+            return;
+        }
+    }
     resize(ReadPlacementNumber(QStringLiteral("WindowsWidth"), 600), ReadPlacementNumber(QStringLiteral("WindowsHeight"), 400));
     move(ReadPlacementNumber(QStringLiteral("WindowsLeft"), 100), ReadPlacementNumber(QStringLiteral("WindowsTop"), 100));
+}
+
+QRect TfMain::FirstPlacement(const QRect &available)
+{
+    if (!available.isValid())
+        return {};
+    // Nine tenths of the area, centred in it, and never narrower than the window may be.
+    const int width = std::min(available.width(), std::max(MinimumWidth, available.width() * 9 / 10));
+    const int height = available.height() * 9 / 10;
+    return {available.left() + (available.width() - width) / 2, available.top() + (available.height() - height) / 2, width, height};
 }
 
 void TfMain::StorePlacement()
@@ -435,11 +457,7 @@ void TfMain::OnNavItemClick(int group, int item)
             throw std::runtime_error(("The plug-in " + plugin->Name() + " could not be created").toStdString());
         if (auto navigation = host_cast<INavBarPlugin>(m_activePlugin)) {
             for (QToolBar *bar : navigation->GetBarManager()) {
-                auto *copy = new QToolBar(bar ? bar->windowTitle() : QString(), this);
-                copy->setIconSize(QSize(24, 24));
-                copy->setMovable(false);
-                if (bar)
-                    copy->addActions(bar->actions());
+                QToolBar *copy = CopyPluginBar(bar, this);
                 addToolBar(Qt::TopToolBarArea, copy);
                 m_pluginBars << copy;
             }
@@ -449,10 +467,14 @@ void TfMain::OnNavItemClick(int group, int item)
             navigation->Activate(ItemObject(group, item));
         }
         m_activePlugin->ShowParented(m_docMain);
+        if (m_docMain->layout())
+            m_docMain->layout()->activate();
     } catch (const std::exception &e) {
         AddToLog(llSevere, kQuorva, QStringLiteral("OnNavItemClick"), ErrorText(e));
     }
     setUpdatesEnabled(true);
+    // The new view is painted now, not at the next event that happens to repaint the window.
+    m_docMain->update();
     QApplication::restoreOverrideCursor();
 }
 
@@ -478,6 +500,13 @@ void TfMain::DeactivatePlugin()
         m_activeGroup = -1;
         m_activeItem = -1;
         m_statusPanels[0]->clear();
+        // Out of the content area before it goes back to its module: a view its module keeps alive
+        // a little longer must not stay on screen over the next one.
+        if (QWidget *view = m_activePlugin->GetWidget()) {
+            view->hide();
+            if (m_docMain->layout())
+                m_docMain->layout()->removeWidget(view);
+        }
         m_client->HYROMgr().ReleasePlugin(m_activePlugin);
     } catch (const std::exception &e) {
         AddToLog(llSevere, kQuorva, QStringLiteral("DeactivatePlugin"), ErrorText(e));
@@ -504,6 +533,25 @@ void TfMain::showEvent(QShowEvent *event)
         m_shownOnce = true;
         m_tmrWhatsNew->start();
     }
+}
+
+void TfMain::CloseMainWindow()
+{
+    if (m_closeQueued)
+        return;
+    m_closeQueued = true;
+    QTimer::singleShot(0, this, &TfMain::CloseWhenIdle);
+}
+
+void TfMain::CloseWhenIdle()
+{
+    // A menu or a dialog still in its own loop holds the stack: the close waits until it ended.
+    if (QApplication::activePopupWidget() || QApplication::activeModalWidget()) {
+        QTimer::singleShot(CloseRetryMs, this, &TfMain::CloseWhenIdle);
+        return;
+    }
+    m_closeQueued = false;
+    close();
 }
 
 bool TfMain::FormCloseQuery()

@@ -32,6 +32,7 @@ class TfMain : public TfStyleForm, public IQuorvaMainWindow, public Quorva::ISty
 public:
     static constexpr int MinimumWidth = 650;
     static constexpr int WhatsNewDelayMs = 2000;
+    static constexpr int CloseRetryMs = 20;
 
     explicit TfMain(QWidget *parent = nullptr);
     ~TfMain() override;
@@ -41,7 +42,10 @@ public:
     Quorva::IStyleForm *StyleForm() override { return this; }
     void SetDataModule(TDMClient *client) override { m_client = client; }
     void InitializeForm() override;
-    void CloseMainWindow() override { close(); }
+    // Queued: the action that asks for it may sit in a menu or on a button of the plug-in the
+    // close releases, so the event that triggered it finishes first.
+    void CloseMainWindow() override;
+    bool CloseQueued() const { return m_closeQueued; }
     bool GetNavBarVisible() override;
     void SetNavBarVisible(bool visible) override;
     bool GetSmartHelpVisible() override;
@@ -58,6 +62,9 @@ public:
     void SetLookAndFeel(quint8 kind) override;
     bool NativeStyle() const { return m_nativeStyle; }
     int LookAndFeelKind() const { return m_lookAndFeel; }
+
+    // The first window's place when none is stored: inside the screen's available area.
+    static QRect FirstPlacement(const QRect &available);
 
     // --- navigation bar -------------------------------------------------------------------------
     // The groups and items of the logged-on user.
@@ -93,6 +100,7 @@ protected:
 
 private:
     bool FormCloseQuery();
+    void CloseWhenIdle();
     void ApplyPlacement();
     void StorePlacement();
     bool UserFlag(const QString &key, const QString &defaultValue) const;
@@ -125,4 +133,5 @@ private:
     bool m_nativeStyle = true;
     int m_lookAndFeel = 4;
     bool m_shownOnce = false;
+    bool m_closeQueued = false;
 };

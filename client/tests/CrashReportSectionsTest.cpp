@@ -9,7 +9,9 @@
 #include "testsupport/QtPrinters.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QMap>
+#include <QStyleHints>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -72,6 +74,12 @@ TEST(CrashReportSections, ACrashInAChildProcessWritesTheThreeSectionsWithPlausib
     EXPECT_GT(Number(system, QStringLiteral("Desktop.WorkArea.Rect.Right")), Number(system, QStringLiteral("Desktop.WorkArea.Rect.Left")));
     EXPECT_GT(Number(system, QStringLiteral("Desktop.WorkArea.Rect.Bottom")), Number(system, QStringLiteral("Desktop.WorkArea.Rect.Top")));
     EXPECT_GE(system.value(QStringLiteral("Input.WheelScrollLines")).toInt(), 1);
+    // What Qt knows of this desktop, not a fallback of 0.
+    EXPECT_EQ(Number(system, QStringLiteral("Input.DoubleClickTime")), quint64(QGuiApplication::styleHints()->mouseDoubleClickInterval()));
+    EXPECT_GT(Number(system, QStringLiteral("Input.DoubleClickTime")), 0U);
+    EXPECT_EQ(Number(system, QStringLiteral("Input.KeyboardSpeed")), quint64(QGuiApplication::styleHints()->keyboardAutoRepeatRate()));
+    EXPECT_GT(Number(system, QStringLiteral("Windows.CaretBlinkTime")), 0U);
+    EXPECT_EQ(system.value(QStringLiteral("Desktop.FontSmoothing")), QStringLiteral("true"));
     EXPECT_FALSE(system.value(QStringLiteral("Icon.IconTitleLogFont.LogFont.FaceName")).isEmpty());
     EXPECT_LT(system.value(QStringLiteral("Icon.IconTitleLogFont.LogFont.Height")).toInt(), 0);
     EXPECT_TRUE(system.value(QStringLiteral("UIEffects.GuiEffects")) == QLatin1String("true") ||
@@ -153,7 +161,10 @@ INSTANTIATE_TEST_SUITE_P(
                       LocaleCase{"en_US", "ITime", "0"}, LocaleCase{"en_US", "S1159", "AM"},
                       LocaleCase{"en_US", "IMeasure", "1"}, LocaleCase{"en_US", "IFirstDayOfWeek", "6"},
                       LocaleCase{"ja_JP", "ILDate", "2"}, LocaleCase{"en_US", "NUO_SShortDate", "M/d/yy"},
-                      LocaleCase{"en_US", "SNativeDigits", "0123456789"}),
+                      LocaleCase{"en_US", "SNativeDigits", "0123456789"}, LocaleCase{"en_US", "SGrouping", "3;0"},
+                      LocaleCase{"de_DE", "SMonGrouping", "3;0"}, LocaleCase{"en_US", "INegNumber", "1"},
+                      LocaleCase{"en_US", "ICurrDigits", "2"}, LocaleCase{"ja_JP", "ICurrDigits", "0"},
+                      LocaleCase{"de_DE", "IIntlCurrDigits", "2"}),
     [](const ::testing::TestParamInfo<LocaleCase> &value) {
         QString name = QStringLiteral("%1_%2").arg(QString::fromLatin1(value.param.locale), QString::fromLatin1(value.param.name));
         name.replace(QLatin1Char('.'), QLatin1Char('_'));

@@ -4,6 +4,7 @@
 #include "client/ufMain.h"
 #include "client/THYModuleManager.h"
 #include "client/uDMClient.h"
+#include "ui/PromptService.h"
 #include "client/ufProgress.h"
 #include "client/uxBaseForm.h"
 
@@ -23,6 +24,8 @@
 #include "Quorva_Data_Service_Intf.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QUrl>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -565,17 +568,64 @@ TEST_F(DMClient, LanguageTextsAreLeftAsPassedOnceTheHandlerIsGone)
     EXPECT_FALSE(Matching(Log(), QStringLiteral("Information\tMain\tCloseDatamodule Complete")).isEmpty());
 }
 
-TEST_F(DMClient, TheSessionsWindowsLogOnChoiceIsWrittenAtTheEnd)
+TEST_F(DMClient, GettingStartedOpensTheStagedGuideAndAFolderWithoutItOpensNothing)
 {
+    QStringList opened;
+    const auto record = [&opened](const QString &url) {
+        opened << url;
+        return true;
+    };
+    TDMClient staged(QStringLiteral(KESTROVA_STAGE_DIR "/Quorva"));
+    staged.SetURLOpener(record);
+    staged.OpenGettingStartedGuide();
+    ASSERT_EQ(opened.size(), 1);
+    const QString file = QUrl(opened[0]).toLocalFile();
+    EXPECT_EQ(QFileInfo(file).fileName(), QStringLiteral("Kestrova Getting Started Guide.pdf"));
+    EXPECT_EQ(QFileInfo(file).canonicalFilePath(), QFileInfo(QStringLiteral(KESTROVA_GUIDE_PDF)).canonicalFilePath());
+    QFile pdf(file);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5).startsWith("%PDF-"));
+
+    // The test's program folder has no docs folder: nothing opens, and the log says why.
+    Client().SetURLOpener(record);
+    Client().OpenGettingStartedGuide();
+    EXPECT_EQ(opened.size(), 1);
+    EXPECT_FALSE(Matching(Log(), QStringLiteral("OpenGettingStartedGuide There is no guide at")).isEmpty()) << Log().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(DMClient, AGuideOrFaqThatNoProgramOpensTellsTheUserWhereItIs)
+{
+    TScriptedPrompt prompt;
+    TDMClient staged(QStringLiteral(KESTROVA_STAGE_DIR "/Quorva"));
+    staged.ReadConfiguration();
+    staged.SetURLOpener([](const QString &) { return false; });
+    staged.OpenGettingStartedGuide();
+    staged.OpenInstallFAQ();
+    ASSERT_EQ(prompt.Prompts().size(), 2);
+    EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QStringLiteral("Kestrova Getting Started Guide.pdf"))) << prompt.Prompts()[0].Text.toStdString();
+    EXPECT_TRUE(prompt.Prompts()[1].Text.contains(QStringLiteral("InstallFAQ"))) << prompt.Prompts()[1].Text.toStdString();
+    EXPECT_EQ(prompt.Prompts()[0].Icon, QMessageBox::Warning);
+}
+
+TEST_F(DMClient, AChangedWindowsLogOnChoiceIsKeptAtOnceAndARunThatEndsLeavesItAsItWas)
+{
+    const auto stored = [] {
+        QString value;
+        TQorReg::ReadString(HKEY_CURRENT_USER, ProductKey, value, QStringLiteral("<none>"), QStringLiteral("Use Windows logon"));
+        return value;
+    };
     Client().SetUseWindowsLogon(true);
+    EXPECT_EQ(stored(), QStringLiteral("Yes")) << "at once, before the run ends";
+    Client().SetUseWindowsLogon(false);
+    EXPECT_EQ(stored(), QStringLiteral("No"));
+    Client().SetUseWindowsLogon(true);
+    // A run that ends before any log-on (a refused start, an update hand-over) changes nothing.
     client.reset();
-    QString value;
-    TQorReg::ReadString(HKEY_CURRENT_USER, ProductKey, value, QString(), QStringLiteral("Use Windows logon"));
-    EXPECT_EQ(value, QStringLiteral("Yes"));
-    Client();
+    EXPECT_EQ(stored(), QStringLiteral("Yes"));
+    Client().SetSessionWindowsLogon(false);
+    EXPECT_FALSE(Client().GetUseWindowsLogon());
     client.reset();
-    TQorReg::ReadString(HKEY_CURRENT_USER, ProductKey, value, QString(), QStringLiteral("Use Windows logon"));
-    EXPECT_EQ(value, QStringLiteral("No"));
+    EXPECT_EQ(stored(), QStringLiteral("Yes")) << "the session's flag alone is never written";
 }
 
 TEST_F(DMClient, ThePreferredServerIsKeptWhenItShouldAlwaysBeUsed)

@@ -36,13 +36,26 @@
 #include "foundation/InteractiveLogon.h"
 #endif
 
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QProcess>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProcess>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionToolButton>
+#include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolBox>
+#include <QToolButton>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -241,6 +254,53 @@ QStringList Captions(const QList<TNavBarGroup> &groups)
     return captions;
 }
 
+
+// The staged plug-ins in place of the in-tree test modules; false when the build staged fewer than two.
+bool UseStagedPlugIns(const ProgramFolder &program)
+{
+    QDir folder(program.PluginsFolder());
+    for (const QString &file : folder.entryList(QDir::Files))
+        folder.remove(file);
+    const QDir staged(QStringLiteral(KESTROVA_STAGE_DIR "/PlugIns"));
+    const QStringList files = staged.entryList({QStringLiteral("*.qor"), QStringLiteral("*.lng")}, QDir::Files);
+    for (const QString &file : files)
+        QFile::copy(staged.filePath(file), folder.filePath(file));
+    return files.filter(QStringLiteral(".qor")).size() >= 2;
+}
+
+bool IsExit(const QAction *action)
+{
+    return QString(action->text()).remove(QLatin1Char('&')) == QLatin1String("Exit");
+}
+
+QAction *FindExit(const QList<QAction *> &actions)
+{
+    for (QAction *action : actions) {
+        if (IsExit(action))
+            return action;
+        if (action->menu())
+            if (QAction *inside = FindExit(action->menu()->actions()))
+                return inside;
+    }
+    return nullptr;
+}
+
+// The button on the active plug-in's bars that leads to its Exit: the button of a menu that holds
+// it, or the action's own button.
+QToolButton *ExitButton(TfMain &window, bool throughMenu, QAction *&exit)
+{
+    for (QToolBar *bar : window.PluginBars())
+        for (QAction *action : bar->actions()) {
+            QAction *found = throughMenu ? (action->menu() ? FindExit(action->menu()->actions()) : nullptr)
+                                         : (IsExit(action) ? action : nullptr);
+            if (found) {
+                exit = found;
+                return qobject_cast<QToolButton *>(bar->widgetForAction(action));
+            }
+        }
+    return nullptr;
+}
+
 } // namespace
 
 // --- finding the server -------------------------------------------------------------------------
@@ -369,6 +429,54 @@ TEST_F(EndToEnd, OnASingleComputerALocalServerThatDoesNotAnswerHandsOverToDiagno
     EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Preferred server")), QStringLiteral("<none>"));
 }
 
+// A UDP port on loopback where no server answers discovery.
+quint16 SilentDiscoveryPort()
+{
+    QUdpSocket socket;
+    socket.bind(QHostAddress::LocalHost, 0);
+    return socket.localPort();
+}
+
+TEST_F(EndToEnd, TheFirstStartOfAClientOnlyInstallationAsksForTheAddressProbesItAndLogsOn)
+{
+    // What the client-only installation steps write; nothing else is known yet.
+    SetRegistry(HKEY_LOCAL_MACHINE, QStringLiteral("Installation Type"), QStringLiteral("Client"));
+    factory.discoveryPort = SilentDiscoveryPort();
+    bool asked = false;
+    script.Then<TfDlgServerAddress>([&](TfDlgServerAddress &dialog) {
+        asked = true;
+        EXPECT_EQ(dialog.Server(), QStringLiteral("http://localhost"));
+        EXPECT_EQ(dialog.Port(), QStringLiteral("8099"));
+        dialog.edServer()->setText(QStringLiteral("http://127.0.0.1"));
+        dialog.edPort()->setText(QString::number(Server().HttpPort()));
+        dialog.btnProbe()->click();
+        PressLater(dialog.btnOK());
+    });
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword));
+    RunStart();
+    EXPECT_TRUE(asked) << "no server found: the address dialog";
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Text, QStringLiteral("Server responded OK"));
+    EXPECT_TRUE(factory.loopRan);
+    EXPECT_EQ(script.Pending(), 0);
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Preferred server")), Server().URL());
+    EXPECT_NE(IndexOf(StartLog(), QStringLiteral("Information\tMain\tServers: 0")), -1);
+}
+
+TEST_F(EndToEnd, TheFirstStartOfASingleComputerInstallationTakesTheLocalServerWithoutAsking)
+{
+    // What scripts/run writes; the server here is this computer's.
+    SetRegistry(HKEY_LOCAL_MACHINE, QStringLiteral("Installation Type"), QStringLiteral("Single"));
+    SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Preferred server"), Server().URL());
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword));
+    RunStart();
+    EXPECT_TRUE(factory.loopRan);
+    EXPECT_EQ(script.Pending(), 0) << "no address dialog, no list of servers";
+    const QStringList lines = StartLog();
+    EXPECT_NE(IndexOf(lines, QStringLiteral("Information\tMain\tServers: 0")), -1) << "no discovery on a single computer";
+    EXPECT_NE(IndexOf(lines, QStringLiteral("Main\tServer: ") + Server().URL()), -1);
+}
+
 // --- logging on ---------------------------------------------------------------------------------
 
 TEST_F(EndToEnd, TheRightPasswordLogsOnAndTheNameIsKeptForNextTime)
@@ -395,7 +503,7 @@ TEST_F(EndToEnd, TheRightPasswordLogsOnAndTheNameIsKeptForNextTime)
     EXPECT_EQ(Client().User()->UserName, QStringLiteral("anna"));
     EXPECT_EQ(Client().User()->UserLevel, 1);
     EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Last known user")), QStringLiteral("anna"));
-    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon")), QStringLiteral("<none>"));
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon")), QStringLiteral("No")) << "the box as it was left";
     EXPECT_TRUE(prompt.Prompts().isEmpty());
     // The session is logged on: the user's settings reach the server.
     Client().SetUserSetting(QStringLiteral("WorkhourStart"), QStringLiteral("07:30"));
@@ -459,7 +567,7 @@ TEST_F(EndToEnd, TheOperatingSystemAccountLogsOnWithoutTheDialogNextTime)
     EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Logon secret")),
               DeriveInteractiveLogonSecret(kAnnaPassword, QStringLiteral("anna"), TvoSysInfo::GetUserName()));
 #endif
-    client.reset(); // the program ends: the choice is written again
+    client.reset(); // the program ends: the choice stays
     EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon")), QStringLiteral("Yes"));
 
     // The next start: no dialog at all.
@@ -473,6 +581,64 @@ TEST_F(EndToEnd, TheOperatingSystemAccountLogsOnWithoutTheDialogNextTime)
     EXPECT_FALSE(dialogShown);
     EXPECT_EQ(Client().User()->UserID, kAnna);
     EXPECT_TRUE(Client().GetUseWindowsLogon());
+}
+
+TEST_F(EndToEnd, AClearedWindowsAccountTickHoldsAcrossARestartAndTheNextStartShowsTheLogOnDialog)
+{
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword, true));
+    factory.inLoop = [](TfMain &, TDMClient &host) {
+        // As a plug-in's Tools menu does it when the user clears the tick.
+        auto application = host_cast<IHostApplication>(&host.HYROMgr());
+        ASSERT_TRUE(application);
+        ASSERT_TRUE(application->GetUseWindowsLogon());
+        application->SetUseWindowsLogon(false);
+        EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon")), QStringLiteral("No")) << "at once";
+    };
+    RunStart();
+    ASSERT_TRUE(factory.loopRan);
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon")), QStringLiteral("No"));
+
+    bool dialogShown = false;
+    bool ticked = true;
+    factory.loopRan = false;
+    factory.inLoop = {};
+    script.Then<TfDlgLogin>([&](TfDlgLogin &dialog) {
+        dialogShown = true;
+        ticked = dialog.chkShow()->isChecked();
+        LogOnAs(QStringLiteral("bob"), kBobPassword)(dialog);
+    });
+    RunStart();
+    EXPECT_TRUE(dialogShown) << "the next start asks who logs on";
+    EXPECT_FALSE(ticked);
+    EXPECT_TRUE(factory.loopRan) << "and another user can log on";
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Last known user")), QStringLiteral("bob"));
+}
+
+TEST_F(EndToEnd, ARunThatEndsBeforeTheLogOnLeavesTheWindowsLogOnChoiceAsItWas)
+{
+    struct Case
+    {
+        const char *Name;
+        bool ServerFound;
+    };
+    for (const Case c : {Case{"no server found", false}, Case{"log-on cancelled", true}}) {
+        SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon"), QStringLiteral("Yes"));
+        SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Last known user"), QStringLiteral("anna"));
+        SetRegistry(HKEY_LOCAL_MACHINE, QStringLiteral("Installation Type"), QStringLiteral("Client"));
+        if (c.ServerFound) {
+            // The automatic log-on has no secret to send: refused, the dialog, Cancel.
+            program.SetSetting(QStringLiteral("Use discovery"), QStringLiteral("True"));
+            script.Then<TfDlgLogin>([](TfDlgLogin &dialog) { PressLater(dialog.btnCancel()); });
+        } else {
+            program.SetSetting(QStringLiteral("Use discovery"), QStringLiteral("False"));
+            script.Then<TfDlgServerAddress>([](TfDlgServerAddress &dialog) { PressLater(dialog.btnCancel()); });
+        }
+        factory.loopRan = false;
+        RunStart();
+        EXPECT_FALSE(factory.loopRan) << c.Name;
+        EXPECT_EQ(script.Pending(), 0) << c.Name;
+        EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon")), QStringLiteral("Yes")) << c.Name;
+    }
 }
 
 TEST_F(EndToEnd, AnAutomaticLogOnTheServerRefusesFallsBackToTheDialogWithTheLastUser)
@@ -521,12 +687,13 @@ TEST_F(EndToEnd, APasswordChangesOnlyOnceTheCurrentOneIsProved)
     });
     script.Then<TfPassword>([&](TfPassword &dialog) {
         passwordDialogShown = true;
-        dialog.edPwd1()->setText(QStringLiteral("NewCredo1"));
-        dialog.edPwd2()->setText(QStringLiteral("NewCredo1"));
+        // Typed as a user types: the second entry holds lower case only.
+        QTest::keyClicks(dialog.edPwd1(), QStringLiteral("newcredo1"));
+        QTest::keyClicks(dialog.edPwd2(), QStringLiteral("NewCredo1"));
         PressLater(dialog.btnChange());
     });
     // The log-on dialog stayed open: the user logs on with the new password.
-    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), QStringLiteral("NewCredo1")));
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), QStringLiteral("newcredo1")));
     EXPECT_EQ(TLogOnSteps(Client()).ProcessLogon(), 0) << "logged on";
     EXPECT_TRUE(passwordDialogShown);
     ASSERT_GE(prompt.Prompts().size(), 2);
@@ -536,7 +703,7 @@ TEST_F(EndToEnd, APasswordChangesOnlyOnceTheCurrentOneIsProved)
     // The new password is the one that counts.
     std::unique_ptr<ROUser> user;
     auto service = CoLogOnService::Create(std::make_shared<TROMessage>(), Client().ROHTTP());
-    EXPECT_EQ(service->VerifyUser(QStringLiteral("A01"), QStringLiteral("anna"), QStringLiteral("NewCredo1"), false, QString(), false, user), 0);
+    EXPECT_EQ(service->VerifyUser(QStringLiteral("A01"), QStringLiteral("anna"), QStringLiteral("newcredo1"), false, QString(), false, user), 0);
     EXPECT_EQ(service->VerifyUser(QStringLiteral("A01"), QStringLiteral("anna"), kAnnaPassword, false, QString(), false, user), 7);
 }
 
@@ -687,6 +854,130 @@ TEST_F(EndToEnd, TheAboutBoxTheWhatsNewPageAndTheHelpOpenWithTheirTexts)
     EXPECT_EQ(opened, QStringList{program.Path(QStringLiteral("help/Login_Dialog.html"))});
     for (const char *topic : {"Login_Dialog", "Reports", "index"})
         EXPECT_TRUE(QFile::exists(QStringLiteral(KESTROVA_STAGE_DIR "/help/") + QLatin1String(topic) + QStringLiteral(".html"))) << topic;
+}
+
+// --- the staged plug-ins in the main window --------------------------------------------------------
+
+// Where a press opens a tool button's menu: the whole button, or its arrow.
+QPoint MenuPressPoint(QToolButton &button)
+{
+    if (button.popupMode() != QToolButton::MenuButtonPopup)
+        return button.rect().center();
+    QStyleOptionToolButton option;
+    option.initFrom(&button);
+    option.subControls = QStyle::SC_ToolButton | QStyle::SC_ToolButtonMenu;
+    option.features = QStyleOptionToolButton::MenuButtonPopup | QStyleOptionToolButton::HasMenu;
+    return button.style()->subControlRect(QStyle::CC_ToolButton, &option, QStyle::SC_ToolButtonMenu, &button).center();
+}
+
+TEST_F(EndToEnd, EveryPlugInsExitThroughItsMenuAndItsToolbarClosesTheWindowAndTheRunEndsCleanly)
+{
+    ASSERT_TRUE(UseStagedPlugIns(program)) << "no staged plug-ins in " KESTROVA_STAGE_DIR;
+    enum class Route { ToolbarMenuByMouse, MenuOpened, OwnButton };
+    QStringList left;
+    QStringList without;
+    factory.inLoop = [&](TfMain &window, TDMClient &) {
+        for (int g = 0; g < window.NavBarGroups().size(); ++g)
+            for (int i = 0; i < window.NavBarGroups()[g].Items.size(); ++i) {
+                const QString name = window.NavBarGroups()[g].Items[i].PluginName;
+                int routes = 0;
+                for (const Route route : {Route::ToolbarMenuByMouse, Route::MenuOpened, Route::OwnButton}) {
+                    window.show();
+                    window.OnNavItemClick(g, i);
+                    QAction *exit = nullptr;
+                    QToolButton *button = ExitButton(window, route != Route::OwnButton, exit);
+                    if (!button)
+                        continue;
+                    const QString way = route == Route::ToolbarMenuByMouse ? QStringLiteral(" toolbar menu")
+                                        : route == Route::MenuOpened       ? QStringLiteral(" menu")
+                                                                           : QStringLiteral(" toolbar button");
+                    const std::string label = (name + way).toStdString();
+                    if (route == Route::OwnButton) {
+                        QTest::mouseClick(button, Qt::LeftButton);
+                    } else {
+                        // The menu's own loop runs under the button: the user picks Exit in it, and
+                        // in a submenu when it sits there.
+                        QTimer pick;
+                        pick.setInterval(20);
+                        QObject::connect(&pick, &QTimer::timeout, [exit] {
+                            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                            if (!menu)
+                                return;
+                            for (QAction *action : menu->actions())
+                                if (action == exit || (action->menu() && FindExit(action->menu()->actions()) == exit)) {
+                                    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+                                    return;
+                                }
+                        });
+                        pick.start();
+                        if (route == Route::ToolbarMenuByMouse)
+                            QTest::mousePress(button, Qt::LeftButton, {}, MenuPressPoint(*button));
+                        else
+                            button->showMenu();
+                    }
+                    EXPECT_TRUE(WaitFor([&] { return !window.isVisible(); }, 10s)) << label;
+                    EXPECT_EQ(window.ActivePlugin(), nullptr) << label;
+                    left << name + way;
+                    ++routes;
+                }
+                if (routes == 0)
+                    without << name;
+            }
+    };
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("bob"), kBobPassword));
+    RunStart();
+    ASSERT_TRUE(factory.loopRan);
+    EXPECT_TRUE(without.isEmpty()) << "views without an Exit: " << without.join(QStringLiteral(", ")).toStdString();
+    EXPECT_GE(left.size(), 8) << left.join(QStringLiteral(", ")).toStdString();
+    RecordProperty("routes", left.join(QStringLiteral(", ")).toStdString());
+    const QStringList lines = StartLog();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[lines.size() - 2].contains(QStringLiteral("System Shutdown")));
+}
+
+TEST_F(EndToEnd, EachPlugInsItemShowsItsViewAtTheFirstClickInEveryOrder)
+{
+    ASSERT_TRUE(UseStagedPlugIns(program)) << "no staged plug-ins in " KESTROVA_STAGE_DIR;
+    int items = 0;
+    factory.inLoop = [&](TfMain &window, TDMClient &) {
+        QList<QPair<int, int>> places;
+        for (int g = 0; g < window.NavBarGroups().size(); ++g)
+            for (int i = 0; i < window.NavBarGroups()[g].Items.size(); ++i)
+                places << qMakePair(g, i);
+        items = int(places.size());
+        // As the user does it: the group's header, then the item.
+        const auto click = [&](const QPair<int, int> &place) {
+            window.dxNavBar()->setCurrentIndex(place.first);
+            QListWidget *list = window.NavBarGroupList(place.first);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(place.second)).center());
+        };
+        const auto caption = [&](const QPair<int, int> &place) { return window.NavBarGroups()[place.first].Items[place.second].Caption; };
+        for (const auto &from : places)
+            for (const auto &to : places) {
+                if (from == to)
+                    continue;
+                click(from);
+                click(to);
+                const std::string order = (caption(from) + QStringLiteral(" then ") + caption(to)).toStdString();
+                ASSERT_NE(window.ActivePlugin(), nullptr) << order;
+                EXPECT_EQ(window.ActivePlugin()->GetPluginName(), window.NavBarGroups()[to.first].Items[to.second].PluginName) << order;
+                QWidget *view = window.ActivePlugin()->GetWidget();
+                QList<QWidget *> shown;
+                for (QWidget *child : window.docMain()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+                    if (child->isVisible())
+                        shown << child;
+                EXPECT_EQ(shown, QList<QWidget *>{view}) << order << ": only the clicked view is on screen";
+                EXPECT_EQ(view->size(), window.docMain()->size()) << order;
+                EXPECT_EQ(window.ActiveGroup(), to.first) << order;
+                EXPECT_EQ(window.ActiveItem(), to.second) << order;
+                EXPECT_EQ(window.dxNavBar()->currentIndex(), to.first) << order << ": the bar shows the view's group";
+                EXPECT_EQ(window.NavBarGroupList(to.first)->currentRow(), to.second) << order;
+            }
+    };
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("bob"), kBobPassword));
+    RunStart();
+    ASSERT_TRUE(factory.loopRan);
+    EXPECT_GE(items, 3);
 }
 
 // --- the program itself -----------------------------------------------------------------------------

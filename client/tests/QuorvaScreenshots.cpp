@@ -71,8 +71,8 @@ public:
     }
     void RunMessageLoop(IQuorvaMainWindow &window) override
     {
+        // At its first size: nothing is stored yet, so it fits the screen's available area.
         auto &main = *qobject_cast<TfMain *>(window.Widget());
-        main.resize(1280, 800);
         main.show();
         // The what's-new page follows the window's first showing.
         script->Then<TfWhatsNew>([](TfWhatsNew &shown) {

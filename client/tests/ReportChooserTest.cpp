@@ -2,7 +2,7 @@
 // reaching the preview with its request and the rendered report; "Selected" with nothing
 // selected; the Word output read back with python-docx and its data file; and the preview
 // operation itself: no data, direct PDF, the printer, the viewer's exports read back, Escape
-// and a cancelled save dialog, and the designer gate.
+// and a cancelled save dialog, and the report designer opened from the viewer and its gate.
 #include "client/tests/ReportServerFixture.h"
 
 #include "client/uDMClient.h"
@@ -13,13 +13,20 @@
 #include "ui/DialogService.h"
 #include "ui/PromptService.h"
 #include "ui/ufPreview.h"
+#include "ui/ufReportDesigner.h"
 
+#include "dataaccess/TDADataStreamer.h"
 #include "foundation/QuorvaLogFile.h"
+#include "reporting/ReportEngine.h"
 #include "reporting/ReportExport.h"
 #include "testsupport/DocumentReaders.h"
 #include "testsupport/QtPrinters.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QListWidget>
+#include <QScopeGuard>
+#include <QStatusBar>
 #include <QDateEdit>
 #include <QFile>
 #include <QRadioButton>
@@ -369,10 +376,10 @@ TEST_F(ReportChooserTest, ACancelledWordSaveWritesNothing)
 class WordDataFile : public ReportServerTest
 {
 protected:
-    QString Merge()
+    QString Merge(bool opens = true)
     {
         TWordReportHost host = WordHostOf(*server->Client);
-        host.OpenDocument = [](const QString &) { return true; };
+        host.OpenDocument = [opens](const QString &) { return opens; };
         return TWordReport(*server->Service, host)
             .PreviewWordReport(QStringLiteral("ContactList.docx"), QStringLiteral("rptContacts"), QStringLiteral("LastName"),
                                ContactTerm(kZoe));
@@ -410,6 +417,19 @@ TEST_F(WordDataFile, ADifferentDataFileIsReplacedOnlyWhenTheUserAgrees)
     dialogs.AnswerSave(document);
     EXPECT_EQ(Merge(), document);
     EXPECT_EQ(prompt.Prompts().size(), 2);
+}
+
+TEST_F(WordDataFile, ADocumentNoProgramOpensIsKeptAndTheUserToldWhereItIs)
+{
+    dialogs.AnswerSave(document);
+    EXPECT_EQ(Merge(false), document);
+    EXPECT_TRUE(QFile::exists(document));
+    EXPECT_TRUE(QFile::exists(data));
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Icon, QMessageBox::Warning);
+    EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QStringLiteral("No program on this computer opens Word documents")));
+    EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QDir::toNativeSeparators(document))) << prompt.Prompts()[0].Text.toStdString();
+    EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QDir::toNativeSeparators(data)));
 }
 
 TEST_F(WordDataFile, NoRowsSaysSoAndWritesNothing)
@@ -581,19 +601,78 @@ TEST_F(PreviewOperation, AnUnknownTemplateIsLoggedAndShowsNothing)
     EXPECT_TRUE(QString::fromUtf8(FileBytes(log.FileName())).contains(QStringLiteral("PreviewReport (NoSuchReport.rtm)")));
 }
 
-TEST_F(PreviewOperation, TheDesignerGestureLogsOneWarningAndOpensNothing)
+TEST_F(PreviewOperation, TheDesignerOpensOnThePreviewedTemplateAndWhatItSavesRendersWithTheChange)
 {
-    QTemporaryDir logFolder;
-    TQorLog log;
-    log.SetFileName(logFolder.filePath(QStringLiteral("session.txt")));
-    SessionLog = &log;
-    EXPECT_TRUE(WithViewer(Contacts(), [](TfPreview &viewer) {
-        ASSERT_TRUE(viewer.DesignerEnabled());
-        emit viewer.DesignerRequested();
+    const QString saved = folder.filePath(QStringLiteral("Changed.rtm"));
+    dialogs.AnswerSave(saved);
+    QString caption;
+    QStringList fields;
+    QRectF before;
+    QRectF after;
+    OnceShown designer(&TfReportDesigner::Active, std::function<void(TfReportDesigner &)>([&](TfReportDesigner &d) {
+        caption = d.windowTitle();
+        for (int i = 0; i < d.lwFields()->count(); ++i)
+            fields << d.lwFields()->item(i)->text();
+        // The detail band's name field: dragged 40 pixels right, then one grid step down with the keyboard.
+        const ReportItemRef name{{ReportBandKind::Detail}, 0};
+        ASSERT_EQ(d.Editor().Item(name).FieldName, QStringLiteral("Name"));
+        before = d.Editor().Item(name).Rect;
+        const QPoint grip = d.ItemArea(name).center();
+        QTest::mousePress(d.Canvas(), Qt::LeftButton, {}, grip);
+        QTest::mouseMove(d.Canvas(), grip + QPoint(20, 0));
+        QTest::mouseMove(d.Canvas(), grip + QPoint(40, 0));
+        QTest::mouseRelease(d.Canvas(), Qt::LeftButton, {}, grip + QPoint(40, 0));
+        QTest::keyClick(d.Canvas(), Qt::Key_Down);
+        // The field it shows, chosen from the data source's fields.
+        d.cbField()->setCurrentIndex(d.cbField()->findText(QStringLiteral("Postal")));
+        after = d.Editor().Item(name).Rect;
+        d.acSave()->trigger();
+        d.acClose()->trigger();
+    }));
+    EXPECT_TRUE(WithViewer(Contacts(ContactTerm(kQuentin)), [](TfPreview &viewer) {
+        ASSERT_TRUE(viewer.acReportDesigner()->isVisible());
+        viewer.acReportDesigner()->trigger();
         viewer.acClose()->trigger();
     }));
-    SessionLog = nullptr;
-    const QStringList lines = QString::fromUtf8(FileBytes(log.FileName())).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).filter(QStringLiteral("ShowDesigner"));
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].startsWith(TQorLog::LevelWord(llWarning)));
+    ASSERT_TRUE(designer.Ran()) << "no designer";
+    EXPECT_EQ(caption, QStringLiteral("Report Designer - Powered by Quorva"));
+    EXPECT_TRUE(fields.contains(QStringLiteral("Postal")));
+    EXPECT_NEAR(after.left() - before.left(), 40 / TfReportDesigner::kScale, 72.0 / 25.4);
+    EXPECT_GT(after.top(), before.top());
+    ASSERT_EQ(dialogs.SavesAsked().size(), 1);
+
+    // The engine reads the saved file and prints the town where the name was.
+    const ReportTemplate changed = ReportTemplate::FromXml(FileBytes(saved));
+    EXPECT_EQ(changed.Detail->Items.at(0).FieldName, QStringLiteral("Postal"));
+    EXPECT_NEAR(changed.Detail->Items.at(0).Rect.left(), after.left(), 0.001);
+    EXPECT_NEAR(changed.Detail->Items.at(0).Rect.top(), after.top(), 0.001);
+    const QList<TDATableData> data = TDADataStreamer::ReadDatasets(
+        server->Service->GetReportDataAsDataset(QStringLiteral("rptContacts"), ContactTerm(kQuentin), QString())->Bytes());
+    ASSERT_EQ(data.size(), 1);
+    const QStringList pages = PdfPages(ReportExport::ToBytes(ReportEngine::Render(changed, data.first()), ReportExportKind::Pdf));
+    ASSERT_EQ(pages.size(), 1);
+    const QString town = data.first().Rows.at(0).at(DAFindField(data.first().Fields, QStringLiteral("Postal"))).toString();
+    ASSERT_TRUE(town.contains(QStringLiteral("Peoria")));
+    // Twice: in the address and where the name was.
+    EXPECT_EQ(pages[0].count(QStringLiteral("Peoria")), 2) << pages[0].toStdString();
+    EXPECT_FALSE(pages[0].contains(QStringLiteral("O'Neil"))) << pages[0].toStdString();
+    // The designer kept its settings in the user's configuration folder.
+    EXPECT_TRUE(QFileInfo::exists(server->Program->Path(QStringLiteral("registry/ReportDesigner.ini"))));
+}
+
+TEST_F(PreviewOperation, WithTheDesignerSwitchedOffNeitherTheActionNorTheGestureOpensIt)
+{
+    server->Program->SetSetting(QStringLiteral("Enable Report Designer"), QStringLiteral("False"));
+    const auto restore = qScopeGuard([this] { server->Program->SetSetting(QStringLiteral("Enable Report Designer"), QStringLiteral("True")); });
+    bool visible = true;
+    OnceShown designer(&TfReportDesigner::Active, std::function<void(TfReportDesigner &)>([](TfReportDesigner &d) { d.acClose()->trigger(); }));
+    EXPECT_TRUE(WithViewer(Contacts(ContactTerm(kQuentin)), [&visible](TfPreview &viewer) {
+        visible = viewer.acReportDesigner()->isVisible();
+        viewer.acReportDesigner()->trigger();
+        QWidget *bar = viewer.statusBar();
+        QTest::mouseDClick(bar, Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier, bar->rect().center());
+        viewer.acClose()->trigger();
+    }));
+    EXPECT_FALSE(visible);
+    EXPECT_FALSE(designer.Ran());
 }

@@ -1,8 +1,10 @@
 // Pictures of the report viewer as a planner sees it: the contact list and the contact labels,
 // rendered by the report engine from the shipped templates over a small parish. Run under a
 // real display (xvfb-run with the xcb platform); writes report-preview-list.png and
-// report-preview-labels.png into the folder given.
+// report-preview-labels.png, and the report designer on the list as report-designer.png, into
+// the folder given.
 #include "ui/ufPreview.h"
+#include "ui/ufReportDesigner.h"
 
 #include "dataaccess/TDADataStreamer.h"
 #include "foundation/uResourceHandler.h"
@@ -74,6 +76,25 @@ bool Picture(const QString &templateFile, const QString &path, const TVOResource
     return saved;
 }
 
+// The designer on the contact list, its name field chosen.
+bool DesignerPicture(const QString &templateFile, const QString &path)
+{
+    QFile file(templateFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(templateFile));
+        return false;
+    }
+    TfReportDesigner designer;
+    designer.Open({file.readAll(), QFileInfo(templateFile).fileName(), Parish(), QString(), QDir::tempPath()});
+    designer.resize(1240, 860);
+    designer.Select({{ReportBandKind::Detail}, 0});
+    designer.show();
+    Wait(400);
+    const bool saved = Save(designer.grab(), path);
+    designer.close();
+    return saved;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -96,7 +117,8 @@ int main(int argc, char **argv)
     try {
         const bool list = Picture(reports + QStringLiteral("/ContactList.rtm"), folder + QStringLiteral("/report-preview-list.png"), texts);
         const bool labels = Picture(reports + QStringLiteral("/ContactLabels.rtm"), folder + QStringLiteral("/report-preview-labels.png"), texts);
-        return list && labels ? 0 : 1;
+        const bool designer = DesignerPicture(reports + QStringLiteral("/ContactList.rtm"), folder + QStringLiteral("/report-designer.png"));
+        return list && labels && designer ? 0 : 1;
     } catch (const EReportError &e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.Message()));
         return 1;

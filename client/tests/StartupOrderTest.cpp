@@ -5,6 +5,9 @@
 #include "client/tests/ClientTestSupport.h"
 #include "testsupport/QtPrinters.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QLockFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -126,6 +129,29 @@ TEST_F(StartupOrder, ALogOnRunsEveryStepInOrderAndTearsDown)
     EXPECT_TRUE(lines[1].contains(QStringLiteral("Quorva Kestrova : 1.2.3.4")));
     EXPECT_TRUE(lines[2].contains(QStringLiteral("Applicationpath : ") + dir.filePath(QStringLiteral("Quorva"))));
     EXPECT_NE(IndexOf(lines, QStringLiteral("System Starup")), -1);
+    ExpectFinalLines();
+}
+
+TEST_F(StartupOrder, ASecondClientOfTheFolderWritesALogOfItsOwnAndLeavesTheRunningOnesLog)
+{
+    // A client that runs from this folder holds the lock and is writing its log.
+    QLockFile running(dir.filePath(TQuorvaStartup::SessionLockName));
+    ASSERT_TRUE(running.tryLock(0));
+    {
+        QFile first(dir.filePath(QStringLiteral("session.txt")));
+        ASSERT_TRUE(first.open(QIODevice::WriteOnly));
+        first.write("the first client's line\r\n");
+    }
+    Run();
+    EXPECT_EQ(Log(), QStringList{QStringLiteral("the first client's line")});
+    const QStringList own = FileLines(dir.filePath(QStringLiteral("session-%1.txt").arg(QCoreApplication::applicationPid())));
+    EXPECT_NE(IndexOf(own, QStringLiteral("System Starup")), -1);
+    ASSERT_FALSE(own.isEmpty());
+    EXPECT_EQ(own.last(), kFrame);
+    // Once the first one ended, the next start writes "session.txt" anew.
+    running.unlock();
+    Run();
+    EXPECT_EQ(IndexOf(Log(), QStringLiteral("the first client's line")), -1);
     ExpectFinalLines();
 }
 
