@@ -7,6 +7,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace CalendarLogic {
 
@@ -42,11 +43,57 @@ TCalendarPeriod PeriodOf(TCalendarViewKind view, const QDate &date)
     return {date, date};
 }
 
-TCalendarPeriod ExportPeriodOf(TCalendarViewKind view, const QDate &date)
+QList<QDate> DaysBetween(const QDate &anchor, const QDate &to)
 {
-    if (view == TCalendarViewKind::Month)
-        return {QDate(date.year(), date.month(), 1), QDate(date.year(), date.month(), date.daysInMonth())};
-    return PeriodOf(view, date);
+    if (!anchor.isValid())
+        return {};
+    const QDate target = to.isValid() ? to : anchor;
+    const int step = target < anchor ? -1 : 1;
+    const qint64 span = std::min<qint64>(std::abs(anchor.daysTo(target)), kMaxChosenDays - 1);
+    QList<QDate> days;
+    for (qint64 i = 0; i <= span; ++i)
+        days << anchor.addDays(i * step);
+    std::sort(days.begin(), days.end());
+    return days;
+}
+
+QList<QDate> ToggledDay(const QList<QDate> &days, const QDate &day)
+{
+    QList<QDate> result = days;
+    if (result.contains(day)) {
+        if (result.size() > 1)
+            result.removeAll(day);
+    } else if (day.isValid() && result.size() < kMaxChosenDays) {
+        result << day;
+    }
+    std::sort(result.begin(), result.end());
+    return result;
+}
+
+QList<QDate> StepDays(const QList<QDate> &days, int steps)
+{
+    if (days.isEmpty())
+        return days;
+    const qint64 span = days.first().daysTo(days.last()) + 1;
+    QList<QDate> moved;
+    for (const QDate &d : days)
+        moved << d.addDays(span * steps);
+    return moved;
+}
+
+QString WeekdayLetter(const QLocale &locale, int day)
+{
+    const QString narrow = locale.dayName(day, QLocale::NarrowFormat);
+    bool number = false;
+    narrow.toInt(&number);
+    if (!narrow.isEmpty() && !number)
+        return narrow;
+    const QString brief = locale.dayName(day, QLocale::ShortFormat);
+    brief.toInt(&number);
+    if (!brief.isEmpty() && !number)
+        return brief.left(1);
+    // A locale without names: the C locale's, which are English.
+    return QLocale::c().dayName(day, QLocale::ShortFormat).left(1);
 }
 
 QDate StepPeriod(TCalendarViewKind view, const QDate &date, int steps)

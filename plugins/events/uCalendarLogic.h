@@ -1,7 +1,8 @@
 // What the calendar decides without a window: the periods its views show, the half hour a
 // new liturgy starts in, which day-header text fits, the season colours of the month
-// watermark, the flag pictures of an event, the reading and writing of its settings, and the
-// events of the list as the views paint them.
+// watermark, the flag pictures of an event, the reading and writing of its settings, the
+// events of the list as the views paint them, the days chosen in the navigator and the weekday
+// letters of its header.
 #pragma once
 
 #include "plugins/events/uEventSettings.h"
@@ -9,6 +10,7 @@
 #include <QColor>
 #include <QDateTime>
 #include <QList>
+#include <QLocale>
 #include <QRect>
 #include <QString>
 
@@ -47,9 +49,19 @@ QPair<QDateTime, QDateTime> HalfHourOf(const QDateTime &time);
 // The days a view shows around the date: the day; the week from Monday; six weeks from the
 // Monday on or before the first of the month; the calendar year; the week for the time grid.
 TCalendarPeriod PeriodOf(TCalendarViewKind view, const QDate &date);
-// What an export of the view takes: the calendar month in the month view (not the days of the
-// weeks around it), else the view's period.
-TCalendarPeriod ExportPeriodOf(TCalendarViewKind view, const QDate &date);
+// The most days the date navigator chooses at once; the day view shows them side by side.
+constexpr int kMaxChosenDays = 14;
+// The days a drag in the navigator chooses: from the anchor to the day under the mouse, in
+// order, at most kMaxChosenDays of them counted from the anchor.
+QList<QDate> DaysBetween(const QDate &anchor, const QDate &to);
+// A control-click: the day joins the chosen days or leaves them (the last one stays); in order,
+// and a day beyond kMaxChosenDays is not taken.
+QList<QDate> ToggledDay(const QList<QDate> &days, const QDate &day);
+// The day one or more periods on of several chosen days: each moves by the span they cover.
+QList<QDate> StepDays(const QList<QDate> &days, int steps);
+// The weekday's letter for narrow headers (1 Monday ... 7 Sunday): the locale's narrow name, or
+// the first letter of its short name where the locale's narrow names are numbers.
+QString WeekdayLetter(const QLocale &locale, int day);
 // The date one period on (steps > 0) or back.
 QDate StepPeriod(TCalendarViewKind view, const QDate &date, int steps);
 

@@ -3,6 +3,7 @@
 #include "plugins/events/hcRvEventsController.h"
 #include "plugins/events/uCalendarExport.h"
 #include "plugins/events/uDAEvents.h"
+#include "plugins/events/uEventImages.h"
 #include "plugins/events/uEventsCommon.h"
 #include "plugins/events/ufAutoScheduleStart.h"
 #include "plugins/events/ufEventOptions.h"
@@ -65,29 +66,6 @@ void Reopen(TDACDSDataTable &table)
     table.Open();
 }
 
-// The two flag pictures: the minister flag and the fill-in mark.
-QPixmap FlagImage(int index)
-{
-    QPixmap image(12, 12);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    if (index == 0) {
-        p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1.2));
-        p.drawLine(QPointF(2.5, 1), QPointF(2.5, 11));
-        p.setBrush(QColor(0xD0, 0x20, 0x20));
-        p.drawPolygon(QPolygonF({QPointF(3, 1.5), QPointF(11, 3.5), QPointF(3, 6.5)}));
-    } else {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0x20, 0x70, 0xC0));
-        p.drawEllipse(QRectF(1, 1, 10, 10));
-        p.setPen(QPen(Qt::white, 1.6));
-        p.drawLine(QPointF(6, 3.5), QPointF(6, 8.5));
-        p.drawLine(QPointF(3.5, 6), QPointF(8.5, 6));
-    }
-    return image;
-}
-
 struct TCursor
 {
     TCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -102,7 +80,7 @@ TplgCalendar::TplgCalendar()
     , m_navigator(new TDateNavigator(this))
     , m_caption(new QLabel(this))
 {
-    m_control->SetFlagImages({FlagImage(0), FlagImage(1)});
+    m_control->SetFlagImages(EventImages::EventFlagImages());
     m_control->SetHeaderText([this](const QDate &date, int width, const QFontMetrics &metrics, const QString &own) {
         return DayHeader(date, width, metrics, own);
     });
@@ -124,7 +102,7 @@ TplgCalendar::TplgCalendar()
         button->setArrowType(type);
         button->setAutoRaise(true);
         QObject::connect(button, &QToolButton::clicked, this,
-                         [this, steps] { m_control->SetDate(CalendarLogic::StepPeriod(m_control->View(), m_control->Date(), steps)); });
+                         [this, steps] { m_control->Step(steps); });
         return button;
     };
     head->addWidget(arrow(Qt::LeftArrow, -1));
@@ -133,6 +111,8 @@ TplgCalendar::TplgCalendar()
     big.setPointSizeF(big.pointSizeF() * 1.3);
     big.setBold(true);
     m_caption->setFont(big);
+    // A long caption is cut rather than widening the view.
+    m_caption->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     head->addWidget(m_caption, 1);
     main->addLayout(head);
     main->addWidget(m_control, 1);
@@ -148,15 +128,7 @@ TplgCalendar::TplgCalendar()
             acHYAdd->trigger();
     });
     QObject::connect(m_control, &TCalendarControl::ContextMenuAt, this, [this](const QPoint &at) { ShowPopup(at); });
-    QObject::connect(m_navigator, &TDateNavigator::DateClicked, this, [this](const QDate &date) {
-        m_control->ClearEventSelection();
-        m_control->SetDate(date);
-        const QDateTime day(date, QTime(0, 0));
-        if (m_control->View() == TCalendarViewKind::Day || m_control->View() == TCalendarViewKind::Week)
-            m_control->SelectTime(day.addSecs(m_control->WorkStart().hour() * 3600), day.addSecs(m_control->WorkStart().hour() * 3600 + 1800));
-        else
-            m_control->SelectTime(day, day.addDays(1));
-    });
+    QObject::connect(m_navigator, &TDateNavigator::DaysSelected, this, [this](const QList<QDate> &days) { ShowDays(days); });
     tmrRefresh.setSingleShot(true);
     tmrRefresh.setInterval(1000);
     QObject::connect(&tmrRefresh, &QTimer::timeout, this, [this] {
@@ -246,6 +218,15 @@ void TplgCalendar::CreateActions()
     }
     acViewDay->setChecked(true);
     acHYUseLogon->setCheckable(true);
+    using namespace EventImages;
+    const QList<QPair<QAction *, TToolbarImage>> icons{
+        {acHYAdd, imgAdd}, {acHYEdit, imgEdit}, {acHYDelete, imgDelete}, {acHYComplete, imgComplete}, {acHYSchedule, imgSchedule},
+        {acClearInformation, imgClearAssignments}, {acRemoveNotLocked, imgRemoveNotLocked}, {acHYPrint, imgPrint},
+        {acHYPreview, imgPreview}, {acHYRefresh, imgRefresh}, {acToday, imgToday}, {btnOptions, imgOptions}, {acOutlook, imgSynchronise},
+        {acHYHelp, imgHelp}, {acFaq, imgFaq}, {acGettingStarted, imgGettingStarted}, {acHYAbout, imgAbout}, {acHYExit, imgExit},
+        {acHome, imgHome}, {acEmail, imgEmail}};
+    for (const auto &[action, image] : icons)
+        action->setIcon(ToolbarIcon(image));
     acHYUsePreferredServer->setCheckable(true);
 
     auto handle = [this](QAction *action, const char *location, std::function<void()> body) {
@@ -338,6 +319,7 @@ void TplgCalendar::CreateBars()
     m_menus << m_viewMenu;
     auto *viewButton = new QAction(this);
     viewButton->setMenu(m_viewMenu);
+    viewButton->setIcon(EventImages::ToolbarIcon(EventImages::imgViews));
     m_texts << qMakePair(static_cast<QObject *>(viewButton), 2600);
 
     auto *tools = new QToolBar;
@@ -358,12 +340,12 @@ void TplgCalendar::CreateBars()
 
 QList<QIcon> TplgCalendar::GetToolbarImages()
 {
-    return {};
+    return EventImages::ToolbarImages();
 }
 
 QList<QIcon> TplgCalendar::GetToolbarDisabledImages()
 {
-    return {};
+    return EventImages::ToolbarDisabledImages();
 }
 
 void TplgCalendar::GetStatusText(QString &text)
@@ -391,6 +373,7 @@ void TplgCalendar::LocalizeForm()
                 action->setText(Text(number));
         acEmail->setText(QStringLiteral("E-mail"));
         UpdateActions();
+        SetToolTips();
     } catch (const std::exception &e) {
         LogFailure(QStringLiteral("plgCalendar:LocalizeForm"), e);
     }
@@ -412,6 +395,7 @@ void TplgCalendar::Activate(QObject *)
         if (!module.DAMinistryTemplates.GetActive())
             module.DAMinistryTemplates.Open();
         module.DAMinistryTemplates.Refresh();
+        ReadFeasts();
         SelectCurrentTime();
         const int interval = CalendarLogic::TimeIntervalFrom(RvEvents()->GetUserSetting(QStringLiteral("TimeInterval"), QStringLiteral("30")));
         SetTimeInterval(interval);
@@ -448,6 +432,27 @@ void TplgCalendar::Deactivate(QObject *)
     }
 }
 
+void TplgCalendar::ShowDays(const QList<QDate> &days)
+{
+    if (days.isEmpty())
+        return;
+    m_control->ClearEventSelection();
+    if (days.size() > 1) {
+        m_control->SetDays(days);
+        SetViewKind(TCalendarViewKind::Day);
+    } else {
+        m_control->SetDate(days.first());
+    }
+    // The first chosen day's first half hour of work, or the whole day where the view has no times.
+    const QDateTime day(days.first(), QTime(0, 0));
+    if (m_control->View() == TCalendarViewKind::Day || m_control->View() == TCalendarViewKind::Week) {
+        const qint64 start = qint64(m_control->WorkStart().hour()) * 3600;
+        m_control->SelectTime(day.addSecs(start), day.addSecs(start + 1800));
+    } else {
+        m_control->SelectTime(day, day.addDays(1));
+    }
+}
+
 void TplgCalendar::SetWorkingHours()
 {
     try {
@@ -470,7 +475,8 @@ void TplgCalendar::SetTimeInterval(int minutes)
 
 void TplgCalendar::SetViewKind(TCalendarViewKind view)
 {
-    m_control->SetView(view);
+    if (m_control->View() != view)
+        m_control->SetView(view);
     const QList<QAction *> actions{acViewDay, acViewWeek, acViewWeeks, acViewYear, acViewTimegrid};
     actions[int(view)]->setChecked(true);
     UpdateCaption();
@@ -481,9 +487,23 @@ void TplgCalendar::UpdateCaption()
     const TCalendarPeriod period = m_control->Period();
     const QDate date = m_control->Date();
     QString text;
+    const QList<QDate> days = m_control->Days();
     switch (m_control->View()) {
     case TCalendarViewKind::Day:
-        text = QLocale().toString(date, QLocale::LongFormat);
+        if (days.size() > 1 && days.first().daysTo(days.last()) + 1 == days.size()) {
+            text = QLocale().toString(days.first(), QStringLiteral("d MMMM")) + QStringLiteral(" - ") +
+                   QLocale().toString(days.last(), QStringLiteral("d MMMM yyyy"));
+        } else if (days.size() > 1) {
+            // Days with gaps between them are named one by one.
+            const bool oneMonth = days.first().month() == days.last().month() && days.first().year() == days.last().year();
+            QStringList names;
+            for (const QDate &d : days)
+                names << QLocale().toString(d, oneMonth ? QStringLiteral("ddd d") : QStringLiteral("ddd d MMM"));
+            text = names.join(QStringLiteral(", ")) + QLatin1Char(' ') +
+                   QLocale().toString(days.last(), oneMonth ? QStringLiteral("MMMM yyyy") : QStringLiteral("yyyy"));
+        } else {
+            text = QLocale().toString(date, QLocale::LongFormat);
+        }
         break;
     case TCalendarViewKind::Week:
     case TCalendarViewKind::TimeGrid:
@@ -498,7 +518,10 @@ void TplgCalendar::UpdateCaption()
         break;
     }
     m_caption->setText(text);
-    m_navigator->SetSelectedPeriod(period);
+    if (m_control->View() == TCalendarViewKind::Day && days.size() > 1)
+        m_navigator->SetSelectedDays(days);
+    else
+        m_navigator->SetSelectedPeriod(period);
     const QDate shownFirst = m_navigator->FirstMonth();
     if (date < shownFirst || date >= shownFirst.addMonths(3))
         m_navigator->SetFirstMonth(date);
@@ -512,7 +535,13 @@ void TplgCalendar::ShowEvents()
         if (!controller || !controller->DataModule())
             return;
         const int minutes = m_settings ? m_settings->StandardDuration : 60;
-        m_control->SetEvents(CalendarLogic::EventsOf(controller->DataModule()->EventList, m_control->Period(), minutes));
+        QList<TCalendarEvent> events = CalendarLogic::EventsOf(controller->DataModule()->EventList, m_control->Period(), minutes);
+        if (m_control->View() == TCalendarViewKind::Day) {
+            // Chosen days need not follow each other: the days between them are not shown.
+            const QList<QDate> days = m_control->Days();
+            events.removeIf([&days](const TCalendarEvent &e) { return !days.contains(e.Start.date()); });
+        }
+        m_control->SetEvents(events);
         UpdateActions();
     } catch (const std::exception &e) {
         LogFailure(QStringLiteral("ShowEvents"), e);
@@ -538,23 +567,35 @@ void TplgCalendar::UpdateActions()
             if (e.ID == selected.first())
                 complete = e.LabelID.compare(EventColor::Complete, Qt::CaseInsensitive) == 0;
     acHYComplete->setText(Text(complete ? 5408 : 5406));
+    acHYComplete->setToolTip(EventImages::ToolTipOf(*acHYComplete));
+}
+
+void TplgCalendar::SetToolTips()
+{
+    for (QToolBar *bar : m_bars)
+        EventImages::SetToolTips(bar->actions());
+}
+
+void TplgCalendar::ReadFeasts()
+{
+    if (m_feastsRead)
+        return;
+    m_feastsRead = true;
+    TDACDSDataTable &table = Data().DACalenderData;
+    if (!table.GetActive())
+        table.Open();
+    const int day = table.FieldIndex(QStringLiteral("Date"));
+    const int full = table.FieldIndex(QStringLiteral("FullName"));
+    const int brief = table.FieldIndex(QStringLiteral("ShortName"));
+    for (int row = 0; row < table.GetRecordCount(); ++row)
+        m_feasts.insert(table.ValueAt(row, day).toDateTime().date(),
+                        CalendarLogic::TFeast{true, table.ValueAt(row, full).toString(), table.ValueAt(row, brief).toString()});
 }
 
 QString TplgCalendar::DayHeader(const QDate &date, int width, const QFontMetrics &metrics, const QString &ownText)
 {
     try {
-        if (!m_feastsRead) {
-            m_feastsRead = true;
-            TDACDSDataTable &table = Data().DACalenderData;
-            if (!table.GetActive())
-                table.Open();
-            const int day = table.FieldIndex(QStringLiteral("Date"));
-            const int full = table.FieldIndex(QStringLiteral("FullName"));
-            const int brief = table.FieldIndex(QStringLiteral("ShortName"));
-            for (int row = 0; row < table.GetRecordCount(); ++row)
-                m_feasts.insert(table.ValueAt(row, day).toDateTime().date(),
-                                CalendarLogic::TFeast{true, table.ValueAt(row, full).toString(), table.ValueAt(row, brief).toString()});
-        }
+        // Painting never calls the server (its wait would paint again inside this paint).
         return CalendarLogic::DayHeaderText(date, m_feasts.value(date), width,
                                             [&metrics](const QString &text) { return metrics.horizontalAdvance(text); }, ownText);
     } catch (const std::exception &e) {
@@ -784,8 +825,11 @@ void TplgCalendar::acOutlookExecute()
         controller->SetProgress(50, kSyncText);
         ExportCalendar(path);
         controller->SetProgress(80, kSyncText);
-    } catch (...) {
+    } catch (const std::exception &e) {
         controller->HideProgress();
+        // The user chose the file and waits for it: a file that was not written is said, not
+        // only logged.
+        ShowMessage(this, QMessageBox::Warning, Text(2583), QString::fromStdString(e.what()));
         throw;
     }
     controller->HideProgress();
@@ -797,9 +841,13 @@ void TplgCalendar::ExportCalendar(const QString &path)
     TDACDSDataTable &list = module.EventList;
     if (!list.GetActive())
         list.Open();
+    // The whole storage, whatever the view shows: a calendar program that imported an earlier
+    // file finds every appointment again by its UID.
+    const TCalendarPeriod everything{QDate(1, 1, 1), QDate(9999, 12, 31)};
+    const QList<TCalendarEvent> all = CalendarLogic::EventsOf(list, everything, m_settings ? m_settings->StandardDuration : 60);
     const QString body = Text(2581).arg(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
     QList<TIcsEvent> events;
-    for (const TCalendarEvent &e : CalendarLogic::EventsOf(list, CalendarLogic::ExportPeriodOf(m_control->View(), m_control->Date()), m_settings ? m_settings->StandardDuration : 60)) {
+    for (const TCalendarEvent &e : all) {
         if (!list.Locate(QStringLiteral("PK_EventID"), e.ID))
             continue;
         QString uid = list.AsString(QStringLiteral("EventSynchID")).trimmed();
@@ -821,6 +869,7 @@ void TplgCalendar::ExportCalendar(const QString &path)
             item.Description = body + module.GetEventDetails(e.ID);
         } catch (...) {
             // The details are a courtesy; the appointment goes out without them.
+            item.Description = body;
         }
         events << item;
     }

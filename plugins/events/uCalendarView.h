@@ -47,12 +47,17 @@ public:
 
     // Shows the period of the control from the event list again.
     void ShowEvents();
-    // The events of the shown period as the export writes them (ids made and stored where none).
+    // What the date navigator chose: one day moves the view there, several show side by side in
+    // the day view; either way no event stays selected.
+    void ShowDays(const QList<QDate> &days);
+    // Every event of the event list as the export writes it (ids made and stored where none).
     void ExportCalendar(const QString &path);
     // Paints the view for the preview (and printing from it).
     void PaintPreview(QPrinter *printer);
     // The day header's text as the calendar of feasts names the day.
     QString DayHeader(const QDate &date, int width, const QFontMetrics &metrics, const QString &ownText);
+    // The feast days of the calendar table, read once before the first paint.
+    void ReadFeasts();
 
     QAction *acHYAdd, *acHYEdit, *acHYDelete, *acHYComplete, *acHYSchedule, *acClearInformation, *acRemoveNotLocked,
         *acHYPrint, *acHYPreview, *acHYRefresh, *acToday, *acTimeInterval15, *acTimeInterval30, *acTimeInterval45,
@@ -66,6 +71,8 @@ private:
     void CreateBars();
     void LocalizeForm();
     void UpdateActions();
+    // The toolbar buttons show pictures only; their tooltips give the caption and shortcut.
+    void SetToolTips();
     void SelectCurrentTime();
     void SetWorkingHours();
     void SetTimeInterval(int minutes);

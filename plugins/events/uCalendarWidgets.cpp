@@ -44,19 +44,67 @@ void TCalendarControl::SetView(TCalendarViewKind view)
     if (view == m_view)
         return;
     m_view = view;
+    m_days.clear();
     update();
     emit PeriodChanged();
 }
 
 void TCalendarControl::SetDate(const QDate &date)
 {
-    if (!date.isValid() || date == m_date)
+    if (!date.isValid() || (date == m_date && m_days.isEmpty()))
         return;
     const TCalendarPeriod before = Period();
+    const bool hadDays = !m_days.isEmpty();
+    m_days.clear();
     m_date = date;
     update();
-    if (Period().First != before.First || Period().Last != before.Last)
+    if (hadDays || Period().First != before.First || Period().Last != before.Last)
         emit PeriodChanged();
+}
+
+TCalendarPeriod TCalendarControl::Period() const
+{
+    if (m_view == TCalendarViewKind::Day && !m_days.isEmpty())
+        return {m_days.first(), m_days.last()};
+    return CalendarLogic::PeriodOf(m_view, m_date);
+}
+
+void TCalendarControl::SetDays(QList<QDate> days)
+{
+    days.removeIf([](const QDate &d) { return !d.isValid(); });
+    std::sort(days.begin(), days.end());
+    days.erase(std::unique(days.begin(), days.end()), days.end());
+    if (days.size() > kMaxChosenDays)
+        days.resize(kMaxChosenDays);
+    if (days.size() <= 1) {
+        if (!days.isEmpty())
+            SetDate(days.first());
+        return;
+    }
+    m_view = TCalendarViewKind::Day;
+    m_days = days;
+    m_date = days.first();
+    update();
+    emit PeriodChanged();
+}
+
+QList<QDate> TCalendarControl::Days() const
+{
+    if (m_view == TCalendarViewKind::Day)
+        return m_days.isEmpty() ? QList<QDate>{m_date} : m_days;
+    QList<QDate> days;
+    const TCalendarPeriod period = Period();
+    for (QDate d = period.First; d <= period.Last; d = d.addDays(1))
+        days << d;
+    return days;
+}
+
+void TCalendarControl::Step(int steps)
+{
+    if (m_view == TCalendarViewKind::Day && !m_days.isEmpty())
+        SetDays(StepDays(m_days, steps));
+    else
+        SetDate(StepPeriod(m_view, m_date, steps));
 }
 
 void TCalendarControl::SetEvents(QList<TCalendarEvent> events)
@@ -161,7 +209,7 @@ TCalendarControl::TGridLayout TCalendarControl::TimeLayout() const
     g.LastMinute = last;
     g.Rows = std::max(1, (g.LastMinute - g.FirstMinute + SlotMinutes() - 1) / SlotMinutes());
     g.LastMinute = g.FirstMinute + g.Rows * SlotMinutes();
-    g.Days = m_view == TCalendarViewKind::Day ? 1 : 7;
+    g.Days = m_view == TCalendarViewKind::Day ? int(Days().size()) : 7;
     if (m_view == TCalendarViewKind::TimeGrid)
         g.Area = QRect(170, header, width() - 170, height() - header);
     else
@@ -191,7 +239,7 @@ QDateTime TCalendarControl::TimeAt(const QPoint &point) const
             return {};
         const int day = (point.x() - g.Area.left()) * g.Days / std::max(1, g.Area.width());
         const int row = (point.y() - g.Area.top()) * g.Rows / std::max(1, g.Area.height());
-        return QDateTime(Period().First.addDays(day), QTime(0, 0)).addSecs(qint64(g.FirstMinute + row * SlotMinutes()) * 60);
+        return QDateTime(Days().value(day), QTime(0, 0)).addSecs(qint64(g.FirstMinute + row * SlotMinutes()) * 60);
     }
     case TCalendarViewKind::TimeGrid: {
         const TGridLayout g = TimeLayout();
@@ -318,14 +366,14 @@ void TCalendarControl::PaintEvent(QPainter &p, const TCalendarEvent &e, const QR
 void TCalendarControl::PaintTimeGrid(QPainter &p)
 {
     const TGridLayout g = TimeLayout();
-    const TCalendarPeriod period = Period();
+    const QList<QDate> columns = Days();
     const QFontMetrics fm = p.fontMetrics();
     auto x = [&](int day) { return g.Area.left() + day * g.Area.width() / g.Days; };
     auto y = [&](int minute) { return g.Area.top() + (minute - g.FirstMinute) * g.Area.height() / std::max(1, g.LastMinute - g.FirstMinute); };
     const int workFrom = m_workStart.hour() * 60 + m_workStart.minute();
     const int workTo = m_workFinish.hour() * 60 + m_workFinish.minute();
     for (int day = 0; day < g.Days; ++day) {
-        const QDate date = period.First.addDays(day);
+        const QDate date = columns[day];
         const QRect column(QPoint(x(day), g.Area.top()), QPoint(x(day + 1) - 1, g.Area.bottom()));
         p.fillRect(column, kOffHours);
         p.fillRect(QRect(QPoint(column.left(), std::max(g.Area.top(), y(workFrom))), QPoint(column.right(), std::min(g.Area.bottom(), y(workTo) - 1))),
@@ -357,7 +405,7 @@ void TCalendarControl::PaintTimeGrid(QPainter &p)
     for (int day = 0; day <= g.Days; ++day)
         p.drawLine(x(day), 0, x(day), height());
     for (int day = 0; day < g.Days; ++day) {
-        const QDate date = period.First.addDays(day);
+        const QDate date = columns[day];
         QList<TCalendarEvent> today;
         for (const TCalendarEvent &e : m_events)
             if (e.Start.date() == date)
@@ -493,7 +541,7 @@ void TCalendarControl::PaintYear(QPainter &p)
         const QRect days = box.adjusted(6, title + fm.height() + 2, -6, -4);
         for (int col = 0; col < 7; ++col)
             p.drawText(QRect(names.left() + col * names.width() / 7, names.top(), names.width() / 7, names.height()), Qt::AlignCenter,
-                       QLocale().dayName(col + 1, QLocale::NarrowFormat));
+                       WeekdayLetter(QLocale(), col + 1));
         const int offset = first.dayOfWeek() - 1;
         for (int day = 0; day < first.daysInMonth(); ++day) {
             const int cell = day + offset;
@@ -577,8 +625,7 @@ void TCalendarControl::contextMenuEvent(QContextMenuEvent *event)
 
 void TCalendarControl::wheelEvent(QWheelEvent *event)
 {
-    const int steps = event->angleDelta().y() > 0 ? -1 : 1;
-    SetDate(StepPeriod(m_view, m_date, steps));
+    Step(event->angleDelta().y() > 0 ? -1 : 1);
 }
 
 // The date navigator.
@@ -661,7 +708,7 @@ void TDateNavigator::paintEvent(QPaintEvent *)
         const int namesTop = title.bottom() + 3;
         for (int col = 0; col < 7; ++col)
             p.drawText(QRect(box.left() + 6 + col * cellW, namesTop, cellW, fm.height()), Qt::AlignCenter,
-                       QLocale().dayName(col + 1, QLocale::NarrowFormat));
+                       WeekdayLetter(QLocale(), col + 1));
         const QRect content(box.left() + 6, box.top() + fm.height() * 2 + 10, cellW * 7, cellH * 6);
         if (m_showMonthNumber) {
             // The month number behind the days, as tall as the days' area, in the season's colour.
@@ -679,7 +726,7 @@ void TDateNavigator::paintEvent(QPaintEvent *)
             const int cell = day + offset;
             const QRect r(content.left() + cell % 7 * cellW, content.top() + cell / 7 * cellH, cellW, cellH);
             const QDate date = first.addDays(day);
-            if (m_period.First.isValid() && m_period.Contains(date))
+            if (IsMarked(date))
                 p.fillRect(r, QColor(kSelection.red(), kSelection.green(), kSelection.blue(), 190));
             if (date == QDate::currentDate()) {
                 p.setPen(QColor(0xC0, 0x30, 0x30));
@@ -703,6 +750,56 @@ void TDateNavigator::mousePressEvent(QMouseEvent *event)
         return;
     }
     const QDate date = DateAt(at);
-    if (date.isValid())
-        emit DateClicked(date);
+    if (!date.isValid() || event->button() != Qt::LeftButton)
+        return;
+    if (event->modifiers() & Qt::ControlModifier) {
+        // Adds to what is marked now, or takes a day out of it.
+        QList<QDate> marked = m_days;
+        if (marked.isEmpty() && m_period.First.isValid() && m_period.First.daysTo(m_period.Last) < kMaxChosenDays)
+            for (QDate d = m_period.First; d <= m_period.Last; d = d.addDays(1))
+                marked << d;
+        m_choice = ToggledDay(marked, date);
+        m_anchor = QDate();
+    } else {
+        m_anchor = date;
+        m_choice = {date};
+    }
+    SetSelectedDays(m_choice);
+}
+
+void TDateNavigator::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!(event->buttons() & Qt::LeftButton) || !m_anchor.isValid())
+        return;
+    const QDate date = DateAt(event->position().toPoint());
+    if (!date.isValid())
+        return;
+    const QList<QDate> choice = DaysBetween(m_anchor, date);
+    if (choice != m_choice) {
+        m_choice = choice;
+        SetSelectedDays(m_choice);
+    }
+}
+
+void TDateNavigator::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || m_choice.isEmpty())
+        return;
+    const QList<QDate> chosen = m_choice;
+    m_choice.clear();
+    m_anchor = QDate();
+    emit DaysSelected(chosen);
+}
+
+void TDateNavigator::SetSelectedDays(const QList<QDate> &days)
+{
+    m_days = days;
+    update();
+}
+
+bool TDateNavigator::IsMarked(const QDate &date) const
+{
+    if (!m_days.isEmpty())
+        return m_days.contains(date);
+    return m_period.First.isValid() && m_period.Contains(date);
 }

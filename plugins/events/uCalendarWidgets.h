@@ -24,7 +24,14 @@ public:
     TCalendarViewKind View() const { return m_view; }
     void SetDate(const QDate &date);
     QDate Date() const { return m_date; }
-    TCalendarPeriod Period() const { return CalendarLogic::PeriodOf(m_view, m_date); }
+    TCalendarPeriod Period() const;
+    // Several days side by side in the day view (a single day is the date); a new date, view or
+    // step of the period goes back to one day, or moves the days on.
+    void SetDays(QList<QDate> days);
+    // The days the time grid shows as columns (the period's days in the week view).
+    QList<QDate> Days() const;
+    // One period on (steps > 0) or back; chosen days move by the span they cover.
+    void Step(int steps);
     void SetEvents(QList<TCalendarEvent> events);
     const QList<TCalendarEvent> &Events() const { return m_events; }
     // Drops events from what is shown (after the server deleted them).
@@ -87,6 +94,7 @@ private:
 
     TCalendarViewKind m_view = TCalendarViewKind::Day;
     QDate m_date = QDate::currentDate();
+    QList<QDate> m_days; // chosen in the navigator; empty for the date alone
     QList<TCalendarEvent> m_events;
     int m_interval = 30;
     QTime m_workStart{8, 0};
@@ -112,18 +120,25 @@ public:
     // The first month shown and the days marked as selected.
     void SetFirstMonth(const QDate &month);
     QDate FirstMonth() const { return m_first; }
-    void SetSelectedPeriod(const TCalendarPeriod &period) { m_period = period; update(); }
+    void SetSelectedPeriod(const TCalendarPeriod &period) { m_period = period; m_days.clear(); update(); }
+    // Marks these days instead (the days a user chose).
+    void SetSelectedDays(const QList<QDate> &days);
+    bool IsMarked(const QDate &date) const;
     // The day under a point, invalid elsewhere.
     QDate DateAt(const QPoint &point) const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
 signals:
-    void DateClicked(const QDate &date);
+    // The days chosen with a click, a drag over days or control-clicks, in order; the first of
+    // them where only one.
+    void DaysSelected(const QList<QDate> &days);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     QSize MonthSize() const;
@@ -134,4 +149,7 @@ private:
     bool m_showMonthNumber = true;
     QDate m_first = QDate(QDate::currentDate().year(), QDate::currentDate().month(), 1);
     TCalendarPeriod m_period;
+    QList<QDate> m_days;    // marked instead of the period when not empty
+    QDate m_anchor;         // where a drag started
+    QList<QDate> m_choice;  // what the press and drag so far choose
 };

@@ -79,8 +79,31 @@ void TvoEvent::OpenFor(const QString &eventId)
     dm.ScheduledLiturgies.Open();
 }
 
+namespace {
+
+// The event and liturgy tables are read for one event while it is edited; afterwards whoever
+// reopens them reads every event again.
+class TOneEventScope
+{
+public:
+    explicit TOneEventScope(TDAEvents &dm) : m_dm(dm) {}
+    ~TOneEventScope()
+    {
+        m_dm.EventList.SetWhere(TDAWhere());
+        m_dm.ScheduledLiturgies.SetWhere(TDAWhere());
+    }
+    TOneEventScope(const TOneEventScope &) = delete;
+    TOneEventScope &operator=(const TOneEventScope &) = delete;
+
+private:
+    TDAEvents &m_dm;
+};
+
+} // namespace
+
 void TvoEvent::NewEvent()
 {
+    TOneEventScope scope(Data());
     TProgress progress;
     try {
         TRecurrence recurrence(RecurrenceEndSetting);
@@ -216,6 +239,7 @@ void TvoEvent::PlanEvent(const QString &templateName, const QString &templateId,
 
 void TvoEvent::EditEvent(const QString &eventId)
 {
+    TOneEventScope scope(Data());
     try {
         TRecurrence recurrence(RecurrenceEndSetting);
         std::unique_ptr<IEventEditor> editor = m_editorFactory();
@@ -297,6 +321,22 @@ void TvoEvent::UpdateEvent(IEventEditor &editor, const TRecurrence &recurrence)
 void TvoEvent::SetEventData(const QString &templateId, const QString &templateName, const QDateTime &start, int duration)
 {
     TDAEvents &dm = Data();
+    TDACDSDataTable &rows = dm.DAScheduledMinistryFunctions;
+    if (m_liturgyId.isEmpty() && (!templateId.isEmpty() || rows.GetRecordCount() > 0)) {
+        // An event saved without a liturgy gets its own now, so that the functions added in
+        // the editor hang under this event and no other.
+        TDACDSDataTable &liturgies = dm.ScheduledLiturgies;
+        liturgies.Insert();
+        liturgies.SetValue(QStringLiteral("F_EventID"), m_eventId);
+        liturgies.SetValue(QStringLiteral("CreatedDateTime"), QDateTime::currentDateTime());
+        m_liturgyId = liturgies.AsString(QStringLiteral("PK_ScheduledLiturgyID"));
+        liturgies.Post();
+        for (rows.First(); !rows.Eof(); rows.Next()) {
+            rows.Edit();
+            rows.SetValue(QStringLiteral("F_ScheduledLiturgyID"), m_liturgyId);
+            rows.Post();
+        }
+    }
     // Planned copies moved the cursors; the edited event's rows are found again by key.
     if (!m_liturgyId.isEmpty() && dm.ScheduledLiturgies.Locate(QStringLiteral("PK_ScheduledLiturgyID"), m_liturgyId)) {
         dm.ScheduledLiturgies.Edit();

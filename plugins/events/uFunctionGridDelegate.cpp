@@ -3,11 +3,15 @@
 #include "plugins/events/hcRvEventsController.h"
 #include "plugins/events/uDAEvents.h"
 
+#include "ui/PromptService.h"
 #include "ui/TDATableModel.h"
 
 #include "dataaccess/TDACDSDataTable.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QPainter>
+#include <QStyleOptionButton>
 #include <QMouseEvent>
 #include <QTableView>
 #include <QToolTip>
@@ -60,6 +64,67 @@ void TFunctionGridDelegate::setModelData(QWidget *editor, QAbstractItemModel *mo
         model->setData(index, box->currentData());
     else
         QStyledItemDelegate::setModelData(editor, model, index);
+}
+
+void ShowRefusedEdits(TDATableModel *model, QWidget *owner, const QString &heading)
+{
+    QObject::connect(model, &TDATableModel::editFailed, owner, [owner, heading](const QString &message) {
+        LogFailure(QStringLiteral("cxGrdViewEditValueChanged"), message);
+        ShowMessage(owner, QMessageBox::Warning, owner->window()->windowTitle(),
+                    heading.isEmpty() ? message : heading + QLatin1Char('\n') + message);
+    });
+}
+
+bool TFunctionGridDelegate::IsMemberCell(const QModelIndex &index) const
+{
+    return m_memberButton && index.isValid() && m_model->FieldName(index.column()) == QLatin1String("MemberCaption");
+}
+
+QRect TFunctionGridDelegate::MemberButtonRect(const QRect &cell, int buttonIndex)
+{
+    const int side = std::max(cell.height() - 2, 8);
+    const int right = cell.right() - (1 - buttonIndex) * side;
+    return QRect(right - side + 1, cell.top() + (cell.height() - side) / 2, side, side);
+}
+
+void TFunctionGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    if (!IsMemberCell(index)) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    // The text leaves room for the buttons, which are always shown.
+    QStyleOptionViewItem text = option;
+    text.rect.setRight(MemberButtonRect(option.rect, 0).left() - 2);
+    QStyledItemDelegate::paint(painter, text, index);
+    QStyle *style = option.widget ? option.widget->style() : QApplication::style();
+    const QStyle::StandardPixmap glyphs[] = {QStyle::SP_FileDialogContentsView, QStyle::SP_DialogResetButton};
+    for (int button = 0; button < 2; ++button) {
+        QStyleOptionButton face;
+        face.rect = MemberButtonRect(option.rect, button);
+        face.state = QStyle::State_Enabled | QStyle::State_Raised;
+        face.icon = style->standardIcon(glyphs[button], nullptr, option.widget);
+        const int glyph = face.rect.height() - 6;
+        face.iconSize = QSize(glyph, glyph);
+        style->drawControl(QStyle::CE_PushButton, &face, painter, option.widget);
+    }
+}
+
+bool TFunctionGridDelegate::editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
+                                        const QModelIndex &index)
+{
+    if (IsMemberCell(index) && (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick)) {
+        const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
+        for (int button = 0; button < 2; ++button)
+            if (MemberButtonRect(option.rect, button).contains(at)) {
+                if (event->type() == QEvent::MouseButtonRelease) {
+                    m_model->SetCurrentRow(index.row());
+                    m_memberButton(button);
+                }
+                return true;
+            }
+    }
+    return QStyledItemDelegate::editorEvent(event, model, option, index);
 }
 
 QString TFunctionGridDelegate::FunctionName(const QString &id)

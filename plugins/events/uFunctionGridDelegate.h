@@ -7,6 +7,8 @@
 
 #include <QStyledItemDelegate>
 
+#include <functional>
+
 class QTableView;
 class TDATableModel;
 
@@ -23,9 +25,25 @@ public:
     // The name of the function from the data module's functions; empty when unknown.
     static QString FunctionName(const QString &id);
 
+    // The member cell's two glyph buttons: 0 chooses a member, 1 clears it. A click on one
+    // calls pressed with the button's index, the row already current.
+    void SetMemberButtons(std::function<void(int buttonIndex)> pressed) { m_memberButton = std::move(pressed); }
+    // Where the buttons sit in a cell of that rectangle: choose, then clear, at its right end.
+    static QRect MemberButtonRect(const QRect &cell, int buttonIndex);
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option, const QModelIndex &index) override;
+
 private:
+    bool IsMemberCell(const QModelIndex &index) const;
+
     TDATableModel *m_model;
+    std::function<void(int)> m_memberButton;
 };
+
+// A cell edit of the grid that the data layer refuses is told to the user with its reason,
+// under the heading when one is given (and logged); the row stays as it was.
+void ShowRefusedEdits(TDATableModel *model, QWidget *owner, const QString &heading = QString());
 
 // Follows the mouse over a function grid and shows the minister flag's hint (the row's
 // comments) as the grid's only tool tip. Lives as long as the grid, its parent.

@@ -3,6 +3,7 @@
 #include "plugins/events/hcRvEventsController.h"
 #include "plugins/events/uDAEvents.h"
 #include "plugins/events/uFunctionGridDelegate.h"
+#include "plugins/events/uGroupedRows.h"
 #include "plugins/events/uScheduleRules.h"
 #include "plugins/events/uWaitCursor.h"
 #include "plugins/events/ufAutoScheduleStart.h"
@@ -24,6 +25,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QScreen>
 #include <QPrinter>
 #include <QPushButton>
 #include <QSplitter>
@@ -153,14 +156,21 @@ public:
                 result &= ~edits;
             break;
         }
-        case fcMember:
-        case fcFlag:
-            result &= ~edits;
-            break;
         default:
             break;
         }
         return result;
+    }
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override
+    {
+        if (index.column() != fcLock)
+            return TDATableModel::setData(index, value, role);
+        const int type = Table()->FieldIndex(QStringLiteral("F_MinistryMemberTypeID"));
+        if (type < 0 || !TScheduleRules::LockBoxInverts(Table()->ValueAt(index.row(), type)))
+            return false;
+        const int lock = Table()->FieldIndex(QStringLiteral("MemberLocked"));
+        const bool locked = Table()->ValueAt(index.row(), lock).toBool();
+        return TDATableModel::setData(index, locked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
     }
 };
 
@@ -191,6 +201,13 @@ template <class Interface> void WithHost(const std::function<void(Interface &)> 
 }
 
 } // namespace
+
+void TScheduleGrid::changeEvent(QEvent *event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+}
 
 bool TScheduleGrid::CommitPendingEdit()
 {
@@ -268,19 +285,41 @@ TplgSchedule::TplgSchedule()
     bar->addSeparator();
     for (QAction *action : {acFilter, acHYPrint, acHYPreview, acHYHelp})
         bar->addAction(action);
-    auto *tools = new QMenu(this);
-    tools->addActions({acHYSelectAll, acHYUseLogon, acHYUsePreferredServer});
-    tools->addSeparator();
-    tools->addActions({acFAQ, acGettingStarted, acHome, acHYAbout});
-    tools->addSeparator();
-    tools->addAction(acHYExit);
-    auto *toolsAction = new QAction(this);
-    toolsAction->setObjectName(QStringLiteral("mnuTools"));
-    toolsAction->setIcon(QApplication::style()->standardIcon(QStyle::SP_DesktopIcon));
-    toolsAction->setMenu(tools);
-    bar->addAction(toolsAction);
+    // The menus, as a bar of their own that the host shows above the tool bar.
+    auto *menus = new QToolBar(this);
+    menus->setObjectName(QStringLiteral("barMenu"));
+    const auto menu = [this, menus](const QString &name, const QList<QAction *> &actions) {
+        auto *items = new QMenu(this);
+        for (QAction *action : actions) {
+            if (action)
+                items->addAction(action);
+            else
+                items->addSeparator();
+        }
+        auto *holder = new QAction(this);
+        holder->setObjectName(name);
+        holder->setMenu(items);
+        // A click on the caption opens the menu, as in a menu bar (the host copies the action).
+        connect(holder, &QAction::triggered, items, [holder, items] {
+            for (QObject *object : holder->associatedObjects())
+                if (auto *button = qobject_cast<QWidget *>(object); button && button->isVisible() && button->underMouse()) {
+                    items->popup(button->mapToGlobal(QPoint(0, button->height())));
+                    return;
+                }
+        });
+        menus->addAction(holder);
+        m_menus << holder;
+    };
+    menu(QStringLiteral("mnuFile"), {acHYAdd, nullptr, acHYPrint, acHYPreview, nullptr, acHYExit});
+    menu(QStringLiteral("mnuEdit"), {acHYEdit, acHYDelete, acHYComplete, nullptr, acHYAddFunction, acHYRemoveFunction, acFindResource,
+                                     acClearMember, nullptr, acHYSelectAll});
+    menu(QStringLiteral("mnuView"), {acFilter, acHYRefresh});
+    menu(QStringLiteral("mnuOptions"), {acHYUseLogon, acHYUsePreferredServer});
+    menu(QStringLiteral("mnuTools"), {acHYSchedule, nullptr, acRemoveAssigments, acRemoveNonLocked});
+    menu(QStringLiteral("mnuHelp"), {acHYHelp, acFAQ, acGettingStarted, acHome, nullptr, acHYAbout});
+    menus->hide();
     bar->hide();
-    m_bars << bar;
+    m_bars << menus << bar;
 
     auto *filterRow = new QHBoxLayout(m_filterPanel);
     auto *lblStart = new QLabel(m_filterPanel);
@@ -321,9 +360,17 @@ TplgSchedule::TplgSchedule()
                                       QStringLiteral("MemberNotAttended"), QStringLiteral("MemberCaption"), kMemberId,
                                       QStringLiteral("F_MinistryMemberTypeID"), QStringLiteral("FlagMinister"),
                                       QStringLiteral("Comments")});
-        m_events->setModel(m_eventsModel);
+        // The member and its minister flag change through the member buttons alone.
+        m_functionsModel->SetFieldReadOnly(QStringLiteral("MemberCaption"));
+        m_functionsModel->SetFieldReadOnly(QStringLiteral("FlagMinister"));
+        ShowRefusedEdits(m_functionsModel, this, QStringLiteral("[pst error"));
+        m_eventRows = new TGroupedRowsModel(this);
+        m_eventRows->setSourceModel(m_eventsModel);
+        m_events->setModel(m_eventRows);
         m_functions->setModel(m_functionsModel);
-        m_functions->setItemDelegate(new TFunctionGridDelegate(m_functionsModel, m_functions));
+        auto *cells = new TFunctionGridDelegate(m_functionsModel, m_functions);
+        cells->SetMemberButtons([this](int button) { PostMemberChoice(button); });
+        m_functions->setItemDelegate(cells);
         m_flagHint = new TMinisterFlagHintTracker(m_functions, m_functionsModel);
         m_events->setItemDelegateForColumn(ecFlag, new TColorBoxDelegate(m_events));
     }
@@ -339,6 +386,9 @@ TplgSchedule::TplgSchedule()
     m_functions->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked
                                  | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     for (TScheduleGrid *grid : {m_events, m_functions}) {
+        // Cut-off text ends in an ellipsis; rows follow the font (see TScheduleGrid).
+        grid->setTextElideMode(Qt::ElideRight);
+        grid->setWordWrap(false);
         grid->verticalHeader()->hide();
         grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
         grid->horizontalHeader()->setStretchLastSection(false);
@@ -363,8 +413,27 @@ TplgSchedule::TplgSchedule()
         m_functions->setColumnWidth(fcFlag, 80);
     }
 
+    // Quick column customisation: the header's context menu shows and hides columns; the
+    // choice is part of the stored grid layout.
+    m_events->horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_events->horizontalHeader()->setSectionsMovable(true);
+    connect(m_events->horizontalHeader(), &QHeaderView::customContextMenuRequested, this, [this](const QPoint &at) {
+        std::unique_ptr<QMenu> chooser(ColumnChooser());
+        chooser->exec(m_events->horizontalHeader()->mapToGlobal(at));
+    });
+
+    // The group box above the event grid: a header dragged onto it groups the rows.
+    auto *upper = new QWidget(this);
+    auto *upperLayout = new QVBoxLayout(upper);
+    upperLayout->setContentsMargins(0, 0, 0, 0);
+    upperLayout->setSpacing(2);
+    m_groupBox = new TGroupBox(m_events->horizontalHeader(), upper);
+    upperLayout->addWidget(m_groupBox);
+    upperLayout->addWidget(m_events, 1);
+    connect(m_groupBox, &TGroupBox::groupRequested, this, [this](int column) { GroupBy(column); });
+    connect(m_groupBox, &TGroupBox::ungroupRequested, this, [this] { GroupBy(-1); });
     auto *splitter = new QSplitter(Qt::Vertical, this);
-    splitter->addWidget(m_events);
+    splitter->addWidget(upper);
     splitter->addWidget(m_functions);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
@@ -413,7 +482,10 @@ TplgSchedule::TplgSchedule()
     connect(acGettingStarted, &QAction::triggered, this,
             [] { WithHost<IHostApplication>([](IHostApplication &host) { host.OpenGettingStartedGuide(); }); });
     connect(acHome, &QAction::triggered, this, [] { OpenURL(kProductSite); });
-    connect(m_events, &QTableView::doubleClicked, acHYEdit, &QAction::trigger);
+    connect(m_events, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (m_eventRows && !m_eventRows->IsGroupRow(index.row()))
+            acHYEdit->trigger();
+    });
     connect(m_functions, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.column() == fcMember)
             PostMemberChoice(0);
@@ -422,11 +494,26 @@ TplgSchedule::TplgSchedule()
     connect(m_endDate, &QDateEdit::dateChanged, this, [this] { UpdateActions(); });
     if (m_eventsModel) {
         connect(m_events->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-                [this](const QModelIndex &current) { OnEventRowChanged(current.row()); });
+                [this](const QModelIndex &current) { OnEventRowChanged(m_eventRows->SourceRow(current.row())); });
         connect(m_events->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateActions(); });
         connect(m_eventsModel, &TDATableModel::currentRowChanged, this, [this](int row) {
-            if (row >= 0 && m_events->currentIndex().row() != row)
-                m_events->setCurrentIndex(m_eventsModel->index(row, ecDate));
+            const int shown = m_eventRows->RowOf(row);
+            if (shown >= 0 && m_events->currentIndex().row() != shown)
+                m_events->setCurrentIndex(m_eventRows->index(shown, ecDate));
+        });
+        // A group row spans the grid and opens or closes with a click.
+        connect(m_eventRows, &QAbstractItemModel::modelReset, this, [this] {
+            m_events->clearSpans();
+            for (int row = 0; row < m_eventRows->rowCount(); ++row)
+                if (m_eventRows->IsGroupRow(row))
+                    m_events->setSpan(row, 0, 1, m_eventRows->columnCount());
+        });
+        connect(m_events, &QTableView::clicked, this, [this](const QModelIndex &index) {
+            if (!m_eventRows->IsGroupRow(index.row()))
+                return;
+            m_eventRows->SetExpanded(index.row(), !m_eventRows->IsExpanded(index.row()));
+            if (Events().GetActive() && !Events().Eof() && m_eventRows->RowOf(Events().GetRecNo()) >= 0)
+                SelectFocusedEvent();
         });
         connect(m_eventsModel, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
         connect(m_functionsModel, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
@@ -444,6 +531,40 @@ TplgSchedule::TplgSchedule()
 }
 
 TplgSchedule::~TplgSchedule() = default;
+
+void TplgSchedule::GroupBy(int column)
+{
+    if (!m_eventRows || column == ecEventID || column >= m_eventRows->columnCount())
+        return;
+    m_eventRows->SetGroupColumn(column);
+    m_groupBox->ShowGroup(column < 0 ? QString() : m_eventsModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+    SelectFocusedEvent();
+}
+
+int TplgSchedule::GroupColumn() const
+{
+    return m_eventRows ? m_eventRows->GroupColumn() : -1;
+}
+
+QMenu *TplgSchedule::ColumnChooser()
+{
+    auto *chooser = new QMenu;
+    if (!m_eventsModel)
+        return chooser;
+    for (int column = 0; column < m_eventsModel->columnCount(); ++column) {
+        if (column == ecEventID)
+            continue;
+        QAction *item = chooser->addAction(m_eventsModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+        item->setCheckable(true);
+        item->setChecked(!m_events->isColumnHidden(column));
+        connect(item, &QAction::toggled, this, [this, column](bool shown) {
+            m_events->setColumnHidden(column, !shown);
+            if (shown && m_events->columnWidth(column) < 20)
+                m_events->setColumnWidth(column, 90);
+        });
+    }
+    return chooser;
+}
 
 const TMinisterFlagHint &TplgSchedule::FlagHint() const
 {
@@ -480,12 +601,20 @@ void TplgSchedule::Localize()
             {acHYAbout, 506}, {acFAQ, 515}, {acGettingStarted, 516}, {acHome, 512}, {acHYAddFunction, 3018},
             {acHYRemoveFunction, 3019}, {acFilter, 5300}, {acHYComplete, 5406}, {acHYUseLogon, 7000},
             {acHYUsePreferredServer, 7001}, {acRemoveAssigments, 2571}, {acRemoveNonLocked, 2576},
-            {acFindResource, 3034}, {acHYSetFilter, 5300}};
+            {acFindResource, 3034}, {acClearMember, 3035}, {acHYSetFilter, 5300}};
         for (const auto &[action, number] : captions)
             action->setText(Text(number));
-        m_bars.first()->setWindowTitle(Text(1001));
-        if (QAction *tools = m_bars.first()->actions().last())
-            tools->setText(Text(509));
+        m_bars.first()->setWindowTitle(QStringLiteral("Menu"));
+        m_bars.last()->setWindowTitle(Text(1001));
+        const int menuTexts[] = {501, 502, 503, 505, 509, 504};
+        for (int i = 0; i < m_menus.size(); ++i)
+            m_menus[i]->setText(Text(menuTexts[i]));
+        // The tool bar shows icons only: the tip names the action and its key.
+        for (QAction *action : m_bars.last()->actions())
+            if (!action->isSeparator())
+                action->setToolTip(action->shortcut().isEmpty()
+                                       ? action->text()
+                                       : QStringLiteral("%1 (%2)").arg(action->text(), action->shortcut().toString(QKeySequence::NativeText)));
         m_filterPanel->setTitle(Text(5300));
         if (auto *label = m_filterPanel->findChild<QLabel *>(QStringLiteral("lblStartDate")))
             label->setText(Text(5002));
@@ -521,6 +650,10 @@ void TplgSchedule::Activate(QObject *)
         });
         TDAEvents &dm = *RvEvents()->DataModule();
         dm.tbl_DAEventList1.Close();
+        // The list is the module's: a date filter another view left on it would hide events
+        // behind a closed filter panel.
+        if (m_filterPanel->isHidden())
+            dm.tbl_DAEventList1.ClearFilter();
         dm.tbl_DAEventList1.Open();
         dm.tbl_DAEventList1.Sort(kStart);
         dm.tbl_DAScheduleLiturgiesFromEvent1.Open();
@@ -535,6 +668,9 @@ void TplgSchedule::Activate(QObject *)
             dm.DAMinistryTemplates.Open();
         RvEvents()->LoadGridLayout(FunctionsGridLayout, m_functions->horizontalHeader());
         RvEvents()->LoadGridLayout(EventsGridLayout, m_events->horizontalHeader());
+        bool grouped = false;
+        const int groupColumn = RvEvents()->GetUserSetting(EventsGridGroup, QString()).toInt(&grouped);
+        GroupBy(grouped ? groupColumn : -1);
         const QString focused = RvEvents()->GetUserSetting(FocusedEventSetting, QString());
         if (!focused.isEmpty())
             dm.tbl_DAEventList1.Locate(kEventKey, focused);
@@ -560,6 +696,7 @@ void TplgSchedule::Deactivate(QObject *)
         for (int i = 0; i < m_bars.size(); ++i)
             m_bars[i]->show();
         RvEvents()->SaveGridLayout(EventsGridLayout, m_events->horizontalHeader());
+        RvEvents()->SetUserSetting(EventsGridGroup, GroupColumn() < 0 ? QString() : QString::number(GroupColumn()));
         RvEvents()->SaveGridLayout(FunctionsGridLayout, m_functions->horizontalHeader());
     } catch (const std::exception &e) {
         LogFailure(QStringLiteral("OnDeactivate"), e);
@@ -591,7 +728,8 @@ QStringList TplgSchedule::SelectedEventIDs() const
     const int key = events.FieldIndex(kEventKey);
     QList<int> rows;
     for (const QModelIndex &index : m_events->selectionModel()->selectedRows())
-        rows << index.row();
+        if (const int row = m_eventRows->SourceRow(index.row()); row >= 0)
+            rows << row;
     std::sort(rows.begin(), rows.end());
     for (int row : rows)
         if (key >= 0 && row < events.GetRecordCount())
@@ -646,11 +784,22 @@ void TplgSchedule::SelectFocusedEvent()
 {
     if (!m_eventsModel || !Events().GetActive() || Events().Eof())
         return;
-    const int row = Events().GetRecNo();
-    const QModelIndex index = m_eventsModel->index(row, ecDate);
+    m_eventRows->Reveal(Events().GetRecNo());
+    const QModelIndex index = m_eventRows->index(m_eventRows->RowOf(Events().GetRecNo()), ecDate);
     m_events->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_events->scrollTo(index, QAbstractItemView::PositionAtCenter);
     UpdateActions();
+}
+
+void TplgSchedule::SelectFocusedFunction()
+{
+    if (!m_functionsModel || !Functions().GetActive() || Functions().Eof())
+        return;
+    // The re-read after a save resets the grid; the row worked on is the current one again,
+    // so the next click lands where the user looks.
+    const QModelIndex index = m_functionsModel->index(Functions().GetRecNo(), fcFunctionName);
+    m_functions->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_functions->scrollTo(index);
 }
 
 void TplgSchedule::PostPendingFunctionEdit()
@@ -851,6 +1000,7 @@ void TplgSchedule::ChooseMember(int buttonIndex)
         }
         SaveEventColor(eventId, functionKey);
         SelectFocusedEvent();
+        SelectFocusedFunction();
     } catch (const std::exception &e) {
         LogFailure(QStringLiteral("cxEditBthRespPropertiesButtonClick"), e);
     }
@@ -880,9 +1030,7 @@ void TplgSchedule::AddFunction()
         rows.Post();
         SaveEventColor(eventId, key);
         SelectFocusedEvent();
-        if (!rows.Eof())
-            m_functions->selectionModel()->setCurrentIndex(m_functionsModel->index(rows.GetRecNo(), fcFunctionName),
-                                                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        SelectFocusedFunction();
     } catch (const std::exception &e) {
         LogFailure(QStringLiteral("acHYAddFunctionExecute"), e);
     }
@@ -991,12 +1139,12 @@ void TplgSchedule::RemoveAssignments(bool includeLocked)
         QItemSelection selection;
         for (const QString &id : ids)
             if (LocateEvent(id))
-                selection.select(m_eventsModel->index(Events().GetRecNo(), 0),
-                                 m_eventsModel->index(Events().GetRecNo(), m_eventsModel->columnCount() - 1));
+                selection.select(m_eventRows->index(m_eventRows->RowOf(Events().GetRecNo()), 0),
+                                 m_eventRows->index(m_eventRows->RowOf(Events().GetRecNo()), m_eventRows->columnCount() - 1));
         LocateEvent(focused);
         m_events->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         if (!Events().Eof())
-            m_events->selectionModel()->setCurrentIndex(m_eventsModel->index(Events().GetRecNo(), ecDate),
+            m_events->selectionModel()->setCurrentIndex(m_eventRows->index(m_eventRows->RowOf(Events().GetRecNo()), ecDate),
                                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     } catch (const std::exception &e) {
         LogFailure(QStringLiteral("acRemoveAssigmentsExecute"), e);
@@ -1026,8 +1174,153 @@ void TplgSchedule::Preview()
     }
     QPrintPreviewDialog dialog(&printer, this);
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this, paint);
+    // Opened at a readable size: most of the screen, the page as wide as the window.
+    const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect(0, 0, 1280, 900);
+    dialog.resize(std::min(1100, screen.width() * 9 / 10), screen.height() * 9 / 10);
+    if (auto *pages = dialog.findChild<QPrintPreviewWidget *>())
+        pages->fitToWidth();
     dialog.exec();
 }
+
+namespace {
+
+// Prints grids as a report: the header and then every row of the grid's model (the rows its
+// filter passes, not only those on the screen), each cell drawn by the grid's own delegate
+// without selection or scroll bars, the columns shrunk to the page width. New pages repeat the
+// page header and footer and the column captions.
+class TGridReport
+{
+public:
+    TGridReport(QPrinter &printer, QPainter &painter, std::function<void()> pageBands, const QRectF &body)
+        : m_printer(printer), m_painter(painter), m_pageBands(std::move(pageBands)), m_body(body)
+    {
+        m_pageBands();
+    }
+
+    int Pages() const { return m_pages; }
+
+    // The grid's rows; their count.
+    int Print(QTableView &grid)
+    {
+        QHeaderView &header = *grid.horizontalHeader();
+        QList<int> columns;
+        int width = 0;
+        for (int visual = 0; visual < header.count(); ++visual) {
+            const int logical = header.logicalIndex(visual);
+            if (!header.isSectionHidden(logical) && header.sectionSize(logical) > 0) {
+                columns << logical;
+                width += header.sectionSize(logical);
+            }
+        }
+        QAbstractItemModel *model = grid.model();
+        if (columns.isEmpty() || !model)
+            return 0;
+        m_scale = m_body.width() / width;
+        const int captionHeight = std::max(header.height(), grid.fontMetrics().height() + 8);
+        if (m_y > 0)
+            m_y += 12 * m_scale; // a gap between two grids
+        const auto captions = [&] {
+            Cells(grid, columns, captionHeight, [&](int column, const QRect &cell) {
+                m_painter.fillRect(cell, grid.palette().color(QPalette::Button));
+                QFont bold = grid.font();
+                bold.setBold(true);
+                m_painter.setFont(bold);
+                m_painter.drawText(cell.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                                   m_painter.fontMetrics().elidedText(model->headerData(column, Qt::Horizontal).toString(),
+                                                                      Qt::ElideRight, cell.width() - 8));
+            });
+        };
+        if (!Fits(captionHeight))
+            NewPage();
+        captions();
+        const int rows = model->rowCount();
+        for (int row = 0; row < rows; ++row) {
+            const int height = std::max(grid.rowHeight(row), grid.verticalHeader()->defaultSectionSize());
+            if (!Fits(height)) {
+                NewPage();
+                captions();
+            }
+            if (const auto *grouped = dynamic_cast<const TGroupedRowsModel *>(model); grouped && grouped->IsGroupRow(row)) {
+                GroupLine(grid, width, height, model->index(row, 0).data().toString());
+                continue;
+            }
+            Cells(grid, columns, height, [&](int column, const QRect &cell) {
+                QStyleOptionViewItem option;
+                option.rect = cell;
+                option.font = grid.font();
+                option.fontMetrics = grid.fontMetrics();
+                option.palette = grid.palette();
+                option.state = QStyle::State_Enabled;
+                option.widget = &grid;
+                option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+                option.textElideMode = Qt::ElideRight;
+                if (row % 2 == 1)
+                    m_painter.fillRect(cell, grid.palette().color(QPalette::AlternateBase));
+                m_painter.setFont(grid.font());
+                grid.itemDelegateForIndex(model->index(row, column))->paint(&m_painter, option, model->index(row, column));
+            });
+        }
+        return rows;
+    }
+
+private:
+    bool Fits(int height) const { return m_y + height * m_scale <= m_body.height(); }
+    void NewPage()
+    {
+        m_printer.newPage();
+        ++m_pages;
+        m_pageBands();
+        m_y = 0;
+    }
+    // A group row: its text over the whole line.
+    void GroupLine(QTableView &grid, int width, int height, const QString &text)
+    {
+        m_painter.save();
+        m_painter.translate(m_body.left(), m_body.top() + m_y);
+        m_painter.scale(m_scale, m_scale);
+        const QRect line(0, 0, width, height);
+        m_painter.fillRect(line, grid.palette().color(QPalette::Button));
+        QFont bold = grid.font();
+        bold.setBold(true);
+        m_painter.setFont(bold);
+        m_painter.setPen(grid.palette().color(QPalette::Text));
+        m_painter.drawText(line.adjusted(6, 0, -6, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        m_painter.setPen(grid.palette().color(QPalette::Mid));
+        m_painter.drawRect(line);
+        m_painter.restore();
+        m_y += height * m_scale;
+    }
+    // One line of cells, in grid pixels scaled onto the page.
+    void Cells(QTableView &grid, const QList<int> &columns, int height, const std::function<void(int, const QRect &)> &paint)
+    {
+        m_painter.save();
+        m_painter.translate(m_body.left(), m_body.top() + m_y);
+        m_painter.scale(m_scale, m_scale);
+        int x = 0;
+        for (int column : columns) {
+            const QRect cell(x, 0, grid.horizontalHeader()->sectionSize(column), height);
+            m_painter.save();
+            m_painter.setClipRect(cell);
+            paint(column, cell);
+            m_painter.restore();
+            m_painter.setPen(grid.palette().color(QPalette::Mid));
+            m_painter.drawRect(cell);
+            x += cell.width();
+        }
+        m_painter.restore();
+        m_y += height * m_scale;
+    }
+
+    QPrinter &m_printer;
+    QPainter &m_painter;
+    std::function<void()> m_pageBands;
+    QRectF m_body;
+    qreal m_scale = 1;
+    qreal m_y = 0;
+    int m_pages = 1;
+};
+
+} // namespace
 
 void TplgSchedule::PaintPreview(QPrinter *printer, bool wholeView)
 {
@@ -1036,15 +1329,21 @@ void TplgSchedule::PaintPreview(QPrinter *printer, bool wholeView)
     const QRectF area(0, 0, page.width(), page.height());
     // Header and footer take 0.2 inch each.
     const qreal band = 0.2 * printer->resolution();
-    QFont font = painter.font();
-    font.setPointSizeF(9);
-    painter.setFont(font);
-    painter.drawText(QRectF(area.left(), area.top(), area.width(), band), Qt::AlignLeft | Qt::AlignVCenter,
-                     Text(6001) + Text(6002));
-    painter.drawText(QRectF(area.left(), area.bottom() - band, area.width(), band), Qt::AlignHCenter | Qt::AlignVCenter, Text(6000));
-    const QPixmap picture = wholeView ? grab() : m_events->grab();
-    const QRectF body(area.left(), area.top() + band * 1.5, area.width(), area.height() - band * 3);
-    // Shrunk to the page width, and to its height when taller.
-    const qreal scale = std::min(body.width() / picture.width(), body.height() / picture.height());
-    painter.drawPixmap(QRectF(body.topLeft(), QSizeF(picture.width() * scale, picture.height() * scale)), picture, picture.rect());
+    const auto bands = [&] {
+        painter.save();
+        QFont font = painter.font();
+        font.setPointSizeF(9);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(area.left(), area.top(), area.width(), band), Qt::AlignLeft | Qt::AlignVCenter, Text(6001) + Text(6002));
+        painter.drawText(QRectF(area.left(), area.bottom() - band, area.width(), band), Qt::AlignHCenter | Qt::AlignVCenter, Text(6000));
+        painter.restore();
+    };
+    TGridReport report(*printer, painter, bands, QRectF(area.left(), area.top() + band * 1.5, area.width(), area.height() - band * 3));
+    m_printed = {};
+    m_printed.EventRows = report.Print(*m_events);
+    // The whole view: the events and, below them, the focused event's functions as shown.
+    if (wholeView)
+        m_printed.FunctionRows = report.Print(*m_functions);
+    m_printed.Pages = report.Pages();
 }

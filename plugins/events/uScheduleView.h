@@ -14,11 +14,14 @@
 class QAction;
 class QDateEdit;
 class QGroupBox;
+class QMenu;
 class QPrinter;
 class QTimer;
 class QToolBar;
 class TDACDSDataTable;
 class TDATableModel;
+class TGroupBox;
+class TGroupedRowsModel;
 class TMinisterFlagHintTracker;
 
 // A grid whose open cell editor can be written into the model on demand.
@@ -28,6 +31,10 @@ public:
     using QTableView::QTableView;
     // Writes and closes the cell editor that is open; false when none was.
     bool CommitPendingEdit();
+
+protected:
+    // The rows are as high as the grid's font needs, whatever font it is given.
+    void changeEvent(QEvent *event) override;
 };
 
 class TplgSchedule : public THYVisualPlugin<Quorva::IHYVisualPlugin, Quorva::INavBarPlugin>
@@ -35,6 +42,8 @@ class TplgSchedule : public THYVisualPlugin<Quorva::IHYVisualPlugin, Quorva::INa
 public:
     static inline const QString FocusedEventSetting = QStringLiteral("ScheduleLiturgyID");
     static inline const QString EventsGridLayout = QStringLiteral("ScheduleEventsGrid");
+    // The column the event grid's rows are grouped by, kept beside its layout.
+    static inline const QString EventsGridGroup = QStringLiteral("ScheduleEventsGrid.GroupColumn");
     static inline const QString FunctionsGridLayout = QStringLiteral("ScheduledFunctionsGrid");
     static inline const QString ScheduleReports = QStringLiteral("{00000000-0000-0000-0000-000000000006}");
 
@@ -57,6 +66,14 @@ public:
     TvoEvent::EditorFactory EditorFactory;
     // For tests: instead of the preview window, what it would show.
     std::function<void(QPrinter &, const std::function<void(QPrinter *)> &)> RunPreview;
+    // What the last preview painted: its pages and the rows of each grid.
+    struct TPrintedReport
+    {
+        int Pages = 0;
+        int EventRows = 0;
+        int FunctionRows = 0;
+    };
+    const TPrintedReport &LastPrintedReport() const { return m_printed; }
 
     TScheduleGrid *grdView() const { return m_events; }
     TScheduleGrid *cxGrdView() const { return m_functions; }
@@ -74,6 +91,16 @@ public:
     QAction *acFilter, *acHYSelectAll, *acHYPreview, *acHYPrint, *acHYAbout, *acHYExit, *acHYSetFilter;
     QAction *acRemoveAssigments, *acRemoveNonLocked, *acHYUseLogon, *acHYUsePreferredServer, *acFAQ;
     QAction *acGettingStarted, *acHYHelp, *acHome;
+    // Groups the event grid's rows by that column (as a header dropped on the group box does);
+    // -1 ends the grouping.
+    void GroupBy(int column);
+    int GroupColumn() const;
+    TGroupedRowsModel *EventRows() const { return m_eventRows; }
+    // The upper grid's column chooser (the header's context menu): a check item per column.
+    // The caller owns the menu.
+    QMenu *ColumnChooser();
+    // The menu bar's entries: File, Edit, View, Options, Tools, Help.
+    const QList<QAction *> &Menus() const { return m_menus; }
 
     // The function grid's hint as the last mouse move over it left it.
     const TMinisterFlagHint &FlagHint() const;
@@ -86,6 +113,7 @@ private:
     void UpdateActions();
     void OnEventRowChanged(int row);
     void SelectFocusedEvent();
+    void SelectFocusedFunction();
     // Writes an open cell editor and a row edit of the function grid into its table.
     void PostPendingFunctionEdit();
     void ApplyFunctions(bool refetch);
@@ -118,13 +146,18 @@ private:
     TDACDSDataTable &Functions() const;
 
     QList<QToolBar *> m_bars;
+    // File, Edit, View, Options, Tools and Help, in this order.
+    QList<QAction *> m_menus;
     TScheduleGrid *m_events;
     TScheduleGrid *m_functions;
     TDATableModel *m_eventsModel = nullptr;
     TDATableModel *m_functionsModel = nullptr;
+    TGroupedRowsModel *m_eventRows = nullptr;
+    TGroupBox *m_groupBox = nullptr;
     QGroupBox *m_filterPanel;
     QDateEdit *m_startDate;
     QDateEdit *m_endDate;
     QTimer *m_refreshTimer;
     TMinisterFlagHintTracker *m_flagHint = nullptr;
+    TPrintedReport m_printed;
 };

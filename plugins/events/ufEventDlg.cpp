@@ -146,8 +146,14 @@ TfEventDlg::TfEventDlg(QWidget *parent)
     m_model->SetCaption(QStringLiteral("MemberCaption"), Text(3022));
     m_model->SetCaption(QStringLiteral("MemberLocked"), Text(3023));
     m_model->SetCaption(QStringLiteral("FlagMinister"), Text(3025));
+    // The member and its minister flag change through the member look-up alone.
+    m_model->SetFieldReadOnly(QStringLiteral("MemberCaption"));
+    m_model->SetFieldReadOnly(QStringLiteral("FlagMinister"));
+    ShowRefusedEdits(m_model, this);
     m_grid->setModel(m_model);
-    m_grid->setItemDelegate(new TFunctionGridDelegate(m_model, m_grid));
+    auto *cells = new TFunctionGridDelegate(m_model, m_grid);
+    cells->SetMemberButtons([this](int button) { PostLookup(button); });
+    m_grid->setItemDelegate(cells);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->horizontalHeader()->setStretchLastSection(true);
@@ -229,8 +235,14 @@ QString TfEventDlg::LiturgyId() const
 {
     if (m_rules.IsNew())
         return {};
-    const TDACDSDataTable &liturgies = Data().ScheduledLiturgies;
-    return liturgies.GetActive() && !liturgies.Eof() ? liturgies.AsString(QStringLiteral("PK_ScheduledLiturgyID")) : QString();
+    // Only the edited event's own liturgy: the table may hold others, and its current row is
+    // no proof of whose it is.
+    TDACDSDataTable &liturgies = Data().ScheduledLiturgies;
+    const TDACDSDataTable &events = Data().EventList;
+    if (!liturgies.GetActive() || !events.GetActive() || events.Eof())
+        return {};
+    const QString eventId = events.AsString(QStringLiteral("PK_EventID"));
+    return liturgies.Locate(QStringLiteral("F_EventID"), eventId) ? liturgies.AsString(QStringLiteral("PK_ScheduledLiturgyID")) : QString();
 }
 
 void TfEventDlg::Prepare(bool isNew)

@@ -3,6 +3,8 @@
 #include "plugins/events/hcRvEventsController.h"
 #include "plugins/events/uEventsCommon.h"
 
+#include "ui/uHTMLHelp.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -72,6 +74,7 @@ TfOptionsDlg::TfOptionsDlg(QWidget *parent)
         }
     });
     connect(m_cancel, &QPushButton::clicked, this, [this] { SetModalResult(TModalResult::Cancel); });
+    connect(m_help, &QPushButton::clicked, this, [] { TconHTMLHelp::ShowTopic(QString::fromLatin1(HelpTopic)); });
     UpdateOk();
 }
 

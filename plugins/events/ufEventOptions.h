@@ -17,6 +17,9 @@ class TfOptionsDlg : public TfBaseDialog
 public:
     explicit TfOptionsDlg(QWidget *parent = nullptr);
 
+    // The page Help opens.
+    static constexpr const char *HelpTopic = "Calendar_options";
+
     void Prepare(TvoEventSettings *settings);
     // OK is possible with all three chosen and the day's start before its end.
     static bool CanAccept(int startIndex, int endIndex, int durationIndex);
@@ -27,6 +30,7 @@ public:
     QComboBox *cboDuration() const { return m_duration; }
     QCheckBox *cxchkWatermark() const { return m_watermark; }
     QPushButton *btnOK() const { return m_ok; }
+    QPushButton *btnHelp() const { return m_help; }
 
 protected:
     void showEvent(QShowEvent *event) override;

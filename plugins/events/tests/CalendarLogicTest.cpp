@@ -1,10 +1,14 @@
 // The calendar's rules without a window: the half hour a new liturgy takes, the day header
 // that fits its width, the season colours of the month watermark, the flag pictures, the
-// periods of the views, the settings as stored, the complete mark and side-by-side events.
+// periods of the views, the settings as stored, the complete mark and side-by-side events, the
+// days chosen in the navigator, the weekday letters, the toolbar pictures and tooltips.
 #include "plugins/events/uCalendarLogic.h"
 #include "plugins/events/uCalendarWidgets.h"
+#include "plugins/events/uEventImages.h"
 #include "plugins/events/uEventsCommon.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -162,10 +166,6 @@ TEST(CalendarLogic, ViewsShowTheirPeriodsAndStepByThem)
         EXPECT_EQ(period.Last, c.last) << int(c.view);
         EXPECT_EQ(StepPeriod(c.view, wednesday, 1), c.next) << int(c.view);
     }
-    // The export of the month view is the month itself.
-    EXPECT_EQ(ExportPeriodOf(TCalendarViewKind::Month, wednesday).First, QDate(2026, 12, 1));
-    EXPECT_EQ(ExportPeriodOf(TCalendarViewKind::Month, wednesday).Last, QDate(2026, 12, 31));
-    EXPECT_EQ(ExportPeriodOf(TCalendarViewKind::Week, wednesday).First, QDate(2026, 12, 7));
 }
 
 TEST(CalendarLogic, OverlappingEventsShareTheDayInColumns)
@@ -215,24 +215,222 @@ TEST(CalendarControl, AClickSelectsTheHalfHourOrTheEventUnderIt)
     EXPECT_TRUE(control.Events().isEmpty());
 }
 
+namespace {
+
+// Where the navigator paints a day, found by its place.
+QPoint PlaceOf(const TDateNavigator &navigator, const QDate &day)
+{
+    for (int y = 0; y < navigator.height(); y += 3)
+        for (int x = 0; x < navigator.width(); x += 3)
+            if (navigator.DateAt(QPoint(x, y)) == day)
+                return QPoint(x + 2, y + 2);
+    return {};
+}
+
+void Mouse(QWidget &widget, QEvent::Type type, const QPoint &at, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = {})
+{
+    QMouseEvent event(type, QPointF(at), widget.mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, modifiers);
+    QApplication::sendEvent(&widget, &event);
+}
+
+// A navigator on screen from the month, keeping what it reports.
+struct TShownNavigator
+{
+    explicit TShownNavigator(const QDate &month)
+    {
+        navigator.SetFirstMonth(month);
+        navigator.resize(navigator.sizeHint());
+        navigator.show();
+        QObject::connect(&navigator, &TDateNavigator::DaysSelected, [this](const QList<QDate> &d) { chosen << d; });
+    }
+    TDateNavigator navigator;
+    QList<QList<QDate>> chosen;
+};
+
+} // namespace
+
 TEST(DateNavigator, AClickOnADayNamesThatDayAndTheArrowsTurnTheMonths)
 {
-    TDateNavigator navigator;
-    navigator.SetFirstMonth(QDate(2027, 1, 20));
-    navigator.resize(navigator.sizeHint());
-    navigator.show();
-    QList<QDate> clicked;
-    QObject::connect(&navigator, &TDateNavigator::DateClicked, [&](const QDate &d) { clicked << d; });
-    // The tenth of the second month shown, found by its place.
-    QPoint tenth;
-    for (int y = 0; y < navigator.height() && tenth.isNull(); y += 3)
-        for (int x = 0; x < navigator.width() && tenth.isNull(); x += 3)
-            if (navigator.DateAt(QPoint(x, y)) == QDate(2027, 2, 10))
-                tenth = QPoint(x + 2, y + 2);
+    TShownNavigator shown(QDate(2027, 1, 20));
+    TDateNavigator &navigator = shown.navigator;
+    QList<QList<QDate>> &chosen = shown.chosen;
+    const QPoint tenth = PlaceOf(navigator, QDate(2027, 2, 10));
     ASSERT_FALSE(tenth.isNull());
     QTest::mouseClick(&navigator, Qt::LeftButton, {}, tenth);
-    EXPECT_EQ(clicked, QList<QDate>{QDate(2027, 2, 10)});
+    EXPECT_EQ(chosen, QList<QList<QDate>>{{QDate(2027, 2, 10)}});
     QTest::mouseClick(&navigator, Qt::LeftButton, {}, QPoint(navigator.width() - 10, 10));
     EXPECT_EQ(navigator.FirstMonth(), QDate(2027, 2, 1));
-    EXPECT_EQ(clicked.size(), 1);
+    EXPECT_EQ(chosen.size(), 1);
+}
+
+TEST(DateNavigator, ADragOverDaysAndControlClicksChooseSeveralDays)
+{
+    TShownNavigator shown(QDate(2027, 2, 1));
+    TDateNavigator &navigator = shown.navigator;
+    QList<QList<QDate>> &chosen = shown.chosen;
+    const QDate from(2027, 2, 12);
+    const QDate to(2027, 2, 9);
+    // Backwards over the days: chosen in order, reported once on release.
+    Mouse(navigator, QEvent::MouseButtonPress, PlaceOf(navigator, from), Qt::LeftButton);
+    Mouse(navigator, QEvent::MouseMove, PlaceOf(navigator, QDate(2027, 2, 11)), Qt::LeftButton);
+    Mouse(navigator, QEvent::MouseMove, PlaceOf(navigator, to), Qt::LeftButton);
+    EXPECT_TRUE(chosen.isEmpty());
+    EXPECT_TRUE(navigator.IsMarked(QDate(2027, 2, 10)));
+    Mouse(navigator, QEvent::MouseButtonRelease, PlaceOf(navigator, to), Qt::NoButton);
+    const QList<QDate> four{QDate(2027, 2, 9), QDate(2027, 2, 10), QDate(2027, 2, 11), QDate(2027, 2, 12)};
+    ASSERT_EQ(chosen.size(), 1);
+    EXPECT_EQ(chosen[0], four);
+    // A control-click adds a day of the next month; another takes one out.
+    navigator.SetSelectedDays(four);
+    QTest::mouseClick(&navigator, Qt::LeftButton, Qt::ControlModifier, PlaceOf(navigator, QDate(2027, 3, 2)));
+    ASSERT_EQ(chosen.size(), 2);
+    EXPECT_EQ(chosen[1], QList<QDate>(four) << QDate(2027, 3, 2));
+    navigator.SetSelectedDays(chosen[1]);
+    QTest::mouseClick(&navigator, Qt::LeftButton, Qt::ControlModifier, PlaceOf(navigator, QDate(2027, 2, 10)));
+    EXPECT_EQ(chosen[2], (QList<QDate>{QDate(2027, 2, 9), QDate(2027, 2, 11), QDate(2027, 2, 12), QDate(2027, 3, 2)}));
+    EXPECT_FALSE(navigator.IsMarked(QDate(2027, 2, 10)));
+}
+
+TEST(CalendarLogic, ChosenDaysRunFromTheAnchorAreCappedAndMoveByTheirSpan)
+{
+    const QDate anchor(2027, 2, 12);
+    struct Case
+    {
+        QDate to;
+        int count;
+        QDate first;
+        QDate last;
+    };
+    const QList<Case> drags{
+        {anchor, 1, anchor, anchor},
+        {anchor.addDays(3), 4, anchor, anchor.addDays(3)},
+        {anchor.addDays(-2), 3, anchor.addDays(-2), anchor},
+        {anchor.addDays(40), kMaxChosenDays, anchor, anchor.addDays(kMaxChosenDays - 1)},
+        {anchor.addDays(-40), kMaxChosenDays, anchor.addDays(1 - kMaxChosenDays), anchor},
+    };
+    for (const Case &c : drags) {
+        const QList<QDate> days = DaysBetween(anchor, c.to);
+        ASSERT_EQ(days.size(), c.count) << c.to.toString(Qt::ISODate).toStdString();
+        EXPECT_EQ(days.first(), c.first);
+        EXPECT_EQ(days.last(), c.last);
+    }
+    const QList<QDate> two{anchor, anchor.addDays(2)};
+    EXPECT_EQ(ToggledDay(two, anchor.addDays(1)), (QList<QDate>{anchor, anchor.addDays(1), anchor.addDays(2)}));
+    EXPECT_EQ(ToggledDay(two, anchor), QList<QDate>{anchor.addDays(2)});
+    EXPECT_EQ(ToggledDay({anchor}, anchor), QList<QDate>{anchor}) << "the last day stays";
+    EXPECT_EQ(ToggledDay(DaysBetween(anchor, anchor.addDays(40)), anchor.addDays(-1)).size(), kMaxChosenDays);
+    // Three days from Friday to Sunday move on to the next Monday to Wednesday; two days apart by three.
+    EXPECT_EQ(StepDays(DaysBetween(anchor, anchor.addDays(2)), 1), DaysBetween(anchor.addDays(3), anchor.addDays(5)));
+    EXPECT_EQ(StepDays(two, -1), (QList<QDate>{anchor.addDays(-3), anchor.addDays(-1)}));
+}
+
+TEST(CalendarControl, SeveralChosenDaysStandSideBySideInTheDayView)
+{
+    TCalendarControl control;
+    control.resize(900, 700);
+    control.SetView(TCalendarViewKind::Week);
+    int periods = 0;
+    QObject::connect(&control, &TCalendarControl::PeriodChanged, [&] { ++periods; });
+    const QList<QDate> days{QDate(2027, 2, 9), QDate(2027, 2, 11), QDate(2027, 2, 12)};
+    control.SetDays({days[2], days[0], days[1], days[0]});
+    EXPECT_EQ(periods, 1);
+    EXPECT_EQ(control.View(), TCalendarViewKind::Day);
+    EXPECT_EQ(control.Days(), days);
+    EXPECT_EQ(control.Period().First, days.first());
+    EXPECT_EQ(control.Period().Last, days.last());
+    // A click in the third column is on the third chosen day, not two days after the first.
+    control.show();
+    const QDateTime atNoon = control.TimeAt(QPoint(control.width() - 20, control.height() / 2));
+    EXPECT_EQ(atNoon.date(), days[2]);
+    TCalendarEvent mass;
+    mass.ID = QStringLiteral("{E}");
+    mass.Start = QDateTime(days[1], QTime(10, 0));
+    mass.Finish = mass.Start.addSecs(3600);
+    control.SetEvents({mass});
+    control.grab();
+    const QRect painted = control.EventRect(mass.ID);
+    ASSERT_FALSE(painted.isEmpty());
+    EXPECT_GT(painted.left(), control.width() / 3) << "in the second of three columns";
+    EXPECT_LT(painted.right(), control.width() * 2 / 3 + 20);
+    control.Step(1);
+    EXPECT_EQ(control.Days(), (QList<QDate>{QDate(2027, 2, 13), QDate(2027, 2, 15), QDate(2027, 2, 16)}));
+    control.SetDate(QDate(2027, 3, 1));
+    EXPECT_EQ(control.Days(), QList<QDate>{QDate(2027, 3, 1)});
+    control.SetDays(days);
+    control.SetView(TCalendarViewKind::Week);
+    EXPECT_EQ(control.Days().size(), 7);
+}
+
+TEST(CalendarLogic, WeekdayLettersAreTheLocalesLettersNeverNumbers)
+{
+    struct Case
+    {
+        QLocale locale;
+        QString letters;
+    };
+    const QList<Case> cases{
+        {QLocale::c(), QStringLiteral("MTWTFSS")},
+        {QLocale(QLocale::English, QLocale::UnitedStates), QStringLiteral("MTWTFSS")},
+        {QLocale(QLocale::German, QLocale::Germany), QStringLiteral("MDMDFSS")},
+        {QLocale(QLocale::NorwegianBokmal, QLocale::Norway), QStringLiteral("MTOTFLS")},
+    };
+    for (const Case &c : cases) {
+        QString letters;
+        for (int day = 1; day <= 7; ++day)
+            letters += WeekdayLetter(c.locale, day);
+        EXPECT_EQ(letters, c.letters) << c.locale.name().toStdString();
+    }
+}
+
+TEST(EventImages, EveryToolbarPictureComesWithItsDisabledImageAndTheFlagsWithTheirs)
+{
+    const QList<QIcon> normal = EventImages::ToolbarImages();
+    const QList<QIcon> disabled = EventImages::ToolbarDisabledImages();
+    ASSERT_EQ(normal.size(), int(EventImages::imgCount));
+    ASSERT_EQ(disabled.size(), normal.size());
+    for (int i = 0; i < normal.size(); ++i) {
+        const QImage shown = normal[i].pixmap(24, 24).toImage();
+        const QImage grey = disabled[i].pixmap(24, 24).toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_FALSE(shown.isNull()) << i;
+        ASSERT_EQ(grey.size(), shown.size()) << i;
+        // The icon's own disabled state is the same grey picture.
+        EXPECT_EQ(normal[i].pixmap(24, 24, QIcon::Disabled).toImage().convertToFormat(QImage::Format_ARGB32), grey) << i;
+        bool coloured = false;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb c = shown.pixel(x, y);
+                coloured = coloured || (qAlpha(c) > 0 && (qRed(c) != qGreen(c) || qGreen(c) != qBlue(c)));
+                const QRgb g = grey.pixel(x, y);
+                ASSERT_TRUE(qRed(g) == qGreen(g) && qGreen(g) == qBlue(g)) << i << " at " << x << "," << y;
+                ASSERT_LE(qAlpha(g), qAlpha(c) / 3 + 1);
+            }
+        EXPECT_TRUE(coloured) << i;
+    }
+    const QList<QPixmap> flags = EventImages::EventFlagImages();
+    ASSERT_EQ(flags.size(), 2);
+    EXPECT_EQ(flags[0].size(), QSize(16, 16));
+    EXPECT_EQ(flags[1].size(), QSize(16, 16));
+    EXPECT_NE(flags[0].toImage(), flags[1].toImage());
+}
+
+TEST(EventImages, AButtonsTooltipIsItsCaptionAndShortcut)
+{
+    struct Case
+    {
+        QString text;
+        QKeySequence key;
+        QString tip;
+    };
+    const QList<Case> cases{
+        {QStringLiteral("&New liturgy"), QKeySequence(Qt::CTRL | Qt::Key_N), QStringLiteral("New liturgy (Ctrl+N)")},
+        {QStringLiteral("Refresh"), QKeySequence(Qt::Key_F5), QStringLiteral("Refresh (F5)")},
+        {QStringLiteral("Today"), QKeySequence(), QStringLiteral("Today")},
+        {QStringLiteral("Print && preview"), QKeySequence(), QStringLiteral("Print & preview")},
+    };
+    for (const Case &c : cases) {
+        QAction action(c.text);
+        action.setShortcut(c.key);
+        EventImages::SetToolTips({&action});
+        EXPECT_EQ(action.toolTip(), c.tip);
+    }
 }

@@ -1,8 +1,11 @@
 // Pictures of the calendar for docs/screenshots: the week view and the month view of a
-// generated parish whose first ten days the automatic scheduler has filled, in a window laid
-// out as the host lays out a navigation-bar view (its tool bars above, the view below). Runs
+// generated parish whose first ten days the automatic scheduler has filled, and three days side
+// by side, in a window laid out as the host lays out a navigation-bar view (its tool bars above
+// with their pictures, the view below). Runs
 // against a server of its own on the private cluster (KESTROVA_TEST_PG), under a display
-// (xvfb-run with the xcb platform); writes calendar-week.png and calendar-month.png.
+// (xvfb-run with the xcb platform); writes calendar-week.png, calendar-month.png and
+// calendar-days.png (three days chosen in the date navigator) and calendar-menu.png (the Edit
+// menu open, with its pictures).
 #include "plugins/events/tests/FakeEventsHost.h"
 #include "plugins/events/uCalendarView.h"
 
@@ -15,8 +18,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QMainWindow>
+#include <QMenu>
+#include <QScreen>
 #include <QStyleFactory>
 #include <QToolBar>
+
+#include "ui/uPluginBars.h"
 
 #include <cstdio>
 
@@ -73,10 +80,7 @@ int main(int argc, char **argv)
         view->Activate(nullptr);
         // The host shows copies of the view's bars; the view's own stay hidden.
         for (QToolBar *bar : view->GetBarManager()) {
-            auto *copy = new QToolBar(bar->windowTitle(), &window);
-            copy->setMovable(false);
-            copy->setToolButtonStyle(Qt::ToolButtonTextOnly);
-            copy->addActions(bar->actions());
+            QToolBar *copy = CopyPluginBar(bar, &window);
             window.addToolBar(Qt::TopToolBarArea, copy);
             if (bar == view->GetBarManager().first())
                 window.addToolBarBreak();
@@ -89,11 +93,33 @@ int main(int argc, char **argv)
         view->cxSchedule()->SelectTime(QDateTime(start.addDays(8), QTime(10, 0)), QDateTime(start.addDays(8), QTime(11, 0)));
         screenshots::Wait(400);
         ok = screenshots::Save(window.grab(), folder + QStringLiteral("/calendar-week.png")) && ok;
+        // The Edit menu open under its button, from the screen (the menu is a window of its own).
+        {
+            QToolBar *menuBar = window.findChildren<QToolBar *>().value(0);
+            QAction *edit = menuBar ? menuBar->actions().value(1) : nullptr;
+            QWidget *button = edit && menuBar ? menuBar->widgetForAction(edit) : nullptr;
+            if (button && edit->menu()) {
+                edit->menu()->popup(button->mapToGlobal(QPoint(0, button->height())));
+                screenshots::Wait(400);
+                const QRect area(window.mapToGlobal(QPoint(0, 0)), QSize(640, 360));
+                ok = screenshots::Save(QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()),
+                                       folder + QStringLiteral("/calendar-menu.png")) && ok;
+                edit->menu()->hide();
+            } else {
+                std::fprintf(stderr, "no Edit menu to show\n");
+                ok = false;
+            }
+        }
         view->acViewWeeks->trigger();
         view->cxSchedule()->SetDate(start);
         view->cxSchedule()->SelectTime(QDateTime(start.addDays(2), QTime(0, 0)), QDateTime(start.addDays(3), QTime(0, 0)));
         screenshots::Wait(400);
         ok = screenshots::Save(window.grab(), folder + QStringLiteral("/calendar-month.png")) && ok;
+        // Three days chosen in the navigator: a Wednesday and the weekend after it.
+        const QDate wednesday = start.addDays(7 + Qt::Wednesday - start.addDays(7).dayOfWeek());
+        view->ShowDays({wednesday, wednesday.addDays(3), wednesday.addDays(4)});
+        screenshots::Wait(400);
+        ok = screenshots::Save(window.grab(), folder + QStringLiteral("/calendar-days.png")) && ok;
         view->Deactivate(nullptr);
         window.takeCentralWidget();
         view->release();

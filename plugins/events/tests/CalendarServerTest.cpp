@@ -1,11 +1,13 @@
 // The calendar view against a real data server with a generated parish: a liturgy made in the
 // calendar is stored and shown, a deleted one goes without an error or a second delete, a
-// scheduling run started from the calendar fills the liturgies' functions, and the export of a
-// month reads back with python3-icalendar into the month's events with stable UIDs.
+// scheduling run started from the calendar fills the liturgies' functions, the export reads back
+// with python3-icalendar into every event of the storage with stable UIDs, and several days chosen
+// in the navigator stand side by side.
 #include "plugins/events/tests/FakeEventsHost.h"
 #include "plugins/events/tests/TimeOnlyEditor.h"
 #include "plugins/events/uCalendarView.h"
 #include "plugins/events/uEventEditorRules.h"
+#include "plugins/events/uEventImages.h"
 #include "plugins/events/ufAutoScheduleStart.h"
 
 #include "Quorva_Data_Service_Intf.h"
@@ -24,9 +26,11 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -235,21 +239,27 @@ TEST_F(CalendarAgainstServer, ASchedulingRunStartedFromTheCalendarFillsTheLiturg
     EXPECT_TRUE(Failures().isEmpty()) << Failures().join(QLatin1Char('\n')).toStdString();
 }
 
-TEST_F(CalendarAgainstServer, TheExportOfAMonthReadsBackWithItsEventsAndKeepsTheirUids)
+TEST_F(CalendarAgainstServer, TheExportWritesEveryEventOfTheStorageOnceAndKeepsTheirUids)
 {
-    const QDate month = GeneratedParishStart();
-    view->acViewWeeks->trigger();
-    view->cxSchedule()->SetDate(month);
+    // The view shows one week; the file holds every event all the same.
+    ShowWeekOf(GeneratedParishStart().addDays(7));
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("January.ics"));
+    const QString path = folder.filePath(QStringLiteral("Parish.ics"));
     view->ChooseExportFile = [&] { return path; };
+    // Read back with python3-icalendar; a calendar program keys its entries by UID, so a dict by
+    // UID over both files is what it holds after importing the second.
     auto readBack = [&] {
         const QByteArray out = RunReader(SystemPython(),
                      {QStringLiteral("-c"),
                       QStringLiteral("import icalendar, json, sys\n"
                                      "cal = icalendar.Calendar.from_ical(open(sys.argv[1], 'rb').read())\n"
-                                     "print(json.dumps(sorted([str(e['UID']), str(e['SUMMARY']), e.decoded('DTSTART').isoformat(), "
-                                     "str(e.get('DESCRIPTION', ''))] for e in cal.walk('VEVENT'))))"),
+                                     "rows = []\n"
+                                     "for e in cal.walk('VEVENT'):\n"
+                                     "    cats = e.get('CATEGORIES')\n"
+                                     "    cats = ','.join(str(c) for c in cats.cats) if cats is not None else ''\n"
+                                     "    rows.append([str(e['UID']), str(e['SUMMARY']), e.decoded('DTSTART').isoformat(),\n"
+                                     "                 str(e.get('DESCRIPTION', '')), cats, str(e.get('TRANSP', ''))])\n"
+                                     "print(json.dumps(sorted(rows)))"),
                       path});
         return QJsonDocument::fromJson(out).array();
     };
@@ -259,23 +269,121 @@ TEST_F(CalendarAgainstServer, TheExportOfAMonthReadsBackWithItsEventsAndKeepsThe
 
     const QList<QStringList> stored = server->db.rows(QStringLiteral(
         "SELECT EventSynchID, EventSubject, to_char(StartDateTime, 'YYYY-MM-DD\"T\"HH24:MI:SS') FROM dbo.tblEvents "
-        "WHERE StartDateTime >= '%1' AND StartDateTime < '%2' ORDER BY EventSynchID COLLATE \"C\"")
-                                                          .arg(QDate(month.year(), month.month(), 1).toString(Qt::ISODate),
-                                                               QDate(month.year(), month.month(), 1).addMonths(1).toString(Qt::ISODate)));
-    ASSERT_GT(stored.size(), 10);
-    ASSERT_EQ(first.size(), stored.size());
+        "ORDER BY EventSynchID COLLATE \"C\""));
+    const TCalendarPeriod week = view->cxSchedule()->Period();
+    int outsideTheWeek = 0;
+    for (const QStringList &row : stored)
+        outsideTheWeek += week.Contains(QDateTime::fromString(row[2], Qt::ISODate).date()) ? 0 : 1;
+    ASSERT_GT(outsideTheWeek, 20) << "the parish has events beyond the week shown";
+    ASSERT_EQ(first.size(), stored.size()) << "every event of the storage, once";
+    QSet<QString> uids;
+    const QString body = RvEvents()->GetText(2581).arg(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
     for (int i = 0; i < stored.size(); ++i) {
         const QJsonArray event = first[i].toArray();
         EXPECT_FALSE(stored[i][0].isEmpty());
+        uids << stored[i][0];
         EXPECT_EQ(event[0].toString(), stored[i][0]);
         EXPECT_EQ(event[1].toString(), stored[i][1]);
         EXPECT_EQ(event[2].toString(), stored[i][2]);
-        EXPECT_TRUE(event[3].toString().contains(QStringLiteral("Ministers:"))) << event[3].toString().toStdString();
+        EXPECT_TRUE(event[3].toString().startsWith(body + QStringLiteral("Ministers:"))) << event[3].toString().toStdString();
+        EXPECT_EQ(event[4].toString(), RvEvents()->GetText(2582));
+        EXPECT_EQ(event[5].toString(), QStringLiteral("OPAQUE")) << "busy";
     }
-    // A second export finds every id stored and keeps it.
+    EXPECT_EQ(uids.size(), stored.size()) << "one UID per event";
+    // A second export, from another view, finds every id stored and keeps it.
     host->Progress.clear();
+    view->acViewYear->trigger();
     view->acOutlook->trigger();
     EXPECT_EQ(readBack(), first);
+    EXPECT_TRUE(Failures().isEmpty()) << Failures().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(CalendarAgainstServer, AnExportThatCannotBeWrittenSaysSoAndLeavesNoFile)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("no such folder/Parish.ics"));
+    view->ChooseExportFile = [&] { return path; };
+    TScriptedPrompt prompt;
+    view->acOutlook->trigger();
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts().first().Icon, QMessageBox::Warning);
+    EXPECT_TRUE(prompt.Prompts().first().Text.contains(path)) << prompt.Prompts().first().Text.toStdString();
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(host->Progress.last(), QStringLiteral("hide"));
+    ASSERT_EQ(Failures().size(), 1);
+    EXPECT_TRUE(Failures().first().contains(QStringLiteral("acOutlookExecute"))) << Failures().first().toStdString();
+}
+
+TEST_F(CalendarAgainstServer, EveryToolbarButtonHasAPictureAndATooltipWithItsShortcut)
+{
+    EXPECT_EQ(view->GetToolbarImages().size(), int(EventImages::imgCount));
+    EXPECT_EQ(view->GetToolbarDisabledImages().size(), int(EventImages::imgCount));
+    const QList<QToolBar *> bars = view->GetBarManager();
+    ASSERT_EQ(bars.size(), 2);
+    int buttons = 0;
+    for (QAction *action : bars[1]->actions()) {
+        if (action->isSeparator())
+            continue;
+        ++buttons;
+        EXPECT_FALSE(action->icon().isNull()) << action->text().toStdString();
+        EXPECT_FALSE(action->icon().pixmap(24, 24, QIcon::Disabled).isNull()) << action->text().toStdString();
+        EXPECT_TRUE(action->toolTip().startsWith(action->text())) << action->toolTip().toStdString();
+        if (!action->shortcut().isEmpty()) {
+            EXPECT_TRUE(action->toolTip().endsWith(QStringLiteral(" (%1)").arg(action->shortcut().toString(QKeySequence::NativeText))))
+                << action->toolTip().toStdString();
+        }
+    }
+    EXPECT_GE(buttons, 12);
+    EXPECT_EQ(view->acHYAdd->toolTip(), view->acHYAdd->text() + QStringLiteral(" (Ctrl+N)"));
+    EXPECT_FALSE(view->acHYAdd->text().isEmpty());
+    // The complete button's caption follows the selection, and so does its tooltip.
+    view->cxSchedule()->SelectEvents({});
+    EXPECT_EQ(view->acHYComplete->toolTip(), view->acHYComplete->text());
+}
+
+TEST_F(CalendarAgainstServer, SeveralDaysChosenInTheNavigatorAreShownSideBySideAndDropTheEventSelection)
+{
+    const QDate monday = GeneratedParishStart().addDays(21 - GeneratedParishStart().dayOfWeek() + 1);
+    ShowWeekOf(monday);
+    const QString id = Scalar(QStringLiteral("SELECT PK_EventID FROM tblEvents WHERE StartDateTime >= '%1' ORDER BY StartDateTime LIMIT 1")
+                                  .arg(monday.toString(Qt::ISODate)));
+    ASSERT_FALSE(id.isEmpty());
+    view->cxSchedule()->SelectEvents({id});
+    ASSERT_TRUE(view->acHYEdit->isEnabled());
+
+    // Saturday and Sunday, and the Wednesday before them (a control-click).
+    const QList<QDate> days{monday.addDays(2), monday.addDays(5), monday.addDays(6)};
+    emit view->cxDateNavigator()->DaysSelected(days);
+    EXPECT_TRUE(view->cxSchedule()->SelectedEvents().isEmpty());
+    EXPECT_FALSE(view->acHYEdit->isEnabled());
+    EXPECT_FALSE(view->acHYDelete->isEnabled());
+    EXPECT_TRUE(view->acViewDay->isChecked());
+    EXPECT_EQ(view->cxSchedule()->Days(), days);
+    for (const QDate &day : days)
+        EXPECT_TRUE(view->cxDateNavigator()->IsMarked(day)) << day.toString(Qt::ISODate).toStdString();
+    EXPECT_FALSE(view->cxDateNavigator()->IsMarked(monday.addDays(3)));
+    // The events shown are the chosen days' liturgies, every one of them, and no other day's.
+    const QList<QStringList> expected = server->db.rows(QStringLiteral(
+        "SELECT PK_EventID FROM dbo.tblEvents WHERE StartDateTime::date IN ('%1', '%2', '%3') ORDER BY PK_EventID")
+                                                            .arg(days[0].toString(Qt::ISODate), days[1].toString(Qt::ISODate),
+                                                                 days[2].toString(Qt::ISODate)));
+    ASSERT_GE(expected.size(), 3);
+    QStringList shown;
+    for (const TCalendarEvent &e : view->cxSchedule()->Events()) {
+        shown << e.ID;
+        EXPECT_TRUE(days.contains(e.Start.date())) << e.Start.toString(Qt::ISODate).toStdString();
+    }
+    shown.sort();
+    QStringList wanted;
+    for (const QStringList &row : expected)
+        wanted << row[0];
+    wanted.sort();
+    EXPECT_EQ(shown, wanted);
+    view->cxSchedule()->grab();
+    for (const TCalendarEvent &e : view->cxSchedule()->Events())
+        EXPECT_FALSE(view->cxSchedule()->EventRect(e.ID).isEmpty()) << "painted " << e.Start.toString(Qt::ISODate).toStdString();
+    // A new liturgy goes on the first chosen day, at the start of the working day.
+    EXPECT_EQ(view->cxSchedule()->SelectionStart(), QDateTime(days[0], QTime(8, 0)));
     EXPECT_TRUE(Failures().isEmpty()) << Failures().join(QLatin1Char('\n')).toStdString();
 }
 

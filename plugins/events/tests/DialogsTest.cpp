@@ -254,7 +254,8 @@ TEST_F(EventsDialogs, EachDialogsHelpOpensItsTopicsPageThroughTheHostsHelp)
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const QStringList topics = {QStringLiteral("index"), QStringLiteral("Cal_add_a_singel_liturgy"), QStringLiteral("cal_edit_liturgy"),
-                                QStringLiteral("Cal_add_recurring_liturgy"), QStringLiteral("Schedule_ministers_aut")};
+                                QStringLiteral("Cal_add_recurring_liturgy"), QStringLiteral("Schedule_ministers_aut"),
+                                QStringLiteral("Calendar_options")};
     for (const QString &topic : topics) {
         QFile page(folder.filePath(topic + QStringLiteral(".html")));
         ASSERT_TRUE(page.open(QIODevice::WriteOnly));
@@ -277,6 +278,8 @@ TEST_F(EventsDialogs, EachDialogsHelpOpensItsTopicsPageThroughTheHostsHelp)
     recurrence.btnHelp()->click();
     TfAutoScheduleStart start;
     start.btnHelp()->click();
+    TfOptionsDlg options;
+    options.btnHelp()->click();
 
     TconHTMLHelp::Remove();
     TconHTMLHelp::SetOpener({});

@@ -1,6 +1,8 @@
 // The built module in the real client host: it loads, and its two views reach the navigation
-// bar's calendar group for every user, since the module asks for no rights.
+// bar's calendar group for every user, since the module asks for no rights, and the calendar
+// shows the pictures built into the module.
 #include "client/NavBarBuilder.h"
+#include "client/THYModuleManager.h"
 #include "client/uDMClient.h"
 #include "client/uPluginManager.h"
 
@@ -33,4 +35,21 @@ TEST(EventsModuleInTheHost, LoadsAndShowsCalendarAndScheduleForUsersOfAnyLevel)
     for (int level : {0, 1, 3})
         EXPECT_EQ(NavBarEntries(TNavBarBuilder::LoadHydras(*client.PluginManager(), level, texts)), expected) << "level " << level;
     EXPECT_TRUE(Matching(log.lines(), QStringLiteral("HYROMgrLoadModuleError")).isEmpty());
+
+    // The module carries its own pictures: the calendar's come from inside it, not the desktop.
+    Quorva::IHYVisualPlugin *calendar = client.HYROMgr().CreateVisualPlugin(QStringLiteral("plgCalendar"));
+    ASSERT_NE(calendar, nullptr);
+    if (auto navigation = host_cast<Quorva::INavBarPlugin>(calendar)) {
+        const QList<QIcon> images = navigation->GetToolbarImages();
+        const QList<QIcon> disabled = navigation->GetToolbarDisabledImages();
+        EXPECT_GE(images.size(), 20);
+        EXPECT_EQ(disabled.size(), images.size());
+        for (int i = 0; i < images.size(); ++i) {
+            EXPECT_FALSE(images[i].pixmap(24, 24).isNull()) << i;
+            EXPECT_FALSE(disabled[i].pixmap(24, 24).isNull()) << i;
+        }
+    } else {
+        ADD_FAILURE() << "the calendar is no navigation-bar plug-in";
+    }
+    client.HYROMgr().ReleasePlugin(calendar);
 }

@@ -9,6 +9,7 @@
 #include "plugins/events/ufAutoScheduleStart.h"
 #include "plugins/events/ufEventDlg.h"
 
+#include "dataaccess/TDADataStreamer.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
 #include "ui/PromptService.h"
@@ -553,4 +554,103 @@ TEST_F(EventsAgainstServer, TheEditorsGridHintsAMinistersCommentsOnlyOverTheSetF
         QTimer::singleShot(0, editor, [editor] { editor->acOK()->trigger(); });
     });
     event.NewEvent();
+}
+
+TEST_F(EventsAgainstServer, FunctionsAddedToAnEventWithoutALiturgyBelongToThatEventAlone)
+{
+    const QString other = Create(At(2026, 3, 8, 10, 0), TeamWithAnnaLockedAndBenUnlocked);
+    const QString bare = QStringLiteral("{80000000-0000-0000-0000-000000000001}");
+    Sql(QStringLiteral("INSERT INTO tblEvents (PK_EventID, StartDateTime, EndDateTime, EventSubject) "
+                       "VALUES ('%1', '2026-03-15 10:00', '2026-03-15 11:00', 'Bare')")
+            .arg(bare));
+    const QString otherRowsBefore = Scalar(QStringLiteral(
+        "SELECT string_agg(PK_ScheduledMemberID || F_MinistryFunctionID || COALESCE(F_MinistryMemberID, '-'), ',' ORDER BY PK_ScheduledMemberID) "
+        "FROM tblScheduledMinistryFunctions"));
+    TvoEvent event;
+    WhenShown<TfEventDlg>([](TfEventDlg *editor) {
+        editor->acAdd()->trigger();
+        editor->acAdd()->trigger();
+        QTimer::singleShot(0, editor, [editor] { editor->acOK()->trigger(); });
+    });
+    event.EditEvent(bare);
+    ASSERT_TRUE(event.Changed) << host->Log.join(QLatin1Char('\n')).toStdString();
+    // The other event keeps exactly its three rows under its own liturgy.
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(f.PK_ScheduledMemberID || f.F_MinistryFunctionID || COALESCE(f.F_MinistryMemberID, '-'), ',' "
+                                    "ORDER BY f.PK_ScheduledMemberID) FROM tblScheduledMinistryFunctions f JOIN tblScheduledLiturgies l "
+                                    "ON f.F_ScheduledLiturgyID = l.PK_ScheduledLiturgyID WHERE l.F_EventID = '%1'")
+                         .arg(other)),
+              otherRowsBefore);
+    // The edited event has a liturgy of its own now, with the two new rows.
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblScheduledLiturgies WHERE F_EventID = '%1'").arg(bare)), QStringLiteral("1"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblScheduledMinistryFunctions f JOIN tblScheduledLiturgies l "
+                                    "ON f.F_ScheduledLiturgyID = l.PK_ScheduledLiturgyID WHERE l.F_EventID = '%1'")
+                         .arg(bare)),
+              QStringLiteral("2"));
+    EXPECT_EQ(Count(QStringLiteral("tblScheduledMinistryFunctions")), QStringLiteral("5"));
+}
+
+// The rows a table request brings to the client, read off the wire.
+int RowsOnTheWire(IDataAbstractService &service, const QString &dataset, const TDAWhere &where)
+{
+    TableRequestInfoV5 info;
+    info.WhereClause = where.ToXml();
+    const std::unique_ptr<TROBinaryMemoryStream> data = service.GetData({dataset}, {info});
+    const QList<TDATableData> tables = TDADataStreamer::ReadDatasets(data->Bytes());
+    return tables.isEmpty() ? -1 : int(tables[0].Rows.size());
+}
+
+TEST_F(EventsAgainstServer, AClientTableOpenedWithAConditionReadsOnlyItsRowsOfFiveThousandEvents)
+{
+    Sql(QStringLiteral("INSERT INTO tblEvents (PK_EventID, StartDateTime, EndDateTime, EventSubject) "
+                       "SELECT '{' || lpad(i::text, 8, '0') || '-0000-0000-0000-000000000000}', "
+                       "  timestamp '2026-01-01 10:00' + i * interval '1 hour', timestamp '2026-01-01 11:00' + i * interval '1 hour', 'Mass' "
+                       "FROM generate_series(1, 5000) i;"
+                       "INSERT INTO tblScheduledLiturgies (PK_ScheduledLiturgyID, F_EventID) "
+                       "SELECT '{' || lpad(i::text, 8, '0') || '-1111-0000-0000-000000000000}', "
+                       "  '{' || lpad(i::text, 8, '0') || '-0000-0000-0000-000000000000}' FROM generate_series(1, 5000) i;"));
+    const QString one = QStringLiteral("{00004711-0000-0000-0000-000000000000}");
+    const auto service = admin->Service<CoEventsService>();
+    EXPECT_EQ(RowsOnTheWire(*service, QStringLiteral("DAScheduledLiturgies"),
+                            TDAWhere().AddCondition(QStringLiteral("F_EventID"), TDAWhereOperator::woEqual, one)),
+              1);
+    EXPECT_EQ(RowsOnTheWire(*service, QStringLiteral("DAEventList"),
+                            TDAWhere().AddCondition(QStringLiteral("StartDateTime"), TDAWhereOperator::woLess,
+                                                    QDateTime(QDate(2026, 1, 2), QTime(0, 0)))),
+              13);
+    // The data module's own table, as the editor opens it.
+    TDACDSDataTable &liturgies = Data().ScheduledLiturgies;
+    liturgies.Close();
+    liturgies.SetWhere(TDAWhere().AddCondition(QStringLiteral("F_EventID"), TDAWhereOperator::woEqual, one));
+    liturgies.Open();
+    EXPECT_EQ(liturgies.GetRecordCount(), 1);
+    EXPECT_EQ(liturgies.AsString(QStringLiteral("F_EventID")), one);
+    liturgies.Close();
+}
+
+TEST_F(EventsAgainstServer, AConditionThatDoesNotReadOrNamesAnUnknownFieldIsRefused)
+{
+    Create(At(2026, 3, 8, 10, 0), TeamWithAnnaLockedAndBenUnlocked);
+    const auto service = admin->Service<CoEventsService>();
+    const struct
+    {
+        QString where;
+        QString message;
+    } cases[] = {
+        {QStringLiteral("PK_EventID = PK_EventID OR 1=1"), QStringLiteral("condition")},
+        {QStringLiteral("<Where><Term field=\"F_EventID\""), QStringLiteral("condition")},
+        {TDAWhere().AddCondition(QStringLiteral("NoSuchField"), TDAWhereOperator::woEqual, 1).ToXml(), QStringLiteral("NoSuchField")},
+    };
+    for (const auto &c : cases) {
+        TableRequestInfoV5 info;
+        info.WhereClause = c.where;
+        try {
+            service->GetData({QStringLiteral("DAScheduledLiturgies")}, {info});
+            ADD_FAILURE() << "accepted: " << c.where.toStdString();
+        } catch (const std::exception &e) {
+            EXPECT_TRUE(QString::fromUtf8(e.what()).contains(c.message, Qt::CaseInsensitive)) << e.what();
+        }
+    }
+    EXPECT_EQ(Count(QStringLiteral("tblEvents")), QStringLiteral("1"));
+    EXPECT_EQ(Count(QStringLiteral("tblScheduledLiturgies")), QStringLiteral("1"));
+    EXPECT_EQ(Count(QStringLiteral("tblScheduledMinistryFunctions")), QStringLiteral("3"));
 }

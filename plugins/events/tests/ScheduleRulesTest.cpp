@@ -190,3 +190,21 @@ TEST(ScheduleRules, ClearingAMemberResetsTheLockTheAttendanceThePositionAndTheFl
     EXPECT_TRUE(rows.IsNull(QStringLiteral("MemberPosition")));
     EXPECT_TRUE(TScheduleRules::MemberFieldsEditable(rows.Value(QStringLiteral("F_MinistryMemberID"))));
 }
+
+TEST(ScheduleRules, TheLockBoxInvertsOnlyAFamilysOrAGroupsLock)
+{
+    const struct
+    {
+        QVariant Type;
+        bool Inverts;
+    } cases[] = {
+        {QVariant(), false},
+        {QString(), false},
+        {TSearchObject::ContactType, false},
+        {TSearchObject::ContactType.toLower(), false},
+        {TSearchObject::FamilyType, true},
+        {TSearchObject::GroupType, true},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TScheduleRules::LockBoxInverts(c.Type), c.Inverts) << c.Type.toString().toStdString();
+}

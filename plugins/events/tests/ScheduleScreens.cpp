@@ -3,20 +3,26 @@
 // host shows a navigation-bar view: its tool bar above it in a main window. Run under a real
 // display (xvfb-run with the xcb platform); writes schedule-view.png into the folder given.
 #include "plugins/events/tests/FakeEventsHost.h"
+#include "plugins/events/uGroupedRows.h"
 #include "plugins/events/uScheduleView.h"
 
 #include "client/tests/ScreenshotSupport.h"
 #include "server/scheduler/tests/GeneratedParish.h"
 #include "testsupport/ServiceHarness.h"
+#include "ui/TDATableModel.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDateEdit>
 #include <QDir>
 #include <QMainWindow>
+#include <QMenu>
+#include <QPainter>
 #include <QStyleFactory>
 #include <QTableView>
 #include <QToolBar>
+
+#include "ui/uPluginBars.h"
 
 #include <cstdio>
 
@@ -82,16 +88,18 @@ int main(int argc, char **argv)
         EventsModule module(host);
 
         QMainWindow window;
+        QToolBar *menuBar = nullptr;
         window.setWindowTitle(QStringLiteral("Quorva"));
         window.resize(1180, 760);
         auto *view = new TplgSchedule;
         for (QToolBar *bar : view->GetBarManager()) {
             // As the host does: a copy of each bar of the view in its own window.
-            auto *copy = new QToolBar(bar->windowTitle(), &window);
-            copy->setIconSize(QSize(24, 24));
-            copy->setMovable(false);
-            copy->addActions(bar->actions());
+            QToolBar *copy = CopyPluginBar(bar, &window);
             window.addToolBar(Qt::TopToolBarArea, copy);
+            // Each bar on a row of its own, the menus first, as the host sets them.
+            window.addToolBarBreak(Qt::TopToolBarArea);
+            if (!menuBar)
+                menuBar = copy;
         }
         window.setCentralWidget(view);
         window.show();
@@ -103,6 +111,30 @@ int main(int argc, char **argv)
         view->acHYSetFilter->trigger();
         screenshots::Wait(500);
         ok = screenshots::Save(window.grab(), folder + QStringLiteral("/schedule-view.png"));
+        // The Edit menu dropped down from the menu bar, drawn into the window's picture (a menu
+        // is a window of its own).
+        QAction *edit = view->Menus().value(1);
+        QWidget *button = menuBar && edit ? menuBar->widgetForAction(edit) : nullptr;
+        if (button) {
+            edit->menu()->popup(button->mapToGlobal(QPoint(0, button->height())));
+            screenshots::Wait(400);
+            QPixmap picture = window.grab();
+            QPainter painter(&picture);
+            painter.drawPixmap(window.mapFromGlobal(edit->menu()->pos()), edit->menu()->grab());
+            painter.end();
+            edit->menu()->hide();
+            ok = screenshots::Save(picture, folder + QStringLiteral("/schedule-view-menus.png")) && ok;
+        } else {
+            ok = false;
+        }
+        // The events grouped by their location, where one group ends and the next begins.
+        view->GroupBy(view->EventsModel()->ColumnOf(QStringLiteral("EventLocationCaption")));
+        for (int row = 0; row < view->EventRows()->rowCount(); ++row)
+            if (view->EventRows()->IsGroupRow(row) && row > 0)
+                view->grdView()->scrollTo(view->EventRows()->index(row, 1), QAbstractItemView::PositionAtCenter);
+        screenshots::Wait(400);
+        ok = screenshots::Save(window.grab(), folder + QStringLiteral("/schedule-view-grouped.png")) && ok;
+        view->GroupBy(-1);
         view->Deactivate(nullptr);
         window.takeCentralWidget();
         view->release();

@@ -7,6 +7,8 @@
 #include "plugins/events/uCalendarView.h"
 #include "plugins/events/uEventEditorRules.h"
 #include "plugins/events/uEventsCommon.h"
+#include "plugins/events/uFunctionGridDelegate.h"
+#include "plugins/events/uGroupedRows.h"
 #include "plugins/events/uScheduleRules.h"
 #include "plugins/events/uScheduleView.h"
 #include "plugins/events/ufAutoScheduleStart.h"
@@ -25,10 +27,14 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -129,6 +135,18 @@ protected:
         if (!server->db.available())
             GTEST_SKIP();
         host->Log.clear();
+        // Each test starts on an ungrouped grid.
+        host->Settings.remove(TplgSchedule::EventsGridGroup);
+        OpenView();
+    }
+    // Leaves the view shown (storing its layout) and opens a new one, as the host does on the
+    // next visit.
+    void OpenView()
+    {
+        if (view) {
+            view->Deactivate(nullptr);
+            view->release();
+        }
         view = new TplgSchedule;
         view->resize(1000, 700);
         view->show();
@@ -227,6 +245,13 @@ TEST_F(ScheduleView, AssigningAMemberStoresItLockedAndChangesTheEventsColour)
               Scalar(QStringLiteral("SELECT ColorIntValue FROM tblEventColors WHERE PK_ColorID = '%1'").arg(EventColor::SomeAssigned)).toInt());
     EXPECT_EQ(Functions().AsString(QStringLiteral("PK_ScheduledMemberID")), rowKey);
     EXPECT_EQ(Functions().AsString(QStringLiteral("MemberCaption")), QStringLiteral("Person Number 7"));
+    // The grid's focus is on that row too, so the next click lands on it.
+    const auto focusedRow = [&] {
+        const QModelIndex current = view->cxGrdView()->currentIndex();
+        return current.isValid() && current.row() == Functions().GetRecNo()
+               && view->cxGrdView()->selectionModel()->isRowSelected(current.row(), {});
+    };
+    EXPECT_TRUE(focusedRow());
     EXPECT_EQ(host->SearchKinds.last(), 7);
 
     // Clearing takes the member, the lock and the flag; the colour follows.
@@ -237,6 +262,232 @@ TEST_F(ScheduleView, AssigningAMemberStoresItLockedAndChangesTheEventsColour)
                                     "PK_ScheduledMemberID = '%1'").arg(rowKey)),
               QStringLiteral("0 0"));
     EXPECT_NE(Scalar(QStringLiteral("SELECT EventLabelColorID FROM tblEvents WHERE PK_EventID = '%1'").arg(eventId)), EventColor::SomeAssigned);
+    EXPECT_EQ(Functions().AsString(QStringLiteral("PK_ScheduledMemberID")), rowKey);
+    EXPECT_TRUE(focusedRow());
+    EXPECT_EQ(Failures(), QStringList());
+}
+
+TEST_F(ScheduleView, TheLockBoxInvertsAFamilysLockButNotAContactsOrAnEmptyRowsAndTheFlagIsReadOnly)
+{
+    const QString eventId = EventInPeriod(4);
+    const QString liturgy = QStringLiteral("(SELECT PK_ScheduledLiturgyID FROM tblScheduledLiturgies WHERE F_EventID = '%1')").arg(eventId);
+    server->Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = NULL, F_MinistryMemberTypeID = NULL, MemberLocked = 0 "
+                               "WHERE F_ScheduledLiturgyID = %1;"
+                               "UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%2', F_MinistryMemberTypeID = '%3', MemberLocked = 1 "
+                               "WHERE PK_ScheduledMemberID = (SELECT min(PK_ScheduledMemberID) FROM tblScheduledMinistryFunctions WHERE F_ScheduledLiturgyID = %1);"
+                               "UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '{F0000001-0000-4000-8000-000000000000}', "
+                               "  F_MinistryMemberTypeID = '%4', MemberLocked = 0 "
+                               "WHERE PK_ScheduledMemberID = (SELECT max(PK_ScheduledMemberID) FROM tblScheduledMinistryFunctions WHERE F_ScheduledLiturgyID = %1);")
+                    .arg(liturgy, Contact(5).Object.Caption, TSearchObject::ContactType, TSearchObject::FamilyType));
+    view->acHYRefresh->trigger();
+    SelectEvent(eventId);
+    TDATableModel *model = view->FunctionsModel();
+    const int lock = model->ColumnOf(QStringLiteral("MemberLocked"));
+    const auto rowOf = [&](const QString &type) {
+        for (int i = 0; i < Functions().GetRecordCount(); ++i)
+            if (Functions().ValueAt(i, Functions().FieldIndex(QStringLiteral("F_MinistryMemberTypeID"))).toString() == type)
+                return i;
+        return -1;
+    };
+    const struct
+    {
+        QString Type;
+        bool Before, After;
+    } cases[] = {{TSearchObject::ContactType, true, true}, {TSearchObject::FamilyType, false, true}, {QString(), false, false}};
+    for (const auto &c : cases) {
+        const int row = rowOf(c.Type);
+        ASSERT_GE(row, 0) << c.Type.toStdString();
+        const QModelIndex box = model->index(row, lock);
+        EXPECT_EQ(box.data(Qt::CheckStateRole).toInt() == Qt::Checked, c.Before) << c.Type.toStdString();
+        model->setData(box, c.Before ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+        EXPECT_EQ(model->index(rowOf(c.Type), lock).data(Qt::CheckStateRole).toInt() == Qt::Checked, c.After) << c.Type.toStdString();
+    }
+    // The minister flag is shown, never ticked in its cell.
+    const QModelIndex flag = model->index(0, model->ColumnOf(QStringLiteral("FlagMinister")));
+    EXPECT_FALSE(model->flags(flag) & (Qt::ItemIsUserCheckable | Qt::ItemIsEditable));
+    EXPECT_FALSE(model->setData(flag, Qt::Checked, Qt::CheckStateRole));
+    EXPECT_EQ(Failures(), QStringList());
+}
+
+TEST_F(ScheduleView, ACellEditTheTableRefusesTellsTheUserWhy)
+{
+    SelectEvent(EventInPeriod(6));
+    TScriptedPrompt prompt;
+    // A row still being inserted elsewhere: the table takes no other edit.
+    Functions().Insert();
+    TDATableModel *model = view->FunctionsModel();
+    const QModelIndex name = model->index(0, 2);
+    EXPECT_FALSE(model->setData(name, name.data(Qt::EditRole)));
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Icon, QMessageBox::Warning);
+    EXPECT_TRUE(prompt.Prompts()[0].Text.startsWith(QStringLiteral("[pst error\n"))) << prompt.Prompts()[0].Text.toStdString();
+    EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QStringLiteral("being edited"))) << prompt.Prompts()[0].Text.toStdString();
+    EXPECT_EQ(Functions().GetState(), TDATableState::dsBrowse);
+}
+
+TEST_F(ScheduleView, TheMenusCarryTheirCaptionsAndTheToolButtonsNameTheirActionAndKey)
+{
+    const QList<QAction *> &menus = view->Menus();
+    ASSERT_EQ(menus.size(), 6);
+    const int texts[] = {501, 502, 503, 505, 509, 504};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(menus[i]->text(), RvEvents()->GetText(texts[i]));
+        ASSERT_NE(menus[i]->menu(), nullptr);
+        EXPECT_FALSE(menus[i]->menu()->actions().isEmpty());
+    }
+    EXPECT_TRUE(menus[0]->menu()->actions().contains(view->acHYPreview));
+    EXPECT_TRUE(menus[1]->menu()->actions().contains(view->acFindResource));
+    EXPECT_TRUE(menus[2]->menu()->actions().contains(view->acFilter));
+    EXPECT_TRUE(menus[3]->menu()->actions().contains(view->acHYUseLogon));
+    EXPECT_TRUE(menus[4]->menu()->actions().contains(view->acHYSchedule));
+    EXPECT_TRUE(menus[5]->menu()->actions().contains(view->acHYAbout));
+    EXPECT_EQ(view->acHYAdd->toolTip(), RvEvents()->GetText(2001) + QStringLiteral(" (Ctrl+N)"));
+    EXPECT_EQ(view->acHYComplete->toolTip(), view->acHYComplete->text());
+    for (QAction *action : view->GetBarManager().last()->actions()) {
+        if (!action->isSeparator()) {
+            EXPECT_FALSE(action->toolTip().isEmpty()) << action->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(ScheduleView, TheColumnChooserHidesAColumnAndTheStoredLayoutKeepsIt)
+{
+    const int location = view->EventsModel()->ColumnOf(QStringLiteral("EventLocationCaption"));
+    std::unique_ptr<QMenu> chooser(view->ColumnChooser());
+    // Every column but the hidden key, under its caption.
+    ASSERT_EQ(chooser->actions().size(), view->EventsModel()->columnCount() - 1);
+    QAction *item = nullptr;
+    for (QAction *a : chooser->actions())
+        if (a->text() == RvEvents()->GetText(2561))
+            item = a;
+    ASSERT_NE(item, nullptr);
+    EXPECT_TRUE(item->isChecked());
+    item->trigger();
+    EXPECT_TRUE(view->grdView()->isColumnHidden(location));
+    // A new view opens with the layout stored.
+    OpenView();
+    EXPECT_TRUE(view->grdView()->isColumnHidden(location));
+    std::unique_ptr<QMenu> again(view->ColumnChooser());
+    for (QAction *a : again->actions())
+        if (a->text() == RvEvents()->GetText(2561)) {
+            EXPECT_FALSE(a->isChecked());
+            a->trigger();
+        }
+    EXPECT_FALSE(view->grdView()->isColumnHidden(location));
+    EXPECT_EQ(Failures(), QStringList());
+}
+
+TEST_F(ScheduleView, AHeaderDroppedOnTheGroupBoxGroupsTheEventsAndTheLayoutKeepsTheGroups)
+{
+    const int location = view->EventsModel()->ColumnOf(QStringLiteral("EventLocationCaption"));
+    auto *box = view->findChild<TGroupBox *>(QStringLiteral("grpGroupBox"));
+    ASSERT_NE(box, nullptr);
+    // The header of the location column dropped on the box.
+    QMimeData mime;
+    mime.setData(QStringLiteral("application/x-kestrova-grid-column"), QByteArray::number(location));
+    QDropEvent drop(QPointF(10, 5), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    // Straight to the box: outside a real drag the application does not deliver drops.
+    static_cast<QObject *>(box)->event(&drop);
+    ASSERT_EQ(view->GroupColumn(), location);
+
+    TGroupedRowsModel *rows = view->EventRows();
+    // The grid's captions stay those of its columns.
+    EXPECT_EQ(rows->headerData(location, Qt::Horizontal).toString(), RvEvents()->GetText(2561));
+    const int events = Events().GetRecordCount();
+    const int locations = Scalar(QStringLiteral("SELECT count(DISTINCT COALESCE(EventLocationCaption, '')) FROM tblEvents")).toInt();
+    ASSERT_EQ(rows->GroupCount(), locations);
+    EXPECT_EQ(rows->rowCount(), events + locations);
+    int counted = 0;
+    QList<int> groupRows;
+    for (int row = 0; row < rows->rowCount(); ++row)
+        if (rows->IsGroupRow(row)) {
+            groupRows << row;
+            counted += rows->RowsInGroup(row);
+            EXPECT_TRUE(rows->index(row, 0).data().toString().contains(QStringLiteral("(%1)").arg(rows->RowsInGroup(row))));
+            EXPECT_FALSE(rows->flags(rows->index(row, 0)) & Qt::ItemIsSelectable);
+        }
+    EXPECT_EQ(counted, events);
+    ASSERT_FALSE(groupRows.isEmpty());
+    // Every event row shows its own event, under the group of its location.
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        if (!rows->IsGroupRow(row)) {
+            ASSERT_EQ(rows->index(row, location).data().toString(),
+                      Events().ValueAt(rows->SourceRow(row), Events().FieldIndex(QStringLiteral("EventLocationCaption"))).toString());
+        }
+    }
+
+    // A click on a group row closes it; the selection is only ever of events.
+    const int first = rows->RowsInGroup(groupRows[0]);
+    view->grdView()->selectAll();
+    EXPECT_EQ(view->SelectedEventIDs().size(), events);
+    const QPoint at = view->grdView()->visualRect(rows->index(groupRows[0], 1)).center();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, QPointF(at), QPointF(view->grdView()->viewport()->mapToGlobal(at)), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view->grdView()->viewport(), &click);
+    }
+    EXPECT_FALSE(rows->IsExpanded(groupRows[0]));
+    EXPECT_EQ(rows->rowCount(), events + locations - first);
+    rows->SetExpanded(groupRows[0], true);
+    EXPECT_EQ(rows->rowCount(), events + locations);
+
+    // Kept with the layout: the next view opens grouped, and ends the grouping on request.
+    OpenView();
+    EXPECT_EQ(view->GroupColumn(), location);
+    EXPECT_EQ(view->EventRows()->GroupCount(), locations);
+    // The focused event is shown, its group open.
+    EXPECT_EQ(view->EventRows()->SourceRow(view->grdView()->currentIndex().row()), Events().GetRecNo());
+    view->GroupBy(-1);
+    EXPECT_EQ(view->EventRows()->rowCount(), events);
+    EXPECT_EQ(Failures(), QStringList());
+}
+
+TEST_F(ScheduleView, RowsAreAsHighAsTheFontNeedsAndCutTextEndsInAnEllipsis)
+{
+    for (QTableView *grid : {static_cast<QTableView *>(view->grdView()), static_cast<QTableView *>(view->cxGrdView())}) {
+        EXPECT_EQ(grid->textElideMode(), Qt::ElideRight);
+        EXPECT_FALSE(grid->wordWrap());
+        QFont large = grid->font();
+        large.setPointSize(large.pointSize() * 2);
+        grid->setFont(large);
+        EXPECT_EQ(grid->verticalHeader()->defaultSectionSize(), grid->fontMetrics().height() + 8);
+        EXPECT_GE(grid->rowHeight(0), grid->fontMetrics().height());
+    }
+}
+
+TEST_F(ScheduleView, TheMemberCellsButtonsChooseAndClearAfterTheClickHasReturned)
+{
+    SelectEvent(EventInPeriod(7));
+    const QString rowKey = SelectOpenFunction();
+    ASSERT_FALSE(rowKey.isEmpty());
+    TDATableModel *model = view->FunctionsModel();
+    // On the row of that key, wherever the re-read after a save has put it.
+    const auto click = [&](int button) {
+        ASSERT_TRUE(Functions().Locate(QStringLiteral("PK_ScheduledMemberID"), rowKey));
+        const QRect cell = view->cxGrdView()->visualRect(model->index(Functions().GetRecNo(), model->ColumnOf(QStringLiteral("MemberCaption"))));
+        const QPoint at = TFunctionGridDelegate::MemberButtonRect(cell, button).center();
+        QWidget *viewport = view->cxGrdView()->viewport();
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, QPointF(at), QPointF(viewport->mapToGlobal(at)), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &event);
+        }
+    };
+    const auto member = [&] {
+        return Scalar(QStringLiteral("SELECT COALESCE(F_MinistryMemberID, '') FROM tblScheduledMinistryFunctions WHERE PK_ScheduledMemberID = '%1'")
+                          .arg(rowKey));
+    };
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Yes);
+    host->SearchHits = {Contact(12)};
+    const qsizetype searches = host->SearchKinds.size();
+    click(0);
+    // The search runs once the click has returned, not inside it.
+    EXPECT_EQ(host->SearchKinds.size(), searches);
+    ASSERT_TRUE(WaitFor([&] { return member() == Contact(12).Object.Caption; }));
+    click(1);
+    ASSERT_TRUE(WaitFor([&] { return member().isEmpty(); }));
+    EXPECT_EQ(Functions().AsString(QStringLiteral("PK_ScheduledMemberID")), rowKey);
     EXPECT_EQ(Failures(), QStringList());
 }
 
@@ -371,6 +622,36 @@ TEST_F(ScheduleView, TheFilterPanelOpensWithAShortenedPeriodAndTheFilterOffUntil
     EXPECT_EQ(view->EventsModel()->rowCount(), total);
 }
 
+TEST_F(ScheduleView, TheDateFilterStaysOnAcrossTheSchedulingDialogCancelledOrRun)
+{
+    const QDate start = GeneratedParishStart();
+    host->Settings[TfAutoScheduleStart::StartSetting] = start.toString(Qt::ISODate);
+    host->Settings[TfAutoScheduleStart::EndSetting] = start.addDays(6).toString(Qt::ISODate);
+    view->dtStartDate()->setDate(start);
+    view->acFilter->trigger();
+    view->dtEndDate()->setDate(start.addDays(10));
+    view->acHYSetFilter->trigger();
+    const int passing = view->EventsModel()->rowCount();
+    ASSERT_GT(passing, 0);
+    ASSERT_LT(passing, Scalar(QStringLiteral("SELECT count(*) FROM tblEvents")).toInt());
+    const QString focused = Events().AsString(QStringLiteral("PK_EventID"));
+    for (const bool run : {false, true}) {
+        WhenShown<TfAutoScheduleStart>([run](TfAutoScheduleStart *dialog) {
+            // The dialog has counted the liturgies of its own period meanwhile.
+            if (run)
+                dialog->btnOK()->click();
+            else
+                dialog->reject();
+        });
+        view->acHYSchedule->trigger();
+        EXPECT_EQ(view->EventsModel()->rowCount(), passing) << run;
+        ASSERT_TRUE(WaitFor([&] { return !view->tmrRefresh()->isActive(); }, 5000));
+        EXPECT_EQ(view->EventsModel()->rowCount(), passing) << run;
+        EXPECT_EQ(Events().AsString(QStringLiteral("PK_EventID")), focused) << run;
+    }
+    EXPECT_EQ(Failures(), QStringList());
+}
+
 TEST_F(ScheduleView, CompleteAddAndRemoveFunctionAndPrintWorkOnTheFocusedOrSelectedEvents)
 {
     const QString eventId = EventInPeriod(10);
@@ -417,6 +698,24 @@ TEST_F(ScheduleView, CompleteAddAndRemoveFunctionAndPrintWorkOnTheFocusedOrSelec
     };
     view->acHYPreview->trigger();
     EXPECT_GT(QFileInfo(folder.filePath(QStringLiteral("preview.pdf"))).size(), 1000);
+    // Nothing selected: the whole view, every event of the list (far more than the screen
+    // holds, over more than one page) and the focused event's functions.
+    EXPECT_EQ(view->LastPrintedReport().EventRows, Events().GetRecordCount());
+    EXPECT_EQ(view->LastPrintedReport().FunctionRows, Functions().GetRecordCount());
+    EXPECT_GT(view->LastPrintedReport().Pages, 1);
+    // Two selected under a filter: the event grid alone, with the rows the filter passes.
+    const QDate start = GeneratedParishStart();
+    view->acFilter->trigger();
+    view->dtStartDate()->setDate(start);
+    view->dtEndDate()->setDate(start.addDays(20));
+    view->acHYSetFilter->trigger();
+    view->grdView()->selectRow(0);
+    view->grdView()->selectionModel()->select(view->EventsModel()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    ASSERT_EQ(view->SelectedEventIDs().size(), 2);
+    view->acHYPreview->trigger();
+    EXPECT_EQ(view->LastPrintedReport().EventRows, view->EventsModel()->rowCount());
+    EXPECT_LT(view->LastPrintedReport().EventRows, Scalar(QStringLiteral("SELECT count(*) FROM tblEvents")).toInt());
+    EXPECT_EQ(view->LastPrintedReport().FunctionRows, 0);
     EXPECT_EQ(Failures(), QStringList());
 }
 
