@@ -35,10 +35,13 @@ const QList<TRvContactsPane::TColumnCaption> TRvContactsPane::ContactCaptions = 
 TRvContactsPane::TRvContactsPane(TRvContactsController &controller, const QString &pluginName, int statusText,
                                  const QString &helpTopic)
     : THYVisualPlugin(pluginName), m_controller(controller), m_statusText(statusText), m_helpTopic(helpTopic),
-      m_bar(new QToolBar(this))
+      m_bar(new QToolBar(this)), m_menuBar(new QToolBar(this))
 {
     m_bar->setObjectName(QStringLiteral("ClientBar"));
     m_bar->hide();
+    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
+    m_menuBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_menuBar->hide();
     ShowPreview = [this](const ReportDocument &document) {
         TfPreview viewer(this);
         viewer.Localize([this](int number) {
@@ -51,6 +54,52 @@ TRvContactsPane::TRvContactsPane(TRvContactsController &controller, const QStrin
         viewer.SetReport(&document, document.Title());
         viewer.ShowModal();
     };
+}
+
+QList<QToolBar *> TRvContactsPane::GetBarManager()
+{
+    if (m_menuBar->actions().isEmpty())
+        return {m_bar};
+    return {m_menuBar, m_bar};
+}
+
+QMenu *TRvContactsPane::Menu(const QString &name) const
+{
+    for (QMenu *menu : findChildren<QMenu *>(name))
+        return menu;
+    if (QAction *action = Action(name))
+        return action->menu();
+    return nullptr;
+}
+
+QAction *TRvContactsPane::AddMenuOnly(const QString &name, int text, const QList<QAction *> &items)
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName(name);
+    for (QAction *item : items) {
+        if (item)
+            menu->addAction(item);
+        else
+            menu->addSeparator();
+    }
+    QAction *holder = AddAction(name + QStringLiteral("Item"), text, -1, {}, {});
+    holder->setMenu(menu);
+    return holder;
+}
+
+void TRvContactsPane::BuildMenuBar(const QList<QAction *> &menus)
+{
+    QList<QAction *> all = menus;
+    all << Action(QStringLiteral("mnuTools")) << Action(QStringLiteral("mnuHelp"));
+    for (QAction *item : all) {
+        if (!item)
+            continue;
+        m_bar->removeAction(item);
+        m_menuBar->addAction(item);
+        if (auto *button = qobject_cast<QToolButton *>(m_menuBar->widgetForAction(item)))
+            button->setPopupMode(QToolButton::InstantPopup);
+    }
+    m_bar->addAction(Action(QStringLiteral("acHYHelp")));
 }
 
 QList<QIcon> TRvContactsPane::GetToolbarImages()

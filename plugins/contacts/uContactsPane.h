@@ -39,7 +39,8 @@ public:
 
     TRvContactsPane(TRvContactsController &controller, const QString &pluginName, int statusText, const QString &helpTopic);
 
-    QList<QToolBar *> GetBarManager() override { return {m_bar}; }
+    // The menu bar (once the view built one) and the tool bar.
+    QList<QToolBar *> GetBarManager() override;
     QList<QIcon> GetToolbarImages() override;
     QList<QIcon> GetToolbarDisabledImages() override;
     void GetStatusText(QString &text) override;
@@ -47,6 +48,9 @@ public:
     // An action by its name (acHYNew, acHYDelete, ...), null for a name the view has not.
     QAction *Action(const QString &name) const;
     QToolBar *Bar() const { return m_bar; }
+    QToolBar *MenuBar() const { return m_menuBar; }
+    // A menu of the view by its name (mnuFile, mnuReports, ...), null for a name it has not.
+    QMenu *Menu(const QString &name) const;
 
     // How a preview is shown (the report viewer unless replaced); tests read the document.
     std::function<void(const ReportDocument &document)> ShowPreview;
@@ -72,6 +76,12 @@ protected:
     QAction *AddMenu(const QString &name, int text, int image, const QList<QAction *> &actions);
     // The help, web-site, about and host actions every view carries, in a Help and a Tools menu.
     void AddHostActions();
+    // A menu reached by name that is on no bar yet: for a menu of the menu bar or a sub-menu.
+    // Null items are separators.
+    QAction *AddMenuOnly(const QString &name, int text, const QList<QAction *> &items);
+    // The menu bar: the view's own menus, then View (when given), Tools and Help, which leave
+    // the tool bar for it; the tool bar keeps a help button.
+    void BuildMenuBar(const QList<QAction *> &menus);
     void SetCaptions();
     void CaptionColumns(TDATableModel &model, const QList<TColumnCaption> &captions) const;
     // Shows the rows of the grid (the selected ones when there are) in the report viewer.
@@ -99,5 +109,6 @@ private:
     int m_statusText;
     QString m_helpTopic;
     QToolBar *m_bar;
+    QToolBar *m_menuBar;
     QList<std::pair<QAction *, int>> m_captions;
 };

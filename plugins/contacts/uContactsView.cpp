@@ -13,6 +13,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QListWidget>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -219,6 +222,7 @@ void TplgContacts::BuildActions()
         return AddBarAction(name, text, image, keys, std::move(run));
     };
     add(QStringLiteral("acHYNew"), 1100, imgNew, QKeySequence(Qt::CTRL | Qt::Key_N), [this] { NewContact(); });
+    QAction *newCopy = AddAction(QStringLiteral("acHYNewCopy"), 1108, -1, {}, [this] { NewContact(true); });
     add(QStringLiteral("acHYEdit"), 1101, imgEdit, QKeySequence(Qt::CTRL | Qt::Key_O), [this] { EditContact(); });
     add(QStringLiteral("acHYDelete"), 1102, imgDelete, QKeySequence(Qt::Key_Delete), [this] { DeleteContacts(); });
     add(QStringLiteral("acHYRefresh"), 1104, imgRefresh, QKeySequence(Qt::Key_F5), [this] { Refresh(); });
@@ -264,14 +268,91 @@ void TplgContacts::BuildActions()
         (CardViewShown() ? static_cast<QAbstractItemView *>(m_cards) : m_table)->selectAll();
     });
     QAction *copy = AddAction(QStringLiteral("acHYCopy"), 1221, -1, {}, [this] { CopyRows(); });
-    AddMenu(QStringLiteral("mnuView"), 1203, -1, {table, cards, selectAll, copy});
+    QAction *view = AddMenu(QStringLiteral("mnuView"), 1203, -1, {table, cards, selectAll, copy});
     AddHostActions();
+    QAction *customize = AddAction(QStringLiteral("acCustomize"), 1233, -1, {}, [this] { Customize(); });
+
+    // The menu bar: File and Edit of their own, View, Tools and Help as on the tool bar.
+    const auto act = [this](const char *name) { return Action(QString::fromLatin1(name)); };
+    QAction *reports = AddMenuOnly(QStringLiteral("mnuReports"), 1241, {});
+    QAction *labels = AddMenuOnly(QStringLiteral("mnuLabels"), 1242, {});
+    connect(reports->menu(), &QMenu::aboutToShow, this, [this] { FillReportMenus(); });
+    connect(labels->menu(), &QMenu::aboutToShow, this, [this] { FillReportMenus(); });
+    QAction *file = AddMenuOnly(QStringLiteral("mnuFile"), 1201,
+                                {act("acHYNew"), newCopy, nullptr, act("acHYmnuPrint"), act("acHYPreview"), reports, labels, nullptr,
+                                 act("mnuSaveAs"), act("acHYImportExport"), act("acEMail"), nullptr, act("acHYExit")});
+    QAction *edit = AddMenuOnly(QStringLiteral("mnuEdit"), 1202,
+                                {act("acHYEdit"), act("acHYDelete"), nullptr, act("acHYFindContact"), act("acSelectAll"), act("acHYCopy"),
+                                 nullptr, act("mnuFamilies"), act("mnuGroups"), act("mnuMinistry"), nullptr, act("acHYRefresh"), customize});
+    BuildMenuBar({file, edit, view});
+}
+
+void TplgContacts::FillReportMenus()
+{
+    QMenu *reports = Menu(QStringLiteral("mnuReports"));
+    QMenu *labels = Menu(QStringLiteral("mnuLabels"));
+    reports->clear();
+    labels->clear();
+    try {
+        QString text;
+        if (auto host = host_cast<IReportHost>(Controller().Host()))
+            host->GetReportDefinitionsText(kPrintCategory, text);
+        // Fields: ID, category, type, name, title; type 1 is a label report.
+        for (const QString &line : text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts)) {
+            const QStringList fields = SplitCommaText(line);
+            if (fields.size() < 5)
+                continue;
+            const bool label = fields[2].compare(QStringLiteral("{00000000-0000-0000-0000-000000000001}"), Qt::CaseInsensitive) == 0;
+            QMenu *into = label ? labels : reports;
+            connect(into->addAction(fields[4]), &QAction::triggered, this, [this] { Print(); });
+        }
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("FillReportMenus"), e);
+    }
+    for (QMenu *menu : {reports, labels})
+        if (menu->isEmpty())
+            menu->addAction(Text(1243))->setEnabled(false);
+}
+
+void TplgContacts::Customize()
+{
+    // The shown view's columns, each to be shown or hidden; the stored layout keeps the choice.
+    if (!m_model)
+        return; // the list was never read
+    QDialog dialog(this);
+    QString title = Text(1233);
+    if (title.endsWith(QLatin1String("...")))
+        title.chop(3);
+    dialog.setWindowTitle(title);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *list = new QListWidget(&dialog);
+    list->setObjectName(QStringLiteral("lstColumns"));
+    for (int c = 1; c < TableFields.size(); ++c) {
+        auto *item = new QListWidgetItem(m_model->headerData(c, Qt::Horizontal).toString(), list);
+        item->setData(Qt::UserRole, c);
+        item->setCheckState(m_table->isColumnHidden(c) ? Qt::Unchecked : Qt::Checked);
+    }
+    layout->addWidget(list);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (!(RunCustomize ? RunCustomize(dialog) : dialog.exec() == QDialog::Accepted))
+        return;
+    for (int i = 0; i < list->count(); ++i)
+        m_table->setColumnHidden(list->item(i)->data(Qt::UserRole).toInt(), list->item(i)->checkState() != Qt::Checked);
+    if (m_fitted)
+        FitColumns(*m_table);
 }
 
 void TplgContacts::Activate(QObject *)
 {
+    // Captions and the actions' states also when the list cannot be read (no server): a user
+    // without editor rights never sees an editing action enabled.
+    SetCaptions();
     try {
         Bar()->hide();
+        MenuBar()->hide();
         TDACDSDataTable &list = Data().DAContactList();
         if (!list.GetActive())
             list.Open();
@@ -327,7 +408,6 @@ void TplgContacts::Activate(QObject *)
             });
         }
         CaptionColumns(*m_model, ContactCaptions);
-        SetCaptions();
         m_quick->setTitle(Text(1500));
         m_lookFor->setText(Text(1501));
         m_in->setText(Text(1502));
@@ -376,10 +456,10 @@ void TplgContacts::Activate(QObject *)
             help->SetSmartHelpText(Controller().GetHTML(101), 101);
         m_active = true;
         UpdateCountLine();
-        UpdateActions();
     } catch (const std::exception &e) {
         Fail(QStringLiteral("OnActivate"), e);
     }
+    UpdateActions();
 }
 
 void TplgContacts::Deactivate(QObject *)
@@ -481,6 +561,7 @@ void TplgContacts::UpdateActions()
     const TContactsActions a = ContactsActions(state);
     const std::pair<const char *, bool> states[] = {
         {"acHYNew", a.New},
+        {"acHYNewCopy", a.Edit},
         {"acHYEdit", a.Edit},
         {"acHYDelete", a.Delete},
         {"acHYRefresh", a.Refresh},
@@ -512,10 +593,11 @@ void TplgContacts::UpdateActions()
 
 // ---- actions ----
 
-void TplgContacts::NewContact()
+void TplgContacts::NewContact(bool asCopy)
 {
     try {
-        if (Data().NewContact()) {
+        const int row = m_model->CurrentRow();
+        if (Data().NewContact(asCopy && row >= 0 ? KeyAt(row) : QString())) {
             Refresh();
             TDACDSDataTable &list = Data().DAContactList();
             if (!Data().CurrentContactID.isEmpty())
@@ -560,22 +642,18 @@ void TplgContacts::DeleteContacts()
             keys << KeyAt(row);
             text += keys.last() + QStringLiteral("\r\n");
         }
+        // The server deletes the people with everything that points at them in one
+        // transaction: all of them go, or each stays whole.
+        TDACDSDataTable &list = Data().DAContactList();
         if (!Data().ContactService()->DeleteContacts(text)) {
-            Log(QStringLiteral("acHYDeleteExecute"), QStringLiteral("The server did not delete the %1 contacts").arg(keys.size()));
+            Data().RevertAfterFailure(QStringLiteral("acHYDeleteExecute"), Text(1445), {&list});
             return;
         }
-        // The server cleared everything that points at these people; their rows go with the
-        // list's own update, once.
-        TDACDSDataTable &list = Data().DAContactList();
-        for (const QString &key : keys)
-            if (list.Locate(kKey, key))
-                list.Delete();
-        if (list.HasChanges())
-            list.ApplyUpdates(true);
+        list.Refresh();
         if (m_model->rowCount() > 0)
             FocusRow(focused - 1 > 0 ? focused - 1 : 0);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYDeleteExecute"), e);
+        Data().RevertAfterFailure(QStringLiteral("acHYDeleteExecute"), QString::fromUtf8(e.what()), {&Data().DAContactList()});
     }
 }
 
@@ -656,10 +734,8 @@ void TplgContacts::AddToNewFamily()
         }
         TDAContacts::FilterByFamily(list, familyKey);
         if (Data().ShowFamilyDialog(0) == int(TModalResult::Ok)) {
-            TDAContacts::PostIfEditing(family);
-            TDAContacts::PostIfEditing(list);
             // The family before the members that point at it, in one call.
-            TDACDSDataTable::ApplyUpdates({&family, &list}, false);
+            Data().SaveOrRevert(QStringLiteral("acHYAddFamilyExecute"), {&family, &list});
         } else {
             if (family.GetState() != TDATableState::dsBrowse)
                 family.Cancel();
@@ -696,8 +772,7 @@ void TplgContacts::AddToExistingFamily()
         for (const QString &key : SelectedKeys())
             if (list.Locate(kKey, key))
                 TDAContacts::JoinFamily(list, familyKey);
-        if (list.HasChanges())
-            list.ApplyUpdates(false);
+        Data().SaveOrRevert(QStringLiteral("acHYAddExistingFamilyExecute"), {&list});
         FocusRow(focused);
     } catch (const std::exception &e) {
         Fail(QStringLiteral("acHYAddExistingFamilyExecute"), e);
@@ -728,8 +803,6 @@ void TplgContacts::AddToGroup()
         const QStringList chosen = PickGroups(false);
         if (chosen.isEmpty())
             return;
-        if (groups.HasChanges())
-            groups.ApplyUpdates(true); // groups made in the picker
         const QString group = chosen.first();
         std::set<QString> members;
         for (int r = 0; r < links.GetRecordCount(); ++r)
@@ -744,8 +817,8 @@ void TplgContacts::AddToGroup()
             links.SetValue(QStringLiteral("F_GroupID"), group);
             links.Post();
         }
-        if (links.HasChanges())
-            links.ApplyUpdates(true);
+        // Groups made in the picker before the links that point at them, in one call.
+        Data().SaveOrRevert(QStringLiteral("acHYAddGroupExecute"), {&groups, &links}, true);
     } catch (const std::exception &e) {
         Fail(QStringLiteral("acHYAddGroupExecute"), e);
     }
@@ -776,8 +849,8 @@ void TplgContacts::AddToMinistry()
                 preferences.SetValue(QStringLiteral("ContactCanFillIn"), false);
                 preferences.Post();
             }
-            if (preferences.HasChanges())
-                preferences.ApplyUpdates(false);
+            if (!Data().SaveOrRevert(QStringLiteral("acHYAddGroupExecute"), {&preferences}))
+                break;
         }
         preferences.Close();
     } catch (const std::exception &e) {

@@ -11,10 +11,13 @@
 #include <functional>
 
 class QComboBox;
+class QDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QMenu;
+class QToolBar;
 class QStackedWidget;
 class QTableView;
 class TDATableModel;
@@ -51,6 +54,8 @@ public:
 
     // The group or function picker: the keys chosen, empty on cancel (the picker unless replaced).
     std::function<QStringList(bool functions)> PickGroups;
+    // Runs the Customize dialog (modally unless replaced); true for OK. Tests tick its list.
+    std::function<bool(QDialog &dialog)> RunCustomize;
 
 private:
     void BuildActions();
@@ -60,7 +65,10 @@ private:
     QString FieldAt(int row, const QString &field) const;
     void UpdateCountLine();
 
-    void NewContact();
+    void NewContact(bool asCopy = false);
+    void Customize();
+    // The contacts' reports and labels from the report definitions, each opening the chooser.
+    void FillReportMenus();
     void EditContact();
     void DeleteContacts();
     void Refresh();

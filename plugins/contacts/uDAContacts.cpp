@@ -54,10 +54,7 @@ QByteArray TDAServiceAdapter::GetData(const QStringList &tableNames, const QList
     const std::shared_ptr<IDataAbstractService> service = m_source();
     if (!service)
         throw std::runtime_error("The data service cannot be reached: there is no server connection");
-    QList<TableRequestInfo> plain;
-    for (const TableRequestInfoV5 &info : requestInfo)
-        plain << static_cast<const TableRequestInfo &>(info);
-    const std::unique_ptr<TROBinaryMemoryStream> data = service->GetData(tableNames, plain);
+    const std::unique_ptr<TROBinaryMemoryStream> data = service->GetData(tableNames, requestInfo);
     return data ? data->Bytes() : QByteArray();
 }
 
@@ -206,10 +203,11 @@ void TDAContacts::BindStamps()
     m_contactList->OnAfterEdit = modified;
     m_importContacts->OnAfterInsert = detailsInsert;
     m_importContacts->OnBeforePost = [](TDACDSDataTable &t) {
-        // A spreadsheet cell without a date arrives as the zero date; it is stored as no date.
+        // The zero date (day 0 of a spreadsheet) stands for no date; every other date, one
+        // before 1900 too, is a date of birth.
         const QString field = QStringLiteral("DateOfBirth");
         const QVariant born = t.Value(field);
-        if (!DAIsNull(born) && born.toDateTime().date() <= QDate(1899, 12, 30))
+        if (!DAIsNull(born) && born.toDateTime().date() == QDate(1899, 12, 30) && born.toDateTime().time() == QTime(0, 0))
             t.SetValue(field, QVariant());
     };
     m_familyDetails->OnAfterInsert = [this](TDACDSDataTable &t) {
@@ -294,6 +292,39 @@ TSearchListItem TDAContacts::ContactSearchItem(const QString &key, const QString
 void TDAContacts::Fail(const QString &location, const std::exception &e) const
 {
     m_controller.WriteHostLog(QorLogLevel::Severe, location, QString::fromUtf8(e.what()));
+}
+
+bool TDAContacts::SaveOrRevert(const QString &location, const QList<TDACDSDataTable *> &tables, bool refetch)
+{
+    try {
+        for (TDACDSDataTable *table : tables)
+            PostIfEditing(*table);
+        TDACDSDataTable::ApplyUpdates(tables, refetch);
+        return true;
+    } catch (const std::exception &e) {
+        RevertAfterFailure(location, QString::fromUtf8(e.what()), tables);
+        return false;
+    }
+}
+
+void TDAContacts::RevertAfterFailure(const QString &location, const QString &reason, const QList<TDACDSDataTable *> &tables)
+{
+    m_controller.WriteHostLog(QorLogLevel::Severe, location, reason);
+    for (TDACDSDataTable *table : tables) {
+        if (!table->GetActive())
+            continue;
+        if (Editing(*table))
+            table->Cancel();
+        table->CancelUpdates();
+        try {
+            table->Refresh();
+        } catch (const std::exception &e) {
+            // The server is gone altogether: the table shows what it last read.
+            m_controller.WriteHostLog(QorLogLevel::Severe, location, QString::fromUtf8(e.what()));
+        }
+    }
+    if (ShowSaveFailure)
+        ShowSaveFailure(m_controller.GetText(1446) + reason);
 }
 
 void TDAContacts::RefreshIfClean(TDACDSDataTable &table)
@@ -445,7 +476,7 @@ bool TDAContacts::EditContact(const QString &key)
     return saved;
 }
 
-bool TDAContacts::NewContact()
+bool TDAContacts::NewContact(const QString &copyOf)
 {
     bool saved = false;
     try {
@@ -456,6 +487,15 @@ bool TDAContacts::NewContact()
         m_contactDetails->ParamByName(QStringLiteral("ContactID")).Value = EmptyGUID;
         m_contactDetails->Open();
         m_contactDetails->Insert();
+        if (!copyOf.isEmpty() && m_contactList->GetActive() && m_contactList->Locate(QStringLiteral("PK_ContactID"), copyOf)) {
+            // A member of the same household: the name it shares, the address, phones and family.
+            static const std::pair<const char *, const char *> copied[] = {
+                {"LastName", "LastName"}, {"Street", "Street"}, {"Zip", "zip"},       {"City", "city"},     {"State", "state"},
+                {"phone1", "phone1"},     {"phone2", "phone2"}, {"phone3", "phone3"}, {"Fax", "Fax"},       {"Web", "Web"},
+                {"F_FamilyID", "F_FamilyID"}};
+            for (const auto &[from, to] : copied)
+                m_contactDetails->SetValue(QLatin1String(to), m_contactList->Value(QLatin1String(from)));
+        }
         const QString key = m_contactDetails->AsString(QStringLiteral("PK_ContactID"));
         PrepareDialogTables(key);
         saved = RunAndSaveContact(key, true);

@@ -138,8 +138,10 @@ public:
     // Edits the contact (empty: the current row of DAContactList); true when the dialog ended
     // with OK and everything was saved.
     bool EditContact(const QString &key = {});
-    // True when a new contact was saved. Cancel leaves nothing pending in any table.
-    bool NewContact();
+    // True when a new contact was saved. Cancel leaves nothing pending in any table. With
+    // copyOf, the new contact starts with that contact's last name, address, phones, web
+    // address and family ("new as copy").
+    bool NewContact(const QString &copyOf = {});
     void NewFamily();
     // True when the routine ran to its end (OK or Cancel).
     bool EditFamily(const QString &key);
@@ -164,6 +166,14 @@ public:
     std::function<TModalResult(int mode)> RunFamilyDialog;
     // Tells the user why a save failed (through the prompt service unless replaced).
     std::function<void(const QString &message)> ShowSaveFailure;
+
+    // What the views send at once: the tables' changes in one call. When the server refuses,
+    // the user is told what failed (text 1446 and the server's reason), every change of the
+    // tables is dropped and they are read again, so they show what the server holds and
+    // nothing is left for a later save to send. False then; the failure is logged under location.
+    bool SaveOrRevert(const QString &location, const QList<TDACDSDataTable *> &tables, bool refetch = false);
+    // The same telling and reading again for a failure that is not a table's (a service call).
+    void RevertAfterFailure(const QString &location, const QString &reason, const QList<TDACDSDataTable *> &tables);
 
     // Takes the current row of DAContactList out of its family: F_FamilyID becomes NULL.
     static void FreeFromFamily(TDACDSDataTable &contacts);

@@ -116,16 +116,25 @@ void TplgFamilies::BuildActions()
     add(QStringLiteral("acHyPreview"), 3009, imgPreview, QKeySequence(Qt::CTRL | Qt::Key_R), [this] { Preview(); });
     add(QStringLiteral("acEmail"), 1460, imgMail, {}, [this] { SendMail(); });
     QAction *copy = AddAction(QStringLiteral("acHYCopy"), 1221, -1, {}, [this] { CopyGrid(*m_members); });
-    AddMenu(QStringLiteral("mnuEdit"), 1202, -1, {copy});
     AddHostActions();
+    const auto act = [this](const char *name) { return Action(QString::fromLatin1(name)); };
+    BuildMenuBar({AddMenuOnly(QStringLiteral("mnuFile"), 1201,
+                              {act("acHYNew"), act("acHyEdit"), act("acHyDelete"), nullptr, act("acHYPrint"), act("acHyPreview"),
+                               act("acEmail"), nullptr, act("acHYExit")}),
+                  AddMenuOnly(QStringLiteral("mnuEdit"), 1202, {members, remove, editMember, nullptr, copy}),
+                  AddMenuOnly(QStringLiteral("mnuView"), 1203, {act("acHyRefresh")})});
     // Mail waits until a grid with addresses has the focus.
     Action(QStringLiteral("acEmail"))->setEnabled(false);
 }
 
 void TplgFamilies::Activate(QObject *)
 {
+    // Captions and the actions' states also when the lists cannot be read (no server): a user
+    // without editor rights never sees an editing action enabled.
+    SetCaptions();
     try {
         Bar()->hide();
+        MenuBar()->hide();
         TDACDSDataTable &families = Data().DAFamilyList();
         if (!families.GetActive())
             families.Open();
@@ -182,7 +191,6 @@ void TplgFamilies::Activate(QObject *)
 
         if (!Controller().IsMailAvailable())
             ShowAction(Action(QStringLiteral("acEmail")), false);
-        SetCaptions();
         if (auto help = host_cast<ISmartHelp>(Controller().Host()))
             help->SetSmartHelpText(Controller().GetHTML(102), 101);
 
@@ -206,10 +214,10 @@ void TplgFamilies::Activate(QObject *)
             m_members->selectionModel()->setCurrentIndex(m_memberModel->index(0, 1),
                                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         UpdateSum();
-        UpdateActions();
     } catch (const std::exception &e) {
         Fail(QStringLiteral("Families:OnActivate"), e);
     }
+    UpdateActions();
 }
 
 void TplgFamilies::Deactivate(QObject *)
@@ -313,11 +321,9 @@ QStringList TplgFamilies::MailAddresses() const
 
 void TplgFamilies::UpdateActions()
 {
-    if (!m_familyModel)
-        return;
     TFamiliesViewState state;
     TDACDSDataTable &families = Data().DAFamilyList();
-    state.Families = m_familyModel->rowCount();
+    state.Families = m_familyModel ? m_familyModel->rowCount() : 0;
     state.SelectedFamilies = int(SelectedRowsOf(*m_families).size());
     state.FamilyCurrent = families.GetActive() && !families.Eof();
     state.FamilyFocused = m_families->currentIndex().isValid() && state.Families > 0;
@@ -389,11 +395,10 @@ void TplgFamilies::DeleteFamilies()
             text += key + QStringLiteral("\r\n");
         // The members are freed first; the family rows follow once nobody points at them.
         if (!Data().ContactService()->RemoveContactsFromFamily(text)) {
-            families.CancelUpdates();
-            Log(QStringLiteral("acHYDeleteExecute"), QStringLiteral("The server did not free the members of the families"));
+            Data().RevertAfterFailure(QStringLiteral("acHYDeleteExecute"), Text(1445), {&families});
             return;
         }
-        families.ApplyUpdates(true);
+        Data().SaveOrRevert(QStringLiteral("acHYDeleteExecute"), {&families}, true);
         TDACDSDataTable &contacts = Data().DAContactList();
         if (contacts.GetActive() && !contacts.HasChanges())
             contacts.Refresh();
@@ -401,7 +406,8 @@ void TplgFamilies::DeleteFamilies()
             FocusFamily(m_familyModel->CurrentRow());
         FamiliesChosen();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYDeleteExecute"), e);
+        Data().RevertAfterFailure(QStringLiteral("acHYDeleteExecute"), QString::fromUtf8(e.what()), {&Data().DAFamilyList()});
+        FamiliesChosen();
     }
 }
 
@@ -454,8 +460,7 @@ void TplgFamilies::SetMembers()
             for (const TSearchListItem &item : *result)
                 if (contacts.Locate(kContactKey, item.Object.Caption))
                     TDAContacts::JoinFamily(contacts, family);
-            if (contacts.HasChanges())
-                contacts.ApplyUpdates(true);
+            Data().SaveOrRevert(QStringLiteral("acAddmemberExecute"), {&contacts}, true);
             TDAContacts::FilterByFamily(contacts, family);
         }
         m_members->setUpdatesEnabled(true);
@@ -483,8 +488,7 @@ void TplgFamilies::RemoveMembers()
         for (const QString &key : keys)
             if (contacts.Locate(kContactKey, key))
                 TDAContacts::FreeFromFamily(contacts);
-        if (contacts.HasChanges())
-            contacts.ApplyUpdates(true);
+        Data().SaveOrRevert(QStringLiteral("acHYRemoveContactExecute"), {&contacts}, true);
     } catch (const std::exception &e) {
         Fail(QStringLiteral("acHYRemoveContactExecute"), e);
     }

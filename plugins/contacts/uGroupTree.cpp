@@ -115,15 +115,19 @@ QString TGroupTree::AddGroup(const QString &parent, const QString &name)
     return groups.AsString(kKey);
 }
 
-void TGroupTree::RenameGroup(const QString &group, const QString &name)
+QString TGroupTree::RenameGroup(const QString &group, const QString &name)
 {
     TDACDSDataTable &groups = m_data.DAGroupsList();
     TDAContacts::PostIfEditing(groups);
     if (!groups.Locate(kKey, group))
         throw std::runtime_error(QStringLiteral("The group %1 is not in the list").arg(group).toStdString());
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty())
+        return groups.AsString(kName);
     groups.Edit();
-    groups.SetValue(kName, name);
+    groups.SetValue(kName, trimmed);
     groups.Post();
+    return trimmed;
 }
 
 bool TGroupTree::MoveGroup(const QString &group, const QString &newParent)

@@ -31,7 +31,9 @@ public:
     bool IsSelfOrDescendant(const QString &group, const QString &candidate) const;
     // A new group under the parent (the empty GUID: at the top); answers its key.
     QString AddGroup(const QString &parent, const QString &name);
-    void RenameGroup(const QString &group, const QString &name);
+    // Gives the group the name (trimmed) and answers the name it now has: an empty name is
+    // refused and the group keeps the one it had.
+    QString RenameGroup(const QString &group, const QString &name);
     // Refuses (false, nothing changed) a move under the group itself or one of its descendants.
     bool MoveGroup(const QString &group, const QString &newParent);
     // Deletes the group, its sub-groups bottom-up, and the member links of every one of them.

@@ -10,8 +10,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include <cmath>
-
 namespace {
 
 void Tell(const QString &text)
@@ -22,6 +20,16 @@ void Tell(const QString &text)
 QString Message(const std::exception &e)
 {
     return QString::fromStdString(e.what());
+}
+
+// Opens the table with its fields and none of the people already stored. The row limit does it:
+// the where condition does not travel with the request, and the rows it would have held back
+// would be counted and sent again as new people.
+void OpenWithoutRows(TDACDSDataTable &table)
+{
+    table.SetWhere(TDAWhere().AddCondition(QStringLiteral("PK_ContactID"), TDAWhereOperator::woEqual, EmptyGUID));
+    table.SetMaxRecords(0);
+    table.Open();
 }
 
 } // namespace
@@ -92,18 +100,9 @@ void TvoImportFileSheet::ReadFieldDefs(bool firstRowAsNames, TvoFieldDefs &field
     }
 }
 
-int TvoImportFileSheet::GetRecordCount(const TvoLinkedFields &links)
+int TvoImportFileSheet::GetRecordCount(const TvoLinkedFields &)
 {
-    int r = FirstRowAsNames ? 2 : 1;
-    for (;; ++r) {
-        QString joined;
-        for (int i = 0; i < links.Count() && joined.isEmpty(); ++i)
-            if (links.Item(i).Takes())
-                joined += m_reader->Text(r, i + 1);
-        if (joined.isEmpty() || r > m_reader->RowCount())
-            break;
-    }
-    return r - 1;
+    return m_reader->RowCount();
 }
 
 int TvoImportFileSheet::ReadRecord(TvoLinkedFields &links, int previous)
@@ -156,8 +155,7 @@ void TvoImportJob::OpenTableEmpty()
     if (!m_table)
         return;
     m_table->Close();
-    m_table->SetWhere(TDAWhere().AddCondition(QStringLiteral("PK_ContactID"), TDAWhereOperator::woEqual, EmptyGUID));
-    m_table->Open();
+    OpenWithoutRows(*m_table);
 }
 
 int TvoImportJob::LinkedCount() const
@@ -187,17 +185,36 @@ TImportAnswer TvoImportJob::Ask(TImportAnswer current, const QString &text)
 
 namespace {
 
-// A number in a date field is a spreadsheet day count (zero is the empty date, which the data
-// module stores as no date).
+// A cell goes into its field as the spreadsheet shows it: a number in a text field (a postcode,
+// a phone number) as its digits, never "1e+05"; a number in a date field is a day count, and
+// the day count zero is the empty date.
 QVariant ForField(const TDAField &field, const QVariant &value)
 {
-    if (DAValueKind(field.DataType) != TDAValueKind::DateTime || value.typeId() != QMetaType::Double)
+    if (value.typeId() != QMetaType::Double)
         return value;
-    // Years 1 to 9999; anything else stays a number, which the field refuses.
-    const double days = value.toDouble();
-    if (!std::isfinite(days) || days < -693593.0 || days > 2958466.0)
+    switch (DAValueKind(field.DataType)) {
+    case TDAValueKind::Text:
+        return TImportCellReader::CellText(value);
+    case TDAValueKind::DateTime: {
+        const double days = value.toDouble();
+        if (days == 0)
+            return QVariant();
+        // Anything out of a calendar's reach stays a number, which the field refuses.
+        const QDateTime at = SpreadsheetDayToDateTime(days, false);
+        return at.isValid() ? QVariant(at) : value;
+    }
+    default:
         return value;
-    return OleToDateTime(days);
+    }
+}
+
+// A row none of whose linked columns holds anything brings nobody.
+bool IsBlank(const TvoLinkedFields &links)
+{
+    for (int i = 0; i < links.Count(); ++i)
+        if (links.Item(i).Takes() && !TImportCellReader::CellText(links.Item(i).FieldDef->Value).trimmed().isEmpty())
+            return false;
+    return true;
 }
 
 } // namespace
@@ -209,11 +226,16 @@ bool TvoImportJob::Execute()
     try {
         OpenTableEmpty();
         m_postedRows.clear();
+        m_blankRows = 0;
         const int total = m_importFile->GetRecordCount(m_links);
         int row = FirstRowAsNames ? 1 : 0;
         TImportAnswer answer = TImportAnswer::None;
         while (row < total) {
             row = m_importFile->ReadRecord(m_links, row);
+            if (IsBlank(m_links)) {
+                ++m_blankRows;
+                continue;
+            }
             m_table->Insert();
             for (int i = 0; i < m_links.Count() && answer != TImportAnswer::Stop; ++i) {
                 const TvoLinkedField &link = m_links.Item(i);
@@ -255,6 +277,8 @@ int TvoImportJob::Send()
     if (!m_table || !m_table->GetActive())
         return 0;
     const int pending = m_table->PendingChangeCount();
+    m_refusedRows = 0;
+    m_unsentRows = 0;
     try {
         m_table->ApplyUpdates(false);
         m_table->Close();
@@ -265,12 +289,12 @@ int TvoImportJob::Send()
     int sent = 0;
     try {
         TDACDSDataTable single(m_table->GetLogicalName(), m_table->GetAdapter());
-        single.SetWhere(TDAWhere().AddCondition(QStringLiteral("PK_ContactID"), TDAWhereOperator::woEqual, EmptyGUID));
-        single.Open();
+        OpenWithoutRows(single);
         const TDAFieldList &fields = m_table->GetFields();
         TImportAnswer answer = TImportAnswer::None;
         const int total = m_table->GetRecordCount();
-        for (int rec = 0; rec < total && answer != TImportAnswer::Stop; ++rec) {
+        int rec = 0;
+        for (; rec < total && answer != TImportAnswer::Stop; ++rec) {
             if (OnProgress)
                 OnProgress(rec + 1, total);
             single.Insert();
@@ -282,16 +306,30 @@ int TvoImportJob::Send()
                 ++sent;
             } catch (const std::exception &e) {
                 single.CancelUpdates();
+                ++m_refusedRows;
                 const int row = rec < m_postedRows.size() ? m_postedRows[rec] : rec + 1;
                 answer = Ask(answer, QStringLiteral("Error in import\nRecord: %1\n%2").arg(row).arg(Message(e)));
             }
         }
+        m_unsentRows = total - rec;
     } catch (const std::exception &e) {
+        m_unsentRows = pending - sent - m_refusedRows;
         Tell(QStringLiteral("Error ") + Message(e));
     }
     m_table->CancelUpdates();
     m_table->Close();
     return sent;
+}
+
+QString TvoImportJob::Summary(int imported) const
+{
+    QString text = QStringLiteral("People imported: %1\nRows skipped as blank: %2\nRows refused by the server: %3")
+                       .arg(imported)
+                       .arg(m_blankRows)
+                       .arg(m_refusedRows);
+    if (m_unsentRows > 0)
+        text += QStringLiteral("\nRows not sent after Stop: %1").arg(m_unsentRows);
+    return text;
 }
 
 TImportAnswer AskImportError(const QString &text)

@@ -1,6 +1,7 @@
 // The import engine: the columns of a spreadsheet's first sheet become field definitions, each
 // column can be linked to a field of the contact import table, and a run writes one new row of
-// that table per spreadsheet row. Column i (1-based) is always item i-1 of the field
+// that table per spreadsheet row up to the sheet's last used one, skipping rows that hold
+// nothing in the linked columns. Column i (1-based) is always item i-1 of the field
 // definitions and of the links. The rows stay in the table until Send() brings them to the
 // server. Errors in a row are put to the user (Continue, Continue All, Stop) through the prompt
 // service.
@@ -60,8 +61,8 @@ class TvoImportFile
 public:
     explicit TvoImportFile(const QString &fileName) : FileName(fileName) {}
     virtual ~TvoImportFile();
-    // The number of the last data row: the row before the first whose linked, active columns
-    // are all empty.
+    // The number of the last row of the sheet that holds anything; rows without anything in
+    // the linked columns before it are skipped by the run, not taken as its end.
     virtual int GetRecordCount(const TvoLinkedFields &links) = 0;
     virtual void ReadFieldDefs(bool firstRowAsNames, TvoFieldDefs &fieldDefs, TvoLinkedFields &links) = 0;
     // Reads row previous + 1 into the links' field definitions; answers its number.
@@ -112,6 +113,15 @@ public:
     // rows go one by one, and each one it refuses is put to the user. The table is closed
     // afterwards. Answers the number of people the server took.
     int Send();
+    // The rows the last run put into the table, that is the people it brings.
+    int PostedCount() const { return int(m_postedRows.size()); }
+    // The rows the last run skipped because none of their linked columns held anything.
+    int BlankRows() const { return m_blankRows; }
+    // The rows the server refused in the last Send(), and those left unsent after Stop.
+    int RefusedRows() const { return m_refusedRows; }
+    int UnsentRows() const { return m_unsentRows; }
+    // What the last run and Send() did, for the user: imported, skipped as blank, refused.
+    QString Summary(int imported) const;
 
     TvoFieldDefs &FieldDefs() { return m_fieldDefs; }
     TvoLinkedFields &Links() { return m_links; }
@@ -138,6 +148,9 @@ private:
     TDACDSDataTable *m_table = nullptr;
     // The sheet row of each row the last run posted, in order.
     QList<int> m_postedRows;
+    int m_blankRows = 0;
+    int m_refusedRows = 0;
+    int m_unsentRows = 0;
 };
 
 // The error dialog: caption "Error!", Continue All, Continue and Stop. Through the prompt

@@ -55,41 +55,72 @@ QByteArray ReadWhole(const QString &fileName)
 
 // ---- .csv ----
 
+// The characters Windows-1252 puts at 0x80..0x9F (0: unused there); every other byte is the
+// Latin-1 character of the same code.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+QString FromWindows1252(const QByteArray &bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const char16_t high = b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : 0;
+        text[i] = QChar(high ? high : char16_t(b));
+    }
+    return text;
+}
+
 class TCsvCellReader : public TGridCellReader
 {
 public:
-    explicit TCsvCellReader(const QString &fileName) { Parse(Decode(ReadWhole(fileName))); }
+    explicit TCsvCellReader(const QString &fileName) : m_fileName(QFileInfo(fileName).fileName()) { Parse(Decode(ReadWhole(fileName))); }
 
 private:
-    // UTF-8 (with or without its mark) or UTF-16 with its mark; anything else is taken as Latin-1,
-    // the encoding older spreadsheet programs save text in.
+    // UTF-8 (with or without its mark) or UTF-16 with its mark; a file that is not valid UTF-8 is
+    // taken as Windows-1252, the encoding older spreadsheet programs save text in.
     static QString Decode(const QByteArray &bytes)
     {
         const auto marked = QStringConverter::encodingForData(bytes);
         QStringDecoder decoder(marked.value_or(QStringConverter::Utf8), QStringDecoder::Flag::Stateless);
         QString text = decoder.decode(bytes);
         if (decoder.hasError())
-            text = QString::fromLatin1(bytes);
+            text = FromWindows1252(bytes);
         if (text.startsWith(QChar(0xFEFF)))
             text.remove(0, 1);
         return text;
     }
 
     // The separator is the one of comma, semicolon and tab that the first line holds most of
-    // outside quotes; a file of one column keeps the comma.
+    // outside quoted fields; a file of one column keeps the comma.
     static QChar Separator(const QString &text)
     {
         int counts[3] = {0, 0, 0};
         const QChar candidates[3] = {u',', u';', u'\t'};
         bool quoted = false;
-        for (QChar c : text) {
-            if (c == u'"')
-                quoted = !quoted;
-            else if (!quoted && (c == u'\n' || c == u'\r'))
+        bool fieldStart = true;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if (quoted) {
+                if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
+                    ++i;
+                else if (c == u'"')
+                    quoted = false;
+                continue;
+            }
+            if (c == u'\n' || c == u'\r')
                 break;
-            else if (!quoted)
-                for (int i = 0; i < 3; ++i)
-                    counts[i] += c == candidates[i];
+            if (c == u'"' && fieldStart) {
+                quoted = true;
+                continue;
+            }
+            fieldStart = false;
+            for (int k = 0; k < 3; ++k)
+                if (c == candidates[k]) {
+                    ++counts[k];
+                    fieldStart = true;
+                }
         }
         int best = 0;
         for (int i = 1; i < 3; ++i)
@@ -98,31 +129,49 @@ private:
         return candidates[best];
     }
 
+    [[noreturn]] void Refuse(int line, const QString &why) const
+    {
+        throw EImportFileError(QStringLiteral("Line %1 of \"%2\" cannot be read: %3. Nothing of the file is imported.").arg(line).arg(m_fileName, why));
+    }
+
+    // A quote opens a quoted field only at the start of a field; anywhere else it is an
+    // ordinary character (O"Neil). A quoted field must close, and only a separator or the end
+    // of the line may follow its closing quote: a file that breaks that is refused whole.
     void Parse(const QString &text)
     {
         const QChar separator = Separator(text);
         int row = 1;
         int column = 1;
+        int line = 1;
+        int quoteLine = 0;
         QString field;
         bool quoted = false;
-        bool rowHasText = false;
+        bool fieldStart = true;
         auto endField = [&] {
             Put(row, column, field);
-            rowHasText = rowHasText || !field.isEmpty();
             field.clear();
             ++column;
+            fieldStart = true;
         };
+        auto isLineEnd = [&](qsizetype i) { return i >= text.size() || text[i] == u'\r' || text[i] == u'\n'; };
         for (qsizetype i = 0; i < text.size(); ++i) {
             const QChar c = text[i];
             if (quoted) {
-                if (c != u'"')
+                if (c == u'\n' || (c == u'\r' && (i + 1 >= text.size() || text[i + 1] != u'\n')))
+                    ++line;
+                if (c != u'"') {
                     field += c;
-                else if (i + 1 < text.size() && text[i + 1] == u'"')
+                } else if (i + 1 < text.size() && text[i + 1] == u'"') {
                     field += text[++i];
-                else
+                } else {
                     quoted = false;
-            } else if (c == u'"') {
+                    if (!isLineEnd(i + 1) && text[i + 1] != separator)
+                        Refuse(line, QStringLiteral("a quoted field is followed by \"%1\" instead of a separator").arg(text[i + 1]));
+                }
+            } else if (c == u'"' && fieldStart) {
                 quoted = true;
+                quoteLine = line;
+                fieldStart = false;
             } else if (c == separator) {
                 endField();
             } else if (c == u'\r' || c == u'\n') {
@@ -130,15 +179,20 @@ private:
                     ++i;
                 endField();
                 ++row;
+                ++line;
                 column = 1;
-                rowHasText = false;
             } else {
                 field += c;
+                fieldStart = false;
             }
         }
+        if (quoted)
+            Refuse(quoteLine, QStringLiteral("its quoted field never closes"));
         if (!field.isEmpty() || column > 1)
             endField();
     }
+
+    QString m_fileName;
 };
 
 // ---- .xlsx ----
@@ -174,10 +228,9 @@ bool IsDateFormat(int id, const QString &code)
 
 QVariant SerialDate(double serial, bool from1904)
 {
-    if (!std::isfinite(serial) || serial < 0 || serial > 2958465.0)
+    const QDateTime at = serial < 0 ? QDateTime() : SpreadsheetDayToDateTime(serial, from1904);
+    if (!at.isValid())
         return serial;
-    // The 1904 system counts from four years and a day later.
-    const QDateTime at = OleToDateTime(from1904 ? serial + 1462.0 : serial);
     if (at.time() == QTime(0, 0))
         return at.date();
     return at;
@@ -329,6 +382,9 @@ private:
                 else if (xml.name() == u"xf" && inCellXfs) {
                     const int id = a.value(QLatin1String("numFmtId")).toInt();
                     m_dateStyles << IsDateFormat(id, codes.value(id));
+                    // "00000", the postcode format, shows leading zeros.
+                    const QString code = codes.value(id);
+                    m_zeroPadding << (!code.isEmpty() && code.count(u'0') == code.size() ? int(code.size()) : 0);
                     xml.skipCurrentElement();
                 }
             } else if (xml.isEndElement() && xml.name() == u"cellXfs") {
@@ -429,12 +485,16 @@ private:
             return value;
         if (style >= 0 && style < m_dateStyles.size() && m_dateStyles[style])
             return SerialDate(number, m_from1904);
+        if (style >= 0 && style < m_zeroPadding.size() && m_zeroPadding[style] > 0 && number >= 0 && number < 1e15 &&
+            number == std::floor(number))
+            return QString::number(qint64(number)).rightJustified(m_zeroPadding[style], u'0');
         return number;
     }
 
     QHash<QString, QByteArray> m_parts;
     QStringList m_strings;
     QList<bool> m_dateStyles;
+    QList<int> m_zeroPadding;
     bool m_from1904 = false;
 };
 
@@ -467,6 +527,16 @@ public:
             m_handle = nullptr;
             throw EImportFileError(QStringLiteral("The workbook \"%1\" has no readable sheet").arg(fileName));
         }
+        // The sheet's dimensions may take in formatted rows that hold nothing.
+        m_rows = std::min<unsigned>(m_rows, ImportLimits::MaxRows);
+        try {
+            while (m_rows > 0 && RowIsEmpty(int(m_rows)))
+                --m_rows;
+        } catch (...) {
+            freexl_close(m_handle);
+            m_handle = nullptr;
+            throw;
+        }
     }
     ~TXlsCellReader() override
     {
@@ -476,7 +546,7 @@ public:
     TXlsCellReader(const TXlsCellReader &) = delete;
     TXlsCellReader &operator=(const TXlsCellReader &) = delete;
 
-    int RowCount() const override { return int(std::min<unsigned>(m_rows, ImportLimits::MaxRows)); }
+    int RowCount() const override { return int(m_rows); }
 
     QVariant Cell(int row, int column) const override
     {
@@ -506,12 +576,31 @@ public:
     }
 
 private:
+    bool RowIsEmpty(int row) const
+    {
+        for (int c = 1; c <= m_columns; ++c)
+            if (!CellText(Cell(row, c)).isEmpty())
+                return false;
+        return true;
+    }
+
     const void *m_handle = nullptr;
     unsigned int m_rows = 0;
     unsigned short m_columns = 0;
 };
 
 } // namespace
+
+QDateTime SpreadsheetDayToDateTime(double days, bool from1904)
+{
+    if (from1904)
+        return OleToDateTime(days + 1462.0);
+    // The 1900 system counts 1 January 1900 as day 1 and holds a 29 February 1900 (day 60)
+    // that never was; from day 61 on it agrees with the day count that starts at 30 December 1899.
+    if (days >= 60.0 && days < 61.0)
+        return {};
+    return OleToDateTime(days > 0 && days < 60.0 ? days + 1.0 : days);
+}
 
 TImportCellReader::~TImportCellReader() = default;
 

@@ -4,6 +4,7 @@
 // QDate and a date with a time as QDateTime; an empty or absent cell is a null QVariant.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -30,6 +31,10 @@ public:
 
     static QString CellText(const QVariant &value);
 };
+
+// A spreadsheet's day count as a date and time: the 1900 system as Excel counts it (day 1 is
+// 1 January 1900, day 60 the 29 February 1900 that never was: invalid), or the 1904 system.
+QDateTime SpreadsheetDayToDateTime(double days, bool from1904);
 
 // The extensions the readers know, upper-case, with the dot: ".XLSX", ".XLS", ".CSV".
 QStringList ImportFileExtensions();

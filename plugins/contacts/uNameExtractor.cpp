@@ -1,5 +1,7 @@
 #include "plugins/contacts/uNameExtractor.h"
 
+#include "foundation/uCommon.h"
+
 #include <algorithm>
 
 namespace {
@@ -22,40 +24,21 @@ QString JoinWords(const QStringList &words, qsizetype from, qsizetype to)
     return part.join(QLatin1Char(' '));
 }
 
+// One trailing comma goes.
+QString WithoutComma(QString word)
+{
+    if (word.endsWith(QLatin1Char(',')))
+        word.chop(1);
+    return word;
+}
+
 } // namespace
 
 QStringList ReadCommaText(const QString &text)
 {
-    QStringList items;
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n) {
-        while (i < n && (text[i] == QLatin1Char(',') || IsSeparator(text[i])))
-            ++i;
-        if (i >= n)
-            break;
-        QString item;
-        if (text[i] == QLatin1Char('"')) {
-            ++i;
-            while (i < n) {
-                if (text[i] == QLatin1Char('"')) {
-                    if (i + 1 < n && text[i + 1] == QLatin1Char('"')) {
-                        item += QLatin1Char('"');
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                item += text[i++];
-            }
-        } else {
-            while (i < n && text[i] != QLatin1Char(',') && !IsSeparator(text[i]))
-                item += text[i++];
-        }
-        if (!item.isEmpty())
-            items << item;
-    }
+    // The title list's empty entries ("", a doubled comma) name no title.
+    QStringList items = SplitCommaText(text);
+    items.removeAll(QString());
     return items;
 }
 
@@ -123,6 +106,52 @@ void TNameExtractor::Split()
     m_complete = true;
 
     const qsizetype n = m_words.size();
+    qsizetype commaWord = -1;
+    for (qsizetype i = 0; i < n && commaWord < 0; ++i)
+        if (m_words[i].contains(QLatin1Char(',')))
+            commaWord = i;
+    // "Smith, John": the last name first, unless a suffix follows the comma ("John Smith, Jr.").
+    if (commaWord >= 0 && commaWord + 1 < n && !InList(m_suffixes, WithoutComma(m_words[commaWord + 1])))
+        SplitLastNameFirst(commaWord);
+    else
+        SplitFirstNameFirst();
+}
+
+qsizetype TNameExtractor::TitleWords(qsizetype from, qsizetype to) const
+{
+    // The longest run of words that the title list holds as one entry ("Rev. Fr.").
+    for (qsizetype k = to - from; k > 0; --k)
+        if (InList(m_titles, JoinWords(m_words, from, from + k)))
+            return k;
+    return 0;
+}
+
+void TNameExtractor::SplitLastNameFirst(qsizetype commaWord)
+{
+    const qsizetype n = m_words.size();
+    m_lastName = WithoutComma(JoinWords(m_words, 0, commaWord + 1));
+    // What a second comma leaves behind, or the listed suffixes at the end, is the suffix.
+    qsizetype end = n;
+    for (qsizetype i = commaWord + 1; i < n && end == n; ++i)
+        if (m_words[i].contains(QLatin1Char(',')))
+            end = i + 1;
+    if (end == n)
+        while (end - 1 > commaWord + 1 && InList(m_suffixes, m_words[end - 1]))
+            --end;
+    m_suffix = JoinWords(m_words, end, n);
+    QStringList given = m_words.mid(commaWord + 1, end - commaWord - 1);
+    given.last() = WithoutComma(given.last());
+    // A title may open the given names ("Smith, Rev. Fr. John"), one name is left after it.
+    const qsizetype titleWords = TitleWords(commaWord + 1, end - 1);
+    m_title = given.mid(0, titleWords).join(QLatin1Char(' '));
+    m_firstName = given[titleWords];
+    m_middleName = given.mid(titleWords + 1).join(QLatin1Char(' '));
+    m_complete = true;
+}
+
+void TNameExtractor::SplitFirstNameFirst()
+{
+    const qsizetype n = m_words.size();
     // Trailing words with a period, everything after the first word with a comma, and
     // trailing recognised suffixes all belong to the suffix.
     qsizetype periods = n;
@@ -141,14 +170,12 @@ void TNameExtractor::Split()
         m_suffix = JoinWords(m_words, suffixStart, n);
 
     const qsizetype last = suffixStart < 0 ? n - 1 : std::max<qsizetype>(suffixStart - 1, 0);
-    m_lastName = m_words[last];
-    if (m_lastName.endsWith(QLatin1Char(',')))
-        m_lastName.chop(1);
+    m_lastName = WithoutComma(m_words[last]);
 
     qsizetype title = -1;
-    if (last != 0 && InList(m_titles, m_words[0])) {
-        m_title = m_words[0];
-        title = 0;
+    if (const qsizetype words = last != 0 ? TitleWords(0, last) : 0; words > 0) {
+        m_title = JoinWords(m_words, 0, words);
+        title = words - 1;
     }
     qsizetype first = -1;
     if (title + 1 < last) {

@@ -40,6 +40,10 @@ public:
 
 private:
     void Split();
+    void SplitFirstNameFirst();
+    void SplitLastNameFirst(qsizetype commaWord);
+    // How many words from the word at from (and before the one at to) form a listed title.
+    qsizetype TitleWords(qsizetype from, qsizetype to) const;
 
     QString m_fullName;
     QString m_title;

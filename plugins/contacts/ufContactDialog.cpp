@@ -3,7 +3,9 @@
 #include "plugins/contacts/hcRvContactsController.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uDialogCaptions.h"
+#include "plugins/contacts/uDateField.h"
 #include "plugins/contacts/uDialogPicture.h"
+#include "plugins/contacts/uPhoneField.h"
 #include "plugins/contacts/ufNameDlg.h"
 
 #include "dataaccess/TDACDSDataTable.h"
@@ -12,11 +14,14 @@
 #include "ui/TDATableModel.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalBlocker>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QFile>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -84,15 +89,23 @@ TfContactDlg::TfContactDlg(TDAContacts &contacts, TRvContactsController &control
     bar->addAction(m_acPrint);
     bar->addAction(m_acHelp);
     bar->addAction(m_acExit);
-    connect(m_acClose, &QAction::triggered, this, [this] {
+    m_fileMenu = menuBar()->addMenu(QString());
+    m_fileMenu->setObjectName(QStringLiteral("mnuFile"));
+    m_fileMenu->addActions({m_acNew, m_acPrint});
+    m_fileMenu->addSeparator();
+    m_fileMenu->addActions({m_acClose, m_acExit});
+    m_helpMenu = menuBar()->addMenu(QString());
+    m_helpMenu->setObjectName(QStringLiteral("mnuHelp"));
+    m_helpMenu->addAction(m_acHelp);
+    // A name or a date still being typed is taken, not dropped; a date that is refused keeps
+    // the dialog open.
+    const auto finishAndClose = [this] {
         FinishName();
-        SetModalResult(TModalResult::Ok);
-    });
-    // Like OK: a name still being typed is split and kept, not dropped.
-    connect(m_acNew, &QAction::triggered, this, [this] {
-        FinishName();
-        SetModalResult(TModalResult::Ok);
-    });
+        if (m_born->Finish())
+            SetModalResult(TModalResult::Ok);
+    };
+    connect(m_acClose, &QAction::triggered, this, finishAndClose);
+    connect(m_acNew, &QAction::triggered, this, finishAndClose);
     connect(m_acPrint, &QAction::triggered, this, [this] { PrintSchedule(); });
     connect(m_acHelp, &QAction::triggered, this,
             [this] { m_controller.ShowHelp(TContactEditor::HelpTopic(m_pages->currentIndex())); });
@@ -153,7 +166,7 @@ void TfContactDlg::BuildGeneralPage(QWidget *page)
     m_phoneChoice->setObjectName(QStringLiteral("btnPhoneSelect"));
     m_phone = new QLineEdit;
     m_phone->setObjectName(QStringLiteral("edPhone"));
-    m_phone->setInputMask(QStringLiteral("(999) 000-0000;_"));
+    m_phoneField = new TPhoneField(m_phone);
     auto *phoneRow = new QHBoxLayout;
     phoneRow->addWidget(m_phoneChoice);
     phoneRow->addWidget(m_phone);
@@ -166,11 +179,8 @@ void TfContactDlg::BuildGeneralPage(QWidget *page)
     emailRow->addWidget(m_emailChoice);
     emailRow->addWidget(m_email);
     form->addRow(QString(), emailRow);
-    m_born = new QDateEdit;
-    m_born->setObjectName(QStringLiteral("dtDOB"));
-    m_born->setCalendarPopup(true);
-    m_born->setSpecialValueText(QStringLiteral(" "));
-    m_born->setMinimumDate(QDate(1900, 1, 1));
+    m_born = new TDateField;
+    m_born->Edit()->setObjectName(QStringLiteral("dtDOB"));
     form->addRow(Caption(m_labels, 1324), m_born);
     m_comments = new QPlainTextEdit;
     m_comments->setObjectName(QStringLiteral("mComments"));
@@ -269,17 +279,37 @@ void TfContactDlg::BuildGeneralPage(QWidget *page)
     bind(m_city, [] { return QStringLiteral("city"); });
     bind(m_zip, [] { return QStringLiteral("zip"); });
     bind(m_state, [] { return QStringLiteral("state"); }, true);
-    bind(m_phone, [this] { return TContactEditor::PhoneField(m_phoneTag); });
+    connect(m_phone, &QLineEdit::textEdited, this, [this] {
+        try {
+            m_editor.SetField(TContactEditor::PhoneField(m_phoneTag), m_phoneField->Value());
+        } catch (const std::exception &e) {
+            Fail(QStringLiteral("SetField"), e);
+        }
+    });
     bind(m_email, [this] { return TContactEditor::EmailField(m_emailTag); });
     connect(m_phoneChoice, &QComboBox::activated, this, [this](int index) { BindPhone(index + 1); });
     connect(m_emailChoice, &QComboBox::activated, this, [this](int index) { BindEmail(index + 1); });
-    connect(m_born, &QDateEdit::userDateChanged, this, [this](const QDate &date) {
+    m_born->Changed = [this](const std::optional<QDate> &date) {
         if (!m_busy)
-            m_editor.SetField(QStringLiteral("DateOfBirth"), date == m_born->minimumDate() ? QVariant() : QVariant(QDateTime(date, QTime(0, 0))));
-    });
+            m_editor.SetField(QStringLiteral("DateOfBirth"), date ? QVariant(QDateTime(*date, QTime(0, 0))) : QVariant());
+    };
+    m_born->Refused = [this](const QString &text) {
+        ShowMessage(this, QMessageBox::Warning, windowTitle(),
+                    Text(1447) + text + QStringLiteral("\n") + Text(1448) +
+                        QLocale().toString(QDate(1975, 3, 15), TDateField::DisplayFormat(QLocale())));
+        m_born->Edit()->setFocus();
+    };
     connect(m_reminder, &QCheckBox::clicked, this, [this](bool on) { m_editor.SetField(QStringLiteral("FlagContact"), on); });
     connect(pictureButton, &QPushButton::clicked, this, [this] { LoadPicture(); });
+    new TPictureClick(m_picture, [this] { LoadPicture(); });
     connect(away, &QPushButton::clicked, this, [this] { MarkDay(true); });
+    // A click picks one day; a click with Shift held picks every day from the last one clicked.
+    connect(m_calendar, &QCalendarWidget::clicked, this, [this](const QDate &day) {
+        if ((QApplication::keyboardModifiers() & Qt::ShiftModifier) && m_anchor.isValid())
+            SelectDays(m_anchor, day);
+        else
+            SelectDays(day, day);
+    });
     connect(back, &QPushButton::clicked, this, [this] { MarkDay(false); });
 }
 
@@ -310,6 +340,16 @@ void TfContactDlg::BuildFunctionsPage(QWidget *page)
     grid->addWidget(m_allFrequencies, 1, 2);
     grid->addWidget(m_frequencies, 2, 2);
     grid->addWidget(m_needed, 3, 1, 1, 2);
+    const std::pair<const char *, QListWidget *> inverts[] = {
+        {"btnInverseFunctions", m_functions}, {"btnInverseLiturgy", m_liturgies}, {"btnInverseFrequency", m_frequencies}};
+    for (int column = 0; column < 3; ++column) {
+        auto *button = new QPushButton;
+        button->setObjectName(QLatin1String(inverts[column].first));
+        button->setProperty("textNumber", 1376);
+        grid->addWidget(button, 4, column, Qt::AlignLeft);
+        QListWidget *list = inverts[column].second;
+        connect(button, &QPushButton::clicked, this, [this, list] { Invert(list); });
+    }
 
     connect(m_functions, &QListWidget::currentItemChanged, this, [this] { UpdatePreferenceControls(); });
     connect(m_functions, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) { FunctionChanged(item); });
@@ -374,6 +414,8 @@ void TfContactDlg::SetTexts()
     m_acNew->setText(Text(1301));
     m_acPrint->setText(Text(1303));
     m_acHelp->setText(Text(1304));
+    m_fileMenu->setTitle(Text(1201));
+    m_helpMenu->setTitle(Text(1205));
     m_editor.SetTitleList(Text(1721));
     m_editor.SetSuffixList(Text(1722));
     m_scheduleModel->SetColumns({QStringLiteral("StartDateTime"), QStringLiteral("LiturgyTemplateName"),
@@ -398,10 +440,8 @@ void TfContactDlg::Load(const QString &key, bool isNew)
     m_pages->setTabText(2, name + Text(1329));
     if (!isNew) {
         TDACDSDataTable &d = m_data.DAContactDetails();
-        const QDateTime modified = d.Value(QStringLiteral("ModifiedDateTime")).toDateTime();
-        SetStatusText(Text(1372) + d.AsString(QStringLiteral("Modifiedby")) + Text(1373) +
-                      QLocale().toString(modified.date(), QLocale::LongFormat) + Text(1374) +
-                      QLocale().toString(modified.time(), QLocale::LongFormat));
+        SetStatusText(LastChangedText([this](int n) { return Text(n); }, d.AsString(QStringLiteral("Modifiedby")),
+                                      d.Value(QStringLiteral("ModifiedDateTime")).toDateTime()));
     }
     RefreshDays();
     RefreshRules();
@@ -422,7 +462,7 @@ void TfContactDlg::LoadFields()
     BindPhone(1);
     BindEmail(1);
     const QVariant born = m_editor.Field(QStringLiteral("DateOfBirth"));
-    m_born->setDate(born.isNull() ? m_born->minimumDate() : born.toDateTime().date());
+    m_born->SetDate(born.isNull() ? std::nullopt : std::optional<QDate>(born.toDateTime().date()));
     m_comments->setPlainText(m_editor.Field(QStringLiteral("Comments")).toString());
     m_reminder->setChecked(m_editor.Field(QStringLiteral("FlagContact")).toBool());
     const QImage picture = QImage::fromData(m_editor.Field(QStringLiteral("ContactPicture")).toByteArray());
@@ -474,7 +514,7 @@ void TfContactDlg::BindPhone(int tag)
 {
     m_phoneTag = tag;
     m_phoneChoice->setCurrentIndex(tag - 1);
-    m_phone->setText(m_editor.Field(TContactEditor::PhoneField(tag)).toString());
+    m_phoneField->SetStored(m_editor.Field(TContactEditor::PhoneField(tag)).toString());
 }
 
 void TfContactDlg::BindEmail(int tag)
@@ -487,14 +527,16 @@ void TfContactDlg::BindEmail(int tag)
 void TfContactDlg::LoadPicture()
 {
     try {
-        const auto picture = ChoosePictureAsJpeg(this, Text(1325));
+        const auto picture = ChoosePicture ? ChoosePicture() : ChoosePictureAsJpeg(this, Text(1325));
         if (!picture)
             return;
+        // Shown only once it is stored in the contact.
         m_editor.SetField(QStringLiteral("ContactPicture"), picture->second);
         m_picture->setPixmap(QPixmap::fromImage(picture->first));
         m_picture->setText(QString());
     } catch (const std::exception &e) {
         Fail(QStringLiteral("imgContactClick"), e);
+        ShowMessage(this, QMessageBox::Warning, windowTitle(), Text(1449) + QString::fromUtf8(e.what()));
     }
 }
 
@@ -516,15 +558,42 @@ void TfContactDlg::RefreshDays()
             m_calendar->setDateTextFormat(day, away);
             m_days->addItem(QLocale().toString(day, QLocale::ShortFormat));
         }
+        // The days picked together, marked all at once by the buttons.
+        for (const QDate &day : m_selectedDays) {
+            QTextCharFormat picked = m_calendar->dateTextFormat(day);
+            picked.setBackground(palette().color(QPalette::Highlight).lighter(160));
+            m_calendar->setDateTextFormat(day, picked);
+        }
     } catch (const std::exception &e) {
         Fail(QStringLiteral("RefreshDataStorage"), e);
     }
 }
 
+QList<QDate> TfContactDlg::SelectedDays() const
+{
+    return m_selectedDays.isEmpty() ? QList<QDate>{m_calendar->selectedDate()} : m_selectedDays;
+}
+
+void TfContactDlg::SelectDays(const QDate &from, const QDate &to)
+{
+    m_anchor = from;
+    m_selectedDays.clear();
+    const int step = from <= to ? 1 : -1;
+    for (QDate day = from; day.isValid(); day = day.addDays(step)) {
+        m_selectedDays << day;
+        if (day == to)
+            break;
+    }
+    std::sort(m_selectedDays.begin(), m_selectedDays.end());
+    const QSignalBlocker quiet(m_calendar);
+    m_calendar->setSelectedDate(to);
+    RefreshDays();
+}
+
 void TfContactDlg::MarkDay(bool unavailable)
 {
     try {
-        const QList<QDate> days{m_calendar->selectedDate()};
+        const QList<QDate> days = SelectedDays();
         if (unavailable)
             m_editor.MarkUnavailable(days);
         else
@@ -667,6 +736,17 @@ void TfContactDlg::UpdatePreferenceControls()
         Fail(QStringLiteral("EnableServingControls"), e);
     }
     m_busy = wasBusy;
+}
+
+void TfContactDlg::Invert(QListWidget *list)
+{
+    // The states as they were, since each change may reload the lists that depend on it.
+    QList<bool> checked;
+    for (int i = 0; i < list->count(); ++i)
+        checked << (list->item(i)->checkState() == Qt::Checked);
+    for (int i = 0; i < list->count() && i < checked.size(); ++i)
+        if (list->item(i)->flags() & Qt::ItemIsEnabled)
+            list->item(i)->setCheckState(checked[i] ? Qt::Unchecked : Qt::Checked);
 }
 
 void TfContactDlg::FunctionChanged(QListWidgetItem *item)

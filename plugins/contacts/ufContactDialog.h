@@ -7,15 +7,24 @@
 #include "plugins/contacts/uContactEditor.h"
 #include "ui/ufBaseDialog.h"
 
+#include <QByteArray>
+#include <QDate>
+#include <QImage>
 #include <QList>
+
+#include <functional>
+#include <optional>
+#include <utility>
 
 class QAction;
 class QCalendarWidget;
 class QCheckBox;
 class QComboBox;
-class QDateEdit;
+class TDateField;
+class TPhoneField;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QListWidget;
 class QListWidgetItem;
 class QPlainTextEdit;
@@ -35,12 +44,19 @@ public:
     // Fills every page from the tables the data module prepared.
     void Load(const QString &key, bool isNew);
     TContactEditor &Editor() { return m_editor; }
+    // The days from one to the other (both included) picked in the calendar, as a click and a
+    // click with Shift pick them; the availability buttons act on all of them.
+    void SelectDays(const QDate &from, const QDate &to);
+    QList<QDate> SelectedDays() const;
 
     QAction *acClose() const { return m_acClose; }
     QAction *acExit() const { return m_acExit; }
     QAction *acNew() const { return m_acNew; }
     QAction *acPrint() const { return m_acPrint; }
     QAction *acHelp() const { return m_acHelp; }
+
+    // How a picture is chosen (the file dialog unless replaced); tests hand one in.
+    std::function<std::optional<std::pair<QImage, QByteArray>>()> ChoosePicture;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -64,6 +80,8 @@ private:
     void PickRule(int type);
     void ClearRule(int type);
     void FillFunctions();
+    // Flips every item of a list, each applied as if clicked.
+    void Invert(QListWidget *list);
     QString SelectedFunction() const;
     void UpdatePreferenceControls();
     void FunctionChanged(QListWidgetItem *item);
@@ -91,9 +109,10 @@ private:
     QLineEdit *m_state;
     QComboBox *m_phoneChoice;
     QLineEdit *m_phone;
+    TPhoneField *m_phoneField;
     QComboBox *m_emailChoice;
     QLineEdit *m_email;
-    QDateEdit *m_born;
+    TDateField *m_born;
     QLabel *m_picture;
     QPlainTextEdit *m_comments;
     QCheckBox *m_reminder;
@@ -114,4 +133,8 @@ private:
     QAction *m_acPrint;
     QAction *m_acHelp;
     QList<QLabel *> m_labels;
+    QMenu *m_fileMenu;
+    QMenu *m_helpMenu;
+    QDate m_anchor;
+    QList<QDate> m_selectedDays;
 };

@@ -4,6 +4,7 @@
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uDialogCaptions.h"
 #include "plugins/contacts/uDialogPicture.h"
+#include "plugins/contacts/uPhoneField.h"
 
 #include "dataaccess/TDACDSDataTable.h"
 #include "ui/PromptService.h"
@@ -57,7 +58,7 @@ TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controlle
     m_phoneChoice->setObjectName(QStringLiteral("btnPhoneSelect"));
     m_phone = new QLineEdit;
     m_phone->setObjectName(QStringLiteral("edPhone"));
-    m_phone->setInputMask(QStringLiteral("(999) 000-0000;_"));
+    m_phoneField = new TPhoneField(m_phone);
     form->addRow(m_phoneChoice, m_phone);
     m_emailChoice = new QComboBox;
     m_emailChoice->setObjectName(QStringLiteral("btnEmailSelect"));
@@ -168,7 +169,13 @@ TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controlle
     bind(m_city, [] { return QStringLiteral("FamilyCity"); });
     bind(m_state, [] { return QStringLiteral("FamilyState"); }, true);
     bind(m_zip, [] { return QStringLiteral("FamilyZip"); });
-    bind(m_phone, [this] { return m_phoneTag == 2 ? QStringLiteral("FamilyPhone2") : QStringLiteral("FamilyPhone1"); });
+    connect(m_phone, &QLineEdit::textEdited, this, [this] {
+        try {
+            m_editor.SetField(m_phoneTag == 2 ? QStringLiteral("FamilyPhone2") : QStringLiteral("FamilyPhone1"), m_phoneField->Value());
+        } catch (const std::exception &e) {
+            Fail(QStringLiteral("SetField"), e);
+        }
+    });
     bind(m_email, [this] { return m_emailTag == 2 ? QStringLiteral("FamilyEmail2") : QStringLiteral("FamilyEmail1"); });
     connect(m_street, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_loading)
@@ -181,6 +188,7 @@ TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controlle
     connect(m_phoneChoice, &QComboBox::activated, this, [this](int index) { BindPhone(index + 1); });
     connect(m_emailChoice, &QComboBox::activated, this, [this](int index) { BindEmail(index + 1); });
     connect(pictureButton, &QPushButton::clicked, this, [this] { LoadPicture(); });
+    new TPictureClick(m_picture, [this] { LoadPicture(); });
     resize(820, 480);
 }
 
@@ -223,12 +231,9 @@ void TfFamilyDlg::Prepare(int mode)
     m_model->SetCaption(QStringLiteral("City"), Text(1268));
     m_model->SetCaption(QStringLiteral("State"), Text(1269));
     m_data.DAContactList().Sort(QStringLiteral("LastName"));
-    if (mode != 0) {
-        const QDateTime modified = m_editor.Field(QStringLiteral("ModifiedDateTime")).toDateTime();
-        SetStatusText(Text(1372) + m_editor.Field(QStringLiteral("Modifiedby")).toString() + Text(1373) +
-                      QLocale().toString(modified.date(), QLocale::LongFormat) + Text(1374) +
-                      QLocale().toString(modified.time(), QLocale::LongFormat));
-    }
+    // A new family shows its stamps too: who made it and when.
+    SetStatusText(LastChangedText([this](int n) { return Text(n); }, m_editor.Field(QStringLiteral("Modifiedby")).toString(),
+                                  m_editor.Field(QStringLiteral("ModifiedDateTime")).toDateTime()));
     LoadFields();
     m_name->setFocus();
     UpdateActions();
@@ -255,7 +260,7 @@ void TfFamilyDlg::BindPhone(int tag)
 {
     m_phoneTag = tag;
     m_phoneChoice->setCurrentIndex(tag - 1);
-    m_phone->setText(m_editor.Field(tag == 2 ? QStringLiteral("FamilyPhone2") : QStringLiteral("FamilyPhone1")).toString());
+    m_phoneField->SetStored(m_editor.Field(tag == 2 ? QStringLiteral("FamilyPhone2") : QStringLiteral("FamilyPhone1")).toString());
 }
 
 void TfFamilyDlg::BindEmail(int tag)
@@ -305,6 +310,7 @@ void TfFamilyDlg::LoadPicture()
         LoadFields();
     } catch (const std::exception &e) {
         Fail(QStringLiteral("imgContactClick"), e);
+        ShowMessage(this, QMessageBox::Warning, windowTitle(), Text(1449) + QString::fromUtf8(e.what()));
     }
 }
 

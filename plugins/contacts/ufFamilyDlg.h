@@ -13,6 +13,7 @@ class QPlainTextEdit;
 class QTableView;
 class TDATableModel;
 class TDAContacts;
+class TPhoneField;
 class TRvContactsController;
 
 class TfFamilyDlg : public TfBaseDialog
@@ -64,6 +65,7 @@ private:
     QLineEdit *m_zip;
     QComboBox *m_phoneChoice;
     QLineEdit *m_phone;
+    TPhoneField *m_phoneField;
     QComboBox *m_emailChoice;
     QLineEdit *m_email;
     QPlainTextEdit *m_comments;

@@ -213,8 +213,14 @@ void TfGroups::CaptionEdited(QTreeWidgetItem *item)
     if (m_filling || !item || !item->parent())
         return;
     try {
-        m_groups.RenameGroup(item->data(0, KeyRole).toString(), item->text(0));
-        SetStatusText(Text(8006) + item->text(0));
+        const QString name = m_groups.RenameGroup(item->data(0, KeyRole).toString(), item->text(0));
+        if (name != item->text(0)) {
+            // An empty name is refused: the group keeps the one it had.
+            m_filling = true;
+            item->setText(0, name);
+            m_filling = false;
+        }
+        SetStatusText(Text(8006) + name);
     } catch (const std::exception &e) {
         Fail(QStringLiteral("EditGroupNode"), e);
     }

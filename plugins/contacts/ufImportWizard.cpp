@@ -325,8 +325,30 @@ void TfImport::FillMapping()
         combo->addItem(QString());
         combo->addItems(fields);
         combo->setCurrentIndex(std::max(0, combo->findText(link.DataField)));
-        connect(combo, &QComboBox::currentIndexChanged, this, &TfImport::UpdateActions);
+        connect(combo, &QComboBox::currentIndexChanged, this, [this, combo] {
+            RefuseSecondLink(combo);
+            UpdateActions();
+        });
         cxGridFields->setCellWidget(r, colDataFields, combo);
+    }
+}
+
+// One field takes one column: a second column linked to it would overwrite the first one's
+// value in every row, so the choice is refused at once.
+void TfImport::RefuseSecondLink(QComboBox *combo)
+{
+    const QString field = combo->currentText();
+    if (field.isEmpty())
+        return;
+    for (int r = 0; r < cxGridFields->rowCount(); ++r) {
+        auto *other = qobject_cast<QComboBox *>(cxGridFields->cellWidget(r, colDataFields));
+        if (!other || other == combo || other->currentText() != field)
+            continue;
+        combo->setCurrentIndex(0);
+        ShowMessage(this, QMessageBox::Warning, Text(4010),
+                    QStringLiteral("The field \"%1\" is already linked to the column \"%2\". A field takes one column.")
+                        .arg(field, cxGridFields->item(r, colImportFields)->text()));
+        return;
     }
 }
 
@@ -361,14 +383,17 @@ void TfImport::Run()
         TDAContacts &contacts = m_controller.Data();
         if (m_job->LinkedCount() > 0 && m_job->Execute()) {
             TDACDSDataTable &imported = contacts.DAImportContacts();
+            // The people of this run, not what the table may hold besides.
+            const int ready = m_job->PostedCount();
             QString question = Text(4011);
-            question.replace(QStringLiteral("%d"), QString::number(imported.GetRecordCount()));
+            question.replace(QStringLiteral("%d"), QString::number(ready));
             if (Prompt().Ask(this, QMessageBox::Information, Text(4010), question, QMessageBox::Yes | QMessageBox::No,
                              QMessageBox::Yes) == QMessageBox::Yes) {
-                const int ready = imported.GetRecordCount();
                 m_imported = m_job->Send();
+                const QString summary = m_job->Summary(m_imported);
                 m_controller.WriteHostLog(QorLogLevel::Information, QStringLiteral("Import"),
                                           QStringLiteral("%1 of %2 people imported from %3").arg(m_imported).arg(ready).arg(m_job->FileName));
+                ShowMessage(this, m_imported == ready ? QMessageBox::Information : QMessageBox::Warning, Text(4010), summary);
                 contacts.DAContactList().Close();
                 contacts.DAContactList().Open();
             } else {

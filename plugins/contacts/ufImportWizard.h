@@ -9,6 +9,7 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
@@ -62,6 +63,7 @@ private:
     bool GetFields(const QString &fileName);
     void ShowStep();
     void UpdateActions();
+    void RefuseSecondLink(QComboBox *combo);
     void FillMapping();
     void ApplyMapping();
     void Run();

@@ -443,6 +443,8 @@ void TplgGroups::GetStatusText(QString &text)
 
 void TplgGroups::Activate(QObject *)
 {
+    // Captions also when the tree cannot be read (no server).
+    SetCaptions();
     try {
         m_bar->hide();
         m_menuBar->hide();
@@ -467,7 +469,6 @@ void TplgGroups::Activate(QObject *)
             Action(QStringLiteral("acEmail"))->setEnabled(false);
             Action(QStringLiteral("acEmail"))->setVisible(false);
         }
-        SetCaptions();
         if (auto smartHelp = host_cast<ISmartHelp>(m_controller.Host()))
             smartHelp->SetSmartHelpText(m_controller.GetHTML(103), 101);
         const QString active = settings ? settings->GetUserSetting(kActiveNodeSetting, QString()) : QString();
@@ -639,8 +640,8 @@ void TplgGroups::EditGroupNode(QTreeWidgetItem *item, const QString &caption)
         groups.SetValue(QStringLiteral("F_ParentGroupID"), IDOf(item->parent()));
         groups.Post();
     }
-    if (groups.HasChanges())
-        groups.ApplyUpdates(true);
+    if (groups.HasChanges() && !m_controller.Data().SaveOrRevert(QStringLiteral("EditGroupNode"), {&groups}, true))
+        FillGroupListView(false); // the names and places the server holds
 }
 
 void TplgGroups::NewGroup()
@@ -650,7 +651,8 @@ void TplgGroups::NewGroup()
         return;
     TGroupTree groups(m_controller.Data());
     const QString key = groups.AddGroup(IDOf(parent), Text(6004));
-    m_controller.Data().DAGroupsList().ApplyUpdates(false);
+    if (!m_controller.Data().SaveOrRevert(QStringLiteral("acHYNewExecute"), {&m_controller.Data().DAGroupsList()}))
+        return;
     m_filling = true;
     AddNodes(parent, TGroupsViewNode{key, {}, TGroupsNodeKind::Group, Text(6004), {}});
     m_filling = false;
@@ -688,9 +690,10 @@ void TplgGroups::DeleteGroup()
         }
         TGroupTree(store).DeleteGroup(IDOf(item));
         store.ApplyGroupChanges();
-    } catch (...) {
+    } catch (const std::exception &e) {
         store.CancelGroupChanges();
-        throw;
+        store.RevertAfterFailure(QStringLiteral("acHYDeleteExecute"), QString::fromUtf8(e.what()), {&store.DAGroupsList()});
+        return;
     }
     QTreeWidgetItem *parent = item->parent();
     m_filling = true;
@@ -874,7 +877,7 @@ void TplgGroups::SetMembers()
         }
     } catch (const std::exception &e) {
         m_grid->setUpdatesEnabled(true);
-        m_controller.WriteHostLog(QorLogLevel::Severe, QStringLiteral("acHYAddContactExecute ") + group, QString::fromUtf8(e.what()));
+        store.RevertAfterFailure(QStringLiteral("acHYAddContactExecute ") + group, QString::fromUtf8(e.what()), {&store.DALnkGroupMembers()});
         ListMembers();
         return;
     }
@@ -904,14 +907,19 @@ void TplgGroups::RemoveGroupMembers(bool includeSubGroups)
         return;
     TBusyCursor busy;
     const QStringList subGroups = includeSubGroups ? DescendantIDs(item) : QStringList();
-    const std::shared_ptr<IContactsService> service = m_controller.Data().ContactService();
+    TDAContacts &store = m_controller.Data();
     try {
+        const std::shared_ptr<IContactsService> service = store.ContactService();
+        int refused = 0;
         for (const QString &contact : SelectedContacts())
-            service->RemoveGroupMembers(QStringLiteral("tblLnkGroupMembers"), TGroupsView::RemoveMemberWhere(IDOf(item), subGroups, contact));
-    } catch (...) {
-        ListMembers();
-        throw;
+            if (!service->RemoveGroupMembers(QStringLiteral("tblLnkGroupMembers"), TGroupsView::RemoveMemberWhere(IDOf(item), subGroups, contact)))
+                ++refused;
+        if (refused > 0)
+            store.RevertAfterFailure(QStringLiteral("RemoveGroupMembers"), Text(1445), {});
+    } catch (const std::exception &e) {
+        store.RevertAfterFailure(QStringLiteral("RemoveGroupMembers"), QString::fromUtf8(e.what()), {});
     }
+    // The list shows what the server holds, after a refusal too.
     ListMembers();
 }
 

@@ -7,6 +7,7 @@
 #include "client/tests/ClientTestSupport.h"
 #include "server/tests/LogCapture.h"
 
+#include <QAction>
 #include <QFile>
 #include <QTableView>
 #include <QToolBar>
@@ -28,18 +29,18 @@ TEST(ContactsModuleViews, TheHostMakesTheContactsAndFamiliesViewsFromTheModule)
     TDMClient client(folder.ProgramPath());
     client.ReadConfiguration();
     ASSERT_EQ(client.LoadHydraModules(), 1);
-    // The view, a grid it shows, the status text.
-    const std::tuple<const char *, const char *, const char *> views[] = {
-        {"plgContacts", "grdTblView", "All contacts of the parish"},
-        {"plgFamilies", "grdFamilyView", "Families and their members"}};
-    for (const auto &[name, grid, statusText] : views) {
+    // The view, a grid it shows, the status text, its bars (menu bar and tool bar).
+    const std::tuple<const char *, const char *, const char *, int> views[] = {
+        {"plgContacts", "grdTblView", "All contacts of the parish", 2},
+        {"plgFamilies", "grdFamilyView", "Families and their members", 2}};
+    for (const auto &[name, grid, statusText, barCount] : views) {
         IHYVisualPlugin *view = client.HYROMgr().CreateVisualPlugin(QString::fromLatin1(name));
         ASSERT_NE(view, nullptr) << name;
         auto navigation = host_cast<INavBarPlugin>(view);
         ASSERT_TRUE(navigation);
         const QList<QToolBar *> bars = navigation->GetBarManager();
-        ASSERT_EQ(bars.size(), 1);
-        EXPECT_GE(bars[0]->actions().size(), 10) << name;
+        ASSERT_EQ(bars.size(), barCount) << name;
+        EXPECT_GE(bars.last()->actions().size(), 10) << name;
         QString status;
         navigation->GetStatusText(status);
         EXPECT_EQ(status, QString::fromLatin1(statusText));
@@ -47,6 +48,17 @@ TEST(ContactsModuleViews, TheHostMakesTheContactsAndFamiliesViewsFromTheModule)
         auto *table = view->GetWidget()->findChild<QTableView *>(QString::fromLatin1(grid));
         ASSERT_TRUE(table) << grid;
         navigation->Deactivate(nullptr);
+        // The host's own user, with no server to read from: a new user (level 0) sees New
+        // disabled, an editor enabled, both with its caption.
+        for (const int level : {0, 1}) {
+            client.User()->SetUserLevel(level);
+            navigation->Activate(nullptr);
+            QAction *create = view->GetWidget()->findChild<QAction *>(QStringLiteral("acHYNew"));
+            ASSERT_TRUE(create) << name;
+            EXPECT_EQ(create->isEnabled(), level == 1) << name << " at level " << level;
+            EXPECT_FALSE(create->text().isEmpty()) << name;
+            navigation->Deactivate(nullptr);
+        }
         navigation = {};
         client.HYROMgr().ReleasePlugin(view);
     }

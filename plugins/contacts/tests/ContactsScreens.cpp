@@ -1,18 +1,27 @@
 // Pictures of the contacts and families views as a planner sees them, over a small parish on a
 // real server: the table, the cards and the families with their members. Run under a real
-// display (xvfb-run with the xcb platform); writes contacts-table.png, contacts-cards.png and
-// families.png into the folder given.
+// display (xvfb-run with the xcb platform); writes contacts-table.png, contacts-cards.png,
+// contacts-menus.png (the File menu with its reports), contact-dialog-days.png (a run of days
+// marked away) and families.png into the folder given.
 #include "plugins/contacts/hcRvContactsController.h"
 #include "plugins/contacts/uContactsView.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uFamiliesView.h"
+#include "plugins/contacts/ufContactDialog.h"
 
 #include "client/tests/ScreenshotSupport.h"
 #include "testsupport/ServiceHarness.h"
 
 #include "foundation/uCommon.h"
 
+#include "server/services/ReportDefinition.h"
+
 #include <QAction>
+#include <QCalendarWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QToolButton>
 #include <QApplication>
 #include <QMainWindow>
 #include <QStatusBar>
@@ -24,12 +33,23 @@
 
 namespace {
 
-class TScreensHost final : public Quorva::IHYHost, public Quorva::IROHostConnection, public Quorva::IUserHost, public Quorva::IEmailHost
+class TScreensHost final : public Quorva::IHYHost, public Quorva::IROHostConnection, public Quorva::IUserHost, public Quorva::IEmailHost,
+                           public Quorva::IReportHost
 {
 public:
     bool queryInterface(const QUuid &id, void **object) override
     {
-        return QorQueryInterface<Quorva::IHYHost, Quorva::IROHostConnection, Quorva::IUserHost, Quorva::IEmailHost>(this, id, object);
+        return QorQueryInterface<Quorva::IHYHost, Quorva::IROHostConnection, Quorva::IUserHost, Quorva::IEmailHost, Quorva::IReportHost>(
+            this, id, object);
+    }
+    void ShowReportDlg(const QString &, const QStringList *, int, Quorva::IReportCriteriaProvider *, int, const QString &,
+                       const QString &, const QString &, const QString &) override
+    {
+    }
+    // The definitions the server ships, as its report service reads them for the host.
+    void GetReportDefinitionsText(const QString &category, QString &text) override
+    {
+        text = ReportDefinition::GenerateReportDefinition(QString::fromUtf8(KESTROVA_REPORTS_DIR), category);
     }
     int addRef() override { return 1; }
     int release() override { return 1; }
@@ -79,13 +99,19 @@ FROM generate_series(1, 34) AS i;
 bool Picture(TRvContactsPane &view, const QString &path, const std::function<void()> &before = {})
 {
     QMainWindow window;
-    auto *bar = new QToolBar(&window);
-    bar->setIconSize(QSize(24, 24));
-    bar->setMovable(false);
-    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    for (QToolBar *own : view.GetBarManager())
+    // One bar of the window for each of the view's, as the host copies them.
+    for (QToolBar *own : view.GetBarManager()) {
+        auto *bar = new QToolBar(&window);
+        bar->setIconSize(QSize(24, 24));
+        bar->setMovable(false);
+        bar->setToolButtonStyle(own->toolButtonStyle() == Qt::ToolButtonTextOnly ? Qt::ToolButtonTextOnly : Qt::ToolButtonTextUnderIcon);
         bar->addActions(own->actions());
-    window.addToolBar(bar);
+        for (QAction *action : bar->actions())
+            if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action)); button && action->menu())
+                button->setPopupMode(QToolButton::InstantPopup);
+        window.addToolBar(bar);
+        window.addToolBarBreak();
+    }
     auto *centre = new QWidget(&window);
     centre->setLayout(new QVBoxLayout);
     centre->layout()->setContentsMargins(0, 0, 0, 0);
@@ -100,7 +126,14 @@ bool Picture(TRvContactsPane &view, const QString &path, const std::function<voi
     if (before)
         before();
     screenshots::Wait(500);
-    const bool saved = screenshots::Save(window.grab(), path);
+    QPixmap picture = window.grab();
+    // Open pop-up menus are windows of their own: they are drawn onto the picture where they are.
+    QPainter painter(&picture);
+    for (QWidget *popup : QApplication::topLevelWidgets())
+        if (popup->isVisible() && popup != &window && qobject_cast<QMenu *>(popup))
+            painter.drawPixmap(window.mapFromGlobal(popup->pos()), popup->grab());
+    painter.end();
+    const bool saved = screenshots::Save(picture, path);
     view.Deactivate(nullptr);
     view.setParent(nullptr);
     return saved;
@@ -124,6 +157,9 @@ int main(int argc, char **argv)
     }
     server.Start();
     server.Sql(QString::fromUtf8(kParish));
+    // Everyone last changed by the administrator a little while ago, as the dialogs tell.
+    server.Sql(QStringLiteral("UPDATE tblContacts SET ModifiedDateTime = TIMESTAMP '2026-11-30 10:15', F_ModifiedUserID = '%1';")
+                   .arg(kestrova::test::ServiceServer::kAdministratorId));
     kestrova::test::ServiceClient client = server.Administrator();
     TScreensHost host;
     host.Channel = client.Channel;
@@ -147,6 +183,35 @@ int main(int argc, char **argv)
             view->SelectRows({1});
         });
         view->Action(QStringLiteral("acTypeView"))->trigger();
+        ok &= Picture(*view, folder + QStringLiteral("/contacts-menus.png"), [view] {
+            view->SelectRows({4});
+            QMenu *file = view->Menu(QStringLiteral("mnuFile"));
+            QPoint at = view->window()->mapToGlobal(QPoint(4, 30));
+            for (QToolBar *bar : view->window()->findChildren<QToolBar *>())
+                if (QWidget *button = bar->widgetForAction(view->Action(QStringLiteral("mnuFileItem"))))
+                    at = button->mapToGlobal(QPoint(0, button->height()));
+            file->popup(at);
+            screenshots::Wait(200);
+            QAction *reports = view->Menu(QStringLiteral("mnuReports"))->menuAction();
+            file->setActiveAction(reports);
+            view->Menu(QStringLiteral("mnuReports"))->popup(file->mapToGlobal(file->actionGeometry(reports).topRight()));
+        });
+        // A planner's contact with a run of days away, picked with a click and a Shift-click.
+        controller.Data().RunContactDialog = [&](const QString &key, bool isNew) {
+            TfContactDlg dialog(controller.Data(), controller);
+            dialog.Load(key, isNew);
+            dialog.resize(820, 640);
+            dialog.show();
+            dialog.SelectDays(QDate(2026, 12, 14), QDate(2026, 12, 18));
+            dialog.findChild<QPushButton *>(QStringLiteral("btnUnAvailiable"))->click();
+            dialog.SelectDays(QDate(2026, 12, 24), QDate(2026, 12, 27));
+            dialog.findChild<QCalendarWidget *>(QStringLiteral("DNAvail"))->setCurrentPage(2026, 12);
+            screenshots::Wait(400);
+            ok &= screenshots::Save(dialog.grab(), folder + QStringLiteral("/contact-dialog-days.png"));
+            return TModalResult::Cancel;
+        };
+        controller.Data().DAContactList().First();
+        controller.Data().EditContact();
         plugin->release();
     }
     {

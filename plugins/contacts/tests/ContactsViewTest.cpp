@@ -2,6 +2,7 @@
 // table and cards, what a user without editor rights may do, the quick search, deleting,
 // families and functions for the selection, mail, print and preview; and the views' rules.
 #include "plugins/contacts/hcRvContactsController.h"
+#include "plugins/contacts/uContactEditor.h"
 #include "plugins/contacts/uContactsView.h"
 #include "plugins/contacts/uContactsViewRules.h"
 #include "plugins/contacts/uDAContacts.h"
@@ -22,9 +23,14 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QDialog>
 #include <QListView>
+#include <QListWidget>
+#include <QMenu>
 #include <QTableView>
+#include <QScopeGuard>
 #include <QTest>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -119,7 +125,11 @@ public:
         ReportSelection = selection ? *selection : QStringList();
         ReportCount = count;
     }
-    void GetReportDefinitionsText(const QString &, QString &text) override { text.clear(); }
+    void GetReportDefinitionsText(const QString &category, QString &text) override
+    {
+        DefinitionsAsked = category;
+        text = Definitions;
+    }
 
     QString GetUserSetting(const QString &key, const QString &defaultValue) override
     {
@@ -165,6 +175,8 @@ public:
     TSearchObjectList Preselected;
     std::optional<TSearchObjectList> SearchAnswer;
     QStringList Mailed;
+    QString Definitions;
+    QString DefinitionsAsked;
 };
 
 class ContactsViews : public ::testing::Test
@@ -548,6 +560,172 @@ TEST_F(ContactsViews, FamiliesSetAndRemoveMembersAndDeletingAFamilyFreesThem)
     EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
 }
 
+// The server made to refuse: a save that fails is told to the user, and the views show what the
+// server holds, with nothing left pending for a later save to send.
+TEST_F(ContactsViews, AFailedSaveIsToldAndLeavesNothingPending)
+{
+    AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QString()}, {QStringLiteral("Trent"), QStringLiteral("Tom"), QString()}});
+    server->Sql(QStringLiteral(R"(
+        CREATE OR REPLACE FUNCTION dbo.refuse_contact_changes() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN RAISE EXCEPTION 'contacts are held'; END $$;
+        CREATE TRIGGER hold_contacts BEFORE UPDATE OR DELETE ON dbo.tblContacts FOR EACH ROW EXECUTE FUNCTION dbo.refuse_contact_changes();
+        INSERT INTO tblLnkServingPrefrence (PK_ServingPrefrenceID, ContactType, F_ContactID, F_MinistryFunctionID)
+          VALUES ('{5E000000-0000-0000-0000-000000000002}', 0, '%1', '%2');
+    )").arg(KeyOf(QStringLiteral("Smith")), kLector));
+    const auto drop = qScopeGuard([] { server->Sql(QStringLiteral("DROP TRIGGER hold_contacts ON dbo.tblContacts;")); });
+    QStringList told;
+    controller.Data().ShowSaveFailure = [&](const QString &message) { told << message; };
+    TSearchListItem family;
+    family.Object.Caption = kFamily;
+    family.Object.Value = 2;
+    family.Object.TypeID = TSearchObject::FamilyType;
+    host.SearchAnswer = TSearchObjectList{family};
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Yes);
+    TplgContacts *view = Show<TplgContacts>();
+    TDACDSDataTable &list = controller.Data().DAContactList();
+
+    // Action, and the fields of the two people afterwards, as the list shows them.
+    const std::pair<const char *, const char *> cases[] = {{"acHYAddExistingFamily", "F_FamilyID"}, {"acHYDelete", "LastName"}};
+    for (const auto &[action, field] : cases) {
+        told.clear();
+        view->SelectRows(RowsOf(*view, {QStringLiteral("Smith"), QStringLiteral("Trent")}));
+        view->Action(QString::fromLatin1(action))->trigger();
+        ASSERT_EQ(told.size(), 1) << action;
+        EXPECT_TRUE(told[0].startsWith(controller.GetText(1446))) << told[0].toStdString();
+        EXPECT_FALSE(list.HasChanges()) << action;
+        EXPECT_EQ(list.GetState(), TDATableState::dsBrowse) << action;
+        EXPECT_EQ(ShownLastNames(*view), (QStringList{QStringLiteral("Smith"), QStringLiteral("Trent")})) << action;
+        for (int r = 0; r < list.GetRecordCount(); ++r) {
+            if (QLatin1String(field) == QLatin1String("F_FamilyID")) {
+                EXPECT_TRUE(list.ValueAt(r, list.FieldIndex(QStringLiteral("F_FamilyID"))).isNull()) << "not in the family the server refused";
+            }
+        }
+    }
+    // The person whose deletion failed is whole: the preference is still there.
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblLnkServingPrefrence")), QStringLiteral("1"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblContacts")), QStringLiteral("2"));
+
+    // Into a group whose links the server refuses: no link stays pending in the client.
+    const QString group = QStringLiteral("{6A000000-0000-0000-0000-000000000001}");
+    server->Sql(QStringLiteral(R"(
+        INSERT INTO tblGroups (PK_GroupID, GroupName, F_ParentGroupID) VALUES ('%1', 'Choir', '%2');
+        CREATE TRIGGER hold_links BEFORE INSERT ON dbo.tblLnkGroupmembers FOR EACH ROW EXECUTE FUNCTION dbo.refuse_contact_changes();
+    )").arg(group, EmptyGUID));
+    const auto dropLinks = qScopeGuard([group] {
+        server->Sql(QStringLiteral("DROP TRIGGER hold_links ON dbo.tblLnkGroupmembers; DELETE FROM tblGroups WHERE PK_GroupID = '%1';").arg(group));
+    });
+    told.clear();
+    view->PickGroups = [group](bool) { return QStringList{group}; };
+    view->SelectRows(RowsOf(*view, {QStringLiteral("Smith")}));
+    view->Action(QStringLiteral("acHYAddGroup"))->trigger();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_FALSE(controller.Data().DALnkGroupMembers().HasChanges());
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblLnkGroupmembers")), QStringLiteral("0"));
+}
+
+TEST_F(ContactsViews, AFamiliesViewSaveTheServerRefusesIsToldAndReadBack)
+{
+    AddPeople({{QStringLiteral("Gardener"), QStringLiteral("Gus"), QString()}, {QStringLiteral("Gardener"), QStringLiteral("Gina"), QString()}});
+    server->Sql(QStringLiteral(R"(
+        UPDATE tblContacts SET F_FamilyID = '%1';
+        CREATE OR REPLACE FUNCTION dbo.refuse_contact_changes() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN RAISE EXCEPTION 'contacts are held'; END $$;
+        CREATE TRIGGER hold_contacts BEFORE UPDATE ON dbo.tblContacts FOR EACH ROW EXECUTE FUNCTION dbo.refuse_contact_changes();
+    )").arg(kFamily));
+    const auto drop = qScopeGuard([] { server->Sql(QStringLiteral("DROP TRIGGER hold_contacts ON dbo.tblContacts;")); });
+    QStringList told;
+    controller.Data().ShowSaveFailure = [&](const QString &message) { told << message; };
+    TplgFamilies *view = Show<TplgFamilies>();
+    view->SelectFamilies({kFamily});
+    ASSERT_EQ(view->MemberGrid()->model()->rowCount(), 2);
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Yes);
+    view->SelectMembers({KeyOf(QStringLiteral("Gardener"))});
+    view->Action(QStringLiteral("acHYRemoveContact"))->trigger();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("contacts are held"))) << told[0].toStdString();
+    EXPECT_FALSE(controller.Data().DAContactList().HasChanges());
+    EXPECT_EQ(view->MemberGrid()->model()->rowCount(), 2) << "both still members, as the server holds";
+}
+
+TEST_F(ContactsViews, TheMenuBarCarriesFileAndEditWithReportsLabelsAndCustomize)
+{
+    AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QString()}});
+    host.Definitions = QStringLiteral(
+        "{R1},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000002},List.rtm,\"Contact list\",x\r\n"
+        "{R2},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000001},Labels.rtm,\"Address labels, 3 x 10\",x\r\n");
+    TplgContacts *view = Show<TplgContacts>();
+    QStringList titles;
+    for (QAction *item : view->MenuBar()->actions())
+        titles << item->text();
+    EXPECT_EQ(titles, (QStringList{controller.GetText(1201), controller.GetText(1202), controller.GetText(1203), controller.GetText(10019),
+                                   controller.GetText(1205)}));
+    QMenu *file = view->Menu(QStringLiteral("mnuFile"));
+    QMenu *edit = view->Menu(QStringLiteral("mnuEdit"));
+    ASSERT_TRUE(file && edit);
+    for (const char *name : {"acHYNew", "acHYNewCopy", "acHYmnuPrint", "acHYPreview", "mnuSaveAs", "acHYImportExport", "acHYExit"})
+        EXPECT_TRUE(file->actions().contains(view->Action(QString::fromLatin1(name)))) << name;
+    for (const char *name : {"acHYEdit", "acHYDelete", "acHYFindContact", "mnuFamilies", "mnuGroups", "mnuMinistry", "acCustomize"})
+        EXPECT_TRUE(edit->actions().contains(view->Action(QString::fromLatin1(name)))) << name;
+
+    // The reports and the labels of the contacts, each opening the chooser for them.
+    QMenu *reports = view->Menu(QStringLiteral("mnuReports"));
+    QMenu *labels = view->Menu(QStringLiteral("mnuLabels"));
+    emit reports->aboutToShow();
+    EXPECT_EQ(host.DefinitionsAsked, QStringLiteral("{00000000-0000-0000-0000-000000000001}"));
+    ASSERT_EQ(reports->actions().size(), 1);
+    EXPECT_EQ(reports->actions()[0]->text(), QStringLiteral("Contact list"));
+    ASSERT_EQ(labels->actions().size(), 1);
+    EXPECT_EQ(labels->actions()[0]->text(), QStringLiteral("Address labels, 3 x 10"));
+    labels->actions()[0]->trigger();
+    EXPECT_EQ(host.ReportCategory, QStringLiteral("{00000000-0000-0000-0000-000000000001}"));
+
+    // Customize shows a hidden column.
+    const int fax = view->Model()->ColumnOf(QStringLiteral("Fax"));
+    ASSERT_TRUE(view->TableView()->isColumnHidden(fax));
+    view->RunCustomize = [&](QDialog &dialog) {
+        auto *list = dialog.findChild<QListWidget *>(QStringLiteral("lstColumns"));
+        for (int i = 0; list && i < list->count(); ++i)
+            if (list->item(i)->data(Qt::UserRole).toInt() == fax)
+                list->item(i)->setCheckState(Qt::Checked);
+        return true;
+    };
+    view->Action(QStringLiteral("acCustomize"))->trigger();
+    EXPECT_FALSE(view->TableView()->isColumnHidden(fax));
+    EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
+}
+
+TEST_F(ContactsViews, NewAsCopyStartsWithTheHouseholdOfTheCurrentContact)
+{
+    server->Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, Street, City, Zip, phone1, F_FamilyID) VALUES "
+                               "('{C1000000-0000-0000-0000-000000000001}', 'Ann', 'Smith', '1 Elm Street', 'Springfield', '62701', '+44 20 7946 0958', '%1');")
+                    .arg(kFamily));
+    QString started;
+    controller.Data().RunContactDialog = [&](const QString &key, bool isNew) {
+        EXPECT_TRUE(isNew);
+        TContactEditor editor(controller.Data());
+        editor.SetContact(key);
+        started = editor.FullName();
+        editor.NameTyped();
+        editor.FinishName(QStringLiteral("Eva Smith"));
+        return TModalResult::Ok;
+    };
+    TplgContacts *view = Show<TplgContacts>();
+    view->SelectRows({0});
+    ASSERT_TRUE(view->Action(QStringLiteral("acHYNewCopy"))->isEnabled());
+    view->Action(QStringLiteral("acHYNewCopy"))->trigger();
+    EXPECT_EQ(started, QStringLiteral("Smith"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT Street || '|' || City || '|' || Zip || '|' || phone1 || '|' || F_FamilyID || '|' || coalesce(DateOfBirth::text, 'none') "
+                                    "FROM tblContacts WHERE FirstName = 'Eva'")),
+              QStringLiteral("1 Elm Street|Springfield|62701|+44 20 7946 0958|%1|none").arg(kFamily));
+    EXPECT_EQ(view->Model()->rowCount(), 2);
+
+    host.User.UserLevel = 0;
+    view->UpdateActions();
+    EXPECT_FALSE(view->Action(QStringLiteral("acHYNewCopy"))->isEnabled()) << "not for a user without editor rights";
+}
+
 TEST_F(ContactsViews, FamiliesForAUserWithoutEditorRightsOnlyBrowse)
 {
     host.User.UserLevel = 0;
@@ -555,6 +733,14 @@ TEST_F(ContactsViews, FamiliesForAUserWithoutEditorRightsOnlyBrowse)
     for (const char *name : {"acHYNew", "acHyEdit", "acHyDelete", "acHyAddContact", "acHYRemoveContact", "acHYEditContact"})
         EXPECT_FALSE(view->Action(QString::fromLatin1(name))->isEnabled()) << name;
     EXPECT_TRUE(view->Action(QStringLiteral("acHYPrint"))->isEnabled());
+    // Its menu bar: File, Edit, View, Tools and Help; the editing items are off there as well.
+    QStringList titles;
+    for (QAction *item : view->MenuBar()->actions())
+        titles << item->text();
+    EXPECT_EQ(titles, (QStringList{controller.GetText(1201), controller.GetText(1202), controller.GetText(1203), controller.GetText(10019),
+                                   controller.GetText(1205)}));
+    for (QAction *item : view->Menu(QStringLiteral("mnuEdit"))->actions())
+        EXPECT_TRUE(item->isSeparator() || !item->isEnabled() || item->objectName() == QStringLiteral("acHYCopy")) << item->objectName().toStdString();
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "plugins/contacts/uContactEditor.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uGroupTree.h"
+#include "plugins/contacts/uDateField.h"
+#include "plugins/contacts/uDialogPicture.h"
 #include "plugins/contacts/ufContactDialog.h"
 #include "plugins/contacts/ufFamilyDlg.h"
 #include "plugins/contacts/ufGroups.h"
@@ -19,7 +21,12 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCalendarWidget>
 #include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTabWidget>
@@ -597,6 +604,12 @@ TEST_F(ContactsData, ThePickerInGroupModeRefusesTheTopAndNoToItsQuestionDropsThe
     const QString inner = picker.SelectedIDs().first();
     EXPECT_FALSE(picker.MoveGroup(outer, inner));
     EXPECT_EQ(picker.Tree()->topLevelItem(0)->child(picker.Tree()->topLevelItem(0)->childCount() - 1)->data(0, Qt::UserRole).toString(), outer);
+    // An empty name is refused: the group keeps the one it had, in the tree and in the table.
+    QTreeWidgetItem *named = picker.Tree()->currentItem();
+    named->setText(0, QStringLiteral("   "));
+    EXPECT_EQ(named->text(0), controller.GetText(6004));
+    ASSERT_TRUE(Data().DAGroupsList().Locate(QStringLiteral("PK_GroupID"), inner));
+    EXPECT_EQ(Data().DAGroupsList().AsString(QStringLiteral("GroupName")), controller.GetText(6004));
 
     prompt.Answer(QMessageBox::No);
     picker.acClose()->trigger();
@@ -646,6 +659,236 @@ TEST_F(ContactsData, APartialPhoneIsKeptAndTheFaxChoiceWritesTheFax)
     ASSERT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
     EXPECT_EQ(Scalar(QStringLiteral("SELECT phone1 || '|' || Fax FROM tblContacts WHERE LastName = 'Faxon'")),
               QStringLiteral("(555) 12-|(555) 987-6543"));
+}
+
+// Numbers of other shapes than the mask's are shown as stored and, when the user changes
+// something else, saved unchanged, in the contact and in the family dialog.
+TEST_F(ContactsData, StoredPhoneNumbersOfOtherShapesAreShownAndSavedUnchanged)
+{
+    const QStringList numbers = {QStringLiteral("555-123-4567"), QStringLiteral("+44 20 7946 0958"), QStringLiteral("(555) 123-4567"),
+                                 QStringLiteral("5551234567"), QStringLiteral("22 33 44 55 ext. 12")};
+    for (int i = 0; i < numbers.size(); ++i) {
+        const QString key = QStringLiteral("{B0000000-0000-0000-0000-0000000000%1}").arg(i, 2, 10, QLatin1Char('0'));
+        const QString family = QStringLiteral("{B1000000-0000-0000-0000-0000000000%1}").arg(i, 2, 10, QLatin1Char('0'));
+        server->Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, phone1) VALUES ('%1', 'Pat', 'Shape%2', %3);"
+                                   "INSERT INTO tblFamilies (PK_FamilyID, FamilyName, FamilyPhone1) VALUES ('%4', 'Shape%2', %3);")
+                        .arg(key, QString::number(i), (QLatin1Char('\'') + numbers[i] + QLatin1Char('\'')), family));
+        QString shown;
+        // Either dialog: what the phone shows, then a change elsewhere and OK.
+        const auto changeTheCity = [&](auto &dialog) {
+            dialog.show();
+            shown = dialog.template findChild<QLineEdit *>(QStringLiteral("edPhone"))->text();
+            auto *city = dialog.template findChild<QLineEdit *>(QStringLiteral("edCity"));
+            city->setFocus();
+            QTest::keyClicks(city, QStringLiteral("Oslo"));
+            dialog.acClose()->trigger();
+            return dialog.ModalResult();
+        };
+        Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+            TfContactDlg dialog(Data(), controller);
+            dialog.Load(contact, isNew);
+            return changeTheCity(dialog);
+        };
+        ASSERT_TRUE(Data().EditContact(key)) << host.Log.join('\n').toStdString();
+        EXPECT_EQ(shown, numbers[i]);
+        EXPECT_EQ(Scalar(QStringLiteral("SELECT phone1 || '|' || city FROM tblContacts WHERE PK_ContactID = '%1'").arg(key)),
+                  numbers[i] + QStringLiteral("|Oslo"));
+
+        Data().RunFamilyDialog = [&](int mode) {
+            TfFamilyDlg dialog(Data(), controller);
+            dialog.Prepare(mode);
+            return changeTheCity(dialog);
+        };
+        Data().DAFamilyList().Open();
+        ASSERT_TRUE(Data().EditFamily(family)) << host.Log.join('\n').toStdString();
+        EXPECT_EQ(shown, numbers[i]);
+        EXPECT_EQ(Scalar(QStringLiteral("SELECT FamilyPhone1 || '|' || FamilyCity FROM tblFamilies WHERE PK_FamilyID = '%1'").arg(family)),
+                  numbers[i] + QStringLiteral("|Oslo"));
+    }
+}
+
+// A new number typed into the empty field after a click at its far end: the mask's shape is
+// filled in, and a number starting with "+" is kept as typed.
+TEST_F(ContactsData, ANewPhoneNumberIsTypedWhereverTheFieldWasClicked)
+{
+    const std::pair<const char *, const char *> cases[] = {{"5551234567", "(555) 123-4567"}, {"+47 22 33 44 55", "+47 22 33 44 55"}};
+    int run = 0;
+    for (const auto &[typed, stored] : cases) {
+        const QString last = QStringLiteral("Typed%1").arg(++run);
+        Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+            TfContactDlg dialog(Data(), controller);
+            dialog.Load(contact, isNew);
+            dialog.show();
+            QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edFullname")), QStringLiteral("Ola ") + last);
+            auto *phone = dialog.findChild<QLineEdit *>(QStringLiteral("edPhone"));
+            QTest::mouseClick(phone, Qt::LeftButton, {}, QPoint(phone->width() - 4, phone->height() / 2));
+            QTest::qWait(10);
+            QTest::keyClicks(phone, QString::fromLatin1(typed));
+            dialog.acClose()->trigger();
+            return dialog.ModalResult();
+        };
+        ASSERT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
+        EXPECT_EQ(Scalar(QStringLiteral("SELECT phone1 FROM tblContacts WHERE LastName = '%1'").arg(last)), QString::fromLatin1(stored)) << typed;
+    }
+}
+
+// Dates of birth: typed in the short format, as ISO or with the month's name they are kept;
+// 1 January 1900 is a date like any other; text that is not a date is refused with a message and
+// stays in the field; emptying the field is "no date".
+TEST_F(ContactsData, TypedDatesOfBirthAreKeptAndTextThatIsNoDateIsRefused)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
+    const std::tuple<const char *, const char *, bool> cases[] = {
+        {"03/15/1975", "1975-03-15", false}, {"1978-06-20", "1978-06-20", false}, {"20 Jun 1978", "1978-06-20", false},
+        {"1/1/1900", "1900-01-01", false},   {"3/15/75", "1975-03-15", false},    {"next tuesday", "none", true},
+        {"", "none", false}};
+    const QString key = QStringLiteral("{B2000000-0000-0000-0000-000000000001}");
+    server->Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, DateOfBirth) VALUES ('%1', 'Dora', 'Dated', '1900-01-01');").arg(key));
+    for (const auto &[typed, stored, refused] : cases) {
+        TScriptedPrompt prompt;
+        QString shownFirst;
+        QString left;
+        Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+            TfContactDlg dialog(Data(), controller);
+            dialog.Load(contact, isNew);
+            dialog.show();
+            auto *born = dialog.findChild<QLineEdit *>(QStringLiteral("dtDOB"));
+            shownFirst = born->text();
+            born->setFocus();
+            born->selectAll();
+            QTest::keyClicks(born, QString::fromLatin1(typed));
+            if (QString::fromLatin1(typed).isEmpty())
+                QTest::keyClick(born, Qt::Key_Delete);
+            // OK straight from the field: what is typed is taken first.
+            dialog.acClose()->trigger();
+            left = born->text();
+            if (refused) {
+                EXPECT_EQ(dialog.ModalResult(), TModalResult::None) << "a refused date keeps the dialog open";
+                dialog.acExit()->trigger();
+            }
+            return dialog.ModalResult();
+        };
+        // Every run starts from 1 January 1900, which must come back as that date.
+        server->Sql(QStringLiteral("UPDATE tblContacts SET DateOfBirth = '1900-01-01' WHERE PK_ContactID = '%1';").arg(key));
+        EXPECT_EQ(Data().EditContact(key), !refused) << host.Log.join('\n').toStdString();
+        EXPECT_EQ(shownFirst, QStringLiteral("1/1/1900"));
+        const QString expected = refused ? QStringLiteral("1900-01-01") : QString::fromLatin1(stored);
+        EXPECT_EQ(Scalar(QStringLiteral("SELECT coalesce(to_char(DateOfBirth, 'YYYY-MM-DD'), 'none') FROM tblContacts WHERE PK_ContactID = '%1'").arg(key)),
+                  expected) << typed;
+        EXPECT_EQ(prompt.Prompts().size(), refused ? 1 : 0) << typed;
+        if (refused) {
+            EXPECT_TRUE(prompt.Prompts()[0].Text.startsWith(controller.GetText(1447) + QString::fromLatin1(typed)));
+            EXPECT_EQ(left, QString::fromLatin1(typed)) << "the text stays as typed";
+        }
+    }
+}
+
+TEST(ContactsDateField, ThePopUpOpensAtTheTypedDateOrToday)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
+    TDateField field;
+    field.show();
+    field.Edit()->setText(QStringLiteral("20 Jun 1978"));
+    field.OpenCalendar();
+    EXPECT_EQ(field.Calendar()->selectedDate(), QDate(1978, 6, 20));
+    field.Calendar()->hide();
+    field.Edit()->clear();
+    field.OpenCalendar();
+    EXPECT_EQ(field.Calendar()->selectedDate(), QDate::currentDate());
+    // A day picked in it is the field's date.
+    std::optional<QDate> changed;
+    field.Changed = [&](const std::optional<QDate> &date) { changed = date; };
+    emit field.Calendar()->clicked(QDate(1900, 1, 1));
+    EXPECT_EQ(changed, std::optional<QDate>(QDate(1900, 1, 1)));
+    EXPECT_EQ(field.Edit()->text(), QStringLiteral("1/1/1900"));
+}
+
+TEST_F(ContactsData, APictureThatCannotBeStoredIsReportedAndNotShown)
+{
+    TScriptedPrompt prompt;
+    QLabel *picture = nullptr;
+    bool shown = true;
+    Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+        TfContactDlg dialog(Data(), controller);
+        dialog.Load(contact, isNew);
+        dialog.ChoosePicture = []() -> std::optional<std::pair<QImage, QByteArray>> {
+            QImage image(8, 8, QImage::Format_RGB32);
+            image.fill(Qt::red);
+            return std::make_pair(image, PictureAsJpeg(QImage())); // writing fails
+        };
+        picture = dialog.findChild<QLabel *>(QStringLiteral("imgContact"));
+        dialog.findChild<QPushButton *>(QStringLiteral("btnPicture"))->click();
+        dialog.show();
+        QTest::mouseClick(picture, Qt::LeftButton); // a click on the picture chooses one too
+        shown = !picture->pixmap().isNull();
+        return TModalResult::Cancel;
+    };
+    Data().NewContact();
+    EXPECT_FALSE(shown);
+    ASSERT_EQ(prompt.Prompts().size(), 2);
+    for (const auto &shownPrompt : prompt.Prompts())
+        EXPECT_TRUE(shownPrompt.Text.startsWith(controller.GetText(1449)));
+}
+
+// Several days marked at once: the days from one to another, and the invert button of the
+// functions gives the person every function it did not have.
+TEST_F(ContactsData, ARangeOfDaysIsMarkedAtOnceAndInvertFlipsEveryFunction)
+{
+    Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+        TfContactDlg dialog(Data(), controller);
+        dialog.Load(contact, isNew);
+        dialog.show();
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edFullname")), QStringLiteral("Rita Ranged"));
+        dialog.SelectDays(QDate(2027, 3, 5), QDate(2027, 3, 1)); // picked backwards
+        EXPECT_EQ(dialog.SelectedDays().size(), 5);
+        dialog.findChild<QPushButton *>(QStringLiteral("btnUnAvailiable"))->click();
+        // A click on the 2nd and a click with Shift on the 3rd pick both, as a planner does.
+        auto *calendar = dialog.findChild<QCalendarWidget *>(QStringLiteral("DNAvail"));
+        calendar->setCurrentPage(2027, 3);
+        auto *days = calendar->findChild<QTableView *>(QStringLiteral("qt_calendar_calendarview"));
+        const auto cellOf = [days](int day) {
+            for (int row = 1; row < days->model()->rowCount(); ++row)
+                for (int column = 1; column < days->model()->columnCount(); ++column) {
+                    const QModelIndex index = days->model()->index(row, column);
+                    // The 2nd and 3rd sit in the first two weeks, before the next month's days.
+                    if (row <= 2 && index.data().toInt() == day)
+                        return days->visualRect(index).center();
+                }
+            return QPoint();
+        };
+        QTest::mouseClick(days->viewport(), Qt::LeftButton, {}, cellOf(2));
+        QTest::mouseClick(days->viewport(), Qt::LeftButton, Qt::ShiftModifier, cellOf(3));
+        EXPECT_EQ(dialog.SelectedDays(), (QList<QDate>{QDate(2027, 3, 2), QDate(2027, 3, 3)}));
+        dialog.findChild<QPushButton *>(QStringLiteral("btnAvailiable"))->click();
+        dialog.findChild<QPushButton *>(QStringLiteral("btnInverseFunctions"))->click();
+        EXPECT_EQ(dialog.findChild<QMenu *>(QStringLiteral("mnuFile"))->title(), controller.GetText(1201));
+        EXPECT_EQ(dialog.findChild<QMenu *>(QStringLiteral("mnuHelp"))->actions(), QList<QAction *>{dialog.acHelp()});
+        dialog.acClose()->trigger();
+        return dialog.ModalResult();
+    };
+    ASSERT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
+    const QString key = ContactByName(QStringLiteral("Ranged"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(to_char(UnavailiableDate, 'MM-DD'), ',' ORDER BY UnavailiableDate) FROM tblUnAvailiabillity "
+                                    "WHERE F_ContactID = '%1'").arg(key)),
+              QStringLiteral("03-01,03-04,03-05"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblLnkServingPrefrence WHERE F_ContactID = '%1'").arg(key)), 2);
+}
+
+TEST_F(ContactsData, ANewFamilyShowsWhoMadeItAndWhen)
+{
+    QString status;
+    Data().RunFamilyDialog = [&](int mode) {
+        TfFamilyDlg dialog(Data(), controller);
+        dialog.Prepare(mode);
+        status = dialog.StatusText();
+        return TModalResult::Cancel;
+    };
+    Data().DAFamilyList().Open();
+    Data().NewFamily();
+    EXPECT_TRUE(status.startsWith(controller.GetText(1372) + QStringLiteral("admin") + controller.GetText(1373))) << status.toStdString();
+    EXPECT_TRUE(status.contains(QLocale().toString(QDate::currentDate(), QLocale::LongFormat))) << status.toStdString();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "client/tests/ClientTestSupport.h"
 #include "server/tests/LogCapture.h"
 
+#include <QAction>
 #include <QFile>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -43,6 +44,11 @@ TEST(GroupsModule, TheHostMakesTheGroupsViewFromTheModule)
         auto *tree = view->GetWidget()->findChild<QTreeWidget *>(QStringLiteral("tvGroups"));
         ASSERT_TRUE(tree);
         EXPECT_EQ(tree->topLevelItemCount(), 0);
+        // Without a server the actions still carry their captions, and a new user edits nothing.
+        QAction *create = view->GetWidget()->findChild<QAction *>(QStringLiteral("acHYNew"));
+        ASSERT_TRUE(create);
+        EXPECT_FALSE(create->text().isEmpty());
+        EXPECT_FALSE(create->isEnabled());
         navigation->Deactivate(nullptr);
         navigation = {};
         client.HYROMgr().ReleasePlugin(view);

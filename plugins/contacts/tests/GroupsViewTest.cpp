@@ -21,6 +21,7 @@
 #include <QMainWindow>
 #include <QToolBar>
 #include <QHash>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSplitter>
 #include <QTableView>
@@ -499,6 +500,40 @@ TEST_F(GroupsView, SettingMembersKeepsFamilyAndGroupMembersAndRemovingTakesThemO
     EXPECT_TRUE(GroupMembers(kSopranos, TDAContacts::ContactMemberType).isEmpty());
     EXPECT_TRUE(Listed().isEmpty());
     EXPECT_TRUE(host.Log.isEmpty()) << host.Log.join(QLatin1Char('\n')).toStdString();
+}
+
+// The server made to refuse: a member removal it does not carry out, and a rename it refuses,
+// are told to the user, and the view shows what the server holds.
+TEST_F(GroupsView, RefusedRemovalsAndRenamesAreToldAndTheViewShowsTheServersState)
+{
+    QStringList told;
+    controller.Data().ShowSaveFailure = [&](const QString &message) { told << message; };
+    server->Sql(QStringLiteral(R"(
+        CREATE OR REPLACE FUNCTION dbo.refuse_group_changes() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN RAISE EXCEPTION 'groups are held'; END $$;
+        CREATE TRIGGER hold_links BEFORE DELETE ON dbo.tblLnkGroupmembers FOR EACH ROW EXECUTE FUNCTION dbo.refuse_group_changes();
+        CREATE TRIGGER hold_groups BEFORE UPDATE ON dbo.tblGroups FOR EACH ROW EXECUTE FUNCTION dbo.refuse_group_changes();
+    )"));
+    const auto drop = qScopeGuard([] {
+        server->Sql(QStringLiteral("DROP TRIGGER hold_links ON dbo.tblLnkGroupmembers; DROP TRIGGER hold_groups ON dbo.tblGroups;"));
+    });
+    SetShowChildren(false);
+    ASSERT_TRUE(Select(TGroupsNodeKind::Group, kYouth));
+    const QSet<QString> before = Listed();
+    ASSERT_FALSE(before.isEmpty());
+    view->Grid()->selectAll();
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::No);
+    view->Action(QStringLiteral("acHYRemoveContact"))->trigger();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].startsWith(controller.GetText(1446))) << told[0].toStdString();
+    EXPECT_EQ(Listed(), before) << "still members, as the server holds";
+
+    view->EditGroupNode(view->FindNode(TGroupsNodeKind::Group, kYouth), QStringLiteral("Teens"));
+    ASSERT_EQ(told.size(), 2);
+    EXPECT_TRUE(told[1].contains(QStringLiteral("groups are held"))) << told[1].toStdString();
+    EXPECT_FALSE(controller.Data().DAGroupsList().HasChanges());
+    EXPECT_EQ(view->FindNode(TGroupsNodeKind::Group, kYouth)->text(0), QStringLiteral("Youth"));
 }
 
 // Not a check: the picture for the documentation, when a folder is named.

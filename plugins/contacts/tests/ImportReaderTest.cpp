@@ -76,6 +76,22 @@ TEST_F(ImportReader, ReadsTheSamePeopleFromEachKindOfFile)
     EXPECT_EQ(OpenCellReader(Fixture(QStringLiteral("people.xls")))->Cell(2, 3).typeId(), QMetaType::QDate);
 }
 
+TEST_F(ImportReader, NumberCellsOfAnOldWorkbookShowTheirDigits)
+{
+    // numbers.xls: numbers in the postcode, phone and date columns and an empty row 3.
+    const auto reader = OpenCellReader(Fixture(QStringLiteral("numbers.xls")));
+    EXPECT_EQ(reader->RowCount(), 4);
+    EXPECT_EQ(reader->Text(1, 3), QStringLiteral("Zip"));
+    EXPECT_EQ(reader->Cell(2, 3).typeId(), QMetaType::Double);
+    EXPECT_EQ(reader->Text(2, 3), QStringLiteral("100000"));
+    EXPECT_EQ(reader->Text(2, 4), QStringLiteral("5550000000"));
+    EXPECT_EQ(reader->Cell(2, 5), QVariant(QDate(1900, 1, 1)));
+    EXPECT_TRUE(reader->Text(3, 1).isEmpty());
+    EXPECT_EQ(reader->Text(4, 1), QStringLiteral("Bob"));
+    EXPECT_EQ(reader->Text(4, 3), QStringLiteral("2108"));
+    EXPECT_EQ(reader->Cell(4, 5), QVariant(QDate(1985, 3, 14)));
+}
+
 TEST_F(ImportReader, CsvReadsQuotesSeparatorsAndEncodings)
 {
     struct Case
@@ -90,6 +106,10 @@ TEST_F(ImportReader, CsvReadsQuotesSeparatorsAndEncodings)
         {"tab", "Name\tCity\nAnn\tRome", {"Name", "City"}, {"Ann", "Rome"}},
         {"bom", "\xEF\xBB\xBFName\nZoë\n", {"Name"}, {"Zoë"}},
         {"latin1", "Name\nM\xFCller\n", {"Name"}, {QStringLiteral("Müller")}},
+        {"windows-1252", "Name,Gift\nRen\xE9" "e \x93" "Bee\x94,\x80 5\n", {"Name", "Gift"}, {QStringLiteral("Renée “Bee”"), QStringLiteral("€ 5")}},
+        {"utf-8 with a mark and the euro", "\xEF\xBB\xBFName,Gift\nRen\xC3\xA9" "e,\xE2\x82\xAC 5\n", {"Name", "Gift"}, {QStringLiteral("Renée"), QStringLiteral("€ 5")}},
+        {"a quote inside an unquoted field", "Name,City\nO\"Neil,Cork\n", {"Name", "City"}, {"O\"Neil", "Cork"}},
+        {"a quote at the end of an unquoted field", "Size,Name\n12\",Ann\n", {"Size", "Name"}, {"12\"", "Ann"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -118,6 +138,76 @@ TEST_F(ImportReader, RefusesFilesItCannotRead)
     EXPECT_TRUE(job.FieldDefs().empty());
     ASSERT_EQ(prompt.Prompts().size(), 1);
     EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QStringLiteral("cannot be read")));
+}
+
+TEST_F(ImportReader, CsvWhoseQuotingCannotBeReadIsRefusedWithItsLine)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        const char *line;
+    } cases[] = {
+        {"a quoted field never closes", "Name,City\nAnn,Rome\n\"Bob,Oslo\nCleo,Rome\n", "Line 3 "},
+        {"text after a closing quote", "Name,City\nAnn,Rome\nBob,Oslo\n\"Cleo\"x,Rome\n", "Line 4 "},
+        {"lines inside a quoted field count", "Name,Note\nAnn,\"two\r\nlines\"\r\n\"Bob\" ,x\r\n", "Line 4 "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = Own(QStringLiteral("quoting.csv"), c.bytes);
+        try {
+            OpenCellReader(path);
+            ADD_FAILURE() << "the file was read";
+        } catch (const EImportFileError &e) {
+            EXPECT_TRUE(QString::fromUtf8(e.what()).startsWith(QString::fromLatin1(c.line))) << e.what();
+        }
+        // The job shows it and offers nothing to import.
+        TScriptedPrompt prompt;
+        TvoImportJob job;
+        job.LoadFile(path);
+        EXPECT_TRUE(job.FieldDefs().empty());
+        ASSERT_EQ(prompt.Prompts().size(), 1);
+        EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QString::fromLatin1(c.line)));
+    }
+}
+
+TEST_F(ImportReader, NumbersShowAllTheirDigits)
+{
+    struct Case
+    {
+        double value;
+        const char *text;
+    } cases[] = {
+        {100000.0, "100000"}, {5550000000.0, "5550000000"}, {2125550123.0, "2125550123"}, {-42.0, "-42"},
+        {0.0, "0"}, {12.5, "12.5"}, {0.1 + 0.2, "0.3"}, {123456789012345.0, "123456789012345"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(TImportCellReader::CellText(c.value), QString::fromLatin1(c.text)) << c.value;
+}
+
+TEST_F(ImportReader, SpreadsheetDaysCountAsTheSpreadsheetProgramCountsThem)
+{
+    struct Case
+    {
+        double days;
+        bool from1904;
+        QDateTime expected;
+    } cases[] = {
+        {1.0, false, QDateTime(QDate(1900, 1, 1), QTime(0, 0))},
+        {59.0, false, QDateTime(QDate(1900, 2, 28), QTime(0, 0))},
+        {61.0, false, QDateTime(QDate(1900, 3, 1), QTime(0, 0))},
+        {1.5, false, QDateTime(QDate(1900, 1, 1), QTime(12, 0))},
+        {31120.0, false, QDateTime(QDate(1985, 3, 14), QTime(0, 0))},
+        {0.0, true, QDateTime(QDate(1904, 1, 1), QTime(0, 0))},
+        {-1.0, false, QDateTime(QDate(1899, 12, 29), QTime(0, 0))},
+    };
+    for (const Case &c : cases) {
+        const QDateTime at = SpreadsheetDayToDateTime(c.days, c.from1904);
+        EXPECT_EQ(at.date(), c.expected.date()) << c.days;
+        EXPECT_EQ(at.time(), c.expected.time()) << c.days;
+    }
+    // The 29 February 1900 of the 1900 system never was.
+    EXPECT_FALSE(SpreadsheetDayToDateTime(60.0, false).isValid());
 }
 
 TEST_F(ImportReader, ExtensionsMatchWithoutRegardToCase)
@@ -157,22 +247,17 @@ TEST_F(ImportReader, ColumnsExamplesAndRowCountFollowTheHeaderChoice)
     EXPECT_EQ(bare.FieldDefs()[1]->Column, 0);
     EXPECT_EQ(bare.FieldDefs()[0]->Value.toString(), QStringLiteral("Zoë"));
 
-    // The data end at the first row whose linked, active columns are empty.
+    // The data run to the last row that holds anything, whatever is linked: a row without
+    // text in the linked columns is skipped by the run, it does not end it.
     auto *file = bare.ImportFile();
-    EXPECT_EQ(file->GetRecordCount(bare.Links()), 0);
+    EXPECT_EQ(file->GetRecordCount(bare.Links()), 4);
     bare.Links().Item(1).DataField = QStringLiteral("LastName");
     EXPECT_EQ(file->GetRecordCount(bare.Links()), 4);
     EXPECT_EQ(bare.LinkedCount(), 1);
 
     TvoImportJob gap;
-    gap.LoadFile(Own(QStringLiteral("gap.csv"), "First,Last\nAnn,One\n,Two\nonly-first,\nCleo,Four\n"));
-    gap.Links().Item(0).DataField = QStringLiteral("FirstName");
-    EXPECT_EQ(gap.ImportFile()->GetRecordCount(gap.Links()), 2);
-    // Text in an unlinked column alone ends the data; once linked it continues them.
-    gap.Links().Item(1).DataField = QStringLiteral("LastName");
-    EXPECT_EQ(gap.ImportFile()->GetRecordCount(gap.Links()), 5);
-    gap.Links().Item(1).Active = false;
-    EXPECT_EQ(gap.ImportFile()->GetRecordCount(gap.Links()), 2);
+    gap.LoadFile(Own(QStringLiteral("gap.csv"), "First,Last\nAnn,One\n,\n\nonly-first,\nCleo,Four\n\n\n"));
+    EXPECT_EQ(gap.ImportFile()->GetRecordCount(gap.Links()), 6);
 }
 
 TEST_F(ImportReader, AFirstRowWithoutTextGivesNoColumns)

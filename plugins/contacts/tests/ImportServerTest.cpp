@@ -2,6 +2,8 @@
 // .csv and an .xls arrive in the database as the files hold them, a file without a header row
 // too; a row the server refuses is put to the user (Continue, Continue All, Stop), as is a
 // value that does not fit its field; and the wizard closes after every run, a failed one too.
+// Numbers a spreadsheet holds arrive as their digits, blank rows are skipped and counted, hand-
+// written CSV files in either encoding bring everyone, and one field takes one column.
 #include "plugins/contacts/hcRvContactsController.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uImport.h"
@@ -11,17 +13,21 @@
 #include "plugins/contacts/tests/ImportTestFiles.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
+#include "testsupport/TestFiles.h"
 
 #include "dataaccess/TDACDSDataTable.h"
 #include "ui/PromptService.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+
+#include <xlsxwriter.h>
 
 using namespace kestrova::test;
 
@@ -130,9 +136,10 @@ TEST_F(ImportWizard, BringsInThePeopleOfEachKindOfFile)
         RunWizard(wizard, file,
                   {QStringLiteral("FirstName"), QStringLiteral("LastName"), QStringLiteral("DateOfBirth"), QStringLiteral("Zip"),
                    QStringLiteral("City"), QStringLiteral("EMail1")});
-        ASSERT_EQ(prompt.Prompts().size(), 1);
+        ASSERT_EQ(prompt.Prompts().size(), 2);
         EXPECT_EQ(prompt.Prompts()[0].Caption, QStringLiteral("Import"));
         EXPECT_TRUE(prompt.Prompts()[0].Text.startsWith(QStringLiteral("4 people")));
+        EXPECT_EQ(prompt.Prompts()[1].Text, QStringLiteral("People imported: 4\nRows skipped as blank: 0\nRows refused by the server: 0"));
         EXPECT_EQ(wizard.Imported(), 4);
         const QStringList people = Rows(QStringLiteral(
             "SELECT concat_ws(';', FirstName, LastName, coalesce(to_char(DateOfBirth, 'YYYY-MM-DD'), '-'), Zip, coalesce(City::text, '-'), EMail1) "
@@ -187,10 +194,12 @@ TEST_F(ImportWizard, PutsEachRowTheServerRefusesToTheUser)
         QList<QMessageBox::StandardButton> answers;
         int questions;
         QStringList imported;
+        const char *summary;
     } cases[] = {
-        {"continue", {QMessageBox::Yes, QMessageBox::Yes}, 2, taken},
-        {"continue all", {QMessageBox::YesToAll}, 1, taken},
-        {"stop", {QMessageBox::No}, 1, {QStringLiteral("First")}},
+        {"continue", {QMessageBox::Yes, QMessageBox::Yes}, 2, taken, "People imported: 3\nRows skipped as blank: 0\nRows refused by the server: 2"},
+        {"continue all", {QMessageBox::YesToAll}, 1, taken, "People imported: 3\nRows skipped as blank: 0\nRows refused by the server: 2"},
+        {"stop", {QMessageBox::No}, 1, {QStringLiteral("First")},
+         "People imported: 1\nRows skipped as blank: 0\nRows refused by the server: 1\nRows not sent after Stop: 3"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -201,7 +210,7 @@ TEST_F(ImportWizard, PutsEachRowTheServerRefusesToTheUser)
             prompt.Answer(answer);
         TfImport wizard(controller);
         RunWizard(wizard, File(QStringLiteral("refused.csv")));
-        ASSERT_EQ(prompt.Prompts().size(), 1 + c.questions);
+        ASSERT_EQ(prompt.Prompts().size(), 2 + c.questions);
         const auto &first = prompt.Prompts()[1];
         EXPECT_EQ(first.Caption, QStringLiteral("Error!"));
         EXPECT_EQ(first.Buttons, QMessageBox::YesToAll | QMessageBox::Yes | QMessageBox::No);
@@ -213,6 +222,7 @@ TEST_F(ImportWizard, PutsEachRowTheServerRefusesToTheUser)
         EXPECT_EQ(wizard.Imported(), c.imported.size());
         EXPECT_TRUE(host.Log.last().contains(QStringLiteral("%1 of 5 people imported").arg(c.imported.size()))) << host.Log.last().toStdString();
         EXPECT_FALSE(controller.Data().DAImportContacts().GetActive());
+        EXPECT_EQ(prompt.Prompts().last().Text, QString::fromLatin1(c.summary));
     }
 }
 
@@ -249,6 +259,188 @@ TEST_F(ImportWizard, AValueThatDoesNotFitItsFieldIsPutToTheUser)
         EXPECT_EQ(server->db.scalar(QStringLiteral("SELECT count(LastName) FROM dbo.tblContacts")), c.withLastName);
         server->Sql(QStringLiteral("DELETE FROM tblContacts; ALTER TABLE tblContacts ADD CONSTRAINT test_refused CHECK (LastName IS NULL OR LastName::text <> 'Refused');"));
     }
+}
+
+// A workbook as a spreadsheet program writes it: postcodes and phone numbers as numbers, a
+// separator row left empty, dates from 1900 on as dates and an older one as text (spreadsheet
+// programs keep no earlier date as a date).
+QString WriteNumbersWorkbook(const QString &path)
+{
+    lxw_workbook *book = workbook_new(QFile::encodeName(path).constData());
+    lxw_worksheet *sheet = workbook_add_worksheet(book, nullptr);
+    lxw_format *date = workbook_add_format(book);
+    format_set_num_format(date, "yyyy-mm-dd");
+    // The postcode format of spreadsheet programs, which shows the leading zero of Bob's.
+    lxw_format *postcode = workbook_add_format(book);
+    format_set_num_format(postcode, "00000");
+    const char *header[] = {"FirstName", "LastName", "Zip", "Phone1", "DateOfBirth"};
+    for (int c = 0; c < 5; ++c)
+        worksheet_write_string(sheet, 0, lxw_col_t(c), header[c], nullptr);
+    struct Person
+    {
+        const char *first;
+        const char *last;
+        double zip;
+        double phone;
+        lxw_datetime born;
+        const char *bornText;
+    } people[] = {
+        {"Ann", "Lee", 100000, 5550000000, {1900, 1, 1, 0, 0, 0}, nullptr},
+        {"Bob", "Kay", 2108, 2125550123, {}, "1850-05-01"},
+        {"Cleo", "Refused", 30301, 4045550199, {1970, 1, 2, 0, 0, 0}, nullptr},
+        {"Dora", "Fox", 94105, 4155550100, {1985, 3, 14, 0, 0, 0}, nullptr},
+    };
+    // Row 3 (index 2) stays empty between Ann and Bob.
+    const lxw_row_t rows[] = {1, 3, 4, 5};
+    for (int i = 0; i < 4; ++i) {
+        const Person &p = people[i];
+        worksheet_write_string(sheet, rows[i], 0, p.first, nullptr);
+        worksheet_write_string(sheet, rows[i], 1, p.last, nullptr);
+        worksheet_write_number(sheet, rows[i], 2, p.zip, p.zip < 10000 ? postcode : nullptr);
+        worksheet_write_number(sheet, rows[i], 3, p.phone, nullptr);
+        if (p.bornText)
+            worksheet_write_string(sheet, rows[i], 4, p.bornText, nullptr);
+        else
+            worksheet_write_datetime(sheet, rows[i], 4, const_cast<lxw_datetime *>(&p.born), date);
+    }
+    return workbook_close(book) == LXW_NO_ERROR ? path : QString();
+}
+
+TEST_F(ImportWizard, NumbersArriveAsDigitsBlankRowsAreSkippedAndEveryDateIsKept)
+{
+    const QString workbook = WriteNumbersWorkbook(File(QStringLiteral("numbers.xlsx")));
+    ASSERT_FALSE(workbook.isEmpty());
+    // Someone already there is not counted among the people this run brings.
+    server->Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, LastName) VALUES ('{11111111-1111-1111-1111-111111111111}', 'Before');"));
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Yes); // bring them in
+    prompt.Answer(QMessageBox::Yes); // go on after the refused row
+    TfImport wizard(controller);
+    RunWizard(wizard, workbook);
+    for (const auto &shown : prompt.Prompts())
+        SCOPED_TRACE(shown.Text.toStdString());
+    ASSERT_EQ(prompt.Prompts().size(), 3) << prompt.Prompts()[0].Text.toStdString() << "\n--\n" << prompt.Prompts()[1].Text.toStdString();
+    EXPECT_TRUE(prompt.Prompts()[0].Text.startsWith(QStringLiteral("4 people"))) << prompt.Prompts()[0].Text.toStdString();
+    EXPECT_TRUE(prompt.Prompts()[1].Text.contains(QStringLiteral("Record: 5\n"))) << prompt.Prompts()[1].Text.toStdString();
+    EXPECT_EQ(prompt.Prompts()[2].Text, QStringLiteral("People imported: 3\nRows skipped as blank: 1\nRows refused by the server: 1"));
+    EXPECT_EQ(prompt.Prompts()[2].Icon, QMessageBox::Warning);
+    EXPECT_EQ(wizard.Imported(), 3);
+    EXPECT_EQ(Rows(QStringLiteral("SELECT concat_ws(';', FirstName, LastName, Zip, Phone1, coalesce(to_char(DateOfBirth, 'YYYY-MM-DD'), '-')) "
+                                  "FROM tblContacts WHERE LastName::text <> 'Before'")),
+              (QStringList{QStringLiteral("Ann;Lee;100000;5550000000;1900-01-01"), QStringLiteral("Bob;Kay;02108;2125550123;1850-05-01"),
+                           QStringLiteral("Dora;Fox;94105;4155550100;1985-03-14")}));
+}
+
+TEST_F(ImportWizard, NumbersOfAnOldWorkbookArriveAsDigits)
+{
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Yes);
+    TfImport wizard(controller);
+    RunWizard(wizard, QDir(ImportDataFolder()).filePath(QStringLiteral("numbers.xls")));
+    ASSERT_EQ(prompt.Prompts().size(), 2);
+    EXPECT_TRUE(prompt.Prompts()[0].Text.startsWith(QStringLiteral("2 people")));
+    EXPECT_EQ(prompt.Prompts()[1].Text, QStringLiteral("People imported: 2\nRows skipped as blank: 1\nRows refused by the server: 0"));
+    EXPECT_EQ(Rows(QStringLiteral("SELECT concat_ws(';', FirstName, LastName, Zip, Phone1, to_char(DateOfBirth, 'YYYY-MM-DD')) FROM tblContacts")),
+              (QStringList{QStringLiteral("Ann;Lee;100000;5550000000;1900-01-01"), QStringLiteral("Bob;Kay;2108;2125550123;1985-03-14")}));
+}
+
+TEST_F(ImportWizard, OnlyTheZeroDateIsStoredAsNoDate)
+{
+    TDACDSDataTable &table = controller.Data().DAImportContacts();
+    TvoImportJob job;
+    job.SetTable(&table);
+    job.OpenTableEmpty();
+    struct Case
+    {
+        QDateTime born;
+        bool kept;
+    } cases[] = {
+        {QDateTime(QDate(1899, 12, 30), QTime(0, 0)), false},
+        {QDateTime(QDate(1899, 12, 30), QTime(6, 0)), true},
+        {QDateTime(QDate(1899, 12, 29), QTime(0, 0)), true},
+        {QDateTime(QDate(1850, 5, 1), QTime(0, 0)), true},
+        {QDateTime(QDate(1900, 1, 1), QTime(0, 0)), true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.born.toString(Qt::ISODate).toStdString());
+        table.Insert();
+        table.SetValue(QStringLiteral("DateOfBirth"), c.born);
+        table.Post();
+        const QVariant stored = table.Value(QStringLiteral("DateOfBirth"));
+        EXPECT_EQ(!stored.isNull(), c.kept);
+        if (c.kept) {
+            EXPECT_EQ(stored.toDateTime().date(), c.born.date());
+        }
+    }
+    table.CancelUpdates();
+    table.Close();
+}
+
+TEST_F(ImportWizard, HandWrittenCsvFilesBringEveryPerson)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        QStringList people;
+        int blank;
+    } cases[] = {
+        {"windows-1252 with a stray quote and blank separator rows",
+         "FirstName;LastName;Zip\r\nRen\xE9" "e;O\"Neil;01234\r\n;;\r\n\r\nJos\xE9;M\xFC" "ller \x80;5550\r\n", 
+         {QStringLiteral("Jos\u00E9;M\u00FCller \u20AC;5550"), QStringLiteral("Ren\u00E9e;O\"Neil;01234")}, 2},
+        {"utf-8 with a mark", "\xEF\xBB\xBF" "FirstName,LastName,Zip\nZo\xC3\xAB,\xC3\x98" "deg\xC3\xA5rd,0150\n,,\nAnn,Lee,9\n",
+         {QStringLiteral("Ann;Lee;9"), QStringLiteral("Zo\u00EB;\u00D8deg\u00E5rd;0150")}, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        server->Sql(QStringLiteral("DELETE FROM tblContacts;"));
+        const QString path = File(QStringLiteral("hand.csv"));
+        ASSERT_TRUE(WriteFile(path, c.bytes));
+        TScriptedPrompt prompt;
+        prompt.Answer(QMessageBox::Yes);
+        TfImport wizard(controller);
+        RunWizard(wizard, path);
+        ASSERT_EQ(prompt.Prompts().size(), 2);
+        EXPECT_TRUE(prompt.Prompts()[0].Text.startsWith(QStringLiteral("%1 people").arg(c.people.size())));
+        EXPECT_EQ(prompt.Prompts()[1].Text, QStringLiteral("People imported: %1\nRows skipped as blank: %2\nRows refused by the server: 0")
+                                                .arg(c.people.size())
+                                                .arg(c.blank));
+        EXPECT_EQ(Rows(QStringLiteral("SELECT concat_ws(';', FirstName, LastName, Zip) FROM tblContacts")), c.people);
+    }
+}
+
+TEST_F(ImportWizard, ACsvWhoseQuotingCannotBeReadIsRefusedWithItsLine)
+{
+    const QString path = File(QStringLiteral("broken.csv"));
+    ASSERT_TRUE(WriteFile(path, "FirstName,LastName\nAnn,Lee\n\"Bob,Kay\nCleo,Fox\n"));
+    TScriptedPrompt prompt;
+    TfImport wizard(controller);
+    wizard.SetTexts();
+    wizard.ChooseFile(path);
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_TRUE(prompt.Prompts()[0].Text.startsWith(QStringLiteral("Line 3 of \"broken.csv\""))) << prompt.Prompts()[0].Text.toStdString();
+    EXPECT_EQ(wizard.cxlvImportFields->topLevelItemCount(), 0);
+    EXPECT_FALSE(wizard.acNext->isEnabled());
+}
+
+TEST_F(ImportWizard, ASecondColumnForTheSameFieldIsRefused)
+{
+    TScriptedPrompt prompt;
+    TfImport wizard(controller);
+    wizard.SetTexts();
+    wizard.ChooseFile(File(QStringLiteral("people.csv")));
+    wizard.acNext->trigger();
+    wizard.SetMappingField(0, QStringLiteral("LastName"));
+    EXPECT_TRUE(prompt.Prompts().isEmpty());
+    wizard.SetMappingField(1, QStringLiteral("LastName"));
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Text,
+              QStringLiteral("The field \"LastName\" is already linked to the column \"FirstName\". A field takes one column."));
+    auto *second = qobject_cast<QComboBox *>(wizard.cxGridFields->cellWidget(1, 2));
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(second->currentText().isEmpty());
+    auto *first = qobject_cast<QComboBox *>(wizard.cxGridFields->cellWidget(0, 2));
+    EXPECT_EQ(first->currentText(), QStringLiteral("LastName"));
 }
 
 TEST_F(ImportWizard, ClosesAfterARunThatFailed)
