@@ -7,6 +7,7 @@
 #include "foundation/uCommon.h"
 #include "ui/PromptService.h"
 #include "ui/TDATableModel.h"
+#include "ui/uActionIcons.h"
 #include "ui/ufPassword.h"
 
 #include <QAction>
@@ -36,6 +37,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <tuple>
 
 using namespace Quorva;
 using namespace SettingsRules;
@@ -132,10 +135,38 @@ public:
 
     void Bind(QLineEdit *edit, const QString &field)
     {
-        m_loaders << [this, edit, field] { edit->setText(Value(field).toString()); };
-        connect(edit, &QLineEdit::textEdited, this, [this, field](const QString &text) { Write(field, text); });
+        m_loaders << [this, edit, field] {
+            edit->setText(Value(field).toString());
+            if (m_names.contains(edit))
+                m_names[edit].Kept = Value(field).toString();
+        };
+        connect(edit, &QLineEdit::textEdited, this, [this, edit, field](const QString &text) {
+            Write(field, Blank(text) && m_names.contains(edit) ? KeptName(edit) : text);
+        });
         m_widgets << edit;
     }
+    // Makes a bound editor a name the row may not lose: while it is blank the row keeps the name
+    // it was loaded with (fallback for a row that had none), and leaving it blank says so
+    // (OnNameMissing) and shows that name again. So no empty name is ever posted or saved.
+    void RequireName(QLineEdit *edit, std::function<QString()> fallback)
+    {
+        m_names.insert(edit, TName{edit->text(), std::move(fallback)});
+        connect(edit, &QLineEdit::editingFinished, this, [this, edit] { CheckName(edit); });
+    }
+    QString KeptName(QLineEdit *edit) const
+    {
+        const TName name = m_names.value(edit);
+        return Blank(name.Kept) && name.Fallback ? name.Fallback() : name.Kept;
+    }
+    // False when a name editor is left blank: its kept name is shown again and the user told.
+    bool CheckNames()
+    {
+        bool given = true;
+        for (auto it = m_names.cbegin(); it != m_names.cend(); ++it)
+            given = CheckName(it.key()) && given;
+        return given;
+    }
+    static bool Blank(const QString &text) { return text.trimmed().isEmpty(); }
     void Bind(QPlainTextEdit *memo, const QString &field)
     {
         m_loaders << [this, memo, field] {
@@ -203,8 +234,31 @@ public:
     std::function<void(const QString &field)> OnWritten;
     std::function<void()> OnLoaded;
     std::function<void(const QString &message)> OnFailure;
+    std::function<void(const QString &keptName)> OnNameMissing;
 
 private:
+    struct TName
+    {
+        QString Kept;
+        std::function<QString()> Fallback;
+    };
+
+    bool CheckName(QLineEdit *edit)
+    {
+        // Only an editor showing a row can leave that row's name empty.
+        const bool showsRow = m_table.GetActive() && (!m_table.Eof() || m_table.GetState() == TDATableState::dsInsert);
+        if (!showsRow || !edit->isEnabled() || !Blank(edit->text()))
+            return true;
+        const QString kept = KeptName(edit);
+        // The name is back before the message takes the focus, so leaving again finds it given.
+        edit->setText(kept);
+        if (OnNameMissing)
+            OnNameMissing(kept);
+        if (OnWritten)
+            OnWritten(QString());
+        return false;
+    }
+
     QVariant Value(const QString &field) const
     {
         if (!m_table.GetActive() || (m_table.Eof() && m_table.GetState() != TDATableState::dsInsert))
@@ -242,6 +296,7 @@ private:
     QList<std::function<void()>> m_loaders;
     QList<QWidget *> m_widgets;
     QList<QPair<TDACDSDataTable *, int>> m_lookups;
+    QHash<QLineEdit *, TName> m_names;
     bool m_loading = false;
     bool m_writing = false;
 
@@ -292,6 +347,12 @@ TplgSystemSettings::TplgSystemSettings(TRvSettingsController &controller)
     });
     for (TFieldBinder *binder : {m_locationFields, m_liturgyFields, m_functionFields, m_userFields})
         binder->OnFailure = [this](const QString &message) { m_controller.WriteLog(QorLogLevel::Severe, message, QStringLiteral("FieldEdit")); };
+    const QList<QPair<TFieldBinder *, int>> nameMessages = {
+        {m_locationFields, 5261}, {m_liturgyFields, 5262}, {m_functionFields, 5263}, {m_userFields, 5265}};
+    for (const auto &[binder, message] : nameMessages)
+        binder->OnNameMissing = [this, message = message](const QString &kept) {
+            ShowMessage(this, QMessageBox::Warning, Text(5260), Text(message).arg(kept));
+        };
     LoadCaptions();
 }
 
@@ -304,6 +365,12 @@ TplgSystemSettings::~TplgSystemSettings()
 QString TplgSystemSettings::Text(int number) const
 {
     return m_controller.GetText(number);
+}
+
+void TplgSystemSettings::CheckNames()
+{
+    for (TFieldBinder *binder : {m_locationFields, m_liturgyFields, m_functionFields, m_userFields})
+        binder->CheckNames();
 }
 
 bool TplgSystemSettings::Guarded(const QString &location, const std::function<void()> &step)
@@ -405,7 +472,7 @@ void TplgSystemSettings::BuildActions()
     m_acNew = action(style->standardIcon(QStyle::SP_FileIcon), 1203, QKeySequence(QStringLiteral("Ctrl+N")));
     m_acDelete = action(style->standardIcon(QStyle::SP_TrashIcon), 1204);
     m_acPreview = action(style->standardIcon(QStyle::SP_FileDialogContentsView), 2210);
-    m_acPrint = action(style->standardIcon(QStyle::SP_DialogSaveButton), 2211, QKeySequence(QStringLiteral("Ctrl+P")));
+    m_acPrint = action(PrintIcon(), 2211, QKeySequence(QStringLiteral("Ctrl+P")));
     m_acRefresh = action(style->standardIcon(QStyle::SP_BrowserReload), 1206, QKeySequence(Qt::Key_F5));
     m_acHelp = action(style->standardIcon(QStyle::SP_DialogHelpButton), 1207, QKeySequence(Qt::Key_F1));
     m_acShowHelp = action(QIcon(), 2205);
@@ -539,6 +606,7 @@ QWidget *TplgSystemSettings::BuildLocationsPage()
         return edit;
     };
     m_edLocationName = line(QStringLiteral("LocationName"), 5200);
+    m_locationFields->RequireName(m_edLocationName, [this] { return Text(5250); });
     m_edLocationName->setMaxLength(75);
     memo(QStringLiteral("LocationAddress"), 5201);
     line(QStringLiteral("LocationPhone1"), 5202);
@@ -576,6 +644,7 @@ QWidget *TplgSystemSettings::BuildLiturgiesPage()
     m_edLiturgyName = new QLineEdit(details);
     m_edLiturgyName->setMaxLength(75);
     m_liturgyFields->Bind(m_edLiturgyName, QStringLiteral("LiturgyTemplateName"));
+    m_liturgyFields->RequireName(m_edLiturgyName, [this] { return Text(2003); });
     auto *location = new QComboBox(details);
     m_liturgyFields->BindLookup(location, QStringLiteral("F_LocationID"), m_data.Locations, kLocationKey, QStringLiteral("LocationName"));
     auto *comments = new QPlainTextEdit(details);
@@ -587,7 +656,7 @@ QWidget *TplgSystemSettings::BuildLiturgiesPage()
     // Typing the name renames the list entry at once.
     connect(m_edLiturgyName, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (QListWidgetItem *item = m_lvLiturgies->currentItem())
-            item->setText(text);
+            item->setText(text.trimmed().isEmpty() ? m_liturgyFields->KeptName(m_edLiturgyName) : text);
     });
 
     auto *layout = new QHBoxLayout(page);
@@ -622,6 +691,7 @@ QWidget *TplgSystemSettings::BuildFunctionsPage()
     m_edFunctionName = new QLineEdit(details);
     m_edFunctionName->setMaxLength(50);
     m_functionFields->Bind(m_edFunctionName, QStringLiteral("MinistryFunctionName"));
+    m_functionFields->RequireName(m_edFunctionName, [this] { return Text(4005); });
     auto *abbreviation = new QLineEdit(details);
     abbreviation->setMaxLength(10);
     m_functionFields->Bind(abbreviation, QStringLiteral("MinistryFunctionAbr"));
@@ -722,6 +792,7 @@ QWidget *TplgSystemSettings::BuildUsersPage()
     m_edUsername->setMaxLength(32);
     m_edUsername->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[a-zA-Z0-9]+")), m_edUsername));
     m_userFields->Bind(m_edUsername, QStringLiteral("LogonUsername"));
+    m_userFields->RequireName(m_edUsername, [this] { return Text(5241); });
     m_cboUserLevel = new QComboBox(details);
     m_userFields->BindLookup(m_cboUserLevel, QStringLiteral("F_Userlevel"), m_data.UserLevels, QStringLiteral("PK_UserLevelID"),
                              QStringLiteral("UserLevelName"));
@@ -731,10 +802,11 @@ QWidget *TplgSystemSettings::BuildUsersPage()
     form->addRow(label(3002), m_edUsername);
     form->addRow(label(3013), m_cboUserLevel);
     form->addRow(label(3012), comments);
-    for (const auto &[field, caption] : {qMakePair(QStringLiteral("CreatedDateTime"), 3008),
-                                          qMakePair(QStringLiteral("ModifiedDateTime"), 3009),
-                                          qMakePair(QStringLiteral("LastLoginDate"), 3011)}) {
+    for (const auto &[field, caption, name] : {std::tuple(QStringLiteral("CreatedDateTime"), 3008, "lblCreated"),
+                                                std::tuple(QStringLiteral("ModifiedDateTime"), 3009, "lblModified"),
+                                                std::tuple(QStringLiteral("LastLoginDate"), 3011, "lblLastLogon")}) {
         auto *value = new QLabel(details);
+        value->setObjectName(QLatin1String(name));
         m_userFields->BindDate(value, field);
         form->addRow(label(caption), value);
     }
@@ -908,6 +980,9 @@ void TplgSystemSettings::Activate(QObject *)
         LoadCaptions();
         PushSmartHelp(101, 103);
         m_data.OpenTable(m_data.Users);
+        // The grid lists the accounts by log-on name.
+        m_data.Users.Sort(QStringLiteral("LogonUsername"));
+        m_data.Users.First();
         m_data.OpenTable(m_data.UserLevels);
         m_data.OpenTable(m_data.Locations);
         m_data.LiturgyTemplates.Close();
@@ -945,6 +1020,8 @@ void TplgSystemSettings::Deactivate(QObject *)
 {
     m_menuBar->show();
     m_toolBar->show();
+    // A name left blank is not saved: the row keeps its name, and the user is told.
+    CheckNames();
     // Options never read (Activate stopped early) are not written over what is stored; the
     // tables that did open are saved.
     if (m_optionsLoaded) {
@@ -1013,6 +1090,7 @@ void TplgSystemSettings::SetPage(int page)
 
 void TplgSystemSettings::PageChanging(int page)
 {
+    CheckNames();
     setUpdatesEnabled(false);
     Guarded(QStringLiteral("cxPagePageChanging"), [this, page] {
         if (page == pgLocations) {
@@ -1447,15 +1525,20 @@ void TplgSystemSettings::InsertTemplate()
 void TplgSystemSettings::RenameTemplate(QTreeWidgetItem *node, const QString &text)
 {
     Guarded(QStringLiteral("UpdateTemplateCaption"), [this, node, &text] {
-        if (text.trimmed().isEmpty()) {
-            const QSignalBlocker block(m_tvTemplates);
-            node->setText(0, Text(2006));
-            return;
-        }
         TDACDSDataTable &templates = m_data.MinistryTemplates;
         PostIfEditing(templates);
         if (!templates.Locate(kTemplateKey, node->data(0, kIdRole)))
             return;
+        // An empty name is refused: the template keeps, and shows, the name it has.
+        if (text.trimmed().isEmpty()) {
+            const QString kept = templates.AsString(QStringLiteral("MinistryTemplateName"));
+            {
+                const QSignalBlocker block(m_tvTemplates);
+                node->setText(0, kept);
+            }
+            ShowMessage(this, QMessageBox::Warning, Text(5260), Text(5264).arg(kept));
+            return;
+        }
         templates.Edit();
         templates.SetValue(QStringLiteral("MinistryTemplateName"), text);
         templates.Post();

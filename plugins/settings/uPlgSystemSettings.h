@@ -154,6 +154,8 @@ private:
     void RefreshOnPage();
     void HelpOnPage();
     bool Confirm(int caption, int question);
+    // Every name editor left blank gets its row's name back, and the user is told.
+    void CheckNames();
 
     void FillDurationList();
     void ReadEventsSettings();

@@ -70,7 +70,11 @@ TDASetup::TDASetup()
     LnkMinistryTemplateToMinistryFunction.OnAfterInsert = [](TDACDSDataTable &t) {
         t.SetValue(QStringLiteral("PK_LinkID"), NewKey());
     };
-    DAUsers.OnAfterInsert = [](TDACDSDataTable &t) { t.SetValue(QStringLiteral("PK_UserID"), NewKey()); };
+    // The first account carries its creation like every later one, so the users page shows it.
+    DAUsers.OnAfterInsert = [](TDACDSDataTable &t) {
+        Created(t, QStringLiteral("PK_UserID"));
+        Modified(t);
+    };
 }
 
 void TDASetup::Connect(std::shared_ptr<TROMessage> message, std::shared_ptr<TROTransportChannel> channel)

@@ -57,6 +57,14 @@ QString NewLocationName(const QString &prefix, int listItems)
     return prefix + QString::number(listItems + 1);
 }
 
+int FirstUnnamed(const QStringList &names)
+{
+    for (int i = 0; i < names.size(); ++i)
+        if (names[i].trimmed().isEmpty())
+            return i;
+    return -1;
+}
+
 int PageImage(int step)
 {
     switch (step) {

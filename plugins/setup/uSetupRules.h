@@ -37,6 +37,9 @@ QString LinkNodeText(const QString &functionName, int count);
 // The prefix immediately followed by the number of list items plus 1.
 QString NewLocationName(const QString &prefix, int listItems);
 
+// Where the first name that is empty or only blanks stands; -1 when every name is given.
+int FirstUnnamed(const QStringList &names);
+
 // The page pictures by page: 1 → 105, 2 → 106, 3 → 107, 4 → 104.
 int PageImage(int step);
 

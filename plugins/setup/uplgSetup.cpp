@@ -88,6 +88,17 @@ QList<QPair<QString, QString>> Rows(const TDACDSDataTable &t, const QString &key
     return rows;
 }
 
+// The key of the first row whose name is empty; empty when every row has a name.
+QString FirstUnnamedKey(const TDACDSDataTable &t, const QString &keyField, const QString &nameField)
+{
+    const QList<QPair<QString, QString>> rows = Rows(t, keyField, nameField);
+    QStringList names;
+    for (const auto &row : rows)
+        names << row.second;
+    const int unnamed = FirstUnnamed(names);
+    return unnamed < 0 ? QString() : rows[unnamed].first;
+}
+
 void DeleteShown(TDACDSDataTable &t)
 {
     while (t.GetRecordCount() > 0) {
@@ -577,10 +588,46 @@ void TplgInitialSetup::UpdateActions()
 
 void TplgInitialSetup::acNextExecute()
 {
-    if (!NextEnabled(State()))
+    if (!NextEnabled(State()) || !NamesGiven())
         return;
     ++m_step;
     doStep();
+}
+
+bool TplgInitialSetup::NamesGiven()
+{
+    try {
+        TDASetup &setup = Data();
+        if (m_step == 2) {
+            PostPending(setup.Locations);
+            const QString unnamed = FirstUnnamedKey(setup.Locations, kLocationID, kLocationName);
+            if (unnamed.isEmpty())
+                return true;
+            ShowMessage(this, QMessageBox::Warning, Text(1220), Text(1221));
+            for (int i = 0; i < m_lstLocations->count(); ++i)
+                if (m_lstLocations->item(i)->data(kIdRole).toString() == unnamed)
+                    m_lstLocations->setCurrentRow(i);
+            LocationListClick();
+            m_edLocationName->setFocus();
+            return false;
+        }
+        if (m_step == 3) {
+            PostPending(setup.LiturgyTemplates);
+            const QString unnamed = FirstUnnamedKey(setup.LiturgyTemplates, kLiturgyID, kLiturgyName);
+            if (unnamed.isEmpty())
+                return true;
+            ShowMessage(this, QMessageBox::Warning, Text(1220), Text(1222));
+            for (int i = 0; i < m_tvLiturgies->topLevelItemCount(); ++i)
+                if (m_tvLiturgies->topLevelItem(i)->data(0, kIdRole).toString() == unnamed)
+                    m_tvLiturgies->setCurrentItem(m_tvLiturgies->topLevelItem(i));
+            m_edLiturgyName->setFocus();
+            return false;
+        }
+    } catch (const std::exception &e) {
+        LogSetupFailure(QStringLiteral("acNextExecute"), e);
+        return false;
+    }
+    return true;
 }
 
 void TplgInitialSetup::acPreviousExecute()
@@ -645,7 +692,8 @@ void TplgInitialSetup::FillLocationList()
     try {
         TDACDSDataTable &t = Data().Locations;
         PostPending(t);
-        const QString current = t.GetRecordCount() > 0 ? t.AsString(kLocationID) : QString();
+        // After a removal the cursor may stand past the last row: then the first is current.
+        const QString current = t.Eof() ? QString() : t.AsString(kLocationID);
         m_filling = true;
         m_lstLocations->clear();
         int select = -1;
@@ -854,6 +902,13 @@ void TplgInitialSetup::acAddLiturgyExecute()
         TDASetup &setup = Data();
         PostPending(setup.Locations);
         PostPending(setup.LiturgyTemplates);
+        // A liturgy belongs to the current location, else to the first there is.
+        if (setup.Locations.Eof())
+            setup.Locations.First();
+        if (setup.Locations.Eof()) {
+            ShowMessage(this, QMessageBox::Warning, Text(1220), Text(1225));
+            return;
+        }
         const QString locationId = setup.Locations.AsString(kLocationID);
         m_addingLiturgy = true;
         TDACDSDataTable &t = setup.LiturgyTemplates;
@@ -1001,16 +1056,18 @@ void TplgInitialSetup::TemplateItemChanged(QTreeWidgetItem *item)
     if (m_filling || !item || item->parent())
         return;
     try {
-        if (item->text(0).isEmpty()) {
-            m_filling = true;
-            item->setText(0, Text(1213));
-            m_filling = false;
-            return;
-        }
         TDACDSDataTable &t = Data().MinistryTemplates; // UpdateTemplateCaption
         PostPending(t);
         if (!t.Locate(kTemplateID, item->data(0, kIdRole)))
             return;
+        // An empty name is refused: the template keeps, and shows, the name it has.
+        if (item->text(0).trimmed().isEmpty()) {
+            m_filling = true;
+            item->setText(0, t.AsString(kTemplateName));
+            m_filling = false;
+            ShowMessage(this, QMessageBox::Warning, Text(1220), Text(1223).arg(t.AsString(kTemplateName)));
+            return;
+        }
         t.Edit();
         t.SetValue(kTemplateName, item->text(0));
         t.Post();
@@ -1169,17 +1226,19 @@ void TplgInitialSetup::FunctionItemChanged(QTreeWidgetItem *item)
         return;
     try {
         const QString name = item->text(0);
-        if (name.isEmpty()) {
-            m_filling = true;
-            item->setText(0, Text(1213));
-            m_filling = false;
-            return;
-        }
         TDACDSDataTable &t = Data().MinistryFunctions; // UpdateFunctionCaption
         PostPending(t);
         const QString id = item->data(0, kIdRole).toString();
         if (!t.Locate(kFunctionID, id))
             return;
+        // An empty name is refused: the function keeps, and shows, the name it has.
+        if (name.trimmed().isEmpty()) {
+            m_filling = true;
+            item->setText(0, t.AsString(kFunctionName));
+            m_filling = false;
+            ShowMessage(this, QMessageBox::Warning, Text(1220), Text(1224).arg(t.AsString(kFunctionName)));
+            return;
+        }
         t.Edit();
         t.SetValue(kFunctionName, name);
         t.Post();

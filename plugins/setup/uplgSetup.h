@@ -83,6 +83,9 @@ private:
     void doStep();
     void UpdateActions();
     void LoadPictures();
+    // Next leaves page 2 or 3 only when every location or liturgy has a name; otherwise it says
+    // so and shows the one without.
+    bool NamesGiven();
 
     // Page 2
     void FillLocationList();

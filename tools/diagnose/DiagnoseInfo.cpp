@@ -1,6 +1,14 @@
 #include "DiagnoseInfo.h"
 
-std::optional<TDiagnoseInfo> TDiagnoseInfo::ReadCommandLine(const QStringList &arguments)
+#include <QDir>
+#include <QUrl>
+
+QString TDiagnoseInfo::FaqAddress(const QString &programFolder)
+{
+    return QUrl::fromLocalFile(QDir(programFolder).absoluteFilePath(FaqPage)).toString();
+}
+
+std::optional<TDiagnoseInfo> TDiagnoseInfo::ReadCommandLine(const QStringList &arguments, const QString &programFolder)
 {
     if (arguments.size() < 2)
         return std::nullopt;
@@ -14,7 +22,7 @@ std::optional<TDiagnoseInfo> TDiagnoseInfo::ReadCommandLine(const QStringList &a
         info.Advice = DesignAdvice;
     } else {
         info.Advice = SingleAdvice;
-        info.Link = FaqAddress;
+        info.Link = FaqAddress(programFolder);
     }
     return info;
 }

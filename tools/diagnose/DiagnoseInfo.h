@@ -13,14 +13,16 @@ struct TDiagnoseInfo
     static inline const QString Caption = QStringLiteral("Unable to start the Kestrova");
     static inline const QString DesignAddress = QStringLiteral("Unable to connect to the server.");
     static inline const QString DesignAdvice = QStringLiteral(
-        "Kestrova was not able to connect to the local server. Please verify that you have the Brennic.EXE running before you "
-        "start the Kestrova");
+        "Kestrova was not able to connect to the local server. Please verify that you have the data server Brennic running "
+        "before you start the Kestrova");
     static inline const QString SingleAdvice = QStringLiteral(
-        "Kestrova was not able to connect to the local server.\rPlease verify that you have the Brennic.EXE running before you "
-        "start the Kestrova and that your firewall does not block access.\r\rTo learn more, please click on the link below and "
-        "check the FAQ.");
-    // The maker's support page; the real address goes here when there is one.
-    static inline const QString FaqAddress = QStringLiteral("https://kestrova.example/support/faq.html");
+        "Kestrova was not able to connect to the local server.\rPlease verify that you have the data server Brennic running "
+        "before you start the Kestrova and that your firewall does not block access.\r\rTo learn more, please click on the "
+        "link below: it opens the troubleshooting page of the help installed with Kestrova.");
+    // The troubleshooting page of the help beside the programs; there is no page of the maker's to go to.
+    static inline const QString FaqPage = QStringLiteral("help/InstallFAQ.html");
+    // The page in programFolder, as the address the link opens.
+    static QString FaqAddress(const QString &programFolder);
 
     bool ClientInstallation = false;
     QString Address;
@@ -29,6 +31,6 @@ struct TDiagnoseInfo
     QString Link;
 
     // Nothing when there is no argument: the program then ends without a window. Only the
-    // first argument counts.
-    static std::optional<TDiagnoseInfo> ReadCommandLine(const QStringList &arguments);
+    // first argument counts. programFolder: where the help is installed.
+    static std::optional<TDiagnoseInfo> ReadCommandLine(const QStringList &arguments, const QString &programFolder);
 };

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 using ToolWindow::ScreenText;
@@ -61,7 +62,8 @@ void TfMain::ShowConnectInfo(const TDiagnoseInfo &info)
     if (info.Link.isEmpty())
         m_link->clear();
     else
-        m_link->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(info.Link.toHtmlEscaped()));
+        m_link->setText(QStringLiteral("<a href=\"%1\">%2</a>")
+                            .arg(info.Link.toHtmlEscaped(), QUrl(info.Link).toDisplayString(QUrl::PreferLocalFile).toHtmlEscaped()));
 }
 
 void TfMain::LinkClick()

@@ -10,10 +10,10 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const std::optional<TDiagnoseInfo> info = TDiagnoseInfo::ReadCommandLine(arguments);
-    if (!info)
+    if (!TDiagnoseInfo::ReadCommandLine(arguments, QString()))
         return 0;
     QApplication app(argc, argv);
+    const std::optional<TDiagnoseInfo> info = TDiagnoseInfo::ReadCommandLine(arguments, QApplication::applicationDirPath());
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setApplicationName(TDiagnoseInfo::Title);
     TfMain form;

@@ -91,7 +91,7 @@ void TfMain::RestoreClick()
     }
     if (!m_prompts.Confirm(QStringLiteral("Restore database"),
                            QStringLiteral("This will restore a previous version of your database and replace your current one. "
-                                          "There is no way back afterwards!\r\nYou must restart your server (brennic.exe) after "
+                                          "There is no way back afterwards!\r\nYou must restart your server (Brennic) after "
                                           "doing this\r\nPress OK to continue"),
                            true))
         return;

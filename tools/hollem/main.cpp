@@ -3,7 +3,6 @@
 #include "fMain.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QStyleFactory>
 
@@ -47,12 +46,6 @@ int main(int argc, char **argv)
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setApplicationName(QStringLiteral("Hollem"));
     TDM dm(QApplication::applicationDirPath());
-    if (!QFileInfo(dm.BackupFolder()).isDir()) {
-        QMessageBox::critical(nullptr, QStringLiteral("Directory missing"),
-                              QStringLiteral("The backup directory does not exist.\nProbably because your server has never been "
-                                             "started or you're running MSSQL-server on a different machine."));
-        return 1;
-    }
     QMessageBox::warning(nullptr, QStringLiteral("Warning"),
                          QStringLiteral("This utility only works for installations where the sql-server and application is "
                                         "installed on the same machine"));

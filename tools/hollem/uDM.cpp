@@ -4,6 +4,7 @@
 #include "foundation/FileResolver.h"
 #include "foundation/IniFile.h"
 #include "server/database/DatabaseBackup.h"
+#include "server/database/DatabaseMaintenance.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,14 +33,13 @@ TDM::TDM(const QString &programFolder, Clock clock)
     , m_clock(std::move(clock))
     , m_connections(std::make_unique<TDAConnectionManager>())
 {
-    m_log << kSeparator + QStringLiteral("- ") + QLocale::system().toString(m_clock().date(), QLocale::ShortFormat)
-                 + QStringLiteral(" -") + kSeparator;
+    AppendLine(kSeparator + QStringLiteral("- ") + QLocale::system().toString(m_clock().date(), QLocale::ShortFormat)
+               + QStringLiteral(" -") + kSeparator);
 }
 
 TDM::~TDM()
 {
     Disconnect();
-    SaveLog();
 }
 
 bool TDM::IsSilent(const QStringList &arguments)
@@ -111,11 +111,43 @@ bool TDM::Connected() const
 void TDM::Initialize()
 {
     Log(QStringLiteral("Initialize"), QStringLiteral("start"));
+    // A server that never made a backup has no folder yet; the list is then empty.
+    if (!QDir().mkpath(BackupFolder()))
+        Log(QStringLiteral("Initialize"), QStringLiteral("Cannot create the backup folder ") + BackupFolder());
+    try {
+        RemoveLeftovers();
+    } catch (const std::exception &e) {
+        Log(QStringLiteral("RemoveLeftovers"), Message(e));
+    }
     try {
         Connect();
     } catch (const std::exception &) {
-        // The window opens all the same; its buttons then report the missing connection.
+        // The window opens all the same: a restore needs no live database, a backup connects again.
     }
+}
+
+QStringList TDM::RemoveLeftovers()
+{
+    const QString dataSource = DataSource();
+    if (dataSource.isEmpty())
+        return {};
+    const TDatabaseBackup backup(dataSource);
+    TDAEADOConnection maintenance;
+    maintenance.SetConnectionString(DatabaseMaintenance::WithDatabase(dataSource, TDatabaseBackup::MaintenanceDatabase));
+    maintenance.Open();
+    auto names = maintenance.NewDataset(QStringLiteral("SELECT datname FROM pg_database ORDER BY 1"));
+    names->Open();
+    QStringList removed;
+    for (const QVariantList &row : names->Rows()) {
+        const QString name = row.value(0).toString();
+        // Only what a restore of this database made; a database put aside by a swap is not touched.
+        if (!DatabaseMaintenance::IsSideName(name, backup.DatabaseName(), QStringLiteral("restore")))
+            continue;
+        DatabaseMaintenance::Drop(maintenance, name);
+        Log(QStringLiteral("RemoveLeftovers"), name);
+        removed << name;
+    }
+    return removed;
 }
 
 void TDM::Disconnect()
@@ -127,21 +159,25 @@ void TDM::Disconnect()
 
 void TDM::Log(const QString &first, const QString &second)
 {
-    m_log << QStringLiteral("#%1\t%2\t%3").arg(QLocale::system().toString(m_clock(), QLocale::ShortFormat), first, second);
+    AppendLine(QStringLiteral("#%1\t%2\t%3").arg(QLocale::system().toString(m_clock(), QLocale::ShortFormat), first, second));
 }
 
-void TDM::SaveLog() const
+void TDM::AppendLine(const QString &line)
 {
+    m_log << line;
+    // Each line reaches the file as it happens, after every earlier run's: a run that is killed
+    // keeps what it did so far.
     QFile file(m_folder + QStringLiteral("backup.txt"));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write((m_log.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+        file.write((line + QLatin1Char('\n')).toUtf8());
 }
 
 QString TDM::BackupDatabase()
 {
     try {
+        // The database may have come back since the window opened.
         if (!Connected())
-            throw std::runtime_error("There is no connection to the database");
+            Connect();
         const QString folder = BackupFolder();
         if (!QDir().mkpath(folder))
             throw std::runtime_error(QStringLiteral("Cannot create the backup folder %1").arg(folder).toStdString());
@@ -173,9 +209,11 @@ QString TDM::BackupDatabase()
 void TDM::RestoreDatabase(const QString &path)
 {
     try {
-        if (!Connected())
-            throw std::runtime_error("There is no connection to the database");
-        const QString dataSource = m_connection->GetConnectionString();
+        // A restore is for a database that is broken or gone: it needs no live connection, and
+        // it makes the database when there is none.
+        const QString dataSource = DataSource();
+        if (dataSource.isEmpty())
+            throw std::runtime_error(NoConnectionText.toStdString());
         // Its own session would be ended with every other one when the databases swap.
         Disconnect();
         try {

@@ -1,6 +1,6 @@
 // The backup program's data module: the connection to the database the data server's settings
 // name, backups into the server's "Backup" folder, restores from one of them, and the run log
-// "backup.txt" that is written when the module goes.
+// "backup.txt", to which each line is appended as it happens.
 #pragma once
 
 #include "pgdriver/uDAADODriver.h"
@@ -36,7 +36,6 @@ public:
 
     // programFolder: where "settings.ini", "Backup" and "backup.txt" are.
     explicit TDM(const QString &programFolder, Clock clock = &QDateTime::currentDateTime);
-    // Saves the log lines to "backup.txt", replacing an earlier file.
     ~TDM();
     TDM(const TDM &) = delete;
     TDM &operator=(const TDM &) = delete;
@@ -54,21 +53,27 @@ public:
     // Opens the database of [Data Access] DataSource and keeps the connection; throws.
     void Connect();
     bool Connected() const;
-    // Logs the start and connects; a failure to connect is dropped (the window opens all the same).
+    // Logs the start, makes the backup folder when there is none, removes what a restore cut
+    // short left behind and connects; a failure to connect is dropped (the window opens all the same).
     void Initialize();
+    // Drops the side databases of restores that never finished; answers their names. Throws when
+    // the server cannot be reached.
+    QStringList RemoveLeftovers();
     void Disconnect();
     void Log(const QString &first, const QString &second);
+    // This run's lines of "backup.txt".
     const QStringList &LogLines() const { return m_log; }
-    void SaveLog() const;
 
     // Makes a backup under a name no other backup has; answers its path. Throws, after a log line.
     QString BackupDatabase();
-    // Replaces the database by the backup's content; the live database stays as it was when
-    // the file cannot be restored whole. Throws, after a log line.
+    // Replaces the database by the backup's content, or makes it when it is missing; the live
+    // database stays as it was when the file cannot be restored whole. Connects afterwards.
+    // Throws, after a log line.
     void RestoreDatabase(const QString &path);
 
 private:
     QString DataSource() const;
+    void AppendLine(const QString &line);
 
     TDAADODriver m_driver;
     QString m_folder;

@@ -59,7 +59,7 @@ QString TfMorvaneurator::HintText(int number)
         QStringLiteral("Please type in the server port here. The default port is 8099, but you might change this to any available "
                        "port.\r\rPlease note that if you're using a firewall, you'll need to enable that port for incoming requests"),
         QStringLiteral("Check this box to enable automatic discovery of this server."),
-        QStringLiteral("Please type in the server port you wnat to use for discovery here. The default port is 8098, but you might "
+        QStringLiteral("Please type in the server port you want to use for discovery here. The default port is 8098, but you might "
                        "change this to any available port.\r\rPlease note that if you're using a firewall, you'll need to enable "
                        "that port for incoming requests"),
         QStringLiteral("Please click this button to test the connection to the SQL server."),
@@ -131,7 +131,8 @@ TfMorvaneurator::TfMorvaneurator(QWidget *parent)
 
     auto *ports = new QGroupBox(QStringLiteral(" Server ports "), m_configurationPanel);
     auto *portsLayout = new QFormLayout(ports);
-    const auto *digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d+")), this);
+    // At most five digits as they are typed; Save & Close checks the range.
+    const auto *digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,5}")), this);
     m_serverPortLabel = new QLabel(QStringLiteral("&Server port:"), ports);
     m_serverPort = new QLineEdit(ports);
     m_serverPort->setValidator(digits);
@@ -186,7 +187,19 @@ TfMorvaneurator::TfMorvaneurator(QWidget *parent)
         dialog.selectFile(QStringLiteral("settings.ini"));
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
+    ChooseSaveFile = [this] {
+        QFileDialog dialog(this, QString(), m_programFolder, QStringLiteral("configuration file (*.ini)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("ini"));
+        dialog.selectFile(QStringLiteral("settings.ini"));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    };
     ShowError = [this](const QString &text) { QMessageBox::critical(this, windowTitle(), text); };
+}
+
+QString TfMorvaneurator::BadPortText(const QString &field)
+{
+    return QStringLiteral("The %1 must be a whole number from 1 to 65535. Nothing was saved.").arg(field);
 }
 
 TfMorvaneurator::~TfMorvaneurator() = default;
@@ -351,22 +364,55 @@ void TfMorvaneurator::TestTimer()
     m_result->hide();
 }
 
+bool TfMorvaneurator::PortsValid()
+{
+    if (!TQorServerSettings::IsValidPort(m_serverPort->text())) {
+        ShowError(BadPortText(QStringLiteral("server port")));
+        m_serverPort->setFocus();
+        return false;
+    }
+    // A disabled discovery port cannot be mended here; it is then not written at all.
+    if (m_useDiscovery->isChecked() && !TQorServerSettings::IsValidPort(m_discoveryPort->text())) {
+        ShowError(BadPortText(QStringLiteral("discovery port")));
+        m_discoveryPort->setFocus();
+        return false;
+    }
+    return true;
+}
+
 void TfMorvaneurator::SaveClick()
 {
-    if (m_settings) {
-        m_settings->SetServerName(m_servers->currentText());
-        m_settings->SetServerPort(m_serverPort->text());
-        m_settings->SetUseDiscovery(m_useDiscovery->isChecked());
-        m_settings->SetDiscoveryPort(m_discoveryPort->text());
-        m_settings->IntegratedSecurity = m_integrated->isChecked();
-        m_settings->SetUserName(m_user->text());
-        m_settings->SetPassword(m_password->text());
+    if (!PortsValid())
+        return;
+    // Without a file the edits would be lost: ask where to save them, or stay open.
+    if (!m_settings) {
+        const QString chosen = ChooseSaveFile ? ChooseSaveFile() : QString();
+        if (chosen.isEmpty()) {
+            ShowError(NothingSavedText);
+            return;
+        }
         try {
-            m_settings->Save();
+            TQorServerSettings::CreateFile(chosen);
+            m_settings = std::make_unique<TQorServerSettings>(chosen);
         } catch (const std::exception &e) {
             ShowError(QString::fromUtf8(e.what()));
             return;
         }
+        ShowFile();
+    }
+    m_settings->SetServerName(m_servers->currentText());
+    m_settings->SetServerPort(m_serverPort->text());
+    m_settings->SetUseDiscovery(m_useDiscovery->isChecked());
+    if (TQorServerSettings::IsValidPort(m_discoveryPort->text()))
+        m_settings->SetDiscoveryPort(m_discoveryPort->text());
+    m_settings->IntegratedSecurity = m_integrated->isChecked();
+    m_settings->SetUserName(m_user->text());
+    m_settings->SetPassword(m_password->text());
+    try {
+        m_settings->Save();
+    } catch (const std::exception &e) {
+        ShowError(QString::fromUtf8(e.what()));
+        return;
     }
     accept();
 }

@@ -22,14 +22,19 @@ class TfMorvaneurator : public QDialog
     Q_OBJECT
 public:
     static inline const QString ChooseFileText = QStringLiteral("Please click here to select the file");
+    static inline const QString NothingSavedText =
+        QStringLiteral("Nothing was saved: no settings file was chosen. Please choose the file to save to.");
+    // The message of a port field that holds no port, naming the field.
+    static QString BadPortText(const QString &field);
 
     explicit TfMorvaneurator(QWidget *parent = nullptr);
     ~TfMorvaneurator() override;
 
     // Where the settings file is looked for; the program's folder unless a test names another.
     void SetProgramFolder(const QString &folder) { m_programFolder = folder; }
-    // The open-file dialog and the error display; tests answer in their place.
+    // The open-file dialog, the save-file dialog and the error display; tests answer in their place.
     std::function<QString()> ChooseFile;
+    std::function<QString()> ChooseSaveFile;
     std::function<void(const QString &text)> ShowError;
     // Where the server list looks for local clusters.
     QStringList SocketFolders;
@@ -67,6 +72,8 @@ protected:
 private:
     void ShowFile();
     void CopyToControls();
+    // A port edit holding no port: the message naming it, the edit focused; true when both are ports.
+    bool PortsValid();
     // The data source the controls stand for, with the given database.
     QString ControlsDataSource(const QString &database) const;
 

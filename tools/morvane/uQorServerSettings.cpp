@@ -3,8 +3,10 @@
 #include "dataaccess/TDAConnectionStringParser.h"
 #include "foundation/IniFile.h"
 
+#include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -109,6 +111,23 @@ QString TQorServerSettings::DataSourceText(bool integratedSecurity, const QStrin
     if (!password.isEmpty())
         text += Item(QStringLiteral("Password"), password);
     return text + Item(QStringLiteral("Database"), database);
+}
+
+bool TQorServerSettings::IsValidPort(const QString &text)
+{
+    if (text.isEmpty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
+        return false;
+    const int port = text.toInt();
+    return port >= 1 && port <= 65535;
+}
+
+void TQorServerSettings::CreateFile(const QString &filePath)
+{
+    QFile file(filePath);
+    if (file.exists())
+        return;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        throw std::runtime_error((QStringLiteral("Unable to write ") + filePath + QStringLiteral(": ") + file.errorString()).toStdString());
 }
 
 void TQorServerSettings::Save() const

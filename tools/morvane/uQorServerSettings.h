@@ -29,6 +29,11 @@ public:
     static QString DataSourceText(bool integratedSecurity, const QString &serverName, const QString &database,
                                   const QString &userName = {}, const QString &password = {});
 
+    // A port the server can listen on: a whole number from 1 to 65535, digits only.
+    static bool IsValidPort(const QString &text);
+    // Makes an empty settings file, owner-only, where there is none; throws when it cannot.
+    static void CreateFile(const QString &filePath);
+
     QString FilePath() const { return m_filePath; }
     // Re-opens and loads; the same error as the constructor.
     void SetFilePath(const QString &filePath);

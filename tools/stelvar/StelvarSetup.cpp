@@ -42,6 +42,25 @@ int Execute(IDAConnection &connection, const QString &sql)
     return connection.NewCommand(sql)->Execute();
 }
 
+QString Scalar(IDAConnection &connection, const QString &sql)
+{
+    auto rows = connection.NewDataset(sql);
+    rows->Open();
+    return rows->Rows().isEmpty() ? QString() : rows->Rows().first().value(0).toString();
+}
+
+// The base tables of the older database's "dbo" schema, in lower case as the server keeps them.
+QStringList SourceTables(IDAConnection &source)
+{
+    auto rows = source.NewDataset(QStringLiteral(
+        "SELECT table_name FROM information_schema.tables WHERE table_schema = 'dbo' AND table_type = 'BASE TABLE' ORDER BY 1"));
+    rows->Open();
+    QStringList names;
+    for (const QVariantList &row : rows->Rows())
+        names << row.value(0).toString().toLower();
+    return names;
+}
+
 QString Members(const QString &column)
 {
     return TDMServerDatabase::NotAMember(column);
@@ -66,6 +85,10 @@ struct TStelvarSetup::Run
     QStringList createBatches;
     QStringList defaultBatches;
     QStringList calendarBatches;
+    // Rows each clean-up statement changed, both passes together.
+    QList<int> cleaned;
+    // Tables of the older database with rows that no table of the new one takes.
+    QStringList leftBehind;
     QString caption;
     int position = 0;
     int maximum = 0;
@@ -105,7 +128,7 @@ const QList<TStelvarSetup::MigratedTable> &TStelvarSetup::MigratedTables()
                                      "tblLnkServingRules", "tblLocations"});
         group("Migrating contacts", {"tblBlobSettings", "tblCalenderData", "tblContacts", "tblContactTypes", "tblFamilies",
                                      "tblEventColors", "tblLnkGroupmembers", "tblLnkServingPrefrence",
-                                     "tblLnkContactFunctionFrequency", "tblServingPrefrenceFrequency",
+                                     "tblLnkContactFunctionFrequency", "tblServingFrequency", "tblServingPrefrenceFrequency",
                                      "tblServingPrefrenceLiturgy"});
         group("Migrating liturgies", {"tblEvents", "tblEventSeries", "tblLnkEventSeries", "tblScheduledLiturgies",
                                       "tblScheduledMinistryFunctions", "tblUnAvailiabillity"});
@@ -122,44 +145,64 @@ const QList<TStelvarSetup::Cleaning> &TStelvarSetup::CleaningStatements()
     static const QList<Cleaning> statements = {
         {QStringLiteral("DELETE FROM tblLnkServingRules WHERE ") + Members(QStringLiteral("F_RuleMemberID")) + QStringLiteral(" OR ")
              + Members(QStringLiteral("F_OwnerMemberID")),
-         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLnkServingRules")},
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLnkServingRules"), QStringLiteral("serving rules naming a contact that no longer exists")},
         {QStringLiteral("DELETE FROM tblLnkGroupMembers WHERE ") + Members(QStringLiteral("F_MemberID"))
              + QStringLiteral(" OR F_GroupID NOT IN (SELECT PK_GroupID FROM tblGroups WHERE PK_GroupID IS NOT NULL)"),
-         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLnkGroupMembers")},
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLnkGroupMembers"), QStringLiteral("group memberships of a member or group that no longer exists")},
         {QStringLiteral("DELETE FROM tblUnAvailiabillity WHERE F_ContactID NOT IN (SELECT PK_ContactID FROM tblContacts)"),
-         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblUnavailabillity")},
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblUnavailabillity"), QStringLiteral("absences of a contact that no longer exists")},
         {QStringLiteral("DELETE FROM tblLiturgyTemplates WHERE F_LocationID NOT IN (SELECT PK_LocationID FROM tblLocations)"),
-         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLiturgyTemplates")},
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLiturgyTemplates"), QStringLiteral("liturgies of a location that no longer exists")},
         {QStringLiteral("DELETE FROM tblLnkMinistryTemplateToMinistryFunction WHERE F_MinistryTemplateID NOT IN (SELECT "
                         "PK_MinistryTemplateID FROM tblMinistryTemplates) OR F_MinistryFunctionID NOT IN (SELECT "
                         "PK_MinistryFunctionID FROM tblMinistryFunctions)"),
-         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLnkMinistryTemplatesToMinistryFunctions")},
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLnkMinistryTemplatesToMinistryFunctions"), QStringLiteral("links between a ministry template and a ministry function, one of which no longer exists")},
         {QStringLiteral("DELETE FROM tblLnkServingPrefrence WHERE F_ContactID NOT IN (SELECT PK_ContactID FROM tblContacts) OR "
                         "F_MinistryFunctionID NOT IN (SELECT PK_MinistryFunctionID FROM tblMinistryFunctions)"),
-         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLnkServingPrefrence")},
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblLnkServingPrefrence"), QStringLiteral("serving preferences of a contact or ministry function that no longer exists")},
         {QStringLiteral("DELETE FROM tblServingPrefrenceFrequency WHERE F_ServingPrefrenceID NOT IN (SELECT PK_ServingPrefrenceID "
                         "FROM tblLnkServingPrefrence)"),
-         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblServingPrefrenceFrequency")},
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblServingPrefrenceFrequency"), QStringLiteral("frequencies of a serving preference that no longer exists")},
         {QStringLiteral("DELETE FROM tblServingPrefrenceLiturgy WHERE F_ServingPrefrenceID NOT IN (SELECT PK_ServingPrefrenceID "
                         "FROM tblLnkServingPrefrence)"),
-         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblServingPrefrenceLiturgy")},
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblServingPrefrenceLiturgy"), QStringLiteral("liturgies of a serving preference that no longer exists")},
         {QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = NULL, MemberLocked = 0 WHERE ")
              + Members(QStringLiteral("F_MinistryMemberID")),
-         QStringLiteral("Updated "), QStringLiteral(" invalid rows from tblScheduledMinistryFunctions")},
+         QStringLiteral("Updated "), QStringLiteral(" invalid rows from tblScheduledMinistryFunctions"), QStringLiteral("assignments to a member that no longer exists; the places stay, unassigned")},
         {QStringLiteral("DELETE FROM tblScheduledLiturgies WHERE F_LiturgyTemplateID NOT IN (SELECT PK_LiturgyTemplateID FROM "
                         "tblLiturgyTemplates)"),
-         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblScheduledLiturgies")},
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblScheduledLiturgies"), QStringLiteral("scheduled liturgies whose liturgy no longer exists")},
         {QStringLiteral("DELETE FROM tblScheduledLiturgies WHERE F_EventID NOT IN (SELECT PK_EventID FROM tblEvents)"),
-         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblScheduledLiturgies")},
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblScheduledLiturgies"), QStringLiteral("scheduled liturgies of an event that no longer exists")},
         {QStringLiteral("DELETE FROM tblEvents WHERE NOT EXISTS (SELECT F_EventID FROM tblScheduledLiturgies WHERE F_EventID = "
                         "PK_EventID)"),
-         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblEvents")},
+         QStringLiteral("Deleted "), QStringLiteral(" invalid rows from tblEvents"), QStringLiteral("events without a scheduled liturgy, which no calendar can show or schedule")},
         {QStringLiteral("UPDATE tblScheduledMinistryFunctions SET MemberLocked = 0 WHERE F_MinistryMemberID IS NULL"),
-         QStringLiteral("Updated "), QStringLiteral(" invalid memberlocked rows")},
+         QStringLiteral("Updated "), QStringLiteral(" invalid memberlocked rows"), QStringLiteral("unassigned places that were still locked")},
         {QStringLiteral("DELETE FROM tblUnAvailiabillity WHERE PK_UnavailiableID IS NULL"), QStringLiteral("Delete "),
-         QStringLiteral(" invalid rows from tblUnavailiaility")},
+         QStringLiteral(" invalid rows from tblUnavailiaility"), QStringLiteral("absences without a key")},
     };
     return statements;
+}
+
+QString TStelvarSetup::MigrationSummary(const QList<int> &cleaned, const QStringList &leftBehind)
+{
+    QStringList lines;
+    const QList<Cleaning> &statements = CleaningStatements();
+    for (qsizetype i = 0; i < cleaned.size() && i < statements.size(); ++i) {
+        if (cleaned[i] > 0)
+            lines << statements[i].verb + QString::number(cleaned[i]) + statements[i].text + QStringLiteral(": ") + statements[i].reason;
+    }
+    QString text;
+    if (!lines.isEmpty())
+        text = QStringLiteral("The older data was cleaned during the migration:\r\n") + lines.join(QStringLiteral("\r\n"));
+    if (!leftBehind.isEmpty()) {
+        if (!text.isEmpty())
+            text += QStringLiteral("\r\n\r\n");
+        text += QStringLiteral("These tables of the older database were not migrated, the new database has no place for them:\r\n")
+                + leftBehind.join(QStringLiteral("\r\n"));
+    }
+    return text;
 }
 
 TStelvarSetup::TStelvarSetup(const QString &programFolder)
@@ -187,9 +230,9 @@ void TStelvarSetup::LoadSettings()
     m_dataType = settings.value(kDataAccess, QStringLiteral("DataType"), QStringLiteral("NA"));
     m_target = settings.value(kDataAccess, QStringLiteral("DataSource"), QStringLiteral("NA"));
     // The older database, where the server's own migration finds it too.
-    const QString source = settings.value(kDataAccess, kSource);
-    if (!source.isEmpty())
-        m_connections.AddConnection(kSource, source);
+    m_source = settings.value(kDataAccess, kSource);
+    if (!m_source.isEmpty())
+        m_connections.AddConnection(kSource, m_source);
 }
 
 bool TStelvarSetup::MigrationAllowed() const
@@ -240,8 +283,8 @@ bool TStelvarSetup::RunSetup(bool migrate, const TStelvarPrompts &prompts)
             prompts.ShowMessage(text);
     };
     const auto fail = [&](const QString &message) {
-        show(QStringLiteral("An error occured: ") + message);
-        Log(QStringLiteral("An error occured: ") + message);
+        show(QStringLiteral("An error occurred: ") + message);
+        Log(QStringLiteral("An error occurred: ") + message);
     };
 
     m_master = TQorConStrGen::MasterConnectionString(m_target);
@@ -274,7 +317,7 @@ bool TStelvarSetup::RunSetup(bool migrate, const TStelvarPrompts &prompts)
         try {
             run.maintenance = m_connections.NewConnection(kMigrate);
         } catch (const std::exception &e) {
-            show(QStringLiteral("A problem with the MSSQL-server occured: ") + Message(e));
+            show(QStringLiteral("A problem with the MSSQL-server occurred: ") + Message(e));
             Log(QStringLiteral("MSSQL_Migrate.Open => ") + Message(e));
             return;
         }
@@ -289,7 +332,7 @@ bool TStelvarSetup::RunSetup(bool migrate, const TStelvarPrompts &prompts)
                 run.source->BeginTransaction();
             } catch (const std::exception &e) {
                 Log(QStringLiteral("Access.Open => ") + Message(e));
-                show(QStringLiteral("A problem occured while attempting to contact the old database: ") + Message(e));
+                show(QStringLiteral("A problem occurred while attempting to contact the old database: ") + Message(e));
                 return;
             }
         }
@@ -316,6 +359,11 @@ bool TStelvarSetup::RunSetup(bool migrate, const TStelvarPrompts &prompts)
         }
     }();
 
+    if (result && migrate) {
+        const QString summary = MigrationSummary(run.cleaned, run.leftBehind);
+        if (!summary.isEmpty())
+            show(summary);
+    }
     show(result ? ReadyText : NotFinishedText);
     m_log.close();
     run.source.reset();
@@ -354,8 +402,10 @@ bool TStelvarSetup::Build(Run &run, bool migrate)
 
     const auto clean = [&](qsizetype count) {
         const QList<Cleaning> &statements = CleaningStatements();
+        run.cleaned.resize(statements.size(), 0);
         for (qsizetype i = 0; i < count; ++i) {
             const int rows = Execute(target, statements[i].statement);
+            run.cleaned[i] += rows;
             Log(statements[i].verb + QString::number(rows) + statements[i].text);
             run.Advance();
         }
@@ -374,11 +424,25 @@ bool TStelvarSetup::Build(Run &run, bool migrate)
         const QList<MigratedTable> &tables = MigratedTables();
         for (const MigratedTable &t : tables)
             Execute(target, QStringLiteral("CREATE TABLE %1.%2 (LIKE dbo.%2)").arg(kStaging, t.table));
+        QStringList older = SourceTables(*run.source);
         for (qsizetype i = 0; i < tables.size(); ++i) {
             run.Progress(i == 0 ? QStringLiteral("Migrating settings") : tables[i].caption);
             Log(QStringLiteral("Migrating: ") + tables[i].table);
-            DatabaseMaintenance::CopyTable(*run.source, target, tables[i].table, kStaging + QLatin1Char('.') + tables[i].table);
+            // A database older than the table has nothing to carry for it.
+            if (older.removeAll(tables[i].table.toLower()) > 0)
+                DatabaseMaintenance::CopyTable(*run.source, target, tables[i].table, kStaging + QLatin1Char('.') + tables[i].table);
+            else
+                Log(QStringLiteral("Not in the older database: ") + tables[i].table);
             run.Advance();
+        }
+        // The run writes its own history start; anything else with rows is said, not dropped silently.
+        older.removeAll(QStringLiteral("tblhistorystartdate"));
+        for (const QString &table : std::as_const(older)) {
+            const QString rows = Scalar(*run.source, QStringLiteral("SELECT count(*) FROM dbo.%1").arg(run.source->QuoteIdentifier(table)));
+            if (rows.toLongLong() > 0) {
+                run.leftBehind << QStringLiteral("%1 (%2 rows)").arg(table, rows);
+                Log(QStringLiteral("Not migrated: %1 (%2 rows)").arg(table, rows));
+            }
         }
 
         run.Progress(QStringLiteral("Cleaning old data"));
@@ -433,13 +497,10 @@ bool TStelvarSetup::Build(Run &run, bool migrate)
     run.buildCreated = false;
     run.Advance();
 
-    IniFile current(SettingsPath());
-    current.load();
     QList<IniFile::Entry> entries;
     if (migrate)
         entries << IniFile::Entry{kOldData, QStringLiteral("DataType"), QStringLiteral("Access")}
-                << IniFile::Entry{kOldData, QStringLiteral("DataSource"),
-                                  current.value(kDataAccess, QStringLiteral("DataSource"), QStringLiteral("NA"))};
+                << IniFile::Entry{kOldData, QStringLiteral("DataSource"), m_source};
     entries << IniFile::Entry{kDataAccess, QStringLiteral("DataType"), QStringLiteral("MSSQL")}
             << IniFile::Entry{kDataAccess, QStringLiteral("DataSource"), m_target};
     // The file holds the database's credentials.

@@ -58,6 +58,8 @@ public:
     QString MasterConnectionString() const { return m_master; }
 
     // The whole run; true when the database is ready (also when the user kept the existing one).
+    // After a migration that cleaned rows or left a table behind, a summary says what and why
+    // before the final message.
     bool RunSetup(bool migrate, const TStelvarPrompts &prompts);
 
     // The tables a migration copies, in order, each with the caption of its group.
@@ -67,14 +69,19 @@ public:
         QString table;
     };
     static const QList<MigratedTable> &MigratedTables();
-    // The clean-up of migrated rows: statement and the log text after the row count.
+    // The clean-up of migrated rows: statement, the log text after the row count, and why the
+    // rows go, as the summary on screen says it.
     struct Cleaning
     {
         QString statement;
         QString verb;
         QString text;
+        QString reason;
     };
     static const QList<Cleaning> &CleaningStatements();
+    // What the clean-up changed (rows per statement) and the tables left behind, as one text;
+    // empty when there is nothing to say.
+    static QString MigrationSummary(const QList<int> &cleaned, const QStringList &leftBehind);
 
 private:
     struct Run;
@@ -86,6 +93,8 @@ private:
     QString m_programFolder;
     QString m_dataType;
     QString m_target;
+    // The older database a migration reads: [Data Access] Access.
+    QString m_source;
     QString m_master;
     TDAConnectionManager m_connections;
     QFile m_log;

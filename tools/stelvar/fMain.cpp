@@ -65,6 +65,11 @@ TfMain::TfMain(TStelvarSetup &setup, QWidget *parent)
     m_create->setChecked(true);
     databaseLayout->addWidget(m_create);
     databaseLayout->addWidget(m_migrate);
+    // Shown while the option is greyed: what settings.ini needs for a migration.
+    m_migrateHint = new QLabel(MigrateHintText, database);
+    m_migrateHint->setWordWrap(true);
+    m_migrateHint->setEnabled(false);
+    databaseLayout->addWidget(m_migrateHint);
     auto *locationGroup = new QGroupBox(QStringLiteral("Database location "), database);
     auto *locationLayout = new QVBoxLayout(locationGroup);
     m_defaultLocation = new QRadioButton(QStringLiteral("Default location"), locationGroup);
@@ -134,17 +139,19 @@ void TfMain::FormShow()
     m_pages->setCurrentIndex(0);
     try {
         m_setup.LoadSettings();
-        if (!m_setup.MigrationAllowed()) {
+        const bool allowed = m_setup.MigrationAllowed();
+        if (!allowed) {
             m_create->setChecked(true);
             m_migrate->setChecked(false);
             m_migrate->setEnabled(false);
         }
+        m_migrateHint->setVisible(!allowed);
         m_location->setText(m_setup.TargetConnectionString());
         m_location->setEnabled(false);
         m_timer->start();
     } catch (const std::exception &e) {
         QApplication::restoreOverrideCursor();
-        m_prompts.ShowMessage(QStringLiteral("An error occured: ") + QString::fromUtf8(e.what()));
+        m_prompts.ShowMessage(QStringLiteral("An error occurred: ") + QString::fromUtf8(e.what()));
     }
 }
 

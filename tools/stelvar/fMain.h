@@ -19,6 +19,10 @@ class TfMain : public QDialog
 {
     Q_OBJECT
 public:
+    static inline const QString MigrateHintText =
+        QStringLiteral("A migration needs DataType=Access and Access=<the older database's connection string> in the "
+                       "[Data Access] section of settings.ini.");
+
     explicit TfMain(TStelvarSetup &setup, QWidget *parent = nullptr);
 
     // Message boxes by default; tests answer in their place.
@@ -43,6 +47,7 @@ public:
     QPushButton *StartButton() const { return m_start; }
     QRadioButton *CreateOption() const { return m_create; }
     QRadioButton *MigrateOption() const { return m_migrate; }
+    QLabel *MigrateHint() const { return m_migrateHint; }
     QLineEdit *Location() const { return m_location; }
     QGroupBox *ProgressGroup() const { return m_progressGroup; }
     QTimer *Timer() const { return m_timer; }
@@ -62,6 +67,7 @@ private:
     QPushButton *m_start = nullptr;
     QRadioButton *m_create = nullptr;
     QRadioButton *m_migrate = nullptr;
+    QLabel *m_migrateHint = nullptr;
     QRadioButton *m_defaultLocation = nullptr;
     QLineEdit *m_location = nullptr;
     QGroupBox *m_progressGroup = nullptr;

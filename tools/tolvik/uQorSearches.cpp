@@ -40,13 +40,6 @@ void setText(QDomElement element, const QString &text)
     element.appendChild(element.ownerDocument().createTextNode(text));
 }
 
-// Support has no use for stored secrets; the report must not carry them.
-bool isSecret(const QString &valueName)
-{
-    return valueName.contains(QLatin1String("password"), Qt::CaseInsensitive)
-        || valueName.contains(QLatin1String("secret"), Qt::CaseInsensitive);
-}
-
 struct KeyNode
 {
     QString name;
@@ -66,10 +59,10 @@ void writeKey(QDomElement parent, const IniFile &store, const KeyNode &node)
                 QDomElement value = document.createElement(QStringLiteral("value"));
                 value.setAttribute(QStringLiteral("name"), valueName);
                 value.setAttribute(QStringLiteral("type"), TRegSearch::TypeName(TRegSearch::ValueType::String));
-                const QString text = isSecret(valueName)
-                                       ? QStringLiteral("(not collected)")
-                                       : TRegSearch::ValueText(TRegSearch::ValueType::String,
-                                                               store.value(child.section, valueName).toUtf8());
+                const QString text = TQorSecrets::IsSecretName(valueName)
+                                       ? TQorSecrets::Hidden
+                                       : TQorSecrets::MaskConnectionString(TRegSearch::ValueText(
+                                             TRegSearch::ValueType::String, store.value(child.section, valueName).toUtf8()));
                 if (!text.isEmpty())
                     value.appendChild(document.createTextNode(text));
                 key.appendChild(value);
@@ -103,6 +96,30 @@ QString runCommand(const QString &program, const QStringList &arguments, bool &o
 }
 
 } // namespace
+
+// Support has no use for stored secrets; the report must not carry them.
+bool TQorSecrets::IsSecretName(const QString &name)
+{
+    for (const char *word : {"password", "pwd", "secret", "key"})
+        if (name.contains(QLatin1String(word), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+QString TQorSecrets::MaskConnectionString(const QString &text)
+{
+    static const QRegularExpression item(QStringLiteral("(^|[^A-Za-z0-9_])(password|pwd)(\\s*=)[^;]*"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return QString(text).replace(item, QStringLiteral("\\1\\2\\3") + Hidden);
+}
+
+QString TQorSecrets::MaskLine(const QString &line)
+{
+    const qsizetype equals = line.indexOf(QLatin1Char('='));
+    if (equals > 0 && IsSecretName(line.left(equals)))
+        return line.left(equals + 1) + Hidden;
+    return MaskConnectionString(line);
+}
 
 QDomElement TQorSearch::Add(QDomElement parent, const QString &name) const
 {
@@ -182,7 +199,7 @@ void TQorFileSearch::AddFile(const QString &path)
         for (QString line : lines) {
             if (line.endsWith(QLatin1Char('\r')))
                 line.chop(1);
-            Add(details, QStringLiteral("Line")).setAttribute(QStringLiteral("value"), line);
+            Add(details, QStringLiteral("Line")).setAttribute(QStringLiteral("value"), TQorSecrets::MaskLine(line));
         }
     }
     if (m_version)

@@ -10,6 +10,19 @@
 
 class TQorXMLBaseProsessor;
 
+// What a report never carries, neither sent nor previewed: the values of keys whose names say
+// they hold a secret, and the password item of a connection string.
+namespace TQorSecrets {
+inline const QString Hidden = QStringLiteral("(not collected)");
+// The name holds "password", "pwd", "secret" or "key", in any case.
+bool IsSecretName(const QString &name);
+// Every "Password=" or "Pwd=" item of the text with its value, up to the next ";", hidden.
+QString MaskConnectionString(const QString &text);
+// A "name=value" line whose name is a secret's gets its value hidden; any other line its
+// connection-string passwords.
+QString MaskLine(const QString &line);
+} // namespace TQorSecrets
+
 class TQorSearch
 {
 public:

@@ -146,9 +146,13 @@ void TQorSupportWizard::FillSender()
     m_sender.Organization = organization;
     TQorCustomerInfo stored(m_userInfoPath, m_keyPath);
     try {
-        if (stored.Load()) {
-            m_sender.Name = stored.Owner();
-            m_sender.Organization = stored.Organization();
+        // A file without this user's details (another user's, or one that cannot be read with
+        // this user's key) leaves what the system knows in place.
+        if (stored.Load() && !(stored.Owner().isEmpty() && stored.Organization().isEmpty() && stored.Email().isEmpty())) {
+            if (!stored.Owner().isEmpty())
+                m_sender.Name = stored.Owner();
+            if (!stored.Organization().isEmpty())
+                m_sender.Organization = stored.Organization();
             m_sender.Email = stored.Email();
             m_sender.Remember = true;
         }
@@ -216,7 +220,9 @@ QString TQorSupportWizard::SaveReport(const QDomDocument &report) const
 {
     QSaveFile file(m_reportPath);
     const QByteArray bytes = ReportText(report).toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // The report holds the parish's data: its owner's eyes only, from the first byte.
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        || file.write(bytes) != bytes.size() || !file.commit())
         return file.errorString();
     return {};
 }

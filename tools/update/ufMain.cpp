@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QStyle>
 
+#include <algorithm>
+
 namespace {
 
 // A message box breaks lines at LF; the texts keep the carriage returns they were written with.
@@ -17,6 +19,9 @@ QString boxText(QString text)
 {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
+
+constexpr int kWidth = 360;
+constexpr int kMinimumHeight = 108;
 
 } // namespace
 
@@ -26,7 +31,6 @@ TfMain::TfMain(TDM &dm, const QString &folder, const QString &currentVersion, co
       m_commandLine(commandLine)
 {
     setWindowTitle(UpdateTexts::Text(UpdateTexts::Title));
-    setFixedSize(329, 108);
     auto *layout = new QGridLayout(this);
     auto *image = new QLabel(this);
     image->setPixmap(style()->standardIcon(QStyle::SP_BrowserReload).pixmap(40, 40));
@@ -35,6 +39,7 @@ TfMain::TfMain(TDM &dm, const QString &folder, const QString &currentVersion, co
     m_lblDescription->setWordWrap(true);
     m_lblProgress = new QLabel(UpdateTexts::Text(UpdateTexts::Contacting), this);
     m_lblProgress->setAlignment(Qt::AlignCenter);
+    m_lblProgress->setWordWrap(true);
     m_pb = new QProgressBar(this);
     m_pb->setTextVisible(false);
     m_pb->setValue(0);
@@ -42,6 +47,9 @@ TfMain::TfMain(TDM &dm, const QString &folder, const QString &currentVersion, co
     layout->addWidget(m_lblDescription, 0, 1);
     layout->addWidget(m_lblProgress, 1, 1);
     layout->addWidget(m_pb, 2, 0, 1, 2);
+    // As high as the texts need at this width, in every language.
+    setFixedWidth(kWidth);
+    FitHeight();
 
     m_tmrAction.setInterval(500);
     connect(&m_tmrAction, &QTimer::timeout, this, &TfMain::ActionTick);
@@ -77,9 +85,17 @@ void TfMain::SetBusy(bool busy)
         QApplication::restoreOverrideCursor();
 }
 
+void TfMain::FitHeight()
+{
+    setFixedHeight(std::max(kMinimumHeight, layout()->totalHeightForWidth(kWidth)));
+}
+
 void TfMain::SetStatus(const QString &text)
 {
     m_lblProgress->setText(text);
+    // A longer status line makes the window taller rather than being cut.
+    if (layout()->totalHeightForWidth(kWidth) > height())
+        FitHeight();
 }
 
 void TfMain::SetBar(int position)

@@ -29,11 +29,15 @@ public:
     void ShowError(const QString &text, const QString &caption) override;
     void ShowMessage(const QString &text, const QString &caption) override;
 
+    QLabel *DescriptionLabel() const { return m_lblDescription; }
+    QLabel *StatusLabel() const { return m_lblProgress; }
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     void ActionTick();
+    void FitHeight();
 
     TUpdateRun m_run;
     QStringList m_commandLine;

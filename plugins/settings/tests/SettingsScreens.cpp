@@ -48,6 +48,19 @@ void Seed(ServiceServer &server)
         " ('{50000000-0000-0000-0000-000000000006}', '{40000000-0000-0000-0000-000000000003}', '{30000000-0000-0000-0000-000000000003}', 1);"));
 }
 
+// Accounts with their stamps, listed by log-on name; the administrator's log-on has its time.
+void SeedUsers(ServiceServer &server)
+{
+    server.Sql(QStringLiteral(
+        "UPDATE tblUsers SET CreatedDateTime = '2026-09-06 10:15:00', ModifiedDateTime = '2026-11-20 18:40:00' WHERE PK_UserID = '%1';"
+        "INSERT INTO tblUsers (PK_UserID, LogonUsername, F_Userlevel, CreatedDateTime, ModifiedDateTime, LastLoginDate, UseInteractiveLogon) VALUES"
+        " ('{60000000-0000-0000-0000-000000000001}', 'martha', '{86A13150-8F61-47CC-9503-A5BFAE09F464}', '2026-10-01 09:30:00',"
+        " '2026-10-01 09:30:00', '2026-12-06 08:12:40', 0),"
+        " ('{60000000-0000-0000-0000-000000000002}', 'Benedict', '{86A13150-8F61-47CC-9503-A5BFAE09F464}', '2026-10-04 19:05:00',"
+        " '2026-11-02 20:11:00', '2026-12-08 19:47:05', 0);")
+                   .arg(ServiceServer::kAdministratorId));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -64,6 +77,7 @@ int main(int argc, char **argv)
     Seed(server);
     TSettingsTestHost host;
     const ServiceClient admin = server.Administrator();
+    SeedUsers(server);
     host.Channel = admin.Channel;
     host.Message = admin.Message;
     host.User.UserID = ServiceServer::kAdministratorId;

@@ -17,8 +17,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QStyle>
 #include <QTableView>
 #include <QTimeEdit>
 #include <QTreeWidget>
@@ -303,6 +305,107 @@ TEST_F(SettingsServer, AUserAddedWithAPasswordLogsOnWithItAndOnlyItsHashIsStored
     view->acDelete()->trigger();
     EXPECT_EQ(server->db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblUsers WHERE LogonUsername = 'marthab'")), QStringLiteral("0"));
     EXPECT_TRUE(host.Log.isEmpty()) << host.Log.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(SettingsServer, UsersAreListedByLogOnNameWithTheirStampsAndTheTimeOfTheLastLogOn)
+{
+    view->SetPage(TplgSystemSettings::pgUsers);
+    for (const QString &name : {QStringLiteral("zeta"), QStringLiteral("Beta"), QStringLiteral("alpha")}) {
+        view->acNew()->trigger();
+        Type(view->UserName(), name);
+    }
+    view->AskPassword = []() -> std::optional<QString> { return QStringLiteral("Gloria7"); };
+    view->SetPassword();
+    Reopen();
+    EXPECT_EQ(Shown(view->UsersGrid()), QStringLiteral("admin,alpha,Beta,zeta")) << "by name, whatever the case";
+    server->LogOn(QStringLiteral("alpha"), QStringLiteral("Gloria7"));
+    Reopen();
+
+    TDACDSDataTable &users = controller.Data().Users;
+    ASSERT_TRUE(users.Locate(QStringLiteral("LogonUsername"), QStringLiteral("alpha")));
+    view->SetPage(TplgSystemSettings::pgUsers);
+    view->UsersGrid()->setCurrentIndex(view->UsersGrid()->model()->index(users.GetRecNo(), 0));
+    const auto shown = [this](const char *label) { return view->findChild<QLabel *>(QLatin1String(label))->text(); };
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const auto &[field, label] : {std::pair(QStringLiteral("CreatedDateTime"), "lblCreated"),
+                                       std::pair(QStringLiteral("ModifiedDateTime"), "lblModified"),
+                                       std::pair(QStringLiteral("LastLoginDate"), "lblLastLogon")}) {
+        const QDateTime stamp = users.Value(field).toDateTime();
+        EXPECT_LT(qAbs(stamp.secsTo(now)), 600) << label << ": " << stamp.toString(Qt::ISODate).toStdString();
+        EXPECT_EQ(shown(label), QLocale().toString(stamp, QLocale::ShortFormat)) << label;
+    }
+    EXPECT_NE(users.Value(QStringLiteral("LastLoginDate")).toDateTime().time(), QTime(0, 0)) << "the log-on keeps its time";
+
+    // Each tool-bar button shows its own picture, and Print is no disk.
+    QList<QImage> pictures;
+    for (QAction *action : {view->acNew(), view->acDelete(), view->acPrint(), view->acRefresh(), view->acHelp()})
+        pictures << action->icon().pixmap(24, 24).toImage();
+    EXPECT_NE(pictures[2], QApplication::style()->standardIcon(QStyle::SP_DialogSaveButton).pixmap(24, 24).toImage());
+    for (int i = 0; i < pictures.size(); ++i)
+        for (int j = i + 1; j < pictures.size(); ++j)
+            EXPECT_NE(pictures[i], pictures[j]) << "buttons " << i << " and " << j;
+    server->Sql(QStringLiteral("DELETE FROM tblUsers WHERE LogonUsername IN ('alpha', 'Beta', 'zeta')"));
+}
+
+TEST_F(SettingsServer, NamesLeftEmptyAreRefusedWithAMessageAndTheRowsKeepTheirNames)
+{
+    AddLocation(QStringLiteral("St Mary"));
+    view->SetPage(TplgSystemSettings::pgLiturgies);
+    view->acNew()->trigger();
+    Type(view->LiturgyName(), QStringLiteral("Mass"));
+    view->SetPage(TplgSystemSettings::pgFunctions);
+    view->acNew()->trigger();
+    Type(view->FunctionName(), QStringLiteral("Lector"));
+    view->SetPage(TplgSystemSettings::pgTemplates);
+    view->acNew()->trigger();
+    view->TemplateTree()->currentItem()->setText(0, QStringLiteral("Sunday"));
+    view->SetPage(TplgSystemSettings::pgUsers);
+    view->acNew()->trigger();
+    Type(view->UserName(), QStringLiteral("ruth"));
+    Reopen();
+
+    TScriptedPrompt prompt;
+    TDACDSDataTable &users = controller.Data().Users;
+    // Each name is cleared and its page left (the template is renamed in place).
+    view->SetPage(TplgSystemSettings::pgLocations);
+    Type(view->LocationName(), QString());
+    EXPECT_EQ(Shown(view->LocationsGrid()), QStringLiteral("St Mary")) << "the grid shows the name that is kept";
+    view->SetPage(TplgSystemSettings::pgLiturgies);
+    Type(view->LiturgyName(), QStringLiteral("  "));
+    EXPECT_EQ(view->LiturgyList()->currentItem()->text(), QStringLiteral("Mass"));
+    view->SetPage(TplgSystemSettings::pgTemplates);
+    view->TemplateTree()->topLevelItem(0)->setText(0, QString());
+    EXPECT_EQ(view->TemplateTree()->topLevelItem(0)->text(0), QStringLiteral("Sunday"));
+    view->SetPage(TplgSystemSettings::pgUsers);
+    ASSERT_TRUE(users.Locate(QStringLiteral("LogonUsername"), QStringLiteral("ruth")));
+    view->UsersGrid()->setCurrentIndex(view->UsersGrid()->model()->index(users.GetRecNo(), 0));
+    Type(view->UserName(), QString());
+    view->SetPage(TplgSystemSettings::pgFunctions);
+    EXPECT_EQ(view->UserName()->text(), QStringLiteral("ruth")) << "the kept name is shown again";
+    // The function's name is cleared and the view left at once.
+    Type(view->FunctionName(), QString());
+    CloseView();
+
+    QStringList told;
+    for (const TScriptedPrompt::Shown &shown : prompt.Prompts()) {
+        EXPECT_EQ(shown.Caption, QStringLiteral("A name is missing"));
+        EXPECT_EQ(shown.Icon, QMessageBox::Warning);
+        told << shown.Text;
+    }
+    EXPECT_EQ(told, QStringList({QStringLiteral("A location needs a name; it keeps the name \"St Mary\"."),
+                                 QStringLiteral("A liturgy needs a name; it keeps the name \"Mass\"."),
+                                 QStringLiteral("A ministry template needs a name; it keeps the name \"Sunday\"."),
+                                 QStringLiteral("A user needs a log-on name; the account keeps the name \"ruth\"."),
+                                 QStringLiteral("A ministry function needs a name; it keeps the name \"Lector\".")}));
+    EXPECT_EQ(Column(kLocationOrder), QStringLiteral("St Mary"));
+    EXPECT_EQ(Column(QStringLiteral("SELECT LiturgyTemplateName AS v FROM dbo.tblLiturgyTemplates")), QStringLiteral("Mass"));
+    EXPECT_EQ(Column(kFunctionOrder), QStringLiteral("Lector"));
+    EXPECT_EQ(Column(QStringLiteral("SELECT MinistryTemplateName AS v FROM dbo.tblMinistryTemplates")), QStringLiteral("Sunday"));
+    EXPECT_EQ(server->db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblUsers WHERE LogonUsername = 'ruth'")), QStringLiteral("1"));
+    EXPECT_EQ(server->db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblUsers WHERE trim(coalesce(LogonUsername, '')) = ''")),
+              QStringLiteral("0"));
+    server->Sql(QStringLiteral("DELETE FROM tblUsers WHERE LogonUsername = 'ruth'"));
+    OpenView();
 }
 
 TEST_F(SettingsServer, ATableRefusedInDeactivateLeavesTheOthersSavedAndALogLine)

@@ -101,3 +101,21 @@ TEST(SetupRules, APictureIsADataItemOfTheLanguageModule)
         EXPECT_STREQ(e.what(), "Unable to locate image : 104");
     }
 }
+
+TEST(SetupRules, TheFirstNameThatIsEmptyOrOnlyBlanksIsFound)
+{
+    struct Case
+    {
+        QStringList Names;
+        int Unnamed;
+    };
+    const Case cases[] = {
+        {{}, -1},
+        {{QStringLiteral("St Anne"), QStringLiteral("Chapel")}, -1},
+        {{QStringLiteral("St Anne"), QString()}, 1},
+        {{QStringLiteral("  \t"), QString()}, 0},
+        {{QStringLiteral(" x ")}, -1},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(FirstUnnamed(c.Names), c.Unnamed) << c.Names.join(QLatin1Char('|')).toStdString();
+}

@@ -104,6 +104,12 @@ protected:
         return widget;
     }
     QPushButton *ButtonNamed(const char *name) const { return Find<QPushButton>(name); }
+    // As the user types it: the editor's text and its edit signal.
+    static void Type(QLineEdit *edit, const QString &text)
+    {
+        edit->setText(text);
+        emit edit->textEdited(text);
+    }
     void Account(const QString &password1, const QString &password2)
     {
         Find<QLineEdit>("edPassword1")->setText(password1);
@@ -202,10 +208,69 @@ TEST_F(Wizard, TemplatesCountTheirFunctionsAndFinishWaitsForALink)
     EXPECT_EQ(templates->topLevelItem(1)->child(0)->text(0), QStringLiteral("New function (1)"));
     EXPECT_EQ(links.GetRecordCount(), 1);
 
-    // Renaming a template to nothing restores the default text and saves nothing.
-    templates->topLevelItem(1)->setText(0, QString());
-    EXPECT_EQ(templates->topLevelItem(1)->text(0), QStringLiteral("Unnamed"));
+    // Renaming a template or a function to nothing is refused: each keeps, and shows, its name.
+    templates->topLevelItem(1)->setText(0, QStringLiteral("  "));
+    EXPECT_EQ(templates->topLevelItem(1)->text(0), QStringLiteral("New template"));
     EXPECT_EQ(controller.DataModule()->MinistryTemplates.AsString(QStringLiteral("MinistryTemplateName")), QStringLiteral("New template"));
+    functions->topLevelItem(0)->setText(0, QString());
+    EXPECT_EQ(functions->topLevelItem(0)->text(0), QStringLiteral("New function"));
+    EXPECT_EQ(controller.DataModule()->MinistryFunctions.AsString(QStringLiteral("MinistryFunctionName")), QStringLiteral("New function"));
+    ASSERT_EQ(prompt.Prompts().size(), 2);
+    EXPECT_EQ(prompt.Prompts()[0].Text, QStringLiteral("A ministry template needs a name; it keeps the name \"New template\"."));
+    EXPECT_EQ(prompt.Prompts()[1].Text, QStringLiteral("A ministry function needs a name; it keeps the name \"New function\"."));
+}
+
+TEST_F(Wizard, NextRefusesALocationOrLiturgyWithoutANameAndSaysWhich)
+{
+    ButtonNamed("btnNext")->click();
+    ButtonNamed("btnAddLocation")->click();
+    auto *locations = Find<QListWidget>("lstLocations");
+    ASSERT_EQ(locations->count(), 2);
+    // The first location loses its name; the second is chosen when Next is pressed.
+    locations->setCurrentRow(0);
+    Type(Find<QLineEdit>("edLocationName"), QString());
+    locations->setCurrentRow(1);
+    ButtonNamed("btnNext")->click();
+    EXPECT_EQ(wizard->Step(), 2);
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Caption, QStringLiteral("A name is missing"));
+    EXPECT_EQ(prompt.Prompts()[0].Text, QStringLiteral("Every location needs a name: type one for the location chosen in the list."));
+    EXPECT_EQ(locations->currentRow(), 0) << "the location without a name is shown";
+    Type(Find<QLineEdit>("edLocationName"), QStringLiteral("St Anne"));
+    ButtonNamed("btnNext")->click();
+    ASSERT_EQ(wizard->Step(), 3);
+
+    ButtonNamed("btnAddLiturgy")->click();
+    Type(Find<QLineEdit>("edLiturgyName"), QStringLiteral(" "));
+    ButtonNamed("btnNext")->click();
+    EXPECT_EQ(wizard->Step(), 3);
+    ASSERT_EQ(prompt.Prompts().size(), 2);
+    EXPECT_EQ(prompt.Prompts()[1].Text, QStringLiteral("Every liturgy needs a name: type one for the liturgy chosen in the list."));
+    Type(Find<QLineEdit>("edLiturgyName"), QStringLiteral("Mass"));
+    ButtonNamed("btnNext")->click();
+    EXPECT_EQ(wizard->Step(), 4);
+    EXPECT_EQ(Count(QStringLiteral("tblLocations")), QStringLiteral("0")) << "nothing is written before Finish";
+}
+
+TEST_F(Wizard, ALiturgyIsAddedAfterTheLastLocationOfTheListWasRemoved)
+{
+    ButtonNamed("btnNext")->click();
+    ButtonNamed("btnAddLocation")->click();
+    auto *locations = Find<QListWidget>("lstLocations");
+    ASSERT_EQ(locations->count(), 2);
+    locations->setCurrentRow(1);
+    prompt.Answer(QMessageBox::Yes);
+    ButtonNamed("btnRemoveLocation")->click();
+    ASSERT_EQ(locations->count(), 1);
+    EXPECT_EQ(locations->currentRow(), 0) << "a location stays current";
+    EXPECT_EQ(Find<QLineEdit>("edLocationName")->text(), QStringLiteral("Location 1"));
+    ButtonNamed("btnNext")->click();
+    ASSERT_EQ(wizard->Step(), 3);
+    ButtonNamed("btnAddLiturgy")->click();
+    auto *liturgies = Find<QTreeWidget>("tvLiturgies");
+    ASSERT_EQ(liturgies->topLevelItemCount(), 1) << host.Log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(liturgies->topLevelItem(0)->text(0), QStringLiteral("New liturgy (Location 1)"));
+    EXPECT_TRUE(host.Log.isEmpty()) << host.Log.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(Wizard, FinishStoresTheContentAndAnAdministratorWithAHashAndHandsTheAccountOver)

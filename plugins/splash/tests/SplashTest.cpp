@@ -50,3 +50,15 @@ TEST(Splash, TheWindowStaysInvisibleForASecondThenShowsOpaqueWithTheTextsSetMean
     EXPECT_FALSE(splash->DelayTimer().isActive());
     splash->release();
 }
+
+TEST(Splash, AnswersItsClassIdInterfaceBesideTheSplashController)
+{
+    auto *splash = new TplgSplash;
+    {
+        auto classId = host_cast<ISplashClassID>(splash);
+        ASSERT_TRUE(classId);
+        EXPECT_EQ(classId->GetClassID(), QStringLiteral("{9C3443D9-3C63-4F86-953D-01FA0F27585F}"));
+        EXPECT_TRUE(host_cast<Quorva::ISplashController>(classId.get())) << "both faces are one object";
+    }
+    EXPECT_EQ(splash->release(), 0) << "the queries released their references";
+}

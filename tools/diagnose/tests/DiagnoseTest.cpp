@@ -3,15 +3,19 @@
 #include "testsupport/QtPrinters.h"
 #include "tools/common/ToolWindow.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 const QString kUrl = QStringLiteral("http://localhost:8099/BIN");
+const QString kFolder = QStringLiteral("/opt/kestrova");
+const QString kFaq = QStringLiteral("file:///opt/kestrova/help/InstallFAQ.html");
 
 TEST(Diagnose, TheFirstArgumentSaysWhichInstallationAndWhichAddress)
 {
@@ -26,30 +30,43 @@ TEST(Diagnose, TheFirstArgumentSaysWhichInstallationAndWhichAddress)
         {{QStringLiteral("Diagnose"), QStringLiteral("Client")}, true, QString(), TDiagnoseInfo::DesignAdvice, QString()},
         {{QStringLiteral("Diagnose"), QStringLiteral("client")}, true, QString(), TDiagnoseInfo::DesignAdvice, QString()},
         {{QStringLiteral("Diagnose"), QStringLiteral("Single;") + kUrl}, false, QStringLiteral("Trying to connect to : ") + kUrl,
-         TDiagnoseInfo::SingleAdvice, TDiagnoseInfo::FaqAddress},
+         TDiagnoseInfo::SingleAdvice, kFaq},
         // Only the first ";" splits: an address holding one is shown whole.
         {{QStringLiteral("Diagnose"), QStringLiteral("Single;http://a/b;c"), QStringLiteral("Client")}, false,
-         QStringLiteral("Trying to connect to : http://a/b;c"), TDiagnoseInfo::SingleAdvice, TDiagnoseInfo::FaqAddress},
-        {{QStringLiteral("Diagnose"), QStringLiteral("Something")}, false, QString(), TDiagnoseInfo::SingleAdvice, TDiagnoseInfo::FaqAddress},
+         QStringLiteral("Trying to connect to : http://a/b;c"), TDiagnoseInfo::SingleAdvice, kFaq},
+        {{QStringLiteral("Diagnose"), QStringLiteral("Something")}, false, QString(), TDiagnoseInfo::SingleAdvice, kFaq},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
-        const std::optional<TDiagnoseInfo> info = TDiagnoseInfo::ReadCommandLine(c.arguments);
+        const std::optional<TDiagnoseInfo> info = TDiagnoseInfo::ReadCommandLine(c.arguments, kFolder);
         ASSERT_TRUE(info);
         EXPECT_EQ(info->ClientInstallation, c.client);
         EXPECT_EQ(info->Address, c.address);
         EXPECT_EQ(info->Advice, c.advice);
         EXPECT_EQ(info->Link, c.link);
     }
-    EXPECT_FALSE(TDiagnoseInfo::ReadCommandLine({QStringLiteral("Diagnose")}));
+    EXPECT_FALSE(TDiagnoseInfo::ReadCommandLine({QStringLiteral("Diagnose")}, kFolder));
+}
+
+TEST(Diagnose, TheLinkOpensTheTroubleshootingPageOfTheHelpInstalledBesideTheProgram)
+{
+    const QString link = TDiagnoseInfo::FaqAddress(kFolder + QLatin1Char('/'));
+    EXPECT_EQ(link, kFaq);
+    EXPECT_TRUE(QUrl(link).isLocalFile());
+    // The page is one the client's help ships, and the advice says where the link leads.
+    EXPECT_TRUE(QFileInfo(QStringLiteral(KESTROVA_SOURCE_DIR "/client/") + TDiagnoseInfo::FaqPage).isFile());
+    EXPECT_TRUE(TDiagnoseInfo::SingleAdvice.contains(QStringLiteral("troubleshooting page of the help installed with Kestrova")));
+    EXPECT_FALSE(TDiagnoseInfo::SingleAdvice.contains(QStringLiteral(".EXE"), Qt::CaseInsensitive));
+    EXPECT_FALSE(TDiagnoseInfo::DesignAdvice.contains(QStringLiteral(".EXE"), Qt::CaseInsensitive));
 }
 
 TEST(Diagnose, TheTextsAreTheSystemsOwn)
 {
     EXPECT_EQ(TDiagnoseInfo::SingleAdvice,
-              QStringLiteral("Kestrova was not able to connect to the local server.\rPlease verify that you have the Brennic.EXE running "
-                             "before you start the Kestrova and that your firewall does not block access.\r\rTo learn more, please "
-                             "click on the link below and check the FAQ."));
+              QStringLiteral("Kestrova was not able to connect to the local server.\rPlease verify that you have the data server "
+                             "Brennic running before you start the Kestrova and that your firewall does not block access.\r\rTo learn "
+                             "more, please click on the link below: it opens the troubleshooting page of the help installed with "
+                             "Kestrova."));
     EXPECT_EQ(TDiagnoseInfo::Caption, QStringLiteral("Unable to start the Kestrova"));
     EXPECT_EQ(TDiagnoseInfo::Title, QStringLiteral("Quorva Client Diagnose Tool"));
 }
@@ -64,15 +81,17 @@ TEST(Diagnose, TheWindowShowsTheAddressAndClosesShortlyAfterTheLinkWasUsed)
     };
     EXPECT_EQ(form.windowTitle(), TDiagnoseInfo::Caption);
     EXPECT_EQ(form.AddressLabel()->text(), TDiagnoseInfo::DesignAddress);
-    form.ShowConnectInfo(*TDiagnoseInfo::ReadCommandLine({QStringLiteral("Diagnose"), QStringLiteral("Single;") + kUrl}));
+    form.ShowConnectInfo(*TDiagnoseInfo::ReadCommandLine({QStringLiteral("Diagnose"), QStringLiteral("Single;") + kUrl}, kFolder));
     EXPECT_EQ(form.AddressLabel()->text(), QStringLiteral("Trying to connect to : ") + kUrl);
     EXPECT_EQ(form.AdviceLabel()->text(), ToolWindow::ScreenText(TDiagnoseInfo::SingleAdvice));
-    EXPECT_TRUE(form.LinkLabel()->text().contains(TDiagnoseInfo::FaqAddress));
+    EXPECT_TRUE(form.LinkLabel()->text().contains(QStringLiteral("href=\"") + kFaq + QLatin1Char('"')));
+    // It shows the page's path, the file it opens.
+    EXPECT_TRUE(form.LinkLabel()->text().contains(QStringLiteral(">/opt/kestrova/help/InstallFAQ.html<")));
 
     form.show();
     EXPECT_FALSE(form.Timer()->isActive());
-    emit form.LinkLabel()->linkActivated(TDiagnoseInfo::FaqAddress);
-    EXPECT_EQ(opened, QStringList{TDiagnoseInfo::FaqAddress});
+    emit form.LinkLabel()->linkActivated(kFaq);
+    EXPECT_EQ(opened, QStringList{kFaq});
     EXPECT_TRUE(form.Timer()->isActive());
     EXPECT_EQ(form.Timer()->interval(), 1000);
     form.CloseTimer();
@@ -83,7 +102,7 @@ TEST(Diagnose, TheWindowShowsTheAddressAndClosesShortlyAfterTheLinkWasUsed)
 TEST(Diagnose, AClientInstallationKeepsTheDesignAdviceAndOffersNoLink)
 {
     TfMain form;
-    form.ShowConnectInfo(*TDiagnoseInfo::ReadCommandLine({QStringLiteral("Diagnose"), QStringLiteral("CLIENT")}));
+    form.ShowConnectInfo(*TDiagnoseInfo::ReadCommandLine({QStringLiteral("Diagnose"), QStringLiteral("CLIENT")}, kFolder));
     EXPECT_EQ(form.AddressLabel()->text(), QString());
     EXPECT_EQ(form.AdviceLabel()->text(), TDiagnoseInfo::DesignAdvice);
     EXPECT_TRUE(form.LinkLabel()->text().isEmpty());

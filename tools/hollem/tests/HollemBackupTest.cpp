@@ -61,6 +61,22 @@ protected:
 
     static QDateTime Fixed() { return QDateTime(QDate(2024, 6, 9), QTime(10, 15, 0)); }
 
+    // A statement on the cluster's maintenance database, beside the test's own.
+    void Maintenance(const QString &sql) const
+    {
+        TDAEADOConnection connection;
+        connection.SetConnectionString(
+            kestrova::test::TestDatabase::connectionString(db.socketDir(), db.port(), TDatabaseBackup::MaintenanceDatabase));
+        connection.Open();
+        connection.NewCommand(sql)->Execute();
+    }
+
+    static bool Private(const QString &path)
+    {
+        return QFile::permissions(path)
+               == (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+    }
+
     kestrova::test::TestDatabase db;
     QTemporaryDir dir;
     QString folder;
@@ -73,6 +89,8 @@ TEST_F(HollemTest, ARestoreGivesBackTheRowsOfTheBackupAfterLaterChanges)
     dm.Connect();
     const QString backup = dm.BackupDatabase();
     EXPECT_EQ(QFileInfo(backup).fileName().left(10), QStringLiteral("SQLBackup("));
+    // The parish's data, for its owner's eyes only.
+    EXPECT_TRUE(Private(backup)) << QString::number(QFile::permissions(backup), 8).toStdString();
     Change();
     dm.RestoreDatabase(backup);
     EXPECT_EQ(Contents(), fixture);
@@ -80,6 +98,51 @@ TEST_F(HollemTest, ARestoreGivesBackTheRowsOfTheBackupAfterLaterChanges)
     // The module is connected again, to the restored database.
     EXPECT_TRUE(dm.Connected());
     EXPECT_NO_THROW(dm.BackupDatabase());
+}
+
+TEST_F(HollemTest, ARestoreMakesTheDatabaseWhenItIsGoneAndNeedsNoConnectionAtStart)
+{
+    QString backup;
+    {
+        TDM dm(folder);
+        dm.Connect();
+        backup = dm.BackupDatabase();
+    }
+    Maintenance(QStringLiteral("DROP DATABASE \"%1\" WITH (FORCE)").arg(db.name()));
+
+    TDM dm(folder);
+    dm.Initialize();
+    EXPECT_FALSE(dm.Connected());
+    TfMain form(dm);
+    QStringList said;
+    form.SetPrompts({[](const QString &, const QString &, bool) { return true; },
+                     [&said](const QString &caption, const QString &text) { said << caption + QStringLiteral(": ") + text; },
+                     [&said](const QString &text) { said << QStringLiteral("error: ") + text; }});
+    ASSERT_EQ(form.List()->topLevelItemCount(), 1);
+    form.List()->setCurrentItem(form.List()->topLevelItem(0));
+    form.RestoreClick();
+    EXPECT_EQ(said, QStringList{QStringLiteral("Restore: Database was successfully restored")});
+    EXPECT_EQ(Contents(), fixture);
+    EXPECT_TRUE(dm.Connected());
+    EXPECT_TRUE(Leftovers().isEmpty());
+}
+
+TEST_F(HollemTest, TheNextStartRemovesWhatARestoreCutShortLeftBehind)
+{
+    const QString side = db.name() + QStringLiteral("_restore_0a1b2c3d");
+    const QString replaced = db.name() + QStringLiteral("_replaced_0a1b2c3d");
+    Maintenance(QStringLiteral("CREATE DATABASE \"%1\"").arg(side));
+    Maintenance(QStringLiteral("CREATE DATABASE \"%1\"").arg(replaced));
+    {
+        TDM dm(folder);
+        dm.Initialize();
+        EXPECT_TRUE(dm.Connected());
+        EXPECT_TRUE(dm.LogLines().last().endsWith(QStringLiteral("\tRemoveLeftovers\t") + side)) << dm.LogLines().last().toStdString();
+    }
+    // A database a swap put aside may be the only copy of the data: it stays for the administrator.
+    EXPECT_EQ(Leftovers(), QStringList{replaced});
+    Maintenance(QStringLiteral("DROP DATABASE \"%1\"").arg(replaced));
+    EXPECT_EQ(Contents(), fixture);
 }
 
 TEST_F(HollemTest, ACorruptOrCutBackupIsRefusedAndTheLiveDatabaseStaysAsItIs)
@@ -181,6 +244,9 @@ TEST_F(HollemProgramTest, ASilentBackupThatFailsEndsWithANonZeroStatusAndALogLin
     EXPECT_EQ(RunSilently(QStringLiteral("/backup")), 0);
     const QList<TBackupEntry> made = TDM::ListBackups(stage + QStringLiteral("Backup"));
     ASSERT_EQ(made.size(), 1);
+    EXPECT_TRUE(Private(made.first().Path));
+    // Every run's lines stay, the failed ones' too.
+    EXPECT_EQ(BackupLog().count(QStringLiteral("\tConnect\t")), 2) << BackupLog().toStdString();
     EXPECT_TRUE(BackupLog().contains(QStringLiteral("\tBackupDatabase\t") + made.first().Path));
 }
 

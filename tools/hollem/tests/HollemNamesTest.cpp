@@ -1,9 +1,12 @@
 #include "uDM.h"
 
+#include "server/database/DatabaseMaintenance.h"
+
 #include "testsupport/QtPrinters.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -76,25 +79,62 @@ TEST(Hollem, TheListHoldsEveryBackupNewestFirstByTheTimeInItsName)
     EXPECT_TRUE(TDM::ListBackups(folder + QStringLiteral("/missing")).isEmpty());
 }
 
-TEST(Hollem, TheLogStartsWithItsDateLineAndIsWrittenWhenTheModuleGoes)
+QStringList LogFile(const QTemporaryDir &dir)
+{
+    QFile f(dir.filePath(QStringLiteral("backup.txt")));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts) : QStringList();
+}
+
+TEST(Hollem, TheLogKeepsTheLinesOfEveryRunEachWrittenAsItHappens)
 {
     QTemporaryDir dir;
     const QDateTime now(QDate(2024, 6, 9), QTime(8, 30));
+    const QString hashes(34, QLatin1Char('#'));
+    const QString stamp = QLocale::system().toString(now, QLocale::ShortFormat);
+    const QStringList firstRun = {hashes + QStringLiteral("- ") + QLocale::system().toString(now.date(), QLocale::ShortFormat)
+                                      + QStringLiteral(" -") + hashes,
+                                  QStringLiteral("#") + stamp + QStringLiteral("\tInitialize\tstart"),
+                                  QStringLiteral("#") + stamp + QStringLiteral("\tBackupDatabase\t") + TDM::NoConnectionText};
     {
         TDM dm(dir.path(), [now] { return now; });
         dm.Initialize();
         EXPECT_FALSE(dm.Connected());
         EXPECT_THROW(dm.BackupDatabase(), std::runtime_error);
+        // On disk already while the run goes on: a run that is killed keeps them.
+        EXPECT_EQ(LogFile(dir), firstRun);
+        EXPECT_EQ(dm.LogLines(), firstRun);
     }
-    QFile f(dir.filePath(QStringLiteral("backup.txt")));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    const QString hashes(34, QLatin1Char('#'));
-    const QString stamp = QLocale::system().toString(now, QLocale::ShortFormat);
-    EXPECT_EQ(lines, (QStringList{hashes + QStringLiteral("- ") + QLocale::system().toString(now.date(), QLocale::ShortFormat)
-                                      + QStringLiteral(" -") + hashes,
-                                  QStringLiteral("#") + stamp + QStringLiteral("\tInitialize\tstart"),
-                                  QStringLiteral("#") + stamp + QStringLiteral("\tBackupDatabase\tThere is no connection to the database")}));
+    {
+        TDM second(dir.path(), [now] { return now; });
+        second.Initialize();
+        EXPECT_EQ(second.LogLines(), firstRun.mid(0, 2));
+    }
+    EXPECT_EQ(LogFile(dir), firstRun + firstRun.mid(0, 2));
+}
+
+TEST(Hollem, TheFirstStartMakesTheBackupFolderThatTheServerHasNotMadeYet)
+{
+    QTemporaryDir dir;
+    TDM dm(dir.path());
+    ASSERT_FALSE(QFileInfo(dm.BackupFolder()).exists());
+    dm.Initialize();
+    EXPECT_TRUE(QFileInfo(dm.BackupFolder()).isDir());
+    EXPECT_TRUE(TDM::ListBackups(dm.BackupFolder()).isEmpty());
+}
+
+TEST(Hollem, OnlyTheSideNamesOfARestoreOfThisDatabaseCountAsLeftovers)
+{
+    const QString made = DatabaseMaintenance::SideName(QStringLiteral("kestrova"), QStringLiteral("restore"));
+    EXPECT_TRUE(DatabaseMaintenance::IsSideName(made, QStringLiteral("kestrova"), QStringLiteral("restore")));
+    const QString longName(60, QLatin1Char('k'));
+    EXPECT_TRUE(DatabaseMaintenance::IsSideName(DatabaseMaintenance::SideName(longName, QStringLiteral("restore")), longName,
+                                                QStringLiteral("restore")));
+    for (const char *other : {"kestrova", "kestrova_restore_", "kestrova_restore_1234567", "kestrova_restore_123456789",
+                              "kestrova_restore_1234567G", "kestrova_replaced_12345678", "kestrova2_restore_12345678",
+                              "other_restore_12345678"})
+        EXPECT_FALSE(DatabaseMaintenance::IsSideName(QLatin1String(other), QStringLiteral("kestrova"), QStringLiteral("restore"))) << other;
+    EXPECT_TRUE(DatabaseMaintenance::IsSideName(QStringLiteral("kestrova_restore_0a1b2c3d"), QStringLiteral("kestrova"),
+                                                QStringLiteral("restore")));
 }
 
 } // namespace

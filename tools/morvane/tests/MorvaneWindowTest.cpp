@@ -100,6 +100,85 @@ TEST_F(MorvaneWindow, WithoutASettingsFileTheLinkAsksForOneAndTheChosenFileIsLoa
     EXPECT_EQ(form.LinkLabel()->toolTip(), dir.filePath(QStringLiteral("elsewhere.ini")));
 }
 
+TEST_F(MorvaneWindow, SaveRefusesAPortThatIsNotAWholeNumberFrom1To65535AndNamesTheField)
+{
+    WriteSettings(QStringLiteral("Settings.ini"), "[Server]\nPort=8099\n[Discovery Service]\nUse discovery=TRUE\nPort=8098\n");
+    form.InitForm();
+    const struct
+    {
+        const char *port;
+        bool valid;
+    } cases[] = {{"80a9x", false}, {"", false}, {"0", false}, {"99999", false}, {"65536", false}, {"-1", false},
+                 {" 80", false},   {"8.5", false}, {"\xef\xbc\x98\xef\xbc\x90", false}, {"000080", false},
+                 {"1", true},      {"65535", true}, {"08080", true}};
+    for (const bool discovery : {false, true}) {
+        QLineEdit *edit = discovery ? form.DiscoveryPort() : form.ServerPort();
+        const QString field = discovery ? QStringLiteral("discovery port") : QStringLiteral("server port");
+        for (const auto &c : cases) {
+            SCOPED_TRACE(field.toStdString() + " " + c.port);
+            form.setResult(QDialog::Rejected);
+            errors.clear();
+            form.ServerPort()->setText(QStringLiteral("8099"));
+            form.DiscoveryPort()->setText(QStringLiteral("8098"));
+            edit->setText(QString::fromUtf8(c.port));
+            form.SaveClick();
+            EXPECT_EQ(TQorServerSettings::IsValidPort(QString::fromUtf8(c.port)), c.valid);
+            if (c.valid) {
+                EXPECT_TRUE(errors.isEmpty());
+                EXPECT_EQ(form.result(), QDialog::Accepted);
+                EXPECT_EQ(Setting(discovery ? QStringLiteral("Discovery Service") : QStringLiteral("Server"), QStringLiteral("Port")),
+                          QString::fromUtf8(c.port));
+            } else {
+                EXPECT_EQ(errors, QStringList{TfMorvaneurator::BadPortText(field)});
+                EXPECT_TRUE(errors.value(0).contains(field));
+                EXPECT_NE(form.result(), QDialog::Accepted);
+                EXPECT_NE(Setting(discovery ? QStringLiteral("Discovery Service") : QStringLiteral("Server"), QStringLiteral("Port")),
+                          QString::fromUtf8(c.port));
+            }
+        }
+    }
+    // Unused, the discovery port cannot be mended in its greyed edit: it is kept, not refused.
+    form.setResult(QDialog::Rejected);
+    errors.clear();
+    const QString kept = Setting(QStringLiteral("Discovery Service"), QStringLiteral("Port"));
+    form.UseDiscovery()->setChecked(false);
+    form.DiscoveryPort()->setText(QStringLiteral("99999"));
+    form.SaveClick();
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(Setting(QStringLiteral("Discovery Service"), QStringLiteral("Port")), kept);
+}
+
+TEST_F(MorvaneWindow, SaveWithoutASettingsFileAsksForOneOrSaysNothingWasSavedAndStaysOpen)
+{
+    form.InitForm();
+    ASSERT_EQ(form.Settings(), nullptr);
+    form.Servers()->setEditText(QStringLiteral("dbhost"));
+    form.ServerPort()->setText(QStringLiteral("9001"));
+    form.UseDiscovery()->setChecked(true);
+    form.DiscoveryPort()->setText(QStringLiteral("9002"));
+
+    form.ChooseSaveFile = [] { return QString(); };
+    form.SaveClick();
+    EXPECT_EQ(errors, QStringList{TfMorvaneurator::NothingSavedText});
+    EXPECT_NE(form.result(), QDialog::Accepted);
+    // The edits are still there to be saved.
+    EXPECT_EQ(form.ServerPort()->text(), QStringLiteral("9001"));
+
+    errors.clear();
+    form.ChooseSaveFile = [this] { return dir.filePath(QStringLiteral("Settings.ini")); };
+    form.SaveClick();
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(Setting(QStringLiteral("Server"), QStringLiteral("Port")), QStringLiteral("9001"));
+    EXPECT_EQ(Setting(QStringLiteral("Discovery Service"), QStringLiteral("Port")), QStringLiteral("9002"));
+    EXPECT_TRUE(Setting(QStringLiteral("Data Access"), QStringLiteral("DataSource")).contains(QStringLiteral("Server=dbhost;")));
+    EXPECT_EQ(QFile::permissions(dir.filePath(QStringLiteral("Settings.ini")))
+                  & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup | QFileDevice::WriteOther),
+              QFileDevice::Permissions());
+    EXPECT_EQ(form.LinkLabel()->toolTip(), dir.filePath(QStringLiteral("Settings.ini")));
+}
+
 TEST_F(MorvaneWindow, TheHelpTextFollowsTheMouseAndTheTestResultGoesAfterFiveSeconds)
 {
     form.InitForm();

@@ -110,6 +110,22 @@ protected:
         return rows.isEmpty() ? QString() : rows.first().first();
     }
 
+    // A table's row count and a digest of all its rows, every column included.
+    QString Digest(const QString &database, const QString &table) const
+    {
+        return Scalar(database, QStringLiteral("SELECT count(*) || ' ' || coalesce(md5(string_agg(x::text, '|' ORDER BY x::text)), '') "
+                                               "FROM dbo.%1 x").arg(table));
+    }
+
+    QStringList Tables(const QString &database) const
+    {
+        QStringList names;
+        for (const QStringList &row : Rows(database, QStringLiteral("SELECT table_name FROM information_schema.tables WHERE "
+                                                                    "table_schema = 'dbo' AND table_type = 'BASE TABLE' ORDER BY 1")))
+            names << row.first();
+        return names;
+    }
+
     // Databases of the cluster whose name begins with prefix.
     QStringList Databases(const QString &prefix) const
     {

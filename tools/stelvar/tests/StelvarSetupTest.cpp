@@ -6,6 +6,7 @@
 #include "server/database/uDMServerDatabase.h"
 
 #include <QDate>
+#include <QMap>
 
 namespace {
 
@@ -70,7 +71,7 @@ TEST_F(StelvarTest, CreatesADatabaseTheServerStartsOnAndClimbsToTheCurrentVersio
     WriteFile(folder + QStringLiteral("import.csv"), ShortCalendar());
     ASSERT_TRUE(QDir(folder).mkpath(QStringLiteral("Reports")));
     ASSERT_TRUE(IniFile::writeStrings(folder + QStringLiteral("Settings.ini"),
-                                      {{QStringLiteral("Server"), QStringLiteral("Port"), QStringLiteral("0")},
+                                      {{QStringLiteral("Server"), QStringLiteral("Port"), QStringLiteral("8099")},
                                        {QStringLiteral("Discovery Service"), QStringLiteral("Use discovery"), QStringLiteral("FALSE")},
                                        {QStringLiteral("Updater"), QStringLiteral("Use Web check"), QStringLiteral("FALSE")},
                                        {QStringLiteral("Backup"), QStringLiteral("Use Autobackup"), QStringLiteral("TRUE")}}));
@@ -134,9 +135,9 @@ TEST_F(StelvarOverwriteTest, AScriptFailingHalfWayKeepsTheOldDataAndDropsOnlyWha
     setup.LoadSettings();
     EXPECT_FALSE(setup.RunSetup(false, Scripted(true)));
     ASSERT_EQ(messages.size(), 2);
-    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("An error occured: "))) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("An error occurred: "))) << messages[0].toStdString();
     EXPECT_EQ(messages[1], TStelvarSetup::NotFinishedText);
-    EXPECT_TRUE(LogText().contains(QStringLiteral("An error occured: ")));
+    EXPECT_TRUE(LogText().contains(QStringLiteral("An error occurred: ")));
     EXPECT_EQ(Earlier(), QStringLiteral("Earlier"));
     EXPECT_EQ(SettingsBytes(), before);
     EXPECT_TRUE(SideDatabases().isEmpty());
@@ -173,7 +174,10 @@ TEST_F(StelvarTest, MigrationCopiesAnOlderDatabaseAndLeavesItUnchanged)
         "ALTER TABLE tblLnkMinistryTemplateToMinistryFunction DROP CONSTRAINT tblLnkMinistryTemplateToM_FK00;"
         "INSERT INTO tblLnkMinistryTemplateToMinistryFunction (PK_LinkID, F_MinistryTemplateID, F_MinistryFunctionID)"
         " VALUES ('{T1}', '{NO TEMPLATE}', '{M1}');"
-        "INSERT INTO tblBlobSettings (PK_BlobSettingID, AppID, F_UserID, BlobName, BlobData) VALUES (7, 'A01', '{U1}', 'Grid', '\\x00ff');"));
+        "INSERT INTO tblBlobSettings (PK_BlobSettingID, AppID, F_UserID, BlobName, BlobData) VALUES (7, 'A01', '{U1}', 'Grid', '\\x00ff');"
+        "INSERT INTO tblEvents (PK_EventID, EventSubject) VALUES ('{E9}', 'No liturgy');"
+        // A table the older installation never had.
+        "DROP TABLE tblServingFrequency;"));
     // Every table's rows and every column of the older database, as one text.
     const auto snapshot = [this] {
         QStringList parts;
@@ -193,8 +197,15 @@ TEST_F(StelvarTest, MigrationCopiesAnOlderDatabaseAndLeavesItUnchanged)
     setup.LoadSettings();
     ASSERT_TRUE(setup.MigrationAllowed());
     ASSERT_TRUE(setup.RunSetup(true, Scripted(true)));
-    EXPECT_EQ(messages, QStringList{TStelvarSetup::ReadyText});
+    // What the clean-up removed is said on screen, with the reason, before the final message.
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages[1], TStelvarSetup::ReadyText);
+    for (const char *line : {"Deleted 1 invalid rows from tblLnkGroupMembers: ", "Deleted 1 invalid rows from tblEvents: events without a scheduled liturgy",
+                             "Deleted 1 invalid rows from tblLnkMinistryTemplatesToMinistryFunctions: "})
+        EXPECT_TRUE(messages[0].contains(QLatin1String(line))) << messages[0].toStdString();
+    EXPECT_FALSE(messages[0].contains(QStringLiteral("tblScheduledLiturgies")));
     EXPECT_EQ(snapshot(), older);
+    EXPECT_EQ(Scalar(made, QStringLiteral("SELECT count(*) FROM tblEvents")), QStringLiteral("0"));
 
     EXPECT_EQ(Scalar(made, QStringLiteral("SELECT string_agg(Version::text, ',') FROM tblDBVersion")), QStringLiteral("14"));
     EXPECT_EQ(Scalar(made, QStringLiteral("SELECT HistoryStartDate::date::text FROM tblHistoryStartDate")),
@@ -212,15 +223,110 @@ TEST_F(StelvarTest, MigrationCopiesAnOlderDatabaseAndLeavesItUnchanged)
     EXPECT_EQ(Databases(made), QStringList{made});
 
     EXPECT_EQ(Setting(QStringLiteral("Old Data"), QStringLiteral("DataType")), QStringLiteral("Access"));
-    EXPECT_EQ(Setting(QStringLiteral("Old Data"), QStringLiteral("DataSource")), Source(made));
+    EXPECT_EQ(Setting(QStringLiteral("Old Data"), QStringLiteral("DataSource")), Source(cluster.name()));
     EXPECT_EQ(Setting(QStringLiteral("Data Access"), QStringLiteral("DataType")), QStringLiteral("MSSQL"));
     const QString log = LogText();
     EXPECT_TRUE(log.contains(QStringLiteral("Checked for migration\n")));
     EXPECT_TRUE(log.contains(QStringLiteral("Migrating: tblUsers\n")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Not in the older database: tblServingFrequency\n")));
+    EXPECT_EQ(Scalar(made, QStringLiteral("SELECT count(*) FROM tblServingFrequency")), QStringLiteral("0"));
     EXPECT_TRUE(log.contains(QStringLiteral("Deleted 1 invalid rows from tblLnkGroupMembers\n")));
     EXPECT_TRUE(log.contains(QStringLiteral("Deleted 1 invalid rows from tblLnkMinistryTemplatesToMinistryFunctions\n")));
     EXPECT_TRUE(captions.contains(QStringLiteral("Migrating liturgies")));
     EXPECT_EQ(lastPosition, lastMaximum);
+}
+
+TEST_F(StelvarTest, MigrationCarriesEveryTableOfTheOlderDatabaseRowForRow)
+{
+    // Rows in every table, all consistent, so the clean-up has nothing to take.
+    cluster.exec(QStringLiteral(
+        "SET search_path = dbo;"
+        "UPDATE tblHistoryStartDate SET HistoryStartDate = '2001-02-03';"
+        "INSERT INTO tblLocations (PK_LocationID, LocationName, SortIndex) VALUES ('{L1}', 'St. Mary''s', 1);"
+        "INSERT INTO tblFamilies (PK_FamilyID, FamilyName, FamilyPicture) VALUES ('{F1}', 'Adams', '\\x0a0b');"
+        "INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, ContactPicture, F_FamilyID, DateOfBirth, FlagContact) VALUES"
+        " ('{C1}', 'Ann', 'Adams', '\\x89504e47', '{F1}', '1970-05-06', 1);"
+        "INSERT INTO tblGroups (PK_GroupID, GroupName, F_GroupContact) VALUES ('{G1}', 'Choir', '{C1}');"
+        "INSERT INTO tblLnkGroupmembers VALUES ('{K1}', '{G1}', '{C1}', '{00000000-0000-0000-0000-000000000000}');"
+        "INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName, AllowDuplicate) VALUES ('{M1}', 'Reader', 1);"
+        "INSERT INTO tblMinistryTemplates (PK_MinistryTemplateID, MinistryTemplateName) VALUES ('{MT1}', 'Sunday');"
+        "INSERT INTO tblLnkMinistryTemplateToMinistryFunction VALUES ('{T1}', '{MT1}', '{M1}', 2, 1);"
+        "INSERT INTO tblLiturgyTemplates (PK_LiturgyTemplateID, LiturgyTemplateName, F_LocationID) VALUES ('{LT1}', 'High Mass', '{L1}');"
+        "INSERT INTO tblServingFrequency (PK_ServingFrequencyID, ServingFreqencyAsInteger, ServingFrequencyDescription) VALUES"
+        " ('{SF9}', 9, 'Every ninth week');"
+        "INSERT INTO tblLnkServingPrefrence VALUES ('{P1}', '{C1}', '{M1}', 1, 0);"
+        "INSERT INTO tblServingPrefrenceLiturgy VALUES ('{PL1}', '{P1}', '{C1}', '{LT1}');"
+        "INSERT INTO tblServingPrefrenceFrequency VALUES ('{PF1}', '{P1}', '{C1}', '{SF9}');"
+        "INSERT INTO tblLnkContactFunctionFrequency VALUES ('{CF1}', '{C1}', '{M1}', '{SF9}');"
+        "INSERT INTO tblUnAvailiabillity (PK_UnavailiableID, F_ContactID, UnavailiableDate) VALUES ('{U1}', '{C1}', '2024-07-01');"
+        "INSERT INTO tblRuleTypes VALUES ('{RT9}', 'Never with');"
+        "INSERT INTO tblLnkServingRules (PK_RuleLnkID, F_OwnerMemberID, F_RuleMemberID, F_RuleTypeID, RuleMemberCaption) VALUES"
+        " ('{R1}', '{C1}', '{F1}', '{RT9}', 'Adams');"
+        "INSERT INTO tblEvents (PK_EventID, EventSubject, StartDateTime, EndDateTime, EventLocationID, EventRecurrenceInfo) VALUES"
+        " ('{E1}', 'Mass', '2024-07-07 10:00', '2024-07-07 11:00', '{L1}', '\\x0102');"
+        "INSERT INTO tblEventSeries VALUES ('{S1}', 'Summer', '2024-06-01', '2024-08-31', 1, 2);"
+        "INSERT INTO tblLnkEventSeries VALUES ('{SE1}', '{S1}', '{E1}');"
+        "INSERT INTO tblScheduledLiturgies (PK_ScheduledLiturgyID, F_EventID, F_LiturgyTemplateID, FeastName) VALUES"
+        " ('{SL1}', '{E1}', '{LT1}', 'Trinity 5');"
+        "INSERT INTO tblScheduledMinistryFunctions (PK_ScheduledMemberID, F_ScheduledLiturgyID, F_MinistryFunctionID,"
+        " F_MinistryMemberID, MemberLocked) VALUES ('{SM1}', '{SL1}', '{M1}', '{C1}', 1);"
+        "INSERT INTO tblEventColors (PK_ColorID, ColorDescription, ColorIntValue) VALUES ('{EC9}', 'Gold', 55295);"
+        "INSERT INTO tblUserLevels (PK_UserLevelID, UserLevelName, UserlevelValue) VALUES ('{UL9}', 'Helper', 5);"
+        "INSERT INTO tblUsers (PK_UserID, LogonUsername, LogonPassword, F_ContactID, F_Userlevel) VALUES"
+        " ('{US1}', 'ann', 'hash', '{C1}', '{UL9}');"
+        "INSERT INTO tblSettings VALUES ('A01', '{US1}', 'Theme', 'Dark', 0);"
+        "INSERT INTO tblBlobSettings (PK_BlobSettingID, AppID, F_UserID, BlobName, BlobData) VALUES (7, 'A01', '{US1}', 'Grid', '\\x00ff');"
+        "INSERT INTO tblContactTypes VALUES ('{CT9}', 'Guest', 9);"
+        // A table the new schema does not know.
+        "CREATE TABLE tblParishNotes (Note text); INSERT INTO tblParishNotes VALUES ('one'), ('two');"));
+    const QStringList tables = Tables(cluster.name());
+    ASSERT_EQ(tables.size(), 32);
+    QMap<QString, QString> older;
+    for (const QString &table : tables) {
+        older[table] = Digest(cluster.name(), table);
+        EXPECT_FALSE(older[table].startsWith(QStringLiteral("0 "))) << table.toStdString() << " has no rows to carry";
+    }
+    WriteSettings(QStringLiteral("Access"), Source(made), Source(cluster.name()));
+
+    TStelvarSetup setup(folder);
+    setup.LoadSettings();
+    ASSERT_TRUE(setup.RunSetup(true, Scripted(true)));
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages[0], QStringLiteral("These tables of the older database were not migrated, the new database has no place "
+                                          "for them:\r\ntblparishnotes (2 rows)"));
+    EXPECT_EQ(messages[1], TStelvarSetup::ReadyText);
+
+    // Every table arrives row for row; the version row and the history start are the run's own.
+    QStringList newer = Tables(made);
+    EXPECT_EQ(newer.size(), 31);
+    for (const QString &table : std::as_const(newer)) {
+        SCOPED_TRACE(table.toStdString());
+        if (table == QLatin1String("tbldbversion"))
+            EXPECT_EQ(Scalar(made, QStringLiteral("SELECT string_agg(Version::text, ',') FROM tblDBVersion")), QStringLiteral("14"));
+        else if (table == QLatin1String("tblhistorystartdate"))
+            EXPECT_EQ(Scalar(made, QStringLiteral("SELECT HistoryStartDate::date::text FROM tblHistoryStartDate")),
+                      QDate::currentDate().toString(Qt::ISODate));
+        else
+            EXPECT_EQ(Digest(made, table), older.value(table));
+    }
+    EXPECT_EQ(Digest(made, QStringLiteral("tblServingFrequency")).section(QLatin1Char(' '), 0, 0), QStringLiteral("6"));
+    EXPECT_EQ(Setting(QStringLiteral("Old Data"), QStringLiteral("DataSource")), Source(cluster.name()));
+    EXPECT_TRUE(LogText().contains(QStringLiteral("Not migrated: tblparishnotes (2 rows)\n")));
+}
+
+TEST(StelvarSummary, SaysOnlyWhatTheCleanUpChangedAndWhatWasLeftBehind)
+{
+    const QList<TStelvarSetup::Cleaning> &statements = TStelvarSetup::CleaningStatements();
+    QList<int> none(statements.size(), 0);
+    EXPECT_EQ(TStelvarSetup::MigrationSummary(none, {}), QString());
+    QList<int> events = none;
+    events[11] = 4;
+    EXPECT_EQ(TStelvarSetup::MigrationSummary(events, {}),
+              QStringLiteral("The older data was cleaned during the migration:\r\nDeleted 4 invalid rows from tblEvents: events without "
+                             "a scheduled liturgy, which no calendar can show or schedule"));
+    const QString both = TStelvarSetup::MigrationSummary(events, {QStringLiteral("tblold (3 rows)")});
+    EXPECT_TRUE(both.endsWith(QStringLiteral("schedule\r\n\r\nThese tables of the older database were not migrated, the new "
+                                             "database has no place for them:\r\ntblold (3 rows)")));
 }
 
 TEST_F(StelvarTest, AMigrationWithoutAnOlderDatabaseStopsBeforeCreatingAnything)
@@ -231,7 +337,7 @@ TEST_F(StelvarTest, AMigrationWithoutAnOlderDatabaseStopsBeforeCreatingAnything)
     const QByteArray before = SettingsBytes();
     EXPECT_FALSE(setup.RunSetup(true, Scripted(true)));
     ASSERT_EQ(messages.size(), 2);
-    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("A problem occured while attempting to contact the old database: ")));
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("A problem occurred while attempting to contact the old database: ")));
     EXPECT_TRUE(LogText().contains(QStringLiteral("Access.Open => ")));
     EXPECT_TRUE(Databases(made).isEmpty());
     EXPECT_EQ(SettingsBytes(), before);

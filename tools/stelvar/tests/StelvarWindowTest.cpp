@@ -24,6 +24,9 @@ TEST_F(StelvarTest, TheWindowTestsTheServerThenOffersTheRunOnItsSecondPage)
     // Only an older installation may be migrated.
     EXPECT_FALSE(form.MigrateOption()->isEnabled());
     EXPECT_TRUE(form.CreateOption()->isChecked());
+    // The greyed option says what would enable it.
+    EXPECT_FALSE(form.MigrateHint()->isHidden());
+    EXPECT_TRUE(form.MigrateHint()->text().contains(QStringLiteral("DataType=Access")));
 
     form.Timer1Timer();
     EXPECT_FALSE(form.Timer()->isActive());
@@ -51,6 +54,7 @@ TEST(StelvarWindow, AServerOutOfReachLeavesOnlyClose)
     form.SetPrompts({nullptr, [&messages](const QString &text) { messages << text; }, nullptr});
     form.FormShow();
     EXPECT_TRUE(form.MigrateOption()->isEnabled());
+    EXPECT_TRUE(form.MigrateHint()->isHidden());
     form.Timer1Timer();
     EXPECT_FALSE(form.FailedLabel()->isHidden());
     EXPECT_TRUE(form.ReadyLabel()->isHidden());

@@ -5,6 +5,7 @@
 #include "tools/tolvik/TolvikTexts.h"
 #include "tools/tolvik/uQorCustomerInfo.h"
 #include "tools/tolvik/uQorPathHelper.h"
+#include "tools/tolvik/uQorSearches.h"
 #include "tools/tolvik/uQorSupportWizard.h"
 #include "tools/tolvik/uSupportToolDelivery.h"
 
@@ -277,6 +278,82 @@ TEST_F(SupportWizard, TheReportCanBeReadBeforeItGoesOut)
     ASSERT_TRUE(shown.setContent(view.shownReport.mid(16)));
     EXPECT_EQ(CommentsOf(shown), QStringLiteral("It stops at start.\nEvery time."));
     EXPECT_FALSE(shown.documentElement().firstChildElement(QStringLiteral("SystemInfo")).isNull());
+}
+
+TEST_F(SupportWizard, AViewedSettingsFileReachesTheReportAndItsPreviewWithoutItsPassword)
+{
+    const QByteArray secret = "pelmut42";
+    ASSERT_TRUE(WriteFile(tool.filePath("Settings.ini"),
+                          "[Data Access]\nDataType=MSSQL\nDataSource=ADO?AuxDriver=SQLOLEDB.1;Server=db,5432;UserID=sa;Password=" + secret
+                              + ";Database=Kestrova;\n[Mail]\nSmtpPassword=" + secret + "\nApiKey=" + secret + "\n[Server]\nPort=8099\n"));
+    ASSERT_TRUE(WriteFile(TaskFile(), "<configuration><task category=\"BROWSE\" filetype=\"settings\"><searchdirs><dir dir=\"APPDIR\" "
+                                      "recursive=\"false\"/></searchdirs><filter action=\"view\"/><wildcard>Settings.ini</wildcard>"
+                                      "</task></configuration>"));
+    auto wizard = NewWizard();
+    ASSERT_NO_FATAL_FAILURE(ToComments(*wizard));
+    wizard->ViewReportClick();
+    EXPECT_FALSE(view.shownReport.contains(QString::fromLatin1(secret)));
+    // The rest of the file is there for support to read.
+    for (const char *kept : {"Port=8099", "DataType=MSSQL", "Server=db,5432;UserID=sa;Password=(not collected);Database=Kestrova;",
+                             "SmtpPassword=(not collected)", "ApiKey=(not collected)"})
+        EXPECT_TRUE(view.shownReport.contains(QLatin1String(kept))) << kept;
+    wizard->FinishExecute();
+    QFile saved(wizard->ReportPath());
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray report = saved.readAll();
+    EXPECT_TRUE(report.contains("Port=8099"));
+    EXPECT_FALSE(report.contains(secret));
+    // The parish's data, for its owner's eyes only.
+    EXPECT_EQ(QFile::permissions(wizard->ReportPath()),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+}
+
+TEST(ReportSecrets, KeysNamedLikeASecretAndConnectionStringPasswordsAreHidden)
+{
+    const struct
+    {
+        const char *line;
+        const char *reported;
+    } cases[] = {
+        {"Password=abc", "Password=(not collected)"},
+        {"  db_pwd = abc", "  db_pwd =(not collected)"},
+        {"ClientSecret=abc", "ClientSecret=(not collected)"},
+        {"LicenceKey=abc=def", "LicenceKey=(not collected)"},
+        {"DataSource=ADO?Server=h;PWD=abc;Database=k;", "DataSource=ADO?Server=h;PWD=(not collected);Database=k;"},
+        {"Source=Server=h;password = a b;", "Source=Server=h;password =(not collected);"},
+        {"Port=8099", "Port=8099"},
+        {"DataSource=ADO?Server=h;UserID=sa;Database=k;", "DataSource=ADO?Server=h;UserID=sa;Database=k;"},
+        {"; a comment with no value", "; a comment with no value"},
+        {"PasswordHint", "PasswordHint"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TQorSecrets::MaskLine(QLatin1String(c.line)), QLatin1String(c.reported)) << c.line;
+}
+
+TEST_F(SupportWizard, AUserInfoFileWithoutThisUsersDetailsLeavesWhatTheSystemKnows)
+{
+    // Another user's details: enciphered with a key this user does not have.
+    {
+        TQorCustomerInfo other(tool.filePath("userinfo.ini"), tool.filePath("other/Tolvik.key"));
+        other.SetOwner(QStringLiteral("Someone Else"));
+        other.SetEmail(QStringLiteral("else@example.org"));
+        ASSERT_NO_THROW(other.Save());
+    }
+    auto wizard = NewWizard();
+    wizard->NextClick();
+    wizard->NextClick();
+    ASSERT_EQ(view.page, TQorSupportWizard::Sender);
+    EXPECT_EQ(view.sender.Name, TvoSysInfo::GetUserName());
+    EXPECT_FALSE(view.sender.Name.isEmpty());
+    EXPECT_TRUE(view.sender.Email.isEmpty());
+
+    // A file that exists but holds no details at all.
+    ASSERT_TRUE(WriteFile(tool.filePath("userinfo.ini"), "[Other]\nx=1\n"));
+    view = RecordingView();
+    auto second = NewWizard();
+    second->NextClick();
+    second->NextClick();
+    EXPECT_EQ(view.sender.Name, TvoSysInfo::GetUserName());
 }
 
 TEST_F(SupportWizard, AFailedRunIsShownAndTheFirstPageCanBeReachedAgain)

@@ -259,4 +259,22 @@ TEST(TolvikTexts, ANumberWithoutTextSaysSo)
     TolvikTexts::SetLanguage(QLocale::English);
 }
 
+TEST(TolvikTexts, TextsShownInLabelsAndBoxesHoldNoMnemonicAndNoMisspelling)
+{
+    // 113 and 211 are label texts and 115, 220 message boxes: an "&" would be shown as it is.
+    for (const QLocale::Language language : {QLocale::English, QLocale::NorwegianBokmal}) {
+        TolvikTexts::SetLanguage(language);
+        for (const int id : {113, 115, 211, 220}) {
+            const QString text = TolvikTexts::GetText(id);
+            SCOPED_TRACE(text.toStdString());
+            EXPECT_FALSE(text.contains(QLatin1Char('&')));
+            for (const char *typo : {"occured", "appliction", "shutdown this"})
+                EXPECT_FALSE(text.contains(QLatin1String(typo)));
+        }
+    }
+    TolvikTexts::SetLanguage(QLocale::English);
+    EXPECT_TRUE(TolvikTexts::GetText(211).endsWith(QStringLiteral("Click Close to shut down this program.")));
+    EXPECT_TRUE(TolvikTexts::GetText(220).contains(QStringLiteral("has occurred")));
+}
+
 } // namespace
