@@ -111,7 +111,8 @@ int main(int argc, char **argv)
                 runMs = timer.elapsed() - readMs;
         };
         wizard.acNext->trigger();
-        if (prompt.Prompts().size() != 1 || wizard.Imported() != rows) {
+        // The question and the summary.
+        if (prompt.Prompts().size() != 2 || wizard.Imported() != rows) {
             std::fprintf(stderr, "The import did not bring in every person (%lld of %d).\n", static_cast<long long>(wizard.Imported()), rows);
             return 1;
         }

@@ -144,7 +144,7 @@ Round Load(int port, int clients, int calls)
                     if (i % 2 == 0) {
                         right = probe->ProbeServer();
                     } else {
-                        const auto stream = settings->GetData({QStringLiteral("DALocations")}, {TableRequestInfo{}});
+                        const auto stream = settings->GetData({QStringLiteral("DALocations")}, {TableRequestInfoV5{}});
                         right = loggedOn && stream &&
                                 TDADataStreamer::ReadDatasets(stream->Bytes()).value(0).Rows.size() == kLocations;
                     }
