@@ -23,15 +23,14 @@
 #include "pgdriver/uDAADODriver.h"
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
+#include "testsupport/FreePorts.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QUdpSocket>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QUuid>
@@ -46,18 +45,6 @@ namespace {
 
 const QString kAdministratorLevel = QStringLiteral("{86A13150-8F61-47CC-9503-A5BFAE09F465}");
 const QString kUser = QStringLiteral("bench");
-
-int FreePort(bool udp)
-{
-    if (udp) {
-        QUdpSocket probe;
-        probe.bind(QHostAddress::LocalHost, 0);
-        return probe.localPort();
-    }
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 void RunScript(IDAConnection &connection, const QString &path)
 {
@@ -138,12 +125,12 @@ int main(int argc, char **argv)
                 throw std::runtime_error("cannot copy the staging folder");
         const QString serverSettings = serverFolder + QStringLiteral("/Settings.ini");
         QFile::remove(serverSettings);
-        const int httpPort = FreePort(false);
+        const int httpPort = kestrova::test::FreeTcpPort();
         const QList<IniFile::Entry> entries = {
             {QStringLiteral("Data Access"), QStringLiteral("Datatype"), QStringLiteral("MSSQL")},
             {QStringLiteral("Data Access"), QStringLiteral("DataSource"), dataSource},
             {QStringLiteral("Server"), QStringLiteral("Port"), QString::number(httpPort)},
-            {QStringLiteral("Discovery Service"), QStringLiteral("Port"), QString::number(FreePort(true))},
+            {QStringLiteral("Discovery Service"), QStringLiteral("Port"), QString::number(kestrova::test::FreeUdpPort())},
             {QStringLiteral("Updater"), QStringLiteral("Use Web check"), QStringLiteral("False")},
             {QStringLiteral("Backup"), QStringLiteral("Use Autobackup"), QStringLiteral("FALSE")},
         };

@@ -16,6 +16,7 @@
 #include "remoting/ROErrors.h"
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
+#include "testsupport/FreePorts.h"
 
 #include <httplib.h>
 
@@ -23,9 +24,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTemporaryDir>
-#include <QUdpSocket>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QUuid>
@@ -73,20 +72,6 @@ private:
     httplib::Client m_client;
     QUuid m_session;
 };
-
-int FreeTcpPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-int FreeUdpPort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress::AnyIPv4, 0);
-    return probe.localPort();
-}
 
 void RunScript(IDAConnection &connection, const QString &path)
 {
@@ -228,14 +213,14 @@ int main(int argc, char **argv)
             throw std::runtime_error("cannot copy the staging folder");
         const QString settingsFile = folder + QStringLiteral("/Settings.ini");
         QFile::remove(settingsFile);
-        const int httpPort = FreeTcpPort();
+        const int httpPort = kestrova::test::FreeTcpPort();
         const auto set = [&](const char *section, const char *key, const QString &value) {
             IniFile::writeString(settingsFile, QString::fromLatin1(section), QString::fromLatin1(key), value);
         };
         set("Data Access", "Datatype", QStringLiteral("MSSQL"));
         set("Data Access", "DataSource", QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Server=%1;Database=%2;UserID=%3;").arg(server, dbName, dbUser));
         set("Server", "Port", QString::number(httpPort));
-        set("Discovery Service", "Port", QString::number(FreeUdpPort()));
+        set("Discovery Service", "Port", QString::number(kestrova::test::FreeUdpPort()));
         set("Updater", "Use Web check", QStringLiteral("False"));
         set("Backup", "Use Autobackup", QStringLiteral("FALSE"));
 

@@ -5,6 +5,7 @@
 
 #include "server/services/PasswordHash.h"
 #include "server/tests/CurrentSchema.h"
+#include "testsupport/FreePorts.h"
 #include "testsupport/TestDatabase.h"
 #include "testsupport/Wait.h"
 
@@ -16,9 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTemporaryDir>
-#include <QUdpSocket>
 
 #include <csignal>
 #include <memory>
@@ -142,19 +141,6 @@ public:
     }
 
 private:
-    static quint16 FreeTcpPort()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        return probe.serverPort();
-    }
-    static quint16 FreeUdpPort()
-    {
-        QUdpSocket probe;
-        probe.bind(QHostAddress::LocalHost, 0);
-        return probe.localPort();
-    }
-
     TestDatabase m_db;
     QTemporaryDir m_work{QStringLiteral(KESTROVA_STAGE_DIR "/../client-e2e-XXXXXX")};
     QString m_folder;

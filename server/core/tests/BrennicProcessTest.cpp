@@ -6,6 +6,7 @@
 #include "remoting/ROMessage.h"
 #include "testsupport/DocumentReaders.h"
 #include "server/database/uDMServerDatabase.h"
+#include "testsupport/FreePorts.h"
 #include "testsupport/TestDatabase.h"
 #include "testsupport/Wait.h"
 
@@ -14,9 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTemporaryDir>
-#include <QUdpSocket>
 #include <QUuid>
 
 #include <gtest/gtest.h>
@@ -30,20 +29,6 @@ using namespace std::chrono_literals;
 bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds limit = 60s)
 {
     return kestrova::test::WaitFor(done, limit);
-}
-
-int freeTcpPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-int freeUdpPort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress::AnyIPv4, 0);
-    return probe.localPort();
 }
 
 QString readFile(const QString &path)
@@ -65,8 +50,8 @@ protected:
         ASSERT_EQ(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-al"), QStringLiteral(KESTROVA_STAGE_DIR), folder}), 0);
         const QString settings = folder + QStringLiteral("/Settings.ini");
         QFile::remove(settings);
-        httpPort = freeTcpPort();
-        discoveryPort = freeUdpPort();
+        httpPort = kestrova::test::FreeTcpPort();
+        discoveryPort = kestrova::test::FreeUdpPort();
         const auto set = [&](const char *section, const char *key, const QString &value) {
             ASSERT_TRUE(IniFile::writeString(settings, QString::fromLatin1(section), QString::fromLatin1(key), value));
         };
