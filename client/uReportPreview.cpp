@@ -87,7 +87,7 @@ bool TReportPreview::Run(const TReportRequest &request)
     if (data.isEmpty())
         throw EReportError(QStringLiteral("No data for %1").arg(request.DataSource));
 
-    const ReportDocument document = ReportEngine::Render(report, data.first());
+    ReportDocument document = ReportEngine::Render(report, data.first());
     m_templateName = request.TemplateName;
     m_templateXml = templateBytes;
     m_data = data.first();
@@ -121,7 +121,9 @@ bool TReportPreview::Run(const TReportRequest &request)
         if (m_host.ShowHelp)
             m_host.ShowHelp(topic);
     });
-    QObject::connect(&viewer, &TfPreview::DesignerRequested, &viewer, [this, &viewer] { ShowDesigner(&viewer); });
+    QObject::connect(&viewer, &TfPreview::DesignerRequested, &viewer, [this, &viewer, &document] {
+        ShowDesigner(viewer, document);
+    });
     g_activeViewer = &viewer;
     const auto inactive = qScopeGuard([] { g_activeViewer = nullptr; });
     const TModalResult result = viewer.ShowModal();
@@ -135,14 +137,23 @@ bool TReportPreview::Run(const TReportRequest &request)
     return true;
 }
 
-void TReportPreview::ShowDesigner(QWidget *owner)
+void TReportPreview::ShowDesigner(TfPreview &viewer, ReportDocument &document)
 {
     if (!m_host.DesignerEnabled)
         return;
+    QWidget *owner = &viewer;
     try {
         TfReportDesigner designer(owner);
         designer.Open({m_templateXml, m_templateName, m_data, m_host.DesignerSettingsFile, m_host.DocumentsFolder});
         designer.ShowModal();
+        // The viewer goes on with the template as the designer left it, saved or not, as the
+        // report it prints and exports from now on.
+        const QByteArray edited = designer.Editor().Template().ToXml();
+        if (edited == ReportTemplate::FromXml(m_templateXml).ToXml())
+            return;
+        document = ReportEngine::Render(designer.Editor().Template(), m_data);
+        m_templateXml = edited;
+        viewer.SetReport(&document, m_templateName);
     } catch (const std::exception &e) {
         AddToLog(llSevere, QStringLiteral("Quorva"), QStringLiteral("ShowDesigner"), QString::fromUtf8(e.what()));
         ShowMessage(owner, QMessageBox::Warning, TfReportDesigner::Caption, QString::fromUtf8(e.what()));

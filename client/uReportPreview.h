@@ -14,6 +14,7 @@
 
 class IReportService;
 class QWidget;
+class ReportDocument;
 class TfPreview;
 
 struct TReportPreviewHost
@@ -46,8 +47,9 @@ public:
 
 private:
     bool Run(const TReportRequest &request);
-    // The report designer on the template being previewed, modally, while the setting allows it.
-    void ShowDesigner(QWidget *owner);
+    // The report designer on the template being previewed, modally, while the setting allows
+    // it; the viewer then shows the report as the designer left its template.
+    void ShowDesigner(TfPreview &viewer, ReportDocument &document);
 
     IReportService &m_service;
     TReportPreviewHost m_host;

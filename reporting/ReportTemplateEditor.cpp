@@ -2,8 +2,13 @@
 
 #include "reporting/ReportError.h"
 
+#include <QImage>
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -56,6 +61,8 @@ void ReportTemplateEditor::Load(const QByteArray &xml)
 {
     m_report = ReportTemplate::FromXml(xml);
     m_modified = false;
+    m_undo.clear();
+    m_redo.clear();
 }
 
 QByteArray ReportTemplateEditor::Save() const
@@ -63,6 +70,65 @@ QByteArray ReportTemplateEditor::Save() const
     const QByteArray xml = m_report.ToXml();
     ReportTemplate::FromXml(xml);
     return xml;
+}
+
+template <class Edit> decltype(auto) ReportTemplateEditor::Step(Edit &&edit)
+{
+    if (m_inEdit)
+        return edit();
+    ReportTemplate before = m_report;
+    m_inEdit = true;
+    const auto done = qScopeGuard([this] { m_inEdit = false; });
+    try {
+        if constexpr (std::is_void_v<decltype(edit())>) {
+            edit();
+            Remember(std::move(before));
+        } else {
+            auto result = edit();
+            Remember(std::move(before));
+            return result;
+        }
+    } catch (...) {
+        // A refused edit leaves the template as it was, also one refused halfway.
+        m_report = std::move(before);
+        throw;
+    }
+}
+
+void ReportTemplateEditor::Remember(ReportTemplate before)
+{
+    if (m_stepTaken)
+        return;
+    // An edit that changed nothing (a drag back to where it started) is no step.
+    if (before.ToXml() == m_report.ToXml())
+        return;
+    m_undo.append(std::move(before));
+    if (m_undo.size() > kMaxUndo)
+        m_undo.removeFirst();
+    m_redo.clear();
+    m_stepTaken = m_steps > 0;
+}
+
+void ReportTemplateEditor::EndStep()
+{
+    if (m_steps > 0 && --m_steps == 0)
+        m_stepTaken = false;
+}
+
+void ReportTemplateEditor::Undo()
+{
+    if (m_undo.isEmpty())
+        return;
+    m_redo.append(std::exchange(m_report, m_undo.takeLast()));
+    m_modified = true;
+}
+
+void ReportTemplateEditor::Redo()
+{
+    if (m_redo.isEmpty())
+        return;
+    m_undo.append(std::exchange(m_report, m_redo.takeLast()));
+    m_modified = true;
 }
 
 QList<ReportBandRef> ReportTemplateEditor::Bands() const
@@ -108,6 +174,11 @@ ReportBand &ReportTemplateEditor::MutableBand(const ReportBandRef &band)
 const ReportItem &ReportTemplateEditor::Item(const ReportItemRef &item) const
 {
     return const_cast<ReportTemplateEditor *>(this)->MutableItem(item);
+}
+
+bool ReportTemplateEditor::HasItem(const ReportItemRef &item) const
+{
+    return item.IsValid() && HasBand(item.Band) && item.Index < Band(item.Band).Items.size();
 }
 
 ReportItem &ReportTemplateEditor::MutableItem(const ReportItemRef &item)
@@ -159,11 +230,13 @@ QRectF ReportTemplateEditor::Inside(const ReportBandRef &band, const ReportItem 
 
 void ReportTemplateEditor::SetItemRect(const ReportItemRef &item, const QRectF &rect)
 {
-    ReportItem &target = MutableItem(item);
-    target.Rect = Inside(item.Band, target, rect);
-    ReportBand &band = MutableBand(item.Band);
-    band.Height = qMax(band.Height, target.Rect.normalized().bottom());
-    m_modified = true;
+    Step([&] {
+        ReportItem &target = MutableItem(item);
+        target.Rect = Inside(item.Band, target, rect);
+        ReportBand &band = MutableBand(item.Band);
+        band.Height = qMax(band.Height, target.Rect.normalized().bottom());
+        m_modified = true;
+    });
 }
 
 void ReportTemplateEditor::MoveItem(const ReportItemRef &item, const QPointF &by)
@@ -186,176 +259,228 @@ void ReportTemplateEditor::ResizeItem(const ReportItemRef &item, const QSizeF &s
 
 void ReportTemplateEditor::SetBandHeight(const ReportBandRef &band, double height)
 {
-    ReportBand &target = MutableBand(band);
-    double lowest = 0;
-    for (const ReportItem &item : target.Items)
-        lowest = qMax(lowest, item.Rect.normalized().bottom());
-    target.Height = std::max({height, lowest, kMinimumSize});
-    m_modified = true;
+    Step([&] {
+        ReportBand &target = MutableBand(band);
+        double lowest = 0;
+        for (const ReportItem &item : target.Items)
+            lowest = qMax(lowest, item.Rect.normalized().bottom());
+        target.Height = std::max({height, lowest, kMinimumSize});
+        m_modified = true;
+    });
 }
 
 ReportItemRef ReportTemplateEditor::AddItem(const ReportBandRef &band, ReportItemKind kind, const QPointF &at, const QString &field)
 {
-    ReportBand &target = MutableBand(band);
-    int items = 0;
-    for (const ReportBand *each : m_report.Bands())
-        items += int(each->Items.size());
-    if (items >= ReportTemplate::kMaxItems)
-        throw EReportError(QStringLiteral("A report has at most %1 items").arg(ReportTemplate::kMaxItems));
     ReportItem item;
     item.Kind = kind;
     if (m_report.Detail && !m_report.Detail->Items.isEmpty())
         item.Font = m_report.Detail->Items.first().Font;
     const double height = item.Font.PointSize * 1.4;
+    QSizeF size(100, height);
     switch (kind) {
     case ReportItemKind::Text: item.Text = QStringLiteral("Text"); break;
     case ReportItemKind::Field:
+    case ReportItemKind::Image:
         if (!field.isEmpty() && !m_fields.isEmpty() && !m_fields.contains(field, Qt::CaseInsensitive))
             throw EReportError(QStringLiteral("The data source has no field \"%1\"").arg(field));
+        if (kind == ReportItemKind::Image && field.isEmpty())
+            throw EReportError(QStringLiteral("A picture shows a field or a picture file of its own"));
         item.FieldName = !field.isEmpty() ? field : m_fields.value(0, QStringLiteral("Field"));
+        if (kind == ReportItemKind::Image)
+            size = QSizeF(72, 72);
         break;
     case ReportItemKind::Expression: item.Expression = ReportExpression::Parse(QStringLiteral("PageNo()")); break;
-    case ReportItemKind::Line: break;
-    case ReportItemKind::Box: break;
-    case ReportItemKind::Image:
-        throw EReportError(QStringLiteral("Pictures are added in the template's text"));
+    case ReportItemKind::Line: size = QSizeF(100, 0); break;
+    case ReportItemKind::Box: size = QSizeF(60, 30); break;
     }
-    const QSizeF size = kind == ReportItemKind::Line ? QSizeF(100, 0) : kind == ReportItemKind::Box ? QSizeF(60, 30) : QSizeF(100, height);
     item.Rect = QRectF(at, size);
-    item.Rect = Inside(band, item, item.Rect);
-    target.Items << item;
-    target.Height = qMax(target.Height, item.Rect.normalized().bottom());
-    m_modified = true;
-    return {band, int(target.Items.size()) - 1};
+    return Place(band, std::move(item));
+}
+
+ReportItemRef ReportTemplateEditor::AddPicture(const ReportBandRef &band, const QByteArray &image, const QPointF &at)
+{
+    const QImage picture = QImage::fromData(image);
+    if (picture.isNull())
+        throw EReportError(QStringLiteral("The file is no picture this program reads"));
+    // Its own pictures travel in the template, which has a limit of its own; base64 takes a third more.
+    if (image.size() > ReportTemplate::kMaxBytes / 2)
+        throw EReportError(QStringLiteral("A picture of a report is at most %1 MB").arg(ReportTemplate::kMaxBytes / 2 / (1024 * 1024)));
+    ReportItem item;
+    item.Kind = ReportItemKind::Image;
+    item.ImageData = image;
+    // Two inches wide at most and never wider than the band; the picture keeps its shape.
+    const double width = qMin(144.0, BandWidth(band) - at.x());
+    const QSizeF size = QSizeF(picture.size()).scaled(QSizeF(qMax(kMinimumSize, width), 144), Qt::KeepAspectRatio);
+    item.Rect = QRectF(at, size.expandedTo(QSizeF(kMinimumSize, kMinimumSize)));
+    return Place(band, std::move(item));
+}
+
+ReportItemRef ReportTemplateEditor::Place(const ReportBandRef &band, ReportItem item)
+{
+    return Step([&]() -> ReportItemRef {
+        ReportBand &target = MutableBand(band);
+        int items = 0;
+        for (const ReportBand *each : m_report.Bands())
+            items += int(each->Items.size());
+        if (items >= ReportTemplate::kMaxItems)
+            throw EReportError(QStringLiteral("A report has at most %1 items").arg(ReportTemplate::kMaxItems));
+        item.Rect = Inside(band, item, item.Rect);
+        target.Items << item;
+        target.Height = qMax(target.Height, item.Rect.normalized().bottom());
+        m_modified = true;
+        return {band, int(target.Items.size()) - 1};
+    });
 }
 
 void ReportTemplateEditor::DeleteItem(const ReportItemRef &item)
 {
-    MutableItem(item);
-    MutableBand(item.Band).Items.removeAt(item.Index);
-    m_modified = true;
+    Step([&] {
+        MutableItem(item);
+        MutableBand(item.Band).Items.removeAt(item.Index);
+        m_modified = true;
+    });
 }
 
 ReportBandRef ReportTemplateEditor::AddBand(ReportBandKind kind, const QString &groupOn)
 {
-    if (kind == ReportBandKind::GroupHeader || kind == ReportBandKind::GroupFooter) {
-        if (m_report.Groups.size() >= ReportTemplate::kMaxGroups)
-            throw EReportError(QStringLiteral("A report has at most %1 groups").arg(ReportTemplate::kMaxGroups));
-        if (groupOn.trimmed().isEmpty())
-            throw EReportError(QStringLiteral("A group needs the value it groups on"));
-        ReportGroup group;
-        group.Key = ReportExpression::Parse(groupOn.trimmed());
-        for (const QString &name : group.Key->FieldNames())
-            if (!m_fields.isEmpty() && !m_fields.contains(name, Qt::CaseInsensitive))
-                throw EReportError(QStringLiteral("The data source has no field \"%1\"").arg(name));
-        group.Header = NewBand(ReportBandKind::GroupHeader, 20);
-        group.Footer = NewBand(ReportBandKind::GroupFooter, 10);
-        m_report.Groups << group;
-        const ReportBandRef header{ReportBandKind::GroupHeader, int(m_report.Groups.size()) - 1};
-        const ReportItemRef key = AddItem(header, ReportItemKind::Expression, QPointF(0, 3));
-        MutableItem(key).Expression = group.Key;
-        MutableItem(key).Font.Bold = true;
-        return header;
-    }
-    std::optional<ReportBand> *slot = SingleBand(m_report, kind);
-    if (!slot)
-        throw EReportError(QStringLiteral("The report has no such band"));
-    if (slot->has_value())
-        throw EReportError(QStringLiteral("The report has a %1 band already").arg(BandCaption({kind}).toLower()));
-    *slot = NewBand(kind, 20);
-    m_modified = true;
-    return {kind};
+    return Step([&]() -> ReportBandRef {
+        if (kind == ReportBandKind::GroupHeader || kind == ReportBandKind::GroupFooter) {
+            if (m_report.Groups.size() >= ReportTemplate::kMaxGroups)
+                throw EReportError(QStringLiteral("A report has at most %1 groups").arg(ReportTemplate::kMaxGroups));
+            if (groupOn.trimmed().isEmpty())
+                throw EReportError(QStringLiteral("A group needs the value it groups on"));
+            ReportGroup group;
+            group.Key = ReportExpression::Parse(groupOn.trimmed());
+            for (const QString &name : group.Key->FieldNames())
+                if (!m_fields.isEmpty() && !m_fields.contains(name, Qt::CaseInsensitive))
+                    throw EReportError(QStringLiteral("The data source has no field \"%1\"").arg(name));
+            group.Header = NewBand(ReportBandKind::GroupHeader, 20);
+            group.Footer = NewBand(ReportBandKind::GroupFooter, 10);
+            m_report.Groups << group;
+            const ReportBandRef header{ReportBandKind::GroupHeader, int(m_report.Groups.size()) - 1};
+            const ReportItemRef key = AddItem(header, ReportItemKind::Expression, QPointF(0, 3));
+            MutableItem(key).Expression = group.Key;
+            MutableItem(key).Font.Bold = true;
+            return header;
+        }
+        std::optional<ReportBand> *slot = SingleBand(m_report, kind);
+        if (!slot)
+            throw EReportError(QStringLiteral("The report has no such band"));
+        if (slot->has_value())
+            throw EReportError(QStringLiteral("The report has a %1 band already").arg(BandCaption({kind}).toLower()));
+        *slot = NewBand(kind, 20);
+        m_modified = true;
+        return {kind};
+    });
 }
 
 void ReportTemplateEditor::DeleteBand(const ReportBandRef &band)
 {
-    if (band.Kind == ReportBandKind::Detail)
-        throw EReportError(QStringLiteral("A report keeps its detail band"));
-    MutableBand(band);
-    if (std::optional<ReportBand> *slot = BandSlot(m_report, band))
-        slot->reset();
-    if (band.Group >= 0) {
-        const ReportGroup &group = m_report.Groups.at(band.Group);
-        if (!group.Header && !group.Footer)
-            m_report.Groups.removeAt(band.Group);
-    }
-    m_modified = true;
+    Step([&] {
+        if (band.Kind == ReportBandKind::Detail)
+            throw EReportError(QStringLiteral("A report keeps its detail band"));
+        MutableBand(band);
+        if (std::optional<ReportBand> *slot = BandSlot(m_report, band))
+            slot->reset();
+        if (band.Group >= 0) {
+            const ReportGroup &group = m_report.Groups.at(band.Group);
+            if (!group.Header && !group.Footer)
+                m_report.Groups.removeAt(band.Group);
+        }
+        m_modified = true;
+    });
 }
 
 void ReportTemplateEditor::SetText(const ReportItemRef &item, const QString &text)
 {
-    ReportItem &target = MutableItem(item);
-    if (target.Kind != ReportItemKind::Text)
-        throw EReportError(QStringLiteral("Only a text item has a text of its own"));
-    target.Text = text;
-    m_modified = true;
+    Step([&] {
+        ReportItem &target = MutableItem(item);
+        if (target.Kind != ReportItemKind::Text)
+            throw EReportError(QStringLiteral("Only a text item has a text of its own"));
+        target.Text = text;
+        m_modified = true;
+    });
 }
 
 void ReportTemplateEditor::SetField(const ReportItemRef &item, const QString &field)
 {
-    ReportItem &target = MutableItem(item);
-    if (target.Kind != ReportItemKind::Field && target.Kind != ReportItemKind::Image)
-        throw EReportError(QStringLiteral("Only a field item shows a field"));
-    const QString name = field.trimmed();
-    if (name.isEmpty())
-        throw EReportError(QStringLiteral("A field item needs the name of its field"));
-    if (!m_fields.isEmpty() && !m_fields.contains(name, Qt::CaseInsensitive))
-        throw EReportError(QStringLiteral("The data source has no field \"%1\"").arg(name));
-    target.FieldName = name;
-    m_modified = true;
+    Step([&] {
+        ReportItem &target = MutableItem(item);
+        if (target.Kind != ReportItemKind::Field && target.Kind != ReportItemKind::Image)
+            throw EReportError(QStringLiteral("Only a field item shows a field"));
+        const QString name = field.trimmed();
+        if (name.isEmpty())
+            throw EReportError(QStringLiteral("A field item needs the name of its field"));
+        if (!m_fields.isEmpty() && !m_fields.contains(name, Qt::CaseInsensitive))
+            throw EReportError(QStringLiteral("The data source has no field \"%1\"").arg(name));
+        target.FieldName = name;
+        m_modified = true;
+    });
 }
 
 void ReportTemplateEditor::SetExpression(const ReportItemRef &item, const QString &expression)
 {
-    ReportItem &target = MutableItem(item);
-    if (target.Kind != ReportItemKind::Expression)
-        throw EReportError(QStringLiteral("Only an expression item has an expression"));
-    std::shared_ptr<const ReportExpression> parsed = ReportExpression::Parse(expression.trimmed());
-    for (const QString &name : parsed->FieldNames())
-        if (!m_fields.isEmpty() && !m_fields.contains(name, Qt::CaseInsensitive))
-            throw EReportError(QStringLiteral("The data source has no field \"%1\"").arg(name));
-    target.Expression = std::move(parsed);
-    m_modified = true;
+    Step([&] {
+        ReportItem &target = MutableItem(item);
+        if (target.Kind != ReportItemKind::Expression)
+            throw EReportError(QStringLiteral("Only an expression item has an expression"));
+        std::shared_ptr<const ReportExpression> parsed = ReportExpression::Parse(expression.trimmed());
+        for (const QString &name : parsed->FieldNames())
+            if (!m_fields.isEmpty() && !m_fields.contains(name, Qt::CaseInsensitive))
+                throw EReportError(QStringLiteral("The data source has no field \"%1\"").arg(name));
+        target.Expression = std::move(parsed);
+        m_modified = true;
+    });
 }
 
 void ReportTemplateEditor::SetFormat(const ReportItemRef &item, const QString &format)
 {
-    MutableItem(item).Format = format.trimmed();
-    m_modified = true;
+    Step([&] {
+        MutableItem(item).Format = format.trimmed();
+        m_modified = true;
+    });
 }
 
 void ReportTemplateEditor::SetFont(const ReportItemRef &item, const ReportFont &font)
 {
-    if (font.Family.trimmed().isEmpty())
-        throw EReportError(QStringLiteral("A font needs a family"));
-    if (font.PointSize < 2 || font.PointSize > 200)
-        throw EReportError(QStringLiteral("A font size is from 2 to 200 points"));
-    MutableItem(item).Font = font;
-    m_modified = true;
+    Step([&] {
+        if (font.Family.trimmed().isEmpty())
+            throw EReportError(QStringLiteral("A font needs a family"));
+        if (font.PointSize < 2 || font.PointSize > 200)
+            throw EReportError(QStringLiteral("A font size is from 2 to 200 points"));
+        MutableItem(item).Font = font;
+        m_modified = true;
+    });
 }
 
 void ReportTemplateEditor::SetAlignment(const ReportItemRef &item, Qt::Alignment alignment)
 {
-    MutableItem(item).Alignment = alignment;
-    m_modified = true;
+    Step([&] {
+        MutableItem(item).Alignment = alignment;
+        m_modified = true;
+    });
 }
 
 void ReportTemplateEditor::SetWordWrap(const ReportItemRef &item, bool wrap, bool grow)
 {
-    ReportItem &target = MutableItem(item);
-    target.CanGrow = grow;
-    target.WordWrap = wrap || grow;
-    m_modified = true;
+    Step([&] {
+        ReportItem &target = MutableItem(item);
+        target.CanGrow = grow;
+        target.WordWrap = wrap || grow;
+        m_modified = true;
+    });
 }
 
 void ReportTemplateEditor::SetFrame(const ReportItemRef &item, bool frame, double penWidth)
 {
-    if (penWidth < 0 || penWidth > 20)
-        throw EReportError(QStringLiteral("A pen is from 0 to 20 points wide"));
-    ReportItem &target = MutableItem(item);
-    target.Frame = frame && target.Kind != ReportItemKind::Line && target.Kind != ReportItemKind::Box;
-    target.PenWidth = penWidth;
-    m_modified = true;
+    Step([&] {
+        if (penWidth < 0 || penWidth > 20)
+            throw EReportError(QStringLiteral("A pen is from 0 to 20 points wide"));
+        ReportItem &target = MutableItem(item);
+        target.Frame = frame && target.Kind != ReportItemKind::Line && target.Kind != ReportItemKind::Box;
+        target.PenWidth = penWidth;
+        m_modified = true;
+    });
 }
 
 int ReportTemplateEditor::ItemAt(const ReportBandRef &band, const QPointF &at, double tolerance) const

@@ -3,7 +3,8 @@
 // text, field, expression, font, alignment and frame, and the template written back in its
 // format. Every edit keeps the template one the engine reads: items stay inside their band
 // (so nothing is printed past the margins), a field is one of the data source's, an
-// expression parses; a refused edit throws EReportError and changes nothing.
+// expression parses; a refused edit throws EReportError and changes nothing. Every edit that
+// changes the template is one step to undo.
 #pragma once
 
 #include "reporting/ReportTemplate.h"
@@ -40,13 +41,23 @@ public:
 
     ReportTemplateEditor();
     explicit ReportTemplateEditor(ReportTemplate report);
-    // Throws EReportError for a template the engine does not read; the editor keeps the one it had.
+    // Throws EReportError for a template the engine does not read; the editor keeps the one it
+    // had. A loaded template has nothing to undo.
     void Load(const QByteArray &xml);
     // The template in its format; read back before it is answered, so what is saved loads.
     QByteArray Save() const;
     const ReportTemplate &Template() const { return m_report; }
     bool IsModified() const { return m_modified; }
     void SetModified(bool modified) { m_modified = modified; }
+
+    static constexpr int kMaxUndo = 100;
+    bool CanUndo() const { return !m_undo.isEmpty(); }
+    bool CanRedo() const { return !m_redo.isEmpty(); }
+    void Undo();
+    void Redo();
+    // Everything edited between the two is one step: a drag of the mouse is undone at once.
+    void BeginStep() { ++m_steps; }
+    void EndStep();
 
     // The fields of the report's data source; with none known, any name is taken.
     void SetFields(const QStringList &fields) { m_fields = fields; }
@@ -59,6 +70,7 @@ public:
     // Throw EReportError for a band or item the template does not have.
     const ReportBand &Band(const ReportBandRef &band) const;
     const ReportItem &Item(const ReportItemRef &item) const;
+    bool HasItem(const ReportItemRef &item) const;
     QString BandCaption(const ReportBandRef &band) const;
     double BandWidth(const ReportBandRef &band) const;
 
@@ -70,8 +82,10 @@ public:
     void SetBandHeight(const ReportBandRef &band, double height);
 
     // A new item of its kind at a place of the band, of a usual size; a field item shows the
-    // first field of the data source, or the one given.
+    // first field of the data source, or the one given; a picture shows the field given.
     ReportItemRef AddItem(const ReportBandRef &band, ReportItemKind kind, const QPointF &at = {}, const QString &field = {});
+    // A picture of its own (PNG, JPEG, ...), kept in shape and fitted into the band's width.
+    ReportItemRef AddPicture(const ReportBandRef &band, const QByteArray &image, const QPointF &at = {});
     void DeleteItem(const ReportItemRef &item);
     // Title, page header, summary and page footer once each; a group is added with its header
     // and footer, the header showing the value it groups on.
@@ -98,8 +112,18 @@ private:
     ReportBand &MutableBand(const ReportBandRef &band);
     ReportItem &MutableItem(const ReportItemRef &item);
     QRectF Inside(const ReportBandRef &band, const ReportItem &item, QRectF rect) const;
+    ReportItemRef Place(const ReportBandRef &band, ReportItem item);
+    // Runs an edit and keeps the template it started from as a step, when it changed anything
+    // and no open step has one already; edits inside an edit are part of it.
+    template <class Edit> decltype(auto) Step(Edit &&edit);
+    void Remember(ReportTemplate before);
 
     ReportTemplate m_report;
+    QList<ReportTemplate> m_undo;
+    QList<ReportTemplate> m_redo;
+    int m_steps = 0;
+    bool m_stepTaken = false;
+    bool m_inEdit = false;
     QStringList m_fields;
     bool m_modified = false;
 };

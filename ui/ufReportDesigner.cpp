@@ -319,7 +319,12 @@ protected:
         });
     }
 
-    void mouseReleaseEvent(QMouseEvent *) override { m_drag = Drag::None; }
+    void mouseReleaseEvent(QMouseEvent *) override
+    {
+        if (m_drag != Drag::None)
+            m_designer->m_editor.EndStep();
+        m_drag = Drag::None;
+    }
 
     void keyPressEvent(QKeyEvent *event) override
     {
@@ -355,6 +360,9 @@ private:
 
     void StartDrag(Drag drag, const QPoint &pos)
     {
+        // However far the mouse goes, the drag is one step to undo.
+        if (m_drag == Drag::None)
+            m_designer->m_editor.BeginStep();
         m_drag = drag;
         m_pressed = pos;
         m_start = m_designer->m_editor.Item(m_designer->m_selected).Rect;
@@ -470,6 +478,12 @@ void TfReportDesigner::BuildActions()
     m_acSaveAs = make("acSaveAs", QStringLiteral("Save as..."));
     m_acDelete = make("acDelete", QStringLiteral("Delete item"), look->standardIcon(QStyle::SP_TrashIcon));
     m_acDeleteBand = make("acDeleteBand", QStringLiteral("Delete band"));
+    m_acUndo = make("acUndo", QStringLiteral("Undo"), QIcon::fromTheme(QStringLiteral("edit-undo"), look->standardIcon(QStyle::SP_ArrowBack)));
+    m_acRedo = make("acRedo", QStringLiteral("Redo"), QIcon::fromTheme(QStringLiteral("edit-redo"), look->standardIcon(QStyle::SP_ArrowForward)));
+    m_acUndo->setShortcut(QKeySequence::Undo);
+    m_acRedo->setShortcut(QKeySequence::Redo);
+    m_acAddPicture = make("acAddPicture", QStringLiteral("Picture..."));
+    m_acAddPicture->setToolTip(QStringLiteral("Add a picture from a file to the selected band"));
     m_acGrid = make("acGrid", QStringLiteral("Grid"));
     m_acGrid->setCheckable(true);
     m_acGrid->setChecked(m_gridOn);
@@ -487,6 +501,9 @@ void TfReportDesigner::BuildActions()
     bar->addAction(m_acSave);
     bar->addAction(m_acSaveAs);
     bar->addSeparator();
+    bar->addAction(m_acUndo);
+    bar->addAction(m_acRedo);
+    bar->addSeparator();
     const QList<std::pair<ReportItemKind, const char *>> kinds = {{ReportItemKind::Text, "acAddText"},
                                                                   {ReportItemKind::Field, "acAddField"},
                                                                   {ReportItemKind::Expression, "acAddExpression"},
@@ -500,6 +517,7 @@ void TfReportDesigner::BuildActions()
         bar->addAction(action);
         m_addItems.append({kind, action});
     }
+    bar->addAction(m_acAddPicture);
     bar->addAction(m_acDelete);
     bar->addSeparator();
     auto *bandMenu = new QMenu(this);
@@ -531,6 +549,9 @@ void TfReportDesigner::BuildActions()
     connect(m_acSave, &QAction::triggered, this, &TfReportDesigner::Save);
     connect(m_acSaveAs, &QAction::triggered, this, &TfReportDesigner::SaveAs);
     connect(m_acDelete, &QAction::triggered, this, &TfReportDesigner::DeleteSelected);
+    connect(m_acUndo, &QAction::triggered, this, [this] { History(true); });
+    connect(m_acRedo, &QAction::triggered, this, [this] { History(false); });
+    connect(m_acAddPicture, &QAction::triggered, this, &TfReportDesigner::AddPicture);
     connect(m_acDeleteBand, &QAction::triggered, this, &TfReportDesigner::DeleteBand);
     connect(m_acGrid, &QAction::toggled, this, [this](bool on) {
         m_gridOn = on;
@@ -655,8 +676,14 @@ void TfReportDesigner::BuildPanel()
     for (QDoubleSpinBox *box : {m_x, m_y, m_width, m_height})
         geometry(box);
     connect(m_text, &QLineEdit::textEdited, this, [this](const QString &text) {
+        // What is typed in one go is one step to undo, not a step a letter.
+        if (!m_typing) {
+            m_editor.BeginStep();
+            m_typing = true;
+        }
         Apply([this, text](const ReportItemRef &item) { m_editor.SetText(item, text); });
     });
+    connect(m_text, &QLineEdit::editingFinished, this, &TfReportDesigner::EndTyping);
     connect(m_field, &QComboBox::currentTextChanged, this, [this](const QString &field) {
         Apply([this, field](const ReportItemRef &item) { m_editor.SetField(item, field); });
     });
@@ -779,6 +806,53 @@ void TfReportDesigner::Apply(const std::function<void(const ReportItemRef &)> &e
     Changed();
 }
 
+void TfReportDesigner::EndTyping()
+{
+    if (m_typing)
+        m_editor.EndStep();
+    m_typing = false;
+}
+
+void TfReportDesigner::History(bool back)
+{
+    EndTyping();
+    back ? m_editor.Undo() : m_editor.Redo();
+    // The step may have taken the selected item or band away.
+    if (!m_editor.HasItem(m_selected))
+        m_selected = {};
+    if (!m_editor.HasBand(m_band))
+        m_band = m_selected.IsValid() ? m_selected.Band : ReportBandRef{ReportBandKind::Detail};
+    m_problem->clear();
+    Changed();
+}
+
+void TfReportDesigner::AddPicture()
+{
+    const QString file = Dialogs().GetOpenFileName(this, QStringLiteral("Add a picture"), StartFolder(),
+                                                   QStringLiteral("Pictures (*.png *.jpg *.jpeg *.bmp *.gif);;All files (*)"));
+    if (file.isEmpty())
+        return;
+    QFile in(file);
+    // Nothing larger than a template can hold is read at all.
+    if (in.size() > ReportTemplate::kMaxBytes || !in.open(QIODevice::ReadOnly)) {
+        const QString message = in.size() > ReportTemplate::kMaxBytes
+                                    ? QStringLiteral("%1 is too large for a report").arg(QDir::toNativeSeparators(file))
+                                    : QStringLiteral("%1 could not be read: %2").arg(QDir::toNativeSeparators(file), in.errorString());
+        m_problem->setText(message);
+        ShowMessage(this, QMessageBox::Warning, Caption, message);
+        return;
+    }
+    try {
+        const ReportBandRef band = m_editor.HasBand(m_band) ? m_band : ReportBandRef{ReportBandKind::Detail};
+        const ReportItemRef item = m_editor.AddPicture(band, in.readAll());
+        Changed();
+        Select(item);
+    } catch (const EReportError &e) {
+        m_problem->setText(e.Message());
+        ShowMessage(this, QMessageBox::Warning, Caption, e.Message());
+    }
+}
+
 void TfReportDesigner::Changed()
 {
     m_preview.reset();
@@ -790,6 +864,8 @@ void TfReportDesigner::Changed()
 void TfReportDesigner::RefreshProperties()
 {
     m_refreshing = true;
+    m_acUndo->setEnabled(m_editor.CanUndo());
+    m_acRedo->setEnabled(m_editor.CanRedo());
     const bool item = m_selected.IsValid();
     m_itemBox->setEnabled(item);
     m_acDelete->setEnabled(item);

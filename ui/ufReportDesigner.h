@@ -1,10 +1,11 @@
 // The report designer TfReportDesigner ("Report Designer - Powered by Quorva"): the template of
 // the report being previewed on a page canvas at scale, band by band, its items selected,
 // moved and resized with the mouse and the keyboard, edited in a property panel, added and
-// deleted with their bands; fields chosen from the report's data source; a preview tab that
-// renders the template with the report's rows through the engine; the template saved as a
-// file and read back. The edits themselves are ReportTemplateEditor's. Its own settings (last
-// folder, window geometry, grid) go into an ini file of the user's configuration folder.
+// deleted with their bands, pictures added from files, every step undone and redone; fields
+// chosen from the report's data source; a preview tab that renders the template with the
+// report's rows through the engine; the template saved as a file and read back. The edits
+// themselves are ReportTemplateEditor's. Its own settings (last folder, window geometry, grid)
+// go into an ini file of the user's configuration folder.
 #pragma once
 
 #include "ui/ufBaseDialog.h"
@@ -76,6 +77,9 @@ public:
     QAction *acDelete() const { return m_acDelete; }
     QAction *acDeleteBand() const { return m_acDeleteBand; }
     QAction *acGrid() const { return m_acGrid; }
+    QAction *acUndo() const { return m_acUndo; }
+    QAction *acRedo() const { return m_acRedo; }
+    QAction *acAddPicture() const { return m_acAddPicture; }
     QAction *acClose() const { return m_acClose; }
     QAction *AddItemAction(ReportItemKind kind) const;
     QAction *AddBandAction(ReportBandKind kind) const;
@@ -112,6 +116,9 @@ private:
     void AddItem(ReportItemKind kind, const QString &field = {});
     void AddBand(ReportBandKind kind);
     void DeleteSelected();
+    void AddPicture();
+    void History(bool back);
+    void EndTyping();
     void DeleteBand();
     void ShowPreview();
     void ShowPreviewPage(int page);
@@ -131,6 +138,7 @@ private:
     bool m_gridOn = true;
     double m_gridSize = 72.0 / 25.4;  // 1 mm
     bool m_refreshing = false;
+    bool m_typing = false;
     std::optional<ReportDocument> m_preview;
 
     QTabWidget *m_tabs;
@@ -171,6 +179,9 @@ private:
     QAction *m_acDelete;
     QAction *m_acDeleteBand;
     QAction *m_acGrid;
+    QAction *m_acUndo;
+    QAction *m_acRedo;
+    QAction *m_acAddPicture;
     QAction *m_acClose;
     QList<std::pair<ReportItemKind, QAction *>> m_addItems;
     QList<std::pair<ReportBandKind, QAction *>> m_addBands;

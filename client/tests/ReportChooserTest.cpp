@@ -601,7 +601,7 @@ TEST_F(PreviewOperation, AnUnknownTemplateIsLoggedAndShowsNothing)
     EXPECT_TRUE(QString::fromUtf8(FileBytes(log.FileName())).contains(QStringLiteral("PreviewReport (NoSuchReport.rtm)")));
 }
 
-TEST_F(PreviewOperation, TheDesignerOpensOnThePreviewedTemplateAndWhatItSavesRendersWithTheChange)
+TEST_F(PreviewOperation, TheDesignerOpensOnThePreviewedTemplateAndTheViewerAndTheSavedFileShowTheChange)
 {
     const QString saved = folder.filePath(QStringLiteral("Changed.rtm"));
     dialogs.AnswerSave(saved);
@@ -629,12 +629,19 @@ TEST_F(PreviewOperation, TheDesignerOpensOnThePreviewedTemplateAndWhatItSavesRen
         d.acSave()->trigger();
         d.acClose()->trigger();
     }));
-    EXPECT_TRUE(WithViewer(Contacts(ContactTerm(kQuentin)), [](TfPreview &viewer) {
+    QStringList shownAfter;
+    EXPECT_TRUE(WithViewer(Contacts(ContactTerm(kQuentin)), [&shownAfter](TfPreview &viewer) {
         ASSERT_TRUE(viewer.acReportDesigner()->isVisible());
         viewer.acReportDesigner()->trigger();
+        // The viewer goes on with the report as the designer left it.
+        ASSERT_NE(viewer.Document(), nullptr);
+        for (const ReportElement &element : viewer.Document()->Page(0).Elements)
+            shownAfter << element.Text;
         viewer.acClose()->trigger();
     }));
     ASSERT_TRUE(designer.Ran()) << "no designer";
+    EXPECT_EQ(shownAfter.join(QLatin1Char('\n')).count(QStringLiteral("Peoria")), 2) << shownAfter.join(QLatin1Char('|')).toStdString();
+    EXPECT_FALSE(shownAfter.join(QLatin1Char('\n')).contains(QStringLiteral("O'Neil")));
     EXPECT_EQ(caption, QStringLiteral("Report Designer - Powered by Quorva"));
     EXPECT_TRUE(fields.contains(QStringLiteral("Postal")));
     EXPECT_NEAR(after.left() - before.left(), 40 / TfReportDesigner::kScale, 72.0 / 25.4);

@@ -1,15 +1,17 @@
 // The designer's edits of a template without a window: every shipped template written back and
 // read again renders the same; items moved and resized stay inside their band; bands and items
-// come and go within the format's rules; refused edits change nothing; and what is saved
-// renders as it was edited.
+// come and go within the format's rules; refused edits change nothing; every edit is a step
+// undone and redone; pictures keep their shape; and what is saved renders as it was edited.
 #include "reporting/ReportEngine.h"
 #include "reporting/ReportError.h"
 #include "reporting/ReportTemplateEditor.h"
 #include "reporting/tests/ReportTestData.h"
 #include "testsupport/QtPrinters.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 
 #include <optional>
 
@@ -179,6 +181,9 @@ TEST(ReportTemplateEditor, BandsAndItemsComeAndGoWithinTheFormatsRules)
         {"a band the report lacks", [&] { editor.DeleteBand({ReportBandKind::Summary}); }},
         {"an item that is not there", [&] { editor.DeleteItem({{ReportBandKind::Detail}, 7}); }},
         {"a field the data source lacks", [&] { editor.AddItem({ReportBandKind::Detail}, ReportItemKind::Field, {}, QStringLiteral("Parish")); }},
+        {"a picture of no field", [&] { editor.AddItem({ReportBandKind::Detail}, ReportItemKind::Image); }},
+        {"a picture of a field the data source lacks", [&] { editor.AddItem({ReportBandKind::Detail}, ReportItemKind::Image, {}, QStringLiteral("Photo")); }},
+        {"a file that is no picture", [&] { editor.AddPicture({ReportBandKind::Detail}, QByteArray("GIF89a but not really")); }},
     };
     const QByteArray before = editor.Save();
     for (const auto &r : refused) {
@@ -277,4 +282,114 @@ TEST(ReportTemplateEditor, PointsSnapToTheGridAndHitsFindTheTopmostItem)
     EXPECT_EQ(editor.ItemAt({ReportBandKind::Detail}, {20, 8}), 2);
     EXPECT_EQ(editor.ItemAt({ReportBandKind::Detail}, {250, 8}), 1);
     EXPECT_EQ(editor.ItemAt({ReportBandKind::Detail}, {400, 18}), -1);
+}
+
+TEST(ReportTemplateEditor, EveryEditIsOneStepThatUndoAndRedoTakeBackAndBringAgain)
+{
+    ReportTemplateEditor editor(Template(kBands));
+    editor.SetFields({QStringLiteral("Name"), QStringLiteral("Town")});
+    ReportFont large = editor.Item(kName).Font;
+    large.PointSize = 14;
+    const struct
+    {
+        const char *What;
+        std::function<void()> Edit;
+    } edits[] = {
+        {"a move", [&] { editor.MoveItem(kName, {20, 1}); }},
+        {"a resize", [&] { editor.ResizeItem(kTown, {60, 10}); }},
+        {"a band's height", [&] { editor.SetBandHeight({ReportBandKind::Detail}, 50); }},
+        {"an item added", [&] { editor.AddItem({ReportBandKind::PageHeader}, ReportItemKind::Box); }},
+        {"an item deleted", [&] { editor.DeleteItem(kTown); }},
+        {"a group added", [&] { editor.AddBand(ReportBandKind::GroupHeader, QStringLiteral("Town")); }},
+        {"a band deleted", [&] { editor.DeleteBand({ReportBandKind::PageHeader}); }},
+        {"a field", [&] { editor.SetField(kName, QStringLiteral("Town")); }},
+        {"a font", [&] { editor.SetFont(kName, large); }},
+        {"a frame", [&] { editor.SetFrame(kName, true, 1); }},
+    };
+    for (const auto &e : edits) {
+        SCOPED_TRACE(e.What);
+        const QByteArray before = editor.Save();
+        e.Edit();
+        const QByteArray after = editor.Save();
+        ASSERT_NE(after, before);
+        ASSERT_TRUE(editor.CanUndo());
+        editor.Undo();
+        EXPECT_EQ(editor.Save(), before);
+        EXPECT_TRUE(editor.CanRedo());
+        editor.Redo();
+        EXPECT_EQ(editor.Save(), after);
+        EXPECT_FALSE(editor.CanRedo());
+    }
+
+    // Back through all of them to the template as it was loaded.
+    while (editor.CanUndo())
+        editor.Undo();
+    EXPECT_EQ(editor.Save(), ReportTemplateEditor(Template(kBands)).Save());
+
+    // A new edit forgets what could have been redone; one that changes nothing is no step.
+    editor.Redo();
+    editor.MoveItem(kName, {5, 0});
+    EXPECT_FALSE(editor.CanRedo());
+    const QByteArray moved = editor.Save();
+    editor.MoveItem(kName, {0, 0});
+    editor.Undo();
+    EXPECT_NE(editor.Save(), moved);
+    editor.Redo();
+
+    // Everything of one step (a drag of the mouse) goes back at once.
+    editor.BeginStep();
+    for (int i = 0; i < 5; ++i)
+        editor.MoveItem(kName, {2, 0});
+    editor.SetText({{ReportBandKind::PageHeader}, 0}, QStringLiteral("Moved"));
+    editor.EndStep();
+    editor.Undo();
+    EXPECT_EQ(editor.Save(), moved);
+
+    // Only the newest steps are kept, and a loaded template has none.
+    for (int i = 0; i < ReportTemplateEditor::kMaxUndo + 20; ++i)
+        editor.SetBandHeight({ReportBandKind::Detail}, 30 + i);
+    int steps = 0;
+    while (editor.CanUndo()) {
+        editor.Undo();
+        ++steps;
+    }
+    EXPECT_EQ(steps, ReportTemplateEditor::kMaxUndo);
+    editor.Load(moved);
+    EXPECT_FALSE(editor.CanUndo());
+    EXPECT_FALSE(editor.CanRedo());
+}
+
+TEST(ReportTemplateEditor, APictureOfItsOwnKeepsItsShapeFitsItsBandAndIsPrinted)
+{
+    ReportTemplateEditor editor(Template(kBands));
+    editor.SetFields({QStringLiteral("Name"), QStringLiteral("Town")});
+    QImage wide(400, 100, QImage::Format_RGB32);
+    wide.fill(Qt::darkGreen);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(wide.save(&buffer, "PNG"));
+
+    const ReportItemRef picture = editor.AddPicture({ReportBandKind::Detail}, png, {20, 0});
+    const QRectF rect = editor.Item(picture).Rect;
+    EXPECT_DOUBLE_EQ(rect.width() / rect.height(), 4.0);
+    EXPECT_LE(rect.right(), editor.BandWidth({ReportBandKind::Detail}));
+    EXPECT_GE(editor.Band({ReportBandKind::Detail}).Height, rect.bottom());
+    // Near the right margin it is made smaller, never pushed past it.
+    const double width = editor.BandWidth({ReportBandKind::Detail});
+    const QRectF narrow = editor.Item(editor.AddPicture({ReportBandKind::Detail}, png, {width - 40, 0})).Rect;
+    EXPECT_LE(narrow.right(), width + 1e-9);
+    EXPECT_DOUBLE_EQ(narrow.width() / narrow.height(), 4.0);
+
+    // A picture of a field takes the field's name.
+    EXPECT_EQ(editor.Item(editor.AddItem({ReportBandKind::Detail}, ReportItemKind::Image, {}, QStringLiteral("Town"))).FieldName,
+              QStringLiteral("Town"));
+    editor.DeleteItem({{ReportBandKind::Detail}, 4});
+
+    // Saved and rendered, the picture is on every detail line.
+    const ReportDocument document = ReportEngine::Render(ReportTemplate::FromXml(editor.Save()), People());
+    int pictures = 0;
+    for (const ReportElement &element : document.Page(0).Elements)
+        pictures += element.ElementKind == ReportElement::Kind::Image && !element.Image.isNull();
+    EXPECT_EQ(pictures, 2 * 2);
 }

@@ -2,7 +2,7 @@
 // keyboard, edited in the property panel (refused values shown, the item kept), items and
 // bands added and deleted, the preview tab rendering the edits with the report's rows, the
 // template saved and read back, a broken file refused, the question before unsaved changes go,
-// and the designer's own settings kept between two openings.
+// the designer's own settings kept between two openings, and steps undone and redone.
 #include "ui/DialogService.h"
 #include "ui/PromptService.h"
 #include "ui/ufReportDesigner.h"
@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -306,4 +307,61 @@ TEST_F(ReportDesigner, ItsSettingsAreKeptInItsOwnFileBetweenTwoOpenings)
     dialogs.AnswerSave(QString());
     again.acSave()->trigger();
     EXPECT_EQ(dialogs.SavesAsked().last().Folder, folder.filePath(QStringLiteral("sub/People.rtm")));
+}
+
+TEST_F(ReportDesigner, UndoAndRedoTakeBackADragTypedTextAndAPictureFromAFile)
+{
+    EXPECT_FALSE(designer.acUndo()->isEnabled());
+    const QRectF start = designer.Editor().Item(kName).Rect;
+    Drag(Center(kName), Center(kName) + QPoint(80, 12));
+    const QRectF moved = designer.Editor().Item(kName).Rect;
+    ASSERT_NE(moved, start);
+    EXPECT_TRUE(designer.acUndo()->isEnabled());
+
+    // Typed letter by letter, the text is one step.
+    designer.Select(kHeading);
+    QTest::keyClicks(designer.edText(), QStringLiteral(" list"));
+    emit designer.edText()->editingFinished();
+    EXPECT_EQ(designer.Editor().Item(kHeading).Text, QStringLiteral("Heading list"));
+    designer.acUndo()->trigger();
+    EXPECT_EQ(designer.Editor().Item(kHeading).Text, QStringLiteral("Heading"));
+    EXPECT_EQ(designer.edText()->text(), QStringLiteral("Heading"));
+    // The whole drag, however many moves it took, goes back at once.
+    designer.acUndo()->trigger();
+    EXPECT_EQ(designer.Editor().Item(kName).Rect, start);
+    EXPECT_FALSE(designer.acUndo()->isEnabled());
+    designer.acRedo()->trigger();
+    EXPECT_EQ(designer.Editor().Item(kName).Rect, moved);
+
+    // A picture from a file goes into the selected band; a file that is none is refused and shown.
+    const QString png = folder.filePath(QStringLiteral("crest.png"));
+    QImage crest(60, 120, QImage::Format_RGB32);
+    crest.fill(Qt::darkBlue);
+    ASSERT_TRUE(crest.save(png));
+    designer.SelectBand({ReportBandKind::PageHeader});
+    dialogs.AnswerOpen(png);
+    designer.acAddPicture()->trigger();
+    const ReportItemRef picture = designer.Selected();
+    ASSERT_TRUE(picture.IsValid());
+    EXPECT_EQ(picture.Band, ReportBandRef{ReportBandKind::PageHeader});
+    const ReportItem &item = designer.Editor().Item(picture);
+    EXPECT_EQ(item.Kind, ReportItemKind::Image);
+    EXPECT_DOUBLE_EQ(item.Rect.height() / item.Rect.width(), 2.0);
+    EXPECT_EQ(ReportTemplate::FromXml(designer.Editor().Save()).PageHeader->Items.size(), 2);
+
+    const QString text = folder.filePath(QStringLiteral("notes.png"));
+    {
+        QFile out(text);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("not a picture");
+    }
+    dialogs.AnswerOpen(text);
+    designer.acAddPicture()->trigger();
+    EXPECT_FALSE(designer.lbProblem()->text().isEmpty());
+    EXPECT_EQ(designer.Editor().Band({ReportBandKind::PageHeader}).Items.size(), 2);
+
+    // Undone, the picture goes and the selection with it.
+    designer.acUndo()->trigger();
+    EXPECT_EQ(designer.Editor().Band({ReportBandKind::PageHeader}).Items.size(), 1);
+    EXPECT_FALSE(designer.Selected().IsValid());
 }
