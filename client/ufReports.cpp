@@ -1,6 +1,7 @@
 #include "client/ufReports.h"
 
 #include "foundation/QuorvaLogFile.h"
+#include "ui/uActionIcons.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -165,7 +166,7 @@ TfReports::TfReports(std::function<QString(int)> text, std::function<QString(con
         addAction(action);
     }
     m_acPreview->setIcon(look->standardIcon(QStyle::SP_FileDialogContentsView));
-    m_acPrint->setIcon(QIcon::fromTheme(QStringLiteral("document-print"), look->standardIcon(QStyle::SP_FileIcon)));
+    m_acPrint->setIcon(PrintIcon());
     m_acWord->setIcon(look->standardIcon(QStyle::SP_FileDialogDetailedView));
     m_acClose->setIcon(look->standardIcon(QStyle::SP_DialogCloseButton));
     m_acHelp->setIcon(look->standardIcon(QStyle::SP_DialogHelpButton));

@@ -143,7 +143,7 @@ private:
                                      LengthAttribute(QLatin1String("marginRight"), margin),
                                      LengthAttribute(QLatin1String("marginBottom"), margin));
         const QSizeF page = m_report.PageSizePoints();
-        m_contentWidth = page.width() - m_report.Margins.left() - m_report.Margins.right();
+        m_contentWidth = m_report.ContentWidth();
         if (m_contentWidth < 36 || page.height() - m_report.Margins.top() - m_report.Margins.bottom() < 36)
             Fail(QStringLiteral("the margins leave no room on the page"));
 
@@ -158,30 +158,24 @@ private:
                     Fail(QStringLiteral("<columns> must come before <detail>"));
                 ReadColumns();
             } else if (name == QLatin1String("title")) {
-                m_report.TitleBand = ReadBand(ReportBandKind::Title, m_contentWidth);
+                m_report.TitleBand = ReadBand(ReportBandKind::Title);
             } else if (name == QLatin1String("pageHeader")) {
-                m_report.PageHeader = ReadBand(ReportBandKind::PageHeader, m_contentWidth);
+                m_report.PageHeader = ReadBand(ReportBandKind::PageHeader);
             } else if (name == QLatin1String("group")) {
                 ReadGroup();
             } else if (name == QLatin1String("detail")) {
                 detailSeen = true;
-                m_report.Detail = ReadBand(ReportBandKind::Detail, DetailWidth());
+                m_report.Detail = ReadBand(ReportBandKind::Detail);
             } else if (name == QLatin1String("summary")) {
-                m_report.Summary = ReadBand(ReportBandKind::Summary, m_contentWidth);
+                m_report.Summary = ReadBand(ReportBandKind::Summary);
             } else if (name == QLatin1String("pageFooter")) {
-                m_report.PageFooter = ReadBand(ReportBandKind::PageFooter, m_contentWidth);
+                m_report.PageFooter = ReadBand(ReportBandKind::PageFooter);
             } else {
                 Fail(QStringLiteral("<%1> is not a part of a report").arg(name));
             }
         }
         if (!m_report.Detail)
             Fail(QStringLiteral("the report has no <detail> band"));
-    }
-
-    double DetailWidth() const
-    {
-        const ReportColumns &c = m_report.Columns;
-        return c.Count > 1 ? c.Width : m_contentWidth;
     }
 
     void ReadColumns()
@@ -212,9 +206,9 @@ private:
         group.RepeatHeader = Flag(QLatin1String("repeatHeader"), false);
         while (m_xml.readNextStartElement()) {
             if (m_xml.name() == QLatin1String("header"))
-                group.Header = ReadBand(ReportBandKind::GroupHeader, m_contentWidth);
+                group.Header = ReadBand(ReportBandKind::GroupHeader);
             else if (m_xml.name() == QLatin1String("footer"))
-                group.Footer = ReadBand(ReportBandKind::GroupFooter, m_contentWidth);
+                group.Footer = ReadBand(ReportBandKind::GroupFooter);
             else
                 Fail(QStringLiteral("<%1> is not a part of a group").arg(m_xml.name()));
         }
@@ -230,8 +224,9 @@ private:
         }
     }
 
-    ReportBand ReadBand(ReportBandKind kind, double width)
+    ReportBand ReadBand(ReportBandKind kind)
     {
+        const double width = m_report.BandWidth(kind);
         ReportBand band;
         band.Kind = kind;
         band.Height = LengthAttribute(QLatin1String("height"), 0);
@@ -500,10 +495,14 @@ QByteArray ReportTemplate::ToXml() const
     return out;
 }
 
+double ReportTemplate::ContentWidth() const
+{
+    return PageSizePoints().width() - Margins.left() - Margins.right();
+}
+
 double ReportTemplate::BandWidth(ReportBandKind kind) const
 {
-    const double room = PageSizePoints().width() - Margins.left() - Margins.right();
-    return kind == ReportBandKind::Detail && Columns.Count > 1 ? Columns.Width : room;
+    return kind == ReportBandKind::Detail && Columns.Count > 1 ? Columns.Width : ContentWidth();
 }
 
 QSizeF ReportTemplate::PaperPoints(const QPageSize &paper, QPageLayout::Orientation orientation)

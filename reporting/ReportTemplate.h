@@ -50,6 +50,9 @@ struct REPORTING_EXPORT ReportItem
     double PenWidth = 0.5;  // lines, box borders and frames, points; 0 for a box without border
     bool Frame = false;     // a text, field or expression drawn with a border around it
     QByteArray ImageData;   // an Image item's own picture when it shows no field
+
+    // Expressions compare by object: a parsed anew counts as changed.
+    bool operator==(const ReportItem &other) const = default;
 };
 
 struct REPORTING_EXPORT ReportBand
@@ -58,6 +61,8 @@ struct REPORTING_EXPORT ReportBand
     double Height = 0;
     bool PrintOnFirstPage = true;  // page headers and footers
     QList<ReportItem> Items;
+
+    bool operator==(const ReportBand &other) const = default;
 };
 
 struct REPORTING_EXPORT ReportGroup
@@ -67,6 +72,8 @@ struct REPORTING_EXPORT ReportGroup
     std::optional<ReportBand> Footer;
     bool NewPage = false;       // every group starts on a page of its own
     bool RepeatHeader = false;  // the header is printed again on a page the group continues on
+
+    bool operator==(const ReportGroup &other) const = default;
 };
 
 // Detail bands side by side, as labels on a label sheet: filled across, then down.
@@ -76,6 +83,8 @@ struct REPORTING_EXPORT ReportColumns
     double Width = 0;       // of one column; 0 shares the width between the columns
     double Spacing = 0;     // between two columns
     double RowSpacing = 0;  // between two rows of columns
+
+    bool operator==(const ReportColumns &other) const = default;
 };
 
 class REPORTING_EXPORT ReportTemplate
@@ -112,7 +121,11 @@ public:
     bool UsesPageCount() const;
     // The bands in the order they are listed, groups' headers and footers included.
     QList<const ReportBand *> Bands() const;
+    // The room between the margins.
+    double ContentWidth() const;
     // The width the items of a band of this kind are laid out in: a label's for the detail
     // band in columns, else the room between the margins.
     double BandWidth(ReportBandKind kind) const;
+
+    bool operator==(const ReportTemplate &other) const = default;
 };

@@ -63,6 +63,7 @@ void ReportTemplateEditor::Load(const QByteArray &xml)
     m_modified = false;
     m_undo.clear();
     m_redo.clear();
+    m_merge.clear();
 }
 
 QByteArray ReportTemplateEditor::Save() const
@@ -72,7 +73,7 @@ QByteArray ReportTemplateEditor::Save() const
     return xml;
 }
 
-template <class Edit> decltype(auto) ReportTemplateEditor::Step(Edit &&edit)
+template <class Edit> decltype(auto) ReportTemplateEditor::Step(Edit &&edit, const QString &merge)
 {
     if (m_inEdit)
         return edit();
@@ -82,10 +83,10 @@ template <class Edit> decltype(auto) ReportTemplateEditor::Step(Edit &&edit)
     try {
         if constexpr (std::is_void_v<decltype(edit())>) {
             edit();
-            Remember(std::move(before));
+            Remember(std::move(before), merge);
         } else {
             auto result = edit();
-            Remember(std::move(before));
+            Remember(std::move(before), merge);
             return result;
         }
     } catch (...) {
@@ -95,18 +96,40 @@ template <class Edit> decltype(auto) ReportTemplateEditor::Step(Edit &&edit)
     }
 }
 
-void ReportTemplateEditor::Remember(ReportTemplate before)
+void ReportTemplateEditor::Remember(ReportTemplate before, const QString &merge)
 {
     if (m_stepTaken)
         return;
     // An edit that changed nothing (a drag back to where it started) is no step.
-    if (before.ToXml() == m_report.ToXml())
+    if (before == m_report)
         return;
-    m_undo.append(std::move(before));
-    if (m_undo.size() > kMaxUndo)
-        m_undo.removeFirst();
+    // Letters typed one after another into one property are one step, as in a text editor.
+    const bool merged = m_steps == 0 && !merge.isEmpty() && merge == m_merge && !m_undo.isEmpty();
+    if (!merged) {
+        m_undo.append(std::move(before));
+        if (m_undo.size() > kMaxUndo)
+            m_undo.removeFirst();
+    }
     m_redo.clear();
+    m_merge = m_steps == 0 ? merge : QString();
     m_stepTaken = m_steps > 0;
+}
+
+void ReportTemplateEditor::BeginStep()
+{
+    ++m_steps;
+    m_merge.clear();
+}
+
+QString ReportTemplateEditor::MergeKey(const char *property, const ReportItemRef &item)
+{
+    return QStringLiteral("%1 %2 %3 %4").arg(QLatin1String(property)).arg(int(item.Band.Kind)).arg(item.Band.Group).arg(item.Index);
+}
+
+void ReportTemplateEditor::CheckField(const QString &name) const
+{
+    if (!m_fields.isEmpty() && !m_fields.contains(name, Qt::CaseInsensitive))
+        throw EReportError(QStringLiteral("The data source has no field \"%1\"").arg(name));
 }
 
 void ReportTemplateEditor::EndStep()
@@ -119,6 +142,7 @@ void ReportTemplateEditor::Undo()
 {
     if (m_undo.isEmpty())
         return;
+    m_merge.clear();
     m_redo.append(std::exchange(m_report, m_undo.takeLast()));
     m_modified = true;
 }
@@ -127,6 +151,7 @@ void ReportTemplateEditor::Redo()
 {
     if (m_redo.isEmpty())
         return;
+    m_merge.clear();
     m_undo.append(std::exchange(m_report, m_redo.takeLast()));
     m_modified = true;
 }
@@ -281,8 +306,8 @@ ReportItemRef ReportTemplateEditor::AddItem(const ReportBandRef &band, ReportIte
     case ReportItemKind::Text: item.Text = QStringLiteral("Text"); break;
     case ReportItemKind::Field:
     case ReportItemKind::Image:
-        if (!field.isEmpty() && !m_fields.isEmpty() && !m_fields.contains(field, Qt::CaseInsensitive))
-            throw EReportError(QStringLiteral("The data source has no field \"%1\"").arg(field));
+        if (!field.isEmpty())
+            CheckField(field);
         if (kind == ReportItemKind::Image && field.isEmpty())
             throw EReportError(QStringLiteral("A picture shows a field or a picture file of its own"));
         item.FieldName = !field.isEmpty() ? field : m_fields.value(0, QStringLiteral("Field"));
@@ -352,8 +377,7 @@ ReportBandRef ReportTemplateEditor::AddBand(ReportBandKind kind, const QString &
             ReportGroup group;
             group.Key = ReportExpression::Parse(groupOn.trimmed());
             for (const QString &name : group.Key->FieldNames())
-                if (!m_fields.isEmpty() && !m_fields.contains(name, Qt::CaseInsensitive))
-                    throw EReportError(QStringLiteral("The data source has no field \"%1\"").arg(name));
+                CheckField(name);
             group.Header = NewBand(ReportBandKind::GroupHeader, 20);
             group.Footer = NewBand(ReportBandKind::GroupFooter, 10);
             m_report.Groups << group;
@@ -399,7 +423,7 @@ void ReportTemplateEditor::SetText(const ReportItemRef &item, const QString &tex
             throw EReportError(QStringLiteral("Only a text item has a text of its own"));
         target.Text = text;
         m_modified = true;
-    });
+    }, MergeKey("text", item));
 }
 
 void ReportTemplateEditor::SetField(const ReportItemRef &item, const QString &field)
@@ -411,8 +435,7 @@ void ReportTemplateEditor::SetField(const ReportItemRef &item, const QString &fi
         const QString name = field.trimmed();
         if (name.isEmpty())
             throw EReportError(QStringLiteral("A field item needs the name of its field"));
-        if (!m_fields.isEmpty() && !m_fields.contains(name, Qt::CaseInsensitive))
-            throw EReportError(QStringLiteral("The data source has no field \"%1\"").arg(name));
+        CheckField(name);
         target.FieldName = name;
         m_modified = true;
     });
@@ -426,8 +449,7 @@ void ReportTemplateEditor::SetExpression(const ReportItemRef &item, const QStrin
             throw EReportError(QStringLiteral("Only an expression item has an expression"));
         std::shared_ptr<const ReportExpression> parsed = ReportExpression::Parse(expression.trimmed());
         for (const QString &name : parsed->FieldNames())
-            if (!m_fields.isEmpty() && !m_fields.contains(name, Qt::CaseInsensitive))
-                throw EReportError(QStringLiteral("The data source has no field \"%1\"").arg(name));
+            CheckField(name);
         target.Expression = std::move(parsed);
         m_modified = true;
     });
@@ -450,7 +472,7 @@ void ReportTemplateEditor::SetFont(const ReportItemRef &item, const ReportFont &
             throw EReportError(QStringLiteral("A font size is from 2 to 200 points"));
         MutableItem(item).Font = font;
         m_modified = true;
-    });
+    }, MergeKey("font", item));
 }
 
 void ReportTemplateEditor::SetAlignment(const ReportItemRef &item, Qt::Alignment alignment)

@@ -56,8 +56,11 @@ public:
     void Undo();
     void Redo();
     // Everything edited between the two is one step: a drag of the mouse is undone at once.
-    void BeginStep() { ++m_steps; }
+    void BeginStep();
     void EndStep();
+    // Texts and fonts set one after another on one item are one step (typing); the next one
+    // after this starts a step of its own.
+    void EndMerge() { m_merge.clear(); }
 
     // The fields of the report's data source; with none known, any name is taken.
     void SetFields(const QStringList &fields) { m_fields = fields; }
@@ -115,8 +118,10 @@ private:
     ReportItemRef Place(const ReportBandRef &band, ReportItem item);
     // Runs an edit and keeps the template it started from as a step, when it changed anything
     // and no open step has one already; edits inside an edit are part of it.
-    template <class Edit> decltype(auto) Step(Edit &&edit);
-    void Remember(ReportTemplate before);
+    template <class Edit> decltype(auto) Step(Edit &&edit, const QString &merge = {});
+    void Remember(ReportTemplate before, const QString &merge);
+    static QString MergeKey(const char *property, const ReportItemRef &item);
+    void CheckField(const QString &name) const;
 
     ReportTemplate m_report;
     QList<ReportTemplate> m_undo;
@@ -124,6 +129,7 @@ private:
     int m_steps = 0;
     bool m_stepTaken = false;
     bool m_inEdit = false;
+    QString m_merge;  // the property the last step typed into
     QStringList m_fields;
     bool m_modified = false;
 };

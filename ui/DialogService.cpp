@@ -67,7 +67,6 @@ QString TScriptedDialogs::GetSaveFileName(QWidget *, const QString &title, const
 
 QString TScriptedDialogs::GetOpenFileName(QWidget *, const QString &, const QString &, const QString &)
 {
-    ++m_opens;
     if (m_openAnswers.empty())
         return {};
     const QString answer = m_openAnswers.front();

@@ -63,7 +63,6 @@ public:
 
     void AnswerSave(const QString &fileName) { m_saveAnswers.push_back(fileName); }
     void AnswerOpen(const QString &fileName) { m_openAnswers.push_back(fileName); }
-    int OpensAsked() const { return m_opens; }
     // Prints pages first to last (1-based; 0 for all) into the PDF file.
     void AnswerPrinter(const QString &pdfFile, int first = 0, int last = 0) { m_printerAnswers.push_back({pdfFile, first, last}); }
     const QList<SaveAsked> &SavesAsked() const { return m_saves; }
@@ -83,7 +82,6 @@ private:
     };
     std::deque<QString> m_saveAnswers;
     std::deque<QString> m_openAnswers;
-    int m_opens = 0;
     std::deque<PrinterAnswer> m_printerAnswers;
     QList<SaveAsked> m_saves;
     int m_printers = 0;

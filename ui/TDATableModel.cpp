@@ -144,7 +144,10 @@ Qt::ItemFlags TDATableModel::flags(const QModelIndex &index) const
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     const int f = FieldIndex(index.column());
-    if (m_readOnly || f < 0 || m_table->GetFields()[f].ReadOnly || m_readOnlyFields.contains(FieldName(index.column()).toLower()))
+    if (m_readOnly || f < 0)
+        return result;
+    const auto &field = m_table->GetFields()[f];
+    if (field.ReadOnly || (!m_readOnlyFields.isEmpty() && m_readOnlyFields.contains(field.Name.toLower())))
         return result;
     return result | (IsBoolean(index.column()) ? Qt::ItemIsUserCheckable : Qt::ItemIsEditable);
 }

@@ -1,6 +1,7 @@
 #include "ui/ufPreview.h"
 
 #include "ui/DialogService.h"
+#include "ui/uActionIcons.h"
 
 #include "foundation/QuorvaLogFile.h"
 #include "reporting/ReportDocument.h"
@@ -110,7 +111,7 @@ TfPreview::TfPreview(QWidget *parent)
     name(m_acHelp, "acHelp");
     name(m_acReportDesigner, "acReportDesigner");
     m_acClose->setIcon(look->standardIcon(QStyle::SP_DialogCloseButton));
-    m_acPrint->setIcon(QIcon::fromTheme(QStringLiteral("document-print"), look->standardIcon(QStyle::SP_FileIcon)));
+    m_acPrint->setIcon(PrintIcon());
     m_acFirst->setIcon(look->standardIcon(QStyle::SP_MediaSkipBackward));
     m_acPrevious->setIcon(look->standardIcon(QStyle::SP_ArrowLeft));
     m_acNext->setIcon(look->standardIcon(QStyle::SP_ArrowRight));

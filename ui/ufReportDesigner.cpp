@@ -125,7 +125,7 @@ public:
             BandArea area;
             area.Band = band;
             const int width = int(m_designer->m_editor.BandWidth(band) * scale);
-            area.Caption = QRect(left, y, int((report.PageSizePoints().width() - report.Margins.left() - report.Margins.right()) * scale),
+            area.Caption = QRect(left, y, int(report.ContentWidth() * scale),
                                  kCaptionHeight);
             y += kCaptionHeight;
             area.Area = QRect(left, y, width, qMax(1, int(m_designer->m_editor.Band(band).Height * scale)));
@@ -178,7 +178,7 @@ protected:
         // The margins, dotted.
         painter.setPen(QPen(QColor(0x99, 0x99, 0x99), 0, Qt::DotLine));
         painter.drawRect(QRectF(paper.left() + report.Margins.left() * s, paper.top() + report.Margins.top() * s,
-                                (report.PageSizePoints().width() - report.Margins.left() - report.Margins.right()) * s,
+                                report.ContentWidth() * s,
                                 paper.height() - (report.Margins.top() + report.Margins.bottom()) * s));
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::TextAntialiasing);
@@ -274,12 +274,9 @@ protected:
         const QPoint pos = event->position().toPoint();
         m_drag = Drag::None;
         // The selected item's handle first: it may lie just outside the item.
-        if (m_designer->m_selected.IsValid()) {
-            const QRect area = ItemArea(m_designer->m_selected).adjusted(-1, -1, 1, 1);
-            if (QRect(area.right() - kHandle, area.bottom() - kHandle, kHandle + 2, kHandle + 2).contains(pos)) {
-                StartDrag(Drag::Resize, pos);
-                return;
-            }
+        if (HandleArea().contains(pos)) {
+            StartDrag(Drag::Resize, pos);
+            return;
         }
         bool caption = false;
         const auto at = At(pos, &caption);
@@ -298,9 +295,7 @@ protected:
     {
         const QPoint pos = event->position().toPoint();
         if (m_drag == Drag::None || !m_designer->m_selected.IsValid()) {
-            const QRect area = m_designer->m_selected.IsValid() ? ItemArea(m_designer->m_selected).adjusted(-1, -1, 1, 1) : QRect();
-            const bool handle = area.isValid() && QRect(area.right() - kHandle, area.bottom() - kHandle, kHandle + 2, kHandle + 2).contains(pos);
-            setCursor(handle ? Qt::SizeFDiagCursor : Qt::ArrowCursor);
+            setCursor(HandleArea().contains(pos) ? Qt::SizeFDiagCursor : Qt::ArrowCursor);
             return;
         }
         const QPointF delta = QPointF(pos - m_pressed) / TfReportDesigner::kScale;
@@ -357,6 +352,15 @@ protected:
 
 private:
     enum class Drag { None, Move, Resize };
+
+    // The selected item's resize handle at its bottom right corner; empty without a selection.
+    QRect HandleArea() const
+    {
+        if (!m_designer->m_selected.IsValid())
+            return {};
+        const QRect area = ItemArea(m_designer->m_selected).adjusted(-1, -1, 1, 1);
+        return {area.right() - kHandle, area.bottom() - kHandle, kHandle + 2, kHandle + 2};
+    }
 
     void StartDrag(Drag drag, const QPoint &pos)
     {
@@ -667,8 +671,10 @@ void TfReportDesigner::BuildPanel()
                 const ReportItem &current = m_editor.Item(item);
                 QRectF rect(m_x->value() * kPointsPerMm, m_y->value() * kPointsPerMm, m_width->value() * kPointsPerMm,
                             m_height->value() * kPointsPerMm);
+                // A line runs from its first point to its second: it keeps its direction.
                 if (current.Kind == ReportItemKind::Line)
-                    rect = QRectF(current.Rect.topLeft() + (rect.topLeft() - current.Rect.normalized().topLeft()), current.Rect.size());
+                    rect = QRectF(current.Rect.topLeft() + (rect.topLeft() - current.Rect.normalized().topLeft()),
+                                  QSizeF(std::copysign(rect.width(), current.Rect.width()), std::copysign(rect.height(), current.Rect.height())));
                 m_editor.SetItemRect(item, rect);
             });
         });
@@ -676,14 +682,10 @@ void TfReportDesigner::BuildPanel()
     for (QDoubleSpinBox *box : {m_x, m_y, m_width, m_height})
         geometry(box);
     connect(m_text, &QLineEdit::textEdited, this, [this](const QString &text) {
-        // What is typed in one go is one step to undo, not a step a letter.
-        if (!m_typing) {
-            m_editor.BeginStep();
-            m_typing = true;
-        }
         Apply([this, text](const ReportItemRef &item) { m_editor.SetText(item, text); });
     });
-    connect(m_text, &QLineEdit::editingFinished, this, &TfReportDesigner::EndTyping);
+    // What is typed in one go is one step to undo; typing again later is another.
+    connect(m_text, &QLineEdit::editingFinished, this, [this] { m_editor.EndMerge(); });
     connect(m_field, &QComboBox::currentTextChanged, this, [this](const QString &field) {
         Apply([this, field](const ReportItemRef &item) { m_editor.SetField(item, field); });
     });
@@ -709,6 +711,7 @@ void TfReportDesigner::BuildPanel()
         });
     };
     connect(m_family, &QComboBox::currentTextChanged, this, font);
+    connect(m_family->lineEdit(), &QLineEdit::editingFinished, this, [this] { m_editor.EndMerge(); });
     connect(m_fontSize, &QDoubleSpinBox::valueChanged, this, font);
     for (QCheckBox *box : {m_bold, m_italic, m_underline})
         connect(box, &QCheckBox::toggled, this, font);
@@ -806,16 +809,8 @@ void TfReportDesigner::Apply(const std::function<void(const ReportItemRef &)> &e
     Changed();
 }
 
-void TfReportDesigner::EndTyping()
-{
-    if (m_typing)
-        m_editor.EndStep();
-    m_typing = false;
-}
-
 void TfReportDesigner::History(bool back)
 {
-    EndTyping();
     back ? m_editor.Undo() : m_editor.Redo();
     // The step may have taken the selected item or band away.
     if (!m_editor.HasItem(m_selected))

@@ -118,7 +118,6 @@ private:
     void DeleteSelected();
     void AddPicture();
     void History(bool back);
-    void EndTyping();
     void DeleteBand();
     void ShowPreview();
     void ShowPreviewPage(int page);
@@ -138,7 +137,6 @@ private:
     bool m_gridOn = true;
     double m_gridSize = 72.0 / 25.4;  // 1 mm
     bool m_refreshing = false;
-    bool m_typing = false;
     std::optional<ReportDocument> m_preview;
 
     QTabWidget *m_tabs;

@@ -4,9 +4,9 @@
 #include "reporting/ReportError.h"
 #include "reporting/tests/ReportTestData.h"
 #include "testsupport/QtPrinters.h"
+#include "testsupport/TestFiles.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFontMetricsF>
 
 #include <gtest/gtest.h>
@@ -209,13 +209,33 @@ TEST(ReportEngine, PagesPaintAsPicturesWithTheirText)
     EXPECT_THROW(document.PageImage(1, 72), EReportError);
 }
 
+namespace {
+
+// A value of 291 characters, as a user once typed one, made of the word again and again.
+QString LongValue(const QString &word)
+{
+    QString value;
+    while (value.size() < 291)
+        value += word;
+    return value.left(291);
+}
+
+// What the painter lays out for a text element, in points.
+QRectF LaidOut(const ReportElement &element)
+{
+    const double dots = ReportDocument::kLayoutDpi / 72;
+    const QRectF laidOut = QFontMetricsF(ReportDocument::LayoutFont(element.Font))
+                               .boundingRect(QRectF(0, 0, element.Rect.width() * dots, 1e9), element.WordWrap ? Qt::TextWordWrap : 0,
+                                             element.Text);
+    return {laidOut.topLeft() / dots, laidOut.size() / dots};
+}
+
+} // namespace
+
 TEST(ReportEngine, ALongValueIsBrokenOrCutInsideItsItemNeverPastTheMargin)
 {
-    // A name of 291 characters, as a user once typed one: in words, and as one long word.
-    QString words;
-    while (words.size() < 291)
-        words += QStringLiteral("Bartholomew ");
-    words = words.left(291);
+    // In words, and as one long word.
+    const QString words = LongValue(QStringLiteral("Bartholomew "));
     const QString word = QString(291, QLatin1Char('M'));
     ASSERT_EQ(words.size(), 291);
     struct Case
@@ -242,13 +262,11 @@ TEST(ReportEngine, ALongValueIsBrokenOrCutInsideItsItemNeverPastTheMargin)
             Table(QStringLiteral("rows"), {QStringLiteral("Name"), QStringLiteral("Number")}, {{c.Value, 7}}));
         const ReportElement &name = document.Page(0).Elements.at(0);
         EXPECT_LE(name.Rect.right(), margin);
-        // What the painter lays out, in points: no wider than the item, and no taller unless it grew.
-        const double dots = ReportDocument::kLayoutDpi / 72;
-        const QFontMetricsF metrics(ReportDocument::LayoutFont(name.Font));
-        const QRectF laidOut = metrics.boundingRect(QRectF(0, 0, name.Rect.width() * dots, 1e9),
-                                                    name.WordWrap ? Qt::TextWordWrap : 0, name.Text);
-        EXPECT_LE(laidOut.width() / dots, name.Rect.width() + 0.01) << name.Text.toStdString();
-        EXPECT_LE((laidOut.height() - metrics.descent()) / dots, name.Rect.height() + 0.01) << name.Text.toStdString();
+        // What the painter lays out: no wider than the item, and no taller unless it grew.
+        const QRectF laidOut = LaidOut(name);
+        const double descent = QFontMetricsF(ReportDocument::LayoutFont(name.Font)).descent() * 72 / ReportDocument::kLayoutDpi;
+        EXPECT_LE(laidOut.width(), name.Rect.width() + 0.01) << name.Text.toStdString();
+        EXPECT_LE(laidOut.height() - descent, name.Rect.height() + 0.01) << name.Text.toStdString();
         QString shown = name.Text;
         shown.remove(QLatin1Char('\n')).remove(QLatin1Char(' '));
         QString value = c.Value;
@@ -272,17 +290,13 @@ TEST(ReportEngine, AValueThatFitsItsItemIsShownAsItIs)
 
 TEST(ReportEngine, NoShippedTemplatePrintsALongValuePastItsItemOrTheMargin)
 {
-    QString name;
-    while (name.size() < 291)
-        name += QStringLiteral("Wolfeschlegelsteinhausen ");
-    name = name.left(291);
+    const QString name = LongValue(QStringLiteral("Wolfeschlegelsteinhausen "));
     const QDir folder(QStringLiteral(KESTROVA_SOURCE_DIR "/server/Reports"));
-    const double dots = ReportDocument::kLayoutDpi / 72;
     for (const QString &file : folder.entryList({QStringLiteral("*.rtm")})) {
         SCOPED_TRACE(file.toStdString());
-        QFile in(folder.filePath(file));
-        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
-        const ReportTemplate report = ReportTemplate::FromXml(in.readAll());
+        const QByteArray xml = kestrova::test::ReadFile(folder.filePath(file));
+        ASSERT_FALSE(xml.isEmpty());
+        const ReportTemplate report = ReportTemplate::FromXml(xml);
         QVariantList row;
         for (int i = 0; i < report.FieldNames().size(); ++i)
             row << name;
@@ -293,10 +307,7 @@ TEST(ReportEngine, NoShippedTemplatePrintsALongValuePastItsItemOrTheMargin)
                 if (element.ElementKind != ReportElement::Kind::Text || element.Text.isEmpty())
                     continue;
                 EXPECT_LE(element.Rect.right(), right + 0.01) << element.Text.toStdString();
-                const QFontMetricsF metrics(ReportDocument::LayoutFont(element.Font));
-                const QRectF laidOut = metrics.boundingRect(QRectF(0, 0, element.Rect.width() * dots, 1e9),
-                                                            element.WordWrap ? Qt::TextWordWrap : 0, element.Text);
-                EXPECT_LE(laidOut.width() / dots, element.Rect.width() + 0.01) << element.Text.toStdString();
+                EXPECT_LE(LaidOut(element).width(), element.Rect.width() + 0.01) << element.Text.toStdString();
             }
     }
 }

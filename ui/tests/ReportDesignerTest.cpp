@@ -9,6 +9,7 @@
 
 #include "foundation/QuorvaLogFile.h"
 #include "reporting/ReportError.h"
+#include "testsupport/TestFiles.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -26,6 +27,9 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+using kestrova::test::ReadFile;
+using kestrova::test::WriteFile;
 
 namespace {
 
@@ -48,12 +52,6 @@ TDATableData People()
     table.Rows << QVariantList{QStringLiteral("Anna Adler"), QStringLiteral("Peoria"), QStringLiteral("555-1200")}
                << QVariantList{QStringLiteral("Hugo Falk"), QStringLiteral("Joliet"), QStringLiteral("555-4300")};
     return table;
-}
-
-QByteArray ReadFile(const QString &name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 constexpr ReportItemRef kName{{ReportBandKind::Detail}, 0};
@@ -246,11 +244,7 @@ TEST_F(ReportDesigner, TheTemplateIsSavedAndReadBackAndABrokenFileIsRefused)
     EXPECT_EQ(dialogs.SavesAsked().size(), 1);
 
     const QString broken = folder.filePath(QStringLiteral("Broken.rtm"));
-    {
-        QFile out(broken);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write("<report><detail height=\"x\"/></report>");
-    }
+    ASSERT_TRUE(WriteFile(broken, "<report><detail height=\"x\"/></report>"));
     dialogs.AnswerOpen(broken);
     designer.acOpen()->trigger();
     ASSERT_EQ(prompt.Prompts().size(), 1);
@@ -326,6 +320,14 @@ TEST_F(ReportDesigner, UndoAndRedoTakeBackADragTypedTextAndAPictureFromAFile)
     designer.acUndo()->trigger();
     EXPECT_EQ(designer.Editor().Item(kHeading).Text, QStringLiteral("Heading"));
     EXPECT_EQ(designer.edText()->text(), QStringLiteral("Heading"));
+    // A button pressed while the text field still has the focus is a step of its own.
+    QTest::keyClicks(designer.edText(), QStringLiteral(" list"));
+    designer.AddItemAction(ReportItemKind::Box)->trigger();
+    designer.acUndo()->trigger();
+    EXPECT_EQ(designer.Editor().Band({ReportBandKind::PageHeader}).Items.size(), 1);
+    EXPECT_EQ(designer.Editor().Item(kHeading).Text, QStringLiteral("Heading list"));
+    designer.acUndo()->trigger();
+    EXPECT_EQ(designer.Editor().Item(kHeading).Text, QStringLiteral("Heading"));
     // The whole drag, however many moves it took, goes back at once.
     designer.acUndo()->trigger();
     EXPECT_EQ(designer.Editor().Item(kName).Rect, start);
@@ -350,11 +352,7 @@ TEST_F(ReportDesigner, UndoAndRedoTakeBackADragTypedTextAndAPictureFromAFile)
     EXPECT_EQ(ReportTemplate::FromXml(designer.Editor().Save()).PageHeader->Items.size(), 2);
 
     const QString text = folder.filePath(QStringLiteral("notes.png"));
-    {
-        QFile out(text);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write("not a picture");
-    }
+    ASSERT_TRUE(WriteFile(text, "not a picture"));
     dialogs.AnswerOpen(text);
     designer.acAddPicture()->trigger();
     EXPECT_FALSE(designer.lbProblem()->text().isEmpty());
