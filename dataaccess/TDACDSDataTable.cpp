@@ -87,6 +87,16 @@ void TDACDSDataTable::Notify(TDATableChange change, int recNo)
         l.second(change, recNo);
 }
 
+int TDACDSDataTable::CountRows(const std::function<bool(const TDARecord &)> &predicate) const
+{
+    const auto linked = MasterLink();
+    int count = 0;
+    for (const Row &row : m_rows)
+        if (linked(row.Values) && predicate(TDARecord(*this, row.Values)))
+            ++count;
+    return count;
+}
+
 QVariant TDACDSDataTable::ValueAt(int recNo, int fieldIndex) const
 {
     if (recNo < 0 || recNo >= m_visible.size() || fieldIndex < 0 || fieldIndex >= m_fields.size())
@@ -234,24 +244,33 @@ void TDACDSDataTable::Refresh()
     NotifyDetails();
 }
 
+std::function<bool(const QVariantList &)> TDACDSDataTable::MasterLink() const
+{
+    if (!m_master)
+        return [](const QVariantList &) { return true; };
+    QList<int> masterIndex;
+    QVariantList masterValues;
+    for (int i = 0; i < m_detailFields.size() && i < m_masterFields.size(); ++i) {
+        masterIndex << FieldIndexOrThrow(m_detailFields[i]);
+        masterValues << (m_master->GetActive() && !m_master->Eof() ? m_master->Value(m_masterFields[i]) : QVariant());
+    }
+    return [this, masterIndex, masterValues](const QVariantList &values) {
+        bool show = true;
+        for (int i = 0; i < masterIndex.size() && show; ++i)
+            show = !DAIsNull(masterValues[i]) && sameValue(values[masterIndex[i]], masterValues[i], m_fields[masterIndex[i]].DataType);
+        return show;
+    };
+}
+
 void TDACDSDataTable::Rebuild(int keepRecId)
 {
     if (keepRecId == -1 && CurrentRow())
         keepRecId = CurrentRow()->RecID;
     m_visible.clear();
-    QList<int> masterIndex;
-    QVariantList masterValues;
-    if (m_master) {
-        for (int i = 0; i < m_detailFields.size() && i < m_masterFields.size(); ++i) {
-            masterIndex << FieldIndexOrThrow(m_detailFields[i]);
-            masterValues << (m_master->GetActive() && !m_master->Eof() ? m_master->Value(m_masterFields[i]) : QVariant());
-        }
-    }
+    const auto linked = MasterLink();
     for (int r = 0; r < m_rows.size(); ++r) {
         const Row &row = m_rows[r];
-        bool show = true;
-        for (int i = 0; i < masterIndex.size() && show; ++i)
-            show = !DAIsNull(masterValues[i]) && sameValue(row.Values[masterIndex[i]], masterValues[i], m_fields[masterIndex[i]].DataType);
+        bool show = linked(row.Values);
         if (show && m_filter)
             show = m_filter(TDARecord(*this, row.Values));
         if (show)

@@ -78,6 +78,10 @@ public:
     void SetFilter(std::function<bool(const TDARecord &)> predicate);
     void ClearFilter() { SetFilter({}); }
     const std::function<bool(const TDARecord &)> &GetFilter() const { return m_filter; }
+    // The rows the master link shows, whatever the filter, that pass the predicate (as stored:
+    // an edit not yet posted does not count). Moves no cursor and tells no listener, so a view
+    // of the table keeps its rows.
+    int CountRows(const std::function<bool(const TDARecord &)> &predicate) const;
 
     // A field of a visible row without moving the cursor; the current row shows the edit buffer
     // while it is being edited.
@@ -137,6 +141,8 @@ private:
     };
 
     int FieldIndexOrThrow(const QString &fieldName) const;
+    // Whether a row's values belong to the master's current row; every row without a master.
+    std::function<bool(const QVariantList &)> MasterLink() const;
     void Fetch();
     // keepRecId: the row to stay on; -1 the current one, -2 the first.
     void Rebuild(int keepRecId = -1);

@@ -303,6 +303,35 @@ TEST_F(ClientDataTable, SortFilterAndLocateWorkOnTheLocalRows)
     EXPECT_TRUE(parents->Locate(QStringLiteral("parentname"), QStringLiteral("ben")));
 }
 
+TEST_F(ClientDataTable, CountingRowsLeavesTheFilterTheCursorAndTheListenersAlone)
+{
+    children->SetMasterSource(parents.get(), {QStringLiteral("PK_ParentID")}, {QStringLiteral("F_ParentID")});
+    parents->Open();
+    children->Open();
+    parents->SetFilter([](const TDACDSDataTable::TDARecord &r) { return r.Value(QStringLiteral("SortIndex")).toInt() > 1; });
+    ASSERT_EQ(parents->GetRecordCount(), 1);
+    ASSERT_EQ(parents->AsString(QStringLiteral("ParentName")), QStringLiteral("Ben"));
+    int told = 0;
+    parents->AddListener([&told](TDATableChange, int) { ++told; });
+    children->AddListener([&told](TDATableChange, int) { ++told; });
+    const auto every = [](const TDACDSDataTable::TDARecord &) { return true; };
+    const auto startingWithA = [](const TDACDSDataTable::TDARecord &r) {
+        return r.Value(QStringLiteral("ParentName")).toString().startsWith(QLatin1Char('A'));
+    };
+    // Whatever the filter, but only the detail rows of the master's row.
+    EXPECT_EQ(parents->CountRows(every), 2);
+    EXPECT_EQ(parents->CountRows(startingWithA), 1);
+    EXPECT_EQ(children->CountRows(every), 1);
+    EXPECT_EQ(told, 0);
+    EXPECT_EQ(parents->GetRecordCount(), 1);
+    EXPECT_EQ(parents->AsString(QStringLiteral("ParentName")), QStringLiteral("Ben"));
+    EXPECT_EQ(children->AsString(QStringLiteral("ChildName")), QStringLiteral("b1"));
+    // Also while a row is edited, on the values posted.
+    parents->Edit();
+    parents->SetValue(QStringLiteral("ParentName"), QStringLiteral("Axel"));
+    EXPECT_EQ(parents->CountRows(startingWithA), 1);
+}
+
 TEST_F(ClientDataTable, DeletingAMasterRowDropsItsDetailRowsFromView)
 {
     children->SetMasterSource(parents.get(), {QStringLiteral("PK_ParentID")}, {QStringLiteral("F_ParentID")});

@@ -285,23 +285,14 @@ void TplgCalendar::CreateBars()
 {
     auto menu = [this](int text, const QList<QAction *> &actions) {
         auto *m = new QMenu;
-        for (QAction *a : actions) {
-            if (a)
-                m->addAction(a);
-            else
-                m->addSeparator();
-        }
-        auto *holder = new QAction(this);
-        holder->setMenu(m);
         m_menus << m;
+        QAction *holder = EventImages::MenuEntry(this, m, actions);
         m_texts << qMakePair(static_cast<QObject *>(holder), text);
         return holder;
     };
     m_intervalMenu = new QMenu;
-    m_intervalMenu->addActions({acTimeInterval15, acTimeInterval30, acTimeInterval60});
     m_menus << m_intervalMenu;
-    auto *interval = new QAction(this);
-    interval->setMenu(m_intervalMenu);
+    QAction *interval = EventImages::MenuEntry(this, m_intervalMenu, {acTimeInterval15, acTimeInterval30, acTimeInterval60});
     m_texts << qMakePair(static_cast<QObject *>(interval), 510);
 
     auto *menus = new QToolBar;
@@ -315,10 +306,8 @@ void TplgCalendar::CreateBars()
     menus->addAction(menu(504, {acHYHelp, acFaq, acGettingStarted, acHome, nullptr, acHYAbout}));
 
     m_viewMenu = new QMenu;
-    m_viewMenu->addActions({acViewDay, acViewWeek, acViewWeeks, acViewYear, acViewTimegrid});
     m_menus << m_viewMenu;
-    auto *viewButton = new QAction(this);
-    viewButton->setMenu(m_viewMenu);
+    QAction *viewButton = EventImages::MenuEntry(this, m_viewMenu, {acViewDay, acViewWeek, acViewWeeks, acViewYear, acViewTimegrid});
     viewButton->setIcon(EventImages::ToolbarIcon(EventImages::imgViews));
     m_texts << qMakePair(static_cast<QObject *>(viewButton), 2600);
 
@@ -475,8 +464,7 @@ void TplgCalendar::SetTimeInterval(int minutes)
 
 void TplgCalendar::SetViewKind(TCalendarViewKind view)
 {
-    if (m_control->View() != view)
-        m_control->SetView(view);
+    m_control->SetView(view);
     const QList<QAction *> actions{acViewDay, acViewWeek, acViewWeeks, acViewYear, acViewTimegrid};
     actions[int(view)]->setChecked(true);
     UpdateCaption();

@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <array>
 
 using namespace CalendarLogic;
 
@@ -19,6 +20,16 @@ const QColor kOffHours(0xF3, 0xF4, 0xF6);
 const QColor kHeader(0xE4, 0xEA, 0xF2);
 const QColor kToday(0xFF, 0xF4, 0xCC);
 const QColor kSelection(0xC8, 0xDC, 0xF5);
+
+// The weekdays' letters, Monday first: asked of the locale once per paint, not per month.
+std::array<QString, 7> WeekdayLetters()
+{
+    const QLocale locale;
+    std::array<QString, 7> letters;
+    for (int day = 1; day <= 7; ++day)
+        letters[day - 1] = WeekdayLetter(locale, day);
+    return letters;
+}
 
 int MinuteOfDay(const QDateTime &t, const QDate &day)
 {
@@ -97,6 +108,14 @@ QList<QDate> TCalendarControl::Days() const
     for (QDate d = period.First; d <= period.Last; d = d.addDays(1))
         days << d;
     return days;
+}
+
+int TCalendarControl::DayCount() const
+{
+    if (m_view == TCalendarViewKind::Day)
+        return m_days.isEmpty() ? 1 : int(m_days.size());
+    const TCalendarPeriod period = Period();
+    return int(period.First.daysTo(period.Last)) + 1;
 }
 
 void TCalendarControl::Step(int steps)
@@ -209,7 +228,7 @@ TCalendarControl::TGridLayout TCalendarControl::TimeLayout() const
     g.LastMinute = last;
     g.Rows = std::max(1, (g.LastMinute - g.FirstMinute + SlotMinutes() - 1) / SlotMinutes());
     g.LastMinute = g.FirstMinute + g.Rows * SlotMinutes();
-    g.Days = m_view == TCalendarViewKind::Day ? int(Days().size()) : 7;
+    g.Days = m_view == TCalendarViewKind::Day ? DayCount() : 7;
     if (m_view == TCalendarViewKind::TimeGrid)
         g.Area = QRect(170, header, width() - 170, height() - header);
     else
@@ -529,6 +548,7 @@ void TCalendarControl::PaintYear(QPainter &p)
         if (!current.isValid() || e.Label.lightness() < current.lightness() || e.Label.red() > current.red())
             marked[e.Start.date()] = e.Label;
     }
+    const std::array<QString, 7> letters = WeekdayLetters();
     for (int month = 0; month < 12; ++month) {
         const QRect box(month % cols * w, month / cols * h, w, h);
         const QDate first(m_date.year(), month + 1, 1);
@@ -541,7 +561,7 @@ void TCalendarControl::PaintYear(QPainter &p)
         const QRect days = box.adjusted(6, title + fm.height() + 2, -6, -4);
         for (int col = 0; col < 7; ++col)
             p.drawText(QRect(names.left() + col * names.width() / 7, names.top(), names.width() / 7, names.height()), Qt::AlignCenter,
-                       WeekdayLetter(QLocale(), col + 1));
+                       letters[col]);
         const int offset = first.dayOfWeek() - 1;
         for (int day = 0; day < first.daysInMonth(); ++day) {
             const int cell = day + offset;
@@ -692,6 +712,7 @@ void TDateNavigator::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     const QFontMetrics fm = p.fontMetrics();
+    const std::array<QString, 7> letters = WeekdayLetters();
     for (int i = 0; i < m_rows; ++i) {
         const QRect box = MonthRect(i);
         const QDate first = m_first.addMonths(i);
@@ -707,8 +728,7 @@ void TDateNavigator::paintEvent(QPaintEvent *)
         const int cellH = fm.height() + 3;
         const int namesTop = title.bottom() + 3;
         for (int col = 0; col < 7; ++col)
-            p.drawText(QRect(box.left() + 6 + col * cellW, namesTop, cellW, fm.height()), Qt::AlignCenter,
-                       WeekdayLetter(QLocale(), col + 1));
+            p.drawText(QRect(box.left() + 6 + col * cellW, namesTop, cellW, fm.height()), Qt::AlignCenter, letters[col]);
         const QRect content(box.left() + 6, box.top() + fm.height() * 2 + 10, cellW * 7, cellH * 6);
         if (m_showMonthNumber) {
             // The month number behind the days, as tall as the days' area, in the season's colour.

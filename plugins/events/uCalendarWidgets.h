@@ -30,6 +30,8 @@ public:
     void SetDays(QList<QDate> days);
     // The days the time grid shows as columns (the period's days in the week view).
     QList<QDate> Days() const;
+    // How many they are, without listing them.
+    int DayCount() const;
     // One period on (steps > 0) or back; chosen days move by the span they cover.
     void Step(int steps);
     void SetEvents(QList<TCalendarEvent> events);

@@ -254,28 +254,13 @@ int TDAEvents::LiturgiesInPeriode(const QDateTime &endDate, const QDateTime &sta
     // Whole days: from the first day's midnight to the midnight after the last day.
     const QDateTime from(startDate.date(), QTime(0, 0));
     const QDateTime until(endDate.date().addDays(1), QTime(0, 0));
-    // The schedule view's own date filter and current event stay as the user left them.
-    const auto userFilter = tbl_DAEventList1.GetFilter();
-    const QVariant current = tbl_DAEventList1.Eof() ? QVariant() : tbl_DAEventList1.Value(QStringLiteral("PK_EventID"));
-    const auto restore = [&] {
-        try {
-            tbl_DAEventList1.SetFilter(userFilter);
-            if (current.isValid())
-                tbl_DAEventList1.Locate(QStringLiteral("PK_EventID"), current);
-        } catch (const std::exception &) {
-            // Refused while a row is edited: the filter itself is back, it shows on the next read.
-        }
-    };
     try {
-        tbl_DAEventList1.SetFilter([&](const TDACDSDataTable::TDARecord &r) {
+        // Counted beside the schedule view's own filter, which stays as the user left it.
+        return tbl_DAEventList1.CountRows([&](const TDACDSDataTable::TDARecord &r) {
             const QDateTime start = r.Value(QStringLiteral("StartDateTime")).toDateTime();
             return start >= from && start < until;
         });
-        const int count = tbl_DAEventList1.GetRecordCount();
-        restore();
-        return count;
     } catch (const std::exception &e) {
-        restore();
         LogFailure(QStringLiteral("LiturgiesInPeriode, AStart:") + from.toString(Qt::ISODate) + QStringLiteral(" - ")
                        + until.toString(Qt::ISODate),
                    e);

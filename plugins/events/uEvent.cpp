@@ -188,14 +188,8 @@ void TvoEvent::PlanEvent(const QString &templateName, const QString &templateId,
     QString color = ColorOf(0, 0);
     int flag = 0;
     if (!templateId.isEmpty()) {
-        TDACDSDataTable &liturgies = dm.ScheduledLiturgies;
-        liturgies.Insert();
-        liturgies.SetValue(QStringLiteral("F_EventID"), eventId);
-        liturgies.SetValue(QStringLiteral("CreatedDateTime"), QDateTime::currentDateTime());
-        liturgies.SetValue(QStringLiteral("F_LiturgyTemplateID"), templateId);
-        CheckFeastName(start);
-        const QString liturgyId = liturgies.AsString(QStringLiteral("PK_ScheduledLiturgyID"));
-        liturgies.Post();
+        // A copy writes rows of its own; the editor's rows are the planned event's.
+        const QString liturgyId = InsertLiturgy(eventId, templateId, start, !copy);
         if (copy) {
             // A copy keeps every function but only the locked assignments, and takes its
             // colour and flag from what it keeps.
@@ -221,12 +215,6 @@ void TvoEvent::PlanEvent(const QString &templateName, const QString &templateId,
             }
             color = ColorOf(int(collection.size()), assigned);
         } else {
-            TDACDSDataTable &rows = dm.DAScheduledMinistryFunctions;
-            for (rows.First(); !rows.Eof(); rows.Next()) {
-                rows.Edit();
-                rows.SetValue(QStringLiteral("F_ScheduledLiturgyID"), liturgyId);
-                rows.Post();
-            }
             FillMinistryFunctionCollection(collection);
             color = EventColor(QString(), false);
             flag = FlagEvent();
@@ -235,6 +223,30 @@ void TvoEvent::PlanEvent(const QString &templateName, const QString &templateId,
     events.SetValue(QStringLiteral("EventLabelColorID"), color);
     events.SetValue(QStringLiteral("FlagEvent"), flag);
     events.Post();
+}
+
+QString TvoEvent::InsertLiturgy(const QString &eventId, const QString &templateId, const QDateTime &start, bool takeFunctions)
+{
+    TDAEvents &dm = Data();
+    TDACDSDataTable &liturgies = dm.ScheduledLiturgies;
+    liturgies.Insert();
+    liturgies.SetValue(QStringLiteral("F_EventID"), eventId);
+    liturgies.SetValue(QStringLiteral("CreatedDateTime"), QDateTime::currentDateTime());
+    if (!templateId.isEmpty()) {
+        liturgies.SetValue(QStringLiteral("F_LiturgyTemplateID"), templateId);
+        CheckFeastName(start);
+    }
+    const QString liturgyId = liturgies.AsString(QStringLiteral("PK_ScheduledLiturgyID"));
+    liturgies.Post();
+    if (takeFunctions) {
+        TDACDSDataTable &rows = dm.DAScheduledMinistryFunctions;
+        for (rows.First(); !rows.Eof(); rows.Next()) {
+            rows.Edit();
+            rows.SetValue(QStringLiteral("F_ScheduledLiturgyID"), liturgyId);
+            rows.Post();
+        }
+    }
+    return liturgyId;
 }
 
 void TvoEvent::EditEvent(const QString &eventId)
@@ -324,18 +336,8 @@ void TvoEvent::SetEventData(const QString &templateId, const QString &templateNa
     TDACDSDataTable &rows = dm.DAScheduledMinistryFunctions;
     if (m_liturgyId.isEmpty() && (!templateId.isEmpty() || rows.GetRecordCount() > 0)) {
         // An event saved without a liturgy gets its own now, so that the functions added in
-        // the editor hang under this event and no other.
-        TDACDSDataTable &liturgies = dm.ScheduledLiturgies;
-        liturgies.Insert();
-        liturgies.SetValue(QStringLiteral("F_EventID"), m_eventId);
-        liturgies.SetValue(QStringLiteral("CreatedDateTime"), QDateTime::currentDateTime());
-        m_liturgyId = liturgies.AsString(QStringLiteral("PK_ScheduledLiturgyID"));
-        liturgies.Post();
-        for (rows.First(); !rows.Eof(); rows.Next()) {
-            rows.Edit();
-            rows.SetValue(QStringLiteral("F_ScheduledLiturgyID"), m_liturgyId);
-            rows.Post();
-        }
+        // the editor hang under this event and no other. Its template follows below.
+        m_liturgyId = InsertLiturgy(m_eventId, QString(), start, true);
     }
     // Planned copies moved the cursors; the edited event's rows are found again by key.
     if (!m_liturgyId.isEmpty() && dm.ScheduledLiturgies.Locate(QStringLiteral("PK_ScheduledLiturgyID"), m_liturgyId)) {

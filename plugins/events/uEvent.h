@@ -52,6 +52,10 @@ public:
 private:
     void PlanEvent(const QString &templateName, const QString &templateId, TvoMinistryFunctions &collection, bool copy,
                    const QDateTime &end, const QDateTime &start);
+    // Inserts the event's scheduled liturgy (with a template, of that template and with the
+    // feast name of the start) and, with takeFunctions, hangs the editor's function rows under
+    // it; its key.
+    QString InsertLiturgy(const QString &eventId, const QString &templateId, const QDateTime &start, bool takeFunctions);
     void UpdateEvent(IEventEditor &editor, const TRecurrence &recurrence);
     void SetEventData(const QString &templateId, const QString &templateName, const QDateTime &start, int duration);
     void LoadEditor(IEventEditor &editor, const QString &templateId);

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QImage>
 #include <QKeySequence>
+#include <QMenu>
 
 namespace EventImages {
 
@@ -33,6 +34,18 @@ QIcon IconOf(const char *name)
     return icon;
 }
 
+// Decoded and greyed once for the module's life: every bar and menu asks for them.
+const QList<QIcon> &Icons()
+{
+    static const QList<QIcon> icons = [] {
+        QList<QIcon> list;
+        for (const char *name : kToolbarNames)
+            list << IconOf(name);
+        return list;
+    }();
+    return icons;
+}
+
 } // namespace
 
 QPixmap DisabledImage(const QPixmap &picture)
@@ -51,25 +64,21 @@ QPixmap DisabledImage(const QPixmap &picture)
 
 QIcon ToolbarIcon(TToolbarImage image)
 {
-    return image >= 0 && image < imgCount ? IconOf(kToolbarNames[image]) : QIcon();
+    return image >= 0 && image < imgCount ? Icons()[image] : QIcon();
 }
 
 QList<QIcon> ToolbarImages()
 {
-    QList<QIcon> icons;
-    for (int i = 0; i < imgCount; ++i)
-        icons << ToolbarIcon(TToolbarImage(i));
-    return icons;
+    return Icons();
 }
 
 QList<QIcon> ToolbarDisabledImages()
 {
     QList<QIcon> icons;
-    for (int i = 0; i < imgCount; ++i) {
+    for (const QIcon &icon : Icons()) {
         QIcon disabled;
-        for (int size : {24, 48})
-            if (const QPixmap picture = Picture(kToolbarNames[i], size); !picture.isNull())
-                disabled.addPixmap(DisabledImage(picture));
+        for (const QSize &size : icon.availableSizes(QIcon::Disabled))
+            disabled.addPixmap(icon.pixmap(size, 1.0, QIcon::Disabled));
         icons << disabled;
     }
     return icons;
@@ -97,6 +106,19 @@ void SetToolTips(const QList<QAction *> &actions)
     for (QAction *action : actions)
         if (action)
             action->setToolTip(ToolTipOf(*action));
+}
+
+QAction *MenuEntry(QObject *owner, QMenu *menu, const QList<QAction *> &actions)
+{
+    for (QAction *action : actions) {
+        if (action)
+            menu->addAction(action);
+        else
+            menu->addSeparator();
+    }
+    auto *entry = new QAction(owner);
+    entry->setMenu(menu);
+    return entry;
 }
 
 } // namespace EventImages

@@ -1,7 +1,8 @@
 // The pictures of the events plug-in: the toolbar and menu icons the module controller hands
 // the host (normal and disabled), and the event flag images the calendar draws on its events.
 // They come from the Adwaita icon set and are built into the module, so nothing is read from
-// the desktop's theme at run time. Also the tooltips of the toolbar buttons.
+// the desktop's theme at run time. Also the tooltips of the toolbar buttons and the entries of
+// the menu bar the host copies.
 #pragma once
 
 #include <QIcon>
@@ -9,6 +10,8 @@
 #include <QPixmap>
 
 class QAction;
+class QMenu;
+class QObject;
 
 namespace EventImages {
 
@@ -52,5 +55,9 @@ QList<QPixmap> EventFlagImages();
 QString ToolTipOf(const QAction &action);
 // Gives every action its tooltip; again after the captions change.
 void SetToolTips(const QList<QAction *> &actions);
+
+// An entry of the menu bar, owned by owner, that opens the menu filled with these actions (a
+// null action: a separator). The host's copy of the bar opens it on a click.
+QAction *MenuEntry(QObject *owner, QMenu *menu, const QList<QAction *> &actions);
 
 } // namespace EventImages

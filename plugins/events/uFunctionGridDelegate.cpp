@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QMouseEvent>
+#include <QPagedPaintDevice>
 #include <QTableView>
 #include <QToolTip>
 
@@ -24,6 +25,13 @@ TDACDSDataTable &Functions()
 }
 
 } // namespace
+
+TFunctionGridDelegate::TFunctionGridDelegate(TDATableModel *model, QObject *parent) : QStyledItemDelegate(parent), m_model(model)
+{
+    // The member and its minister flag change through the member buttons alone.
+    m_model->SetFieldReadOnly(QStringLiteral("MemberCaption"));
+    m_model->SetFieldReadOnly(QStringLiteral("FlagMinister"));
+}
 
 void TFunctionGridDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
 {
@@ -37,10 +45,7 @@ void TFunctionGridDelegate::initStyleOption(QStyleOptionViewItem *option, const 
 
 QWidget *TFunctionGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    const QString field = m_model->FieldName(index.column());
-    if (field == QLatin1String("MemberCaption") || field == QLatin1String("FlagMinister"))
-        return nullptr;
-    if (field != QLatin1String("F_MinistryFunctionID"))
+    if (m_model->FieldName(index.column()) != QLatin1String("F_MinistryFunctionID"))
         return QStyledItemDelegate::createEditor(parent, option, index);
     auto *box = new QComboBox(parent);
     TDACDSDataTable &functions = Functions();
@@ -89,7 +94,10 @@ QRect TFunctionGridDelegate::MemberButtonRect(const QRect &cell, int buttonIndex
 
 void TFunctionGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    if (!IsMemberCell(index)) {
+    // Paper (a printer, a PDF or a recorded picture of a page) shows the member alone: the
+    // buttons are for the screen.
+    const QPaintDevice *device = painter->device();
+    if (!IsMemberCell(index) || device->devType() == QInternal::Picture || dynamic_cast<const QPagedPaintDevice *>(device)) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
@@ -98,12 +106,16 @@ void TFunctionGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
     text.rect.setRight(MemberButtonRect(option.rect, 0).left() - 2);
     QStyledItemDelegate::paint(painter, text, index);
     QStyle *style = option.widget ? option.widget->style() : QApplication::style();
-    const QStyle::StandardPixmap glyphs[] = {QStyle::SP_FileDialogContentsView, QStyle::SP_DialogResetButton};
+    if (style != m_glyphStyle) {
+        m_glyphStyle = style;
+        m_glyphs = {style->standardIcon(QStyle::SP_FileDialogContentsView, nullptr, option.widget),
+                    style->standardIcon(QStyle::SP_DialogResetButton, nullptr, option.widget)};
+    }
     for (int button = 0; button < 2; ++button) {
         QStyleOptionButton face;
         face.rect = MemberButtonRect(option.rect, button);
         face.state = QStyle::State_Enabled | QStyle::State_Raised;
-        face.icon = style->standardIcon(glyphs[button], nullptr, option.widget);
+        face.icon = m_glyphs[button];
         const int glyph = face.rect.height() - 6;
         face.iconSize = QSize(glyph, glyph);
         style->drawControl(QStyle::CE_PushButton, &face, painter, option.widget);
@@ -113,16 +125,22 @@ void TFunctionGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
 bool TFunctionGridDelegate::editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                                         const QModelIndex &index)
 {
-    if (IsMemberCell(index) && (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick)) {
+    const bool release = event->type() == QEvent::MouseButtonRelease;
+    const bool doubleClick = event->type() == QEvent::MouseButtonDblClick;
+    if (IsMemberCell(index) && (release || doubleClick)) {
         const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
-        for (int button = 0; button < 2; ++button)
-            if (MemberButtonRect(option.rect, button).contains(at)) {
-                if (event->type() == QEvent::MouseButtonRelease) {
-                    m_model->SetCurrentRow(index.row());
-                    m_memberButton(button);
-                }
-                return true;
-            }
+        int pressed = -1;
+        for (int button = 0; button < 2 && pressed < 0; ++button)
+            if (MemberButtonRect(option.rect, button).contains(at))
+                pressed = button;
+        // The views leave the cell's double-click to this: on a button its first click has
+        // already done the button's work, elsewhere it chooses.
+        if (release ? pressed >= 0 : pressed < 0) {
+            m_model->SetCurrentRow(index.row());
+            m_memberButton(release ? pressed : 0);
+        }
+        if (pressed >= 0 || doubleClick)
+            return true;
     }
     return QStyledItemDelegate::editorEvent(event, model, option, index);
 }

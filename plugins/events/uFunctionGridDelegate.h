@@ -1,12 +1,15 @@
 // The cells of a grid of scheduled functions, in the editor and in the schedule view: the
 // function shows its name and is chosen from all functions, a position "0" shows empty, the
-// member and the minister flag are never edited in the cell.
+// member and the minister flag are never edited in the cell (the delegate makes both fields
+// read-only in its model).
 #pragma once
 
 #include "plugins/events/uEventEditorRules.h"
 
+#include <QIcon>
 #include <QStyledItemDelegate>
 
+#include <array>
 #include <functional>
 
 class QTableView;
@@ -15,7 +18,7 @@ class TDATableModel;
 class TFunctionGridDelegate : public QStyledItemDelegate
 {
 public:
-    TFunctionGridDelegate(TDATableModel *model, QObject *parent) : QStyledItemDelegate(parent), m_model(model) {}
+    TFunctionGridDelegate(TDATableModel *model, QObject *parent);
 
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
@@ -26,7 +29,8 @@ public:
     static QString FunctionName(const QString &id);
 
     // The member cell's two glyph buttons: 0 chooses a member, 1 clears it. A click on one
-    // calls pressed with the button's index, the row already current.
+    // calls pressed with the button's index, the row already current; so does a double-click
+    // elsewhere in the cell, as 0. A double-click on a button is only its first click.
     void SetMemberButtons(std::function<void(int buttonIndex)> pressed) { m_memberButton = std::move(pressed); }
     // Where the buttons sit in a cell of that rectangle: choose, then clear, at its right end.
     static QRect MemberButtonRect(const QRect &cell, int buttonIndex);
@@ -39,6 +43,9 @@ private:
 
     TDATableModel *m_model;
     std::function<void(int)> m_memberButton;
+    // The buttons' glyphs, asked of the style once and not on every paint of every cell.
+    mutable const QStyle *m_glyphStyle = nullptr;
+    mutable std::array<QIcon, 2> m_glyphs;
 };
 
 // A cell edit of the grid that the data layer refuses is told to the user with its reason,

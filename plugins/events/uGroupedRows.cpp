@@ -11,6 +11,8 @@
 #include <QMouseEvent>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 const QString kColumnMime = QStringLiteral("application/x-kestrova-grid-column");
@@ -36,15 +38,17 @@ void TGroupedRowsModel::setSourceModel(QAbstractItemModel *source)
         connect(source, &QAbstractItemModel::columnsInserted, this, rebuild);
         connect(source, &QAbstractItemModel::columnsRemoved, this, rebuild);
         connect(source, &QAbstractItemModel::headerDataChanged, this, &QAbstractItemModel::headerDataChanged);
-        connect(source, &QAbstractItemModel::dataChanged, this, [this, rebuild](const QModelIndex &from, const QModelIndex &to) {
-            // A changed value of the grouped column may move its row to another group.
-            if (m_groupColumn >= 0 && from.column() <= m_groupColumn && m_groupColumn <= to.column()) {
-                rebuild();
-                return;
-            }
-            if (rowCount() > 0 && columnCount() > 0)
-                emit dataChanged(index(0, from.column()), index(rowCount() - 1, to.column()));
-        });
+        connect(source, &QAbstractItemModel::dataChanged, this,
+                [this, rebuild](const QModelIndex &from, const QModelIndex &to, const QList<int> &roles) {
+                    // Only a row that left its group needs new groups: a reset would drop the
+                    // view's selection, and the source reports whole rows.
+                    if (m_groupColumn >= 0 && from.column() <= m_groupColumn && m_groupColumn <= to.column()
+                        && !InTheirGroups(from.row(), to.row())) {
+                        rebuild();
+                        return;
+                    }
+                    ForwardChange(from, to, roles);
+                });
     }
     Rebuild();
     endResetModel();
@@ -61,27 +65,60 @@ void TGroupedRowsModel::SetGroupColumn(int column)
     endResetModel();
 }
 
+QString TGroupedRowsModel::GroupKey(int sourceRow) const
+{
+    const QModelIndex cell = sourceModel()->index(sourceRow, m_groupColumn);
+    const QString text = cell.data(Qt::DisplayRole).toString();
+    return text.isEmpty() ? cell.data(Qt::EditRole).toString() : text;
+}
+
 void TGroupedRowsModel::Rebuild()
 {
     m_groups.clear();
     QAbstractItemModel *source = sourceModel();
     const int rows = source ? source->rowCount() : 0;
+    m_groupOfSource = QList<int>(rows, -1);
     if (source && m_groupColumn >= 0 && m_groupColumn < source->columnCount()) {
         // Groups in the order of their first row, so that grouping keeps the source's order.
         QHash<QString, int> byKey;
         for (int row = 0; row < rows; ++row) {
-            const QModelIndex cell = source->index(row, m_groupColumn);
-            QString text = cell.data(Qt::DisplayRole).toString();
-            const QString key = text.isEmpty() ? cell.data(Qt::EditRole).toString() : text;
+            const QString key = GroupKey(row);
             auto found = byKey.constFind(key);
             if (found == byKey.constEnd()) {
                 found = byKey.insert(key, int(m_groups.size()));
-                m_groups.append(Group{key, text.isEmpty() ? key : text, {}});
+                m_groups.append(Group{key, {}});
             }
             m_groups[*found].Sources << row;
+            m_groupOfSource[row] = *found;
         }
     }
     Relayout();
+}
+
+bool TGroupedRowsModel::InTheirGroups(int firstSource, int lastSource) const
+{
+    // Every row keeping its key keeps the groups, their order and their counts as they are.
+    for (int row = firstSource; row <= lastSource; ++row) {
+        const int group = m_groupOfSource.value(row, -1);
+        if (group < 0 || GroupKey(row) != m_groups[group].Key)
+            return false;
+    }
+    return true;
+}
+
+void TGroupedRowsModel::ForwardChange(const QModelIndex &from, const QModelIndex &to, const QList<int> &roles)
+{
+    // The source rows' places here, in runs of neighbouring rows; collapsed ones are not shown.
+    QList<int> rows;
+    for (int source = from.row(); source <= to.row(); ++source)
+        if (const int row = RowOf(source); row >= 0)
+            rows << row;
+    std::sort(rows.begin(), rows.end());
+    for (qsizetype first = 0, last = 0; first < rows.size(); first = ++last) {
+        while (last + 1 < rows.size() && rows[last + 1] == rows[last] + 1)
+            ++last;
+        emit dataChanged(index(rows[first], from.column()), index(rows[last], to.column()), roles);
+    }
 }
 
 void TGroupedRowsModel::Relayout()
@@ -197,7 +234,7 @@ QVariant TGroupedRowsModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return QStringLiteral("%1 %2: %3 (%4)")
             .arg(IsExpanded(index.row()) ? QStringLiteral("\u25BE") : QStringLiteral("\u25B8"),
-                 sourceModel()->headerData(m_groupColumn, Qt::Horizontal, Qt::DisplayRole).toString(), group.Text)
+                 sourceModel()->headerData(m_groupColumn, Qt::Horizontal, Qt::DisplayRole).toString(), group.Key)
             .arg(group.Sources.size());
     case Qt::FontRole: {
         QFont bold = QApplication::font();
@@ -222,12 +259,6 @@ Qt::ItemFlags TGroupedRowsModel::flags(const QModelIndex &index) const
     if (index.isValid() && IsGroupRow(index.row()))
         return Qt::ItemIsEnabled;
     return QAbstractProxyModel::flags(index);
-}
-
-bool TGroupedRowsModel::setData(const QModelIndex &index, const QVariant &value, int role)
-{
-    const QModelIndex source = mapToSource(index);
-    return source.isValid() && sourceModel()->setData(source, value, role);
 }
 
 TGroupBox::TGroupBox(QHeaderView *header, QWidget *parent)

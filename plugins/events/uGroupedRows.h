@@ -44,7 +44,6 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
-    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
 private:
     struct Row
@@ -54,17 +53,22 @@ private:
     };
     struct Group
     {
-        QString Key;
-        QString Text;
+        QString Key; // also the group row's text
         QList<int> Sources;
     };
+    // The group a source row belongs under: its shown text in the grouped column, else its value.
+    QString GroupKey(int sourceRow) const;
     void Rebuild();
     void Relayout();
+    // Whether the source rows still belong to the groups they are shown under.
+    bool InTheirGroups(int firstSource, int lastSource) const;
+    void ForwardChange(const QModelIndex &from, const QModelIndex &to, const QList<int> &roles);
 
     int m_groupColumn = -1;
     QList<Group> m_groups;
     QList<Row> m_rows;
     QList<int> m_rowOfSource;
+    QList<int> m_groupOfSource; // -1 while not grouped
     QSet<QString> m_collapsed;
 };
 

@@ -2,6 +2,7 @@
 
 #include "plugins/events/hcRvEventsController.h"
 #include "plugins/events/uDAEvents.h"
+#include "plugins/events/uEventImages.h"
 #include "plugins/events/uFunctionGridDelegate.h"
 #include "plugins/events/uGroupedRows.h"
 #include "plugins/events/uScheduleRules.h"
@@ -289,24 +290,8 @@ TplgSchedule::TplgSchedule()
     auto *menus = new QToolBar(this);
     menus->setObjectName(QStringLiteral("barMenu"));
     const auto menu = [this, menus](const QString &name, const QList<QAction *> &actions) {
-        auto *items = new QMenu(this);
-        for (QAction *action : actions) {
-            if (action)
-                items->addAction(action);
-            else
-                items->addSeparator();
-        }
-        auto *holder = new QAction(this);
+        QAction *holder = EventImages::MenuEntry(this, new QMenu(this), actions);
         holder->setObjectName(name);
-        holder->setMenu(items);
-        // A click on the caption opens the menu, as in a menu bar (the host copies the action).
-        connect(holder, &QAction::triggered, items, [holder, items] {
-            for (QObject *object : holder->associatedObjects())
-                if (auto *button = qobject_cast<QWidget *>(object); button && button->isVisible() && button->underMouse()) {
-                    items->popup(button->mapToGlobal(QPoint(0, button->height())));
-                    return;
-                }
-        });
         menus->addAction(holder);
         m_menus << holder;
     };
@@ -360,9 +345,6 @@ TplgSchedule::TplgSchedule()
                                       QStringLiteral("MemberNotAttended"), QStringLiteral("MemberCaption"), kMemberId,
                                       QStringLiteral("F_MinistryMemberTypeID"), QStringLiteral("FlagMinister"),
                                       QStringLiteral("Comments")});
-        // The member and its minister flag change through the member buttons alone.
-        m_functionsModel->SetFieldReadOnly(QStringLiteral("MemberCaption"));
-        m_functionsModel->SetFieldReadOnly(QStringLiteral("FlagMinister"));
         ShowRefusedEdits(m_functionsModel, this, QStringLiteral("[pst error"));
         m_eventRows = new TGroupedRowsModel(this);
         m_eventRows->setSourceModel(m_eventsModel);
@@ -486,10 +468,6 @@ TplgSchedule::TplgSchedule()
         if (m_eventRows && !m_eventRows->IsGroupRow(index.row()))
             acHYEdit->trigger();
     });
-    connect(m_functions, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
-        if (index.column() == fcMember)
-            PostMemberChoice(0);
-    });
     connect(m_startDate, &QDateEdit::dateChanged, this, [this] { UpdateActions(); });
     connect(m_endDate, &QDateEdit::dateChanged, this, [this] { UpdateActions(); });
     if (m_eventsModel) {
@@ -610,11 +588,7 @@ void TplgSchedule::Localize()
         for (int i = 0; i < m_menus.size(); ++i)
             m_menus[i]->setText(Text(menuTexts[i]));
         // The tool bar shows icons only: the tip names the action and its key.
-        for (QAction *action : m_bars.last()->actions())
-            if (!action->isSeparator())
-                action->setToolTip(action->shortcut().isEmpty()
-                                       ? action->text()
-                                       : QStringLiteral("%1 (%2)").arg(action->text(), action->shortcut().toString(QKeySequence::NativeText)));
+        EventImages::SetToolTips(m_bars.last()->actions());
         m_filterPanel->setTitle(Text(5300));
         if (auto *label = m_filterPanel->findChild<QLabel *>(QStringLiteral("lblStartDate")))
             label->setText(Text(5002));
@@ -1199,7 +1173,7 @@ public:
 
     int Pages() const { return m_pages; }
 
-    // The grid's rows; their count.
+    // The grid's rows; the count of those that are not group rows, which are only headings.
     int Print(QTableView &grid)
     {
         QHeaderView &header = *grid.horizontalHeader();
@@ -1234,6 +1208,7 @@ public:
             NewPage();
         captions();
         const int rows = model->rowCount();
+        int printed = 0;
         for (int row = 0; row < rows; ++row) {
             const int height = std::max(grid.rowHeight(row), grid.verticalHeader()->defaultSectionSize());
             if (!Fits(height)) {
@@ -1244,6 +1219,7 @@ public:
                 GroupLine(grid, width, height, model->index(row, 0).data().toString());
                 continue;
             }
+            ++printed;
             Cells(grid, columns, height, [&](int column, const QRect &cell) {
                 QStyleOptionViewItem option;
                 option.rect = cell;
@@ -1260,7 +1236,7 @@ public:
                 grid.itemDelegateForIndex(model->index(row, column))->paint(&m_painter, option, model->index(row, column));
             });
         }
-        return rows;
+        return printed;
     }
 
 private:

@@ -146,9 +146,6 @@ TfEventDlg::TfEventDlg(QWidget *parent)
     m_model->SetCaption(QStringLiteral("MemberCaption"), Text(3022));
     m_model->SetCaption(QStringLiteral("MemberLocked"), Text(3023));
     m_model->SetCaption(QStringLiteral("FlagMinister"), Text(3025));
-    // The member and its minister flag change through the member look-up alone.
-    m_model->SetFieldReadOnly(QStringLiteral("MemberCaption"));
-    m_model->SetFieldReadOnly(QStringLiteral("FlagMinister"));
     ShowRefusedEdits(m_model, this);
     m_grid->setModel(m_model);
     auto *cells = new TFunctionGridDelegate(m_model, m_grid);
@@ -202,10 +199,6 @@ TfEventDlg::TfEventDlg(QWidget *parent)
     connect(m_acRecurrence, &QAction::triggered, this, [this] { EditRecurrence(); });
     connect(m_acLookup, &QAction::triggered, this, [this] { PostLookup(0); });
     connect(m_acClearMember, &QAction::triggered, this, [this] { PostLookup(1); });
-    connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
-        if (m_model->FieldName(index.column()) == QLatin1String("MemberCaption"))
-            PostLookup(0);
-    });
     connect(m_model, &TDATableModel::dataChanged, this, [this](const QModelIndex &from, const QModelIndex &to) {
         const int lock = m_model->ColumnOf(QStringLiteral("MemberLocked"));
         if (from.column() <= lock && lock <= to.column() && m_rules.Activated())

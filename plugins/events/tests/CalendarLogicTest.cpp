@@ -315,13 +315,37 @@ TEST(CalendarLogic, ChosenDaysRunFromTheAnchorAreCappedAndMoveByTheirSpan)
         EXPECT_EQ(days.last(), c.last);
     }
     const QList<QDate> two{anchor, anchor.addDays(2)};
-    EXPECT_EQ(ToggledDay(two, anchor.addDays(1)), (QList<QDate>{anchor, anchor.addDays(1), anchor.addDays(2)}));
-    EXPECT_EQ(ToggledDay(two, anchor), QList<QDate>{anchor.addDays(2)});
-    EXPECT_EQ(ToggledDay({anchor}, anchor), QList<QDate>{anchor}) << "the last day stays";
-    EXPECT_EQ(ToggledDay(DaysBetween(anchor, anchor.addDays(40)), anchor.addDays(-1)).size(), kMaxChosenDays);
-    // Three days from Friday to Sunday move on to the next Monday to Wednesday; two days apart by three.
-    EXPECT_EQ(StepDays(DaysBetween(anchor, anchor.addDays(2)), 1), DaysBetween(anchor.addDays(3), anchor.addDays(5)));
-    EXPECT_EQ(StepDays(two, -1), (QList<QDate>{anchor.addDays(-3), anchor.addDays(-1)}));
+    const QList<QDate> capped = DaysBetween(anchor, anchor.addDays(40));
+    ASSERT_EQ(capped.size(), kMaxChosenDays);
+    struct Toggle
+    {
+        QList<QDate> days;
+        QDate day;
+        QList<QDate> result;
+        const char *why;
+    };
+    const QList<Toggle> toggles{
+        {two, anchor.addDays(1), {anchor, anchor.addDays(1), anchor.addDays(2)}, "a day between joins in order"},
+        {two, anchor, {anchor.addDays(2)}, "a chosen day leaves"},
+        {{anchor}, anchor, {anchor}, "the last day stays"},
+        {capped, anchor.addDays(-1), capped, "no day past the cap"},
+    };
+    for (const Toggle &c : toggles)
+        EXPECT_EQ(ToggledDay(c.days, c.day), c.result) << c.why;
+    struct Step
+    {
+        QList<QDate> days;
+        int steps;
+        QList<QDate> result;
+        const char *why;
+    };
+    const QList<Step> steps{
+        {DaysBetween(anchor, anchor.addDays(2)), 1, DaysBetween(anchor.addDays(3), anchor.addDays(5)),
+         "Friday to Sunday moves on to Monday to Wednesday"},
+        {two, -1, {anchor.addDays(-3), anchor.addDays(-1)}, "two days apart move by three"},
+    };
+    for (const Step &c : steps)
+        EXPECT_EQ(StepDays(c.days, c.steps), c.result) << c.why;
 }
 
 TEST(CalendarControl, SeveralChosenDaysStandSideBySideInTheDayView)

@@ -32,7 +32,10 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPicture>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 
@@ -80,6 +83,16 @@ bool WaitFor(const std::function<bool()> &done, int ms = 10000)
     while (!done() && clock.elapsed() < ms)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
+}
+
+// The menu's action of that caption; fails the test when there is none.
+void FindAction(const QMenu &menu, const QString &caption, QAction *&found)
+{
+    found = nullptr;
+    for (QAction *action : menu.actions())
+        if (action->text() == caption)
+            found = action;
+    ASSERT_NE(found, nullptr) << caption.toStdString();
 }
 
 TSearchListItem Contact(int number)
@@ -329,18 +342,18 @@ TEST_F(ScheduleView, TheMenusCarryTheirCaptionsAndTheToolButtonsNameTheirActionA
 {
     const QList<QAction *> &menus = view->Menus();
     ASSERT_EQ(menus.size(), 6);
-    const int texts[] = {501, 502, 503, 505, 509, 504};
+    const struct
+    {
+        int Text;
+        QAction *Holds;
+    } expected[] = {{501, view->acHYPreview}, {502, view->acFindResource}, {503, view->acFilter},
+                    {505, view->acHYUseLogon}, {509, view->acHYSchedule}, {504, view->acHYAbout}};
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(menus[i]->text(), RvEvents()->GetText(texts[i]));
+        EXPECT_EQ(menus[i]->text(), RvEvents()->GetText(expected[i].Text));
         ASSERT_NE(menus[i]->menu(), nullptr);
         EXPECT_FALSE(menus[i]->menu()->actions().isEmpty());
+        EXPECT_TRUE(menus[i]->menu()->actions().contains(expected[i].Holds)) << i;
     }
-    EXPECT_TRUE(menus[0]->menu()->actions().contains(view->acHYPreview));
-    EXPECT_TRUE(menus[1]->menu()->actions().contains(view->acFindResource));
-    EXPECT_TRUE(menus[2]->menu()->actions().contains(view->acFilter));
-    EXPECT_TRUE(menus[3]->menu()->actions().contains(view->acHYUseLogon));
-    EXPECT_TRUE(menus[4]->menu()->actions().contains(view->acHYSchedule));
-    EXPECT_TRUE(menus[5]->menu()->actions().contains(view->acHYAbout));
     EXPECT_EQ(view->acHYAdd->toolTip(), RvEvents()->GetText(2001) + QStringLiteral(" (Ctrl+N)"));
     EXPECT_EQ(view->acHYComplete->toolTip(), view->acHYComplete->text());
     for (QAction *action : view->GetBarManager().last()->actions()) {
@@ -357,10 +370,7 @@ TEST_F(ScheduleView, TheColumnChooserHidesAColumnAndTheStoredLayoutKeepsIt)
     // Every column but the hidden key, under its caption.
     ASSERT_EQ(chooser->actions().size(), view->EventsModel()->columnCount() - 1);
     QAction *item = nullptr;
-    for (QAction *a : chooser->actions())
-        if (a->text() == RvEvents()->GetText(2561))
-            item = a;
-    ASSERT_NE(item, nullptr);
+    ASSERT_NO_FATAL_FAILURE(FindAction(*chooser, RvEvents()->GetText(2561), item));
     EXPECT_TRUE(item->isChecked());
     item->trigger();
     EXPECT_TRUE(view->grdView()->isColumnHidden(location));
@@ -368,11 +378,9 @@ TEST_F(ScheduleView, TheColumnChooserHidesAColumnAndTheStoredLayoutKeepsIt)
     OpenView();
     EXPECT_TRUE(view->grdView()->isColumnHidden(location));
     std::unique_ptr<QMenu> again(view->ColumnChooser());
-    for (QAction *a : again->actions())
-        if (a->text() == RvEvents()->GetText(2561)) {
-            EXPECT_FALSE(a->isChecked());
-            a->trigger();
-        }
+    ASSERT_NO_FATAL_FAILURE(FindAction(*again, RvEvents()->GetText(2561), item));
+    EXPECT_FALSE(item->isChecked());
+    item->trigger();
     EXPECT_FALSE(view->grdView()->isColumnHidden(location));
     EXPECT_EQ(Failures(), QStringList());
 }
@@ -421,11 +429,7 @@ TEST_F(ScheduleView, AHeaderDroppedOnTheGroupBoxGroupsTheEventsAndTheLayoutKeeps
     view->grdView()->selectAll();
     EXPECT_EQ(view->SelectedEventIDs().size(), events);
     const QPoint at = view->grdView()->visualRect(rows->index(groupRows[0], 1)).center();
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QMouseEvent click(type, QPointF(at), QPointF(view->grdView()->viewport()->mapToGlobal(at)), Qt::LeftButton,
-                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(view->grdView()->viewport(), &click);
-    }
+    QTest::mouseClick(view->grdView()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     EXPECT_FALSE(rows->IsExpanded(groupRows[0]));
     EXPECT_EQ(rows->rowCount(), events + locations - first);
     rows->SetExpanded(groupRows[0], true);
@@ -439,6 +443,38 @@ TEST_F(ScheduleView, AHeaderDroppedOnTheGroupBoxGroupsTheEventsAndTheLayoutKeeps
     EXPECT_EQ(view->EventRows()->SourceRow(view->grdView()->currentIndex().row()), Events().GetRecNo());
     view->GroupBy(-1);
     EXPECT_EQ(view->EventRows()->rowCount(), events);
+    EXPECT_EQ(Failures(), QStringList());
+}
+
+TEST_F(ScheduleView, AChangeOutsideTheGroupedColumnKeepsTheSelectionAndTheGroups)
+{
+    const int location = view->EventsModel()->ColumnOf(QStringLiteral("EventLocationCaption"));
+    const int subject = view->EventsModel()->ColumnOf(QStringLiteral("EventSubject"));
+    view->GroupBy(location);
+    TGroupedRowsModel *rows = view->EventRows();
+    const int groups = rows->GroupCount();
+    const int shown = rows->rowCount();
+    ASSERT_GT(groups, 0);
+    view->grdView()->selectAll();
+    const QStringList selected = view->SelectedEventIDs();
+    ASSERT_GT(selected.size(), 1);
+    QObject scope;
+    int resets = 0;
+    QObject::connect(rows, &QAbstractItemModel::modelReset, &scope, [&resets] { ++resets; });
+
+    Events().Edit();
+    Events().SetValue(QStringLiteral("EventSubject"), QStringLiteral("A changed subject"));
+    EXPECT_EQ(resets, 0);
+    EXPECT_EQ(view->SelectedEventIDs(), selected);
+    EXPECT_EQ(rows->GroupCount(), groups);
+    EXPECT_EQ(rows->rowCount(), shown);
+    EXPECT_EQ(rows->index(rows->RowOf(Events().GetRecNo()), subject).data().toString(), QStringLiteral("A changed subject"));
+    // A value of the grouped column no group has yet makes a group of its own, and back.
+    Events().SetValue(QStringLiteral("EventLocationCaption"), QStringLiteral("A place of its own"));
+    EXPECT_EQ(rows->GroupCount(), groups + 1);
+    Events().Cancel();
+    EXPECT_EQ(rows->GroupCount(), groups);
+    EXPECT_EQ(rows->rowCount(), shown);
     EXPECT_EQ(Failures(), QStringList());
 }
 
@@ -461,16 +497,17 @@ TEST_F(ScheduleView, TheMemberCellsButtonsChooseAndClearAfterTheClickHasReturned
     const QString rowKey = SelectOpenFunction();
     ASSERT_FALSE(rowKey.isEmpty());
     TDATableModel *model = view->FunctionsModel();
-    // On the row of that key, wherever the re-read after a save has put it.
-    const auto click = [&](int button) {
+    // On the row of that key, wherever the re-read after a save has put it; button -1 is the
+    // cell's text. Twice: a double-click as the window system sends it, after a first click.
+    const auto click = [&](int button, bool twice = false) {
         ASSERT_TRUE(Functions().Locate(QStringLiteral("PK_ScheduledMemberID"), rowKey));
         const QRect cell = view->cxGrdView()->visualRect(model->index(Functions().GetRecNo(), model->ColumnOf(QStringLiteral("MemberCaption"))));
-        const QPoint at = TFunctionGridDelegate::MemberButtonRect(cell, button).center();
+        const QPoint at = button < 0 ? QPoint(cell.left() + 8, cell.center().y()) : TFunctionGridDelegate::MemberButtonRect(cell, button).center();
         QWidget *viewport = view->cxGrdView()->viewport();
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-            QMouseEvent event(type, QPointF(at), QPointF(viewport->mapToGlobal(at)), Qt::LeftButton,
-                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(viewport, &event);
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, at);
+        if (twice) {
+            QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, at);
+            QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at);
         }
     };
     const auto member = [&] {
@@ -488,6 +525,24 @@ TEST_F(ScheduleView, TheMemberCellsButtonsChooseAndClearAfterTheClickHasReturned
     click(1);
     ASSERT_TRUE(WaitFor([&] { return member().isEmpty(); }));
     EXPECT_EQ(Functions().AsString(QStringLiteral("PK_ScheduledMemberID")), rowKey);
+
+    // A double-click on a button does that button's work once and nothing else; elsewhere in
+    // the cell it opens the search once.
+    const qsizetype before = host->SearchKinds.size();
+    click(0, true);
+    ASSERT_TRUE(WaitFor([&] { return member() == Contact(12).Object.Caption; }));
+    QTest::qWait(100);
+    EXPECT_EQ(host->SearchKinds.size(), before + 1);
+    click(1, true);
+    ASSERT_TRUE(WaitFor([&] { return member().isEmpty(); }));
+    QTest::qWait(100);
+    EXPECT_EQ(host->SearchKinds.size(), before + 1) << "clearing opened the search";
+    click(-1, true);
+    ASSERT_TRUE(WaitFor([&] { return member() == Contact(12).Object.Caption; }));
+    QTest::qWait(100);
+    EXPECT_EQ(host->SearchKinds.size(), before + 2);
+    click(1);
+    ASSERT_TRUE(WaitFor([&] { return member().isEmpty(); }));
     EXPECT_EQ(Failures(), QStringList());
 }
 
@@ -703,6 +758,49 @@ TEST_F(ScheduleView, CompleteAddAndRemoveFunctionAndPrintWorkOnTheFocusedOrSelec
     EXPECT_EQ(view->LastPrintedReport().EventRows, Events().GetRecordCount());
     EXPECT_EQ(view->LastPrintedReport().FunctionRows, Functions().GetRecordCount());
     EXPECT_GT(view->LastPrintedReport().Pages, 1);
+    // Grouped, the count is still of the events: the group rows are headings.
+    view->GroupBy(view->EventsModel()->ColumnOf(QStringLiteral("EventLocationCaption")));
+    ASSERT_GT(view->EventRows()->GroupCount(), 0);
+    view->acHYPreview->trigger();
+    EXPECT_EQ(view->LastPrintedReport().EventRows, Events().GetRecordCount());
+    view->GroupBy(-1);
+    // A member cell on paper shows the member without the grid's buttons, on the screen with them.
+    TDATableModel *functions = view->FunctionsModel();
+    const QModelIndex member = functions->index(0, functions->ColumnOf(QStringLiteral("MemberCaption")));
+    ASSERT_TRUE(member.isValid());
+    QStyleOptionViewItem cell;
+    cell.rect = QRect(0, 0, 400, 24);
+    cell.widget = view->cxGrdView();
+    cell.font = view->cxGrdView()->font();
+    cell.palette = view->cxGrdView()->palette();
+    cell.state = QStyle::State_Enabled;
+    QAbstractItemDelegate *cells = view->cxGrdView()->itemDelegateForIndex(member);
+    const auto buttonsShow = [&](const QImage &image) {
+        const QRect buttons = TFunctionGridDelegate::MemberButtonRect(cell.rect, 0).united(TFunctionGridDelegate::MemberButtonRect(cell.rect, 1));
+        for (int y = buttons.top(); y <= buttons.bottom(); ++y)
+            for (int x = buttons.left(); x <= buttons.right(); ++x)
+                if (image.pixel(x, y) != image.pixel(buttons.topLeft()))
+                    return true;
+        return false;
+    };
+    const auto blank = [&] {
+        QImage image(cell.rect.size(), QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        return image;
+    };
+    QImage screen = blank();
+    QPicture paper;
+    for (QPaintDevice *device : {static_cast<QPaintDevice *>(&screen), static_cast<QPaintDevice *>(&paper)}) {
+        QPainter painter(device);
+        cells->paint(&painter, cell, member);
+    }
+    QImage played = blank();
+    {
+        QPainter painter(&played);
+        paper.play(&painter);
+    }
+    EXPECT_TRUE(buttonsShow(screen));
+    EXPECT_FALSE(buttonsShow(played));
     // Two selected under a filter: the event grid alone, with the rows the filter passes.
     const QDate start = GeneratedParishStart();
     view->acFilter->trigger();
