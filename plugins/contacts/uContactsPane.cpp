@@ -39,7 +39,8 @@ TRvContactsPane::TRvContactsPane(TRvContactsController &controller, const QStrin
 {
     m_bar->setObjectName(QStringLiteral("ClientBar"));
     m_bar->hide();
-    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
+    // The host's copy of a bar of this name opens each menu at one press, as a menu bar does.
+    m_menuBar->setObjectName(QStringLiteral("barMenu"));
     m_menuBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     m_menuBar->hide();
     ShowPreview = [this](const ReportDocument &document) {
@@ -58,21 +59,16 @@ TRvContactsPane::TRvContactsPane(TRvContactsController &controller, const QStrin
 
 QList<QToolBar *> TRvContactsPane::GetBarManager()
 {
-    if (m_menuBar->actions().isEmpty())
-        return {m_bar};
     return {m_menuBar, m_bar};
 }
 
 QMenu *TRvContactsPane::Menu(const QString &name) const
 {
-    for (QMenu *menu : findChildren<QMenu *>(name))
-        return menu;
-    if (QAction *action = Action(name))
-        return action->menu();
-    return nullptr;
+    QAction *action = Action(name);
+    return action ? action->menu() : nullptr;
 }
 
-QAction *TRvContactsPane::AddMenuOnly(const QString &name, int text, const QList<QAction *> &items)
+QAction *TRvContactsPane::AddMenuOnly(const QString &name, int text, int image, const QList<QAction *> &items)
 {
     auto *menu = new QMenu(this);
     menu->setObjectName(name);
@@ -82,7 +78,7 @@ QAction *TRvContactsPane::AddMenuOnly(const QString &name, int text, const QList
         else
             menu->addSeparator();
     }
-    QAction *holder = AddAction(name + QStringLiteral("Item"), text, -1, {}, {});
+    QAction *holder = AddAction(name, text, image, {}, {});
     holder->setMenu(menu);
     return holder;
 }
@@ -96,8 +92,6 @@ void TRvContactsPane::BuildMenuBar(const QList<QAction *> &menus)
             continue;
         m_bar->removeAction(item);
         m_menuBar->addAction(item);
-        if (auto *button = qobject_cast<QToolButton *>(m_menuBar->widgetForAction(item)))
-            button->setPopupMode(QToolButton::InstantPopup);
     }
     m_bar->addAction(Action(QStringLiteral("acHYHelp")));
 }
@@ -188,10 +182,7 @@ QAction *TRvContactsPane::AddBarAction(const QString &name, int text, int image,
 
 QAction *TRvContactsPane::AddMenu(const QString &name, int text, int image, const QList<QAction *> &actions)
 {
-    QAction *holder = AddAction(name, text, image, {}, {});
-    auto *menu = new QMenu(this);
-    menu->addActions(actions);
-    holder->setMenu(menu);
+    QAction *holder = AddMenuOnly(name, text, image, actions);
     m_bar->addAction(holder);
     if (auto *button = qobject_cast<QToolButton *>(m_bar->widgetForAction(holder)))
         button->setPopupMode(QToolButton::InstantPopup);
@@ -242,7 +233,8 @@ void TRvContactsPane::AddHostActions()
             preferred->setChecked(host->GetAlwaysUsePreferredServer());
         }
     });
-    AddMenu(QStringLiteral("mnuHelp"), 1205, imgHelp, {help, preface, visit, faq, started, about});
+    // No picture: on the menu bar it would stand in for the caption; the tool bar keeps one.
+    AddMenu(QStringLiteral("mnuHelp"), 1205, -1, {help, preface, visit, faq, started, about});
 }
 
 void TRvContactsPane::SetCaptions()

@@ -39,7 +39,7 @@ public:
 
     TRvContactsPane(TRvContactsController &controller, const QString &pluginName, int statusText, const QString &helpTopic);
 
-    // The menu bar (once the view built one) and the tool bar.
+    // The menu bar and the tool bar.
     QList<QToolBar *> GetBarManager() override;
     QList<QIcon> GetToolbarImages() override;
     QList<QIcon> GetToolbarDisabledImages() override;
@@ -72,13 +72,13 @@ protected:
     QAction *AddBarAction(const QString &name, int text, int image, const QKeySequence &shortcut, std::function<void()> handler);
     // Enter in the grid runs the action when it is enabled.
     static void RunOnEnter(QWidget *grid, QAction *action);
-    // A tool-bar button with a drop-down of the actions.
+    // A menu reached by name (its action and the menu both carry it) that is on no bar yet: for
+    // a menu of the menu bar or a sub-menu. Null items are separators.
+    QAction *AddMenuOnly(const QString &name, int text, int image, const QList<QAction *> &items);
+    // The same as a tool-bar button with a drop-down of the actions.
     QAction *AddMenu(const QString &name, int text, int image, const QList<QAction *> &actions);
     // The help, web-site, about and host actions every view carries, in a Help and a Tools menu.
     void AddHostActions();
-    // A menu reached by name that is on no bar yet: for a menu of the menu bar or a sub-menu.
-    // Null items are separators.
-    QAction *AddMenuOnly(const QString &name, int text, const QList<QAction *> &items);
     // The menu bar: the view's own menus, then View (when given), Tools and Help, which leave
     // the tool bar for it; the tool bar keeps a help button.
     void BuildMenuBar(const QList<QAction *> &menus);

@@ -274,14 +274,19 @@ void TplgContacts::BuildActions()
 
     // The menu bar: File and Edit of their own, View, Tools and Help as on the tool bar.
     const auto act = [this](const char *name) { return Action(QString::fromLatin1(name)); };
-    QAction *reports = AddMenuOnly(QStringLiteral("mnuReports"), 1241, {});
-    QAction *labels = AddMenuOnly(QStringLiteral("mnuLabels"), 1242, {});
-    connect(reports->menu(), &QMenu::aboutToShow, this, [this] { FillReportMenus(); });
-    connect(labels->menu(), &QMenu::aboutToShow, this, [this] { FillReportMenus(); });
-    QAction *file = AddMenuOnly(QStringLiteral("mnuFile"), 1201,
+    QAction *reports = AddMenuOnly(QStringLiteral("mnuReports"), 1241, -1, {});
+    QAction *labels = AddMenuOnly(QStringLiteral("mnuLabels"), 1242, -1, {});
+    // Reading the definitions asks the server: once per opening of File, for both menus.
+    for (QAction *menu : {reports, labels})
+        connect(menu->menu(), &QMenu::aboutToShow, this, [this] {
+            if (!m_reportMenusFilled)
+                FillReportMenus();
+        });
+    QAction *file = AddMenuOnly(QStringLiteral("mnuFile"), 1201, -1,
                                 {act("acHYNew"), newCopy, nullptr, act("acHYmnuPrint"), act("acHYPreview"), reports, labels, nullptr,
                                  act("mnuSaveAs"), act("acHYImportExport"), act("acEMail"), nullptr, act("acHYExit")});
-    QAction *edit = AddMenuOnly(QStringLiteral("mnuEdit"), 1202,
+    connect(file->menu(), &QMenu::aboutToShow, this, [this] { m_reportMenusFilled = false; });
+    QAction *edit = AddMenuOnly(QStringLiteral("mnuEdit"), 1202, -1,
                                 {act("acHYEdit"), act("acHYDelete"), nullptr, act("acHYFindContact"), act("acSelectAll"), act("acHYCopy"),
                                  nullptr, act("mnuFamilies"), act("mnuGroups"), act("mnuMinistry"), nullptr, act("acHYRefresh"), customize});
     BuildMenuBar({file, edit, view});
@@ -293,6 +298,7 @@ void TplgContacts::FillReportMenus()
     QMenu *labels = Menu(QStringLiteral("mnuLabels"));
     reports->clear();
     labels->clear();
+    m_reportMenusFilled = true;
     try {
         QString text;
         if (auto host = host_cast<IReportHost>(Controller().Host()))
@@ -327,7 +333,7 @@ void TplgContacts::Customize()
     auto *layout = new QVBoxLayout(&dialog);
     auto *list = new QListWidget(&dialog);
     list->setObjectName(QStringLiteral("lstColumns"));
-    for (int c = 1; c < TableFields.size(); ++c) {
+    for (int c : ChoosableColumns()) {
         auto *item = new QListWidgetItem(m_model->headerData(c, Qt::Horizontal).toString(), list);
         item->setData(Qt::UserRole, c);
         item->setCheckState(m_table->isColumnHidden(c) ? Qt::Unchecked : Qt::Checked);
@@ -340,7 +346,21 @@ void TplgContacts::Customize()
     if (!(RunCustomize ? RunCustomize(dialog) : dialog.exec() == QDialog::Accepted))
         return;
     for (int i = 0; i < list->count(); ++i)
-        m_table->setColumnHidden(list->item(i)->data(Qt::UserRole).toInt(), list->item(i)->checkState() != Qt::Checked);
+        SetColumnShown(list->item(i)->data(Qt::UserRole).toInt(), list->item(i)->checkState() == Qt::Checked);
+}
+
+QList<int> TplgContacts::ChoosableColumns()
+{
+    // Every field of the table view but the key.
+    QList<int> columns;
+    for (int c = 1; c < TableFields.size(); ++c)
+        columns << c;
+    return columns;
+}
+
+void TplgContacts::SetColumnShown(int column, bool shown)
+{
+    m_table->setColumnHidden(column, !shown);
     if (m_fitted)
         FitColumns(*m_table);
 }
@@ -378,15 +398,11 @@ void TplgContacts::Activate(QObject *)
             header->setContextMenuPolicy(Qt::CustomContextMenu);
             connect(header, &QHeaderView::customContextMenuRequested, this, [this, header](const QPoint &at) {
                 QMenu menu(this);
-                for (int c = 1; c < TableFields.size(); ++c) {
+                for (int c : ChoosableColumns()) {
                     QAction *column = menu.addAction(m_model->headerData(c, Qt::Horizontal).toString());
                     column->setCheckable(true);
                     column->setChecked(!m_table->isColumnHidden(c));
-                    connect(column, &QAction::toggled, this, [this, c](bool on) {
-                        m_table->setColumnHidden(c, !on);
-                        if (m_fitted)
-                            FitColumns(*m_table);
-                    });
+                    connect(column, &QAction::toggled, this, [this, c](bool on) { SetColumnShown(c, on); });
                 }
                 menu.exec(header->mapToGlobal(at));
             });
@@ -516,6 +532,8 @@ QStringList TplgContacts::SelectedKeys() const
 
 void TplgContacts::SelectRows(const QList<int> &rows)
 {
+    if (!m_model)
+        return;
     QItemSelection selection;
     for (int row : rows)
         if (row >= 0 && row < m_model->rowCount())
@@ -559,8 +577,9 @@ void TplgContacts::UpdateActions()
         }
     state.SingleSelectedHasMail = state.Selected == 1 && state.AnySelectedHasMail;
     const TContactsActions a = ContactsActions(state);
+    // Without the list (it could not be read) there is nothing to add a contact to.
     const std::pair<const char *, bool> states[] = {
-        {"acHYNew", a.New},
+        {"acHYNew", a.New && m_model},
         {"acHYNewCopy", a.Edit},
         {"acHYEdit", a.Edit},
         {"acHYDelete", a.Delete},
@@ -595,6 +614,8 @@ void TplgContacts::UpdateActions()
 
 void TplgContacts::NewContact(bool asCopy)
 {
+    if (!m_model)
+        return; // the list was never read
     try {
         const int row = m_model->CurrentRow();
         if (Data().NewContact(asCopy && row >= 0 ? KeyAt(row) : QString())) {
@@ -611,6 +632,8 @@ void TplgContacts::NewContact(bool asCopy)
 
 void TplgContacts::EditContact()
 {
+    if (!m_model)
+        return;
     TBusyCursor busy;
     try {
         const int row = m_model->CurrentRow();
@@ -624,6 +647,8 @@ void TplgContacts::EditContact()
 
 void TplgContacts::DeleteContacts()
 {
+    if (!m_model)
+        return;
     TBusyCursor busy;
     try {
         QList<int> rows = SelectedRows();
@@ -645,14 +670,14 @@ void TplgContacts::DeleteContacts()
         // The server deletes the people with everything that points at them in one
         // transaction: all of them go, or each stays whole.
         TDACDSDataTable &list = Data().DAContactList();
-        if (!Data().ContactService()->DeleteContacts(text)) {
-            Data().RevertAfterFailure(QStringLiteral("acHYDeleteExecute"), Text(1445), {&list});
+        const auto remove = [&] { return Data().ContactService()->DeleteContacts(text); };
+        if (!Data().CallOrRevert(QStringLiteral("acHYDeleteExecute"), {&list}, remove))
             return;
-        }
         list.Refresh();
         if (m_model->rowCount() > 0)
             FocusRow(focused - 1 > 0 ? focused - 1 : 0);
     } catch (const std::exception &e) {
+        // Whatever failed, the user is told and the list shows what the server holds.
         Data().RevertAfterFailure(QStringLiteral("acHYDeleteExecute"), QString::fromUtf8(e.what()), {&Data().DAContactList()});
     }
 }
@@ -666,7 +691,7 @@ void TplgContacts::Refresh()
             list.Open();
         else
             list.Refresh(); // back on the same contact where it still exists
-        FocusRow(m_model->CurrentRow());
+        FocusRow(m_model ? m_model->CurrentRow() : 0);
     } catch (const std::exception &e) {
         Fail(QStringLiteral("acHYRefreshExecute"), e);
     }
@@ -697,8 +722,7 @@ void TplgContacts::Search()
         m_table->setUpdatesEnabled(false);
         list.SetFilter(QuickSearchFilter(field, m_search->text()));
         m_table->setUpdatesEnabled(true);
-        if (m_model->rowCount() > 0)
-            FocusRow(0);
+        FocusRow(0);
     } catch (const std::exception &e) {
         m_table->setUpdatesEnabled(true);
         Fail(QStringLiteral("Search"), e);
@@ -707,6 +731,8 @@ void TplgContacts::Search()
 
 void TplgContacts::AddToNewFamily()
 {
+    if (!m_model)
+        return;
     TBusyCursor busy;
     const int focused = m_model->CurrentRow();
     TDACDSDataTable &list = Data().DAContactList();
@@ -737,12 +763,7 @@ void TplgContacts::AddToNewFamily()
             // The family before the members that point at it, in one call.
             Data().SaveOrRevert(QStringLiteral("acHYAddFamilyExecute"), {&family, &list});
         } else {
-            if (family.GetState() != TDATableState::dsBrowse)
-                family.Cancel();
-            family.CancelUpdates();
-            if (list.GetState() != TDATableState::dsBrowse)
-                list.Cancel();
-            list.CancelUpdates();
+            TDAContacts::CancelAll({&family, &list});
         }
         family.Close();
         if (Data().DAFamilyList().GetActive() && !Data().DAFamilyList().HasChanges())
@@ -768,7 +789,7 @@ void TplgContacts::AddToExistingFamily()
             return;
         const QString familyKey = result->first().Object.Caption;
         TDACDSDataTable &list = Data().DAContactList();
-        const int focused = m_model->CurrentRow();
+        const int focused = m_model ? m_model->CurrentRow() : 0;
         for (const QString &key : SelectedKeys())
             if (list.Locate(kKey, key))
                 TDAContacts::JoinFamily(list, familyKey);

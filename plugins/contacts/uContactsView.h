@@ -67,6 +67,9 @@ private:
 
     void NewContact(bool asCopy = false);
     void Customize();
+    // The columns a user shows or hides (Customize and the header's menu).
+    static QList<int> ChoosableColumns();
+    void SetColumnShown(int column, bool shown);
     // The contacts' reports and labels from the report definitions, each opening the chooser.
     void FillReportMenus();
     void EditContact();
@@ -98,4 +101,5 @@ private:
     QLabel *m_count;
     bool m_active = false;
     bool m_fitted = false;
+    bool m_reportMenusFilled = false;
 };

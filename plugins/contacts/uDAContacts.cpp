@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QUuid>
 
+#include <algorithm>
 #include <stdexcept>
 
 using namespace Quorva;
@@ -296,9 +297,12 @@ void TDAContacts::Fail(const QString &location, const std::exception &e) const
 
 bool TDAContacts::SaveOrRevert(const QString &location, const QList<TDACDSDataTable *> &tables, bool refetch)
 {
+    // Nothing to send is no reason to read every table again; a row still being edited is
+    // posted by the apply.
+    const auto pending = [](const TDACDSDataTable *t) { return t->GetActive() && (Editing(*t) || t->HasChanges()); };
+    if (std::none_of(tables.begin(), tables.end(), pending))
+        return true;
     try {
-        for (TDACDSDataTable *table : tables)
-            PostIfEditing(*table);
         TDACDSDataTable::ApplyUpdates(tables, refetch);
         return true;
     } catch (const std::exception &e) {
@@ -307,15 +311,32 @@ bool TDAContacts::SaveOrRevert(const QString &location, const QList<TDACDSDataTa
     }
 }
 
+bool TDAContacts::CallOrRevert(const QString &location, const QList<TDACDSDataTable *> &tables, const std::function<bool()> &call)
+{
+    try {
+        if (call())
+            return true;
+        RevertAfterFailure(location, m_controller.GetText(1445), tables);
+    } catch (const std::exception &e) {
+        RevertAfterFailure(location, QString::fromUtf8(e.what()), tables);
+    }
+    return false;
+}
+
+void TDAContacts::CancelAll(const QList<TDACDSDataTable *> &tables)
+{
+    for (TDACDSDataTable *table : tables)
+        if (table->GetActive())
+            table->CancelUpdates(); // a row being edited too
+}
+
 void TDAContacts::RevertAfterFailure(const QString &location, const QString &reason, const QList<TDACDSDataTable *> &tables)
 {
     m_controller.WriteHostLog(QorLogLevel::Severe, location, reason);
+    CancelAll(tables);
     for (TDACDSDataTable *table : tables) {
         if (!table->GetActive())
             continue;
-        if (Editing(*table))
-            table->Cancel();
-        table->CancelUpdates();
         try {
             table->Refresh();
         } catch (const std::exception &e) {
@@ -352,12 +373,7 @@ QList<TDACDSDataTable *> TDAContacts::ContactDialogTables()
 
 void TDAContacts::CancelContactDialogTables()
 {
-    for (TDACDSDataTable *table : ContactDialogTables())
-        if (table->GetActive()) {
-            if (Editing(*table))
-                table->Cancel();
-            table->CancelUpdates();
-        }
+    CancelAll(ContactDialogTables());
 }
 
 void TDAContacts::PrepareContactData(const QString &key)
@@ -419,9 +435,6 @@ void TDAContacts::SaveContact(bool isNew)
     }
     // The refetch after the save reads the contact itself, not the empty set a new one came from.
     m_contactDetails->ParamByName(QStringLiteral("ContactID")).Value = CurrentContactID;
-    for (TDACDSDataTable *table : ContactDialogTables())
-        if (table->GetActive())
-            PostIfEditing(*table);
     // One call and one transaction: either the whole contact arrives or nothing does, and then
     // every change stays pending for the next try.
     TDACDSDataTable::ApplyUpdates(ContactDialogTables(), true);
@@ -489,12 +502,10 @@ bool TDAContacts::NewContact(const QString &copyOf)
         m_contactDetails->Insert();
         if (!copyOf.isEmpty() && m_contactList->GetActive() && m_contactList->Locate(QStringLiteral("PK_ContactID"), copyOf)) {
             // A member of the same household: the name it shares, the address, phones and family.
-            static const std::pair<const char *, const char *> copied[] = {
-                {"LastName", "LastName"}, {"Street", "Street"}, {"Zip", "zip"},       {"City", "city"},     {"State", "state"},
-                {"phone1", "phone1"},     {"phone2", "phone2"}, {"phone3", "phone3"}, {"Fax", "Fax"},       {"Web", "Web"},
-                {"F_FamilyID", "F_FamilyID"}};
-            for (const auto &[from, to] : copied)
-                m_contactDetails->SetValue(QLatin1String(to), m_contactList->Value(QLatin1String(from)));
+            static const char *const copied[] = {"LastName", "Street", "Zip", "City", "State", "phone1",
+                                                 "phone2",   "phone3", "Fax", "Web",  "F_FamilyID"};
+            for (const char *field : copied)
+                m_contactDetails->SetValue(QLatin1String(field), m_contactList->Value(QLatin1String(field)));
         }
         const QString key = m_contactDetails->AsString(QStringLiteral("PK_ContactID"));
         PrepareDialogTables(key);
@@ -574,17 +585,10 @@ bool TDAContacts::RunFamilyUntilSaved(int mode, const QString &where)
 {
     for (;;) {
         if (RunFamily(mode) != TModalResult::Ok) {
-            if (Editing(*m_familyDetails))
-                m_familyDetails->Cancel();
-            m_familyDetails->CancelUpdates();
-            if (Editing(*m_contactList))
-                m_contactList->Cancel();
-            m_contactList->CancelUpdates();
+            CancelAll({m_familyDetails.get(), m_contactList.get()});
             return false;
         }
         try {
-            PostIfEditing(*m_familyDetails);
-            PostIfEditing(*m_contactList);
             TDACDSDataTable::ApplyUpdates({m_familyDetails.get(), m_contactList.get()}, true);
             if (m_familyList->GetActive())
                 RefreshIfClean(*m_familyList);
@@ -622,12 +626,7 @@ void TDAContacts::ApplyGroupChanges()
 
 void TDAContacts::CancelGroupChanges()
 {
-    for (TDACDSDataTable *table : {m_groupsList.get(), m_groupMembers.get()})
-        if (table->GetActive()) {
-            if (Editing(*table))
-                table->Cancel();
-            table->CancelUpdates();
-        }
+    CancelAll({m_groupsList.get(), m_groupMembers.get()});
 }
 
 // ---- TBusyCursor ----

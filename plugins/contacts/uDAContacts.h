@@ -171,9 +171,15 @@ public:
     // the user is told what failed (text 1446 and the server's reason), every change of the
     // tables is dropped and they are read again, so they show what the server holds and
     // nothing is left for a later save to send. False then; the failure is logged under location.
+    // With nothing pending it sends and reads nothing.
     bool SaveOrRevert(const QString &location, const QList<TDACDSDataTable *> &tables, bool refetch = false);
     // The same telling and reading again for a failure that is not a table's (a service call).
     void RevertAfterFailure(const QString &location, const QString &reason, const QList<TDACDSDataTable *> &tables);
+    // Runs a service call; when it answers false (text 1445 then) or raises, RevertAfterFailure.
+    // True when it succeeded.
+    bool CallOrRevert(const QString &location, const QList<TDACDSDataTable *> &tables, const std::function<bool()> &call);
+    // Drops every pending change of the open tables, a row being edited too.
+    static void CancelAll(const QList<TDACDSDataTable *> &tables);
 
     // Takes the current row of DAContactList out of its family: F_FamilyID becomes NULL.
     static void FreeFromFamily(TDACDSDataTable &contacts);

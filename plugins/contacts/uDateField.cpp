@@ -80,11 +80,6 @@ void TDateField::OpenCalendar()
     m_calendar->setFocus();
 }
 
-bool TDateField::Finish()
-{
-    return Commit();
-}
-
 bool TDateField::Commit()
 {
     // The refusal's message takes the focus, which ends the editing a second time.

@@ -24,13 +24,12 @@ public:
     void SetDate(const std::optional<QDate> &date);
     std::optional<QDate> Date() const { return m_date; }
     QLineEdit *Edit() const { return m_edit; }
-    QToolButton *Button() const { return m_button; }
     QCalendarWidget *Calendar() const { return m_calendar; }
     // Opens the calendar pop-up at the typed date, or at today.
     void OpenCalendar();
     // Takes what is typed, as leaving the field does (for an OK pressed while typing); false
     // when the text is refused.
-    bool Finish();
+    bool Commit();
 
     // A date the user typed or picked; none when the field was emptied.
     std::function<void(const std::optional<QDate> &date)> Changed;
@@ -43,8 +42,6 @@ public:
     static QString DisplayFormat(const QLocale &locale);
 
 private:
-    bool Commit();
-
     QLineEdit *m_edit;
     QToolButton *m_button;
     QCalendarWidget *m_calendar;

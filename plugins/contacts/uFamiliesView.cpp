@@ -118,11 +118,11 @@ void TplgFamilies::BuildActions()
     QAction *copy = AddAction(QStringLiteral("acHYCopy"), 1221, -1, {}, [this] { CopyGrid(*m_members); });
     AddHostActions();
     const auto act = [this](const char *name) { return Action(QString::fromLatin1(name)); };
-    BuildMenuBar({AddMenuOnly(QStringLiteral("mnuFile"), 1201,
+    BuildMenuBar({AddMenuOnly(QStringLiteral("mnuFile"), 1201, -1,
                               {act("acHYNew"), act("acHyEdit"), act("acHyDelete"), nullptr, act("acHYPrint"), act("acHyPreview"),
                                act("acEmail"), nullptr, act("acHYExit")}),
-                  AddMenuOnly(QStringLiteral("mnuEdit"), 1202, {members, remove, editMember, nullptr, copy}),
-                  AddMenuOnly(QStringLiteral("mnuView"), 1203, {act("acHyRefresh")})});
+                  AddMenuOnly(QStringLiteral("mnuEdit"), 1202, -1, {members, remove, editMember, nullptr, copy}),
+                  AddMenuOnly(QStringLiteral("mnuView"), 1203, -1, {act("acHyRefresh")})});
     // Mail waits until a grid with addresses has the focus.
     Action(QStringLiteral("acEmail"))->setEnabled(false);
 }
@@ -387,28 +387,28 @@ void TplgFamilies::DeleteFamilies()
             QMessageBox::Yes)
             return;
         TDACDSDataTable &families = Data().DAFamilyList();
-        for (const QString &key : keys)
-            if (families.Locate(kFamilyKey, key))
-                families.Delete();
         QString text;
         for (const QString &key : keys)
             text += key + QStringLiteral("\r\n");
         // The members are freed first; the family rows follow once nobody points at them.
-        if (!Data().ContactService()->RemoveContactsFromFamily(text)) {
-            Data().RevertAfterFailure(QStringLiteral("acHYDeleteExecute"), Text(1445), {&families});
-            return;
+        const bool freed = Data().CallOrRevert(QStringLiteral("acHYDeleteExecute"), {&families}, [&] {
+            for (const QString &key : keys)
+                if (families.Locate(kFamilyKey, key))
+                    families.Delete();
+            return Data().ContactService()->RemoveContactsFromFamily(text);
+        });
+        if (freed) {
+            Data().SaveOrRevert(QStringLiteral("acHYDeleteExecute"), {&families}, true);
+            TDACDSDataTable &contacts = Data().DAContactList();
+            if (contacts.GetActive() && !contacts.HasChanges())
+                contacts.Refresh();
+            if (m_familyModel->rowCount() > 0)
+                FocusFamily(m_familyModel->CurrentRow());
         }
-        Data().SaveOrRevert(QStringLiteral("acHYDeleteExecute"), {&families}, true);
-        TDACDSDataTable &contacts = Data().DAContactList();
-        if (contacts.GetActive() && !contacts.HasChanges())
-            contacts.Refresh();
-        if (m_familyModel->rowCount() > 0)
-            FocusFamily(m_familyModel->CurrentRow());
-        FamiliesChosen();
     } catch (const std::exception &e) {
         Data().RevertAfterFailure(QStringLiteral("acHYDeleteExecute"), QString::fromUtf8(e.what()), {&Data().DAFamilyList()});
-        FamiliesChosen();
     }
+    FamiliesChosen();
 }
 
 void TplgFamilies::Refresh()

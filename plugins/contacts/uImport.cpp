@@ -2,7 +2,6 @@
 
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDACDSDataTable.h"
-#include "foundation/QorDateTime.h"
 #include "foundation/uCommon.h"
 #include "ui/PromptService.h"
 
@@ -100,9 +99,14 @@ void TvoImportFileSheet::ReadFieldDefs(bool firstRowAsNames, TvoFieldDefs &field
     }
 }
 
-int TvoImportFileSheet::GetRecordCount(const TvoLinkedFields &)
+int TvoImportFileSheet::GetRecordCount()
 {
     return m_reader->RowCount();
+}
+
+QVariant TvoImportFileSheet::DayToDate(double days) const
+{
+    return m_reader->DayToDate(days);
 }
 
 int TvoImportFileSheet::ReadRecord(TvoLinkedFields &links, int previous)
@@ -186,23 +190,17 @@ TImportAnswer TvoImportJob::Ask(TImportAnswer current, const QString &text)
 namespace {
 
 // A cell goes into its field as the spreadsheet shows it: a number in a text field (a postcode,
-// a phone number) as its digits, never "1e+05"; a number in a date field is a day count, and
-// the day count zero is the empty date.
-QVariant ForField(const TDAField &field, const QVariant &value)
+// a phone number) as its digits, never "1e+05"; a number in a date field is a day count of the
+// file's own day system (the table takes day 0 for the empty date).
+QVariant ForField(const TDAField &field, const QVariant &value, const TvoImportFile &file)
 {
     if (value.typeId() != QMetaType::Double)
         return value;
     switch (DAValueKind(field.DataType)) {
     case TDAValueKind::Text:
         return TImportCellReader::CellText(value);
-    case TDAValueKind::DateTime: {
-        const double days = value.toDouble();
-        if (days == 0)
-            return QVariant();
-        // Anything out of a calendar's reach stays a number, which the field refuses.
-        const QDateTime at = SpreadsheetDayToDateTime(days, false);
-        return at.isValid() ? QVariant(at) : value;
-    }
+    case TDAValueKind::DateTime:
+        return file.DayToDate(value.toDouble());
     default:
         return value;
     }
@@ -227,7 +225,7 @@ bool TvoImportJob::Execute()
         OpenTableEmpty();
         m_postedRows.clear();
         m_blankRows = 0;
-        const int total = m_importFile->GetRecordCount(m_links);
+        const int total = m_importFile->GetRecordCount();
         int row = FirstRowAsNames ? 1 : 0;
         TImportAnswer answer = TImportAnswer::None;
         while (row < total) {
@@ -247,7 +245,7 @@ bool TvoImportJob::Execute()
                     const int f = m_table->FieldIndex(link.DataField);
                     if (f < 0)
                         throw EDAException(QStringLiteral("The table has no field \"%1\"").arg(link.DataField));
-                    m_table->SetValue(link.DataField, ForField(m_table->GetFields()[f], link.FieldDef->Value));
+                    m_table->SetValue(link.DataField, ForField(m_table->GetFields()[f], link.FieldDef->Value, *m_importFile));
                 } catch (const std::exception &e) {
                     answer = Ask(answer, QStringLiteral("Error in import\nRecord: %1\nField: %2\n%3").arg(row).arg(link.DataField, Message(e)));
                 }

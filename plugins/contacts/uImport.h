@@ -63,10 +63,12 @@ public:
     virtual ~TvoImportFile();
     // The number of the last row of the sheet that holds anything; rows without anything in
     // the linked columns before it are skipped by the run, not taken as its end.
-    virtual int GetRecordCount(const TvoLinkedFields &links) = 0;
+    virtual int GetRecordCount() = 0;
     virtual void ReadFieldDefs(bool firstRowAsNames, TvoFieldDefs &fieldDefs, TvoLinkedFields &links) = 0;
     // Reads row previous + 1 into the links' field definitions; answers its number.
     virtual int ReadRecord(TvoLinkedFields &links, int previous) = 0;
+    // A number of a date column as the date it stands for (see TImportCellReader::DayToDate).
+    virtual QVariant DayToDate(double days) const = 0;
 
     QString FileName;
 };
@@ -76,9 +78,10 @@ class TvoImportFileSheet : public TvoImportFile
 {
 public:
     explicit TvoImportFileSheet(const QString &fileName);
-    int GetRecordCount(const TvoLinkedFields &links) override;
+    int GetRecordCount() override;
     void ReadFieldDefs(bool firstRowAsNames, TvoFieldDefs &fieldDefs, TvoLinkedFields &links) override;
     int ReadRecord(TvoLinkedFields &links, int previous) override;
+    QVariant DayToDate(double days) const override;
 
     bool FirstRowAsNames = true;
 
@@ -115,12 +118,8 @@ public:
     int Send();
     // The rows the last run put into the table, that is the people it brings.
     int PostedCount() const { return int(m_postedRows.size()); }
-    // The rows the last run skipped because none of their linked columns held anything.
-    int BlankRows() const { return m_blankRows; }
-    // The rows the server refused in the last Send(), and those left unsent after Stop.
-    int RefusedRows() const { return m_refusedRows; }
-    int UnsentRows() const { return m_unsentRows; }
-    // What the last run and Send() did, for the user: imported, skipped as blank, refused.
+    // What the last run and Send() did, for the user: imported, skipped as blank (none of the
+    // linked columns held anything), refused by the server and left unsent after Stop.
     QString Summary(int imported) const;
 
     TvoFieldDefs &FieldDefs() { return m_fieldDefs; }

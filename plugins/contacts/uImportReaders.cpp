@@ -485,9 +485,8 @@ private:
             return value;
         if (style >= 0 && style < m_dateStyles.size() && m_dateStyles[style])
             return SerialDate(number, m_from1904);
-        if (style >= 0 && style < m_zeroPadding.size() && m_zeroPadding[style] > 0 && number >= 0 && number < 1e15 &&
-            number == std::floor(number))
-            return QString::number(qint64(number)).rightJustified(m_zeroPadding[style], u'0');
+        if (style >= 0 && style < m_zeroPadding.size() && m_zeroPadding[style] > 0 && number >= 0 && number == std::floor(number))
+            return CellText(number).rightJustified(m_zeroPadding[style], u'0');
         return number;
     }
 
@@ -495,7 +494,6 @@ private:
     QStringList m_strings;
     QList<bool> m_dateStyles;
     QList<int> m_zeroPadding;
-    bool m_from1904 = false;
 };
 
 // ---- .xls ----
@@ -607,6 +605,12 @@ TImportCellReader::~TImportCellReader() = default;
 QString TImportCellReader::Text(int row, int column) const
 {
     return CellText(Cell(row, column));
+}
+
+QVariant TImportCellReader::DayToDate(double days) const
+{
+    const QDateTime at = SpreadsheetDayToDateTime(days, m_from1904);
+    return at.isValid() ? QVariant(at) : QVariant(days);
 }
 
 QString TImportCellReader::CellText(const QVariant &value)

@@ -28,8 +28,15 @@ public:
     virtual QVariant Cell(int row, int column) const = 0;
     // The cell as a user sees it: numbers without a trailing ".0", dates as yyyy-MM-dd.
     QString Text(int row, int column) const;
+    // A number of the file as the date and time it stands for, counted in the file's own day
+    // system (only a workbook knows whether it counts from 1904); a count out of a calendar's
+    // reach stays the number, which a date field refuses.
+    QVariant DayToDate(double days) const;
 
     static QString CellText(const QVariant &value);
+
+protected:
+    bool m_from1904 = false;
 };
 
 // A spreadsheet's day count as a date and time: the 1900 system as Excel counts it (day 1 is

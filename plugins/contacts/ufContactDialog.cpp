@@ -101,7 +101,7 @@ TfContactDlg::TfContactDlg(TDAContacts &contacts, TRvContactsController &control
     // the dialog open.
     const auto finishAndClose = [this] {
         FinishName();
-        if (m_born->Finish())
+        if (m_born->Commit())
             SetModalResult(TModalResult::Ok);
     };
     connect(m_acClose, &QAction::triggered, this, finishAndClose);
@@ -265,12 +265,13 @@ void TfContactDlg::BuildGeneralPage(QWidget *page)
         if (!m_busy)
             m_editor.SetField(QStringLiteral("Comments"), m_comments->toPlainText());
     });
-    auto bind = [this](QLineEdit *edit, std::function<QString()> field, bool upper = false) {
-        connect(edit, &QLineEdit::textEdited, this, [this, edit, field, upper](const QString &text) {
+    // The value stored is the edit's text unless a getter says otherwise (the phone's mask).
+    auto bind = [this](QLineEdit *edit, std::function<QString()> field, bool upper = false, std::function<QString()> value = {}) {
+        connect(edit, &QLineEdit::textEdited, this, [this, edit, field, upper, value](const QString &text) {
             try {
                 if (upper && text != text.toUpper())
                     edit->setText(text.toUpper());
-                m_editor.SetField(field(), edit->text());
+                m_editor.SetField(field(), value ? value() : edit->text());
             } catch (const std::exception &e) {
                 Fail(QStringLiteral("SetField"), e);
             }
@@ -279,13 +280,7 @@ void TfContactDlg::BuildGeneralPage(QWidget *page)
     bind(m_city, [] { return QStringLiteral("city"); });
     bind(m_zip, [] { return QStringLiteral("zip"); });
     bind(m_state, [] { return QStringLiteral("state"); }, true);
-    connect(m_phone, &QLineEdit::textEdited, this, [this] {
-        try {
-            m_editor.SetField(TContactEditor::PhoneField(m_phoneTag), m_phoneField->Value());
-        } catch (const std::exception &e) {
-            Fail(QStringLiteral("SetField"), e);
-        }
-    });
+    bind(m_phone, [this] { return TContactEditor::PhoneField(m_phoneTag); }, false, [this] { return m_phoneField->Value(); });
     bind(m_email, [this] { return TContactEditor::EmailField(m_emailTag); });
     connect(m_phoneChoice, &QComboBox::activated, this, [this](int index) { BindPhone(index + 1); });
     connect(m_emailChoice, &QComboBox::activated, this, [this](int index) { BindEmail(index + 1); });
@@ -578,13 +573,9 @@ void TfContactDlg::SelectDays(const QDate &from, const QDate &to)
 {
     m_anchor = from;
     m_selectedDays.clear();
-    const int step = from <= to ? 1 : -1;
-    for (QDate day = from; day.isValid(); day = day.addDays(step)) {
+    const QDate last = qMax(from, to);
+    for (QDate day = qMin(from, to); day.isValid() && day <= last; day = day.addDays(1))
         m_selectedDays << day;
-        if (day == to)
-            break;
-    }
-    std::sort(m_selectedDays.begin(), m_selectedDays.end());
     const QSignalBlocker quiet(m_calendar);
     m_calendar->setSelectedDate(to);
     RefreshDays();

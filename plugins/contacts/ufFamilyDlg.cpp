@@ -155,12 +155,13 @@ TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controlle
         m_editor.SetField(QStringLiteral("FamilyName"), text);
         UpdateActions();
     });
-    auto bind = [this](QLineEdit *edit, std::function<QString()> field, bool upper = false) {
-        connect(edit, &QLineEdit::textEdited, this, [this, edit, field, upper](const QString &text) {
+    // The value stored is the edit's text unless a getter says otherwise (the phone's mask).
+    auto bind = [this](QLineEdit *edit, std::function<QString()> field, bool upper = false, std::function<QString()> value = {}) {
+        connect(edit, &QLineEdit::textEdited, this, [this, edit, field, upper, value](const QString &text) {
             try {
                 if (upper && text != text.toUpper())
                     edit->setText(text.toUpper());
-                m_editor.SetField(field(), edit->text());
+                m_editor.SetField(field(), value ? value() : edit->text());
             } catch (const std::exception &e) {
                 Fail(QStringLiteral("SetField"), e);
             }
@@ -169,13 +170,8 @@ TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controlle
     bind(m_city, [] { return QStringLiteral("FamilyCity"); });
     bind(m_state, [] { return QStringLiteral("FamilyState"); }, true);
     bind(m_zip, [] { return QStringLiteral("FamilyZip"); });
-    connect(m_phone, &QLineEdit::textEdited, this, [this] {
-        try {
-            m_editor.SetField(m_phoneTag == 2 ? QStringLiteral("FamilyPhone2") : QStringLiteral("FamilyPhone1"), m_phoneField->Value());
-        } catch (const std::exception &e) {
-            Fail(QStringLiteral("SetField"), e);
-        }
-    });
+    bind(m_phone, [this] { return m_phoneTag == 2 ? QStringLiteral("FamilyPhone2") : QStringLiteral("FamilyPhone1"); }, false,
+         [this] { return m_phoneField->Value(); });
     bind(m_email, [this] { return m_emailTag == 2 ? QStringLiteral("FamilyEmail2") : QStringLiteral("FamilyEmail1"); });
     connect(m_street, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_loading)

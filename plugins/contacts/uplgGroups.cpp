@@ -624,23 +624,17 @@ void TplgGroups::EditGroupNode(QTreeWidgetItem *item, const QString &caption)
 {
     if (!BelowRootGroup(item))
         return;
-    TDACDSDataTable &groups = m_controller.Data().DAGroupsList();
-    TDAContacts::PostIfEditing(groups);
-    if (groups.Locate(QStringLiteral("PK_GroupID"), IDOf(item))) {
-        const QString name = caption.trimmed();
-        if (name.isEmpty()) {
-            // A group keeps its name rather than losing it to an empty edit.
-            m_filling = true;
-            item->setText(0, groups.AsString(QStringLiteral("GroupName")));
-            m_filling = false;
-        }
-        groups.Edit();
-        if (!name.isEmpty())
-            groups.SetValue(QStringLiteral("GroupName"), name);
-        groups.SetValue(QStringLiteral("F_ParentGroupID"), IDOf(item->parent()));
-        groups.Post();
+    TDAContacts &store = m_controller.Data();
+    TGroupTree tree(store);
+    const QString name = tree.RenameGroup(IDOf(item), caption);
+    if (item->text(0) != name) {
+        m_filling = true;
+        item->setText(0, name);
+        m_filling = false;
     }
-    if (groups.HasChanges() && !m_controller.Data().SaveOrRevert(QStringLiteral("EditGroupNode"), {&groups}, true))
+    // Where the node now hangs; the drop already refused a place below the group itself.
+    tree.MoveGroup(IDOf(item), IDOf(item->parent()));
+    if (!store.SaveOrRevert(QStringLiteral("EditGroupNode"), {&store.DAGroupsList()}, true))
         FillGroupListView(false); // the names and places the server holds
 }
 
@@ -691,8 +685,8 @@ void TplgGroups::DeleteGroup()
         TGroupTree(store).DeleteGroup(IDOf(item));
         store.ApplyGroupChanges();
     } catch (const std::exception &e) {
-        store.CancelGroupChanges();
-        store.RevertAfterFailure(QStringLiteral("acHYDeleteExecute"), QString::fromUtf8(e.what()), {&store.DAGroupsList()});
+        store.RevertAfterFailure(QStringLiteral("acHYDeleteExecute"), QString::fromUtf8(e.what()),
+                                 {&store.DAGroupsList(), &store.DALnkGroupMembers()});
         return;
     }
     QTreeWidgetItem *parent = item->parent();
@@ -908,17 +902,14 @@ void TplgGroups::RemoveGroupMembers(bool includeSubGroups)
     TBusyCursor busy;
     const QStringList subGroups = includeSubGroups ? DescendantIDs(item) : QStringList();
     TDAContacts &store = m_controller.Data();
-    try {
+    store.CallOrRevert(QStringLiteral("RemoveGroupMembers"), {}, [&] {
         const std::shared_ptr<IContactsService> service = store.ContactService();
         int refused = 0;
         for (const QString &contact : SelectedContacts())
             if (!service->RemoveGroupMembers(QStringLiteral("tblLnkGroupMembers"), TGroupsView::RemoveMemberWhere(IDOf(item), subGroups, contact)))
                 ++refused;
-        if (refused > 0)
-            store.RevertAfterFailure(QStringLiteral("RemoveGroupMembers"), Text(1445), {});
-    } catch (const std::exception &e) {
-        store.RevertAfterFailure(QStringLiteral("RemoveGroupMembers"), QString::fromUtf8(e.what()), {});
-    }
+        return refused == 0;
+    });
     // The list shows what the server holds, after a refusal too.
     ListMembers();
 }

@@ -15,13 +15,13 @@
 #include "foundation/uCommon.h"
 
 #include "server/services/ReportDefinition.h"
+#include "ui/uPluginBars.h"
 
 #include <QAction>
 #include <QCalendarWidget>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
-#include <QToolButton>
 #include <QApplication>
 #include <QMainWindow>
 #include <QStatusBar>
@@ -101,15 +101,7 @@ bool Picture(TRvContactsPane &view, const QString &path, const std::function<voi
     QMainWindow window;
     // One bar of the window for each of the view's, as the host copies them.
     for (QToolBar *own : view.GetBarManager()) {
-        auto *bar = new QToolBar(&window);
-        bar->setIconSize(QSize(24, 24));
-        bar->setMovable(false);
-        bar->setToolButtonStyle(own->toolButtonStyle() == Qt::ToolButtonTextOnly ? Qt::ToolButtonTextOnly : Qt::ToolButtonTextUnderIcon);
-        bar->addActions(own->actions());
-        for (QAction *action : bar->actions())
-            if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action)); button && action->menu())
-                button->setPopupMode(QToolButton::InstantPopup);
-        window.addToolBar(bar);
+        window.addToolBar(CopyPluginBar(own, &window));
         window.addToolBarBreak();
     }
     auto *centre = new QWidget(&window);
@@ -188,7 +180,7 @@ int main(int argc, char **argv)
             QMenu *file = view->Menu(QStringLiteral("mnuFile"));
             QPoint at = view->window()->mapToGlobal(QPoint(4, 30));
             for (QToolBar *bar : view->window()->findChildren<QToolBar *>())
-                if (QWidget *button = bar->widgetForAction(view->Action(QStringLiteral("mnuFileItem"))))
+                if (QWidget *button = bar->widgetForAction(view->Action(QStringLiteral("mnuFile"))))
                     at = button->mapToGlobal(QPoint(0, button->height()));
             file->popup(at);
             screenshots::Wait(200);

@@ -272,6 +272,18 @@ protected:
         return names;
     }
     QString Errors() const { return host.Log.join(QLatin1Char('\n')); }
+    // The view's menu bar holds File, Edit, View, Tools and Help, in that order.
+    ::testing::AssertionResult HasTheMenuBar(const TRvContactsPane &view) const
+    {
+        QStringList titles;
+        for (QAction *item : view.MenuBar()->actions())
+            titles << item->text();
+        const QStringList expected = {controller.GetText(1201), controller.GetText(1202), controller.GetText(1203),
+                                      controller.GetText(10019), controller.GetText(1205)};
+        if (titles == expected)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the menu bar holds " << titles.join(QStringLiteral(", ")).toStdString();
+    }
 
     static inline ServiceServer *server = nullptr;
     static inline std::unique_ptr<ServiceClient> client;
@@ -585,9 +597,9 @@ TEST_F(ContactsViews, AFailedSaveIsToldAndLeavesNothingPending)
     TplgContacts *view = Show<TplgContacts>();
     TDACDSDataTable &list = controller.Data().DAContactList();
 
-    // Action, and the fields of the two people afterwards, as the list shows them.
-    const std::pair<const char *, const char *> cases[] = {{"acHYAddExistingFamily", "F_FamilyID"}, {"acHYDelete", "LastName"}};
-    for (const auto &[action, field] : cases) {
+    // Action, and whether the two people afterwards are in no family, as the list shows them.
+    const std::pair<const char *, bool> cases[] = {{"acHYAddExistingFamily", true}, {"acHYDelete", false}};
+    for (const auto &[action, inNoFamily] : cases) {
         told.clear();
         view->SelectRows(RowsOf(*view, {QStringLiteral("Smith"), QStringLiteral("Trent")}));
         view->Action(QString::fromLatin1(action))->trigger();
@@ -597,7 +609,7 @@ TEST_F(ContactsViews, AFailedSaveIsToldAndLeavesNothingPending)
         EXPECT_EQ(list.GetState(), TDATableState::dsBrowse) << action;
         EXPECT_EQ(ShownLastNames(*view), (QStringList{QStringLiteral("Smith"), QStringLiteral("Trent")})) << action;
         for (int r = 0; r < list.GetRecordCount(); ++r) {
-            if (QLatin1String(field) == QLatin1String("F_FamilyID")) {
+            if (inNoFamily) {
                 EXPECT_TRUE(list.ValueAt(r, list.FieldIndex(QStringLiteral("F_FamilyID"))).isNull()) << "not in the family the server refused";
             }
         }
@@ -656,11 +668,7 @@ TEST_F(ContactsViews, TheMenuBarCarriesFileAndEditWithReportsLabelsAndCustomize)
         "{R1},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000002},List.rtm,\"Contact list\",x\r\n"
         "{R2},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000001},Labels.rtm,\"Address labels, 3 x 10\",x\r\n");
     TplgContacts *view = Show<TplgContacts>();
-    QStringList titles;
-    for (QAction *item : view->MenuBar()->actions())
-        titles << item->text();
-    EXPECT_EQ(titles, (QStringList{controller.GetText(1201), controller.GetText(1202), controller.GetText(1203), controller.GetText(10019),
-                                   controller.GetText(1205)}));
+    EXPECT_TRUE(HasTheMenuBar(*view));
     QMenu *file = view->Menu(QStringLiteral("mnuFile"));
     QMenu *edit = view->Menu(QStringLiteral("mnuEdit"));
     ASSERT_TRUE(file && edit);
@@ -733,12 +741,8 @@ TEST_F(ContactsViews, FamiliesForAUserWithoutEditorRightsOnlyBrowse)
     for (const char *name : {"acHYNew", "acHyEdit", "acHyDelete", "acHyAddContact", "acHYRemoveContact", "acHYEditContact"})
         EXPECT_FALSE(view->Action(QString::fromLatin1(name))->isEnabled()) << name;
     EXPECT_TRUE(view->Action(QStringLiteral("acHYPrint"))->isEnabled());
-    // Its menu bar: File, Edit, View, Tools and Help; the editing items are off there as well.
-    QStringList titles;
-    for (QAction *item : view->MenuBar()->actions())
-        titles << item->text();
-    EXPECT_EQ(titles, (QStringList{controller.GetText(1201), controller.GetText(1202), controller.GetText(1203), controller.GetText(10019),
-                                   controller.GetText(1205)}));
+    // Its menu bar; the editing items are off there as well.
+    EXPECT_TRUE(HasTheMenuBar(*view));
     for (QAction *item : view->Menu(QStringLiteral("mnuEdit"))->actions())
         EXPECT_TRUE(item->isSeparator() || !item->isEnabled() || item->objectName() == QStringLiteral("acHYCopy")) << item->objectName().toStdString();
 }

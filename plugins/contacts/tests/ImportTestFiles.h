@@ -1,7 +1,7 @@
-// The spreadsheets of the import tests: people.xlsx, people.csv, noheader.csv and refused.csv
-// written at test time by openpyxl and Python's csv module (data/write_people.py), and the
-// committed people.xls that xlwt wrote (data/make_people_xls.py) and numbers.xls, that workbook
-// with number cells in its first sheet (data/make_numbers_xls.py).
+// The spreadsheets of the import tests: people.xlsx, people.csv, noheader.csv, refused.csv and
+// numbers1904.xlsx written at test time by openpyxl and Python's csv module
+// (data/write_people.py), and the committed people.xls that xlwt wrote (data/make_people_xls.py)
+// and numbers.xls, that workbook with number cells in its first sheet (data/make_numbers_xls.py).
 #pragma once
 
 #include "testsupport/DocumentReaders.h"

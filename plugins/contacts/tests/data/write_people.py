@@ -1,6 +1,7 @@
 """Writes the spreadsheets the import tests read, as other programs write them: people.xlsx
 with openpyxl, people.csv with Python's csv module (both with a header row), noheader.csv
-without one and refused.csv with people the test database refuses.
+without one, refused.csv with people the test database refuses and numbers1904.xlsx, a
+workbook that counts its days from 1904 as old Mac spreadsheets do.
 
     python3 write_people.py FOLDER
 """
@@ -20,6 +21,12 @@ PEOPLE = [
 # Two of them the database refuses (the test puts a check on the last name).
 REFUSED = [
     ["Alma", "First"], ["Bert", "Refused"], ["Cleo", "Third"], ["Dora", "Refused"], ["Emil", "Fifth"],
+]
+# A date of birth as a date cell and one as a plain number of the 1904 day count.
+NUMBERS_HEADER = ["FirstName", "LastName", "Zip", "Phone1", "DateOfBirth"]
+NUMBERS_1904 = [
+    ["Ann", "Lee", 100000, 5550000000, datetime.date(1985, 3, 14)],
+    ["Bob", "Kay", 2108, 2125550123, (datetime.date(1990, 12, 1) - datetime.date(1904, 1, 1)).days],
 ]
 
 
@@ -42,6 +49,12 @@ def main(folder):
     # A second sheet the import leaves alone.
     book.create_sheet("Other").append(["Not", "imported"])
     book.save(os.path.join(folder, "people.xlsx"))
+    from openpyxl.utils.datetime import CALENDAR_MAC_1904
+    old_mac = openpyxl.Workbook()
+    old_mac.epoch = CALENDAR_MAC_1904
+    for row in [NUMBERS_HEADER] + NUMBERS_1904:
+        old_mac.active.append(row)
+    old_mac.save(os.path.join(folder, "numbers1904.xlsx"))
     write_csv(os.path.join(folder, "people.csv"), [HEADER] + PEOPLE)
     write_csv(os.path.join(folder, "noheader.csv"), [row[:2] for row in PEOPLE])
     write_csv(os.path.join(folder, "refused.csv"), [["FirstName", "LastName"]] + REFUSED)
