@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -314,4 +316,47 @@ QStringList SplitCommaText(const QString &line)
         }
     }
     return fields;
+}
+
+std::optional<quint16> ParsePort(const QString &text)
+{
+    if (text.isEmpty() || text.size() > 5)
+        return std::nullopt;
+    int port = 0;
+    for (const QChar c : text) {
+        // By hand: toInt would take blanks, a sign and digits of other scripts.
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        port = port * 10 + (c.unicode() - u'0');
+    }
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    return quint16(port);
+}
+
+QString MaskConnectionPassword(const QString &text, const QString &mask)
+{
+    // The key must start the text or follow a non-word character, so "OldPassword" stays.
+    static const QRegularExpression item(QStringLiteral("(^|[^A-Za-z0-9_])(password|pwd)(\\s*=)[^;]*"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    // Put together by hand: as a replacement text, a backslash in the mask would be read.
+    QString masked;
+    qsizetype done = 0;
+    for (const QRegularExpressionMatch &match : item.globalMatch(text)) {
+        masked += QStringView(text).mid(done, match.capturedEnd(3) - done);
+        masked += mask;
+        done = match.capturedEnd(0);
+    }
+    masked += QStringView(text).mid(done);
+    return masked;
+}
+
+bool WritePrivateFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly) && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+                         && file.write(bytes) == bytes.size() && file.commit();
+    if (!written && error)
+        *error = file.errorString();
+    return written;
 }

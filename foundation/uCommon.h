@@ -5,9 +5,12 @@
 
 #include "foundation/FoundationExport.h"
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class QObject;
 
@@ -131,3 +134,13 @@ FOUNDATION_EXPORT QString GetTempFileNameIn(const QString &folder);
 // characters), a field in double quotes keeps its blanks and commas and has its doubled
 // quotes as one; an empty field between two commas stays.
 FOUNDATION_EXPORT QStringList SplitCommaText(const QString &line);
+
+// A network port as settings and edits write it: one to five ASCII digits, 1 to 65535, no
+// blanks or signs; nothing for any other text.
+FOUNDATION_EXPORT std::optional<quint16> ParsePort(const QString &text);
+// The text with the value of every "Password" or "Pwd" item (any case, blanks before the "=")
+// of a connection string in it replaced by mask, up to the next ";"; for log lines and reports.
+FOUNDATION_EXPORT QString MaskConnectionPassword(const QString &text, const QString &mask);
+// Writes the file whole or not at all (a reader sees the old content or the new), readable and
+// writable by its owner only before the first byte lands; false, with the reason in error, on failure.
+FOUNDATION_EXPORT bool WritePrivateFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);

@@ -429,19 +429,11 @@ TEST_F(EndToEnd, OnASingleComputerALocalServerThatDoesNotAnswerHandsOverToDiagno
     EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Preferred server")), QStringLiteral("<none>"));
 }
 
-// A UDP port on loopback where no server answers discovery.
-quint16 SilentDiscoveryPort()
-{
-    QUdpSocket socket;
-    socket.bind(QHostAddress::LocalHost, 0);
-    return socket.localPort();
-}
-
 TEST_F(EndToEnd, TheFirstStartOfAClientOnlyInstallationAsksForTheAddressProbesItAndLogsOn)
 {
     // What the client-only installation steps write; nothing else is known yet.
     SetRegistry(HKEY_LOCAL_MACHINE, QStringLiteral("Installation Type"), QStringLiteral("Client"));
-    factory.discoveryPort = SilentDiscoveryPort();
+    factory.discoveryPort = kestrova::test::FreeUdpPort();
     bool asked = false;
     script.Then<TfDlgServerAddress>([&](TfDlgServerAddress &dialog) {
         asked = true;

@@ -77,3 +77,54 @@ TEST(Common, BooleanTextsAreWordsInAnyCaseOrNumbers)
     EXPECT_TRUE(StrToBoolDef(QStringLiteral("Yes"), true));
     EXPECT_FALSE(StrToBoolDef(QString(), false));
 }
+
+TEST(Common, APortIsOneToFiveAsciiDigitsFrom1To65535)
+{
+    const struct
+    {
+        const char *text;
+        int port; // 0: no port
+    } cases[] = {{"1", 1},     {"65535", 65535}, {"08080", 8080}, {"", 0},    {"0", 0},     {"65536", 0},   {"99999", 0},
+                 {"000080", 0}, {" 80", 0},      {"80 ", 0},      {"+80", 0}, {"-1", 0},    {"8.5", 0},     {"80a9x", 0},
+                 {"\xef\xbc\x98\xef\xbc\x90", 0}};
+    for (const auto &c : cases) {
+        const std::optional<quint16> port = ParsePort(QString::fromUtf8(c.text));
+        EXPECT_EQ(port.value_or(0), c.port) << c.text;
+    }
+}
+
+TEST(Common, PasswordsOfConnectionStringsAreMaskedWhereverTheyStand)
+{
+    const struct
+    {
+        const char *text;
+        const char *masked;
+    } cases[] = {
+        {"ADO?Data Source=h;Password=secret;User ID=sa;", "ADO?Data Source=h;Password=**;User ID=sa;"},
+        {"ADO?pwd=secret", "ADO?pwd=**"},
+        {"Source=Server=h;password = a b;PWD=c", "Source=Server=h;password =**;PWD=**"},
+        {"DataSource=Password=x", "DataSource=Password=**"},
+        {"OldPassword=x;PasswordHint;db_pwd=y", "OldPassword=x;PasswordHint;db_pwd=y"},
+        {"", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(MaskConnectionPassword(QString::fromLatin1(c.text), QStringLiteral("**")), QString::fromLatin1(c.masked)) << c.text;
+    EXPECT_EQ(MaskConnectionPassword(QStringLiteral("Pwd=x"), QStringLiteral("\\1$0")), QStringLiteral("Pwd=\\1$0"));
+}
+
+TEST(Common, APrivateFileIsWrittenWholeForItsOwnerOnly)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("private.txt"));
+    QString error;
+    ASSERT_TRUE(WritePrivateFile(path, "first", &error)) << error.toStdString();
+    ASSERT_TRUE(WritePrivateFile(path, "second", &error)) << error.toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("second"));
+    EXPECT_EQ(QFile::permissions(path), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+    EXPECT_TRUE(WritePrivateFile(dir.filePath(QStringLiteral("empty")), {}));
+    EXPECT_EQ(QFileInfo(dir.filePath(QStringLiteral("empty"))).size(), 0);
+    EXPECT_FALSE(WritePrivateFile(dir.filePath(QStringLiteral("missing/file")), "x", &error));
+    EXPECT_FALSE(error.isEmpty());
+}

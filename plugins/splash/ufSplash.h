@@ -9,19 +9,7 @@
 
 class QLabel;
 
-// A second face of the splash plug-in: it names the plug-in's class by a fixed GUID text. No part
-// of this system asks for it; it is answered for whatever plug-in framework code may.
-class ISplashClassID : public IQorUnknown
-{
-public:
-    virtual QString GetClassID() = 0;
-
-protected:
-    ~ISplashClassID() = default;
-};
-QOR_DECLARE_INTERFACE(ISplashClassID, "{3B9C2D0D-3891-4543-886E-1FA30082C5A0}", void)
-
-class TplgSplash : public THYVisualPlugin<Quorva::ISplashController, ISplashClassID>
+class TplgSplash : public THYVisualPlugin<Quorva::ISplashController>
 {
 public:
     static constexpr int FormWidth = 808;
@@ -35,9 +23,6 @@ public:
     void SetAnimate(bool) override { m_animate = false; } // the splash never animates
     void SetProgressText(const QString &text) override;
     void Reserved8() override {}
-
-    // ISplashClassID
-    QString GetClassID() override { return QStringLiteral("{9C3443D9-3C63-4F86-953D-01FA0F27585F}"); }
 
     bool Animate() const { return m_animate; }
     QLabel *ProgressLabel() const { return m_lblProgress; }

@@ -7,6 +7,7 @@
 #include "foundation/FileResolver.h"
 #include "foundation/QorDateTime.h"
 #include "foundation/QuorvaLogFile.h"
+#include "foundation/uCommon.h"
 #include "remoting/RODiscovery.h"
 #include "remoting/ROEventRepository.h"
 #include "remoting/ROServer.h"
@@ -135,7 +136,8 @@ bool TDMServer::InitializeServer()
         const TvoLocalConfigFile &config = *m_configFile;
         // Checked before anything starts: a server on a port nobody can reach is no server.
         const int httpPort = ConfiguredHttpPort();
-        const int discoveryPort = ConfiguredDiscoveryPort();
+        // Switched off, discovery's port is never bound: the settings editor keeps whatever stands there.
+        const int discoveryPort = ConfiguredDiscovery() ? ConfiguredDiscoveryPort() : 0;
         m_webCheck->stop();
         const QString updateServer = config.ReadString(QStringLiteral("Updater"), QStringLiteral("Update Server"), QString());
         if (!updateServer.isEmpty())
@@ -244,13 +246,12 @@ int TDMServer::ConfiguredPort(const QString &section, int defaultPort) const
     const QString text = m_configFile->ReadString(section, QStringLiteral("Port"), missing);
     if (text == missing)
         return defaultPort;
-    bool ok = false;
-    const int port = text.trimmed().toInt(&ok);
-    if (!ok || port < 1 || port > 65535)
+    const std::optional<quint16> port = ParsePort(text);
+    if (!port)
         throw std::runtime_error(QStringLiteral("[%1] Port = \"%2\" in settings.ini is not a port number from 1 to 65535")
                                      .arg(section, text)
                                      .toStdString());
-    return port;
+    return *port;
 }
 
 int TDMServer::ConfiguredHttpPort() const

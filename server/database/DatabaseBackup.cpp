@@ -2,6 +2,7 @@
 
 #include "server/database/DatabaseMaintenance.h"
 
+#include "foundation/uCommon.h"
 #include "pgdriver/uDAADODriver.h"
 
 #include <QDir>
@@ -92,11 +93,9 @@ void TDatabaseBackup::Backup(const QString &file) const
     const QString partial = file + QStringLiteral(".partial");
     QFile::remove(partial);
     // Made private before pg_dump writes a byte into it; pg_dump keeps the mode of a file it finds.
-    {
-        QFile made(partial);
-        if (!made.open(QIODevice::WriteOnly | QIODevice::NewOnly) || !made.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-            Fail(QStringLiteral("Cannot write %1: %2").arg(partial, made.errorString()));
-    }
+    QString error;
+    if (!WritePrivateFile(partial, {}, &error))
+        Fail(QStringLiteral("Cannot write %1: %2").arg(partial, error));
     try {
         Run(QStringLiteral("pg_dump"), QStringList{QStringLiteral("--format=custom"), QStringLiteral("--file=") + partial}
                                            + ConnectionArguments(m_database));

@@ -1,6 +1,7 @@
 #include "server/database/DatabaseMaintenance.h"
 
 #include "dataaccess/IDAConnection.h"
+#include "foundation/uCommon.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -16,15 +17,6 @@ namespace {
 void Execute(IDAConnection &connection, const QString &sql)
 {
     connection.NewCommand(sql)->Execute();
-}
-
-// The key of one "Key=Value" item without the driver prefix the first item carries
-// ("ADO?Password" is "Password").
-QString BareKey(const QString &item)
-{
-    const qsizetype eq = item.indexOf(QLatin1Char('='));
-    const QString key = eq < 0 ? QString() : item.left(eq);
-    return key.mid(key.indexOf(QLatin1Char('?')) + 1).trimmed();
 }
 
 void AllowConnections(IDAConnection &maintenance, const QString &name, bool allow)
@@ -100,14 +92,7 @@ QString WithDatabase(const QString &connectionString, const QString &database)
 
 QString MaskPassword(const QString &connectionString)
 {
-    QStringList items = connectionString.split(QLatin1Char(';'));
-    for (QString &item : items) {
-        const QString key = BareKey(item);
-        if (key.compare(QLatin1String("Password"), Qt::CaseInsensitive) == 0
-            || key.compare(QLatin1String("Pwd"), Qt::CaseInsensitive) == 0)
-            item = item.left(item.indexOf(QLatin1Char('='))) + QStringLiteral("=*****");
-    }
-    return items.join(QLatin1Char(';'));
+    return MaskConnectionPassword(connectionString, QStringLiteral("*****"));
 }
 
 bool Exists(IDAConnection &maintenance, const QString &name)

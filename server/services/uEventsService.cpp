@@ -119,9 +119,10 @@ bool TEventsService::RunAutoSchedule(const QDateTime &AFromDate, const QDateTime
     bool ok = false;
     TAutoScheduleRunGuard guard(&sink, m_context.Running);
     try {
+        // A run refused for its colours must not pay for a backup first.
+        const QStringList colours = CreateColorList();
         if (m_context.Backup)
             m_context.Backup();
-        const QStringList colours = CreateColorList();
         TAutoScheduleDARepository repository(m_context.Manager, m_context.ConnectionName);
         TvoAutoScheduler scheduler(KeyLines(ATemplateList), AFromDate, AToDate, KeyLines(AMinistryFunctionList), colours, true,
                                    repository, m_context.Stop);

@@ -24,8 +24,10 @@ namespace {
 // The moment of a log-on to the second: the users page shows when, not only on which day.
 QDateTime LogOnTime()
 {
-    const QTime now = QTime::currentTime();
-    return WallClock(QDate::currentDate(), QTime(now.hour(), now.minute(), now.second()));
+    // One reading of the clock: date and time read apart could straddle midnight.
+    const QDateTime now = WallClockNow();
+    const QTime time = now.time();
+    return WallClock(now.date(), QTime(time.hour(), time.minute(), time.second()));
 }
 
 const QString kSender = QStringLiteral("LogOnService");

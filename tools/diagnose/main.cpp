@@ -10,10 +10,14 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    if (!TDiagnoseInfo::ReadCommandLine(arguments, QString()))
+    // Read before the application exists: without an argument no display is needed.
+    std::optional<TDiagnoseInfo> info = TDiagnoseInfo::ReadCommandLine(arguments, QString());
+    if (!info)
         return 0;
     QApplication app(argc, argv);
-    const std::optional<TDiagnoseInfo> info = TDiagnoseInfo::ReadCommandLine(arguments, QApplication::applicationDirPath());
+    // The help's folder is known only now.
+    if (!info->Link.isEmpty())
+        info->Link = TDiagnoseInfo::FaqAddress(QApplication::applicationDirPath());
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setApplicationName(TDiagnoseInfo::Title);
     TfMain form;

@@ -32,6 +32,7 @@ TDM::TDM(const QString &programFolder, Clock clock)
     : m_folder(programFolder.endsWith(QLatin1Char('/')) ? programFolder : programFolder + QLatin1Char('/'))
     , m_clock(std::move(clock))
     , m_connections(std::make_unique<TDAConnectionManager>())
+    , m_logFile(m_folder + QStringLiteral("backup.txt"))
 {
     AppendLine(kSeparator + QStringLiteral("- ") + QLocale::system().toString(m_clock().date(), QLocale::ShortFormat)
                + QStringLiteral(" -") + kSeparator);
@@ -135,7 +136,9 @@ QStringList TDM::RemoveLeftovers()
     TDAEADOConnection maintenance;
     maintenance.SetConnectionString(DatabaseMaintenance::WithDatabase(dataSource, TDatabaseBackup::MaintenanceDatabase));
     maintenance.Open();
-    auto names = maintenance.NewDataset(QStringLiteral("SELECT datname FROM pg_database ORDER BY 1"));
+    // A side database with a session is a restore still at work, perhaps of a second window.
+    auto names = maintenance.NewDataset(QStringLiteral(
+        "SELECT datname FROM pg_database d WHERE NOT EXISTS (SELECT 1 FROM pg_stat_activity a WHERE a.datid = d.oid) ORDER BY 1"));
     names->Open();
     QStringList removed;
     for (const QVariantList &row : names->Rows()) {
@@ -143,7 +146,13 @@ QStringList TDM::RemoveLeftovers()
         // Only what a restore of this database made; a database put aside by a swap is not touched.
         if (!DatabaseMaintenance::IsSideName(name, backup.DatabaseName(), QStringLiteral("restore")))
             continue;
-        DatabaseMaintenance::Drop(maintenance, name);
+        // Not forced: a restore that connected since the look fails this drop instead of being ended.
+        try {
+            maintenance.NewCommand(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(DatabaseMaintenance::QuoteName(name)))->Execute();
+        } catch (const std::exception &e) {
+            Log(QStringLiteral("RemoveLeftovers"), name + QStringLiteral(" kept: ") + Message(e));
+            continue;
+        }
         Log(QStringLiteral("RemoveLeftovers"), name);
         removed << name;
     }
@@ -166,10 +175,11 @@ void TDM::AppendLine(const QString &line)
 {
     m_log << line;
     // Each line reaches the file as it happens, after every earlier run's: a run that is killed
-    // keeps what it did so far.
-    QFile file(m_folder + QStringLiteral("backup.txt"));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-        file.write((line + QLatin1Char('\n')).toUtf8());
+    // keeps what it did so far. A file that could not be opened is tried again at the next line.
+    if (!m_logFile.isOpen() && !m_logFile.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    m_logFile.write((line + QLatin1Char('\n')).toUtf8());
+    m_logFile.flush();
 }
 
 QString TDM::BackupDatabase()

@@ -6,6 +6,7 @@
 #include "pgdriver/uDAADODriver.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -56,8 +57,8 @@ public:
     // Logs the start, makes the backup folder when there is none, removes what a restore cut
     // short left behind and connects; a failure to connect is dropped (the window opens all the same).
     void Initialize();
-    // Drops the side databases of restores that never finished; answers their names. Throws when
-    // the server cannot be reached.
+    // Drops the side databases of restores that never finished and that no session uses; answers
+    // their names. Throws when the server cannot be reached.
     QStringList RemoveLeftovers();
     void Disconnect();
     void Log(const QString &first, const QString &second);
@@ -81,4 +82,6 @@ private:
     QStringList m_log;
     std::unique_ptr<TDAConnectionManager> m_connections;
     std::unique_ptr<IDAConnection> m_connection;
+    // "backup.txt", kept open for the run.
+    QFile m_logFile;
 };

@@ -43,6 +43,20 @@ public:
     }
 };
 
+// A settings file to open (an existing one) or to save to; empty when the dialog is cancelled.
+QString ChooseSettingsFile(QWidget *parent, const QString &folder, bool save)
+{
+    QFileDialog dialog(parent, QString(), folder, QStringLiteral("configuration file (*.ini)"));
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("ini"));
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    dialog.selectFile(QStringLiteral("settings.ini"));
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
 } // namespace
 
 using ToolWindow::ScreenText;
@@ -181,19 +195,8 @@ TfMorvaneurator::TfMorvaneurator(QWidget *parent)
                                                              m_discoveryPortLabel, m_discoveryPort, m_test})
         watched->installEventFilter(this);
 
-    ChooseFile = [this] {
-        QFileDialog dialog(this, QString(), m_programFolder, QStringLiteral("configuration file (*.ini)"));
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.selectFile(QStringLiteral("settings.ini"));
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    };
-    ChooseSaveFile = [this] {
-        QFileDialog dialog(this, QString(), m_programFolder, QStringLiteral("configuration file (*.ini)"));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("ini"));
-        dialog.selectFile(QStringLiteral("settings.ini"));
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    };
+    ChooseFile = [this] { return ChooseSettingsFile(this, m_programFolder, false); };
+    ChooseSaveFile = [this] { return ChooseSettingsFile(this, m_programFolder, true); };
     ShowError = [this](const QString &text) { QMessageBox::critical(this, windowTitle(), text); };
 }
 

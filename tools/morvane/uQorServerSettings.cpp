@@ -2,11 +2,10 @@
 
 #include "dataaccess/TDAConnectionStringParser.h"
 #include "foundation/IniFile.h"
+#include "foundation/uCommon.h"
 
-#include <QFile>
 #include <QFileInfo>
 
-#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -115,19 +114,16 @@ QString TQorServerSettings::DataSourceText(bool integratedSecurity, const QStrin
 
 bool TQorServerSettings::IsValidPort(const QString &text)
 {
-    if (text.isEmpty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
-        return false;
-    const int port = text.toInt();
-    return port >= 1 && port <= 65535;
+    return ParsePort(text).has_value();
 }
 
 void TQorServerSettings::CreateFile(const QString &filePath)
 {
-    QFile file(filePath);
-    if (file.exists())
+    if (QFileInfo::exists(filePath))
         return;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        throw std::runtime_error((QStringLiteral("Unable to write ") + filePath + QStringLiteral(": ") + file.errorString()).toStdString());
+    QString error;
+    if (!WritePrivateFile(filePath, {}, &error))
+        throw std::runtime_error((QStringLiteral("Unable to write ") + filePath + QStringLiteral(": ") + error).toStdString());
 }
 
 void TQorServerSettings::Save() const

@@ -49,15 +49,13 @@ QString Scalar(IDAConnection &connection, const QString &sql)
     return rows->Rows().isEmpty() ? QString() : rows->Rows().first().value(0).toString();
 }
 
-// The base tables of the older database's "dbo" schema, in lower case as the server keeps them.
+// The base tables of the older database's "dbo" schema, in lower case as the server keeps them;
+// a connection that names schemas gives "dbo.name", and only the name is compared.
 QStringList SourceTables(IDAConnection &source)
 {
-    auto rows = source.NewDataset(QStringLiteral(
-        "SELECT table_name FROM information_schema.tables WHERE table_schema = 'dbo' AND table_type = 'BASE TABLE' ORDER BY 1"));
-    rows->Open();
     QStringList names;
-    for (const QVariantList &row : rows->Rows())
-        names << row.value(0).toString().toLower();
+    for (const QString &name : source.GetTableNames())
+        names << name.mid(name.lastIndexOf(QLatin1Char('.')) + 1).toLower();
     return names;
 }
 

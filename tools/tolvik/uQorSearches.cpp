@@ -108,9 +108,7 @@ bool TQorSecrets::IsSecretName(const QString &name)
 
 QString TQorSecrets::MaskConnectionString(const QString &text)
 {
-    static const QRegularExpression item(QStringLiteral("(^|[^A-Za-z0-9_])(password|pwd)(\\s*=)[^;]*"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    return QString(text).replace(item, QStringLiteral("\\1\\2\\3") + Hidden);
+    return MaskConnectionPassword(text, Hidden);
 }
 
 QString TQorSecrets::MaskLine(const QString &line)

@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 TQorSupportWizard::TQorSupportWizard(IWizardView &view, const QString &taskFile, const QString &toolFolder,
                                      const QString &version, SupportToolDelivery &delivery, const QString &keyPath)
@@ -218,12 +217,10 @@ void TQorSupportWizard::ViewReportClick()
 
 QString TQorSupportWizard::SaveReport(const QDomDocument &report) const
 {
-    QSaveFile file(m_reportPath);
-    const QByteArray bytes = ReportText(report).toUtf8();
     // The report holds the parish's data: its owner's eyes only, from the first byte.
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-        || file.write(bytes) != bytes.size() || !file.commit())
-        return file.errorString();
+    QString error;
+    if (!WritePrivateFile(m_reportPath, ReportText(report).toUtf8(), &error))
+        return error;
     return {};
 }
 

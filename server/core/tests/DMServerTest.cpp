@@ -293,19 +293,32 @@ TEST_F(DataModule, APortThatIsNoPortNumberStopsTheStartNamingKeyAndValue)
     {
         const char *section;
         const char *value;
+        bool discovery = true;
     };
     for (const Case c : {Case{"Server", ""}, Case{"Server", "99999"}, Case{"Server", "80a9x"}, Case{"Server", "0"},
-                         Case{"Discovery Service", ""}, Case{"Discovery Service", "99999"}, Case{"Discovery Service", "80a9x"}}) {
+                         Case{"Discovery Service", ""}, Case{"Discovery Service", "99999"}, Case{"Discovery Service", "80a9x"},
+                         Case{"Discovery Service", "99999", false}}) {
         writeBasics();
         IniFile::writeString(folder + QStringLiteral("settings.ini"), QString::fromLatin1(c.section), QStringLiteral("Port"),
                              QString::fromLatin1(c.value));
+        if (!c.discovery)
+            IniFile::writeString(folder + QStringLiteral("settings.ini"), QStringLiteral("Discovery Service"),
+                                 QStringLiteral("Use discovery"), QStringLiteral("FALSE"));
+        const qsizetype logged = logText().size();
         TDMServer server(folder);
         server.LoadConfiguration();
         EXPECT_TRUE(server.InitializeServer()) << c.section << " " << c.value;
-        EXPECT_TRUE(logText().contains(QStringLiteral("Severe     \tDMServer\tVerifyServer [%1] Port = \"%2\" in settings.ini "
-                                                      "is not a port number from 1 to 65535")
-                                           .arg(QString::fromLatin1(c.section), QString::fromLatin1(c.value))))
-            << logText().toStdString();
+        const QString refused = QStringLiteral("Severe     \tDMServer\tVerifyServer [%1] Port = \"%2\" in settings.ini "
+                                               "is not a port number from 1 to 65535")
+                                    .arg(QString::fromLatin1(c.section), QString::fromLatin1(c.value));
+        if (c.discovery) {
+            EXPECT_TRUE(logText().contains(refused)) << logText().toStdString();
+        } else {
+            // Switched off, its port is not checked: the start goes on to the next missing piece.
+            const QString run = logText().mid(logged);
+            EXPECT_FALSE(run.contains(QStringLiteral("is not a port number"))) << run.toStdString();
+            EXPECT_TRUE(run.contains(QStringLiteral("No Data Access Type defined"))) << run.toStdString();
+        }
         EXPECT_EQ(server.HttpPort(), 0) << "nothing listens";
         EXPECT_EQ(server.DiscoveryPort(), 0);
     }

@@ -117,33 +117,38 @@ TEST_F(EventsService, ARunIsWatchedFromBeginThroughEveryPositionToEndAndItsAssig
     EXPECT_FALSE(Events(client).IsAutoScheduleRunning());
 }
 
-// Without its three colours a run would write every event's colour empty: it does not start.
-class EventsServiceColours : public EventsService
+// Without its three colours a run would write every event's colour empty: it does not start,
+// and it makes no backup first.
+struct BrokenColours
 {
-protected:
-    void ExpectRunFailsAndChangesNothing(const QString &breakColours)
-    {
-        Parish(2);
-        Sql(QStringLiteral("UPDATE tblEvents SET EventLabelColorID = '{00000000-0000-0000-0000-000000000003}';") + breakColours);
-        auto client = Client();
-        EXPECT_FALSE(Run(Events(client)));
-        EXPECT_EQ(Count(QStringLiteral("F_MinistryMemberID IS NOT NULL")), 0);
-        EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblEvents "
-                                           "WHERE EventLabelColorID IS DISTINCT FROM '{00000000-0000-0000-0000-000000000003}'")),
-                  QStringLiteral("0"));
-        EXPECT_FALSE(Events(client).IsAutoScheduleRunning());
-    }
+    const char *name;
+    const char *sql;
 };
 
-TEST_F(EventsServiceColours, ARunWhoseColoursCannotBeReadFailsAndChangesNothing)
+class EventsServiceColours : public EventsService, public ::testing::WithParamInterface<BrokenColours>
 {
-    ExpectRunFailsAndChangesNothing(QStringLiteral("ALTER TABLE tblEventColors RENAME TO tblEventColorsGone;"));
+};
+
+TEST_P(EventsServiceColours, ARunWithoutItsThreeColoursFailsChangesNothingAndMakesNoBackup)
+{
+    Parish(2);
+    Sql(QStringLiteral("UPDATE tblEvents SET EventLabelColorID = '{00000000-0000-0000-0000-000000000003}';")
+        + QString::fromLatin1(GetParam().sql));
+    auto client = Client();
+    EXPECT_FALSE(Run(Events(client)));
+    EXPECT_EQ(Count(QStringLiteral("F_MinistryMemberID IS NOT NULL")), 0);
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblEvents "
+                                       "WHERE EventLabelColorID IS DISTINCT FROM '{00000000-0000-0000-0000-000000000003}'")),
+              QStringLiteral("0"));
+    EXPECT_FALSE(Events(client).IsAutoScheduleRunning());
+    EXPECT_EQ(backups.load(), 0);
 }
 
-TEST_F(EventsServiceColours, ARunWithFewerThanThreeColoursFailsAndChangesNothing)
-{
-    ExpectRunFailsAndChangesNothing(QStringLiteral("DELETE FROM tblEventColors WHERE PK_ColorID <> '{00000000-0000-0000-0000-000000000003}';"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Broken, EventsServiceColours,
+    ::testing::Values(BrokenColours{"CannotBeRead", "ALTER TABLE tblEventColors RENAME TO tblEventColorsGone;"},
+                      BrokenColours{"FewerThanThree", "DELETE FROM tblEventColors WHERE PK_ColorID <> '{00000000-0000-0000-0000-000000000003}';"}),
+    [](const ::testing::TestParamInfo<BrokenColours> &tested) { return std::string(tested.param.name); });
 
 TEST_F(EventsService, ASecondRunWhileOneRunsIsRefusedAndLeavesTheFirstAlone)
 {

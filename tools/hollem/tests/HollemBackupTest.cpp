@@ -145,6 +145,25 @@ TEST_F(HollemTest, TheNextStartRemovesWhatARestoreCutShortLeftBehind)
     EXPECT_EQ(Contents(), fixture);
 }
 
+TEST_F(HollemTest, ASideDatabaseInUseIsLeftToTheRestoreAtWorkInIt)
+{
+    const QString side = db.name() + QStringLiteral("_restore_0a1b2c3d");
+    Maintenance(QStringLiteral("CREATE DATABASE \"%1\"").arg(side));
+    {
+        // A restore of a second window, still writing into its side database.
+        TDAEADOConnection restore;
+        restore.SetConnectionString(kestrova::test::TestDatabase::connectionString(db.socketDir(), db.port(), side));
+        restore.Open();
+        TDM dm(folder);
+        dm.Initialize();
+        EXPECT_TRUE(dm.Connected());
+        EXPECT_EQ(Leftovers(), QStringList{side});
+        EXPECT_NO_THROW(restore.NewCommand(QStringLiteral("SELECT 1"))->Execute()) << "its session was not ended";
+    }
+    Maintenance(QStringLiteral("DROP DATABASE \"%1\" WITH (FORCE)").arg(side));
+    EXPECT_TRUE(Leftovers().isEmpty());
+}
+
 TEST_F(HollemTest, ACorruptOrCutBackupIsRefusedAndTheLiveDatabaseStaysAsItIs)
 {
     TDM dm(folder);

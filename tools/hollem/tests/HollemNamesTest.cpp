@@ -124,17 +124,28 @@ TEST(Hollem, TheFirstStartMakesTheBackupFolderThatTheServerHasNotMadeYet)
 
 TEST(Hollem, OnlyTheSideNamesOfARestoreOfThisDatabaseCountAsLeftovers)
 {
-    const QString made = DatabaseMaintenance::SideName(QStringLiteral("kestrova"), QStringLiteral("restore"));
-    EXPECT_TRUE(DatabaseMaintenance::IsSideName(made, QStringLiteral("kestrova"), QStringLiteral("restore")));
     const QString longName(60, QLatin1Char('k'));
-    EXPECT_TRUE(DatabaseMaintenance::IsSideName(DatabaseMaintenance::SideName(longName, QStringLiteral("restore")), longName,
-                                                QStringLiteral("restore")));
-    for (const char *other : {"kestrova", "kestrova_restore_", "kestrova_restore_1234567", "kestrova_restore_123456789",
-                              "kestrova_restore_1234567G", "kestrova_replaced_12345678", "kestrova2_restore_12345678",
-                              "other_restore_12345678"})
-        EXPECT_FALSE(DatabaseMaintenance::IsSideName(QLatin1String(other), QStringLiteral("kestrova"), QStringLiteral("restore"))) << other;
-    EXPECT_TRUE(DatabaseMaintenance::IsSideName(QStringLiteral("kestrova_restore_0a1b2c3d"), QStringLiteral("kestrova"),
-                                                QStringLiteral("restore")));
+    const struct
+    {
+        QString candidate;
+        QString database;
+        bool expected;
+    } cases[] = {
+        {DatabaseMaintenance::SideName(QStringLiteral("kestrova"), QStringLiteral("restore")), QStringLiteral("kestrova"), true},
+        {DatabaseMaintenance::SideName(longName, QStringLiteral("restore")), longName, true},
+        {QStringLiteral("kestrova_restore_0a1b2c3d"), QStringLiteral("kestrova"), true},
+        {QStringLiteral("kestrova"), QStringLiteral("kestrova"), false},
+        {QStringLiteral("kestrova_restore_"), QStringLiteral("kestrova"), false},
+        {QStringLiteral("kestrova_restore_1234567"), QStringLiteral("kestrova"), false},
+        {QStringLiteral("kestrova_restore_123456789"), QStringLiteral("kestrova"), false},
+        {QStringLiteral("kestrova_restore_1234567G"), QStringLiteral("kestrova"), false},
+        {QStringLiteral("kestrova_replaced_12345678"), QStringLiteral("kestrova"), false},
+        {QStringLiteral("kestrova2_restore_12345678"), QStringLiteral("kestrova"), false},
+        {QStringLiteral("other_restore_12345678"), QStringLiteral("kestrova"), false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(DatabaseMaintenance::IsSideName(c.candidate, c.database, QStringLiteral("restore")), c.expected)
+            << c.candidate.toStdString();
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "server/core/uDMServer.h"
 #include "server/database/DatabaseBackup.h"
 #include "server/database/uDMServerDatabase.h"
+#include "testsupport/FreePorts.h"
 
 #include <QDate>
 #include <QMap>
@@ -71,7 +72,7 @@ TEST_F(StelvarTest, CreatesADatabaseTheServerStartsOnAndClimbsToTheCurrentVersio
     WriteFile(folder + QStringLiteral("import.csv"), ShortCalendar());
     ASSERT_TRUE(QDir(folder).mkpath(QStringLiteral("Reports")));
     ASSERT_TRUE(IniFile::writeStrings(folder + QStringLiteral("Settings.ini"),
-                                      {{QStringLiteral("Server"), QStringLiteral("Port"), QStringLiteral("8099")},
+                                      {{QStringLiteral("Server"), QStringLiteral("Port"), QString::number(kestrova::test::FreeTcpPort())},
                                        {QStringLiteral("Discovery Service"), QStringLiteral("Use discovery"), QStringLiteral("FALSE")},
                                        {QStringLiteral("Updater"), QStringLiteral("Use Web check"), QStringLiteral("FALSE")},
                                        {QStringLiteral("Backup"), QStringLiteral("Use Autobackup"), QStringLiteral("TRUE")}}));

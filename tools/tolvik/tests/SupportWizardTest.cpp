@@ -22,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 using kestrova::test::WriteFile;
@@ -332,28 +334,34 @@ TEST(ReportSecrets, KeysNamedLikeASecretAndConnectionStringPasswordsAreHidden)
 
 TEST_F(SupportWizard, AUserInfoFileWithoutThisUsersDetailsLeavesWhatTheSystemKnows)
 {
-    // Another user's details: enciphered with a key this user does not have.
+    const struct
     {
-        TQorCustomerInfo other(tool.filePath("userinfo.ini"), tool.filePath("other/Tolvik.key"));
-        other.SetOwner(QStringLiteral("Someone Else"));
-        other.SetEmail(QStringLiteral("else@example.org"));
-        ASSERT_NO_THROW(other.Save());
+        const char *setup;
+        std::function<void()> write;
+    } cases[] = {
+        {"another user's details, enciphered with a key this user does not have",
+         [this] {
+             TQorCustomerInfo other(tool.filePath("userinfo.ini"), tool.filePath("other/Tolvik.key"));
+             other.SetOwner(QStringLiteral("Someone Else"));
+             other.SetEmail(QStringLiteral("else@example.org"));
+             ASSERT_NO_THROW(other.Save());
+         }},
+        {"a file that exists but holds no details at all",
+         [this] { ASSERT_TRUE(WriteFile(tool.filePath("userinfo.ini"), "[Other]\nx=1\n")); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.setup);
+        c.write();
+        ASSERT_FALSE(HasFatalFailure());
+        view = RecordingView();
+        auto wizard = NewWizard();
+        wizard->NextClick();
+        wizard->NextClick();
+        ASSERT_EQ(view.page, TQorSupportWizard::Sender);
+        EXPECT_EQ(view.sender.Name, TvoSysInfo::GetUserName());
+        EXPECT_FALSE(view.sender.Name.isEmpty());
+        EXPECT_TRUE(view.sender.Email.isEmpty());
     }
-    auto wizard = NewWizard();
-    wizard->NextClick();
-    wizard->NextClick();
-    ASSERT_EQ(view.page, TQorSupportWizard::Sender);
-    EXPECT_EQ(view.sender.Name, TvoSysInfo::GetUserName());
-    EXPECT_FALSE(view.sender.Name.isEmpty());
-    EXPECT_TRUE(view.sender.Email.isEmpty());
-
-    // A file that exists but holds no details at all.
-    ASSERT_TRUE(WriteFile(tool.filePath("userinfo.ini"), "[Other]\nx=1\n"));
-    view = RecordingView();
-    auto second = NewWizard();
-    second->NextClick();
-    second->NextClick();
-    EXPECT_EQ(view.sender.Name, TvoSysInfo::GetUserName());
 }
 
 TEST_F(SupportWizard, AFailedRunIsShownAndTheFirstPageCanBeReachedAgain)
