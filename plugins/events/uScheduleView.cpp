@@ -730,6 +730,7 @@ void TplgSchedule::UpdateActions()
     acRemoveNonLocked->setEnabled(hasRows && TScheduleRules::CanUnassign(selected));
     acHYSetFilter->setEnabled(TScheduleRules::CanApplyFilter(m_startDate->date(), m_endDate->date()));
     acHYComplete->setText(Text(eventFocused ? TScheduleRules::CompleteCaption(Events().AsString(QStringLiteral("EventLabelColorID"))) : 5406));
+    acHYComplete->setToolTip(EventImages::ToolTipOf(*acHYComplete));
 }
 
 void TplgSchedule::OnEventRowChanged(int row)

@@ -719,6 +719,8 @@ TEST_F(ScheduleView, CompleteAddAndRemoveFunctionAndPrintWorkOnTheFocusedOrSelec
     view->acHYComplete->trigger();
     EXPECT_EQ(color(), EventColor::Complete);
     EXPECT_EQ(view->acHYComplete->text(), RvEvents()->GetText(5408));
+    // The button's tooltip follows its caption.
+    EXPECT_EQ(view->acHYComplete->toolTip(), view->acHYComplete->text());
     view->acHYComplete->trigger();
     EXPECT_NE(color(), EventColor::Complete);
 
