@@ -769,7 +769,7 @@ void TplgContacts::AddToNewFamily()
         if (Data().DAFamilyList().GetActive() && !Data().DAFamilyList().HasChanges())
             Data().DAFamilyList().Refresh();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYAddFamilyExecute"), e);
+        Data().RevertAfterFailure(QStringLiteral("acHYAddFamilyExecute"), QString::fromUtf8(e.what()), {&family, &list});
     }
     try {
         list.ClearFilter();
@@ -796,7 +796,7 @@ void TplgContacts::AddToExistingFamily()
         Data().SaveOrRevert(QStringLiteral("acHYAddExistingFamilyExecute"), {&list});
         FocusRow(focused);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYAddExistingFamilyExecute"), e);
+        Data().RevertAfterFailure(QStringLiteral("acHYAddExistingFamilyExecute"), QString::fromUtf8(e.what()), {&Data().DAContactList()});
     }
 }
 
@@ -841,7 +841,8 @@ void TplgContacts::AddToGroup()
         // Groups made in the picker before the links that point at them, in one call.
         Data().SaveOrRevert(QStringLiteral("acHYAddGroupExecute"), {&groups, &links}, true);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYAddGroupExecute"), e);
+        Data().RevertAfterFailure(QStringLiteral("acHYAddGroupExecute"), QString::fromUtf8(e.what()),
+                                  {&Data().DAGroupsList(), &Data().DALnkGroupMembers()});
     }
 }
 

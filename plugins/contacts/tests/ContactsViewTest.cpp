@@ -339,7 +339,8 @@ TEST_F(ContactsViews, AUserWithoutEditorRightsBrowsesButChangesNothing)
     const std::tuple<const char *, bool, bool> cases[] = {
         {"acHYNew", true, false},        {"acHYEdit", true, false},      {"acHYDelete", true, false},
         {"acExportXLS", true, false},    {"acHYImportExport", true, false}, {"acHYAddFamily", true, false},
-        {"acHYAddExistingFamily", true, false}, {"acHYAddGroup", true, false}, {"acHYFindContact", true, true},
+        {"acHYAddExistingFamily", true, false}, {"acHYAddGroup", true, false}, {"acHYAddMinistry", true, false},
+        {"acHYFindContact", true, true},
         {"acHYPrint", true, true},       {"acHYPreview", true, true},    {"acEMail", true, true}};
     for (const int level : {1, 2}) {
         host.User.UserLevel = level; // 2: other rights, but not bit 0
@@ -598,7 +599,8 @@ TEST_F(ContactsViews, AFailedSaveIsToldAndLeavesNothingPending)
     TDACDSDataTable &list = controller.Data().DAContactList();
 
     // Action, and whether the two people afterwards are in no family, as the list shows them.
-    const std::pair<const char *, bool> cases[] = {{"acHYAddExistingFamily", true}, {"acHYDelete", false}};
+    controller.Data().RunFamilyDialog = [](int) { return TModalResult::Ok; };
+    const std::pair<const char *, bool> cases[] = {{"acHYAddFamily", true}, {"acHYAddExistingFamily", true}, {"acHYDelete", false}};
     for (const auto &[action, inNoFamily] : cases) {
         told.clear();
         view->SelectRows(RowsOf(*view, {QStringLiteral("Smith"), QStringLiteral("Trent")}));
@@ -617,6 +619,9 @@ TEST_F(ContactsViews, AFailedSaveIsToldAndLeavesNothingPending)
     // The person whose deletion failed is whole: the preference is still there.
     EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblLnkServingPrefrence")), QStringLiteral("1"));
     EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblContacts")), QStringLiteral("2"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(FamilyName, ',') FROM tblFamilies")), QStringLiteral("Gardener family"))
+        << "no family without its members";
+    EXPECT_FALSE(controller.Data().DAFamilyDetails().GetActive() && controller.Data().DAFamilyDetails().HasChanges());
 
     // Into a group whose links the server refuses: no link stays pending in the client.
     const QString group = QStringLiteral("{6A000000-0000-0000-0000-000000000001}");
@@ -634,6 +639,22 @@ TEST_F(ContactsViews, AFailedSaveIsToldAndLeavesNothingPending)
     ASSERT_EQ(told.size(), 1);
     EXPECT_FALSE(controller.Data().DALnkGroupMembers().HasChanges());
     EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblLnkGroupmembers")), QStringLiteral("0"));
+
+    // A picker that fails after a group was made in it: told, and the group not left for a later save.
+    told.clear();
+    view->PickGroups = [&](bool) -> QStringList {
+        TDACDSDataTable &groups = controller.Data().DAGroupsList();
+        groups.Insert();
+        groups.SetValue(QStringLiteral("PK_GroupID"), QStringLiteral("{6A000000-0000-0000-0000-000000000002}"));
+        groups.SetValue(QStringLiteral("GroupName"), QStringLiteral("Made in the picker"));
+        groups.SetValue(QStringLiteral("F_ParentGroupID"), EmptyGUID);
+        groups.Post();
+        throw std::runtime_error("the picker broke");
+    };
+    view->Action(QStringLiteral("acHYAddGroup"))->trigger();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("the picker broke"))) << told[0].toStdString();
+    EXPECT_FALSE(controller.Data().GroupChangesPending());
 }
 
 TEST_F(ContactsViews, AFamiliesViewSaveTheServerRefusesIsToldAndReadBack)
@@ -732,6 +753,41 @@ TEST_F(ContactsViews, NewAsCopyStartsWithTheHouseholdOfTheCurrentContact)
     host.User.UserLevel = 0;
     view->UpdateActions();
     EXPECT_FALSE(view->Action(QStringLiteral("acHYNewCopy"))->isEnabled()) << "not for a user without editor rights";
+}
+
+// Members... replaces the members the grid shows; with two families chosen it shows none, so
+// the action is off and every member stays where they were.
+TEST_F(ContactsViews, MembersIsOfferedForOneChosenFamilyOnlyAndSeveralKeepTheirMembers)
+{
+    const QString other = QStringLiteral("{FA000000-0000-0000-0000-000000000002}");
+    AddPeople({{QStringLiteral("Gardener"), QStringLiteral("Gus"), QString()}, {QStringLiteral("Trent"), QStringLiteral("Tom"), QString()}});
+    server->Sql(QStringLiteral(R"(
+        INSERT INTO tblFamilies (PK_FamilyID, FamilyName) VALUES ('%2', 'Trent family');
+        UPDATE tblContacts SET F_FamilyID = '%1' WHERE LastName = 'Gardener';
+        UPDATE tblContacts SET F_FamilyID = '%2' WHERE LastName = 'Trent';
+    )").arg(kFamily, other));
+    const auto dropFamily = qScopeGuard([other] {
+        server->Sql(QStringLiteral("UPDATE tblContacts SET F_FamilyID = NULL; DELETE FROM tblFamilies WHERE PK_FamilyID = '%1';").arg(other));
+    });
+    TplgFamilies *view = Show<TplgFamilies>();
+    QTableView *grid = view->FamilyGrid();
+    QAction *members = view->Action(QStringLiteral("acHyAddContact"));
+    ASSERT_EQ(grid->model()->rowCount(), 2) << Errors().toStdString();
+    const auto rowCentre = [grid](int row) { return grid->visualRect(grid->model()->index(row, grid->horizontalHeader()->logicalIndexAt(0))).center(); };
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    EXPECT_TRUE(members->isEnabled());
+    EXPECT_EQ(view->MemberGrid()->model()->rowCount(), 1);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(1));
+    EXPECT_EQ(view->MemberGrid()->model()->rowCount(), 0);
+    EXPECT_FALSE(members->isEnabled()) << "Members... with two families chosen";
+    host.SearchAnswer = TSearchObjectList{};
+    members->trigger();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblContacts WHERE F_FamilyID IS NOT NULL")), QStringLiteral("2"));
+    // Keys move the choice back to one family.
+    QTest::keyClick(grid, Qt::Key_Up);
+    EXPECT_TRUE(members->isEnabled());
+    EXPECT_EQ(view->MemberGrid()->model()->rowCount(), 1);
+    EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
 }
 
 TEST_F(ContactsViews, FamiliesForAUserWithoutEditorRightsOnlyBrowse)
