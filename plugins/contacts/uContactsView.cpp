@@ -34,6 +34,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <set>
@@ -145,6 +146,30 @@ public:
         }
         p->restore();
     }
+};
+
+// Chooses the named report in the host's report chooser when that shows.
+class TChooseReportOnShow : public QObject
+{
+public:
+    explicit TChooseReportOnShow(QString title) : m_title(std::move(title)) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Show || watched->objectName() != QLatin1String("TfReports"))
+            return false;
+        auto *tree = watched->findChild<QTreeWidget *>(QStringLiteral("tvReports"));
+        for (int i = 0; tree && i < tree->topLevelItemCount(); ++i)
+            for (int c = 0; c < tree->topLevelItem(i)->childCount(); ++c)
+                if (tree->topLevelItem(i)->child(c)->text(0) == m_title) {
+                    tree->setCurrentItem(tree->topLevelItem(i)->child(c));
+                    return false;
+                }
+        return false;
+    }
+
+private:
+    QString m_title;
 };
 
 } // namespace
@@ -310,7 +335,7 @@ void TplgContacts::FillReportMenus()
                 continue;
             const bool label = fields[2].compare(QStringLiteral("{00000000-0000-0000-0000-000000000001}"), Qt::CaseInsensitive) == 0;
             QMenu *into = label ? labels : reports;
-            connect(into->addAction(fields[4]), &QAction::triggered, this, [this] { Print(); });
+            connect(into->addAction(fields[4]), &QAction::triggered, this, [this, title = fields[4]] { Print(title); });
         }
     } catch (const std::exception &e) {
         Fail(QStringLiteral("FillReportMenus"), e);
@@ -881,10 +906,15 @@ void TplgContacts::AddToMinistry()
     functions.Close();
 }
 
-void TplgContacts::Print()
+void TplgContacts::Print(const QString &report)
 {
     try {
         const QStringList selection = SelectionConditions(kKey, SelectedKeys());
+        // The host's chooser opens at its first report: an entry of the Reports or Labels menu
+        // chooses its own report in it as it shows.
+        TChooseReportOnShow choose(report);
+        if (!report.isEmpty())
+            qApp->installEventFilter(&choose);
         Controller().ShowReportDlg(kPrintCategory, &selection, Data().DAContactList().GetRecordCount(), nullptr, 0, {}, {}, {}, {});
     } catch (const std::exception &e) {
         Fail(QStringLiteral("Contacts:acHYmnuPrintExecute"), e);

@@ -81,7 +81,8 @@ private:
     void AddToExistingFamily();
     void AddToGroup();
     void AddToMinistry();
-    void Print();
+    // Opens the host's report chooser for the selection, at the named report when one is named.
+    void Print(const QString &report = {});
     void Preview();
     void SendMail();
     void Export(quint8 kind);

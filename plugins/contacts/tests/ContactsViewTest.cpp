@@ -8,7 +8,10 @@
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uFamiliesView.h"
 
+#include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
+
+#include "client/ufReports.h"
 
 #include "dataaccess/TDACDSDataTable.h"
 #include "foundation/uCommon.h"
@@ -124,6 +127,14 @@ public:
         ReportCategory = category;
         ReportSelection = selection ? *selection : QStringList();
         ReportCount = count;
+        if (Definitions.isEmpty())
+            return;
+        // The host's chooser as the host opens it; the report chosen in it when it shows.
+        TfReports chooser([](int number) { return QString::number(number); },
+                          [](const QString &, const QString &fallback) { return fallback; });
+        chooser.LoadDefinitions(category, Definitions, QString(), 0, !ReportSelection.isEmpty());
+        chooser.show();
+        ChosenReport = chooser.ChosenDefinition() ? chooser.ChosenDefinition()->ReportTitle : QString();
     }
     void GetReportDefinitionsText(const QString &category, QString &text) override
     {
@@ -177,6 +188,7 @@ public:
     QStringList Mailed;
     QString Definitions;
     QString DefinitionsAsked;
+    QString ChosenReport;
 };
 
 class ContactsViews : public ::testing::Test
@@ -723,6 +735,35 @@ TEST_F(ContactsViews, TheMenuBarCarriesFileAndEditWithReportsLabelsAndCustomize)
     view->Action(QStringLiteral("acCustomize"))->trigger();
     EXPECT_FALSE(view->TableView()->isColumnHidden(fax));
     EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
+}
+
+// Each entry of the Reports and Labels menus opens the chooser at the report it names.
+TEST_F(ContactsViews, EachReportAndLabelEntryOpensTheReportItNames)
+{
+    AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QString()}});
+    const QString fields = QStringLiteral(",x,x,x,x,x,x,x,x,x,x,FALSE,x,x,FALSE\r\n");
+    host.Definitions = QStringLiteral("{R1},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000002},List.rtm,\"Contact list\"") + fields +
+                       QStringLiteral("{R2},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000002},Details.rtm,\"Contact details\"") + fields +
+                       QStringLiteral("{R3},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000001},Labels.rtm,\"Address labels\"") + fields +
+                       QStringLiteral("{R4},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000001},Badges.rtm,\"Name badges\"") + fields;
+    TplgContacts *view = Show<TplgContacts>();
+    const std::pair<const char *, const char *> cases[] = {
+        {"mnuReports", "Contact list"}, {"mnuReports", "Contact details"}, {"mnuLabels", "Address labels"}, {"mnuLabels", "Name badges"}};
+    for (const auto &[menuName, title] : cases) {
+        host.ChosenReport.clear();
+        emit view->Menu(QStringLiteral("mnuFile"))->aboutToShow();
+        QMenu *menu = view->Menu(QString::fromLatin1(menuName));
+        menu->popup(view->mapToGlobal(QPoint(10, 10)));
+        QAction *entry = nullptr;
+        for (QAction *action : menu->actions())
+            if (action->text() == QString::fromLatin1(title))
+                entry = action;
+        ASSERT_TRUE(entry) << title;
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
+        EXPECT_EQ(host.ChosenReport, QString::fromLatin1(title));
+        menu->hide();
+    }
+    EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_ContactID='%1')").arg(KeyOf(QStringLiteral("Smith")))});
 }
 
 TEST_F(ContactsViews, NewAsCopyStartsWithTheHouseholdOfTheCurrentContact)
