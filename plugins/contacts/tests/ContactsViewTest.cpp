@@ -766,6 +766,49 @@ TEST_F(ContactsViews, EachReportAndLabelEntryOpensTheReportItNames)
     EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_ContactID='%1')").arg(KeyOf(QStringLiteral("Smith")))});
 }
 
+// Customize acts on the view shown: in the card view it chooses the cards' lines and leaves
+// the table's columns as they were; the choice is kept for the next time.
+TEST_F(ContactsViews, CustomizeInTheCardViewChoosesTheCardsLinesAndLeavesTheTable)
+{
+    AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QString()}});
+    TplgContacts *view = Show<TplgContacts>();
+    const auto hiddenColumns = [view] {
+        QList<int> hidden;
+        for (int c = 0; c < view->Model()->columnCount(); ++c)
+            if (view->TableView()->isColumnHidden(c))
+                hidden << c;
+        return hidden;
+    };
+    const QList<int> hiddenBefore = hiddenColumns();
+    view->Action(QStringLiteral("acCardView"))->trigger();
+    ASSERT_TRUE(view->CardViewShown());
+    int listed = 0;
+    view->RunCustomize = [&](QDialog &dialog) {
+        dialog.show();
+        auto *list = dialog.findChild<QListWidget *>(QStringLiteral("lstColumns"));
+        listed = list->count();
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->data(Qt::UserRole).toInt() == view->Model()->ColumnOf(QStringLiteral("phone1"))) {
+                list->setCurrentRow(i);
+                QTest::keyClick(list, Qt::Key_Space);
+            }
+        return true;
+    };
+    QMenu *edit = view->Menu(QStringLiteral("mnuEdit"));
+    edit->popup(view->mapToGlobal(QPoint(10, 10)));
+    QTest::mouseClick(edit, Qt::LeftButton, {}, edit->actionGeometry(view->Action(QStringLiteral("acCustomize"))).center());
+    EXPECT_EQ(listed, TplgContacts::CardFields.size());
+    QStringList expected = TplgContacts::CardFields;
+    expected.removeAll(QStringLiteral("phone1"));
+    EXPECT_EQ(view->CardFieldsShown(), expected);
+    EXPECT_EQ(hiddenColumns(), hiddenBefore) << "the table is not the view shown";
+
+    view->Deactivate(nullptr);
+    TplgContacts *again = Show<TplgContacts>();
+    EXPECT_EQ(again->CardFieldsShown(), expected);
+    EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
+}
+
 TEST_F(ContactsViews, NewAsCopyStartsWithTheHouseholdOfTheCurrentContact)
 {
     server->Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, Street, City, Zip, phone1, F_FamilyID) VALUES "
