@@ -34,6 +34,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <set>
@@ -60,6 +61,7 @@ const QString kViewType = QStringLiteral("Contacts_ViewType");
 const QString kAutoWidth = QStringLiteral("ContactsListView_ColumnAutoWidth");
 const QString kActiveContact = QStringLiteral("ActiveContact");
 const QString kLayout = QStringLiteral("ContactsListView");
+const QString kCardFieldsSetting = QStringLiteral("ContactsCardView_Fields");
 const QString kPrintCategory = QStringLiteral("{00000000-0000-0000-0000-000000000001}");
 constexpr QSize kCardSize(270, 150);
 // Table columns a user shows through the header's menu; the cards show them when filled in.
@@ -71,7 +73,8 @@ const QStringList kShownOnRequest = {QStringLiteral("MiddleName"), QStringLitera
 class TContactCardDelegate : public QStyledItemDelegate
 {
 public:
-    explicit TContactCardDelegate(QObject *parent) : QStyledItemDelegate(parent) {}
+    // shown: the fields of CardFields the cards show, the view's to change.
+    TContactCardDelegate(const QStringList &shown, QObject *parent) : QStyledItemDelegate(parent), m_shown(shown) {}
 
     QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override { return kCardSize; }
 
@@ -117,7 +120,7 @@ public:
         const int left = card.left() + 8;
         const int width = card.width() - 16;
         int captionWidth = 0;
-        for (const QString &field : TplgContacts::CardFields)
+        for (const QString &field : m_shown)
             captionWidth = qMax(captionWidth, fm.horizontalAdvance(model->headerData(model->ColumnOf(field), Qt::Horizontal).toString()));
         captionWidth = qMin(captionWidth + 10, width / 2);
         const auto line = [&](const QString &caption, const QString &text) {
@@ -138,13 +141,40 @@ public:
         line({}, QStringList{value(QStringLiteral("Zip")), value(QStringLiteral("City")), value(QStringLiteral("State"))}
                      .filter(QRegularExpression(QStringLiteral("\\S")))
                      .join(QLatin1Char(' ')));
-        for (const QString &field : TplgContacts::CardFields) {
+        for (const QString &field : m_shown) {
             const int column = model->ColumnOf(field);
             if (column >= 0)
                 line(model->headerData(column, Qt::Horizontal).toString(), value(field));
         }
         p->restore();
     }
+
+private:
+    const QStringList &m_shown;
+};
+
+// Chooses the named report in the host's report chooser when that shows.
+class TChooseReportOnShow : public QObject
+{
+public:
+    explicit TChooseReportOnShow(QString title) : m_title(std::move(title)) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Show || watched->objectName() != QLatin1String("TfReports"))
+            return false;
+        auto *tree = watched->findChild<QTreeWidget *>(QStringLiteral("tvReports"));
+        for (int i = 0; tree && i < tree->topLevelItemCount(); ++i)
+            for (int c = 0; c < tree->topLevelItem(i)->childCount(); ++c)
+                if (tree->topLevelItem(i)->child(c)->text(0) == m_title) {
+                    tree->setCurrentItem(tree->topLevelItem(i)->child(c));
+                    return false;
+                }
+        return false;
+    }
+
+private:
+    QString m_title;
 };
 
 } // namespace
@@ -194,7 +224,7 @@ TplgContacts::TplgContacts(TRvContactsController &controller)
     m_cards->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_cards->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_cards->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_cards->setItemDelegate(new TContactCardDelegate(m_cards));
+    m_cards->setItemDelegate(new TContactCardDelegate(m_cardFields, m_cards));
 
     BuildActions();
     connect(searchButton, &QToolButton::clicked, this, [this] { RunIfEnabled(Action(QStringLiteral("acSearch"))); });
@@ -310,7 +340,7 @@ void TplgContacts::FillReportMenus()
                 continue;
             const bool label = fields[2].compare(QStringLiteral("{00000000-0000-0000-0000-000000000001}"), Qt::CaseInsensitive) == 0;
             QMenu *into = label ? labels : reports;
-            connect(into->addAction(fields[4]), &QAction::triggered, this, [this] { Print(); });
+            connect(into->addAction(fields[4]), &QAction::triggered, this, [this, title = fields[4]] { Print(title); });
         }
     } catch (const std::exception &e) {
         Fail(QStringLiteral("FillReportMenus"), e);
@@ -322,9 +352,11 @@ void TplgContacts::FillReportMenus()
 
 void TplgContacts::Customize()
 {
-    // The shown view's columns, each to be shown or hidden; the stored layout keeps the choice.
+    // The shown view's fields, each to be shown or hidden: the table's columns (the stored
+    // layout keeps them) or the cards' lines (a setting keeps them).
     if (!m_model)
         return; // the list was never read
+    const bool cards = CardViewShown();
     QDialog dialog(this);
     QString title = Text(1233);
     if (title.endsWith(QLatin1String("...")))
@@ -333,10 +365,18 @@ void TplgContacts::Customize()
     auto *layout = new QVBoxLayout(&dialog);
     auto *list = new QListWidget(&dialog);
     list->setObjectName(QStringLiteral("lstColumns"));
-    for (int c : ChoosableColumns()) {
+    QList<int> columns;
+    if (cards) {
+        for (const QString &field : CardFields)
+            columns << m_model->ColumnOf(field);
+    } else {
+        columns = ChoosableColumns();
+    }
+    for (int c : columns) {
         auto *item = new QListWidgetItem(m_model->headerData(c, Qt::Horizontal).toString(), list);
         item->setData(Qt::UserRole, c);
-        item->setCheckState(m_table->isColumnHidden(c) ? Qt::Unchecked : Qt::Checked);
+        const bool shown = cards ? m_cardFields.contains(m_model->FieldName(c)) : !m_table->isColumnHidden(c);
+        item->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
     }
     layout->addWidget(list);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
@@ -345,8 +385,20 @@ void TplgContacts::Customize()
     layout->addWidget(buttons);
     if (!(RunCustomize ? RunCustomize(dialog) : dialog.exec() == QDialog::Accepted))
         return;
-    for (int i = 0; i < list->count(); ++i)
-        SetColumnShown(list->item(i)->data(Qt::UserRole).toInt(), list->item(i)->checkState() == Qt::Checked);
+    if (cards)
+        m_cardFields.clear();
+    for (int i = 0; i < list->count(); ++i) {
+        const int column = list->item(i)->data(Qt::UserRole).toInt();
+        const bool shown = list->item(i)->checkState() == Qt::Checked;
+        if (!cards)
+            SetColumnShown(column, shown);
+        else if (shown)
+            m_cardFields << m_model->FieldName(column);
+    }
+    if (cards) {
+        SetSetting(kCardFieldsSetting, m_cardFields.join(QLatin1Char(',')));
+        m_cards->viewport()->update();
+    }
 }
 
 QList<int> TplgContacts::ChoosableColumns()
@@ -434,6 +486,11 @@ void TplgContacts::Activate(QObject *)
             ShowAction(Action(QStringLiteral("acEMail")), false);
 
         const bool cards = IsCardView(Setting(kViewType, TableViewName));
+        m_cardFields.clear();
+        const QStringList shownOnCards = Setting(kCardFieldsSetting, CardFields.join(QLatin1Char(','))).split(QLatin1Char(','));
+        for (const QString &field : CardFields)
+            if (shownOnCards.contains(field, Qt::CaseInsensitive))
+                m_cardFields << field;
         ShowView(cards);
         const bool autoWidth = Setting(kAutoWidth, QStringLiteral("TRUE")) == QStringLiteral("TRUE");
         if (!cards && autoWidth && !m_fitted) {
@@ -769,7 +826,7 @@ void TplgContacts::AddToNewFamily()
         if (Data().DAFamilyList().GetActive() && !Data().DAFamilyList().HasChanges())
             Data().DAFamilyList().Refresh();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYAddFamilyExecute"), e);
+        Data().RevertAfterFailure(QStringLiteral("acHYAddFamilyExecute"), QString::fromUtf8(e.what()), {&family, &list});
     }
     try {
         list.ClearFilter();
@@ -796,7 +853,7 @@ void TplgContacts::AddToExistingFamily()
         Data().SaveOrRevert(QStringLiteral("acHYAddExistingFamilyExecute"), {&list});
         FocusRow(focused);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYAddExistingFamilyExecute"), e);
+        Data().RevertAfterFailure(QStringLiteral("acHYAddExistingFamilyExecute"), QString::fromUtf8(e.what()), {&Data().DAContactList()});
     }
 }
 
@@ -841,7 +898,8 @@ void TplgContacts::AddToGroup()
         // Groups made in the picker before the links that point at them, in one call.
         Data().SaveOrRevert(QStringLiteral("acHYAddGroupExecute"), {&groups, &links}, true);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYAddGroupExecute"), e);
+        Data().RevertAfterFailure(QStringLiteral("acHYAddGroupExecute"), QString::fromUtf8(e.what()),
+                                  {&Data().DAGroupsList(), &Data().DALnkGroupMembers()});
     }
 }
 
@@ -880,10 +938,15 @@ void TplgContacts::AddToMinistry()
     functions.Close();
 }
 
-void TplgContacts::Print()
+void TplgContacts::Print(const QString &report)
 {
     try {
         const QStringList selection = SelectionConditions(kKey, SelectedKeys());
+        // The host's chooser opens at its first report: an entry of the Reports or Labels menu
+        // chooses its own report in it as it shows.
+        TChooseReportOnShow choose(report);
+        if (!report.isEmpty())
+            qApp->installEventFilter(&choose);
         Controller().ShowReportDlg(kPrintCategory, &selection, Data().DAContactList().GetRecordCount(), nullptr, 0, {}, {}, {}, {});
     } catch (const std::exception &e) {
         Fail(QStringLiteral("Contacts:acHYmnuPrintExecute"), e);

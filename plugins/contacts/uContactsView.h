@@ -39,6 +39,8 @@ public:
 
     QTableView *TableView() const { return m_table; }
     QListView *CardView() const { return m_cards; }
+    // The fields of CardFields the cards show.
+    QStringList CardFieldsShown() const { return m_cardFields; }
     bool CardViewShown() const;
     QGroupBox *QuickSearch() const { return m_quick; }
     QLineEdit *SearchEdit() const { return m_search; }
@@ -81,7 +83,8 @@ private:
     void AddToExistingFamily();
     void AddToGroup();
     void AddToMinistry();
-    void Print();
+    // Opens the host's report chooser for the selection, at the named report when one is named.
+    void Print(const QString &report = {});
     void Preview();
     void SendMail();
     void Export(quint8 kind);
@@ -92,6 +95,7 @@ private:
     QStackedWidget *m_stack;
     QTableView *m_table;
     QListView *m_cards;
+    QStringList m_cardFields = CardFields;
     TDATableModel *m_model = nullptr;
     QGroupBox *m_quick;
     QLineEdit *m_search;

@@ -30,7 +30,7 @@ TContactsActions ContactsActions(const TContactsViewState &s)
     a.AddFamily = selected && s.Editor;
     a.AddExistingFamily = selected && s.Editor;
     a.AddGroup = selected && s.Editor;
-    a.AddMinistry = true;
+    a.AddMinistry = selected && s.Editor;
     a.Print = true;
     a.Preview = rows;
     a.EMail = s.MailAvailable && (s.Selected == 1 ? s.SingleSelectedHasMail : s.AnySelectedHasMail);
@@ -48,7 +48,8 @@ TFamiliesActions FamiliesActions(const TFamiliesViewState &s)
     a.Edit = s.FamilyCurrent && s.Editor;
     a.Delete = s.FamilyFocused && s.Editor;
     a.Refresh = true;
-    a.AddMembers = s.FamilyCurrent && s.Editor;
+    // Members... replaces the members the grid shows: those of exactly one family.
+    a.AddMembers = s.FamilyCurrent && s.SelectedFamilies == 1 && s.Editor;
     a.RemoveMembers = s.SelectedMembers > 0 && s.Editor;
     a.EditMember = s.SelectedMembers == 1 && s.Editor;
     a.Preview = s.FamilyCurrent;

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QScopeGuard>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QToolButton>
 
 TDateField::TDateField(QWidget *parent)
@@ -38,25 +39,80 @@ QString TDateField::DisplayFormat(const QLocale &locale)
     return format;
 }
 
-std::optional<QDate> TDateField::Parse(const QString &text, const QLocale &locale, bool *ok)
+namespace {
+
+// Where the year stands among the numbers a format reads ("M/d/yy": the third); -1 for none.
+int YearNumberIn(const QString &format)
+{
+    int number = 0;
+    bool quoted = false;
+    for (int i = 0; i < format.size();) {
+        const QChar letter = format[i];
+        int run = 1;
+        while (i + run < format.size() && format[i + run] == letter)
+            ++run;
+        if (letter == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (!quoted && letter == QLatin1Char('y'))
+            return number;
+        else if (!quoted && (letter == QLatin1Char('d') || letter == QLatin1Char('M')) && run <= 2)
+            ++number;
+        i += run;
+    }
+    return -1;
+}
+
+// A two-digit year is the latest year with those digits that gives no date to come: "05" is
+// 2005, "99" 1999. The century is written in before reading, so 29 February 2000 is a day.
+std::optional<QDate> ReadTwoDigitYear(const QString &typed, const QString &format, const QLocale &reading, const QDate &today)
+{
+    const int yearNumber = YearNumberIn(format);
+    if (yearNumber < 0)
+        return std::nullopt;
+    static const QRegularExpression digits(QStringLiteral("\\d+"));
+    auto numbers = digits.globalMatch(typed);
+    for (int n = 0; n < yearNumber && numbers.hasNext(); ++n)
+        numbers.next();
+    if (!numbers.hasNext())
+        return std::nullopt;
+    const QRegularExpressionMatch year = numbers.next();
+    if (year.capturedLength() != 2)
+        return std::nullopt;
+    QString fullFormat = format;
+    fullFormat.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    const int century = today.year() / 100;
+    for (int hundreds : {century, century - 1}) {
+        QString text = typed;
+        text.insert(year.capturedStart(), QString::number(hundreds));
+        const QDate date = reading.toDate(text, fullFormat);
+        if (date.isValid() && date <= today)
+            return date;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QDate> TDateField::Parse(const QString &text, const QLocale &locale, bool *ok, const QDate &today)
 {
     const QString typed = text.simplified();
     *ok = true;
     if (typed.isEmpty())
         return std::nullopt;
-    const QString shortFormat = locale.dateFormat(QLocale::ShortFormat);
-    const QStringList formats = {DisplayFormat(locale), shortFormat, QStringLiteral("yyyy-MM-dd"), locale.dateFormat(QLocale::LongFormat),
-                                 QStringLiteral("d MMM yyyy"), QStringLiteral("d MMMM yyyy"), QStringLiteral("MMM d yyyy"),
-                                 QStringLiteral("MMMM d yyyy"), QStringLiteral("MMM d, yyyy"), QStringLiteral("MMMM d, yyyy")};
+    QStringList formats = {DisplayFormat(locale), QStringLiteral("yyyy-MM-dd"), locale.dateFormat(QLocale::LongFormat),
+                           QStringLiteral("d MMM yyyy"), QStringLiteral("d MMMM yyyy"), QStringLiteral("MMM d yyyy"),
+                           QStringLiteral("MMMM d yyyy"), QStringLiteral("MMM d, yyyy"), QStringLiteral("MMMM d, yyyy")};
+    // Each again with two digits for the year, after every four-digit reading.
+    for (qsizetype i = 0, count = formats.size(); i < count; ++i)
+        if (formats[i].contains(QLatin1String("yyyy")))
+            formats << QString(formats[i]).replace(QLatin1String("yyyy"), QLatin1String("yy"));
     for (const QString &format : formats) {
         for (const QLocale &reading : {locale, QLocale::c()}) {
-            QDate date = reading.toDate(typed, format);
-            if (!date.isValid())
-                continue;
-            // A two-digit year is a birthday of the last hundred years, never one to come.
-            if (!format.contains(QLatin1String("yyyy")) && format.contains(QLatin1String("yy")) && date > QDate::currentDate())
-                date = date.addYears(-100);
-            return date;
+            const bool twoDigits = !format.contains(QLatin1String("yyyy")) && format.contains(QLatin1String("yy"));
+            const std::optional<QDate> date =
+                twoDigits ? ReadTwoDigitYear(typed, format, reading, today) : std::optional<QDate>(reading.toDate(typed, format));
+            if (date && date->isValid())
+                return date;
         }
     }
     *ok = false;

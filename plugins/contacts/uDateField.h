@@ -37,7 +37,8 @@ public:
     std::function<void(const QString &text)> Refused;
 
     // Reads a typed date; nothing when the text is not a date. Empty text is "no date" (ok).
-    static std::optional<QDate> Parse(const QString &text, const QLocale &locale, bool *ok);
+    // A two-digit year gives no date after today.
+    static std::optional<QDate> Parse(const QString &text, const QLocale &locale, bool *ok, const QDate &today = QDate::currentDate());
     // How a date is shown: the locale's short format with a four-digit year.
     static QString DisplayFormat(const QLocale &locale);
 

@@ -435,9 +435,11 @@ void TplgFamilies::Refresh()
 void TplgFamilies::SetMembers()
 {
     try {
+        // The preselection is the member grid, which shows members only for one family.
         const QStringList selected = SelectedFamilies();
-        TDACDSDataTable &families = Data().DAFamilyList();
-        const QString family = selected.isEmpty() ? families.AsString(kFamilyKey) : selected.first();
+        if (selected.size() != 1)
+            return;
+        const QString family = selected.first();
         TDACDSDataTable &contacts = Data().DAContactList();
         TSearchObjectList preselected;
         for (int r = 0; r < contacts.GetRecordCount(); ++r) {

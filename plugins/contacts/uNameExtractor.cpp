@@ -110,11 +110,24 @@ void TNameExtractor::Split()
     for (qsizetype i = 0; i < n && commaWord < 0; ++i)
         if (m_words[i].contains(QLatin1Char(',')))
             commaWord = i;
-    // "Smith, John": the last name first, unless a suffix follows the comma ("John Smith, Jr.").
-    if (commaWord >= 0 && commaWord + 1 < n && !InList(m_suffixes, WithoutComma(m_words[commaWord + 1])))
+    // "Smith, John": the last name first. A comma after two or more words ("John Smith, MD") or
+    // before a suffix ("Smith, Esq.") ends the name and the suffix follows.
+    if (commaWord == 0 && n > 1 && !IsSuffix(1))
         SplitLastNameFirst(commaWord);
     else
         SplitFirstNameFirst();
+}
+
+bool TNameExtractor::IsSuffix(qsizetype word) const
+{
+    const QString text = WithoutComma(m_words[word]);
+    if (InList(m_suffixes, text))
+        return true;
+    if (TitleWords(word, m_words.size()) > 0 || text.size() > 5)
+        return false;
+    // Short and in capitals ("MD", "RN") or with a final stop ("Esq.", "Ph.D.").
+    const bool capitals = text.size() > 1 && text == text.toUpper() && text != text.toLower();
+    return capitals || text.endsWith(QLatin1Char('.'));
 }
 
 qsizetype TNameExtractor::TitleWords(qsizetype from, qsizetype to) const

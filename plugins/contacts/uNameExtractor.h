@@ -42,6 +42,8 @@ private:
     void Split();
     void SplitFirstNameFirst();
     void SplitLastNameFirst(qsizetype commaWord);
+    // The word is a listed suffix, or looks like one.
+    bool IsSuffix(qsizetype word) const;
     // How many words from the word at from (and before the one at to) form a listed title.
     qsizetype TitleWords(qsizetype from, qsizetype to) const;
 

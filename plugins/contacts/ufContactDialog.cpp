@@ -298,13 +298,16 @@ void TfContactDlg::BuildGeneralPage(QWidget *page)
     connect(pictureButton, &QPushButton::clicked, this, [this] { LoadPicture(); });
     new TPictureClick(m_picture, [this] { LoadPicture(); });
     connect(away, &QPushButton::clicked, this, [this] { MarkDay(true); });
-    // A click picks one day; a click with Shift held picks every day from the last one clicked.
-    connect(m_calendar, &QCalendarWidget::clicked, this, [this](const QDate &day) {
+    // A click or an arrow key picks one day; with Shift held, every day from the last one picked.
+    const auto pick = [this](const QDate &day) {
         if ((QApplication::keyboardModifiers() & Qt::ShiftModifier) && m_anchor.isValid())
             SelectDays(m_anchor, day);
         else
             SelectDays(day, day);
-    });
+    };
+    connect(m_calendar, &QCalendarWidget::selectionChanged, this, [this, pick] { pick(m_calendar->selectedDate()); });
+    // A click on the day already shown as picked changes no selection.
+    connect(m_calendar, &QCalendarWidget::clicked, this, pick);
     connect(back, &QPushButton::clicked, this, [this] { MarkDay(false); });
 }
 

@@ -497,9 +497,7 @@ void TplgGroups::Deactivate(QObject *)
             if (QTreeWidgetItem *item = m_tree->currentItem())
                 settings->SetUserSetting(kActiveNodeSetting, IDOf(item));
         }
-        TDACDSDataTable &groups = m_controller.Data().DAGroupsList();
-        if (groups.GetActive() && groups.HasChanges())
-            groups.ApplyUpdates(true);
+        m_controller.Data().SaveOrRevert(QStringLiteral("onDeactivate"), {&m_controller.Data().DAGroupsList()}, true);
         m_controller.Data().MinistryFunctions().Close();
         m_controller.Data().MinistryFunctions().SetWhere(TDAWhere());
     } catch (const std::exception &e) {
@@ -707,14 +705,12 @@ void TplgGroups::Refresh()
             selected = index;
     TDAContacts &store = m_controller.Data();
     TDACDSDataTable &groups = store.DAGroupsList();
-    if (groups.GetActive() && groups.HasChanges())
-        groups.ApplyUpdates(true);
+    store.SaveOrRevert(QStringLiteral("acHYRefreshExecute"), {&groups}, true);
     // What others changed meanwhile is read again.
     for (TDACDSDataTable *table : {&groups, &store.MinistryFunctions(), &store.LiturgyTemplates()})
         if (!table->HasChanges())
             table->Close();
     FillGroupListView(false);
-    m_controller.WriteHostLog(QorLogLevel::Severe, QStringLiteral("acHYRefreshExecute"), QStringLiteral("c"));
     index = 0;
     QTreeWidgetItem *target = m_tree->topLevelItem(0);
     for (QTreeWidgetItemIterator it(m_tree); *it; ++it, ++index)

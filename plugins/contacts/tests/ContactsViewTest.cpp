@@ -8,7 +8,10 @@
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uFamiliesView.h"
 
+#include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
+
+#include "client/ufReports.h"
 
 #include "dataaccess/TDACDSDataTable.h"
 #include "foundation/uCommon.h"
@@ -124,6 +127,14 @@ public:
         ReportCategory = category;
         ReportSelection = selection ? *selection : QStringList();
         ReportCount = count;
+        if (Definitions.isEmpty())
+            return;
+        // The host's chooser as the host opens it; the report chosen in it when it shows.
+        TfReports chooser([](int number) { return QString::number(number); },
+                          [](const QString &, const QString &fallback) { return fallback; });
+        chooser.LoadDefinitions(category, Definitions, QString(), 0, !ReportSelection.isEmpty());
+        chooser.show();
+        ChosenReport = chooser.ChosenDefinition() ? chooser.ChosenDefinition()->ReportTitle : QString();
     }
     void GetReportDefinitionsText(const QString &category, QString &text) override
     {
@@ -177,6 +188,7 @@ public:
     QStringList Mailed;
     QString Definitions;
     QString DefinitionsAsked;
+    QString ChosenReport;
 };
 
 class ContactsViews : public ::testing::Test
@@ -339,7 +351,8 @@ TEST_F(ContactsViews, AUserWithoutEditorRightsBrowsesButChangesNothing)
     const std::tuple<const char *, bool, bool> cases[] = {
         {"acHYNew", true, false},        {"acHYEdit", true, false},      {"acHYDelete", true, false},
         {"acExportXLS", true, false},    {"acHYImportExport", true, false}, {"acHYAddFamily", true, false},
-        {"acHYAddExistingFamily", true, false}, {"acHYAddGroup", true, false}, {"acHYFindContact", true, true},
+        {"acHYAddExistingFamily", true, false}, {"acHYAddGroup", true, false}, {"acHYAddMinistry", true, false},
+        {"acHYFindContact", true, true},
         {"acHYPrint", true, true},       {"acHYPreview", true, true},    {"acEMail", true, true}};
     for (const int level : {1, 2}) {
         host.User.UserLevel = level; // 2: other rights, but not bit 0
@@ -598,7 +611,8 @@ TEST_F(ContactsViews, AFailedSaveIsToldAndLeavesNothingPending)
     TDACDSDataTable &list = controller.Data().DAContactList();
 
     // Action, and whether the two people afterwards are in no family, as the list shows them.
-    const std::pair<const char *, bool> cases[] = {{"acHYAddExistingFamily", true}, {"acHYDelete", false}};
+    controller.Data().RunFamilyDialog = [](int) { return TModalResult::Ok; };
+    const std::pair<const char *, bool> cases[] = {{"acHYAddFamily", true}, {"acHYAddExistingFamily", true}, {"acHYDelete", false}};
     for (const auto &[action, inNoFamily] : cases) {
         told.clear();
         view->SelectRows(RowsOf(*view, {QStringLiteral("Smith"), QStringLiteral("Trent")}));
@@ -617,6 +631,9 @@ TEST_F(ContactsViews, AFailedSaveIsToldAndLeavesNothingPending)
     // The person whose deletion failed is whole: the preference is still there.
     EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblLnkServingPrefrence")), QStringLiteral("1"));
     EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblContacts")), QStringLiteral("2"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(FamilyName, ',') FROM tblFamilies")), QStringLiteral("Gardener family"))
+        << "no family without its members";
+    EXPECT_FALSE(controller.Data().DAFamilyDetails().GetActive() && controller.Data().DAFamilyDetails().HasChanges());
 
     // Into a group whose links the server refuses: no link stays pending in the client.
     const QString group = QStringLiteral("{6A000000-0000-0000-0000-000000000001}");
@@ -634,6 +651,22 @@ TEST_F(ContactsViews, AFailedSaveIsToldAndLeavesNothingPending)
     ASSERT_EQ(told.size(), 1);
     EXPECT_FALSE(controller.Data().DALnkGroupMembers().HasChanges());
     EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblLnkGroupmembers")), QStringLiteral("0"));
+
+    // A picker that fails after a group was made in it: told, and the group not left for a later save.
+    told.clear();
+    view->PickGroups = [&](bool) -> QStringList {
+        TDACDSDataTable &groups = controller.Data().DAGroupsList();
+        groups.Insert();
+        groups.SetValue(QStringLiteral("PK_GroupID"), QStringLiteral("{6A000000-0000-0000-0000-000000000002}"));
+        groups.SetValue(QStringLiteral("GroupName"), QStringLiteral("Made in the picker"));
+        groups.SetValue(QStringLiteral("F_ParentGroupID"), EmptyGUID);
+        groups.Post();
+        throw std::runtime_error("the picker broke");
+    };
+    view->Action(QStringLiteral("acHYAddGroup"))->trigger();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("the picker broke"))) << told[0].toStdString();
+    EXPECT_FALSE(controller.Data().GroupChangesPending());
 }
 
 TEST_F(ContactsViews, AFamiliesViewSaveTheServerRefusesIsToldAndReadBack)
@@ -704,6 +737,78 @@ TEST_F(ContactsViews, TheMenuBarCarriesFileAndEditWithReportsLabelsAndCustomize)
     EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
 }
 
+// Each entry of the Reports and Labels menus opens the chooser at the report it names.
+TEST_F(ContactsViews, EachReportAndLabelEntryOpensTheReportItNames)
+{
+    AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QString()}});
+    const QString fields = QStringLiteral(",x,x,x,x,x,x,x,x,x,x,FALSE,x,x,FALSE\r\n");
+    host.Definitions = QStringLiteral("{R1},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000002},List.rtm,\"Contact list\"") + fields +
+                       QStringLiteral("{R2},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000002},Details.rtm,\"Contact details\"") + fields +
+                       QStringLiteral("{R3},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000001},Labels.rtm,\"Address labels\"") + fields +
+                       QStringLiteral("{R4},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000001},Badges.rtm,\"Name badges\"") + fields;
+    TplgContacts *view = Show<TplgContacts>();
+    const std::pair<const char *, const char *> cases[] = {
+        {"mnuReports", "Contact list"}, {"mnuReports", "Contact details"}, {"mnuLabels", "Address labels"}, {"mnuLabels", "Name badges"}};
+    for (const auto &[menuName, title] : cases) {
+        host.ChosenReport.clear();
+        emit view->Menu(QStringLiteral("mnuFile"))->aboutToShow();
+        QMenu *menu = view->Menu(QString::fromLatin1(menuName));
+        menu->popup(view->mapToGlobal(QPoint(10, 10)));
+        QAction *entry = nullptr;
+        for (QAction *action : menu->actions())
+            if (action->text() == QString::fromLatin1(title))
+                entry = action;
+        ASSERT_TRUE(entry) << title;
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
+        EXPECT_EQ(host.ChosenReport, QString::fromLatin1(title));
+        menu->hide();
+    }
+    EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_ContactID='%1')").arg(KeyOf(QStringLiteral("Smith")))});
+}
+
+// Customize acts on the view shown: in the card view it chooses the cards' lines and leaves
+// the table's columns as they were; the choice is kept for the next time.
+TEST_F(ContactsViews, CustomizeInTheCardViewChoosesTheCardsLinesAndLeavesTheTable)
+{
+    AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QString()}});
+    TplgContacts *view = Show<TplgContacts>();
+    const auto hiddenColumns = [view] {
+        QList<int> hidden;
+        for (int c = 0; c < view->Model()->columnCount(); ++c)
+            if (view->TableView()->isColumnHidden(c))
+                hidden << c;
+        return hidden;
+    };
+    const QList<int> hiddenBefore = hiddenColumns();
+    view->Action(QStringLiteral("acCardView"))->trigger();
+    ASSERT_TRUE(view->CardViewShown());
+    int listed = 0;
+    view->RunCustomize = [&](QDialog &dialog) {
+        dialog.show();
+        auto *list = dialog.findChild<QListWidget *>(QStringLiteral("lstColumns"));
+        listed = list->count();
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->data(Qt::UserRole).toInt() == view->Model()->ColumnOf(QStringLiteral("phone1"))) {
+                list->setCurrentRow(i);
+                QTest::keyClick(list, Qt::Key_Space);
+            }
+        return true;
+    };
+    QMenu *edit = view->Menu(QStringLiteral("mnuEdit"));
+    edit->popup(view->mapToGlobal(QPoint(10, 10)));
+    QTest::mouseClick(edit, Qt::LeftButton, {}, edit->actionGeometry(view->Action(QStringLiteral("acCustomize"))).center());
+    EXPECT_EQ(listed, TplgContacts::CardFields.size());
+    QStringList expected = TplgContacts::CardFields;
+    expected.removeAll(QStringLiteral("phone1"));
+    EXPECT_EQ(view->CardFieldsShown(), expected);
+    EXPECT_EQ(hiddenColumns(), hiddenBefore) << "the table is not the view shown";
+
+    view->Deactivate(nullptr);
+    TplgContacts *again = Show<TplgContacts>();
+    EXPECT_EQ(again->CardFieldsShown(), expected);
+    EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
+}
+
 TEST_F(ContactsViews, NewAsCopyStartsWithTheHouseholdOfTheCurrentContact)
 {
     server->Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, Street, City, Zip, phone1, F_FamilyID) VALUES "
@@ -732,6 +837,41 @@ TEST_F(ContactsViews, NewAsCopyStartsWithTheHouseholdOfTheCurrentContact)
     host.User.UserLevel = 0;
     view->UpdateActions();
     EXPECT_FALSE(view->Action(QStringLiteral("acHYNewCopy"))->isEnabled()) << "not for a user without editor rights";
+}
+
+// Members... replaces the members the grid shows; with two families chosen it shows none, so
+// the action is off and every member stays where they were.
+TEST_F(ContactsViews, MembersIsOfferedForOneChosenFamilyOnlyAndSeveralKeepTheirMembers)
+{
+    const QString other = QStringLiteral("{FA000000-0000-0000-0000-000000000002}");
+    AddPeople({{QStringLiteral("Gardener"), QStringLiteral("Gus"), QString()}, {QStringLiteral("Trent"), QStringLiteral("Tom"), QString()}});
+    server->Sql(QStringLiteral(R"(
+        INSERT INTO tblFamilies (PK_FamilyID, FamilyName) VALUES ('%2', 'Trent family');
+        UPDATE tblContacts SET F_FamilyID = '%1' WHERE LastName = 'Gardener';
+        UPDATE tblContacts SET F_FamilyID = '%2' WHERE LastName = 'Trent';
+    )").arg(kFamily, other));
+    const auto dropFamily = qScopeGuard([other] {
+        server->Sql(QStringLiteral("UPDATE tblContacts SET F_FamilyID = NULL; DELETE FROM tblFamilies WHERE PK_FamilyID = '%1';").arg(other));
+    });
+    TplgFamilies *view = Show<TplgFamilies>();
+    QTableView *grid = view->FamilyGrid();
+    QAction *members = view->Action(QStringLiteral("acHyAddContact"));
+    ASSERT_EQ(grid->model()->rowCount(), 2) << Errors().toStdString();
+    const auto rowCentre = [grid](int row) { return grid->visualRect(grid->model()->index(row, grid->horizontalHeader()->logicalIndexAt(0))).center(); };
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    EXPECT_TRUE(members->isEnabled());
+    EXPECT_EQ(view->MemberGrid()->model()->rowCount(), 1);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(1));
+    EXPECT_EQ(view->MemberGrid()->model()->rowCount(), 0);
+    EXPECT_FALSE(members->isEnabled()) << "Members... with two families chosen";
+    host.SearchAnswer = TSearchObjectList{};
+    members->trigger();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblContacts WHERE F_FamilyID IS NOT NULL")), QStringLiteral("2"));
+    // Keys move the choice back to one family.
+    QTest::keyClick(grid, Qt::Key_Up);
+    EXPECT_TRUE(members->isEnabled());
+    EXPECT_EQ(view->MemberGrid()->model()->rowCount(), 1);
+    EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
 }
 
 TEST_F(ContactsViews, FamiliesForAUserWithoutEditorRightsOnlyBrowse)

@@ -741,7 +741,8 @@ TEST_F(ContactsData, TypedDatesOfBirthAreKeptAndTextThatIsNoDateIsRefused)
     const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
     const std::tuple<const char *, const char *, bool> cases[] = {
         {"03/15/1975", "1975-03-15", false}, {"1978-06-20", "1978-06-20", false}, {"20 Jun 1978", "1978-06-20", false},
-        {"1/1/1900", "1900-01-01", false},   {"3/15/75", "1975-03-15", false},    {"next tuesday", "none", true},
+        {"1/1/1900", "1900-01-01", false},   {"3/15/75", "1975-03-15", false},    {"3/15/05", "2005-03-15", false},
+        {"15 Mar 05", "2005-03-15", false},  {"next tuesday", "none", true},
         {"", "none", false}};
     const QString key = QStringLiteral("{B2000000-0000-0000-0000-000000000001}");
     server->Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, DateOfBirth) VALUES ('%1', 'Dora', 'Dated', '1900-01-01');").arg(key));
@@ -781,6 +782,24 @@ TEST_F(ContactsData, TypedDatesOfBirthAreKeptAndTextThatIsNoDateIsRefused)
             EXPECT_TRUE(prompt.Prompts()[0].Text.startsWith(controller.GetText(1447) + QString::fromLatin1(typed)));
             EXPECT_EQ(left, QString::fromLatin1(typed)) << "the text stays as typed";
         }
+    }
+}
+
+// A two-digit year is the latest year with those digits that gives no date after today.
+TEST(ContactsDateField, ATwoDigitYearIsTheLatestThatGivesNoDateToCome)
+{
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QDate today(2026, 12, 10);
+    const std::pair<const char *, QDate> cases[] = {
+        {"3/15/05", QDate(2005, 3, 15)},   {"15 Mar 05", QDate(2005, 3, 15)}, {"Mar 15, 05", QDate(2005, 3, 15)},
+        {"3/15/99", QDate(1999, 3, 15)},   {"12/10/26", QDate(2026, 12, 10)}, {"12/11/26", QDate(1926, 12, 11)},
+        {"2/29/00", QDate(2000, 2, 29)},   {"1/1/00", QDate(2000, 1, 1)},     {"15 March 1905", QDate(1905, 3, 15)},
+        {"3/15/1905", QDate(1905, 3, 15)}, {"2/29/25", QDate()}};
+    for (const auto &[typed, expected] : cases) {
+        bool ok = false;
+        const std::optional<QDate> date = TDateField::Parse(QString::fromLatin1(typed), us, &ok, today);
+        EXPECT_EQ(ok, expected.isValid()) << typed;
+        EXPECT_EQ(date.value_or(QDate()), expected) << typed;
     }
 }
 
@@ -874,6 +893,45 @@ TEST_F(ContactsData, ARangeOfDaysIsMarkedAtOnceAndInvertFlipsEveryFunction)
                                     "WHERE F_ContactID = '%1'").arg(key)),
               QStringLiteral("03-01,03-04,03-05"));
     EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblLnkServingPrefrence WHERE F_ContactID = '%1'").arg(key)), 2);
+}
+
+// The buttons mark the days shown as picked, by mouse or by keys: a click on the 15th and two
+// Right arrows pick the 17th; Shift with the arrows picks from there.
+TEST_F(ContactsData, TheAvailabilityButtonsMarkTheDaysPickedWithTheKeyboard)
+{
+    Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+        TfContactDlg dialog(Data(), controller);
+        dialog.Load(contact, isNew);
+        dialog.show();
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edFullname")), QStringLiteral("Kay Keyed"));
+        auto *calendar = dialog.findChild<QCalendarWidget *>(QStringLiteral("DNAvail"));
+        calendar->setCurrentPage(2027, 12);
+        auto *days = calendar->findChild<QTableView *>(QStringLiteral("qt_calendar_calendarview"));
+        QPoint fifteenth;
+        for (int row = 1; row < days->model()->rowCount(); ++row)
+            for (int column = 1; column < days->model()->columnCount(); ++column)
+                if (days->model()->index(row, column).data().toInt() == 15) // only once on a month's page
+                    fifteenth = days->visualRect(days->model()->index(row, column)).center();
+        auto *away = dialog.findChild<QPushButton *>(QStringLiteral("btnUnAvailiable"));
+        auto *back = dialog.findChild<QPushButton *>(QStringLiteral("btnAvailiable"));
+        QTest::mouseClick(days->viewport(), Qt::LeftButton, {}, fifteenth);
+        QTest::keyClick(days, Qt::Key_Right);
+        QTest::keyClick(days, Qt::Key_Right);
+        EXPECT_EQ(dialog.SelectedDays(), QList<QDate>{QDate(2027, 12, 17)});
+        QTest::mouseClick(away, Qt::LeftButton);
+        QTest::keyClick(days, Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(days, Qt::Key_Right, Qt::ShiftModifier);
+        EXPECT_EQ(dialog.SelectedDays(), (QList<QDate>{QDate(2027, 12, 17), QDate(2027, 12, 18), QDate(2027, 12, 19)}));
+        QTest::mouseClick(away, Qt::LeftButton);
+        QTest::keyClick(days, Qt::Key_Left);
+        QTest::mouseClick(back, Qt::LeftButton);
+        dialog.acClose()->trigger();
+        return dialog.ModalResult();
+    };
+    ASSERT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(to_char(UnavailiableDate, 'MM-DD'), ',' ORDER BY UnavailiableDate) FROM tblUnAvailiabillity "
+                                    "WHERE F_ContactID = '%1'").arg(ContactByName(QStringLiteral("Keyed")))),
+              QStringLiteral("12-17,12-19"));
 }
 
 TEST_F(ContactsData, ANewFamilyShowsWhoMadeItAndWhen)

@@ -536,6 +536,41 @@ TEST_F(GroupsView, RefusedRemovalsAndRenamesAreToldAndTheViewShowsTheServersStat
     EXPECT_EQ(view->FindNode(TGroupsNodeKind::Group, kYouth)->text(0), QStringLiteral("Youth"));
 }
 
+// A change to the groups left pending (a rename the picker of the contacts view made) that the
+// server refuses when Refresh or leaving the view sends it: told, and the server's name shown.
+TEST_F(GroupsView, APendingGroupChangeRefusedOnRefreshOrLeavingIsToldAndDropped)
+{
+    QStringList told;
+    controller.Data().ShowSaveFailure = [&](const QString &message) { told << message; };
+    server->Sql(QStringLiteral(R"(
+        CREATE OR REPLACE FUNCTION dbo.refuse_group_changes() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN RAISE EXCEPTION 'groups are held'; END $$;
+        CREATE TRIGGER hold_groups BEFORE UPDATE ON dbo.tblGroups FOR EACH ROW EXECUTE FUNCTION dbo.refuse_group_changes();
+    )"));
+    const auto drop = qScopeGuard([] { server->Sql(QStringLiteral("DROP TRIGGER hold_groups ON dbo.tblGroups;")); });
+    TDACDSDataTable &groups = controller.Data().DAGroupsList();
+    const auto renamePending = [&] {
+        ASSERT_TRUE(groups.Locate(QStringLiteral("PK_GroupID"), kYouth));
+        groups.Edit();
+        groups.SetValue(QStringLiteral("GroupName"), QStringLiteral("Teens"));
+        groups.Post();
+        ASSERT_TRUE(groups.HasChanges());
+    };
+    renamePending();
+    view->Action(QStringLiteral("acHYRefresh"))->trigger();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("groups are held"))) << told[0].toStdString();
+    EXPECT_FALSE(groups.HasChanges());
+    EXPECT_EQ(view->FindNode(TGroupsNodeKind::Group, kYouth)->text(0), QStringLiteral("Youth"));
+
+    renamePending();
+    view->Deactivate(nullptr);
+    ASSERT_EQ(told.size(), 2);
+    EXPECT_FALSE(groups.HasChanges());
+    view->Activate(nullptr);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT GroupName FROM tblGroups WHERE PK_GroupID = '%1'").arg(kYouth)), QStringLiteral("Youth"));
+}
+
 // Not a check: the picture for the documentation, when a folder is named.
 TEST_F(GroupsView, Picture)
 {
