@@ -13,7 +13,7 @@
 #include "reporting/ReportExport.h"
 
 #include <QApplication>
-#include <QCloseEvent>
+#include <QEvent>
 #include <QDir>
 #include <QScopeGuard>
 
