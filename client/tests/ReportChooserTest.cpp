@@ -667,7 +667,7 @@ TEST_F(PreviewOperation, TheViewerPagesThroughTheReportAndPrintsFromIt)
     EXPECT_EQ(int(PdfPages(FileBytes(printed)).size()), pages);
 }
 
-TEST_F(PreviewOperation, AnUnknownTemplateIsLoggedAndShowsNothing)
+TEST_F(PreviewOperation, AnUnknownTemplateIsLoggedAndToldWithoutAViewer)
 {
     QTemporaryDir logFolder;
     TQorLog log;
@@ -678,6 +678,8 @@ TEST_F(PreviewOperation, AnUnknownTemplateIsLoggedAndShowsNothing)
     EXPECT_FALSE(Preview(request));
     SessionLog = nullptr;
     EXPECT_TRUE(QString::fromUtf8(FileBytes(log.FileName())).contains(QStringLiteral("PreviewReport (NoSuchReport.rtm)")));
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QStringLiteral("Missing reportfile"))) << prompt.Prompts()[0].Text.toStdString();
 }
 
 TEST_F(PreviewOperation, TheDesignerOpensOnThePreviewedTemplateAndTheViewerAndTheSavedFileShowTheChange)
