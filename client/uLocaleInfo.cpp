@@ -1,8 +1,12 @@
 #include "client/uLocaleInfo.h"
 
 #include <algorithm>
+#include <climits>
+#include <optional>
 
+#include <clocale>
 #include <langinfo.h>
+#include <locale.h>
 
 namespace {
 
@@ -75,23 +79,127 @@ int currencyCode(const TCurrencyPlacement &placement)
     return (placement.Precedes ? 0 : 1) + (placement.Separated ? 2 : 0);
 }
 
+// How the locale writes money: from the C library's locale of that name (localeconv) when
+// it has one, else from Qt's locale data, which knows no sign positions.
+struct TMoney
+{
+    TCurrencyPlacement Positive;
+    TCurrencyPlacement Negative;
+    int PosSignPosn = -1; // the C library's p_sign_posn and n_sign_posn, -1 when not known
+    int NegSignPosn = -1;
+    int Digits = 0;
+    int IntlDigits = 0;
+    QString Symbol;
+    QString IntlSymbol;
+    QString DecimalSep;
+    QString ThousandSep;
+    QString Grouping;
+};
+
+// The C library's group sizes ("\3\3", "\3\2") as "3;0" or "3;2;0": the last size repeats
+// unless CHAR_MAX ends the list, when no "0" follows.
+QString cGrouping(const char *sizes)
+{
+    QList<int> kept;
+    bool repeats = true;
+    for (const char *c = sizes; c && *c; ++c) {
+        if (*c == CHAR_MAX) {
+            repeats = false;
+            break;
+        }
+        kept << int(*c);
+    }
+    if (kept.isEmpty())
+        return QStringLiteral("0");
+    if (repeats)
+        while (kept.size() > 1 && kept.last() == kept.at(kept.size() - 2))
+            kept.removeLast();
+    QStringList out;
+    for (int size : kept)
+        out << QString::number(size);
+    if (repeats)
+        out << QStringLiteral("0");
+    return out.join(QLatin1Char(';'));
+}
+
+int cFlag(char value, int unknown = -1)
+{
+    return value == CHAR_MAX ? unknown : int(value);
+}
+
+// The C library's locale: "" is the user's own (LC_ALL, LC_MONETARY, LANG); a name is tried
+// with the UTF-8 suffixes first.
+std::optional<TMoney> cMoney(const QString &name)
+{
+    QList<QByteArray> candidates;
+    if (name.isEmpty())
+        candidates << QByteArray();
+    else
+        candidates << (name + QStringLiteral(".UTF-8")).toLocal8Bit() << (name + QStringLiteral(".utf8")).toLocal8Bit()
+                   << name.toLocal8Bit();
+    locale_t money = nullptr;
+    for (const QByteArray &candidate : candidates)
+        if ((money = newlocale(LC_MONETARY_MASK, candidate.constData(), nullptr)))
+            break;
+    if (!money)
+        return std::nullopt;
+    const locale_t previous = uselocale(money);
+    const lconv *c = localeconv();
+    TMoney out;
+    out.Positive = {cFlag(c->p_cs_precedes, 1) != 0, cFlag(c->p_sep_by_space, 0) != 0};
+    out.Negative = {cFlag(c->n_cs_precedes, 1) != 0, cFlag(c->n_sep_by_space, 0) != 0};
+    out.PosSignPosn = cFlag(c->p_sign_posn);
+    out.NegSignPosn = cFlag(c->n_sign_posn);
+    out.Digits = cFlag(c->frac_digits, 0);
+    out.IntlDigits = cFlag(c->int_frac_digits, 0);
+    out.Symbol = QString::fromUtf8(c->currency_symbol);
+    out.IntlSymbol = QString::fromUtf8(c->int_curr_symbol).trimmed();
+    out.DecimalSep = QString::fromUtf8(c->mon_decimal_point);
+    out.ThousandSep = QString::fromUtf8(c->mon_thousands_sep);
+    out.Grouping = cGrouping(c->mon_grouping);
+    uselocale(previous);
+    freelocale(money);
+    return out;
+}
+
+// The negative amount's form as Windows numbers its sixteen ("-$1.1" is 1, "-1.1 $" is 8), the
+// nearest for a form it lacks; -1 when the sign's place is not known.
+int negativeCurrency(const TMoney &money)
+{
+    if (money.NegSignPosn < 0)
+        return -1;
+    static const int before[2][5] = {{0, 1, 3, 1, 2}, {14, 9, 11, 9, 12}};  // symbol first: unparted, parted
+    static const int after[2][5] = {{4, 5, 7, 6, 7}, {15, 8, 10, 13, 10}};   // symbol last
+    const int posn = std::min(money.NegSignPosn, 4);
+    return (money.Negative.Precedes ? before : after)[money.Negative.Separated ? 1 : 0][posn];
+}
+
+// A value the locale does not give is left empty.
+QString known(int value)
+{
+    return value < 0 ? QString() : number(value);
+}
+
 // The values that a user's own settings may change, read from locale under the prefix.
-void addOverridable(TQorCrashHandler::Properties &properties, const QString &prefix, const QLocale &locale)
+void addOverridable(TQorCrashHandler::Properties &properties, const QString &prefix, const QLocale &locale, const TMoney &money)
 {
     const QString shortDate = locale.dateFormat(QLocale::ShortFormat);
     const QString longDate = locale.dateFormat(QLocale::LongFormat);
     const QString time = locale.timeFormat(QLocale::LongFormat);
-    const TCurrencyPlacement positive = currencyPlacement(locale, 1.0);
-    const TCurrencyPlacement negative = currencyPlacement(locale, -1.0);
+    const TCurrencyPlacement positive = money.Positive;
+    const TCurrencyPlacement negative = money.Negative;
     const QString trimmedTime = time.trimmed();
     properties << std::pair{prefix + QStringLiteral("ICurrency"), number(currencyCode(positive))}
                << std::pair{prefix + QStringLiteral("IDate"), number(dateOrder(shortDate))}
                << std::pair{prefix + QStringLiteral("ILDate"), number(dateOrder(longDate))}
+               << std::pair{prefix + QStringLiteral("INegCurr"), known(negativeCurrency(money))}
                << std::pair{prefix + QStringLiteral("INegSepBySpace"), flag(negative.Separated)}
+               << std::pair{prefix + QStringLiteral("INegSignPosN"), known(money.NegSignPosn)}
                << std::pair{prefix + QStringLiteral("INegSymPrecedes"), flag(negative.Precedes)}
                // The user's value is spelt so in every report, the locale's own without the extra s.
                << std::pair{prefix + (prefix.isEmpty() ? QStringLiteral("IPossSepBySpace") : QStringLiteral("IPosSepBySpace")),
                             flag(positive.Separated)}
+               << std::pair{prefix + QStringLiteral("IPosSignPosN"), known(money.PosSignPosn)}
                << std::pair{prefix + QStringLiteral("IPosSymPrecedes"), flag(positive.Precedes)}
                << std::pair{prefix + QStringLiteral("ITime"), flag(!time.contains(QLatin1Char('a'), Qt::CaseInsensitive))}
                << std::pair{prefix + QStringLiteral("ITlZero"), flag(trimmedTime.startsWith(QStringLiteral("hh"), Qt::CaseInsensitive))}
@@ -155,6 +263,20 @@ int currencyDigits(const QLocale &locale)
     return digits;
 }
 
+TMoney qtMoney(const QLocale &locale)
+{
+    TMoney money;
+    money.Positive = currencyPlacement(locale, 1.0);
+    money.Negative = currencyPlacement(locale, -1.0);
+    money.Digits = money.IntlDigits = currencyDigits(locale);
+    money.Symbol = locale.currencySymbol();
+    money.IntlSymbol = locale.currencySymbol(QLocale::CurrencyIsoCode);
+    money.DecimalSep = locale.decimalPoint();
+    money.ThousandSep = locale.groupSeparator();
+    money.Grouping = grouping(locale, locale.toCurrencyString(qlonglong(1234567890)));
+    return money;
+}
+
 // The code page of the character set the C library works in, as Windows numbers them.
 int codePage()
 {
@@ -216,6 +338,9 @@ void TLocaleInfo::Read()
         properties << std::pair{QStringLiteral("MonthNames.SName%1").arg(month, 2, 10, QLatin1Char('0')),
                                 month <= 12 ? locale.monthName(month, QLocale::LongFormat) : QString()};
 
+    const bool users = m_locale == QLocale::system().name();
+    const TMoney money = cMoney(users ? QString() : m_locale).value_or(qtMoney(locale));
+    const TMoney ownMoney = users ? cMoney(m_locale).value_or(qtMoney(own)) : money;
     const QString shortDate = locale.dateFormat(QLocale::ShortFormat);
     QString digits;
     for (int digit = 0; digit <= 9; ++digit)
@@ -223,13 +348,13 @@ void TLocaleInfo::Read()
     TQorCrashHandler::Properties values{
         {QStringLiteral("ICalendarType"), QStringLiteral("1")},
         {QStringLiteral("ICentury"), flag(shortDate.contains(QStringLiteral("yyyy")))},
-        {QStringLiteral("ICurrDigits"), number(currencyDigits(locale))},
+        {QStringLiteral("ICurrDigits"), number(money.Digits)},
         {QStringLiteral("IDefaultAnsiCodePage"), number(codePage())},
         {QStringLiteral("IDefaultCodePage"), number(codePage())},
-        {QStringLiteral("IIntlCurrDigits"), number(currencyDigits(locale))},
+        {QStringLiteral("IIntlCurrDigits"), number(money.IntlDigits)},
         {QStringLiteral("INegNumber"), number(negativeNumber(locale))},
         {QStringLiteral("SGrouping"), grouping(locale, locale.toString(qlonglong(1234567890)))},
-        {QStringLiteral("SMonGrouping"), grouping(locale, locale.toCurrencyString(qlonglong(1234567890)))},
+        {QStringLiteral("SMonGrouping"), money.Grouping},
         {QStringLiteral("IDayLZero"), flag(shortDate.contains(QStringLiteral("dd")))},
         {QStringLiteral("IFirstDayOfWeek"), number(int(locale.firstDayOfWeek()) - 1)},
         {QStringLiteral("ILZero"), flag(locale.toString(0.5).startsWith(locale.zeroDigit()))},
@@ -241,14 +366,14 @@ void TLocaleInfo::Read()
         {QStringLiteral("SAbbrCtryName"), QLocale::territoryToCode(locale.territory())},
         {QStringLiteral("SAbbrevLangName"), QLocale::languageToCode(locale.language())},
         {QStringLiteral("SCountry"), locale.nativeTerritoryName()},
-        {QStringLiteral("SCurreny"), locale.currencySymbol()},
+        {QStringLiteral("SCurreny"), money.Symbol},
         {QStringLiteral("SDecimal"), locale.decimalPoint()},
         {QStringLiteral("SEngCountry"), QLocale::territoryToString(locale.territory())},
         {QStringLiteral("SEngLanguage"), QLocale::languageToString(locale.language())},
-        {QStringLiteral("SIntlSymbol"), locale.currencySymbol(QLocale::CurrencyIsoCode)},
+        {QStringLiteral("SIntlSymbol"), money.IntlSymbol},
         {QStringLiteral("SLanguage"), locale.nativeLanguageName()},
-        {QStringLiteral("SMonDecimalSep"), locale.decimalPoint()},
-        {QStringLiteral("SMonThousandSep"), locale.groupSeparator()},
+        {QStringLiteral("SMonDecimalSep"), money.DecimalSep},
+        {QStringLiteral("SMonThousandSep"), money.ThousandSep},
         {QStringLiteral("SNativeCtryName"), locale.nativeTerritoryName()},
         {QStringLiteral("SNativeDigits"), digits},
         {QStringLiteral("SNativeLangName"), locale.nativeLanguageName()},
@@ -260,8 +385,8 @@ void TLocaleInfo::Read()
         {QStringLiteral("UserLocale"), QLocale::system().name()},
         {QStringLiteral("UserLocaleConstant"), number(UserLocaleConstant)},
     };
-    addOverridable(values, QString(), locale);
-    addOverridable(values, QStringLiteral("NUO_"), own);
+    addOverridable(values, QString(), locale, money);
+    addOverridable(values, QStringLiteral("NUO_"), own, ownMoney);
     // After the names of days and months, the values in the order of their names.
     std::stable_sort(values.begin(), values.end(),
                      [](const auto &a, const auto &b) { return a.first.compare(b.first, Qt::CaseInsensitive) < 0; });

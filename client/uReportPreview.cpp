@@ -13,6 +13,7 @@
 #include "reporting/ReportExport.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QDir>
 #include <QScopeGuard>
 
@@ -46,6 +47,35 @@ QString FilterOf(const ReportExportFormat &format)
     return QStringLiteral("%1 (%2)").arg(format.Description, format.Pattern);
 }
 
+// The viewer's export runs while the viewer is still open: the close that the export choice
+// starts waits for the save dialog and the writing, and a file that cannot be written keeps
+// the viewer for another try. A close by the window's own button exports nothing.
+class TExportBeforeClose : public QObject
+{
+public:
+    TExportBeforeClose(TfPreview &viewer, std::function<bool(ReportExportKind)> exportAs)
+        : QObject(&viewer), m_viewer(viewer), m_export(std::move(exportAs))
+    {
+        viewer.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != &m_viewer || event->type() != QEvent::Close || event->spontaneous() ||
+            m_viewer.ModalResult() != TModalResult::Ok || m_viewer.ExportKind() == ReportExportKind::None)
+            return false;
+        if (m_export(m_viewer.ExportKind()))
+            return false;
+        event->ignore();
+        return true;
+    }
+
+private:
+    TfPreview &m_viewer;
+    std::function<bool(ReportExportKind)> m_export;
+};
+
 } // namespace
 
 TReportPreview::TReportPreview(IReportService &service, TReportPreviewHost host) : m_service(service), m_host(std::move(host)) {}
@@ -62,9 +92,17 @@ bool TReportPreview::PreviewReport(const TReportRequest &request)
     try {
         return Run(request);
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("PreviewReport (%1)").arg(request.TemplateName), QString::fromUtf8(e.what()));
+        Fail(request.TemplateName, e);
     }
     return false;
+}
+
+void TReportPreview::Fail(const QString &templateName, const std::exception &e, QWidget *over) const
+{
+    AddToLog(llSevere, kDMClient, QStringLiteral("PreviewReport (%1)").arg(templateName), QString::fromUtf8(e.what()));
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    ShowMessage(over ? over : m_host.Owner, QMessageBox::Warning, m_host.Text(3000), m_host.Text(5022).arg(QString::fromUtf8(e.what())));
 }
 
 bool TReportPreview::Run(const TReportRequest &request)
@@ -124,16 +162,22 @@ bool TReportPreview::Run(const TReportRequest &request)
     QObject::connect(&viewer, &TfPreview::DesignerRequested, &viewer, [this, &viewer, &document] {
         ShowDesigner(viewer, document);
     });
+    new TExportBeforeClose(viewer, [this, &viewer, &document, &request](ReportExportKind kind) {
+        try {
+            const ReportExportFormat format = ReportExport::Format(kind);
+            const QString file = Dialogs().GetSaveFileName(&viewer, m_host.Text(ExportTitle(format.Kind)), m_host.DocumentsFolder,
+                                                           FilterOf(format), format.Extension, true);
+            if (!file.isEmpty())
+                ReportExport::Write(document, format.Kind, file);
+            return true;
+        } catch (const std::exception &e) {
+            Fail(request.TemplateName, e, &viewer);
+            return false;
+        }
+    });
     g_activeViewer = &viewer;
     const auto inactive = qScopeGuard([] { g_activeViewer = nullptr; });
-    const TModalResult result = viewer.ShowModal();
-    if (result != TModalResult::Ok || viewer.ExportKind() == ReportExportKind::None)
-        return true;
-    const ReportExportFormat format = ReportExport::Format(viewer.ExportKind());
-    const QString file = Dialogs().GetSaveFileName(m_host.Owner, m_host.Text(ExportTitle(format.Kind)), m_host.DocumentsFolder,
-                                                   FilterOf(format), format.Extension, true);
-    if (!file.isEmpty())
-        ReportExport::Write(document, format.Kind, file);
+    viewer.ShowModal();
     return true;
 }
 

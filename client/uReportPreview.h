@@ -39,7 +39,9 @@ public:
     TReportPreview(IReportService &service, TReportPreviewHost host);
 
     // True when the report was shown, printed or written; false when it was not (no data, a
-    // dialog cancelled, a failure, which is logged as Severe "DMClient" "PreviewReport (name)").
+    // dialog cancelled, a failure, which is logged as Severe "DMClient" "PreviewReport (name)"
+    // and told to the user). An export the viewer could not write is told over the viewer,
+    // which stays open.
     bool PreviewReport(const TReportRequest &request);
 
     // The viewer while it is shown; null otherwise.
@@ -47,6 +49,7 @@ public:
 
 private:
     bool Run(const TReportRequest &request);
+    void Fail(const QString &templateName, const std::exception &e, QWidget *over = nullptr) const;
     // The report designer on the template being previewed, modally, while the setting allows
     // it; the viewer then shows the report as the designer left its template.
     void ShowDesigner(TfPreview &viewer, ReportDocument &document);

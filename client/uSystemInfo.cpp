@@ -6,8 +6,12 @@
 #include <QFontInfo>
 #include <QInputMethod>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QStyleHints>
+
+#include <dlfcn.h>
 
 namespace {
 
@@ -30,6 +34,44 @@ int styleHint(QStyle::StyleHint hint)
 bool effect(Qt::UIEffect which)
 {
     return haveWidgets() && QApplication::isEffectEnabled(which);
+}
+
+// The X server's delay before a held key repeats, in milliseconds, through XKB; 0 without an X
+// display. The X library is looked up at run time: a desktop without X runs the client all the same.
+int x11KeyboardDelay()
+{
+    const QByteArray display = qgetenv("DISPLAY");
+    if (display.isEmpty())
+        return 0;
+    void *x11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    if (!x11)
+        return 0;
+    using OpenDisplay = void *(*)(const char *);
+    using CloseDisplay = int (*)(void *);
+    using GetAutoRepeatRate = int (*)(void *, unsigned int, unsigned int *, unsigned int *);
+    constexpr unsigned int useCoreKeyboard = 0x0100;
+    const auto open = reinterpret_cast<OpenDisplay>(dlsym(x11, "XOpenDisplay"));
+    const auto close = reinterpret_cast<CloseDisplay>(dlsym(x11, "XCloseDisplay"));
+    const auto rate = reinterpret_cast<GetAutoRepeatRate>(dlsym(x11, "XkbGetAutoRepeatRate"));
+    unsigned int delay = 0;
+    unsigned int interval = 0;
+    if (open && close && rate)
+        if (void *connection = open(display.constData())) {
+            if (!rate(connection, useCoreKeyboard, &delay, &interval))
+                delay = 0;
+            close(connection);
+        }
+    dlclose(x11);
+    return int(delay);
+}
+
+// The desktop's own setting where it keeps one in a file (KDE's kcminputrc); 0 without it.
+int desktopKeyboardDelay()
+{
+    const QString file = QStandardPaths::locate(QStandardPaths::GenericConfigLocation, QStringLiteral("kcminputrc"));
+    if (file.isEmpty())
+        return 0;
+    return QSettings(file, QSettings::IniFormat).value(QStringLiteral("Keyboard/RepeatDelay")).toInt();
 }
 
 } // namespace
@@ -63,6 +105,12 @@ bool TSystemParametersInfo::KeyboardCues() const
 int TSystemParametersInfo::KeyboardSpeed() const
 {
     return QGuiApplication::styleHints() ? QGuiApplication::styleHints()->keyboardAutoRepeatRate() : 0;
+}
+
+int TSystemParametersInfo::KeyboardDelay() const
+{
+    const int delay = x11KeyboardDelay();
+    return delay > 0 ? delay : desktopKeyboardDelay();
 }
 
 int TSystemParametersInfo::MouseHoverTime() const
@@ -161,6 +209,7 @@ TQorCrashHandler::Properties TSystemParametersInfo::Properties() const
         {logFont + QStringLiteral("FaceName"), QFontInfo(font).family()},
         {QStringLiteral("Input.DefaultInputLanguage"), DefaultInputLanguage()},
         {QStringLiteral("Input.KeyboardCues"), boolText(KeyboardCues())},
+        {QStringLiteral("Input.KeyboardDelay"), QString::number(KeyboardDelay())},
         {QStringLiteral("Input.KeyboardSpeed"), QString::number(KeyboardSpeed())},
         {QStringLiteral("Input.MouseHoverTime"), QString::number(MouseHoverTime())},
         {QStringLiteral("Input.DoubleClickTime"), QString::number(DoubleClickTime())},

@@ -24,6 +24,9 @@ public:
     QFont IconTitleLogFont() const;
     // Input.
     bool KeyboardCues() const;
+    // Milliseconds before a held key repeats: the X server's (XKB) where there is an X display,
+    // else the desktop's setting (KDE's kcminputrc), else 0.
+    int KeyboardDelay() const;
     int KeyboardSpeed() const;
     int MouseHoverTime() const;
     int DoubleClickTime() const;

@@ -75,9 +75,17 @@ QString TWordReport::PreviewWordReport(const QString &wordTemplate, const QStrin
         WriteFile(templateFile, document);
         return RunWordMailMerge(templateFile, dataFile);
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("  PreviewReport"), QString::fromUtf8(e.what()));
+        Tell(e);
     }
     return {};
+}
+
+void TWordReport::Tell(const std::exception &e) const
+{
+    AddToLog(llSevere, kDMClient, QStringLiteral("  PreviewReport"), QString::fromUtf8(e.what()));
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    ShowMessage(m_host.Owner, QMessageBox::Warning, m_host.Text(5001), m_host.Text(5022).arg(QString::fromUtf8(e.what())));
 }
 
 QString TWordReport::RunWordMailMerge(const QString &templateFile, const QString &dataFile)
@@ -92,6 +100,7 @@ QString TWordReport::RunWordMailMerge(const QString &templateFile, const QString
         return {};
     }
 
+    const WordPackage merged = WordMailMerge::Merge(document, data);
     QString chosen;
     QString dataCopy;
     for (;;) {
@@ -102,18 +111,20 @@ QString TWordReport::RunWordMailMerge(const QString &templateFile, const QString
         dataCopy = DataFileFor(chosen);
         // The data file beside the document replaces a file of that name only when the user
         // agrees, as the document itself does; a copy of the same data needs no question.
-        if (!QFileInfo::exists(dataCopy) || ReadFile(dataCopy) == dataBytes)
-            break;
-        const QMessageBox::StandardButton answer =
+        if (QFileInfo::exists(dataCopy) && ReadFile(dataCopy) != dataBytes &&
             Prompt().Ask(m_host.Owner, QMessageBox::Question, m_host.Text(5001), m_host.Text(5019).arg(dataCopy),
-                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-        if (answer == QMessageBox::Yes)
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+            continue;
+        // A place that cannot be written is told, and the user chooses another.
+        try {
+            WriteFile(dataCopy, dataBytes);
+            merged.Write(chosen);
             break;
+        } catch (const EReportError &e) {
+            Tell(e);
+        }
     }
 
-    const WordPackage merged = WordMailMerge::Merge(document, data);
-    WriteFile(dataCopy, dataBytes);
-    merged.Write(chosen);
     if (!m_host.OpenDocument || !m_host.OpenDocument(chosen)) {
         AddToLog(llSevere, kDMClient, QStringLiteral("MailMerge\tFile: %1 DataSource %2").arg(chosen, dataCopy),
                  QStringLiteral("No program opens the document"));

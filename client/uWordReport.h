@@ -27,17 +27,21 @@ public:
     TWordReport(IReportService &service, TWordReportHost host);
 
     // The merged document's file name; empty when nothing was written (no rows, the dialog
-    // cancelled, a failure, which is logged as Severe "DMClient" "  PreviewReport").
+    // cancelled, a failure, which is logged as Severe "DMClient" "  PreviewReport" and told to
+    // the user).
     QString PreviewWordReport(const QString &wordTemplate, const QString &dataSource, const QString &orderBy,
                               const QString &criteria);
     // The user-facing part: the save dialog, the merge, the data file beside the document and
-    // the opening. Throws EReportError for a template or data that cannot be read or written.
+    // the opening. A place where the document or its data cannot be written is told to the
+    // user, who chooses again. Throws EReportError for a template or data that cannot be read.
     QString RunWordMailMerge(const QString &templateFile, const QString &dataFile);
 
     // The data file that goes beside a document: its name with the extension ".dat".
     static QString DataFileFor(const QString &document);
 
 private:
+    void Tell(const std::exception &e) const;
+
     IReportService &m_service;
     TWordReportHost m_host;
 };

@@ -1,6 +1,8 @@
 // The three sections the host adds to every crash report: a crash forced in a child process
 // writes all three with values that fit the machine, and the locale section reads a locale
-// once and again only when it changes.
+// once and again only when it changes. The keyboard delay comes from an X server (Xvfb here)
+// or the desktop's settings file, the money of a locale from the C library's locale of that
+// name (one compiled for the test with localedef).
 #include "client/CrashHandler.h"
 #include "client/uLocaleInfo.h"
 #include "client/uMemoryInfo.h"
@@ -8,15 +10,25 @@
 
 #include "testsupport/QtPrinters.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMap>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QStyleHints>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <dlfcn.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 
 namespace {
 
@@ -42,6 +54,68 @@ QMap<QString, QString> SectionValues(const QString &report, const QString &name,
 quint64 Number(const QMap<QString, QString> &values, const QString &name)
 {
     return values.value(name).toULongLong();
+}
+
+// Sets an environment variable for the caller's scope, and puts the old value back.
+auto ScopedEnv(const char *name, const QByteArray &value)
+{
+    const bool had = qEnvironmentVariableIsSet(name);
+    const QByteArray old = qgetenv(name);
+    if (value.isNull())
+        qunsetenv(name);
+    else
+        qputenv(name, value);
+    return qScopeGuard([=] { had ? void(qputenv(name, old)) : void(qunsetenv(name)); });
+}
+
+// An X server of the test's own whose keyboard repeats after delay milliseconds; its display
+// name, empty when it did not start.
+QString StartX(QProcess &xvfb, unsigned int delay)
+{
+    xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                       QStringLiteral("-noreset")});
+    if (!xvfb.waitForStarted(5000))
+        return {};
+    for (int i = 0; i < 100 && !xvfb.canReadLine(); ++i)
+        xvfb.waitForReadyRead(100);
+    const QByteArray display = ':' + xvfb.readLine().trimmed();
+    void *x11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    if (!x11 || display.size() < 2)
+        return {};
+    const auto open = reinterpret_cast<void *(*)(const char *)>(dlsym(x11, "XOpenDisplay"));
+    const auto close = reinterpret_cast<int (*)(void *)>(dlsym(x11, "XCloseDisplay"));
+    const auto set = reinterpret_cast<int (*)(void *, unsigned int, unsigned int, unsigned int)>(dlsym(x11, "XkbSetAutoRepeatRate"));
+    const auto sync = reinterpret_cast<int (*)(void *, int)>(dlsym(x11, "XSync"));
+    void *connection = open ? open(display.constData()) : nullptr;
+    if (!connection)
+        return {};
+    set(connection, 0x0100, delay, 40);
+    sync(connection, 0);
+    close(connection);
+    dlclose(x11);
+    return QString::fromLatin1(display);
+}
+
+// A locale of the C library that only the test has, in folder: its money as the sources say.
+bool CompileLocale(const QString &folder, const QString &name)
+{
+    QString source = QStringLiteral("comment_char %\nescape_char /\n");
+    for (const char *category : {"LC_CTYPE", "LC_COLLATE", "LC_TIME", "LC_NUMERIC", "LC_MESSAGES"})
+        source += QStringLiteral("%1\ncopy \"POSIX\"\nEND %1\n").arg(QString::fromLatin1(category));
+    source += QStringLiteral(
+        "LC_MONETARY\nint_curr_symbol \"<U0058><U0058><U0058><U0020>\"\ncurrency_symbol \"<U0058>\"\n"
+        "mon_decimal_point \"<U002C>\"\nmon_thousands_sep \"<U002E>\"\nmon_grouping 3;2\npositive_sign \"\"\n"
+        "negative_sign \"<U002D>\"\nint_frac_digits 3\nfrac_digits 2\np_cs_precedes 0\np_sep_by_space 1\n"
+        "n_cs_precedes 0\nn_sep_by_space 1\np_sign_posn 1\nn_sign_posn 4\nEND LC_MONETARY\n");
+    const QString sourceFile = QDir(folder).filePath(QStringLiteral("money.src"));
+    QFile file(sourceFile);
+    if (!file.open(QIODevice::WriteOnly) || file.write(source.toLatin1()) < 0)
+        return false;
+    file.close();
+    // localedef warns of the categories left out, and says so in its exit code.
+    QProcess::execute(QStringLiteral("localedef"), {QStringLiteral("-f"), QStringLiteral("ANSI_X3.4-1968"), QStringLiteral("-i"), sourceFile,
+                                                   QDir(folder).filePath(name)});
+    return QFile::exists(QDir(folder).filePath(name + QStringLiteral("/LC_MONETARY")));
 }
 
 void RegisterAll()
@@ -122,6 +196,57 @@ TEST(CrashReportSections, ALocaleIsReadOnceAndAgainOnlyWhenItChanges)
     info.SetLocale(QStringLiteral("en_US"));
     EXPECT_EQ(info.Reads(), 3);
     EXPECT_EQ(info.Value(QStringLiteral("DayNames.SName1")), QStringLiteral("Monday"));
+}
+
+TEST(CrashReportSections, TheKeyboardDelayComesFromTheXServerElseFromTheDesktopsSettings)
+{
+    QTemporaryDir config;
+    QFile settings(config.filePath(QStringLiteral("kcminputrc")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Keyboard]\nRepeatDelay=420\n");
+    settings.close();
+    const auto configHome = ScopedEnv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    {
+        const auto noDisplay = ScopedEnv("DISPLAY", QByteArray());
+        EXPECT_EQ(TSystemParametersInfo().KeyboardDelay(), 420);
+    }
+    QProcess xvfb;
+    const auto stop = qScopeGuard([&xvfb] {
+        xvfb.kill();
+        xvfb.waitForFinished(2000);
+    });
+    const QString display = StartX(xvfb, 333);
+    ASSERT_FALSE(display.isEmpty()) << "Xvfb did not start";
+    const auto onX = ScopedEnv("DISPLAY", display.toLatin1());
+    EXPECT_EQ(TSystemParametersInfo().KeyboardDelay(), 333);
+    EXPECT_TRUE(TQorCrashHandler::NameValueText(TSystemParametersInfo().Properties()).contains(QStringLiteral("Input.KeyboardDelay=333")));
+}
+
+TEST(CrashReportSections, TheMoneyOfALocaleComesFromTheCLibrarysLocaleOfThatName)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(CompileLocale(folder.path(), QStringLiteral("xx_XX")));
+    const auto path = ScopedEnv("LOCPATH", QFile::encodeName(folder.path()));
+#if defined(__SANITIZE_ADDRESS__)
+    // The C library keeps what it parsed of LOCPATH for good.
+    __lsan_disable();
+    const auto enable = qScopeGuard([] { __lsan_enable(); });
+#endif
+    TLocaleInfo info;
+    info.SetLocale(QStringLiteral("xx_XX"));
+    // "1 X", "1.1 X-": the symbol after the amount and parted by a space, the sign after the symbol.
+    const std::pair<const char *, const char *> expected[] = {
+        {"ICurrency", "3"},        {"INegCurr", "10"},         {"IPosSignPosN", "1"},     {"INegSignPosN", "4"},
+        {"NUO_INegSignPosN", "4"}, {"IPosSymPrecedes", "0"},   {"INegSepBySpace", "1"},   {"ICurrDigits", "2"},
+        {"IIntlCurrDigits", "3"},  {"SCurreny", "X"},          {"SIntlSymbol", "XXX"},    {"SMonDecimalSep", ","},
+        {"SMonThousandSep", "."},  {"SMonGrouping", "3;2;0"},
+    };
+    for (const auto &[name, value] : expected)
+        EXPECT_EQ(info.Value(QString::fromLatin1(name)), QString::fromLatin1(value)) << name;
+    // The C locale does not say where the signs go.
+    info.SetLocale(QStringLiteral("C"));
+    EXPECT_EQ(info.Value(QStringLiteral("INegSignPosN")), QString());
+    EXPECT_EQ(info.Value(QStringLiteral("INegCurr")), QString());
 }
 
 struct LocaleCase

@@ -23,7 +23,10 @@
 #include "testsupport/QtPrinters.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QMenu>
+#include <QToolButton>
 #include <QListWidget>
 #include <QScopeGuard>
 #include <QStatusBar>
@@ -68,6 +71,35 @@ private:
     bool m_ran = false;
     int m_ticks = 0;
 };
+
+// Chooses an export as a user does: a click on the viewer's export button, then a click on the
+// entry in the menu it opens. Returns once the choice has run.
+void ClickExport(TfPreview &viewer, ReportExportKind kind)
+{
+    auto *button = viewer.findChild<QToolButton *>(QStringLiteral("btnExport"));
+    ASSERT_NE(button, nullptr);
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&poll, &viewer, kind] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            poll.stop();
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(viewer.ExportAction(kind)).center());
+        }
+    });
+    poll.start();
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_FALSE(poll.isActive()) << "the export menu did not open";
+}
+
+// A place no one can write to, root included: a folder below a plain file.
+QString Unwritable(const QTemporaryDir &folder, const QString &name)
+{
+    const QString plain = folder.filePath(QStringLiteral("plain"));
+    QFile file(plain);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("not a folder");
+    return plain + QLatin1Char('/') + name;
+}
 
 QByteArray FileBytes(const QString &name)
 {
@@ -432,6 +464,20 @@ TEST_F(WordDataFile, ADocumentNoProgramOpensIsKeptAndTheUserToldWhereItIs)
     EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QDir::toNativeSeparators(data)));
 }
 
+TEST_F(WordDataFile, APlaceThatCannotBeWrittenIsToldAndAnotherIsAskedFor)
+{
+    const QString refused = Unwritable(folder, QStringLiteral("letter.docx"));
+    dialogs.AnswerSave(refused);
+    dialogs.AnswerSave(document);
+    EXPECT_EQ(Merge(), document);
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QStringLiteral(" cannot be written: "))) << prompt.Prompts()[0].Text.toStdString();
+    EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QStringLiteral("plain/letter."))) << prompt.Prompts()[0].Text.toStdString();
+    EXPECT_EQ(dialogs.SavesAsked().size(), 2);
+    EXPECT_TRUE(QFile::exists(document));
+    EXPECT_TRUE(QFile::exists(data));
+}
+
 TEST_F(WordDataFile, NoRowsSaysSoAndWritesNothing)
 {
     TWordReportHost host = WordHostOf(*server->Client);
@@ -570,6 +616,39 @@ TEST_F(PreviewOperation, EscapeAndACancelledSaveDialogExportNothing)
     EXPECT_TRUE(QDir(folder.path()).isEmpty());
 }
 
+TEST_F(PreviewOperation, AnExportThatCannotBeWrittenIsToldAndTheViewerStaysForAnotherPlace)
+{
+    const QString refused = Unwritable(folder, QStringLiteral("out.pdf"));
+    const QString second = folder.filePath(QStringLiteral("second.pdf"));
+    dialogs.AnswerSave(refused);
+    dialogs.AnswerSave(second);
+    bool openAfterRefusal = false;
+    EXPECT_TRUE(WithViewer(Contacts(ContactTerm(kQuentin)), [&](TfPreview &viewer) {
+        ClickExport(viewer, ReportExportKind::Pdf);
+        openAfterRefusal = viewer.isVisible() && TReportPreview::ActiveViewer() == &viewer;
+        ClickExport(viewer, ReportExportKind::Pdf);
+        if (viewer.isVisible())
+            viewer.acClose()->trigger();
+    }));
+    EXPECT_TRUE(openAfterRefusal);
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    const QString told = prompt.Prompts()[0].Text;
+    EXPECT_EQ(prompt.Prompts()[0].Icon, QMessageBox::Warning);
+    EXPECT_TRUE(told.contains(QDir::toNativeSeparators(refused) + QStringLiteral(" cannot be written: "))) << told.toStdString();
+    EXPECT_FALSE(told.endsWith(QStringLiteral("written: "))) << "the reason is missing";
+    EXPECT_EQ(dialogs.SavesAsked().size(), 2);
+    EXPECT_TRUE(PdfPages(FileBytes(second)).join(QString()).contains(QStringLiteral("O'Neil")));
+}
+
+TEST_F(PreviewOperation, ADirectPdfThatCannotBeWrittenIsTold)
+{
+    TReportRequest request = Contacts();
+    request.TargetPdf = Unwritable(folder, QStringLiteral("mail.pdf"));
+    EXPECT_FALSE(Preview(request));
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QDir::toNativeSeparators(request.TargetPdf))) << prompt.Prompts()[0].Text.toStdString();
+}
+
 TEST_F(PreviewOperation, TheViewerPagesThroughTheReportAndPrintsFromIt)
 {
     const QString printed = folder.filePath(QStringLiteral("printed.pdf"));
@@ -588,7 +667,7 @@ TEST_F(PreviewOperation, TheViewerPagesThroughTheReportAndPrintsFromIt)
     EXPECT_EQ(int(PdfPages(FileBytes(printed)).size()), pages);
 }
 
-TEST_F(PreviewOperation, AnUnknownTemplateIsLoggedAndShowsNothing)
+TEST_F(PreviewOperation, AnUnknownTemplateIsLoggedAndToldWithoutAViewer)
 {
     QTemporaryDir logFolder;
     TQorLog log;
@@ -599,6 +678,8 @@ TEST_F(PreviewOperation, AnUnknownTemplateIsLoggedAndShowsNothing)
     EXPECT_FALSE(Preview(request));
     SessionLog = nullptr;
     EXPECT_TRUE(QString::fromUtf8(FileBytes(log.FileName())).contains(QStringLiteral("PreviewReport (NoSuchReport.rtm)")));
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QStringLiteral("Missing reportfile"))) << prompt.Prompts()[0].Text.toStdString();
 }
 
 TEST_F(PreviewOperation, TheDesignerOpensOnThePreviewedTemplateAndTheViewerAndTheSavedFileShowTheChange)

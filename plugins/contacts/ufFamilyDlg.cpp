@@ -1,6 +1,7 @@
 #include "plugins/contacts/ufFamilyDlg.h"
 
 #include "plugins/contacts/hcRvContactsController.h"
+#include "plugins/contacts/uContactsViewRules.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uDialogCaptions.h"
 #include "plugins/contacts/uDialogPicture.h"
@@ -106,10 +107,13 @@ TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controlle
     m_acEditContact = action("acEditContact");
     m_acHelp = action("acHelp");
     m_acHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    m_acPrint = action("acPrint");
+    m_acPrint->setShortcut(QKeySequence::Print);
     auto *bar = addToolBar(QStringLiteral("main"));
     bar->setMovable(false);
-    for (QAction *a : {m_acClose, m_acExit, m_acAddmember, m_acRemoveMember, m_acCopy, m_acEditContact, m_acHelp})
+    for (QAction *a : {m_acClose, m_acExit, m_acAddmember, m_acRemoveMember, m_acCopy, m_acEditContact, m_acPrint, m_acHelp})
         bar->addAction(a);
+    connect(m_acPrint, &QAction::triggered, this, [this] { Print(); });
     connect(m_acHelp, &QAction::triggered, this, [this] { m_controller.ShowHelp(TFamilyEditor::HelpTopic); });
 
     connect(m_acClose, &QAction::triggered, this, [this] {
@@ -218,6 +222,7 @@ void TfFamilyDlg::Prepare(int mode)
     m_acCopy->setText(Text(1113));
     m_acEditContact->setText(Text(1450));
     m_acHelp->setText(Text(202));
+    m_acPrint->setText(Text(1303));
     m_model->SetColumns({QStringLiteral("FirstName"), QStringLiteral("LastName"), QStringLiteral("Street"), QStringLiteral("Zip"),
                          QStringLiteral("City"), QStringLiteral("State")});
     m_model->SetCaption(QStringLiteral("FirstName"), Text(1252));
@@ -310,6 +315,17 @@ void TfFamilyDlg::LoadPicture()
     }
 }
 
+void TfFamilyDlg::Print()
+{
+    try {
+        // The report reads the family as the server has it.
+        const QStringList selection = ContactsViewRules::SelectionConditions(QStringLiteral("PK_FamilyID"), {m_editor.Key()});
+        m_controller.ShowReportDlg(TFamilyEditor::ReportCategory, &selection, 1, nullptr, 0, {}, {}, {}, {});
+    } catch (const std::exception &e) {
+        Fail(QStringLiteral("acPrintExecute"), e);
+    }
+}
+
 void TfFamilyDlg::UpdateActions()
 {
     const bool named = TFamilyEditor::OkEnabled(m_name->text());
@@ -319,6 +335,8 @@ void TfFamilyDlg::UpdateActions()
     m_acRemoveMember->setEnabled(selected > 0);
     m_acCopy->setEnabled(selected > 0);
     m_acEditContact->setEnabled(selected == 1 && m_mode == 1);
+    // A new family is printed once it is saved: until then the server has nothing of it.
+    m_acPrint->setEnabled(m_mode == 1);
 }
 
 void TfFamilyDlg::closeEvent(QCloseEvent *event)

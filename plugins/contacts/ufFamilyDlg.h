@@ -35,6 +35,7 @@ public:
     QAction *acCopy() const { return m_acCopy; }
     QAction *acEditContact() const { return m_acEditContact; }
     QAction *acHelp() const { return m_acHelp; }
+    QAction *acPrint() const { return m_acPrint; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -48,6 +49,7 @@ private:
     void AddMembers();
     void EditMember();
     void LoadPicture();
+    void Print();
     void UpdateActions();
 
     TDAContacts &m_data;
@@ -80,4 +82,5 @@ private:
     QAction *m_acCopy;
     QAction *m_acEditContact;
     QAction *m_acHelp;
+    QAction *m_acPrint;
 };

@@ -26,6 +26,17 @@ class TGroupTreeWidget : public QTreeWidget
 public:
     std::function<bool(QTreeWidgetItem *moved, QTreeWidgetItem *target)> OnDrop;
 
+    // Ends a caption edit that is still open, keeping the text typed so far.
+    void CommitOpenEditor()
+    {
+        if (state() != QAbstractItemView::EditingState)
+            return;
+        if (QWidget *editor = indexWidget(currentIndex())) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+    }
+
 protected:
     void dropEvent(QDropEvent *event) override
     {
@@ -65,8 +76,7 @@ TfGroups::TfGroups(TDAContacts &contacts, TRvContactsController &controller, QWi
         bar->addAction(a);
     connect(m_acHelp, &QAction::triggered, this, [this] { m_controller.ShowHelp(TGroupTree::HelpTopic); });
     connect(m_acUse, &QAction::triggered, this, [this] {
-        if (QTreeWidgetItem *item = m_tree->currentItem(); item && m_tree->isPersistentEditorOpen(item))
-            m_tree->closePersistentEditor(item);
+        m_tree->CommitOpenEditor();
         SetModalResult(TModalResult::Ok);
     });
     connect(m_acClose, &QAction::triggered, this, [this] { SetModalResult(TModalResult::Cancel); });

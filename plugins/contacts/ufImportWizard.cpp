@@ -3,6 +3,7 @@
 #include "plugins/contacts/hcRvContactsController.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uImport.h"
+#include "plugins/contacts/uImportReaders.h"
 
 #include "dataaccess/TDACDSDataTable.h"
 #include "ui/PromptService.h"
@@ -12,6 +13,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -79,7 +82,6 @@ TfImport::TfImport(TRvContactsController &controller, QWidget *parent)
     fileRow->setContentsMargins(0, 0, 0, 0);
     btnEdFilename = new QLineEdit;
     btnEdFilename->setObjectName(QStringLiteral("btnEdFilename"));
-    btnEdFilename->setReadOnly(true);
     auto *ellipsis = new QToolButton;
     ellipsis->setText(QStringLiteral("..."));
     fileRow->addWidget(btnEdFilename, 1);
@@ -138,6 +140,13 @@ TfImport::TfImport(TRvContactsController &controller, QWidget *parent)
         ShowStep();
     });
     connect(ellipsis, &QToolButton::clicked, this, &TfImport::BrowseFile);
+    // A typed name counts once it is finished (Enter, or leaving the box); until then the
+    // columns shown are no longer the file's.
+    connect(btnEdFilename, &QLineEdit::textEdited, this, [this] {
+        m_hasFields = false;
+        UpdateActions();
+    });
+    connect(btnEdFilename, &QLineEdit::editingFinished, this, &TfImport::TypedFile);
     connect(chkFirstAsName, &QCheckBox::toggled, this, &TfImport::LoadFile);
     connect(cxlvImportFields, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item, int) { ItemChanged(item); });
 
@@ -149,7 +158,11 @@ TfImport::TfImport(TRvContactsController &controller, QWidget *parent)
     ShowStep();
 }
 
-TfImport::~TfImport() = default;
+TfImport::~TfImport()
+{
+    // The box gives up its focus as the wizard goes, which is no typed name to check.
+    disconnect(btnEdFilename, nullptr, this, nullptr);
+}
 
 QString TfImport::Text(int number) const
 {
@@ -193,6 +206,39 @@ void TfImport::BrowseFile()
     } catch (const std::exception &e) {
         Fail(QStringLiteral("BrowseFile"), e);
     }
+}
+
+QString TfImport::FileRefusal(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    const QString shown = QDir::toNativeSeparators(fileName);
+    if (!info.exists())
+        return QStringLiteral("The file \"%1\" does not exist.").arg(shown);
+    if (info.isDir())
+        return QStringLiteral("\"%1\" is a folder. Choose a spreadsheet file in it.").arg(shown);
+    if (!IsImportFile(fileName))
+        return QStringLiteral("\"%1\" is not a spreadsheet file the import reads (.xlsx, .xls or .csv).").arg(shown);
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("The file \"%1\" cannot be read: %2").arg(shown, file.errorString());
+    return QString();
+}
+
+void TfImport::TypedFile()
+{
+    if (!btnEdFilename->isModified())
+        return;
+    btnEdFilename->setModified(false);
+    const QString fileName = btnEdFilename->text().trimmed();
+    if (fileName.isEmpty())
+        return;
+    if (const QString refusal = FileRefusal(fileName); !refusal.isEmpty()) {
+        ShowMessage(this, QMessageBox::Warning, Text(4010), refusal);
+        btnEdFilename->setFocus();
+        btnEdFilename->selectAll();
+        return;
+    }
+    ChooseFile(fileName);
 }
 
 void TfImport::ChooseFile(const QString &fileName)

@@ -31,6 +31,9 @@ public:
     void SetTexts();
     // What choosing a file in the file dialog does.
     void ChooseFile(const QString &fileName);
+    // Why a typed file name cannot be imported (missing, a folder, not a spreadsheet, not
+    // readable); empty when it can be loaded.
+    static QString FileRefusal(const QString &fileName);
     // Links row of the mapping grid to a field (empty: none), as picking it in the drop-down does.
     void SetMappingField(int row, const QString &field);
 
@@ -59,6 +62,7 @@ public:
 private:
     QString Text(int number) const;
     void BrowseFile();
+    void TypedFile();
     void LoadFile();
     bool GetFields(const QString &fileName);
     void ShowStep();

@@ -20,6 +20,15 @@ bool NextEnabled(const TWizardState &state)
     }
 }
 
+int NextHint(const TWizardState &state)
+{
+    if (state.Step != 1)
+        return 0;
+    if (state.UserName.isEmpty())
+        return 1010;
+    return state.Password1 == state.Password2 ? 0 : 1009;
+}
+
 bool PreviousEnabled(const TWizardState &state)
 {
     return state.Step != 1;

@@ -24,6 +24,9 @@ struct TWizardState
 };
 
 bool NextEnabled(const TWizardState &state);
+// The language text that says why page 1 keeps Next disabled (no user name 1010, passwords that
+// differ 1009); 0 when nothing on the page holds it back.
+int NextHint(const TWizardState &state);
 bool PreviousEnabled(const TWizardState &state);
 bool FinishEnabled(const TWizardState &state);
 

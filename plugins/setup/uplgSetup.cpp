@@ -219,6 +219,10 @@ void TplgInitialSetup::BuildPages()
         m_edPassword2 = Named<QLineEdit>(QStringLiteral("edPassword2"), body);
         m_edPassword2->setEchoMode(QLineEdit::Password);
         m_lblExplanation = Named<QLabel>(QStringLiteral("lblExplanation"), body);
+        // Why Next waits, under the fields that hold it back.
+        m_lblNextHint = Named<QLabel>(QStringLiteral("lblNextHint"), body);
+        m_lblNextHint->setWordWrap(true);
+        m_lblNextHint->setStyleSheet(QStringLiteral("color: #b00020;"));
         m_lblExplanation->setWordWrap(true);
         m_chkWindowsLogon = Named<QCheckBox>(QStringLiteral("chkWindowsLogon"), body);
         m_chkWindowsLogon->setChecked(true);
@@ -229,6 +233,7 @@ void TplgInitialSetup::BuildPages()
         form->addWidget(m_lblPassword2, 2, 0);
         form->addWidget(m_edPassword2, 2, 1);
         form->setRowMinimumHeight(3, 12);
+        form->addWidget(m_lblNextHint, 3, 1);
         form->addWidget(m_lblExplanation, 4, 0, 1, 2);
         form->addWidget(m_chkWindowsLogon, 5, 0, 1, 2);
         form->setColumnStretch(1, 1);
@@ -575,6 +580,9 @@ void TplgInitialSetup::UpdateActions()
 {
     const TWizardState state = State();
     m_btnNext->setEnabled(NextEnabled(state));
+    const int hint = NextHint(state);
+    m_lblNextHint->setText(hint ? Text(hint) : QString());
+    m_lblNextHint->setVisible(hint != 0);
     m_btnPrevious->setEnabled(PreviousEnabled(state));
     m_btnFinish->setEnabled(FinishEnabled(state));
     m_btnRemoveLocation->setEnabled(m_lstLocations->currentItem() != nullptr);
@@ -608,7 +616,7 @@ bool TplgInitialSetup::NamesGiven()
                 if (m_lstLocations->item(i)->data(kIdRole).toString() == unnamed)
                     m_lstLocations->setCurrentRow(i);
             LocationListClick();
-            m_edLocationName->setFocus();
+            FocusName(m_edLocationName);
             return false;
         }
         if (m_step == 3) {
@@ -620,7 +628,7 @@ bool TplgInitialSetup::NamesGiven()
             for (int i = 0; i < m_tvLiturgies->topLevelItemCount(); ++i)
                 if (m_tvLiturgies->topLevelItem(i)->data(0, kIdRole).toString() == unnamed)
                     m_tvLiturgies->setCurrentItem(m_tvLiturgies->topLevelItem(i));
-            m_edLiturgyName->setFocus();
+            FocusName(m_edLiturgyName);
             return false;
         }
     } catch (const std::exception &e) {
@@ -659,7 +667,7 @@ void TplgInitialSetup::doStep()
             FillLocationList();
             LocationListClick();
             if (m_edLocationName->isVisible())
-                m_edLocationName->setFocus();
+                FocusName(m_edLocationName);
             break;
         case 3:
             PrepareLiturgyTab();
@@ -683,6 +691,12 @@ void TplgInitialSetup::doStep()
     }
     UpdateActions();
     QApplication::restoreOverrideCursor();
+}
+
+void TplgInitialSetup::FocusName(QLineEdit *edit)
+{
+    edit->setFocus();
+    edit->selectAll();
 }
 
 // ---- page 2 ------------------------------------------------------------------------------------
@@ -775,7 +789,7 @@ void TplgInitialSetup::acAddLocationExecute()
         t.Post();
         FillLocationList();
         ShowLocation();
-        m_edLocationName->setFocus();
+        FocusName(m_edLocationName);
     } catch (const std::exception &e) {
         LogSetupFailure(QStringLiteral("acAddLocationExecute"), e);
     }
@@ -929,7 +943,7 @@ void TplgInitialSetup::acAddLiturgyExecute()
         m_memLiturgyComments->clear();
         m_filling = false;
         node->setText(0, LiturgyNodeText(m_edLiturgyName->text(), m_cbLocation->currentText()));
-        m_edLiturgyName->setFocus();
+        FocusName(m_edLiturgyName);
     } catch (const std::exception &e) {
         m_addingLiturgy = false;
         m_filling = false;

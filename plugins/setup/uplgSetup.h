@@ -86,6 +86,8 @@ private:
     // Next leaves page 2 or 3 only when every location or liturgy has a name; otherwise it says
     // so and shows the one without.
     bool NamesGiven();
+    // Puts the caret in a name the wizard proposed, all of it selected, so typing replaces it.
+    static void FocusName(QLineEdit *edit);
 
     // Page 2
     void FillLocationList();
@@ -129,6 +131,7 @@ private:
     QLabel *m_lblPassword1 = nullptr;
     QLabel *m_lblPassword2 = nullptr;
     QLabel *m_lblExplanation = nullptr;
+    QLabel *m_lblNextHint = nullptr;
     QLineEdit *m_edUserName = nullptr;
     QLineEdit *m_edPassword1 = nullptr;
     QLineEdit *m_edPassword2 = nullptr;

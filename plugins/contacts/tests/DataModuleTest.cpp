@@ -31,6 +31,7 @@
 #include <QListWidget>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolBar>
 #include <QTreeWidget>
 #include <QTest>
 
@@ -633,6 +634,65 @@ TEST_F(ContactsData, ThePickerInFunctionModeTakesSeveralAndNamesThemAll)
     EXPECT_EQ(picker.SelectedIDs(), (QStringList{kLector, kUsher}));
     EXPECT_EQ(picker.StatusText(), controller.GetText(8006) + QStringLiteral("Lector, Usher"));
     EXPECT_TRUE(picker.acUse()->isEnabled());
+}
+
+// A click on the tool-bar button of the action, as the user gives it.
+void ClickAction(QWidget &window, QAction *action)
+{
+    QWidget *button = nullptr;
+    for (QToolBar *bar : window.findChildren<QToolBar *>())
+        if (QWidget *widget = bar->widgetForAction(action))
+            button = widget;
+    ASSERT_NE(button, nullptr) << action->objectName().toStdString();
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+TEST_F(ContactsData, OkInThePickerKeepsTheCaptionStillBeingTyped)
+{
+    TfGroups picker(Data(), controller);
+    picker.SetMode(false);
+    picker.Prepare();
+    picker.Initialize();
+    picker.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker));
+    ClickAction(picker, picker.acAdd());
+    const QString key = picker.SelectedIDs().value(0);
+    QWidget *editor = picker.Tree()->indexWidget(picker.Tree()->currentIndex());
+    ASSERT_NE(editor, nullptr) << "a new group's caption is edited at once";
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, QStringLiteral("Choir"));
+    ClickAction(picker, picker.acUse());
+    EXPECT_EQ(picker.ModalResult(), TModalResult::Ok);
+    EXPECT_EQ(picker.Tree()->currentItem()->text(0), QStringLiteral("Choir"));
+    ASSERT_TRUE(Data().DAGroupsList().Locate(QStringLiteral("PK_GroupID"), key));
+    EXPECT_EQ(Data().DAGroupsList().AsString(QStringLiteral("GroupName")), QStringLiteral("Choir"));
+    Data().CancelGroupChanges();
+}
+
+TEST_F(ContactsData, TheFamilyDialogPrintsTheStoredFamilyThroughTheHostsReportDialog)
+{
+    const QString family = QStringLiteral("{B2000000-0000-0000-0000-000000000001}");
+    server->Sql(QStringLiteral("INSERT INTO tblFamilies (PK_FamilyID, FamilyName) VALUES ('%1', 'Printers');").arg(family));
+    bool newOnePrints = true;
+    Data().RunFamilyDialog = [&](int mode) {
+        TfFamilyDlg dialog(Data(), controller);
+        dialog.Prepare(mode);
+        dialog.show();
+        if (mode == 0) {
+            newOnePrints = dialog.acPrint()->isEnabled();
+            return TModalResult::Cancel;
+        }
+        EXPECT_EQ(dialog.acPrint()->text(), controller.GetText(1303));
+        ClickAction(dialog, dialog.acPrint());
+        return TModalResult::Cancel;
+    };
+    Data().NewFamily();
+    EXPECT_FALSE(newOnePrints) << "the server has nothing of a family not yet saved";
+    EXPECT_TRUE(host.ReportCategory.isEmpty());
+    Data().DAFamilyList().Open();
+    Data().EditFamily(family);
+    EXPECT_EQ(host.ReportCategory, TFamilyEditor::ReportCategory);
+    EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_FamilyID='%1')").arg(family)});
 }
 
 TEST_F(ContactsData, APartialPhoneIsKeptAndTheFaxChoiceWritesTheFax)

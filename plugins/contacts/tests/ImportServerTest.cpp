@@ -22,7 +22,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QTableWidget>
+#include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -451,6 +453,47 @@ TEST_F(ImportWizard, ACsvWhoseQuotingCannotBeReadIsRefusedWithItsLine)
     ASSERT_EQ(prompt.Prompts().size(), 1);
     EXPECT_TRUE(prompt.Prompts()[0].Text.startsWith(QStringLiteral("Line 3 of \"broken.csv\""))) << prompt.Prompts()[0].Text.toStdString();
     EXPECT_EQ(wizard.cxlvImportFields->topLevelItemCount(), 0);
+    EXPECT_FALSE(wizard.acNext->isEnabled());
+}
+
+TEST_F(ImportWizard, ATypedFileNameIsCheckedAndAFileThatFitsIsLoaded)
+{
+    const QString folder = File(QStringLiteral("folder.csv"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString notes = File(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(WriteFile(notes, "Ann Lee\n"));
+    const std::pair<QString, QString> refused[] = {
+        {File(QStringLiteral("nobody.csv")), QStringLiteral("does not exist")},
+        {folder, QStringLiteral("is a folder")},
+        {notes, QStringLiteral("is not a spreadsheet file")},
+    };
+    TScriptedPrompt prompt;
+    TfImport wizard(controller);
+    wizard.SetTexts();
+    wizard.show();
+    QLineEdit *box = wizard.btnEdFilename;
+    const auto type = [box](const QString &text) {
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Return);
+    };
+    for (const auto &[typed, told] : refused) {
+        SCOPED_TRACE(typed.toStdString());
+        const qsizetype before = prompt.Prompts().size();
+        type(typed);
+        EXPECT_EQ(box->text(), typed);
+        ASSERT_EQ(prompt.Prompts().size(), before + 1);
+        EXPECT_TRUE(prompt.Prompts().last().Text.contains(told)) << prompt.Prompts().last().Text.toStdString();
+        EXPECT_TRUE(prompt.Prompts().last().Text.contains(QDir::toNativeSeparators(typed)));
+        EXPECT_FALSE(wizard.acNext->isEnabled());
+    }
+    type(File(QStringLiteral("people.csv")));
+    EXPECT_EQ(prompt.Prompts().size(), std::size(refused)) << Shown(prompt);
+    EXPECT_GT(wizard.cxlvImportFields->topLevelItemCount(), 1);
+    EXPECT_TRUE(wizard.acNext->isEnabled());
+    // Typing again: the columns shown are not the new name's until it is finished.
+    QTest::keyClick(box, Qt::Key_Backspace);
     EXPECT_FALSE(wizard.acNext->isEnabled());
 }
 

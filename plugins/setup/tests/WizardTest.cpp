@@ -12,11 +12,14 @@
 #include "foundation/uRegistry.h"
 #include "ui/PromptService.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -169,6 +172,38 @@ TEST_F(Wizard, PageOneAcceptsMatchingOrEmptyPasswordsAndAFreshDatabaseOpensPageT
     ASSERT_EQ(prompt.Prompts().size(), 1);
     EXPECT_EQ(prompt.Prompts()[0].DefaultButton, QMessageBox::No);
     EXPECT_EQ(prompt.Prompts()[0].Text, QStringLiteral("Remove this location and every liturgy held there?"));
+}
+
+TEST_F(Wizard, PageOneSaysWhyNextWaitsAndTypedNamesReplaceTheProposedOnes)
+{
+    wizard->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(wizard));
+    auto *hint = Find<QLabel>("lblNextHint");
+    auto *next = ButtonNamed("btnNext");
+    EXPECT_FALSE(hint->isVisible());
+    QTest::keyClicks(Find<QLineEdit>("edPassword1"), QStringLiteral("Credo1"));
+    QTest::keyClicks(Find<QLineEdit>("edPassword2"), QStringLiteral("Credo"));
+    EXPECT_FALSE(next->isEnabled());
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_EQ(hint->text(), QStringLiteral("The two passwords differ: type the same password twice."));
+    QTest::keyClicks(Find<QLineEdit>("edPassword2"), QStringLiteral("1"));
+    EXPECT_TRUE(next->isEnabled());
+    EXPECT_FALSE(hint->isVisible());
+    QTest::mouseClick(next, Qt::LeftButton);
+    ASSERT_EQ(wizard->Step(), 2);
+
+    // The proposed name of the first location, then of one added, is replaced by what is typed.
+    auto *name = Find<QLineEdit>("edLocationName");
+    auto *locations = Find<QListWidget>("lstLocations");
+    EXPECT_EQ(QApplication::focusWidget(), name);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("St. Mary"));
+    QTest::mouseClick(ButtonNamed("btnAddLocation"), Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), name);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("St. Joseph Chapel"));
+    ASSERT_EQ(locations->count(), 2);
+    EXPECT_EQ(locations->item(0)->text(), QStringLiteral("St. Mary"));
+    EXPECT_EQ(locations->item(1)->text(), QStringLiteral("St. Joseph Chapel"));
+    EXPECT_EQ(name->text(), QStringLiteral("St. Joseph Chapel"));
 }
 
 TEST_F(Wizard, TemplatesCountTheirFunctionsAndFinishWaitsForALink)
