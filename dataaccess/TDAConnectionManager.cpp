@@ -136,7 +136,6 @@ private:
         }
     }
 
-
     const QString m_name;
     const QString m_connectionString;
     mutable std::mutex m_mutex;

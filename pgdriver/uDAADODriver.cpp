@@ -421,6 +421,8 @@ void TDAEADOConnection::Abort()
 {
     std::lock_guard lock(m_abortMutex);
     m_aborted = true;
+    // A cancel that reaches the server before the statement itself is lost; the stopping
+    // program's own bound on its wait covers that moment.
     if (m_running && m_cancel) {
         char error[256];
         PQcancel(m_cancel, error, int(sizeof error));
