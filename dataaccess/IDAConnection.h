@@ -1,5 +1,5 @@
 // A connection to one database, handed out by the connection manager; one owner, one thread
-// at a time. Failures raise EDAException with the server's own message.
+// at a time (Abort excepted). Failures raise EDAException with the server's own message.
 #pragma once
 
 #include "dataaccess/DADataTypes.h"
@@ -38,6 +38,9 @@ public:
     // How many connections the database server takes in all, for its ordinary users; 0 when
     // unknown.
     virtual int GetServerConnectionLimit() { return 0; }
+    // From any thread, for a program that stops: the statement running now is cancelled and
+    // every later one fails at once; the connection is of no further use.
+    virtual void Abort() {}
 
     virtual void BeginTransaction() = 0;
     // Throws when the server answers the commit with a rollback (an earlier statement failed).

@@ -5,6 +5,7 @@
 #include "dataaccess/uDADriverManager.h"
 
 #include <condition_variable>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -20,7 +21,44 @@ std::unique_ptr<IDAConnection> OpenDriverConnection(const QString &connectionStr
     return DriverByID(parser.DriverID())->NewConnection(connectionString);
 }
 
+const QString kStoppingText = QStringLiteral("The program is stopping: no database connection is handed out");
+
 } // namespace
+
+// The driver connections in their users' hands, for AbortConnections.
+class TDAHandedOut
+{
+public:
+    void Add(IDAConnection *connection)
+    {
+        std::lock_guard lock(m_mutex);
+        m_live.insert(connection);
+        if (m_aborted)
+            connection->Abort();
+    }
+    void Remove(IDAConnection *connection)
+    {
+        std::lock_guard lock(m_mutex);
+        m_live.erase(connection);
+    }
+    void AbortAll()
+    {
+        std::lock_guard lock(m_mutex);
+        m_aborted = true;
+        for (IDAConnection *connection : m_live)
+            connection->Abort();
+    }
+    bool Aborted() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_aborted;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::unordered_set<IDAConnection *> m_live;
+    bool m_aborted = false;
+};
 
 // The open connections of one definition, handed out one user at a time.
 class TDAConnectionPool : public std::enable_shared_from_this<TDAConnectionPool>
@@ -42,7 +80,7 @@ public:
         m_available.notify_all();
     }
 
-    std::unique_ptr<IDAConnection> Acquire();
+    std::unique_ptr<IDAConnection> Acquire(const std::shared_ptr<TDAHandedOut> &handedOut);
     void Release(std::unique_ptr<IDAConnection> connection);
 
     int Open() const
@@ -98,8 +136,6 @@ private:
         }
     }
 
-    std::unique_ptr<IDAConnection> Wrap(std::unique_ptr<IDAConnection> connection);
-
     const QString m_name;
     const QString m_connectionString;
     mutable std::mutex m_mutex;
@@ -114,15 +150,23 @@ private:
 
 namespace {
 
-// What a caller holds: the pool's connection, which goes back to the pool when destroyed.
-class TDAPooledConnection : public IDAConnection
+// What a caller holds: the driver's connection, known to AbortConnections while held; a pool's
+// goes back to its pool when destroyed.
+class TDAHandedConnection : public IDAConnection
 {
 public:
-    TDAPooledConnection(std::unique_ptr<IDAConnection> connection, std::shared_ptr<TDAConnectionPool> pool)
-        : m_connection(std::move(connection)), m_pool(std::move(pool))
+    TDAHandedConnection(std::unique_ptr<IDAConnection> connection, std::shared_ptr<TDAConnectionPool> pool,
+                        std::shared_ptr<TDAHandedOut> handedOut)
+        : m_connection(std::move(connection)), m_pool(std::move(pool)), m_handedOut(std::move(handedOut))
     {
+        m_handedOut->Add(m_connection.get());
     }
-    ~TDAPooledConnection() override { m_pool->Release(std::move(m_connection)); }
+    ~TDAHandedConnection() override
+    {
+        m_handedOut->Remove(m_connection.get());
+        if (m_pool)
+            m_pool->Release(std::move(m_connection));
+    }
 
     QString GetConnectionString() const override { return m_connection->GetConnectionString(); }
     void SetConnectionString(const QString &text) override { m_connection->SetConnectionString(text); }
@@ -132,6 +176,7 @@ public:
     bool IsAlive() const override { return m_connection->IsAlive(); }
     bool ResetSession() override { return m_connection->ResetSession(); }
     int GetServerConnectionLimit() override { return m_connection->GetServerConnectionLimit(); }
+    void Abort() override { m_connection->Abort(); }
 
     void BeginTransaction() override { m_connection->BeginTransaction(); }
     void CommitTransaction() override { m_connection->CommitTransaction(); }
@@ -167,20 +212,21 @@ public:
 private:
     std::unique_ptr<IDAConnection> m_connection;
     std::shared_ptr<TDAConnectionPool> m_pool;
+    std::shared_ptr<TDAHandedOut> m_handedOut;
 };
 
 } // namespace
 
-std::unique_ptr<IDAConnection> TDAConnectionPool::Wrap(std::unique_ptr<IDAConnection> connection)
+std::unique_ptr<IDAConnection> TDAConnectionPool::Acquire(const std::shared_ptr<TDAHandedOut> &handedOut)
 {
-    return std::make_unique<TDAPooledConnection>(std::move(connection), shared_from_this());
-}
-
-std::unique_ptr<IDAConnection> TDAConnectionPool::Acquire()
-{
+    const auto handOut = [&](std::unique_ptr<IDAConnection> connection) {
+        return std::make_unique<TDAHandedConnection>(std::move(connection), shared_from_this(), handedOut);
+    };
     std::unique_lock lock(m_mutex);
     const auto deadline = Clock::now() + m_timeout;
     for (;;) {
+        if (handedOut->Aborted())
+            throw EDAException(kStoppingText);
         std::vector<IdleConnection> closing;
         PruneLocked(closing);
         while (!m_idle.empty()) {
@@ -190,7 +236,7 @@ std::unique_ptr<IDAConnection> TDAConnectionPool::Acquire()
             // The reset is also the health check: a connection the server dropped fails it.
             const bool fit = connection->IsAlive() && connection->ResetSession();
             if (fit)
-                return Wrap(std::move(connection));
+                return handOut(std::move(connection));
             connection.reset();
             lock.lock();
             --m_open;
@@ -216,7 +262,7 @@ std::unique_ptr<IDAConnection> TDAConnectionPool::Acquire()
                 m_available.notify_one();
                 throw;
             }
-            return Wrap(std::move(connection));
+            return handOut(std::move(connection));
         }
         if (m_available.wait_until(lock, deadline) == std::cv_status::timeout && m_idle.empty() && m_open >= EffectiveLocked())
             throw EDAException(QStringLiteral("All %1 database connections of \"%2\" are in use and none came free within %3 s")
@@ -252,7 +298,18 @@ void TDAConnectionPool::Release(std::unique_ptr<IDAConnection> connection)
     connection.reset();
 }
 
-TDAConnectionManager::TDAConnectionManager() = default;
+TDAConnectionManager::TDAConnectionManager() : m_handedOut(std::make_shared<TDAHandedOut>())
+{
+}
+
+void TDAConnectionManager::AbortConnections()
+{
+    m_handedOut->AbortAll();
+    // Requests waiting for a pooled connection give up now.
+    std::lock_guard lock(m_mutex);
+    for (const auto &pool : m_pools)
+        pool->Clear(true);
+}
 
 TDAConnectionManager::~TDAConnectionManager()
 {
@@ -354,11 +411,13 @@ std::unique_ptr<IDAConnection> TDAConnectionManager::NewConnection(const QString
         definitionName = d.GetName();
         pooled = m_pooling && openConnection && userId.isEmpty() && password.isEmpty();
     }
+    if (m_handedOut->Aborted())
+        throw EDAException(kStoppingText);
     std::unique_ptr<IDAConnection> connection;
     if (pooled) {
-        connection = PoolFor(definitionName, text)->Acquire();
+        connection = PoolFor(definitionName, text)->Acquire(m_handedOut);
     } else {
-        connection = OpenDriverConnection(text);
+        connection = std::make_unique<TDAHandedConnection>(OpenDriverConnection(text), nullptr, m_handedOut);
         if (openConnection)
             connection->Open(userId, password);
     }

@@ -32,6 +32,7 @@ private:
 };
 
 class TDAConnectionPool;
+class TDAHandedOut;
 
 class DATAACCESS_EXPORT TDAConnectionManager
 {
@@ -77,12 +78,17 @@ public:
     int EffectivePoolSize(const QString &name) const;
     // Closes every idle pooled connection.
     void ClearPools();
+    // For a program that stops, from any thread: the statements running on every connection
+    // handed out are cancelled, and every later statement, and every later NewConnection,
+    // fails at once. There is no way back.
+    void AbortConnections();
 
 private:
     std::shared_ptr<TDAConnectionPool> PoolFor(const QString &definitionName, const QString &connectionString);
     std::shared_ptr<TDAConnectionPool> FindPool(const QString &name) const;
 
     mutable std::mutex m_mutex;
+    std::shared_ptr<TDAHandedOut> m_handedOut;
     QList<std::shared_ptr<TDAConnectionDefinition>> m_definitions;
     QList<std::shared_ptr<TDAConnectionPool>> m_pools;
     bool m_pooling = false;

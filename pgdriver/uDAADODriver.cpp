@@ -22,6 +22,7 @@ using Result = std::unique_ptr<PGresult, ResultDeleter>;
 // holds the citext extension), and date-times read back in ISO form.
 constexpr const char *kSessionOptions = "-c search_path=dbo,public -c DateStyle=ISO,MDY";
 constexpr const char *kDefaultApplicationName = "Kestrova";
+constexpr const char *kAbortedText = "The program is stopping: its database work was ended";
 
 bool is(const QString &a, const char *b)
 {
@@ -303,6 +304,11 @@ void TDAEADOConnection::Open(const QString &userId, const QString &password)
 {
     if (m_conn)
         return;
+    {
+        std::lock_guard lock(m_abortMutex);
+        if (m_aborted)
+            throw EDAException(QString::fromLatin1(kAbortedText));
+    }
     if (!IsSQLServerKind(m_providerKind))
         throw EDADriverException(QStringLiteral("The database provider \"%1\" is not supported: use SQLOLEDB.1 or SQLNCLI.1")
                                      .arg(m_providerName));
@@ -338,6 +344,10 @@ void TDAEADOConnection::Open(const QString &userId, const QString &password)
         throw EDAException(message.isEmpty() ? QStringLiteral("Cannot connect to the database") : message);
     }
     m_conn = conn;
+    {
+        std::lock_guard lock(m_abortMutex);
+        m_cancel = PQgetCancel(m_conn);
+    }
     // The server's notices ("... does not exist, skipping") belong in the session log, not on stderr.
     PQsetNoticeProcessor(m_conn, [](void *, const char *message) {
         AddToLog(llDebug, QStringLiteral("ADODriver"), QStringLiteral("Notice"), QString::fromUtf8(message).trimmed());
@@ -356,6 +366,13 @@ void TDAEADOConnection::Close()
     m_sendingRows = false;
     m_reuse.clear();
     m_preparedLeft = false;
+    {
+        std::lock_guard lock(m_abortMutex);
+        if (m_cancel)
+            PQfreeCancel(m_cancel);
+        m_cancel = nullptr;
+        m_running = false;
+    }
     if (m_conn) {
         PQfinish(m_conn);
         m_conn = nullptr;
@@ -398,6 +415,32 @@ int TDAEADOConnection::GetServerConnectionLimit()
 {
     Result r(Run(QStringLiteral("SELECT current_setting('max_connections')::int - current_setting('superuser_reserved_connections')::int")));
     return PQntuples(r.get()) == 1 ? QByteArray(PQgetvalue(r.get(), 0, 0)).toInt() : 0;
+}
+
+void TDAEADOConnection::Abort()
+{
+    std::lock_guard lock(m_abortMutex);
+    m_aborted = true;
+    // A cancel that reaches the server before the statement itself is lost; the stopping
+    // program's own bound on its wait covers that moment.
+    if (m_running && m_cancel) {
+        char error[256];
+        PQcancel(m_cancel, error, int(sizeof error));
+    }
+}
+
+void TDAEADOConnection::BeginStatement()
+{
+    std::lock_guard lock(m_abortMutex);
+    if (m_aborted)
+        throw EDAException(QString::fromLatin1(kAbortedText));
+    m_running = true;
+}
+
+void TDAEADOConnection::EndStatement()
+{
+    std::lock_guard lock(m_abortMutex);
+    m_running = false;
 }
 
 void TDAEADOConnection::SetCommandTimeout(int seconds)
@@ -452,6 +495,12 @@ PGresult *TDAEADOConnection::Run(const QString &sql, const QVariantList &values,
     if (!m_conn)
         Open();
     EndRows();
+    BeginStatement();
+    struct Running
+    {
+        TDAEADOConnection *Connection;
+        ~Running() { Connection->EndStatement(); }
+    } running{this};
     PGresult *result = nullptr;
     const QByteArray text = sql.toUtf8();
     if (values.isEmpty()) {
@@ -516,9 +565,13 @@ void TDAEADOConnection::SendForRows(const QString &sql, const QVariantList &valu
     pgdriver::BoundParams bound(m_textOid);
     for (int i = 0; i < values.size(); ++i)
         bound.add(values[i], i < declared.size() ? declared[i] : TDADataType::datUnknown);
+    // Running until the last result is taken.
+    BeginStatement();
     if (!PQsendQueryParams(m_conn, text.constData(), bound.count(), bound.types(), bound.values(), bound.lengths(),
-                           bound.formats(), 0))
+                           bound.formats(), 0)) {
+        EndStatement();
         RaiseServerError(nullptr, QStringLiteral("The statement"));
+    }
     m_sendingRows = true;
     // Without it the rows still come, in one result: NextRows' callers take either.
     PQsetSingleRowMode(m_conn);
@@ -531,6 +584,7 @@ PGresult *TDAEADOConnection::NextRows()
     PGresult *result = PQgetResult(m_conn);
     if (!result) {
         m_sendingRows = false;
+        EndStatement();
         return nullptr;
     }
     const ExecStatusType status = PQresultStatus(result);
@@ -548,6 +602,7 @@ void TDAEADOConnection::EndRows()
     m_sendingRows = false;
     while (PGresult *rest = PQgetResult(m_conn))
         PQclear(rest);
+    EndStatement();
 }
 
 void TDAEADOConnection::RunSimple(const QString &sql)

@@ -11,10 +11,12 @@
 #include <QStringList>
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 
 struct pg_conn;
+struct pg_cancel;
 struct pg_result;
 namespace pgdriver {
 class BoundParams;
@@ -80,6 +82,8 @@ public:
     bool ResetSession() override;
     // max_connections less the connections kept for superusers.
     int GetServerConnectionLimit() override;
+    // Asks the server to cancel what runs now (libpq's cancel request).
+    void Abort() override;
 
     void BeginTransaction() override;
     void CommitTransaction() override;
@@ -181,8 +185,16 @@ private:
     };
     pg_result *RunReused(const QByteArray &text, const pgdriver::BoundParams &bound);
     void ForgetPrepared();
+    // Around every statement: a running one is what Abort cancels; after Abort none starts.
+    void BeginStatement();
+    void EndStatement();
 
     pg_conn *m_conn = nullptr;
+    // Abort comes from another thread: the cancel handle and the two flags are under this mutex.
+    std::mutex m_abortMutex;
+    pg_cancel *m_cancel = nullptr;
+    bool m_running = false;
+    bool m_aborted = false;
     bool m_sendingRows = false;
     std::unordered_map<std::string, Reuse> m_reuse;
     bool m_preparedLeft = false; // prepared statements of an ended transaction are on the server

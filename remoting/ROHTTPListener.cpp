@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -279,6 +280,14 @@ struct TROHTTPListener::Impl
     std::mutex ReturnMutex;
     std::vector<std::pair<int, bool>> Returned;
 
+    // Connections lent to pool threads, for a stop that waits for them within a bound.
+    std::mutex ServingMutex;
+    std::condition_variable ServingDone;
+    std::size_t Serving = 0;
+    milliseconds StopWait = milliseconds::max();
+    // Requests were still in service when the stop's wait ended.
+    bool Abandoned = false;
+
     enum class Progress { Waiting, Complete, Refused };
 
     // Listener thread.
@@ -296,6 +305,7 @@ struct TROHTTPListener::Impl
     Progress Advance(Connection &c);
     std::string TakeRequest(Connection &c);
     void Refuse(Connection &c, int status, const char *reason);
+    bool WaitForServing();
     // Pool threads.
     void ServeOn(Connection &c, std::string request);
     void GiveBack(const Connection &c, bool watch);
@@ -497,7 +507,27 @@ void TROHTTPListener::Impl::HandOver(Connection &c)
 {
     Watch(c, false);
     c.Lent = true;
-    Pool->enqueue([this, &c, request = TakeRequest(c)]() mutable { ServeOn(c, std::move(request)); });
+    {
+        std::lock_guard lock(ServingMutex);
+        ++Serving;
+    }
+    Pool->enqueue([this, &c, request = TakeRequest(c)]() mutable {
+        ServeOn(c, std::move(request));
+        std::lock_guard lock(ServingMutex);
+        --Serving;
+        ServingDone.notify_all();
+    });
+}
+
+bool TROHTTPListener::Impl::WaitForServing()
+{
+    std::unique_lock lock(ServingMutex);
+    const auto idle = [this] { return Serving == 0; };
+    if (StopWait == milliseconds::max()) {
+        ServingDone.wait(lock, idle);
+        return true;
+    }
+    return ServingDone.wait_for(lock, StopWait, idle);
 }
 
 void TROHTTPListener::Impl::ServeOn(Connection &c, std::string request)
@@ -629,11 +659,16 @@ void TROHTTPListener::Impl::Run()
     // Requests in service end their replies quickly once their sockets are shut.
     for (const auto &[fd, c] : Connections)
         ::shutdown(fd, SHUT_RDWR);
-    Pool->shutdown();
+    Abandoned = !WaitForServing();
+    if (!Abandoned)
+        Pool->shutdown();
     TakeReturns();
     std::vector<int> open;
     for (const auto &[fd, c] : Connections)
-        open.push_back(fd);
+        // A connection still lent keeps its descriptor: closed, its number could be reused by
+        // any file while its thread still writes to it.
+        if (!c.Lent)
+            open.push_back(fd);
     for (int fd : open)
         Close(fd);
 }
@@ -646,6 +681,8 @@ TROHTTPListener::TROHTTPListener(ROListenerOptions options, ROServeRequest serve
 
 TROHTTPListener::~TROHTTPListener()
 {
+    if (!m_impl)
+        return;
     Stop();
     if (m_impl->ListenFd >= 0)
         ::close(m_impl->ListenFd);
@@ -706,14 +743,32 @@ void TROHTTPListener::Start()
 
 void TROHTTPListener::Stop()
 {
+    Stop(milliseconds::max());
+}
+
+bool TROHTTPListener::Stop(milliseconds wait)
+{
+    if (!m_impl)
+        return false;
     Impl &d = *m_impl;
     if (!d.Thread.joinable())
-        return;
+        return true;
+    d.StopWait = wait;
     d.Stopping = true;
     const std::uint64_t one = 1;
     (void)::write(d.WakeFd, &one, sizeof one);
     d.Thread.join();
+    if (d.Abandoned) {
+        // The requests still in service use all of it, the wake-up descriptor too: it is left
+        // to them, for a process that ends without waiting for them.
+        static std::mutex keptMutex;
+        static auto *kept = new std::vector<Impl *>; // reachable, never freed
+        std::lock_guard lock(keptMutex);
+        kept->push_back(m_impl.release());
+        return false;
+    }
     ::close(d.EpollFd);
     ::close(d.WakeFd);
     d.EpollFd = d.WakeFd = -1;
+    return true;
 }

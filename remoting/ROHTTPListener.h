@@ -42,6 +42,10 @@ public:
     void Start();
     // Closes every connection and waits for requests in service to finish.
     void Stop();
+    // The same, waiting at most that long. False when requests were still in service: they run
+    // on, and the listener and whatever they use must outlive them, so the process is to end
+    // (the listener is left to them and does nothing more).
+    bool Stop(std::chrono::milliseconds wait);
 
 private:
     struct Impl;

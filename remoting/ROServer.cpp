@@ -12,6 +12,9 @@
 
 #include <httplib.h>
 
+#include <mutex>
+#include <vector>
+
 namespace {
 
 QByteArray ErrorReply(const TROMessage &request, const QString &className, const QString &text)
@@ -139,13 +142,28 @@ void TROHTTPServer::AddDispatcher(const QString &path)
     m_paths.append(p.toLower());
 }
 
+bool TROHTTPServer::Stop(std::chrono::milliseconds wait)
+{
+    if (!m_impl)
+        return true;
+    if (!m_impl->Listener->Stop(wait)) {
+        // Its requests still run in it: it is kept, reachable and never freed.
+        static std::mutex keptMutex;
+        static auto *kept = new std::vector<Impl *>;
+        std::lock_guard lock(keptMutex);
+        kept->push_back(m_impl.release());
+        return false;
+    }
+    m_impl.reset();
+    return true;
+}
+
 void TROHTTPServer::SetActive(bool active)
 {
     if (active == Active())
         return;
     if (!active) {
-        m_impl->Listener->Stop();
-        m_impl.reset();
+        Stop(std::chrono::milliseconds::max());
         return;
     }
 

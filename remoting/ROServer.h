@@ -74,8 +74,12 @@ public:
     // Takes effect at the next SetActive(true).
     void SetSessionCheck(ROSessionCheck check) { m_sessionCheck = std::move(check); }
 
-    // Throws EROTransportError when the port cannot be bound.
+    // Throws EROTransportError when the port cannot be bound. Off waits for the requests in service.
     void SetActive(bool active);
+    // Off, waiting at most that long for the requests in service. False when some still ran: they
+    // run on, and the server and whatever they use (sessions, repository, services' data) must
+    // outlive them, so the process is to end without freeing those.
+    bool Stop(std::chrono::milliseconds wait);
     bool Active() const { return m_impl != nullptr; }
 
 private:

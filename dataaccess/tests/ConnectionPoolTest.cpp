@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -153,6 +155,51 @@ TEST_F(ConnectionPool, ANewDefinitionStringOrOwnCredentialsBypassTheOldConnectio
     EXPECT_NE(Backend(*connection), old);
     EXPECT_EQ(Scalar(*connection, QStringLiteral("SELECT current_setting('application_name')")), QStringLiteral("other"));
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE pid = %1").arg(old)), QStringLiteral("0"));
+}
+
+// A program that stops does not wait for statements that wait on a lock: each connection in a
+// user's hands, pooled or not, read whole or streamed, has its statement cancelled.
+TEST_F(ConnectionPool, AbortingEndsEveryRunningStatementAndRefusesTheNextOnes)
+{
+    TDAEADOConnection holder;
+    holder.SetConnectionString(db.connectionString());
+    holder.BeginTransaction();
+    holder.NewCommand(QStringLiteral("LOCK TABLE dbo.tblNotes IN ACCESS EXCLUSIVE MODE"))->Execute();
+
+    std::vector<std::unique_ptr<IDAConnection>> connections;
+    connections.push_back(manager.NewConnection(QStringLiteral("MSSQL")));
+    connections.push_back(manager.NewConnection(QStringLiteral("MSSQL"), false));
+    connections.push_back(manager.NewConnection(QStringLiteral("MSSQL")));
+    std::atomic<int> failed{0};
+    std::vector<std::thread> readers;
+    for (std::size_t i = 0; i < connections.size(); ++i)
+        readers.emplace_back([&, i] {
+            auto read = connections[i]->NewDataset(QStringLiteral("SELECT * FROM dbo.tblNotes"));
+            try {
+                if (i == 2)
+                    read->OpenForStreaming();
+                else
+                    read->Open();
+            } catch (const EDAException &) {
+                ++failed;
+            }
+        });
+    const auto waiting = [&] { return db.scalar(QStringLiteral(
+        "SELECT count(*) FROM pg_locks l JOIN pg_database d ON d.oid = l.database WHERE NOT l.granted AND d.datname = current_database()")); };
+    for (int i = 0; i < 500 && waiting() != QStringLiteral("3"); ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(waiting(), QStringLiteral("3"));
+
+    const auto start = std::chrono::steady_clock::now();
+    manager.AbortConnections();
+    for (std::thread &reader : readers)
+        reader.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(failed, 3);
+    EXPECT_THROW(connections[0]->NewCommand(QStringLiteral("SELECT 1"))->Execute(), EDAException);
+    EXPECT_THROW(manager.NewConnection(QStringLiteral("MSSQL")), EDAException);
+    connections.clear();
+    holder.RollbackTransaction();
 }
 
 } // namespace

@@ -300,3 +300,45 @@ TEST(HttpKeepAlive, ACallAfterTheServerClosedAnIdleConnectionStillSucceeds)
 }
 
 } // namespace
+
+namespace {
+
+using namespace testsvc;
+using namespace std::chrono_literals;
+
+// A stop waits for a request in service as long as its bound allows, and no longer: the request
+// then runs on in the server left to it. Either way its client is cut off at once.
+TEST(HttpStop, AStopWaitsForARequestInServiceOnlyWithinItsBound)
+{
+    RegisterTestService();
+    struct Case
+    {
+        int sleepMs;
+        std::chrono::milliseconds wait;
+        bool stopped;
+        qint64 fromMs;
+        qint64 belowMs;
+    };
+    for (const Case &c : {Case{700, 5000ms, true, 300, 3000}, Case{60000, 300ms, false, 250, 1500}}) {
+        SCOPED_TRACE(c.sleepMs);
+        TROHTTPServer server;
+        server.SetBindAddress(QStringLiteral("127.0.0.1"));
+        server.SetPort(0);
+        server.SetActive(true);
+        auto channel = std::make_shared<TROHTTPChannel>();
+        channel->SetTargetURL(QStringLiteral("http://127.0.0.1:%1/Bin").arg(server.Port()));
+        TestService_AsyncProxy call(std::make_shared<TROMessage>(), channel);
+        call.Invoke_Sleep(c.sleepMs);
+        WaitFor([] { return false; }, 200); // sent, and in service by now
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(server.Stop(c.wait), c.stopped);
+        EXPECT_GE(timer.elapsed(), c.fromMs);
+        EXPECT_LT(timer.elapsed(), c.belowMs);
+        EXPECT_FALSE(server.Active());
+        ASSERT_TRUE(WaitFor([&] { return call.GetAnswerReceived(); }, 5000)) << "the client was left hanging";
+        EXPECT_THROW(call.Retrieve_Sleep(), EROTransportError);
+    }
+}
+
+} // namespace

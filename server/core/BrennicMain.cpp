@@ -16,8 +16,10 @@
 #include <QSocketNotifier>
 #include <QThread>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -27,6 +29,8 @@ namespace {
 const QString kSender = QStringLiteral("Brennic");
 const QString kTitle = QStringLiteral("Quorva Data Service");
 constexpr unsigned long kShutdownPauseMs = 2000;
+// What a request's cancelled database work needs to end; a request busy elsewhere is not waited for longer.
+constexpr std::chrono::milliseconds kRequestStopWait{3000};
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -183,9 +187,15 @@ int BrennicMain(int argc, char **argv)
 
     AddToLog(llInformation, kSender, QStringLiteral("\tShutdown"), QString());
     QThread::msleep(kShutdownPauseMs);
-    server.reset();
+    // Requests that outlived the wait still use the data module and the log: the process ends
+    // under them, without freeing either.
+    const bool served = !server || server->StopServing(kRequestStopWait);
+    if (served)
+        server.reset();
     SessionLog->SetTimeStamp(false);
     SessionLog->CreateFooter();
+    if (!served)
+        std::_Exit(status);
     FileLock::release(lock);
     delete SessionLog;
     SessionLog = nullptr;

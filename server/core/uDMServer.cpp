@@ -102,6 +102,16 @@ TDMServer::~TDMServer()
         DMServer = nullptr;
 }
 
+bool TDMServer::StopServing(std::chrono::milliseconds wait)
+{
+    m_connectionManager->AbortConnections();
+    if (!m_httpServer || m_httpServer->Stop(wait))
+        return true;
+    AddToLog(llWarning, kSender, QStringLiteral("Shutdown"),
+             QStringLiteral("requests still running after %1 ms are left unfinished").arg(wait.count()));
+    return false;
+}
+
 QString TDMServer::SettingsPath() const
 {
     return FileResolver::resolve(m_programFolder, QStringLiteral("Settings.ini"));

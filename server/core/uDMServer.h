@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -39,6 +40,11 @@ public:
     void LoadConfiguration();
     // True when start-up failed (already logged).
     bool InitializeServer();
+    // The shut-down's first step: the database work of the requests in service is cancelled,
+    // every later statement fails, and the HTTP server stops, waiting at most that long for
+    // its requests. False (logged) when some still ran: they run on with this module, which must
+    // then outlive them; the process is to end without freeing it.
+    bool StopServing(std::chrono::milliseconds wait);
 
     QString GetText(int number) const;
     void AutoBackup();

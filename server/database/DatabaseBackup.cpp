@@ -12,7 +12,11 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include <csignal>
 #include <stdexcept>
+
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +31,23 @@ QByteArray PasswordLine(QString password)
     password.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char(':'), QLatin1String("\\:"));
     return (QStringLiteral("*:*:*:*:") + password + QLatin1Char('\n')).toUtf8();
 }
+
+// The program ends with this process, even a killed one: a restore must not run on into its side
+// database unseen, nor a backup write on. Told to end, pg_restore and pg_dump cancel their
+// statement on the server first. The signal follows the thread that started the program: all
+// of them start on the main thread.
+void EndWithThisProcess(QProcess &process)
+{
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(1); // gone before the signal was asked for
+    });
+}
+
+// Key of the advisory lock a restore holds for its side database.
+const QString kSideLock = QStringLiteral("hashtextextended(CAST(:Name AS text), 0)");
 
 } // namespace
 
@@ -78,6 +99,7 @@ void TDatabaseBackup::Run(const QString &program, const QStringList &arguments) 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("PGPASSFILE"), passwordFile.fileName());
     process.setProcessEnvironment(environment);
+    EndWithThisProcess(process);
     process.start(Program(program), arguments);
     if (!process.waitForStarted(-1))
         Fail(QStringLiteral("%1 could not be started: %2").arg(program, process.errorString()));
@@ -116,6 +138,7 @@ void TDatabaseBackup::Check(const QString &file) const
         Fail(QStringLiteral("The backup file %1 does not exist").arg(file));
     // Listing the contents reads the whole table of contents without touching any database.
     QProcess process;
+    EndWithThisProcess(process);
     process.start(Program(QStringLiteral("pg_restore")), {QStringLiteral("--list"), file});
     if (!process.waitForStarted(-1))
         Fail(QStringLiteral("pg_restore could not be started: %1").arg(process.errorString()));
@@ -125,6 +148,21 @@ void TDatabaseBackup::Check(const QString &file) const
                  .arg(file, QString::fromLocal8Bit(process.readAllStandardError()).trimmed()));
 }
 
+bool TDatabaseBackup::ClaimSide(IDAConnection &maintenance, const QString &side)
+{
+    auto claim = maintenance.NewDataset(QStringLiteral("SELECT pg_try_advisory_lock(%1)").arg(kSideLock));
+    claim->ParamByName(QStringLiteral("Name")).Value = side;
+    claim->Open();
+    return claim->Value(0, 0).toBool();
+}
+
+void TDatabaseBackup::ReleaseSide(IDAConnection &maintenance, const QString &side)
+{
+    auto release = maintenance.NewDataset(QStringLiteral("SELECT pg_advisory_unlock(%1)").arg(kSideLock));
+    release->ParamByName(QStringLiteral("Name")).Value = side;
+    release->Open();
+}
+
 void TDatabaseBackup::Restore(const QString &file) const
 {
     Check(file);
@@ -132,6 +170,9 @@ void TDatabaseBackup::Restore(const QString &file) const
     maintenance.SetConnectionString(DatabaseMaintenance::WithDatabase(m_connectionString, MaintenanceDatabase));
     maintenance.Open();
     const QString side = DatabaseMaintenance::SideName(m_database, QStringLiteral("restore"));
+    // Held until the maintenance session ends, with this process at the latest.
+    if (!ClaimSide(maintenance, side))
+        Fail(QStringLiteral("The side database %1 is claimed by another restore").arg(side));
     maintenance.NewCommand(QStringLiteral("CREATE DATABASE %1 TEMPLATE template0").arg(DatabaseMaintenance::QuoteName(side)))->Execute();
     try {
         Run(QStringLiteral("pg_restore"), QStringList{QStringLiteral("--exit-on-error"), QStringLiteral("--single-transaction"),

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+class IDAConnection;
+
 class SERVER_DATABASE_EXPORT TDatabaseBackup
 {
 public:
@@ -31,6 +33,13 @@ public:
     // a new database and swapped in only when the whole restore succeeded; on any failure
     // the live database is left as it was and the new one removed. Throws with the reason.
     void Restore(const QString &file) const;
+
+    // A restore claims its side database on its maintenance session before making it, and
+    // holds the claim until that session ends: a side database nobody claims is one no restore
+    // uses, whatever sessions (an autovacuum worker, a killed restore's) are still in it.
+    // False when the claim is held by another session.
+    static bool ClaimSide(IDAConnection &maintenance, const QString &side);
+    static void ReleaseSide(IDAConnection &maintenance, const QString &side);
 
     // The PostgreSQL program of that name: on the search path, else PostgreSQL 15's own folder.
     static QString Program(const QString &name);

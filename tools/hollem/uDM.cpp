@@ -136,9 +136,7 @@ QStringList TDM::RemoveLeftovers()
     TDAEADOConnection maintenance;
     maintenance.SetConnectionString(DatabaseMaintenance::WithDatabase(dataSource, TDatabaseBackup::MaintenanceDatabase));
     maintenance.Open();
-    // A side database with a session is a restore still at work, perhaps of a second window.
-    auto names = maintenance.NewDataset(QStringLiteral(
-        "SELECT datname FROM pg_database d WHERE NOT EXISTS (SELECT 1 FROM pg_stat_activity a WHERE a.datid = d.oid) ORDER BY 1"));
+    auto names = maintenance.NewDataset(QStringLiteral("SELECT datname FROM pg_database ORDER BY 1"));
     names->Open();
     QStringList removed;
     for (const QVariantList &row : names->Rows()) {
@@ -146,15 +144,20 @@ QStringList TDM::RemoveLeftovers()
         // Only what a restore of this database made; a database put aside by a swap is not touched.
         if (!DatabaseMaintenance::IsSideName(name, backup.DatabaseName(), QStringLiteral("restore")))
             continue;
-        // Not forced: a restore that connected since the look fails this drop instead of being ended.
-        try {
-            maintenance.NewCommand(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(DatabaseMaintenance::QuoteName(name)))->Execute();
-        } catch (const std::exception &e) {
-            Log(QStringLiteral("RemoveLeftovers"), name + QStringLiteral(" kept: ") + Message(e));
+        // A restore at work, perhaps of a second window, holds its claim. Any session left in a
+        // database nobody claims (an autovacuum worker, a killed restore's) is ended with it.
+        if (!TDatabaseBackup::ClaimSide(maintenance, name)) {
+            Log(QStringLiteral("RemoveLeftovers"), name + QStringLiteral(" kept: a restore is at work in it"));
             continue;
         }
-        Log(QStringLiteral("RemoveLeftovers"), name);
-        removed << name;
+        try {
+            DatabaseMaintenance::Drop(maintenance, name);
+            Log(QStringLiteral("RemoveLeftovers"), name);
+            removed << name;
+        } catch (const std::exception &e) {
+            Log(QStringLiteral("RemoveLeftovers"), name + QStringLiteral(" kept: ") + Message(e));
+        }
+        TDatabaseBackup::ReleaseSide(maintenance, name);
     }
     return removed;
 }

@@ -57,7 +57,8 @@ public:
     // Logs the start, makes the backup folder when there is none, removes what a restore cut
     // short left behind and connects; a failure to connect is dropped (the window opens all the same).
     void Initialize();
-    // Drops the side databases of restores that never finished and that no session uses; answers
+    // Drops the side databases of restores that never finished and that no restore at work claims,
+    // ending any session still in them, each with a log line (one that is kept, too); answers
     // their names. Throws when the server cannot be reached.
     QStringList RemoveLeftovers();
     void Disconnect();

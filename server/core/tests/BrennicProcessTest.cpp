@@ -5,7 +5,9 @@
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
 #include "testsupport/DocumentReaders.h"
+#include "pgdriver/uDAADODriver.h"
 #include "server/database/uDMServerDatabase.h"
+#include "server/tests/CurrentSchema.h"
 #include "testsupport/FreePorts.h"
 #include "testsupport/TestDatabase.h"
 #include "testsupport/Wait.h"
@@ -13,13 +15,16 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUuid>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 
 namespace {
@@ -40,6 +45,9 @@ QString readFile(const QString &path)
 class BrennicProcess : public ::testing::Test
 {
 protected:
+    BrennicProcess() : BrennicProcess(std::make_unique<kestrova::test::TestDatabase>()) {}
+    explicit BrennicProcess(std::unique_ptr<kestrova::test::TestDatabase> database) : ownDb(std::move(database)), db(*ownDb) {}
+
     void SetUp() override
     {
         if (!db.available())
@@ -88,7 +96,8 @@ protected:
         }
     }
 
-    kestrova::test::TestDatabase db;
+    std::unique_ptr<kestrova::test::TestDatabase> ownDb;
+    kestrova::test::TestDatabase &db;
     QTemporaryDir work{QStringLiteral(KESTROVA_STAGE_DIR "/../brennic-test-XXXXXX")};
     QString folder;
     int httpPort = 0;
@@ -176,6 +185,65 @@ TEST_F(BrennicProcess, StartsPatchesServesAndShutsDownInOrder)
     EXPECT_TRUE(console.startsWith(frame + QLatin1Char('\n'))) << console.toStdString();
     EXPECT_TRUE(console.contains(http)) << console.toStdString();
     EXPECT_TRUE(console.contains(QStringLiteral(" : Information\tBrennic\t\tShutdown \n"))) << console.toStdString();
+}
+
+// A database at the current schema: the server starts in seconds.
+class CurrentBrennic : public BrennicProcess
+{
+protected:
+    CurrentBrennic() : BrennicProcess(std::make_unique<kestrova::test::TestDatabase>(kestrova::test::CurrentSchemaStage())) {}
+};
+
+TEST_F(CurrentBrennic, AStopEndsTheServerWithinSecondsWhileARequestWaitsOnTheDatabase)
+{
+    if (!db.available())
+        GTEST_SKIP();
+    auto server = start();
+    ASSERT_TRUE(waitFor([&] { return probe() || server->state() == QProcess::NotRunning; }, 120s))
+        << readFile(folder + QStringLiteral("/server_session.txt")).toStdString();
+
+    // A log-on reads the users' table, which a second session holds: the request waits on it.
+    TDAADODriver driver;
+    TDAEADOConnection holder;
+    holder.SetConnectionString(db.connectionString());
+    holder.BeginTransaction();
+    holder.NewCommand(QStringLiteral("LOCK TABLE dbo.tblUsers IN ACCESS EXCLUSIVE MODE"))->Execute();
+    // 0 is a log-on; an answer that the database work failed is another number.
+    std::atomic<int> answer{-1};
+    std::unique_ptr<QThread> client(QThread::create([&] {
+        try {
+            auto channel = std::make_shared<TROHTTPChannel>();
+            channel->SetTargetURL(QStringLiteral("http://127.0.0.1:%1/Bin").arg(httpPort));
+            channel->SetSessionID(QUuid::createUuid());
+            channel->SetTimeout(120s);
+            auto message = std::make_shared<TROMessage>();
+            message->SetClientID(channel->SessionID());
+            std::unique_ptr<ROUser> user;
+            answer = CoLogOnService::Create(message, channel)->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("someone"),
+                                                                         QStringLiteral("pw"), false, QString(), false, user);
+        } catch (const std::exception &) {
+            // Answered with an error or cut off: either is an end.
+        }
+    }));
+    client->start();
+    ASSERT_TRUE(waitFor([&] {
+        return db.scalar(QStringLiteral("SELECT count(*) FROM pg_locks l JOIN pg_database d ON d.oid = l.database "
+                                        "WHERE NOT l.granted AND d.datname = current_database()")) != QStringLiteral("0");
+    }, 30s));
+
+    QElapsedTimer stopping;
+    stopping.start();
+    ::kill(pid_t(server->processId()), SIGTERM);
+    ASSERT_TRUE(server->waitForFinished(30000));
+    EXPECT_LT(stopping.elapsed(), 8000);
+    EXPECT_EQ(server->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(server->exitCode(), 0);
+    EXPECT_TRUE(client->wait(10000));
+    EXPECT_NE(answer, 0);
+    holder.RollbackTransaction();
+    const QString log = readFile(folder + QStringLiteral("/server_session.txt"));
+    EXPECT_TRUE(log.contains(QStringLiteral("Information\tBrennic\t\tShutdown "))) << log.toStdString();
+    EXPECT_TRUE(log.trimmed().endsWith(QString(82, QLatin1Char('*')))) << "no footer";
 }
 
 TEST_F(BrennicProcess, AMissingSettingsFileEndsTheProgramWithItsReason)

@@ -6,6 +6,7 @@
 #include "server/database/DatabaseBackup.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/TestDatabase.h"
+#include "testsupport/Wait.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,8 @@
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -145,23 +148,108 @@ TEST_F(HollemTest, TheNextStartRemovesWhatARestoreCutShortLeftBehind)
     EXPECT_EQ(Contents(), fixture);
 }
 
-TEST_F(HollemTest, ASideDatabaseInUseIsLeftToTheRestoreAtWorkInIt)
+// A restore at work holds its claim on the side database; a session alone in it (an autovacuum
+// worker, a killed restore's backend) keeps nothing there.
+TEST_F(HollemTest, ASideDatabaseIsLeftOnlyToARestoreThatClaimsIt)
 {
     const QString side = db.name() + QStringLiteral("_restore_0a1b2c3d");
-    Maintenance(QStringLiteral("CREATE DATABASE \"%1\"").arg(side));
-    {
-        // A restore of a second window, still writing into its side database.
-        TDAEADOConnection restore;
-        restore.SetConnectionString(kestrova::test::TestDatabase::connectionString(db.socketDir(), db.port(), side));
-        restore.Open();
+    for (const bool claimed : {true, false}) {
+        SCOPED_TRACE(claimed ? "claimed" : "not claimed");
+        Maintenance(QStringLiteral("CREATE DATABASE \"%1\"").arg(side));
+        TDAEADOConnection claim;
+        claim.SetConnectionString(
+            kestrova::test::TestDatabase::connectionString(db.socketDir(), db.port(), TDatabaseBackup::MaintenanceDatabase));
+        claim.Open();
+        if (claimed) {
+            ASSERT_TRUE(TDatabaseBackup::ClaimSide(claim, side));
+        }
+        TDAEADOConnection session;
+        session.SetConnectionString(kestrova::test::TestDatabase::connectionString(db.socketDir(), db.port(), side));
+        session.Open();
         TDM dm(folder);
         dm.Initialize();
         EXPECT_TRUE(dm.Connected());
-        EXPECT_EQ(Leftovers(), QStringList{side});
-        EXPECT_NO_THROW(restore.NewCommand(QStringLiteral("SELECT 1"))->Execute()) << "its session was not ended";
+        const QString said = claimed ? side + QStringLiteral(" kept: a restore is at work in it") : side;
+        EXPECT_TRUE(dm.LogLines().filter(QStringLiteral("\tRemoveLeftovers\t")).last().endsWith(QStringLiteral("\tRemoveLeftovers\t") + said))
+            << dm.LogLines().join(QLatin1Char('\n')).toStdString();
+        if (claimed) {
+            EXPECT_EQ(Leftovers(), QStringList{side});
+            EXPECT_NO_THROW(session.NewCommand(QStringLiteral("SELECT 1"))->Execute()) << "its session was ended";
+            Maintenance(QStringLiteral("DROP DATABASE \"%1\" WITH (FORCE)").arg(side));
+        }
+        EXPECT_TRUE(Leftovers().isEmpty());
     }
-    Maintenance(QStringLiteral("DROP DATABASE \"%1\" WITH (FORCE)").arg(side));
+}
+
+// The processes whose parent is parent and whose program is name.
+QList<pid_t> ChildrenNamed(pid_t parent, const QByteArray &name)
+{
+    QList<pid_t> found;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (comm) state ppid ...": the name may hold blanks, the last ")" ends it.
+        const QByteArray line = stat.readAll();
+        const qsizetype nameFrom = line.indexOf('(');
+        const qsizetype nameTo = line.lastIndexOf(')');
+        if (nameFrom < 0 || nameTo < nameFrom)
+            continue;
+        const QList<QByteArray> rest = line.mid(nameTo + 2).split(' ');
+        if (line.mid(nameFrom + 1, nameTo - nameFrom - 1) == name && rest.size() > 1 && rest[0] != "Z" && rest[1].toInt() == parent)
+            found << pid_t(entry.toInt());
+    }
+    return found;
+}
+
+bool Running(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    return !line.mid(line.lastIndexOf(')') + 2).startsWith('Z');
+}
+
+TEST_F(HollemTest, AKilledRestoreTakesItsPgRestoreAlongAndTheNextStartRemovesItsSideDatabase)
+{
+    // A row whose check sleeps when it is restored, so the restore is still at work when killed.
+    db.exec(QStringLiteral("CREATE FUNCTION dbo.slow_check(n int) RETURNS boolean LANGUAGE sql AS 'SELECT true';"
+                           "CREATE TABLE dbo.tblslow (n int CHECK (dbo.slow_check(n)));"
+                           "INSERT INTO dbo.tblslow VALUES (1);"
+                           "CREATE OR REPLACE FUNCTION dbo.slow_check(n int) RETURNS boolean LANGUAGE sql "
+                           "AS 'SELECT pg_sleep(120) IS NOT NULL'"));
+    QString backup;
+    {
+        TDM dm(folder);
+        dm.Connect();
+        backup = dm.BackupDatabase();
+    }
+    QProcess hollem;
+    hollem.start(QStringLiteral(HOLLEM_RESTORE_CHILD), {folder, backup});
+    ASSERT_TRUE(hollem.waitForStarted());
+    const pid_t parent = pid_t(hollem.processId());
+    QList<pid_t> restores;
+    ASSERT_TRUE(kestrova::test::WaitFor([&] {
+        restores = ChildrenNamed(parent, "pg_restore");
+        return restores.size() == 1
+               && db.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE wait_event = 'PgSleep' AND datname LIKE '%1\\_restore\\_%'")
+                                .arg(db.name())) == QStringLiteral("1");
+    }, std::chrono::seconds(60))) << hollem.readAllStandardError().toStdString();
+
+    ::kill(parent, SIGKILL);
+    ASSERT_TRUE(hollem.waitForFinished());
+    EXPECT_TRUE(kestrova::test::WaitFor([&] { return !Running(restores.first()); }, std::chrono::seconds(5)))
+        << "pg_restore outlived Hollem";
+    const QStringList left = Leftovers();
+    ASSERT_EQ(left.size(), 1);
+
+    TDM next(folder);
+    next.Initialize();
     EXPECT_TRUE(Leftovers().isEmpty());
+    EXPECT_TRUE(next.LogLines().filter(QStringLiteral("\tRemoveLeftovers\t")).value(0).endsWith(QStringLiteral("\tRemoveLeftovers\t") + left.first()))
+        << next.LogLines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(Contents(), fixture);
 }
 
 TEST_F(HollemTest, ACorruptOrCutBackupIsRefusedAndTheLiveDatabaseStaysAsItIs)
