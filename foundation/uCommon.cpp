@@ -23,15 +23,12 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
-namespace {
-
-constexpr int kOpenerAnswerMs = 3000;
-
-} // namespace
-
 const QString EmptyGUID = QStringLiteral("{00000000-0000-0000-0000-000000000000}");
 
 namespace {
+
+// How long the desktop's opener may take to say whether a program took an address.
+constexpr int kOpenerAnswerMs = 3000;
 
 // Every program and library carries this text, so its version can be read from the file alone.
 const char kVersionMarker[] = "KESTROVA_FILE_VERSION=";
