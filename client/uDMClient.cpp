@@ -607,10 +607,8 @@ void TDMClient::OpenInstallFAQ()
 // A document that no program opens is still there: the user is told where, to open it another way.
 void TDMClient::OpenLocalDocument(const QString &file, const QString &context)
 {
-    if (m_openURL(QUrl::fromLocalFile(file).toString()))
-        return;
-    AddToLog(llWarning, kDMClient, context, QStringLiteral("No program opens %1").arg(file));
-    ShowMessage(nullptr, QMessageBox::Warning, GetText(100), GetText(5021).arg(QDir::toNativeSeparators(file)));
+    if (!OpenFileOrTellPath(nullptr, file, GetText(100), GetText(5021), m_openURL))
+        AddToLog(llWarning, kDMClient, context, QStringLiteral("No program opens %1").arg(file));
 }
 
 void TDMClient::OpenGettingStartedGuide()

@@ -1,11 +1,11 @@
 #include "dataaccess/TDAConnectionStringParser.h"
 
 #include "dataaccess/DAException.h"
+#include "foundation/uCommon.h"
 
 namespace {
 
-// Splits "a=1;b='x;y';c=\"q\"\"r\"" into items; a value that starts with a quote runs to the
-// matching quote (doubled quotes stand for one), so passwords may hold ";".
+// Splits "a=1;b='x;y';c=\"q\"\"r\"" into items; values are read as the writers quote them.
 QList<QPair<QString, QString>> splitItems(const QString &text)
 {
     QList<QPair<QString, QString>> items;
@@ -22,33 +22,8 @@ QList<QPair<QString, QString>> splitItems(const QString &text)
             i = eq + 1;
             continue;
         }
-        int j = eq + 1;
-        while (j < n && text[j] == QLatin1Char(' '))
-            ++j;
         QString value;
-        if (j < n && (text[j] == QLatin1Char('"') || text[j] == QLatin1Char('\''))) {
-            const QChar quote = text[j];
-            ++j;
-            while (j < n) {
-                if (text[j] == quote) {
-                    if (j + 1 < n && text[j + 1] == quote) {
-                        value += quote;
-                        j += 2;
-                        continue;
-                    }
-                    ++j;
-                    break;
-                }
-                value += text[j++];
-            }
-            while (j < n && text[j] != QLatin1Char(';'))
-                ++j;
-        } else {
-            const int start = j;
-            while (j < n && text[j] != QLatin1Char(';'))
-                ++j;
-            value = text.mid(start, j - start).trimmed();
-        }
+        const int j = int(ReadConnectionStringValue(text, eq + 1, &value));
         items.append({name, value});
         i = j + 1;
     }

@@ -7,7 +7,13 @@
 #include <QSaveFile>
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <optional>
+#include <utility>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -163,6 +169,23 @@ QByteArray IniFile::serialise() const
     return out;
 }
 
+namespace {
+
+mode_t modeOf(QFileDevice::Permissions permissions)
+{
+    mode_t mode = 0;
+    const std::pair<QFileDevice::Permission, mode_t> bits[] = {
+        {QFileDevice::ReadOwner, S_IRUSR}, {QFileDevice::WriteOwner, S_IWUSR}, {QFileDevice::ExeOwner, S_IXUSR},
+        {QFileDevice::ReadGroup, S_IRGRP}, {QFileDevice::WriteGroup, S_IWGRP}, {QFileDevice::ExeGroup, S_IXGRP},
+        {QFileDevice::ReadOther, S_IROTH}, {QFileDevice::WriteOther, S_IWOTH}, {QFileDevice::ExeOther, S_IXOTH}};
+    for (const auto &[permission, bit] : bits)
+        if (permissions.testFlag(permission))
+            mode |= bit;
+    return mode;
+}
+
+} // namespace
+
 bool IniFile::save(QFileDevice::Permissions permissions)
 {
     QSaveFile file(m_path);
@@ -170,11 +193,27 @@ bool IniFile::save(QFileDevice::Permissions permissions)
         m_error = file.errorString();
         return false;
     }
-    // Set on the temporary file, so the final name never shows the values to others.
-    if (permissions && !file.setPermissions(permissions)) {
-        m_error = file.errorString();
+    struct stat old {};
+    const bool existed = ::stat(QFile::encodeName(m_path).constData(), &old) == 0;
+    struct stat made {};
+    const int handle = file.handle();
+    const auto fail = [&](const QString &what) {
+        m_error = QStringLiteral("%1 %2: %3").arg(what, m_path, QString::fromLocal8Bit(std::strerror(errno)));
         file.cancelWriting();
         return false;
+    };
+    // Set on the temporary file, so the final name never shows the values to others. A file
+    // rewritten by root for a service stays the service's, or the service could not read it.
+    if (existed && ::fstat(handle, &made) == 0 && (made.st_uid != old.st_uid || made.st_gid != old.st_gid)
+        && ::fchown(handle, old.st_uid, old.st_gid) != 0)
+        return fail(QStringLiteral("Cannot keep the owner and group of"));
+    if (existed || permissions) {
+        mode_t mode = existed ? old.st_mode & 07777 : modeOf(permissions);
+        // Given permissions are the loosest the file may have.
+        if (permissions)
+            mode &= modeOf(permissions);
+        if (::fchmod(handle, mode) != 0)
+            return fail(QStringLiteral("Cannot set the permissions of"));
     }
     file.write(serialise());
     if (!file.commit()) {

@@ -23,7 +23,8 @@ public:
     // Reads the file; a missing file is an empty document (true). False only on a read error.
     bool load();
     // Writes the document atomically; false with errorString() on failure. An existing file
-    // keeps its permissions unless others are given (a file holding credentials is owner-only).
+    // keeps its owner, group and permissions; given permissions are the loosest it may have (a
+    // file holding credentials is owner-only). A new file gets the given ones, or the usual.
     bool save(QFileDevice::Permissions permissions = {});
     QString errorString() const { return m_error; }
 

@@ -27,6 +27,9 @@ const QString EmptyGUID = QStringLiteral("{00000000-0000-0000-0000-000000000000}
 
 namespace {
 
+// How long the desktop's opener may take to say whether a program took an address.
+constexpr int kOpenerAnswerMs = 3000;
+
 // Every program and library carries this text, so its version can be read from the file alone.
 const char kVersionMarker[] = "KESTROVA_FILE_VERSION=";
 
@@ -186,7 +189,22 @@ bool OpenURL(const QString &url)
 {
     if (url.isEmpty())
         return false;
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {url});
+    // The opener hands the address to the desktop's program and ends; an exit status other
+    // than 0 says no program took it.
+    auto *opener = new QProcess;
+    opener->start(QStringLiteral("xdg-open"), {url});
+    if (!opener->waitForStarted()) {
+        delete opener;
+        return false;
+    }
+    if (opener->waitForFinished(kOpenerAnswerMs)) {
+        const bool opened = opener->exitStatus() == QProcess::NormalExit && opener->exitCode() == 0;
+        delete opener;
+        return opened;
+    }
+    // Still at work (a program it runs in its place): it opened the address, and may go on.
+    QObject::connect(opener, &QProcess::finished, opener, &QObject::deleteLater);
+    return true;
 }
 
 bool RunProgram(const QString &program, const QStringList &arguments)
@@ -334,18 +352,63 @@ std::optional<quint16> ParsePort(const QString &text)
     return quint16(port);
 }
 
+QString ConnectionStringItem(const QString &name, const QString &value)
+{
+    const bool quote = value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('"')) || value.startsWith(QLatin1Char('\''))
+                       || value != value.trimmed();
+    if (!quote)
+        return name + QLatin1Char('=') + value + QLatin1Char(';');
+    return name + QStringLiteral("=\"") + QString(value).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QStringLiteral("\";");
+}
+
+qsizetype ReadConnectionStringValue(QStringView text, qsizetype from, QString *value)
+{
+    const qsizetype n = text.size();
+    qsizetype j = from;
+    while (j < n && text[j] == QLatin1Char(' '))
+        ++j;
+    QString read;
+    if (j < n && (text[j] == QLatin1Char('"') || text[j] == QLatin1Char('\''))) {
+        const QChar quote = text[j++];
+        while (j < n) {
+            if (text[j] == quote) {
+                if (j + 1 < n && text[j + 1] == quote) {
+                    read += quote;
+                    j += 2;
+                    continue;
+                }
+                ++j;
+                break;
+            }
+            read += text[j++];
+        }
+        // Anything between the closing quote and the ";" belongs to no value.
+        while (j < n && text[j] != QLatin1Char(';'))
+            ++j;
+    } else {
+        const qsizetype start = j;
+        while (j < n && text[j] != QLatin1Char(';'))
+            ++j;
+        read = text.mid(start, j - start).trimmed().toString();
+    }
+    if (value)
+        *value = read;
+    return j;
+}
+
 QString MaskConnectionPassword(const QString &text, const QString &mask)
 {
     // The key must start the text or follow a non-word character, so "OldPassword" stays.
-    static const QRegularExpression item(QStringLiteral("(^|[^A-Za-z0-9_])(password|pwd)(\\s*=)[^;]*"),
+    static const QRegularExpression item(QStringLiteral("(^|[^A-Za-z0-9_])(password|pwd)(\\s*=)"),
                                          QRegularExpression::CaseInsensitiveOption);
     // Put together by hand: as a replacement text, a backslash in the mask would be read.
     QString masked;
     qsizetype done = 0;
-    for (const QRegularExpressionMatch &match : item.globalMatch(text)) {
+    QRegularExpressionMatch match;
+    while ((match = item.match(text, done)).hasMatch()) {
         masked += QStringView(text).mid(done, match.capturedEnd(3) - done);
         masked += mask;
-        done = match.capturedEnd(0);
+        done = ReadConnectionStringValue(text, match.capturedEnd(3));
     }
     masked += QStringView(text).mid(done);
     return masked;

@@ -107,7 +107,8 @@ private:
     QString m_fileName;
 };
 
-// Opens the address in the desktop's browser without a shell; false when it could not be started.
+// Opens the address in the desktop's browser without a shell; false when the desktop's opener
+// is missing or says that nothing opened it.
 FOUNDATION_EXPORT bool OpenURL(const QString &url);
 // Starts a program with an argument list, detached; false when it could not be started.
 FOUNDATION_EXPORT bool RunProgram(const QString &program, const QStringList &arguments);
@@ -138,8 +139,17 @@ FOUNDATION_EXPORT QStringList SplitCommaText(const QString &line);
 // A network port as settings and edits write it: one to five ASCII digits, 1 to 65535, no
 // blanks or signs; nothing for any other text.
 FOUNDATION_EXPORT std::optional<quint16> ParsePort(const QString &text);
-// The text with the value of every "Password" or "Pwd" item (any case, blanks before the "=")
-// of a connection string in it replaced by mask, up to the next ";"; for log lines and reports.
+// Items of a connection string "Name=Value;Name=Value;...". A value that holds ";" or a quote,
+// starts with a quote or has blanks at either end is written in double quotes with its quotes
+// doubled; a value in double or single quotes is read to its closing quote, so it may hold ";".
+// One "Name=Value;" item, quoted where the value needs it.
+FOUNDATION_EXPORT QString ConnectionStringItem(const QString &name, const QString &value);
+// Reads the value that starts at from (just after its "="); gives where its item ends (the
+// ";" after it, or the text's size) and, when asked, the value itself.
+FOUNDATION_EXPORT qsizetype ReadConnectionStringValue(QStringView text, qsizetype from, QString *value = nullptr);
+// The text with the whole value of every "Password" or "Pwd" item (any case, blanks before the
+// "=") of a connection string in it replaced by mask, quoted values included; for log lines and
+// reports.
 FOUNDATION_EXPORT QString MaskConnectionPassword(const QString &text, const QString &mask);
 // Writes the file whole or not at all (a reader sees the old content or the new), readable and
 // writable by its owner only before the first byte lands; false, with the reason in error, on failure.

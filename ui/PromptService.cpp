@@ -1,5 +1,10 @@
 #include "ui/PromptService.h"
 
+#include "foundation/uCommon.h"
+
+#include <QDir>
+#include <QUrl>
+
 namespace {
 
 IPromptService *g_installed = nullptr;
@@ -17,6 +22,16 @@ IPromptService &Prompt()
 void ShowMessage(QWidget *parent, QMessageBox::Icon icon, const QString &caption, const QString &text)
 {
     Prompt().Ask(parent, icon, caption, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool OpenFileOrTellPath(QWidget *parent, const QString &file, const QString &caption, const QString &text,
+                        const std::function<bool(const QString &address)> &open)
+{
+    const QString address = QUrl::fromLocalFile(file).toString();
+    if (open ? open(address) : OpenURL(address))
+        return true;
+    ShowMessage(parent, QMessageBox::Warning, caption, text.arg(QDir::toNativeSeparators(file)));
+    return false;
 }
 
 QMessageBox::StandardButton TMessageBoxPrompt::Ask(QWidget *parent, QMessageBox::Icon icon, const QString &caption,

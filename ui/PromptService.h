@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 
 class QWidget;
 
@@ -29,6 +30,12 @@ UI_EXPORT IPromptService &Prompt();
 
 // A plain message with an OK button.
 UI_EXPORT void ShowMessage(QWidget *parent, QMessageBox::Icon icon, const QString &caption, const QString &text);
+
+// Opens a local file (a page, a document) in the desktop's program for it: open, or else the
+// desktop's opener, gets its address. When nothing opens it the user is told where the file is,
+// to open it another way: text holds %1 for the path. False when it was not opened.
+UI_EXPORT bool OpenFileOrTellPath(QWidget *parent, const QString &file, const QString &caption, const QString &text,
+                                  const std::function<bool(const QString &address)> &open = {});
 
 // Message boxes, shown modally.
 class UI_EXPORT TMessageBoxPrompt : public IPromptService

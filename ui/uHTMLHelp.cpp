@@ -3,6 +3,7 @@
 #include "foundation/FileResolver.h"
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uCommon.h"
+#include "ui/PromptService.h"
 
 #include <QFileInfo>
 
@@ -106,8 +107,11 @@ bool TconHTMLHelp::HelpCommand(int request, const QVariant &data)
         AddToLog(llWarning, QStringLiteral("Quorva"), QStringLiteral("HelpCommand"), QStringLiteral("No help page ") + page);
         return false;
     }
-    const QUrl url = QUrl::fromLocalFile(page);
-    return state.Open ? state.Open(url) : OpenURL(url.toString());
+    const auto open = [&state](const QString &address) { return state.Open ? state.Open(QUrl(address)) : OpenURL(address); };
+    if (OpenFileOrTellPath(nullptr, page, QStringLiteral("Help"), NotOpenedText, open))
+        return true;
+    AddToLog(llWarning, QStringLiteral("Quorva"), QStringLiteral("HelpCommand"), QStringLiteral("No program opens ") + page);
+    return false;
 }
 
 bool TconHTMLHelp::ShowTopic(const QString &topic)

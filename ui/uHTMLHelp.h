@@ -41,6 +41,9 @@ public:
     static bool Installed();
     static QString HelpFile();
 
+    // Told, with the page's path, when no program opens an existing page.
+    static inline const QString NotOpenedText = QStringLiteral("No program on this computer opens the help pages.\nThis page is %1.");
+
     // Answers a request; true when a page was opened.
     static bool HelpCommand(int request, const QVariant &data = {});
     // The topic's page ("Login_Dialog" opens "Login_Dialog.html", found without regard to case).

@@ -1,6 +1,7 @@
 #include "foundation/uCommon.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -54,6 +55,17 @@ TEST(Common, OpenUrlReportsAFailedStart)
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", "/nonexistent");
     EXPECT_FALSE(OpenURL(QStringLiteral("http://localhost/")));
+    // An opener that is there but finds no program for the address says so by its status.
+    QTemporaryDir bin;
+    for (const auto &[status, opened] : {std::pair{3, false}, std::pair{0, true}}) {
+        QFile opener(bin.filePath(QStringLiteral("xdg-open")));
+        ASSERT_TRUE(opener.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        opener.write(QStringLiteral("#!/bin/sh\nexit %1\n").arg(status).toUtf8());
+        opener.close();
+        ASSERT_TRUE(opener.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        qputenv("PATH", QFile::encodeName(bin.path()) + ":/usr/bin:/bin");
+        EXPECT_EQ(OpenURL(QStringLiteral("file:///nowhere.pdf")), opened) << status;
+    }
     qputenv("PATH", path);
     EXPECT_FALSE(OpenURL(QString()));
     EXPECT_FALSE(RunProgram(QStringLiteral("/nonexistent/program"), {}));
@@ -105,11 +117,29 @@ TEST(Common, PasswordsOfConnectionStringsAreMaskedWhereverTheyStand)
         {"Source=Server=h;password = a b;PWD=c", "Source=Server=h;password =**;PWD=**"},
         {"DataSource=Password=x", "DataSource=Password=**"},
         {"OldPassword=x;PasswordHint;db_pwd=y", "OldPassword=x;PasswordHint;db_pwd=y"},
+        // A quoted value is masked whole, ";" and doubled quotes inside it included.
+        {"ADO?Server=h;Password=\"ab;cd\"\"x\";Database=k;", "ADO?Server=h;Password=**;Database=k;"},
+        {"Pwd = 'a;''b' ;Database=k", "Pwd =**;Database=k"},
+        {"Password=\"never closed;Database=k", "Password=**"},
         {"", ""},
     };
     for (const auto &c : cases)
         EXPECT_EQ(MaskConnectionPassword(QString::fromLatin1(c.text), QStringLiteral("**")), QString::fromLatin1(c.masked)) << c.text;
     EXPECT_EQ(MaskConnectionPassword(QStringLiteral("Pwd=x"), QStringLiteral("\\1$0")), QStringLiteral("Pwd=\\1$0"));
+}
+
+TEST(Common, AConnectionStringValueIsReadBackAsItWasWritten)
+{
+    for (const QString &value : {QStringLiteral("plain"), QStringLiteral("ab;cd\"x"), QStringLiteral("\"q;"), QStringLiteral("'ab;c'"),
+                                QStringLiteral(" a;b "), QStringLiteral("x\"\"y"), QString()}) {
+        const QString text = QStringLiteral("ADO?") + ConnectionStringItem(QStringLiteral("Password"), value)
+                           + QStringLiteral("Database=k;");
+        QString read;
+        const qsizetype end = ReadConnectionStringValue(text, text.indexOf(QLatin1Char('=')) + 1, &read);
+        EXPECT_EQ(read, value) << text.toStdString();
+        EXPECT_EQ(text.mid(end), QStringLiteral(";Database=k;")) << text.toStdString();
+        EXPECT_EQ(MaskConnectionPassword(text, QStringLiteral("**")), QStringLiteral("ADO?Password=**;Database=k;"));
+    }
 }
 
 TEST(Common, APrivateFileIsWrittenWholeForItsOwnerOnly)

@@ -10,6 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
@@ -147,6 +150,41 @@ TEST(IniFile, SeveralValuesAreWrittenAtOnceAndCredentialsStayWithTheOwner)
     // A plain write keeps the permissions the file has.
     ASSERT_TRUE(IniFile::writeString(path, QStringLiteral("Server"), QStringLiteral("Port"), QStringLiteral("1")));
     EXPECT_EQ(QFile::permissions(path) & others, QFileDevice::Permissions());
+}
+
+TEST(IniFile, ARewriteKeepsTheFilesOwnerGroupAndModeNeverLooserThanAsked)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file to another user";
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("settings.ini"), kSettings);
+    const QByteArray name = QFile::encodeName(path);
+    // As a server installed for its own account: its file, rewritten by root.
+    const uid_t service = 54321;
+    const gid_t group = 54322;
+    const struct
+    {
+        mode_t before;
+        QFileDevice::Permissions asked;
+        mode_t after;
+    } cases[] = {
+        {0600, QFileDevice::ReadOwner | QFileDevice::WriteOwner, 0600},
+        {0640, QFileDevice::ReadOwner | QFileDevice::WriteOwner, 0600},
+        {0400, QFileDevice::ReadOwner | QFileDevice::WriteOwner, 0400},
+        {0644, {}, 0644},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.before);
+        ASSERT_EQ(::chown(name.constData(), service, group), 0);
+        ASSERT_EQ(::chmod(name.constData(), c.before), 0);
+        ASSERT_TRUE(IniFile::writeStrings(path, {{QStringLiteral("Server"), QStringLiteral("Port"), QStringLiteral("8100")}}, c.asked));
+        struct stat info {};
+        ASSERT_EQ(::stat(name.constData(), &info), 0);
+        EXPECT_EQ(info.st_uid, service);
+        EXPECT_EQ(info.st_gid, group);
+        EXPECT_EQ(info.st_mode & 07777, c.after);
+        EXPECT_EQ(IniFile::readString(path, QStringLiteral("Server"), QStringLiteral("Port"), {}), QStringLiteral("8100"));
+    }
 }
 
 TEST(IniFile, ConcurrentWritersOfDifferentKeysKeepEveryChange)

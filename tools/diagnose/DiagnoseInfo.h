@@ -21,6 +21,9 @@ struct TDiagnoseInfo
         "link below: it opens the troubleshooting page of the help installed with Kestrova.");
     // The troubleshooting page of the help beside the programs; there is no page of the maker's to go to.
     static inline const QString FaqPage = QStringLiteral("help/InstallFAQ.html");
+    // Told when no program opens the page, with its path.
+    static inline const QString NotOpenedText =
+        QStringLiteral("No program on this computer opens the troubleshooting page.\nIt is %1.");
     // The page in programFolder, as the address the link opens.
     static QString FaqAddress(const QString &programFolder);
 

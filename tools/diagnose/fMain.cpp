@@ -2,6 +2,7 @@
 
 #include "foundation/uCommon.h"
 #include "tools/common/ToolWindow.h"
+#include "ui/PromptService.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -68,9 +69,15 @@ void TfMain::ShowConnectInfo(const TDiagnoseInfo &info)
 
 void TfMain::LinkClick()
 {
-    if (OpenLink && !m_linkAddress.isEmpty())
-        OpenLink(m_linkAddress);
-    m_timer->start();
+    if (m_linkAddress.isEmpty())
+        return;
+    const QUrl page(m_linkAddress);
+    const bool opened = page.isLocalFile()
+                          ? OpenFileOrTellPath(this, page.toLocalFile(), TDiagnoseInfo::Caption, TDiagnoseInfo::NotOpenedText, OpenLink)
+                          : OpenLink && OpenLink(m_linkAddress);
+    // Told where the page is instead, the user closes the window when done with it.
+    if (opened)
+        m_timer->start();
 }
 
 void TfMain::CloseTimer()

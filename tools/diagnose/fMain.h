@@ -18,11 +18,12 @@ class TfMain : public QDialog
 public:
     explicit TfMain(QWidget *parent = nullptr);
 
-    // Opens an address in the browser; tests look instead.
+    // Opens an address in the browser (the desktop's opener unless set); tests look instead.
     std::function<bool(const QString &address)> OpenLink;
 
     void ShowConnectInfo(const TDiagnoseInfo &info);
-    // The link was used: open it and close the window a moment later.
+    // The link was used: open it and close the window a moment later; when nothing opens the
+    // page, tell the user its path and stay.
     void LinkClick();
     void CloseTimer();
 

@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -145,18 +144,16 @@ TfMorvaneurator::TfMorvaneurator(QWidget *parent)
 
     auto *ports = new QGroupBox(QStringLiteral(" Server ports "), m_configurationPanel);
     auto *portsLayout = new QFormLayout(ports);
-    // At most five digits as they are typed; Save & Close checks the range.
-    const auto *digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,5}")), this);
+    // Whatever is typed stays to be seen: Save & Close refuses a port that is not one, with a
+    // message, where a validator would drop the key unseen.
     m_serverPortLabel = new QLabel(QStringLiteral("&Server port:"), ports);
     m_serverPort = new QLineEdit(ports);
-    m_serverPort->setValidator(digits);
     m_serverPortLabel->setBuddy(m_serverPort);
     portsLayout->addRow(m_serverPortLabel, m_serverPort);
     m_useDiscovery = new QCheckBox(QStringLiteral("&Use Discovery"), ports);
     portsLayout->addRow(m_useDiscovery);
-    m_discoveryPortLabel = new QLabel(QStringLiteral("&Server port:"), ports);
+    m_discoveryPortLabel = new QLabel(QStringLiteral("&Discovery port:"), ports);
     m_discoveryPort = new QLineEdit(ports);
-    m_discoveryPort->setValidator(digits);
     m_discoveryPortLabel->setBuddy(m_discoveryPort);
     portsLayout->addRow(m_discoveryPortLabel, m_discoveryPort);
     middle->addWidget(ports);

@@ -75,7 +75,8 @@ bool TQorSQLFunctions::TestConnection(const QString &connectionString, QString *
 {
     try {
         auto connection = OpenWithin(connectionString);
-        FirstValue(*connection, QStringLiteral("SELECT version()"));
+        // A database without the system's tables is no use to the server, however it answers.
+        FirstValue(*connection, QStringLiteral("SELECT * FROM tblUsers LIMIT 1"));
         return true;
     } catch (const std::exception &e) {
         if (error)

@@ -16,8 +16,9 @@ public:
     static QStringList DefaultSocketFolders();
     // "folder,port" for every cluster socket in the folders, then "localhost"; no name twice.
     static QStringList ListSQLServers(const QStringList &socketFolders = DefaultSocketFolders());
-    // Opens the database of the connection string and asks for the server's version; false,
-    // with the server's message, when either fails or the server does not answer in time.
+
+    // Opens the database of the connection string and reads its users' table; false, with the
+    // server's message, when either fails or the server does not answer in time.
     static bool TestConnection(const QString &connectionString, QString *error = nullptr);
     // The server's whole version text ("15.8 (Debian 15.8-0+deb12u1)"); throws.
     static QString GetServerVersion(const QString &connectionString);

@@ -4,6 +4,7 @@
 #include "foundation/IniFile.h"
 #include "foundation/uCommon.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <stdexcept>
@@ -26,16 +27,6 @@ bool ReadBoolean(const QString &text, bool defaultValue)
     bool number = false;
     const long long n = value.toLongLong(&number);
     return number ? n != 0 : defaultValue;
-}
-
-// One "Key=Value;" item; a value that the grammar would cut is quoted.
-QString Item(const QString &key, const QString &value)
-{
-    const bool quote = value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('"')) || value.startsWith(QLatin1Char('\''))
-                       || value != value.trimmed();
-    if (!quote)
-        return key + QLatin1Char('=') + value + QLatin1Char(';');
-    return key + QStringLiteral("=\"") + QString(value).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QStringLiteral("\";");
 }
 
 } // namespace
@@ -102,14 +93,14 @@ QString TQorServerSettings::DataSourceText(bool integratedSecurity, const QStrin
 {
     QString text = QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;");
     if (integratedSecurity)
-        return text + QStringLiteral("Integrated Security=SSPI;") + Item(QStringLiteral("Server"), serverName)
-               + Item(QStringLiteral("Database"), database);
-    text += Item(QStringLiteral("Server"), serverName);
+        return text + QStringLiteral("Integrated Security=SSPI;") + ConnectionStringItem(QStringLiteral("Server"), serverName)
+               + ConnectionStringItem(QStringLiteral("Database"), database);
+    text += ConnectionStringItem(QStringLiteral("Server"), serverName);
     if (!userName.isEmpty())
-        text += Item(QStringLiteral("UserID"), userName);
+        text += ConnectionStringItem(QStringLiteral("UserID"), userName);
     if (!password.isEmpty())
-        text += Item(QStringLiteral("Password"), password);
-    return text + Item(QStringLiteral("Database"), database);
+        text += ConnectionStringItem(QStringLiteral("Password"), password);
+    return text + ConnectionStringItem(QStringLiteral("Database"), database);
 }
 
 bool TQorServerSettings::IsValidPort(const QString &text)
@@ -121,8 +112,11 @@ void TQorServerSettings::CreateFile(const QString &filePath)
 {
     if (QFileInfo::exists(filePath))
         return;
+    QFile shipped(QStringLiteral(":/morvane/Settings.ini"));
+    if (!shipped.open(QIODevice::ReadOnly))
+        throw std::runtime_error("The default settings are missing from this program");
     QString error;
-    if (!WritePrivateFile(filePath, {}, &error))
+    if (!WritePrivateFile(filePath, shipped.readAll(), &error))
         throw std::runtime_error((QStringLiteral("Unable to write ") + filePath + QStringLiteral(": ") + error).toStdString());
 }
 

@@ -31,7 +31,8 @@ public:
 
     // A port the server can listen on: a whole number from 1 to 65535, digits only.
     static bool IsValidPort(const QString &text);
-    // Makes an empty settings file, owner-only, where there is none; throws when it cannot.
+    // Makes a settings file, owner-only, where there is none: the shipped default, with every
+    // key the server needs; throws when it cannot.
     static void CreateFile(const QString &filePath);
 
     QString FilePath() const { return m_filePath; }

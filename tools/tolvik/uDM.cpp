@@ -11,6 +11,7 @@
 #include "foundation/QuorvaLogFile.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -61,6 +62,8 @@ int TDM::RunWizard()
         QMessageBox::critical(nullptr, GetText(221), GetText(220));
         return 1;
     }
+    AddToLog(llInformation, QStringLiteral("Tolvik"), QStringLiteral("RunWizard"),
+             QStringLiteral("Task file %1, of %2").arg(m_configurationPath, QFileInfo(m_configurationPath).lastModified().toString(Qt::ISODate)));
     try {
         std::unique_ptr<SupportToolDelivery> delivery = CoSupportToolDelivery::Create(m_toolFolder);
         TfWizard wizard(m_configurationPath, m_toolFolder, m_version, *delivery);

@@ -188,16 +188,21 @@ void TQorFileSearch::AddFile(const QString &path)
     file.setAttribute(QStringLiteral("filename"), path);
     if (m_view) {
         QFile content(path);
-        if (!content.exists() || !content.open(QIODevice::ReadOnly))
+        if (!content.exists())
             throw EQorTaskError(("Missing file " + path).toStdString());
-        QDomElement details = Add(file, QStringLiteral("Details"));
-        QStringList lines = QString::fromLocal8Bit(content.readAll()).split(QLatin1Char('\n'));
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
-        for (QString line : lines) {
-            if (line.endsWith(QLatin1Char('\r')))
-                line.chop(1);
-            Add(details, QStringLiteral("Line")).setAttribute(QStringLiteral("value"), TQorSecrets::MaskLine(line));
+        if (content.open(QIODevice::ReadOnly)) {
+            QDomElement details = Add(file, QStringLiteral("Details"));
+            QStringList lines = QString::fromLocal8Bit(content.readAll()).split(QLatin1Char('\n'));
+            if (!lines.isEmpty() && lines.last().isEmpty())
+                lines.removeLast();
+            for (QString line : lines) {
+                if (line.endsWith(QLatin1Char('\r')))
+                    line.chop(1);
+                Add(details, QStringLiteral("Line")).setAttribute(QStringLiteral("value"), TQorSecrets::MaskLine(line));
+            }
+        } else {
+            // One file support cannot read is worth knowing, not worth the rest of the report.
+            file.setAttribute(QStringLiteral("exception"), UnreadableText + content.errorString());
         }
     }
     if (m_version)

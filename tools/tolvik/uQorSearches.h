@@ -46,6 +46,10 @@ protected:
 class TQorFileSearch : public TQorSearch
 {
 public:
+    // A viewed file that is there but cannot be read gets this and the reason as its
+    // "exception" attribute; the search goes on.
+    static inline const QString UnreadableText = QStringLiteral("Unable to read the file: ");
+
     using TQorSearch::TQorSearch;
     void Run() override;
     // "[" + " readonly " " archive " " systemfile " " hidden " as they apply + " ]".

@@ -1,4 +1,5 @@
 #include "ui/uHTMLHelp.h"
+#include "ui/PromptService.h"
 
 #include "testsupport/QtPrinters.h"
 
@@ -84,4 +85,13 @@ TEST_F(HTMLHelp, WithoutTheBridgeOrItsPagesNothingOpens)
     TconHTMLHelp::Remove();
     EXPECT_FALSE(TconHTMLHelp::ShowTopic(QStringLiteral("Reports")));
     EXPECT_TRUE(opened.isEmpty());
+}
+
+TEST_F(HTMLHelp, APageThatNoProgramOpensIsShownByItsPath)
+{
+    TScriptedPrompt prompt;
+    TconHTMLHelp::SetOpener([](const QUrl &) { return false; });
+    EXPECT_FALSE(TconHTMLHelp::ShowTopic(QStringLiteral("Reports")));
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts().front().Text, TconHTMLHelp::NotOpenedText.arg(QDir::toNativeSeparators(Page(QStringLiteral("Reports.html")))));
 }

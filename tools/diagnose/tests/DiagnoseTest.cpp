@@ -2,6 +2,7 @@
 
 #include "testsupport/QtPrinters.h"
 #include "tools/common/ToolWindow.h"
+#include "ui/PromptService.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -97,6 +98,24 @@ TEST(Diagnose, TheWindowShowsTheAddressAndClosesShortlyAfterTheLinkWasUsed)
     form.CloseTimer();
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(form.isEnabled());
+}
+
+TEST(Diagnose, WithNoProgramToOpenThePageTheLinkTellsItsPathAndTheWindowStays)
+{
+    // A desktop without its opener.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    TScriptedPrompt prompt;
+    TfMain form;
+    form.ShowConnectInfo(*TDiagnoseInfo::ReadCommandLine({QStringLiteral("Diagnose"), QStringLiteral("Single;") + kUrl}, kFolder));
+    form.show();
+    emit form.LinkLabel()->linkActivated(kFaq);
+    qputenv("PATH", path);
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts().front().Caption, TDiagnoseInfo::Caption);
+    EXPECT_EQ(prompt.Prompts().front().Text, TDiagnoseInfo::NotOpenedText.arg(QStringLiteral("/opt/kestrova/help/InstallFAQ.html")));
+    EXPECT_FALSE(form.Timer()->isActive());
+    EXPECT_TRUE(form.isVisible());
 }
 
 TEST(Diagnose, AClientInstallationKeepsTheDesignAdviceAndOffersNoLink)

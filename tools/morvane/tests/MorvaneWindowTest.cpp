@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -108,7 +109,7 @@ TEST_F(MorvaneWindow, SaveRefusesAPortThatIsNotAWholeNumberFrom1To65535AndNamesT
     {
         const char *port;
         bool valid;
-    } cases[] = {{"80a9x", false}, {"", false}, {"0", false}, {"99999", false}, {"65536", false}, {"-1", false},
+    } cases[] = {{"82x9", false}, {"80a9x", false}, {"", false}, {"0", false}, {"99999", false}, {"65536", false}, {"-1", false},
                  {" 80", false},   {"8.5", false}, {"\xef\xbc\x98\xef\xbc\x90", false}, {"000080", false},
                  {"1", true},      {"65535", true}, {"08080", true}};
     for (const bool discovery : {false, true}) {
@@ -120,7 +121,12 @@ TEST_F(MorvaneWindow, SaveRefusesAPortThatIsNotAWholeNumberFrom1To65535AndNamesT
             errors.clear();
             form.ServerPort()->setText(QStringLiteral("8099"));
             form.DiscoveryPort()->setText(QStringLiteral("8098"));
-            edit->setText(QString::fromUtf8(c.port));
+            // Typed key by key: a key the field would drop unseen saved another port.
+            edit->clear();
+            for (const QChar key : QString::fromUtf8(c.port))
+                QTest::sendKeyEvent(QTest::Click, edit, key.unicode() < 128 ? QTest::asciiToKey(char(key.unicode())) : Qt::Key_unknown,
+                                    QString(key), Qt::NoModifier);
+            EXPECT_EQ(edit->text(), QString::fromUtf8(c.port));
             form.SaveClick();
             EXPECT_EQ(TQorServerSettings::IsValidPort(QString::fromUtf8(c.port)), c.valid);
             if (c.valid) {
@@ -147,6 +153,16 @@ TEST_F(MorvaneWindow, SaveRefusesAPortThatIsNotAWholeNumberFrom1To65535AndNamesT
     EXPECT_TRUE(errors.isEmpty());
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_EQ(Setting(QStringLiteral("Discovery Service"), QStringLiteral("Port")), kept);
+}
+
+TEST_F(MorvaneWindow, EachPortFieldSaysWhichPortItHolds)
+{
+    QStringList captions;
+    for (QLineEdit *edit : {form.ServerPort(), form.DiscoveryPort()})
+        for (const QLabel *label : form.findChildren<QLabel *>())
+            if (label->buddy() == edit)
+                captions << label->text();
+    EXPECT_EQ(captions, (QStringList{QStringLiteral("&Server port:"), QStringLiteral("&Discovery port:")}));
 }
 
 TEST_F(MorvaneWindow, SaveWithoutASettingsFileAsksForOneOrSaysNothingWasSavedAndStaysOpen)

@@ -9,11 +9,19 @@
 #include "testsupport/TestFiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -159,6 +167,90 @@ TEST_F(TaskProcessor, AFileSearchWithoutFoldersEndsTheRun)
         EXPECT_STREQ(error.what(), "Error in xml -> no search directories");
     }
     EXPECT_FALSE(progress.tasks.contains(QStringLiteral("SQL server")));
+}
+
+TEST_F(TaskProcessor, AFileThatIsThereButCannotBeReadIsReportedAndTheRunGoesOn)
+{
+    // A socket is there for every user and opens for none, root included.
+    ASSERT_TRUE(QDir(tool.path()).mkpath(QStringLiteral("locked")));
+    const QByteArray socketPath = QFile::encodeName(tool.filePath("locked/a.sock"));
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(socket, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(size_t(socketPath.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    ASSERT_EQ(::bind(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+    ASSERT_TRUE(WriteFile(tool.filePath("locked/b.txt"), "read me\n"));
+
+    const QDomDocument report = Run(TaskFile("<configuration><task category=\"BROWSE\"><searchdirs><dir dir=\"APPDIR/locked\"/>"
+                                             "</searchdirs><filter action=\"view\"/><wildcard>*</wildcard></task>"
+                                             "<task category=\"SQLSERVER\"/></configuration>"));
+    ::close(socket);
+    const QDomNodeList files = report.elementsByTagName(QStringLiteral("file"));
+    ASSERT_EQ(files.size(), 2) << report.toString(1).toStdString();
+    const QDomElement unreadable = files.at(0).toElement();
+    EXPECT_EQ(unreadable.attribute(QStringLiteral("filename")), QString::fromLocal8Bit(socketPath));
+    EXPECT_TRUE(unreadable.attribute(QStringLiteral("exception")).startsWith(TQorFileSearch::UnreadableText))
+        << unreadable.attribute(QStringLiteral("exception")).toStdString();
+    EXPECT_TRUE(unreadable.firstChildElement(QStringLiteral("Details")).isNull());
+    EXPECT_EQ(files.at(1).toElement().firstChildElement(QStringLiteral("Details")).firstChildElement().attribute(QStringLiteral("value")),
+              QStringLiteral("read me"));
+    EXPECT_TRUE(progress.tasks.contains(QStringLiteral("SQL server")));
+}
+
+TEST_F(TaskProcessor, TheTaskFileInstalledWithTheToolRunsEveryTask)
+{
+    const QDomDocument report = Run(QStringLiteral(KESTROVA_SOURCE_DIR "/tools/tolvik/configuration.xml"));
+    QStringList elements;
+    for (QDomElement e = report.documentElement().firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
+        elements << e.tagName();
+    EXPECT_EQ(elements, (QStringList{QStringLiteral("Application"), QStringLiteral("Version"), QStringLiteral("Date"),
+                                     QStringLiteral("Browse"), QStringLiteral("Registry"), QStringLiteral("SystemInfo"),
+                                     QStringLiteral("Object"), QStringLiteral("Servicelist"), QStringLiteral("SQLServer")}));
+    EXPECT_FALSE(report.toString().contains(QStringLiteral("hunter2")));
+}
+
+// The staged program in a folder of its own (hard links keep the copy instant), without the
+// maker's service.
+TEST(TolvikProgram, AFirstStartWithoutTheServiceOpensTheWizardOnTheInstalledTaskFile)
+{
+    QTemporaryDir work(QStringLiteral(KESTROVA_STAGE_DIR "/../tolvik-test-XXXXXX"));
+    ASSERT_TRUE(work.isValid());
+    const QString stage = work.filePath(QStringLiteral("stage"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-al"), QStringLiteral(KESTROVA_STAGE_DIR), stage}), 0);
+    const QString taskFile = stage + QStringLiteral("/configuration.xml");
+    ASSERT_EQ(ReadFile(taskFile), ReadFile(QStringLiteral(KESTROVA_SOURCE_DIR "/tools/tolvik/configuration.xml")));
+    // No address of the service: offline, as a machine without its network would be.
+    QFile::remove(stage + QStringLiteral("/Settings.ini"));
+    QFile::remove(stage + QStringLiteral("/Tolvik.log"));
+
+    QProcess tolvik;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), work.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("KESTROVA_REGISTRY_DIR"), work.filePath(QStringLiteral("registry")));
+    tolvik.setProcessEnvironment(env);
+    tolvik.start(stage + QStringLiteral("/" TOLVIK_PROGRAM), {});
+    ASSERT_TRUE(tolvik.waitForStarted());
+    const QString log = stage + QStringLiteral("/Tolvik.log");
+    QString text;
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        text = QString::fromLocal8Bit(ReadFile(log));
+        if (text.contains(QStringLiteral("Task file ")) || text.contains(QStringLiteral("No task file"))
+            || tolvik.state() == QProcess::NotRunning || clock.elapsed() > 60000)
+            break;
+        tolvik.waitForFinished(100);
+    }
+    // The wizard is open and waits for the user; the test is done with it.
+    const bool running = tolvik.state() == QProcess::Running;
+    tolvik.kill();
+    tolvik.waitForFinished();
+    EXPECT_TRUE(running) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Task file ") + taskFile)) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("No task file"))) << text.toStdString();
 }
 
 TEST_F(TaskProcessor, FoldersAndFilesOutsideTheReadableFoldersAreNeverRead)
