@@ -222,20 +222,22 @@ QVariant DAConvertValue(const QVariant &value, TDADataType type)
     return value;
 }
 
+int TDAParamCollection::IndexOf(const QString &name) const
+{
+    const auto it = m_index.constFind(name.toCaseFolded());
+    return it == m_index.cend() ? -1 : it.value();
+}
+
 TDAParam *TDAParamCollection::FindParam(const QString &name)
 {
-    for (TDAParam &p : m_items)
-        if (p.Name.compare(name, Qt::CaseInsensitive) == 0)
-            return &p;
-    return nullptr;
+    const int i = IndexOf(name);
+    return i < 0 ? nullptr : &m_items[i];
 }
 
 const TDAParam *TDAParamCollection::FindParam(const QString &name) const
 {
-    for (const TDAParam &p : m_items)
-        if (p.Name.compare(name, Qt::CaseInsensitive) == 0)
-            return &p;
-    return nullptr;
+    const int i = IndexOf(name);
+    return i < 0 ? nullptr : &m_items[i];
 }
 
 TDAParam &TDAParamCollection::ParamByName(const QString &name)
@@ -252,6 +254,9 @@ TDAParam &TDAParamCollection::Add(const QString &name, const QVariant &value, TD
     p.Value = value;
     p.ParamType = type;
     p.DataType = DADataTypeOfValue(value);
+    const QString key = name.toCaseFolded();
+    if (!m_index.contains(key))
+        m_index.insert(key, int(m_items.size()));
     m_items.append(p);
     return m_items.last();
 }

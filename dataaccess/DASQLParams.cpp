@@ -1,5 +1,7 @@
 #include "dataaccess/DASQLParams.h"
 
+#include <QHash>
+
 namespace {
 
 bool isNameStart(QChar c)
@@ -38,6 +40,7 @@ TDASQLParamText DAParseSQLParams(const QString &sql)
     const int n = int(sql.size());
     int i = 0;
     bool afterSemicolon = false;
+    QHash<QString, int> numbers; // case-folded name: its "$n"
     while (i < n) {
         const QChar c = sql[i];
         const QChar next = i + 1 < n ? sql[i + 1] : QChar();
@@ -102,15 +105,13 @@ TDASQLParamText DAParseSQLParams(const QString &sql)
                 while (j < n && isNameChar(sql[j]))
                     ++j;
                 const QString name = sql.mid(i + 1, j - i - 1);
-                int index = -1;
-                for (int k = 0; k < out.Names.size(); ++k)
-                    if (out.Names[k].compare(name, Qt::CaseInsensitive) == 0)
-                        index = k;
-                if (index < 0) {
+                const QString key = name.toCaseFolded();
+                auto known = numbers.constFind(key);
+                if (known == numbers.cend()) {
                     out.Names.append(name);
-                    index = int(out.Names.size()) - 1;
+                    known = numbers.insert(key, int(out.Names.size()));
                 }
-                out.SQL += QLatin1Char('$') + QString::number(index + 1);
+                out.SQL += QLatin1Char('$') + QString::number(known.value());
                 i = j;
                 continue;
             }

@@ -95,9 +95,12 @@ TDAWhere TDAWhere::FromXml(const QString &xml)
     };
     if (!r.readNextStartElement() || r.name() != QLatin1String("Where"))
         throw bad(QStringLiteral("no <Where> element"));
+    qsizetype characters = 0;
     while (r.readNextStartElement()) {
         if (r.name() != QLatin1String("Term"))
             throw bad(QStringLiteral("unexpected <%1>").arg(r.name()));
+        if (where.m_terms.size() == DAConditionLimits::kMaxTerms)
+            throw bad(QStringLiteral("more than %1 terms").arg(DAConditionLimits::kMaxTerms));
         const auto attrs = r.attributes();
         TDAWhereTerm t;
         t.FieldName = attrs.value(QStringLiteral("Field")).toString();
@@ -115,6 +118,9 @@ TDAWhere TDAWhere::FromXml(const QString &xml)
         const QString text = r.readElementText();
         if (r.hasError())
             throw bad(r.errorString());
+        characters += t.FieldName.size() + text.size();
+        if (characters > DAConditionLimits::kMaxCharacters)
+            throw bad(QStringLiteral("its field names and values hold more than %1 characters").arg(DAConditionLimits::kMaxCharacters));
         if (!isNull) {
             if (type == TDADataType::datUnknown)
                 throw bad(QStringLiteral("a value without a known type"));

@@ -10,6 +10,14 @@
 #include <QString>
 #include <QVariant>
 
+// What a condition from a client may hold, in text or in terms, so that reading it, writing
+// its SQL and binding its values stay cheap: at most this many terms, and at most this many
+// characters (in text: the text; in terms: the field names and values together).
+namespace DAConditionLimits {
+constexpr int kMaxTerms = 10000;
+constexpr qsizetype kMaxCharacters = 256 * 1024;
+} // namespace DAConditionLimits
+
 enum class TDAWhereOperator { woEqual, woNotEqual, woLess, woLessOrEqual, woGreater, woGreaterOrEqual, woLike, woIsNull, woIsNotNull };
 
 struct DATAACCESS_EXPORT TDAWhereTerm
@@ -28,7 +36,8 @@ public:
     void Clear() { m_terms.clear(); }
 
     QString ToXml() const;
-    // Throws EDAException on anything but the form ToXml writes.
+    // Throws EDAException on anything but the form ToXml writes, and on a condition beyond
+    // DAConditionLimits (read no further than the term past the limit).
     static TDAWhere FromXml(const QString &xml);
 
     // SQL condition over the given fields with ":prefixN" markers; values go to params.

@@ -61,38 +61,52 @@ QString TDataAbstractService::GetSchema(const QString &aFilter)
     return m_schema.ToClientXml(trimmed, trimmed, false, false);
 }
 
-TDataAbstractService::TDARead TDataAbstractService::PrepareRead(const QString &datasetName, const TableRequestInfoV5 &info)
+TDataAbstractService::TDARead TDataAbstractService::PrepareRead(const QString &datasetName, const TableRequestInfoV5 &info,
+                                                                bool forClient)
 {
     const TDASchemaDataset &dataset = m_schema.DatasetByName(datasetName);
     if (!info.UserFilter.trimmed().isEmpty())
         throw EDAException(QStringLiteral("Filters in SQL text are not allowed on this server"));
 
+    // What the request may name: the fields whose values the reply would send to this caller.
+    const QStringList withheld = forClient && m_withheld ? m_withheld(dataset.Name) : QStringList();
+    TDAFieldList nameable;
+    for (const TDAField &f : dataset.Fields)
+        if (!withheld.contains(f.Name, Qt::CaseInsensitive))
+            nameable << f;
+    const auto findField = [&](const QString &name) {
+        const int i = DAFindField(nameable, name);
+        if (i < 0)
+            throw EDAException(QStringLiteral("Dataset \"%1\" has no field \"%2\"").arg(dataset.Name, name));
+        return nameable[i];
+    };
+
     TDAFieldList fields = dataset.Fields;
     if (!info.DynamicSelectFieldNames.isEmpty()) {
         fields.clear();
-        for (const QString &name : info.DynamicSelectFieldNames) {
-            const int i = DAFindField(dataset.Fields, name);
-            if (i < 0)
-                throw EDAException(QStringLiteral("Dataset \"%1\" has no field \"%2\"").arg(dataset.Name, name));
-            fields << dataset.Fields[i];
-        }
+        for (const QString &name : info.DynamicSelectFieldNames)
+            fields << findField(name);
     }
 
     QString sql = dataset.StatementFor(m_connection->GetName());
     TDAParamCollection extra;
     QString condition;
     if (!info.WhereClause.trimmed().isEmpty())
-        condition = TDAWhere::FromXml(info.WhereClause).BuildSQL(dataset.Fields, QStringLiteral("da_where_"), extra);
+        condition = TDAWhere::FromXml(info.WhereClause).BuildSQL(nameable, QStringLiteral("da_where_"), extra);
     QString order;
-    if (!info.Sorting.FieldName.isEmpty()) {
-        const int i = DAFindField(dataset.Fields, info.Sorting.FieldName);
-        if (i < 0)
-            throw EDAException(QStringLiteral("Dataset \"%1\" has no field \"%2\"").arg(dataset.Name, info.Sorting.FieldName));
-        order = dataset.Fields[i].Name + (info.Sorting.SortDirection == ColumnSortDirection::Descending ? QStringLiteral(" DESC")
-                                                                                                         : QString());
+    if (!info.Sorting.FieldName.isEmpty())
+        order = findField(info.Sorting.FieldName).Name +
+                (info.Sorting.SortDirection == ColumnSortDirection::Descending ? QStringLiteral(" DESC") : QString());
+    // Withheld fields the reply carries are sent null, whatever the statement reads.
+    QStringList columns;
+    bool blanked = false;
+    for (const TDAField &f : fields) {
+        const bool blank = DAFindField(nameable, f.Name) < 0;
+        columns << (blank ? QStringLiteral("NULL AS ") + f.Name : QStringLiteral("da_t.") + f.Name);
+        blanked = blanked || blank;
     }
-    if (!condition.isEmpty() || !order.isEmpty() || info.MaxRecords >= 0) {
-        sql = QStringLiteral("SELECT * FROM (%1) da_t").arg(sql);
+    if (!condition.isEmpty() || !order.isEmpty() || info.MaxRecords >= 0 || blanked) {
+        sql = QStringLiteral("SELECT %1 FROM (%2) da_t").arg(blanked ? columns.join(QStringLiteral(", ")) : QStringLiteral("*"), sql);
         if (!condition.isEmpty())
             sql += QStringLiteral(" WHERE ") + condition;
         if (!order.isEmpty())
@@ -132,7 +146,7 @@ void TDataAbstractService::FindColumns(TDARead &read)
 
 TDATableData TDataAbstractService::ReadDataset(const QString &datasetName, const TableRequestInfoV5 &info)
 {
-    return ReadRows(PrepareRead(datasetName, info));
+    return ReadRows(PrepareRead(datasetName, info, false));
 }
 
 TDATableData TDataAbstractService::ReadDatasetStatement(const QString &datasetName, const QString &sql,
@@ -190,7 +204,8 @@ QByteArray TDataAbstractService::GetData(const QStringList &aTableNameArray, con
     // read that fails leaves none.
     TDADatasetWriter out(int(aTableNameArray.size()));
     for (int i = 0; i < aTableNameArray.size(); ++i) {
-        TDARead read = PrepareRead(aTableNameArray[i], i < aTableRequestInfoArray.size() ? aTableRequestInfoArray[i] : TableRequestInfoV5());
+        TDARead read = PrepareRead(aTableNameArray[i], i < aTableRequestInfoArray.size() ? aTableRequestInfoArray[i] : TableRequestInfoV5(),
+                                   true);
         read.Statement->OpenForStreaming();
         FindColumns(read);
         out.BeginTable(read.Dataset->Name, read.Fields);

@@ -15,6 +15,7 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -35,6 +36,13 @@ public:
     bool GetAllowWhereSQL() const { return false; }
     bool GetAllowExecuteCommands() const { return m_allowExecuteCommands; }
     void SetAllowExecuteCommands(bool value) { m_allowExecuteCommands = value; }
+
+    // The fields of a dataset whose values a client's GetData is not to learn (for this
+    // service object's caller). GetData sends them null, and a condition, a sort order or a
+    // column list naming one is refused as one naming an unknown field, so that no request
+    // can learn them by filtering or sorting either.
+    using TDAWithheldFields = std::function<QStringList(const QString &datasetName)>;
+    void SetWithheldFields(TDAWithheldFields withheld) { m_withheld = std::move(withheld); }
 
     // The processor of a dataset, made on first use (generated statements, key-only WHERE).
     TDABusinessProcessor &BusinessProcessor(const QString &datasetName);
@@ -68,7 +76,7 @@ private:
         std::unique_ptr<TDAEDataset> Statement;
         QList<int> Columns;
     };
-    TDARead PrepareRead(const QString &datasetName, const TableRequestInfoV5 &info);
+    TDARead PrepareRead(const QString &datasetName, const TableRequestInfoV5 &info, bool forClient);
     TDARead PrepareStatement(const TDASchemaDataset &dataset, const TDAFieldList &fields, const QString &sql,
                              const TDAParamCollection &extra, const DataParameterArray &parameters);
     static void FindColumns(TDARead &read);
@@ -79,4 +87,5 @@ private:
     std::unique_ptr<IDAConnection> m_connection;
     bool m_allowExecuteCommands = true;
     std::map<QString, std::unique_ptr<TDABusinessProcessor>> m_processors;
+    TDAWithheldFields m_withheld;
 };

@@ -1,4 +1,5 @@
 // The ":Name" rewrite: which colons are parameters and which are left alone.
+#include "dataaccess/DADataTypes.h"
 #include "dataaccess/DASQLParams.h"
 
 #include <gtest/gtest.h>
@@ -61,4 +62,27 @@ TEST(SQLParams, SeveralStatementsAreToldFromOne)
     };
     for (const auto &c : cases)
         EXPECT_EQ(DAParseSQLParams(QString::fromUtf8(c.sql)).SingleStatement, c.single) << c.sql;
+}
+
+TEST(SQLParams, AParameterIsFoundByNameWithoutRegardToCaseAndTheFirstOfANameWins)
+{
+    TDAParamCollection params;
+    params.Add(QStringLiteral("Alpha"), 1);
+    params.Add(QStringLiteral("ALPHA"), 2);
+    params.Add(QStringLiteral("Ärger"), 3);
+    for (int i = 0; i < 1000; ++i)
+        params.Add(QStringLiteral("p%1").arg(i), i);
+    EXPECT_EQ(params.FindParam(QStringLiteral("alpha"))->Value, 1);
+    EXPECT_EQ(params.ParamByName(QStringLiteral("äRGER")).Value, 3);
+    EXPECT_EQ(params.FindParam(QStringLiteral("P999"))->Value, 999);
+    EXPECT_EQ(params.FindParam(QStringLiteral("p1000")), nullptr);
+
+    TDAParamCollection copy = params;
+    copy.ParamByName(QStringLiteral("alpha")).Value = 5;
+    EXPECT_EQ(params.FindParam(QStringLiteral("alpha"))->Value, 1);
+    EXPECT_EQ(&copy.ParamByName(QStringLiteral("alpha")), &copy[0]);
+    params.Clear();
+    EXPECT_EQ(params.FindParam(QStringLiteral("alpha")), nullptr);
+    params.Add(QStringLiteral("beta"));
+    EXPECT_EQ(params.FindParam(QStringLiteral("BETA")), &params[0]);
 }

@@ -4,6 +4,8 @@
 // accepted shapes is refused with EClientSqlCondition. docs/client-conditions.md has the grammar.
 #pragma once
 
+#include "dataaccess/TDAWhere.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -27,9 +29,9 @@ private:
 
 // Limits on what a client may send, so that a hostile text costs little to refuse.
 namespace ClientSqlLimits {
-constexpr qsizetype kMaxTextLength = 256 * 1024;
+constexpr qsizetype kMaxTextLength = DAConditionLimits::kMaxCharacters;
 constexpr int kMaxNesting = 64;
-constexpr int kMaxTerms = 10000;
+constexpr int kMaxTerms = DAConditionLimits::kMaxTerms;
 constexpr int kMaxIntegerDigits = 18;
 } // namespace ClientSqlLimits
 

@@ -99,6 +99,11 @@ TSettingsService::TSettingsService(const TSettingsServiceContext &context)
         processor.OnProcessError = logFailure;
     }
 
+    // The accounts of automatic log-on are an administrator's to see.
+    DataService().SetWithheldFields([this](const QString &dataset) {
+        return dataset.compare(kUsers, Qt::CaseInsensitive) == 0 && !MayChangeUsers() ? QStringList{kAccount} : QStringList();
+    });
+
     // Settings rows of other users are changed only by an administrator.
     DataService().BusinessProcessor(kSettings).OnBeforeProcessDelta = [this](TDABusinessProcessor &processor,
                                                                             TDADeltaChange &change) {
@@ -180,19 +185,7 @@ std::unique_ptr<TROBinaryMemoryStream> TSettingsService::GetData(const QStringLi
             if (parameter.Name.compare(kUserParam, Qt::CaseInsensitive) == 0)
                 RequireActFor(parameter.Value, QStringLiteral("the settings"));
     }
-    std::unique_ptr<TROBinaryMemoryStream> reply = TDataServiceBase::GetData(aTableNameArray, aTableRequestInfoArray);
-    if (!aTableNameArray.contains(kUsers, Qt::CaseInsensitive) || MayChangeUsers())
-        return reply;
-    QList<TDATableData> tables = TDADataStreamer::ReadDatasets(reply->Bytes());
-    for (TDATableData &table : tables) {
-        const int account = DAFindField(table.Fields, kAccount);
-        if (table.Name.compare(kUsers, Qt::CaseInsensitive) != 0 || account < 0)
-            continue;
-        for (QVariantList &row : table.Rows)
-            row[account] = QVariant();
-    }
-    reply->SetBytes(TDADataStreamer::WriteDatasets(tables));
-    return reply;
+    return TDataServiceBase::GetData(aTableNameArray, aTableRequestInfoArray);
 }
 
 std::unique_ptr<TROBinaryMemoryStream> TSettingsService::UpdateData(const TROBinaryMemoryStream *aDelta)

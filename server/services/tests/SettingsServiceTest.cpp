@@ -3,6 +3,7 @@
 // user's settings, and the migration into a new database.
 #include "foundation/QorDateTime.h"
 #include "server/services/tests/ProxyDataAdapter.h"
+#include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
 #include "server/database/uDMServerDatabase.h"
 #include "server/services/uSettingsService.h"
@@ -12,6 +13,7 @@
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDACDSDataTable.h"
 #include "dataaccess/TDADataStreamer.h"
+#include "dataaccess/TDAWhere.h"
 #include "foundation/uCommon.h"
 #include "remoting/ROErrors.h"
 #include "remoting/RORegistry.h"
@@ -19,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <functional>
 #include <thread>
 #include <tuple>
 
@@ -185,6 +188,149 @@ TEST_F(SettingsServiceTest, TheWindowsAccountsGoToAdministratorsOnly)
     };
     EXPECT_EQ(accounts(Member()), (QStringList{QStringLiteral("null"), QStringLiteral("null")}));
     EXPECT_EQ(accounts(Administrator()), (QStringList{QStringLiteral("PARISH\\admin"), QStringLiteral("PARISH\\member")}));
+}
+
+// What a GetData of one dataset answers: its rows (values joined by "|", rows sorted unless the
+// request orders them), or the error.
+QString Answer(const ServiceClient &client, const QString &dataset, const TableRequestInfoV5 &info)
+{
+    try {
+        const auto reply = Settings(client)->GetData({dataset}, {info});
+        const QList<TDATableData> tables = TDADataStreamer::ReadDatasets(reply->Bytes());
+        QStringList rows;
+        for (const QVariantList &row : tables.at(0).Rows) {
+            QStringList values;
+            for (const QVariant &value : row)
+                values << (value.isNull() ? QStringLiteral("null") : value.toString());
+            rows << values.join(QLatin1Char('|'));
+        }
+        if (info.Sorting.FieldName.isEmpty())
+            rows.sort();
+        return rows.join(QLatin1Char('\n'));
+    } catch (const std::exception &e) {
+        return QStringLiteral("refused: ") + QString::fromUtf8(e.what());
+    }
+}
+
+TableRequestInfoV5 Condition(const QString &field, TDAWhereOperator op, const QVariant &value)
+{
+    TableRequestInfoV5 info;
+    info.WhereClause = TDAWhere().AddCondition(field, op, value).ToXml();
+    return info;
+}
+
+TEST_F(SettingsServiceTest, APlainUsersConditionOrderOrColumnsOnTheWindowsAccountAreRefusedAndAnAdministratorsWork)
+{
+    Administrator();
+    Member();
+    Sql(QStringLiteral("UPDATE tblUsers SET WindowsAccount = 'PARISH\\' || LogonUsername, UseInteractiveLogon = 1"));
+    const QString users = QStringLiteral("tblUsers");
+    const struct
+    {
+        const char *what;
+        std::function<TableRequestInfoV5(const QString &field)> request;
+        QString administratorSees; // the rows' keys and accounts, or a part of the rows
+    } cases[] = {
+        {"condition", [](const QString &field) { return Condition(field, TDAWhereOperator::woLike, QStringLiteral("PARISH_a%")); },
+         QStringLiteral("PARISH\\admin")},
+        {"order",
+         [](const QString &field) {
+             TableRequestInfoV5 info;
+             info.DynamicSelectFieldNames = {QStringLiteral("LogonUsername")};
+             info.Sorting = {field, ColumnSortDirection::Descending};
+             return info;
+         },
+         QStringLiteral("member\nadmin")},
+        {"columns",
+         [](const QString &field) {
+             TableRequestInfoV5 info;
+             info.DynamicSelectFieldNames = {QStringLiteral("LogonUsername"), field};
+             return info;
+         },
+         QStringLiteral("admin|PARISH\\admin\nmember|PARISH\\member")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString refused = Answer(Member(), users, c.request(QStringLiteral("WindowsAccount")));
+        EXPECT_TRUE(refused.startsWith(QStringLiteral("refused: "))) << refused.toStdString();
+        // Word for word the refusal of a field the dataset does not have.
+        EXPECT_EQ(refused, Answer(Member(), users, c.request(QStringLiteral("NoSuchField")))
+                               .replace(QStringLiteral("NoSuchField"), QStringLiteral("WindowsAccount")));
+        EXPECT_TRUE(Answer(Administrator(), users, c.request(QStringLiteral("WindowsAccount"))).contains(c.administratorSees));
+    }
+    // What may be named still works for the plain user, the account left out.
+    EXPECT_EQ(Answer(Member(), users, cases[1].request(QStringLiteral("LogonUsername"))), QStringLiteral("member\nadmin"));
+    EXPECT_EQ(Answer(Member(), users, cases[2].request(QStringLiteral("LogonUsername"))), QStringLiteral("admin|admin\nmember|member"));
+    EXPECT_TRUE(Answer(Member(), users, Condition(QStringLiteral("LogonUsername"), TDAWhereOperator::woEqual, QStringLiteral("admin")))
+                    .contains(QStringLiteral("|admin|")));
+}
+
+// Every field whose value the users' reply leaves out for a caller: a condition on it answers
+// the same whether it guesses the value right or wrong.
+TEST_F(SettingsServiceTest, NoConditionLearnsAFieldTheReplyLeavesOut)
+{
+    Administrator();
+    Member();
+    Sql(QStringLiteral("UPDATE tblUsers SET WindowsAccount = 'PARISH\\' || LogonUsername, SecretAnswer = 'blue-' || LogonUsername"));
+    const QString users = QStringLiteral("tblUsers");
+    const struct
+    {
+        QString field;
+        bool administrator;
+    } withheld[] = {
+        {QStringLiteral("WindowsAccount"), false},
+        {QStringLiteral("LogonPassword"), false},
+        {QStringLiteral("LogonPassword"), true},
+        {QStringLiteral("SecretAnswer"), false},
+        {QStringLiteral("SecretAnswer"), true},
+    };
+    for (const auto &w : withheld) {
+        SCOPED_TRACE((w.field + (w.administrator ? QStringLiteral(" for an administrator") : QStringLiteral(" for a user"))).toStdString());
+        const ServiceClient caller = w.administrator ? Administrator() : Member();
+        const QString value = Stored(ServiceServer::kAdministratorId, w.field);
+        ASSERT_FALSE(value.isEmpty());
+        // The reply leaves it out.
+        TableRequestInfoV5 plain;
+        EXPECT_FALSE(Answer(caller, users, plain).contains(value));
+        const QString wrongFirst = value.startsWith(QLatin1Char('z')) ? QStringLiteral("y") : QStringLiteral("z");
+        const QList<std::pair<TableRequestInfoV5, TableRequestInfoV5>> guesses = {
+            {Condition(w.field, TDAWhereOperator::woEqual, value), Condition(w.field, TDAWhereOperator::woEqual, value + QLatin1Char('x'))},
+            {Condition(w.field, TDAWhereOperator::woLike, value.left(1) + QLatin1Char('%')),
+             Condition(w.field, TDAWhereOperator::woLike, wrongFirst + QLatin1Char('%'))},
+            {Condition(w.field, TDAWhereOperator::woGreaterOrEqual, value), Condition(w.field, TDAWhereOperator::woLess, value)},
+        };
+        for (const auto &[right, wrong] : guesses)
+            EXPECT_EQ(Answer(caller, users, right), Answer(caller, users, wrong)) << right.WhereClause.toStdString();
+    }
+}
+
+TEST_F(SettingsServiceTest, AConditionInTermsHoldsAtMostTenThousandTermsAndTheirCharacterLimit)
+{
+    Sql(QStringLiteral("INSERT INTO tblLocations (PK_LocationID, LocationName) VALUES ('{L1}', 'St. Mary'), ('{L2}', 'St. Anne');"));
+    const auto terms = [](int count, const QString &value) {
+        TDAWhere where;
+        for (int i = 0; i < count; ++i)
+            where.AddCondition(QStringLiteral("LocationName"), TDAWhereOperator::woNotEqual, value + QString::number(i));
+        TableRequestInfoV5 info;
+        info.WhereClause = where.ToXml();
+        info.DynamicSelectFieldNames = {QStringLiteral("LocationName")};
+        return info;
+    };
+    const struct
+    {
+        TableRequestInfoV5 request;
+        QString answer;
+    } cases[] = {
+        {terms(10000, QStringLiteral("x")), QStringLiteral("St. Anne\nSt. Mary")},
+        {terms(10001, QStringLiteral("x")), QStringLiteral("more than 10000 terms")},
+        // The field's name and the value's characters (the last is the term's number) together.
+        {terms(1, QString(262144 - 13, QLatin1Char('x'))), QStringLiteral("St. Anne\nSt. Mary")},
+        {terms(1, QString(262144 - 12, QLatin1Char('x'))), QStringLiteral("more than 262144 characters")},
+    };
+    for (const auto &c : cases) {
+        const QString answer = Answer(Administrator(), QStringLiteral("DALocations"), c.request);
+        EXPECT_TRUE(answer.contains(c.answer)) << answer.left(300).toStdString();
+    }
 }
 
 TEST_F(SettingsServiceTest, ANewPasswordThroughTheUsersDataWithdrawsTheAutomaticLogOnSecret)
