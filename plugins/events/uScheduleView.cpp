@@ -149,29 +149,25 @@ public:
     {
         Qt::ItemFlags result = TDATableModel::flags(index);
         const Qt::ItemFlags edits = Qt::ItemIsEditable | Qt::ItemIsUserCheckable;
-        switch (index.column()) {
-        case fcPosition:
-        case fcAttended: {
-            const int member = Table()->FieldIndex(kMemberId);
-            if (member < 0 || !TScheduleRules::MemberFieldsEditable(Table()->ValueAt(index.row(), member)))
-                result &= ~edits;
-            break;
-        }
-        default:
-            break;
-        }
+        if (IsMemberField(index.column()) && !HasMember(index.row()))
+            result &= ~edits;
         return result;
     }
+    // One click, one key or one menu choice changes the lock once, whoever the member is.
     bool setData(const QModelIndex &index, const QVariant &value, int role) override
     {
-        if (index.column() != fcLock)
-            return TDATableModel::setData(index, value, role);
-        const int type = Table()->FieldIndex(QStringLiteral("F_MinistryMemberTypeID"));
-        if (type < 0 || !TScheduleRules::LockBoxInverts(Table()->ValueAt(index.row(), type)))
+        if (IsMemberField(index.column()) && !HasMember(index.row()))
             return false;
-        const int lock = Table()->FieldIndex(QStringLiteral("MemberLocked"));
-        const bool locked = Table()->ValueAt(index.row(), lock).toBool();
-        return TDATableModel::setData(index, locked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+        return TDATableModel::setData(index, value, role);
+    }
+
+private:
+    static bool IsMemberField(int column) { return column == fcPosition || column == fcAttended || column == fcLock; }
+    bool HasMember(int row) const
+    {
+        const int member = Table()->FieldIndex(kMemberId);
+        return member >= 0 && row >= 0 && row < Table()->GetRecordCount()
+            && TScheduleRules::MemberFieldsEditable(Table()->ValueAt(row, member));
     }
 };
 
@@ -241,6 +237,7 @@ TplgSchedule::TplgSchedule()
     acHYRemoveFunction = NewAction(this, QStringLiteral("acHYRemoveFunction"), QStyle::SP_DialogDiscardButton);
     acFindResource = NewAction(this, QStringLiteral("acFindResource"), QStyle::SP_FileDialogContentsView);
     acClearMember = NewAction(this, QStringLiteral("acClearMember"), QStyle::SP_DialogResetButton);
+    acLockMember = NewAction(this, QStringLiteral("acLockMember"));
     acFilter = NewAction(this, QStringLiteral("acFilter"), QStyle::SP_FileDialogListView);
     acHYSelectAll = NewAction(this, QStringLiteral("acHYSelectAll"));
     acHYPreview = NewAction(this, QStringLiteral("acHYPreview"), QStyle::SP_FileDialogInfoView);
@@ -257,6 +254,7 @@ TplgSchedule::TplgSchedule()
     acHYHelp = NewAction(this, QStringLiteral("acHYHelp"), QStyle::SP_DialogHelpButton);
     acHome = NewAction(this, QStringLiteral("acHome"), QStyle::SP_DirHomeIcon);
     acHYUseLogon->setCheckable(true);
+    acLockMember->setCheckable(true);
     acHYUsePreferredServer->setCheckable(true);
     acEmail->setVisible(false);
 
@@ -265,6 +263,7 @@ TplgSchedule::TplgSchedule()
     acHYEdit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     acHYDelete->setShortcut(QKeySequence(Qt::Key_Delete));
     acFindResource->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    acLockMember->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     acHYSelectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     acHYHelp->setShortcut(QKeySequence(Qt::Key_F1));
     acHome->setShortcut(QKeySequence(Qt::Key_F9));
@@ -297,7 +296,7 @@ TplgSchedule::TplgSchedule()
     };
     menu(QStringLiteral("mnuFile"), {acHYAdd, nullptr, acHYPrint, acHYPreview, nullptr, acHYExit});
     menu(QStringLiteral("mnuEdit"), {acHYEdit, acHYDelete, acHYComplete, nullptr, acHYAddFunction, acHYRemoveFunction, acFindResource,
-                                     acClearMember, nullptr, acHYSelectAll});
+                                     acClearMember, acLockMember, nullptr, acHYSelectAll});
     menu(QStringLiteral("mnuView"), {acFilter, acHYRefresh});
     menu(QStringLiteral("mnuOptions"), {acHYUseLogon, acHYUsePreferredServer});
     menu(QStringLiteral("mnuTools"), {acHYSchedule, nullptr, acRemoveAssigments, acRemoveNonLocked});
@@ -440,6 +439,16 @@ TplgSchedule::TplgSchedule()
     connect(acHYRemoveFunction, &QAction::triggered, this, [this] { RemoveFunction(); });
     connect(acFindResource, &QAction::triggered, this, [this] { PostMemberChoice(0); });
     connect(acClearMember, &QAction::triggered, this, [this] { PostMemberChoice(1); });
+    connect(acLockMember, &QAction::triggered, this, [this](bool locked) {
+        Guarded(QStringLiteral("acLockMemberExecute"), [this, locked] {
+            if (!m_functionsModel || !Functions().GetActive() || Functions().Eof())
+                return;
+            m_functions->CommitPendingEdit();
+            m_functionsModel->setData(m_functionsModel->index(Functions().GetRecNo(), fcLock), locked ? Qt::Checked : Qt::Unchecked,
+                                      Qt::CheckStateRole);
+            UpdateActions();
+        });
+    });
     connect(acFilter, &QAction::triggered, this, [this] { ToggleFilterPanel(); });
     connect(acHYSetFilter, &QAction::triggered, this, [this] { ApplyFilter(); });
     connect(acHYSchedule, &QAction::triggered, this, [this] { Schedule(); });
@@ -495,6 +504,7 @@ TplgSchedule::TplgSchedule()
         });
         connect(m_eventsModel, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
         connect(m_functionsModel, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
+        connect(m_functionsModel, &QAbstractItemModel::dataChanged, this, [this] { UpdateActions(); });
         connect(m_functions->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
             m_functionsModel->SetCurrentRow(current.row());
             UpdateActions();
@@ -579,7 +589,7 @@ void TplgSchedule::Localize()
             {acHYAbout, 506}, {acFAQ, 515}, {acGettingStarted, 516}, {acHome, 512}, {acHYAddFunction, 3018},
             {acHYRemoveFunction, 3019}, {acFilter, 5300}, {acHYComplete, 5406}, {acHYUseLogon, 7000},
             {acHYUsePreferredServer, 7001}, {acRemoveAssigments, 2571}, {acRemoveNonLocked, 2576},
-            {acFindResource, 3034}, {acClearMember, 3035}, {acHYSetFilter, 5300}};
+            {acFindResource, 3034}, {acClearMember, 3035}, {acLockMember, 3023}, {acHYSetFilter, 5300}};
         for (const auto &[action, number] : captions)
             action->setText(Text(number));
         m_bars.first()->setWindowTitle(QStringLiteral("Menu"));
@@ -725,6 +735,9 @@ void TplgSchedule::UpdateActions()
     acHYRemoveFunction->setEnabled(functionFocused);
     acFindResource->setEnabled(functionFocused);
     acClearMember->setEnabled(functionFocused);
+    const bool lockable = functionFocused && TScheduleRules::MemberFieldsEditable(Functions().Value(kMemberId));
+    acLockMember->setEnabled(lockable);
+    acLockMember->setChecked(lockable && Functions().Value(QStringLiteral("MemberLocked")).toBool());
     // Un-assigning works on the selection; without one there is nothing to send.
     acRemoveAssigments->setEnabled(hasRows && TScheduleRules::CanUnassign(selected));
     acRemoveNonLocked->setEnabled(hasRows && TScheduleRules::CanUnassign(selected));
