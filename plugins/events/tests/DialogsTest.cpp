@@ -27,6 +27,8 @@
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimeEdit>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -161,6 +163,43 @@ TEST_F(EventsDialogs, TheRecurrenceDialogNeedsAWeekdayAndRemembersItsEndDate)
     // The next recurrence starts from that end date.
     TRecurrence next([this] { return Controller().GetUserSetting(TRecurrence::EndDateSetting, QString()); });
     EXPECT_EQ(next.EndDate(), QDate(2026, 2, 28));
+}
+
+TEST_F(EventsDialogs, AnEndDateBeforeTheStartIsRefusedWithAMessageAndTheDialogStaysOpen)
+{
+    TRecurrence recurrence;
+    TfRecurrence dialog;
+    dialog.LoadTexts();
+    dialog.SetRecurrence(&recurrence);
+    dialog.SetEventDate(QDate(2026, 12, 12));
+    dialog.LoadRecurrence();
+    dialog.show();
+    TScriptedPrompt prompt;
+    // The end's year a step back, by keys, puts it before the start.
+    QDateEdit *end = dialog.dtEndDate();
+    end->setFocus(Qt::TabFocusReason);
+    end->setCurrentSection(QDateTimeEdit::YearSection);
+    QTest::keyClick(end, Qt::Key_Down);
+    ASSERT_LT(end->date(), QDate(2026, 12, 12));
+    EXPECT_TRUE(dialog.opByDate()->isChecked());
+    QTest::mouseClick(dialog.btnOK(), Qt::LeftButton);
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Icon, QMessageBox::Warning);
+    EXPECT_EQ(prompt.Prompts()[0].Text, Controller().GetText(5019));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(recurrence.Confirmed());
+    EXPECT_FALSE(host.Settings.contains(TRecurrence::EndDateSetting));
+    // Back after the start, it is taken.
+    end->setCurrentSection(QDateTimeEdit::YearSection);
+    QTest::keyClick(end, Qt::Key_Up);
+    QTest::mouseClick(dialog.btnOK(), Qt::LeftButton);
+    EXPECT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(recurrence.Confirmed());
+    EXPECT_EQ(recurrence.EndDate(), end->date());
+    recurrence.Expand(false);
+    EXPECT_GT(recurrence.Dates().size(), 1);
 }
 
 TEST_F(EventsDialogs, TheOptionsDialogShowsTheSettingsAgainAndComparesTimesAsTimes)
