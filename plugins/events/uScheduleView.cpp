@@ -32,6 +32,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
+#include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolBar>
@@ -1176,6 +1177,16 @@ namespace {
 // filter passes, not only those on the screen), each cell drawn by the grid's own delegate
 // without selection or scroll bars, the columns shrunk to the page width. New pages repeat the
 // page header and footer and the column captions.
+// A widget's font in its screen pixels. Text drawn by the painter takes the font's points at
+// the printer's resolution, and the page is already scaled from grid pixels, so a font in
+// points would print many times too large (and be cut to nothing).
+QFont PixelFont(const QFont &font)
+{
+    QFont sized = font;
+    sized.setPixelSize(QFontInfo(font).pixelSize());
+    return sized;
+}
+
 class TGridReport
 {
 public:
@@ -1207,15 +1218,22 @@ public:
         const int captionHeight = std::max(header.height(), grid.fontMetrics().height() + 8);
         if (m_y > 0)
             m_y += 12 * m_scale; // a gap between two grids
+        // The captions drawn by the header's own style, measured in the header's pixels as the
+        // cells are, so that they are cut where the screen cuts them and not to nothing.
         const auto captions = [&] {
             Cells(grid, columns, captionHeight, [&](int column, const QRect &cell) {
-                m_painter.fillRect(cell, grid.palette().color(QPalette::Button));
-                QFont bold = grid.font();
-                bold.setBold(true);
-                m_painter.setFont(bold);
-                m_painter.drawText(cell.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                                   m_painter.fontMetrics().elidedText(model->headerData(column, Qt::Horizontal).toString(),
-                                                                      Qt::ElideRight, cell.width() - 8));
+                QStyleOptionHeader option;
+                option.initFrom(&header);
+                option.rect = cell;
+                option.section = column;
+                option.orientation = Qt::Horizontal;
+                option.position = QStyleOptionHeader::Middle;
+                option.state = QStyle::State_Enabled | QStyle::State_Horizontal | QStyle::State_Raised;
+                option.text = model->headerData(column, Qt::Horizontal).toString();
+                option.textAlignment = header.defaultAlignment();
+                m_painter.setFont(PixelFont(header.font()));
+                m_painter.setPen(header.palette().color(QPalette::ButtonText));
+                header.style()->drawControl(QStyle::CE_Header, &option, &m_painter, &header);
             });
         };
         if (!Fits(captionHeight))
@@ -1270,7 +1288,7 @@ private:
         m_painter.scale(m_scale, m_scale);
         const QRect line(0, 0, width, height);
         m_painter.fillRect(line, grid.palette().color(QPalette::Button));
-        QFont bold = grid.font();
+        QFont bold = PixelFont(grid.font());
         bold.setBold(true);
         m_painter.setFont(bold);
         m_painter.setPen(grid.palette().color(QPalette::Text));

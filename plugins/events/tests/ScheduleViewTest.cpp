@@ -14,6 +14,7 @@
 #include "plugins/events/ufAutoScheduleStart.h"
 
 #include "server/scheduler/tests/GeneratedParish.h"
+#include "testsupport/DocumentReaders.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
 #include "ui/PromptService.h"
@@ -23,6 +24,7 @@
 #include <QApplication>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
 #include <QTemporaryDir>
@@ -1007,4 +1009,42 @@ TEST_F(ScheduleView, AnAssignmentInTheScheduleViewChangesTheEventsColourInTheCal
     EXPECT_EQ(shown->Label, TScheduleRules::LabelColor(Scalar(QStringLiteral("SELECT ColorIntValue FROM tblEventColors WHERE PK_ColorID = '%1'")
                                                                .arg(EventColor::SomeAssigned)).toInt()));
     EXPECT_EQ(Failures(), QStringList());
+}
+
+TEST_F(ScheduleView, ThePreviewPrintsTheCaptionsOfBothGridsAsTheGridsShowThem)
+{
+    SelectEvent(EventInPeriod(2));
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("preview.pdf"));
+    view->RunPreview = [&](QPrinter &printer, const std::function<void(QPrinter *)> &paint) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        paint(&printer);
+    };
+    view->acHYPreview->trigger();
+    QFile pdf(path);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const QStringList pages = PdfPages(pdf.readAll());
+    ASSERT_GE(pages.size(), 2);
+    // The events' captions head every page; the functions' follow the last events.
+    QStringList shown;
+    for (QTableView *grid : {static_cast<QTableView *>(view->grdView()), static_cast<QTableView *>(view->cxGrdView())}) {
+        for (int column = 0; column < grid->model()->columnCount(); ++column) {
+            if (grid->isColumnHidden(column))
+                continue;
+            const QString caption = grid->model()->headerData(column, Qt::Horizontal).toString();
+            ASSERT_FALSE(caption.isEmpty()) << column;
+            shown << caption;
+            if (grid == view->grdView()) {
+                EXPECT_TRUE(pages.first().contains(caption)) << caption.toStdString() << "\n" << pages.first().toStdString();
+            }
+        }
+    }
+    const QString all = pages.join(QLatin1Char('\n'));
+    for (const QString &caption : shown)
+        EXPECT_TRUE(all.contains(caption)) << caption.toStdString();
+    // A grid that goes on over a page break shows its captions again on the next page.
+    const QString lastCaption = view->FunctionsModel()->headerData(view->FunctionsModel()->ColumnOf(QStringLiteral("MemberLocked")),
+                                                                   Qt::Horizontal).toString();
+    EXPECT_TRUE(pages[1].contains(lastCaption)) << pages[1].toStdString();
 }
