@@ -1173,10 +1173,6 @@ void TplgSchedule::Preview()
 
 namespace {
 
-// Prints grids as a report: the header and then every row of the grid's model (the rows its
-// filter passes, not only those on the screen), each cell drawn by the grid's own delegate
-// without selection or scroll bars, the columns shrunk to the page width. New pages repeat the
-// page header and footer and the column captions.
 // A widget's font in its screen pixels. Text drawn by the painter takes the font's points at
 // the printer's resolution, and the page is already scaled from grid pixels, so a font in
 // points would print many times too large (and be cut to nothing).
@@ -1187,6 +1183,10 @@ QFont PixelFont(const QFont &font)
     return sized;
 }
 
+// Prints grids as a report: the header and then every row of the grid's model (the rows its
+// filter passes, not only those on the screen), each cell drawn by the grid's own delegate
+// without selection or scroll bars, the columns shrunk to the page width. New pages repeat the
+// page header and footer and the column captions.
 class TGridReport
 {
 public:

@@ -26,6 +26,9 @@ QString DateOrder(const QString &format)
 void Refuse(QWidget *field, const QString &caption, const QString &text)
 {
     QTimer::singleShot(0, field, [field, caption, text] {
+        // A dialog closed meanwhile has nothing left to correct.
+        if (!field->isVisible())
+            return;
         ShowMessage(field->window(), QMessageBox::Warning, caption, text);
         field->setFocus();
     });
