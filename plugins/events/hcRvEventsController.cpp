@@ -3,6 +3,7 @@
 #include "plugins/events/plgEventViews.h"
 #include "plugins/events/uDAEvents.h"
 
+#include "foundation/QuorvaLogFile.h"
 #include "ui/GridLayout.h"
 
 #include <QHeaderView>
@@ -67,8 +68,13 @@ void TRvEventsController::InitializeController()
     try {
         texts->LoadResourceFile(QorModuleLanguageFile());
     } catch (const std::exception &e) {
+        // While the module is being created there is no host yet: the line goes straight into
+        // the session log the host and its modules share.
+        const QString message = QString::fromUtf8(e.what());
         if (auto log = host_cast<IHostLog>(Host()))
-            log->WriteLog(QorLogLevel::Severe, QorModulePath(), QStringLiteral("InitializeController"), QString::fromUtf8(e.what()));
+            log->WriteLog(QorLogLevel::Severe, QorModulePath(), QStringLiteral("InitializeController"), message);
+        else
+            AddToLog(llSevere, QorModulePath(), QStringLiteral("InitializeController"), message);
     }
     m_texts = std::move(texts);
 }

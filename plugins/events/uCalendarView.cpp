@@ -613,12 +613,10 @@ void TplgCalendar::acHYAddExecute()
     event.EndTime = m_control->SelectionFinish().isValid() ? m_control->SelectionFinish() : event.StartTime.addSecs(1800);
     event.DefaultDuration = m_settings ? m_settings->StandardDuration : 60;
     event.NewEvent();
-    if (event.Changed || !event.EventID.isEmpty()) {
-        Reopen(Data().EventList);
-        ShowEvents();
-        if (!event.EventID.isEmpty())
-            m_control->SelectEvents({event.EventID});
-    }
+    // The run leaves the event table holding every event again, saved or not.
+    ShowEvents();
+    if (!event.EventID.isEmpty())
+        m_control->SelectEvents({event.EventID});
 }
 
 void TplgCalendar::acHYEditExecute()
@@ -629,7 +627,6 @@ void TplgCalendar::acHYEditExecute()
     TCursor cursor;
     TvoEvent event(EditorFactory);
     event.EditEvent(selected.first());
-    Reopen(Data().EventList);
     ShowEvents();
 }
 
@@ -826,11 +823,11 @@ void TplgCalendar::acOutlookExecute()
 void TplgCalendar::ExportCalendar(const QString &path)
 {
     TDAEvents &module = Data();
-    TDACDSDataTable &list = module.EventList;
-    if (!list.GetActive())
-        list.Open();
-    // The whole storage, whatever the view shows: a calendar program that imported an earlier
-    // file finds every appointment again by its UID.
+    // The whole storage, read for the export alone: a calendar program that imported an earlier
+    // file finds every appointment again by its UID, whatever the views show or an editor run
+    // left in the shared lists.
+    const std::unique_ptr<TDACDSDataTable> own = module.ReadAllEvents();
+    TDACDSDataTable &list = *own;
     const TCalendarPeriod everything{QDate(1, 1, 1), QDate(9999, 12, 31)};
     const QList<TCalendarEvent> all = CalendarLogic::EventsOf(list, everything, m_settings ? m_settings->StandardDuration : 60);
     const QString body = Text(2581).arg(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
@@ -861,15 +858,7 @@ void TplgCalendar::ExportCalendar(const QString &path)
         }
         events << item;
     }
-    if (list.GetState() == TDATableState::dsEdit)
-        list.Post();
-    if (list.HasChanges()) {
-        try {
-            list.ApplyUpdates();
-        } catch (...) {
-            list.CancelUpdates();
-            throw;
-        }
-    }
+    if (list.HasChanges())
+        list.ApplyUpdates();
     WriteCalendarFile(path, events);
 }

@@ -164,6 +164,14 @@ std::unique_ptr<TDACDSDataTable> TDAEvents::ReadFunctionsOfEvent(const QString &
     return rows;
 }
 
+std::unique_ptr<TDACDSDataTable> TDAEvents::ReadAllEvents()
+{
+    auto events = std::make_unique<TDACDSDataTable>(QStringLiteral("DAEventList"), &m_events);
+    events->OnAfterEdit = StampModified;
+    events->Open();
+    return events;
+}
+
 bool TDAEvents::ContactIsInUse(const TSearchObject &member, const QDateTime &date)
 {
     try {
@@ -216,29 +224,21 @@ QString TDAEvents::GetEventDetails(const QString &eventId)
 {
     QString result = QStringLiteral("Ministers:\r");
     try {
-        if (!tbl_DAEventList1.GetActive())
-            tbl_DAEventList1.Open();
-        if (!tbl_DAEventList1.Locate(QStringLiteral("PK_EventID"), eventId))
-            return result;
-        // The functions hang under the event's own liturgy, so read that first.
-        tbl_DAScheduleLiturgiesFromEvent1.Close();
-        tbl_DAScheduleLiturgiesFromEvent1.ParamByName(QStringLiteral("EventID")).Value = eventId;
-        tbl_DAScheduleLiturgiesFromEvent1.Open();
-        tbl_DAScheduledMinistryFunctions1.Close();
-        if (tbl_DAScheduleLiturgiesFromEvent1.GetRecordCount() == 0)
-            return result;
-        tbl_DAScheduledMinistryFunctions1.ParamByName(QStringLiteral("liturgyID")).Value =
-            tbl_DAScheduleLiturgiesFromEvent1.Value(QStringLiteral("PK_ScheduledLiturgyID"));
-        tbl_DAScheduledMinistryFunctions1.Open();
+        const std::unique_ptr<TDACDSDataTable> rows = ReadFunctionsOfEvent(eventId);
         if (!MinistryFunctions.GetActive())
             MinistryFunctions.Open();
-        TDACDSDataTable &f = tbl_DAScheduledMinistryFunctions1;
-        for (f.First(); !f.Eof(); f.Next()) {
-            const QString name = MinistryFunctions.Locate(QStringLiteral("PK_MinistryFunctionID"), f.Value(QStringLiteral("F_MinistryFunctionID")))
-                                     ? MinistryFunctions.AsString(QStringLiteral("MinistryFunctionName"))
-                                     : QStringLiteral("Unknown");
-            result += QStringLiteral("%1 (%2)\r").arg(f.AsString(QStringLiteral("MemberCaption")), name);
-        }
+        // Read by index: the schedule view adds functions at the list's current row.
+        const int keyField = MinistryFunctions.FieldIndex(QStringLiteral("PK_MinistryFunctionID"));
+        const int nameField = MinistryFunctions.FieldIndex(QStringLiteral("MinistryFunctionName"));
+        auto nameOf = [&](const QString &functionId) {
+            for (int i = 0; i < MinistryFunctions.GetRecordCount(); ++i)
+                if (MinistryFunctions.ValueAt(i, keyField).toString() == functionId)
+                    return MinistryFunctions.ValueAt(i, nameField).toString();
+            return QStringLiteral("Unknown");
+        };
+        TDACDSDataTable &f = *rows;
+        for (f.First(); !f.Eof(); f.Next())
+            result += QStringLiteral("%1 (%2)\r").arg(f.AsString(QStringLiteral("MemberCaption")), nameOf(f.AsString(QStringLiteral("F_MinistryFunctionID"))));
     } catch (const std::exception &e) {
         LogFailure(QStringLiteral("GetEventDetails"), e);
     }

@@ -57,7 +57,8 @@ public:
     // refreshes the views' event list; false when that failed.
     bool RemoveAllAssigments(const QStringList &eventIds);
     bool RemoveNonLockedAssigments(const QStringList &eventIds);
-    // "Ministers:" and one line per scheduled function of the event's liturgy.
+    // "Ministers:" and one line per scheduled function of the event's liturgy, read from the
+    // storage whatever the views' lists show.
     QString GetEventDetails(const QString &eventId);
     // Events of the views' list starting on the days from start to end; 0 when start is after
     // end, -1 when the list is closed or the count failed.
@@ -67,6 +68,9 @@ public:
     // The scheduled functions of one event's liturgy, read into a table of the caller's own so
     // that no shared table moves (empty when the event has no liturgy).
     std::unique_ptr<TDACDSDataTable> ReadFunctionsOfEvent(const QString &eventId);
+    // Every event of the storage in a table of the caller's own, whatever where clause or
+    // filter a view or an editor run left on the shared event lists.
+    std::unique_ptr<TDACDSDataTable> ReadAllEvents();
 
     // A fresh braced upper-case GUID text, as every new row's key.
     static QString NewKey();

@@ -81,16 +81,27 @@ void TvoEvent::OpenFor(const QString &eventId)
 
 namespace {
 
-// The event and liturgy tables are read for one event while it is edited; afterwards whoever
-// reopens them reads every event again.
+// The event and liturgy tables are read for one event while it is edited; afterwards they
+// hold every event again, whether the run was saved, cancelled or failed, because the
+// calendar shows the event table as it finds it.
 class TOneEventScope
 {
 public:
     explicit TOneEventScope(TDAEvents &dm) : m_dm(dm) {}
     ~TOneEventScope()
     {
-        m_dm.EventList.SetWhere(TDAWhere());
-        m_dm.ScheduledLiturgies.SetWhere(TDAWhere());
+        for (TDACDSDataTable *table : {&m_dm.EventList, &m_dm.ScheduledLiturgies}) {
+            const bool inUse = table->GetActive();
+            table->SetWhere(TDAWhere());
+            if (!inUse)
+                continue;
+            try {
+                table->Close();
+                table->Open();
+            } catch (const std::exception &e) {
+                LogFailure(QStringLiteral("OneEventScope"), e);
+            }
+        }
     }
     TOneEventScope(const TOneEventScope &) = delete;
     TOneEventScope &operator=(const TOneEventScope &) = delete;

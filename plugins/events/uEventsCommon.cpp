@@ -51,3 +51,29 @@ QString SearchMemberName(const TSearchObject &hit, const QString &listText)
         return full;
     return listText;
 }
+
+int DurationIndexOfText(const QList<TvoMinutes> &entries, const QString &text, const QString &hourWord, const QLocale &locale)
+{
+    const QString typed = text.simplified();
+    for (int i = 0; i < entries.size(); ++i)
+        if (entries[i].Text.compare(typed, Qt::CaseInsensitive) == 0)
+            return i;
+    // A number, then perhaps a word: hours when the word is the hour word or begins it.
+    qsizetype split = 0;
+    while (split < typed.size() && !typed[split].isSpace() && !typed[split].isLetter())
+        ++split;
+    const QString word = typed.mid(split).trimmed();
+    bool isNumber = false;
+    double amount = locale.toDouble(typed.left(split), &isNumber);
+    if (!isNumber)
+        amount = typed.left(split).toDouble(&isNumber);
+    if (!isNumber || amount <= 0)
+        return -1;
+    const bool hours = !word.isEmpty() && (hourWord.startsWith(word, Qt::CaseInsensitive) || word.compare(QStringLiteral("h"), Qt::CaseInsensitive) == 0);
+    const double minutes = hours ? amount * 60 : amount;
+    if (!hours && !word.isEmpty() && !word.startsWith(QStringLiteral("m"), Qt::CaseInsensitive))
+        return -1;
+    if (minutes != double(int(minutes)))
+        return -1;
+    return DurationIndex(entries, int(minutes));
+}

@@ -43,6 +43,11 @@ struct TvoMinutes
 QList<TvoMinutes> DurationEntries(const QString &minuteWord, const QString &hourWord, const QLocale &locale = QLocale());
 // The index of the entry of exactly that many minutes, -1 when there is none.
 int DurationIndex(const QList<TvoMinutes> &entries, int minutes);
+// The index of the entry a typed text names: the entry's own text (any case), a number of
+// minutes ("90"), or a number followed by the hour word or its first letter ("1.5 h"); -1 when
+// it names none of them.
+int DurationIndexOfText(const QList<TvoMinutes> &entries, const QString &text, const QString &hourWord,
+                        const QLocale &locale = QLocale());
 
 // A liturgy template as an entry of a choice list.
 struct TvoLiturgyTemplateData

@@ -102,9 +102,3 @@ QColor TScheduleRules::LabelColor(const QVariant &windowsColor)
     const quint32 value = windowsColor.toUInt();
     return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
 }
-
-bool TScheduleRules::LockBoxInverts(const QVariant &memberTypeId)
-{
-    const QString type = memberTypeId.isNull() ? QString() : memberTypeId.toString();
-    return !type.isEmpty() && type.compare(TSearchObject::ContactType, Qt::CaseInsensitive) != 0;
-}

@@ -54,11 +54,8 @@ public:
     // The member goes, and with it the lock, the attendance, the position and the flag.
     static void ClearMember(TDACDSDataTable &rows);
 
-    // The lock box inverts the lock only on a row assigned to a family or a group; on a
-    // contact's row and an empty row it changes nothing.
-    static bool LockBoxInverts(const QVariant &memberTypeId);
-
-    // Position and attendance are edited only on a row with a member.
+    // Position, attendance and the lock are edited only on a row with a member, whichever
+    // kind of member it is.
     static bool MemberFieldsEditable(const QVariant &memberId);
 
     // Un-assigning works on the selected events only.

@@ -32,6 +32,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
+#include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolBar>
@@ -149,29 +150,25 @@ public:
     {
         Qt::ItemFlags result = TDATableModel::flags(index);
         const Qt::ItemFlags edits = Qt::ItemIsEditable | Qt::ItemIsUserCheckable;
-        switch (index.column()) {
-        case fcPosition:
-        case fcAttended: {
-            const int member = Table()->FieldIndex(kMemberId);
-            if (member < 0 || !TScheduleRules::MemberFieldsEditable(Table()->ValueAt(index.row(), member)))
-                result &= ~edits;
-            break;
-        }
-        default:
-            break;
-        }
+        if (IsMemberField(index.column()) && !HasMember(index.row()))
+            result &= ~edits;
         return result;
     }
+    // One click, one key or one menu choice changes the lock once, whoever the member is.
     bool setData(const QModelIndex &index, const QVariant &value, int role) override
     {
-        if (index.column() != fcLock)
-            return TDATableModel::setData(index, value, role);
-        const int type = Table()->FieldIndex(QStringLiteral("F_MinistryMemberTypeID"));
-        if (type < 0 || !TScheduleRules::LockBoxInverts(Table()->ValueAt(index.row(), type)))
+        if (IsMemberField(index.column()) && !HasMember(index.row()))
             return false;
-        const int lock = Table()->FieldIndex(QStringLiteral("MemberLocked"));
-        const bool locked = Table()->ValueAt(index.row(), lock).toBool();
-        return TDATableModel::setData(index, locked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+        return TDATableModel::setData(index, value, role);
+    }
+
+private:
+    static bool IsMemberField(int column) { return column == fcPosition || column == fcAttended || column == fcLock; }
+    bool HasMember(int row) const
+    {
+        const int member = Table()->FieldIndex(kMemberId);
+        return member >= 0 && row >= 0 && row < Table()->GetRecordCount()
+            && TScheduleRules::MemberFieldsEditable(Table()->ValueAt(row, member));
     }
 };
 
@@ -241,6 +238,7 @@ TplgSchedule::TplgSchedule()
     acHYRemoveFunction = NewAction(this, QStringLiteral("acHYRemoveFunction"), QStyle::SP_DialogDiscardButton);
     acFindResource = NewAction(this, QStringLiteral("acFindResource"), QStyle::SP_FileDialogContentsView);
     acClearMember = NewAction(this, QStringLiteral("acClearMember"), QStyle::SP_DialogResetButton);
+    acLockMember = NewAction(this, QStringLiteral("acLockMember"));
     acFilter = NewAction(this, QStringLiteral("acFilter"), QStyle::SP_FileDialogListView);
     acHYSelectAll = NewAction(this, QStringLiteral("acHYSelectAll"));
     acHYPreview = NewAction(this, QStringLiteral("acHYPreview"), QStyle::SP_FileDialogInfoView);
@@ -257,6 +255,7 @@ TplgSchedule::TplgSchedule()
     acHYHelp = NewAction(this, QStringLiteral("acHYHelp"), QStyle::SP_DialogHelpButton);
     acHome = NewAction(this, QStringLiteral("acHome"), QStyle::SP_DirHomeIcon);
     acHYUseLogon->setCheckable(true);
+    acLockMember->setCheckable(true);
     acHYUsePreferredServer->setCheckable(true);
     acEmail->setVisible(false);
 
@@ -265,6 +264,7 @@ TplgSchedule::TplgSchedule()
     acHYEdit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     acHYDelete->setShortcut(QKeySequence(Qt::Key_Delete));
     acFindResource->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    acLockMember->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     acHYSelectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     acHYHelp->setShortcut(QKeySequence(Qt::Key_F1));
     acHome->setShortcut(QKeySequence(Qt::Key_F9));
@@ -297,7 +297,7 @@ TplgSchedule::TplgSchedule()
     };
     menu(QStringLiteral("mnuFile"), {acHYAdd, nullptr, acHYPrint, acHYPreview, nullptr, acHYExit});
     menu(QStringLiteral("mnuEdit"), {acHYEdit, acHYDelete, acHYComplete, nullptr, acHYAddFunction, acHYRemoveFunction, acFindResource,
-                                     acClearMember, nullptr, acHYSelectAll});
+                                     acClearMember, acLockMember, nullptr, acHYSelectAll});
     menu(QStringLiteral("mnuView"), {acFilter, acHYRefresh});
     menu(QStringLiteral("mnuOptions"), {acHYUseLogon, acHYUsePreferredServer});
     menu(QStringLiteral("mnuTools"), {acHYSchedule, nullptr, acRemoveAssigments, acRemoveNonLocked});
@@ -440,6 +440,16 @@ TplgSchedule::TplgSchedule()
     connect(acHYRemoveFunction, &QAction::triggered, this, [this] { RemoveFunction(); });
     connect(acFindResource, &QAction::triggered, this, [this] { PostMemberChoice(0); });
     connect(acClearMember, &QAction::triggered, this, [this] { PostMemberChoice(1); });
+    connect(acLockMember, &QAction::triggered, this, [this](bool locked) {
+        Guarded(QStringLiteral("acLockMemberExecute"), [this, locked] {
+            if (!m_functionsModel || !Functions().GetActive() || Functions().Eof())
+                return;
+            m_functions->CommitPendingEdit();
+            m_functionsModel->setData(m_functionsModel->index(Functions().GetRecNo(), fcLock), locked ? Qt::Checked : Qt::Unchecked,
+                                      Qt::CheckStateRole);
+            UpdateActions();
+        });
+    });
     connect(acFilter, &QAction::triggered, this, [this] { ToggleFilterPanel(); });
     connect(acHYSetFilter, &QAction::triggered, this, [this] { ApplyFilter(); });
     connect(acHYSchedule, &QAction::triggered, this, [this] { Schedule(); });
@@ -495,6 +505,7 @@ TplgSchedule::TplgSchedule()
         });
         connect(m_eventsModel, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
         connect(m_functionsModel, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
+        connect(m_functionsModel, &QAbstractItemModel::dataChanged, this, [this] { UpdateActions(); });
         connect(m_functions->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
             m_functionsModel->SetCurrentRow(current.row());
             UpdateActions();
@@ -579,7 +590,7 @@ void TplgSchedule::Localize()
             {acHYAbout, 506}, {acFAQ, 515}, {acGettingStarted, 516}, {acHome, 512}, {acHYAddFunction, 3018},
             {acHYRemoveFunction, 3019}, {acFilter, 5300}, {acHYComplete, 5406}, {acHYUseLogon, 7000},
             {acHYUsePreferredServer, 7001}, {acRemoveAssigments, 2571}, {acRemoveNonLocked, 2576},
-            {acFindResource, 3034}, {acClearMember, 3035}, {acHYSetFilter, 5300}};
+            {acFindResource, 3034}, {acClearMember, 3035}, {acLockMember, 3023}, {acHYSetFilter, 5300}};
         for (const auto &[action, number] : captions)
             action->setText(Text(number));
         m_bars.first()->setWindowTitle(QStringLiteral("Menu"));
@@ -725,6 +736,9 @@ void TplgSchedule::UpdateActions()
     acHYRemoveFunction->setEnabled(functionFocused);
     acFindResource->setEnabled(functionFocused);
     acClearMember->setEnabled(functionFocused);
+    const bool lockable = functionFocused && TScheduleRules::MemberFieldsEditable(Functions().Value(kMemberId));
+    acLockMember->setEnabled(lockable);
+    acLockMember->setChecked(lockable && Functions().Value(QStringLiteral("MemberLocked")).toBool());
     // Un-assigning works on the selection; without one there is nothing to send.
     acRemoveAssigments->setEnabled(hasRows && TScheduleRules::CanUnassign(selected));
     acRemoveNonLocked->setEnabled(hasRows && TScheduleRules::CanUnassign(selected));
@@ -1159,6 +1173,16 @@ void TplgSchedule::Preview()
 
 namespace {
 
+// A widget's font in its screen pixels. Text drawn by the painter takes the font's points at
+// the printer's resolution, and the page is already scaled from grid pixels, so a font in
+// points would print many times too large (and be cut to nothing).
+QFont PixelFont(const QFont &font)
+{
+    QFont sized = font;
+    sized.setPixelSize(QFontInfo(font).pixelSize());
+    return sized;
+}
+
 // Prints grids as a report: the header and then every row of the grid's model (the rows its
 // filter passes, not only those on the screen), each cell drawn by the grid's own delegate
 // without selection or scroll bars, the columns shrunk to the page width. New pages repeat the
@@ -1194,15 +1218,22 @@ public:
         const int captionHeight = std::max(header.height(), grid.fontMetrics().height() + 8);
         if (m_y > 0)
             m_y += 12 * m_scale; // a gap between two grids
+        // The captions drawn by the header's own style, measured in the header's pixels as the
+        // cells are, so that they are cut where the screen cuts them and not to nothing.
         const auto captions = [&] {
             Cells(grid, columns, captionHeight, [&](int column, const QRect &cell) {
-                m_painter.fillRect(cell, grid.palette().color(QPalette::Button));
-                QFont bold = grid.font();
-                bold.setBold(true);
-                m_painter.setFont(bold);
-                m_painter.drawText(cell.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                                   m_painter.fontMetrics().elidedText(model->headerData(column, Qt::Horizontal).toString(),
-                                                                      Qt::ElideRight, cell.width() - 8));
+                QStyleOptionHeader option;
+                option.initFrom(&header);
+                option.rect = cell;
+                option.section = column;
+                option.orientation = Qt::Horizontal;
+                option.position = QStyleOptionHeader::Middle;
+                option.state = QStyle::State_Enabled | QStyle::State_Horizontal | QStyle::State_Raised;
+                option.text = model->headerData(column, Qt::Horizontal).toString();
+                option.textAlignment = header.defaultAlignment();
+                m_painter.setFont(PixelFont(header.font()));
+                m_painter.setPen(header.palette().color(QPalette::ButtonText));
+                header.style()->drawControl(QStyle::CE_Header, &option, &m_painter, &header);
             });
         };
         if (!Fits(captionHeight))
@@ -1257,7 +1288,7 @@ private:
         m_painter.scale(m_scale, m_scale);
         const QRect line(0, 0, width, height);
         m_painter.fillRect(line, grid.palette().color(QPalette::Button));
-        QFont bold = grid.font();
+        QFont bold = PixelFont(grid.font());
         bold.setBold(true);
         m_painter.setFont(bold);
         m_painter.setPen(grid.palette().color(QPalette::Text));

@@ -87,7 +87,7 @@ public:
     QStringList SelectedEventIDs() const;
 
     QAction *acHYAdd, *acHYEdit, *acHYDelete, *acHYRefresh, *acHYSchedule, *acEmail, *acHYComplete;
-    QAction *acHYAddFunction, *acHYRemoveFunction, *acFindResource, *acClearMember;
+    QAction *acHYAddFunction, *acHYRemoveFunction, *acFindResource, *acClearMember, *acLockMember;
     QAction *acFilter, *acHYSelectAll, *acHYPreview, *acHYPrint, *acHYAbout, *acHYExit, *acHYSetFilter;
     QAction *acRemoveAssigments, *acRemoveNonLocked, *acHYUseLogon, *acHYUsePreferredServer, *acFAQ;
     QAction *acGettingStarted, *acHYHelp, *acHome;

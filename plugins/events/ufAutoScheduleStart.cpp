@@ -216,8 +216,13 @@ bool TfAutoScheduleStart::Confirm()
         EndDate = QDateTime(m_end->date(), QTime(0, 0));
         FunctionIDs = CheckedIds(*m_functions);
         TemplateIDs = CheckedIds(*m_templates);
-        RvEvents()->SetUserSetting(StartSetting, TRecurrence::DateText(StartDate));
-        RvEvents()->SetUserSetting(EndSetting, TRecurrence::DateText(m_end->date()));
+        try {
+            RvEvents()->SetUserSetting(StartSetting, TRecurrence::DateText(StartDate));
+            RvEvents()->SetUserSetting(EndSetting, TRecurrence::DateText(m_end->date()));
+        } catch (const std::exception &e) {
+            // Remembering the period is a convenience; the run the user asked for goes on.
+            LogFailure(QStringLiteral("btnOKClick"), e);
+        }
         EndDate = EndDate.addDays(1);
         return true;
     } catch (const std::exception &e) {

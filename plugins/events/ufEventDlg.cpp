@@ -5,8 +5,10 @@
 #include "plugins/events/uRecurrence.h"
 #include "plugins/events/ufRecurrence.h"
 #include "plugins/events/uFunctionGridDelegate.h"
+#include "plugins/events/uTypedDateTimeEdit.h"
 
 #include "client/api/HostInterfaces.h"
+#include "ui/PromptService.h"
 #include "ui/TDATableModel.h"
 #include "ui/uHTMLHelp.h"
 
@@ -19,7 +21,9 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -48,8 +52,8 @@ TfEventDlg::TfEventDlg(QWidget *parent)
     : TfBaseDialog(parent)
     , m_rules(Data(), ModuleText)
     , m_templates(new QComboBox(this))
-    , m_date(new QDateEdit(this))
-    , m_time(new QTimeEdit(this))
+    , m_date(new TTypedDateEdit(this))
+    , m_time(new TTypedTimeEdit(this))
     , m_duration(new QComboBox(this))
     , m_grid(new QTableView(this))
     , m_recurrencePanel(new QLabel(this))
@@ -68,7 +72,13 @@ TfEventDlg::TfEventDlg(QWidget *parent)
     setWindowModality(Qt::ApplicationModal);
     resize(640, 480);
     m_date->setCalendarPopup(true);
-    m_time->setDisplayFormat(QLocale().timeFormat(QLocale::ShortFormat));
+    // Hours and minutes: a liturgy starts on the minute.
+    m_time->setDisplayFormat(QLocale().timeFormat(QLocale::ShortFormat).remove(QRegularExpression(QStringLiteral("[:.]ss?"))));
+    // Typed durations are read when the field is left; the list's own completion would turn
+    // "2" into "20 min".
+    m_duration->setEditable(true);
+    m_duration->setInsertPolicy(QComboBox::NoInsert);
+    m_duration->setCompleter(nullptr);
     m_acOK->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     m_acClose->setShortcut(QKeySequence(Qt::Key_Escape));
     m_acHelp->setShortcut(QKeySequence(Qt::Key_F1));
@@ -126,6 +136,8 @@ TfEventDlg::TfEventDlg(QWidget *parent)
     m_acClose->setText(Text(3009));
     m_acHelp->setText(Text(3010));
     m_acOK->setText(Text(3012));
+    m_date->SetRefusal(Text(3011), Text(3052));
+    m_time->SetRefusal(Text(3011), Text(3053));
     m_acAdd->setText(Text(3018));
     m_acRemove->setText(Text(3019));
     m_acRemoveAll->setText(Text(3051));
@@ -156,7 +168,11 @@ TfEventDlg::TfEventDlg(QWidget *parent)
     m_grid->horizontalHeader()->setStretchLastSection(true);
     m_grid->verticalHeader()->hide();
 
-    connect(m_acOK, &QAction::triggered, this, [this] { SetModalResult(TModalResult::Ok); });
+    connect(m_acOK, &QAction::triggered, this, [this] {
+        if (TakeTypedInput())
+            SetModalResult(TModalResult::Ok);
+    });
+    connect(m_duration->lineEdit(), &QLineEdit::editingFinished, this, [this] { TakeTypedInput(); });
     connect(m_acClose, &QAction::triggered, this, [this] {
         SetModalResult(TModalResult::Cancel);
         QCoreApplication::processEvents();
@@ -213,6 +229,37 @@ TfEventDlg::TfEventDlg(QWidget *parent)
 }
 
 TfEventDlg::~TfEventDlg() = default;
+
+QDateEdit *TfEventDlg::dtStart() const
+{
+    return m_date;
+}
+
+QTimeEdit *TfEventDlg::teStartTime() const
+{
+    return m_time;
+}
+
+bool TfEventDlg::TakeTypedInput()
+{
+    if (!m_date->Finish() || !m_time->Finish())
+        return false;
+    const QString typed = m_duration->currentText().trimmed();
+    const int chosen = m_duration->currentIndex();
+    if (m_duration->count() == 0 || (chosen >= 0 && typed == m_duration->itemText(chosen)) || (chosen < 0 && typed.isEmpty()))
+        return true;
+    const int index = DurationIndexOfText(m_rules.Durations(), typed, Text(2568));
+    if (index >= 0) {
+        m_duration->setCurrentIndex(index);
+        m_duration->setEditText(m_duration->itemText(index));
+        return true;
+    }
+    // Back to the chosen entry, and the user is told why.
+    m_duration->setEditText(chosen >= 0 ? m_duration->itemText(chosen) : QString());
+    ShowMessage(this, QMessageBox::Warning, windowTitle(), Text(3054));
+    m_duration->setFocus();
+    return false;
+}
 
 const TMinisterFlagHint &TfEventDlg::FlagHint() const
 {

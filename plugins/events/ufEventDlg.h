@@ -18,6 +18,8 @@ class QTimeEdit;
 class QToolButton;
 class TDATableModel;
 class TMinisterFlagHintTracker;
+class TTypedDateEdit;
+class TTypedTimeEdit;
 
 class TfEventDlg : public TfBaseDialog, public IEventEditor
 {
@@ -41,8 +43,8 @@ public:
     TEventEditorRules &Rules() { return m_rules; }
     QComboBox *cboLiturgyTemplates() const { return m_templates; }
     QComboBox *cboDuration() const { return m_duration; }
-    QDateEdit *dtStart() const { return m_date; }
-    QTimeEdit *teStartTime() const { return m_time; }
+    QDateEdit *dtStart() const;
+    QTimeEdit *teStartTime() const;
     QTableView *grid() const { return m_grid; }
     QMenu *popUpMinistryTemplates() const { return m_templateMenu; }
     QAction *acOK() const { return m_acOK; }
@@ -71,6 +73,9 @@ protected:
 
 private:
     void LookupResponsible(int buttonIndex);
+    // Reads what was typed into the start and the duration; false when something names no
+    // date, time or duration (the user was told).
+    bool TakeTypedInput();
     void FillLiturgyTemplates();
     void FillMinistryTemplateMenu();
     void ShowFunctionCount();
@@ -85,8 +90,8 @@ private:
     QDateTime m_end;
     QList<TvoLiturgyTemplateData> m_templateData;
     QComboBox *m_templates;
-    QDateEdit *m_date;
-    QTimeEdit *m_time;
+    TTypedDateEdit *m_date;
+    TTypedTimeEdit *m_time;
     QComboBox *m_duration;
     QTableView *m_grid;
     TDATableModel *m_model = nullptr;

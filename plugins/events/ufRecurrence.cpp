@@ -3,6 +3,7 @@
 #include "plugins/events/hcRvEventsController.h"
 #include "plugins/events/uRecurrence.h"
 
+#include "ui/PromptService.h"
 #include "ui/uHTMLHelp.h"
 
 #include <QCheckBox>
@@ -90,6 +91,12 @@ TfRecurrence::TfRecurrence(QWidget *parent)
 
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, [this] {
+        if (EndBeforeStart()) {
+            // A range that holds no day would plan one lone liturgy without a word.
+            ShowMessage(this, QMessageBox::Warning, windowTitle(), Text(5019));
+            m_end->setFocus();
+            return;
+        }
         try {
             Confirm();
             accept();
@@ -177,6 +184,11 @@ void TfRecurrence::Confirm()
         m_recurrence->SetDayChecked(day, chk(day)->isChecked());
     if (TRvEventsController *controller = RvEvents())
         controller->SetUserSetting(TRecurrence::EndDateSetting, TRecurrence::DateText(m_recurrence->EndDate()));
+}
+
+bool TfRecurrence::EndBeforeStart() const
+{
+    return m_byDate->isChecked() && m_end->date().isValid() && m_end->date() < m_start->date();
 }
 
 void TfRecurrence::UpdateOk()

@@ -41,6 +41,8 @@ public:
 
     // What OK does: the pattern into the recurrence and the end date into the user setting.
     void Confirm();
+    // By date with the end before the start: OK refuses it.
+    bool EndBeforeStart() const;
 
 private:
     void UpdateOk();

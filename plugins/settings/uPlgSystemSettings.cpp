@@ -1853,7 +1853,8 @@ void TplgSystemSettings::ResetLayouts()
     Guarded(QStringLiteral("Layout"), [this] {
         for (const QString &layout : SavedLayouts)
             m_controller.ClearUserSetting(layout);
-        m_controller.SetUserSetting(QStringLiteral("Contacts_ViewType"), QString());
+        for (const QString &setting : LayoutSettings)
+            m_controller.SetUserSetting(setting, QString());
     });
     ShowMessage(this, QMessageBox::Information, Text(2209), Text(2208));
 }

@@ -46,6 +46,9 @@ public:
     static inline const QStringList SavedLayouts = {
         QStringLiteral("ScheduleEventsGrid"), QStringLiteral("ContactsListView"), QStringLiteral("ScheduledFunctionsGrid"),
         QStringLiteral("FamilyListView"),     QStringLiteral("FamilyMemberView"), QStringLiteral("GroupsListView")};
+    // Settings kept beside the layouts that a reset empties too: the contacts' view type and
+    // the column the schedule's event grid is grouped by.
+    static inline const QStringList LayoutSettings = {QStringLiteral("Contacts_ViewType"), QStringLiteral("ScheduleEventsGrid.GroupColumn")};
 
     explicit TplgSystemSettings(TRvSettingsController &controller);
 

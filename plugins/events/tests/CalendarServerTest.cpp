@@ -9,6 +9,7 @@
 #include "plugins/events/uEventEditorRules.h"
 #include "plugins/events/uEventImages.h"
 #include "plugins/events/ufAutoScheduleStart.h"
+#include "plugins/events/ufEventDlg.h"
 
 #include "Quorva_Data_Service_Intf.h"
 #include "client/tests/DialogScript.h"
@@ -23,6 +24,8 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -469,4 +472,128 @@ TEST_F(CalendarAgainstServer, CancellingTheSchedulingDialogStillRefreshesOnceASe
     EXPECT_TRUE(view->tmrRefresh.isActive());
     Wait(1300);
     EXPECT_FALSE(view->tmrRefresh.isActive());
+}
+
+namespace {
+
+// The calendar's events compared with the storage's over the period it shows.
+void ExpectEveryEventOfThePeriod(ServiceServer &server, TCalendarControl &control, const char *when)
+{
+    const TCalendarPeriod period = control.Period();
+    const QList<QStringList> stored = server.db.rows(
+        QStringLiteral("SELECT PK_EventID FROM dbo.tblEvents WHERE StartDateTime >= '%1' AND StartDateTime < '%2' ORDER BY PK_EventID")
+            .arg(period.First.toString(Qt::ISODate), period.Last.addDays(1).toString(Qt::ISODate)));
+    QStringList wanted;
+    for (const QStringList &row : stored)
+        wanted << row[0];
+    QStringList shown;
+    for (const TCalendarEvent &e : control.Events())
+        shown << e.ID;
+    shown.sort();
+    EXPECT_EQ(shown, wanted) << when << ", " << period.First.toString(Qt::ISODate).toStdString();
+}
+
+} // namespace
+
+// A New or an edit closed without saving, or a save that failed, leaves the month and its
+// neighbours showing every event, and the export holding every event with its own ministers,
+// also while the schedule's list is filtered to one week.
+TEST_F(CalendarAgainstServer, AfterAnyEditorRunTheCalendarAndTheExportHoldEveryEventWithItsMinisters)
+{
+    TDAEvents &data = *RvEvents()->DataModule();
+    const QDate first = GeneratedParishStart();
+    // Ministers on the first week's functions; the schedule's list shows only the last week.
+    server->Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', F_MinistryMemberTypeID = '%2' "
+                               "WHERE F_ScheduledLiturgyID IN (SELECT l.PK_ScheduledLiturgyID FROM tblScheduledLiturgies l JOIN tblEvents e "
+                               "ON e.PK_EventID = l.F_EventID WHERE e.StartDateTime < '%3')")
+                    .arg(QStringLiteral("{C0000001-0000-4000-8000-000000000000}"), EmptyGUID, first.addDays(7).toString(Qt::ISODate)));
+    const QString taken = QStringLiteral("{80000000-0000-0000-0000-0000000000AA}");
+    server->Sql(QStringLiteral("INSERT INTO tblScheduledMinistryFunctions (PK_ScheduledMemberID, F_ScheduledLiturgyID) VALUES ('%1', 'elsewhere')")
+                    .arg(taken));
+    const QDate lastWeek = first.addDays(21);
+    data.tbl_DAEventList1.SetFilter([lastWeek](const TDACDSDataTable::TDARecord &r) {
+        return r.Value(QStringLiteral("StartDateTime")).toDateTime().date() >= lastWeek;
+    });
+    // "caption (function)" lines of every stored event, as the storage holds them.
+    QMap<QString, QStringList> ministers;
+    for (const QStringList &row : server->db.rows(QStringLiteral(
+             "SELECT l.F_EventID, COALESCE(c.FirstName || ' ' || c.LastName, '') || ' (' || m.MinistryFunctionName || ')' "
+             "FROM dbo.tblScheduledMinistryFunctions f JOIN dbo.tblScheduledLiturgies l ON l.PK_ScheduledLiturgyID = f.F_ScheduledLiturgyID "
+             "JOIN dbo.tblMinistryFunctions m ON m.PK_MinistryFunctionID = f.F_MinistryFunctionID "
+             "LEFT JOIN dbo.tblContacts c ON c.PK_ContactID = f.F_MinistryMemberID")))
+        ministers[row[0]] << row[1];
+    int named = 0;
+    for (const QStringList &lines : std::as_const(ministers))
+        for (const QString &line : lines)
+            named += line.startsWith(QStringLiteral(" (")) ? 0 : 1;
+    ASSERT_GT(named, 5) << "ministers on events the schedule's list does not show";
+
+    const auto factory = view->EditorFactory;
+    view->EditorFactory = {}; // the real editor
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Parish.ics"));
+    view->ChooseExportFile = [&] { return path; };
+    const QString somewhere = Scalar(QStringLiteral("SELECT PK_EventID FROM tblEvents WHERE StartDateTime >= '%1' ORDER BY StartDateTime LIMIT 1")
+                                         .arg(first.addDays(8).toString(Qt::ISODate)));
+    struct Run
+    {
+        const char *name;
+        QKeySequence keys;
+        std::function<void(TfEventDlg &)> act;
+    };
+    const auto escape = [](TfEventDlg &editor) {
+        QTimer::singleShot(0, &editor, [&editor] { QTest::keyClick(&editor, Qt::Key_Escape); });
+    };
+    const QList<Run> runs{
+        {"a cancelled New", QKeySequence(Qt::CTRL | Qt::Key_N), escape},
+        {"a cancelled edit", QKeySequence(Qt::CTRL | Qt::Key_O), escape},
+        {"a failed save", QKeySequence(Qt::CTRL | Qt::Key_N),
+         [&](TfEventDlg &editor) {
+             editor.acAdd()->trigger();
+             // A key the database has already: the save fails when its function rows go.
+             TDACDSDataTable &rows = data.DAScheduledMinistryFunctions;
+             rows.Edit();
+             rows.SetValue(QStringLiteral("PK_ScheduledMemberID"), taken);
+             rows.Post();
+             QTimer::singleShot(0, &editor, [&editor] { QTest::keyClick(&editor, Qt::Key_S, Qt::ControlModifier); });
+         }},
+    };
+    const int storedEvents = Scalar(QStringLiteral("SELECT count(*) FROM tblEvents")).toInt();
+    for (const Run &run : runs) {
+        view->acViewWeeks->trigger();
+        view->cxSchedule()->SetDate(first.addDays(8));
+        view->cxSchedule()->SelectEvents({somewhere});
+        host->Log.clear();
+        DialogScript script;
+        script.Then<TfEventDlg>(run.act);
+        // Back in the calendar's window after the last editor closed, as the user is.
+        view->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(view));
+        view->cxSchedule()->setFocus();
+        QTest::keySequence(view->cxSchedule(), run.keys);
+        EXPECT_EQ(script.Pending(), 0) << run.name;
+        EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM tblEvents")).toInt(), storedEvents) << run.name;
+        for (int month : {0, 1, -1}) {
+            view->cxSchedule()->SetDate(first.addDays(8).addMonths(month));
+            ExpectEveryEventOfThePeriod(*server, *view->cxSchedule(), run.name);
+        }
+        view->acOutlook->trigger();
+        const QByteArray out = RunReader(SystemPython(), {QStringLiteral("-c"),
+                                                          QStringLiteral("import icalendar, json, sys\n"
+                                                                         "cal = icalendar.Calendar.from_ical(open(sys.argv[1], 'rb').read())\n"
+                                                                         "print(json.dumps({str(e['UID']): str(e.get('DESCRIPTION', '')) for e in cal.walk('VEVENT')}))"),
+                                                          path});
+        const QJsonObject descriptions = QJsonDocument::fromJson(out).object();
+        ASSERT_EQ(descriptions.size(), storedEvents) << run.name;
+        for (const QStringList &row : server->db.rows(QStringLiteral("SELECT PK_EventID, EventSynchID FROM dbo.tblEvents"))) {
+            const QString text = descriptions.value(row[1]).toString();
+            for (const QString &line : ministers.value(row[0]))
+                EXPECT_TRUE(text.contains(line + QLatin1Char('\n'))) << run.name << ": " << line.toStdString() << " in " << text.toStdString();
+        }
+    }
+    ASSERT_FALSE(host->Log.isEmpty());
+    EXPECT_TRUE(host->Log.last().contains(QStringLiteral("plgCalendar:NewEvent"))) << host->Log.join(QLatin1Char('\n')).toStdString();
+    data.tbl_DAEventList1.ClearFilter();
+    view->EditorFactory = factory;
+    server->Sql(QStringLiteral("DELETE FROM tblScheduledMinistryFunctions WHERE PK_ScheduledMemberID = '%1'").arg(taken));
 }

@@ -8,6 +8,7 @@
 #include "plugins/events/ufEventOptions.h"
 #include "plugins/events/ufRecurrence.h"
 #include "plugins/events/uRecurrence.h"
+#include "plugins/events/uTypedDateTimeEdit.h"
 
 #include "testsupport/QtPrinters.h"
 #include "ui/PromptService.h"
@@ -27,6 +28,8 @@
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimeEdit>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -161,6 +164,43 @@ TEST_F(EventsDialogs, TheRecurrenceDialogNeedsAWeekdayAndRemembersItsEndDate)
     // The next recurrence starts from that end date.
     TRecurrence next([this] { return Controller().GetUserSetting(TRecurrence::EndDateSetting, QString()); });
     EXPECT_EQ(next.EndDate(), QDate(2026, 2, 28));
+}
+
+TEST_F(EventsDialogs, AnEndDateBeforeTheStartIsRefusedWithAMessageAndTheDialogStaysOpen)
+{
+    TRecurrence recurrence;
+    TfRecurrence dialog;
+    dialog.LoadTexts();
+    dialog.SetRecurrence(&recurrence);
+    dialog.SetEventDate(QDate(2026, 12, 12));
+    dialog.LoadRecurrence();
+    dialog.show();
+    TScriptedPrompt prompt;
+    // The end's year a step back, by keys, puts it before the start.
+    QDateEdit *end = dialog.dtEndDate();
+    end->setFocus(Qt::TabFocusReason);
+    end->setCurrentSection(QDateTimeEdit::YearSection);
+    QTest::keyClick(end, Qt::Key_Down);
+    ASSERT_LT(end->date(), QDate(2026, 12, 12));
+    EXPECT_TRUE(dialog.opByDate()->isChecked());
+    QTest::mouseClick(dialog.btnOK(), Qt::LeftButton);
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Icon, QMessageBox::Warning);
+    EXPECT_EQ(prompt.Prompts()[0].Text, Controller().GetText(5019));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(recurrence.Confirmed());
+    EXPECT_FALSE(host.Settings.contains(TRecurrence::EndDateSetting));
+    // Back after the start, it is taken.
+    end->setCurrentSection(QDateTimeEdit::YearSection);
+    QTest::keyClick(end, Qt::Key_Up);
+    QTest::mouseClick(dialog.btnOK(), Qt::LeftButton);
+    EXPECT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(recurrence.Confirmed());
+    EXPECT_EQ(recurrence.EndDate(), end->date());
+    recurrence.Expand(false);
+    EXPECT_GT(recurrence.Dates().size(), 1);
 }
 
 TEST_F(EventsDialogs, TheOptionsDialogShowsTheSettingsAgainAndComparesTimesAsTimes)
@@ -345,4 +385,54 @@ TEST_F(EventsDialogs, WithoutTheHostsReportsOrSettingsReportsAndSavingRaiseButLo
     EXPECT_THROW(Controller().SaveGridLayout(QStringLiteral("ScheduleEventsGrid"), grid.horizontalHeader()), std::runtime_error);
     EXPECT_NO_THROW(Controller().LoadGridLayout(QStringLiteral("ScheduleEventsGrid"), grid.horizontalHeader()));
     Controller().AttachHost(&host);
+}
+
+// Typed as a user types, read when Enter is pressed or the dialog's OK is chosen.
+TEST_F(EventsDialogs, TheEditorTakesATypedDateTimeAndDurationAndRefusesTextThatNamesNone)
+{
+    TfEventDlg editor;
+    editor.Prepare(true);
+    editor.SetDurationMinutes(60);
+    editor.SetEventDateTime(QDateTime(QDate(2026, 12, 12), QTime(10, 0)));
+    editor.show();
+    TScriptedPrompt prompt;
+    const auto type = [](QWidget *field, const QString &text) {
+        field->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(field->focusProxy() ? field->focusProxy() : field, text);
+        QTest::keyClick(field->focusProxy() ? field->focusProxy() : field, Qt::Key_Return);
+        QTest::qWait(1); // a refusal is told once the key has returned
+    };
+    const struct
+    {
+        QString Date, Time, Duration;
+        QDate WantedDate;
+        QTime WantedTime;
+        int WantedMinutes;
+        qsizetype Refusals;
+    } steps[] = {
+        {QStringLiteral("17 Jan 2027"), QStringLiteral("18:30"), QStringLiteral("90"), QDate(2027, 1, 17), QTime(18, 30), 90, 0},
+        {QStringLiteral("3/2/2027"), QStringLiteral("0915"), QStringLiteral("2 hours"), QDate(2027, 2, 3), QTime(9, 15), 120, 0},
+        {QStringLiteral("2027-03-14"), QStringLiteral("6:05 pm"), QStringLiteral("1.5 h"), QDate(2027, 3, 14), QTime(18, 5), 90, 0},
+        // Nothing of these names a date, a time or an entry: told, and the values stay.
+        {QStringLiteral("31 Feb 2027"), QStringLiteral("25:00"), QStringLiteral("7 min"), QDate(2027, 3, 14), QTime(18, 5), 90, 3},
+    };
+    for (const auto &step : steps) {
+        const qsizetype before = prompt.Prompts().size();
+        type(editor.dtStart(), step.Date);
+        type(editor.teStartTime(), step.Time);
+        type(editor.cboDuration(), step.Duration);
+        EXPECT_EQ(editor.dtStart()->date(), step.WantedDate) << step.Date.toStdString();
+        EXPECT_EQ(editor.teStartTime()->time(), step.WantedTime) << step.Time.toStdString();
+        EXPECT_EQ(editor.DurationMinutes(), step.WantedMinutes) << step.Duration.toStdString();
+        EXPECT_EQ(prompt.Prompts().size() - before, step.Refusals) << step.Date.toStdString();
+    }
+    ASSERT_EQ(prompt.Prompts().size(), 3);
+    EXPECT_EQ(prompt.Prompts()[0].Text, Controller().GetText(3052));
+    EXPECT_EQ(prompt.Prompts()[1].Text, Controller().GetText(3053));
+    EXPECT_EQ(prompt.Prompts()[2].Text, Controller().GetText(3054));
+    // Typed and saved at once (Ctrl+S): what was typed is what is saved.
+    editor.dtStart()->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(editor.dtStart(), QStringLiteral("1 Mar 2027"));
+    editor.acOK()->trigger();
+    EXPECT_EQ(editor.Start(), QDateTime(QDate(2027, 3, 1), QTime(18, 5)));
 }

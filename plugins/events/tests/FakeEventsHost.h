@@ -9,6 +9,7 @@
 #include <QMap>
 
 #include <memory>
+#include <stdexcept>
 
 class FakeEventsHost : public Quorva::IHYHost,
                        public Quorva::IHostLog,
@@ -61,7 +62,12 @@ public:
     }
 
     QString GetUserSetting(const QString &key, const QString &defaultValue) override { return Settings.value(key, defaultValue); }
-    void SetUserSetting(const QString &key, const QString &value) override { Settings[key] = value; }
+    void SetUserSetting(const QString &key, const QString &value) override
+    {
+        if (key == RefusedSetting)
+            throw std::runtime_error("The setting could not be saved");
+        Settings[key] = value;
+    }
     std::optional<QByteArray> LoadUserBlob(const QString &name) override
     {
         if (!Blobs.contains(name))
@@ -123,6 +129,7 @@ public:
 
     QStringList Log;
     QMap<QString, QString> Settings;
+    QString RefusedSetting; // saving this key raises, as a host that lost its server does
     QMap<QString, QByteArray> Blobs;
     QList<ReportCall> Reports;
     TvoUser User;

@@ -53,3 +53,15 @@ TEST(EventsModuleInTheHost, LoadsAndShowsCalendarAndScheduleForUsersOfAnyLevel)
     }
     client.HYROMgr().ReleasePlugin(calendar);
 }
+
+TEST(EventsModuleInTheHost, WithoutItsLanguageTextsItStillLoadsAndLogsWhy)
+{
+    LogCapture log;
+    ProgramFolder folder;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KESTROVA_STAGE_DIR "/PlugIns/RvEvents.qor"), QDir(folder.PluginsFolder()).filePath(QStringLiteral("RvEvents.qor"))));
+    TDMClient client(folder.ProgramPath());
+    client.ReadConfiguration();
+    ASSERT_EQ(client.LoadHydraModules(), 1);
+    EXPECT_EQ(client.PluginManager()->GetPluginCount(TBasePlugin::NavBarKind), 2);
+    EXPECT_FALSE(Matching(log.lines(), QStringLiteral("InitializeController")).isEmpty()) << log.lines().join('\n').toStdString();
+}

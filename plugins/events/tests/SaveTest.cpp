@@ -23,6 +23,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -408,6 +409,9 @@ TEST_F(EventsAgainstServer, TheDataModuleReadsAnEventsOwnRowsForItsColourDetails
     EXPECT_TRUE(details.contains(QStringLiteral("Anna Berg (Lector)\r"))) << details.toStdString();
     EXPECT_TRUE(details.contains(QStringLiteral("Ben Carr (Acolyte)\r"))) << details.toStdString();
 
+    // The count is of the views' event list, which the views open.
+    Data().tbl_DAEventList1.Close();
+    Data().tbl_DAEventList1.Open();
     EXPECT_EQ(Data().LiturgiesInPeriode(QDateTime(QDate(2026, 3, 8), {}), QDateTime(QDate(2026, 3, 1), {})), 1);
     EXPECT_EQ(Data().LiturgiesInPeriode(QDateTime(QDate(2026, 3, 15), {}), QDateTime(QDate(2026, 3, 8), {})), 2);
     EXPECT_EQ(Data().LiturgiesInPeriode(QDateTime(QDate(2026, 3, 14), {}), QDateTime(QDate(2026, 3, 9), {})), 0);
@@ -479,6 +483,31 @@ TEST_F(EventsAgainstServer, TheStartDialogHandsItsPeriodAndCheckedListsToTheRunn
     dialog.dtStartDate()->setDate(QDate(2026, 4, 2));
     dialog.dtEndDate()->setDate(QDate(2026, 3, 1));
     EXPECT_FALSE(dialog.btnOK()->isEnabled());
+}
+
+TEST_F(EventsAgainstServer, APeriodThatCannotBeRememberedIsLoggedAndTheRunGoesOn)
+{
+    Create(At(2026, 3, 8, 10, 0), {});
+    Data().tbl_DAEventList1.Close();
+    Data().tbl_DAEventList1.Open();
+    host->Settings[TfAutoScheduleStart::StartSetting] = QStringLiteral("2026-03-01");
+    host->Settings[TfAutoScheduleStart::EndSetting] = QStringLiteral("2026-03-31");
+    host->RefusedSetting = TfAutoScheduleStart::EndSetting;
+    host->Log.clear();
+    WhenShown<TfAutoScheduleStart>([](TfAutoScheduleStart *dialog) {
+        ASSERT_TRUE(dialog->btnOK()->isEnabled());
+        QTest::mouseClick(dialog->btnOK(), Qt::LeftButton);
+        // A dialog that stayed open is closed, so that the check below fails instead of waiting.
+        QTimer::singleShot(500, dialog, [dialog] { dialog->reject(); });
+    });
+    const qsizetype runs = host->Runs.size();
+    const bool ran = TfAutoScheduleStart::StartRun();
+    host->RefusedSetting.clear();
+    ASSERT_TRUE(ran) << host->Log.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(host->Runs.size(), runs + 1);
+    EXPECT_EQ(host->Runs.last().To, At(2026, 4, 1, 0, 0));
+    ASSERT_EQ(host->Log.size(), 1);
+    EXPECT_TRUE(host->Log.first().startsWith(QStringLiteral("2\tEvents\tbtnOKClick\t"))) << host->Log.first().toStdString();
 }
 
 TEST_F(EventsAgainstServer, TheEditorPicksAMemberThroughTheHostSearchAfterTheClickHasReturned)

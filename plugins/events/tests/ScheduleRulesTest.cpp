@@ -191,20 +191,20 @@ TEST(ScheduleRules, ClearingAMemberResetsTheLockTheAttendanceThePositionAndTheFl
     EXPECT_TRUE(TScheduleRules::MemberFieldsEditable(rows.Value(QStringLiteral("F_MinistryMemberID"))));
 }
 
-TEST(ScheduleRules, TheLockBoxInvertsOnlyAFamilysOrAGroupsLock)
+TEST(ScheduleRules, TheLockIsChangedOnARowWithAnyMemberAndOnNoEmptyRow)
 {
+    // Contacts, families and groups alike: the member's id decides, not its kind.
     const struct
     {
-        QVariant Type;
-        bool Inverts;
+        QVariant MemberID;
+        bool Changes;
     } cases[] = {
         {QVariant(), false},
         {QString(), false},
-        {TSearchObject::ContactType, false},
-        {TSearchObject::ContactType.toLower(), false},
-        {TSearchObject::FamilyType, true},
-        {TSearchObject::GroupType, true},
+        {QStringLiteral("{C0000005-0000-4000-8000-000000000000}"), true},
+        {QStringLiteral("{F0000001-0000-4000-8000-000000000000}"), true},
+        {QStringLiteral("{60000001-0000-4000-8000-000000000000}"), true},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(TScheduleRules::LockBoxInverts(c.Type), c.Inverts) << c.Type.toString().toStdString();
+        EXPECT_EQ(TScheduleRules::MemberFieldsEditable(c.MemberID), c.Changes) << c.MemberID.toString().toStdString();
 }

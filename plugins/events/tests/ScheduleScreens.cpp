@@ -1,7 +1,8 @@
 // The picture of the schedule view for docs/screenshots: a generated parish on a data server in
 // this program (the private cluster, KESTROVA_TEST_PG), its first weeks scheduled, shown as the
-// host shows a navigation-bar view: its tool bar above it in a main window. Run under a real
-// display (xvfb-run with the xcb platform); writes schedule-view.png into the folder given.
+// host shows a navigation-bar view: its tool bar above it in a main window, and its print
+// preview. Run under a real display (xvfb-run with the xcb platform); writes schedule-view.png
+// and the other schedule pictures into the folder given.
 #include "plugins/events/tests/FakeEventsHost.h"
 #include "plugins/events/uGroupedRows.h"
 #include "plugins/events/uScheduleView.h"
@@ -18,6 +19,9 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QStyleFactory>
 #include <QTableView>
 #include <QToolBar>
@@ -135,6 +139,19 @@ int main(int argc, char **argv)
         screenshots::Wait(400);
         ok = screenshots::Save(window.grab(), folder + QStringLiteral("/schedule-view-grouped.png")) && ok;
         view->GroupBy(-1);
+        // The preview: the focused event's functions under the events, each grid under its
+        // captions, in the window the user gets.
+        view->RunPreview = [&](QPrinter &printer, const std::function<void(QPrinter *)> &paint) {
+            QPrintPreviewDialog preview(&printer, &window);
+            QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, paint);
+            preview.resize(1000, 860);
+            preview.show();
+            if (auto *pages = preview.findChild<QPrintPreviewWidget *>())
+                pages->fitToWidth();
+            screenshots::Wait(800);
+            ok = screenshots::Save(preview.grab(), folder + QStringLiteral("/schedule-preview.png")) && ok;
+        };
+        view->acHYPreview->trigger();
         view->Deactivate(nullptr);
         window.takeCentralWidget();
         view->release();

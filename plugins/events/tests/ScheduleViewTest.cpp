@@ -14,6 +14,7 @@
 #include "plugins/events/ufAutoScheduleStart.h"
 
 #include "server/scheduler/tests/GeneratedParish.h"
+#include "testsupport/DocumentReaders.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
 #include "ui/PromptService.h"
@@ -23,6 +24,7 @@
 #include <QApplication>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
 #include <QTemporaryDir>
@@ -280,41 +282,91 @@ TEST_F(ScheduleView, AssigningAMemberStoresItLockedAndChangesTheEventsColour)
     EXPECT_EQ(Failures(), QStringList());
 }
 
-TEST_F(ScheduleView, TheLockBoxInvertsAFamilysLockButNotAContactsOrAnEmptyRowsAndTheFlagIsReadOnly)
+TEST_F(ScheduleView, TheLockBoxChangesTheLockOnceForEveryKindOfMemberButNotOnAnEmptyRowAndTheFlagIsReadOnly)
 {
     const QString eventId = EventInPeriod(4);
     const QString liturgy = QStringLiteral("(SELECT PK_ScheduledLiturgyID FROM tblScheduledLiturgies WHERE F_EventID = '%1')").arg(eventId);
+    const QString nth = QStringLiteral("(SELECT PK_ScheduledMemberID FROM tblScheduledMinistryFunctions WHERE F_ScheduledLiturgyID = %1 "
+                                       "ORDER BY PK_ScheduledMemberID LIMIT 1 OFFSET %2)");
     server->Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = NULL, F_MinistryMemberTypeID = NULL, MemberLocked = 0 "
                                "WHERE F_ScheduledLiturgyID = %1;"
                                "UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%2', F_MinistryMemberTypeID = '%3', MemberLocked = 1 "
-                               "WHERE PK_ScheduledMemberID = (SELECT min(PK_ScheduledMemberID) FROM tblScheduledMinistryFunctions WHERE F_ScheduledLiturgyID = %1);"
+                               "WHERE PK_ScheduledMemberID = %6;"
                                "UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '{F0000001-0000-4000-8000-000000000000}', "
-                               "  F_MinistryMemberTypeID = '%4', MemberLocked = 0 "
-                               "WHERE PK_ScheduledMemberID = (SELECT max(PK_ScheduledMemberID) FROM tblScheduledMinistryFunctions WHERE F_ScheduledLiturgyID = %1);")
-                    .arg(liturgy, Contact(5).Object.Caption, TSearchObject::ContactType, TSearchObject::FamilyType));
+                               "  F_MinistryMemberTypeID = '%4', MemberLocked = 0 WHERE PK_ScheduledMemberID = %7;"
+                               "UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '{60000001-0000-4000-8000-000000000000}', "
+                               "  F_MinistryMemberTypeID = '%5', MemberLocked = 1 WHERE PK_ScheduledMemberID = %8;")
+                    .arg(liturgy, Contact(5).Object.Caption, TSearchObject::ContactType, TSearchObject::FamilyType, TSearchObject::GroupType,
+                         nth.arg(liturgy).arg(0), nth.arg(liturgy).arg(1), nth.arg(liturgy).arg(2)));
     view->acHYRefresh->trigger();
     SelectEvent(eventId);
     TDATableModel *model = view->FunctionsModel();
+    QTableView *grid = view->cxGrdView();
     const int lock = model->ColumnOf(QStringLiteral("MemberLocked"));
+    const int typeField = Functions().FieldIndex(QStringLiteral("F_MinistryMemberTypeID"));
     const auto rowOf = [&](const QString &type) {
         for (int i = 0; i < Functions().GetRecordCount(); ++i)
-            if (Functions().ValueAt(i, Functions().FieldIndex(QStringLiteral("F_MinistryMemberTypeID"))).toString() == type)
+            if (Functions().ValueAt(i, typeField).toString() == type)
                 return i;
         return -1;
+    };
+    const auto locked = [&](const QString &type) { return model->index(rowOf(type), lock).data(Qt::CheckStateRole).toInt() == Qt::Checked; };
+    // A click where the box is drawn, as the user makes it.
+    const auto click = [&](int row) {
+        const QModelIndex box = model->index(row, lock);
+        QStyleOptionViewItem option;
+        option.rect = grid->visualRect(box);
+        option.widget = grid;
+        static_cast<TFunctionGridDelegate *>(grid->itemDelegate())->initStyleOption(&option, box);
+        const QRect indicator = grid->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, grid);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, indicator.center());
+    };
+    const auto space = [&](int row) {
+        grid->setFocus();
+        grid->setCurrentIndex(model->index(row, lock));
+        QTest::keyClick(grid, Qt::Key_Space);
+    };
+    const auto menu = [&](int row) {
+        grid->setCurrentIndex(model->index(row, lock));
+        ASSERT_TRUE(view->acLockMember->isEnabled());
+        view->acLockMember->trigger();
     };
     const struct
     {
         QString Type;
-        bool Before, After;
-    } cases[] = {{TSearchObject::ContactType, true, true}, {TSearchObject::FamilyType, false, true}, {QString(), false, false}};
+        bool Before;
+    } cases[] = {{TSearchObject::ContactType, true}, {TSearchObject::FamilyType, false}, {TSearchObject::GroupType, true}};
     for (const auto &c : cases) {
-        const int row = rowOf(c.Type);
-        ASSERT_GE(row, 0) << c.Type.toStdString();
-        const QModelIndex box = model->index(row, lock);
-        EXPECT_EQ(box.data(Qt::CheckStateRole).toInt() == Qt::Checked, c.Before) << c.Type.toStdString();
-        model->setData(box, c.Before ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
-        EXPECT_EQ(model->index(rowOf(c.Type), lock).data(Qt::CheckStateRole).toInt() == Qt::Checked, c.After) << c.Type.toStdString();
+        ASSERT_GE(rowOf(c.Type), 0) << c.Type.toStdString();
+        EXPECT_EQ(locked(c.Type), c.Before) << c.Type.toStdString();
+        // One change per click, per Space and per menu choice, each way.
+        bool expected = c.Before;
+        for (const auto &change : {std::function<void(int)>(click), std::function<void(int)>(space), std::function<void(int)>(menu)}) {
+            for (int twice = 0; twice < 2; ++twice) {
+                change(rowOf(c.Type));
+                expected = !expected;
+                EXPECT_EQ(locked(c.Type), expected) << c.Type.toStdString();
+                grid->setCurrentIndex(model->index(rowOf(c.Type), lock));
+                EXPECT_EQ(view->acLockMember->isChecked(), expected) << c.Type.toStdString();
+            }
+        }
     }
+    // A contact's lock cleared by a click is stored.
+    click(rowOf(TSearchObject::ContactType));
+    ASSERT_FALSE(locked(TSearchObject::ContactType));
+    view->acHYRefresh->trigger();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT MemberLocked FROM tblScheduledMinistryFunctions WHERE F_MinistryMemberTypeID = '%1' "
+                                    "AND F_ScheduledLiturgyID = %2")
+                         .arg(TSearchObject::ContactType, liturgy)),
+              QStringLiteral("0"));
+    // An empty row has nothing to lock.
+    const int empty = rowOf(QString());
+    ASSERT_GE(empty, 0);
+    click(empty);
+    space(empty);
+    EXPECT_FALSE(locked(QString()));
+    grid->setCurrentIndex(model->index(empty, lock));
+    EXPECT_FALSE(view->acLockMember->isEnabled());
     // The minister flag is shown, never ticked in its cell.
     const QModelIndex flag = model->index(0, model->ColumnOf(QStringLiteral("FlagMinister")));
     EXPECT_FALSE(model->flags(flag) & (Qt::ItemIsUserCheckable | Qt::ItemIsEditable));
@@ -957,4 +1009,42 @@ TEST_F(ScheduleView, AnAssignmentInTheScheduleViewChangesTheEventsColourInTheCal
     EXPECT_EQ(shown->Label, TScheduleRules::LabelColor(Scalar(QStringLiteral("SELECT ColorIntValue FROM tblEventColors WHERE PK_ColorID = '%1'")
                                                                .arg(EventColor::SomeAssigned)).toInt()));
     EXPECT_EQ(Failures(), QStringList());
+}
+
+TEST_F(ScheduleView, ThePreviewPrintsTheCaptionsOfBothGridsAsTheGridsShowThem)
+{
+    SelectEvent(EventInPeriod(2));
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("preview.pdf"));
+    view->RunPreview = [&](QPrinter &printer, const std::function<void(QPrinter *)> &paint) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        paint(&printer);
+    };
+    view->acHYPreview->trigger();
+    QFile pdf(path);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const QStringList pages = PdfPages(pdf.readAll());
+    ASSERT_GE(pages.size(), 2);
+    // The events' captions head every page; the functions' follow the last events.
+    QStringList shown;
+    for (QTableView *grid : {static_cast<QTableView *>(view->grdView()), static_cast<QTableView *>(view->cxGrdView())}) {
+        for (int column = 0; column < grid->model()->columnCount(); ++column) {
+            if (grid->isColumnHidden(column))
+                continue;
+            const QString caption = grid->model()->headerData(column, Qt::Horizontal).toString();
+            ASSERT_FALSE(caption.isEmpty()) << column;
+            shown << caption;
+            if (grid == view->grdView()) {
+                EXPECT_TRUE(pages.first().contains(caption)) << caption.toStdString() << "\n" << pages.first().toStdString();
+            }
+        }
+    }
+    const QString all = pages.join(QLatin1Char('\n'));
+    for (const QString &caption : shown)
+        EXPECT_TRUE(all.contains(caption)) << caption.toStdString();
+    // A grid that goes on over a page break shows its captions again on the next page.
+    const QString lastCaption = view->FunctionsModel()->headerData(view->FunctionsModel()->ColumnOf(QStringLiteral("MemberLocked")),
+                                                                   Qt::Horizontal).toString();
+    EXPECT_TRUE(pages[1].contains(lastCaption)) << pages[1].toStdString();
 }

@@ -456,10 +456,15 @@ TEST_F(SettingsServer, OptionsAndColoursAreStoredAsTheEventsModuleReadsThem)
     EXPECT_EQ(view->Duration()->currentData().toInt(), 90);
     EXPECT_EQ(view->ColorBox(2)->currentText(), QStringLiteral("Navy"));
 
-    // Layout reset: every saved grid layout, then the information box.
+    // Layout reset: every saved grid layout and the settings beside them (the schedule's
+    // grouping too), then the information box.
+    host.Settings[QStringLiteral("ScheduleEventsGrid.GroupColumn")] = QStringLiteral("3");
+    host.Settings[QStringLiteral("Contacts_ViewType")] = QStringLiteral("1");
     TScriptedPrompt prompt;
     view->ResetLayouts();
     EXPECT_EQ(host.Cleared, TplgSystemSettings::SavedLayouts);
+    EXPECT_EQ(host.Settings.value(QStringLiteral("ScheduleEventsGrid.GroupColumn")), QString());
+    EXPECT_EQ(host.Settings.value(QStringLiteral("Contacts_ViewType")), QString());
     EXPECT_EQ(prompt.Prompts().size(), 1);
 }
 
