@@ -118,6 +118,18 @@ bool XServer::Click(QPoint global, int button) const
                                            QString::number(global.y()), QStringLiteral("click"), QString::number(button)});
 }
 
+bool XServer::Clicks(const QList<QPoint> &places, int pauseMs) const
+{
+    QStringList chain;
+    for (const QPoint &place : places) {
+        if (!chain.isEmpty())
+            chain << QStringLiteral("sleep") << QString::number(pauseMs / 1000.0, 'f', 3);
+        chain << QStringLiteral("mousemove") << QString::number(place.x()) << QString::number(place.y()) << QStringLiteral("click")
+              << QStringLiteral("1");
+    }
+    return Run(QStringLiteral("xdotool"), chain);
+}
+
 bool XServer::MoveTo(QPoint global) const
 {
     return Run(QStringLiteral("xdotool"),

@@ -4,6 +4,7 @@
 // import. XTestMain.cpp starts one before the QApplication, which then runs on it (xcb).
 #pragma once
 
+#include <QList>
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -31,6 +32,9 @@ public:
 
     // The pointer to that place of the screen, then a press and a release of the button there.
     bool Click(QPoint global, int button = 1) const;
+    // Left clicks at those places one after the other, that long apart, whatever the program
+    // is doing meanwhile: as a user who does not wait.
+    bool Clicks(const QList<QPoint> &places, int pauseMs) const;
     bool MoveTo(QPoint global) const;
     // Keys as xdotool names them ("Return", "ctrl+s", "Down").
     bool Key(const QString &keys) const;

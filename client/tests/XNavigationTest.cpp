@@ -45,6 +45,8 @@ const QString kBobPassword = QStringLiteral("Gloria77");
 constexpr qint64 kAdministrator = 0x7FFFFFFF;
 // A switch the user waits longer for than this counts as not done.
 constexpr auto kSwitchLimit = 4s;
+// Shorter than any view takes to load.
+constexpr int kQuickPauseMs = 40;
 // Two views differ in more of the area than this (a hovered item is less).
 constexpr double kStaleShare = 0.01;
 
@@ -268,12 +270,9 @@ TEST_F(XNavigation, EveryItemClickedWithTheMouseShowsItsViewAndTheBarMarksItInEv
             EXPECT_TRUE(after.marked == before.marked) << "a header click keeps the mark: " << after.Describe().toStdString();
             Picture(QStringLiteral("group-") + window.NavBarGroups()[group].Caption);
         };
-        const auto clickItem = [&](const Place &to, const QString &order) {
-            if (window.dxNavBar()->currentIndex() != to.group)
-                openGroup(to.group);
+        // After the clicks: the item's view in the window and on screen, the bar marking it alone.
+        const auto expectShown = [&](const Place &to, const QString &order) {
             QListWidget *list = window.NavBarGroupList(to.group);
-            const QPoint where = list->viewport()->mapToGlobal(list->visualItemRect(list->item(to.item)).center());
-            ASSERT_TRUE(X().Click(where));
             const QString expected = window.NavBarGroups()[to.group].Items[to.item].PluginName;
             const bool switched = WaitInLoop(
                 [&] {
@@ -284,11 +283,21 @@ TEST_F(XNavigation, EveryItemClickedWithTheMouseShowsItsViewAndTheBarMarksItInEv
                 kSwitchLimit);
             ++steps;
             Picture(QString(order).replace(QStringLiteral(" then "), QStringLiteral("-to-")));
-            ASSERT_TRUE(switched) << order.toStdString() << ": one click shows " << expected.toStdString() << " and marks it; shown: "
+            ASSERT_TRUE(switched) << order.toStdString() << ": shows " << expected.toStdString() << " and marks it; shown: "
                                   << WhatIsShown(window).Describe().toStdString();
             EXPECT_EQ(window.ActiveGroup(), to.group) << order.toStdString();
             EXPECT_EQ(window.ActiveItem(), to.item) << order.toStdString();
             EXPECT_EQ(list->currentRow(), to.item) << order.toStdString();
+        };
+        const auto itemPoint = [&](const Place &place) {
+            QListWidget *list = window.NavBarGroupList(place.group);
+            return list->viewport()->mapToGlobal(list->visualItemRect(list->item(place.item)).center());
+        };
+        const auto clickItem = [&](const Place &to, const QString &order) {
+            if (window.dxNavBar()->currentIndex() != to.group)
+                openGroup(to.group);
+            ASSERT_TRUE(X().Click(itemPoint(to)));
+            expectShown(to, order);
         };
 
         // Every item from every other, then the bar's order backwards, with the user now and then
@@ -307,6 +316,29 @@ TEST_F(XNavigation, EveryItemClickedWithTheMouseShowsItsViewAndTheBarMarksItInEv
             if (::testing::Test::HasFatalFailure())
                 return;
             from = to;
+        }
+
+        // A user who does not wait: each item of a group clicked while the one before still
+        // loads; the last one clicked is the one shown.
+        for (int g = 0; g < window.NavBarGroups().size(); ++g) {
+            if (window.NavBarGroups()[g].Items.size() < 2)
+                continue;
+            openGroup(g);
+            QList<Place> quick;
+            for (int i = 0; i < window.NavBarGroups()[g].Items.size(); ++i)
+                quick << Place{g, i};
+            if (quick.last() == Place{window.ActiveGroup(), window.ActiveItem()})
+                quick.move(quick.size() - 1, 0);
+            QList<QPoint> points;
+            QStringList captions;
+            for (const Place &place : quick) {
+                points << itemPoint(place);
+                captions << Caption(window, place);
+            }
+            ASSERT_TRUE(X().Clicks(points, kQuickPauseMs));
+            expectShown(quick.last(), QStringLiteral("quickly ") + captions.join(QStringLiteral(" then ")));
+            if (::testing::Test::HasFatalFailure())
+                return;
         }
     };
     RunStart();
