@@ -439,9 +439,10 @@ void TfMain::OnNavItemClick(int group, int item)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Only the central area is locked, so the old view stays on screen until the new one is
-    // there. A plug-in runs the event loop while it loads (its server calls), and a window
-    // locked as a whole across that missed the repaint: the old view and the old mark stayed on
-    // screen until some later event repainted the window.
+    // there. A plug-in runs the event loop while it loads (its server calls); a repaint of a
+    // window locked as a whole is dropped there with its dirty region kept, and Qt then counts
+    // every later update as already requested: old view and old mark stayed until the next
+    // mouse movement over a widget asked anew.
     m_docMain->setUpdatesEnabled(false);
     try {
         if (group < 0 || group >= m_groups.size() || item < 0 || item >= m_groups[group].Items.size())

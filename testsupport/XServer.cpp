@@ -156,8 +156,11 @@ double XServer::NotOnScreen(QWidget *widget)
     const QImage drawn = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QPoint at = widget->mapToGlobal(QPoint(0, 0));
     QScreen *screen = QGuiApplication::primaryScreen();
-    const QImage shown = screen ? screen->grabWindow(0, at.x(), at.y(), widget->width(), widget->height()).toImage().convertToFormat(QImage::Format_RGB32)
-                                : QImage();
+    if (!screen)
+        return 1;
+    // Window 0 is the root: what the X server holds, whichever window put it there.
+    const QImage shown =
+        screen->grabWindow(0, at.x(), at.y(), widget->width(), widget->height()).toImage().convertToFormat(QImage::Format_RGB32);
     if (drawn.isNull() || drawn.size() != shown.size())
         return 1;
     qint64 differing = 0;

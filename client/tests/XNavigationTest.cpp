@@ -44,7 +44,7 @@ const QString kBob = QStringLiteral("{B0000000-0000-0000-0000-00000000000B}");
 const QString kBobPassword = QStringLiteral("Gloria77");
 constexpr qint64 kAdministrator = 0x7FFFFFFF;
 // A switch the user waits longer for than this counts as not done.
-constexpr auto kSwitchLimit = 4s;
+constexpr auto kSwitchLimit = 8s;
 // Shorter than any view takes to load.
 constexpr int kQuickPauseMs = 40;
 // Two views differ in more of the area than this (a hovered item is less).
