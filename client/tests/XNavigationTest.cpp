@@ -163,7 +163,9 @@ protected:
     // The picture of this moment, numbered in step order.
     void Picture(const QString &what)
     {
-        const QString name = QStringLiteral("%1-%2.png").arg(++pictureCount, 3, 10, QLatin1Char('0')).arg(QString(what).replace(QLatin1Char(' '), QLatin1Char('-')));
+        const QString name = QStringLiteral("%1-%2.png")
+                                 .arg(++pictureCount, 3, 10, QLatin1Char('0'))
+                                 .arg(QString(what).replace(QLatin1Char(' '), QLatin1Char('-')));
         EXPECT_TRUE(X().Screenshot(pictures.filePath(name))) << name.toStdString();
     }
 
