@@ -438,7 +438,12 @@ void TfMain::OnNavItemClick(int group, int item)
     if (group == m_activeGroup && item == m_activeItem && m_activePlugin)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    setUpdatesEnabled(false);
+    // Only the central area is locked, so the old view stays on screen until the new one is
+    // there. A plug-in runs the event loop while it loads (its server calls); a repaint of a
+    // window locked as a whole is dropped there with its dirty region kept, and Qt then counts
+    // every later update as already requested: old view and old mark stayed until the next
+    // mouse movement over a widget asked anew.
+    m_docMain->setUpdatesEnabled(false);
     try {
         if (group < 0 || group >= m_groups.size() || item < 0 || item >= m_groups[group].Items.size())
             throw std::runtime_error(QStringLiteral("There is no navigation item %1 in group %2").arg(item).arg(group).toStdString());
@@ -472,9 +477,7 @@ void TfMain::OnNavItemClick(int group, int item)
     } catch (const std::exception &e) {
         AddToLog(llSevere, kQuorva, QStringLiteral("OnNavItemClick"), ErrorText(e));
     }
-    setUpdatesEnabled(true);
-    // The new view is painted now, not at the next event that happens to repaint the window.
-    m_docMain->update();
+    m_docMain->setUpdatesEnabled(true);
     QApplication::restoreOverrideCursor();
 }
 

@@ -927,51 +927,6 @@ TEST_F(EndToEnd, EveryPlugInsExitThroughItsMenuAndItsToolbarClosesTheWindowAndTh
     EXPECT_TRUE(lines[lines.size() - 2].contains(QStringLiteral("System Shutdown")));
 }
 
-TEST_F(EndToEnd, EachPlugInsItemShowsItsViewAtTheFirstClickInEveryOrder)
-{
-    ASSERT_TRUE(UseStagedPlugIns(program)) << "no staged plug-ins in " KESTROVA_STAGE_DIR;
-    int items = 0;
-    factory.inLoop = [&](TfMain &window, TDMClient &) {
-        QList<QPair<int, int>> places;
-        for (int g = 0; g < window.NavBarGroups().size(); ++g)
-            for (int i = 0; i < window.NavBarGroups()[g].Items.size(); ++i)
-                places << qMakePair(g, i);
-        items = int(places.size());
-        // As the user does it: the group's header, then the item.
-        const auto click = [&](const QPair<int, int> &place) {
-            window.dxNavBar()->setCurrentIndex(place.first);
-            QListWidget *list = window.NavBarGroupList(place.first);
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(place.second)).center());
-        };
-        const auto caption = [&](const QPair<int, int> &place) { return window.NavBarGroups()[place.first].Items[place.second].Caption; };
-        for (const auto &from : places)
-            for (const auto &to : places) {
-                if (from == to)
-                    continue;
-                click(from);
-                click(to);
-                const std::string order = (caption(from) + QStringLiteral(" then ") + caption(to)).toStdString();
-                ASSERT_NE(window.ActivePlugin(), nullptr) << order;
-                EXPECT_EQ(window.ActivePlugin()->GetPluginName(), window.NavBarGroups()[to.first].Items[to.second].PluginName) << order;
-                QWidget *view = window.ActivePlugin()->GetWidget();
-                QList<QWidget *> shown;
-                for (QWidget *child : window.docMain()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
-                    if (child->isVisible())
-                        shown << child;
-                EXPECT_EQ(shown, QList<QWidget *>{view}) << order << ": only the clicked view is on screen";
-                EXPECT_EQ(view->size(), window.docMain()->size()) << order;
-                EXPECT_EQ(window.ActiveGroup(), to.first) << order;
-                EXPECT_EQ(window.ActiveItem(), to.second) << order;
-                EXPECT_EQ(window.dxNavBar()->currentIndex(), to.first) << order << ": the bar shows the view's group";
-                EXPECT_EQ(window.NavBarGroupList(to.first)->currentRow(), to.second) << order;
-            }
-    };
-    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("bob"), kBobPassword));
-    RunStart();
-    ASSERT_TRUE(factory.loopRan);
-    EXPECT_GE(items, 3);
-}
-
 // --- the program itself -----------------------------------------------------------------------------
 
 TEST_F(EndToEnd, TheQuorvaProgramLogsOnWithTheOperatingSystemAccountAndOpensTheFirstItemOfItsMainWindow)

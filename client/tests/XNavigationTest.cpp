@@ -1,0 +1,349 @@
+// The navigation bar as a user works it: the real host with the staged plug-ins against the
+// real Brennic on a fresh database, on a private X server without a window manager, clicked
+// with the mouse through the X server (xdotool) while the program's own event loop runs. After
+// every click the view in the window is the clicked item's and the bar marks that item; a
+// picture of the screen is kept per step under the build tree.
+#include "client/HostComponentFactory.h"
+#include "client/QuorvaStartup.h"
+#include "client/QuorvaSteps.h"
+#include "client/uDMClient.h"
+#include "client/uLogOn.h"
+#include "client/uServerConnector.h"
+#include "client/ufDlgLogin.h"
+#include "client/ufMain.h"
+
+#include "client/tests/ClientTestSupport.h"
+#include "client/tests/DialogScript.h"
+#include "client/tests/RealBrennic.h"
+#include "testsupport/QtPrinters.h"
+#include "testsupport/Wait.h"
+#include "testsupport/XServer.h"
+
+#include "remoting/ROHTTPChannel.h"
+#include "ui/PromptService.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBox>
+
+#include <gtest/gtest.h>
+
+using namespace kestrova::test;
+using namespace Quorva;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kBob = QStringLiteral("{B0000000-0000-0000-0000-00000000000B}");
+const QString kBobPassword = QStringLiteral("Gloria77");
+constexpr qint64 kAdministrator = 0x7FFFFFFF;
+// A switch the user waits longer for than this counts as not done.
+constexpr auto kSwitchLimit = 8s;
+// Shorter than any view takes to load.
+constexpr int kQuickPauseMs = 40;
+// Two views differ in more of the area than this (a hovered item is less).
+constexpr double kStaleShare = 0.01;
+
+struct Place
+{
+    int group = -1;
+    int item = -1;
+    bool operator==(const Place &other) const { return group == other.group && item == other.item; }
+};
+
+// Every ordered pair of places once, as one walk: an Euler circuit of the complete directed graph.
+QList<Place> EveryPairWalk(const QList<Place> &places)
+{
+    const int n = int(places.size());
+    QList<QList<int>> left(n);
+    for (int from = 0; from < n; ++from)
+        for (int to = n - 1; to >= 0; --to)
+            if (to != from)
+                left[from] << to;
+    QList<int> stack{0};
+    QList<int> circuit;
+    while (!stack.isEmpty()) {
+        const int at = stack.last();
+        if (left[at].isEmpty()) {
+            circuit.prepend(at);
+            stack.removeLast();
+        } else {
+            stack << left[at].takeLast();
+        }
+    }
+    QList<Place> walk;
+    for (int index : circuit)
+        walk << places[index];
+    return walk;
+}
+
+class XNavigationFactory : public THostComponentFactory
+{
+public:
+    quint16 discoveryPort = 0;
+    std::function<void(TfMain &)> inLoop;
+    bool loopRan = false;
+
+    void InstallComponents(TDMClient &client) override
+    {
+        const QUuid session = QUuid::createUuid();
+        client.ROHTTP()->SetSessionID(session);
+        client.ROHTTPEvents()->SetSessionID(session);
+        client.ROProbeHTP()->SetSessionID(session);
+        auto connector = std::make_unique<TServerConnector>(client);
+        connector->SetDiscoveryTarget(QHostAddress::LocalHost, discoveryPort);
+        client.SetServerConnector(std::move(connector));
+        client.SetLogOnSteps(std::make_unique<TLogOnSteps>(client));
+    }
+    void RunMessageLoop(IQuorvaMainWindow &window) override
+    {
+        loopRan = true;
+        window.Widget()->show();
+        if (inLoop)
+            inLoop(*qobject_cast<TfMain *>(window.Widget()));
+        window.Widget()->close();
+    }
+};
+
+class XNavigation : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_server = new RealBrennic;
+        if (s_server->Available())
+            s_error = s_server->Start();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        s_server = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!s_server->Available())
+            GTEST_SKIP();
+        ASSERT_TRUE(s_error.isEmpty()) << s_error.toStdString();
+        ASSERT_NE(XServer::Instance(), nullptr);
+        s_server->ClearUsersAndSettings();
+        s_server->AddUser(kBob, QStringLiteral("bob"), kBobPassword, kAdministrator);
+        program.SetSetting(QStringLiteral("Animate splash"), QStringLiteral("False"));
+        factory.discoveryPort = s_server->DiscoveryPort();
+        // The staged plug-ins, as the program finds them beside itself.
+        const QDir staged(QStringLiteral(KESTROVA_STAGE_DIR "/PlugIns"));
+        for (const QString &file : staged.entryList({QStringLiteral("*.qor"), QStringLiteral("*.lng")}, QDir::Files))
+            ASSERT_TRUE(QFile::copy(staged.filePath(file), QDir(program.PluginsFolder()).filePath(file)));
+        pictures.setPath(QStringLiteral(KESTROVA_TEST_ARTEFACTS_DIR "/") +
+                         QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        pictures.removeRecursively();
+        ASSERT_TRUE(pictures.mkpath(QStringLiteral(".")));
+        script.Then<TfDlgLogin>([](TfDlgLogin &dialog) {
+            dialog.cbUsers()->setCurrentIndex(dialog.cbUsers()->findText(QStringLiteral("bob")));
+            dialog.ePwd()->setText(kBobPassword);
+            dialog.chkShow()->setChecked(false);
+            PressLater(dialog.btnOK());
+        });
+    }
+
+    void RunStart()
+    {
+        TQuorvaSteps steps(program.ProgramPath(), factory);
+        TQuorvaStartup(steps, program.ProgramPath(), QStringLiteral(KESTROVA_VERSION)).Run();
+    }
+
+    const XServer &X() const { return *XServer::Instance(); }
+
+    // The picture of this moment, numbered in step order.
+    void Picture(const QString &what)
+    {
+        const QString name = QStringLiteral("%1-%2.png")
+                                 .arg(++pictureCount, 3, 10, QLatin1Char('0'))
+                                 .arg(QString(what).replace(QLatin1Char(' '), QLatin1Char('-')));
+        EXPECT_TRUE(X().Screenshot(pictures.filePath(name))) << name.toStdString();
+    }
+
+    static inline RealBrennic *s_server = nullptr;
+    static inline QString s_error;
+
+    ProgramFolder program;
+    TScriptedPrompt prompt;
+    DialogScript script;
+    XNavigationFactory factory;
+    QDir pictures;
+    int pictureCount = 0;
+};
+
+QAbstractButton *GroupHeader(TfMain &window, int group)
+{
+    const QString caption = window.NavBarGroups()[group].Caption;
+    for (QAbstractButton *button : window.dxNavBar()->findChildren<QAbstractButton *>())
+        if (button->text() == caption && button->isVisible())
+            return button;
+    return nullptr;
+}
+
+QString Caption(TfMain &window, const Place &place)
+{
+    return window.NavBarGroups()[place.group].Items[place.item].Caption;
+}
+
+// What the window shows, read from its widgets: the plug-in view in the central area, and the
+// bar's open group and its marked items.
+struct Shown
+{
+    QString view;
+    int openGroup = -1;
+    QList<Place> marked;
+    // Shares of the central area and of the bar that the screen does not show as drawn.
+    double viewStale = 1;
+    double barStale = 1;
+    bool OnScreen() const { return viewStale < kStaleShare && barStale < kStaleShare; }
+    QString Describe() const
+    {
+        QStringList items;
+        for (const Place &place : marked)
+            items << QStringLiteral("%1/%2").arg(place.group).arg(place.item);
+        return QStringLiteral("view %1, open group %2, marked %3; not on screen: %4 of the view, %5 of the bar")
+            .arg(view)
+            .arg(openGroup)
+            .arg(items.join(QLatin1Char(' ')))
+            .arg(viewStale, 0, 'f', 3)
+            .arg(barStale, 0, 'f', 3);
+    }
+};
+
+Shown WhatIsShown(TfMain &window, bool lookAtScreen = true)
+{
+    Shown shown;
+    QStringList views;
+    for (QWidget *child : window.docMain()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        if (child->isVisible() && child->size() == window.docMain()->size())
+            views << (window.ActivePlugin() && window.ActivePlugin()->GetWidget() == child ? window.ActivePlugin()->GetPluginName()
+                                                                                             : QStringLiteral("<another view>"));
+    shown.view = views.join(QLatin1Char('+'));
+    shown.openGroup = window.dxNavBar()->currentIndex();
+    for (int g = 0; g < window.NavBarGroups().size(); ++g) {
+        QListWidget *list = window.NavBarGroupList(g);
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->font().bold())
+                shown.marked << Place{g, i};
+    }
+    if (lookAtScreen) {
+        shown.viewStale = XServer::NotOnScreen(window.docMain());
+        shown.barStale = XServer::NotOnScreen(window.dxNavBar());
+    }
+    return shown;
+}
+
+} // namespace
+
+TEST_F(XNavigation, EveryItemClickedWithTheMouseShowsItsViewAndTheBarMarksItInEveryOrder)
+{
+    int steps = 0;
+    factory.inLoop = [&](TfMain &window) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QList<Place> places;
+        for (int g = 0; g < window.NavBarGroups().size(); ++g)
+            for (int i = 0; i < window.NavBarGroups()[g].Items.size(); ++i)
+                places << Place{g, i};
+        ASSERT_GE(places.size(), 5) << "the administrator sees every staged view";
+        ASSERT_TRUE(WaitInLoop([&] { return window.ActivePlugin() != nullptr; }, kSwitchLimit)) << "the first item opens at the start";
+        Picture(QStringLiteral("start"));
+
+        // The header of a group as the user clicks it; the view and the marked item stay.
+        const auto openGroup = [&](int group) {
+            QAbstractButton *header = GroupHeader(window, group);
+            ASSERT_NE(header, nullptr) << window.NavBarGroups()[group].Caption.toStdString();
+            const Shown before = WhatIsShown(window);
+            ASSERT_TRUE(X().Click(header->mapToGlobal(header->rect().center())));
+            EXPECT_TRUE(WaitInLoop([&] { return window.dxNavBar()->currentIndex() == group && WhatIsShown(window).OnScreen(); },
+                                   kSwitchLimit))
+                << "the click on the header of " << window.NavBarGroups()[group].Caption.toStdString()
+                << " opens it: " << WhatIsShown(window).Describe().toStdString();
+            const Shown after = WhatIsShown(window);
+            EXPECT_EQ(after.view, before.view) << "a header click keeps the view";
+            EXPECT_TRUE(after.marked == before.marked) << "a header click keeps the mark: " << after.Describe().toStdString();
+            Picture(QStringLiteral("group-") + window.NavBarGroups()[group].Caption);
+        };
+        // After the clicks: the item's view in the window and on screen, the bar marking it alone.
+        const auto expectShown = [&](const Place &to, const QString &order) {
+            QListWidget *list = window.NavBarGroupList(to.group);
+            const QString expected = window.NavBarGroups()[to.group].Items[to.item].PluginName;
+            const bool switched = WaitInLoop(
+                [&] {
+                    const Shown now = WhatIsShown(window, false);
+                    return now.view == expected && now.openGroup == to.group && now.marked == QList<Place>{to} &&
+                           WhatIsShown(window).OnScreen();
+                },
+                kSwitchLimit);
+            ++steps;
+            Picture(QString(order).replace(QStringLiteral(" then "), QStringLiteral("-to-")));
+            ASSERT_TRUE(switched) << order.toStdString() << ": shows " << expected.toStdString() << " and marks it; shown: "
+                                  << WhatIsShown(window).Describe().toStdString();
+            EXPECT_EQ(window.ActiveGroup(), to.group) << order.toStdString();
+            EXPECT_EQ(window.ActiveItem(), to.item) << order.toStdString();
+            EXPECT_EQ(list->currentRow(), to.item) << order.toStdString();
+        };
+        const auto itemPoint = [&](const Place &place) {
+            QListWidget *list = window.NavBarGroupList(place.group);
+            return list->viewport()->mapToGlobal(list->visualItemRect(list->item(place.item)).center());
+        };
+        const auto clickItem = [&](const Place &to, const QString &order) {
+            if (window.dxNavBar()->currentIndex() != to.group)
+                openGroup(to.group);
+            ASSERT_TRUE(X().Click(itemPoint(to)));
+            expectShown(to, order);
+        };
+
+        // Every item from every other, then the bar's order backwards, with the user now and then
+        // opening another group's header before going on.
+        QList<Place> walk = EveryPairWalk(places);
+        for (auto it = places.crbegin(); it != places.crend(); ++it)
+            walk << *it;
+        Place from{window.ActiveGroup(), window.ActiveItem()};
+        for (int step = 0; step < walk.size(); ++step) {
+            const Place &to = walk[step];
+            if (to == from)
+                continue;
+            if (step % 4 == 3)
+                openGroup((to.group + 1) % int(window.NavBarGroups().size()));
+            clickItem(to, Caption(window, from) + QStringLiteral(" then ") + Caption(window, to));
+            if (::testing::Test::HasFatalFailure())
+                return;
+            from = to;
+        }
+
+        // A user who does not wait: each item of a group clicked while the one before still
+        // loads; the last one clicked is the one shown.
+        for (int g = 0; g < window.NavBarGroups().size(); ++g) {
+            if (window.NavBarGroups()[g].Items.size() < 2)
+                continue;
+            openGroup(g);
+            QList<Place> quick;
+            for (int i = 0; i < window.NavBarGroups()[g].Items.size(); ++i)
+                quick << Place{g, i};
+            if (quick.last() == Place{window.ActiveGroup(), window.ActiveItem()})
+                quick.move(quick.size() - 1, 0);
+            QList<QPoint> points;
+            QStringList captions;
+            for (const Place &place : quick) {
+                points << itemPoint(place);
+                captions << Caption(window, place);
+            }
+            ASSERT_TRUE(X().Clicks(points, kQuickPauseMs));
+            expectShown(quick.last(), QStringLiteral("quickly ") + captions.join(QStringLiteral(" then ")));
+            if (::testing::Test::HasFatalFailure())
+                return;
+        }
+    };
+    RunStart();
+    ASSERT_TRUE(factory.loopRan);
+    EXPECT_GE(steps, 30);
+}
