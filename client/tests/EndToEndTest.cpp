@@ -1209,11 +1209,12 @@ TEST_F(EndToEnd, AClientInstalledAsTheDocsSayStartsForAnOrdinaryUserWithItsFiles
     const bool connected = WaitFor(
         [&] { return IndexOf(log(), QStringLiteral("Main\tServer: ") + Server().URL()) != -1 || quorva.state() == QProcess::NotRunning; },
         90s);
-    // Past the log-on it stays in its main window; a refused start would end here.
+    // Past the log-on it stays in its main window; a refused start would end here. Then it
+    // crashes, and its report goes where its log went.
     WaitFor([&] { return quorva.state() == QProcess::NotRunning; }, 3s);
     const bool running = quorva.state() == QProcess::Running;
     if (running)
-        ::kill(pid_t(quorva.processId()), SIGTERM);
+        ::kill(pid_t(quorva.processId()), SIGABRT);
     quorva.waitForFinished(30000);
     lines = log();
     ASSERT_TRUE(connected && running) << lines.join(QLatin1Char('\n')).toStdString()
@@ -1221,4 +1222,6 @@ TEST_F(EndToEnd, AClientInstalledAsTheDocsSayStartsForAnOrdinaryUserWithItsFiles
     EXPECT_EQ(Matching(lines, QStringLiteral(" : Severe ")), QStringList());
     EXPECT_NE(IndexOf(lines, QStringLiteral("Quorva\tSession files: ") + target), -1);
     EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral("/session.txt")));
+    EXPECT_TRUE(FileBytes(state + QStringLiteral("/crashreport.txt")).contains("Signal: SIGABRT"));
+    EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral("/crashreport.txt")));
 }
