@@ -1,9 +1,15 @@
 #include "client/ClientConfiguration.h"
 
 #include "foundation/FileResolver.h"
+#include "foundation/IniFile.h"
 #include "foundation/uCommon.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,9 +35,46 @@ QString TClientConfiguration::SettingsFile() const
     return FileResolver::resolve(m_programFolder, QStringLiteral("Settings.ini"));
 }
 
+QString TClientConfiguration::UserStateFolder()
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || QDir::isRelativePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return withSlash(state) + QStringLiteral("Orbek/Kestrova/");
+}
+
+QString TClientConfiguration::WriteFolder(const QString &programFolder)
+{
+    // As this process's own user and groups see it, not as the account that started it.
+    if (::faccessat(AT_FDCWD, QFile::encodeName(programFolder).constData(), W_OK, AT_EACCESS) == 0)
+        return withSlash(programFolder);
+    const QString folder = UserStateFolder();
+    // The user's alone: a session log names the computer and its servers.
+    if (!QFileInfo::exists(folder) && QDir().mkpath(folder))
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return folder;
+}
+
+QString TClientConfiguration::UserSettingsFile() const
+{
+    return FileResolver::resolve(WriteFolder(m_programFolder), QStringLiteral("Settings.ini"));
+}
+
 QString TClientConfiguration::Read(const QString &key, const QString &defaultValue) const
 {
-    return TvoLocalConfigFile(SettingsFile()).ReadString(Section, key, defaultValue);
+    const QString own = UserSettingsFile();
+    const QString shared = SettingsFile();
+    if (own != shared) {
+        IniFile user(own);
+        if (user.load() && user.contains(Section, key))
+            return user.value(Section, key);
+    }
+    return TvoLocalConfigFile(shared).ReadString(Section, key, defaultValue);
+}
+
+bool TClientConfiguration::Write(const QString &key, const QString &value) const
+{
+    return IniFile::writeString(UserSettingsFile(), Section, key, value);
 }
 
 QString TClientConfiguration::ApplicationID() const
@@ -80,10 +123,9 @@ bool TClientConfiguration::ShowWhatsNew() const
     return Read(QStringLiteral("ShowWhatsNew"), QStringLiteral("TRUE")).toUpper() == QLatin1String("TRUE");
 }
 
-void TClientConfiguration::SetShowWhatsNew(bool show) const
+bool TClientConfiguration::SetShowWhatsNew(bool show) const
 {
-    TvoLocalConfigFile(SettingsFile()).WriteString(Section, QStringLiteral("ShowWhatsNew"),
-                                                   show ? QStringLiteral("True") : QStringLiteral("False"));
+    return Write(QStringLiteral("ShowWhatsNew"), show ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
 bool TClientConfiguration::EnableReportDesigner() const

@@ -1,6 +1,9 @@
 // The client's settings file: <program folder>"Settings.ini", section "System settings", with
 // the fallback of every key, and the mail configuration of its "Mail" section. Each read goes
 // to the file, so a value the updater or another window wrote is seen at once.
+// A program folder shared by a computer's users cannot be written by them: then every file the
+// client writes (session log, crash report, the user's choices) goes to the user's own state
+// folder, and a choice kept there is read over the program folder's settings file.
 #pragma once
 
 #include <QString>
@@ -19,6 +22,15 @@ public:
     // With a trailing "/".
     QString ProgramFolder() const { return m_programFolder; }
     QString SettingsFile() const;
+    // The settings file this user's choices are written to: the program folder's where it can be
+    // written, else the one in the user's state folder.
+    QString UserSettingsFile() const;
+
+    // Where the program writes, with a trailing "/": its own folder where that can be written (a
+    // checkout's stage), else UserStateFolder(), made when missing.
+    static QString WriteFolder(const QString &programFolder);
+    // $XDG_STATE_HOME (else ~/.local/state) + "/Orbek/Kestrova/".
+    static QString UserStateFolder();
 
     QString ApplicationID() const;
     // The help folder's contents page when the key is empty.
@@ -32,7 +44,8 @@ public:
     // "0" means none.
     QString ServicePack() const;
     bool ShowWhatsNew() const;
-    void SetShowWhatsNew(bool show) const;
+    // False when the choice could not be stored.
+    bool SetShowWhatsNew(bool show) const;
     bool EnableReportDesigner() const;
     // <program folder>"Reports/", whether it exists or not.
     QString ReportFolder() const;
@@ -40,7 +53,10 @@ public:
     // kept in this file.
     QVariantMap MailConfiguration() const;
 
+    // The user's value where one is kept, else the program folder's, else the default.
     QString Read(const QString &key, const QString &defaultValue) const;
+    // Into UserSettingsFile(); false when it cannot be written.
+    bool Write(const QString &key, const QString &value) const;
 
 private:
     QString m_programPath;

@@ -1,5 +1,6 @@
 #include "client/QuorvaMain.h"
 
+#include "client/ClientConfiguration.h"
 #include "client/CrashHandler.h"
 #include "client/HostComponentFactory.h"
 #include "client/QuorvaStartup.h"
@@ -22,7 +23,7 @@ int QuorvaMain(int argc, char **argv)
     QString version = TvoSysInfo::GetFileVersion(programPath);
     if (version.isEmpty())
         version = TvoSysInfo::BuildVersion();
-    TQorCrashHandler::Install(QFileInfo(programPath).absolutePath() + QStringLiteral("/crashreport.txt"),
+    TQorCrashHandler::Install(TClientConfiguration::WriteFolder(QFileInfo(programPath).absolutePath()) + QStringLiteral("crashreport.txt"),
                               QStringLiteral("Quorva Kestrova : ") + version);
     TSystemParametersInfo::RegisterSection();
     TMemoryInfo::RegisterSection();

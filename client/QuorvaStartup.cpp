@@ -1,5 +1,7 @@
 #include "client/QuorvaStartup.h"
 
+#include "client/ClientConfiguration.h"
+
 #include "foundation/QuorvaLogFile.h"
 
 #include <QCoreApplication>
@@ -60,12 +62,17 @@ void TQuorvaStartup::Run()
 {
     auto log = std::make_unique<TQorLog>();
     log->SetEnabled(true);
-    const QString folder = QFileInfo(m_programPath).absolutePath();
+    const QString programFolder = QFileInfo(m_programPath).absolutePath();
+    const QString folder = TClientConfiguration::WriteFolder(programFolder);
     m_logLock = std::make_unique<QLockFile>(QDir(folder).filePath(SessionLockName));
     log->SetFileName(SessionLogPath(folder, *m_logLock));
     log->CreateHeader(QStringLiteral("Quorva Kestrova : ") + m_version, QStringLiteral("Applicationpath : ") + m_programPath);
     SessionLog = log.get();
     AddToLog(llInformation, kQuorva, QStringLiteral("System Starup"), QString());
+    if (QDir(folder) != QDir(programFolder))
+        AddToLog(llInformation, kQuorva, QStringLiteral("Session files:"),
+                 QStringLiteral("%1 cannot be written; this user's session log, crash report and choices are in %2")
+                     .arg(programFolder, folder));
     log->SetTimeStamp(true);
     const FinalLines finalLines(std::move(log));
 

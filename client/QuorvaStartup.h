@@ -70,8 +70,9 @@ public:
 
     static inline const QString SessionLockName = QStringLiteral("session.txt.lock");
 
-    // The session log is "session.txt" in the program's folder, made anew; while another client
-    // of the same folder runs (it holds the lock), "session-<process id>.txt" beside it.
+    // The session log is "session.txt" in the folder the program writes to (its own, or the
+    // user's where its own cannot be written), made anew; while another client of that folder
+    // runs (it holds the lock), "session-<process id>.txt" beside it.
     static QString SessionLogPath(const QString &folder, QLockFile &lock);
 
     TQuorvaStartup(IQuorvaStartupSteps &steps, const QString &programPath, const QString &version);

@@ -45,6 +45,7 @@ const QString kSplashPlugin = QStringLiteral("plgSplash");
 const QString kTransportPlugin = QStringLiteral("plgTransport");
 const QString kInstallFAQ = QStringLiteral("help/InstallFAQ.html");
 const QString kGettingStartedGuide = QStringLiteral("docs/Kestrova Getting Started Guide.pdf");
+constexpr int kTextChoiceNotKept = 5023;
 constexpr int kHostFormWidth = 800;
 constexpr int kHostFormHeight = 570;
 constexpr int kFadeStep = 10;
@@ -223,8 +224,12 @@ void TDMClient::ShowWhatsNew()
         TfWhatsNew window(m_mainWindow ? m_mainWindow->Widget() : nullptr);
         window.LoadFromFile(page);
         window.exec();
-        if (window.DontShowAgain())
-            m_config.SetShowWhatsNew(false);
+        if (window.DontShowAgain() && !m_config.SetShowWhatsNew(false)) {
+            const QString file = m_config.UserSettingsFile();
+            AddToLog(llWarning, kDMClient, QStringLiteral("ShowWhatsNew"), QStringLiteral("The choice could not be written to %1").arg(file));
+            ShowMessage(m_mainWindow ? m_mainWindow->Widget() : nullptr, QMessageBox::Warning, GetText(100),
+                        GetText(kTextChoiceNotKept).arg(QDir::toNativeSeparators(file)));
+        }
     } catch (const std::exception &e) {
         AddToLog(llSevere, kDMClient, QStringLiteral("ShowWhatsNew"), errorText(e));
     }

@@ -3,7 +3,9 @@
 // the hand-over to Diagnose), logging on (password, three refusals, the operating-system
 // account, a password change, a database without users), and the main window of a whole start
 // with the navigation items of the user's level, its placement and panes across a restart,
-// and its about box, what's-new page and help.
+// and its about box, what's-new page and help; and a client installed the documented way,
+// started by an ordinary user.
+#include "client/ClientConfiguration.h"
 #include "client/HostComponentFactory.h"
 #include "client/QuorvaStartup.h"
 #include "client/QuorvaSteps.h"
@@ -21,6 +23,7 @@
 
 #include "client/tests/ClientTestSupport.h"
 #include "client/tests/DialogScript.h"
+#include "client/tests/OrdinaryUser.h"
 #include "client/tests/RealBrennic.h"
 #include "server/tests/LogCapture.h"
 #include "testsupport/QtPrinters.h"
@@ -41,6 +44,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -56,6 +60,8 @@
 #include <QToolBox>
 #include <QToolButton>
 #include <QUdpSocket>
+#include <QUrl>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -965,4 +971,212 @@ TEST_F(EndToEnd, TheQuorvaProgramLogsOnWithTheOperatingSystemAccountAndOpensTheF
                                     << FileLines(program.Path(QStringLiteral("console.txt"))).join(QLatin1Char('\n')).toStdString();
     EXPECT_NE(IndexOf(lines, QStringLiteral("Main\tServer: ") + Server().URL()), -1);
     EXPECT_EQ(Matching(lines, QStringLiteral(" : Severe ")), QStringList());
+}
+
+// --- a computer with the client only ----------------------------------------------------------------
+
+namespace {
+
+constexpr QFileDevice::Permissions kSharedFolder = QFileDevice::Permissions(0x7755);
+
+QByteArray Encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+QByteArray FileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The installed files any user may read that hold one of the texts, and those others may change.
+QStringList ExposedFiles(const QString &folder, const QList<QByteArray> &secrets)
+{
+    QStringList exposed;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo file(it.next());
+        if (file.ownerId() != 0 || (file.permissions() & (QFileDevice::WriteGroup | QFileDevice::WriteOther)))
+            exposed << file.filePath() + QStringLiteral(" (others may change it)");
+        if (!(file.permissions() & QFileDevice::ReadOther))
+            continue;
+        const QByteArray bytes = FileBytes(file.filePath());
+        for (const QByteArray &secret : secrets)
+            if (bytes.contains(secret))
+                exposed << file.filePath() + QStringLiteral(" (holds ") + QString::fromUtf8(secret) + QLatin1Char(')');
+    }
+    return exposed;
+}
+
+} // namespace
+
+TEST_F(EndToEnd, AClientInstalledAsTheDocsSayStartsForAnOrdinaryUserWithItsFilesInTheUsersFolderAndNoPasswordInstalled)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "installing into a folder of root's and starting the client as another user needs root";
+
+    // The docs' client-only steps are the script's, so that the two cannot part.
+    const QString docs = QString::fromUtf8(FileBytes(QStringLiteral(KESTROVA_SOURCE_DIR "/docs/installing.md")));
+    const qsizetype section = docs.indexOf(QStringLiteral("## A computer with the client only"));
+    ASSERT_NE(section, -1);
+    EXPECT_TRUE(docs.mid(section).contains(QStringLiteral("```sh\nscripts/install-client ")));
+
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    ASSERT_TRUE(QFile::setPermissions(work.path(), kSharedFolder));
+    const QDir root(work.path());
+    const QString stage = root.filePath(QStringLiteral("stage"));
+    const QString target = root.filePath(QStringLiteral("opt/kestrova-client"));
+    const QString home = root.filePath(QStringLiteral("home"));
+    const QString registry = home + QStringLiteral("/registry");
+    const QString bin = root.filePath(QStringLiteral("bin"));
+    const QString state = home + QStringLiteral("/.local/state/Orbek/Kestrova");
+    for (const QString &folder : {root.filePath(QStringLiteral("opt")), registry, bin})
+        ASSERT_TRUE(QDir().mkpath(folder) && QFile::setPermissions(folder, kSharedFolder)) << folder.toStdString();
+    ASSERT_TRUE(AsOrdinaryUser::GiveToUser(home) && AsOrdinaryUser::GiveToUser(registry));
+
+    // The stage as a server's checkout leaves it: its settings file is the server's, owner-only,
+    // with the database's password in the data source.
+    ASSERT_EQ(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-al"), QStringLiteral(KESTROVA_STAGE_DIR), stage}), 0);
+    const QByteArray password = "Pa55;" + QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
+    QFile::remove(stage + QStringLiteral("/Settings.ini"));
+    ASSERT_TRUE(IniFile::writeStrings(
+        stage + QStringLiteral("/Settings.ini"),
+        {{QStringLiteral("Data Access"), QStringLiteral("Datatype"), QStringLiteral("MSSQL")},
+         {QStringLiteral("Data Access"), QStringLiteral("DataSource"),
+          QStringLiteral("ADO?AuxDriver=SQLOLEDB.1;Data Source=db.parish.local;Initial Catalog=kestrova;User ID=kestrova;Password=")
+              + QString::fromUtf8(password) + QLatin1Char(';')},
+         {QStringLiteral("Server"), QStringLiteral("Port"), QStringLiteral("8099")},
+         {QStringLiteral("System settings"), QStringLiteral("Animate splash"), QStringLiteral("False")}},
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+
+    QProcess install;
+    QProcessEnvironment installEnvironment = QProcessEnvironment::systemEnvironment();
+    installEnvironment.insert(QStringLiteral("KESTROVA_REGISTRY_DIR"), registry);
+    install.setProcessEnvironment(installEnvironment);
+    install.setProcessChannelMode(QProcess::MergedChannels);
+    install.start(QStringLiteral(KESTROVA_SOURCE_DIR "/scripts/install-client"), {stage, target});
+    ASSERT_TRUE(install.waitForFinished(120000));
+    ASSERT_EQ(install.exitCode(), 0) << install.readAll().toStdString();
+
+    EXPECT_EQ(ExposedFiles(target, {password, QByteArrayLiteral("[Data Access]")}), QStringList());
+    const QString guide = target + QStringLiteral("/docs/Kestrova Getting Started Guide.pdf");
+    EXPECT_TRUE(FileBytes(guide).startsWith("%PDF-"));
+    for (const char *tool : {"Update", "Diagnose", "Quorva"})
+        EXPECT_TRUE(QFile::permissions(target + QLatin1Char('/') + QLatin1String(tool)) & QFileDevice::ExeOther) << tool;
+    EXPECT_EQ(IniFile::readString(registry + QStringLiteral("/machine.ini"), ProductKey, QStringLiteral("Installation Type"), QString()),
+              QStringLiteral("Client"));
+    EXPECT_EQ(IniFile::readString(target + QStringLiteral("/Settings.ini"), TClientConfiguration::Section,
+                                  QStringLiteral("Animate splash"), QString()),
+              QStringLiteral("False"));
+
+    // Help's "Getting started" hands the guide to the desktop's opener, which here notes it.
+    const QString openedFile = home + QStringLiteral("/opened.txt");
+    {
+        QFile opener(bin + QStringLiteral("/xdg-open"));
+        ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+        opener.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '%1'\n").arg(openedFile).toUtf8());
+    }
+    ASSERT_TRUE(QFile::setPermissions(bin + QStringLiteral("/xdg-open"), kSharedFolder));
+
+    const ScopedEnvironment environment{{"HOME", Encoded(home)},
+                                        {"XDG_STATE_HOME", QByteArray()},
+                                        {"XDG_CONFIG_HOME", QByteArray()},
+                                        {"KESTROVA_REGISTRY_DIR", Encoded(registry)},
+                                        {"PATH", Encoded(bin) + ':' + qgetenv("PATH")}};
+    const QString quorvaPath = target + QStringLiteral("/Quorva");
+    const auto start = [&] {
+        TQuorvaSteps steps(quorvaPath, factory);
+        TQuorvaStartup(steps, quorvaPath, QStringLiteral(KESTROVA_VERSION)).Run();
+    };
+    int whatsNewShown = 0;
+    const auto whatsNew = [&](TfMain &window, bool tick) {
+        script.Then<TfWhatsNew>([&whatsNewShown, tick](TfWhatsNew &shown) {
+            ++whatsNewShown;
+            shown.chkDontShow()->setChecked(tick);
+            PressLater(shown.btnClose());
+        });
+        EXPECT_TRUE(WaitFor([&] { return !window.tmrWhatsNew()->isActive(); }, 10s));
+        WaitFor([&] { return whatsNewShown > 0 && !QApplication::activeModalWidget(); }, 500ms);
+    };
+
+    // The first start of a user: the log-on, the what's-new page with its box ticked, Getting started.
+    {
+        const AsOrdinaryUser user;
+        ASSERT_TRUE(user.Ordinary());
+        SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Preferred server"), Server().URL());
+        SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Always use preferred server"), QStringLiteral("TRUE"));
+        script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword, true));
+        factory.inLoop = [&](TfMain &window, TDMClient &host) {
+            whatsNew(window, true);
+            auto application = host_cast<IHostApplication>(&host.HYROMgr());
+            ASSERT_TRUE(application);
+            application->OpenGettingStartedGuide();
+        };
+        start();
+    }
+    ASSERT_TRUE(factory.loopRan);
+    EXPECT_EQ(whatsNewShown, 1);
+    EXPECT_EQ(prompt.Prompts().size(), 0);
+    QStringList lines = FileLines(state + QStringLiteral("/session.txt"));
+    EXPECT_NE(IndexOf(lines, QStringLiteral("Quorva\tSession files: ") + target), -1) << lines.join(QLatin1Char('\n')).toStdString();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[lines.size() - 2].contains(QStringLiteral("System Shutdown")));
+    EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral("/session.txt")));
+    EXPECT_EQ(IniFile::readString(state + QStringLiteral("/Settings.ini"), TClientConfiguration::Section, QStringLiteral("ShowWhatsNew"), QString()),
+              QStringLiteral("False"));
+    EXPECT_TRUE(WaitFor([&] { return FileBytes(openedFile).contains(QUrl::fromLocalFile(guide).toString().toUtf8()); }, 10s))
+        << FileBytes(openedFile).toStdString();
+
+    // The next start: "Don't show this again" held.
+    whatsNewShown = 0;
+    factory.loopRan = false;
+    {
+        const AsOrdinaryUser user;
+        // The log-on dialog again, so that the script's steps come in a known order.
+        SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Use Windows logon"), QStringLiteral("No"));
+        script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword, true));
+        factory.inLoop = [&](TfMain &window, TDMClient &) { whatsNew(window, false); };
+        start();
+    }
+    EXPECT_TRUE(factory.loopRan);
+    EXPECT_EQ(whatsNewShown, 0);
+
+    // The installed program itself, started by that user: it logs on with the account, as the
+    // last start asked, and runs with its log in the user's folder.
+    QFile::remove(state + QStringLiteral("/session.txt"));
+    QProcessEnvironment userEnvironment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+        userEnvironment.remove(QLatin1String(name));
+    userEnvironment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    userEnvironment.insert(QStringLiteral("USER"), QStringLiteral("nobody"));
+    userEnvironment.insert(QStringLiteral("LOGNAME"), QStringLiteral("nobody"));
+    QProcess quorva;
+    quorva.setProcessEnvironment(userEnvironment);
+    quorva.setWorkingDirectory(home);
+    quorva.setStandardOutputFile(QProcess::nullDevice());
+    quorva.setStandardErrorFile(root.filePath(QStringLiteral("console.txt")));
+    quorva.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                             QStringLiteral("--clear-groups"), QStringLiteral("--"), quorvaPath});
+    ASSERT_TRUE(quorva.waitForStarted());
+    const auto log = [&] { return FileLines(state + QStringLiteral("/session.txt")); };
+    const bool connected = WaitFor(
+        [&] { return IndexOf(log(), QStringLiteral("Main\tServer: ") + Server().URL()) != -1 || quorva.state() == QProcess::NotRunning; },
+        90s);
+    // Past the log-on it stays in its main window; a refused start would end here. Then it
+    // crashes, and its report goes where its log went.
+    WaitFor([&] { return quorva.state() == QProcess::NotRunning; }, 3s);
+    const bool running = quorva.state() == QProcess::Running;
+    if (running)
+        ::kill(pid_t(quorva.processId()), SIGABRT);
+    quorva.waitForFinished(30000);
+    lines = log();
+    ASSERT_TRUE(connected && running) << lines.join(QLatin1Char('\n')).toStdString()
+                                      << FileBytes(root.filePath(QStringLiteral("console.txt"))).toStdString();
+    EXPECT_EQ(Matching(lines, QStringLiteral(" : Severe ")), QStringList());
+    EXPECT_NE(IndexOf(lines, QStringLiteral("Quorva\tSession files: ") + target), -1);
+    EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral("/session.txt")));
+    EXPECT_TRUE(FileBytes(state + QStringLiteral("/crashreport.txt")).contains("Signal: SIGABRT"));
+    EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral("/crashreport.txt")));
 }
