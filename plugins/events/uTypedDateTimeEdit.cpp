@@ -136,39 +136,50 @@ bool TTypedText::Key(QKeyEvent *event, QLineEdit &line)
     return true;
 }
 
-TTypedDateEdit::TTypedDateEdit(QWidget *parent) : QDateEdit(parent) {}
-
-void TTypedDateEdit::SetRefusal(const QString &caption, const QString &text)
+template <>
+bool TTypedEdit<QDateEdit>::TakeTyped(const QString &text)
 {
-    m_caption = caption;
-    m_refusal = text;
+    const QDate typed = TypedDateTime::ReadDate(text, displayFormat());
+    if (!typed.isValid() || typed < minimumDate() || typed > maximumDate())
+        return false;
+    setDate(typed);
+    return true;
 }
 
-bool TTypedDateEdit::Finish()
+template <>
+bool TTypedEdit<QTimeEdit>::TakeTyped(const QString &text)
+{
+    const QTime typed = TypedDateTime::ReadTime(text);
+    if (!typed.isValid())
+        return false;
+    setTime(typed);
+    return true;
+}
+
+template <class Base>
+bool TTypedEdit<Base>::Finish()
 {
     if (!m_typed.Typing())
         return true;
     m_typed.Stop();
-    const QDate typed = TypedDateTime::ReadDate(m_typed.Text(), displayFormat());
-    if (typed.isValid() && typed >= minimumDate() && typed <= maximumDate()) {
-        setDate(typed);
-        lineEdit()->setText(textFromDateTime(dateTime()));
-        return true;
-    }
-    lineEdit()->setText(textFromDateTime(dateTime()));
-    Refuse(this, m_caption, m_refusal);
-    return false;
+    const bool taken = TakeTyped(m_typed.Text());
+    this->lineEdit()->setText(this->textFromDateTime(this->dateTime()));
+    if (!taken)
+        Refuse(this, m_caption, m_refusal);
+    return taken;
 }
 
-void TTypedDateEdit::focusOutEvent(QFocusEvent *event)
+template <class Base>
+void TTypedEdit<Base>::focusOutEvent(QFocusEvent *event)
 {
     Finish();
-    QDateEdit::focusOutEvent(event);
+    Base::focusOutEvent(event);
 }
 
-void TTypedDateEdit::keyPressEvent(QKeyEvent *event)
+template <class Base>
+void TTypedEdit<Base>::keyPressEvent(QKeyEvent *event)
 {
-    if (m_typed.Key(event, *lineEdit())) {
+    if (m_typed.Key(event, *this->lineEdit())) {
         event->accept();
         return;
     }
@@ -176,48 +187,8 @@ void TTypedDateEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    QDateEdit::keyPressEvent(event);
+    Base::keyPressEvent(event);
 }
 
-TTypedTimeEdit::TTypedTimeEdit(QWidget *parent) : QTimeEdit(parent) {}
-
-void TTypedTimeEdit::SetRefusal(const QString &caption, const QString &text)
-{
-    m_caption = caption;
-    m_refusal = text;
-}
-
-bool TTypedTimeEdit::Finish()
-{
-    if (!m_typed.Typing())
-        return true;
-    m_typed.Stop();
-    const QTime typed = TypedDateTime::ReadTime(m_typed.Text());
-    if (typed.isValid()) {
-        setTime(typed);
-        lineEdit()->setText(textFromDateTime(dateTime()));
-        return true;
-    }
-    lineEdit()->setText(textFromDateTime(dateTime()));
-    Refuse(this, m_caption, m_refusal);
-    return false;
-}
-
-void TTypedTimeEdit::focusOutEvent(QFocusEvent *event)
-{
-    Finish();
-    QTimeEdit::focusOutEvent(event);
-}
-
-void TTypedTimeEdit::keyPressEvent(QKeyEvent *event)
-{
-    if (m_typed.Key(event, *lineEdit())) {
-        event->accept();
-        return;
-    }
-    if (!Finish() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-        event->accept();
-        return;
-    }
-    QTimeEdit::keyPressEvent(event);
-}
+template class TTypedEdit<QDateEdit>;
+template class TTypedEdit<QTimeEdit>;

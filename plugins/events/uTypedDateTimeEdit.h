@@ -34,14 +34,20 @@ private:
     QString m_text;
 };
 
-class TTypedDateEdit : public QDateEdit
+// One field of either kind: a typed text is read whole by `TakeTyped`, the one step that
+// differs between a date and a time.
+template <class Base>
+class TTypedEdit : public Base
 {
-    Q_OBJECT
 public:
-    explicit TTypedDateEdit(QWidget *parent = nullptr);
-    // The message shown when a typed text names no date.
-    void SetRefusal(const QString &caption, const QString &text);
-    // Takes a text still being typed: true when there was none or it names a date.
+    explicit TTypedEdit(QWidget *parent = nullptr) : Base(parent) {}
+    // The message shown when a typed text names no value of the field.
+    void SetRefusal(const QString &caption, const QString &text)
+    {
+        m_caption = caption;
+        m_refusal = text;
+    }
+    // Takes a text still being typed: true when there was none or it names a value.
     bool Finish();
 
 protected:
@@ -49,25 +55,29 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // Sets the value the text names; false when it names none the field takes.
+    bool TakeTyped(const QString &text);
+
     TTypedText m_typed;
     QString m_caption;
     QString m_refusal;
 };
 
-class TTypedTimeEdit : public QTimeEdit
+class TTypedDateEdit : public TTypedEdit<QDateEdit>
 {
-    Q_OBJECT
 public:
-    explicit TTypedTimeEdit(QWidget *parent = nullptr);
-    void SetRefusal(const QString &caption, const QString &text);
-    bool Finish();
-
-protected:
-    void focusOutEvent(QFocusEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
-    TTypedText m_typed;
-    QString m_caption;
-    QString m_refusal;
+    using TTypedEdit::TTypedEdit;
 };
+
+class TTypedTimeEdit : public TTypedEdit<QTimeEdit>
+{
+public:
+    using TTypedEdit::TTypedEdit;
+};
+
+template <>
+bool TTypedEdit<QDateEdit>::TakeTyped(const QString &text);
+template <>
+bool TTypedEdit<QTimeEdit>::TakeTyped(const QString &text);
+extern template class TTypedEdit<QDateEdit>;
+extern template class TTypedEdit<QTimeEdit>;
