@@ -242,7 +242,7 @@ TEST_F(XEvents, AnEndDateTypedBeforeTheStartIsRefusedAtAClickOnOkAndTheDialogSta
     EXPECT_EQ(recurrence.EndDate(), QDate(2027, 1, 12));
 }
 
-TEST_F(XEvents, AClickOnAContactsLockBoxAndSpaceOnItsCellEachChangeTheLockOnceAndItIsStored)
+TEST_F(XEvents, AClickOnAContactsLockBoxSpaceOnItsCellAndTheShortcutEachChangeTheLockOnceAndItIsStored)
 {
     const QString eventId = Scalar(QStringLiteral("SELECT PK_EventID FROM tblEvents WHERE StartDateTime >= '%1' "
                                                   "ORDER BY StartDateTime, PK_EventID LIMIT 1 OFFSET 1")
@@ -301,19 +301,22 @@ TEST_F(XEvents, AClickOnAContactsLockBoxAndSpaceOnItsCellEachChangeTheLockOnceAn
     clickEvent(0);
     ASSERT_TRUE(locked());
     Picture(QStringLiteral("locked"));
+    // The row focused by a click beside the box, then the keys.
+    const auto keysOnRow = [&](const QString &keys) {
+        const bool before = locked();
+        ASSERT_TRUE(X().Click(lockCell(false)));
+        ASSERT_TRUE(WaitFor([&] { return grid->hasFocus() && grid->currentIndex() == model->index(row(), lockColumn); }, kLimit));
+        Settle();
+        EXPECT_EQ(locked(), before) << "a click beside the box";
+        ASSERT_TRUE(X().Key(keys));
+    };
     const struct
     {
         QString How;
         std::function<void()> Change;
     } changes[] = {{QStringLiteral("click"), [&] { ASSERT_TRUE(X().Click(lockCell(true))); }},
-                   {QStringLiteral("space"), [&] {
-                        const bool before = locked();
-                        ASSERT_TRUE(X().Click(lockCell(false)));
-                        ASSERT_TRUE(WaitFor([&] { return grid->hasFocus() && grid->currentIndex() == model->index(row(), lockColumn); }, kLimit));
-                        Settle();
-                        EXPECT_EQ(locked(), before) << "a click beside the box";
-                        ASSERT_TRUE(X().Key(QStringLiteral("space")));
-                    }}};
+                   {QStringLiteral("space"), [&] { keysOnRow(QStringLiteral("space")); }},
+                   {QStringLiteral("shortcut"), [&] { keysOnRow(view->acLockMember->shortcut().toString().toLower()); }}};
     bool expected = true;
     for (const auto &change : changes)
         for (int twice = 0; twice < 2; ++twice) {
