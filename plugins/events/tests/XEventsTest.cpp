@@ -174,14 +174,28 @@ TEST_F(XEvents, TheEditorTakesADateTimeAndDurationTypedThroughTheXServerAndRefus
     ASSERT_TRUE(XServer::ShowActive(&editor));
     Picture(QStringLiteral("editor"));
 
-    TypeInto(editor.dtStart(), QStringLiteral("17 Jan 2027"));
-    TypeInto(editor.teStartTime(), QStringLiteral("18:30"));
-    TypeInto(editor.cboDuration(), QStringLiteral("90"));
-    Settle();
-    Picture(QStringLiteral("typed"));
-    EXPECT_EQ(editor.dtStart()->date(), QDate(2027, 1, 17));
-    EXPECT_EQ(editor.teStartTime()->time(), QTime(18, 30));
-    EXPECT_EQ(editor.DurationMinutes(), 90);
+    const struct
+    {
+        QString Date, Time, Duration;
+        QDate WantedDate;
+        QTime WantedTime;
+        int WantedMinutes;
+    } steps[] = {
+        {QStringLiteral("3/2/2027"), QStringLiteral("0915"), QStringLiteral("2 hours"), QDate(2027, 2, 3), QTime(9, 15), 120},
+        {QStringLiteral("2027-03-14"), QStringLiteral("6:05 pm"), QStringLiteral("1.5 h"), QDate(2027, 3, 14), QTime(18, 5), 90},
+        {QStringLiteral("17 Jan 2027"), QStringLiteral("18:30"), QStringLiteral("90"), QDate(2027, 1, 17), QTime(18, 30), 90},
+    };
+    for (const auto &step : steps) {
+        TypeInto(editor.dtStart(), step.Date);
+        TypeInto(editor.teStartTime(), step.Time);
+        TypeInto(editor.cboDuration(), step.Duration);
+        Settle();
+        Picture(QStringLiteral("typed"));
+        EXPECT_EQ(editor.dtStart()->date(), step.WantedDate) << step.Date.toStdString();
+        EXPECT_EQ(editor.teStartTime()->time(), step.WantedTime) << step.Time.toStdString();
+        EXPECT_EQ(editor.DurationMinutes(), step.WantedMinutes) << step.Duration.toStdString();
+        EXPECT_FALSE(MessageShown());
+    }
 
     // Text that names nothing: told in a message box, and the value stays.
     const struct
