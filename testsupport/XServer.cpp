@@ -1,5 +1,7 @@
 #include "testsupport/XServer.h"
+#include "testsupport/Wait.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -7,6 +9,7 @@
 #include <QProcessEnvironment>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <cerrno>
 #include <csignal>
@@ -171,6 +174,18 @@ double XServer::NotOnScreen(QWidget *widget)
             differing += a[x] != b[x];
     }
     return double(differing) / double(qint64(drawn.width()) * drawn.height());
+}
+
+bool XServer::ShowActive(QWidget *window)
+{
+    using namespace std::chrono_literals;
+    window->show();
+    window->raise();
+    if (!WaitFor([window] { return window->windowHandle() && window->windowHandle()->isExposed(); }, 5s))
+        return false;
+    // Qt asks the server for the input focus itself when no window manager answers.
+    window->activateWindow();
+    return WaitFor([window] { return QApplication::activeWindow() == window; }, 5s);
 }
 
 } // namespace kestrova::test

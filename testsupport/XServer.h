@@ -46,6 +46,11 @@ public:
     // now: 0 when it is on screen, near 1 when an older picture stays there.
     static double NotOnScreen(QWidget *widget);
 
+    // Shows the top-level window, raises it and gives it the keyboard, which no window manager
+    // does here: true once it is on screen and Qt has it as the active window, so that keys
+    // sent through the server reach its focused widget.
+    static bool ShowActive(QWidget *window);
+
     // The one of the test program, once XTestMain started it.
     static XServer *Instance();
     static void SetInstance(XServer *server);

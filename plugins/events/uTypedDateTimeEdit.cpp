@@ -22,6 +22,27 @@ QString DateOrder(const QString &format)
     return order.size() == 3 ? order : QString();
 }
 
+bool IsModifierAlone(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_Mode_switch:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Says that the text left in the field names nothing; the field has taken back its value.
 void Refuse(QWidget *field, const QString &caption, const QString &text)
 {
@@ -117,6 +138,10 @@ bool TTypedText::Key(QKeyEvent *event, QLineEdit &line)
     const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
     const QString text = event->text();
     const bool printable = plain && !text.isEmpty() && text.at(0).isPrint();
+    // Through X a capital comes after a press of Shift alone (AltGr for some signs): part of
+    // the typing, not its end.
+    if (m_typing && IsModifierAlone(event->key()))
+        return true;
     if (m_typing && event->key() == Qt::Key_Backspace) {
         m_text.chop(1);
     } else if (printable && (m_typing || !text.at(0).isSpace())) {
@@ -174,6 +199,17 @@ void TTypedEdit<Base>::focusOutEvent(QFocusEvent *event)
 {
     Finish();
     Base::focusOutEvent(event);
+}
+
+// Tab comes here before any key or focus handler, and Qt's own date field would read the
+// typed text section by section (31 Feb as 28 Feb): it is read whole first, and a refused one
+// keeps the focus in the field.
+template <class Base>
+bool TTypedEdit<Base>::focusNextPrevChild(bool next)
+{
+    if (!Finish())
+        return true;
+    return Base::focusNextPrevChild(next);
 }
 
 template <class Base>

@@ -52,6 +52,7 @@ public:
 
 protected:
     void focusOutEvent(QFocusEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
