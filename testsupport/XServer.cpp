@@ -1,12 +1,16 @@
 #include "testsupport/XServer.h"
 
+#include <QApplication>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QScreen>
+#include <QThread>
 #include <QWidget>
+#include <QWindow>
 
 #include <cerrno>
 #include <csignal>
@@ -171,6 +175,39 @@ double XServer::NotOnScreen(QWidget *widget)
             differing += a[x] != b[x];
     }
     return double(differing) / double(qint64(drawn.width()) * drawn.height());
+}
+
+namespace {
+
+// Runs the event loop until done() holds, a few seconds at most; answers done().
+template <class Done> bool WaitAWhile(const Done &done)
+{
+    QDeadlineTimer deadline(kToolLimitMs / 4);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return done();
+}
+
+} // namespace
+
+bool XServer::Activate(QWidget *window) const
+{
+    window->show();
+    window->raise();
+    if (!WaitAWhile([window] { return window->windowHandle() && window->windowHandle()->isExposed(); }))
+        return false;
+    // Qt asks the X server for the input focus itself when no window manager answers.
+    window->activateWindow();
+    return WaitAWhile([window] { return window->isActiveWindow() && QApplication::activeWindow() == window; });
+}
+
+bool XServer::ScreenshotOf(QWidget *window, const QString &path) const
+{
+    // What a widget changed reaches the screen at a later turn of the event loop.
+    const bool settled = WaitAWhile([window] { return NotOnScreen(window) == 0; });
+    return Screenshot(path) && settled;
 }
 
 } // namespace kestrova::test

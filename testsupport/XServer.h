@@ -46,6 +46,13 @@ public:
     // now: 0 when it is on screen, near 1 when an older picture stays there.
     static double NotOnScreen(QWidget *widget);
 
+    // Shows a top-level window and gives it the keyboard, which without a window manager nobody
+    // does: false when it is not the active window within a few seconds.
+    bool Activate(QWidget *window) const;
+    // The whole screen into a PNG file once the window is on it as it draws itself now: false
+    // when the screen still shows an older picture of it after a few seconds.
+    bool ScreenshotOf(QWidget *window, const QString &path) const;
+
     // The one of the test program, once XTestMain started it.
     static XServer *Instance();
     static void SetInstance(XServer *server);
