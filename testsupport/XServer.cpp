@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QScreen>
+#include <QThread>
 #include <QWidget>
 #include <QWindow>
 
@@ -186,6 +187,14 @@ bool XServer::ShowActive(QWidget *window)
     // Qt asks the server for the input focus itself when no window manager answers.
     window->activateWindow();
     return WaitFor([window] { return QApplication::activeWindow() == window; }, 5s);
+}
+
+bool XServer::ScreenshotOf(QWidget *window, const QString &path) const
+{
+    using namespace std::chrono_literals;
+    // What a widget changed reaches the screen at a later turn of the event loop.
+    const bool settled = WaitFor([window] { return NotOnScreen(window) == 0; }, 5s);
+    return Screenshot(path) && settled;
 }
 
 } // namespace kestrova::test

@@ -50,6 +50,9 @@ public:
     // does here: true once it is on screen and Qt has it as the active window, so that keys
     // sent through the server reach its focused widget.
     static bool ShowActive(QWidget *window);
+    // The whole screen into a PNG file once the window is on it as it draws itself now: false
+    // when the screen still shows an older picture of it after a few seconds.
+    bool ScreenshotOf(QWidget *window, const QString &path) const;
 
     // The one of the test program, once XTestMain started it.
     static XServer *Instance();

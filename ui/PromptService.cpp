@@ -40,7 +40,12 @@ QMessageBox::StandardButton TMessageBoxPrompt::Ask(QWidget *parent, QMessageBox:
 {
     QMessageBox box(icon, caption, text, buttons, parent);
     box.setDefaultButton(defaultButton);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
+    // Without a window manager nobody hands the keyboard back to the window the box came from,
+    // and keys typed next would go nowhere.
+    if (parent && parent->isVisible())
+        parent->window()->activateWindow();
+    return answer;
 }
 
 TScriptedPrompt::TScriptedPrompt() : m_previous(g_installed)

@@ -221,6 +221,10 @@ void TfContactDlg::BuildGeneralPage(QWidget *page)
     auto *back = new QPushButton;
     back->setObjectName(QStringLiteral("btnAvailiable"));
     back->setProperty("textNumber", 1343);
+    // A click on either leaves the keys with the calendar, so Shift and the arrows go on from the
+    // days just marked; Tab still reaches them.
+    away->setFocusPolicy(Qt::TabFocus);
+    back->setFocusPolicy(Qt::TabFocus);
     availabilityLayout->addWidget(m_calendar, 0, 0, 3, 1);
     availabilityLayout->addWidget(away, 0, 1);
     availabilityLayout->addWidget(back, 1, 1);
