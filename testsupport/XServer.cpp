@@ -1,7 +1,10 @@
 #include "testsupport/XServer.h"
 #include "testsupport/Wait.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -195,6 +198,33 @@ bool XServer::ScreenshotOf(QWidget *window, const QString &path) const
     // What a widget changed reaches the screen at a later turn of the event loop.
     const bool settled = WaitFor([window] { return NotOnScreen(window) == 0; }, 5s);
     return Screenshot(path) && settled;
+}
+
+TestPictures::TestPictures()
+{
+    QDir folder(QStringLiteral(KESTROVA_TEST_ARTEFACTS_DIR "/") +
+                QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    folder.removeRecursively();
+    if (folder.mkpath(QStringLiteral(".")))
+        m_folder = folder.path();
+}
+
+QString TestPictures::Next(const QString &what)
+{
+    const QString name = QStringLiteral("%1-%2.png").arg(++m_count, 3, 10, QLatin1Char('0')).arg(QString(what).replace(QLatin1Char(' '), QLatin1Char('-')));
+    return m_folder.isEmpty() ? QString() : QDir(m_folder).filePath(name);
+}
+
+bool TestPictures::Take(const QString &what)
+{
+    const QString file = Next(what);
+    return !file.isEmpty() && XServer::Instance() && XServer::Instance()->Screenshot(file);
+}
+
+bool TestPictures::TakeOf(QWidget *window, const QString &what)
+{
+    const QString file = Next(what);
+    return !file.isEmpty() && XServer::Instance() && XServer::Instance()->ScreenshotOf(window, file);
 }
 
 } // namespace kestrova::test

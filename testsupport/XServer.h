@@ -66,4 +66,22 @@ private:
     QString m_error;
 };
 
+// The pictures one test keeps of the screen, numbered in the order taken, in a folder named
+// after the running test under the build's artefacts folder (emptied when the test starts).
+class TestPictures
+{
+public:
+    TestPictures();
+    // The whole screen now.
+    bool Take(const QString &what);
+    // The whole screen once it shows the window as the window draws itself now.
+    bool TakeOf(QWidget *window, const QString &what);
+
+private:
+    QString Next(const QString &what);
+
+    QString m_folder;
+    int m_count = 0;
+};
+
 } // namespace kestrova::test

@@ -140,10 +140,6 @@ protected:
         const QDir staged(QStringLiteral(KESTROVA_STAGE_DIR "/PlugIns"));
         for (const QString &file : staged.entryList({QStringLiteral("*.qor"), QStringLiteral("*.lng")}, QDir::Files))
             ASSERT_TRUE(QFile::copy(staged.filePath(file), QDir(program.PluginsFolder()).filePath(file)));
-        pictures.setPath(QStringLiteral(KESTROVA_TEST_ARTEFACTS_DIR "/") +
-                         QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        pictures.removeRecursively();
-        ASSERT_TRUE(pictures.mkpath(QStringLiteral(".")));
         script.Then<TfDlgLogin>([](TfDlgLogin &dialog) {
             dialog.cbUsers()->setCurrentIndex(dialog.cbUsers()->findText(QStringLiteral("bob")));
             dialog.ePwd()->setText(kBobPassword);
@@ -161,13 +157,7 @@ protected:
     const XServer &X() const { return *XServer::Instance(); }
 
     // The picture of this moment, numbered in step order.
-    void Picture(const QString &what)
-    {
-        const QString name = QStringLiteral("%1-%2.png")
-                                 .arg(++pictureCount, 3, 10, QLatin1Char('0'))
-                                 .arg(QString(what).replace(QLatin1Char(' '), QLatin1Char('-')));
-        EXPECT_TRUE(X().Screenshot(pictures.filePath(name))) << name.toStdString();
-    }
+    void Picture(const QString &what) { EXPECT_TRUE(pictures.Take(what)) << what.toStdString(); }
 
     static inline RealBrennic *s_server = nullptr;
     static inline QString s_error;
@@ -176,8 +166,7 @@ protected:
     TScriptedPrompt prompt;
     DialogScript script;
     XNavigationFactory factory;
-    QDir pictures;
-    int pictureCount = 0;
+    TestPictures pictures;
 };
 
 QAbstractButton *GroupHeader(TfMain &window, int group)

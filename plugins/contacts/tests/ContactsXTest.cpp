@@ -75,10 +75,6 @@ protected:
         host.User.UserName = QStringLiteral("admin");
         controller.ModuleCreate();
         controller.SetHost(&host);
-        pictures.setPath(QStringLiteral(KESTROVA_TEST_ARTEFACTS_DIR "/") +
-                         QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        pictures.removeRecursively();
-        ASSERT_TRUE(pictures.mkpath(QStringLiteral(".")));
     }
     void TearDown() override
     {
@@ -88,19 +84,14 @@ protected:
 
     const XServer &X() const { return *XServer::Instance(); }
     // The window as the screen shows it, once it shows what the widgets hold.
-    void Picture(QWidget *window, const QString &what)
-    {
-        const QString name = QStringLiteral("%1-%2.png").arg(++pictureCount, 2, 10, QLatin1Char('0')).arg(what);
-        EXPECT_TRUE(X().ScreenshotOf(window, pictures.filePath(name))) << name.toStdString();
-    }
+    void Picture(QWidget *window, const QString &what) { EXPECT_TRUE(pictures.TakeOf(window, what)) << what.toStdString(); }
     QString Scalar(const QString &sql) { return server->db.scalar(QStringLiteral("SET search_path=dbo; ") + sql); }
 
     static inline ServiceServer *server = nullptr;
     static inline std::unique_ptr<ServiceClient> client;
     TContactsTestHost host;
     TRvContactsController controller;
-    QDir pictures;
-    int pictureCount = 0;
+    TestPictures pictures;
 };
 
 // A click on 15 December and two Right arrows show the 17th as picked: "Not available" marks

@@ -75,10 +75,6 @@ protected:
         if (!server->db.available())
             GTEST_SKIP();
         ASSERT_NE(XServer::Instance(), nullptr);
-        pictures.setPath(QStringLiteral(KESTROVA_TEST_ARTEFACTS_DIR "/") +
-                         QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        pictures.removeRecursively();
-        ASSERT_TRUE(pictures.mkpath(QStringLiteral(".")));
         // A message nobody waits for is noted and closed, so that it fails the test instead of
         // holding it.
         QObject::connect(&strayWatch, &QTimer::timeout, &strayWatch, [this] {
@@ -98,13 +94,7 @@ protected:
 
     const XServer &X() const { return *XServer::Instance(); }
 
-    void Picture(const QString &what)
-    {
-        const QString name = QStringLiteral("%1-%2.png")
-                                 .arg(++pictureCount, 3, 10, QLatin1Char('0'))
-                                 .arg(QString(what).replace(QLatin1Char(' '), QLatin1Char('-')));
-        EXPECT_TRUE(X().Screenshot(pictures.filePath(name))) << name.toStdString();
-    }
+    void Picture(const QString &what) { EXPECT_TRUE(pictures.Take(what)) << what.toStdString(); }
 
     // A click into the field, everything in it selected and the text typed, then Tab: as a user
     // replaces a value.
@@ -156,8 +146,7 @@ protected:
     static inline ServiceClient *admin = nullptr;
     static inline FakeEventsHost *host = nullptr;
     static inline EventsModule *module = nullptr;
-    QDir pictures;
-    int pictureCount = 0;
+    TestPictures pictures;
     QTimer strayWatch;
     QMessageBox *lastBox = nullptr;
     QStringList strays;

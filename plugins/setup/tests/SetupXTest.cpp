@@ -81,10 +81,6 @@ protected:
         wizard->SetFinishDelay(0);
         wizard->SetUserName(QStringLiteral("Pastor"));
         wizard->Prepare();
-        pictures.setPath(QStringLiteral(KESTROVA_TEST_ARTEFACTS_DIR "/") +
-                         QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        pictures.removeRecursively();
-        ASSERT_TRUE(pictures.mkpath(QStringLiteral(".")));
     }
     void TearDown() override
     {
@@ -104,19 +100,14 @@ protected:
     const XServer &X() const { return *XServer::Instance(); }
     void Click(QWidget *widget) const { EXPECT_TRUE(X().Click(widget->mapToGlobal(widget->rect().center()))) << widget->objectName().toStdString(); }
     // The window as the screen shows it, once it shows what the widgets hold.
-    void Picture(QWidget *window, const QString &what)
-    {
-        const QString name = QStringLiteral("%1-%2.png").arg(++pictureCount, 2, 10, QLatin1Char('0')).arg(what);
-        EXPECT_TRUE(X().ScreenshotOf(window, pictures.filePath(name))) << name.toStdString();
-    }
+    void Picture(QWidget *window, const QString &what) { EXPECT_TRUE(pictures.TakeOf(window, what)) << what.toStdString(); }
 
     static inline ServiceServer *s_server = nullptr;
     QTemporaryDir registry;
     SetupHost host;
     TRvSetupController controller;
     TplgInitialSetup *wizard = nullptr;
-    QDir pictures;
-    int pictureCount = 0;
+    TestPictures pictures;
 };
 
 // Passwords typed differently: Next waits and the hint says why. A location or liturgy added
