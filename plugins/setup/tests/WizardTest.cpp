@@ -5,6 +5,7 @@
 #include "plugins/setup/uDASetup.h"
 #include "plugins/setup/uplgSetup.h"
 
+#include "plugins/setup/tests/SetupTestHost.h"
 #include "testsupport/ServiceHarness.h"
 #include "testsupport/QtPrinters.h"
 
@@ -28,28 +29,6 @@ using namespace kestrova::test;
 using namespace Quorva;
 
 namespace {
-
-// The host as the module sees it: the test client's channel and a log.
-class SetupHost : public IHYHost, public IHostLog, public IROHostConnection
-{
-public:
-    virtual ~SetupHost() = default;
-    bool queryInterface(const QUuid &id, void **object) override
-    {
-        return QorQueryInterface<IHYHost, IHostLog, IROHostConnection>(this, id, object);
-    }
-    int addRef() override { return 1; }
-    int release() override { return 1; }
-    void WriteLog(quint8 level, const QString &sender, const QString &location, const QString &message) override
-    {
-        Log << QStringLiteral("%1 %2 %3 %4").arg(level).arg(sender, location, message);
-    }
-    std::shared_ptr<TROTransportChannel> GetChannel() override { return Client.Channel; }
-    std::shared_ptr<TROMessage> GetMessage() override { return Client.Message; }
-
-    ServiceClient Client;
-    QStringList Log;
-};
 
 QString Registry(const QString &name)
 {
