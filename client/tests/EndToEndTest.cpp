@@ -142,26 +142,14 @@ private:
     TDMClient *m_client = nullptr;
 };
 
-class EndToEnd : public ::testing::Test
+class EndToEnd : public RealBrennicSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_server = new RealBrennic;
-        if (s_server->Available())
-            s_error = s_server->Start();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
-
     void SetUp() override
     {
-        if (!s_server->Available())
-            GTEST_SKIP();
-        ASSERT_TRUE(s_error.isEmpty()) << s_error.toStdString();
+        RealBrennicSuite::SetUp();
+        if (!Ready())
+            return;
         Server().ClearUsersAndSettings();
         Server().AddUser(kAnna, QStringLiteral("anna"), kAnnaPassword, 1);
         Server().AddUser(kBob, QStringLiteral("bob"), kBobPassword, kAdministrator);
@@ -195,7 +183,6 @@ protected:
         client.reset();
     }
 
-    static RealBrennic &Server() { return *s_server; }
 
     // A client data module of this test's program folder, configured, with its modules.
     TDMClient &Client()
@@ -235,8 +222,6 @@ protected:
             QStringLiteral("SELECT SettingsValue FROM dbo.tblSettings WHERE F_UserID = '%1' AND SettingsKey = '%2'").arg(userId, key));
     }
 
-    static inline RealBrennic *s_server = nullptr;
-    static inline QString s_error;
 
     ProgramFolder program;
     TScriptedPrompt prompt;

@@ -22,6 +22,8 @@
 #include <csignal>
 #include <memory>
 
+#include <gtest/gtest.h>
+
 namespace kestrova::test {
 
 class RealBrennic
@@ -147,6 +149,35 @@ private:
     quint16 m_httpPort = 0;
     quint16 m_discoveryPort = 0;
     std::unique_ptr<QProcess> m_process;
+};
+
+// A test suite that shares one real Brennic among its tests: started before the first, stopped
+// after the last. A derived SetUp calls this one first and returns when it skipped or failed.
+class RealBrennicSuite : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_server = new RealBrennic;
+        if (s_server->Available())
+            s_error = s_server->Start();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        s_server = nullptr;
+    }
+    void SetUp() override
+    {
+        if (!s_server->Available())
+            GTEST_SKIP();
+        ASSERT_TRUE(s_error.isEmpty()) << s_error.toStdString();
+    }
+    bool Ready() const { return !IsSkipped() && !HasFatalFailure(); }
+    static RealBrennic &Server() { return *s_server; }
+
+    static inline RealBrennic *s_server = nullptr;
+    static inline QString s_error;
 };
 
 } // namespace kestrova::test

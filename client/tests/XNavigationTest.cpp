@@ -111,26 +111,14 @@ public:
     }
 };
 
-class XNavigation : public ::testing::Test
+class XNavigation : public RealBrennicSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_server = new RealBrennic;
-        if (s_server->Available())
-            s_error = s_server->Start();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
-
     void SetUp() override
     {
-        if (!s_server->Available())
-            GTEST_SKIP();
-        ASSERT_TRUE(s_error.isEmpty()) << s_error.toStdString();
+        RealBrennicSuite::SetUp();
+        if (!Ready())
+            return;
         ASSERT_NE(XServer::Instance(), nullptr);
         s_server->ClearUsersAndSettings();
         s_server->AddUser(kBob, QStringLiteral("bob"), kBobPassword, kAdministrator);
@@ -159,8 +147,6 @@ protected:
     // The picture of this moment, numbered in step order.
     void Picture(const QString &what) { EXPECT_TRUE(pictures.Take(what)) << what.toStdString(); }
 
-    static inline RealBrennic *s_server = nullptr;
-    static inline QString s_error;
 
     ProgramFolder program;
     TScriptedPrompt prompt;

@@ -141,25 +141,14 @@ void FillPages(QWidget *wizard)
     Click(wizard, "btnAddFunctionToTemplate");
 }
 
-class SetupStart : public ::testing::Test
+class SetupStart : public RealBrennicSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_server = new RealBrennic;
-        if (s_server->Available())
-            s_error = s_server->Start();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
     void SetUp() override
     {
-        if (!s_server->Available())
-            GTEST_SKIP();
-        ASSERT_TRUE(s_error.isEmpty()) << s_error.toStdString();
+        RealBrennicSuite::SetUp();
+        if (!Ready())
+            return;
         s_server->ClearUsersAndSettings();
         program.SetSetting(QStringLiteral("Animate splash"), QStringLiteral("False"));
         for (const QString &file : {QStringLiteral("RvSetup.qor"), QStringLiteral("RvSetup.lng"), QStringLiteral("RvSplash.qor")})
@@ -168,8 +157,6 @@ protected:
     }
     QString Sql(const QString &query) const { return s_server->Db().scalar(query); }
 
-    static inline RealBrennic *s_server = nullptr;
-    static inline QString s_error;
     ProgramFolder program;
     TScriptedPrompt prompt;
     StartFactory factory;
