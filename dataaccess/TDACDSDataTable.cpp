@@ -296,13 +296,13 @@ bool TDACDSDataTable::ReloadRow(int recId)
     return found;
 }
 
-QVariant TDACDSDataTable::RowValue(int recId, const QString &fieldName) const
+QVariant TDACDSDataTable::StoredValue(int recId, const QString &fieldName) const
 {
     const int f = FieldIndexOrThrow(fieldName);
     for (const QList<Row> *rows : {&m_rows, &m_deleted})
         for (const Row &r : *rows)
             if (r.RecID == recId)
-                return r.Values[f];
+                return r.Original[f];
     return {};
 }
 

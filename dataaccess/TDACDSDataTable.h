@@ -73,8 +73,9 @@ public:
     // Reads one row again as the server stores it, by its key as fetched; its pending change
     // goes, those of other rows stay. False when the server has it no more (it leaves the table).
     bool ReloadRow(int recId);
-    // A field of the row with that RecID, whether shown or not; null when there is none.
-    QVariant RowValue(int recId, const QString &fieldName) const;
+    // A field of the row with that RecID as fetched or last applied, whether the row is shown
+    // or not; null when there is none.
+    QVariant StoredValue(int recId, const QString &fieldName) const;
     bool GetActive() const { return m_state != TDATableState::dsInactive; }
     TDATableState GetState() const { return m_state; }
     const TDAFieldList &GetFields() const { return m_fields; }

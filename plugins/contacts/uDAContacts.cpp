@@ -301,7 +301,7 @@ void TDAContacts::OfferStoredRow(const EDAChangedByAnotherUser &refusal)
     // A contact by its name, a family by its own; a row of the contact's pages by the contact.
     const TDACDSDataTable &table = *refusal.Table;
     const auto field = [&](const char *name) {
-        return table.FieldIndex(QLatin1String(name)) >= 0 ? table.RowValue(refusal.RecID, QLatin1String(name)).toString() : QString();
+        return table.FieldIndex(QLatin1String(name)) >= 0 ? table.StoredValue(refusal.RecID, QLatin1String(name)).toString() : QString();
     };
     QString name = (field("FirstName") + QLatin1Char(' ') + field("LastName")).trimmed();
     if (name.isEmpty())

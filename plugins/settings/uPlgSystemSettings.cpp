@@ -387,7 +387,7 @@ bool TplgSystemSettings::Guarded(const QString &location, const std::function<vo
         for (const char *field : {"LocationName", "MinistryFunctionName", "MinistryTemplateName", "LiturgyTemplateName",
                                   "LogonUsername", "ColorDescription"})
             if (name.isEmpty() && refusal.Table->FieldIndex(QLatin1String(field)) >= 0)
-                name = refusal.Table->RowValue(refusal.RecID, QLatin1String(field)).toString();
+                name = refusal.Table->StoredValue(refusal.RecID, QLatin1String(field)).toString();
         OfferStoredRow(this, refusal, Text(6002), Text(6003), name);
         return false;
     } catch (const std::exception &e) {
