@@ -1,7 +1,9 @@
 // Writes the changes of one dataset's delta to the database: through the schema commands it
 // names, or through INSERT/UPDATE/DELETE statements it builds from the dataset's fields (key
-// fields in the WHERE, values always bound). Hooks see each change before it is written and
-// each error; values the database set (keys, defaults, hook values) go back into the change.
+// fields in the WHERE, values always bound). An update changes only the fields it sets: a
+// named command gets the stored value of every other field. Hooks see each change before it is
+// written and each error; values the database set (keys, defaults, hook values) go back into
+// the change.
 #pragma once
 
 #include "dataaccess/DataAccessExport.h"
