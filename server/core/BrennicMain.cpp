@@ -112,6 +112,7 @@ int BrennicMain(int argc, char **argv)
     SessionLog->SetEnabled(true);
     // A service has no window: its console, or the system journal, shows what it does.
     SessionLog->SetEchoToStandardError(serviceMode);
+    SessionLog->SetKeepPrevious(true);
     SessionLog->SetFileName(folder + QStringLiteral("server_session.txt"));
     SessionLog->CreateHeader(QStringLiteral(" Quorva Data Service\t") + TvoSysInfo::GetFileVersion(QCoreApplication::applicationFilePath()),
                              QStringLiteral("Server path: ") + folder);
