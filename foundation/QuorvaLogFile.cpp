@@ -89,22 +89,8 @@ void TQorLog::SetFileName(const QString &value)
     QDir folder = info.absoluteDir();
     if (!folder.exists())
         QDir().mkdir(folder.absolutePath());
-    if (m_deleteOnChangeName && info.exists()) {
-        if (m_keepPrevious) {
-            const QString previous = PreviousFileName(m_fileName);
-            QFile::remove(previous);
-            if (QFile::rename(m_fileName, previous))
-                return;
-        }
+    if (m_deleteOnChangeName && info.exists())
         QFile::remove(m_fileName);
-    }
-}
-
-QString TQorLog::PreviousFileName(const QString &fileName)
-{
-    const QFileInfo info(fileName);
-    const QString suffix = info.suffix();
-    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".old") + (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix));
 }
 
 QString TQorLog::LogText() const

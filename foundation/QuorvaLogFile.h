@@ -26,12 +26,6 @@ public:
 
     bool DeleteOnChangeName() const { return m_deleteOnChangeName; }
     void SetDeleteOnChangeName(bool value) { m_deleteOnChangeName = value; }
-    // The file a new name would delete is kept instead as the one earlier run's, its name with
-    // ".old" before the extension (a still earlier one goes): the last words of a run that was
-    // killed survive the next start.
-    bool KeepPrevious() const { return m_keepPrevious; }
-    void SetKeepPrevious(bool value) { m_keepPrevious = value; }
-    static QString PreviousFileName(const QString &fileName);
     bool Enabled() const { return m_enabled; }
     void SetEnabled(bool value) { m_enabled = value; }
     QString FileName() const { return m_fileName; }
@@ -62,7 +56,6 @@ public:
 
 private:
     bool m_deleteOnChangeName = true;
-    bool m_keepPrevious = false;
     bool m_enabled = true;
     QString m_fileName;
     QString m_logText;
