@@ -111,8 +111,9 @@ int TLogOnService::VerifyInitialSetup(const QString &)
     }
 }
 
-// Every failure counts against the name and the address and leaves a line (never the
-// password); a name or address with too many recent failures is answered 7 unchecked.
+// Every failure counts against the name at its address and against the address, and leaves a
+// line (never the password); a name at an address, or an address, with too many recent
+// failures is answered 7 unchecked.
 int TLogOnService::VerifyUser(const QString &, const QString &Username, const QString &Password, bool InteractiveLogon,
                               const QString &WindowsAccount, bool StoreInteractiveLogon, std::unique_ptr<ROUser> &User)
 {
