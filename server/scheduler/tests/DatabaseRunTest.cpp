@@ -235,7 +235,7 @@ TEST_F(DatabaseRun, BothRankingsGiveTheSameListsAndTheSameScheduleOnTheFixturePa
     EXPECT_EQ(inMemory.size(), 11);
 }
 
-TEST_F(DatabaseRun, ALiturgysWriteClearsTheUnlockedRowsOfItsFunctionsAndSetsTheNewMembers)
+TEST_F(DatabaseRun, ALiturgysWriteSetsItsRowsOnlyWhileAllAreAsTheRunReadThem)
 {
     Parish();
     Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', FlagMinister = 1, MemberNotAttended = 1 "
@@ -245,28 +245,42 @@ TEST_F(DatabaseRun, ALiturgysWriteClearsTheUnlockedRowsOfItsFunctionsAndSetsTheN
     TAutoScheduleServiceWrite write;
     write.LiturgyID = QStringLiteral("S2");
     write.EventID = QStringLiteral("ES2");
-    write.FunctionFilter = {kServer};
     // Two members for one row: the last one given wins.
-    write.Assignments = {{Id("C"), QStringLiteral("S2-3"), EmptyGUIDText(), true}, {Id("B"), QStringLiteral("S2-3"), {}, false}};
+    write.Assignments = {{Id("C"), QStringLiteral("S2-3"), EmptyGUIDText(), true, Id("R1")},
+                         {Id("B"), QStringLiteral("S2-3"), {}, false, Id("R1")}};
     write.EventColorID = QStringLiteral("{00000000-0000-0000-0000-000000000002}");
     write.EventCode = 3;
-    repository.SaveService(write);
-    EXPECT_EQ(Members("S2"), QStringList({"R1", "G", "B"})) << "the reader is outside the filter, G is locked";
+    EXPECT_TRUE(repository.SaveService(write).isEmpty());
+    EXPECT_EQ(Members("S2"), QStringList({"R1", "G", "B"})) << "only the row given is written";
     EXPECT_EQ(db.rows(QStringLiteral("SELECT F_MinistryMemberTypeID, FlagMinister::text, MemberNotAttended::text "
                                      "FROM dbo.tblScheduledMinistryFunctions WHERE PK_ScheduledMemberID = 'S2-3'")),
               QList<QStringList>({{QString(), "0", "0"}}));
     EXPECT_EQ(Event("S2"), "2/3");
 
-    write.FunctionFilter.clear();
-    write.Assignments.clear();
+    // A row holding another member than read, a locked row and a deleted one: nothing is written.
+    write.Assignments = {{{}, QStringLiteral("S2-1"), {}, false, Id("R2")},
+                         {{}, QStringLiteral("S2-2"), {}, false, Id("G")},
+                         {{}, QStringLiteral("S2-3"), {}, false, Id("B")},
+                         {{}, QStringLiteral("S2-9"), {}, false, {}}};
     write.EventColorID.clear();
     write.EventCode = 0;
-    repository.SaveService(write);
+    const QList<TAutoScheduleChangedRow> changed = repository.SaveService(write);
+    QStringList seen;
+    for (const TAutoScheduleChangedRow &row : changed)
+        seen << QStringLiteral("%1 %2 %3 %4 %5").arg(row.ScheduledMemberID, row.Exists ? QStringLiteral("here") : QStringLiteral("gone"), row.MemberID)
+                    .arg(int(row.FlagMinister))
+                    .arg(int(row.MemberLocked));
+    EXPECT_EQ(seen, QStringList({"S2-1 here " + Id("R1") + " 1 0", "S2-2 here " + Id("G") + " 0 1", "S2-9 gone  0 0"}));
+    EXPECT_EQ(Members("S2"), QStringList({"R1", "G", "B"}));
+    EXPECT_EQ(Event("S2"), "2/3");
+
+    write.Assignments = {{{}, QStringLiteral("S2-1"), {}, false, Id("R1")}, {{}, QStringLiteral("S2-3"), {}, false, Id("B")}};
+    EXPECT_TRUE(repository.SaveService(write).isEmpty());
     EXPECT_EQ(Members("S2"), QStringList({"-", "G", "-"}));
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblEvents WHERE PK_EventID = 'ES2' AND EventLabelColorID IS NULL")),
               QStringLiteral("1"));
     EXPECT_EQ(Members("S1"), QStringList({"-", "-", "-", "-"}));
-    EXPECT_EQ(repository.RoundTrips(), 2) << "one statement per liturgy";
+    EXPECT_EQ(repository.RoundTrips(), 3) << "one statement per write";
 }
 
 TEST_F(DatabaseRun, AFailedServiceWriteKeepsItsOldMembersAndTheServicesBefore)
