@@ -369,8 +369,11 @@ TvoServiceFunction *TvoService::FindOpenFunction(const QString &partnerId, const
     if (UseCount(partnerId) > 0 && !function.AllowDuplicate)
         return nullptr;
     TvoServiceFunction *last = nullptr;
+    // A partner who already serves takes another function only where that one allows duplicates
+    // too: the function being filled allowing them says nothing about the partner's.
+    const bool serves = UseCount(partnerId) > 0;
     for (const auto &g : Functions) {
-        if (g.get() == &function || !g->InScope || g->MemberLocked)
+        if (g.get() == &function || !g->InScope || g->MemberLocked || (serves && !g->AllowDuplicate))
             continue;
         const bool tentative = std::any_of(Tentative.cbegin(), Tentative.cend(), [&](const TvoAssignementRef &e) {
             return e->ScheduledMemberID == g->ScheduledMemberID;
