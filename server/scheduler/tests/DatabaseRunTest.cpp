@@ -12,6 +12,10 @@
 #include "pgdriver/uDAADODriver.h"
 #include "server/scheduler/TAutoScheduleDARepository.h"
 #include "server/tests/CurrentSchema.h"
+#include "server/tests/LogCapture.h"
+
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -151,10 +155,12 @@ protected:
 
     bool RunDatabase(const QDate &from, const QDate &to,
                      TAutoScheduleRankingSource ranking = TAutoScheduleRankingSource::InMemory,
-                     QList<TRecordingRepository::List> *lists = nullptr)
+                     QList<TRecordingRepository::List> *lists = nullptr,
+                     const std::function<void(const TAutoScheduleServiceWrite &)> &beforeSave = {})
     {
         TAutoScheduleDARepository repository(manager, QStringLiteral("MSSQL"), ranking);
         TRecordingRepository recording(repository);
+        recording.BeforeSave = beforeSave;
         TAutoScheduleRunGuard guard(&sink, running);
         TvoAutoScheduler s({}, WallClock(from, QTime(0, 0)), WallClock(to, QTime(0, 0)), {},
                            {EmptyGUIDText(), QStringLiteral("{00000000-0000-0000-0000-000000000001}"),
@@ -164,6 +170,7 @@ protected:
         s.SetTraceFolder(folder.path());
         const bool ok = s.Execute();
         roundTrips = repository.RoundTrips();
+        leftFunctions = s.LeftFunctions();
         if (lists)
             *lists = recording.Lists;
         return ok;
@@ -172,6 +179,7 @@ protected:
     kestrova::test::TestDatabase db{kestrova::test::CurrentSchemaStage()};
     TDAConnectionManager manager;
     int roundTrips = 0;
+    int leftFunctions = 0;
 };
 
 TEST_F(DatabaseRun, AFixtureParishGetsTheHandDerivedSchedule)
@@ -325,6 +333,113 @@ TEST_F(DatabaseRun, AnAlwaysPartnerNeverServesWithoutHisOwnAlwaysPartners)
         EXPECT_EQ(Members("S1"), QStringList({"F", "-", "-", "-"}))
             << "A is refused: B cannot come with both D and E (source " << int(source) << ")";
     }
+}
+
+// Where one person holds two rows of one liturgy of the period: each such liturgy and person
+// with the functions held ("*" marks a locked row, "+" one that allows duplicates), unless
+// every row the run wrote beside a locked one, and every one after the first, allows duplicates.
+QStringList DoubledPersons(const kestrova::test::TestDatabase &db, const QDate &from)
+{
+    const QList<QStringList> rows = db.rows(QStringLiteral(
+        "SELECT s.F_ScheduledLiturgyID, s.F_MinistryMemberID, string_agg(f.MinistryFunctionName || "
+        "CASE WHEN s.MemberLocked <> 0 THEN '*' ELSE '' END || CASE WHEN f.AllowDuplicate <> 0 THEN '+' ELSE '' END, ', ' "
+        "ORDER BY s.PK_ScheduledMemberID) "
+        "FROM dbo.tblScheduledMinistryFunctions s "
+        "JOIN dbo.tblMinistryFunctions f ON f.PK_MinistryFunctionID = s.F_MinistryFunctionID "
+        "JOIN dbo.tblScheduledLiturgies l ON l.PK_ScheduledLiturgyID = s.F_ScheduledLiturgyID "
+        "JOIN dbo.tblEvents e ON e.PK_EventID = l.F_EventID "
+        "WHERE e.StartDateTime >= '%1' AND s.F_MinistryMemberID IS NOT NULL GROUP BY 1, 2 "
+        "HAVING count(*) FILTER (WHERE s.MemberLocked = 0 AND f.AllowDuplicate = 0) "
+        "> CASE WHEN bool_or(s.MemberLocked <> 0) THEN 0 ELSE 1 END ORDER BY 1, 2").arg(from.toString(Qt::ISODate)));
+    QStringList result;
+    for (const QStringList &row : rows)
+        result << row.join(QLatin1Char(' '));
+    return result;
+}
+
+// While a run over two months goes, a planner changes open rows of its last month: each kind of
+// change on rows of its own. Every one stands after the run, counted as left; the run fills the
+// other rows and gives nobody two functions beside the planner's.
+TEST_F(DatabaseRun, AssignmentsAndLocksMadeDuringARunAreKept)
+{
+    struct Change
+    {
+        const char *name;
+        int rows;
+        bool member;
+        bool locked;
+    };
+    const Change changes[] = {
+        {"assigned and locked", 30, true, true},
+        {"assigned", 30, true, false},
+        {"locked without a member", 10, false, true},
+    };
+    const TParishShape shape{100, 2};
+    GenerateParish(db, shape);
+    const QDate from = GeneratedParishStart();
+    const QString lastMonth = from.addMonths(1).toString(Qt::ISODate);
+    QMap<QString, QStringList> planned; // row -> member, lock, change
+    bool changed = false;
+    auto plan = [&](const TAutoScheduleServiceWrite &) {
+        if (std::exchange(changed, true))
+            return;
+        // Open rows of the last month with, per liturgy, the people there already.
+        const QList<QStringList> open = db.rows(QStringLiteral(
+            "SELECT s.PK_ScheduledMemberID, s.F_ScheduledLiturgyID, s.F_MinistryFunctionID FROM dbo.tblScheduledMinistryFunctions s "
+            "JOIN dbo.tblScheduledLiturgies l ON l.PK_ScheduledLiturgyID = s.F_ScheduledLiturgyID "
+            "JOIN dbo.tblEvents e ON e.PK_EventID = l.F_EventID "
+            "WHERE e.StartDateTime >= '%1' AND s.MemberLocked = 0 AND s.F_MinistryMemberID IS NULL ORDER BY 1").arg(lastMonth));
+        QMap<QString, QStringList> present;
+        for (const QStringList &row : db.rows(QStringLiteral(
+                 "SELECT F_ScheduledLiturgyID, F_MinistryMemberID FROM dbo.tblScheduledMinistryFunctions WHERE F_MinistryMemberID IS NOT NULL")))
+            present[row.at(0)] << row.at(1);
+        QMap<QString, QStringList> servers;
+        for (const QStringList &row :
+             db.rows(QStringLiteral("SELECT F_MinistryFunctionID, F_ContactID FROM dbo.tblLnkServingPrefrence ORDER BY 2")))
+            servers[row.at(0)] << row.at(1);
+        QString sql;
+        qsizetype next = 0;
+        for (const Change &change : changes)
+            for (int i = 0; i < change.rows; ++i, ++next) {
+                ASSERT_LT(next, open.size());
+                const QStringList &row = open.at(next);
+                QString member;
+                if (change.member) {
+                    // Someone who serves the function and is not in that liturgy yet.
+                    for (const QString &server : std::as_const(servers[row.at(2)]))
+                        if (member.isEmpty() && !present[row.at(1)].contains(server))
+                            member = server;
+                    present[row.at(1)] << member;
+                }
+                sql += QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = %1, F_MinistryMemberTypeID = %2, "
+                                   "MemberLocked = %3 WHERE PK_ScheduledMemberID = '%4';")
+                        .arg(member.isEmpty() ? QStringLiteral("NULL") : QLatin1Char('\'') + member + QLatin1Char('\''),
+                             member.isEmpty() ? QStringLiteral("NULL") : QLatin1Char('\'') + EmptyGUIDText() + QLatin1Char('\''))
+                        .arg(change.locked ? 1 : 0)
+                        .arg(row.at(0));
+                planned[row.at(0)] = QStringList{member, QString::number(change.locked ? 1 : 0), QString::fromLatin1(change.name)};
+            }
+        Sql(sql);
+    };
+    kestrova::test::LogCapture log;
+    ASSERT_TRUE(RunDatabase(from, from.addMonths(shape.Months), TAutoScheduleRankingSource::InMemory, nullptr, plan));
+    ASSERT_TRUE(changed);
+    for (const QStringList &row : db.rows(QStringLiteral("SELECT PK_ScheduledMemberID, coalesce(F_MinistryMemberID, ''), "
+                                                         "MemberLocked::text FROM dbo.tblScheduledMinistryFunctions"))) {
+        if (planned.contains(row.at(0))) {
+            EXPECT_EQ(row.mid(1).join(QLatin1Char(' ')).toStdString(), planned[row.at(0)].mid(0, 2).join(QLatin1Char(' ')).toStdString())
+                << planned[row.at(0)].at(2).toStdString() << " " << row.at(0).toStdString();
+        }
+    }
+    EXPECT_EQ(leftFunctions, 70);
+    EXPECT_EQ(log.texts(QStringLiteral("Warning"), QStringLiteral("Autoschedule"), QStringLiteral("RunAutoSchedule")),
+              QStringList({"70 functions were changed by another user during the run and left as they are"}));
+    EXPECT_GT(db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblScheduledMinistryFunctions s "
+                                       "JOIN dbo.tblScheduledLiturgies l ON l.PK_ScheduledLiturgyID = s.F_ScheduledLiturgyID "
+                                       "JOIN dbo.tblEvents e ON e.PK_EventID = l.F_EventID "
+                                       "WHERE e.StartDateTime >= '%1' AND s.MemberLocked = 0 AND s.F_MinistryMemberID IS NOT NULL").arg(lastMonth)).toInt(),
+              30) << "the run fills the other rows of the last month";
+    EXPECT_EQ(DoubledPersons(db, from).join(QLatin1Char('\n')).toStdString(), "");
 }
 
 } // namespace
