@@ -366,12 +366,12 @@ TvoServiceFunction *TvoService::FindOpenFunction(const QString &partnerId, const
                                                  QList<TvoServiceFunction *> &list)
 {
     list.clear();
-    if (UseCount(partnerId) > 0 && !function.AllowDuplicate)
-        return nullptr;
-    TvoServiceFunction *last = nullptr;
     // A partner who already serves takes another function only where that one allows duplicates
     // too: the function being filled allowing them says nothing about the partner's.
     const bool serves = UseCount(partnerId) > 0;
+    if (serves && !function.AllowDuplicate)
+        return nullptr;
+    TvoServiceFunction *last = nullptr;
     for (const auto &g : Functions) {
         if (g.get() == &function || !g->InScope || g->MemberLocked || (serves && !g->AllowDuplicate))
             continue;
