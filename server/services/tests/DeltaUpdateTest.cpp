@@ -31,33 +31,26 @@ struct TUpdatable
     QList<int> Changeable; // the fields the tests change
 };
 
-bool IsText(TDADataType type)
-{
-    return type == TDADataType::datString || type == TDADataType::datWideString || type == TDADataType::datMemo ||
-           type == TDADataType::datWideMemo;
-}
-
-bool IsInteger(TDADataType type)
-{
-    return type == TDADataType::datInteger || type == TDADataType::datSmallInt || type == TDADataType::datLargeInt;
-}
-
 // The n-th value (0 stored first, then the planners' values) of a field, and its SQL literal.
 QVariant ValueOf(const TDAField &field, int n, const QString &salt)
 {
-    if (field.DataType == TDADataType::datGuid || (IsText(field.DataType) && field.Size == 38))
-        return QStringLiteral("{%1-0000-4000-8000-%2}").arg(qHash(salt) % 100000000, 8, 10, QLatin1Char('0')).arg(n, 12, 10, QLatin1Char('0'));
-    if (IsText(field.DataType))
+    switch (DAValueKind(field.DataType)) {
+    case TDAValueKind::Text:
+        if (field.DataType == TDADataType::datGuid || field.Size == 38)
+            return QStringLiteral("{%1-0000-4000-8000-%2}").arg(qHash(salt) % 100000000, 8, 10, QLatin1Char('0')).arg(n, 12, 10, QLatin1Char('0'));
         return (QStringLiteral("vab").at(n) + salt).left(field.Size > 0 ? field.Size : 40);
-    if (IsInteger(field.DataType))
+    case TDAValueKind::Int32:
+    case TDAValueKind::Int64:
         return n + 1;
-    if (field.DataType == TDADataType::datBoolean)
+    case TDAValueKind::Boolean:
         return n > 0;
-    if (field.DataType == TDADataType::datDateTime)
+    case TDAValueKind::DateTime:
         return QDateTime(QDate(2026, 1, 2 + n), QTime(3, 4, 5));
-    if (field.DataType == TDADataType::datFloat || field.DataType == TDADataType::datCurrency || field.DataType == TDADataType::datDecimal)
+    case TDAValueKind::Double:
         return 1.5 + n;
-    return {};
+    default:
+        return {};
+    }
 }
 
 QString Literal(const QVariant &value)
