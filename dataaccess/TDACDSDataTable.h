@@ -59,6 +59,7 @@ public:
     void Refresh();
     bool GetActive() const { return m_state != TDATableState::dsInactive; }
     TDATableState GetState() const { return m_state; }
+    bool IsEditing() const { return m_state == TDATableState::dsEdit || m_state == TDATableState::dsInsert; }
     const TDAFieldList &GetFields() const { return m_fields; }
     int FieldIndex(const QString &fieldName) const { return DAFindField(m_fields, fieldName); }
 
@@ -104,6 +105,12 @@ public:
     void Append() { Insert(); }
     void Edit();
     void Post();
+    // Posts the row being edited or inserted; nothing otherwise.
+    void PostIfEditing()
+    {
+        if (IsEditing())
+            Post();
+    }
     void Cancel();
     void Delete();
     // Removes every row shown, each logged as a deletion to apply.

@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QUuid>
 
 #include <algorithm>
 #include <stdexcept>
@@ -18,15 +17,7 @@ using namespace Quorva;
 
 namespace {
 
-QString NewKey()
-{
-    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
-}
-
-bool Editing(const TDACDSDataTable &table)
-{
-    return table.GetState() == TDATableState::dsEdit || table.GetState() == TDATableState::dsInsert;
-}
+const QString kNotConnected = QStringLiteral("The data service cannot be reached: there is no server connection");
 
 void Reopen(TDACDSDataTable &table)
 {
@@ -36,40 +27,25 @@ void Reopen(TDACDSDataTable &table)
 
 } // namespace
 
-// ---- TDAServiceAdapter ----
+// ---- TDAGroupedContactsAdapter ----
 
-TDAServiceAdapter::TDAServiceAdapter(ServiceSource source, std::function<std::shared_ptr<IContactsService>()> contacts)
-    : m_source(std::move(source)), m_contacts(std::move(contacts))
+TDAGroupedContactsAdapter::TDAGroupedContactsAdapter(std::function<std::shared_ptr<IContactsService>()> contacts)
+    : TDAServiceAdapter(kNotConnected), m_contacts(std::move(contacts))
 {
 }
 
-QByteArray TDAServiceAdapter::GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo)
+QByteArray TDAGroupedContactsAdapter::GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo)
 {
-    if (m_grouped) {
-        const std::shared_ptr<IContactsService> contacts = m_contacts ? m_contacts() : nullptr;
-        if (!contacts)
-            throw std::runtime_error("The contacts service cannot be reached: there is no server connection");
-        const std::unique_ptr<TROBinaryMemoryStream> data = contacts->GetGroupedContacts(m_dataset, m_where);
-        return data ? data->Bytes() : QByteArray();
-    }
-    const std::shared_ptr<IDataAbstractService> service = m_source();
-    if (!service)
-        throw std::runtime_error("The data service cannot be reached: there is no server connection");
-    const std::unique_ptr<TROBinaryMemoryStream> data = service->GetData(tableNames, requestInfo);
+    if (!m_grouped)
+        return TDAServiceAdapter::GetData(tableNames, requestInfo);
+    const std::shared_ptr<IContactsService> contacts = m_contacts();
+    if (!contacts)
+        throw std::runtime_error("The contacts service cannot be reached: there is no server connection");
+    const std::unique_ptr<TROBinaryMemoryStream> data = contacts->GetGroupedContacts(m_dataset, m_where);
     return data ? data->Bytes() : QByteArray();
 }
 
-QByteArray TDAServiceAdapter::UpdateData(const QByteArray &delta)
-{
-    const std::shared_ptr<IDataAbstractService> service = m_source();
-    if (!service)
-        throw std::runtime_error("The data service cannot be reached: there is no server connection");
-    const TROBinaryMemoryStream request(delta);
-    const std::unique_ptr<TROBinaryMemoryStream> reply = service->UpdateData(&request);
-    return reply ? reply->Bytes() : QByteArray();
-}
-
-void TDAServiceAdapter::SetGroupedRequest(const QString &dataset, const QString &where)
+void TDAGroupedContactsAdapter::SetGroupedRequest(const QString &dataset, const QString &where)
 {
     m_dataset = dataset;
     m_where = where;
@@ -80,12 +56,10 @@ void TDAServiceAdapter::SetGroupedRequest(const QString &dataset, const QString 
 
 TDAContacts::TDAContacts(TRvContactsController &controller) : m_controller(controller)
 {
-    auto contacts = [this]() -> std::shared_ptr<IDataAbstractService> { return m_contacts; };
-    auto resources = [this]() -> std::shared_ptr<IDataAbstractService> { return m_resources; };
-    m_remoteContacts = std::make_unique<TDAServiceAdapter>(contacts);
-    m_remoteGroups = std::make_unique<TDAServiceAdapter>(contacts, [this] { return m_contacts; });
-    m_remoteResources = std::make_unique<TDAServiceAdapter>(resources);
-    m_remoteLookup = std::make_unique<TDAServiceAdapter>(contacts);
+    m_remoteContacts = std::make_unique<TDAServiceAdapter>(kNotConnected);
+    m_remoteGroups = std::make_unique<TDAGroupedContactsAdapter>([this] { return m_contacts; });
+    m_remoteResources = std::make_unique<TDAServiceAdapter>(kNotConnected);
+    m_remoteLookup = std::make_unique<TDAServiceAdapter>(kNotConnected);
 
     // Every updatable table of the contacts service shares one adapter so that the tables a
     // dialog changed reach the server in one call and one transaction.
@@ -134,10 +108,15 @@ void TDAContacts::SetConnection(std::shared_ptr<TROTransportChannel> channel, st
     }
     m_contacts = CoContactsService::Create(m_message, m_channel);
     m_resources = CoResourceService::Create(m_message, m_channel);
+    for (TDAServiceAdapter *adapter : {m_remoteContacts.get(), m_remoteGroups.get(), m_remoteLookup.get()})
+        adapter->SetService(m_contacts);
+    m_remoteResources->SetService(m_resources);
 }
 
 void TDAContacts::ClearConnection()
 {
+    for (TDAServiceAdapter *adapter : {m_remoteContacts.get(), m_remoteGroups.get(), m_remoteLookup.get(), m_remoteResources.get()})
+        adapter->SetService(nullptr);
     m_contacts.reset();
     m_resources.reset();
     m_channel.reset();
@@ -250,12 +229,6 @@ void TDAContacts::FilterByField(TDACDSDataTable &table, const QString &field, co
     });
 }
 
-void TDAContacts::PostIfEditing(TDACDSDataTable &table)
-{
-    if (Editing(table))
-        table.Post();
-}
-
 void TDAContacts::EditIfBrowsing(TDACDSDataTable &table)
 {
     if (table.GetState() == TDATableState::dsBrowse)
@@ -299,7 +272,7 @@ bool TDAContacts::SaveOrRevert(const QString &location, const QList<TDACDSDataTa
 {
     // Nothing to send is no reason to read every table again; a row still being edited is
     // posted by the apply.
-    const auto pending = [](const TDACDSDataTable *t) { return t->GetActive() && (Editing(*t) || t->HasChanges()); };
+    const auto pending = [](const TDACDSDataTable *t) { return t->GetActive() && (t->IsEditing() || t->HasChanges()); };
     if (std::none_of(tables.begin(), tables.end(), pending))
         return true;
     try {

@@ -953,7 +953,7 @@ void TplgGroups::PrintList()
         TDACDSDataTable &contacts = m_controller.Data().DAContactList();
         const int count = contacts.GetActive() ? contacts.GetRecordCount() : 0;
         step = QStringLiteral("ShowReportDialog ");
-        TDAServiceAdapter &request = m_controller.Data().DARemoteGroups();
+        TDAGroupedContactsAdapter &request = m_controller.Data().DARemoteGroups();
         m_controller.ShowReportDlg(TGroupsView::ReportCategory, &selection, count, &criteria, 0, exclusion, TGroupsView::ReportOverride,
                                    QStringLiteral("rpt") + request.GroupedDataset(), request.GroupedWhere());
     } catch (const std::exception &e) {

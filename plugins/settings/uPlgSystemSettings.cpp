@@ -59,12 +59,6 @@ const QStringList kHelpKeywords = {QStringLiteral("Settings_Locations"),        
                                    QString()};
 const char *const kMailKeys[] = {"MailServer", "MailSender", "MailReturn"};
 
-void PostIfEditing(TDACDSDataTable &table)
-{
-    if (table.GetState() == TDATableState::dsEdit || table.GetState() == TDATableState::dsInsert)
-        table.Post();
-}
-
 QString ErrorText(const std::exception &e)
 {
     return QString::fromUtf8(e.what());
@@ -448,7 +442,7 @@ void FollowCursor(QTableView *grid, TDATableModel *model, const std::function<vo
                          try {
                              if (!current.isValid() || current.row() == model->CurrentRow())
                                  return;
-                             PostIfEditing(*model->Table());
+                             model->Table()->PostIfEditing();
                              model->SetCurrentRow(current.row());
                          } catch (const std::exception &e) {
                              fail(ErrorText(e));
@@ -1052,7 +1046,7 @@ void TplgSystemSettings::Deactivate(QObject *)
             if (!table.GetActive())
                 return;
             try {
-                PostIfEditing(table);
+                table.PostIfEditing();
                 if (step.Always || table.HasChanges())
                     table.ApplyUpdates();
             } catch (const std::exception &e) {
@@ -1094,13 +1088,13 @@ void TplgSystemSettings::PageChanging(int page)
     setUpdatesEnabled(false);
     Guarded(QStringLiteral("cxPagePageChanging"), [this, page] {
         if (page == pgLocations) {
-            PostIfEditing(m_data.Locations);
+            m_data.Locations.PostIfEditing();
             if (m_data.Locations.GetActive() && m_data.Locations.HasChanges())
                 m_data.Locations.ApplyUpdates(true);
         } else if (page == pgLiturgies) {
-            PostIfEditing(m_data.LiturgyTemplates);
+            m_data.LiturgyTemplates.PostIfEditing();
         } else if (page == pgUsers) {
-            PostIfEditing(m_data.Users);
+            m_data.Users.PostIfEditing();
         }
     });
     setUpdatesEnabled(true);
@@ -1188,14 +1182,14 @@ void TplgSystemSettings::DeleteOnPage()
         switch (CurrentPage()) {
         case pgLocations:
             if (Confirm(2001, 2002)) {
-                PostIfEditing(m_data.Locations);
+                m_data.Locations.PostIfEditing();
                 if (DeleteLiturgies(m_data.Locations.AsString(kLocationKey)))
                     m_data.Locations.Delete();
             }
             break;
         case pgLiturgies:
             if (Confirm(2004, 2005)) {
-                PostIfEditing(m_data.LiturgyTemplates);
+                m_data.LiturgyTemplates.PostIfEditing();
                 m_data.LiturgyTemplates.Delete();
                 RefreshLiturgyTabData();
             }
@@ -1222,15 +1216,15 @@ void TplgSystemSettings::RefreshOnPage()
         switch (CurrentPage()) {
         case pgLocations:
         case pgLiturgies:
-            PostIfEditing(m_data.Locations);
-            PostIfEditing(m_data.LiturgyTemplates);
+            m_data.Locations.PostIfEditing();
+            m_data.LiturgyTemplates.PostIfEditing();
             m_data.Locations.ApplyUpdates(true);
             m_data.LiturgyTemplates.ApplyUpdates(true);
             if (CurrentPage() == pgLiturgies)
                 RefreshLiturgyTabData();
             break;
         case pgFunctions:
-            PostIfEditing(m_data.MinistryFunctions);
+            m_data.MinistryFunctions.PostIfEditing();
             if (m_data.MinistryFunctions.HasChanges())
                 m_data.MinistryFunctions.ApplyUpdates(true);
             break;
@@ -1249,7 +1243,7 @@ void TplgSystemSettings::RefreshOnPage()
             break;
         }
         case pgUsers:
-            PostIfEditing(m_data.Users);
+            m_data.Users.PostIfEditing();
             m_data.Users.ApplyUpdates(true);
             break;
         default: break;
@@ -1270,7 +1264,7 @@ void TplgSystemSettings::HelpOnPage()
 void TplgSystemSettings::InsertLocation()
 {
     Guarded(QStringLiteral("InsertLocation"), [this] {
-        PostIfEditing(m_data.Locations);
+        m_data.Locations.PostIfEditing();
         m_data.Locations.Insert();
         m_data.Locations.SetValue(QStringLiteral("LocationName"), Text(5250));
         m_locationFields->Load();
@@ -1282,7 +1276,7 @@ void TplgSystemSettings::InsertLocation()
 void TplgSystemSettings::MoveLocation(int step)
 {
     Guarded(QStringLiteral("SwapSort"), [this, step] {
-        PostIfEditing(m_data.Locations);
+        m_data.Locations.PostIfEditing();
         if (m_data.Locations.Eof() || m_data.Locations.IsNull(SortIndex))
             return;
         const int a = m_data.Locations.AsInteger(SortIndex);
@@ -1295,7 +1289,7 @@ void TplgSystemSettings::MoveLocation(int step)
 bool TplgSystemSettings::DeleteLiturgies(const QString &locationId)
 {
     return Guarded(QStringLiteral("DeleteLiturgies"), [this, &locationId] {
-        PostIfEditing(m_data.LiturgyTemplates);
+        m_data.LiturgyTemplates.PostIfEditing();
         DeleteRowsWhere(m_data.LiturgyTemplates, QStringLiteral("F_LocationID"), locationId);
     });
 }
@@ -1307,7 +1301,7 @@ void TplgSystemSettings::RefreshLiturgyTabData()
         const QSignalBlocker block(m_lvLiturgies);
         m_lvLiturgies->clear();
         TDACDSDataTable &liturgies = m_data.LiturgyTemplates;
-        PostIfEditing(liturgies);
+        liturgies.PostIfEditing();
         liturgies.Sort(LiturgyIndex);
         for (liturgies.First(); !liturgies.Eof(); liturgies.Next()) {
             auto *item = new QListWidgetItem(liturgies.AsString(QStringLiteral("LiturgyTemplateName")), m_lvLiturgies);
@@ -1330,7 +1324,7 @@ void TplgSystemSettings::SelectLiturgy(int index)
         QListWidgetItem *item = m_lvLiturgies->item(index);
         if (!item)
             return;
-        PostIfEditing(m_data.LiturgyTemplates);
+        m_data.LiturgyTemplates.PostIfEditing();
         m_data.LiturgyTemplates.Locate(kLiturgyKey, item->data(kIdRole));
         m_liturgyFields->Load();
         m_edLiturgyName->setFocus();
@@ -1341,7 +1335,7 @@ void TplgSystemSettings::InsertLiturgy()
 {
     Guarded(QStringLiteral("InsertLiturgy"), [this] {
         TDACDSDataTable &liturgies = m_data.LiturgyTemplates;
-        PostIfEditing(liturgies);
+        liturgies.PostIfEditing();
         liturgies.Insert();
         liturgies.SetValue(QStringLiteral("LiturgyTemplateName"), Text(2003));
         if (m_data.Locations.GetActive() && !m_data.Locations.Eof())
@@ -1362,7 +1356,7 @@ void TplgSystemSettings::MoveLiturgy(int step)
         const int to = from + step;
         if (from < 0 || to < 0 || to >= m_lvLiturgies->count())
             return;
-        PostIfEditing(m_data.LiturgyTemplates);
+        m_data.LiturgyTemplates.PostIfEditing();
         {
             const QSignalBlocker block(m_lvLiturgies);
             m_lvLiturgies->insertItem(to, m_lvLiturgies->takeItem(from));
@@ -1382,7 +1376,7 @@ void TplgSystemSettings::MoveLiturgy(int step)
 void TplgSystemSettings::InsertMinistryFunction()
 {
     Guarded(QStringLiteral("InsertMinistryFunction"), [this] {
-        PostIfEditing(m_data.MinistryFunctions);
+        m_data.MinistryFunctions.PostIfEditing();
         m_data.MinistryFunctions.Insert();
         m_data.MinistryFunctions.SetValue(QStringLiteral("MinistryFunctionName"), Text(4005));
         m_data.MinistryFunctions.Post();
@@ -1394,7 +1388,7 @@ void TplgSystemSettings::InsertMinistryFunction()
 void TplgSystemSettings::MoveFunction(int step)
 {
     Guarded(QStringLiteral("SwapSort"), [this, step] {
-        PostIfEditing(m_data.MinistryFunctions);
+        m_data.MinistryFunctions.PostIfEditing();
         if (m_data.MinistryFunctions.Eof() || m_data.MinistryFunctions.IsNull(SortIndex))
             return;
         const int a = m_data.MinistryFunctions.AsInteger(SortIndex);
@@ -1408,7 +1402,7 @@ void TplgSystemSettings::DeleteMinistryFunction()
 {
     Guarded(QStringLiteral("DeleteMinistryFunction"), [this] {
         TDACDSDataTable &functions = m_data.MinistryFunctions;
-        PostIfEditing(functions);
+        functions.PostIfEditing();
         const QString id = functions.AsString(kFunctionKey);
         if (id.isEmpty() || !Confirm(2009, 2010))
             return;
@@ -1417,8 +1411,8 @@ void TplgSystemSettings::DeleteMinistryFunction()
         // function row itself is deleted here. Pending changes of the three tables go first.
         TDACDSDataTable &templates = m_data.MinistryTemplates;
         TDACDSDataTable &links = m_data.LnkMinistryTemplateToMinistryFunction;
-        PostIfEditing(templates);
-        PostIfEditing(links);
+        templates.PostIfEditing();
+        links.PostIfEditing();
         for (TDACDSDataTable *table : {&functions, &templates, &links})
             if (table->HasChanges())
                 table->ApplyUpdates();
@@ -1456,7 +1450,7 @@ void TplgSystemSettings::RefreshTemplateTabData()
         m_tvTemplates->clear();
         TDACDSDataTable &templates = m_data.MinistryTemplates;
         TDACDSDataTable &links = m_data.LnkMinistryTemplateToMinistryFunction;
-        PostIfEditing(templates);
+        templates.PostIfEditing();
         if (templates.HasChanges())
             templates.ApplyUpdates();
         templates.Sort(SortIndex);
@@ -1506,7 +1500,7 @@ void TplgSystemSettings::InsertTemplate()
 {
     Guarded(QStringLiteral("InsertTemplate"), [this] {
         TDACDSDataTable &templates = m_data.MinistryTemplates;
-        PostIfEditing(templates);
+        templates.PostIfEditing();
         templates.Insert();
         templates.SetValue(QStringLiteral("MinistryTemplateName"), Text(2006));
         templates.Post();
@@ -1526,7 +1520,7 @@ void TplgSystemSettings::RenameTemplate(QTreeWidgetItem *node, const QString &te
 {
     Guarded(QStringLiteral("UpdateTemplateCaption"), [this, node, &text] {
         TDACDSDataTable &templates = m_data.MinistryTemplates;
-        PostIfEditing(templates);
+        templates.PostIfEditing();
         if (!templates.Locate(kTemplateKey, node->data(0, kIdRole)))
             return;
         // An empty name is refused: the template keeps, and shows, the name it has.
@@ -1597,13 +1591,13 @@ void TplgSystemSettings::RemoveMinistryTemplate()
             return;
         const QString id = node->data(0, kIdRole).toString();
         TDACDSDataTable &templates = m_data.MinistryTemplates;
-        PostIfEditing(templates);
+        templates.PostIfEditing();
         if (!templates.Locate(kTemplateKey, id))
             return;
         // Saved at once, links before their template: the database drops a template's links
         // with it, and a later deletion of a link already gone would be refused.
         TDACDSDataTable &links = m_data.LnkMinistryTemplateToMinistryFunction;
-        PostIfEditing(links);
+        links.PostIfEditing();
         for (TDACDSDataTable *table : {&templates, &links})
             if (table->HasChanges())
                 table->ApplyUpdates();
@@ -1629,7 +1623,7 @@ void TplgSystemSettings::MoveTemplate(int step)
         if (!neighbour)
             return;
         TDACDSDataTable &templates = m_data.MinistryTemplates;
-        PostIfEditing(templates);
+        templates.PostIfEditing();
         if (!templates.Locate(kTemplateKey, neighbour->data(0, kIdRole)))
             return;
         const int b = templates.AsInteger(SortIndex);
@@ -1685,7 +1679,7 @@ bool TplgSystemSettings::IsCurrentUser(const QString &userId) const
 void TplgSystemSettings::InserNewUser()
 {
     Guarded(QStringLiteral("InserNewUser"), [this] {
-        PostIfEditing(m_data.Users);
+        m_data.Users.PostIfEditing();
         m_data.Users.Insert();
         m_data.Users.SetValue(QStringLiteral("LogonUsername"), Text(5241));
         m_userFields->Load();
@@ -1738,7 +1732,7 @@ void TplgSystemSettings::DeleteSelectedUser()
 {
     Guarded(QStringLiteral("DeleteSelectedUser"), [this] {
         TDACDSDataTable &users = m_data.Users;
-        PostIfEditing(users);
+        users.PostIfEditing();
         const QString id = users.AsString(kUserKey);
         if (id.isEmpty() || IsCurrentUser(id))
             return;

@@ -55,20 +55,9 @@ const QString kLinkTemplate = QStringLiteral("F_MinistryTemplateID");
 const QString kLinkFunction = QStringLiteral("F_MinistryFunctionID");
 const QString kLinkCount = QStringLiteral("MinistryFunctionCount");
 
-bool Editing(const TDACDSDataTable &t)
-{
-    return t.GetState() == TDATableState::dsEdit || t.GetState() == TDATableState::dsInsert;
-}
-
-void PostPending(TDACDSDataTable &t)
-{
-    if (Editing(t))
-        t.Post();
-}
-
 void EditCurrent(TDACDSDataTable &t)
 {
-    if (!Editing(t))
+    if (!t.IsEditing())
         t.Edit();
 }
 
@@ -607,7 +596,7 @@ bool TplgInitialSetup::NamesGiven()
     try {
         TDASetup &setup = Data();
         if (m_step == 2) {
-            PostPending(setup.Locations);
+            setup.Locations.PostIfEditing();
             const QString unnamed = FirstUnnamedKey(setup.Locations, kLocationID, kLocationName);
             if (unnamed.isEmpty())
                 return true;
@@ -620,7 +609,7 @@ bool TplgInitialSetup::NamesGiven()
             return false;
         }
         if (m_step == 3) {
-            PostPending(setup.LiturgyTemplates);
+            setup.LiturgyTemplates.PostIfEditing();
             const QString unnamed = FirstUnnamedKey(setup.LiturgyTemplates, kLiturgyID, kLiturgyName);
             if (unnamed.isEmpty())
                 return true;
@@ -705,7 +694,7 @@ void TplgInitialSetup::FillLocationList()
 {
     try {
         TDACDSDataTable &t = Data().Locations;
-        PostPending(t);
+        t.PostIfEditing();
         // After a removal the cursor may stand past the last row: then the first is current.
         const QString current = t.Eof() ? QString() : t.AsString(kLocationID);
         m_filling = true;
@@ -783,7 +772,7 @@ void TplgInitialSetup::acAddLocationExecute()
 {
     try {
         TDACDSDataTable &t = Data().Locations;
-        PostPending(t);
+        t.PostIfEditing();
         t.Insert();
         t.SetValue(kLocationName, NewLocationName(Text(1506), m_lstLocations->count()));
         t.Post();
@@ -806,7 +795,7 @@ void TplgInitialSetup::acRemoveLocationExecute()
                          QMessageBox::No) != QMessageBox::Yes)
             return;
         TDACDSDataTable &t = Data().Locations;
-        if (Editing(t))
+        if (t.IsEditing())
             t.Cancel();
         const QString id = item->data(kIdRole).toString();
         RemoveLiturgyFromLocation(id);
@@ -827,7 +816,7 @@ void TplgInitialSetup::RemoveLiturgyFromLocation(const QString &locationId)
 {
     try {
         TDACDSDataTable &t = Data().LiturgyTemplates;
-        PostPending(t);
+        t.PostIfEditing();
         FilterOn(t, QStringLiteral("F_LocationID"), locationId);
         DeleteShown(t);
         t.ClearFilter();
@@ -851,7 +840,7 @@ void TplgInitialSetup::PrepareLiturgyTab()
     m_filling = true;
     try {
         TDASetup &setup = Data();
-        PostPending(setup.LiturgyTemplates);
+        setup.LiturgyTemplates.PostIfEditing();
         FillLocationBox();
         m_tvLiturgies->clear();
         for (const auto &[locationId, locationName] : Rows(setup.Locations, kLocationID, kLocationName)) {
@@ -874,7 +863,7 @@ void TplgInitialSetup::LiturgySelected()
 {
     try {
         TDACDSDataTable &t = Data().LiturgyTemplates;
-        PostPending(t);
+        t.PostIfEditing();
         QTreeWidgetItem *node = m_tvLiturgies->currentItem();
         if (!node || !t.Locate(kLiturgyID, node->data(0, kIdRole)))
             return;
@@ -914,8 +903,8 @@ void TplgInitialSetup::acAddLiturgyExecute()
 {
     try {
         TDASetup &setup = Data();
-        PostPending(setup.Locations);
-        PostPending(setup.LiturgyTemplates);
+        setup.Locations.PostIfEditing();
+        setup.LiturgyTemplates.PostIfEditing();
         // A liturgy belongs to the current location, else to the first there is.
         if (setup.Locations.Eof())
             setup.Locations.First();
@@ -962,7 +951,7 @@ void TplgInitialSetup::acRemoveLiturgyExecute()
                          QMessageBox::No) != QMessageBox::Yes)
             return;
         TDACDSDataTable &t = Data().LiturgyTemplates;
-        PostPending(t);
+        t.PostIfEditing();
         if (t.Locate(kLiturgyID, node->data(0, kIdRole)))
             t.Delete();
         delete node;
@@ -1010,8 +999,8 @@ void TplgInitialSetup::PrepareMinistryTab()
         m_tvTemplates->clear();
         if (!setup.MinistryTemplates.GetActive())
             setup.MinistryTemplates.Open();
-        PostPending(setup.MinistryTemplates);
-        PostPending(setup.LnkMinistryTemplateToMinistryFunction);
+        setup.MinistryTemplates.PostIfEditing();
+        setup.LnkMinistryTemplateToMinistryFunction.PostIfEditing();
         TDACDSDataTable &links = setup.LnkMinistryTemplateToMinistryFunction;
         for (const auto &[templateId, templateName] : Rows(setup.MinistryTemplates, kTemplateID, kTemplateName)) {
             auto *node = new QTreeWidgetItem(m_tvTemplates, {templateName});
@@ -1045,7 +1034,7 @@ void TplgInitialSetup::acAddTemplateExecute()
 {
     try {
         TDACDSDataTable &t = Data().MinistryTemplates;
-        PostPending(t);
+        t.PostIfEditing();
         t.Insert();
         t.SetValue(kTemplateName, Text(1510, true));
         const QString id = t.AsString(kTemplateID);
@@ -1071,7 +1060,7 @@ void TplgInitialSetup::TemplateItemChanged(QTreeWidgetItem *item)
         return;
     try {
         TDACDSDataTable &t = Data().MinistryTemplates; // UpdateTemplateCaption
-        PostPending(t);
+        t.PostIfEditing();
         if (!t.Locate(kTemplateID, item->data(0, kIdRole)))
             return;
         // An empty name is refused: the template keeps, and shows, the name it has.
@@ -1103,11 +1092,11 @@ void TplgInitialSetup::acRemoveTemplateExecute()
         TDASetup &setup = Data();
         const QString id = node->data(0, kIdRole).toString();
         TDACDSDataTable &links = setup.LnkMinistryTemplateToMinistryFunction;
-        PostPending(links);
+        links.PostIfEditing();
         FilterOn(links, kLinkTemplate, id);
         DeleteShown(links);
         links.ClearFilter();
-        PostPending(setup.MinistryTemplates);
+        setup.MinistryTemplates.PostIfEditing();
         if (setup.MinistryTemplates.Locate(kTemplateID, id))
             setup.MinistryTemplates.Delete();
         delete node;
@@ -1124,43 +1113,23 @@ void TplgInitialSetup::AddFunctionToTemplate(QTreeWidgetItem *templateNode, QTre
     if (!templateNode || !functionNode)
         return;
     TDACDSDataTable &links = Data().LnkMinistryTemplateToMinistryFunction;
-    PostPending(links);
-    links.ClearFilter();
-    const QString templateId = templateNode->data(0, kIdRole).toString();
+    links.PostIfEditing();
     const QString functionId = functionNode->data(0, kIdRole).toString();
-    const int templateField = links.FieldIndex(kLinkTemplate);
-    const int functionField = links.FieldIndex(kLinkFunction);
-    int found = -1;
-    for (int i = 0; i < links.GetRecordCount() && found < 0; ++i)
-        if (links.ValueAt(i, templateField).toString() == templateId && links.ValueAt(i, functionField).toString() == functionId)
-            found = i;
-    if (found >= 0) {
-        links.SetRecNo(found);
-        links.Edit();
-        links.SetValue(kLinkCount, links.AsInteger(kLinkCount) + 1);
-        links.Post();
-    } else {
-        links.Insert();
-        links.SetValue(kLinkFunction, functionId);
-        links.SetValue(kLinkTemplate, templateId);
-        links.SetValue(kLinkCount, 1);
-        const QString linkId = links.AsString(kLinkID);
-        links.Post();
-        links.Locate(kLinkID, linkId);
+    const TemplateLinks::TTemplateLink link =
+        TemplateLinks::AddFunctionToTemplate(links, templateNode->data(0, kIdRole).toString(), functionId);
+    if (link.Inserted) {
         auto *child = new QTreeWidgetItem(templateNode, {LinkNodeText(functionNode->text(0), 1)});
-        child->setData(0, kIdRole, linkId);
+        child->setData(0, kIdRole, link.LinkID);
         child->setData(0, kSecondRole, functionId);
         child->setData(0, kCountRole, 1);
         templateNode->setExpanded(true);
         m_tvTemplates->setCurrentItem(child);
     }
-    const QString linkId = links.AsString(kLinkID);
-    const int count = links.AsInteger(kLinkCount);
     for (int i = 0; i < templateNode->childCount(); ++i) {
         QTreeWidgetItem *child = templateNode->child(i);
-        if (child->data(0, kIdRole).toString() == linkId) {
-            child->setData(0, kCountRole, count);
-            child->setText(0, LinkNodeText(functionNode->text(0), count));
+        if (child->data(0, kIdRole).toString() == link.LinkID) {
+            child->setData(0, kCountRole, link.Count);
+            child->setText(0, LinkNodeText(functionNode->text(0), link.Count));
             m_tvTemplates->setCurrentItem(child);
         }
     }
@@ -1181,21 +1150,17 @@ void TplgInitialSetup::RemoveMinistryFunction(QTreeWidgetItem *linkNode)
     if (!linkNode || !linkNode->parent())
         return;
     TDACDSDataTable &links = Data().LnkMinistryTemplateToMinistryFunction;
-    PostPending(links);
-    links.ClearFilter();
-    if (!links.Locate(kLinkID, linkNode->data(0, kIdRole)))
+    links.PostIfEditing();
+    const std::optional<TemplateLinks::TTemplateLink> link =
+        TemplateLinks::RemoveFunctionFromTemplate(links, linkNode->data(0, kIdRole).toString());
+    if (!link)
         return;
-    const int count = links.AsInteger(kLinkCount);
-    if (count > 1) {
-        links.Edit();
-        links.SetValue(kLinkCount, count - 1);
-        links.Post();
-        linkNode->setData(0, kCountRole, count - 1);
-        linkNode->setText(0, LinkNodeText(FunctionName(linkNode->data(0, kSecondRole).toString()), count - 1));
-    } else {
-        links.Delete();
+    if (link->LinkID.isEmpty()) {
         delete linkNode;
+        return;
     }
+    linkNode->setData(0, kCountRole, link->Count);
+    linkNode->setText(0, LinkNodeText(FunctionName(linkNode->data(0, kSecondRole).toString()), link->Count));
 }
 
 void TplgInitialSetup::acRemoveFunctionFromTemplateExecute()
@@ -1214,7 +1179,7 @@ void TplgInitialSetup::acNewFunctionExecute()
         if (QApplication::focusWidget() && m_tvFunctions->viewport()->isAncestorOf(QApplication::focusWidget()))
             return; // a name is being edited
         TDACDSDataTable &t = Data().MinistryFunctions;
-        PostPending(t);
+        t.PostIfEditing();
         t.Insert();
         t.SetValue(kFunctionName, Text(1203));
         const QString id = t.AsString(kFunctionID);
@@ -1241,7 +1206,7 @@ void TplgInitialSetup::FunctionItemChanged(QTreeWidgetItem *item)
     try {
         const QString name = item->text(0);
         TDACDSDataTable &t = Data().MinistryFunctions; // UpdateFunctionCaption
-        PostPending(t);
+        t.PostIfEditing();
         const QString id = item->data(0, kIdRole).toString();
         if (!t.Locate(kFunctionID, id))
             return;
@@ -1279,8 +1244,8 @@ void TplgInitialSetup::acDeleteFunctionExecute()
         TDASetup &setup = Data();
         const QString id = node->data(0, kIdRole).toString();
         TDACDSDataTable &links = setup.LnkMinistryTemplateToMinistryFunction;
-        PostPending(links);
-        PostPending(setup.MinistryFunctions);
+        links.PostIfEditing();
+        setup.MinistryFunctions.PostIfEditing();
         links.ClearFilter();
         if (!setup.MinistryFunctions.Locate(kFunctionID, id))
             return;
