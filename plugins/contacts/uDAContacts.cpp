@@ -199,11 +199,11 @@ void TDAContacts::BindStamps()
     m_unavailability->OnAfterInsert = [this](TDACDSDataTable &t) { Stamp(t, true, QStringLiteral("PK_UnavailiableID"), true); };
     m_unavailability->OnAfterEdit = modified;
     m_groupsList->OnAfterInsert = [this](TDACDSDataTable &t) {
-        m_controller.WriteHostLog(QorLogLevel::Debug, QStringLiteral("F1"), QStringLiteral("INSERT"));
+        m_controller.WriteLog(QorLogLevel::Debug, {QStringLiteral("F1")}, QStringLiteral("INSERT"));
         Stamp(t, true, QStringLiteral("PK_GroupID"), true);
     };
     m_groupsList->OnAfterEdit = [this](TDACDSDataTable &t) {
-        m_controller.WriteHostLog(QorLogLevel::Debug, QStringLiteral("F1"), QStringLiteral("EDIT"));
+        m_controller.WriteLog(QorLogLevel::Debug, {QStringLiteral("F1")}, QStringLiteral("EDIT"));
         Stamp(t, false, {}, false);
     };
     m_allRules->OnAfterInsert = [this](TDACDSDataTable &t) { Stamp(t, true, QStringLiteral("PK_RuleLnkID"), true); };
@@ -263,11 +263,6 @@ TSearchListItem TDAContacts::ContactSearchItem(const QString &key, const QString
     return item;
 }
 
-void TDAContacts::Fail(const QString &location, const std::exception &e) const
-{
-    m_controller.WriteHostLog(QorLogLevel::Severe, location, QString::fromUtf8(e.what()));
-}
-
 bool TDAContacts::SaveOrRevert(const QString &location, const QList<TDACDSDataTable *> &tables, bool refetch)
 {
     // Nothing to send is no reason to read every table again; a row still being edited is
@@ -305,7 +300,7 @@ void TDAContacts::CancelAll(const QList<TDACDSDataTable *> &tables)
 
 void TDAContacts::RevertAfterFailure(const QString &location, const QString &reason, const QList<TDACDSDataTable *> &tables)
 {
-    m_controller.WriteHostLog(QorLogLevel::Severe, location, reason);
+    m_controller.WriteLog(QorLogLevel::Severe, {location}, reason);
     CancelAll(tables);
     for (TDACDSDataTable *table : tables) {
         if (!table->GetActive())
@@ -314,7 +309,7 @@ void TDAContacts::RevertAfterFailure(const QString &location, const QString &rea
             table->Refresh();
         } catch (const std::exception &e) {
             // The server is gone altogether: the table shows what it last read.
-            m_controller.WriteHostLog(QorLogLevel::Severe, location, QString::fromUtf8(e.what()));
+            QorLogFailure(&m_controller, location, e);
         }
     }
     if (ShowSaveFailure)
@@ -369,7 +364,7 @@ void TDAContacts::PrepareContactData(const QString &key)
         m_ministerSchedule->SetWhere(where);
         m_ministerSchedule->Open();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("PrepareContactData"), e);
+        QorLogFailure(&m_controller, QStringLiteral("PrepareContactData"), e);
         throw;
     }
 }
@@ -426,7 +421,7 @@ bool TDAContacts::RunAndSaveContact(const QString &key, bool isNew)
             SaveContact(isNew);
             return true;
         } catch (const std::exception &e) {
-            Fail(isNew ? QStringLiteral("NewContact") : QStringLiteral("EditContact"), e);
+            QorLogFailure(&m_controller, isNew ? QStringLiteral("NewContact") : QStringLiteral("EditContact"), e);
             if (ShowSaveFailure)
                 ShowSaveFailure(QString::fromUtf8(e.what()));
         }
@@ -452,12 +447,12 @@ bool TDAContacts::EditContact(const QString &key)
         if (saved && m_contactList->GetActive())
             RefreshIfClean(*m_contactList);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("EditContact"), e);
+        QorLogFailure(&m_controller, QStringLiteral("EditContact"), e);
     }
     try {
         RestoreContactList();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("EditContact"), e);
+        QorLogFailure(&m_controller, QStringLiteral("EditContact"), e);
     }
     return saved;
 }
@@ -491,7 +486,7 @@ bool TDAContacts::NewContact(const QString &copyOf)
         }
         RestoreContactList();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("NewContact"), e);
+        QorLogFailure(&m_controller, QStringLiteral("NewContact"), e);
         CancelContactDialogTables();
     }
     return saved;
@@ -522,7 +517,7 @@ void TDAContacts::NewFamily()
             CurrentFamilyID = key;
         m_contactList->ClearFilter();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("NewFamily"), e);
+        QorLogFailure(&m_controller, QStringLiteral("NewFamily"), e);
         m_contactList->ClearFilter();
     }
 }
@@ -545,7 +540,7 @@ bool TDAContacts::EditFamily(const QString &key)
             m_familyList->Locate(QStringLiteral("PK_FamilyID"), key);
         return true;
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("EditFamily"), e);
+        QorLogFailure(&m_controller, QStringLiteral("EditFamily"), e);
         m_contactList->ClearFilter();
         return false;
     }
@@ -567,7 +562,7 @@ bool TDAContacts::RunFamilyUntilSaved(int mode, const QString &where)
                 RefreshIfClean(*m_familyList);
             return true;
         } catch (const std::exception &e) {
-            Fail(where, e);
+            QorLogFailure(&m_controller, where, e);
             if (ShowSaveFailure)
                 ShowSaveFailure(QString::fromUtf8(e.what()));
         }
@@ -579,7 +574,7 @@ int TDAContacts::ShowFamilyDialog(int mode)
     try {
         return int(RunFamily(mode));
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("ShowFamilyDialog"), e);
+        QorLogFailure(&m_controller, QStringLiteral("ShowFamilyDialog"), e);
         return int(TModalResult::Cancel);
     }
 }

@@ -209,7 +209,6 @@ private:
     bool RunFamilyUntilSaved(int mode, const QString &where);
     void RestoreContactList();
     void RefreshIfClean(TDACDSDataTable &table);
-    void Fail(const QString &location, const std::exception &e) const;
 
     TRvContactsController &m_controller;
     std::shared_ptr<TROTransportChannel> m_channel;

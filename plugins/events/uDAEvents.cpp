@@ -166,7 +166,7 @@ bool TDAEvents::ContactIsInUse(const TSearchObject &member, const QDateTime &dat
                             QMessageBox::No)
             == QMessageBox::No;
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("ContactIsInUse"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("ContactIsInUse"), e);
         return false;
     }
 }
@@ -181,7 +181,7 @@ bool TDAEvents::UnAssign(const QStringList &eventIds, bool includeLocked)
             tbl_DAEventList1.Refresh();
         return true;
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("RemoveAllAssigments"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("RemoveAllAssigments"), e);
         return false;
     }
 }
@@ -216,7 +216,7 @@ QString TDAEvents::GetEventDetails(const QString &eventId)
         for (f.First(); !f.Eof(); f.Next())
             result += QStringLiteral("%1 (%2)\r").arg(f.AsString(QStringLiteral("MemberCaption")), nameOf(f.AsString(QStringLiteral("F_MinistryFunctionID"))));
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("GetEventDetails"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("GetEventDetails"), e);
     }
     return result;
 }
@@ -237,7 +237,7 @@ int TDAEvents::LiturgiesInPeriode(const QDateTime &endDate, const QDateTime &sta
             return start >= from && start < until;
         });
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("LiturgiesInPeriode, AStart:") + from.toString(Qt::ISODate) + QStringLiteral(" - ")
+        QorLogFailure(RvEvents(), QStringLiteral("LiturgiesInPeriode, AStart:") + from.toString(Qt::ISODate) + QStringLiteral(" - ")
                        + until.toString(Qt::ISODate),
                    e);
         return -1;

@@ -340,7 +340,7 @@ TplgSystemSettings::TplgSystemSettings(TRvSettingsController &controller)
         PageChanged(page);
     });
     for (TFieldBinder *binder : {m_locationFields, m_liturgyFields, m_functionFields, m_userFields})
-        binder->OnFailure = [this](const QString &message) { m_controller.WriteLog(QorLogLevel::Severe, message, QStringLiteral("FieldEdit")); };
+        binder->OnFailure = [this](const QString &message) { m_controller.WriteLog(QorLogLevel::Severe, {QStringLiteral("FieldEdit")}, message); };
     const QList<QPair<TFieldBinder *, int>> nameMessages = {
         {m_locationFields, 5261}, {m_liturgyFields, 5262}, {m_functionFields, 5263}, {m_userFields, 5265}};
     for (const auto &[binder, message] : nameMessages)
@@ -365,17 +365,6 @@ void TplgSystemSettings::CheckNames()
 {
     for (TFieldBinder *binder : {m_locationFields, m_liturgyFields, m_functionFields, m_userFields})
         binder->CheckNames();
-}
-
-bool TplgSystemSettings::Guarded(const QString &location, const std::function<void()> &step)
-{
-    try {
-        step();
-        return true;
-    } catch (const std::exception &e) {
-        m_controller.WriteLog(QorLogLevel::Severe, ErrorText(e), location);
-        return false;
-    }
 }
 
 // ---------------------------------------------------------------- building
@@ -501,7 +490,7 @@ void TplgSystemSettings::BuildActions()
     connect(m_acShowHelp, &QAction::triggered, m_acHelp, &QAction::trigger);
     for (QAction *report : {m_acPreview, m_acPrint})
         connect(report, &QAction::triggered, this, [this] {
-            Guarded(QStringLiteral("ShowReport"), [this] { m_controller.ShowReport(ReportCategory, CurrentPage()); });
+            QorGuarded(&m_controller, QStringLiteral("ShowReport"), [this] { m_controller.ShowReport(ReportCategory, CurrentPage()); });
         });
     connect(m_acAbout, &QAction::triggered, this, [this] {
         if (auto about = host_cast<IAboutHost>(m_controller.Host()))
@@ -537,7 +526,7 @@ void TplgSystemSettings::BuildActions()
     connect(m_acTemplateUp, &QAction::triggered, this, [this] { MoveTemplate(-1); });
     connect(m_acTemplateDown, &QAction::triggered, this, [this] { MoveTemplate(1); });
     connect(m_acAddFunction, &QAction::triggered, this, [this] {
-        Guarded(QStringLiteral("acAddMinistryFunctionExecute"),
+        QorGuarded(&m_controller, QStringLiteral("acAddMinistryFunctionExecute"),
                 [this] { AddFunctionToTemplate(SelectedTemplateNode(), m_tvFunctions->currentItem()); });
     });
     connect(m_acRemoveFunction, &QAction::triggered, this, [this] {
@@ -575,7 +564,7 @@ QWidget *TplgSystemSettings::BuildLocationsPage()
     m_locationModel->SetColumns({QStringLiteral("LocationName")});
     m_grdLocations->setModel(m_locationModel);
     FollowCursor(m_grdLocations, m_locationModel,
-                 [this](const QString &m) { m_controller.WriteLog(QorLogLevel::Severe, m, QStringLiteral("grdLocationTV")); });
+                 [this](const QString &m) { m_controller.WriteLog(QorLogLevel::Severe, {QStringLiteral("grdLocationTV")}, m); });
     connect(m_grdLocations->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { UpdateActions(); });
 
     m_locationFields = new TFieldBinder(m_data.Locations, page);
@@ -670,7 +659,7 @@ QWidget *TplgSystemSettings::BuildFunctionsPage()
     m_functionModel->SetCaption(QStringLiteral("MinistryFunctionName"), QStringLiteral("Ministry functions"));
     m_grdFunctions->setModel(m_functionModel);
     FollowCursor(m_grdFunctions, m_functionModel,
-                 [this](const QString &m) { m_controller.WriteLog(QorLogLevel::Severe, m, QStringLiteral("grdFunctions")); });
+                 [this](const QString &m) { m_controller.WriteLog(QorLogLevel::Severe, {QStringLiteral("grdFunctions")}, m); });
     connect(m_grdFunctions->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { UpdateActions(); });
 
     m_functionFields = new TFieldBinder(m_data.MinistryFunctions, page);
@@ -733,7 +722,7 @@ QWidget *TplgSystemSettings::BuildTemplatesPage()
             RemoveMinistryFunction(node);
     });
     connect(m_tvFunctions, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *node, int) {
-        Guarded(QStringLiteral("tvFunctionsDblClick"), [this, node] { AddFunctionToTemplate(SelectedTemplateNode(), node); });
+        QorGuarded(&m_controller, QStringLiteral("tvFunctionsDblClick"), [this, node] { AddFunctionToTemplate(SelectedTemplateNode(), node); });
     });
 
     auto labelled = [&](QWidget *tree, int caption) {
@@ -769,7 +758,7 @@ QWidget *TplgSystemSettings::BuildUsersPage()
     m_userModel->SetColumns({QStringLiteral("LogonUsername")});
     m_grdUsers->setModel(m_userModel);
     FollowCursor(m_grdUsers, m_userModel,
-                 [this](const QString &m) { m_controller.WriteLog(QorLogLevel::Severe, m, QStringLiteral("grdTblView")); });
+                 [this](const QString &m) { m_controller.WriteLog(QorLogLevel::Severe, {QStringLiteral("grdTblView")}, m); });
     connect(m_grdUsers->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UserSelectionChanged(); });
     connect(m_grdUsers->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { UserSelectionChanged(); });
 
@@ -1006,7 +995,7 @@ void TplgSystemSettings::Activate(QObject *)
             binder->Load();
         UpdateActions();
     } catch (const std::exception &e) {
-        m_controller.WriteLog(QorLogLevel::Severe, ErrorText(e), QStringLiteral("OnActivate"));
+        QorLogFailure(&m_controller, QStringLiteral("OnActivate"), e);
     }
 }
 
@@ -1041,7 +1030,7 @@ void TplgSystemSettings::Deactivate(QObject *)
                           {&m_data.LnkMinistryTemplateToMinistryFunction, true, true},
                           {&m_data.Users, true, false}};
     for (const Step &step : steps) {
-        Guarded(QStringLiteral("OnDeactivate"), [&step] {
+        QorGuarded(&m_controller, QStringLiteral("OnDeactivate"), [&step] {
             TDACDSDataTable &table = *step.Table;
             if (!table.GetActive())
                 return;
@@ -1056,7 +1045,7 @@ void TplgSystemSettings::Deactivate(QObject *)
                 table.Close();
         });
     }
-    Guarded(QStringLiteral("OnDeactivate"), [this] { m_data.UserLevels.Close(); });
+    QorGuarded(&m_controller, QStringLiteral("OnDeactivate"), [this] { m_data.UserLevels.Close(); });
     m_optionsLoaded = false;
 }
 
@@ -1086,7 +1075,7 @@ void TplgSystemSettings::PageChanging(int page)
 {
     CheckNames();
     setUpdatesEnabled(false);
-    Guarded(QStringLiteral("cxPagePageChanging"), [this, page] {
+    QorGuarded(&m_controller, QStringLiteral("cxPagePageChanging"), [this, page] {
         if (page == pgLocations) {
             m_data.Locations.PostIfEditing();
             if (m_data.Locations.GetActive() && m_data.Locations.HasChanges())
@@ -1103,7 +1092,7 @@ void TplgSystemSettings::PageChanging(int page)
 void TplgSystemSettings::PageChanged(int page)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    Guarded(QStringLiteral("cxPageChange"), [this, page] {
+    QorGuarded(&m_controller, QStringLiteral("cxPageChange"), [this, page] {
         PushSmartHelp(101 + page, 101);
         if (page == pgLocations)
             m_grdLocations->setFocus();
@@ -1178,7 +1167,7 @@ void TplgSystemSettings::DeleteOnPage()
     UpdateActions();
     if (!m_acDelete->isEnabled())
         return;
-    Guarded(QStringLiteral("acDeleteExecute"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("acDeleteExecute"), [this] {
         switch (CurrentPage()) {
         case pgLocations:
             if (Confirm(2001, 2002)) {
@@ -1212,7 +1201,7 @@ void TplgSystemSettings::DeleteOnPage()
 void TplgSystemSettings::RefreshOnPage()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    Guarded(QStringLiteral("acRefreshExecute"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("acRefreshExecute"), [this] {
         switch (CurrentPage()) {
         case pgLocations:
         case pgLiturgies:
@@ -1263,7 +1252,7 @@ void TplgSystemSettings::HelpOnPage()
 
 void TplgSystemSettings::InsertLocation()
 {
-    Guarded(QStringLiteral("InsertLocation"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("InsertLocation"), [this] {
         m_data.Locations.PostIfEditing();
         m_data.Locations.Insert();
         m_data.Locations.SetValue(QStringLiteral("LocationName"), Text(5250));
@@ -1275,7 +1264,7 @@ void TplgSystemSettings::InsertLocation()
 
 void TplgSystemSettings::MoveLocation(int step)
 {
-    Guarded(QStringLiteral("SwapSort"), [this, step] {
+    QorGuarded(&m_controller, QStringLiteral("SwapSort"), [this, step] {
         m_data.Locations.PostIfEditing();
         if (m_data.Locations.Eof() || m_data.Locations.IsNull(SortIndex))
             return;
@@ -1288,7 +1277,7 @@ void TplgSystemSettings::MoveLocation(int step)
 
 bool TplgSystemSettings::DeleteLiturgies(const QString &locationId)
 {
-    return Guarded(QStringLiteral("DeleteLiturgies"), [this, &locationId] {
+    return QorGuarded(&m_controller, QStringLiteral("DeleteLiturgies"), [this, &locationId] {
         m_data.LiturgyTemplates.PostIfEditing();
         DeleteRowsWhere(m_data.LiturgyTemplates, QStringLiteral("F_LocationID"), locationId);
     });
@@ -1296,7 +1285,7 @@ bool TplgSystemSettings::DeleteLiturgies(const QString &locationId)
 
 void TplgSystemSettings::RefreshLiturgyTabData()
 {
-    Guarded(QStringLiteral("RefreshLiturgyTabData"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("RefreshLiturgyTabData"), [this] {
         const int selected = m_lvLiturgies->currentRow();
         const QSignalBlocker block(m_lvLiturgies);
         m_lvLiturgies->clear();
@@ -1320,7 +1309,7 @@ void TplgSystemSettings::RefreshLiturgyTabData()
 
 void TplgSystemSettings::SelectLiturgy(int index)
 {
-    Guarded(QStringLiteral("lvLiturgiesClick"), [this, index] {
+    QorGuarded(&m_controller, QStringLiteral("lvLiturgiesClick"), [this, index] {
         QListWidgetItem *item = m_lvLiturgies->item(index);
         if (!item)
             return;
@@ -1333,7 +1322,7 @@ void TplgSystemSettings::SelectLiturgy(int index)
 
 void TplgSystemSettings::InsertLiturgy()
 {
-    Guarded(QStringLiteral("InsertLiturgy"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("InsertLiturgy"), [this] {
         TDACDSDataTable &liturgies = m_data.LiturgyTemplates;
         liturgies.PostIfEditing();
         liturgies.Insert();
@@ -1351,7 +1340,7 @@ void TplgSystemSettings::InsertLiturgy()
 
 void TplgSystemSettings::MoveLiturgy(int step)
 {
-    Guarded(QStringLiteral("SaveLiturgyTemplateIndex"), [this, step] {
+    QorGuarded(&m_controller, QStringLiteral("SaveLiturgyTemplateIndex"), [this, step] {
         const int from = m_lvLiturgies->currentRow();
         const int to = from + step;
         if (from < 0 || to < 0 || to >= m_lvLiturgies->count())
@@ -1375,7 +1364,7 @@ void TplgSystemSettings::MoveLiturgy(int step)
 
 void TplgSystemSettings::InsertMinistryFunction()
 {
-    Guarded(QStringLiteral("InsertMinistryFunction"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("InsertMinistryFunction"), [this] {
         m_data.MinistryFunctions.PostIfEditing();
         m_data.MinistryFunctions.Insert();
         m_data.MinistryFunctions.SetValue(QStringLiteral("MinistryFunctionName"), Text(4005));
@@ -1387,7 +1376,7 @@ void TplgSystemSettings::InsertMinistryFunction()
 
 void TplgSystemSettings::MoveFunction(int step)
 {
-    Guarded(QStringLiteral("SwapSort"), [this, step] {
+    QorGuarded(&m_controller, QStringLiteral("SwapSort"), [this, step] {
         m_data.MinistryFunctions.PostIfEditing();
         if (m_data.MinistryFunctions.Eof() || m_data.MinistryFunctions.IsNull(SortIndex))
             return;
@@ -1400,7 +1389,7 @@ void TplgSystemSettings::MoveFunction(int step)
 
 void TplgSystemSettings::DeleteMinistryFunction()
 {
-    Guarded(QStringLiteral("DeleteMinistryFunction"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("DeleteMinistryFunction"), [this] {
         TDACDSDataTable &functions = m_data.MinistryFunctions;
         functions.PostIfEditing();
         const QString id = functions.AsString(kFunctionKey);
@@ -1445,7 +1434,7 @@ QString TplgSystemSettings::FunctionName(const QString &functionId)
 
 void TplgSystemSettings::RefreshTemplateTabData()
 {
-    Guarded(QStringLiteral("RefreshTemplateTabData"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("RefreshTemplateTabData"), [this] {
         const QSignalBlocker block(m_tvTemplates);
         m_tvTemplates->clear();
         TDACDSDataTable &templates = m_data.MinistryTemplates;
@@ -1498,7 +1487,7 @@ void TplgSystemSettings::RefreshTemplateTabData()
 
 void TplgSystemSettings::InsertTemplate()
 {
-    Guarded(QStringLiteral("InsertTemplate"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("InsertTemplate"), [this] {
         TDACDSDataTable &templates = m_data.MinistryTemplates;
         templates.PostIfEditing();
         templates.Insert();
@@ -1518,7 +1507,7 @@ void TplgSystemSettings::InsertTemplate()
 
 void TplgSystemSettings::RenameTemplate(QTreeWidgetItem *node, const QString &text)
 {
-    Guarded(QStringLiteral("UpdateTemplateCaption"), [this, node, &text] {
+    QorGuarded(&m_controller, QStringLiteral("UpdateTemplateCaption"), [this, node, &text] {
         TDACDSDataTable &templates = m_data.MinistryTemplates;
         templates.PostIfEditing();
         if (!templates.Locate(kTemplateKey, node->data(0, kIdRole)))
@@ -1543,7 +1532,7 @@ void TplgSystemSettings::AddFunctionToTemplate(QTreeWidgetItem *templateNode, QT
 {
     if (!templateNode || !functionNode)
         return;
-    Guarded(QStringLiteral("AddFunctionToTemplate"), [this, templateNode, functionNode] {
+    QorGuarded(&m_controller, QStringLiteral("AddFunctionToTemplate"), [this, templateNode, functionNode] {
         const QString functionId = functionNode->data(0, kIdRole).toString();
         const TTemplateLink link = SettingsRules::AddFunctionToTemplate(m_data.LnkMinistryTemplateToMinistryFunction,
                                                                         templateNode->data(0, kIdRole).toString(), functionId);
@@ -1567,7 +1556,7 @@ void TplgSystemSettings::AddFunctionToTemplate(QTreeWidgetItem *templateNode, QT
 
 void TplgSystemSettings::RemoveMinistryFunction(QTreeWidgetItem *linkNode)
 {
-    Guarded(QStringLiteral("RemoveMinistryFunction"), [this, linkNode] {
+    QorGuarded(&m_controller, QStringLiteral("RemoveMinistryFunction"), [this, linkNode] {
         const std::optional<TTemplateLink> link =
             RemoveFunctionFromTemplate(m_data.LnkMinistryTemplateToMinistryFunction, linkNode->data(0, kIdRole).toString());
         if (!link)
@@ -1585,7 +1574,7 @@ void TplgSystemSettings::RemoveMinistryFunction(QTreeWidgetItem *linkNode)
 
 void TplgSystemSettings::RemoveMinistryTemplate()
 {
-    Guarded(QStringLiteral("RemoveMinistryTemplate"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("RemoveMinistryTemplate"), [this] {
         QTreeWidgetItem *node = SelectedTemplateNode();
         if (!node)
             return;
@@ -1614,7 +1603,7 @@ void TplgSystemSettings::RemoveMinistryTemplate()
 
 void TplgSystemSettings::MoveTemplate(int step)
 {
-    Guarded(QStringLiteral("SwapSort"), [this, step] {
+    QorGuarded(&m_controller, QStringLiteral("SwapSort"), [this, step] {
         QTreeWidgetItem *node = m_tvTemplates->currentItem();
         if (!node || node->parent())
             return;
@@ -1656,7 +1645,7 @@ bool TplgSystemSettings::eventFilter(QObject *watched, QEvent *event)
     }
     if (event->type() == QEvent::Drop) {
         auto *drop = static_cast<QDropEvent *>(event);
-        Guarded(QStringLiteral("tvTemplatesDragDrop"), [this, drop] {
+        QorGuarded(&m_controller, QStringLiteral("tvTemplatesDragDrop"), [this, drop] {
             QTreeWidgetItem *target = m_tvTemplates->itemAt(drop->position().toPoint());
             if (target && target->parent())
                 target = target->parent();
@@ -1678,7 +1667,7 @@ bool TplgSystemSettings::IsCurrentUser(const QString &userId) const
 
 void TplgSystemSettings::InserNewUser()
 {
-    Guarded(QStringLiteral("InserNewUser"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("InserNewUser"), [this] {
         m_data.Users.PostIfEditing();
         m_data.Users.Insert();
         m_data.Users.SetValue(QStringLiteral("LogonUsername"), Text(5241));
@@ -1691,7 +1680,7 @@ void TplgSystemSettings::InserNewUser()
 
 void TplgSystemSettings::UserSelectionChanged()
 {
-    Guarded(QStringLiteral("grdTblViewSelectionChanged"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("grdTblViewSelectionChanged"), [this] {
         if (!m_data.Users.GetActive())
             return;
         const QModelIndexList selected = m_grdUsers->selectionModel()->selectedRows();
@@ -1714,7 +1703,7 @@ void TplgSystemSettings::UserSelectionChanged()
 
 void TplgSystemSettings::SetPassword()
 {
-    Guarded(QStringLiteral("btnPassordClick"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("btnPassordClick"), [this] {
         TDACDSDataTable &users = m_data.Users;
         if (!users.GetActive() || (users.Eof() && users.GetState() != TDATableState::dsInsert))
             return;
@@ -1730,7 +1719,7 @@ void TplgSystemSettings::SetPassword()
 
 void TplgSystemSettings::DeleteSelectedUser()
 {
-    Guarded(QStringLiteral("DeleteSelectedUser"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("DeleteSelectedUser"), [this] {
         TDACDSDataTable &users = m_data.Users;
         users.PostIfEditing();
         const QString id = users.AsString(kUserKey);
@@ -1756,7 +1745,7 @@ void TplgSystemSettings::FillDurationList()
 
 void TplgSystemSettings::ReadEventsSettings()
 {
-    Guarded(QStringLiteral("TplgSystemSettings.ReadEventsSettings"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("TplgSystemSettings.ReadEventsSettings"), [this] {
         const auto time = [this](const QString &key, const QString &fallback) {
             return QTime::fromString(ParseSettingTime(m_controller.GetUserSetting(key, fallback), fallback), QStringLiteral("HH:mm"));
         };
@@ -1777,7 +1766,7 @@ void TplgSystemSettings::ReadEventsSettings()
 
 void TplgSystemSettings::WriteEventsSettings()
 {
-    Guarded(QStringLiteral("WriteEventsSettings"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("WriteEventsSettings"), [this] {
         m_controller.SetUserSetting(QStringLiteral("WorkhourStart"), m_edWorkStart->time().toString(QStringLiteral("HH:mm")));
         m_controller.SetUserSetting(QStringLiteral("WorkhourEnd"), m_edWorkEnd->time().toString(QStringLiteral("HH:mm")));
         m_controller.SetUserSetting(QStringLiteral("ShowMonthNumber"), m_chkMonthNumber->isChecked() ? QStringLiteral("-1") : QStringLiteral("0"));
@@ -1788,7 +1777,7 @@ void TplgSystemSettings::WriteEventsSettings()
 
 void TplgSystemSettings::ReadEventColors()
 {
-    Guarded(QStringLiteral("ReadEventColors"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("ReadEventColors"), [this] {
         TDACDSDataTable &colors = m_data.DAEventColors;
         if (!colors.GetActive())
             m_data.OpenTable(colors);
@@ -1803,7 +1792,7 @@ void TplgSystemSettings::ReadEventColors()
 
 void TplgSystemSettings::WriteEventColors()
 {
-    Guarded(QStringLiteral("WriteEventColors"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("WriteEventColors"), [this] {
         TDACDSDataTable &colors = m_data.DAEventColors;
         if (!colors.GetActive())
             m_data.OpenTable(colors);
@@ -1819,7 +1808,7 @@ void TplgSystemSettings::WriteEventColors()
 
 void TplgSystemSettings::ReadHistoryDate()
 {
-    Guarded(QStringLiteral("ReadHistoryDate"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("ReadHistoryDate"), [this] {
         TDACDSDataTable &history = m_data.tblHistoryDate;
         if (!history.GetActive())
             m_data.OpenTable(history);
@@ -1830,7 +1819,7 @@ void TplgSystemSettings::ReadHistoryDate()
 
 void TplgSystemSettings::WriteHistoryDate()
 {
-    Guarded(QStringLiteral("ReadHistoryDate"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("ReadHistoryDate"), [this] {
         TDACDSDataTable &history = m_data.tblHistoryDate;
         if (!history.GetActive())
             m_data.OpenTable(history);
@@ -1844,7 +1833,7 @@ void TplgSystemSettings::WriteHistoryDate()
 
 void TplgSystemSettings::ResetLayouts()
 {
-    Guarded(QStringLiteral("Layout"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("Layout"), [this] {
         for (const QString &layout : SavedLayouts)
             m_controller.ClearUserSetting(layout);
         for (const QString &setting : LayoutSettings)
@@ -1855,7 +1844,7 @@ void TplgSystemSettings::ResetLayouts()
 
 void TplgSystemSettings::ReadEmailSettings()
 {
-    Guarded(QStringLiteral("ReadEmailSettings"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("ReadEmailSettings"), [this] {
         const TMailAddresses stored{m_controller.GetUserSetting(QLatin1String(kMailKeys[0]), QString()),
                                     m_controller.GetUserSetting(QLatin1String(kMailKeys[1]), QString()),
                                     m_controller.GetUserSetting(QLatin1String(kMailKeys[2]), QString())};
@@ -1873,7 +1862,7 @@ void TplgSystemSettings::ReadEmailSettings()
 
 void TplgSystemSettings::ResetEMailSettings()
 {
-    Guarded(QStringLiteral("ResetEMailSettings"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("ResetEMailSettings"), [this] {
         const std::optional<TMailAddresses> configured = MailFromConfiguration(m_controller.GetCDOConfiguration());
         if (!configured)
             throw EDAException(QStringLiteral("The mail configuration cannot be read"));
@@ -1887,7 +1876,7 @@ void TplgSystemSettings::ResetEMailSettings()
 
 void TplgSystemSettings::WriteEMailSettings()
 {
-    Guarded(QStringLiteral("WriteEMailSettings"), [this] {
+    QorGuarded(&m_controller, QStringLiteral("WriteEMailSettings"), [this] {
         for (int i = 0; i < 3; ++i)
             if (m_mailKnown[i])
                 m_controller.SetUserSetting(QLatin1String(kMailKeys[i]), m_mail[i]->text());

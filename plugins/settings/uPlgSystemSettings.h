@@ -174,8 +174,6 @@ private:
     QTreeWidgetItem *SelectedTemplateNode() const;
     QString FunctionName(const QString &functionId);
     QString Text(int number) const;
-    // Runs the step; a failure is logged at the location and answered with false.
-    bool Guarded(const QString &location, const std::function<void()> &step);
 
     TRvSettingsController &m_controller;
     TDASettings &m_data;

@@ -343,7 +343,7 @@ void TplgInitialSetup::BuildPages()
                 EditCurrent(t);
                 t.SetValue(QStringLiteral("LiturgyTemplateComments"), m_memLiturgyComments->toPlainText());
             } catch (const std::exception &e) {
-                LogSetupFailure(QStringLiteral("LiturgyTemplateComments"), e);
+                QorLogFailure(RvSetup(), QStringLiteral("LiturgyTemplateComments"), e);
             }
         });
         connect(m_btnAddLiturgy, &QPushButton::clicked, this, [this] { acAddLiturgyExecute(); });
@@ -376,7 +376,7 @@ void TplgInitialSetup::BuildPages()
             try {
                 AddFunctionToTemplate(target, function);
             } catch (const std::exception &e) {
-                LogSetupFailure(QStringLiteral("tvMinistriesDragDrop"), e);
+                QorLogFailure(RvSetup(), QStringLiteral("tvMinistriesDragDrop"), e);
             }
             UpdateActions();
         };
@@ -419,7 +419,7 @@ void TplgInitialSetup::BuildPages()
                 try {
                     RemoveMinistryFunction(item);
                 } catch (const std::exception &e) {
-                    LogSetupFailure(QStringLiteral("RemoveMinistryFunction"), e);
+                    QorLogFailure(RvSetup(), QStringLiteral("RemoveMinistryFunction"), e);
                 }
                 UpdateActions();
             }
@@ -428,7 +428,7 @@ void TplgInitialSetup::BuildPages()
             try {
                 AddFunctionToTemplate(m_tvTemplates->currentItem(), item);
             } catch (const std::exception &e) {
-                LogSetupFailure(QStringLiteral("tvFunctionsDblClick"), e);
+                QorLogFailure(RvSetup(), QStringLiteral("tvFunctionsDblClick"), e);
             }
             UpdateActions();
         });
@@ -500,7 +500,7 @@ void TplgInitialSetup::Prepare()
             acAddLocationExecute();
         doStep();
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("InitializeSetupForm"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("InitializeSetupForm"), e);
     }
 }
 
@@ -621,7 +621,7 @@ bool TplgInitialSetup::NamesGiven()
             return false;
         }
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("acNextExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acNextExecute"), e);
         return false;
     }
     return true;
@@ -676,7 +676,7 @@ void TplgInitialSetup::doStep()
             break;
         }
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("doStep"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("doStep"), e);
     }
     UpdateActions();
     QApplication::restoreOverrideCursor();
@@ -714,7 +714,7 @@ void TplgInitialSetup::FillLocationList()
         m_filling = false;
     } catch (const std::exception &e) {
         m_filling = false;
-        LogSetupFailure(QStringLiteral("HYVisualPluginShow"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("HYVisualPluginShow"), e);
     }
     UpdateActions();
 }
@@ -735,7 +735,7 @@ void TplgInitialSetup::LocationListClick()
         t.Locate(kLocationID, m_lstLocations->currentItem()->data(kIdRole));
         ShowLocation();
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("lbLocationsClick"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("lbLocationsClick"), e);
     }
     UpdateActions();
 }
@@ -764,7 +764,7 @@ void TplgInitialSetup::LocationEdited(const QString &field, const QString &value
         EditCurrent(t);
         t.SetValue(field, value);
     } catch (const std::exception &e) {
-        LogSetupFailure(field, e);
+        QorLogFailure(RvSetup(), field, e);
     }
 }
 
@@ -780,7 +780,7 @@ void TplgInitialSetup::acAddLocationExecute()
         ShowLocation();
         FocusName(m_edLocationName);
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("acAddLocationExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acAddLocationExecute"), e);
     }
     UpdateActions();
 }
@@ -807,7 +807,7 @@ void TplgInitialSetup::acRemoveLocationExecute()
         else
             LocationListClick();
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("acRemoveLocationExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acRemoveLocationExecute"), e);
     }
     UpdateActions();
 }
@@ -822,7 +822,7 @@ void TplgInitialSetup::RemoveLiturgyFromLocation(const QString &locationId)
         t.ClearFilter();
     } catch (const std::exception &e) {
         Data().LiturgyTemplates.ClearFilter();
-        LogSetupFailure(QStringLiteral("RemoveLiturgyFromLocation"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("RemoveLiturgyFromLocation"), e);
     }
 }
 
@@ -854,7 +854,7 @@ void TplgInitialSetup::PrepareLiturgyTab()
         setup.LiturgyTemplates.ClearFilter();
     } catch (const std::exception &e) {
         Data().LiturgyTemplates.ClearFilter();
-        LogSetupFailure(QStringLiteral("PrepareLiturgyTab"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("PrepareLiturgyTab"), e);
     }
     m_filling = false;
 }
@@ -874,7 +874,7 @@ void TplgInitialSetup::LiturgySelected()
         m_filling = false;
     } catch (const std::exception &e) {
         m_filling = false;
-        LogSetupFailure(QStringLiteral("tvLiturgiesChange"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("tvLiturgiesChange"), e);
     }
 }
 
@@ -895,7 +895,7 @@ void TplgInitialSetup::LiturgyEdited()
         }
         node->setText(0, LiturgyNodeText(m_edLiturgyName->text(), m_cbLocation->currentText()));
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("edLiturgyNameChange"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("edLiturgyNameChange"), e);
     }
 }
 
@@ -936,7 +936,7 @@ void TplgInitialSetup::acAddLiturgyExecute()
     } catch (const std::exception &e) {
         m_addingLiturgy = false;
         m_filling = false;
-        LogSetupFailure(QStringLiteral("acAddLiturgyExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acAddLiturgyExecute"), e);
     }
     UpdateActions();
 }
@@ -957,7 +957,7 @@ void TplgInitialSetup::acRemoveLiturgyExecute()
         delete node;
         LiturgySelected();
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("acRemoveLiturgyExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acRemoveLiturgyExecute"), e);
     }
     UpdateActions();
 }
@@ -1025,7 +1025,7 @@ void TplgInitialSetup::PrepareMinistryTab()
         links.ClearFilter();
     } catch (const std::exception &e) {
         setup.LnkMinistryTemplateToMinistryFunction.ClearFilter();
-        LogSetupFailure(QStringLiteral("PrepareMinistryTab"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("PrepareMinistryTab"), e);
     }
     m_filling = false;
 }
@@ -1049,7 +1049,7 @@ void TplgInitialSetup::acAddTemplateExecute()
         m_tvTemplates->editItem(node);
     } catch (const std::exception &e) {
         m_filling = false;
-        LogSetupFailure(QStringLiteral("acAddTemplateExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acAddTemplateExecute"), e);
     }
     UpdateActions();
 }
@@ -1076,7 +1076,7 @@ void TplgInitialSetup::TemplateItemChanged(QTreeWidgetItem *item)
         t.Post();
     } catch (const std::exception &e) {
         m_filling = false;
-        LogSetupFailure(QStringLiteral("UpdateTemplateCaption"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("UpdateTemplateCaption"), e);
     }
 }
 
@@ -1102,7 +1102,7 @@ void TplgInitialSetup::acRemoveTemplateExecute()
         delete node;
     } catch (const std::exception &e) {
         Data().LnkMinistryTemplateToMinistryFunction.ClearFilter();
-        LogSetupFailure(QStringLiteral("acRemoveTemplateExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acRemoveTemplateExecute"), e);
     }
     UpdateActions();
 }
@@ -1140,7 +1140,7 @@ void TplgInitialSetup::acAddFunctionToTemplateExecute()
     try {
         AddFunctionToTemplate(m_tvTemplates->currentItem(), m_tvFunctions->currentItem());
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("tvFunctionsDblClick"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("tvFunctionsDblClick"), e);
     }
     UpdateActions();
 }
@@ -1168,7 +1168,7 @@ void TplgInitialSetup::acRemoveFunctionFromTemplateExecute()
     try {
         RemoveMinistryFunction(m_tvTemplates->currentItem());
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("RemoveMinistryFunction"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("RemoveMinistryFunction"), e);
     }
     UpdateActions();
 }
@@ -1194,7 +1194,7 @@ void TplgInitialSetup::acNewFunctionExecute()
         m_tvFunctions->editItem(node);
     } catch (const std::exception &e) {
         m_filling = false;
-        LogSetupFailure(QStringLiteral("acRemoveMinistryFunctionExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acRemoveMinistryFunctionExecute"), e);
     }
     UpdateActions();
 }
@@ -1231,7 +1231,7 @@ void TplgInitialSetup::FunctionItemChanged(QTreeWidgetItem *item)
         m_filling = false;
     } catch (const std::exception &e) {
         m_filling = false;
-        LogSetupFailure(QStringLiteral("UpdateFunctionCaption"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("UpdateFunctionCaption"), e);
     }
 }
 
@@ -1267,7 +1267,7 @@ void TplgInitialSetup::acDeleteFunctionExecute()
         delete node;
     } catch (const std::exception &e) {
         Data().LnkMinistryTemplateToMinistryFunction.ClearFilter();
-        LogSetupFailure(QStringLiteral("acRemoveMinistryFunctionExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acRemoveMinistryFunctionExecute"), e);
     }
     UpdateActions();
 }
@@ -1310,7 +1310,7 @@ void TplgInitialSetup::acFinishExecute()
             window()->close();
         return;
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("acFinishExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acFinishExecute"), e);
     }
     QApplication::restoreOverrideCursor();
 }
