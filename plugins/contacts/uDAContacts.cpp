@@ -108,19 +108,24 @@ void TDAContacts::SetConnection(std::shared_ptr<TROTransportChannel> channel, st
     }
     m_contacts = CoContactsService::Create(m_message, m_channel);
     m_resources = CoResourceService::Create(m_message, m_channel);
-    for (TDAServiceAdapter *adapter : {m_remoteContacts.get(), m_remoteGroups.get(), m_remoteLookup.get()})
-        adapter->SetService(m_contacts);
-    m_remoteResources->SetService(m_resources);
+    ServeAdapters();
 }
 
 void TDAContacts::ClearConnection()
 {
-    for (TDAServiceAdapter *adapter : {m_remoteContacts.get(), m_remoteGroups.get(), m_remoteLookup.get(), m_remoteResources.get()})
-        adapter->SetService(nullptr);
     m_contacts.reset();
     m_resources.reset();
     m_channel.reset();
     m_message.reset();
+    ServeAdapters();
+}
+
+void TDAContacts::ServeAdapters()
+{
+    m_remoteContacts->SetService(m_contacts);
+    m_remoteGroups->SetService(m_contacts);
+    m_remoteLookup->SetService(m_contacts);
+    m_remoteResources->SetService(m_resources);
 }
 
 std::shared_ptr<IContactsService> TDAContacts::ContactService() const

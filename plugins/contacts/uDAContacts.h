@@ -40,7 +40,6 @@
 #include <memory>
 
 class IContactsService;
-class IDataAbstractService;
 class IResourceService;
 class TRvContactsController;
 class TROMessage;
@@ -209,6 +208,8 @@ private:
     bool RunFamilyUntilSaved(int mode, const QString &where);
     void RestoreContactList();
     void RefreshIfClean(TDACDSDataTable &table);
+    // The adapters follow the services: none while there is no connection.
+    void ServeAdapters();
 
     TRvContactsController &m_controller;
     std::shared_ptr<TROTransportChannel> m_channel;

@@ -12,7 +12,6 @@
 #include <memory>
 
 class IContactsService;
-class IDataAbstractService;
 class IEventsService;
 class IResourceService;
 class TROMessage;

@@ -11,7 +11,6 @@
 
 #include <memory>
 
-class IDataAbstractService;
 class IResourceService;
 class ISettingsService;
 class TROMessage;

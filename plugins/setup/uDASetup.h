@@ -14,7 +14,6 @@
 
 #include <memory>
 
-class IDataAbstractService;
 class TROMessage;
 class TROTransportChannel;
 
