@@ -99,7 +99,7 @@ public:
                 table->Close();
                 table->Open();
             } catch (const std::exception &e) {
-                LogFailure(QStringLiteral("OneEventScope"), e);
+                QorLogFailure(RvEvents(), QStringLiteral("OneEventScope"), e);
             }
         }
     }
@@ -172,7 +172,7 @@ void TvoEvent::NewEvent()
         ApplyAll();
         progress.Hide();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("plgCalendar:NewEvent"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("plgCalendar:NewEvent"), e);
     }
 }
 
@@ -294,7 +294,7 @@ void TvoEvent::EditEvent(const QString &eventId)
         UpdateEvent(*editor, recurrence);
         Changed = true;
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("EditEvent"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("EditEvent"), e);
     }
 }
 
@@ -424,7 +424,7 @@ QString TvoEvent::EventColor(const QString &eventId, bool scheduleTable)
         }
         result = ColorOf(rows, assigned);
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("EventColor"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("EventColor"), e);
     }
     return result;
 }
@@ -469,7 +469,7 @@ void TvoEvent::CheckFeastName(const QDateTime &start)
                 return;
             }
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("CheckFeastName"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("CheckFeastName"), e);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "dataaccess/TDADataStreamer.h"
 #include "foundation/LogText.h"
 #include "foundation/QuorvaLogFile.h"
+#include "foundation/uCommon.h"
 #include "server/services/ClientSqlCondition.h"
 #include "server/services/ServiceErrors.h"
 #include "server/services/ServiceText.h"
@@ -385,7 +386,7 @@ bool TContactsService::InsertGroupedContact(const QString &AMemberID, const QStr
     IDAConnection &connection = DataService().GetConnection();
     return RunInTransaction(connection, kSender, QStringLiteral("InsertGroupedContact"), [&] {
         TDAParamCollection params;
-        params.Add(QStringLiteral("LinkID"), QUuid::createUuid().toString(QUuid::WithBraces).toUpper());
+        params.Add(QStringLiteral("LinkID"), NewKey());
         params.Add(QStringLiteral("MemberID"), AMemberID);
         params.Add(QStringLiteral("MemberTypeID"), AMemberTypeID);
         params.Add(QStringLiteral("GroupID"), AGroupID);
