@@ -55,6 +55,7 @@ private:
 TEventsService::TEventsService(const TEventsServiceContext &context)
     : TDataServiceBase(Schema(), context.Manager, context.ConnectionName), m_context(context)
 {
+    DataService().SetLogSender(kSender);
     TDABusinessProcessor &functions = DataService().BusinessProcessor(QStringLiteral("DAScheduledMinistryFunctions"));
     // An empty position is stored as NULL.
     functions.OnBeforeProcessDelta = [](TDABusinessProcessor &processor, TDADeltaChange &change) {

@@ -36,6 +36,7 @@ QVariant WholeSeconds(const QDateTime &value)
 TLSService::TLSService(TDAConnectionManager &manager, const QString &connectionName)
     : TDataServiceBase(Schema(), manager, connectionName)
 {
+    DataService().SetLogSender(kSender);
 }
 
 const TDASchema &TLSService::Schema()
