@@ -31,8 +31,9 @@ QString DAClientMessage(const EDAException &error)
         return ofField(QStringLiteral("The value of \"%1\" is not valid"), QStringLiteral("A value is not valid for its field"));
     if (state.startsWith(QLatin1String("40")))
         return QStringLiteral("The database was busy with other changes: try again");
-    // The driver's own cancellations (time limit, client gone, program stopping) say so plainly.
-    if (state == QLatin1String("57014"))
+    // The driver's own cancellations (time limit, client gone, program stopping) say so plainly,
+    // and what the database's functions raise (RAISE EXCEPTION) was written for the caller.
+    if (state == QLatin1String("57014") || state == QLatin1String("P0001"))
         return error.Message();
     if (state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")) || state == QLatin1String("53300"))
         return QStringLiteral("The database cannot be reached");
