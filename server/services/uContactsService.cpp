@@ -222,6 +222,7 @@ TContactsService::TContactsService(TDAConnectionManager &manager, const QString 
     : TDataServiceBase(Schema(), manager, connectionName)
 {
     TDataAbstractService &service = DataService();
+    service.SetLogSender(kSender);
     // The contact list leaves Comments to the contact dialog: an update through it never writes them.
     service.BusinessProcessor(QStringLiteral("DAContactList")).OnBeforeProcessDelta = [](TDABusinessProcessor &processor, TDADeltaChange &change) {
         if (change.ChangeType == TDAChangeType::ctUpdate)
@@ -238,9 +239,9 @@ TContactsService::TContactsService(TDAConnectionManager &manager, const QString 
     service.BusinessProcessor(QStringLiteral("DAAllRules")).OnProcessError = logError(QStringLiteral("BizAllRulesProcessError"));
     service.BusinessProcessor(QStringLiteral("DAFamilyDetails")).OnProcessError = [](TDABusinessProcessor &, TDADeltaChange &change,
                                                                                       const EDAException &error, bool &) {
-        const QString where = QStringLiteral("BizDAFamilyDetailsProcessError");
-        AddToLog(llSevere, kSender, where, ErrorMessage(error));
-        AddToLog(llSevere, kSender, where, StatementOfChange(Schema().DatasetByName(QStringLiteral("DAFamilyDetails")), change.ChangeType));
+        AddToLog(llSevere, kSender, QStringLiteral("BizDAFamilyDetailsProcessError"),
+                 ErrorMessage(error) + QLatin1Char('\t') +
+                     StatementOfChange(Schema().DatasetByName(QStringLiteral("DAFamilyDetails")), change.ChangeType));
     };
 
     service.BusinessProcessor(QStringLiteral("DAMinisterSchedule")).SetUpdateCommandName(QStringLiteral("Update_DAMinisterSchedule"));

@@ -37,6 +37,7 @@ QVariant WholeSeconds(const QDateTime &value)
 TLSService::TLSService(TDAConnectionManager &manager, const QString &connectionName)
     : TDataServiceBase(Schema(), manager, connectionName)
 {
+    DataService().SetLogSender(kSender);
 }
 
 const TDASchema &TLSService::Schema()
