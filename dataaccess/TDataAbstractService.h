@@ -44,6 +44,11 @@ public:
     using TDAWithheldFields = std::function<QStringList(const QString &datasetName)>;
     void SetWithheldFields(TDAWithheldFields withheld) { m_withheld = std::move(withheld); }
 
+    // Asked with each delta of a client's change set that holds changes, before anything of the
+    // set is written; it throws to refuse the whole set.
+    using TDADeltaCheck = std::function<void(const TDADelta &delta)>;
+    void SetDeltaCheck(TDADeltaCheck check) { m_deltaCheck = std::move(check); }
+
     // The processor of a dataset, made on first use (generated statements, key-only WHERE).
     TDABusinessProcessor &BusinessProcessor(const QString &datasetName);
 
@@ -88,4 +93,5 @@ private:
     bool m_allowExecuteCommands = true;
     std::map<QString, std::unique_ptr<TDABusinessProcessor>> m_processors;
     TDAWithheldFields m_withheld;
+    TDADeltaCheck m_deltaCheck;
 };
