@@ -7,7 +7,6 @@
 
 #include <initializer_list>
 #include <map>
-#include <memory>
 #include <utility>
 
 class IDAConnection;
