@@ -39,6 +39,8 @@ public:
     void UnregisterForDataChangeNotification(const QString &aTableName) override;
 
 private:
+    void ProtectEdits();
+
     TDataAbstractService m_service;
     TCommandCheck m_commandCheck;
 };

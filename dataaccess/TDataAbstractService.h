@@ -49,8 +49,11 @@ public:
     using TDADeltaCheck = std::function<void(const TDADelta &delta)>;
     void SetDeltaCheck(TDADeltaCheck check) { m_deltaCheck = std::move(check); }
 
-    // The processor of a dataset, made on first use (generated statements, key-only WHERE).
+    // The processor of a dataset, made on first use (generated statements, the default mode).
     TDABusinessProcessor &BusinessProcessor(const QString &datasetName);
+    // The update mode and uncompared fields of every processor, those made already and those
+    // to come; key-only unless set.
+    void SetDefaultUpdateMode(TDAUpdateMode mode, const QStringList &uncomparedFields = {});
 
     QString GetSchema(const QString &aFilter);
     QByteArray GetData(const QStringList &aTableNameArray, const QList<TableRequestInfoV5> &aTableRequestInfoArray);
@@ -91,6 +94,8 @@ private:
     const TDASchema &m_schema;
     std::unique_ptr<IDAConnection> m_connection;
     bool m_allowExecuteCommands = true;
+    TDAUpdateMode m_updateMode = TDAUpdateMode::updWhereKeyOnly;
+    QStringList m_uncompared;
     std::map<QString, std::unique_ptr<TDABusinessProcessor>> m_processors;
     TDAWithheldFields m_withheld;
     TDADeltaCheck m_deltaCheck;

@@ -144,7 +144,9 @@ TSettingsService::TSettingsService(const TSettingsServiceContext &context)
     SetCommandCheck([this](const QString &command, const DataParameterArray &parameters) { CheckCommand(command, parameters); });
 
     DataService().BusinessProcessor(kUsers).OnBeforeProcessDelta = [](TDABusinessProcessor &processor, TDADeltaChange &change) {
-        if (change.ChangeType == TDAChangeType::ctDelete || !processor.HasField(kPassword))
+        // Only a password the change sets is new; the old value of one it does not set is
+        // what the client read, never a password to hash again.
+        if (change.ChangeType == TDAChangeType::ctDelete || !processor.HasField(kPassword) || !processor.HasNewValue(change, kPassword))
             return;
         // A NULL password leaves the stored one as it is (the update keeps it); any text given
         // is a new password and is stored as its hash.
