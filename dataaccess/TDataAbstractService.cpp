@@ -236,6 +236,10 @@ QByteArray TDataAbstractService::UpdateData(const QByteArray &aDelta)
     QList<TDADelta> deltas = TDADataStreamer::ReadDeltas(aDelta, &PeerDataBudget());
     for (const TDADelta &d : deltas)
         m_schema.DatasetByName(d.LogicalName); // refuses names outside the schema up front
+    if (m_deltaCheck)
+        for (const TDADelta &d : deltas)
+            if (!d.Changes.isEmpty())
+                m_deltaCheck(d);
     QList<TDADelta> replies;
     bool ok = true;
     m_connection->BeginTransaction();
