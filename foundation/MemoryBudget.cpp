@@ -1,5 +1,9 @@
 #include "foundation/MemoryBudget.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 bool TMemoryBudget::TryTake(std::size_t bytes)
 {
     std::size_t used = m_inUse.load(std::memory_order_relaxed);
@@ -42,4 +46,20 @@ bool TMemoryLease::Take(std::size_t bytes)
     m_taken += m_pending + bytes;
     m_pending = 0;
     return true;
+}
+
+void ProcessMemory::LimitRetention()
+{
+#ifdef __GLIBC__
+    mallopt(M_ARENA_MAX, kMaxArenas);
+    // A fixed threshold also keeps glibc from raising it after each large block it frees.
+    mallopt(M_MMAP_THRESHOLD, kMapThreshold);
+#endif
+}
+
+void ProcessMemory::ReturnFreed()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }

@@ -55,3 +55,20 @@ private:
     std::size_t m_taken = 0;   // drawn from the budget
     std::size_t m_pending = 0; // counted, not yet drawn
 };
+
+// Freed memory and the system. glibc keeps what a thread frees in that thread's arena, one arena
+// per thread up to eight per core, and gives little of it back: after a few large requests a
+// server of a hundred pool threads would stay at their peak for good.
+namespace ProcessMemory {
+// Arenas the allocator may keep: few, so freed memory is found again by the next request.
+constexpr int kMaxArenas = 4;
+// Blocks from this size on are mapped and unmapped on their own, whatever sizes went before.
+constexpr int kMapThreshold = 1024 * 1024;
+// A request or reply from this size on has the server give its freed memory back after it.
+constexpr std::size_t kReturnAfterBytes = std::size_t(1024) * 1024;
+
+// Once, at the start of a server, before its threads.
+FOUNDATION_EXPORT void LimitRetention();
+// Gives the system the free pages of every arena (a few milliseconds for a large heap).
+FOUNDATION_EXPORT void ReturnFreed();
+} // namespace ProcessMemory

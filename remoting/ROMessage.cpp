@@ -334,16 +334,18 @@ private:
     Allowance *m_allowance;
 };
 
-QByteArray Compress(const QByteArray &body)
+// Appends the packed body to out, straight into its buffer: a large reply is held twice at
+// most (plain and packed), never three times.
+void CompressInto(const QByteArray &body, QByteArray &out)
 {
+    const qsizetype at = out.size();
     uLongf bound = compressBound(uLong(body.size()));
-    QByteArray out(qsizetype(bound), Qt::Uninitialized);
-    const int rc = compress2(reinterpret_cast<Bytef *>(out.data()), &bound,
+    out.resize(at + qsizetype(bound));
+    const int rc = compress2(reinterpret_cast<Bytef *>(out.data() + at), &bound,
                              reinterpret_cast<const Bytef *>(body.constData()), uLong(body.size()), Z_BEST_SPEED);
     if (rc != Z_OK)
         throw EROMessageError(QStringLiteral("Compression failed (%1)").arg(rc));
-    out.truncate(qsizetype(bound));
-    return out;
+    out.truncate(at + qsizetype(bound));
 }
 
 // Inflates into a buffer of the stated size, taken from the allowance first. Pages the stream
@@ -423,7 +425,7 @@ QByteArray TROMessage::SaveToBytes(std::size_t limit) const
     const bool compress = std::size_t(plain.size()) > RemotingLimits::kCompressThreshold;
 
     QByteArray out;
-    out.reserve(qsizetype(kHeaderSize + 4) + (compress ? plain.size() / 2 : plain.size()));
+    out.reserve(qsizetype(kHeaderSize + 4) + (compress ? qsizetype(compressBound(uLong(plain.size()))) : plain.size()));
     out.append(kMagic, 4);
     out.append(char(kVersion));
     out.append(char(m_kind));
@@ -433,7 +435,7 @@ QByteArray TROMessage::SaveToBytes(std::size_t limit) const
         char size[4];
         qToLittleEndian(quint32(plain.size()), size);
         out.append(size, 4);
-        out.append(Compress(plain));
+        CompressInto(plain, out);
     } else {
         out.append(plain);
     }

@@ -184,10 +184,28 @@ void TROHTTPServer::SetActive(bool active)
             return;
         }
         const TROPeerAddressScope peer(QString::fromStdString(req.remote_addr));
-        const TROMessageDispatcher::Reply reply =
-            dispatcher.Process(QByteArray::fromRawData(req.body.data(), qsizetype(req.body.size())));
+        TROMessageDispatcher::Reply reply = dispatcher.Process(QByteArray::fromRawData(req.body.data(), qsizetype(req.body.size())));
         res.status = 200;
-        res.set_content(std::string(reply.Data.constData(), std::size_t(reply.Data.size())), "application/octet-stream");
+        const bool large = req.body.size() >= ProcessMemory::kReturnAfterBytes ||
+                           std::size_t(reply.Data.size()) >= ProcessMemory::kReturnAfterBytes;
+        if (!large || reply.Data.isEmpty()) {
+            res.set_content(std::string(reply.Data.constData(), std::size_t(reply.Data.size())), "application/octet-stream");
+            if (large)
+                ProcessMemory::ReturnFreed();
+            return;
+        }
+        // A large reply is written from where it lies, without a copy; once it is written its
+        // memory and what the request freed go back to the system.
+        auto data = std::make_shared<QByteArray>(std::move(reply.Data));
+        res.set_content_provider(
+            std::size_t(data->size()), "application/octet-stream",
+            [data](std::size_t offset, std::size_t length, httplib::DataSink &sink) {
+                return sink.write(data->constData() + offset, length);
+            },
+            [data](bool) {
+                *data = QByteArray();
+                ProcessMemory::ReturnFreed();
+            });
     });
 
     ROListenerOptions options;
