@@ -332,7 +332,7 @@ TEST_F(BrennicUnderLoad, AColumnListNamesEachFieldOnceAndTheServerServesOn)
         return;
     // Every field of the families once, then the same names in other letter cases: 4,097 names.
     QStringList familyNames;
-    for (const QString &name : {"PK_FamilyID", "FamilyName", "FamilyStreet", "FamilyCity", "FamilyState", "FamilyZip", "FamilyEmail1", "FamilyPhone1"})
+    for (const char *name : {"PK_FamilyID", "FamilyName", "FamilyStreet", "FamilyCity", "FamilyState", "FamilyZip", "FamilyEmail1", "FamilyPhone1"})
         familyNames << QString::fromLatin1(name);
     for (int i = 0; familyNames.size() <= TDADataStreamer::kMaxFields; ++i) {
         QString variant = familyNames[i % 8];
