@@ -63,3 +63,37 @@ void ProcessMemory::ReturnFreed()
     malloc_trim(0);
 #endif
 }
+
+namespace {
+std::atomic<int> g_requestsInService{0};
+std::atomic<std::chrono::steady_clock::rep> g_lastIdleReturn{0};
+thread_local bool t_requestLarge = false;
+} // namespace
+
+void ProcessMemory::MarkRequestLarge()
+{
+    t_requestLarge = true;
+}
+
+ProcessMemory::TRequestScope::TRequestScope()
+{
+    t_requestLarge = false;
+    g_requestsInService.fetch_add(1, std::memory_order_relaxed);
+}
+
+ProcessMemory::TRequestScope::~TRequestScope()
+{
+    const bool last = g_requestsInService.fetch_sub(1, std::memory_order_acq_rel) == 1;
+    if (t_requestLarge) {
+        t_requestLarge = false;
+        ReturnFreed();
+        return;
+    }
+    if (!last)
+        return;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    auto before = g_lastIdleReturn.load(std::memory_order_relaxed);
+    const auto interval = std::chrono::duration_cast<std::chrono::steady_clock::duration>(kIdleReturnInterval).count();
+    if (now - before >= interval && g_lastIdleReturn.compare_exchange_strong(before, now, std::memory_order_relaxed))
+        ReturnFreed();
+}

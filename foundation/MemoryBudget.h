@@ -8,6 +8,7 @@
 #include "foundation/FoundationExport.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 
 class FOUNDATION_EXPORT TMemoryBudget
@@ -64,11 +65,27 @@ namespace ProcessMemory {
 constexpr int kMaxArenas = 4;
 // Blocks from this size on are mapped and unmapped on their own, whatever sizes went before.
 constexpr int kMapThreshold = 1024 * 1024;
-// A request or reply from this size on has the server give its freed memory back after it.
+// A request or reply from this size on is large.
 constexpr std::size_t kReturnAfterBytes = std::size_t(1024) * 1024;
+// A server found idle gives memory back at most this often (clients poll it all the time).
+constexpr std::chrono::milliseconds kIdleReturnInterval{1000};
 
 // Once, at the start of a server, before its threads.
 FOUNDATION_EXPORT void LimitRetention();
 // Gives the system the free pages of every arena (a few milliseconds for a large heap).
 FOUNDATION_EXPORT void ReturnFreed();
+
+// One request in service, from its start until its reply is written, on the thread that serves
+// it. After it moved a large message (MarkRequestLarge from within), or when it ends as the last
+// one in service (at most once per kIdleReturnInterval), the freed memory goes back: after any
+// load the server comes back near its base size.
+class FOUNDATION_EXPORT TRequestScope
+{
+public:
+    TRequestScope();
+    ~TRequestScope();
+    TRequestScope(const TRequestScope &) = delete;
+    TRequestScope &operator=(const TRequestScope &) = delete;
+};
+FOUNDATION_EXPORT void MarkRequestLarge();
 } // namespace ProcessMemory

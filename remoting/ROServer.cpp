@@ -184,28 +184,13 @@ void TROHTTPServer::SetActive(bool active)
             return;
         }
         const TROPeerAddressScope peer(QString::fromStdString(req.remote_addr));
-        TROMessageDispatcher::Reply reply = dispatcher.Process(QByteArray::fromRawData(req.body.data(), qsizetype(req.body.size())));
+        const TROMessageDispatcher::Reply reply = dispatcher.Process(QByteArray::fromRawData(req.body.data(), qsizetype(req.body.size())));
+        if (req.body.size() >= ProcessMemory::kReturnAfterBytes || std::size_t(reply.Data.size()) >= ProcessMemory::kReturnAfterBytes)
+            ProcessMemory::MarkRequestLarge();
         res.status = 200;
-        const bool large = req.body.size() >= ProcessMemory::kReturnAfterBytes ||
-                           std::size_t(reply.Data.size()) >= ProcessMemory::kReturnAfterBytes;
-        if (!large || reply.Data.isEmpty()) {
-            res.set_content(std::string(reply.Data.constData(), std::size_t(reply.Data.size())), "application/octet-stream");
-            if (large)
-                ProcessMemory::ReturnFreed();
-            return;
-        }
-        // A large reply is written from where it lies, without a copy; once it is written its
-        // memory and what the request freed go back to the system.
-        auto data = std::make_shared<QByteArray>(std::move(reply.Data));
-        res.set_content_provider(
-            std::size_t(data->size()), "application/octet-stream",
-            [data](std::size_t offset, std::size_t length, httplib::DataSink &sink) {
-                return sink.write(data->constData() + offset, length);
-            },
-            [data](bool) {
-                *data = QByteArray();
-                ProcessMemory::ReturnFreed();
-            });
+        // cpp-httplib writes a provider's content only from a server that listens itself, so the
+        // body is copied; the message is freed as the handler returns.
+        res.set_content(std::string(reply.Data.constData(), std::size_t(reply.Data.size())), "application/octet-stream");
     });
 
     ROListenerOptions options;
@@ -217,6 +202,8 @@ void TROHTTPServer::SetActive(bool active)
     options.BodyTimeout = m_bodyTimeout;
     impl->Listener = std::make_unique<TROHTTPListener>(
         options, [&server](httplib::Stream &stream, bool closeConnection, bool &connectionClosed) {
+            // Until the reply is written and its request and reply are freed.
+            const ProcessMemory::TRequestScope served;
             return server.Serve(stream, closeConnection, connectionClosed);
         });
     m_port = impl->Listener->Listen();
