@@ -3,11 +3,22 @@
 TDataServiceBase::TDataServiceBase(const TDASchema &schema, TDAConnectionManager &manager, const QString &connectionName)
     : m_service(schema, manager, connectionName)
 {
+    ProtectEdits();
 }
 
 TDataServiceBase::TDataServiceBase(const TDASchema &schema, std::unique_ptr<IDAConnection> connection)
     : m_service(schema, std::move(connection))
 {
+    ProtectEdits();
+}
+
+void TDataServiceBase::ProtectEdits()
+{
+    // Planners edit the same rows at once: a change whose old values of the fields it sets are
+    // no longer the stored ones is refused instead of silently undoing the other's edit. Every
+    // save stamps who changed the row and when; that alone is no conflict.
+    m_service.SetDefaultUpdateMode(TDAUpdateMode::updWhereChanged,
+                                   {QStringLiteral("ModifiedDateTime"), QStringLiteral("F_ModifiedUserID")});
 }
 
 bool TDataServiceBase::queryInterface(const QUuid &interfaceId, void **object)

@@ -35,5 +35,7 @@ public:
     void UnregisterForDataChangeNotification(const QString &aTableName) override;
 
 private:
+    void ProtectEdits();
+
     TDataAbstractService m_service;
 };

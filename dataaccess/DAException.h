@@ -27,3 +27,8 @@ class DATAACCESS_EXPORT EDADriverException : public EDAException
 public:
     using EDAException::EDAException;
 };
+
+// The refusal of a change whose row another user changed or deleted since it was read: the
+// server's text, and how a client tells it from other failures.
+DATAACCESS_EXPORT QString DAChangedByAnotherUserMessage(const QString &datasetName);
+DATAACCESS_EXPORT bool DAIsChangedByAnotherUser(const QString &message);

@@ -2,6 +2,8 @@
 
 #include "dataaccess/DAException.h"
 
+#include <optional>
+
 namespace {
 
 bool sameValue(const QVariant &a, const QVariant &b, TDADataType type)
@@ -39,6 +41,11 @@ QVariant TDABusinessProcessor::GetNewValue(const TDADeltaChange &change, const Q
 QVariant TDABusinessProcessor::GetOldValue(const TDADeltaChange &change, const QString &fieldName) const
 {
     return change.OldValue(FieldIndex(fieldName));
+}
+
+bool TDABusinessProcessor::HasNewValue(const TDADeltaChange &change, const QString &fieldName) const
+{
+    return change.HasNewValue(FieldIndex(fieldName));
 }
 
 void TDABusinessProcessor::SetNewValue(TDADeltaChange &change, const QString &fieldName, const QVariant &value) const
@@ -102,6 +109,64 @@ bool TDABusinessProcessor::ProcessDelta(IDAConnection &connection, const TDASche
     return ok;
 }
 
+TDABusinessProcessor::TStoredRow TDABusinessProcessor::ReadStoredRow(IDAConnection &connection, const TDASchemaDataset &dataset,
+                                                                    const QVariantList &key, bool lock) const
+{
+    TStoredRow stored;
+    TDAParamCollection params;
+    QStringList where;
+    QStringList columns;
+    int k = 0;
+    for (const TDAField &f : dataset.Fields) {
+        if (!f.ReadOnly)
+            columns << f.Name;
+        if (!f.InPrimaryKey)
+            continue;
+        const QVariant value = key.value(k++);
+        const QString name = QStringLiteral("da_key_%1").arg(k);
+        params.Add(name, value).DataType = f.DataType;
+        where << (DAIsNull(value) ? f.Name + QStringLiteral(" IS NULL") : f.Name + QStringLiteral(" = :") + name);
+    }
+    const QString condition = where.join(QStringLiteral(" AND "));
+    auto open = [&](const QString &sql, const TDAParamCollection &extra) {
+        std::unique_ptr<TDAEDataset> read = connection.NewDataset(sql);
+        for (TDAParam &p : read->GetParams())
+            if (const TDAParam *given = extra.FindParam(p.Name))
+                p = *given;
+        read->Open();
+        return read;
+    };
+    std::unique_ptr<TDAEDataset> read;
+    if (!dataset.TableName.isEmpty())
+        read = open(QStringLiteral("SELECT %1 FROM %2 WHERE %3%4")
+                        .arg(columns.join(QStringLiteral(", ")), dataset.TableName, condition,
+                             lock ? QStringLiteral(" FOR UPDATE") : QString()),
+                    params);
+    // Without parameters the dataset's statement shows every row, so narrowed to the key it
+    // gives the row as clients see it (a field it shows in its own way, such as a password it
+    // hands out as NULL, compares and is kept as they know it).
+    if (dataset.Params.Count() == 0 && (!read || read->GetRecordCount() > 0)) {
+        std::unique_ptr<TDAEDataset> shown =
+            open(QStringLiteral("SELECT * FROM (%1) da_t WHERE %2").arg(dataset.StatementFor(connection.GetName()), condition), params);
+        if (!read || shown->GetRecordCount() > 0)
+            read = std::move(shown);
+    }
+    stored.Found = read->GetRecordCount() > 0;
+    stored.Values = QVariantList(dataset.Fields.size());
+    stored.Known = QList<bool>(dataset.Fields.size(), false);
+    if (!stored.Found)
+        return stored;
+    for (int i = 0; i < dataset.Fields.size(); ++i) {
+        const int column = read->FieldIndex(dataset.Fields[i].Name);
+        if (column < 0)
+            continue;
+        const QVariant value = read->Value(0, column);
+        stored.Values[i] = DAIsNull(value) ? QVariant() : DAConvertValue(value, dataset.Fields[i].DataType);
+        stored.Known[i] = true;
+    }
+    return stored;
+}
+
 void TDABusinessProcessor::ProcessChange(IDAConnection &connection, const TDASchema &schema, const TDASchemaDataset &dataset,
                                          const QList<int> &schemaIndex, TDADeltaChange &change, TDADeltaChange &answer)
 {
@@ -110,27 +175,83 @@ void TDABusinessProcessor::ProcessChange(IDAConnection &connection, const TDASch
     TDADeltaChange sent = change;
     if (OnBeforeProcessDelta)
         OnBeforeProcessDelta(*this, change);
-    Q_UNUSED(schemaIndex)
 
     const QString commandName = change.ChangeType == TDAChangeType::ctInsert   ? m_insertCommand
                                 : change.ChangeType == TDAChangeType::ctUpdate ? m_updateCommand
                                                                                : m_deleteCommand;
-    auto effective = [&](int i) { return change.HasNewValue(i) ? change.NewValue(i) : change.OldValue(i); };
+    // The key of the row as stored (old values) and as the change leaves it (new values).
+    auto findKey = [&](bool after) -> std::optional<QVariantList> {
+        QVariantList key;
+        for (const TDAField &f : dataset.Fields) {
+            if (!f.InPrimaryKey)
+                continue;
+            const int i = DAFindField(fields, f.Name);
+            if (i < 0 || (!change.HasOldValue(i) && !change.HasNewValue(i)))
+                return std::nullopt;
+            key << (after && change.HasNewValue(i) ? change.NewValue(i) : change.HasOldValue(i) ? change.OldValue(i) : change.NewValue(i));
+        }
+        return key;
+    };
+    auto keyOf = [&](bool after) {
+        const std::optional<QVariantList> key = findKey(after);
+        if (!key)
+            throw EDAException(QStringLiteral("Dataset \"%1\" has no key to find the row by").arg(dataset.Name));
+        return *key;
+    };
+    auto conflict = [&] {
+        return EDAException(DAChangedByAnotherUserMessage(dataset.Name));
+    };
+    // The client's old values of the fields the mode compares (all it carries, or those it
+    // sets) must still be the stored ones; a named update takes every field the change does
+    // not set from the stored row, never NULL or the client's possibly stale old value.
+    QList<int> compared;
+    if (change.ChangeType != TDAChangeType::ctInsert)
+        for (int i = 0; i < fields.size(); ++i)
+            if (!fields[i].ReadOnly && !fields[i].InPrimaryKey && sent.HasOldValue(i)
+                && !m_uncompared.contains(fields[i].Name, Qt::CaseInsensitive)
+                && (m_updateMode == TDAUpdateMode::updWhereAll
+                    || (m_updateMode == TDAUpdateMode::updWhereChanged && sent.HasNewValue(i))))
+                compared << i;
+    const bool namedUpdate = change.ChangeType == TDAChangeType::ctUpdate && !commandName.isEmpty();
+    TStoredRow stored;
+    if (namedUpdate || !compared.isEmpty()) {
+        stored = ReadStoredRow(connection, dataset, keyOf(false), true);
+        if (!stored.Found)
+            throw conflict();
+        for (int i : compared) {
+            const int si = schemaIndex[i];
+            if (stored.Known[si] && !sameValue(sent.OldValue(i), stored.Values[si], fields[i].DataType))
+                throw conflict();
+        }
+    }
+
     std::unique_ptr<TDAEDataset> statement;
+    // The row as the database left it, for the reply.
+    std::optional<TStoredRow> written;
     if (!commandName.isEmpty()) {
         // A named command takes each field's value under the field's name and the old value
         // under "OLD_" + name.
         statement = schema.NewCommand(connection, commandName);
         for (TDAParam &p : statement->GetParams()) {
             const bool old = p.Name.startsWith(QLatin1String("OLD_"), Qt::CaseInsensitive);
-            const int i = DAFindField(fields, old ? p.Name.mid(4) : p.Name);
-            if (i < 0)
+            const QString fieldName = old ? p.Name.mid(4) : p.Name;
+            const int i = DAFindField(fields, fieldName);
+            const int si = DAFindField(dataset.Fields, fieldName);
+            if (i >= 0 && (old ? change.HasOldValue(i) : change.HasNewValue(i)))
+                p.Value = old ? change.OldValue(i) : change.NewValue(i);
+            else if (namedUpdate && si >= 0 && stored.Known[si])
+                p.Value = stored.Values[si];
+            else if (i >= 0)
+                p.Value = change.OldValue(i);
+            else
                 continue; // a parameter the command fills itself
-            p.Value = old ? change.OldValue(i) : effective(i);
             if (p.DataType == TDADataType::datUnknown)
-                p.DataType = fields[i].DataType;
+                p.DataType = si >= 0 ? dataset.Fields[si].DataType : fields[i].DataType;
         }
         statement->Open();
+        const std::optional<QVariantList> key = findKey(true);
+        if (change.ChangeType != TDAChangeType::ctDelete && key)
+            written = ReadStoredRow(connection, dataset, *key, false);
     } else {
         if (dataset.TableName.isEmpty())
             throw EDAException(QStringLiteral("Dataset \"%1\" cannot be changed").arg(dataset.Name));
@@ -141,22 +262,17 @@ void TDABusinessProcessor::ProcessChange(IDAConnection &connection, const TDASch
             p.DataType = type;
             return QLatin1Char(':') + name;
         };
+        // The row is found by its key; the mode's comparison was made on the locked row above.
         QStringList where;
-        bool hasKey = false;
-        for (int i = 0; i < fields.size(); ++i) {
-            const bool useInWhere = fields[i].InPrimaryKey
-                                    || (m_updateMode == TDAUpdateMode::updWhereAll && !fields[i].ReadOnly && change.HasOldValue(i))
-                                    || (m_updateMode == TDAUpdateMode::updWhereChanged && !fields[i].ReadOnly
-                                        && change.HasOldValue(i) && change.HasNewValue(i));
-            if (!useInWhere || change.ChangeType == TDAChangeType::ctInsert)
-                continue;
-            hasKey = hasKey || fields[i].InPrimaryKey;
-            const QVariant old = change.HasOldValue(i) ? change.OldValue(i) : change.NewValue(i);
-            where << (DAIsNull(old) ? fields[i].Name + QStringLiteral(" IS NULL")
-                                    : fields[i].Name + QStringLiteral(" = ") + bind(old, fields[i].DataType));
+        if (change.ChangeType != TDAChangeType::ctInsert) {
+            const QVariantList key = keyOf(false);
+            int k = 0;
+            for (const TDAField &f : dataset.Fields)
+                if (f.InPrimaryKey) {
+                    const QVariant &old = key[k++];
+                    where << (DAIsNull(old) ? f.Name + QStringLiteral(" IS NULL") : f.Name + QStringLiteral(" = ") + bind(old, f.DataType));
+                }
         }
-        if (change.ChangeType != TDAChangeType::ctInsert && !hasKey)
-            throw EDAException(QStringLiteral("Dataset \"%1\" has no key to find the row by").arg(dataset.Name));
         QString sql;
         if (change.ChangeType == TDAChangeType::ctInsert) {
             QStringList columns;
@@ -189,7 +305,7 @@ void TDABusinessProcessor::ProcessChange(IDAConnection &connection, const TDASch
             statement->ParamByName(p.Name) = p;
         statement->Open();
         if (change.ChangeType != TDAChangeType::ctInsert && statement->GetRowsAffected() == 0)
-            throw EDAException(QStringLiteral("The row of \"%1\" was changed or deleted by another user").arg(dataset.Name));
+            throw conflict();
     }
 
     // Values the hook or the database set differ from what the client sent: send them back.
@@ -200,7 +316,13 @@ void TDABusinessProcessor::ProcessChange(IDAConnection &connection, const TDASch
         const QVariant clientValue = sent.HasNewValue(i) ? sent.NewValue(i) : sent.OldValue(i);
         QVariant serverValue = change.HasNewValue(i) ? change.NewValue(i) : change.OldValue(i);
         bool known = change.HasNewValue(i) && !sameValue(change.NewValue(i), clientValue, fields[i].DataType);
-        if (hasRow) {
+        if (written) {
+            const int si = schemaIndex[i];
+            if (written->Found && written->Known[si]) {
+                serverValue = written->Values[si];
+                known = true;
+            }
+        } else if (hasRow) {
             const int column = statement->FieldIndex(fields[i].Name);
             if (column >= 0) {
                 serverValue = statement->Value(0, column);

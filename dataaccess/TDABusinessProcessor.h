@@ -1,13 +1,17 @@
 // Writes the changes of one dataset's delta to the database: through the schema commands it
 // names, or through INSERT/UPDATE/DELETE statements it builds from the dataset's fields (key
-// fields in the WHERE, values always bound). Hooks see each change before it is written and
-// each error; values the database set (keys, defaults, hook values) go back into the change.
+// fields in the WHERE, values always bound). An update changes only the fields it sets: a
+// named command gets the stored value of every other field. Hooks see each change before it is
+// written and each error; values the database set (keys, defaults, hook values) go back into
+// the change.
 #pragma once
 
 #include "dataaccess/DataAccessExport.h"
 #include "dataaccess/IDAConnection.h"
 #include "dataaccess/TDADataStreamer.h"
 #include "dataaccess/TDASchema.h"
+
+#include <QStringList>
 
 #include <functional>
 
@@ -28,8 +32,13 @@ public:
     void SetUpdateCommandName(const QString &name) { m_updateCommand = name; }
     QString GetDeleteCommandName() const { return m_deleteCommand; }
     void SetDeleteCommandName(const QString &name) { m_deleteCommand = name; }
+    // Which old values must still be the stored ones for an update to be written (a delete
+    // compares as updWhereAll only); the key always finds the row.
     TDAUpdateMode GetUpdateMode() const { return m_updateMode; }
     void SetUpdateMode(TDAUpdateMode mode) { m_updateMode = mode; }
+    // Fields the mode never compares: those every save sets, such as who changed the row last
+    // and when, so that two saves of different fields do not refuse each other over them.
+    void SetUncomparedFields(const QStringList &fieldNames) { m_uncompared = fieldNames; }
 
     // Called for each change before it is written; may read and replace its new values.
     std::function<void(TDABusinessProcessor &, TDADeltaChange &)> OnBeforeProcessDelta;
@@ -43,6 +52,8 @@ public:
     QVariant GetNewValue(const TDADeltaChange &change, const QString &fieldName) const;
     void SetNewValue(TDADeltaChange &change, const QString &fieldName, const QVariant &value) const;
     QVariant GetOldValue(const TDADeltaChange &change, const QString &fieldName) const;
+    // Whether the change sets the field (GetNewValue gives the old value where it does not).
+    bool HasNewValue(const TDADeltaChange &change, const QString &fieldName) const;
     // Drops the change's new value of a field so that it is not written; nothing when the
     // delta does not carry the field.
     void ClearNewValue(TDADeltaChange &change, const QString &fieldName) const;
@@ -53,6 +64,18 @@ public:
     bool ProcessDelta(IDAConnection &connection, const TDASchema &schema, TDADelta &delta, TDADelta &reply);
 
 private:
+    // A row of the dataset as stored, by the schema's fields; Known is false for a field the
+    // read does not show.
+    struct TStoredRow
+    {
+        bool Found = false;
+        QVariantList Values;
+        QList<bool> Known;
+    };
+    // The row with the key (values of the key fields in the schema's order); with lock the row
+    // stays locked for the rest of the transaction, so nobody changes it between comparing and
+    // writing.
+    TStoredRow ReadStoredRow(IDAConnection &connection, const TDASchemaDataset &dataset, const QVariantList &key, bool lock) const;
     int FieldIndex(const QString &fieldName) const;
     void ProcessChange(IDAConnection &connection, const TDASchema &schema, const TDASchemaDataset &dataset,
                        const QList<int> &schemaIndex, TDADeltaChange &change, TDADeltaChange &replyChange);
@@ -62,5 +85,6 @@ private:
     QString m_updateCommand;
     QString m_deleteCommand;
     TDAUpdateMode m_updateMode = TDAUpdateMode::updWhereKeyOnly;
+    QStringList m_uncompared;
     const TDAFieldList *m_fields = nullptr;
 };

@@ -142,10 +142,8 @@ void TDACDSDataTable::RequireBrowse(const char *operation) const
         throw EDAException(QStringLiteral("%1: cannot %2 while a row is being edited").arg(m_logicalName, QLatin1String(operation)));
 }
 
-void TDACDSDataTable::Fetch()
+TableRequestInfoV5 TDACDSDataTable::RequestInfo() const
 {
-    if (!m_adapter)
-        throw EDAException(QStringLiteral("%1: the table has no data adapter").arg(m_logicalName));
     TableRequestInfoV5 info;
     info.MaxRecords = m_maxRecords;
     info.WhereClause = m_where.IsEmpty() ? QString() : m_where.ToXml();
@@ -164,6 +162,14 @@ void TDACDSDataTable::Fetch()
                 info.Parameters << DataParameter{m_detailParams[i], v};
         }
     }
+    return info;
+}
+
+void TDACDSDataTable::Fetch()
+{
+    if (!m_adapter)
+        throw EDAException(QStringLiteral("%1: the table has no data adapter").arg(m_logicalName));
+    const TableRequestInfoV5 info = RequestInfo();
     const QList<TDATableData> tables = TDADataStreamer::ReadDatasets(m_adapter->GetData({m_logicalName}, {info}));
     if (tables.size() != 1)
         throw EDAException(QStringLiteral("%1: the server sent %2 tables for one").arg(m_logicalName).arg(tables.size()));
@@ -242,6 +248,62 @@ void TDACDSDataTable::Refresh()
         }
     }
     NotifyDetails();
+}
+
+bool TDACDSDataTable::ReloadRow(int recId)
+{
+    RequireBrowse("load a row again");
+    if (!m_adapter)
+        throw EDAException(QStringLiteral("%1: the table has no data adapter").arg(m_logicalName));
+    // A row deleted here comes back as stored: the delete was refused and is no longer pending.
+    const auto deleted = std::find_if(m_deleted.begin(), m_deleted.end(), [recId](const Row &r) { return r.RecID == recId; });
+    if (deleted != m_deleted.end()) {
+        Row back = *deleted;
+        m_deleted.erase(deleted);
+        back.Values = back.Original;
+        m_rows << back;
+    }
+    const auto row = std::find_if(m_rows.begin(), m_rows.end(), [recId](const Row &r) { return r.RecID == recId; });
+    if (row == m_rows.end())
+        return false;
+    TableRequestInfoV5 info = RequestInfo();
+    info.MaxRecords = -1;
+    TDAWhere where = m_where;
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields[i].InPrimaryKey)
+            where.AddCondition(m_fields[i].Name, DAIsNull(row->Original[i]) ? TDAWhereOperator::woIsNull : TDAWhereOperator::woEqual,
+                               row->Original[i]);
+    info.WhereClause = where.ToXml();
+    const QList<TDATableData> tables = TDADataStreamer::ReadDatasets(m_adapter->GetData({m_logicalName}, {info}));
+    if (tables.size() != 1)
+        throw EDAException(QStringLiteral("%1: the server sent %2 tables for one").arg(m_logicalName).arg(tables.size()));
+    ResetScope reset(*this);
+    const bool found = !tables[0].Rows.isEmpty();
+    if (found) {
+        QVariantList values(m_fields.size());
+        for (int i = 0; i < m_fields.size(); ++i) {
+            const int column = DAFindField(tables[0].Fields, m_fields[i].Name);
+            values[i] = column >= 0 ? tables[0].Rows[0].value(column) : row->Original[i];
+        }
+        row->Values = values;
+        row->Original = values;
+        row->Modified = false;
+    } else {
+        m_rows.erase(row);
+    }
+    Rebuild(found ? recId : -2);
+    NotifyDetails();
+    return found;
+}
+
+QVariant TDACDSDataTable::StoredValue(int recId, const QString &fieldName) const
+{
+    const int f = FieldIndexOrThrow(fieldName);
+    for (const QList<Row> *rows : {&m_rows, &m_deleted})
+        for (const Row &r : *rows)
+            if (r.RecID == recId)
+                return r.Original[f];
+    return {};
 }
 
 std::function<bool(const QVariantList &)> TDACDSDataTable::MasterLink() const
@@ -648,14 +710,20 @@ void TDACDSDataTable::ApplyParts(const QList<QPair<TDACDSDataTable *, Part>> &pa
                 if (c.Status != TDAChangeStatus::csResolved) {
                     // Nothing was written; every pending change stays for another try.
                     QString message;
-                    QString table = sending[i]->m_logicalName;
+                    TDACDSDataTable *table = sending[i];
+                    int recId = -1;
                     for (int j = 0; j < replies.size() && message.isEmpty(); ++j)
                         for (const TDADeltaChange &f : replies[j].Changes)
                             if (f.Status == TDAChangeStatus::csFailed && message.isEmpty()) {
                                 message = f.Message;
-                                table = sending[j]->m_logicalName;
+                                table = sending[j];
+                                recId = f.RecID;
                             }
-                    throw EDAException(QStringLiteral("%1: %2").arg(table, message.isEmpty() ? QStringLiteral("the changes were not applied") : message));
+                    const QString text =
+                        QStringLiteral("%1: %2").arg(table->m_logicalName, message.isEmpty() ? QStringLiteral("the changes were not applied") : message);
+                    if (DAIsChangedByAnotherUser(message))
+                        throw EDAChangedByAnotherUser(text, table, recId);
+                    throw EDAException(text);
                 }
         for (int i = 0; i < replies.size(); ++i) {
             ResetScope reset(*sending[i]);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dataaccess/DADataTypes.h"
+#include "dataaccess/DAException.h"
 #include "dataaccess/DARecords.h"
 #include "dataaccess/DataAccessExport.h"
 #include "dataaccess/TDADataStreamer.h"
@@ -17,6 +18,18 @@
 #include <functional>
 
 class TDARemoteDataAdapter;
+class TDACDSDataTable;
+
+// An apply refused because another user changed or deleted a row of it since it was read:
+// the table and the row (by RecID) the server refused. Every pending change stays.
+class DATAACCESS_EXPORT EDAChangedByAnotherUser : public EDAException
+{
+public:
+    EDAChangedByAnotherUser(const QString &message, TDACDSDataTable *table, int recId)
+        : EDAException(message), Table(table), RecID(recId) {}
+    TDACDSDataTable *Table;
+    int RecID;
+};
 
 enum class TDATableState { dsInactive, dsBrowse, dsEdit, dsInsert };
 
@@ -57,6 +70,12 @@ public:
     // Fetches again and returns to the row with the same key where it still exists. Refused
     // while changes are pending (apply or cancel them first).
     void Refresh();
+    // Reads one row again as the server stores it, by its key as fetched; its pending change
+    // goes, those of other rows stay. False when the server has it no more (it leaves the table).
+    bool ReloadRow(int recId);
+    // A field of the row with that RecID as fetched or last applied, whether the row is shown
+    // or not; null when there is none.
+    QVariant StoredValue(int recId, const QString &fieldName) const;
     bool GetActive() const { return m_state != TDATableState::dsInactive; }
     TDATableState GetState() const { return m_state; }
     const TDAFieldList &GetFields() const { return m_fields; }
@@ -112,8 +131,9 @@ public:
     bool HasChanges() const;
     int PendingChangeCount() const;
     // Sends the pending changes (and those of detail tables, after this one) in one call.
-    // Throws EDAException with the server's message when a change fails; the pending
-    // changes then all stay. With refetch every row is read again afterwards.
+    // Throws EDAException with the server's message when a change fails (EDAChangedByAnotherUser
+    // when another user changed its row); the pending changes then all stay. With refetch
+    // every row is read again afterwards.
     void ApplyUpdates(bool refetch = false);
     // Several tables in one call and one server transaction, in the order given.
     static void ApplyUpdates(const QList<TDACDSDataTable *> &tables, bool refetch = false);
@@ -144,6 +164,7 @@ private:
     // Whether a row's values belong to the master's current row; every row without a master.
     std::function<bool(const QVariantList &)> MasterLink() const;
     void Fetch();
+    TableRequestInfoV5 RequestInfo() const;
     // keepRecId: the row to stay on; -1 the current one, -2 the first.
     void Rebuild(int keepRecId = -1);
     void RequireBrowse(const char *operation) const;

@@ -48,9 +48,22 @@ TDABusinessProcessor &TDataAbstractService::BusinessProcessor(const QString &dat
 {
     const QString key = m_schema.DatasetByName(datasetName).Name.toLower();
     auto &slot = m_processors[key];
-    if (!slot)
+    if (!slot) {
         slot = std::make_unique<TDABusinessProcessor>(m_schema.DatasetByName(datasetName).Name);
+        slot->SetUpdateMode(m_updateMode);
+        slot->SetUncomparedFields(m_uncompared);
+    }
     return *slot;
+}
+
+void TDataAbstractService::SetDefaultUpdateMode(TDAUpdateMode mode, const QStringList &uncomparedFields)
+{
+    m_updateMode = mode;
+    m_uncompared = uncomparedFields;
+    for (auto &entry : m_processors) {
+        entry.second->SetUpdateMode(mode);
+        entry.second->SetUncomparedFields(uncomparedFields);
+    }
 }
 
 QString TDataAbstractService::GetSchema(const QString &aFilter)

@@ -44,8 +44,11 @@ public:
     using TDAWithheldFields = std::function<QStringList(const QString &datasetName)>;
     void SetWithheldFields(TDAWithheldFields withheld) { m_withheld = std::move(withheld); }
 
-    // The processor of a dataset, made on first use (generated statements, key-only WHERE).
+    // The processor of a dataset, made on first use (generated statements, the default mode).
     TDABusinessProcessor &BusinessProcessor(const QString &datasetName);
+    // The update mode and uncompared fields of every processor, those made already and those
+    // to come; key-only unless set.
+    void SetDefaultUpdateMode(TDAUpdateMode mode, const QStringList &uncomparedFields = {});
 
     QString GetSchema(const QString &aFilter);
     QByteArray GetData(const QStringList &aTableNameArray, const QList<TableRequestInfoV5> &aTableRequestInfoArray);
@@ -86,6 +89,8 @@ private:
     const TDASchema &m_schema;
     std::unique_ptr<IDAConnection> m_connection;
     bool m_allowExecuteCommands = true;
+    TDAUpdateMode m_updateMode = TDAUpdateMode::updWhereKeyOnly;
+    QStringList m_uncompared;
     std::map<QString, std::unique_ptr<TDABusinessProcessor>> m_processors;
     TDAWithheldFields m_withheld;
 };

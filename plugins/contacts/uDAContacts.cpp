@@ -6,6 +6,7 @@
 #include "dataaccess/DAException.h"
 #include "foundation/uCommon.h"
 #include "ui/PromptService.h"
+#include "ui/RowConflict.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -295,6 +296,21 @@ void TDAContacts::Fail(const QString &location, const std::exception &e) const
     m_controller.WriteHostLog(QorLogLevel::Severe, location, QString::fromUtf8(e.what()));
 }
 
+void TDAContacts::OfferStoredRow(const EDAChangedByAnotherUser &refusal)
+{
+    // A contact by its name, a family by its own; a row of the contact's pages by the contact.
+    const TDACDSDataTable &table = *refusal.Table;
+    const auto field = [&](const char *name) {
+        return table.FieldIndex(QLatin1String(name)) >= 0 ? table.StoredValue(refusal.RecID, QLatin1String(name)).toString() : QString();
+    };
+    QString name = (field("FirstName") + QLatin1Char(' ') + field("LastName")).trimmed();
+    if (name.isEmpty())
+        name = field("FamilyName");
+    if (name.isEmpty() && m_contactDetails->GetActive() && !m_contactDetails->Eof())
+        name = m_contactDetails->AsString(QStringLiteral("FirstName")) + QLatin1Char(' ') + m_contactDetails->AsString(QStringLiteral("LastName"));
+    ::OfferStoredRow(QApplication::activeWindow(), refusal, m_controller.GetText(1451), m_controller.GetText(1452), name);
+}
+
 bool TDAContacts::SaveOrRevert(const QString &location, const QList<TDACDSDataTable *> &tables, bool refetch)
 {
     // Nothing to send is no reason to read every table again; a row still being edited is
@@ -452,6 +468,9 @@ bool TDAContacts::RunAndSaveContact(const QString &key, bool isNew)
         try {
             SaveContact(isNew);
             return true;
+        } catch (const EDAChangedByAnotherUser &refusal) {
+            Fail(isNew ? QStringLiteral("NewContact") : QStringLiteral("EditContact"), refusal);
+            OfferStoredRow(refusal);
         } catch (const std::exception &e) {
             Fail(isNew ? QStringLiteral("NewContact") : QStringLiteral("EditContact"), e);
             if (ShowSaveFailure)
@@ -593,6 +612,9 @@ bool TDAContacts::RunFamilyUntilSaved(int mode, const QString &where)
             if (m_familyList->GetActive())
                 RefreshIfClean(*m_familyList);
             return true;
+        } catch (const EDAChangedByAnotherUser &refusal) {
+            Fail(where, refusal);
+            OfferStoredRow(refusal);
         } catch (const std::exception &e) {
             Fail(where, e);
             if (ShowSaveFailure)

@@ -216,6 +216,9 @@ private:
     void RestoreContactList();
     void RefreshIfClean(TDACDSDataTable &table);
     void Fail(const QString &location, const std::exception &e) const;
+    // A save another planner's change refused: said with the row's name, the planner chooses
+    // whether to load the stored row; his changes otherwise stay for the next try.
+    void OfferStoredRow(const EDAChangedByAnotherUser &refusal);
 
     TRvContactsController &m_controller;
     std::shared_ptr<TROTransportChannel> m_channel;

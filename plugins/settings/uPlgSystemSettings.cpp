@@ -6,6 +6,7 @@
 #include "dataaccess/DAException.h"
 #include "foundation/uCommon.h"
 #include "ui/PromptService.h"
+#include "ui/RowConflict.h"
 #include "ui/TDATableModel.h"
 #include "ui/uActionIcons.h"
 #include "ui/ufPassword.h"
@@ -378,6 +379,17 @@ bool TplgSystemSettings::Guarded(const QString &location, const std::function<vo
     try {
         step();
         return true;
+    } catch (const EDAChangedByAnotherUser &refusal) {
+        // Every page saves through here: the planner is told which row another planner
+        // changed and chooses whether to load it as stored; his changes otherwise stay.
+        m_controller.WriteLog(QorLogLevel::Severe, ErrorText(refusal), location);
+        QString name;
+        for (const char *field : {"LocationName", "MinistryFunctionName", "MinistryTemplateName", "LiturgyTemplateName",
+                                  "LogonUsername", "ColorDescription"})
+            if (name.isEmpty() && refusal.Table->FieldIndex(QLatin1String(field)) >= 0)
+                name = refusal.Table->StoredValue(refusal.RecID, QLatin1String(field)).toString();
+        OfferStoredRow(this, refusal, Text(6002), Text(6003), name);
+        return false;
     } catch (const std::exception &e) {
         m_controller.WriteLog(QorLogLevel::Severe, ErrorText(e), location);
         return false;
@@ -1055,6 +1067,8 @@ void TplgSystemSettings::Deactivate(QObject *)
                 PostIfEditing(table);
                 if (step.Always || table.HasChanges())
                     table.ApplyUpdates();
+            } catch (const EDAChangedByAnotherUser &) {
+                throw;
             } catch (const std::exception &e) {
                 throw EDAException(QStringLiteral("%1 was not saved: %2").arg(table.GetLogicalName(), ErrorText(e)));
             }

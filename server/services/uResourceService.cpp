@@ -36,15 +36,6 @@ TResourceService::TResourceService(TDAConnectionManager &manager, const QString 
         processor.SetUpdateCommandName(QStringLiteral("Update_") + dataset);
         if (entry.NamedDelete)
             processor.SetDeleteCommandName(QStringLiteral("Delete_") + dataset);
-        // An update statement writes every column: a delta without some of them (a client that
-        // fetched only a few fields) would blank the others, so such a change is refused.
-        const TDAFieldList &fields = Schema().DatasetByName(dataset).Fields;
-        processor.OnBeforeProcessDelta = [&fields](TDABusinessProcessor &self, TDADeltaChange &change) {
-            if (change.ChangeType != TDAChangeType::ctUpdate)
-                return;
-            for (const TDAField &field : fields)
-                self.GetOldValue(change, field.Name); // throws for a field the delta lacks
-        };
     }
 }
 

@@ -119,7 +119,9 @@ TSettingsService::TSettingsService(const TSettingsServiceContext &context)
             m_usersAllowed = MayChangeUsers();
         if (!*m_usersAllowed)
             throw EDAException(QStringLiteral("Only an administrator may add, change or delete users"));
-        if (change.ChangeType == TDAChangeType::ctDelete || !processor.HasField(kPassword))
+        // Only a password the change sets is new; the old value of one it does not set is
+        // what the client read, never a password to hash again.
+        if (change.ChangeType == TDAChangeType::ctDelete || !processor.HasField(kPassword) || !processor.HasNewValue(change, kPassword))
             return;
         // A NULL password leaves the stored one as it is (the update keeps it); any text given
         // is a new password and is stored as its hash.

@@ -291,6 +291,94 @@ TEST_F(ContactsData, ASaveThatFailsKeepsEverythingTypedForTheNextTry)
     EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblLnkServingRules WHERE F_OwnerMemberID = '%1'").arg(key)), 4);
 }
 
+// Planners A and B opened one row; A changed a field and saved, then B changed the same field.
+TEST_F(ContactsData, TheLaterOfTwoPlannersToChangeOneFieldIsToldAndLosesNothing)
+{
+    // A second planner: a session, a host and a data module of his own.
+    const ServiceClient otherClient = server->Administrator();
+    TContactsTestHost otherHost;
+    otherHost.Channel = otherClient.Channel;
+    otherHost.Message = otherClient.Message;
+    otherHost.User = host.User;
+    TRvContactsController other;
+    other.ModuleCreate();
+    other.SetHost(&otherHost);
+    const auto unload = qScopeGuard([&] {
+        other.SetHost(nullptr);
+        other.ModuleDestroy();
+    });
+    other.Data().DAContactList().Open();
+
+    using TRun = std::function<void()>;
+    struct TCase
+    {
+        const char *Dialog;
+        QString Key;
+        QString Insert;
+        QString Stored;
+        QString Field;
+        QString Name; // how the planner is told which row
+        std::function<TDACDSDataTable &(TDAContacts &)> Table;
+        std::function<void(TDAContacts &, TRun)> OnDialog;
+        std::function<bool(TDAContacts &, const QString &)> Open;
+    };
+    const TCase cases[] = {
+        {"contact", QStringLiteral("{C1000000-0000-0000-0000-000000000001}"),
+         QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName, City) VALUES ('%1', 'Dana', 'Doyle', 'Dublin')"),
+         QStringLiteral("SELECT City FROM tblContacts WHERE PK_ContactID = '%1'"), QStringLiteral("City"), QStringLiteral("Dana Doyle"), [](TDAContacts &d) -> TDACDSDataTable & { return d.DAContactDetails(); },
+         [](TDAContacts &d, TRun run) {
+             d.RunContactDialog = [run](const QString &, bool) {
+                 run();
+                 return TModalResult::Ok;
+             };
+         },
+         [](TDAContacts &d, const QString &key) { return d.EditContact(key); }},
+        {"family", QStringLiteral("{FA000000-0000-0000-0000-000000000001}"),
+         QStringLiteral("INSERT INTO tblFamilies (PK_FamilyID, FamilyName, FamilyCity) VALUES ('%1', 'Doyles', 'Dublin')"),
+         QStringLiteral("SELECT FamilyCity FROM tblFamilies WHERE PK_FamilyID = '%1'"), QStringLiteral("FamilyCity"), QStringLiteral("Doyles"), [](TDAContacts &d) -> TDACDSDataTable & { return d.DAFamilyDetails(); },
+         [](TDAContacts &d, TRun run) {
+             d.RunFamilyDialog = [run](int) {
+                 run();
+                 return TModalResult::Ok;
+             };
+         },
+         [](TDAContacts &d, const QString &key) { return d.EditFamily(key); }}};
+    const auto type = [](TDACDSDataTable &table, const QString &field, const QString &value) {
+        if (table.GetState() == TDATableState::dsBrowse)
+            table.Edit();
+        table.SetValue(field, value);
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Dialog);
+        server->Sql(c.Insert.arg(c.Key));
+        TScriptedPrompt prompt;
+        prompt.Answer(QMessageBox::No);  // keep what I typed
+        prompt.Answer(QMessageBox::Yes); // then load what is stored
+        int runs = 0;
+        c.OnDialog(Data(), [&] { type(c.Table(Data()), c.Field, QStringLiteral("Cork")); });
+        c.OnDialog(other.Data(), [&] {
+            TDACDSDataTable &shown = c.Table(other.Data());
+            switch (++runs) {
+            case 1:
+                EXPECT_TRUE(c.Open(Data(), c.Key)) << host.Log.join('\n').toStdString();
+                type(shown, c.Field, QStringLiteral("Limerick"));
+                break;
+            case 2: // refused, and still what he typed
+                EXPECT_EQ(shown.AsString(c.Field), QStringLiteral("Limerick"));
+                break;
+            default: // the stored row, as the other planner left it
+                EXPECT_EQ(shown.AsString(c.Field), QStringLiteral("Cork"));
+                type(shown, c.Field, QStringLiteral("Limerick"));
+            }
+        });
+        EXPECT_TRUE(c.Open(other.Data(), c.Key)) << otherHost.Log.join('\n').toStdString();
+        EXPECT_EQ(runs, 3);
+        ASSERT_EQ(prompt.Prompts().size(), 2);
+        EXPECT_TRUE(prompt.Prompts()[0].Text.contains(c.Name)) << prompt.Prompts()[0].Text.toStdString();
+        EXPECT_EQ(Scalar(c.Stored.arg(c.Key)), QStringLiteral("Limerick"));
+    }
+}
+
 TEST_F(ContactsData, ANewFamilyWithTwoMembersThenOneFreedGetsNull)
 {
     const QString ann = NewFilledContact(QStringLiteral("Parent"));

@@ -408,6 +408,65 @@ TEST_F(SettingsServer, NamesLeftEmptyAreRefusedWithAMessageAndTheRowsKeepTheirNa
     OpenView();
 }
 
+// Another planner renamed a row while this one had it open and renamed it too.
+TEST_F(SettingsServer, ARenameAnotherPlannerSavedFirstIsToldAndLosesNothing)
+{
+    struct TCase
+    {
+        int Page;
+        QString Insert;
+        QString Rename; // what the other planner saved
+        QString Stored;
+        QLineEdit *(TplgSystemSettings::*Name)() const;
+        QTableView *(TplgSystemSettings::*Grid)() const;
+    };
+    const TCase cases[] = {
+        {TplgSystemSettings::pgLocations,
+         QStringLiteral("INSERT INTO tblLocations (PK_LocationID, LocationName, SortIndex) VALUES ('{10000000-0000-0000-0000-0000000000C1}', 'Read', 0)"),
+         QStringLiteral("UPDATE tblLocations SET LocationName = 'Theirs'"), QStringLiteral("SELECT LocationName FROM dbo.tblLocations"),
+         &TplgSystemSettings::LocationName, &TplgSystemSettings::LocationsGrid},
+        {TplgSystemSettings::pgFunctions,
+         QStringLiteral("INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName, SortIndex) VALUES "
+                        "('{20000000-0000-0000-0000-0000000000C1}', 'Read', 0)"),
+         QStringLiteral("UPDATE tblMinistryFunctions SET MinistryFunctionName = 'Theirs'"),
+         QStringLiteral("SELECT MinistryFunctionName FROM dbo.tblMinistryFunctions"), &TplgSystemSettings::FunctionName,
+         &TplgSystemSettings::FunctionsGrid},
+        {TplgSystemSettings::pgUsers,
+         QStringLiteral("INSERT INTO tblUsers (PK_UserID, LogonUsername, F_Userlevel) VALUES ('{30000000-0000-0000-0000-0000000000C1}', 'Read', '%1')")
+             .arg(kestrova::test::kUserLevel),
+         QStringLiteral("UPDATE tblUsers SET LogonUsername = 'Theirs' WHERE LogonUsername = 'Read'"),
+         QStringLiteral("SELECT LogonUsername FROM dbo.tblUsers WHERE PK_UserID = '{30000000-0000-0000-0000-0000000000C1}'"),
+         &TplgSystemSettings::UserName, &TplgSystemSettings::UsersGrid}};
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Page);
+        server->Sql(c.Insert);
+        Reopen();
+        view->SetPage(c.Page);
+        QTableView *grid = (view->*c.Grid)();
+        for (int r = 0; r < grid->model()->rowCount(); ++r)
+            if (grid->model()->index(r, 0).data().toString() == QStringLiteral("Read"))
+                grid->setCurrentIndex(grid->model()->index(r, 0));
+        ASSERT_EQ(grid->currentIndex().data().toString(), QStringLiteral("Read"));
+        server->Sql(c.Rename);
+        TScriptedPrompt prompt;
+        prompt.Answer(QMessageBox::No);
+        prompt.Answer(QMessageBox::Yes);
+        Type((view->*c.Name)(), QStringLiteral("Mine"));
+        view->acRefresh()->trigger(); // saves the page: refused
+        ASSERT_EQ(prompt.Prompts().size(), 1) << host.Log.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QStringLiteral("Read"))) << prompt.Prompts()[0].Text.toStdString();
+        EXPECT_EQ((view->*c.Name)()->text(), QStringLiteral("Mine"));
+        view->acRefresh()->trigger(); // refused again; this time the stored row is loaded
+        ASSERT_EQ(prompt.Prompts().size(), 2);
+        EXPECT_EQ((view->*c.Name)()->text(), QStringLiteral("Theirs"));
+        Type((view->*c.Name)(), QStringLiteral("Mine"));
+        view->acRefresh()->trigger();
+        EXPECT_EQ(prompt.Prompts().size(), 2);
+        EXPECT_EQ(server->db.scalar(c.Stored), QStringLiteral("Mine"));
+        host.Log.clear();
+    }
+}
+
 TEST_F(SettingsServer, ATableRefusedInDeactivateLeavesTheOthersSavedAndALogLine)
 {
     server->Sql(QStringLiteral("CREATE FUNCTION dbo.refuse_templates() RETURNS trigger LANGUAGE plpgsql AS "

@@ -187,7 +187,7 @@ TEST_F(ResourceServices, TemplateLinksComeInTemplateOrderAndANewLinkCountsZeroFu
               (QList<QStringList>{{QStringLiteral("L2"), QStringLiteral("3")}, {QStringLiteral("L5"), QStringLiteral("0")}}));
 }
 
-TEST_F(ResourceServices, AnUpdateThatLacksColumnsIsRefusedRatherThanBlankingThem)
+TEST_F(ResourceServices, AnUpdateThatLacksColumnsKeepsTheirStoredValues)
 {
     Parish();
     TDADelta delta;
@@ -206,10 +206,10 @@ TEST_F(ResourceServices, AnUpdateThatLacksColumnsIsRefusedRatherThanBlankingThem
     const QList<TDADelta> answered = TDADataStreamer::ReadDeltas(reply->Bytes());
     ASSERT_EQ(answered.size(), 1);
     ASSERT_EQ(answered[0].Changes.size(), 1);
-    EXPECT_EQ(answered[0].Changes[0].Status, TDAChangeStatus::csFailed);
+    EXPECT_EQ(answered[0].Changes[0].Status, TDAChangeStatus::csResolved);
     EXPECT_EQ(db.rows(QStringLiteral("SELECT MinistryFunctionName, SortIndex FROM dbo.tblMinistryFunctions WHERE PK_MinistryFunctionID = '%1'")
                             .arg(kLector)),
-              (QList<QStringList>{{QStringLiteral("Lector"), QStringLiteral("1")}}));
+              (QList<QStringList>{{QStringLiteral("Lector"), QStringLiteral("7")}}));
 }
 
 TEST_F(ResourceServices, EventColoursCalendarDataAndTemplatesReadAsThePlugInsExpect)
