@@ -329,6 +329,10 @@ TEST_F(XEvents, AClickOnAContactsLockBoxSpaceOnItsCellAndTheShortcutEachChangeTh
             EXPECT_TRUE(WaitFor([&] { return locked() != before; }, kLimit)) << change.How.toStdString();
             Settle(); // a second change by one input would show by now
             EXPECT_EQ(locked(), expected) << change.How.toStdString();
+            // The cursor stays on the lock cell, so that Space changes the lock again rather
+            // than opening the function list beside it.
+            EXPECT_EQ(grid->currentIndex(), model->index(row(), lockColumn)) << change.How.toStdString();
+            EXPECT_EQ(QApplication::focusWidget(), grid) << change.How.toStdString() << ": no cell editor opened";
             Picture(change.How + (expected ? QStringLiteral("-locked") : QStringLiteral("-unlocked")));
             // Stored once the planner moves on to another liturgy, and shown so on coming back.
             clickEvent(-1);
