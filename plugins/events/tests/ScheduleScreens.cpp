@@ -135,7 +135,7 @@ int main(int argc, char **argv)
         } else {
             ok = false;
         }
-        // A long member name: cut in its cell beside the buttons, read whole in its tooltip.
+        // Long member names: whole where the column has room, and in the tooltip where not.
         {
             QTableView *functions = view->cxGrdView();
             const int member = view->FunctionsModel()->ColumnOf(QStringLiteral("MemberCaption"));
