@@ -733,7 +733,7 @@ void TplgGroups::Refresh()
             table->Close();
     FillGroupListView(false);
     // The log shows when a planner read the groups again.
-    m_controller.WriteHostLog(QorLogLevel::Severe, QStringLiteral("acHYRefreshExecute"), QStringLiteral("c"));
+    m_controller.WriteLog(QorLogLevel::Severe, QorLogLocation{QStringLiteral("acHYRefreshExecute")}, QStringLiteral("c"));
     index = 0;
     QTreeWidgetItem *target = m_tree->topLevelItem(0);
     for (QTreeWidgetItemIterator it(m_tree); *it; ++it, ++index)
