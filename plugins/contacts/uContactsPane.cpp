@@ -6,6 +6,7 @@
 
 #include "foundation/uCommon.h"
 #include "ui/TDATableModel.h"
+#include "ui/ViewRefresh.h"
 #include "ui/ufPreview.h"
 
 #include <QAbstractItemView>
@@ -131,6 +132,12 @@ TDAContacts &TRvContactsPane::Data() const
 void TRvContactsPane::Fail(const QString &location, const std::exception &e) const
 {
     Log(location, QString::fromUtf8(e.what()));
+}
+
+void TRvContactsPane::RefreshFailed(const QString &location, const std::exception &e)
+{
+    Fail(location, e);
+    ViewRefresh::Failed(*this, [this](int number) { return Text(number); }, e);
 }
 
 void TRvContactsPane::Log(const QString &location, const QString &message) const

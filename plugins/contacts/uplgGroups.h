@@ -73,6 +73,8 @@ protected:
 
 private:
     QString Text(int number) const;
+    // The tree from the data module as it stands; raises what reading it raised.
+    void FillTree();
     void ApplyTreeWidth();
     void Fail(const QString &location, const std::exception &e) const;
     void Fail(const QString &location) const;

@@ -9,6 +9,7 @@
 #include "ui/TDATableModel.h"
 #include "ui/uActionIcons.h"
 #include "ui/ufPassword.h"
+#include "ui/ViewRefresh.h"
 
 #include <QAction>
 #include <QApplication>
@@ -1218,7 +1219,7 @@ void TplgSystemSettings::DeleteOnPage()
 void TplgSystemSettings::RefreshOnPage()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    Guarded(QStringLiteral("acRefreshExecute"), [this] {
+    try {
         switch (CurrentPage()) {
         case pgLocations:
         case pgLiturgies:
@@ -1254,7 +1255,13 @@ void TplgSystemSettings::RefreshOnPage()
             break;
         default: break;
         }
-    });
+        ViewRefresh::Succeeded(*this);
+    } catch (const std::exception &e) {
+        m_controller.WriteLog(QorLogLevel::Severe, ErrorText(e), QStringLiteral("acRefreshExecute"));
+        QApplication::restoreOverrideCursor();
+        ViewRefresh::Failed(*this, [this](int number) { return Text(number); }, e);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
     UpdateActions();
     QApplication::restoreOverrideCursor();
 }
