@@ -63,23 +63,36 @@ struct TAutoScheduleCandidateRow
     int IsFillIn = 0;
 };
 
-// Everything written for one service; applied in one transaction.
+// Everything written for one service, all or nothing: the rows the run writes, each with the
+// member it read there, and the event's colour and flag.
 struct TAutoScheduleServiceWrite
 {
     struct Assignment
     {
-        QString ContactID;
+        QString ContactID; // empty clears the row
         QString ScheduledMemberID;
         QString MemberTypeID;
         bool FlagMinister = false;
+        // The member the run read on the row (empty for none): the row is written only while it
+        // still holds that member and is unlocked, so a planner's change during the run stands.
+        QString ReadMemberID;
     };
     QString LiturgyID;
     QString EventID;
-    // Functions whose unlocked rows are cleared first; empty clears every unlocked row.
-    QStringList FunctionFilter;
     QList<Assignment> Assignments;
     QString EventColorID;
     int EventCode = 0;
+};
+
+// A row of a write that is no longer as the run read it, as it is now.
+struct TAutoScheduleChangedRow
+{
+    QString ScheduledMemberID;
+    bool Exists = true; // false when the row was deleted
+    QString MemberID;
+    QString MemberTypeID;
+    bool FlagMinister = false;
+    bool MemberLocked = false;
 };
 
 class SCHEDULER_EXPORT IAutoScheduleRepository
@@ -109,6 +122,7 @@ public:
     virtual void PrepareRanking(const QDateTime &historyStartDate, const QDateTime &start, const QDateTime &end);
     // Ranked best first; sees every service written before by SaveService.
     virtual QList<TAutoScheduleCandidateRow> ReadCandidates(const TAutoScheduleCandidateQuery &query) = 0;
-    // All or nothing: a failure leaves the service as it was.
-    virtual void SaveService(const TAutoScheduleServiceWrite &write) = 0;
+    // All or nothing: a failure leaves the service as it was. When a row of the write has changed
+    // since the run read it, nothing is written and the changed rows are answered as they are now.
+    virtual QList<TAutoScheduleChangedRow> SaveService(const TAutoScheduleServiceWrite &write) = 0;
 };

@@ -58,32 +58,39 @@ const QString kRankingUnavailableSQL = QStringLiteral(
 // Earliest first and, at one start, by key descending: the rotation ratio walks the reverse.
 const QString kRankingRowsSQL = QStringLiteral(
     "SELECT s.PK_ScheduledMemberID, s.F_ScheduledLiturgyID, s.F_MinistryFunctionID, s.F_MinistryMemberID, "
-    "CASE WHEN s.MemberLocked = 0 THEN 1 ELSE 0 END AS Clearable, e.StartDateTime "
+    "e.StartDateTime "
     "FROM tblScheduledMinistryFunctions s "
     "INNER JOIN tblScheduledLiturgies l ON s.F_ScheduledLiturgyID = l.PK_ScheduledLiturgyID "
     "INNER JOIN tblEvents e ON l.F_EventID = e.PK_EventID "
     "WHERE e.StartDateTime BETWEEN :historyStartDate AND :endDate "
     "ORDER BY e.StartDateTime, s.PK_ScheduledMemberID DESC");
 
-// A service's write in one statement, so it is all or nothing without a transaction: the
-// unlocked rows of the filtered functions (all when the filter is empty) lose their members,
-// the new members are set (the last one given for a row wins), and the event gets its colour
-// and flag. One UPDATE per table, as a statement may change a row only once; the rows are
-// found by key array and liturgy, so both indexes serve.
+// A service's write in one statement, so it is all or nothing without a transaction. Each row
+// the run writes carries the member the run read there ('r'); a row that is locked now, holds
+// another member or is gone was changed by someone else during the run: then nothing is written
+// and those rows are answered as they are (locked first, so a change committed meanwhile is
+// seen). Otherwise the rows get their new members (the last one given for a row wins; none
+// clears it) and the event its colour and flag. One UPDATE per table, as a statement may change
+// a row only once.
 const QString kSaveServiceSQL = QStringLiteral(
     "WITH n AS ("
-    " SELECT DISTINCT ON (a->>'m') a->>'m' AS m, a->>'c' AS c, a->>'t' AS t, CAST(a->>'f' AS smallint) AS f"
+    " SELECT DISTINCT ON (a->>'m') a->>'m' AS m, a->>'r' AS r, a->>'c' AS c, a->>'t' AS t, CAST(a->>'f' AS smallint) AS f"
     " FROM jsonb_array_elements(CAST(:assignments AS jsonb)) WITH ORDINALITY AS x(a, k) ORDER BY a->>'m', k DESC"
+    "), cur AS ("
+    " SELECT s.PK_ScheduledMemberID AS m, s.F_MinistryMemberID AS c, s.F_MinistryMemberTypeID AS t, s.FlagMinister AS f,"
+    " s.MemberLocked AS l FROM tblScheduledMinistryFunctions s WHERE s.PK_ScheduledMemberID IN (SELECT m FROM n) FOR UPDATE OF s"
+    "), changed AS ("
+    " SELECT n.m, cur.m IS NOT NULL AS present, cur.c, cur.t, cur.f, cur.l FROM n LEFT JOIN cur ON cur.m = n.m"
+    " WHERE cur.m IS NULL OR cur.l <> 0 OR COALESCE(cur.c, '') <> COALESCE(n.r, '')"
     "), members AS ("
-    " UPDATE tblScheduledMinistryFunctions s SET"
-    " F_MinistryMemberID = (SELECT n.c FROM n WHERE n.m = s.PK_ScheduledMemberID),"
-    " F_MinistryMemberTypeID = (SELECT n.t FROM n WHERE n.m = s.PK_ScheduledMemberID),"
-    " FlagMinister = COALESCE((SELECT n.f FROM n WHERE n.m = s.PK_ScheduledMemberID), 0), MemberNotAttended = 0"
-    " WHERE s.PK_ScheduledMemberID = ANY (CAST(:members AS varchar[]))"
-    " OR (s.F_ScheduledLiturgyID = :liturgyID AND s.MemberLocked = 0"
-    " AND (cardinality(CAST(:functions AS varchar[])) = 0 OR upper(s.F_MinistryFunctionID) = ANY (CAST(:functions AS varchar[]))))"
-    " RETURNING 1"
-    ") UPDATE tblEvents SET EventLabelColorID = :eventColorID, FlagEvent = :eventCode WHERE PK_EventID = :eventID");
+    " UPDATE tblScheduledMinistryFunctions s SET F_MinistryMemberID = n.c, F_MinistryMemberTypeID = n.t,"
+    " FlagMinister = COALESCE(n.f, 0), MemberNotAttended = 0"
+    " FROM n WHERE s.PK_ScheduledMemberID = n.m AND NOT EXISTS (SELECT 1 FROM changed) RETURNING 1"
+    "), event AS ("
+    " UPDATE tblEvents SET EventLabelColorID = :eventColorID, FlagEvent = :eventCode"
+    " WHERE PK_EventID = :eventID AND NOT EXISTS (SELECT 1 FROM changed) RETURNING 1"
+    ") SELECT m AS PK_ScheduledMemberID, CASE WHEN present THEN 1 ELSE 0 END AS Present, c AS F_MinistryMemberID,"
+    " t AS F_MinistryMemberTypeID, f AS FlagMinister, l AS MemberLocked FROM changed ORDER BY m");
 
 QString Text(const TDAEDataset &ds, const char *field)
 {
@@ -118,16 +125,6 @@ QJsonValue JsonText(const QString &value)
     return value.isEmpty() ? QJsonValue() : QJsonValue(value);
 }
 
-// A text array as PostgreSQL reads it: every element quoted, quotes and backslashes escaped.
-QString ArrayLiteral(const QStringList &values)
-{
-    QStringList quoted;
-    for (QString v : values)
-        quoted << QLatin1Char('"') + v.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""))
-                      + QLatin1Char('"');
-    return QLatin1Char('{') + quoted.join(QLatin1Char(',')) + QLatin1Char('}');
-}
-
 } // namespace
 
 TAutoScheduleDARepository::TAutoScheduleDARepository(TDAConnectionManager &manager, const QString &connectionName,
@@ -156,12 +153,6 @@ void TAutoScheduleDARepository::Open(TDAEDataset &dataset)
 {
     ++m_roundTrips;
     dataset.Open();
-}
-
-void TAutoScheduleDARepository::Execute(TDAEDataset &dataset)
-{
-    ++m_roundTrips;
-    dataset.Execute();
 }
 
 void TAutoScheduleDARepository::BeginRead()
@@ -315,7 +306,7 @@ void TAutoScheduleDARepository::PrepareRanking(const QDateTime &historyStartDate
         Open(*ds);
         for (; !ds->Eof(); ds->Next())
             rows.Rows.append({Text(*ds, "PK_ScheduledMemberID"), Text(*ds, "F_ScheduledLiturgyID"), Text(*ds, "F_MinistryFunctionID"),
-                              Text(*ds, "F_MinistryMemberID"), Flag(*ds, "Clearable"),
+                              Text(*ds, "F_MinistryMemberID"),
                               ds->FieldByName(QStringLiteral("StartDateTime")).toDateTime()});
     }
     m_ranking = std::make_unique<TAutoScheduleRanking>(rows, historyStartDate);
@@ -341,31 +332,36 @@ QList<TAutoScheduleCandidateRow> TAutoScheduleDARepository::ReadCandidates(const
     return rows;
 }
 
-void TAutoScheduleDARepository::SaveService(const TAutoScheduleServiceWrite &write)
+QList<TAutoScheduleChangedRow> TAutoScheduleDARepository::SaveService(const TAutoScheduleServiceWrite &write)
 {
     QJsonArray assignments;
-    QStringList members;
-    for (const TAutoScheduleServiceWrite::Assignment &a : write.Assignments) {
+    for (const TAutoScheduleServiceWrite::Assignment &a : write.Assignments)
         assignments.append(QJsonObject{{QStringLiteral("m"), a.ScheduledMemberID},
-                                       {QStringLiteral("c"), a.ContactID},
+                                       {QStringLiteral("r"), a.ReadMemberID},
+                                       {QStringLiteral("c"), JsonText(a.ContactID)},
                                        {QStringLiteral("t"), JsonText(a.MemberTypeID)},
                                        {QStringLiteral("f"), a.FlagMinister ? 1 : 0}});
-        members << a.ScheduledMemberID;
-    }
-    auto cmd = Writer().NewCommand(kSaveServiceSQL);
-    cmd->ParamByName(QStringLiteral("assignments")).Value =
+    auto ds = Writer().NewDataset(kSaveServiceSQL);
+    ds->ParamByName(QStringLiteral("assignments")).Value =
         QString::fromUtf8(QJsonDocument(assignments).toJson(QJsonDocument::Compact));
-    cmd->ParamByName(QStringLiteral("members")).Value = ArrayLiteral(members);
-    // Clients send the ids in either case.
-    QStringList functions;
-    for (const QString &id : write.FunctionFilter)
-        functions << id.toUpper();
-    cmd->ParamByName(QStringLiteral("functions")).Value = ArrayLiteral(functions);
-    cmd->ParamByName(QStringLiteral("liturgyID")).Value = write.LiturgyID;
-    cmd->ParamByName(QStringLiteral("eventColorID")).Value = TextOrNull(write.EventColorID);
-    cmd->ParamByName(QStringLiteral("eventCode")).Value = write.EventCode;
-    cmd->ParamByName(QStringLiteral("eventID")).Value = write.EventID;
-    Execute(*cmd);
-    if (m_ranking)
-        m_ranking->Apply(write);
+    ds->ParamByName(QStringLiteral("eventColorID")).Value = TextOrNull(write.EventColorID);
+    ds->ParamByName(QStringLiteral("eventCode")).Value = write.EventCode;
+    ds->ParamByName(QStringLiteral("eventID")).Value = write.EventID;
+    Open(*ds);
+    QList<TAutoScheduleChangedRow> changed;
+    for (; !ds->Eof(); ds->Next())
+        changed.append({Text(*ds, "PK_ScheduledMemberID"), Flag(*ds, "Present"), Text(*ds, "F_MinistryMemberID"),
+                        Text(*ds, "F_MinistryMemberTypeID"), Flag(*ds, "FlagMinister"), Flag(*ds, "MemberLocked")});
+    if (m_ranking) {
+        if (changed.isEmpty()) {
+            m_ranking->Apply(write);
+        } else {
+            // Later rankings count the rows as they are now, as the procedures would.
+            TAutoScheduleServiceWrite now;
+            for (const TAutoScheduleChangedRow &row : std::as_const(changed))
+                now.Assignments.append({row.MemberID, row.ScheduledMemberID, row.MemberTypeID, row.FlagMinister, {}});
+            m_ranking->Apply(now);
+        }
+    }
+    return changed;
 }

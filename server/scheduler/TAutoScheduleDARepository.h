@@ -2,7 +2,7 @@
 // candidates are ranked in memory from rows read once, and the function rows of all liturgies
 // read in one statement (or, for comparison, the procedures are called per liturgy and per
 // function); each service is written by one statement on a second connection, so a failure
-// later in the run never takes back a saved service.
+// later in the run never takes back a saved service, and only where its rows are as read.
 #pragma once
 
 #include "server/scheduler/IAutoScheduleRepository.h"
@@ -42,7 +42,7 @@ public:
     QList<TAutoScheduleFunctionRow> ReadFunctions(const QString &liturgyId) override;
     void PrepareRanking(const QDateTime &historyStartDate, const QDateTime &start, const QDateTime &end) override;
     QList<TAutoScheduleCandidateRow> ReadCandidates(const TAutoScheduleCandidateQuery &query) override;
-    void SaveService(const TAutoScheduleServiceWrite &write) override;
+    QList<TAutoScheduleChangedRow> SaveService(const TAutoScheduleServiceWrite &write) override;
 
     // Statements and transaction commands sent so far: the run's database round trips.
     int RoundTrips() const { return m_roundTrips; }
@@ -51,7 +51,6 @@ private:
     IDAConnection &Reader();
     IDAConnection &Writer();
     void Open(TDAEDataset &dataset);
-    void Execute(TDAEDataset &dataset);
 
     TDAConnectionManager &m_manager;
     QString m_connectionName;

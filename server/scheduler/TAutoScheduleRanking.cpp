@@ -87,12 +87,10 @@ TAutoScheduleRanking::TAutoScheduleRanking(const TAutoScheduleRankingRows &rows,
             m_functions.insert(r.FunctionID, row.Function);
             m_functionIds << r.FunctionID;
         }
-        row.Clearable = r.Clearable;
         const int ordinal = int(m_rows.size());
         m_rows.push_back(row);
         m_stamps.push_back(row.Stamp);
         m_rowByKey.insert(r.ScheduledMemberID, ordinal);
-        m_rowsByLiturgy[r.LiturgyID].push_back(ordinal);
         SetMember(ordinal, Contact(r.MemberID));
     }
 }
@@ -260,13 +258,6 @@ QList<TAutoScheduleCandidateRow> TAutoScheduleRanking::Candidates(const TAutoSch
 
 void TAutoScheduleRanking::Apply(const TAutoScheduleServiceWrite &write)
 {
-    for (int ordinal : m_rowsByLiturgy.value(write.LiturgyID)) {
-        const Row &row = m_rows[std::size_t(ordinal)];
-        const bool filtered = write.FunctionFilter.isEmpty()
-                              || (row.Function >= 0 && write.FunctionFilter.contains(m_functionIds.at(row.Function), Qt::CaseInsensitive));
-        if (row.Clearable && filtered)
-            SetMember(ordinal, -1);
-    }
     for (const TAutoScheduleServiceWrite::Assignment &a : write.Assignments) {
         const auto it = m_rowByKey.constFind(a.ScheduledMemberID);
         if (it != m_rowByKey.constEnd())

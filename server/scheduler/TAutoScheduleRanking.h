@@ -40,7 +40,6 @@ struct TAutoScheduleMemberRow
     QString LiturgyID;
     QString FunctionID;
     QString MemberID; // empty when the row has no member
-    bool Clearable = false; // MemberLocked = 0: the write of its liturgy clears it
     QDateTime Start;
 };
 
@@ -65,8 +64,8 @@ public:
     // is the query's StartDateTime.
     QList<TAutoScheduleCandidateRow> Candidates(const TAutoScheduleCandidateQuery &query) const;
 
-    // Applies a saved liturgy as SaveService writes it: the unlocked rows of the filtered
-    // functions (all when the filter is empty) lose their members, then the new members are set.
+    // Applies rows as SaveService writes them: each row given gets its member (none for an
+    // empty one).
     void Apply(const TAutoScheduleServiceWrite &write);
 
     // The three ranking values of a person at a moment, as the database functions give them.
@@ -80,7 +79,6 @@ private:
         qint64 Stamp = 0;
         int Function = -1;
         int Member = -1; // contact index, -1 for none or a member that is no contact
-        bool Clearable = false;
     };
     struct Person
     {
@@ -119,6 +117,5 @@ private:
     std::vector<Row> m_rows;
     std::vector<qint64> m_stamps; // of m_rows, ascending
     QHash<QString, int> m_rowByKey;
-    QHash<QString, std::vector<int>> m_rowsByLiturgy;
     QStringList m_functionIds;
 };

@@ -236,6 +236,53 @@ void TvoService::ReleaseCandidates()
     m_useCounts.Clear();
 }
 
+TvoAssignementRef TvoService::KeptAssignment(const TvoServiceFunction &function, const QString &memberId,
+                                             const QString &memberTypeId, bool flagMinister)
+{
+    auto kept = std::make_shared<TvoAssignement>();
+    kept->FunctionID = function.FunctionID;
+    kept->ScheduledMemberID = function.ScheduledMemberID;
+    kept->MemberTypeID = memberTypeId;
+    kept->ContactID = memberId;
+    kept->FlagMinister = flagMinister;
+    kept->LiturgyID = function.LiturgyID;
+    return kept;
+}
+
+void TvoService::TakeOver(const QList<TAutoScheduleChangedRow> &rows)
+{
+    ReleaseCandidates();
+    for (const TAutoScheduleChangedRow &row : rows) {
+        const auto it = std::find_if(Functions.begin(), Functions.end(), [&](const std::unique_ptr<TvoServiceFunction> &f) {
+            return f->ScheduledMemberID == row.ScheduledMemberID;
+        });
+        if (it == Functions.end())
+            continue;
+        if (!row.Exists) {
+            Functions.erase(it);
+            continue;
+        }
+        TvoServiceFunction &f = **it;
+        // Kept as a lock keeps it: nobody is placed there, nor displaced from there.
+        f.MemberLocked = true;
+        f.ReadMemberID = row.MemberID;
+        f.Assignment = KeptAssignment(f, row.MemberID, row.MemberTypeID, row.FlagMinister);
+    }
+    HasFlagged = false;
+    for (const auto &f : Functions) {
+        f->Placed = false;
+        if (f->Assignment && f->Assignment->IsNew)
+            f->Assignment.reset();
+        if (!f->Assignment)
+            continue;
+        // Counted again as when the rows were read.
+        if (f->Assignment->HasMember() && f->Assignment->MemberTypeID == EmptyGUID)
+            IncUseCount(f->Assignment->ContactID);
+        if (f->Assignment->FlagMinister)
+            HasFlagged = true;
+    }
+}
+
 bool TvoService::TryAssign(TvoPerson &candidate, TvoServiceFunction &function)
 {
     Tentative.clear();
@@ -319,11 +366,14 @@ TvoServiceFunction *TvoService::FindOpenFunction(const QString &partnerId, const
                                                  QList<TvoServiceFunction *> &list)
 {
     list.clear();
-    if (UseCount(partnerId) > 0 && !function.AllowDuplicate)
+    // A partner who already serves takes another function only where that one allows duplicates
+    // too: the function being filled allowing them says nothing about the partner's.
+    const bool serves = UseCount(partnerId) > 0;
+    if (serves && !function.AllowDuplicate)
         return nullptr;
     TvoServiceFunction *last = nullptr;
     for (const auto &g : Functions) {
-        if (g.get() == &function || !g->InScope || g->MemberLocked)
+        if (g.get() == &function || !g->InScope || g->MemberLocked || (serves && !g->AllowDuplicate))
             continue;
         const bool tentative = std::any_of(Tentative.cbegin(), Tentative.cend(), [&](const TvoAssignementRef &e) {
             return e->ScheduledMemberID == g->ScheduledMemberID;
@@ -572,22 +622,16 @@ TvoAutoScheduler::TOutcome TvoAutoScheduler::Run()
             f->ScheduledMemberID = fr.ScheduledMemberID;
             f->AllowDuplicate = fr.AllowDuplicate;
             f->MemberLocked = fr.MemberLocked;
+            f->ReadMemberID = fr.MemberID;
             f->FunctionName = fr.FunctionName;
             f->LiturgyID = service->LiturgyID;
             m_trace << QStringLiteral("Step 6");
             f->InScope = m_functionFilter.isEmpty() || m_functionFilter.contains(f->FunctionID, Qt::CaseInsensitive);
             if (f->MemberLocked || !service->InScope || !f->InScope) {
                 m_trace << QStringLiteral("This member is locked");
-                auto kept = std::make_shared<TvoAssignement>();
-                kept->FunctionID = fr.FunctionID;
-                kept->ScheduledMemberID = fr.ScheduledMemberID;
-                kept->MemberTypeID = fr.MemberTypeID;
-                kept->ContactID = fr.MemberID;
-                kept->FlagMinister = fr.FlagMinister;
-                kept->LiturgyID = service->LiturgyID;
                 if (fr.FlagMinister)
                     service->HasFlagged = true;
-                service->SetAssignment(kept, *f);
+                service->SetAssignment(TvoService::KeptAssignment(*f, fr.MemberID, fr.MemberTypeID, fr.FlagMinister), *f);
             }
             service->Functions.push_back(std::move(f));
             m_trace << QStringLiteral("sp_Step3.move next");
@@ -605,10 +649,14 @@ TvoAutoScheduler::TOutcome TvoAutoScheduler::Run()
         if (!service->InScope)
             continue;
         m_trace << QStringLiteral("Schedule service");
-        LoadCandidates(*service);
-        service->ScheduleService();
-        SaveAssignments(*service);
+        ScheduleAndSave(*service);
         service->ReleaseCandidates();
+    }
+    if (m_leftFunctions > 0) {
+        const QString left = QStringLiteral("%1 functions were changed by another user during the run and left as they are")
+                                 .arg(m_leftFunctions);
+        m_trace << left;
+        AddToLog(llWarning, kSenderRun, QStringLiteral("RunAutoSchedule"), left);
     }
     m_trace << QStringLiteral("DONE");
     m_repository.CommitRead();
@@ -673,6 +721,8 @@ void TvoAutoScheduler::LoadCandidates(TvoService &service)
             f.Candidates = service.Functions[i - 1]->Candidates;
             continue;
         }
+        // Its own list: one it shared before a row between was taken away must not grow.
+        f.Candidates = std::make_shared<TvoServiceSelectionList>();
         TAutoScheduleCandidateQuery query;
         query.WeekNum = service.IsWeekend ? service.WeekOfMonth : -1;
         query.LiturgyID = service.LiturgyID;
@@ -693,22 +743,43 @@ void TvoAutoScheduler::LoadCandidates(TvoService &service)
     }
 }
 
-void TvoAutoScheduler::SaveAssignments(const TvoService &service)
+void TvoAutoScheduler::ScheduleAndSave(TvoService &service)
+{
+    LoadCandidates(service);
+    service.ScheduleService();
+    // Each refusal keeps at least one more row as someone else left it, so this ends.
+    for (;;) {
+        const QList<TAutoScheduleChangedRow> changed = SaveAssignments(service);
+        if (changed.isEmpty())
+            return;
+        m_leftFunctions += int(changed.size());
+        m_trace << QStringLiteral("Changed meanwhile: ") + QString::number(changed.size());
+        service.TakeOver(changed);
+        LoadCandidates(service);
+        service.ScheduleService();
+    }
+}
+
+QList<TAutoScheduleChangedRow> TvoAutoScheduler::SaveAssignments(const TvoService &service)
 {
     TAutoScheduleServiceWrite write;
     write.LiturgyID = service.LiturgyID;
     write.EventID = service.EventID;
-    write.FunctionFilter = m_functionFilter;
     int members = 0;
     int code = 0;
-    for (const TvoAssignementRef &a : service.GetAssignments()) {
-        if (a->HasMember())
+    for (const auto &f : service.Functions) {
+        const TvoAssignementRef &a = f->Assignment;
+        if (a && a->HasMember())
             ++members;
-        if (a->IsNew) {
-            write.Assignments.append({a->ContactID, a->ScheduledMemberID, a->MemberTypeID, a->FlagMinister});
-            if (a->IsFillIn)
-                code += 2;
-        }
+        // The rows the run writes: every open one it read in scope, filled or cleared.
+        if (!f->InScope || f->MemberLocked || (a && !a->IsNew))
+            continue;
+        if (a)
+            write.Assignments.append({a->ContactID, a->ScheduledMemberID, a->MemberTypeID, a->FlagMinister, f->ReadMemberID});
+        else
+            write.Assignments.append({{}, f->ScheduledMemberID, {}, false, f->ReadMemberID});
+        if (a && a->IsFillIn)
+            code += 2;
     }
     if (members == 0)
         write.EventColorID = m_eventColors.value(1);
@@ -719,5 +790,5 @@ void TvoAutoScheduler::SaveAssignments(const TvoService &service)
     if (service.HasFlagged)
         code += 1;
     write.EventCode = code;
-    m_repository.SaveService(write);
+    return m_repository.SaveService(write);
 }

@@ -113,6 +113,8 @@ struct SCHEDULER_EXPORT TvoServiceFunction
     bool Placed = false;
     TvoAssignementRef Assignment;
     bool MemberLocked = false;
+    // The row's member as the run read it: the run writes the row only while it still holds it.
+    QString ReadMemberID;
     QString LiturgyID;
     bool InScope = true;
     QString FunctionName;
@@ -157,6 +159,12 @@ public:
     // Frees the candidates and use counts of a scheduled service: nothing reads them again,
     // and a year's run would hold a few hundred thousand of them.
     void ReleaseCandidates();
+    // Rows someone else changed since the run read them become kept as they are now, like
+    // locked ones, and the run's own choices for the service are dropped, to be made again.
+    void TakeOver(const QList<TAutoScheduleChangedRow> &rows);
+    // The member kept on a row the run does not write.
+    static TvoAssignementRef KeptAssignment(const TvoServiceFunction &function, const QString &memberId,
+                                            const QString &memberTypeId, bool flagMinister);
     bool TryAssign(TvoPerson &candidate, TvoServiceFunction &function);
 
 private:
@@ -227,6 +235,8 @@ public:
     QDateTime FromDate() const { return m_fromDate; }
     QDateTime ToDate() const { return m_toDate; }
     QStringList Trace() const;
+    // Rows the run found changed by someone else when it came to save them, and left as they were.
+    int LeftFunctions() const { return m_leftFunctions; }
 
 private:
     enum class TOutcome { Done, Stopped };
@@ -237,7 +247,8 @@ private:
     void CreateUniversalPersonList();
     void AddRulesToUniversalPersonList();
     void LoadCandidates(TvoService &service);
-    void SaveAssignments(const TvoService &service);
+    QList<TAutoScheduleChangedRow> SaveAssignments(const TvoService &service);
+    void ScheduleAndSave(TvoService &service);
     void Progress(int position);
 
     QStringList m_templateFilter;
@@ -248,6 +259,7 @@ private:
     QDateTime m_historyStartDate;
     bool m_applyRules = true;
     int m_serviceCount = 0;
+    int m_leftFunctions = 0;
     IAutoScheduleRepository &m_repository;
     std::atomic<bool> &m_stopRequest;
     IAutoScheduleEventSink *m_onProgress = nullptr;

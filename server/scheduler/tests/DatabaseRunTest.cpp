@@ -12,6 +12,10 @@
 #include "pgdriver/uDAADODriver.h"
 #include "server/scheduler/TAutoScheduleDARepository.h"
 #include "server/tests/CurrentSchema.h"
+#include "server/tests/LogCapture.h"
+
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -151,10 +155,12 @@ protected:
 
     bool RunDatabase(const QDate &from, const QDate &to,
                      TAutoScheduleRankingSource ranking = TAutoScheduleRankingSource::InMemory,
-                     QList<TRecordingRepository::List> *lists = nullptr)
+                     QList<TRecordingRepository::List> *lists = nullptr,
+                     const std::function<void(const TAutoScheduleServiceWrite &)> &beforeSave = {})
     {
         TAutoScheduleDARepository repository(manager, QStringLiteral("MSSQL"), ranking);
         TRecordingRepository recording(repository);
+        recording.BeforeSave = beforeSave;
         TAutoScheduleRunGuard guard(&sink, running);
         TvoAutoScheduler s({}, WallClock(from, QTime(0, 0)), WallClock(to, QTime(0, 0)), {},
                            {EmptyGUIDText(), QStringLiteral("{00000000-0000-0000-0000-000000000001}"),
@@ -164,6 +170,7 @@ protected:
         s.SetTraceFolder(folder.path());
         const bool ok = s.Execute();
         roundTrips = repository.RoundTrips();
+        leftFunctions = s.LeftFunctions();
         if (lists)
             *lists = recording.Lists;
         return ok;
@@ -172,6 +179,7 @@ protected:
     kestrova::test::TestDatabase db{kestrova::test::CurrentSchemaStage()};
     TDAConnectionManager manager;
     int roundTrips = 0;
+    int leftFunctions = 0;
 };
 
 TEST_F(DatabaseRun, AFixtureParishGetsTheHandDerivedSchedule)
@@ -235,7 +243,7 @@ TEST_F(DatabaseRun, BothRankingsGiveTheSameListsAndTheSameScheduleOnTheFixturePa
     EXPECT_EQ(inMemory.size(), 11);
 }
 
-TEST_F(DatabaseRun, ALiturgysWriteClearsTheUnlockedRowsOfItsFunctionsAndSetsTheNewMembers)
+TEST_F(DatabaseRun, ALiturgysWriteSetsItsRowsOnlyWhileAllAreAsTheRunReadThem)
 {
     Parish();
     Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', FlagMinister = 1, MemberNotAttended = 1 "
@@ -245,28 +253,42 @@ TEST_F(DatabaseRun, ALiturgysWriteClearsTheUnlockedRowsOfItsFunctionsAndSetsTheN
     TAutoScheduleServiceWrite write;
     write.LiturgyID = QStringLiteral("S2");
     write.EventID = QStringLiteral("ES2");
-    write.FunctionFilter = {kServer};
     // Two members for one row: the last one given wins.
-    write.Assignments = {{Id("C"), QStringLiteral("S2-3"), EmptyGUIDText(), true}, {Id("B"), QStringLiteral("S2-3"), {}, false}};
+    write.Assignments = {{Id("C"), QStringLiteral("S2-3"), EmptyGUIDText(), true, Id("R1")},
+                         {Id("B"), QStringLiteral("S2-3"), {}, false, Id("R1")}};
     write.EventColorID = QStringLiteral("{00000000-0000-0000-0000-000000000002}");
     write.EventCode = 3;
-    repository.SaveService(write);
-    EXPECT_EQ(Members("S2"), QStringList({"R1", "G", "B"})) << "the reader is outside the filter, G is locked";
+    EXPECT_TRUE(repository.SaveService(write).isEmpty());
+    EXPECT_EQ(Members("S2"), QStringList({"R1", "G", "B"})) << "only the row given is written";
     EXPECT_EQ(db.rows(QStringLiteral("SELECT F_MinistryMemberTypeID, FlagMinister::text, MemberNotAttended::text "
                                      "FROM dbo.tblScheduledMinistryFunctions WHERE PK_ScheduledMemberID = 'S2-3'")),
               QList<QStringList>({{QString(), "0", "0"}}));
     EXPECT_EQ(Event("S2"), "2/3");
 
-    write.FunctionFilter.clear();
-    write.Assignments.clear();
+    // A row holding another member than read, a locked row and a deleted one: nothing is written.
+    write.Assignments = {{{}, QStringLiteral("S2-1"), {}, false, Id("R2")},
+                         {{}, QStringLiteral("S2-2"), {}, false, Id("G")},
+                         {{}, QStringLiteral("S2-3"), {}, false, Id("B")},
+                         {{}, QStringLiteral("S2-9"), {}, false, {}}};
     write.EventColorID.clear();
     write.EventCode = 0;
-    repository.SaveService(write);
+    const QList<TAutoScheduleChangedRow> changed = repository.SaveService(write);
+    QStringList seen;
+    for (const TAutoScheduleChangedRow &row : changed)
+        seen << QStringLiteral("%1 %2 %3 %4 %5").arg(row.ScheduledMemberID, row.Exists ? QStringLiteral("here") : QStringLiteral("gone"), row.MemberID)
+                    .arg(int(row.FlagMinister))
+                    .arg(int(row.MemberLocked));
+    EXPECT_EQ(seen, QStringList({"S2-1 here " + Id("R1") + " 1 0", "S2-2 here " + Id("G") + " 0 1", "S2-9 gone  0 0"}));
+    EXPECT_EQ(Members("S2"), QStringList({"R1", "G", "B"}));
+    EXPECT_EQ(Event("S2"), "2/3");
+
+    write.Assignments = {{{}, QStringLiteral("S2-1"), {}, false, Id("R1")}, {{}, QStringLiteral("S2-3"), {}, false, Id("B")}};
+    EXPECT_TRUE(repository.SaveService(write).isEmpty());
     EXPECT_EQ(Members("S2"), QStringList({"-", "G", "-"}));
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblEvents WHERE PK_EventID = 'ES2' AND EventLabelColorID IS NULL")),
               QStringLiteral("1"));
     EXPECT_EQ(Members("S1"), QStringList({"-", "-", "-", "-"}));
-    EXPECT_EQ(repository.RoundTrips(), 2) << "one statement per liturgy";
+    EXPECT_EQ(repository.RoundTrips(), 3) << "one statement per write";
 }
 
 TEST_F(DatabaseRun, AFailedServiceWriteKeepsItsOldMembersAndTheServicesBefore)
@@ -311,6 +333,113 @@ TEST_F(DatabaseRun, AnAlwaysPartnerNeverServesWithoutHisOwnAlwaysPartners)
         EXPECT_EQ(Members("S1"), QStringList({"F", "-", "-", "-"}))
             << "A is refused: B cannot come with both D and E (source " << int(source) << ")";
     }
+}
+
+// Where one person holds two rows of one liturgy of the period: each such liturgy and person
+// with the functions held ("*" marks a locked row, "+" one that allows duplicates), unless
+// every row the run wrote beside a locked one, and every one after the first, allows duplicates.
+QStringList DoubledPersons(const kestrova::test::TestDatabase &db, const QDate &from)
+{
+    const QList<QStringList> rows = db.rows(QStringLiteral(
+        "SELECT s.F_ScheduledLiturgyID, s.F_MinistryMemberID, string_agg(f.MinistryFunctionName || "
+        "CASE WHEN s.MemberLocked <> 0 THEN '*' ELSE '' END || CASE WHEN f.AllowDuplicate <> 0 THEN '+' ELSE '' END, ', ' "
+        "ORDER BY s.PK_ScheduledMemberID) "
+        "FROM dbo.tblScheduledMinistryFunctions s "
+        "JOIN dbo.tblMinistryFunctions f ON f.PK_MinistryFunctionID = s.F_MinistryFunctionID "
+        "JOIN dbo.tblScheduledLiturgies l ON l.PK_ScheduledLiturgyID = s.F_ScheduledLiturgyID "
+        "JOIN dbo.tblEvents e ON e.PK_EventID = l.F_EventID "
+        "WHERE e.StartDateTime >= '%1' AND s.F_MinistryMemberID IS NOT NULL GROUP BY 1, 2 "
+        "HAVING count(*) FILTER (WHERE s.MemberLocked = 0 AND f.AllowDuplicate = 0) "
+        "> CASE WHEN bool_or(s.MemberLocked <> 0) THEN 0 ELSE 1 END ORDER BY 1, 2").arg(from.toString(Qt::ISODate)));
+    QStringList result;
+    for (const QStringList &row : rows)
+        result << row.join(QLatin1Char(' '));
+    return result;
+}
+
+// While a run over two months goes, a planner changes open rows of its last month: each kind of
+// change on rows of its own. Every one stands after the run, counted as left; the run fills the
+// other rows and gives nobody two functions beside the planner's.
+TEST_F(DatabaseRun, AssignmentsAndLocksMadeDuringARunAreKept)
+{
+    struct Change
+    {
+        const char *name;
+        int rows;
+        bool member;
+        bool locked;
+    };
+    const Change changes[] = {
+        {"assigned and locked", 30, true, true},
+        {"assigned", 30, true, false},
+        {"locked without a member", 10, false, true},
+    };
+    const TParishShape shape{100, 2};
+    GenerateParish(db, shape);
+    const QDate from = GeneratedParishStart();
+    const QString lastMonth = from.addMonths(1).toString(Qt::ISODate);
+    QMap<QString, QStringList> planned; // row -> member, lock, change
+    bool changed = false;
+    auto plan = [&](const TAutoScheduleServiceWrite &) {
+        if (std::exchange(changed, true))
+            return;
+        // Open rows of the last month with, per liturgy, the people there already.
+        const QList<QStringList> open = db.rows(QStringLiteral(
+            "SELECT s.PK_ScheduledMemberID, s.F_ScheduledLiturgyID, s.F_MinistryFunctionID FROM dbo.tblScheduledMinistryFunctions s "
+            "JOIN dbo.tblScheduledLiturgies l ON l.PK_ScheduledLiturgyID = s.F_ScheduledLiturgyID "
+            "JOIN dbo.tblEvents e ON e.PK_EventID = l.F_EventID "
+            "WHERE e.StartDateTime >= '%1' AND s.MemberLocked = 0 AND s.F_MinistryMemberID IS NULL ORDER BY 1").arg(lastMonth));
+        QMap<QString, QStringList> present;
+        for (const QStringList &row : db.rows(QStringLiteral(
+                 "SELECT F_ScheduledLiturgyID, F_MinistryMemberID FROM dbo.tblScheduledMinistryFunctions WHERE F_MinistryMemberID IS NOT NULL")))
+            present[row.at(0)] << row.at(1);
+        QMap<QString, QStringList> servers;
+        for (const QStringList &row :
+             db.rows(QStringLiteral("SELECT F_MinistryFunctionID, F_ContactID FROM dbo.tblLnkServingPrefrence ORDER BY 2")))
+            servers[row.at(0)] << row.at(1);
+        QString sql;
+        qsizetype next = 0;
+        for (const Change &change : changes)
+            for (int i = 0; i < change.rows; ++i, ++next) {
+                ASSERT_LT(next, open.size());
+                const QStringList &row = open.at(next);
+                QString member;
+                if (change.member) {
+                    // Someone who serves the function and is not in that liturgy yet.
+                    for (const QString &server : std::as_const(servers[row.at(2)]))
+                        if (member.isEmpty() && !present[row.at(1)].contains(server))
+                            member = server;
+                    present[row.at(1)] << member;
+                }
+                sql += QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = %1, F_MinistryMemberTypeID = %2, "
+                                   "MemberLocked = %3 WHERE PK_ScheduledMemberID = '%4';")
+                        .arg(member.isEmpty() ? QStringLiteral("NULL") : QLatin1Char('\'') + member + QLatin1Char('\''),
+                             member.isEmpty() ? QStringLiteral("NULL") : QLatin1Char('\'') + EmptyGUIDText() + QLatin1Char('\''))
+                        .arg(change.locked ? 1 : 0)
+                        .arg(row.at(0));
+                planned[row.at(0)] = QStringList{member, QString::number(change.locked ? 1 : 0), QString::fromLatin1(change.name)};
+            }
+        Sql(sql);
+    };
+    kestrova::test::LogCapture log;
+    ASSERT_TRUE(RunDatabase(from, from.addMonths(shape.Months), TAutoScheduleRankingSource::InMemory, nullptr, plan));
+    ASSERT_TRUE(changed);
+    for (const QStringList &row : db.rows(QStringLiteral("SELECT PK_ScheduledMemberID, coalesce(F_MinistryMemberID, ''), "
+                                                         "MemberLocked::text FROM dbo.tblScheduledMinistryFunctions"))) {
+        if (planned.contains(row.at(0))) {
+            EXPECT_EQ(row.mid(1).join(QLatin1Char(' ')).toStdString(), planned[row.at(0)].mid(0, 2).join(QLatin1Char(' ')).toStdString())
+                << planned[row.at(0)].at(2).toStdString() << " " << row.at(0).toStdString();
+        }
+    }
+    EXPECT_EQ(leftFunctions, 70);
+    EXPECT_EQ(log.texts(QStringLiteral("Warning"), QStringLiteral("Autoschedule"), QStringLiteral("RunAutoSchedule")),
+              QStringList({"70 functions were changed by another user during the run and left as they are"}));
+    EXPECT_GT(db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblScheduledMinistryFunctions s "
+                                       "JOIN dbo.tblScheduledLiturgies l ON l.PK_ScheduledLiturgyID = s.F_ScheduledLiturgyID "
+                                       "JOIN dbo.tblEvents e ON e.PK_EventID = l.F_EventID "
+                                       "WHERE e.StartDateTime >= '%1' AND s.MemberLocked = 0 AND s.F_MinistryMemberID IS NOT NULL").arg(lastMonth)).toInt(),
+              30) << "the run fills the other rows of the last month";
+    EXPECT_EQ(DoubledPersons(db, from).join(QLatin1Char('\n')).toStdString(), "");
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 // each person serves one or two functions (30 % two), 50 % of preferences name a liturgy,
 // 25 % a week of the month, 10 % are fill-ins, 5 % of people are flagged; a rule (always,
 // don't apart, prefer, never) for one person in ten; two unavailable days each; 2 % of open
-// rows locked with a member; one month of earlier assignments.
+// rows (or the shape's share) locked with a member; one month of earlier assignments.
 #include "GeneratedParish.h"
 
 #include "foundation/uCommon.h"
@@ -182,7 +182,7 @@ void GenerateParish(const TestDatabase &db, const TParishShape &shape)
             const int function = k == 0 ? 1 : k;
             QString member = QStringLiteral("NULL");
             QString type = QStringLiteral("NULL");
-            const bool locked = !history && chance(2);
+            const bool locked = !history && chance(shape.LockedPercent);
             if ((history || locked) && !servers[function].isEmpty()) {
                 member = QStringLiteral("'%1'").arg(Key('C', servers[function].at(pick(int(servers[function].size())))));
                 type = QStringLiteral("'%1'").arg(EmptyGUID);

@@ -16,6 +16,8 @@ struct TParishShape
     // two preferred liturgies or weeks on one preference, liturgies without a template, two
     // liturgies at one time, a history start inside an earlier weekend.
     bool Quirks = false;
+    // Share of the period's rows locked with a member, in percent.
+    int LockedPercent = 2;
 };
 
 // The period starts on this Monday; one month of history with members comes before it.

@@ -29,7 +29,7 @@ protected:
     void Served(const QString &key, const QString &contact, const QString &function, const QDateTime &start,
                 const QString &liturgy = QStringLiteral("OLD"))
     {
-        rows.Rows.append({key, liturgy, function, contact, true, start});
+        rows.Rows.append({key, liturgy, function, contact, start});
     }
     QList<TAutoScheduleCandidateRow> Candidates(int weekNum = 2, const QString &templateId = QStringLiteral("T1"))
     {
@@ -135,22 +135,21 @@ TEST_F(InMemoryRanking, APersonUnavailableThatDayIsNoCandidate)
     EXPECT_EQ(Ids(Candidates()), QStringList({"B/0"}));
 }
 
-TEST_F(InMemoryRanking, ASavedLiturgyClearsItsUnlockedRowsOfTheFilteredFunctionsAndCountsItsNewMembers)
+TEST_F(InMemoryRanking, ASavedLiturgyChangesTheRowsItWritesAndCountsTheirNewMembers)
 {
     Prefer("A", "F");
     Prefer("A", "G");
-    rows.Rows.append({"R3", "L1", "G", "A", true, Before(24)});
-    rows.Rows.append({"R2", "L1", "F", "A", false, Before(24)}); // locked
-    rows.Rows.append({"R1", "L1", "F", "A", true, Before(24)});
+    rows.Rows.append({"R3", "L1", "G", "A", Before(24)});
+    rows.Rows.append({"R2", "L1", "F", "A", Before(24)});
+    rows.Rows.append({"R1", "L1", "F", "A", Before(24)});
     TAutoScheduleRanking ranking(rows, kHistoryStart);
     EXPECT_EQ(ranking.NumAssigned("A", kSunday), 3);
     TAutoScheduleServiceWrite write;
     write.LiturgyID = "L1";
-    write.FunctionFilter = {"F"};
+    write.Assignments.append({{}, "R1", {}, false, "A"});
     ranking.Apply(write);
-    EXPECT_EQ(ranking.NumAssigned("A", kSunday), 2) << "G is outside the filter, R2 is locked";
-    write.FunctionFilter.clear();
-    write.Assignments.append({"B", "R1", {}, false});
+    EXPECT_EQ(ranking.NumAssigned("A", kSunday), 2) << "only the row written is cleared";
+    write.Assignments = {{{}, "R3", {}, false, "A"}, {"B", "R1", {}, false, {}}};
     ranking.Apply(write);
     EXPECT_EQ(ranking.NumAssigned("A", kSunday), 1);
     EXPECT_EQ(ranking.NumAssigned("B", kSunday), 1);

@@ -179,20 +179,22 @@ QList<TAutoScheduleCandidateRow> TMemoryRepository::ReadCandidates(const TAutoSc
     return rows;
 }
 
-void TMemoryRepository::SaveService(const TAutoScheduleServiceWrite &write)
+QList<TAutoScheduleChangedRow> TMemoryRepository::SaveService(const TAutoScheduleServiceWrite &write)
 {
     Note(QStringLiteral("SaveService ") + write.LiturgyID);
     if (write.LiturgyID == FailSaveOfLiturgy)
         throw std::runtime_error("disk full");
-    for (Row &r : Rows) {
-        if (r.LiturgyID != write.LiturgyID || r.Function.MemberLocked)
-            continue;
-        if (!write.FunctionFilter.isEmpty() && !write.FunctionFilter.contains(r.Function.FunctionID, Qt::CaseInsensitive))
-            continue;
-        r.Function.MemberID.clear();
-        r.Function.MemberTypeID.clear();
-        r.Function.FlagMinister = false;
+    QList<TAutoScheduleChangedRow> changed;
+    for (const auto &a : write.Assignments) {
+        const auto it = std::find_if(Rows.cbegin(), Rows.cend(), [&](const Row &r) { return r.Function.ScheduledMemberID == a.ScheduledMemberID; });
+        if (it == Rows.cend())
+            changed.append({a.ScheduledMemberID, false, {}, {}, false, false});
+        else if (it->Function.MemberLocked || it->Function.MemberID != a.ReadMemberID)
+            changed.append({a.ScheduledMemberID, true, it->Function.MemberID, it->Function.MemberTypeID, it->Function.FlagMinister,
+                            it->Function.MemberLocked});
     }
+    if (!changed.isEmpty())
+        return changed;
     for (const auto &a : write.Assignments)
         for (Row &r : Rows)
             if (r.Function.ScheduledMemberID == a.ScheduledMemberID) {
@@ -203,4 +205,5 @@ void TMemoryRepository::SaveService(const TAutoScheduleServiceWrite &write)
     EventColors[write.EventID] = write.EventColorID;
     EventFlags[write.EventID] = write.EventCode;
     SavedLiturgies.append(write.LiturgyID);
+    return {};
 }

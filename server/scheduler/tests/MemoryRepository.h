@@ -83,7 +83,7 @@ public:
     QList<TAutoScheduleFunctionRow> ReadFunctions(const QString &liturgyId) override;
     void PrepareRanking(const QDateTime &historyStartDate, const QDateTime &start, const QDateTime &end) override;
     QList<TAutoScheduleCandidateRow> ReadCandidates(const TAutoScheduleCandidateQuery &query) override;
-    void SaveService(const TAutoScheduleServiceWrite &write) override;
+    QList<TAutoScheduleChangedRow> SaveService(const TAutoScheduleServiceWrite &write) override;
 
 private:
     void Note(const QString &call);

@@ -121,7 +121,7 @@ TEST(SchedulerModel, AssignmentsInAPeriodIncludeServicesOnEitherBound)
             return {row};
         }
         QList<TAutoScheduleCandidateRow> ReadCandidates(const TAutoScheduleCandidateQuery &) override { return {}; }
-        void SaveService(const TAutoScheduleServiceWrite &) override {}
+        QList<TAutoScheduleChangedRow> SaveService(const TAutoScheduleServiceWrite &) override { return {}; }
     } repo;
     std::atomic<bool> stop{false};
     TvoAutoScheduler s({}, WallClock(QDate(2026, 11, 7), QTime(0, 0)), WallClock(QDate(2026, 11, 9), QTime(0, 0)), {}, {},

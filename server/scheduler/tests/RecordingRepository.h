@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class TRecordingRepository : public IAutoScheduleRepository
 {
 public:
@@ -43,7 +45,14 @@ public:
         Lists.append({query, m_inner.ReadCandidates(query)});
         return Lists.last().Rows;
     }
-    void SaveService(const TAutoScheduleServiceWrite &write) override { m_inner.SaveService(write); }
+    QList<TAutoScheduleChangedRow> SaveService(const TAutoScheduleServiceWrite &write) override
+    {
+        if (BeforeSave)
+            BeforeSave(write);
+        return m_inner.SaveService(write);
+    }
+    // Called before each write is passed on: a test changes rows there as another user would.
+    std::function<void(const TAutoScheduleServiceWrite &)> BeforeSave;
 
 private:
     IAutoScheduleRepository &m_inner;

@@ -227,6 +227,68 @@ TEST_F(Duplicates, APersonNeverHoldsTheSameFunctionTwice)
     EXPECT_EQ(repo.MemberOf(r1), "B");
 }
 
+// One liturgy: each row names its function, whether that allows duplicates, who is locked on it
+// or who may serve its function, and who serves it after the run ("" for nobody). Partners
+// placed by a candidate taken at a function allowing duplicates are where a used person was
+// given a second function.
+struct DuplicateRow
+{
+    const char *function;
+    bool allowDuplicate;
+    const char *locked;
+    QStringList eligible;
+    const char *expected;
+};
+struct DuplicateCase
+{
+    const char *name;
+    bool weekend;
+    QList<QPair<const char *, QString>> rules; // "C>P": C's rule with P
+    QList<DuplicateRow> rows;
+};
+
+class UsedPersons : public SchedulerHarness, public ::testing::WithParamInterface<DuplicateCase>
+{
+};
+
+TEST_P(UsedPersons, APersonWhoServesTakesAnotherFunctionOnlyWhereItAllowsDuplicates)
+{
+    const DuplicateCase &c = GetParam();
+    QStringList people;
+    for (const auto &rule : c.rules)
+        people << QString::fromLatin1(rule.first).split(QLatin1Char('>'));
+    for (const DuplicateRow &row : c.rows)
+        people << row.eligible << QString::fromLatin1(row.locked);
+    people.removeAll(QString());
+    people.removeDuplicates();
+    People(people);
+    for (const auto &rule : c.rules) {
+        const QStringList pair = QString::fromLatin1(rule.first).split(QLatin1Char('>'));
+        repo.AddRule(pair.at(0), pair.at(1), rule.second);
+    }
+    repo.AddLiturgy("L1", c.weekend ? At(2026, 11, 8, 10) : Monday());
+    QStringList rows;
+    for (const DuplicateRow &row : c.rows) {
+        rows << repo.AddRow("L1", QString::fromLatin1(row.function), row.allowDuplicate, QString::fromLatin1(row.locked));
+        Eligible(QString::fromLatin1(row.function), row.eligible);
+    }
+    ASSERT_TRUE(c.weekend ? Run(QDate(2026, 11, 8), QDate(2026, 11, 9)) : RunMonday()) << c.name;
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(repo.MemberOf(rows[i]), QString::fromLatin1(c.rows[i].expected)) << c.name << ": row " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UsedPersons,
+    ::testing::Values(
+        DuplicateCase{"a prefer partner locked on a function allowing duplicates does not displace X", false, {{"C>L", kRulePrefer}},
+                      {{"F2", false, "", {"L", "X"}, "X"}, {"F3", true, "L", {}, "L"}, {"F3", true, "", {"C"}, "C"}}},
+        DuplicateCase{"an always partner locked in the liturgy is with C already", false, {{"C>L", kRuleAlways}},
+                      {{"F3", true, "", {"C"}, "C"}, {"F0", false, "L", {}, "L"}, {"F2", false, "", {"L", "X"}, "X"}}},
+        DuplicateCase{"a don't-apart partner locked on the weekend liturgy does not displace X", true, {{"C>L", kRuleDontApart}},
+                      {{"F1", false, "", {"L", "X"}, "X"}, {"F3", true, "L", {}, "L"}, {"F3", true, "", {"C"}, "C"}}},
+        DuplicateCase{"a partner who serves may take a second function that allows duplicates too", false, {{"C>P", kRulePrefer}},
+                      {{"F1", false, "", {"P"}, "P"}, {"F3", true, "", {"C"}, "C"}, {"F4", true, "", {"P", "X"}, "P"}}}));
+
 class Displacement : public SchedulerHarness {};
 
 TEST_F(Displacement, AnAlwaysPartnerDisplacesAMemberWithoutBindingRules)
