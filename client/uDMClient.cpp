@@ -178,6 +178,8 @@ TDMClient::TDMClient(const QString &programPath, QObject *parent)
 
 TDMClient::~TDMClient()
 {
+    // A plug-in may hold the main channel longer than this module lives.
+    m_ROHTTP->SetSessionLostHandler({});
     TconHTMLHelp::Remove();
     if (m_ROEventReceiver->Active())
         DisConnectEventHandler();
