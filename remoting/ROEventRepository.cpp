@@ -81,46 +81,59 @@ void TROInMemoryEventRepository::StoreEventData(const QUuid &sender, const QByte
         targets.append(id);
     }
 
-    QList<QUuid> overflowing;
+    QList<QUuid> filled;
+    std::size_t maxEvents = 0;
     {
         std::lock_guard lock(m_mutex);
+        maxEvents = m_maxEvents;
         for (const QUuid &id : targets) {
             // A session may have expired since it was listed, its queue dropped with it; looked
             // up under this lock, a session found here has its queue dropped after this push.
             if (!m_sessions.Find(id))
                 continue;
-            auto &queue = m_queues[id];
-            if (queue.size() >= m_maxEvents) {
-                queue.pop_front();
-                overflowing.append(id);
+            Queue &queue = m_queues[id];
+            if (queue.events.size() >= m_maxEvents) {
+                queue.events.pop_front();
+                if (queue.dropped++ == 0)
+                    filled.append(id);
             }
-            queue.push_back(eventData);
+            queue.events.push_back(eventData);
         }
     }
-    for (const QUuid &id : overflowing)
+    for (const QUuid &id : filled)
         AddToLog(llWarning, QStringLiteral("EventRepository"), QStringLiteral("StoreEventData"),
-                 QStringLiteral("Event queue of session %1 is full (%2 events); the oldest event was dropped")
+                 QStringLiteral("Event queue of session %1 is full (%2 events); its oldest events are dropped until it polls")
                      .arg(id.toString(QUuid::WithBraces).toUpper())
-                     .arg(m_maxEvents));
+                     .arg(maxEvents));
 }
 
 QList<QByteArray> TROInMemoryEventRepository::GetEventData(const QUuid &session, std::size_t maxBytes)
 {
-    std::lock_guard lock(m_mutex);
     QList<QByteArray> events;
-    const auto it = m_queues.find(session);
-    if (it == m_queues.end())
-        return events;
-    std::size_t total = 0;
-    auto &queue = it->second;
-    while (!queue.empty()) {
-        const std::size_t size = std::size_t(queue.front().size());
-        if (!events.isEmpty() && total + size > maxBytes)
-            break;
-        total += size;
-        events.append(std::move(queue.front()));
-        queue.pop_front();
+    std::size_t dropped = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_queues.find(session);
+        if (it == m_queues.end())
+            return events;
+        std::size_t total = 0;
+        Queue &queue = it->second;
+        while (!queue.events.empty()) {
+            const std::size_t size = std::size_t(queue.events.front().size());
+            if (!events.isEmpty() && total + size > maxBytes)
+                break;
+            total += size;
+            events.append(std::move(queue.events.front()));
+            queue.events.pop_front();
+        }
+        if (!events.isEmpty())
+            std::swap(dropped, queue.dropped);
     }
+    if (dropped > 0)
+        AddToLog(llWarning, QStringLiteral("EventRepository"), QStringLiteral("GetEventData"),
+                 QStringLiteral("Event queue of session %1 drains again; %2 events were dropped while it was full")
+                     .arg(session.toString(QUuid::WithBraces).toUpper())
+                     .arg(dropped));
     return events;
 }
 
@@ -128,7 +141,7 @@ std::size_t TROInMemoryEventRepository::PendingCount(const QUuid &session)
 {
     std::lock_guard lock(m_mutex);
     const auto it = m_queues.find(session);
-    return it == m_queues.end() ? 0 : it->second.size();
+    return it == m_queues.end() ? 0 : it->second.events.size();
 }
 
 std::unique_ptr<TROEventWriter> TROInMemoryEventRepository::GetEventWriter(const QUuid &interfaceId)

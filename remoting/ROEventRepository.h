@@ -58,7 +58,14 @@ private:
 
     TROInMemorySessionManager &m_sessions;
     std::mutex m_mutex;
-    std::map<QUuid, std::deque<QByteArray>> m_queues;
+    struct Queue
+    {
+        std::deque<QByteArray> events;
+        // Events dropped since the queue filled; a full queue is logged once, when it fills,
+        // and once more when its session polls again.
+        std::size_t dropped = 0;
+    };
+    std::map<QUuid, Queue> m_queues;
     std::size_t m_maxEvents = RemotingLimits::kMaxEventsPerSession;
     std::function<bool()> m_noUserExists;
 };

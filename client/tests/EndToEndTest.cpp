@@ -1112,6 +1112,10 @@ TEST_F(EndToEnd, AClientInstalledAsTheDocsSayStartsForAnOrdinaryUserWithItsFiles
          {QStringLiteral("System settings"), QStringLiteral("Animate splash"), QStringLiteral("False")}},
         QFileDevice::ReadOwner | QFileDevice::WriteOwner));
 
+    // The machine's store a server started here once left behind, without the mark.
+    ASSERT_TRUE(IniFile::writeStrings(registry + QStringLiteral("/machine.ini"),
+                                      {{ProductKey, QStringLiteral("Server run-mode"), QStringLiteral("Service")},
+                                       {ProductKey, QStringLiteral("Server path"), stage}}));
     QProcess install;
     QProcessEnvironment installEnvironment = QProcessEnvironment::systemEnvironment();
     installEnvironment.insert(QStringLiteral("KESTROVA_REGISTRY_DIR"), registry);
@@ -1128,6 +1132,7 @@ TEST_F(EndToEnd, AClientInstalledAsTheDocsSayStartsForAnOrdinaryUserWithItsFiles
         EXPECT_TRUE(QFile::permissions(target + QLatin1Char('/') + QLatin1String(tool)) & QFileDevice::ExeOther) << tool;
     EXPECT_EQ(IniFile::readString(registry + QStringLiteral("/machine.ini"), ProductKey, QStringLiteral("Installation Type"), QString()),
               QStringLiteral("Client"));
+    EXPECT_EQ(IniFile::readString(registry + QStringLiteral("/machine.ini"), ProductKey, QStringLiteral("Server path"), QString()), stage);
     EXPECT_EQ(IniFile::readString(target + QStringLiteral("/Settings.ini"), TClientConfiguration::Section,
                                   QStringLiteral("Animate splash"), QString()),
               QStringLiteral("False"));

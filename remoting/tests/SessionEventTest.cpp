@@ -157,26 +157,36 @@ TEST_F(Sessions, EventsArriveInFiringOrder)
     }
 }
 
-TEST_F(Sessions, AFullQueueDropsTheOldestEventWithAWarning)
+// Sessions that do not poll through a scheduling run: one line per session when its queue
+// fills and one when it drains again, however many events were dropped in between.
+TEST_F(Sessions, AFullQueueDropsTheOldestEventsWithOneWarningWhenItFillsAndOneWhenItDrains)
 {
     QTemporaryDir dir;
     TQorLog log;
     log.SetFileName(dir.filePath(QStringLiteral("log.txt")));
     SessionLog = &log;
-    const QUuid a = QUuid::createUuid();
-    sessions.Touch(a);
-    for (int i = 0; i < int(RemotingLimits::kMaxEventsPerSession) + 2; ++i)
+    QList<QUuid> ids;
+    for (int i = 0; i < 6; ++i) {
+        ids << QUuid::createUuid();
+        sessions.Touch(ids.last());
+    }
+    const int fired = int(RemotingLimits::kMaxEventsPerSession) + 500;
+    for (int i = 0; i < fired; ++i)
         Fire(i);
+    EXPECT_EQ(repository.PendingCount(ids[0]), RemotingLimits::kMaxEventsPerSession);
+    const QList<QByteArray> events = repository.GetEventData(ids[0]);
+    repository.GetEventData(ids[0]);
     SessionLog = nullptr;
-    EXPECT_EQ(repository.PendingCount(a), RemotingLimits::kMaxEventsPerSession);
-    const QList<QByteArray> events = repository.GetEventData(a);
     TROMessage first;
     first.LoadFromBytes(events.first(), RemotingLimits::kMaxReplySize);
-    EXPECT_EQ(first.ReadInteger(QStringLiteral("N")), 2);
+    EXPECT_EQ(first.ReadInteger(QStringLiteral("N")), 500);
     QFile file(log.FileName());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
-    EXPECT_EQ(text.count(QStringLiteral("the oldest event was dropped")), 2) << text.toStdString();
+    const QString polled = ids[0].toString(QUuid::WithBraces).toUpper();
+    EXPECT_EQ(text.count(QStringLiteral("is full (%1 events)").arg(RemotingLimits::kMaxEventsPerSession)), 6) << text.toStdString();
+    EXPECT_EQ(text.count(QStringLiteral("drains again")), 1) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Event queue of session %1 drains again; 500 events were dropped").arg(polled)));
     EXPECT_TRUE(text.contains(TQorLog::LevelWord(llWarning)));
 }
 

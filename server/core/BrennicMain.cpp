@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QThread>
@@ -112,7 +113,15 @@ int BrennicMain(int argc, char **argv)
     SessionLog->SetEnabled(true);
     // A service has no window: its console, or the system journal, shows what it does.
     SessionLog->SetEchoToStandardError(serviceMode);
-    SessionLog->SetFileName(folder + QStringLiteral("server_session.txt"));
+    // The previous run's log stays beside the new one: a killed server's last words survive
+    // its restart.
+    const QString logFile = folder + QStringLiteral("server_session.txt");
+    if (QFileInfo::exists(logFile)) {
+        const QString previous = folder + QStringLiteral("server_session.old.txt");
+        QFile::remove(previous);
+        QFile::rename(logFile, previous);
+    }
+    SessionLog->SetFileName(logFile);
     SessionLog->CreateHeader(QStringLiteral(" Quorva Data Service\t") + TvoSysInfo::GetFileVersion(QCoreApplication::applicationFilePath()),
                              QStringLiteral("Server path: ") + folder);
     SessionLog->SetTimeStamp(true);

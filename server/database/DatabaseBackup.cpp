@@ -185,6 +185,22 @@ void TDatabaseBackup::Restore(const QString &file) const
         } catch (const std::exception &) {
             // The first error is the one to report; the side database carries its purpose in its name.
         }
+        // A damaged file passes the listing of its contents and fails in its data with words
+        // such as "out of memory" that name no file: read through, it says what it is.
+        CheckWhole(file);
         throw;
     }
+}
+
+void TDatabaseBackup::CheckWhole(const QString &file) const
+{
+    QProcess process;
+    EndWithThisProcess(process);
+    process.start(Program(QStringLiteral("pg_restore")), {QStringLiteral("--file=/dev/null"), file});
+    if (!process.waitForStarted(-1))
+        return;
+    process.waitForFinished(-1);
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        Fail(QStringLiteral("The backup %1 is damaged and cannot be restored: %2")
+                 .arg(file, QString::fromLocal8Bit(process.readAllStandardError()).trimmed()));
 }

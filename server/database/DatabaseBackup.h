@@ -48,6 +48,9 @@ private:
     QStringList ConnectionArguments(const QString &database) const;
     // Runs the program with the password file in its environment; throws with its messages.
     void Run(const QString &program, const QStringList &arguments) const;
+    // Reads the whole file, data included, without a database; throws, naming the file, when
+    // it is damaged.
+    void CheckWhole(const QString &file) const;
 
     QString m_connectionString;
     QString m_host;

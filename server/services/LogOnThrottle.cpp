@@ -4,15 +4,11 @@
 
 using namespace std::chrono;
 
-namespace {
-
-// Names compare without regard to case, as log-on names do.
-QString NameKey(const QString &userName)
+// Names compare without regard to case, as log-on names do; no address holds a line break.
+QString TLogOnThrottle::NameKey(const QString &userName, const QString &address)
 {
-    return userName.toCaseFolded();
+    return address + QLatin1Char('\n') + userName.toCaseFolded();
 }
-
-} // namespace
 
 TLogOnThrottle::TLogOnThrottle(Clock clock) : m_clock(std::move(clock))
 {
@@ -54,12 +50,23 @@ milliseconds TLogOnThrottle::WaitFor(const Records &records, const QString &key,
     return left > steady_clock::duration::zero() ? ceil<milliseconds>(left) : milliseconds(0);
 }
 
-milliseconds TLogOnThrottle::Wait(const QString &userName, const QString &address)
+milliseconds TLogOnThrottle::Wait(const QString &userName, const QString &address, bool *firstRefusal)
 {
     std::lock_guard lock(m_mutex);
     const auto now = m_clock();
-    return std::max(WaitFor(m_names, NameKey(userName), kFreeFailuresPerName, now),
-                    WaitFor(m_addresses, address, kFreeFailuresPerAddress, now));
+    const QString nameKey = NameKey(userName, address);
+    const milliseconds byName = WaitFor(m_names, nameKey, kFreeFailuresPerName, now);
+    const milliseconds byAddress = WaitFor(m_addresses, address, kFreeFailuresPerAddress, now);
+    const milliseconds wait = std::max(byName, byAddress);
+    if (firstRefusal) {
+        *firstRefusal = false;
+        if (wait.count() > 0) {
+            Record &record = byName >= byAddress ? m_names[nameKey] : m_addresses[address];
+            *firstRefusal = !record.Refused;
+            record.Refused = true;
+        }
+    }
+    return wait;
 }
 
 void TLogOnThrottle::Count(Records &records, const QString &key, steady_clock::time_point now)
@@ -73,8 +80,10 @@ void TLogOnThrottle::Count(Records &records, const QString &key, steady_clock::t
         }
     }
     Record &record = records[key];
-    if (now - record.Last >= kQuietSpell)
+    if (now - record.Last >= kQuietSpell) {
         record.Failures = 0;
+        record.Refused = false;
+    }
     ++record.Failures;
     record.Last = now;
 }
@@ -83,12 +92,12 @@ void TLogOnThrottle::Failed(const QString &userName, const QString &address)
 {
     std::lock_guard lock(m_mutex);
     const auto now = m_clock();
-    Count(m_names, NameKey(userName), now);
+    Count(m_names, NameKey(userName, address), now);
     Count(m_addresses, address, now);
 }
 
-void TLogOnThrottle::Succeeded(const QString &userName)
+void TLogOnThrottle::Succeeded(const QString &userName, const QString &address)
 {
     std::lock_guard lock(m_mutex);
-    m_names.remove(NameKey(userName));
+    m_names.remove(NameKey(userName, address));
 }

@@ -111,8 +111,9 @@ int TLogOnService::VerifyInitialSetup(const QString &)
     }
 }
 
-// Every failure counts against the name and the address and leaves a line (never the
-// password); a name or address with too many recent failures is answered 7 unchecked.
+// Every failure counts against the name at its address and against the address, and leaves a
+// line (never the password); a name at an address, or an address, with too many recent
+// failures is answered 7 unchecked.
 int TLogOnService::VerifyUser(const QString &, const QString &Username, const QString &Password, bool InteractiveLogon,
                               const QString &WindowsAccount, bool StoreInteractiveLogon, std::unique_ptr<ROUser> &User)
 {
@@ -120,10 +121,13 @@ int TLogOnService::VerifyUser(const QString &, const QString &Username, const QS
     const QString address = ROPeerAddress();
     const QString who = QStringLiteral("\"%1\" from %2").arg(LogExcerpt(Username), address.isEmpty() ? QStringLiteral("an unknown address") : address);
     TLogOnThrottle &throttle = TLogOnThrottle::Server();
-    if (const std::chrono::milliseconds wait = throttle.Wait(Username, address); wait.count() > 0) {
-        AddToLog(llWarning, kSender, QStringLiteral("VerifyUser"),
-                 QStringLiteral("Log-on of %1 refused unchecked after too many failures; the next check in %2 s")
-                     .arg(who).arg((wait.count() + 999) / 1000));
+    bool firstRefusal = false;
+    if (const std::chrono::milliseconds wait = throttle.Wait(Username, address, &firstRefusal); wait.count() > 0) {
+        // Once per throttled name and address: a guesser that keeps trying cannot flood the log.
+        if (firstRefusal)
+            AddToLog(llWarning, kSender, QStringLiteral("VerifyUser"),
+                     QStringLiteral("Log-on of %1 refused unchecked after too many failures; the next check in %2 s")
+                         .arg(who).arg((wait.count() + 999) / 1000));
         return 7;
     }
     try {
@@ -159,7 +163,7 @@ int TLogOnService::VerifyUser(const QString &, const QString &Username, const QS
                      QStringLiteral("Failed %1log-on of %2").arg(InteractiveLogon ? QStringLiteral("automatic ") : QString(), who));
             return 7;
         }
-        throttle.Succeeded(Username);
+        throttle.Succeeded(Username, address);
         // An older clear-text password becomes a hash once its owner has proved it.
         if (!InteractiveLogon && !storedPassword.isEmpty() && !IsPasswordHash(storedPassword))
             ExecuteForUser(connection, QStringLiteral("UPDATE tblUsers SET LogonPassword = :NewPassword WHERE PK_UserID = :UserID"),

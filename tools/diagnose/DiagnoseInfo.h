@@ -10,14 +10,14 @@
 struct TDiagnoseInfo
 {
     static inline const QString Title = QStringLiteral("Quorva Client Diagnose Tool");
-    static inline const QString Caption = QStringLiteral("Unable to start the Kestrova");
+    static inline const QString Caption = QStringLiteral("Unable to start Kestrova");
     static inline const QString DesignAddress = QStringLiteral("Unable to connect to the server.");
     static inline const QString DesignAdvice = QStringLiteral(
         "Kestrova was not able to connect to the local server. Please verify that you have the data server Brennic running "
-        "before you start the Kestrova");
+        "before you start Kestrova");
     static inline const QString SingleAdvice = QStringLiteral(
         "Kestrova was not able to connect to the local server.\rPlease verify that you have the data server Brennic running "
-        "before you start the Kestrova and that your firewall does not block access.\r\rTo learn more, please click on the "
+        "before you start Kestrova and that your firewall does not block access.\r\rTo learn more, please click on the "
         "link below: it opens the troubleshooting page of the help installed with Kestrova.");
     // The troubleshooting page of the help beside the programs; there is no page of the maker's to go to.
     static inline const QString FaqPage = QStringLiteral("help/InstallFAQ.html");

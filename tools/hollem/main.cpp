@@ -32,6 +32,13 @@ int SilentBackup(int argc, char **argv)
     return 0;
 }
 
+// Asked for on a console, perhaps one without a screen: never the window.
+bool AsksForHelp(const QStringList &arguments)
+{
+    return arguments.size() > 1
+        && (arguments.at(1) == QLatin1String("--help") || arguments.at(1) == QLatin1String("-h") || arguments.at(1) == QLatin1String("/?"));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -39,6 +46,15 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    if (AsksForHelp(arguments)) {
+        std::printf("Usage: Hollem [backup]\n"
+                    "Backs up the database that settings.ini beside the program names into the Backup folder there.\n"
+                    "  (none)   opens the window, which also restores a chosen backup\n"
+                    "  backup   makes one backup without a window (any first argument holding \"backup\");\n"
+                    "           a failure ends with a non-zero status and a line in backup.txt\n"
+                    "  --help   prints this text\n");
+        return 0;
+    }
     if (TDM::IsSilent(arguments))
         return SilentBackup(argc, argv);
 

@@ -64,10 +64,7 @@ QList<TBackupEntry> TDM::ListBackups(const QString &backupFolder)
         TBackupEntry entry;
         entry.Path = info.filePath();
         entry.FileName = name;
-        const QDateTime changed = info.lastModified();
-        entry.CreatedText = QLocale::system().toString(changed.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-                            + QLocale::system().toString(changed.time(), QLocale::LongFormat);
-        entry.Time = changed;
+        entry.Time = info.lastModified();
         const QRegularExpressionMatch match = named.match(name);
         if (match.hasMatch()) {
             const QDateTime inName = QDateTime::fromString(match.captured(1), kTimeFormat);
@@ -76,6 +73,9 @@ QList<TBackupEntry> TDM::ListBackups(const QString &backupFolder)
                 entry.Copy = match.captured(2).isEmpty() ? 1 : match.captured(2).toInt();
             }
         }
+        // A copied or restored file has a new change time; the name keeps when it was made.
+        entry.CreatedText = QLocale::system().toString(entry.Time.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+                            + QLocale::system().toString(entry.Time.time(), QLocale::LongFormat);
         entries << entry;
     }
     std::stable_sort(entries.begin(), entries.end(), [](const TBackupEntry &a, const TBackupEntry &b) {

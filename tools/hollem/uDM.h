@@ -22,6 +22,7 @@ struct TBackupEntry
 {
     QString Path;
     QString FileName;
+    // The time in the file's name where it has one, else its last change, as text.
     QString CreatedText;
     // The time in the file's name, else its last change; the list's order.
     QDateTime Time;

@@ -64,6 +64,22 @@ QString Members(const QString &column)
     return TDMServerDatabase::NotAMember(column);
 }
 
+// The columns of a table in the "dbo" schema, in order, each with its type as the database
+// spells it, so that a column of a newer version can be made alike.
+QList<std::pair<QString, QString>> Columns(IDAConnection &connection, const QString &table)
+{
+    auto rows = connection.NewDataset(QStringLiteral(
+        "SELECT a.attname::text, format_type(a.atttypid, a.atttypmod) FROM pg_attribute a "
+        "JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace "
+        "WHERE n.nspname = 'dbo' AND c.relname::text = :Table AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum"));
+    rows->ParamByName(QStringLiteral("Table")).Value = table.toLower();
+    rows->Open();
+    QList<std::pair<QString, QString>> columns;
+    for (const QVariantList &row : rows->Rows())
+        columns.append({row.at(0).toString(), row.at(1).toString()});
+    return columns;
+}
+
 } // namespace
 
 struct TStelvarSetup::Run
@@ -333,6 +349,24 @@ bool TStelvarSetup::RunSetup(bool migrate, const TStelvarPrompts &prompts)
                 show(QStringLiteral("A problem occurred while attempting to contact the old database: ") + Message(e));
                 return;
             }
+            // A database of a later server than this program knows is left alone, before anything is made.
+            try {
+                const int version = SourceTables(*run.source).contains(QStringLiteral("tbldbversion"))
+                                      ? Scalar(*run.source, QStringLiteral("SELECT max(Version) FROM dbo.tblDBVersion")).toInt()
+                                      : 0;
+                if (version > kDatabaseVersion) {
+                    const QString text = QStringLiteral("The old database is of version %1; this setup program knows versions up "
+                                                        "to %2. Install the newer version of the system and migrate with its setup "
+                                                        "program.").arg(version).arg(kDatabaseVersion);
+                    Log(text);
+                    show(text);
+                    return;
+                }
+            } catch (const std::exception &e) {
+                Log(QStringLiteral("Access.Open => ") + Message(e));
+                show(QStringLiteral("A problem occurred while attempting to contact the old database: ") + Message(e));
+                return;
+            }
         }
 
         try {
@@ -410,19 +444,44 @@ bool TStelvarSetup::Build(Run &run, bool migrate)
     };
 
     if (migrate) {
-        auto history = target.NewCommand(QStringLiteral("INSERT INTO tblHistoryStartDate VALUES(:Id, CAST(:Today AS timestamp))"));
+        QStringList older = SourceTables(*run.source);
+        // The history starts where the older database says it does; today only without a date.
+        QString start = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+        if (older.contains(QStringLiteral("tblhistorystartdate"))) {
+            const QString kept = Scalar(*run.source, QStringLiteral(
+                "SELECT to_char(min(HistoryStartDate), 'YYYY-MM-DD HH24:MI:SS.US') FROM dbo.tblHistoryStartDate"));
+            if (!kept.isEmpty())
+                start = kept;
+        }
+        auto history = target.NewCommand(QStringLiteral("INSERT INTO tblHistoryStartDate VALUES(:Id, CAST(:Start AS timestamp))"));
         history->ParamByName(QStringLiteral("Id")).Value = kHistoryId;
-        history->ParamByName(QStringLiteral("Today")).Value = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+        history->ParamByName(QStringLiteral("Start")).Value = start;
         history->Execute();
         Log(QStringLiteral("Starting migration"));
+
+        // A source of a later version than the scripts build has columns they do not: the new
+        // tables get them too, so that every row arrives whole and the server's climb finds
+        // them in place.
+        const QList<MigratedTable> &tables = MigratedTables();
+        for (const MigratedTable &t : tables) {
+            if (!older.contains(t.table.toLower()))
+                continue;
+            QStringList present;
+            for (const auto &column : Columns(target, t.table))
+                present << column.first.toLower();
+            for (const auto &[column, type] : Columns(*run.source, t.table)) {
+                if (present.contains(column.toLower()))
+                    continue;
+                Log(QStringLiteral("Adding the older database's column %1.%2 (%3)").arg(t.table, column, type));
+                Execute(target, QStringLiteral("ALTER TABLE dbo.%1 ADD COLUMN %2 %3").arg(t.table, target.QuoteIdentifier(column), type));
+            }
+        }
 
         // The older rows land beside the new tables first: they are cleaned here, in the new
         // database, and the older database is only read.
         Execute(target, QStringLiteral("CREATE SCHEMA ") + kStaging);
-        const QList<MigratedTable> &tables = MigratedTables();
         for (const MigratedTable &t : tables)
             Execute(target, QStringLiteral("CREATE TABLE %1.%2 (LIKE dbo.%2)").arg(kStaging, t.table));
-        QStringList older = SourceTables(*run.source);
         for (qsizetype i = 0; i < tables.size(); ++i) {
             run.Progress(i == 0 ? QStringLiteral("Migrating settings") : tables[i].caption);
             Log(QStringLiteral("Migrating: ") + tables[i].table);
@@ -433,7 +492,7 @@ bool TStelvarSetup::Build(Run &run, bool migrate)
                 Log(QStringLiteral("Not in the older database: ") + tables[i].table);
             run.Advance();
         }
-        // The run writes its own history start; anything else with rows is said, not dropped silently.
+        // The history start was carried above; anything else with rows is said, not dropped silently.
         older.removeAll(QStringLiteral("tblhistorystartdate"));
         for (const QString &table : std::as_const(older)) {
             const QString rows = Scalar(*run.source, QStringLiteral("SELECT count(*) FROM dbo.%1").arg(run.source->QuoteIdentifier(table)));

@@ -101,8 +101,15 @@ TfMain::TfMain(TStelvarSetup &setup, QWidget *parent)
     m_progressCaption = new QLabel(m_progressGroup);
     progressLayout->addWidget(m_progress);
     progressLayout->addWidget(m_progressCaption);
-    m_progressGroup->hide();
     layout->addWidget(m_progressGroup);
+    // The window's size is fixed: what shows later has its room from the start, so that nothing
+    // is squeezed under it when it appears.
+    for (QWidget *later : {static_cast<QWidget *>(m_progressGroup), static_cast<QWidget *>(m_red)}) {
+        QSizePolicy policy = later->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        later->setSizePolicy(policy);
+    }
+    m_progressGroup->hide();
 
     m_timer = new QTimer(this);
     m_timer->setInterval(1000);

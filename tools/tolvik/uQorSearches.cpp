@@ -23,6 +23,8 @@
 #include <functional>
 #include <map>
 
+#include <sys/stat.h>
+
 namespace {
 
 constexpr int kCommandTimeoutMs = 10000;
@@ -54,20 +56,28 @@ void writeKey(QDomElement parent, const IniFile &store, const KeyNode &node)
         QDomElement key = document.createElement(QStringLiteral("key"));
         key.setAttribute(QStringLiteral("name"), child.name);
         parent.appendChild(key);
-        if (!child.section.isEmpty())
-            for (const QString &valueName : store.keys(child.section)) {
-                QDomElement value = document.createElement(QStringLiteral("value"));
-                value.setAttribute(QStringLiteral("name"), valueName);
-                value.setAttribute(QStringLiteral("type"), TRegSearch::TypeName(TRegSearch::ValueType::String));
-                const QString text = TQorSecrets::IsSecretName(valueName)
-                                       ? TQorSecrets::Hidden
-                                       : TQorSecrets::MaskConnectionString(TRegSearch::ValueText(
-                                             TRegSearch::ValueType::String, store.value(child.section, valueName).toUtf8()));
-                if (!text.isEmpty())
-                    value.appendChild(document.createTextNode(text));
-                key.appendChild(value);
-            }
-        writeKey(key, store, child);
+        // One key that fails costs that key, not the rest of the dump.
+        try {
+            if (!child.section.isEmpty())
+                for (const QString &valueName : store.keys(child.section)) {
+                    QDomElement value = document.createElement(QStringLiteral("value"));
+                    value.setAttribute(QStringLiteral("name"), valueName);
+                    value.setAttribute(QStringLiteral("type"), TRegSearch::TypeName(TRegSearch::ValueType::String));
+                    const QString stored = store.value(child.section, valueName);
+                    // Bytes that are no text came in as replacement characters.
+                    const QString text = TQorSecrets::IsSecretName(valueName) ? TQorSecrets::Hidden
+                                       : stored.contains(QChar::ReplacementCharacter)
+                                           ? TRegSearch::UnreadableValueText
+                                           : TQorSecrets::MaskConnectionString(
+                                                 TRegSearch::ValueText(TRegSearch::ValueType::String, stored.toUtf8()));
+                    if (!text.isEmpty())
+                        value.appendChild(document.createTextNode(text));
+                    key.appendChild(value);
+                }
+            writeKey(key, store, child);
+        } catch (const std::exception &error) {
+            key.setAttribute(QStringLiteral("exception"), QString::fromUtf8(error.what()));
+        }
     }
 }
 
@@ -186,7 +196,12 @@ void TQorFileSearch::AddFile(const QString &path)
 {
     QDomElement file = Add(m_report, QStringLiteral("file"));
     file.setAttribute(QStringLiteral("filename"), path);
-    if (m_view) {
+    struct stat status{};
+    const bool regular = ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
+    const bool special = !regular && QFileInfo::exists(path);
+    if (special) {
+        file.setAttribute(QStringLiteral("exception"), SpecialText);
+    } else if (m_view) {
         QFile content(path);
         if (!content.exists())
             throw EQorTaskError(("Missing file " + path).toStdString());
@@ -205,7 +220,7 @@ void TQorFileSearch::AddFile(const QString &path)
             file.setAttribute(QStringLiteral("exception"), UnreadableText + content.errorString());
         }
     }
-    if (m_version)
+    if (m_version && !special)
         file.setAttribute(QStringLiteral("versionnumber"), TvoSysInfo::GetFileVersion(path));
     if (m_date)
         file.setAttribute(QStringLiteral("filedate"),
@@ -248,8 +263,10 @@ void TRegSearch::WriteSubkeys(QDomElement parent, quint64 root, const QString &k
     if (storePath.isEmpty() || !QFileInfo(storePath).isFile())
         return;
     IniFile store(storePath);
-    if (!store.load())
+    if (!store.load()) {
+        setText(parent, QStringLiteral("Exception ") + keyPath);
         return;
+    }
     const QString start = TQorReg::KeySection(keyPath);
     KeyNode top;
     for (const QString &section : store.sections()) {

@@ -49,6 +49,9 @@ public:
     // A viewed file that is there but cannot be read gets this and the reason as its
     // "exception" attribute; the search goes on.
     static inline const QString UnreadableText = QStringLiteral("Unable to read the file: ");
+    // A pipe, socket or device is listed by name with this as its "exception" attribute and
+    // never opened: reading a pipe nobody writes would hold the search for ever.
+    static inline const QString SpecialText = QStringLiteral("Not a regular file (a pipe, socket or device); not read");
 
     using TQorSearch::TQorSearch;
     void Run() override;
@@ -69,6 +72,10 @@ class TRegSearch : public TQorSearch
 {
 public:
     enum class ValueType { Unknown, String, ExpandString, Integer, Binary };
+    // The text of a value that cannot be read; a store that cannot be read puts "Exception " and
+    // the key's path into the element it would have filled, a failing key the error into its
+    // "exception" attribute.
+    static inline const QString UnreadableValueText = QStringLiteral("Unable to read data");
 
     using TQorSearch::TQorSearch;
     void Run() override;

@@ -124,8 +124,9 @@ void TUpdateRun::UpdateLoop(const QString &appId)
         m_view.SetBarMaximum(100);
         m_view.SetBar(0);
         if (!Download(newVersion)) {
-            m_view.ShowMessage(QStringLiteral("Error during download"),
-                               QStringLiteral("NewVersion:") + newVersion + QLatin1Char(' ') + m_folder);
+            // A path makes no title: the box is the updater's, the version and folder its text.
+            m_view.ShowError(QStringLiteral("Error during download\rNewVersion:") + newVersion + QLatin1Char(' ') + m_folder,
+                             UpdateTexts::Text(UpdateTexts::Title));
             break;
         }
         current = RecordVersion(newVersion);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # scripts/run on a copy of a built staging folder and a new database of the test cluster:
 # with its HTTP port taken it ends non-zero and says why on the console; once the port is free
-# it serves, keeps the user's edits to Settings.ini, and Ctrl-C (TERM to the script) ends it
-# cleanly. Usage: RunScriptTest.sh STAGE_DIR
+# it serves, keeps the user's edits to Settings.ini and its owner-only mode, and Ctrl-C (TERM to
+# the script) ends it cleanly. A run that ended abnormally leaves its console output, and each
+# start keeps the previous run's log. Usage: RunScriptTest.sh STAGE_DIR
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../../.." && pwd)
 built_stage=$(cd "$1" && pwd)
@@ -56,6 +57,9 @@ udp_port=$(free_port SOCK_DGRAM)
 sed -e "s/^Port=8099\$/Port=$http_port/" -e "s/^Port=8098\$/Port=$udp_port/" -e 's/^Use Web check=True$/Use Web check=False/' \
   "$top/server/core/Settings.ini" > "$work/stage/Settings.ini"
 printf '; my own note\n[Custom]\nNote=kept as written\n' >> "$work/stage/Settings.ini"
+# The settings hold passwords: owner-only, as the tools write them.
+chmod 600 "$work/stage/Settings.ini"
+owner=$(stat -c %u:%g "$work/stage/Settings.ini")
 
 export KESTROVA_STAGE="$work/stage" KESTROVA_RUN_CLUSTER="$cluster" KESTROVA_DATABASE="$database"
 export KESTROVA_LOCK_DIR="$work" KESTROVA_REGISTRY_DIR="$work" KESTROVA_START_TIMEOUT=300
@@ -79,6 +83,10 @@ grep -qF "$work/stage/server_session.txt" "$work/first.txt" || fail "the log's p
 # The first start of the new database failed only for the port.
 severe=$(grep -a ' : Severe ' "$work/stage/server_session.txt" | grep -v 'Cannot listen on' || true)
 [ -z "$severe" ] || fail "the first start on a new database logged Severe lines: $severe"
+[ "$(stat -c %a "$work/stage/Settings.ini")" = 600 ] || fail "Settings.ini is now $(stat -c %a "$work/stage/Settings.ini")"
+[ "$(stat -c %u:%g "$work/stage/Settings.ini")" = "$owner" ] || fail "Settings.ini changed its owner"
+grep -qF "Its console output is kept in $work/stage/server_console.txt" "$work/first.txt" || fail "the failed run's console was not kept"
+grep -q "Cannot listen on 0.0.0.0:$http_port" "$work/stage/server_console.txt" || fail "the kept console lacks the reason"
 kill "$holder"; wait "$holder" 2>/dev/null || true; holder=""
 
 # 2. The port is free: the second start serves, and the user's edits are still there.
@@ -98,6 +106,8 @@ for line in "Port=$http_port" "Port=$udp_port" "Use Web check=False" "; my own n
   grep -qxF "$line" "$work/stage/Settings.ini" || { cat "$work/stage/Settings.ini"; fail "Settings.ini lost \"$line\""; }
 done
 
+grep -aq "Cannot listen on 0.0.0.0:$http_port" "$work/stage/server_session.old.txt" || fail "the previous run's log is gone"
+
 # Server and client share this computer: the machine's store says so for the client.
 grep -qxF 'Installation Type=Single' "$work/machine.ini" || fail "scripts/run wrote no Installation Type=Single"
 
@@ -106,4 +116,24 @@ status=0; wait "$run" || status=$?
 run=""
 [ $status -eq 0 ] || { cat "$work/second.txt"; fail "scripts/run ended with status $status after TERM"; }
 grep -q "Information	Brennic		Shutdown" "$work/second.txt" || fail "the server did not shut down in order"
+! grep -q "console output is kept" "$work/second.txt" || fail "a clean end kept its console"
+
+# 3. A server killed outright: the script says so and keeps what it said; its log's previous
+# run stays beside it.
+"$top/scripts/run" > "$work/third.txt" 2>&1 &
+run=$!
+for _ in $(seq 1200); do
+  grep -q "serves on port" "$work/third.txt" && break
+  kill -0 "$run" 2>/dev/null || { cat "$work/third.txt"; fail "the third scripts/run ended before it served"; }
+  sleep 0.1
+done
+brennic=$(pgrep -P "$run" -x Brennic) || fail "no Brennic under scripts/run"
+kill -KILL "$brennic"
+status=0; wait "$run" || status=$?
+run=""
+cat "$work/third.txt"
+[ $status -ne 0 ] || fail "scripts/run ended with status 0 after its server was killed"
+grep -qF "Its console output is kept in $work/stage/server_console.txt" "$work/third.txt" || fail "the killed run's console was not kept"
+grep -q "HTTP server listening on port $http_port" "$work/stage/server_console.txt" || fail "the kept console is not the killed run's"
+grep -aq "Shutdown" "$work/stage/server_session.old.txt" || fail "the second run's log was not kept at the third start"
 echo "PASS"

@@ -1,5 +1,5 @@
-// Repeated failed log-ons slow further attempts for that name and that address, on a clock
-// the test moves.
+// Repeated failed log-ons slow further attempts for that name from that address and for that
+// address, on a clock the test moves.
 #include "server/services/LogOnThrottle.h"
 
 #include <gtest/gtest.h>
@@ -28,8 +28,8 @@ TEST_F(Throttle, AFewFailuresCostNothingThenEachFurtherOneDoublesTheWait)
     EXPECT_EQ(throttle.Wait(QStringLiteral("anna"), QStringLiteral("10.0.0.1")), 0ms);
     Fail(QStringLiteral("anna"), QStringLiteral("10.0.0.1"));
     EXPECT_EQ(throttle.Wait(QStringLiteral("anna"), QStringLiteral("10.0.0.1")), 1000ms);
-    // The name counts whatever the letter case and the address.
-    EXPECT_EQ(throttle.Wait(QStringLiteral("ANNA"), QStringLiteral("10.0.0.2")), 1000ms);
+    // The name counts whatever the letter case.
+    EXPECT_EQ(throttle.Wait(QStringLiteral("ANNA"), QStringLiteral("10.0.0.1")), 1000ms);
     Pass(400ms);
     EXPECT_EQ(throttle.Wait(QStringLiteral("anna"), QStringLiteral("10.0.0.1")), 600ms);
     Pass(600ms);
@@ -46,7 +46,7 @@ TEST_F(Throttle, AFewFailuresCostNothingThenEachFurtherOneDoublesTheWait)
 TEST_F(Throttle, ASuccessClearsTheNameAndAQuietSpellClearsEverything)
 {
     Fail(QStringLiteral("anna"), QStringLiteral("10.0.0.1"), 10);
-    throttle.Succeeded(QStringLiteral("Anna"));
+    throttle.Succeeded(QStringLiteral("Anna"), QStringLiteral("10.0.0.1"));
     EXPECT_EQ(throttle.Wait(QStringLiteral("anna"), QStringLiteral("10.0.0.3")), 0ms);
     Fail(QStringLiteral("anna"), QStringLiteral("10.0.0.1"), 10);
     Pass(TLogOnThrottle::kQuietSpell);
@@ -63,7 +63,7 @@ TEST_F(Throttle, AnAddressTryingManyNamesIsSlowedItself)
     EXPECT_EQ(throttle.Wait(QStringLiteral("someone"), QStringLiteral("10.0.0.7")), 1000ms);
     EXPECT_EQ(throttle.Wait(QStringLiteral("someone"), QStringLiteral("10.0.0.8")), 0ms);
     // A success of one name leaves the address's count as it is.
-    throttle.Succeeded(QStringLiteral("user1"));
+    throttle.Succeeded(QStringLiteral("user1"), QStringLiteral("10.0.0.7"));
     EXPECT_EQ(throttle.Wait(QStringLiteral("someone"), QStringLiteral("10.0.0.7")), 1000ms);
 }
 
@@ -73,9 +73,37 @@ TEST_F(Throttle, RandomNamesCannotGrowItsMemoryWithoutBound)
         Fail(QStringLiteral("random%1").arg(i), QStringLiteral("10.1.%1.%2").arg(i / 250).arg(i % 250));
     EXPECT_LE(throttle.RecordCount(), 2 * TLogOnThrottle::kMaxRecords);
     // The oldest records made room; the newest is still counted.
-    const QString last = QStringLiteral("random%1").arg(TLogOnThrottle::kMaxRecords + 49);
-    Fail(last, QStringLiteral("10.9.9.9"), TLogOnThrottle::kFreeFailuresPerName - 1);
-    EXPECT_EQ(throttle.Wait(last, QStringLiteral("10.9.9.8")), 1000ms);
+    const int i = TLogOnThrottle::kMaxRecords + 49;
+    const QString last = QStringLiteral("random%1").arg(i);
+    const QString address = QStringLiteral("10.1.%1.%2").arg(i / 250).arg(i % 250);
+    Fail(last, address, TLogOnThrottle::kFreeFailuresPerName - 1);
+    EXPECT_EQ(throttle.Wait(last, address), 1000ms);
+}
+
+// Guessing a name's password from one computer slows that computer only: the name's owner at
+// another one is answered at once, and a success there leaves the guesser slowed.
+TEST_F(Throttle, ANameIsSlowedOnlyAtTheAddressItFailedFrom)
+{
+    const struct
+    {
+        const char *address;
+        milliseconds wait;
+        bool firstRefusal;
+    } table[] = {
+        {"127.0.0.2", 1000ms, true},
+        {"127.0.0.2", 1000ms, false},
+        {"127.0.0.1", 0ms, false},
+        {"127.0.0.3", 0ms, false},
+    };
+    Fail(QStringLiteral("admin"), QStringLiteral("127.0.0.2"), TLogOnThrottle::kFreeFailuresPerName);
+    for (const auto &row : table) {
+        SCOPED_TRACE(row.address);
+        bool first = !row.firstRefusal;
+        EXPECT_EQ(throttle.Wait(QStringLiteral("Admin"), QLatin1String(row.address), &first), row.wait);
+        EXPECT_EQ(first, row.firstRefusal);
+    }
+    throttle.Succeeded(QStringLiteral("admin"), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(throttle.Wait(QStringLiteral("admin"), QStringLiteral("127.0.0.2")), 1000ms);
 }
 
 } // namespace

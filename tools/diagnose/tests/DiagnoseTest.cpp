@@ -65,10 +65,10 @@ TEST(Diagnose, TheTextsAreTheSystemsOwn)
 {
     EXPECT_EQ(TDiagnoseInfo::SingleAdvice,
               QStringLiteral("Kestrova was not able to connect to the local server.\rPlease verify that you have the data server "
-                             "Brennic running before you start the Kestrova and that your firewall does not block access.\r\rTo learn "
+                             "Brennic running before you start Kestrova and that your firewall does not block access.\r\rTo learn "
                              "more, please click on the link below: it opens the troubleshooting page of the help installed with "
                              "Kestrova."));
-    EXPECT_EQ(TDiagnoseInfo::Caption, QStringLiteral("Unable to start the Kestrova"));
+    EXPECT_EQ(TDiagnoseInfo::Caption, QStringLiteral("Unable to start Kestrova"));
     EXPECT_EQ(TDiagnoseInfo::Title, QStringLiteral("Quorva Client Diagnose Tool"));
 }
 

@@ -260,25 +260,40 @@ TEST_F(HollemTest, ACorruptOrCutBackupIsRefusedAndTheLiveDatabaseStaysAsItIs)
     Change();
     const QString changed = Contents();
 
-    const QString garbage = folder + QStringLiteral("Backup/garbage.bak");
-    QFile g(garbage);
-    ASSERT_TRUE(g.open(QIODevice::WriteOnly));
-    g.write(QByteArray(4096, 'x'));
-    g.close();
-    EXPECT_THROW(dm.RestoreDatabase(garbage), std::runtime_error);
-    EXPECT_EQ(Contents(), changed);
-
-    // A file cut short still shows its table of contents; its restore fails part way.
+    // Garbage shows no table of contents; a file cut short or scrambled in its middle still does
+    // and fails part way. Each refusal names the file.
     QFile whole(good);
     ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
     const QByteArray bytes = whole.readAll();
-    const QString cut = folder + QStringLiteral("Backup/cut.bak");
-    QFile c(cut);
-    ASSERT_TRUE(c.open(QIODevice::WriteOnly));
-    c.write(bytes.left(bytes.size() / 2));
-    c.close();
-    EXPECT_THROW(dm.RestoreDatabase(cut), std::runtime_error);
-    EXPECT_EQ(Contents(), changed);
+    QByteArray scrambled = bytes;
+    for (qsizetype i = scrambled.size() / 3; i < scrambled.size() * 2 / 3; ++i)
+        scrambled[i] = char(i * 7919 % 251);
+    const struct
+    {
+        const char *name;
+        QByteArray content;
+        const char *said;
+    } cases[] = {
+        {"garbage.bak", QByteArray(4096, 'x'), "is not a readable backup"},
+        {"cut.bak", bytes.left(bytes.size() / 2), "is damaged and cannot be restored"},
+        {"scrambled.bak", scrambled, "is damaged and cannot be restored"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = folder + QStringLiteral("Backup/") + QLatin1String(c.name);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.content);
+        f.close();
+        try {
+            dm.RestoreDatabase(path);
+            ADD_FAILURE() << "restored";
+        } catch (const std::runtime_error &e) {
+            const QString message = QString::fromUtf8(e.what());
+            EXPECT_TRUE(message.contains(path + QLatin1Char(' ') + QLatin1String(c.said))) << message.toStdString();
+        }
+        EXPECT_EQ(Contents(), changed);
+    }
     EXPECT_TRUE(Leftovers().isEmpty());
     EXPECT_TRUE(dm.Connected());
     EXPECT_TRUE(dm.LogLines().last().contains(QStringLiteral("\tRestoreDatabase\t")));
@@ -355,6 +370,19 @@ TEST_F(HollemProgramTest, ASilentBackupThatFailsEndsWithANonZeroStatusAndALogLin
     // Every run's lines stay, the failed ones' too.
     EXPECT_EQ(BackupLog().count(QStringLiteral("\tConnect\t")), 2) << BackupLog().toStdString();
     EXPECT_TRUE(BackupLog().contains(QStringLiteral("\tBackupDatabase\t") + made.first().Path));
+}
+
+TEST_F(HollemProgramTest, HelpIsPrintedWithoutAWindowEvenWithoutAScreen)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    process.setProcessEnvironment(environment);
+    process.start(stage + QStringLiteral(HOLLEM_PROGRAM), {QStringLiteral("--help")});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_TRUE(process.readAllStandardOutput().startsWith("Usage: Hollem [backup]\n"));
 }
 
 // The window, with its questions answered by the test.

@@ -74,8 +74,10 @@ TEST(Hollem, TheListHoldsEveryBackupNewestFirstByTheTimeInItsName)
                                   QStringLiteral("SQLBackup(2023-12-31 23.59.59).bak")}));
     const TBackupEntry first = TDM::ListBackups(folder).first();
     EXPECT_EQ(first.Path, folder + QStringLiteral("/SQLBackup(2024-01-02 10.00.00)-10.bak"));
-    EXPECT_EQ(first.CreatedText, QLocale::system().toString(old.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-                                     + QLocale::system().toString(old.time(), QLocale::LongFormat));
+    // "Date created" is the time in the name, not the file's last change.
+    const QDateTime made(QDate(2024, 1, 2), QTime(10, 0));
+    EXPECT_EQ(first.CreatedText, QLocale::system().toString(made.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+                                     + QLocale::system().toString(made.time(), QLocale::LongFormat));
     EXPECT_TRUE(TDM::ListBackups(folder + QStringLiteral("/missing")).isEmpty());
 }
 

@@ -2,7 +2,10 @@
 
 #include "fMain.h"
 
+#include <QCoreApplication>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -38,6 +41,15 @@ TEST_F(StelvarTest, TheWindowTestsTheServerThenOffersTheRunOnItsSecondPage)
     EXPECT_EQ(form.Pages()->currentIndex(), 1);
     EXPECT_TRUE(form.StartButton()->isEnabled());
     EXPECT_TRUE(form.RedLabel()->isHidden());
+
+    // The progress appears under the page without squeezing the database location group.
+    form.show();
+    form.ProgressGroup()->show();
+    QCoreApplication::sendPostedEvents();
+    form.layout()->activate();
+    const QWidget *location = form.Location()->parentWidget();
+    EXPECT_GE(location->height(), location->minimumSizeHint().height());
+    EXPECT_GE(form.ProgressGroup()->height(), form.ProgressGroup()->minimumSizeHint().height());
 }
 
 // No cluster needed: the server named is out of reach.

@@ -3,6 +3,7 @@
 #include "DroppingProxy.h"
 
 #include "tools/update/UpdateRun.h"
+#include "tools/update/UpdateTexts.h"
 #include "tools/update/uDM.h"
 
 #include "testsupport/QtPrinters.h"
@@ -199,7 +200,7 @@ TEST_F(UpdateAgainstBrennic, AHostileFileNameRefusesTheVersionWithNothingWritten
     RunUpdate(ServerURL());
 
     EXPECT_TRUE(view.installed.isEmpty());
-    EXPECT_EQ(view.messages, QStringList{QStringLiteral("NewVersion:1.0.0.5 %1: Error during download").arg(client)});
+    EXPECT_EQ(view.errors, QStringList{UpdateTexts::Text(UpdateTexts::Title) + QStringLiteral(": Error during download\rNewVersion:1.0.0.5 %1").arg(client)});
     EXPECT_EQ(ClientFiles(), QStringList{"Quorva"});
     EXPECT_EQ(ReadFile(QDir(client).filePath("Quorva")), QByteArray("client 1.0.0.0"));
     EXPECT_EQ(FolderEntries(root.filePath("installation")), (QStringList{"client", "client/Quorva", "client/Settings.ini"}));
@@ -221,7 +222,7 @@ TEST_F(UpdateAgainstBrennic, ADroppedConnectionInstallsNothingOfThatVersion)
 
     EXPECT_TRUE(proxy.Dropped());
     EXPECT_EQ(view.installed, QStringList{"1.0.0.5"});
-    EXPECT_EQ(view.messages, QStringList{QStringLiteral("NewVersion:1.0.0.9 %1: Error during download").arg(client)});
+    EXPECT_EQ(view.errors, QStringList{UpdateTexts::Text(UpdateTexts::Title) + QStringLiteral(": Error during download\rNewVersion:1.0.0.9 %1").arg(client)});
     EXPECT_EQ(ClientFiles(), QStringList{"Quorva"});
     EXPECT_EQ(ReadFile(QDir(client).filePath("Quorva")), QByteArray("client 1.0.0.5"));
     EXPECT_EQ(ServicePack(), QStringLiteral("1.0.0.5"));
