@@ -2,14 +2,12 @@
 
 #include "foundation/FileResolver.h"
 #include "foundation/IniFile.h"
+#include "foundation/WriteFolder.h"
 #include "foundation/uCommon.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -37,22 +35,17 @@ QString TClientConfiguration::SettingsFile() const
 
 QString TClientConfiguration::UserStateFolder()
 {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.isEmpty() || QDir::isRelativePath(state))
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    return withSlash(state) + QStringLiteral("Orbek/Kestrova/");
+    return ::UserStateFolder();
 }
 
 QString TClientConfiguration::WriteFolder(const QString &programFolder)
 {
-    // As this process's own user and groups see it, not as the account that started it.
-    if (::faccessat(AT_FDCWD, QFile::encodeName(programFolder).constData(), W_OK, AT_EACCESS) == 0)
-        return withSlash(programFolder);
-    const QString folder = UserStateFolder();
-    // The user's alone: a session log names the computer and its servers.
-    if (!QFileInfo::exists(folder) && QDir().mkpath(folder))
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return folder;
+    return WriteFolderOf(programFolder);
+}
+
+bool TClientConfiguration::ProgramFolderWritable() const
+{
+    return WriteFolder(m_programFolder) == m_programFolder;
 }
 
 QString TClientConfiguration::UserSettingsFile() const

@@ -29,6 +29,8 @@ public:
     // Where the program writes, with a trailing "/": its own folder where that can be written (a
     // checkout's stage), else UserStateFolder(), made when missing.
     static QString WriteFolder(const QString &programFolder);
+    // False where this user cannot write the program folder (an installation shared by users).
+    bool ProgramFolderWritable() const;
     // $XDG_STATE_HOME (else ~/.local/state) + "/Orbek/Kestrova/".
     static QString UserStateFolder();
 

@@ -64,6 +64,14 @@ public:
     virtual bool RunInitialSetup() = 0;
     // 0 logged on, 2 cancelled, 4 error, 7 refused.
     virtual int ProcessLogon() = 0;
+    // The server lost the session of the user logged on under that name: the same user logs on
+    // again, by the automatic log-on where chosen, else in the log-on dialog with the name filled
+    // in. True once logged on again.
+    virtual bool LogOnAgain(const QString &userName)
+    {
+        Q_UNUSED(userName);
+        return false;
+    }
 };
 
 // The search dialog behind Quorva::ISearchHost.PerformSearch, with the same arguments and answer.

@@ -18,6 +18,7 @@
 #include "remoting/ROEventReceiver.h"
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
+#include "updating/uSystemPathsAndFolders.h"
 #include "ui/PromptService.h"
 #include "ui/uHTMLHelp.h"
 
@@ -46,6 +47,8 @@ const QString kTransportPlugin = QStringLiteral("plgTransport");
 const QString kInstallFAQ = QStringLiteral("help/InstallFAQ.html");
 const QString kGettingStartedGuide = QStringLiteral("docs/Kestrova Getting Started Guide.pdf");
 constexpr int kTextChoiceNotKept = 5023;
+constexpr int kTextCaption = 10;
+constexpr int kTextUpdateForAdministrator = 14;
 constexpr int kHostFormWidth = 800;
 constexpr int kHostFormHeight = 570;
 constexpr int kFadeStep = 10;
@@ -145,6 +148,9 @@ TDMClient::TDMClient(const QString &programPath, QObject *parent)
         return false;
     });
     m_ROProbeHTP->SetFailureHandler([](const TROCallFailure &) { return false; });
+    // Every call of the host and its plug-ins goes through the main channel: a server that lost
+    // the session (its restart) gets the user logged on again there, and the call once more.
+    m_ROHTTP->SetSessionLostHandler([this](const QString &error) { return SessionLost(error); });
     m_ROProbeHTP->SetTimeout(ProbeTimeout);
     connect(m_ROEventReceiver, &TROEventReceiver::Polled, this, [this](const QString &error) {
         if (error.isEmpty())
@@ -172,6 +178,8 @@ TDMClient::TDMClient(const QString &programPath, QObject *parent)
 
 TDMClient::~TDMClient()
 {
+    // A plug-in may hold the main channel longer than this module lives.
+    m_ROHTTP->SetSessionLostHandler({});
     TconHTMLHelp::Remove();
     if (m_ROEventReceiver->Active())
         DisConnectEventHandler();
@@ -437,6 +445,12 @@ int TDMClient::ConnectToServer()
     return m_serverConnector->ConnectToServer();
 }
 
+QString TDMClient::InstalledVersion() const
+{
+    // The updater records what it installed there; a version without a new program is one too.
+    return TQorVerCompare::Higher(m_ownVersion, m_config.ServicePack());
+}
+
 int TDMClient::CheckForUpdate()
 {
     const QString updater = m_config.ProgramFolder() + UpdaterName;
@@ -445,8 +459,18 @@ int TDMClient::CheckForUpdate()
         return NoUpdate;
     }
     QString newVersion;
-    if (!CoLogOnService::Create(m_ROBinMgs, m_ROHTTP)->UpdateClientEx(m_applicationId, m_ownVersion, newVersion))
+    if (!CoLogOnService::Create(m_ROBinMgs, m_ROHTTP)->UpdateClientEx(m_applicationId, InstalledVersion(), newVersion))
         return NoUpdate;
+    if (!m_config.ProgramFolderWritable()) {
+        // The updater could not put a file in place; this user still gets to work.
+        AddToLog(llWarning, kDMClient, QStringLiteral("CheckForUpdate"),
+                 QStringLiteral("The client update %1 waits on the server; %2 cannot be written by this user, so an "
+                                "administrator installs it")
+                     .arg(newVersion, m_config.ProgramFolder()));
+        ShowMessage(m_splashForm && m_splashForm->isVisible() ? m_splashForm.get() : nullptr, QMessageBox::Information,
+                    GetText(kTextCaption), GetText(kTextUpdateForAdministrator).arg(newVersion));
+        return NoUpdate;
+    }
     AddToLog(llInformation, kDMClient, QStringLiteral("CheckForUpdate"), QStringLiteral("A new update is available"));
     return UpdateWaiting;
 }
@@ -492,10 +516,34 @@ int TDMClient::ProcessLogon()
 
 void TDMClient::SetLoggedOnUser(const QString &userId, const QString &userName, int userLevel)
 {
+    // The same user again (the server had lost the session): the settings read, with the
+    // session's changes to them, stay.
+    const bool sameUser = m_user->UserID == userId;
     m_user->SetUserID(userId);
     m_user->SetUserName(userName);
     m_user->SetUserLevel(userLevel);
-    m_data->OpenForUser(userId);
+    if (!sameUser)
+        m_data->OpenForUser(userId);
+}
+
+bool TDMClient::SessionLost(const QString &error)
+{
+    // Before the log-on there is nobody to log on again; a call made while the log-on again
+    // asks is refused as it was.
+    if (m_loggingOnAgain || !m_logOnSteps || !m_user || m_user->UserID.isEmpty() || m_user->UserID == EmptyGUID)
+        return false;
+    AddToLog(llWarning, kDMClient, QStringLiteral("SessionLost"), QStringLiteral("The server no longer knows this session: ") + error);
+    m_loggingOnAgain = true;
+    bool loggedOn = false;
+    try {
+        loggedOn = m_logOnSteps->LogOnAgain(m_user->UserName);
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("SessionLost"), errorText(e));
+    }
+    m_loggingOnAgain = false;
+    AddToLog(loggedOn ? llInformation : llWarning, kDMClient, QStringLiteral("SessionLost"),
+             loggedOn ? QStringLiteral("Logged on again as ") + m_user->UserName : QStringLiteral("Not logged on again"));
+    return loggedOn;
 }
 
 void TDMClient::ConnectEventHandler()

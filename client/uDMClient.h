@@ -109,6 +109,8 @@ public:
     // --- state ------------------------------------------------------------------------------
     QString ApplicationID() const { return m_applicationId; }
     QString OwnVersion() const { return m_ownVersion; }
+    // The higher of the program's own version and the one the updater recorded.
+    QString InstalledVersion() const;
     QString LoadedModules() const { return m_loadedModules; }
     QString PluginsFolder() const { return m_pluginsFolder; }
     QString ReportFolder() const { return m_reportFolder; }
@@ -155,6 +157,8 @@ public:
     void UpdateSplash(const QString &text);
     void UnloadSplash();
     int ConnectToServer();
+    // Where this user cannot write the program folder, a waiting update is told and logged and
+    // the start goes on without it.
     int CheckForUpdate();
     // Starts the updater with the main channel's URL, the application id, the program path and
     // the program's own arguments, with which the updater starts it again.
@@ -164,6 +168,9 @@ public:
     int ProcessLogon();
     // Called by the log-on once the server accepted the user: the user's settings are read.
     void SetLoggedOnUser(const QString &userId, const QString &userName, int userLevel);
+    // The main channel's answer to a call the server refused for a session it does not know:
+    // the user logs on again; true when the call may go once more.
+    bool SessionLost(const QString &error);
     void ConnectEventHandler();
     void DisConnectEventHandler();
     void CloseDatamodule();
@@ -305,6 +312,7 @@ private:
     bool m_mailAvailable = false;
     bool m_useWindowsLogon = false;
     bool m_eventsConnectionLost = false;
+    bool m_loggingOnAgain = false;
     int m_references = 0;
 
     Quorva::IHYVisualPlugin *m_splash = nullptr;

@@ -11,6 +11,7 @@
 #include "ui/ufPassword.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 
 #include <stdexcept>
 
@@ -155,7 +156,24 @@ int TLogOnSteps::ProcessLogon()
     return result;
 }
 
-int TLogOnSteps::DialogLogon(ILogOnService &service, const QString &lastUser, const QString &account)
+bool TLogOnSteps::LogOnAgain(const QString &userName)
+{
+    try {
+        std::unique_ptr<ILogOnService> service = Service();
+        const QString account = TvoSysInfo::GetUserName();
+        if (m_client.GetUseWindowsLogon()) {
+            std::unique_ptr<ROUser> user;
+            if (service->VerifyUser(m_client.ApplicationID(), userName, ReadUser(LogonSecret), true, account, false, user) == LoggedOn)
+                return TakeUser(user ? user->UserID : QString(), user ? user->UserName : QString(), user ? user->UserLevel : 0);
+        }
+        return DialogLogon(*service, userName, account, true) == LoggedOn;
+    } catch (const std::exception &e) {
+        AddToLog(llSevere, kDMClient, QStringLiteral("LogOnAgain"), ErrorText(e));
+        return false;
+    }
+}
+
+int TLogOnSteps::DialogLogon(ILogOnService &service, const QString &lastUser, const QString &account, bool fixedUser)
 {
     QWidget *owner = m_client.MainWindow() ? m_client.MainWindow()->Widget() : nullptr;
     TfDlgLogin dialog(owner);
@@ -169,6 +187,7 @@ int TLogOnSteps::DialogLogon(ILogOnService &service, const QString &lastUser, co
     QString name = lastUser;
     for (int attempt = 0; attempt < Attempts && result == Refused; ++attempt) {
         dialog.Prepare(name);
+        dialog.cbUsers()->setEnabled(!fixedUser);
         if (dialog.exec() != QDialog::Accepted)
             return Cancelled;
         name = dialog.UserName();

@@ -34,12 +34,14 @@ public:
     int CheckInitialSetup() override;
     bool RunInitialSetup() override;
     int ProcessLogon() override;
+    bool LogOnAgain(const QString &userName) override;
     // The password dialog for the user chosen in the log-on dialog; false when nothing changed.
     bool ChangePassword(TfDlgLogin &dialog, const QString &userName);
 
 private:
     std::unique_ptr<ILogOnService> Service() const;
-    int DialogLogon(ILogOnService &service, const QString &lastUser, const QString &account);
+    // fixedUser: the name is filled in and cannot be changed (a log-on again).
+    int DialogLogon(ILogOnService &service, const QString &lastUser, const QString &account, bool fixedUser = false);
     // Hands the server's user record over; false when there is none.
     bool TakeUser(const QString &userId, const QString &userName, int userLevel);
 

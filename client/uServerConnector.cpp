@@ -5,6 +5,7 @@
 #include "client/uDMClient.h"
 
 #include "Quorva_Data_Service_Intf.h"
+#include "foundation/IniFile.h"
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uRegistry.h"
 #include "remoting/RODiscovery.h"
@@ -27,6 +28,7 @@ const QString kAlwaysPreferred = QStringLiteral("Always use preferred server");
 const QString kInstallationType = QStringLiteral("Installation Type");
 const QString kSingle = QStringLiteral("Single");
 const QString kBin = QStringLiteral("/BIN");
+const QString kServerSection = QStringLiteral("Server");
 constexpr int kTextConnecting = 1110;
 
 QString ReadUser(const QString &name, const QString &defaultValue = {})
@@ -98,6 +100,14 @@ void TServerConnector::SplitServerURL(const QString &url, QString &server, QStri
     }
     server = address.left(colon);
     port = address.mid(colon + 1);
+}
+
+QString TServerConnector::LocalServerURL() const
+{
+    // A server in the client's folder says its port in the settings file they share.
+    const QString settings = m_client.Configuration().SettingsFile();
+    const std::optional<quint16> port = ParsePort(IniFile::readString(settings, kServerSection, QStringLiteral("Port"), QString()));
+    return QStringLiteral("http://localhost:%1/BIN").arg(port.value_or(DefaultPort));
 }
 
 QWidget *TServerConnector::Owner() const
@@ -182,10 +192,9 @@ int TServerConnector::ConnectToServer()
             url = ChooseAmongDiscovered();
 
         AddToLog(llInformation, kMain, QStringLiteral("Servers:"), QString::number(m_client.DiscoveredServers().size()));
-        if (url.isEmpty()) {
-            WriteUser(kPreferredServer, QString());
+        // A start that found nothing keeps the user's server for the next one.
+        if (url.isEmpty())
             return 2;
-        }
         m_client.ROHTTP()->SetTargetURL(url);
         AddToLog(llInformation, kMain, QStringLiteral("Server:"), url);
         m_client.ROHTTPEvents()->SetTargetURL(url);
@@ -230,7 +239,7 @@ QString TServerConnector::GetSelectedServer()
 
 QString TServerConnector::GetManualServer()
 {
-    const QString preferred = ReadUser(kPreferredServer, TDMClient::DefaultServerURL);
+    const QString preferred = ReadUser(kPreferredServer, LocalServerURL());
     if (IsSingle(kSingle)) {
         if (!ProbeServerAt(preferred))
             return preferred;

@@ -20,6 +20,8 @@ class TServerConnector : public QObject, public IServerConnector
 public:
     static inline const QString DiagnoseName = QStringLiteral("Diagnose");
     static constexpr quint16 DiscoveryPort = 8098;
+    // The data server's HTTP port where nothing else names one.
+    static constexpr quint16 DefaultPort = 8099;
 
     explicit TServerConnector(TDMClient &client);
 
@@ -31,6 +33,9 @@ public:
     void DiscoverServers();
     // The URL of the server chosen among the discovered ones (or the preferred one); empty for none.
     QString GetSelectedServer();
+    // The server of this computer: at the port of the [Server] section of the settings file
+    // beside the client where it has one (a server of the same folder), else DefaultPort.
+    QString LocalServerURL() const;
     // The local or a typed server; empty for none.
     QString GetManualServer();
     // True when the server did NOT answer.

@@ -2,6 +2,7 @@
 
 #include "client/uDMClient.h"
 
+#include "foundation/uCommon.h"
 #include "ui/PromptService.h"
 #include "ui/uHTMLHelp.h"
 
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -26,6 +28,7 @@ constexpr int kTextDescription = 2053;
 constexpr int kTextAddress = 2054;
 constexpr int kTextPort = 2055;
 constexpr int kTextAlways = 2026;
+constexpr int kTextExpectedForm = 2056;
 
 } // namespace
 
@@ -67,6 +70,47 @@ void TfDlgServerAddress::InitForm(const TDMClient &client)
     m_lblServer->setText(client.GetText(kTextAddress));
     m_lblPort->setText(client.GetText(kTextPort));
     chkShow()->setText(client.GetText(kTextAlways));
+    m_expectedForm = client.GetText(kTextExpectedForm);
+}
+
+bool TfDlgServerAddress::ReadAddress(const QString &typedServer, const QString &typedPort, QString &server, QString &port)
+{
+    server.clear();
+    port.clear();
+    QString text = typedServer.trimmed();
+    // People type a host or an address alone, often with its port.
+    if (!text.contains(QStringLiteral("://")))
+        text.prepend(QStringLiteral("http://"));
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty() ||
+        (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+        return false;
+    const QString path = url.path();
+    if (!path.isEmpty() && path != QLatin1String("/") && path.compare(QLatin1String("/BIN"), Qt::CaseInsensitive) != 0)
+        return false;
+    const std::optional<quint16> typed = ParsePort(typedPort.trimmed());
+    if (url.port() <= 0 && !typed)
+        return false;
+    const QString host = url.host(QUrl::FullyEncoded);
+    server = url.scheme() + QStringLiteral("://") + (host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host);
+    port = QString::number(url.port() > 0 ? url.port() : *typed);
+    return true;
+}
+
+bool TfDlgServerAddress::Read(QString &server, QString &port)
+{
+    if (ReadAddress(m_edServer->text(), m_edPort->text(), server, port))
+        return true;
+    ShowMessage(this, QMessageBox::Warning, windowTitle(), m_expectedForm);
+    return false;
+}
+
+void TfDlgServerAddress::accept()
+{
+    QString server;
+    QString port;
+    if (Read(server, port))
+        TfDlgPopUp::accept();
 }
 
 void TfDlgServerAddress::SetAddress(const QString &server, const QString &port)
@@ -78,12 +122,16 @@ void TfDlgServerAddress::SetAddress(const QString &server, const QString &port)
 
 QString TfDlgServerAddress::Server() const
 {
-    return m_edServer->text().trimmed();
+    QString server;
+    QString port;
+    return ReadAddress(m_edServer->text(), m_edPort->text(), server, port) ? server : m_edServer->text().trimmed();
 }
 
 QString TfDlgServerAddress::Port() const
 {
-    return m_edPort->text().trimmed();
+    QString server;
+    QString port;
+    return ReadAddress(m_edServer->text(), m_edPort->text(), server, port) ? port : m_edPort->text().trimmed();
 }
 
 bool TfDlgServerAddress::AlwaysUse() const
@@ -93,8 +141,12 @@ bool TfDlgServerAddress::AlwaysUse() const
 
 void TfDlgServerAddress::btnProbeClick()
 {
+    QString server;
+    QString port;
+    if (!Read(server, port))
+        return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool answered = m_probe && m_probe(Server() + QLatin1Char(':') + Port() + QStringLiteral("/bin"));
+    const bool answered = m_probe && m_probe(server + QLatin1Char(':') + port + QStringLiteral("/bin"));
     QApplication::restoreOverrideCursor();
     if (answered)
         ShowMessage(this, QMessageBox::Information, QStringLiteral("Probe server"), QStringLiteral("Server responded OK"));

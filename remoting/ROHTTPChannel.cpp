@@ -504,13 +504,8 @@ void TROHTTPChannel::Complete(const QByteArray &data, const QString &error)
         this, [done = std::move(x->Done), data, error] { done(data, error); }, Qt::QueuedConnection);
 }
 
-void TROHTTPChannel::Dispatch(TROMessage &message)
+QByteArray TROHTTPChannel::SendAndWait(const QByteArray &body)
 {
-    if (m_busy)
-        throw EROChannelBusy(QStringLiteral("The channel is busy with another call"));
-    message.SetClientID(m_sessionId);
-    const QByteArray body = message.SaveToBytes(RemotingLimits::kMaxRequestSize);
-
     m_busy = true;
     ++t_synchronousCalls;
     bool finished = false;
@@ -527,16 +522,35 @@ void TROHTTPChannel::Dispatch(TROMessage &message)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     --t_synchronousCalls;
     m_busy = false;
-
     if (!error.isEmpty())
         throw EROTransportError(error);
-    if (reply.isEmpty()) {
-        // A one-way call: nothing comes back.
-        message.ClearValues();
-        return;
+    return reply;
+}
+
+void TROHTTPChannel::Dispatch(TROMessage &message)
+{
+    if (m_busy)
+        throw EROChannelBusy(QStringLiteral("The channel is busy with another call"));
+    message.SetClientID(m_sessionId);
+    const QByteArray body = message.SaveToBytes(RemotingLimits::kMaxRequestSize);
+
+    // A refused session may log on again once; the server did nothing with the refused call.
+    for (bool mayLogOnAgain = bool(m_sessionLostHandler);; mayLogOnAgain = false) {
+        const QByteArray reply = SendAndWait(body);
+        if (reply.isEmpty()) {
+            // A one-way call: nothing comes back.
+            message.ClearValues();
+            return;
+        }
+        message.LoadFromBytes(reply, RemotingLimits::kMaxReplySize);
+        try {
+            message.RaiseIfError();
+            return;
+        } catch (const EROServerError &refusal) {
+            if (!mayLogOnAgain || refusal.ClassName() != SessionNotLoggedOn || !m_sessionLostHandler(refusal.Message()))
+                throw;
+        }
     }
-    message.LoadFromBytes(reply, RemotingLimits::kMaxReplySize);
-    message.RaiseIfError();
 }
 
 void TROHTTPChannel::DispatchAsync(const TROMessage &message, AsyncDone done)

@@ -55,6 +55,13 @@ class REMOTING_EXPORT TROHTTPChannel : public QObject, public TROTransportChanne
 public:
     // Decides whether a failed call is sent again.
     using FailureHandler = std::function<bool(const TROCallFailure &failure)>;
+    // Asked when the server refuses a call because the session is not logged on (error: its
+    // text); true once the session is logged on again, and the call is sent once more.
+    using SessionLostHandler = std::function<bool(const QString &error)>;
+
+    // The class name of the server's refusal of a call from a session that has not logged on
+    // (or that the server no longer knows, after its restart).
+    static inline const QString SessionNotLoggedOn = QStringLiteral("EROSessionNotLoggedOn");
 
     explicit TROHTTPChannel(QObject *parent = nullptr);
     ~TROHTTPChannel() override;
@@ -67,6 +74,7 @@ public:
     std::chrono::milliseconds Timeout() const { return m_timeout; }
     void SetTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
     void SetFailureHandler(FailureHandler handler) { m_failureHandler = std::move(handler); }
+    void SetSessionLostHandler(SessionLostHandler handler) { m_sessionLostHandler = std::move(handler); }
 
     void Dispatch(TROMessage &message) override;
     void DispatchAsync(const TROMessage &message, AsyncDone done) override;
@@ -103,6 +111,10 @@ private:
     bool m_staleConnection = false;
     QUuid m_sessionId;
     std::chrono::milliseconds m_timeout = RemotingLimits::kDefaultCallTimeout;
+    // The reply to one synchronous request; raises the transport's failure.
+    QByteArray SendAndWait(const QByteArray &body);
+
     FailureHandler m_failureHandler;
+    SessionLostHandler m_sessionLostHandler;
     bool m_busy = false;
 };

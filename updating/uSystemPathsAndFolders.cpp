@@ -81,6 +81,17 @@ bool TQorVerCompare::NormalizeVersion(const QString &text, QString &normalized)
     return true;
 }
 
+QString TQorVerCompare::Higher(const QString &first, const QString &second)
+{
+    QString normalized;
+    const bool firstIsVersion = NormalizeVersion(first, normalized);
+    if (!NormalizeVersion(second, normalized))
+        return firstIsVersion ? first : QString();
+    if (!firstIsVersion)
+        return second;
+    return Compare(first, second) > 0 ? second : first;
+}
+
 int TQorVerCompare::Compare(const QString &first, const QString &second)
 {
     QString firstNormal;

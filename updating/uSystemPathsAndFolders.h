@@ -27,6 +27,9 @@ public:
     // 1 when second is the higher version, -1 when first is, 0 when equal; raises EVersionError
     // when either is no version. Compare(local, other) > 0 means other is newer.
     static int Compare(const QString &first, const QString &second);
+    // The higher of two versions as given; a text that is no version counts as none, so the
+    // other one is the answer (empty when neither is a version).
+    static QString Higher(const QString &first, const QString &second);
 };
 
 class UPDATING_EXPORT TQorFolders

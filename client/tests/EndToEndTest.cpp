@@ -51,6 +51,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QStyleOptionToolButton>
 #include <QTest>
@@ -410,14 +411,13 @@ TEST_F(EndToEnd, OnASingleComputerALocalServerThatDoesNotAnswerHandsOverToDiagno
     program.AddFile(QStringLiteral("Diagnose"),
                     QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > '%1.part' && mv '%1.part' '%1'\n").arg(received).toUtf8());
     QFile(program.Path(QStringLiteral("Diagnose"))).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Preferred server"), stopped); // the failed start emptied it
     EXPECT_EQ(Connector(0).ConnectToServer(), 2);
     ASSERT_TRUE(WaitFor([&] { return QFile::exists(received); }, 10s));
     QFile arguments(received);
     ASSERT_TRUE(arguments.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(arguments.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
               QStringList{QStringLiteral("Single;") + stopped});
-    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Preferred server")), QStringLiteral("<none>"));
+    EXPECT_EQ(Registry(HKEY_CURRENT_USER, QStringLiteral("Preferred server")), stopped) << "a failed start keeps the user's server";
 }
 
 TEST_F(EndToEnd, TheFirstStartOfAClientOnlyInstallationAsksForTheAddressProbesItAndLogsOn)
@@ -448,16 +448,65 @@ TEST_F(EndToEnd, TheFirstStartOfAClientOnlyInstallationAsksForTheAddressProbesIt
 
 TEST_F(EndToEnd, TheFirstStartOfASingleComputerInstallationTakesTheLocalServerWithoutAsking)
 {
-    // What scripts/run writes; the server here is this computer's.
+    // What scripts/run writes; the server here is this computer's, named by the user's store or
+    // by the port of the server's settings file the client shares.
+    struct Row
+    {
+        const char *Case;
+        bool PreferredStored;
+    };
+    for (const Row row : {Row{"preferred server stored", true}, Row{"the [Server] port of Settings.ini", false}}) {
+        SCOPED_TRACE(row.Case);
+        factory.loopRan = false;
+        QFile::remove(program.Path(QStringLiteral("session.txt")));
+        SetRegistry(HKEY_LOCAL_MACHINE, QStringLiteral("Installation Type"), QStringLiteral("Single"));
+        SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Preferred server"), row.PreferredStored ? Server().URL() : QString());
+        program.SetSetting(QStringLiteral("Port"), row.PreferredStored ? QStringLiteral("1") : QString::number(Server().HttpPort()),
+                           QStringLiteral("Server"));
+        if (!row.PreferredStored)
+            QFile::remove(program.Path(QStringLiteral("registry/user.ini")));
+        script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword));
+        RunStart();
+        EXPECT_TRUE(factory.loopRan);
+        EXPECT_EQ(script.Pending(), 0) << "no address dialog, no list of servers";
+        const QStringList lines = StartLog();
+        EXPECT_NE(IndexOf(lines, QStringLiteral("Information\tMain\tServers: 0")), -1) << "no discovery on a single computer";
+        const QString expected =
+            row.PreferredStored ? Server().URL() : QStringLiteral("http://localhost:%1/BIN").arg(Server().HttpPort());
+        EXPECT_NE(IndexOf(lines, QStringLiteral("Main\tServer: ") + expected), -1) << lines.join(QLatin1Char('\n')).toStdString();
+    }
+}
+
+TEST_F(EndToEnd, AnUpdateIsOfferedOnlyAboveTheInstalledVersionSoAnUpdateWithoutANewProgramEndsAtTheLogOn)
+{
+    // An update of texts and help pages only: the program stays at its compiled version, and the
+    // updater records the version it installed.
+    const QString staged = Server().Folder() + QStringLiteral("/Updates/1.0.0.1");
+    ASSERT_TRUE(QDir().mkpath(staged + QStringLiteral("/help")));
+    const auto unstage = qScopeGuard([&] { QDir(Server().Folder() + QStringLiteral("/Updates")).removeRecursively(); });
+    program.AddFile(QStringLiteral("Update"), "#!/bin/sh\nexit 0\n");
+    QFile(program.Path(QStringLiteral("Update"))).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ConnectTo(Server().URL());
+    struct Row
+    {
+        const char *ServicePack;
+        int Answer;
+    };
+    for (const Row row : {Row{"0", TDMClient::UpdateWaiting}, Row{"1.0.0.1", TDMClient::NoUpdate}, Row{"1.0.0.2", TDMClient::NoUpdate},
+                          Row{"no version", TDMClient::UpdateWaiting}}) {
+        program.SetSetting(QStringLiteral("Service Pack"), QString::fromLatin1(row.ServicePack));
+        EXPECT_EQ(Client().CheckForUpdate(), row.Answer) << row.ServicePack;
+    }
+
+    // The start after the update goes on to the log-on; its modules are its own.
+    client.reset();
+    program.SetSetting(QStringLiteral("Service Pack"), QStringLiteral("1.0.0.1"));
     SetRegistry(HKEY_LOCAL_MACHINE, QStringLiteral("Installation Type"), QStringLiteral("Single"));
     SetRegistry(HKEY_CURRENT_USER, QStringLiteral("Preferred server"), Server().URL());
     script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword));
     RunStart();
     EXPECT_TRUE(factory.loopRan);
-    EXPECT_EQ(script.Pending(), 0) << "no address dialog, no list of servers";
-    const QStringList lines = StartLog();
-    EXPECT_NE(IndexOf(lines, QStringLiteral("Information\tMain\tServers: 0")), -1) << "no discovery on a single computer";
-    EXPECT_NE(IndexOf(lines, QStringLiteral("Main\tServer: ") + Server().URL()), -1);
+    EXPECT_EQ(IndexOf(StartLog(), QStringLiteral("Updating client")), -1);
 }
 
 // --- logging on ---------------------------------------------------------------------------------
@@ -492,6 +541,33 @@ TEST_F(EndToEnd, TheRightPasswordLogsOnAndTheNameIsKeptForNextTime)
     Client().SetUserSetting(QStringLiteral("WorkhourStart"), QStringLiteral("07:30"));
     EXPECT_TRUE(Client().DMData()->SendChanges());
     EXPECT_EQ(Stored(kAnna, QStringLiteral("WorkhourStart")), QStringLiteral("07:30"));
+}
+
+TEST_F(EndToEnd, AfterTheServerRestartsTheUserLogsOnAgainWithTheNameFilledInAndTheSaveLands)
+{
+    ConnectTo(Server().URL());
+    Client().SetLogOnSteps(std::make_unique<TLogOnSteps>(Client()));
+    script.Then<TfDlgLogin>(LogOnAs(QStringLiteral("anna"), kAnnaPassword));
+    ASSERT_EQ(Client().ProcessLogon(), 0);
+    Client().SetUserSetting(QStringLiteral("Before the restart"), QStringLiteral("sent"));
+    ASSERT_TRUE(Client().DMData()->SendChanges());
+
+    ASSERT_EQ(Server().Restart(), QString());
+    QString shownName;
+    bool nameFixed = false;
+    script.Then<TfDlgLogin>([&](TfDlgLogin &dialog) {
+        shownName = dialog.UserName();
+        nameFixed = !dialog.cbUsers()->isEnabled();
+        dialog.ePwd()->setText(kAnnaPassword);
+        PressLater(dialog.btnOK());
+    });
+    Client().SetUserSetting(QStringLiteral("After the restart"), QStringLiteral("landed"));
+    EXPECT_TRUE(Client().DMData()->SendChanges());
+    EXPECT_EQ(script.Pending(), 0) << "the log-on dialog came once";
+    EXPECT_EQ(shownName, QStringLiteral("anna"));
+    EXPECT_TRUE(nameFixed);
+    EXPECT_EQ(Stored(kAnna, QStringLiteral("After the restart")), QStringLiteral("landed"));
+    EXPECT_TRUE(prompt.Prompts().isEmpty());
 }
 
 TEST_F(EndToEnd, AWrongPasswordThreeTimesEndsTheLogOnWithThreeMessages)
@@ -1091,7 +1167,11 @@ TEST_F(EndToEnd, AClientInstalledAsTheDocsSayStartsForAnOrdinaryUserWithItsFiles
         WaitFor([&] { return whatsNewShown > 0 && !QApplication::activeModalWidget(); }, 500ms);
     };
 
-    // The first start of a user: the log-on, the what's-new page with its box ticked, Getting started.
+    // The first start of a user: the update the server holds waits for an administrator; the
+    // log-on, the what's-new page with its box ticked, Getting started.
+    const QString updates = Server().Folder() + QStringLiteral("/Updates");
+    ASSERT_TRUE(QDir().mkpath(updates + QStringLiteral("/1.0.0.3/help")));
+    auto unstage = qScopeGuard([&] { QDir(updates).removeRecursively(); });
     {
         const AsOrdinaryUser user;
         ASSERT_TRUE(user.Ordinary());
@@ -1106,10 +1186,19 @@ TEST_F(EndToEnd, AClientInstalledAsTheDocsSayStartsForAnOrdinaryUserWithItsFiles
         };
         start();
     }
+    unstage.dismiss();
+    QDir(updates).removeRecursively();
     ASSERT_TRUE(factory.loopRan);
     EXPECT_EQ(whatsNewShown, 1);
-    EXPECT_EQ(prompt.Prompts().size(), 0);
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    TVOResourceHandler texts;
+    texts.LoadResourceFile(target + QStringLiteral("/Quorva.lng"));
+    EXPECT_EQ(prompt.Prompts()[0].Text, texts.GetString(14).arg(QStringLiteral("1.0.0.3")));
     QStringList lines = FileLines(state + QStringLiteral("/session.txt"));
+    EXPECT_NE(IndexOf(lines, QStringLiteral("Warning    \tDMClient\tCheckForUpdate The client update 1.0.0.3 waits")), -1)
+        << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(IndexOf(lines, QStringLiteral("Updating client")), -1);
+    EXPECT_EQ(IndexOf(lines, QStringLiteral("Missing report folder")), -1) << "the report layouts are installed";
     EXPECT_NE(IndexOf(lines, QStringLiteral("Quorva\tSession files: ") + target), -1) << lines.join(QLatin1Char('\n')).toStdString();
     ASSERT_GE(lines.size(), 2);
     EXPECT_TRUE(lines[lines.size() - 2].contains(QStringLiteral("System Shutdown")));

@@ -84,6 +84,12 @@ private:
         };
         if (!IniFile::writeStrings(settings, entries))
             return QStringLiteral("Settings.ini could not be written");
+        return Launch();
+    }
+
+    QString Launch()
+    {
+        using namespace std::chrono_literals;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("KESTROVA_LOCK_DIR"), m_work.path());
         env.insert(QStringLiteral("KESTROVA_REGISTRY_DIR"), m_work.filePath(QStringLiteral("server-registry")));
@@ -102,6 +108,14 @@ private:
     }
 
 public:
+    // The same server again, on its ports and database: the sessions it knew are gone.
+    QString Restart()
+    {
+        Stop();
+        QFile::remove(m_folder + QStringLiteral("/server_session.txt"));
+        return Launch();
+    }
+
     void Stop()
     {
         if (!m_process || m_process->state() == QProcess::NotRunning)

@@ -183,3 +183,52 @@ TEST_F(ServerList, TheAddressDialogProbesWhatIsTypedAndTakesDigitsOnlyForThePort
     EXPECT_EQ(prompt.Prompts()[1].Text, QStringLiteral("Server did NOT respond"));
     EXPECT_EQ(prompt.Prompts()[1].Icon, QMessageBox::Warning);
 }
+
+TEST_F(ServerList, TheAddressDialogTakesAnAddressTypedTheNaturalWayAndSaysWhatFormItExpects)
+{
+    struct Typed
+    {
+        const char *Server;
+        const char *Port;
+        const char *Probed; // empty: the form message instead of a probe
+    };
+    const Typed cases[] = {
+        {"http://127.0.0.1", "8199", "http://127.0.0.1:8199/bin"},
+        {"127.0.0.1", "8199", "http://127.0.0.1:8199/bin"},
+        {" parish-server ", "8100", "http://parish-server:8100/bin"},
+        {"parish-server:8199", "8099", "http://parish-server:8199/bin"},
+        {"http://10.0.0.4:8100/BIN", "", "http://10.0.0.4:8100/bin"},
+        {"HTTP://Parish-Server", "8099", "http://parish-server:8099/bin"},
+        {"http://", "8099", ""},
+        {"", "8099", ""},
+        {"parish-server", "", ""},
+        {"parish server", "8099", ""},
+        {"ftp://parish-server", "8099", ""},
+        {"parish-server/reports", "8099", ""},
+    };
+    for (const Typed &c : cases) {
+        TScriptedPrompt prompt;
+        TfDlgServerAddress dialog;
+        dialog.InitForm(*client);
+        QStringList probed;
+        dialog.SetProbe([&](const QString &url) {
+            probed << url;
+            return true;
+        });
+        dialog.edServer()->setText(QString::fromLatin1(c.Server));
+        dialog.edPort()->setText(QString::fromLatin1(c.Port));
+        dialog.btnProbe()->click();
+        const QString expected = QString::fromLatin1(c.Probed);
+        if (expected.isEmpty()) {
+            EXPECT_TRUE(probed.isEmpty()) << c.Server;
+            ASSERT_EQ(prompt.Prompts().size(), 1) << c.Server;
+            EXPECT_EQ(prompt.Prompts()[0].Text, client->GetText(2056)) << c.Server;
+            dialog.btnOK()->click();
+            EXPECT_EQ(dialog.result(), QDialog::Rejected) << c.Server << ": OK keeps the dialog open";
+            EXPECT_EQ(prompt.Prompts().size(), 2) << c.Server;
+        } else {
+            EXPECT_EQ(probed, QStringList{expected}) << c.Server;
+            EXPECT_EQ(dialog.Server() + QLatin1Char(':') + dialog.Port() + QStringLiteral("/bin"), expected) << c.Server;
+        }
+    }
+}

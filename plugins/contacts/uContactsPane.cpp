@@ -6,6 +6,7 @@
 
 #include "foundation/uCommon.h"
 #include "ui/TDATableModel.h"
+#include "ui/ViewRefresh.h"
 #include "ui/ufPreview.h"
 
 #include <QAbstractItemView>
@@ -126,6 +127,12 @@ QString TRvContactsPane::Text(int number) const
 TDAContacts &TRvContactsPane::Data() const
 {
     return m_controller.Data();
+}
+
+void TRvContactsPane::RefreshFailed(const QString &location, const std::exception &e)
+{
+    QorLogFailure(&m_controller, location, e);
+    ViewRefresh::Failed(*this, [this](int number) { return Text(number); }, e);
 }
 
 void TRvContactsPane::Log(const QString &location, const QString &message) const

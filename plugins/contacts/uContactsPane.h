@@ -60,6 +60,8 @@ protected:
     TDAContacts &Data() const;
     TRvContactsController &Controller() const { return m_controller; }
     // Logs a failed handler at level 2 under its location.
+    // A Refresh that failed: logged as every handler's failure is, told, and the view marked as not current.
+    void RefreshFailed(const QString &location, const std::exception &e);
     void Log(const QString &location, const QString &message) const;
     QString Setting(const QString &key, const QString &defaultValue) const;
     void SetSetting(const QString &key, const QString &value) const;

@@ -9,6 +9,7 @@
 #include "foundation/uCommon.h"
 #include "ui/PromptService.h"
 #include "ui/TDATableModel.h"
+#include "ui/ViewRefresh.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -749,8 +750,9 @@ void TplgContacts::Refresh()
         else
             list.Refresh(); // back on the same contact where it still exists
         FocusRow(m_model ? m_model->CurrentRow() : 0);
+        ViewRefresh::Succeeded(*this);
     } catch (const std::exception &e) {
-        QorLogFailure(&Controller(), QStringLiteral("acHYRefreshExecute"), e);
+        RefreshFailed(QStringLiteral("acHYRefreshExecute"), e);
     }
 }
 

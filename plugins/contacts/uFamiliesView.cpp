@@ -8,6 +8,7 @@
 #include "foundation/uCommon.h"
 #include "ui/PromptService.h"
 #include "ui/TDATableModel.h"
+#include "ui/ViewRefresh.h"
 
 #include <QAction>
 #include <QApplication>
@@ -427,8 +428,9 @@ void TplgFamilies::Refresh()
         families.Sort(QStringLiteral("FamilyName"));
         FocusFamily(focused);
         FamiliesChosen();
+        ViewRefresh::Succeeded(*this);
     } catch (const std::exception &e) {
-        QorLogFailure(&Controller(), QStringLiteral("acHyRefreshExecute"), e);
+        RefreshFailed(QStringLiteral("acHyRefreshExecute"), e);
     }
 }
 

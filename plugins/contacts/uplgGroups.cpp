@@ -13,6 +13,7 @@
 #include "ui/PromptService.h"
 #include "ui/ufPreview.h"
 #include "ui/TDATableModel.h"
+#include "ui/ViewRefresh.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScopeGuard>
 #include <QLabel>
 #include <QMap>
 #include <QMenu>
@@ -571,25 +573,32 @@ void TplgGroups::AddNodes(QTreeWidgetItem *parent, const TGroupsViewNode &node)
         AddNodes(item, child);
 }
 
-void TplgGroups::FillGroupListView(bool listMembers)
+void TplgGroups::FillTree()
 {
     m_filling = true;
     m_tree->setUpdatesEnabled(false);
+    const auto done = qScopeGuard([this] {
+        m_tree->setUpdatesEnabled(true);
+        m_filling = false;
+    });
+    m_tree->clear();
+    const auto text = [this](int number) { return Text(number); };
+    const QList<TGroupsViewNode> roots = TGroupsView::BuildTree(m_controller.Data(), text(6001), text(6005), text(6003), text(6002));
+    for (const TGroupsViewNode &root : roots)
+        AddNodes(nullptr, root);
+    if (QTreeWidgetItem *groups = m_tree->topLevelItem(m_tree->topLevelItemCount() - 1)) {
+        groups->setExpanded(true);
+        m_tree->setCurrentItem(groups);
+    }
+}
+
+void TplgGroups::FillGroupListView(bool listMembers)
+{
     try {
-        m_tree->clear();
-        const auto text = [this](int number) { return Text(number); };
-        const QList<TGroupsViewNode> roots = TGroupsView::BuildTree(m_controller.Data(), text(6001), text(6005), text(6003), text(6002));
-        for (const TGroupsViewNode &root : roots)
-            AddNodes(nullptr, root);
-        if (QTreeWidgetItem *groups = m_tree->topLevelItem(m_tree->topLevelItemCount() - 1)) {
-            groups->setExpanded(true);
-            m_tree->setCurrentItem(groups);
-        }
+        FillTree();
     } catch (const std::exception &e) {
         QorLogFailure(&m_controller, QStringLiteral("FillGroupListView"), e);
     }
-    m_tree->setUpdatesEnabled(true);
-    m_filling = false;
     if (listMembers)
         ListMembers();
 }
@@ -731,7 +740,13 @@ void TplgGroups::Refresh()
     for (TDACDSDataTable *table : {&groups, &store.MinistryFunctions(), &store.LiturgyTemplates()})
         if (!table->HasChanges())
             table->Close();
-    FillGroupListView(false);
+    try {
+        FillTree();
+        ViewRefresh::Succeeded(*this);
+    } catch (const std::exception &e) {
+        QorLogFailure(&m_controller, QStringLiteral("acHYRefreshExecute"), e);
+        ViewRefresh::Failed(*this, [this](int number) { return Text(number); }, e);
+    }
     // The log shows when a planner read the groups again.
     m_controller.WriteLog(QorLogLevel::Severe, QorLogLocation{QStringLiteral("acHYRefreshExecute")}, QStringLiteral("c"));
     index = 0;

@@ -75,6 +75,8 @@ protected:
 
 private:
     QString Text(int number) const;
+    // The tree from the data module as it stands; raises what reading it raised.
+    void FillTree();
     void ApplyTreeWidth();
     void Fail(const QString &location) const;
     QAction *MakeAction(const char *name, int icon = -1);

@@ -11,6 +11,7 @@
 #include "Quorva_Data_Service_Intf.h"
 #include "ui/PromptService.h"
 #include "ui/uHTMLHelp.h"
+#include "ui/ViewRefresh.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -766,11 +767,17 @@ void TplgCalendar::acHYPreviewExecute()
 
 void TplgCalendar::acHYRefreshExecute()
 {
-    TDAEvents &module = Data();
-    Reopen(module.EventList);
-    if (module.tbl_DAEventList1.GetActive())
-        module.tbl_DAEventList1.Refresh();
-    ShowEvents();
+    try {
+        TDAEvents &module = Data();
+        Reopen(module.EventList);
+        if (module.tbl_DAEventList1.GetActive())
+            module.tbl_DAEventList1.Refresh();
+        ShowEvents();
+        ViewRefresh::Succeeded(*this);
+    } catch (const std::exception &e) {
+        ViewRefresh::Failed(*this, Text, e);
+        throw;
+    }
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 

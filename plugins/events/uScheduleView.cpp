@@ -15,6 +15,7 @@
 #include "ui/PromptService.h"
 #include "ui/TDATableModel.h"
 #include "ui/uHTMLHelp.h"
+#include "ui/ViewRefresh.h"
 
 #include <QAction>
 #include <QApplication>
@@ -923,8 +924,10 @@ void TplgSchedule::Refresh()
         if (!LocateEvent(current) && events.GetRecordCount() > 0)
             events.First();
         SelectFocusedEvent();
+        ViewRefresh::Succeeded(*this);
     } catch (const std::exception &e) {
         QorLogFailure(RvEvents(), QStringLiteral("acHYRefreshExecute"), e);
+        ViewRefresh::Failed(*this, Text, e);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "ui/TDATableModel.h"
 #include "ui/uActionIcons.h"
 #include "ui/ufPassword.h"
+#include "ui/ViewRefresh.h"
 
 #include <QAction>
 #include <QApplication>
@@ -1226,7 +1227,7 @@ void TplgSystemSettings::DeleteOnPage()
 void TplgSystemSettings::RefreshOnPage()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    Guarded(QStringLiteral("acRefreshExecute"), [this] {
+    try {
         switch (CurrentPage()) {
         case pgLocations:
         case pgLiturgies:
@@ -1262,7 +1263,13 @@ void TplgSystemSettings::RefreshOnPage()
             break;
         default: break;
         }
-    });
+        ViewRefresh::Succeeded(*this);
+    } catch (const std::exception &e) {
+        m_controller.WriteLog(QorLogLevel::Severe, ErrorText(e), QStringLiteral("acRefreshExecute"));
+        QApplication::restoreOverrideCursor();
+        ViewRefresh::Failed(*this, [this](int number) { return Text(number); }, e);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
     UpdateActions();
     QApplication::restoreOverrideCursor();
 }

@@ -103,7 +103,8 @@ void TUpdateRun::UpdateLoop(const QString &appId)
     m_view.SetStatus(UpdateTexts::Text(UpdateTexts::Located));
     m_view.SetBar(10);
     m_view.ProcessMessages();
-    QString current = m_currentVersion;
+    // A version installed without a new client program is known by the recorded one alone.
+    QString current = TQorVerCompare::Higher(m_currentVersion, RecordedVersion());
     note(QStringLiteral("Existing version"), current);
     m_view.SetRefreshing(true);
 
@@ -141,6 +142,7 @@ bool TUpdateRun::AskNewer(const QString &appId, const QString &clientVersion, QS
         return m_dm.LogOnService()->UpdateClientEx(appId, clientVersion, newVersion);
     } catch (const std::exception &error) {
         note(QStringLiteral("UpdateClientEx"), QString::fromStdString(error.what()), llWarning);
+        m_view.ShowError(QString::fromStdString(error.what()), UpdateTexts::Text(UpdateTexts::Title));
         newVersion.clear();
         return false;
     }
@@ -185,9 +187,17 @@ QString TUpdateRun::RecordVersion(const QString &version) const
     const QString settings = FileResolver::resolve(m_folder, QStringLiteral("settings.ini"));
     if (!QFileInfo(settings).isFile())
         return {};
-    if (!IniFile::writeString(settings, QStringLiteral("System settings"), QStringLiteral("Service Pack"), version))
+    if (!IniFile::writeString(settings, QStringLiteral("System settings"), QStringLiteral("Service Pack"), version)) {
         note(QStringLiteral("RecordVersion"), QStringLiteral("Cannot write %1").arg(settings), llWarning);
+        m_view.ShowError(QStringLiteral("Cannot write %1").arg(settings), UpdateTexts::Text(UpdateTexts::Title));
+    }
     return version;
+}
+
+QString TUpdateRun::RecordedVersion() const
+{
+    return IniFile::readString(FileResolver::resolve(m_folder, QStringLiteral("settings.ini")), QStringLiteral("System settings"),
+                               QStringLiteral("Service Pack"), QString());
 }
 
 QString TUpdateRun::ClientProgram(const TUpdateOrder &order) const
@@ -203,6 +213,7 @@ void TUpdateRun::StartClient(const TUpdateOrder &order)
     m_view.SetRefreshing(false);
     if (!QFileInfo(program).isFile()) {
         note(QStringLiteral("Start"), QStringLiteral("No client program %1").arg(program), llWarning);
+        m_view.ShowError(QStringLiteral("No client program %1").arg(program), UpdateTexts::Text(UpdateTexts::Title));
         return;
     }
     // Detached: the client outlives the updater, which ends next.

@@ -67,6 +67,8 @@ public:
     // Writes the version to "settings.ini" and answers the version to check with next: the new
     // one, or empty when the folder has no "settings.ini".
     QString RecordVersion(const QString &version) const;
+    // The version "settings.ini" holds; empty when none.
+    QString RecordedVersion() const;
     // The program to start: the one named, else the default client of the folder.
     QString ClientProgram(const TUpdateOrder &order) const;
     // Whether a version offered after last may be installed: only a newer one (any version when

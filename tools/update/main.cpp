@@ -9,9 +9,12 @@
 #include "updating/ufUpdater.h"
 
 #include "foundation/QuorvaLogFile.h"
+#include "foundation/WriteFolder.h"
 #include "foundation/uCommon.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QStyleFactory>
 
 namespace {
@@ -20,17 +23,15 @@ const QString kProgram = QStringLiteral("Update");
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setApplicationDisplayName(QStringLiteral("Updater"));
-    const QString folder = QCoreApplication::applicationDirPath();
+namespace {
 
-    // Opened first, so that what the self-update finds is kept too.
+int run(QApplication &app, const QString &folder)
+{
+    // Opened first, so that what the self-update finds is kept too; where the client writes its
+    // own log, since a shared installation's folder is not this user's to write.
     TQorLog log;
     SessionLog = &log;
-    log.SetFileName(TQorLog::DefaultFileName());
+    log.SetFileName(WriteFolderOf(folder) + QFileInfo(TQorLog::DefaultFileName()).fileName());
     log.SetEnabled(true);
     log.CreateHeader(QStringLiteral("Application updater"), folder);
     log.SetTimeStamp(true);
@@ -55,4 +56,20 @@ int main(int argc, char **argv)
     const int result = app.exec();
     log.CreateFooter();
     return result;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setApplicationDisplayName(QStringLiteral("Updater"));
+    try {
+        return run(app, QCoreApplication::applicationDirPath());
+    } catch (const std::exception &error) {
+        // Started hidden by the client, the updater has no other way to be heard.
+        QMessageBox::critical(nullptr, UpdateTexts::Text(UpdateTexts::Title), QString::fromUtf8(error.what()));
+        return 1;
+    }
 }

@@ -7,6 +7,7 @@
 #include "plugins/contacts/uContactsViewRules.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uFamiliesView.h"
+#include "plugins/contacts/uplgGroups.h"
 
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
@@ -18,6 +19,7 @@
 #include "reporting/ReportDocument.h"
 #include "ui/PromptService.h"
 #include "ui/TDATableModel.h"
+#include "ui/ViewRefresh.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -667,6 +669,49 @@ TEST_F(ContactsViews, AFailedSaveIsToldAndLeavesNothingPending)
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].contains(QStringLiteral("the picker broke"))) << told[0].toStdString();
     EXPECT_FALSE(controller.Data().GroupChangesPending());
+}
+
+TEST_F(ContactsViews, ARefreshThatFailsIsToldAndMarksTheViewUntilOneSucceeds)
+{
+    AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QString()}});
+    const QString served = client->Channel->TargetURL();
+    struct Row
+    {
+        const char *View;
+        std::function<QWidget *()> Show;
+        std::function<QAction *(QWidget *)> Refresh;
+    };
+    const Row rows[] = {
+        {"contacts", [this] { return Show<TplgContacts>(); },
+         [](QWidget *view) { return static_cast<TplgContacts *>(view)->Action(QStringLiteral("acHYRefresh")); }},
+        {"families", [this] { return Show<TplgFamilies>(); },
+         [](QWidget *view) { return static_cast<TplgFamilies *>(view)->Action(QStringLiteral("acHyRefresh")); }},
+        {"groups", [this] { return Show<TplgGroups>(); },
+         [](QWidget *view) { return static_cast<TplgGroups *>(view)->Action(QStringLiteral("acHYRefresh")); }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.View);
+        QWidget *view = row.Show();
+        QAction *refresh = row.Refresh(view);
+        ASSERT_NE(refresh, nullptr);
+        TScriptedPrompt prompt;
+        // The server gone: the call answers "Connection refused".
+        client->Channel->SetTargetURL(QStringLiteral("http://127.0.0.1:1/BIN"));
+        refresh->trigger();
+        client->Channel->SetTargetURL(served);
+        QStringList told;
+        for (const TScriptedPrompt::Shown &shown : prompt.Prompts())
+            if (shown.Caption == controller.GetText(ViewRefresh::TextCaption))
+                told << shown.Text;
+        ASSERT_EQ(told.size(), 1) << Errors().toStdString();
+        EXPECT_TRUE(told[0].startsWith(controller.GetText(ViewRefresh::TextFailed).arg(QString()))) << told[0].toStdString();
+        EXPECT_TRUE(ViewRefresh::NotCurrent(*view));
+        EXPECT_TRUE(Errors().contains(QStringLiteral("efreshExecute"))) << "logged as every failed handler is";
+
+        refresh->trigger();
+        EXPECT_FALSE(ViewRefresh::NotCurrent(*view)) << Errors().toStdString();
+        host.Log.clear();
+    }
 }
 
 TEST_F(ContactsViews, AFamiliesViewSaveTheServerRefusesIsToldAndReadBack)

@@ -17,6 +17,7 @@
 #include "testsupport/DocumentReaders.h"
 #include "testsupport/ServiceHarness.h"
 #include "ui/PromptService.h"
+#include "ui/ViewRefresh.h"
 
 #include <QAction>
 #include <QApplication>
@@ -315,6 +316,24 @@ TEST_F(CalendarAgainstServer, AnExportThatCannotBeWrittenSaysSoAndLeavesNoFile)
     EXPECT_EQ(host->Progress.last(), QStringLiteral("hide"));
     ASSERT_EQ(Failures().size(), 1);
     EXPECT_TRUE(Failures().first().contains(QStringLiteral("acOutlookExecute"))) << Failures().first().toStdString();
+}
+
+TEST_F(CalendarAgainstServer, ARefreshThatFailsIsToldAndMarksTheCalendarUntilOneSucceeds)
+{
+    const QString served = admin->Channel->TargetURL();
+    TScriptedPrompt prompt;
+    admin->Channel->SetTargetURL(QStringLiteral("http://127.0.0.1:1/BIN"));
+    view->acHYRefresh->trigger();
+    admin->Channel->SetTargetURL(served);
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts().first().Caption, RvEvents()->GetText(ViewRefresh::TextCaption));
+    EXPECT_TRUE(ViewRefresh::NotCurrent(*view));
+    ASSERT_EQ(Failures().size(), 1);
+    EXPECT_TRUE(Failures().first().contains(QStringLiteral("acHYRefreshExecute"))) << Failures().first().toStdString();
+
+    view->acHYRefresh->trigger();
+    EXPECT_FALSE(ViewRefresh::NotCurrent(*view));
+    EXPECT_EQ(prompt.Prompts().size(), 1);
 }
 
 TEST_F(CalendarAgainstServer, EveryToolbarButtonHasAPictureAndATooltipWithItsShortcut)

@@ -164,6 +164,35 @@ TEST_F(UpdateAgainstBrennic, TwoVersionsUpAtOnceBringTheClientStraightToTheHighe
     EXPECT_EQ(ServicePack(), QStringLiteral("1.0.0.9"));
 }
 
+TEST_F(UpdateAgainstBrennic, AVersionAtOrBelowTheRecordedOneIsNotInstalledAgain)
+{
+    // The last update brought texts and help pages but no new program: the program's own version
+    // stays 1.0.0.0, the recorded one says what is installed.
+    struct Row
+    {
+        const char *Recorded;
+        const char *Staged;
+        QStringList Installed;
+    };
+    const Row rows[] = {
+        {"1.0.0.5", "1.0.0.5", {}},
+        {"1.0.0.5", "1.0.0.3", {}},
+        {"1.0.0.5", "1.0.0.6", {"1.0.0.6"}},
+        {"no version", "1.0.0.6", {"1.0.0.6"}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.Recorded + std::string(" / ") + row.Staged);
+        ASSERT_TRUE(QDir(QDir(folder.path()).filePath(QStringLiteral("Updates"))).removeRecursively());
+        ASSERT_TRUE(IniFile::writeString(QDir(client).filePath("Settings.ini"), QStringLiteral("System settings"),
+                                         QStringLiteral("Service Pack"), QString::fromLatin1(row.Recorded)));
+        Stage(QString::fromLatin1(row.Staged), {{"Quorva.lng", "texts"}});
+        view = RecordingView();
+        RunUpdate(ServerURL());
+        EXPECT_EQ(view.installed, row.Installed);
+        EXPECT_TRUE(view.errors.isEmpty()) << view.errors.join('\n').toStdString();
+    }
+}
+
 TEST_F(UpdateAgainstBrennic, AHostileFileNameRefusesTheVersionWithNothingWritten)
 {
     // A file name holding backslashes is an ordinary name here; the server sends it as a path.
