@@ -488,7 +488,8 @@ TEST_F(SettingsServer, ARenameAnotherPlannerSavedFirstIsToldAndLosesNothing)
     named(QStringLiteral("Theirs"))->setText(0, QStringLiteral("Mine"));
     view->acRefresh()->trigger();
     EXPECT_EQ(prompt.Prompts().size(), 2);
-    EXPECT_EQ(server->db.scalar(QStringLiteral("SELECT MinistryTemplateName FROM dbo.tblMinistryTemplates WHERE PK_MinistryTemplateID = '{40000000-0000-0000-0000-0000000000C1}'")),
+    EXPECT_EQ(server->db.scalar(QStringLiteral("SELECT MinistryTemplateName FROM dbo.tblMinistryTemplates "
+                                               "WHERE PK_MinistryTemplateID = '{40000000-0000-0000-0000-0000000000C1}'")),
               QStringLiteral("Mine"));
     host.Log.clear();
 }
