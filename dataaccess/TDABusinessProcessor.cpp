@@ -92,7 +92,8 @@ bool TDABusinessProcessor::ProcessDelta(IDAConnection &connection, const TDASche
             answer.Status = TDAChangeStatus::csResolved;
         } catch (const EDAException &e) {
             answer.Status = TDAChangeStatus::csFailed;
-            answer.Message = e.Message();
+            answer.Message = DAClientMessage(e);
+            m_failures << e.Message();
             for (int i = 0; i < answer.FieldCount(); ++i)
                 answer.ClearNewValue(i);
             bool canContinue = false;

@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <utility>
 
 class EDAException;
 
@@ -62,6 +63,9 @@ public:
     // gets its status; server-set values are placed in 'reply' (same fields, new values
     // only). Returns false when a change failed and the update must not be committed.
     bool ProcessDelta(IDAConnection &connection, const TDASchema &schema, TDADelta &delta, TDADelta &reply);
+    // The database's own texts of the changes that failed since the last call: a failed
+    // change's message is the plain one a client is given (DAClientMessage).
+    QStringList TakeFailures() { return std::exchange(m_failures, {}); }
 
 private:
     // A row of the dataset as stored, by the schema's fields; Known is false for a field the
@@ -81,6 +85,7 @@ private:
                        const QList<int> &schemaIndex, TDADeltaChange &change, TDADeltaChange &replyChange);
 
     QString m_referencedDataset;
+    QStringList m_failures;
     QString m_insertCommand;
     QString m_updateCommand;
     QString m_deleteCommand;

@@ -78,6 +78,7 @@ public:
     QVariant StoredValue(int recId, const QString &fieldName) const;
     bool GetActive() const { return m_state != TDATableState::dsInactive; }
     TDATableState GetState() const { return m_state; }
+    bool IsEditing() const { return m_state == TDATableState::dsEdit || m_state == TDATableState::dsInsert; }
     const TDAFieldList &GetFields() const { return m_fields; }
     int FieldIndex(const QString &fieldName) const { return DAFindField(m_fields, fieldName); }
 
@@ -123,6 +124,12 @@ public:
     void Append() { Insert(); }
     void Edit();
     void Post();
+    // Posts the row being edited or inserted; nothing otherwise.
+    void PostIfEditing()
+    {
+        if (IsEditing())
+            Post();
+    }
     void Cancel();
     void Delete();
     // Removes every row shown, each logged as a deletion to apply.

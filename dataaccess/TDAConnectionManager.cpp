@@ -3,6 +3,7 @@
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDAConnectionStringParser.h"
 #include "dataaccess/uDADriverManager.h"
+#include "foundation/RequestScope.h"
 
 #include <condition_variable>
 #include <unordered_set>
@@ -14,6 +15,8 @@ using Clock = std::chrono::steady_clock;
 
 // An idle connection this old is closed rather than kept: the server may long have dropped it.
 constexpr auto kMaxIdle = std::chrono::minutes(5);
+// How often a request waiting for a pooled connection looks whether its client is still there.
+constexpr auto kClientWatch = std::chrono::milliseconds(250);
 
 std::unique_ptr<IDAConnection> OpenDriverConnection(const QString &connectionString)
 {
@@ -233,8 +236,18 @@ std::unique_ptr<IDAConnection> TDAConnectionPool::Acquire(const std::shared_ptr<
             std::unique_ptr<IDAConnection> connection = std::move(m_idle.back().Connection);
             m_idle.pop_back();
             lock.unlock();
-            // The reset is also the health check: a connection the server dropped fails it.
-            const bool fit = connection->IsAlive() && connection->ResetSession();
+            // The reset is also the health check: a connection the server dropped fails it. One
+            // the server did not answer in time ends the wait: the next would wait as long.
+            bool fit = false;
+            try {
+                fit = connection->IsAlive() && connection->ResetSession();
+            } catch (...) {
+                connection.reset();
+                std::lock_guard again(m_mutex);
+                --m_open;
+                m_available.notify_one();
+                throw;
+            }
             if (fit)
                 return handOut(std::move(connection));
             connection.reset();
@@ -264,7 +277,13 @@ std::unique_ptr<IDAConnection> TDAConnectionPool::Acquire(const std::shared_ptr<
             }
             return handOut(std::move(connection));
         }
-        if (m_available.wait_until(lock, deadline) == std::cv_status::timeout && m_idle.empty() && m_open >= EffectiveLocked())
+        // A request whose client has hung up stops waiting.
+        if (QorRequest::ClientGone())
+            throw EDAException(QStringLiteral("The client closed its connection: no database connection was handed out"),
+                               QStringLiteral("57014"));
+        const auto step = std::min(deadline, Clock::now() + kClientWatch);
+        if (m_available.wait_until(lock, step) == std::cv_status::timeout && Clock::now() >= deadline && m_idle.empty() &&
+            m_open >= EffectiveLocked())
             throw EDAException(QStringLiteral("All %1 database connections of \"%2\" are in use and none came free within %3 s")
                                    .arg(EffectiveLocked())
                                    .arg(m_name)

@@ -2,7 +2,9 @@
 
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDAWhere.h"
+#include "foundation/LogText.h"
 #include "foundation/MemoryBudget.h"
+#include "foundation/QuorvaLogFile.h"
 
 #include <QXmlStreamWriter>
 
@@ -241,7 +243,13 @@ QByteArray TDataAbstractService::UpdateData(const QByteArray &aDelta)
         for (TDADelta &d : deltas) {
             TDADelta reply;
             if (ok) {
-                ok = BusinessProcessor(d.LogicalName).ProcessDelta(*m_connection, m_schema, d, reply);
+                TDABusinessProcessor &processor = BusinessProcessor(d.LogicalName);
+                ok = processor.ProcessDelta(*m_connection, m_schema, d, reply);
+                // The client reads a plain message in the change; the log gets the database's.
+                const QStringList failures = processor.TakeFailures();
+                if (!processor.OnProcessError)
+                    for (const QString &failure : failures)
+                        AddToLog(llSevere, m_logSender, QStringLiteral("UpdateData"), reply.LogicalName + QStringLiteral(": ") + LogExcerpt(failure));
             } else {
                 // Not attempted: an earlier table failed. Report its changes as still pending.
                 reply.LogicalName = d.LogicalName;

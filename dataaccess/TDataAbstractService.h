@@ -43,6 +43,9 @@ public:
     // can learn them by filtering or sorting either.
     using TDAWithheldFields = std::function<QStringList(const QString &datasetName)>;
     void SetWithheldFields(TDAWithheldFields withheld) { m_withheld = std::move(withheld); }
+    // The sender of the session-log line UpdateData writes for a change that failed, where the
+    // dataset's processor has no OnProcessError handler to report it.
+    void SetLogSender(const QString &sender) { m_logSender = sender; }
 
     // The processor of a dataset, made on first use (generated statements, the default mode).
     TDABusinessProcessor &BusinessProcessor(const QString &datasetName);
@@ -93,4 +96,5 @@ private:
     QStringList m_uncompared;
     std::map<QString, std::unique_ptr<TDABusinessProcessor>> m_processors;
     TDAWithheldFields m_withheld;
+    QString m_logSender = QStringLiteral("DataAbstractService");
 };

@@ -232,8 +232,21 @@ void qtMessage(QtMsgType type, const QMessageLogContext &, const QString &messag
 
 } // namespace
 
+namespace {
+
+thread_local unsigned long long t_errorEntries = 0;
+
+} // namespace
+
+unsigned long long ErrorEntriesOfThisThread()
+{
+    return t_errorEntries;
+}
+
 void AddToLog(LogLevel level, const QString &sender, const QString &context, const QString &text)
 {
+    if (level == llWarning || level == llSevere)
+        ++t_errorEntries;
     if (!SessionLog)
         return;
     SessionLog->SetLogText(entry(level, sender, context, text));

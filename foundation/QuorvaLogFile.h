@@ -71,6 +71,9 @@ FOUNDATION_EXPORT extern TQorLog *SessionLog;
 
 // Writes one entry through SessionLog; does nothing while no session log exists.
 FOUNDATION_EXPORT void AddToLog(LogLevel level, const QString &sender, const QString &context, const QString &text);
+// How many Warning and Severe entries this thread has written (or would have, without a
+// session log), so a caller can tell whether the work it called has reported its failure.
+FOUNDATION_EXPORT unsigned long long ErrorEntriesOfThisThread();
 
 // Qt's own messages (platform plug-in, fonts, files) become session-log lines with the sender
 // "Qt" instead of raw console text, where a service echoes its log. Messages from before the

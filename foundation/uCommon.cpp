@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <QUuid>
 
 #include <cctype>
 #include <cerrno>
@@ -24,6 +25,11 @@
 #include <unistd.h>
 
 const QString EmptyGUID = QStringLiteral("{00000000-0000-0000-0000-000000000000}");
+
+QString NewKey()
+{
+    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+}
 
 namespace {
 

@@ -16,6 +16,8 @@ class QObject;
 
 // The all-zero GUID that stands for "none" in every key field.
 FOUNDATION_EXPORT extern const QString EmptyGUID;
+// A fresh braced upper-case GUID text, the form of every key the system makes.
+FOUNDATION_EXPORT QString NewKey();
 
 class FOUNDATION_EXPORT TvoUser
 {

@@ -3,6 +3,7 @@
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDAConnectionStringParser.h"
 #include "foundation/QuorvaLogFile.h"
+#include "foundation/RequestScope.h"
 #include "pgdriver/PgValues.h"
 #include "pgdriver/uDAADOQuery.h"
 
@@ -10,8 +11,12 @@
 
 #include <libpq-fe.h>
 
+#include <poll.h>
+
+#include <cerrno>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -23,6 +28,28 @@ using Result = std::unique_ptr<PGresult, ResultDeleter>;
 constexpr const char *kSessionOptions = "-c search_path=dbo,public -c DateStyle=ISO,MDY";
 constexpr const char *kDefaultApplicationName = "Kestrova";
 constexpr const char *kAbortedText = "The program is stopping: its database work was ended";
+// SQLSTATE codes the driver gives its own failures: no connection, and a statement cancelled.
+constexpr const char *kCannotConnect = "08001";
+constexpr const char *kCancelled = "57014";
+
+QString seconds(std::chrono::milliseconds limit)
+{
+    return QString::number(double(limit.count()) / 1000.0);
+}
+
+// The cancel request goes out on a thread of its own: libpq waits for the server to take it,
+// which a database whose processes are stopped never does.
+void cancelAside(PGconn *conn)
+{
+    PGcancel *cancel = PQgetCancel(conn);
+    if (!cancel)
+        return;
+    std::thread([cancel] {
+        char error[256];
+        PQcancel(cancel, error, int(sizeof error));
+        PQfreeCancel(cancel);
+    }).detach();
+}
 
 bool is(const QString &a, const char *b)
 {
@@ -337,13 +364,8 @@ void TDAEADOConnection::Open(const QString &userId, const QString &password)
     }
     k.push_back(nullptr);
     v.push_back(nullptr);
-    PGconn *conn = PQconnectdbParams(k.data(), v.data(), 0);
-    if (PQstatus(conn) != CONNECTION_OK) {
-        const QString message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
-        PQfinish(conn);
-        throw EDAException(message.isEmpty() ? QStringLiteral("Cannot connect to the database") : message);
-    }
-    m_conn = conn;
+    m_conn = Connect(k.data(), v.data());
+    m_broken.clear();
     {
         std::lock_guard lock(m_abortMutex);
         m_cancel = PQgetCancel(m_conn);
@@ -353,16 +375,16 @@ void TDAEADOConnection::Open(const QString &userId, const QString &password)
         AddToLog(llDebug, QStringLiteral("ADODriver"), QStringLiteral("Notice"), QString::fromUtf8(message).trimmed());
     }, nullptr);
     m_textOid = pgdriver::kOidText;
-    PGresult *citext = PQexec(m_conn, "SELECT coalesce(to_regtype('citext')::oid, 25)");
-    if (PQresultStatus(citext) == PGRES_TUPLES_OK && PQntuples(citext) == 1)
-        m_textOid = QByteArray(PQgetvalue(citext, 0, 0)).toUInt();
-    PQclear(citext);
+    Result citext(Run(QStringLiteral("SELECT coalesce(to_regtype('citext')::oid, 25)")));
+    if (PQntuples(citext.get()) == 1)
+        m_textOid = QByteArray(PQgetvalue(citext.get(), 0, 0)).toUInt();
     if (m_commandTimeout > 0)
         SetCommandTimeout(m_commandTimeout);
 }
 
 void TDAEADOConnection::Close()
 {
+    m_broken.clear();
     m_sendingRows = false;
     m_reuse.clear();
     m_preparedLeft = false;
@@ -407,6 +429,9 @@ bool TDAEADOConnection::ResetSession()
         RunSimple(settings);
         return PQtransactionStatus(m_conn) == PQTRANS_IDLE;
     } catch (const std::exception &) {
+        // A database that did not answer in time will not answer the next connection either.
+        if (!m_broken.isEmpty())
+            throw;
         return false;
     }
 }
@@ -435,6 +460,8 @@ void TDAEADOConnection::BeginStatement()
     if (m_aborted)
         throw EDAException(QString::fromLatin1(kAbortedText));
     m_running = true;
+    m_limit = QorRequest::StatementLimit();
+    m_deadline = m_limit.count() > 0 ? Clock::now() + m_limit : Clock::time_point::max();
 }
 
 void TDAEADOConnection::EndStatement()
@@ -454,16 +481,25 @@ void TDAEADOConnection::RaiseServerError(PGresult *result, const QString &what)
 {
     QString message;
     QString state;
+    QString field;
     if (result) {
         message = QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
         state = QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE));
+        field = QString::fromUtf8(PQresultErrorField(result, PG_DIAG_COLUMN_NAME));
+        // A unique violation names its columns only in the detail: "Key (a, b)=(...) already exists."
+        static const QRegularExpression key(QStringLiteral("^Key \\((.*?)\\)="));
+        const QRegularExpressionMatch m = key.match(QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)));
+        if (field.isEmpty() && m.hasMatch())
+            field = m.captured(1);
     }
     if (message.isEmpty())
         message = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
+    if (state.isEmpty() && PQstatus(m_conn) == CONNECTION_BAD)
+        state = QStringLiteral("08006"); // the connection was lost
     if (message.isEmpty())
         message = what + QStringLiteral(" failed");
     PQclear(result);
-    throw EDAException(message, state);
+    throw EDAException(message, state, field);
 }
 
 namespace {
@@ -492,6 +528,8 @@ bool isSavepointCommand(const QByteArray &text)
 
 PGresult *TDAEADOConnection::Run(const QString &sql, const QVariantList &values, const QList<TDADataType> &declared)
 {
+    if (!m_broken.isEmpty())
+        throw EDAException(m_broken, QString::fromLatin1(kCancelled));
     if (!m_conn)
         Open();
     EndRows();
@@ -507,7 +545,9 @@ PGresult *TDAEADOConnection::Run(const QString &sql, const QVariantList &values,
         // Without values a text may hold several statements (scripts), DDL among them.
         if (!isSavepointCommand(text))
             ForgetPrepared();
-        result = PQexec(m_conn, text.constData());
+        if (!PQsendQuery(m_conn, text.constData()))
+            RaiseServerError(nullptr, QStringLiteral("The statement"));
+        result = Collect();
     } else {
         pgdriver::BoundParams bound(m_textOid);
         for (int i = 0; i < values.size(); ++i)
@@ -538,18 +578,175 @@ PGresult *TDAEADOConnection::RunReused(const QByteArray &text, const pgdriver::B
     }
     if (reuse && reuse->Name.isEmpty() && ++reuse->Uses >= 2) {
         const QByteArray name = "kestrova_" + QByteArray::number(++m_preparedCount);
-        PGresult *prepared = PQprepare(m_conn, name.constData(), text.constData(), bound.count(), bound.types());
+        if (!PQsendPrepare(m_conn, name.constData(), text.constData(), bound.count(), bound.types()))
+            RaiseServerError(nullptr, QStringLiteral("The statement"));
+        PGresult *prepared = Collect();
         if (PQresultStatus(prepared) != PGRES_COMMAND_OK)
             RaiseServerError(prepared, QStringLiteral("The statement"));
         PQclear(prepared);
         reuse->Name = name;
         m_preparedLeft = true;
     }
-    if (reuse && !reuse->Name.isEmpty())
-        return PQexecPrepared(m_conn, reuse->Name.constData(), bound.count(), bound.values(), bound.lengths(), bound.formats(), 0);
-    return PQexecParams(m_conn, text.constData(), bound.count(), bound.types(), bound.values(), bound.lengths(),
-                        bound.formats(), 0);
+    const int sent = reuse && !reuse->Name.isEmpty()
+                         ? PQsendQueryPrepared(m_conn, reuse->Name.constData(), bound.count(), bound.values(), bound.lengths(),
+                                               bound.formats(), 0)
+                         : PQsendQueryParams(m_conn, text.constData(), bound.count(), bound.types(), bound.values(),
+                                             bound.lengths(), bound.formats(), 0);
+    if (!sent)
+        RaiseServerError(nullptr, QStringLiteral("The statement"));
+    return Collect();
 }
+
+PGconn *TDAEADOConnection::Connect(const char *const *keys, const char *const *values)
+{
+    PGconn *conn = PQconnectStartParams(keys, values, 0);
+    if (!conn)
+        throw EDAException(QStringLiteral("Cannot connect to the database"), QString::fromLatin1(kCannotConnect));
+    const auto fail = [conn](const QString &message, const char *state) {
+        PQfinish(conn);
+        throw EDAException(message, QString::fromLatin1(state));
+    };
+    // libpq honours connect_timeout only while it blocks; here it bounds the wait beside the
+    // request's own limit.
+    std::chrono::milliseconds limit = QorRequest::StatementLimit();
+    const int given = m_connectTimeout.toInt();
+    if (given > 0 && (limit.count() <= 0 || std::chrono::milliseconds(std::chrono::seconds(given)) < limit))
+        limit = std::chrono::seconds(given);
+    const Clock::time_point deadline = limit.count() > 0 ? Clock::now() + limit : Clock::time_point::max();
+    PostgresPollingStatusType state = PGRES_POLLING_WRITING;
+    while (PQstatus(conn) != CONNECTION_BAD && state != PGRES_POLLING_OK && state != PGRES_POLLING_FAILED) {
+        for (;;) {
+            bool aborted = false;
+            {
+                std::lock_guard lock(m_abortMutex);
+                aborted = m_aborted;
+            }
+            if (aborted)
+                fail(QString::fromLatin1(kAbortedText), kCannotConnect);
+            if (QorRequest::ClientGone())
+                fail(QStringLiteral("The client closed its connection: no database connection was made"), kCancelled);
+            if (Clock::now() >= deadline)
+                fail(QStringLiteral("The database did not answer within %1 s: no connection was made").arg(seconds(limit)),
+                     kCannotConnect);
+            if (WaitFor(PQsocket(conn), state == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline))
+                break;
+        }
+        state = PQconnectPoll(conn);
+    }
+    if (PQstatus(conn) != CONNECTION_OK) {
+        const QString message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        fail(message.isEmpty() ? QStringLiteral("Cannot connect to the database") : message, kCannotConnect);
+    }
+    // Sending never blocks: a statement larger than the socket takes waits in Flush, within its limit.
+    PQsetnonblocking(conn, 1);
+    return conn;
+}
+
+bool TDAEADOConnection::WaitFor(int socket, short events, Clock::time_point deadline)
+{
+    using std::chrono::milliseconds;
+    const milliseconds left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+    const milliseconds wait = std::clamp(left, milliseconds(0), kWatchInterval);
+    pollfd p{socket, events, 0};
+    const int n = ::poll(&p, 1, int(wait.count()));
+    // An error of the socket itself is libpq's to find and report.
+    return n > 0 || (n < 0 && errno != EINTR);
+}
+
+void TDAEADOConnection::Await(short events)
+{
+    for (;;) {
+        bool aborted = false;
+        {
+            std::lock_guard lock(m_abortMutex);
+            aborted = m_aborted;
+        }
+        if (aborted)
+            GiveUp(QString::fromLatin1(kAbortedText), false);
+        if (QorRequest::ClientGone())
+            GiveUp(QStringLiteral("The client closed its connection: its database statement was cancelled"), true);
+        if (Clock::now() >= m_deadline)
+            GiveUp(QStringLiteral("The database did not finish the statement within %1 s: it was cancelled").arg(seconds(m_limit)),
+                   true);
+        if (WaitFor(PQsocket(m_conn), events, m_deadline))
+            return;
+    }
+}
+
+void TDAEADOConnection::GiveUp(const QString &why, bool cancel)
+{
+    // What the server still does for this connection is cancelled, and the connection closed:
+    // a late cancel must not meet a later statement, and a stopped database may never answer.
+    if (cancel)
+        cancelAside(m_conn);
+    m_sendingRows = false;
+    m_reuse.clear();
+    m_preparedLeft = false;
+    {
+        std::lock_guard lock(m_abortMutex);
+        if (m_cancel)
+            PQfreeCancel(m_cancel);
+        m_cancel = nullptr;
+    }
+    PQfinish(m_conn);
+    m_conn = nullptr;
+    m_broken = why;
+    throw EDAException(why, QString::fromLatin1(kCancelled));
+}
+
+void TDAEADOConnection::Flush()
+{
+    for (;;) {
+        const int left = PQflush(m_conn);
+        if (left == 0)
+            return;
+        if (left < 0)
+            RaiseServerError(nullptr, QStringLiteral("The statement"));
+        Await(POLLOUT | POLLIN);
+        if (!PQconsumeInput(m_conn))
+            RaiseServerError(nullptr, QStringLiteral("The statement"));
+    }
+}
+
+void TDAEADOConnection::AwaitResult()
+{
+    Flush();
+    while (PQisBusy(m_conn)) {
+        Await(POLLIN);
+        if (!PQconsumeInput(m_conn))
+            RaiseServerError(nullptr, QStringLiteral("The statement"));
+    }
+}
+
+namespace {
+
+bool failedResult(const PGresult *r)
+{
+    const ExecStatusType status = PQresultStatus(r);
+    return status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY;
+}
+
+} // namespace
+
+PGresult *TDAEADOConnection::Collect()
+{
+    // As PQexec answers: the last result, or the error (the server runs nothing after it).
+    Result last;
+    for (;;) {
+        AwaitResult();
+        PGresult *next = PQgetResult(m_conn);
+        if (!next)
+            break;
+        if (last && failedResult(last.get()))
+            PQclear(next);
+        else
+            last.reset(next);
+    }
+    if (!last)
+        RaiseServerError(nullptr, QStringLiteral("The statement"));
+    return last.release();
+}
+
 
 void TDAEADOConnection::ForgetPrepared()
 {
@@ -575,12 +772,26 @@ void TDAEADOConnection::SendForRows(const QString &sql, const QVariantList &valu
     m_sendingRows = true;
     // Without it the rows still come, in one result: NextRows' callers take either.
     PQsetSingleRowMode(m_conn);
+    try {
+        Flush();
+    } catch (...) {
+        m_sendingRows = false;
+        EndStatement();
+        throw;
+    }
 }
 
 PGresult *TDAEADOConnection::NextRows()
 {
     if (!m_sendingRows)
         return nullptr;
+    try {
+        AwaitResult();
+    } catch (...) {
+        m_sendingRows = false;
+        EndStatement();
+        throw;
+    }
     PGresult *result = PQgetResult(m_conn);
     if (!result) {
         m_sendingRows = false;
@@ -599,9 +810,18 @@ void TDAEADOConnection::EndRows()
 {
     if (!m_sendingRows)
         return;
+    try {
+        for (;;) {
+            AwaitResult();
+            PGresult *rest = PQgetResult(m_conn);
+            if (!rest)
+                break;
+            PQclear(rest);
+        }
+    } catch (const std::exception &) {
+        // The connection is closed or lost now; its next statement reports that.
+    }
     m_sendingRows = false;
-    while (PGresult *rest = PQgetResult(m_conn))
-        PQclear(rest);
     EndStatement();
 }
 

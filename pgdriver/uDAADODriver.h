@@ -10,6 +10,7 @@
 
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -189,6 +190,21 @@ private:
     void BeginStatement();
     void EndStatement();
 
+    // Statements are sent without blocking and their answers awaited in short steps, so that
+    // one ends when the program stops, when its client hangs up, or when the time limit of the
+    // client's request passes (QorRequest): it is cancelled and the connection closed, as a
+    // database that does not answer (its processes stopped) never ends it by itself.
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kWatchInterval{100};
+    pg_conn *Connect(const char *const *keys, const char *const *values);
+    // True when the socket is ready (or failed), false after one watch interval or at the deadline.
+    static bool WaitFor(int socket, short events, Clock::time_point deadline);
+    void Await(short events);
+    [[noreturn]] void GiveUp(const QString &why, bool cancel);
+    void Flush();
+    void AwaitResult();
+    pg_result *Collect();
+
     pg_conn *m_conn = nullptr;
     // Abort comes from another thread: the cancel handle and the two flags are under this mutex.
     std::mutex m_abortMutex;
@@ -196,6 +212,9 @@ private:
     bool m_running = false;
     bool m_aborted = false;
     bool m_sendingRows = false;
+    std::chrono::milliseconds m_limit{0};
+    Clock::time_point m_deadline = Clock::time_point::max();
+    QString m_broken; // why the connection was given up on: every later statement fails with it
     std::unordered_map<std::string, Reuse> m_reuse;
     bool m_preparedLeft = false; // prepared statements of an ended transaction are on the server
     int m_preparedCount = 0;

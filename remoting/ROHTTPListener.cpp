@@ -3,6 +3,8 @@
 #include "remoting/ROErrors.h"
 #include "remoting/RemotingLimits.h"
 
+#include "foundation/RequestScope.h"
+
 #include <QString>
 
 #include <arpa/inet.h>
@@ -539,6 +541,14 @@ void TROHTTPListener::Impl::ServeOn(Connection &c, std::string request)
         bool served = false;
         {
             RequestStream stream(c.Fd, std::move(request), c.Address, c.PeerPort, Clock::now() + RemotingLimits::kWriteTimeout);
+            // A client that closes its connection while its request runs waits for nothing: the
+            // request's database work is ended. A peer that had already shut its sending side
+            // may still read the reply, so for it only a reset or a full close counts.
+            const short gone = short(POLLHUP | POLLERR | (c.PeerDone ? 0 : POLLRDHUP));
+            const QorRequest::TClientWatchScope watch([fd = c.Fd, gone] {
+                pollfd p{fd, POLLRDHUP, 0};
+                return ::poll(&p, 1, 0) > 0 && (p.revents & gone) != 0;
+            });
             try {
                 served = Serve(stream, closeConnection, closed);
             } catch (...) {

@@ -9,6 +9,8 @@
 #include "remoting/ROSessionManager.h"
 
 #include "foundation/MemoryBudget.h"
+#include "foundation/QuorvaLogFile.h"
+#include "foundation/RequestScope.h"
 
 #include <httplib.h>
 
@@ -70,20 +72,29 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
         const bool newSession = !ownSession && !session;
         if (!session)
             session = std::make_shared<TROSession>(ownSession ? QUuid() : message.ClientID());
-        if (m_sessionCheck)
-            m_sessionCheck(message.InterfaceName(), *session);
-        // The request is served: now a new client gets its session.
-        if (newSession)
-            session = m_sessions->Touch(message.ClientID());
 
         const QString library = message.LibraryName();
         const QString service = message.InterfaceName();
         TROResponseOptions options;
-        {
+        const unsigned long long loggedBefore = ErrorEntriesOfThisThread();
+        try {
+            if (m_sessionCheck)
+                m_sessionCheck(service, *session);
+            // The request is served: now a new client gets its session.
+            if (newSession)
+                session = m_sessions->Touch(message.ClientID());
             // The service object lives for this one request.
             std::unique_ptr<TRORemotable> instance = factory->CreateInstance();
             instance->SetCallContext(session, m_repository);
             invoker.HandleMessage(*instance, message, options);
+        } catch (const EROException &) {
+            throw;
+        } catch (const std::exception &e) {
+            if (!m_failureReport)
+                throw;
+            const QString text = m_failureReport(service, operation, e, ErrorEntriesOfThisThread() != loggedBefore);
+            message.InitializeRequest(library, service, operation);
+            return {ErrorReply(message, QStringLiteral("Exception"), text), true};
         }
         if (options.NoResponse)
             return {QByteArray(), false};
@@ -175,7 +186,8 @@ void TROHTTPServer::SetActive(bool active)
     const QStringList paths = m_paths.isEmpty() ? QStringList{QStringLiteral("bin")} : m_paths;
     TROMessageDispatcher dispatcher(m_sessions, m_repository);
     dispatcher.SetSessionCheck(m_sessionCheck);
-    server.Post(".*", [paths, dispatcher](const httplib::Request &req, httplib::Response &res) {
+    dispatcher.SetFailureReport(m_failureReport);
+    server.Post(".*", [paths, dispatcher, limit = m_statementLimit](const httplib::Request &req, httplib::Response &res) {
         QString path = QString::fromStdString(req.path);
         while (path.startsWith(QLatin1Char('/')))
             path.remove(0, 1);
@@ -184,6 +196,7 @@ void TROHTTPServer::SetActive(bool active)
             return;
         }
         const TROPeerAddressScope peer(QString::fromStdString(req.remote_addr));
+        const QorRequest::TStatementLimitScope statements(limit);
         const TROMessageDispatcher::Reply reply =
             dispatcher.Process(QByteArray::fromRawData(req.body.data(), qsizetype(req.body.size())));
         res.status = 200;

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -23,6 +24,12 @@ class TROSession;
 // Asked before a service object is made, with the service's name and the calling session; it
 // refuses the call by throwing (an EROException reaches the client with its class and text).
 using ROSessionCheck = std::function<void(const QString &service, const TROSession &session)>;
+
+// Told of an error that escaped the session check or an operation (other than the framework's
+// own EROException): it writes what the log is to have (alreadyLogged: the work wrote a Warning
+// or Severe line of its own) and answers the text the client gets.
+using ROFailureReport = std::function<QString(const QString &service, const QString &operation, const std::exception &error,
+                                              bool alreadyLogged)>;
 
 class REMOTING_EXPORT TROMessageDispatcher
 {
@@ -39,11 +46,13 @@ public:
 
     Reply Process(const QByteArray &request) const;
     void SetSessionCheck(ROSessionCheck check) { m_sessionCheck = std::move(check); }
+    void SetFailureReport(ROFailureReport report) { m_failureReport = std::move(report); }
 
 private:
     TROInMemorySessionManager *m_sessions;
     TROInMemoryEventRepository *m_repository;
     ROSessionCheck m_sessionCheck;
+    ROFailureReport m_failureReport;
 };
 
 class REMOTING_EXPORT TROHTTPServer
@@ -67,12 +76,16 @@ public:
         m_headerTimeout = header;
         m_bodyTimeout = body;
     }
+    // How long one database statement of a request may run; the default is
+    // RemotingLimits::kStatementTimeLimit.
+    void SetStatementTimeLimit(std::chrono::milliseconds limit) { m_statementLimit = limit; }
     // Paths are matched without regard to case and without the leading slash ("Bin").
     void AddDispatcher(const QString &path);
     void SetSessionManager(TROInMemorySessionManager *sessions) { m_sessions = sessions; }
     void SetEventRepository(TROInMemoryEventRepository *repository) { m_repository = repository; }
-    // Takes effect at the next SetActive(true).
+    // Take effect at the next SetActive(true).
     void SetSessionCheck(ROSessionCheck check) { m_sessionCheck = std::move(check); }
+    void SetFailureReport(ROFailureReport report) { m_failureReport = std::move(report); }
 
     // Throws EROTransportError when the port cannot be bound. Off waits for the requests in service.
     void SetActive(bool active);
@@ -91,8 +104,10 @@ private:
     std::chrono::milliseconds m_keepAlive = RemotingLimits::kKeepAliveTimeout;
     std::chrono::milliseconds m_headerTimeout = RemotingLimits::kHeaderTimeout;
     std::chrono::milliseconds m_bodyTimeout = RemotingLimits::kBodyTimeout;
+    std::chrono::milliseconds m_statementLimit = RemotingLimits::kStatementTimeLimit;
     QStringList m_paths;
     TROInMemorySessionManager *m_sessions = nullptr;
     TROInMemoryEventRepository *m_repository = nullptr;
     ROSessionCheck m_sessionCheck;
+    ROFailureReport m_failureReport;
 };

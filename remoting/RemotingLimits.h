@@ -49,6 +49,10 @@ constexpr std::chrono::seconds kKeepAliveTimeout{5};
 constexpr std::size_t kKeepAliveMaxRequests = 100000;
 // A reply must be written within this.
 constexpr std::chrono::seconds kWriteTimeout{300};
+// Each database statement a request runs is cancelled after this (and at once when the client
+// closes its connection), so one request cannot hold a database backend, and a hung database
+// cannot hold its callers, for longer.
+constexpr std::chrono::seconds kStatementTimeLimit{30};
 // Open connections: from one address (a terminal server may carry many clients), and in all.
 // Beyond either a new connection is closed at once. The total is also kept below the open-file
 // limit of the process, which the server raises toward it.

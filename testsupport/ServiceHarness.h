@@ -7,6 +7,7 @@
 #include "server/services/LogOnThrottle.h"
 #include "server/services/PasswordHash.h"
 #include "server/services/ServiceRegistration.h"
+#include "server/core/uFailureReport.h"
 #include "server/core/uLogOnGate.h"
 #include "server/services/uLogOnService.h"
 #include "server/tests/CurrentSchema.h"
@@ -64,6 +65,7 @@ public:
         http.SetSessionManager(&server->SessionManager());
         http.SetEventRepository(&server->EventRepository()); // clients' polls for server events
         http.SetSessionCheck(MakeLogOnGate([this] { return Connection(); }));
+        http.SetFailureReport(ReportRequestFailure);
         http.SetActive(true);
     }
 

@@ -14,7 +14,9 @@
 #include <QWidget>
 
 #include <dlfcn.h>
+#include <exception>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -153,6 +155,34 @@ private:
     QString m_pluginName;
     int m_references = 1;
 };
+
+// Where a module's log line comes from: a handler's name, with its step where it has one. A
+// type of its own, so that location and message cannot change places unnoticed in a call.
+struct QorLogLocation
+{
+    QString Text;
+};
+
+// How every handler of a plug-in ends a failure: one Severe line with the handler's name as
+// its location, through the module controller's WriteLog(level, QorLogLocation, message);
+// the user sees nothing and the action ends. Nothing is written while no controller exists.
+template <class Module> void QorLogFailure(const Module *module, const QString &location, const std::exception &e)
+{
+    if (module)
+        module->WriteLog(QorLogLevel::Severe, QorLogLocation{location}, QString::fromUtf8(e.what()));
+}
+
+// Runs one handler under that rule; Qt lets no exception leave a slot. True when it ran through.
+template <class Module, class Handler> bool QorGuarded(const Module *module, const QString &location, Handler &&handler)
+{
+    try {
+        std::forward<Handler>(handler)();
+        return true;
+    } catch (const std::exception &e) {
+        QorLogFailure(module, location, e);
+        return false;
+    }
+}
 
 #define QOR_EXPORT_MODULE_CONTROLLER(ControllerClass)                                                            \
     extern "C" Q_DECL_EXPORT Quorva::IHYModuleController *HYGetModuleController()                                        \

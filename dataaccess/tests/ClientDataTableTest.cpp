@@ -201,7 +201,7 @@ TEST_F(ClientDataTable, FailedApplyKeepsEveryPendingChangeAndLeavesTheServerUnch
         parents->ApplyUpdates();
         FAIL() << "no exception";
     } catch (const EDAException &e) {
-        EXPECT_TRUE(e.Message().contains(QStringLiteral("duplicate key"))) << e.what();
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("already exists"))) << e.what();
     }
     EXPECT_EQ(parents->PendingChangeCount(), 2);
     EXPECT_EQ(serverName(QStringLiteral("{P1}")), QStringLiteral("Anna"));

@@ -174,7 +174,7 @@ void TRvContactsController::InitializeController()
         // into the session log the host and its modules share.
         const QString message = QString::fromUtf8(e.what());
         if (Host())
-            WriteHostLog(QorLogLevel::Severe, QStringLiteral("InitializeController"), message);
+            WriteLog(QorLogLevel::Severe, {QStringLiteral("InitializeController")}, message);
         else
             AddToLog(llSevere, ModuleText, QStringLiteral("InitializeController"), message);
     }
@@ -206,10 +206,10 @@ QString TRvContactsController::GetHTML(int number) const
     return m_texts ? m_texts->GetHTML(number) : QString();
 }
 
-void TRvContactsController::WriteHostLog(quint8 level, const QString &location, const QString &message) const
+void TRvContactsController::WriteLog(quint8 level, const QorLogLocation &location, const QString &message) const
 {
     if (auto log = host_cast<IHostLog>(Host()))
-        log->WriteLog(level, ModuleText, location, message);
+        log->WriteLog(level, ModuleText, location.Text, message);
 }
 
 TvoUser *TRvContactsController::GetCurrentUser() const
@@ -245,7 +245,7 @@ void TRvContactsController::LoadGridLayout(const QString &name, QHeaderView *hea
             return;
         RestoreGridLayout(*settings, name, *header);
     } catch (const std::exception &e) {
-        WriteHostLog(QorLogLevel::Severe, QStringLiteral("LoadGridLayout"), QString::fromUtf8(e.what()));
+        QorLogFailure(this, QStringLiteral("LoadGridLayout"), e);
     }
 }
 
@@ -258,7 +258,7 @@ void TRvContactsController::SaveGridLayout(const QString &name, QHeaderView *hea
         const QByteArray stream = header->saveState();
         settings->SaveUserBlob(name, &stream);
     } catch (const std::exception &e) {
-        WriteHostLog(QorLogLevel::Severe, QStringLiteral("SaveGridLayout"), QString::fromUtf8(e.what()));
+        QorLogFailure(this, QStringLiteral("SaveGridLayout"), e);
     }
 }
 
@@ -277,7 +277,7 @@ bool TRvContactsController::ExportGrid(quint8 kind, QAbstractItemView *grid) con
         ExportGridFile(exportKind, *grid->model(), GridColumns(*grid), fileName);
         return true;
     } catch (const std::exception &e) {
-        WriteHostLog(QorLogLevel::Severe, QStringLiteral("ExportGrid"), QString::fromUtf8(e.what()));
+        QorLogFailure(this, QStringLiteral("ExportGrid"), e);
         return false;
     }
 }
@@ -296,7 +296,7 @@ void TRvContactsController::SendSimpleEmail(const QStringList &addresses) const
 void TRvContactsController::ShowHelp(const QString &topic) const
 {
     if (!TconHTMLHelp::ShowTopic(topic))
-        WriteHostLog(QorLogLevel::Warning, QStringLiteral("ShowHelp"), QStringLiteral("The help topic %1 cannot be opened").arg(topic));
+        WriteLog(QorLogLevel::Warning, {QStringLiteral("ShowHelp")}, QStringLiteral("The help topic %1 cannot be opened").arg(topic));
 }
 
 void TRvContactsController::StyleGrid(QAbstractItemView *grid)

@@ -48,7 +48,7 @@ public:
     // An HTML block of the language texts; empty when there is none.
     QString GetHTML(int number) const;
     // One line in the host's log under the module text "Contacts"; nothing while no host is set.
-    void WriteHostLog(quint8 level, const QString &location, const QString &message) const;
+    void WriteLog(quint8 level, const QorLogLocation &location, const QString &message) const;
     // The logged-on user (the host's object), null while there is none.
     TvoUser *GetCurrentUser() const;
     // The host's search dialog; false (and no result) on cancel or without a host.

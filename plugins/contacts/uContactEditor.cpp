@@ -168,7 +168,7 @@ void TContactEditor::CheckFunction(const QString &functionKey)
     if (FunctionChecked(functionKey))
         return;
     TDACDSDataTable &prefs = m_data.DALnkServingPrefrence();
-    TDAContacts::PostIfEditing(prefs);
+    prefs.PostIfEditing();
     prefs.Insert();
     prefs.SetValue(QStringLiteral("F_ContactID"), m_key);
     prefs.SetValue(QStringLiteral("ContactType"), 0);
@@ -179,7 +179,7 @@ void TContactEditor::CheckFunction(const QString &functionKey)
 
 void TContactEditor::ClearLinks(TDACDSDataTable &links, const QString &preferenceKey)
 {
-    TDAContacts::PostIfEditing(links);
+    links.PostIfEditing();
     FilterScope only(links, FieldIs(kPreferenceLink, preferenceKey));
     if (links.GetRecordCount() > 0)
         links.ClearRows();
@@ -193,7 +193,7 @@ void TContactEditor::UncheckFunction(const QString &functionKey)
     ClearLinks(m_data.DAServingPrefrenceLiturgy(), preference);
     ClearLinks(m_data.DAServingPrefrenceFrequency(), preference);
     TDACDSDataTable &prefs = m_data.DALnkServingPrefrence();
-    TDAContacts::PostIfEditing(prefs);
+    prefs.PostIfEditing();
     if (prefs.Locate(kPreferenceKey, preference))
         prefs.Delete();
 }
@@ -228,7 +228,7 @@ void TContactEditor::SetLink(TDACDSDataTable &links, const QString &functionKey,
     const QString preference = PreferenceOf(functionKey);
     if (preference.isEmpty())
         throw std::runtime_error("Choose the ministry function before its liturgies and frequencies");
-    TDAContacts::PostIfEditing(links);
+    links.PostIfEditing();
     const bool present = LinkValues(links, functionKey, field).contains(value, Qt::CaseInsensitive);
     if (chosen && !present) {
         links.Insert();
@@ -282,7 +282,7 @@ bool TContactEditor::CanFillIn(const QString &functionKey) const
 void TContactEditor::SetCanFillIn(const QString &functionKey, bool canFillIn)
 {
     TDACDSDataTable &prefs = m_data.DALnkServingPrefrence();
-    TDAContacts::PostIfEditing(prefs);
+    prefs.PostIfEditing();
     // The row of this function, wherever the cursor stood.
     if (!prefs.Locate(kFunction, functionKey))
         return;
@@ -309,7 +309,7 @@ QList<QDate> TContactEditor::UnavailableDays() const
 int TContactEditor::MarkUnavailable(const QList<QDate> &days)
 {
     TDACDSDataTable &table = m_data.DAUnAvailiabillity();
-    TDAContacts::PostIfEditing(table);
+    table.PostIfEditing();
     QList<QDate> taken = UnavailableDays();
     int added = 0;
     for (const QDate &day : days) {
@@ -328,7 +328,7 @@ int TContactEditor::MarkUnavailable(const QList<QDate> &days)
 int TContactEditor::MarkAvailable(const QList<QDate> &days)
 {
     TDACDSDataTable &table = m_data.DAUnAvailiabillity();
-    TDAContacts::PostIfEditing(table);
+    table.PostIfEditing();
     const QSet<QDate> freed(days.begin(), days.end());
     FilterScope only(table, [freed](const TDACDSDataTable::TDARecord &r) {
         return freed.contains(r.Value(kDay).toDateTime().date());
@@ -350,7 +350,7 @@ void TContactEditor::FilterRule(int type) const
 TSearchObjectList TContactEditor::RuleMembers(int type) const
 {
     TDACDSDataTable &rules = m_data.DAAllRules();
-    TDAContacts::PostIfEditing(rules);
+    rules.PostIfEditing();
     FilterRule(type);
     TSearchObjectList members;
     QSet<QString> seen;
@@ -405,7 +405,7 @@ void TContactEditor::SetRule(int type, const TSearchObjectList &picked)
 void TContactEditor::ClearRule(int type)
 {
     TDACDSDataTable &rules = m_data.DAAllRules();
-    TDAContacts::PostIfEditing(rules);
+    rules.PostIfEditing();
     FilterRule(type);
     try {
         if (rules.GetRecordCount() > 0)

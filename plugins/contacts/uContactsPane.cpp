@@ -128,14 +128,9 @@ TDAContacts &TRvContactsPane::Data() const
     return m_controller.Data();
 }
 
-void TRvContactsPane::Fail(const QString &location, const std::exception &e) const
-{
-    Log(location, QString::fromUtf8(e.what()));
-}
-
 void TRvContactsPane::Log(const QString &location, const QString &message) const
 {
-    m_controller.WriteHostLog(QorLogLevel::Severe, location, message);
+    m_controller.WriteLog(QorLogLevel::Severe, {location}, message);
 }
 
 QString TRvContactsPane::Setting(const QString &key, const QString &defaultValue) const

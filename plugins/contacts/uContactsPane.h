@@ -60,7 +60,6 @@ protected:
     TDAContacts &Data() const;
     TRvContactsController &Controller() const { return m_controller; }
     // Logs a failed handler at level 2 under its location.
-    void Fail(const QString &location, const std::exception &e) const;
     void Log(const QString &location, const QString &message) const;
     QString Setting(const QString &key, const QString &defaultValue) const;
     void SetSetting(const QString &key, const QString &value) const;

@@ -343,7 +343,7 @@ void TplgContacts::FillReportMenus()
             connect(into->addAction(fields[4]), &QAction::triggered, this, [this, title = fields[4]] { Print(title); });
         }
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("FillReportMenus"), e);
+        QorLogFailure(&Controller(), QStringLiteral("FillReportMenus"), e);
     }
     for (QMenu *menu : {reports, labels})
         if (menu->isEmpty())
@@ -530,7 +530,7 @@ void TplgContacts::Activate(QObject *)
         m_active = true;
         UpdateCountLine();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("OnActivate"), e);
+        QorLogFailure(&Controller(), QStringLiteral("OnActivate"), e);
     }
     UpdateActions();
 }
@@ -548,7 +548,7 @@ void TplgContacts::Deactivate(QObject *)
                 SetSetting(kActiveContact, Data().CurrentContactID);
         }
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("OnDeactivate"), e);
+        QorLogFailure(&Controller(), QStringLiteral("OnDeactivate"), e);
     }
 }
 
@@ -683,7 +683,7 @@ void TplgContacts::NewContact(bool asCopy)
         }
         FocusRow(m_model->CurrentRow());
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYNewExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acHYNewExecute"), e);
     }
 }
 
@@ -698,7 +698,7 @@ void TplgContacts::EditContact()
             Refresh();
         FocusRow(m_model->CurrentRow() >= 0 ? m_model->CurrentRow() : row);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYEditExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acHYEditExecute"), e);
     }
 }
 
@@ -750,7 +750,7 @@ void TplgContacts::Refresh()
             list.Refresh(); // back on the same contact where it still exists
         FocusRow(m_model ? m_model->CurrentRow() : 0);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYRefreshExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acHYRefreshExecute"), e);
     }
 }
 
@@ -782,7 +782,7 @@ void TplgContacts::Search()
         FocusRow(0);
     } catch (const std::exception &e) {
         m_table->setUpdatesEnabled(true);
-        Fail(QStringLiteral("Search"), e);
+        QorLogFailure(&Controller(), QStringLiteral("Search"), e);
     }
 }
 
@@ -834,7 +834,7 @@ void TplgContacts::AddToNewFamily()
         m_table->clearSelection();
         FocusRow(focused);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYAddFamilyExecute2"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acHYAddFamilyExecute2"), e);
     }
 }
 
@@ -933,7 +933,7 @@ void TplgContacts::AddToMinistry()
         }
         preferences.Close();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYAddGroupExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acHYAddGroupExecute"), e);
     }
     functions.Close();
 }
@@ -949,7 +949,7 @@ void TplgContacts::Print(const QString &report)
             qApp->installEventFilter(&choose);
         Controller().ShowReportDlg(kPrintCategory, &selection, Data().DAContactList().GetRecordCount(), nullptr, 0, {}, {}, {}, {});
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("Contacts:acHYmnuPrintExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("Contacts:acHYmnuPrintExecute"), e);
     }
 }
 
@@ -958,7 +958,7 @@ void TplgContacts::Preview()
     try {
         PreviewGrid(m_table, Text(8501) + Text(8512), Text(8502));
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYPreviewExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acHYPreviewExecute"), e);
     }
 }
 
@@ -985,7 +985,7 @@ void TplgContacts::SendMail()
             SelectRows(leftOut);
         }
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acEmailExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acEmailExecute"), e);
     }
 }
 
@@ -1008,7 +1008,7 @@ void TplgContacts::Import()
             Refresh();
     } catch (const std::exception &e) {
         m_table->setUpdatesEnabled(true);
-        Fail(QStringLiteral("acHYImportExportExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acHYImportExportExecute"), e);
     }
 }
 

@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QUuid>
 
 #include <algorithm>
 #include <stdexcept>
@@ -19,15 +18,7 @@ using namespace Quorva;
 
 namespace {
 
-QString NewKey()
-{
-    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
-}
-
-bool Editing(const TDACDSDataTable &table)
-{
-    return table.GetState() == TDATableState::dsEdit || table.GetState() == TDATableState::dsInsert;
-}
+const QString kNotConnected = QStringLiteral("The data service cannot be reached: there is no server connection");
 
 void Reopen(TDACDSDataTable &table)
 {
@@ -37,40 +28,25 @@ void Reopen(TDACDSDataTable &table)
 
 } // namespace
 
-// ---- TDAServiceAdapter ----
+// ---- TDAGroupedContactsAdapter ----
 
-TDAServiceAdapter::TDAServiceAdapter(ServiceSource source, std::function<std::shared_ptr<IContactsService>()> contacts)
-    : m_source(std::move(source)), m_contacts(std::move(contacts))
+TDAGroupedContactsAdapter::TDAGroupedContactsAdapter(std::function<std::shared_ptr<IContactsService>()> contacts)
+    : TDAServiceAdapter(kNotConnected), m_contacts(std::move(contacts))
 {
 }
 
-QByteArray TDAServiceAdapter::GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo)
+QByteArray TDAGroupedContactsAdapter::GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo)
 {
-    if (m_grouped) {
-        const std::shared_ptr<IContactsService> contacts = m_contacts ? m_contacts() : nullptr;
-        if (!contacts)
-            throw std::runtime_error("The contacts service cannot be reached: there is no server connection");
-        const std::unique_ptr<TROBinaryMemoryStream> data = contacts->GetGroupedContacts(m_dataset, m_where);
-        return data ? data->Bytes() : QByteArray();
-    }
-    const std::shared_ptr<IDataAbstractService> service = m_source();
-    if (!service)
-        throw std::runtime_error("The data service cannot be reached: there is no server connection");
-    const std::unique_ptr<TROBinaryMemoryStream> data = service->GetData(tableNames, requestInfo);
+    if (!m_grouped)
+        return TDAServiceAdapter::GetData(tableNames, requestInfo);
+    const std::shared_ptr<IContactsService> contacts = m_contacts();
+    if (!contacts)
+        throw std::runtime_error("The contacts service cannot be reached: there is no server connection");
+    const std::unique_ptr<TROBinaryMemoryStream> data = contacts->GetGroupedContacts(m_dataset, m_where);
     return data ? data->Bytes() : QByteArray();
 }
 
-QByteArray TDAServiceAdapter::UpdateData(const QByteArray &delta)
-{
-    const std::shared_ptr<IDataAbstractService> service = m_source();
-    if (!service)
-        throw std::runtime_error("The data service cannot be reached: there is no server connection");
-    const TROBinaryMemoryStream request(delta);
-    const std::unique_ptr<TROBinaryMemoryStream> reply = service->UpdateData(&request);
-    return reply ? reply->Bytes() : QByteArray();
-}
-
-void TDAServiceAdapter::SetGroupedRequest(const QString &dataset, const QString &where)
+void TDAGroupedContactsAdapter::SetGroupedRequest(const QString &dataset, const QString &where)
 {
     m_dataset = dataset;
     m_where = where;
@@ -81,12 +57,10 @@ void TDAServiceAdapter::SetGroupedRequest(const QString &dataset, const QString 
 
 TDAContacts::TDAContacts(TRvContactsController &controller) : m_controller(controller)
 {
-    auto contacts = [this]() -> std::shared_ptr<IDataAbstractService> { return m_contacts; };
-    auto resources = [this]() -> std::shared_ptr<IDataAbstractService> { return m_resources; };
-    m_remoteContacts = std::make_unique<TDAServiceAdapter>(contacts);
-    m_remoteGroups = std::make_unique<TDAServiceAdapter>(contacts, [this] { return m_contacts; });
-    m_remoteResources = std::make_unique<TDAServiceAdapter>(resources);
-    m_remoteLookup = std::make_unique<TDAServiceAdapter>(contacts);
+    m_remoteContacts = std::make_unique<TDAServiceAdapter>(kNotConnected);
+    m_remoteGroups = std::make_unique<TDAGroupedContactsAdapter>([this] { return m_contacts; });
+    m_remoteResources = std::make_unique<TDAServiceAdapter>(kNotConnected);
+    m_remoteLookup = std::make_unique<TDAServiceAdapter>(kNotConnected);
 
     // Every updatable table of the contacts service shares one adapter so that the tables a
     // dialog changed reach the server in one call and one transaction.
@@ -135,6 +109,7 @@ void TDAContacts::SetConnection(std::shared_ptr<TROTransportChannel> channel, st
     }
     m_contacts = CoContactsService::Create(m_message, m_channel);
     m_resources = CoResourceService::Create(m_message, m_channel);
+    ServeAdapters();
 }
 
 void TDAContacts::ClearConnection()
@@ -143,6 +118,15 @@ void TDAContacts::ClearConnection()
     m_resources.reset();
     m_channel.reset();
     m_message.reset();
+    ServeAdapters();
+}
+
+void TDAContacts::ServeAdapters()
+{
+    m_remoteContacts->SetService(m_contacts);
+    m_remoteGroups->SetService(m_contacts);
+    m_remoteLookup->SetService(m_contacts);
+    m_remoteResources->SetService(m_resources);
 }
 
 std::shared_ptr<IContactsService> TDAContacts::ContactService() const
@@ -221,11 +205,11 @@ void TDAContacts::BindStamps()
     m_unavailability->OnAfterInsert = [this](TDACDSDataTable &t) { Stamp(t, true, QStringLiteral("PK_UnavailiableID"), true); };
     m_unavailability->OnAfterEdit = modified;
     m_groupsList->OnAfterInsert = [this](TDACDSDataTable &t) {
-        m_controller.WriteHostLog(QorLogLevel::Debug, QStringLiteral("F1"), QStringLiteral("INSERT"));
+        m_controller.WriteLog(QorLogLevel::Debug, {QStringLiteral("F1")}, QStringLiteral("INSERT"));
         Stamp(t, true, QStringLiteral("PK_GroupID"), true);
     };
     m_groupsList->OnAfterEdit = [this](TDACDSDataTable &t) {
-        m_controller.WriteHostLog(QorLogLevel::Debug, QStringLiteral("F1"), QStringLiteral("EDIT"));
+        m_controller.WriteLog(QorLogLevel::Debug, {QStringLiteral("F1")}, QStringLiteral("EDIT"));
         Stamp(t, false, {}, false);
     };
     m_allRules->OnAfterInsert = [this](TDACDSDataTable &t) { Stamp(t, true, QStringLiteral("PK_RuleLnkID"), true); };
@@ -249,12 +233,6 @@ void TDAContacts::FilterByField(TDACDSDataTable &table, const QString &field, co
     table.SetFilter([field, wanted](const TDACDSDataTable::TDARecord &r) {
         return r.Value(field).toString().compare(wanted, Qt::CaseInsensitive) == 0;
     });
-}
-
-void TDAContacts::PostIfEditing(TDACDSDataTable &table)
-{
-    if (Editing(table))
-        table.Post();
 }
 
 void TDAContacts::EditIfBrowsing(TDACDSDataTable &table)
@@ -291,11 +269,6 @@ TSearchListItem TDAContacts::ContactSearchItem(const QString &key, const QString
     return item;
 }
 
-void TDAContacts::Fail(const QString &location, const std::exception &e) const
-{
-    m_controller.WriteHostLog(QorLogLevel::Severe, location, QString::fromUtf8(e.what()));
-}
-
 bool TDAContacts::OfferStoredRow(const EDAChangedByAnotherUser &refusal)
 {
     // A contact by its name, a family by its own; a row of the contact's pages by the contact.
@@ -315,7 +288,7 @@ bool TDAContacts::SaveOrRevert(const QString &location, const QList<TDACDSDataTa
 {
     // Nothing to send is no reason to read every table again; a row still being edited is
     // posted by the apply.
-    const auto pending = [](const TDACDSDataTable *t) { return t->GetActive() && (Editing(*t) || t->HasChanges()); };
+    const auto pending = [](const TDACDSDataTable *t) { return t->GetActive() && (t->IsEditing() || t->HasChanges()); };
     if (std::none_of(tables.begin(), tables.end(), pending))
         return true;
     for (;;) {
@@ -325,7 +298,7 @@ bool TDAContacts::SaveOrRevert(const QString &location, const QList<TDACDSDataTa
         } catch (const EDAChangedByAnotherUser &refusal) {
             // Named and asked, not reverted: what he keeps stays pending for the next save;
             // with the stored row loaded the rest goes out.
-            Fail(location, refusal);
+            QorLogFailure(&m_controller, location, refusal);
             if (!OfferStoredRow(refusal))
                 return false;
         } catch (const std::exception &e) {
@@ -356,7 +329,7 @@ void TDAContacts::CancelAll(const QList<TDACDSDataTable *> &tables)
 
 void TDAContacts::RevertAfterFailure(const QString &location, const QString &reason, const QList<TDACDSDataTable *> &tables)
 {
-    m_controller.WriteHostLog(QorLogLevel::Severe, location, reason);
+    m_controller.WriteLog(QorLogLevel::Severe, {location}, reason);
     CancelAll(tables);
     for (TDACDSDataTable *table : tables) {
         if (!table->GetActive())
@@ -365,7 +338,7 @@ void TDAContacts::RevertAfterFailure(const QString &location, const QString &rea
             table->Refresh();
         } catch (const std::exception &e) {
             // The server is gone altogether: the table shows what it last read.
-            m_controller.WriteHostLog(QorLogLevel::Severe, location, QString::fromUtf8(e.what()));
+            QorLogFailure(&m_controller, location, e);
         }
     }
     if (ShowSaveFailure)
@@ -420,7 +393,7 @@ void TDAContacts::PrepareContactData(const QString &key)
         m_ministerSchedule->SetWhere(where);
         m_ministerSchedule->Open();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("PrepareContactData"), e);
+        QorLogFailure(&m_controller, QStringLiteral("PrepareContactData"), e);
         throw;
     }
 }
@@ -477,10 +450,10 @@ bool TDAContacts::RunAndSaveContact(const QString &key, bool isNew)
             SaveContact(isNew);
             return true;
         } catch (const EDAChangedByAnotherUser &refusal) {
-            Fail(isNew ? QStringLiteral("NewContact") : QStringLiteral("EditContact"), refusal);
+            QorLogFailure(&m_controller, isNew ? QStringLiteral("NewContact") : QStringLiteral("EditContact"), refusal);
             OfferStoredRow(refusal);
         } catch (const std::exception &e) {
-            Fail(isNew ? QStringLiteral("NewContact") : QStringLiteral("EditContact"), e);
+            QorLogFailure(&m_controller, isNew ? QStringLiteral("NewContact") : QStringLiteral("EditContact"), e);
             if (ShowSaveFailure)
                 ShowSaveFailure(QString::fromUtf8(e.what()));
         }
@@ -506,12 +479,12 @@ bool TDAContacts::EditContact(const QString &key)
         if (saved && m_contactList->GetActive())
             RefreshIfClean(*m_contactList);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("EditContact"), e);
+        QorLogFailure(&m_controller, QStringLiteral("EditContact"), e);
     }
     try {
         RestoreContactList();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("EditContact"), e);
+        QorLogFailure(&m_controller, QStringLiteral("EditContact"), e);
     }
     return saved;
 }
@@ -545,7 +518,7 @@ bool TDAContacts::NewContact(const QString &copyOf)
         }
         RestoreContactList();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("NewContact"), e);
+        QorLogFailure(&m_controller, QStringLiteral("NewContact"), e);
         CancelContactDialogTables();
     }
     return saved;
@@ -576,7 +549,7 @@ void TDAContacts::NewFamily()
             CurrentFamilyID = key;
         m_contactList->ClearFilter();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("NewFamily"), e);
+        QorLogFailure(&m_controller, QStringLiteral("NewFamily"), e);
         m_contactList->ClearFilter();
     }
 }
@@ -599,7 +572,7 @@ bool TDAContacts::EditFamily(const QString &key)
             m_familyList->Locate(QStringLiteral("PK_FamilyID"), key);
         return true;
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("EditFamily"), e);
+        QorLogFailure(&m_controller, QStringLiteral("EditFamily"), e);
         m_contactList->ClearFilter();
         return false;
     }
@@ -621,10 +594,10 @@ bool TDAContacts::RunFamilyUntilSaved(int mode, const QString &where)
                 RefreshIfClean(*m_familyList);
             return true;
         } catch (const EDAChangedByAnotherUser &refusal) {
-            Fail(where, refusal);
+            QorLogFailure(&m_controller, where, refusal);
             OfferStoredRow(refusal);
         } catch (const std::exception &e) {
-            Fail(where, e);
+            QorLogFailure(&m_controller, where, e);
             if (ShowSaveFailure)
                 ShowSaveFailure(QString::fromUtf8(e.what()));
         }
@@ -636,7 +609,7 @@ int TDAContacts::ShowFamilyDialog(int mode)
     try {
         return int(RunFamily(mode));
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("ShowFamilyDialog"), e);
+        QorLogFailure(&m_controller, QStringLiteral("ShowFamilyDialog"), e);
         return int(TModalResult::Cancel);
     }
 }

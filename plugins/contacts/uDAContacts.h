@@ -31,7 +31,7 @@
 
 #include "client/api/HostInterfaces.h"
 #include "dataaccess/TDACDSDataTable.h"
-#include "dataaccess/TDARemoteDataAdapter.h"
+#include "contract/TDAServiceAdapter.h"
 #include "ui/uStyleForm.h"
 
 #include <QString>
@@ -40,31 +40,25 @@
 #include <memory>
 
 class IContactsService;
-class IDataAbstractService;
 class IResourceService;
 class TRvContactsController;
 class TROMessage;
 class TROTransportChannel;
 
-// A data adapter over one remote service of the data module: it reaches the service through the
-// channel and message the host gave the module, and refuses with a clear error while there are
-// none. The grouped form fetches through GetGroupedContacts once a request is set.
-class TDAServiceAdapter : public TDARemoteDataAdapter
+// The groups' adapter: once a request is set, a fetch goes through GetGroupedContacts.
+class TDAGroupedContactsAdapter : public TDAServiceAdapter
 {
 public:
-    using ServiceSource = std::function<std::shared_ptr<IDataAbstractService>()>;
-    explicit TDAServiceAdapter(ServiceSource source, std::function<std::shared_ptr<IContactsService>()> contacts = {});
+    explicit TDAGroupedContactsAdapter(std::function<std::shared_ptr<IContactsService>()> contacts);
 
     QByteArray GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo) override;
-    QByteArray UpdateData(const QByteArray &delta) override;
 
-    // From now on a fetch asks ContactsService.GetGroupedContacts(dataset, where) (groups adapter only).
+    // From now on a fetch asks ContactsService.GetGroupedContacts(dataset, where).
     void SetGroupedRequest(const QString &dataset, const QString &where);
     QString GroupedDataset() const { return m_dataset; }
     QString GroupedWhere() const { return m_where; }
 
 private:
-    ServiceSource m_source;
     std::function<std::shared_ptr<IContactsService>()> m_contacts;
     QString m_dataset;
     QString m_where;
@@ -97,7 +91,7 @@ public:
     std::shared_ptr<TROMessage> Message() const { return m_message; }
 
     TDAServiceAdapter &DARemoteContacts() { return *m_remoteContacts; }
-    TDAServiceAdapter &DARemoteGroups() { return *m_remoteGroups; }
+    TDAGroupedContactsAdapter &DARemoteGroups() { return *m_remoteGroups; }
     TDAServiceAdapter &DARemoteResources() { return *m_remoteResources; }
     TDAServiceAdapter &DARemoteLookupGroup() { return *m_remoteLookup; }
     void SetGroupedRequest(const QString &dataset, const QString &where) { m_remoteGroups->SetGroupedRequest(dataset, where); }
@@ -193,7 +187,6 @@ public:
     static void FilterByFamily(TDACDSDataTable &table, const QString &familyKey);
     // Shows only the rows whose field equals the value (text without regard to case).
     static void FilterByField(TDACDSDataTable &table, const QString &field, const QVariant &value);
-    static void PostIfEditing(TDACDSDataTable &table);
     static void EditIfBrowsing(TDACDSDataTable &table);
     // A search hit for a contact, as the host's search hands them.
     static TSearchListItem ContactSearchItem(const QString &key, const QString &firstName, const QString &lastName,
@@ -217,10 +210,11 @@ private:
     bool RunFamilyUntilSaved(int mode, const QString &where);
     void RestoreContactList();
     void RefreshIfClean(TDACDSDataTable &table);
-    void Fail(const QString &location, const std::exception &e) const;
     // A save another planner's change refused: said with the row's name, the planner chooses
     // whether to load the stored row; his changes otherwise stay for the next try.
     bool OfferStoredRow(const EDAChangedByAnotherUser &refusal);
+    // The adapters follow the services: none while there is no connection.
+    void ServeAdapters();
 
     TRvContactsController &m_controller;
     std::shared_ptr<TROTransportChannel> m_channel;
@@ -229,7 +223,7 @@ private:
     std::shared_ptr<IResourceService> m_resources;
 
     std::unique_ptr<TDAServiceAdapter> m_remoteContacts;
-    std::unique_ptr<TDAServiceAdapter> m_remoteGroups;
+    std::unique_ptr<TDAGroupedContactsAdapter> m_remoteGroups;
     std::unique_ptr<TDAServiceAdapter> m_remoteResources;
     std::unique_ptr<TDAServiceAdapter> m_remoteLookup;
 

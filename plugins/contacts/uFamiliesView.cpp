@@ -215,7 +215,7 @@ void TplgFamilies::Activate(QObject *)
                                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         UpdateSum();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("Families:OnActivate"), e);
+        QorLogFailure(&Controller(), QStringLiteral("Families:OnActivate"), e);
     }
     UpdateActions();
 }
@@ -236,7 +236,7 @@ void TplgFamilies::Deactivate(QObject *)
             families.Close();
         Data().DAContactList().ClearFilter();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("OnDeactivate"), e);
+        QorLogFailure(&Controller(), QStringLiteral("OnDeactivate"), e);
     }
 }
 
@@ -288,7 +288,7 @@ void TplgFamilies::FamiliesChosen()
     try {
         TDAContacts::FilterByFamily(Data().DAContactList(), MemberFamily(SelectedFamilies()));
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("grdFamilyViewSelectionChanged"), e);
+        QorLogFailure(&Controller(), QStringLiteral("grdFamilyViewSelectionChanged"), e);
     }
     UpdateActions();
 }
@@ -428,7 +428,7 @@ void TplgFamilies::Refresh()
         FocusFamily(focused);
         FamiliesChosen();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHyRefreshExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acHyRefreshExecute"), e);
     }
 }
 
@@ -471,7 +471,7 @@ void TplgFamilies::SetMembers()
                                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     } catch (const std::exception &e) {
         m_members->setUpdatesEnabled(true);
-        Fail(QStringLiteral("acAddmemberExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acAddmemberExecute"), e);
     }
 }
 
@@ -492,7 +492,7 @@ void TplgFamilies::RemoveMembers()
                 TDAContacts::FreeFromFamily(contacts);
         Data().SaveOrRevert(QStringLiteral("acHYRemoveContactExecute"), {&contacts}, true);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYRemoveContactExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acHYRemoveContactExecute"), e);
     }
 }
 
@@ -511,7 +511,7 @@ void TplgFamilies::EditMember()
             m_members->selectionModel()->setCurrentIndex(m_memberModel->index(m_memberModel->CurrentRow(), 1),
                                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYEditContactExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acHYEditContactExecute"), e);
     }
 }
 
@@ -527,7 +527,7 @@ void TplgFamilies::Preview()
             PreviewGrid(m_families, Text(8501) + Text(8510), Text(8502));
         }
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHyPreviewExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acHyPreviewExecute"), e);
     }
 }
 
@@ -537,7 +537,7 @@ void TplgFamilies::Print()
         const QStringList selection = SelectionConditions(kFamilyKey, SelectedFamilies());
         Controller().ShowReportDlg(kPrintCategory, &selection, Data().DAFamilyList().GetRecordCount(), nullptr, 0, {}, {}, {}, {});
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acPrintExecute"), e);
+        QorLogFailure(&Controller(), QStringLiteral("acPrintExecute"), e);
     }
 }
 

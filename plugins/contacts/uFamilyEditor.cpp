@@ -45,7 +45,7 @@ void TFamilyEditor::SetMembers(const TSearchObjectList &picked)
 {
     const QString family = Key();
     TDACDSDataTable &contacts = m_data.DAContactList();
-    TDAContacts::PostIfEditing(contacts);
+    contacts.PostIfEditing();
     QStringList members;
     for (const TSearchListItem &member : Members())
         members << member.Object.Caption;
@@ -63,7 +63,7 @@ void TFamilyEditor::SetMembers(const TSearchObjectList &picked)
 void TFamilyEditor::RemoveCurrentMember()
 {
     TDACDSDataTable &contacts = m_data.DAContactList();
-    TDAContacts::PostIfEditing(contacts);
+    contacts.PostIfEditing();
     if (contacts.GetRecordCount() == 0)
         return;
     TDAContacts::FreeFromFamily(contacts);

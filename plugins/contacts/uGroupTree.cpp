@@ -107,7 +107,7 @@ bool TGroupTree::HasSubGroups(const QString &group) const
 QString TGroupTree::AddGroup(const QString &parent, const QString &name)
 {
     TDACDSDataTable &groups = m_data.DAGroupsList();
-    TDAContacts::PostIfEditing(groups);
+    groups.PostIfEditing();
     groups.Insert();
     groups.SetValue(kName, name);
     groups.SetValue(kParent, Normalised(parent));
@@ -118,7 +118,7 @@ QString TGroupTree::AddGroup(const QString &parent, const QString &name)
 QString TGroupTree::RenameGroup(const QString &group, const QString &name)
 {
     TDACDSDataTable &groups = m_data.DAGroupsList();
-    TDAContacts::PostIfEditing(groups);
+    groups.PostIfEditing();
     if (!groups.Locate(kKey, group))
         throw std::runtime_error(QStringLiteral("The group %1 is not in the list").arg(group).toStdString());
     const QString trimmed = name.trimmed();
@@ -136,7 +136,7 @@ bool TGroupTree::MoveGroup(const QString &group, const QString &newParent)
     if (IsSelfOrDescendant(group, parent))
         return false;
     TDACDSDataTable &groups = m_data.DAGroupsList();
-    TDAContacts::PostIfEditing(groups);
+    groups.PostIfEditing();
     if (!groups.Locate(kKey, group))
         return false;
     groups.Edit();
@@ -159,8 +159,8 @@ void TGroupTree::DeleteGroup(const QString &group)
     }
     TDACDSDataTable &groups = m_data.DAGroupsList();
     TDACDSDataTable &links = m_data.DALnkGroupMembers();
-    TDAContacts::PostIfEditing(groups);
-    TDAContacts::PostIfEditing(links);
+    groups.PostIfEditing();
+    links.PostIfEditing();
     for (const QString &id : order) {
         TDAContacts::FilterByField(links, QStringLiteral("F_GroupID"), id);
         try {

@@ -121,11 +121,6 @@ QString TfContactDlg::Text(int number) const
     return m_controller.GetText(number);
 }
 
-void TfContactDlg::Fail(const QString &location, const std::exception &e) const
-{
-    m_controller.WriteHostLog(QorLogLevel::Severe, location, QString::fromUtf8(e.what()));
-}
-
 // ---- building ----
 
 void TfContactDlg::BuildGeneralPage(QWidget *page)
@@ -277,7 +272,7 @@ void TfContactDlg::BuildGeneralPage(QWidget *page)
                     edit->setText(text.toUpper());
                 m_editor.SetField(field(), value ? value() : edit->text());
             } catch (const std::exception &e) {
-                Fail(QStringLiteral("SetField"), e);
+                QorLogFailure(&m_controller, QStringLiteral("SetField"), e);
             }
         });
     };
@@ -365,7 +360,7 @@ void TfContactDlg::BuildFunctionsPage(QWidget *page)
         try {
             m_editor.SetCanFillIn(SelectedFunction(), on);
         } catch (const std::exception &e) {
-            Fail(QStringLiteral("chkNeeded"), e);
+            QorLogFailure(&m_controller, QStringLiteral("chkNeeded"), e);
         }
     });
     connect(m_pages, &QTabWidget::currentChanged, this, [this](int index) {
@@ -486,7 +481,7 @@ void TfContactDlg::FinishName()
         if (incomplete && m_showNameDialog)
             OpenNameDialog();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("SaveFullname"), e);
+        QorLogFailure(&m_controller, QStringLiteral("SaveFullname"), e);
     }
 }
 
@@ -508,7 +503,7 @@ void TfContactDlg::OpenNameDialog()
                                                     dialog.Suffix()));
         UpdateActions();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("btnNameClick"), e);
+        QorLogFailure(&m_controller, QStringLiteral("btnNameClick"), e);
     }
 }
 
@@ -537,7 +532,7 @@ void TfContactDlg::LoadPicture()
         m_picture->setPixmap(QPixmap::fromImage(picture->first));
         m_picture->setText(QString());
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("imgContactClick"), e);
+        QorLogFailure(&m_controller, QStringLiteral("imgContactClick"), e);
         ShowMessage(this, QMessageBox::Warning, windowTitle(), Text(1449) + QString::fromUtf8(e.what()));
     }
 }
@@ -567,7 +562,7 @@ void TfContactDlg::RefreshDays()
             m_calendar->setDateTextFormat(day, picked);
         }
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("RefreshDataStorage"), e);
+        QorLogFailure(&m_controller, QStringLiteral("RefreshDataStorage"), e);
     }
 }
 
@@ -598,7 +593,7 @@ void TfContactDlg::MarkDay(bool unavailable)
             m_editor.MarkAvailable(days);
         RefreshDays();
     } catch (const std::exception &e) {
-        Fail(unavailable ? QStringLiteral("AvailStorageEventInserted") : QStringLiteral("AvailStorageEventDeleted"), e);
+        QorLogFailure(&m_controller, unavailable ? QStringLiteral("AvailStorageEventInserted") : QStringLiteral("AvailStorageEventDeleted"), e);
     }
 }
 
@@ -610,7 +605,7 @@ void TfContactDlg::RefreshRules()
         for (int type = 0; type < TContactEditor::RuleTypeCount; ++type)
             m_rules[type]->setText(m_editor.RuleText(type));
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("RefreshServingRule"), e);
+        QorLogFailure(&m_controller, QStringLiteral("RefreshServingRule"), e);
     }
 }
 
@@ -626,7 +621,7 @@ void TfContactDlg::PickRule(int type)
         m_editor.SetRule(type, *picked);
         RefreshRules();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("EditRule"), e);
+        QorLogFailure(&m_controller, QStringLiteral("EditRule"), e);
     }
 }
 
@@ -636,7 +631,7 @@ void TfContactDlg::ClearRule(int type)
         m_editor.ClearRule(type);
         RefreshRules();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("ClearRule"), e);
+        QorLogFailure(&m_controller, QStringLiteral("ClearRule"), e);
     }
 }
 
@@ -697,7 +692,7 @@ void TfContactDlg::FillFunctions()
             m_frequencies->addItem(item);
         }
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("FillFunctions"), e);
+        QorLogFailure(&m_controller, QStringLiteral("FillFunctions"), e);
     }
     m_busy = false;
     UpdatePreferenceControls();
@@ -731,7 +726,7 @@ void TfContactDlg::UpdatePreferenceControls()
         m_allFrequencies->setChecked(on && frequencies.isEmpty());
         m_needed->setChecked(on && m_editor.CanFillIn(function));
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("EnableServingControls"), e);
+        QorLogFailure(&m_controller, QStringLiteral("EnableServingControls"), e);
     }
     m_busy = wasBusy;
 }
@@ -758,7 +753,7 @@ void TfContactDlg::FunctionChanged(QListWidgetItem *item)
         else
             m_editor.UncheckFunction(function);
     } catch (const std::exception &e) {
-        Fail(item->checkState() == Qt::Checked ? QStringLiteral("InsertMinistryFunction") : QStringLiteral("RemoveMinistryFunction"), e);
+        QorLogFailure(&m_controller, item->checkState() == Qt::Checked ? QStringLiteral("InsertMinistryFunction") : QStringLiteral("RemoveMinistryFunction"), e);
     }
     m_functions->setCurrentItem(item);
     UpdatePreferenceControls();
@@ -771,7 +766,7 @@ void TfContactDlg::LiturgyChanged(QListWidgetItem *item)
     try {
         m_editor.SetLiturgy(SelectedFunction(), item->data(KeyRole).toString(), item->checkState() == Qt::Checked);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("lstchkLiturgiesClickCheck"), e);
+        QorLogFailure(&m_controller, QStringLiteral("lstchkLiturgiesClickCheck"), e);
     }
     UpdatePreferenceControls();
 }
@@ -783,7 +778,7 @@ void TfContactDlg::FrequencyChanged(QListWidgetItem *item)
     try {
         m_editor.SetFrequency(SelectedFunction(), item->data(KeyRole).toString(), item->checkState() == Qt::Checked);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("lstChkFrequecyClickCheck"), e);
+        QorLogFailure(&m_controller, QStringLiteral("lstChkFrequecyClickCheck"), e);
     }
     UpdatePreferenceControls();
 }
@@ -794,7 +789,7 @@ void TfContactDlg::AllLiturgiesClicked(bool checked)
         if (checked)
             m_editor.ChooseAllLiturgies(SelectedFunction());
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acEnableLiturgyExecute"), e);
+        QorLogFailure(&m_controller, QStringLiteral("acEnableLiturgyExecute"), e);
     }
     // Unchecking it alone means nothing; the box shows whether a liturgy is chosen.
     UpdatePreferenceControls();
@@ -806,7 +801,7 @@ void TfContactDlg::AllFrequenciesClicked(bool checked)
         if (checked)
             m_editor.ChooseAllFrequencies(SelectedFunction());
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acEnableFrequencyExecute"), e);
+        QorLogFailure(&m_controller, QStringLiteral("acEnableFrequencyExecute"), e);
     }
     UpdatePreferenceControls();
 }
@@ -827,7 +822,7 @@ void TfContactDlg::PrintSchedule()
         m_controller.ShowReportDlg(TContactEditor::ScheduleReportCategory, &selection, m_data.DAMinisterSchedule().GetRecordCount(),
                                    nullptr, 0, QString(), QString(), QString(), QString());
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acPrintExecute"), e);
+        QorLogFailure(&m_controller, QStringLiteral("acPrintExecute"), e);
     }
 }
 

@@ -63,7 +63,6 @@ protected:
 
 private:
     QString Text(int number) const;
-    void Fail(const QString &location, const std::exception &e) const;
     void BuildGeneralPage(QWidget *page);
     void BuildFunctionsPage(QWidget *page);
     void BuildSchedulePage(QWidget *page);

@@ -120,7 +120,7 @@ TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controlle
         try {
             m_editor.SetField(QStringLiteral("FamilyName"), m_name->text());
         } catch (const std::exception &e) {
-            Fail(QStringLiteral("acCloseExecute"), e);
+            QorLogFailure(&m_controller, QStringLiteral("acCloseExecute"), e);
             return;
         }
         SetModalResult(TModalResult::Ok);
@@ -134,7 +134,7 @@ TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controlle
                 m_data.DAContactList().SetRecNo(current.row());
             m_editor.RemoveCurrentMember();
         } catch (const std::exception &e) {
-            Fail(QStringLiteral("acRemoveMemberExecute"), e);
+            QorLogFailure(&m_controller, QStringLiteral("acRemoveMemberExecute"), e);
         }
         UpdateActions();
     });
@@ -146,7 +146,7 @@ TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controlle
             m_editor.CopyAddressFromCurrentMember();
             LoadFields();
         } catch (const std::exception &e) {
-            Fail(QStringLiteral("acCopyExecute"), e);
+            QorLogFailure(&m_controller, QStringLiteral("acCopyExecute"), e);
         }
     });
     connect(m_acEditContact, &QAction::triggered, this, [this] { EditMember(); });
@@ -167,7 +167,7 @@ TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controlle
                     edit->setText(text.toUpper());
                 m_editor.SetField(field(), value ? value() : edit->text());
             } catch (const std::exception &e) {
-                Fail(QStringLiteral("SetField"), e);
+                QorLogFailure(&m_controller, QStringLiteral("SetField"), e);
             }
         });
     };
@@ -197,11 +197,6 @@ TfFamilyDlg::~TfFamilyDlg() = default;
 QString TfFamilyDlg::Text(int number) const
 {
     return m_controller.GetText(number);
-}
-
-void TfFamilyDlg::Fail(const QString &location, const std::exception &e) const
-{
-    m_controller.WriteHostLog(QorLogLevel::Severe, location, QString::fromUtf8(e.what()));
 }
 
 void TfFamilyDlg::Prepare(int mode)
@@ -282,7 +277,7 @@ void TfFamilyDlg::AddMembers()
         if (m_model->rowCount() > 0)
             m_members->setCurrentIndex(m_model->index(0, 0));
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acAddmemberExecute"), e);
+        QorLogFailure(&m_controller, QStringLiteral("acAddmemberExecute"), e);
     }
     UpdateActions();
 }
@@ -297,7 +292,7 @@ void TfFamilyDlg::EditMember()
         TBusyCursor busy;
         m_data.EditContact();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acEditContactExecute"), e);
+        QorLogFailure(&m_controller, QStringLiteral("acEditContactExecute"), e);
     }
 }
 
@@ -310,7 +305,7 @@ void TfFamilyDlg::LoadPicture()
         m_editor.SetField(QStringLiteral("FamilyPicture"), picture->second);
         LoadFields();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("imgContactClick"), e);
+        QorLogFailure(&m_controller, QStringLiteral("imgContactClick"), e);
         ShowMessage(this, QMessageBox::Warning, windowTitle(), Text(1449) + QString::fromUtf8(e.what()));
     }
 }
@@ -322,7 +317,7 @@ void TfFamilyDlg::Print()
         const QStringList selection = ContactsViewRules::SelectionConditions(QStringLiteral("PK_FamilyID"), {m_editor.Key()});
         m_controller.ShowReportDlg(TFamilyEditor::ReportCategory, &selection, 1, nullptr, 0, {}, {}, {}, {});
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acPrintExecute"), e);
+        QorLogFailure(&m_controller, QStringLiteral("acPrintExecute"), e);
     }
 }
 

@@ -42,7 +42,6 @@ protected:
 
 private:
     QString Text(int number) const;
-    void Fail(const QString &location, const std::exception &e) const;
     void LoadFields();
     void BindPhone(int tag);
     void BindEmail(int tag);

@@ -101,11 +101,6 @@ QString TfGroups::Text(int number) const
     return m_controller.GetText(number);
 }
 
-void TfGroups::Fail(const QString &location, const std::exception &e) const
-{
-    m_controller.WriteHostLog(QorLogLevel::Severe, location, QString::fromUtf8(e.what()));
-}
-
 QTreeWidget *TfGroups::Tree() const
 {
     return m_tree;
@@ -157,13 +152,13 @@ void TfGroups::Initialize()
             try {
                 AddNodes(root, top);
             } catch (const std::exception &e) {
-                Fail(QStringLiteral("FillUserGroups"), e);
+                QorLogFailure(&m_controller, QStringLiteral("FillUserGroups"), e);
             }
             root->setExpanded(true);
             m_tree->setCurrentItem(root);
         }
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("Initialize"), e);
+        QorLogFailure(&m_controller, QStringLiteral("Initialize"), e);
     }
     m_filling = false;
     SelectionChanged();
@@ -214,7 +209,7 @@ void TfGroups::AddGroup()
             m_tree->editItem(item);
     } catch (const std::exception &e) {
         m_filling = false;
-        Fail(QStringLiteral("EditGroupNode"), e);
+        QorLogFailure(&m_controller, QStringLiteral("EditGroupNode"), e);
     }
 }
 
@@ -232,7 +227,7 @@ void TfGroups::CaptionEdited(QTreeWidgetItem *item)
         }
         SetStatusText(Text(8006) + name);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("EditGroupNode"), e);
+        QorLogFailure(&m_controller, QStringLiteral("EditGroupNode"), e);
     }
 }
 
@@ -252,7 +247,7 @@ void TfGroups::RemoveGroup()
         m_tree->setCurrentItem(parent);
         delete item;
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("acHYDeleteExecute"), e);
+        QorLogFailure(&m_controller, QStringLiteral("acHYDeleteExecute"), e);
     }
 }
 
@@ -284,7 +279,7 @@ void TfGroups::closeEvent(QCloseEvent *event)
             else
                 m_data.CancelGroupChanges(); // nothing of them is sent later by another save
         } catch (const std::exception &e) {
-            Fail(QStringLiteral("FormCloseQuery"), e);
+            QorLogFailure(&m_controller, QStringLiteral("FormCloseQuery"), e);
             ShowMessage(this, QMessageBox::Warning, Text(8010), QString::fromUtf8(e.what()));
             event->ignore();
             return;

@@ -46,7 +46,6 @@ protected:
 
 private:
     QString Text(int number) const;
-    void Fail(const QString &location, const std::exception &e) const;
     void AddNodes(QTreeWidgetItem *parent, const TGroupNode &node);
     QTreeWidgetItem *FindItem(const QString &id) const;
     void AddGroup();

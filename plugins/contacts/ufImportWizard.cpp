@@ -192,11 +192,6 @@ void TfImport::SetTexts()
     UpdateActions();
 }
 
-void TfImport::Fail(const QString &location, const std::exception &e) const
-{
-    m_controller.WriteHostLog(QorLogLevel::Severe, location, QString::fromUtf8(e.what()));
-}
-
 void TfImport::BrowseFile()
 {
     try {
@@ -204,7 +199,7 @@ void TfImport::BrowseFile()
         if (!fileName.isEmpty())
             ChooseFile(fileName);
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("BrowseFile"), e);
+        QorLogFailure(&m_controller, QStringLiteral("BrowseFile"), e);
     }
 }
 
@@ -292,7 +287,7 @@ bool TfImport::GetFields(const QString &fileName)
         }
         return links.Count() > 0;
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("GetFields"), e);
+        QorLogFailure(&m_controller, QStringLiteral("GetFields"), e);
         return false;
     }
 }
@@ -352,7 +347,7 @@ void TfImport::FillMapping()
         if (m_job->Table() && !m_job->Table()->GetActive())
             m_job->OpenTableEmpty();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("FillMapping"), e);
+        QorLogFailure(&m_controller, QStringLiteral("FillMapping"), e);
     }
     const QStringList fields = m_job->DataFieldNames();
     const TvoLinkedFields &links = m_job->Links();
@@ -437,7 +432,7 @@ void TfImport::Run()
                              QMessageBox::Yes) == QMessageBox::Yes) {
                 m_imported = m_job->Send();
                 const QString summary = m_job->Summary(m_imported);
-                m_controller.WriteHostLog(QorLogLevel::Information, QStringLiteral("Import"),
+                m_controller.WriteLog(QorLogLevel::Information, {QStringLiteral("Import")},
                                           QStringLiteral("%1 of %2 people imported from %3").arg(m_imported).arg(ready).arg(m_job->FileName));
                 ShowMessage(this, m_imported == ready ? QMessageBox::Information : QMessageBox::Warning, Text(4010), summary);
                 contacts.DAContactList().Close();
@@ -449,7 +444,7 @@ void TfImport::Run()
             }
         }
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("Import"), e);
+        QorLogFailure(&m_controller, QStringLiteral("Import"), e);
     }
     SetModalResult(m_imported > 0 ? TModalResult::Ok : TModalResult::Cancel);
 }
@@ -464,7 +459,7 @@ bool ShowImportWizard(TRvContactsController &controller, QWidget *parent)
         wizard.ShowModal();
         return wizard.Imported() > 0;
     } catch (const std::exception &e) {
-        controller.WriteHostLog(QorLogLevel::Severe, QStringLiteral("Import"), QString::fromUtf8(e.what()));
+        QorLogFailure(&controller, QStringLiteral("Import"), e);
         return false;
     }
 }

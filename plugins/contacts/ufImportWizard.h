@@ -72,7 +72,6 @@ private:
     void ApplyMapping();
     void Run();
     void ItemChanged(QTreeWidgetItem *item);
-    void Fail(const QString &location, const std::exception &e) const;
 
     TRvContactsController &m_controller;
     std::unique_ptr<TvoImportJob> m_job;

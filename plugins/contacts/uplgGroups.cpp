@@ -200,14 +200,9 @@ QString TplgGroups::Text(int number) const
     return m_controller.GetText(number);
 }
 
-void TplgGroups::Fail(const QString &location, const std::exception &e) const
-{
-    m_controller.WriteHostLog(QorLogLevel::Severe, location, QString::fromUtf8(e.what()));
-}
-
 void TplgGroups::Fail(const QString &location) const
 {
-    m_controller.WriteHostLog(QorLogLevel::Severe, location, QStringLiteral("Unknown failure"));
+    m_controller.WriteLog(QorLogLevel::Severe, {location}, QStringLiteral("Unknown failure"));
 }
 
 QAction *TplgGroups::MakeAction(const char *name, int icon)
@@ -231,7 +226,7 @@ void TplgGroups::Wire()
             try {
                 work();
             } catch (const std::exception &e) {
-                Fail(location, e);
+                QorLogFailure(&m_controller, location, e);
             } catch (...) {
                 Fail(location);
             }
@@ -368,7 +363,7 @@ void TplgGroups::Wire()
         try {
             EditGroupNode(item, item->text(0));
         } catch (const std::exception &e) {
-            Fail(QStringLiteral("EditGroupNode"), e);
+            QorLogFailure(&m_controller, QStringLiteral("EditGroupNode"), e);
         }
     });
     connect(m_tree, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
@@ -395,7 +390,7 @@ void TplgGroups::Wire()
         try {
             DropGroup(dragged, target);
         } catch (const std::exception &e) {
-            Fail(QStringLiteral("tvGroupsDragDrop"), e);
+            QorLogFailure(&m_controller, QStringLiteral("tvGroupsDragDrop"), e);
         }
     };
 }
@@ -481,7 +476,7 @@ void TplgGroups::Activate(QObject *)
                 }
         }
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("onActivate"), e);
+        QorLogFailure(&m_controller, QStringLiteral("onActivate"), e);
     }
     UpdateSum();
     UpdateActions();
@@ -501,7 +496,7 @@ void TplgGroups::Deactivate(QObject *)
         m_controller.Data().MinistryFunctions().Close();
         m_controller.Data().MinistryFunctions().SetWhere(TDAWhere());
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("onDeactivate"), e);
+        QorLogFailure(&m_controller, QStringLiteral("onDeactivate"), e);
     }
 }
 
@@ -565,7 +560,7 @@ void TplgGroups::FillGroupListView(bool listMembers)
             m_tree->setCurrentItem(groups);
         }
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("FillGroupListView"), e);
+        QorLogFailure(&m_controller, QStringLiteral("FillGroupListView"), e);
     }
     m_tree->setUpdatesEnabled(true);
     m_filling = false;
@@ -753,10 +748,10 @@ void TplgGroups::ListMembers()
             m_grid->selectRow(0);
         }
     } catch (const std::exception &e) {
-        m_controller.WriteHostLog(QorLogLevel::Severe, QStringLiteral("tvGroupsChange"),
+        m_controller.WriteLog(QorLogLevel::Severe, {QStringLiteral("tvGroupsChange")},
                                   QString::fromUtf8(e.what()) + QLatin1Char('\t') +
                                       QStringLiteral("Dataset : %1 \t WHERE : %2  ErrorPos: %3").arg(m_request.Dataset, m_request.Where).arg(step));
-        m_controller.WriteHostLog(QorLogLevel::Severe, QStringLiteral("tvGroupsChange"),
+        m_controller.WriteLog(QorLogLevel::Severe, {QStringLiteral("tvGroupsChange")},
                                   QStringLiteral("Fields : %1").arg(store.DAContactByGroup().GetFields().size()));
     }
     UpdateSum();
@@ -827,7 +822,7 @@ void TplgGroups::UpdateActions()
             Action(QStringLiteral("acEmail"))->setEnabled(!EmailAddresses().isEmpty());
         } catch (const std::exception &e) {
             Action(QStringLiteral("acEmail"))->setEnabled(false);
-            Fail(QStringLiteral("EMAIL"), e);
+            QorLogFailure(&m_controller, QStringLiteral("EMAIL"), e);
         }
     }
 }
@@ -953,11 +948,11 @@ void TplgGroups::PrintList()
         TDACDSDataTable &contacts = m_controller.Data().DAContactList();
         const int count = contacts.GetActive() ? contacts.GetRecordCount() : 0;
         step = QStringLiteral("ShowReportDialog ");
-        TDAServiceAdapter &request = m_controller.Data().DARemoteGroups();
+        TDAGroupedContactsAdapter &request = m_controller.Data().DARemoteGroups();
         m_controller.ShowReportDlg(TGroupsView::ReportCategory, &selection, count, &criteria, 0, exclusion, TGroupsView::ReportOverride,
                                    QStringLiteral("rpt") + request.GroupedDataset(), request.GroupedWhere());
     } catch (const std::exception &e) {
-        m_controller.WriteHostLog(QorLogLevel::Severe, step + QStringLiteral(" in groups:acHYmnuPrintExecute"), QString::fromUtf8(e.what()));
+        QorLogFailure(&m_controller, step + QStringLiteral(" in groups:acHYmnuPrintExecute"), e);
     }
 }
 

@@ -74,7 +74,6 @@ protected:
 private:
     QString Text(int number) const;
     void ApplyTreeWidth();
-    void Fail(const QString &location, const std::exception &e) const;
     void Fail(const QString &location) const;
     QAction *MakeAction(const char *name, int icon = -1);
     void Wire();

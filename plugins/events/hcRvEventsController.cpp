@@ -113,10 +113,10 @@ QString TRvEventsController::GetHTML(int number) const
     }
 }
 
-void TRvEventsController::WriteLog(quint8 level, const QString &location, const QString &message)
+void TRvEventsController::WriteLog(quint8 level, const QorLogLocation &location, const QString &message) const
 {
     if (auto log = host_cast<IHostLog>(Host()))
-        log->WriteLog(level, LogModule, location, message);
+        log->WriteLog(level, LogModule, location.Text, message);
 }
 
 QString TRvEventsController::GetUserSetting(const QString &key, const QString &defaultValue)
@@ -155,7 +155,7 @@ void TRvEventsController::SetProgress(int position, const QString &text)
         if (auto application = host_cast<IHostApplication>(Host()))
             application->SetProgress(position, text);
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("UpdateProgressBar"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("UpdateProgressBar"), e);
     }
 }
 
@@ -183,7 +183,7 @@ void TRvEventsController::LoadGridLayout(const QString &name, QHeaderView *heade
             return;
         RestoreGridLayout(*settings, name, *header);
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("LoadGridLayout"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("LoadGridLayout"), e);
     }
 }
 
@@ -230,13 +230,3 @@ void TRvEventsController::OnDestroy()
     m_data.reset();
 }
 
-void LogFailure(const QString &location, const QString &message)
-{
-    if (TRvEventsController *controller = RvEvents())
-        controller->WriteLog(QorLogLevel::Severe, location, message);
-}
-
-void LogFailure(const QString &location, const std::exception &e)
-{
-    LogFailure(location, QString::fromUtf8(e.what()));
-}

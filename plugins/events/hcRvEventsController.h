@@ -51,7 +51,7 @@ public:
     // Empty while no language module is loaded.
     QString GetText(int number) const;
     QString GetHTML(int number) const;
-    void WriteLog(quint8 level, const QString &location, const QString &message);
+    void WriteLog(quint8 level, const QorLogLocation &location, const QString &message) const;
     QString GetUserSetting(const QString &key, const QString &defaultValue);
     void SetUserSetting(const QString &key, const QString &value);
     // The id the data module stamps: the logged-on user's, the none id without one.
@@ -87,8 +87,3 @@ private:
 
 // Shorthand of the module's units.
 inline TRvEventsController *RvEvents() { return TRvEventsController::Instance(); }
-
-// Every handler of the module ends its failure here: written to the host log at level 2 under
-// "Events" with the handler's location; the user sees nothing.
-void LogFailure(const QString &location, const std::exception &e);
-void LogFailure(const QString &location, const QString &message);

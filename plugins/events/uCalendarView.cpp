@@ -234,7 +234,7 @@ void TplgCalendar::CreateActions()
             try {
                 body();
             } catch (const std::exception &e) {
-                LogFailure(QString::fromLatin1(location), e);
+                QorLogFailure(RvEvents(), QString::fromLatin1(location), e);
             }
         });
     };
@@ -364,7 +364,7 @@ void TplgCalendar::LocalizeForm()
         UpdateActions();
         SetToolTips();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("plgCalendar:LocalizeForm"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("plgCalendar:LocalizeForm"), e);
     }
 }
 
@@ -398,7 +398,7 @@ void TplgCalendar::Activate(QObject *)
         }
         ShowEvents();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("OnActivate"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("OnActivate"), e);
     }
 }
 
@@ -417,7 +417,7 @@ void TplgCalendar::Deactivate(QObject *)
             CalendarLogic::WriteSettings(*m_settings, [](const QString &key, const QString &value) { RvEvents()->SetUserSetting(key, value); });
         m_settings.reset();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("OnDeactivate"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("OnDeactivate"), e);
     }
 }
 
@@ -451,7 +451,7 @@ void TplgCalendar::SetWorkingHours()
         m_control->SetWorkingHours(m_settings->WorkdayStart == QTime(0, 0) ? QTime() : m_settings->WorkdayStart,
                                    m_settings->WorkdayEnd == QTime(0, 0) ? QTime() : m_settings->WorkdayEnd);
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("SetWorkingHours"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("SetWorkingHours"), e);
     }
 }
 
@@ -532,7 +532,7 @@ void TplgCalendar::ShowEvents()
         m_control->SetEvents(events);
         UpdateActions();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("ShowEvents"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("ShowEvents"), e);
     }
 }
 
@@ -589,7 +589,7 @@ QString TplgCalendar::DayHeader(const QDate &date, int width, const QFontMetrics
     } catch (const std::exception &e) {
         static const char *names[] = {"TcxSchedulerDayView", "TcxSchedulerWeekView", "TcxSchedulerWeeksView", "TcxSchedulerYearView",
                                       "TcxSchedulerTimeGridView"};
-        LogFailure(QStringLiteral("cxSchedCustomDrawDayHeader ") + QString::fromLatin1(names[int(m_control->View())]), e);
+        QorLogFailure(RvEvents(), QStringLiteral("cxSchedCustomDrawDayHeader ") + QString::fromLatin1(names[int(m_control->View())]), e);
         return ownText;
     }
 }
@@ -600,7 +600,7 @@ void TplgCalendar::SelectCurrentTime()
         const auto [from, to] = CalendarLogic::HalfHourOf(QDateTime::currentDateTime());
         m_control->SelectTime(from, to);
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("SelectCurrentTime"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("SelectCurrentTime"), e);
     }
 }
 
@@ -657,7 +657,7 @@ void TplgCalendar::acHYDeleteExecute()
     } catch (const EDAChangedByAnotherUser &refusal) {
         // The server has deleted their schedules already; the rows another planner changed
         // stay deleted here, to go with the next save, unless he loads them as stored.
-        LogFailure(QStringLiteral("acHYDeleteExecute"), refusal);
+        QorLogFailure(RvEvents(), QStringLiteral("acHYDeleteExecute"), refusal);
         TDAEvents::OfferStoredRow(refusal);
         ShowEvents();
         return;
@@ -693,7 +693,7 @@ void TplgCalendar::acHYCompleteExecute()
         list.ApplyUpdates();
     } catch (const EDAChangedByAnotherUser &refusal) {
         // Told; his mark stays pending unless he loads the event as stored.
-        LogFailure(QStringLiteral("acHYCompleteExecute"), refusal);
+        QorLogFailure(RvEvents(), QStringLiteral("acHYCompleteExecute"), refusal);
         TDAEvents::OfferStoredRow(refusal);
         ShowEvents();
         return;
@@ -711,7 +711,7 @@ void TplgCalendar::acHYScheduleExecute()
     try {
         TfAutoScheduleStart::StartRun(this);
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("acHYScheduleExecute"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("acHYScheduleExecute"), e);
     }
     // In every case: wait a second, then refresh once from the timer.
     TCursor cursor;

@@ -4,16 +4,16 @@
 #include "plugins/events/uEventsCommon.h"
 
 #include "Quorva_Data_Service_Intf.h"
-#include "contract/TDAProxyDataAdapter.h"
 #include "dataaccess/DAException.h"
 #include "foundation/uCommon.h"
 #include "ui/PromptService.h"
 #include "ui/RowConflict.h"
 
 #include <QApplication>
-#include <QUuid>
 
 namespace {
+
+const QString kNotConnected = QStringLiteral("The events module is not connected to a server");
 
 QString CurrentUser()
 {
@@ -29,21 +29,21 @@ QString Text(int number)
 
 void StampEvent(TDACDSDataTable &t)
 {
-    t.SetValue(QStringLiteral("PK_EventID"), TDAEvents::NewKey());
+    t.SetValue(QStringLiteral("PK_EventID"), NewKey());
     t.SetValue(QStringLiteral("CreatedDateTime"), QDateTime::currentDateTime());
     t.SetValue(QStringLiteral("F_CreatedUserID"), CurrentUser());
 }
 
 void StampLiturgy(TDACDSDataTable &t)
 {
-    t.SetValue(QStringLiteral("PK_ScheduledLiturgyID"), TDAEvents::NewKey());
+    t.SetValue(QStringLiteral("PK_ScheduledLiturgyID"), NewKey());
     t.SetValue(QStringLiteral("F_CreatedUserID"), CurrentUser());
     t.SetValue(QStringLiteral("CreatedDateTime"), QDateTime::currentDateTime());
 }
 
 void StampFunction(TDACDSDataTable &t)
 {
-    t.SetValue(QStringLiteral("PK_ScheduledMemberID"), TDAEvents::NewKey());
+    t.SetValue(QStringLiteral("PK_ScheduledMemberID"), NewKey());
     t.SetValue(QStringLiteral("F_CreatedUserID"), CurrentUser());
     t.SetValue(QStringLiteral("MemberLocked"), false);
     t.SetValue(QStringLiteral("FlagMinister"), false);
@@ -65,30 +65,11 @@ void PositionAsNull(TDACDSDataTable &t)
 
 } // namespace
 
-void TEventsServiceAdapter::SetService(std::shared_ptr<IDataAbstractService> service)
-{
-    m_adapter = service ? std::make_unique<TDAProxyDataAdapter>(std::move(service)) : nullptr;
-}
-
-TDARemoteDataAdapter &TEventsServiceAdapter::Adapter()
-{
-    if (!m_adapter)
-        throw EDAException(QStringLiteral("The events module is not connected to a server"));
-    return *m_adapter;
-}
-
-QByteArray TEventsServiceAdapter::GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo)
-{
-    return Adapter().GetData(tableNames, requestInfo);
-}
-
-QByteArray TEventsServiceAdapter::UpdateData(const QByteArray &delta)
-{
-    return Adapter().UpdateData(delta);
-}
-
 TDAEvents::TDAEvents()
-    : EventList(QStringLiteral("DAEventList"), &m_events)
+    : m_events(kNotConnected)
+    , m_resources(kNotConnected)
+    , m_contacts(kNotConnected)
+    , EventList(QStringLiteral("DAEventList"), &m_events)
     , ScheduledLiturgies(QStringLiteral("DAScheduledLiturgies"), &m_events)
     , DAScheduledMinistryFunctions(QStringLiteral("DAScheduledMinistryFunctions"), &m_events)
     , tbl_DAScheduledMinistryFunctionsUnbound(QStringLiteral("DAScheduledMinistryFunctions"), &m_events)
@@ -131,11 +112,6 @@ TDAEvents::TDAEvents()
 TDAEvents::~TDAEvents()
 {
     Disconnect();
-}
-
-QString TDAEvents::NewKey()
-{
-    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
 }
 
 void TDAEvents::Connect(std::shared_ptr<TROMessage> message, std::shared_ptr<TROTransportChannel> channel)
@@ -192,7 +168,7 @@ bool TDAEvents::ContactIsInUse(const TSearchObject &member, const QDateTime &dat
                             QMessageBox::No)
             == QMessageBox::No;
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("ContactIsInUse"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("ContactIsInUse"), e);
         return false;
     }
 }
@@ -216,13 +192,13 @@ bool TDAEvents::UnAssign(const QStringList &eventIds, bool includeLocked)
 {
     try {
         if (!m_eventsService)
-            throw EDAException(QStringLiteral("The events module is not connected to a server"));
+            throw EDAException(kNotConnected);
         m_eventsService->UnAssignMinisters(eventIds.join(QLatin1Char(',')), includeLocked);
         if (tbl_DAEventList1.GetActive())
             tbl_DAEventList1.Refresh();
         return true;
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("RemoveAllAssigments"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("RemoveAllAssigments"), e);
         return false;
     }
 }
@@ -257,7 +233,7 @@ QString TDAEvents::GetEventDetails(const QString &eventId)
         for (f.First(); !f.Eof(); f.Next())
             result += QStringLiteral("%1 (%2)\r").arg(f.AsString(QStringLiteral("MemberCaption")), nameOf(f.AsString(QStringLiteral("F_MinistryFunctionID"))));
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("GetEventDetails"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("GetEventDetails"), e);
     }
     return result;
 }
@@ -278,7 +254,7 @@ int TDAEvents::LiturgiesInPeriode(const QDateTime &endDate, const QDateTime &sta
             return start >= from && start < until;
         });
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("LiturgiesInPeriode, AStart:") + from.toString(Qt::ISODate) + QStringLiteral(" - ")
+        QorLogFailure(RvEvents(), QStringLiteral("LiturgiesInPeriode, AStart:") + from.toString(Qt::ISODate) + QStringLiteral(" - ")
                        + until.toString(Qt::ISODate),
                    e);
         return -1;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "dataaccess/TDACDSDataTable.h"
-#include "dataaccess/TDARemoteDataAdapter.h"
+#include "contract/TDAServiceAdapter.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -12,32 +12,18 @@
 #include <memory>
 
 class IContactsService;
-class IDataAbstractService;
 class IEventsService;
 class IResourceService;
 class TROMessage;
 class TROTransportChannel;
 class TSearchObject;
 
-// A table's way to one service whose proxy comes and goes with the host's connection.
-class TEventsServiceAdapter : public TDARemoteDataAdapter
-{
-public:
-    void SetService(std::shared_ptr<IDataAbstractService> service);
-    QByteArray GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo) override;
-    QByteArray UpdateData(const QByteArray &delta) override;
-
-private:
-    TDARemoteDataAdapter &Adapter();
-    std::unique_ptr<TDARemoteDataAdapter> m_adapter;
-};
-
 class TDAEvents
 {
     // Before the tables, which keep pointers to them.
-    TEventsServiceAdapter m_events;
-    TEventsServiceAdapter m_resources;
-    TEventsServiceAdapter m_contacts;
+    TDAServiceAdapter m_events;
+    TDAServiceAdapter m_resources;
+    TDAServiceAdapter m_contacts;
 
 public:
     TDAEvents();
@@ -76,8 +62,6 @@ public:
     // filter a view or an editor run left on the shared event lists.
     std::unique_ptr<TDACDSDataTable> ReadAllEvents();
 
-    // A fresh braced upper-case GUID text, as every new row's key.
-    static QString NewKey();
 
     // Events service
     TDACDSDataTable EventList;

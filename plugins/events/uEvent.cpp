@@ -99,7 +99,7 @@ public:
                 table->Close();
                 table->Open();
             } catch (const std::exception &e) {
-                LogFailure(QStringLiteral("OneEventScope"), e);
+                QorLogFailure(RvEvents(), QStringLiteral("OneEventScope"), e);
             }
         }
     }
@@ -172,7 +172,7 @@ void TvoEvent::NewEvent()
         ApplyAll();
         progress.Hide();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("plgCalendar:NewEvent"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("plgCalendar:NewEvent"), e);
     }
 }
 
@@ -298,14 +298,14 @@ void TvoEvent::EditEvent(const QString &eventId)
                 Changed = true;
                 return;
             } catch (const EDAChangedByAnotherUser &refusal) {
-                LogFailure(QStringLiteral("EditEvent"), refusal);
+                QorLogFailure(RvEvents(), QStringLiteral("EditEvent"), refusal);
                 // A liturgy the refused save inserted is planned again by the next one.
                 m_liturgyId = liturgyId;
                 OfferStoredRow(refusal, *editor);
             }
         }
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("EditEvent"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("EditEvent"), e);
     }
 }
 
@@ -457,7 +457,7 @@ QString TvoEvent::EventColor(const QString &eventId, bool scheduleTable)
         }
         result = ColorOf(rows, assigned);
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("EventColor"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("EventColor"), e);
     }
     return result;
 }
@@ -502,7 +502,7 @@ void TvoEvent::CheckFeastName(const QDateTime &start)
                 return;
             }
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("CheckFeastName"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("CheckFeastName"), e);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "plugins/events/uEventEditorRules.h"
 
 #include "plugins/events/uDAEvents.h"
+#include "plugins/events/uScheduleRules.h"
 
 #include "client/api/HostInterfaces.h"
 #include "dataaccess/TDAWhere.h"
@@ -169,20 +170,8 @@ void TEventEditorRules::ClearMember()
     TDACDSDataTable &rows = Rows();
     if (rows.Eof())
         return;
-    rows.Edit();
-    try {
-        rows.SetValue(QStringLiteral("F_MinistryMemberID"), QVariant());
-        rows.SetValue(QStringLiteral("F_MinistryMemberTypeID"), QVariant());
-        rows.SetValue(QStringLiteral("MemberCaption"), QString());
-        rows.SetValue(QStringLiteral("MemberNotAttended"), false);
-        rows.SetValue(QStringLiteral("MemberLocked"), false);
-        rows.SetValue(QStringLiteral("MemberPosition"), QStringLiteral("0"));
-        rows.SetValue(QStringLiteral("FlagMinister"), false);
-        rows.Post();
-    } catch (...) {
-        rows.Cancel();
-        throw;
-    }
+    // The editor's grid shows the position "0" where the schedule shows none.
+    TScheduleRules::ClearMember(rows, QStringLiteral("0"));
     m_modified = true;
 }
 

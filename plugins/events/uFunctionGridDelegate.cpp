@@ -74,7 +74,8 @@ void TFunctionGridDelegate::setModelData(QWidget *editor, QAbstractItemModel *mo
 void ShowRefusedEdits(TDATableModel *model, QWidget *owner, const QString &heading)
 {
     QObject::connect(model, &TDATableModel::editFailed, owner, [owner, heading](const QString &message) {
-        LogFailure(QStringLiteral("cxGrdViewEditValueChanged"), message);
+        if (TRvEventsController *controller = RvEvents())
+            controller->WriteLog(QorLogLevel::Severe, {QStringLiteral("cxGrdViewEditValueChanged")}, message);
         ShowMessage(owner, QMessageBox::Warning, owner->window()->windowTitle(),
                     heading.isEmpty() ? message : heading + QLatin1Char('\n') + message);
     });
@@ -206,7 +207,7 @@ void TMinisterFlagHintTracker::Track(const QPoint &position, const QPoint &globa
         m_hint.Move(overSetFlag, comments);
     } catch (const std::exception &e) {
         m_hint.Hide();
-        LogFailure(QStringLiteral("cxGrdViewMouseMove"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("cxGrdViewMouseMove"), e);
     }
     if (m_hint.Visible())
         QToolTip::showText(globalPosition, m_hint.Text(), m_viewport);

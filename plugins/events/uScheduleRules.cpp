@@ -65,7 +65,7 @@ bool TScheduleRules::AssignMember(TDACDSDataTable &rows, const TSearchObjectList
     return true;
 }
 
-void TScheduleRules::ClearMember(TDACDSDataTable &rows)
+void TScheduleRules::ClearMember(TDACDSDataTable &rows, const QVariant &position)
 {
     if (!rows.GetActive() || rows.Eof())
         return;
@@ -76,7 +76,7 @@ void TScheduleRules::ClearMember(TDACDSDataTable &rows)
         rows.SetValue(QStringLiteral("MemberCaption"), QString());
         rows.SetValue(QStringLiteral("MemberNotAttended"), false);
         rows.SetValue(QStringLiteral("MemberLocked"), false);
-        rows.SetValue(QStringLiteral("MemberPosition"), QVariant());
+        rows.SetValue(QStringLiteral("MemberPosition"), position);
         rows.SetValue(QStringLiteral("FlagMinister"), false);
         rows.Post();
     } catch (...) {

@@ -51,8 +51,9 @@ public:
     // The first hit becomes the row's member, locked, with no position; false without a hit
     // or a current row.
     static bool AssignMember(TDACDSDataTable &rows, const TSearchObjectList &hits);
-    // The member goes, and with it the lock, the attendance, the position and the flag.
-    static void ClearMember(TDACDSDataTable &rows);
+    // The member goes, and with it the lock, the attendance and the flag; the position becomes
+    // the one given.
+    static void ClearMember(TDACDSDataTable &rows, const QVariant &position = QVariant());
 
     // Position, attendance and the lock are edited only on a row with a member, whichever
     // kind of member it is.

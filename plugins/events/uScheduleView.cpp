@@ -181,16 +181,6 @@ QAction *NewAction(QObject *parent, const QString &name, QStyle::StandardPixmap 
     return action;
 }
 
-// Qt lets no exception leave a slot, so even the handlers without a rule of their own log.
-void Guarded(const QString &location, const std::function<void()> &handler)
-{
-    try {
-        handler();
-    } catch (const std::exception &e) {
-        LogFailure(location, e);
-    }
-}
-
 template <class Interface> void WithHost(const std::function<void(Interface &)> &use)
 {
     if (TRvEventsController *controller = RvEvents())
@@ -431,17 +421,17 @@ TplgSchedule::TplgSchedule()
         Refresh();
     });
 
-    connect(acHYAdd, &QAction::triggered, this, [this] { Guarded(QStringLiteral("acHYAddExecute"), [this] { NewEvent(); }); });
-    connect(acHYEdit, &QAction::triggered, this, [this] { Guarded(QStringLiteral("acHYEditExecute"), [this] { EditEvent(); }); });
+    connect(acHYAdd, &QAction::triggered, this, [this] { QorGuarded(RvEvents(), QStringLiteral("acHYAddExecute"), [this] { NewEvent(); }); });
+    connect(acHYEdit, &QAction::triggered, this, [this] { QorGuarded(RvEvents(), QStringLiteral("acHYEditExecute"), [this] { EditEvent(); }); });
     connect(acHYDelete, &QAction::triggered, this, [this] { DeleteEvents(); });
     connect(acHYRefresh, &QAction::triggered, this, [this] { Refresh(); });
-    connect(acHYComplete, &QAction::triggered, this, [this] { Guarded(QStringLiteral("acHYCompleteExecute"), [this] { Complete(); }); });
+    connect(acHYComplete, &QAction::triggered, this, [this] { QorGuarded(RvEvents(), QStringLiteral("acHYCompleteExecute"), [this] { Complete(); }); });
     connect(acHYAddFunction, &QAction::triggered, this, [this] { AddFunction(); });
     connect(acHYRemoveFunction, &QAction::triggered, this, [this] { RemoveFunction(); });
     connect(acFindResource, &QAction::triggered, this, [this] { PostMemberChoice(0); });
     connect(acClearMember, &QAction::triggered, this, [this] { PostMemberChoice(1); });
     connect(acLockMember, &QAction::triggered, this, [this](bool locked) {
-        Guarded(QStringLiteral("acLockMemberExecute"), [this, locked] {
+        QorGuarded(RvEvents(), QStringLiteral("acLockMemberExecute"), [this, locked] {
             if (!m_functionsModel || !Functions().GetActive() || Functions().Eof())
                 return;
             m_functions->CommitPendingEdit();
@@ -455,8 +445,8 @@ TplgSchedule::TplgSchedule()
     connect(acHYSchedule, &QAction::triggered, this, [this] { Schedule(); });
     connect(acRemoveAssigments, &QAction::triggered, this, [this] { RemoveAssignments(true); });
     connect(acRemoveNonLocked, &QAction::triggered, this, [this] { RemoveAssignments(false); });
-    connect(acHYPrint, &QAction::triggered, this, [this] { Guarded(QStringLiteral("acHYPrintExecute"), [this] { Print(); }); });
-    connect(acHYPreview, &QAction::triggered, this, [this] { Guarded(QStringLiteral("acHYPreviewExecute"), [this] { Preview(); }); });
+    connect(acHYPrint, &QAction::triggered, this, [this] { QorGuarded(RvEvents(), QStringLiteral("acHYPrintExecute"), [this] { Print(); }); });
+    connect(acHYPreview, &QAction::triggered, this, [this] { QorGuarded(RvEvents(), QStringLiteral("acHYPreviewExecute"), [this] { Preview(); }); });
     connect(acHYSelectAll, &QAction::triggered, this, [this] {
         m_events->selectAll();
         UpdateActions();
@@ -618,7 +608,7 @@ void TplgSchedule::Localize()
             m_functionsModel->SetCaption(QStringLiteral("FlagMinister"), Text(3025));
         }
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("plgSchedule:LocalizeForm"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("plgSchedule:LocalizeForm"), e);
     }
 }
 
@@ -661,7 +651,7 @@ void TplgSchedule::Activate(QObject *)
             dm.tbl_DAEventList1.Locate(kEventKey, focused);
         SelectFocusedEvent();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("OnActivate"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("OnActivate"), e);
     }
     UpdateActions();
 }
@@ -684,14 +674,14 @@ void TplgSchedule::Deactivate(QObject *)
         RvEvents()->SetUserSetting(EventsGridGroup, GroupColumn() < 0 ? QString() : QString::number(GroupColumn()));
         RvEvents()->SaveGridLayout(FunctionsGridLayout, m_functions->horizontalHeader());
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("OnDeactivate"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("OnDeactivate"), e);
     }
     try {
         // An edit still open in a cell is written before the tables close, so it is not lost.
         PostPendingFunctionEdit();
         ApplyFunctions(false);
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("OnDeactivate"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("OnDeactivate"), e);
     }
     TDAEvents &dm = *RvEvents()->DataModule();
     dm.tbl_DAEventList1.Close();
@@ -763,12 +753,12 @@ void TplgSchedule::OnEventRowChanged(int row)
             return;
         }
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("grdViewFocusedRecordChanged"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("grdViewFocusedRecordChanged"), e);
     }
     try {
         m_eventsModel->SetCurrentRow(row);
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("grdViewFocusedRecordChanged"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("grdViewFocusedRecordChanged"), e);
     }
     UpdateActions();
 }
@@ -810,7 +800,7 @@ bool TplgSchedule::ApplyFunctions(bool refetch)
         try {
             rows.ApplyUpdates(refetch);
         } catch (const EDAChangedByAnotherUser &refusal) {
-            LogFailure(QStringLiteral("ApplyFunctions"), refusal);
+            QorLogFailure(RvEvents(), QStringLiteral("ApplyFunctions"), refusal);
             if (!TDAEvents::OfferStoredRow(refusal))
                 return false;
         } catch (...) {
@@ -831,7 +821,7 @@ bool TplgSchedule::ApplyEvents()
                 Events().ApplyUpdates(true);
                 return true;
             } catch (const EDAChangedByAnotherUser &refusal) {
-                LogFailure(QStringLiteral("ApplyEvents"), refusal);
+                QorLogFailure(RvEvents(), QStringLiteral("ApplyEvents"), refusal);
                 if (!TDAEvents::OfferStoredRow(refusal))
                     return false;
             }
@@ -924,7 +914,7 @@ void TplgSchedule::Refresh()
             events.First();
         SelectFocusedEvent();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("acHYRefreshExecute"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("acHYRefreshExecute"), e);
     }
 }
 
@@ -957,7 +947,7 @@ void TplgSchedule::DeleteEvents()
             events.Last();
         SelectFocusedEvent();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("acHYDeleteExecute"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("acHYDeleteExecute"), e);
     }
 }
 
@@ -1010,7 +1000,7 @@ void TplgSchedule::ChooseMember(int buttonIndex)
         SelectFocusedEvent();
         SelectFocusedFunction();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("cxEditBthRespPropertiesButtonClick"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("cxEditBthRespPropertiesButtonClick"), e);
     }
     UpdateActions();
 }
@@ -1040,7 +1030,7 @@ void TplgSchedule::AddFunction()
         SelectFocusedEvent();
         SelectFocusedFunction();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("acHYAddFunctionExecute"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("acHYAddFunctionExecute"), e);
     }
     UpdateActions();
 }
@@ -1057,7 +1047,7 @@ void TplgSchedule::RemoveFunction()
         SaveEventColor(eventId, QString());
         SelectFocusedEvent();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("acHYRemoveFunctionExecute"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("acHYRemoveFunctionExecute"), e);
     }
     UpdateActions();
 }
@@ -1085,7 +1075,7 @@ void TplgSchedule::ToggleFilterPanel()
             m_endDate->setFocus();
         SelectFocusedEvent();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("acFilterExecute"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("acFilterExecute"), e);
     }
     UpdateActions();
 }
@@ -1106,7 +1096,7 @@ void TplgSchedule::ApplyFilter()
         m_events->scrollToTop();
         SelectFocusedEvent();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("acHYSetFilterExecute"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("acHYSetFilterExecute"), e);
     }
     UpdateActions();
 }
@@ -1118,7 +1108,7 @@ void TplgSchedule::Schedule()
         ApplyFunctions(false);
         TfAutoScheduleStart::StartRun(this);
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("acHYScheduleExecute"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("acHYScheduleExecute"), e);
     }
     m_refreshTimer->start();
 }
@@ -1155,7 +1145,7 @@ void TplgSchedule::RemoveAssignments(bool includeLocked)
             m_events->selectionModel()->setCurrentIndex(m_eventRows->index(m_eventRows->RowOf(Events().GetRecNo()), ecDate),
                                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("acRemoveAssigmentsExecute"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("acRemoveAssigmentsExecute"), e);
     }
     UpdateActions();
 }

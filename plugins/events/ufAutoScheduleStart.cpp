@@ -105,7 +105,7 @@ TfAutoScheduleStart::TfAutoScheduleStart(QWidget *parent)
         startText = RvEvents()->GetUserSetting(StartSetting, QString());
         endText = RvEvents()->GetUserSetting(EndSetting, QString());
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("FormCreate"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("FormCreate"), e);
     }
     InitialPeriod(startText, endText, QDate::currentDate(), start, end);
     m_start->setDate(start);
@@ -115,7 +115,7 @@ TfAutoScheduleStart::TfAutoScheduleStart(QWidget *parent)
     try {
         FillLists();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("FormCreate"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("FormCreate"), e);
     }
 
     connect(m_start, &QDateEdit::dateChanged, this, [this] { UpdateLiturgies(); });
@@ -189,7 +189,7 @@ void TfAutoScheduleStart::UpdateLiturgies()
                                                                     QDateTime(m_start->date(), QTime(0, 0)));
     } catch (const std::exception &e) {
         LiturgyCount = 0;
-        LogFailure(QStringLiteral("UpdateLiturgies"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("UpdateLiturgies"), e);
     }
     QString status = Text(5500);
     status.replace(QStringLiteral("%d"), QString::number(LiturgyCount));
@@ -221,12 +221,12 @@ bool TfAutoScheduleStart::Confirm()
             RvEvents()->SetUserSetting(EndSetting, TRecurrence::DateText(m_end->date()));
         } catch (const std::exception &e) {
             // Remembering the period is a convenience; the run the user asked for goes on.
-            LogFailure(QStringLiteral("btnOKClick"), e);
+            QorLogFailure(RvEvents(), QStringLiteral("btnOKClick"), e);
         }
         EndDate = EndDate.addDays(1);
         return true;
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("btnOKClick"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("btnOKClick"), e);
         return false;
     }
 }

@@ -188,7 +188,7 @@ TfEventDlg::TfEventDlg(QWidget *parent)
             ShowFunctionCount();
             m_grid->setFocus();
         } catch (const std::exception &e) {
-            LogFailure(QStringLiteral("acAddExecute"), e);
+            QorLogFailure(RvEvents(), QStringLiteral("acAddExecute"), e);
         }
     });
     connect(m_acRemove, &QAction::triggered, this, [this] {
@@ -196,7 +196,7 @@ TfEventDlg::TfEventDlg(QWidget *parent)
             m_rules.RemoveCurrent();
             ShowFunctionCount();
         } catch (const std::exception &e) {
-            LogFailure(QStringLiteral("acRemoveExecute"), e);
+            QorLogFailure(RvEvents(), QStringLiteral("acRemoveExecute"), e);
         }
     });
     connect(m_acRemoveAll, &QAction::triggered, this, [this] {
@@ -209,7 +209,7 @@ TfEventDlg::TfEventDlg(QWidget *parent)
             m_rules.SetModified();
             ShowFunctionCount();
         } catch (const std::exception &e) {
-            LogFailure(QStringLiteral("acRemoveAllExecute"), e);
+            QorLogFailure(RvEvents(), QStringLiteral("acRemoveAllExecute"), e);
         }
     });
     connect(m_acRecurrence, &QAction::triggered, this, [this] { EditRecurrence(); });
@@ -301,7 +301,7 @@ void TfEventDlg::Prepare(bool isNew)
         if (!Data().MinistryFunctions.GetActive())
             Data().MinistryFunctions.Open();
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("CreateFunctionList"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("CreateFunctionList"), e);
     }
     ShowFunctionCount();
 }
@@ -423,7 +423,7 @@ void TfEventDlg::FillMinistryTemplateMenu()
                 m_rules.AddFunctionsFromTemplate(id, LiturgyId());
                 ShowFunctionCount();
             } catch (const std::exception &e) {
-                LogFailure(QStringLiteral("popUpItemClick"), e);
+                QorLogFailure(RvEvents(), QStringLiteral("popUpItemClick"), e);
             }
         });
     }
@@ -472,7 +472,7 @@ void TfEventDlg::LookupResponsible(int buttonIndex)
             m_rules.ClearMember();
         }
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("cxEditBthRespPropertiesButtonClick"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("cxEditBthRespPropertiesButtonClick"), e);
     }
     QApplication::restoreOverrideCursor();
 }
@@ -496,6 +496,6 @@ void TfEventDlg::EditRecurrence()
         m_recurrencePanel->setText(m_rules.RecurrenceText(m_recurrence->StartDate(), m_recurrence->EndDate(),
                                                           int(m_recurrence->Dates().size())));
     } catch (const std::exception &e) {
-        LogFailure(QStringLiteral("acRecurrenceExecute"), e);
+        QorLogFailure(RvEvents(), QStringLiteral("acRecurrenceExecute"), e);
     }
 }

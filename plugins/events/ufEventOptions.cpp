@@ -70,7 +70,7 @@ TfOptionsDlg::TfOptionsDlg(QWidget *parent)
             Accept();
             SetModalResult(TModalResult::Ok);
         } catch (const std::exception &e) {
-            LogFailure(QStringLiteral("acOkExecute"), e);
+            QorLogFailure(RvEvents(), QStringLiteral("acOkExecute"), e);
         }
     });
     connect(m_cancel, &QPushButton::clicked, this, [this] { SetModalResult(TModalResult::Cancel); });

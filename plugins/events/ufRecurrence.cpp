@@ -101,7 +101,7 @@ TfRecurrence::TfRecurrence(QWidget *parent)
             Confirm();
             accept();
         } catch (const std::exception &e) {
-            LogFailure(QStringLiteral("btnOKClick"), e);
+            QorLogFailure(RvEvents(), QStringLiteral("btnOKClick"), e);
         }
     });
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);

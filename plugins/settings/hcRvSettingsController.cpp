@@ -99,7 +99,7 @@ void TRvSettingsController::InitializeController()
         // the session log the host and its modules share.
         const QString message = QString::fromUtf8(e.what());
         if (Host())
-            WriteLog(QorLogLevel::Severe, message, QStringLiteral("InitializeController"));
+            WriteLog(QorLogLevel::Severe, {QStringLiteral("InitializeController")}, message);
         else
             AddToLog(llSevere, LogModule, QStringLiteral("InitializeController"), message);
     }
@@ -125,12 +125,12 @@ QString TRvSettingsController::GetHTML(int number) const
     return m_texts ? m_texts->GetHTML(number) : QString();
 }
 
-void TRvSettingsController::WriteLog(quint8 level, const QString &message, const QString &location) const
+void TRvSettingsController::WriteLog(quint8 level, const QorLogLocation &location, const QString &message) const
 {
     if (auto log = host_cast<IHostLog>(Host()))
-        log->WriteLog(level, LogModule, location, message);
+        log->WriteLog(level, LogModule, location.Text, message);
     else
-        AddToLog(LogLevel(level), LogModule, location, message);
+        AddToLog(LogLevel(level), LogModule, location.Text, message);
 }
 
 TvoUser *TRvSettingsController::GetCurrentUser() const
@@ -178,5 +178,5 @@ bool TRvSettingsController::IsMailAvailable() const
 void TRvSettingsController::ShowHelp(const QString &keyword) const
 {
     if (!TconHTMLHelp::ShowTopic(keyword))
-        WriteLog(QorLogLevel::Warning, QStringLiteral("The help topic %1 cannot be opened").arg(keyword), QStringLiteral("ShowHelp"));
+        WriteLog(QorLogLevel::Warning, {QStringLiteral("ShowHelp")}, QStringLiteral("The help topic %1 cannot be opened").arg(keyword));
 }

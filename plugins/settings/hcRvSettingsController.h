@@ -42,7 +42,7 @@ public:
     // Empty while no language module is loaded.
     QString GetText(int number) const;
     QString GetHTML(int number) const;
-    void WriteLog(quint8 level, const QString &message, const QString &location) const;
+    void WriteLog(quint8 level, const QorLogLocation &location, const QString &message) const;
     // The logged-on user (the host's object), null while there is none.
     TvoUser *GetCurrentUser() const;
     QString GetUserSetting(const QString &key, const QString &defaultValue) const;

@@ -4,14 +4,14 @@
 #include "plugins/settings/uSettingsRules.h"
 
 #include "Quorva_Data_Service_Intf.h"
-#include "contract/TDAProxyDataAdapter.h"
 #include "dataaccess/DAException.h"
 #include "foundation/uCommon.h"
 
 #include <QDateTime>
-#include <QUuid>
 
 namespace {
+
+const QString kNotConnected = QStringLiteral("The settings module is not connected to a server");
 
 const QString kCreatedUser = QStringLiteral("F_CreatedUserID");
 const QString kCreatedTime = QStringLiteral("CreatedDateTime");
@@ -29,30 +29,10 @@ QString IdList(const QStringList &ids)
 
 } // namespace
 
-void TSettingsServiceAdapter::SetService(std::shared_ptr<IDataAbstractService> service)
-{
-    m_adapter = service ? std::make_unique<TDAProxyDataAdapter>(std::move(service)) : nullptr;
-}
-
-TDARemoteDataAdapter &TSettingsServiceAdapter::Adapter()
-{
-    if (!m_adapter)
-        throw EDAException(QStringLiteral("The settings module is not connected to a server"));
-    return *m_adapter;
-}
-
-QByteArray TSettingsServiceAdapter::GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo)
-{
-    return Adapter().GetData(tableNames, requestInfo);
-}
-
-QByteArray TSettingsServiceAdapter::UpdateData(const QByteArray &delta)
-{
-    return Adapter().UpdateData(delta);
-}
-
 TDASettings::TDASettings(TRvSettingsController &controller)
-    : Users(QStringLiteral("tblUsers"), &m_settingsAdapter)
+    : m_resourceAdapter(kNotConnected)
+    , m_settingsAdapter(kNotConnected)
+    , Users(QStringLiteral("tblUsers"), &m_settingsAdapter)
     , UserLevels(QStringLiteral("UserLevels"), &m_settingsAdapter)
     , tblHistoryDate(QStringLiteral("DA_HistoryDate"), &m_settingsAdapter)
     , Locations(QStringLiteral("Locations"), &m_resourceAdapter)
@@ -91,14 +71,14 @@ void TDASettings::Disconnect()
 std::shared_ptr<IResourceService> TDASettings::ResourceService() const
 {
     if (!m_resources)
-        throw EDAException(QStringLiteral("The settings module is not connected to a server"));
+        throw EDAException(kNotConnected);
     return m_resources;
 }
 
 std::shared_ptr<ISettingsService> TDASettings::SettingsService() const
 {
     if (!m_settings)
-        throw EDAException(QStringLiteral("The settings module is not connected to a server"));
+        throw EDAException(kNotConnected);
     return m_settings;
 }
 
@@ -123,11 +103,6 @@ QString TDASettings::UserID() const
 {
     const TvoUser *user = m_controller.GetCurrentUser();
     return user ? user->UserID : EmptyGUID;
-}
-
-QString TDASettings::NewKey()
-{
-    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
 }
 
 void TDASettings::BindStamps()

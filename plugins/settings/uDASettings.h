@@ -5,37 +5,23 @@
 #pragma once
 
 #include "dataaccess/TDACDSDataTable.h"
-#include "dataaccess/TDARemoteDataAdapter.h"
+#include "contract/TDAServiceAdapter.h"
 
 #include <QStringList>
 
 #include <memory>
 
-class IDataAbstractService;
 class IResourceService;
 class ISettingsService;
 class TROMessage;
 class TROTransportChannel;
 class TRvSettingsController;
 
-// A table's way to one service whose proxy comes and goes with the host's connection.
-class TSettingsServiceAdapter : public TDARemoteDataAdapter
-{
-public:
-    void SetService(std::shared_ptr<IDataAbstractService> service);
-    QByteArray GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo) override;
-    QByteArray UpdateData(const QByteArray &delta) override;
-
-private:
-    TDARemoteDataAdapter &Adapter();
-    std::unique_ptr<TDARemoteDataAdapter> m_adapter;
-};
-
 class TDASettings
 {
     // Before the tables, which keep pointers to them.
-    TSettingsServiceAdapter m_resourceAdapter;
-    TSettingsServiceAdapter m_settingsAdapter;
+    TDAServiceAdapter m_resourceAdapter;
+    TDAServiceAdapter m_settingsAdapter;
 
 public:
     // The level a new account gets: a plain user.
@@ -63,7 +49,6 @@ public:
 
     // The logged-on user's id for stamps (the none id without one).
     QString UserID() const;
-    static QString NewKey();
 
     // Settings service
     TDACDSDataTable Users;          // "tblUsers"

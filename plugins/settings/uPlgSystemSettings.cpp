@@ -60,12 +60,6 @@ const QStringList kHelpKeywords = {QStringLiteral("Settings_Locations"),        
                                    QString()};
 const char *const kMailKeys[] = {"MailServer", "MailSender", "MailReturn"};
 
-void PostIfEditing(TDACDSDataTable &table)
-{
-    if (table.GetState() == TDATableState::dsEdit || table.GetState() == TDATableState::dsInsert)
-        table.Post();
-}
-
 QString ErrorText(const std::exception &e)
 {
     return QString::fromUtf8(e.what());
@@ -347,7 +341,7 @@ TplgSystemSettings::TplgSystemSettings(TRvSettingsController &controller)
         PageChanged(page);
     });
     for (TFieldBinder *binder : {m_locationFields, m_liturgyFields, m_functionFields, m_userFields})
-        binder->OnFailure = [this](const QString &message) { m_controller.WriteLog(QorLogLevel::Severe, message, QStringLiteral("FieldEdit")); };
+        binder->OnFailure = [this](const QString &message) { m_controller.WriteLog(QorLogLevel::Severe, {QStringLiteral("FieldEdit")}, message); };
     const QList<QPair<TFieldBinder *, int>> nameMessages = {
         {m_locationFields, 5261}, {m_liturgyFields, 5262}, {m_functionFields, 5263}, {m_userFields, 5265}};
     for (const auto &[binder, message] : nameMessages)
@@ -376,26 +370,24 @@ void TplgSystemSettings::CheckNames()
 
 bool TplgSystemSettings::Guarded(const QString &location, const std::function<void()> &step)
 {
-    try {
-        step();
-        return true;
-    } catch (const EDAChangedByAnotherUser &refusal) {
-        // Every page saves through here: the planner is told which row another planner
-        // changed and chooses whether to load it as stored; his changes otherwise stay.
-        m_controller.WriteLog(QorLogLevel::Severe, ErrorText(refusal), location);
-        QString name;
-        for (const char *field : {"LocationName", "MinistryFunctionName", "MinistryTemplateName", "LiturgyTemplateName",
-                                  "LogonUsername", "ColorDescription"})
-            if (name.isEmpty() && refusal.Table->FieldIndex(QLatin1String(field)) >= 0)
-                name = refusal.Table->StoredValue(refusal.RecID, QLatin1String(field)).toString();
-        if (OfferStoredRow(this, refusal, Text(6002), Text(6003), name)
-            && (refusal.Table == &m_data.MinistryTemplates || refusal.Table == &m_data.LnkMinistryTemplateToMinistryFunction))
-            FillTemplateTree();
-        return false;
-    } catch (const std::exception &e) {
-        m_controller.WriteLog(QorLogLevel::Severe, ErrorText(e), location);
-        return false;
-    }
+    // Every page saves through here: a save refused because another planner changed the row
+    // is told with the row's name, and the planner chooses whether to load it as stored; his
+    // changes otherwise stay for the next try.
+    return QorGuarded(&m_controller, location, [&] {
+        try {
+            step();
+        } catch (const EDAChangedByAnotherUser &refusal) {
+            QString name;
+            for (const char *field : {"LocationName", "MinistryFunctionName", "MinistryTemplateName", "LiturgyTemplateName",
+                                      "LogonUsername", "ColorDescription"})
+                if (name.isEmpty() && refusal.Table->FieldIndex(QLatin1String(field)) >= 0)
+                    name = refusal.Table->StoredValue(refusal.RecID, QLatin1String(field)).toString();
+            if (OfferStoredRow(this, refusal, Text(6002), Text(6003), name)
+                && (refusal.Table == &m_data.MinistryTemplates || refusal.Table == &m_data.LnkMinistryTemplateToMinistryFunction))
+                FillTemplateTree();
+            throw;
+        }
+    });
 }
 
 // ---------------------------------------------------------------- building
@@ -462,7 +454,7 @@ void FollowCursor(QTableView *grid, TDATableModel *model, const std::function<vo
                          try {
                              if (!current.isValid() || current.row() == model->CurrentRow())
                                  return;
-                             PostIfEditing(*model->Table());
+                             model->Table()->PostIfEditing();
                              model->SetCurrentRow(current.row());
                          } catch (const std::exception &e) {
                              fail(ErrorText(e));
@@ -595,7 +587,7 @@ QWidget *TplgSystemSettings::BuildLocationsPage()
     m_locationModel->SetColumns({QStringLiteral("LocationName")});
     m_grdLocations->setModel(m_locationModel);
     FollowCursor(m_grdLocations, m_locationModel,
-                 [this](const QString &m) { m_controller.WriteLog(QorLogLevel::Severe, m, QStringLiteral("grdLocationTV")); });
+                 [this](const QString &m) { m_controller.WriteLog(QorLogLevel::Severe, {QStringLiteral("grdLocationTV")}, m); });
     connect(m_grdLocations->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { UpdateActions(); });
 
     m_locationFields = new TFieldBinder(m_data.Locations, page);
@@ -690,7 +682,7 @@ QWidget *TplgSystemSettings::BuildFunctionsPage()
     m_functionModel->SetCaption(QStringLiteral("MinistryFunctionName"), QStringLiteral("Ministry functions"));
     m_grdFunctions->setModel(m_functionModel);
     FollowCursor(m_grdFunctions, m_functionModel,
-                 [this](const QString &m) { m_controller.WriteLog(QorLogLevel::Severe, m, QStringLiteral("grdFunctions")); });
+                 [this](const QString &m) { m_controller.WriteLog(QorLogLevel::Severe, {QStringLiteral("grdFunctions")}, m); });
     connect(m_grdFunctions->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { UpdateActions(); });
 
     m_functionFields = new TFieldBinder(m_data.MinistryFunctions, page);
@@ -789,7 +781,7 @@ QWidget *TplgSystemSettings::BuildUsersPage()
     m_userModel->SetColumns({QStringLiteral("LogonUsername")});
     m_grdUsers->setModel(m_userModel);
     FollowCursor(m_grdUsers, m_userModel,
-                 [this](const QString &m) { m_controller.WriteLog(QorLogLevel::Severe, m, QStringLiteral("grdTblView")); });
+                 [this](const QString &m) { m_controller.WriteLog(QorLogLevel::Severe, {QStringLiteral("grdTblView")}, m); });
     connect(m_grdUsers->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UserSelectionChanged(); });
     connect(m_grdUsers->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { UserSelectionChanged(); });
 
@@ -1026,7 +1018,7 @@ void TplgSystemSettings::Activate(QObject *)
             binder->Load();
         UpdateActions();
     } catch (const std::exception &e) {
-        m_controller.WriteLog(QorLogLevel::Severe, ErrorText(e), QStringLiteral("OnActivate"));
+        QorLogFailure(&m_controller, QStringLiteral("OnActivate"), e);
     }
 }
 
@@ -1066,7 +1058,7 @@ void TplgSystemSettings::Deactivate(QObject *)
             if (!table.GetActive())
                 return;
             try {
-                PostIfEditing(table);
+                table.PostIfEditing();
                 if (step.Always || table.HasChanges())
                     table.ApplyUpdates();
             } catch (const EDAChangedByAnotherUser &) {
@@ -1110,13 +1102,13 @@ void TplgSystemSettings::PageChanging(int page)
     setUpdatesEnabled(false);
     Guarded(QStringLiteral("cxPagePageChanging"), [this, page] {
         if (page == pgLocations) {
-            PostIfEditing(m_data.Locations);
+            m_data.Locations.PostIfEditing();
             if (m_data.Locations.GetActive() && m_data.Locations.HasChanges())
                 m_data.Locations.ApplyUpdates(true);
         } else if (page == pgLiturgies) {
-            PostIfEditing(m_data.LiturgyTemplates);
+            m_data.LiturgyTemplates.PostIfEditing();
         } else if (page == pgUsers) {
-            PostIfEditing(m_data.Users);
+            m_data.Users.PostIfEditing();
         }
     });
     setUpdatesEnabled(true);
@@ -1204,14 +1196,14 @@ void TplgSystemSettings::DeleteOnPage()
         switch (CurrentPage()) {
         case pgLocations:
             if (Confirm(2001, 2002)) {
-                PostIfEditing(m_data.Locations);
+                m_data.Locations.PostIfEditing();
                 if (DeleteLiturgies(m_data.Locations.AsString(kLocationKey)))
                     m_data.Locations.Delete();
             }
             break;
         case pgLiturgies:
             if (Confirm(2004, 2005)) {
-                PostIfEditing(m_data.LiturgyTemplates);
+                m_data.LiturgyTemplates.PostIfEditing();
                 m_data.LiturgyTemplates.Delete();
                 RefreshLiturgyTabData();
             }
@@ -1238,15 +1230,15 @@ void TplgSystemSettings::RefreshOnPage()
         switch (CurrentPage()) {
         case pgLocations:
         case pgLiturgies:
-            PostIfEditing(m_data.Locations);
-            PostIfEditing(m_data.LiturgyTemplates);
+            m_data.Locations.PostIfEditing();
+            m_data.LiturgyTemplates.PostIfEditing();
             m_data.Locations.ApplyUpdates(true);
             m_data.LiturgyTemplates.ApplyUpdates(true);
             if (CurrentPage() == pgLiturgies)
                 RefreshLiturgyTabData();
             break;
         case pgFunctions:
-            PostIfEditing(m_data.MinistryFunctions);
+            m_data.MinistryFunctions.PostIfEditing();
             if (m_data.MinistryFunctions.HasChanges())
                 m_data.MinistryFunctions.ApplyUpdates(true);
             break;
@@ -1265,7 +1257,7 @@ void TplgSystemSettings::RefreshOnPage()
             break;
         }
         case pgUsers:
-            PostIfEditing(m_data.Users);
+            m_data.Users.PostIfEditing();
             m_data.Users.ApplyUpdates(true);
             break;
         default: break;
@@ -1286,7 +1278,7 @@ void TplgSystemSettings::HelpOnPage()
 void TplgSystemSettings::InsertLocation()
 {
     Guarded(QStringLiteral("InsertLocation"), [this] {
-        PostIfEditing(m_data.Locations);
+        m_data.Locations.PostIfEditing();
         m_data.Locations.Insert();
         m_data.Locations.SetValue(QStringLiteral("LocationName"), Text(5250));
         m_locationFields->Load();
@@ -1298,7 +1290,7 @@ void TplgSystemSettings::InsertLocation()
 void TplgSystemSettings::MoveLocation(int step)
 {
     Guarded(QStringLiteral("SwapSort"), [this, step] {
-        PostIfEditing(m_data.Locations);
+        m_data.Locations.PostIfEditing();
         if (m_data.Locations.Eof() || m_data.Locations.IsNull(SortIndex))
             return;
         const int a = m_data.Locations.AsInteger(SortIndex);
@@ -1311,7 +1303,7 @@ void TplgSystemSettings::MoveLocation(int step)
 bool TplgSystemSettings::DeleteLiturgies(const QString &locationId)
 {
     return Guarded(QStringLiteral("DeleteLiturgies"), [this, &locationId] {
-        PostIfEditing(m_data.LiturgyTemplates);
+        m_data.LiturgyTemplates.PostIfEditing();
         DeleteRowsWhere(m_data.LiturgyTemplates, QStringLiteral("F_LocationID"), locationId);
     });
 }
@@ -1323,7 +1315,7 @@ void TplgSystemSettings::RefreshLiturgyTabData()
         const QSignalBlocker block(m_lvLiturgies);
         m_lvLiturgies->clear();
         TDACDSDataTable &liturgies = m_data.LiturgyTemplates;
-        PostIfEditing(liturgies);
+        liturgies.PostIfEditing();
         liturgies.Sort(LiturgyIndex);
         for (liturgies.First(); !liturgies.Eof(); liturgies.Next()) {
             auto *item = new QListWidgetItem(liturgies.AsString(QStringLiteral("LiturgyTemplateName")), m_lvLiturgies);
@@ -1346,7 +1338,7 @@ void TplgSystemSettings::SelectLiturgy(int index)
         QListWidgetItem *item = m_lvLiturgies->item(index);
         if (!item)
             return;
-        PostIfEditing(m_data.LiturgyTemplates);
+        m_data.LiturgyTemplates.PostIfEditing();
         m_data.LiturgyTemplates.Locate(kLiturgyKey, item->data(kIdRole));
         m_liturgyFields->Load();
         m_edLiturgyName->setFocus();
@@ -1357,7 +1349,7 @@ void TplgSystemSettings::InsertLiturgy()
 {
     Guarded(QStringLiteral("InsertLiturgy"), [this] {
         TDACDSDataTable &liturgies = m_data.LiturgyTemplates;
-        PostIfEditing(liturgies);
+        liturgies.PostIfEditing();
         liturgies.Insert();
         liturgies.SetValue(QStringLiteral("LiturgyTemplateName"), Text(2003));
         if (m_data.Locations.GetActive() && !m_data.Locations.Eof())
@@ -1378,7 +1370,7 @@ void TplgSystemSettings::MoveLiturgy(int step)
         const int to = from + step;
         if (from < 0 || to < 0 || to >= m_lvLiturgies->count())
             return;
-        PostIfEditing(m_data.LiturgyTemplates);
+        m_data.LiturgyTemplates.PostIfEditing();
         {
             const QSignalBlocker block(m_lvLiturgies);
             m_lvLiturgies->insertItem(to, m_lvLiturgies->takeItem(from));
@@ -1398,7 +1390,7 @@ void TplgSystemSettings::MoveLiturgy(int step)
 void TplgSystemSettings::InsertMinistryFunction()
 {
     Guarded(QStringLiteral("InsertMinistryFunction"), [this] {
-        PostIfEditing(m_data.MinistryFunctions);
+        m_data.MinistryFunctions.PostIfEditing();
         m_data.MinistryFunctions.Insert();
         m_data.MinistryFunctions.SetValue(QStringLiteral("MinistryFunctionName"), Text(4005));
         m_data.MinistryFunctions.Post();
@@ -1410,7 +1402,7 @@ void TplgSystemSettings::InsertMinistryFunction()
 void TplgSystemSettings::MoveFunction(int step)
 {
     Guarded(QStringLiteral("SwapSort"), [this, step] {
-        PostIfEditing(m_data.MinistryFunctions);
+        m_data.MinistryFunctions.PostIfEditing();
         if (m_data.MinistryFunctions.Eof() || m_data.MinistryFunctions.IsNull(SortIndex))
             return;
         const int a = m_data.MinistryFunctions.AsInteger(SortIndex);
@@ -1424,7 +1416,7 @@ void TplgSystemSettings::DeleteMinistryFunction()
 {
     Guarded(QStringLiteral("DeleteMinistryFunction"), [this] {
         TDACDSDataTable &functions = m_data.MinistryFunctions;
-        PostIfEditing(functions);
+        functions.PostIfEditing();
         const QString id = functions.AsString(kFunctionKey);
         if (id.isEmpty() || !Confirm(2009, 2010))
             return;
@@ -1433,8 +1425,8 @@ void TplgSystemSettings::DeleteMinistryFunction()
         // function row itself is deleted here. Pending changes of the three tables go first.
         TDACDSDataTable &templates = m_data.MinistryTemplates;
         TDACDSDataTable &links = m_data.LnkMinistryTemplateToMinistryFunction;
-        PostIfEditing(templates);
-        PostIfEditing(links);
+        templates.PostIfEditing();
+        links.PostIfEditing();
         for (TDACDSDataTable *table : {&functions, &templates, &links})
             if (table->HasChanges())
                 table->ApplyUpdates();
@@ -1471,7 +1463,7 @@ void TplgSystemSettings::RefreshTemplateTabData()
     // stored ones he chose to load.
     Guarded(QStringLiteral("RefreshTemplateTabData"), [this] {
         TDACDSDataTable &templates = m_data.MinistryTemplates;
-        PostIfEditing(templates);
+        templates.PostIfEditing();
         if (templates.HasChanges())
             templates.ApplyUpdates();
     });
@@ -1532,7 +1524,7 @@ void TplgSystemSettings::InsertTemplate()
 {
     Guarded(QStringLiteral("InsertTemplate"), [this] {
         TDACDSDataTable &templates = m_data.MinistryTemplates;
-        PostIfEditing(templates);
+        templates.PostIfEditing();
         templates.Insert();
         templates.SetValue(QStringLiteral("MinistryTemplateName"), Text(2006));
         templates.Post();
@@ -1552,7 +1544,7 @@ void TplgSystemSettings::RenameTemplate(QTreeWidgetItem *node, const QString &te
 {
     Guarded(QStringLiteral("UpdateTemplateCaption"), [this, node, &text] {
         TDACDSDataTable &templates = m_data.MinistryTemplates;
-        PostIfEditing(templates);
+        templates.PostIfEditing();
         if (!templates.Locate(kTemplateKey, node->data(0, kIdRole)))
             return;
         // An empty name is refused: the template keeps, and shows, the name it has.
@@ -1623,13 +1615,13 @@ void TplgSystemSettings::RemoveMinistryTemplate()
             return;
         const QString id = node->data(0, kIdRole).toString();
         TDACDSDataTable &templates = m_data.MinistryTemplates;
-        PostIfEditing(templates);
+        templates.PostIfEditing();
         if (!templates.Locate(kTemplateKey, id))
             return;
         // Saved at once, links before their template: the database drops a template's links
         // with it, and a later deletion of a link already gone would be refused.
         TDACDSDataTable &links = m_data.LnkMinistryTemplateToMinistryFunction;
-        PostIfEditing(links);
+        links.PostIfEditing();
         for (TDACDSDataTable *table : {&templates, &links})
             if (table->HasChanges())
                 table->ApplyUpdates();
@@ -1655,7 +1647,7 @@ void TplgSystemSettings::MoveTemplate(int step)
         if (!neighbour)
             return;
         TDACDSDataTable &templates = m_data.MinistryTemplates;
-        PostIfEditing(templates);
+        templates.PostIfEditing();
         if (!templates.Locate(kTemplateKey, neighbour->data(0, kIdRole)))
             return;
         const int b = templates.AsInteger(SortIndex);
@@ -1711,7 +1703,7 @@ bool TplgSystemSettings::IsCurrentUser(const QString &userId) const
 void TplgSystemSettings::InserNewUser()
 {
     Guarded(QStringLiteral("InserNewUser"), [this] {
-        PostIfEditing(m_data.Users);
+        m_data.Users.PostIfEditing();
         m_data.Users.Insert();
         m_data.Users.SetValue(QStringLiteral("LogonUsername"), Text(5241));
         m_userFields->Load();
@@ -1764,7 +1756,7 @@ void TplgSystemSettings::DeleteSelectedUser()
 {
     Guarded(QStringLiteral("DeleteSelectedUser"), [this] {
         TDACDSDataTable &users = m_data.Users;
-        PostIfEditing(users);
+        users.PostIfEditing();
         const QString id = users.AsString(kUserKey);
         if (id.isEmpty() || IsCurrentUser(id))
             return;

@@ -176,7 +176,7 @@ private:
     QTreeWidgetItem *SelectedTemplateNode() const;
     QString FunctionName(const QString &functionId);
     QString Text(int number) const;
-    // Runs the step; a failure is logged at the location and answered with false.
+    // The plug-ins' handler guard, which also tells a save another planner's change refused.
     bool Guarded(const QString &location, const std::function<void()> &step);
 
     TRvSettingsController &m_controller;

@@ -8,11 +8,6 @@ namespace SettingsRules {
 
 namespace {
 
-const QString kLinkKey = QStringLiteral("PK_LinkID");
-const QString kLinkTemplate = QStringLiteral("F_MinistryTemplateID");
-const QString kLinkFunction = QStringLiteral("F_MinistryFunctionID");
-const QString kLinkCount = QStringLiteral("MinistryFunctionCount");
-
 bool SameText(const QVariant &value, const QString &text)
 {
     return value.toString().compare(text, Qt::CaseInsensitive) == 0;
@@ -102,57 +97,6 @@ int DeleteRowsWhere(TDACDSDataTable &table, const QString &field, const QString 
     if (table.GetRecordCount() > 0)
         table.First();
     return deleted;
-}
-
-TTemplateLink AddFunctionToTemplate(TDACDSDataTable &links, const QString &templateId, const QString &functionId)
-{
-    links.ClearFilter();
-    bool found = false;
-    for (links.First(); !links.Eof(); links.Next())
-        if (SameText(links.Value(kLinkTemplate), templateId) && SameText(links.Value(kLinkFunction), functionId)) {
-            found = true;
-            break;
-        }
-    TTemplateLink link;
-    if (found) {
-        links.Edit();
-        links.SetValue(kLinkCount, links.AsInteger(kLinkCount) + 1);
-        links.Post();
-    } else {
-        links.Insert();
-        links.SetValue(kLinkFunction, functionId);
-        links.SetValue(kLinkTemplate, templateId);
-        links.SetValue(kLinkCount, 1);
-        links.Post();
-        link.Inserted = true;
-    }
-    link.LinkID = links.AsString(kLinkKey);
-    link.Count = links.AsInteger(kLinkCount);
-    return link;
-}
-
-std::optional<TTemplateLink> RemoveFunctionFromTemplate(TDACDSDataTable &links, const QString &linkId)
-{
-    links.ClearFilter();
-    if (!links.Locate(kLinkKey, linkId))
-        return std::nullopt;
-    TTemplateLink link;
-    const int count = links.AsInteger(kLinkCount);
-    if (count > 1) {
-        links.Edit();
-        links.SetValue(kLinkCount, count - 1);
-        links.Post();
-        link.LinkID = linkId;
-        link.Count = count - 1;
-    } else {
-        links.Delete();
-    }
-    return link;
-}
-
-QString LinkNodeText(const QString &functionName, int count)
-{
-    return QStringLiteral("%1 (%2)").arg(functionName).arg(count);
 }
 
 QList<TDuration> DurationList(const QString &minutesText, const QString &hoursText, const QLocale &locale)

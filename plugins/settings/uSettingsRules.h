@@ -5,6 +5,8 @@
 // on the current rows of client tables and raise what the tables raise; callers log.
 #pragma once
 
+#include "ui/uTemplateLinks.h"
+
 #include <QColor>
 #include <QList>
 #include <QLocale>
@@ -37,21 +39,11 @@ void SaveListIndex(TDACDSDataTable &table, const QString &keyField, const QStrin
 // Deletes every row whose field equals the value; the cursor goes to the first row left.
 int DeleteRowsWhere(TDACDSDataTable &table, const QString &field, const QString &value);
 
-// The link of a function in a template after one more or one less of it.
-struct TTemplateLink
-{
-    QString LinkID;   // empty when the link row was deleted
-    int Count = 0;
-    bool Inserted = false;
-};
-// One more of the function in the template: the count of its link row goes up, or a new link
-// row with the count 1 is made. The link row stays current.
-TTemplateLink AddFunctionToTemplate(TDACDSDataTable &links, const QString &templateId, const QString &functionId);
-// One less: above 1 the count goes down, else the link row is deleted. nullopt when no link
-// row has the id.
-std::optional<TTemplateLink> RemoveFunctionFromTemplate(TDACDSDataTable &links, const QString &linkId);
-// "Lector (2)".
-QString LinkNodeText(const QString &functionName, int count);
+// The set-up wizard edits the same links by the same rule.
+using TemplateLinks::AddFunctionToTemplate;
+using TemplateLinks::LinkNodeText;
+using TemplateLinks::RemoveFunctionFromTemplate;
+using TemplateLinks::TTemplateLink;
 
 // One choice of the standard duration.
 struct TDuration

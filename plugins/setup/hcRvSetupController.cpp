@@ -46,10 +46,10 @@ QString TRvSetupController::Text(int number, bool emptyIfMissing) const
     return text;
 }
 
-void TRvSetupController::WriteLog(quint8 level, const QString &message, const QString &location)
+void TRvSetupController::WriteLog(quint8 level, const QorLogLocation &location, const QString &message) const
 {
     if (auto log = host_cast<IHostLog>(Host()))
-        log->WriteLog(level, LogModule, location, message);
+        log->WriteLog(level, LogModule, location.Text, message);
 }
 
 void TRvSetupController::OnCreate()
@@ -74,8 +74,3 @@ void TRvSetupController::OnDestroy()
     m_data.reset();
 }
 
-void LogSetupFailure(const QString &location, const std::exception &e)
-{
-    if (TRvSetupController *controller = RvSetup())
-        controller->WriteLog(QorLogLevel::Severe, QString::fromUtf8(e.what()), location);
-}

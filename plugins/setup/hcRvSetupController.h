@@ -31,7 +31,7 @@ public:
     void GetText(int number, bool emptyIfMissing, QString &text) const;
     // The text, or the number in decimal (empty when asked) while no module is loaded.
     QString Text(int number, bool emptyIfMissing = false) const;
-    void WriteLog(quint8 level, const QString &message, const QString &location);
+    void WriteLog(quint8 level, const QorLogLocation &location, const QString &message) const;
 
     // For tests that drive the module's units without loading the library.
     void AttachHost(Quorva::IHYHost *host) { SetHost(host); }
@@ -48,5 +48,3 @@ private:
 
 inline TRvSetupController *RvSetup() { return TRvSetupController::Instance(); }
 
-// Every handler of the wizard ends its failure here: the host log at level 2 under "RvSetup".
-void LogSetupFailure(const QString &location, const std::exception &e);

@@ -1,18 +1,18 @@
 #include "plugins/setup/uDASetup.h"
 
 #include "Quorva_Data_Service_Intf.h"
-#include "contract/TDAProxyDataAdapter.h"
 #include "dataaccess/DAException.h"
 #include "foundation/uCommon.h"
 
 #include <QDateTime>
-#include <QUuid>
 
 namespace {
 
+const QString kNotConnected = QStringLiteral("The set-up module is not connected to a server");
+
 void Created(TDACDSDataTable &t, const QString &keyField)
 {
-    t.SetValue(keyField, TDASetup::NewKey());
+    t.SetValue(keyField, NewKey());
     t.SetValue(QStringLiteral("F_CreatedUserID"), EmptyGUID);
     t.SetValue(QStringLiteral("CreatedDateTime"), QDateTime::currentDateTime());
 }
@@ -23,38 +23,12 @@ void Modified(TDACDSDataTable &t)
     t.SetValue(QStringLiteral("ModifiedDateTime"), QDateTime::currentDateTime());
 }
 
-void PostPending(TDACDSDataTable &t)
-{
-    if (t.GetState() == TDATableState::dsEdit || t.GetState() == TDATableState::dsInsert)
-        t.Post();
-}
-
 } // namespace
 
-void TSetupServiceAdapter::SetService(std::shared_ptr<IDataAbstractService> service)
-{
-    m_adapter = service ? std::make_unique<TDAProxyDataAdapter>(std::move(service)) : nullptr;
-}
-
-TDARemoteDataAdapter &TSetupServiceAdapter::Adapter()
-{
-    if (!m_adapter)
-        throw EDAException(QStringLiteral("The set-up module is not connected to a server"));
-    return *m_adapter;
-}
-
-QByteArray TSetupServiceAdapter::GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo)
-{
-    return Adapter().GetData(tableNames, requestInfo);
-}
-
-QByteArray TSetupServiceAdapter::UpdateData(const QByteArray &delta)
-{
-    return Adapter().UpdateData(delta);
-}
-
 TDASetup::TDASetup()
-    : Locations(QStringLiteral("Locations"), &m_resources)
+    : m_resources(kNotConnected)
+    , m_settings(kNotConnected)
+    , Locations(QStringLiteral("Locations"), &m_resources)
     , LiturgyTemplates(QStringLiteral("LiturgyTemplates"), &m_resources)
     , LnkMinistryTemplateToMinistryFunction(QStringLiteral("LnkMinistryTemplateToMinistryFunction"), &m_resources)
     , MinistryFunctions(QStringLiteral("MinistryFunctions"), &m_resources)
@@ -89,16 +63,11 @@ void TDASetup::Disconnect()
     m_settings.SetService(nullptr);
 }
 
-QString TDASetup::NewKey()
-{
-    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
-}
-
 void TDASetup::PostContent()
 {
     for (TDACDSDataTable *t : {&Locations, &LiturgyTemplates, &MinistryFunctions, &MinistryTemplates, &LnkMinistryTemplateToMinistryFunction})
         if (t->GetActive())
-            PostPending(*t);
+            t->PostIfEditing();
 }
 
 void TDASetup::ApplyContent()
@@ -116,7 +85,7 @@ QString TDASetup::PutAccount(const QString &userName, const QString &password, b
 {
     if (!DAUsers.GetActive())
         DAUsers.Open();
-    PostPending(DAUsers);
+    DAUsers.PostIfEditing();
     // The row of an earlier Finish that did not reach the server is the one to change.
     const bool pending = DAUsers.HasChanges() && DAUsers.GetRecordCount() > 0;
     if (pending) {

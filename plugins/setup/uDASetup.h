@@ -8,34 +8,20 @@
 #pragma once
 
 #include "dataaccess/TDACDSDataTable.h"
-#include "dataaccess/TDARemoteDataAdapter.h"
+#include "contract/TDAServiceAdapter.h"
 
 #include <QString>
 
 #include <memory>
 
-class IDataAbstractService;
 class TROMessage;
 class TROTransportChannel;
-
-// A table's way to one service whose proxy comes and goes with the host's connection.
-class TSetupServiceAdapter : public TDARemoteDataAdapter
-{
-public:
-    void SetService(std::shared_ptr<IDataAbstractService> service);
-    QByteArray GetData(const QStringList &tableNames, const QList<TableRequestInfoV5> &requestInfo) override;
-    QByteArray UpdateData(const QByteArray &delta) override;
-
-private:
-    TDARemoteDataAdapter &Adapter();
-    std::unique_ptr<TDARemoteDataAdapter> m_adapter;
-};
 
 class TDASetup
 {
     // Before the tables, which keep pointers to them.
-    TSetupServiceAdapter m_resources;
-    TSetupServiceAdapter m_settings;
+    TDAServiceAdapter m_resources;
+    TDAServiceAdapter m_settings;
 
 public:
     // The level of the first, administrating account.
@@ -49,8 +35,6 @@ public:
     void Connect(std::shared_ptr<TROMessage> message, std::shared_ptr<TROTransportChannel> channel);
     void Disconnect();
 
-    // A new key: a GUID text in braces.
-    static QString NewKey();
 
     TDACDSDataTable Locations;
     TDACDSDataTable LiturgyTemplates;

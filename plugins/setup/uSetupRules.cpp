@@ -56,11 +56,6 @@ QString LiturgyNodeText(const QString &liturgyName, const QString &locationName)
     return liturgyName + QStringLiteral(" (") + locationName + QLatin1Char(')');
 }
 
-QString LinkNodeText(const QString &functionName, int count)
-{
-    return functionName + QStringLiteral(" (") + QString::number(count) + QLatin1Char(')');
-}
-
 QString NewLocationName(const QString &prefix, int listItems)
 {
     return prefix + QString::number(listItems + 1);

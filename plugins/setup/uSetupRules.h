@@ -3,6 +3,8 @@
 // data items of the module's language file.
 #pragma once
 
+#include "ui/uTemplateLinks.h"
+
 #include <QImage>
 #include <QRegularExpression>
 #include <QString>
@@ -36,7 +38,7 @@ const QRegularExpression &PasswordMask();
 
 // "Name (Location)" for the liturgy tree; "Function (count)" for a link node.
 QString LiturgyNodeText(const QString &liturgyName, const QString &locationName);
-QString LinkNodeText(const QString &functionName, int count);
+using TemplateLinks::LinkNodeText;
 // The prefix immediately followed by the number of list items plus 1.
 QString NewLocationName(const QString &prefix, int listItems);
 

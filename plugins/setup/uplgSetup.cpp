@@ -55,20 +55,9 @@ const QString kLinkTemplate = QStringLiteral("F_MinistryTemplateID");
 const QString kLinkFunction = QStringLiteral("F_MinistryFunctionID");
 const QString kLinkCount = QStringLiteral("MinistryFunctionCount");
 
-bool Editing(const TDACDSDataTable &t)
-{
-    return t.GetState() == TDATableState::dsEdit || t.GetState() == TDATableState::dsInsert;
-}
-
-void PostPending(TDACDSDataTable &t)
-{
-    if (Editing(t))
-        t.Post();
-}
-
 void EditCurrent(TDACDSDataTable &t)
 {
-    if (!Editing(t))
+    if (!t.IsEditing())
         t.Edit();
 }
 
@@ -354,7 +343,7 @@ void TplgInitialSetup::BuildPages()
                 EditCurrent(t);
                 t.SetValue(QStringLiteral("LiturgyTemplateComments"), m_memLiturgyComments->toPlainText());
             } catch (const std::exception &e) {
-                LogSetupFailure(QStringLiteral("LiturgyTemplateComments"), e);
+                QorLogFailure(RvSetup(), QStringLiteral("LiturgyTemplateComments"), e);
             }
         });
         connect(m_btnAddLiturgy, &QPushButton::clicked, this, [this] { acAddLiturgyExecute(); });
@@ -387,7 +376,7 @@ void TplgInitialSetup::BuildPages()
             try {
                 AddFunctionToTemplate(target, function);
             } catch (const std::exception &e) {
-                LogSetupFailure(QStringLiteral("tvMinistriesDragDrop"), e);
+                QorLogFailure(RvSetup(), QStringLiteral("tvMinistriesDragDrop"), e);
             }
             UpdateActions();
         };
@@ -430,7 +419,7 @@ void TplgInitialSetup::BuildPages()
                 try {
                     RemoveMinistryFunction(item);
                 } catch (const std::exception &e) {
-                    LogSetupFailure(QStringLiteral("RemoveMinistryFunction"), e);
+                    QorLogFailure(RvSetup(), QStringLiteral("RemoveMinistryFunction"), e);
                 }
                 UpdateActions();
             }
@@ -439,7 +428,7 @@ void TplgInitialSetup::BuildPages()
             try {
                 AddFunctionToTemplate(m_tvTemplates->currentItem(), item);
             } catch (const std::exception &e) {
-                LogSetupFailure(QStringLiteral("tvFunctionsDblClick"), e);
+                QorLogFailure(RvSetup(), QStringLiteral("tvFunctionsDblClick"), e);
             }
             UpdateActions();
         });
@@ -511,7 +500,7 @@ void TplgInitialSetup::Prepare()
             acAddLocationExecute();
         doStep();
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("InitializeSetupForm"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("InitializeSetupForm"), e);
     }
 }
 
@@ -607,7 +596,7 @@ bool TplgInitialSetup::NamesGiven()
     try {
         TDASetup &setup = Data();
         if (m_step == 2) {
-            PostPending(setup.Locations);
+            setup.Locations.PostIfEditing();
             const QString unnamed = FirstUnnamedKey(setup.Locations, kLocationID, kLocationName);
             if (unnamed.isEmpty())
                 return true;
@@ -620,7 +609,7 @@ bool TplgInitialSetup::NamesGiven()
             return false;
         }
         if (m_step == 3) {
-            PostPending(setup.LiturgyTemplates);
+            setup.LiturgyTemplates.PostIfEditing();
             const QString unnamed = FirstUnnamedKey(setup.LiturgyTemplates, kLiturgyID, kLiturgyName);
             if (unnamed.isEmpty())
                 return true;
@@ -632,7 +621,7 @@ bool TplgInitialSetup::NamesGiven()
             return false;
         }
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("acNextExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acNextExecute"), e);
         return false;
     }
     return true;
@@ -687,7 +676,7 @@ void TplgInitialSetup::doStep()
             break;
         }
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("doStep"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("doStep"), e);
     }
     UpdateActions();
     QApplication::restoreOverrideCursor();
@@ -705,7 +694,7 @@ void TplgInitialSetup::FillLocationList()
 {
     try {
         TDACDSDataTable &t = Data().Locations;
-        PostPending(t);
+        t.PostIfEditing();
         // After a removal the cursor may stand past the last row: then the first is current.
         const QString current = t.Eof() ? QString() : t.AsString(kLocationID);
         m_filling = true;
@@ -725,7 +714,7 @@ void TplgInitialSetup::FillLocationList()
         m_filling = false;
     } catch (const std::exception &e) {
         m_filling = false;
-        LogSetupFailure(QStringLiteral("HYVisualPluginShow"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("HYVisualPluginShow"), e);
     }
     UpdateActions();
 }
@@ -746,7 +735,7 @@ void TplgInitialSetup::LocationListClick()
         t.Locate(kLocationID, m_lstLocations->currentItem()->data(kIdRole));
         ShowLocation();
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("lbLocationsClick"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("lbLocationsClick"), e);
     }
     UpdateActions();
 }
@@ -775,7 +764,7 @@ void TplgInitialSetup::LocationEdited(const QString &field, const QString &value
         EditCurrent(t);
         t.SetValue(field, value);
     } catch (const std::exception &e) {
-        LogSetupFailure(field, e);
+        QorLogFailure(RvSetup(), field, e);
     }
 }
 
@@ -783,7 +772,7 @@ void TplgInitialSetup::acAddLocationExecute()
 {
     try {
         TDACDSDataTable &t = Data().Locations;
-        PostPending(t);
+        t.PostIfEditing();
         t.Insert();
         t.SetValue(kLocationName, NewLocationName(Text(1506), m_lstLocations->count()));
         t.Post();
@@ -791,7 +780,7 @@ void TplgInitialSetup::acAddLocationExecute()
         ShowLocation();
         FocusName(m_edLocationName);
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("acAddLocationExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acAddLocationExecute"), e);
     }
     UpdateActions();
 }
@@ -806,7 +795,7 @@ void TplgInitialSetup::acRemoveLocationExecute()
                          QMessageBox::No) != QMessageBox::Yes)
             return;
         TDACDSDataTable &t = Data().Locations;
-        if (Editing(t))
+        if (t.IsEditing())
             t.Cancel();
         const QString id = item->data(kIdRole).toString();
         RemoveLiturgyFromLocation(id);
@@ -818,7 +807,7 @@ void TplgInitialSetup::acRemoveLocationExecute()
         else
             LocationListClick();
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("acRemoveLocationExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acRemoveLocationExecute"), e);
     }
     UpdateActions();
 }
@@ -827,13 +816,13 @@ void TplgInitialSetup::RemoveLiturgyFromLocation(const QString &locationId)
 {
     try {
         TDACDSDataTable &t = Data().LiturgyTemplates;
-        PostPending(t);
+        t.PostIfEditing();
         FilterOn(t, QStringLiteral("F_LocationID"), locationId);
         DeleteShown(t);
         t.ClearFilter();
     } catch (const std::exception &e) {
         Data().LiturgyTemplates.ClearFilter();
-        LogSetupFailure(QStringLiteral("RemoveLiturgyFromLocation"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("RemoveLiturgyFromLocation"), e);
     }
 }
 
@@ -851,7 +840,7 @@ void TplgInitialSetup::PrepareLiturgyTab()
     m_filling = true;
     try {
         TDASetup &setup = Data();
-        PostPending(setup.LiturgyTemplates);
+        setup.LiturgyTemplates.PostIfEditing();
         FillLocationBox();
         m_tvLiturgies->clear();
         for (const auto &[locationId, locationName] : Rows(setup.Locations, kLocationID, kLocationName)) {
@@ -865,7 +854,7 @@ void TplgInitialSetup::PrepareLiturgyTab()
         setup.LiturgyTemplates.ClearFilter();
     } catch (const std::exception &e) {
         Data().LiturgyTemplates.ClearFilter();
-        LogSetupFailure(QStringLiteral("PrepareLiturgyTab"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("PrepareLiturgyTab"), e);
     }
     m_filling = false;
 }
@@ -874,7 +863,7 @@ void TplgInitialSetup::LiturgySelected()
 {
     try {
         TDACDSDataTable &t = Data().LiturgyTemplates;
-        PostPending(t);
+        t.PostIfEditing();
         QTreeWidgetItem *node = m_tvLiturgies->currentItem();
         if (!node || !t.Locate(kLiturgyID, node->data(0, kIdRole)))
             return;
@@ -885,7 +874,7 @@ void TplgInitialSetup::LiturgySelected()
         m_filling = false;
     } catch (const std::exception &e) {
         m_filling = false;
-        LogSetupFailure(QStringLiteral("tvLiturgiesChange"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("tvLiturgiesChange"), e);
     }
 }
 
@@ -906,7 +895,7 @@ void TplgInitialSetup::LiturgyEdited()
         }
         node->setText(0, LiturgyNodeText(m_edLiturgyName->text(), m_cbLocation->currentText()));
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("edLiturgyNameChange"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("edLiturgyNameChange"), e);
     }
 }
 
@@ -914,8 +903,8 @@ void TplgInitialSetup::acAddLiturgyExecute()
 {
     try {
         TDASetup &setup = Data();
-        PostPending(setup.Locations);
-        PostPending(setup.LiturgyTemplates);
+        setup.Locations.PostIfEditing();
+        setup.LiturgyTemplates.PostIfEditing();
         // A liturgy belongs to the current location, else to the first there is.
         if (setup.Locations.Eof())
             setup.Locations.First();
@@ -947,7 +936,7 @@ void TplgInitialSetup::acAddLiturgyExecute()
     } catch (const std::exception &e) {
         m_addingLiturgy = false;
         m_filling = false;
-        LogSetupFailure(QStringLiteral("acAddLiturgyExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acAddLiturgyExecute"), e);
     }
     UpdateActions();
 }
@@ -962,13 +951,13 @@ void TplgInitialSetup::acRemoveLiturgyExecute()
                          QMessageBox::No) != QMessageBox::Yes)
             return;
         TDACDSDataTable &t = Data().LiturgyTemplates;
-        PostPending(t);
+        t.PostIfEditing();
         if (t.Locate(kLiturgyID, node->data(0, kIdRole)))
             t.Delete();
         delete node;
         LiturgySelected();
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("acRemoveLiturgyExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acRemoveLiturgyExecute"), e);
     }
     UpdateActions();
 }
@@ -1010,8 +999,8 @@ void TplgInitialSetup::PrepareMinistryTab()
         m_tvTemplates->clear();
         if (!setup.MinistryTemplates.GetActive())
             setup.MinistryTemplates.Open();
-        PostPending(setup.MinistryTemplates);
-        PostPending(setup.LnkMinistryTemplateToMinistryFunction);
+        setup.MinistryTemplates.PostIfEditing();
+        setup.LnkMinistryTemplateToMinistryFunction.PostIfEditing();
         TDACDSDataTable &links = setup.LnkMinistryTemplateToMinistryFunction;
         for (const auto &[templateId, templateName] : Rows(setup.MinistryTemplates, kTemplateID, kTemplateName)) {
             auto *node = new QTreeWidgetItem(m_tvTemplates, {templateName});
@@ -1036,7 +1025,7 @@ void TplgInitialSetup::PrepareMinistryTab()
         links.ClearFilter();
     } catch (const std::exception &e) {
         setup.LnkMinistryTemplateToMinistryFunction.ClearFilter();
-        LogSetupFailure(QStringLiteral("PrepareMinistryTab"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("PrepareMinistryTab"), e);
     }
     m_filling = false;
 }
@@ -1045,7 +1034,7 @@ void TplgInitialSetup::acAddTemplateExecute()
 {
     try {
         TDACDSDataTable &t = Data().MinistryTemplates;
-        PostPending(t);
+        t.PostIfEditing();
         t.Insert();
         t.SetValue(kTemplateName, Text(1510, true));
         const QString id = t.AsString(kTemplateID);
@@ -1060,7 +1049,7 @@ void TplgInitialSetup::acAddTemplateExecute()
         m_tvTemplates->editItem(node);
     } catch (const std::exception &e) {
         m_filling = false;
-        LogSetupFailure(QStringLiteral("acAddTemplateExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acAddTemplateExecute"), e);
     }
     UpdateActions();
 }
@@ -1071,7 +1060,7 @@ void TplgInitialSetup::TemplateItemChanged(QTreeWidgetItem *item)
         return;
     try {
         TDACDSDataTable &t = Data().MinistryTemplates; // UpdateTemplateCaption
-        PostPending(t);
+        t.PostIfEditing();
         if (!t.Locate(kTemplateID, item->data(0, kIdRole)))
             return;
         // An empty name is refused: the template keeps, and shows, the name it has.
@@ -1087,7 +1076,7 @@ void TplgInitialSetup::TemplateItemChanged(QTreeWidgetItem *item)
         t.Post();
     } catch (const std::exception &e) {
         m_filling = false;
-        LogSetupFailure(QStringLiteral("UpdateTemplateCaption"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("UpdateTemplateCaption"), e);
     }
 }
 
@@ -1103,17 +1092,17 @@ void TplgInitialSetup::acRemoveTemplateExecute()
         TDASetup &setup = Data();
         const QString id = node->data(0, kIdRole).toString();
         TDACDSDataTable &links = setup.LnkMinistryTemplateToMinistryFunction;
-        PostPending(links);
+        links.PostIfEditing();
         FilterOn(links, kLinkTemplate, id);
         DeleteShown(links);
         links.ClearFilter();
-        PostPending(setup.MinistryTemplates);
+        setup.MinistryTemplates.PostIfEditing();
         if (setup.MinistryTemplates.Locate(kTemplateID, id))
             setup.MinistryTemplates.Delete();
         delete node;
     } catch (const std::exception &e) {
         Data().LnkMinistryTemplateToMinistryFunction.ClearFilter();
-        LogSetupFailure(QStringLiteral("acRemoveTemplateExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acRemoveTemplateExecute"), e);
     }
     UpdateActions();
 }
@@ -1124,43 +1113,23 @@ void TplgInitialSetup::AddFunctionToTemplate(QTreeWidgetItem *templateNode, QTre
     if (!templateNode || !functionNode)
         return;
     TDACDSDataTable &links = Data().LnkMinistryTemplateToMinistryFunction;
-    PostPending(links);
-    links.ClearFilter();
-    const QString templateId = templateNode->data(0, kIdRole).toString();
+    links.PostIfEditing();
     const QString functionId = functionNode->data(0, kIdRole).toString();
-    const int templateField = links.FieldIndex(kLinkTemplate);
-    const int functionField = links.FieldIndex(kLinkFunction);
-    int found = -1;
-    for (int i = 0; i < links.GetRecordCount() && found < 0; ++i)
-        if (links.ValueAt(i, templateField).toString() == templateId && links.ValueAt(i, functionField).toString() == functionId)
-            found = i;
-    if (found >= 0) {
-        links.SetRecNo(found);
-        links.Edit();
-        links.SetValue(kLinkCount, links.AsInteger(kLinkCount) + 1);
-        links.Post();
-    } else {
-        links.Insert();
-        links.SetValue(kLinkFunction, functionId);
-        links.SetValue(kLinkTemplate, templateId);
-        links.SetValue(kLinkCount, 1);
-        const QString linkId = links.AsString(kLinkID);
-        links.Post();
-        links.Locate(kLinkID, linkId);
+    const TemplateLinks::TTemplateLink link =
+        TemplateLinks::AddFunctionToTemplate(links, templateNode->data(0, kIdRole).toString(), functionId);
+    if (link.Inserted) {
         auto *child = new QTreeWidgetItem(templateNode, {LinkNodeText(functionNode->text(0), 1)});
-        child->setData(0, kIdRole, linkId);
+        child->setData(0, kIdRole, link.LinkID);
         child->setData(0, kSecondRole, functionId);
         child->setData(0, kCountRole, 1);
         templateNode->setExpanded(true);
         m_tvTemplates->setCurrentItem(child);
     }
-    const QString linkId = links.AsString(kLinkID);
-    const int count = links.AsInteger(kLinkCount);
     for (int i = 0; i < templateNode->childCount(); ++i) {
         QTreeWidgetItem *child = templateNode->child(i);
-        if (child->data(0, kIdRole).toString() == linkId) {
-            child->setData(0, kCountRole, count);
-            child->setText(0, LinkNodeText(functionNode->text(0), count));
+        if (child->data(0, kIdRole).toString() == link.LinkID) {
+            child->setData(0, kCountRole, link.Count);
+            child->setText(0, LinkNodeText(functionNode->text(0), link.Count));
             m_tvTemplates->setCurrentItem(child);
         }
     }
@@ -1171,7 +1140,7 @@ void TplgInitialSetup::acAddFunctionToTemplateExecute()
     try {
         AddFunctionToTemplate(m_tvTemplates->currentItem(), m_tvFunctions->currentItem());
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("tvFunctionsDblClick"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("tvFunctionsDblClick"), e);
     }
     UpdateActions();
 }
@@ -1181,21 +1150,17 @@ void TplgInitialSetup::RemoveMinistryFunction(QTreeWidgetItem *linkNode)
     if (!linkNode || !linkNode->parent())
         return;
     TDACDSDataTable &links = Data().LnkMinistryTemplateToMinistryFunction;
-    PostPending(links);
-    links.ClearFilter();
-    if (!links.Locate(kLinkID, linkNode->data(0, kIdRole)))
+    links.PostIfEditing();
+    const std::optional<TemplateLinks::TTemplateLink> link =
+        TemplateLinks::RemoveFunctionFromTemplate(links, linkNode->data(0, kIdRole).toString());
+    if (!link)
         return;
-    const int count = links.AsInteger(kLinkCount);
-    if (count > 1) {
-        links.Edit();
-        links.SetValue(kLinkCount, count - 1);
-        links.Post();
-        linkNode->setData(0, kCountRole, count - 1);
-        linkNode->setText(0, LinkNodeText(FunctionName(linkNode->data(0, kSecondRole).toString()), count - 1));
-    } else {
-        links.Delete();
+    if (link->LinkID.isEmpty()) {
         delete linkNode;
+        return;
     }
+    linkNode->setData(0, kCountRole, link->Count);
+    linkNode->setText(0, LinkNodeText(FunctionName(linkNode->data(0, kSecondRole).toString()), link->Count));
 }
 
 void TplgInitialSetup::acRemoveFunctionFromTemplateExecute()
@@ -1203,7 +1168,7 @@ void TplgInitialSetup::acRemoveFunctionFromTemplateExecute()
     try {
         RemoveMinistryFunction(m_tvTemplates->currentItem());
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("RemoveMinistryFunction"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("RemoveMinistryFunction"), e);
     }
     UpdateActions();
 }
@@ -1214,7 +1179,7 @@ void TplgInitialSetup::acNewFunctionExecute()
         if (QApplication::focusWidget() && m_tvFunctions->viewport()->isAncestorOf(QApplication::focusWidget()))
             return; // a name is being edited
         TDACDSDataTable &t = Data().MinistryFunctions;
-        PostPending(t);
+        t.PostIfEditing();
         t.Insert();
         t.SetValue(kFunctionName, Text(1203));
         const QString id = t.AsString(kFunctionID);
@@ -1229,7 +1194,7 @@ void TplgInitialSetup::acNewFunctionExecute()
         m_tvFunctions->editItem(node);
     } catch (const std::exception &e) {
         m_filling = false;
-        LogSetupFailure(QStringLiteral("acRemoveMinistryFunctionExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acRemoveMinistryFunctionExecute"), e);
     }
     UpdateActions();
 }
@@ -1241,7 +1206,7 @@ void TplgInitialSetup::FunctionItemChanged(QTreeWidgetItem *item)
     try {
         const QString name = item->text(0);
         TDACDSDataTable &t = Data().MinistryFunctions; // UpdateFunctionCaption
-        PostPending(t);
+        t.PostIfEditing();
         const QString id = item->data(0, kIdRole).toString();
         if (!t.Locate(kFunctionID, id))
             return;
@@ -1266,7 +1231,7 @@ void TplgInitialSetup::FunctionItemChanged(QTreeWidgetItem *item)
         m_filling = false;
     } catch (const std::exception &e) {
         m_filling = false;
-        LogSetupFailure(QStringLiteral("UpdateFunctionCaption"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("UpdateFunctionCaption"), e);
     }
 }
 
@@ -1279,8 +1244,8 @@ void TplgInitialSetup::acDeleteFunctionExecute()
         TDASetup &setup = Data();
         const QString id = node->data(0, kIdRole).toString();
         TDACDSDataTable &links = setup.LnkMinistryTemplateToMinistryFunction;
-        PostPending(links);
-        PostPending(setup.MinistryFunctions);
+        links.PostIfEditing();
+        setup.MinistryFunctions.PostIfEditing();
         links.ClearFilter();
         if (!setup.MinistryFunctions.Locate(kFunctionID, id))
             return;
@@ -1302,7 +1267,7 @@ void TplgInitialSetup::acDeleteFunctionExecute()
         delete node;
     } catch (const std::exception &e) {
         Data().LnkMinistryTemplateToMinistryFunction.ClearFilter();
-        LogSetupFailure(QStringLiteral("acRemoveMinistryFunctionExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acRemoveMinistryFunctionExecute"), e);
     }
     UpdateActions();
 }
@@ -1345,7 +1310,7 @@ void TplgInitialSetup::acFinishExecute()
             window()->close();
         return;
     } catch (const std::exception &e) {
-        LogSetupFailure(QStringLiteral("acFinishExecute"), e);
+        QorLogFailure(RvSetup(), QStringLiteral("acFinishExecute"), e);
     }
     QApplication::restoreOverrideCursor();
 }

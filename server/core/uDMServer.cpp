@@ -1,4 +1,5 @@
 #include "server/core/uDMServer.h"
+#include "server/core/uFailureReport.h"
 #include "server/core/uLogOnGate.h"
 
 #include "Quorva_Data_Service_Intf.h"
@@ -236,6 +237,7 @@ bool TDMServer::InitializeServer()
         m_httpServer->SetSessionManager(m_sessionManager.get());
         m_httpServer->SetEventRepository(m_eventRepository.get());
         m_httpServer->SetSessionCheck(MakeLogOnGate([this] { return m_connectionManager->NewConnection(m_dataType); }));
+        m_httpServer->SetFailureReport(ReportRequestFailure);
         // Events go to logged-on sessions only, and to every session while nobody can log on yet.
         m_eventRepository->SetNoUserExists([this] { return CountUsers(*m_connectionManager->NewConnection(m_dataType)) == 0; });
         m_httpServer->SetActive(true);

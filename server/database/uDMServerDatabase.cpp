@@ -6,13 +6,13 @@
 #include "foundation/QorDateTime.h"
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/SqlScript.h"
+#include "foundation/uCommon.h"
 
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QUuid>
 
 #include <stdexcept>
 #include <utility>
@@ -427,7 +427,7 @@ void TDMServerDatabase::RunStep(int version)
         Execute(QStringLiteral("CREATE TABLE IF NOT EXISTS tblHistoryStartDate (PK_ID varchar(38) NOT NULL,\tHistoryStartDate timestamp NULL)"));
         auto insert = m_connection.NewCommand(QStringLiteral(
             "INSERT INTO tblHistoryStartDate SELECT :id, :start WHERE NOT EXISTS (SELECT 1 FROM tblHistoryStartDate)"));
-        insert->ParamByName(QStringLiteral("id")).Value = QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+        insert->ParamByName(QStringLiteral("id")).Value = NewKey();
         insert->ParamByName(QStringLiteral("start")).Value = WallClock(QDate(2006, 1, 1));
         insert->Execute();
         break;

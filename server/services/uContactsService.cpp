@@ -6,6 +6,7 @@
 #include "dataaccess/TDADataStreamer.h"
 #include "foundation/LogText.h"
 #include "foundation/QuorvaLogFile.h"
+#include "foundation/uCommon.h"
 #include "server/services/ClientSqlCondition.h"
 #include "server/services/ServiceErrors.h"
 #include "server/services/ServiceText.h"
@@ -221,6 +222,7 @@ TContactsService::TContactsService(TDAConnectionManager &manager, const QString 
     : TDataServiceBase(Schema(), manager, connectionName)
 {
     TDataAbstractService &service = DataService();
+    service.SetLogSender(kSender);
     // The contact list leaves Comments to the contact dialog: an update through it never writes them.
     service.BusinessProcessor(QStringLiteral("DAContactList")).OnBeforeProcessDelta = [](TDABusinessProcessor &processor, TDADeltaChange &change) {
         if (change.ChangeType == TDAChangeType::ctUpdate)
@@ -237,9 +239,9 @@ TContactsService::TContactsService(TDAConnectionManager &manager, const QString 
     service.BusinessProcessor(QStringLiteral("DAAllRules")).OnProcessError = logError(QStringLiteral("BizAllRulesProcessError"));
     service.BusinessProcessor(QStringLiteral("DAFamilyDetails")).OnProcessError = [](TDABusinessProcessor &, TDADeltaChange &change,
                                                                                       const EDAException &error, bool &) {
-        const QString where = QStringLiteral("BizDAFamilyDetailsProcessError");
-        AddToLog(llSevere, kSender, where, ErrorMessage(error));
-        AddToLog(llSevere, kSender, where, StatementOfChange(Schema().DatasetByName(QStringLiteral("DAFamilyDetails")), change.ChangeType));
+        AddToLog(llSevere, kSender, QStringLiteral("BizDAFamilyDetailsProcessError"),
+                 ErrorMessage(error) + QLatin1Char('\t') +
+                     StatementOfChange(Schema().DatasetByName(QStringLiteral("DAFamilyDetails")), change.ChangeType));
     };
 
     service.BusinessProcessor(QStringLiteral("DAMinisterSchedule")).SetUpdateCommandName(QStringLiteral("Update_DAMinisterSchedule"));
@@ -385,7 +387,7 @@ bool TContactsService::InsertGroupedContact(const QString &AMemberID, const QStr
     IDAConnection &connection = DataService().GetConnection();
     return RunInTransaction(connection, kSender, QStringLiteral("InsertGroupedContact"), [&] {
         TDAParamCollection params;
-        params.Add(QStringLiteral("LinkID"), QUuid::createUuid().toString(QUuid::WithBraces).toUpper());
+        params.Add(QStringLiteral("LinkID"), NewKey());
         params.Add(QStringLiteral("MemberID"), AMemberID);
         params.Add(QStringLiteral("MemberTypeID"), AMemberTypeID);
         params.Add(QStringLiteral("GroupID"), AGroupID);

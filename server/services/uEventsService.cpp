@@ -5,6 +5,7 @@
 #include "dataaccess/DAException.h"
 #include "dataaccess/TDADataStreamer.h"
 #include "foundation/QuorvaLogFile.h"
+#include "foundation/RequestScope.h"
 #include "server/services/ServiceErrors.h"
 #include "server/services/ServiceText.h"
 #include "remoting/ROEventRepository.h"
@@ -55,6 +56,7 @@ private:
 TEventsService::TEventsService(const TEventsServiceContext &context)
     : TDataServiceBase(Schema(), context.Manager, context.ConnectionName), m_context(context)
 {
+    DataService().SetLogSender(kSender);
     TDABusinessProcessor &functions = DataService().BusinessProcessor(QStringLiteral("DAScheduledMinistryFunctions"));
     // An empty position is stored as NULL.
     functions.OnBeforeProcessDelta = [](TDABusinessProcessor &processor, TDADeltaChange &change) {
@@ -118,6 +120,9 @@ bool TEventsService::RunAutoSchedule(const QDateTime &AFromDate, const QDateTime
     m_context.Stop.store(false);
     bool ok = false;
     TAutoScheduleRunGuard guard(&sink, m_context.Running);
+    // The run is every client's (they follow it by its events) and has a stop of its own: it
+    // goes on when the client that started it hangs up.
+    const QorRequest::TClientWatchScope everyClients({});
     try {
         // A run refused for its colours must not pay for a backup first.
         const QStringList colours = CreateColorList();

@@ -2,6 +2,7 @@
 
 #include "dataaccess/TDAEDataset.h"
 #include "foundation/QuorvaLogFile.h"
+#include "foundation/uCommon.h"
 #include "server/services/ServiceErrors.h"
 
 #include <QUuid>
@@ -36,6 +37,7 @@ QVariant WholeSeconds(const QDateTime &value)
 TLSService::TLSService(TDAConnectionManager &manager, const QString &connectionName)
     : TDataServiceBase(Schema(), manager, connectionName)
 {
+    DataService().SetLogSender(kSender);
 }
 
 const TDASchema &TLSService::Schema()
@@ -66,7 +68,7 @@ QString TLSService::UpdateEvent(qint32 EventAction, const QString &EventID, cons
     QString answer;
     switch (EventAction) {
     case kInsert:
-        answer = QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+        answer = NewKey();
         sql = QStringLiteral("INSERT INTO tblEvents (PK_EventID, EventType, EventState, EventOptions, EventRecurrenceIndex, "
                              "EventLabelColorID, EventSubject, EventLocationID, EventLocationCaption, StartDateTime, "
                              "EndDateTime, EventMessage) VALUES (:EventID, 0, 2, 2, -1, %1, :EventSubject, :EventLocationID, "

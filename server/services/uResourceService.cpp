@@ -29,6 +29,7 @@ constexpr TProcessorCommands kProcessors[] = {{"MinistryFunctions", true},
 TResourceService::TResourceService(TDAConnectionManager &manager, const QString &connectionName)
     : TDataServiceBase(Schema(), manager, connectionName)
 {
+    DataService().SetLogSender(kSender);
     for (const TProcessorCommands &entry : kProcessors) {
         const QString dataset = QString::fromLatin1(entry.Dataset);
         TDABusinessProcessor &processor = DataService().BusinessProcessor(dataset);

@@ -29,6 +29,7 @@ const QString kUsers = QStringLiteral("tblUsers");
 const QString kPassword = QStringLiteral("LogonPassword");
 const QString kSecretAnswer = QStringLiteral("SecretAnswer");
 const QString kAccount = QStringLiteral("WindowsAccount");
+const QString kSecretQuestion = QStringLiteral("SecretQuestion");
 const QString kSettings = QStringLiteral("DASettings");
 const QString kSettingsUser = QStringLiteral("F_UserID");
 const QString kUserParam = QStringLiteral("UserID");
@@ -77,10 +78,10 @@ QStringList ScriptLines(const QString &fileName)
 TSettingsService::TSettingsService(const TSettingsServiceContext &context)
     : TDataServiceBase(Schema(), context.Manager, context.ConnectionName), m_context(context)
 {
-    // A failed change set leaves its message in the log, as a line of its own.
-    auto logFailure = [](TDABusinessProcessor &, TDADeltaChange &, const EDAException &error, bool &) {
-        if (SessionLog)
-            SessionLog->SetLogText(ErrorMessage(error));
+    DataService().SetLogSender(kSender);
+    // A failed change set leaves its message in the log.
+    auto logFailure = [](TDABusinessProcessor &processor, TDADeltaChange &, const EDAException &error, bool &) {
+        AddToLog(llSevere, kSender, QStringLiteral("UpdateData"), processor.GetReferencedDataset() + QStringLiteral(": ") + ErrorMessage(error));
     };
     const struct
     {
@@ -99,9 +100,9 @@ TSettingsService::TSettingsService(const TSettingsServiceContext &context)
         processor.OnProcessError = logFailure;
     }
 
-    // The accounts of automatic log-on are an administrator's to see.
+    // The accounts of automatic log-on and the secret questions are an administrator's to see.
     DataService().SetWithheldFields([this](const QString &dataset) {
-        return dataset.compare(kUsers, Qt::CaseInsensitive) == 0 && !MayChangeUsers() ? QStringList{kAccount} : QStringList();
+        return dataset.compare(kUsers, Qt::CaseInsensitive) == 0 && !MayChangeUsers() ? QStringList{kAccount, kSecretQuestion} : QStringList();
     });
 
     // Settings rows of other users are changed only by an administrator.

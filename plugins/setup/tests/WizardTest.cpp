@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -220,6 +221,19 @@ TEST_F(Wizard, TemplatesCountTheirFunctionsAndFinishWaitsForALink)
     templates->setCurrentItem(templates->topLevelItem(1)->child(0));
     ButtonNamed("btnRemoveFunctionFromTemplate")->click();
     EXPECT_EQ(templates->topLevelItem(1)->child(0)->text(0), QStringLiteral("New function (1)"));
+    EXPECT_EQ(links.GetRecordCount(), 1);
+
+    // A function key in another letter case is the same key: its link counts on.
+    {
+        QTreeWidgetItem *function = functions->topLevelItem(0);
+        const QString key = function->data(0, Qt::UserRole).toString();
+        const QSignalBlocker quiet(functions);
+        function->setData(0, Qt::UserRole, key.toLower());
+        wizard->AddFunctionToTemplate(templates->topLevelItem(1), function);
+        function->setData(0, Qt::UserRole, key);
+    }
+    ASSERT_EQ(templates->topLevelItem(1)->childCount(), 1);
+    EXPECT_EQ(templates->topLevelItem(1)->child(0)->text(0), QStringLiteral("New function (2)"));
     EXPECT_EQ(links.GetRecordCount(), 1);
 
     // Renaming a template or a function to nothing is refused: each keeps, and shows, its name.

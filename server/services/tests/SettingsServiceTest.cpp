@@ -171,23 +171,29 @@ TEST_F(SettingsServiceTest, ANonAdministratorsChangesToUsersAreRefusedAndChangeN
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT md5(string_agg(t::text, '|' ORDER BY PK_UserID)) FROM dbo.tblUsers t")), before);
 }
 
-TEST_F(SettingsServiceTest, TheWindowsAccountsGoToAdministratorsOnly)
+TEST_F(SettingsServiceTest, TheWindowsAccountsAndSecretQuestionsGoToAdministratorsOnly)
 {
     Administrator();
     Member();
-    Sql(QStringLiteral("UPDATE tblUsers SET WindowsAccount = 'PARISH\\' || LogonUsername, UseInteractiveLogon = 1"));
-    const auto accounts = [&](const ServiceClient &client) {
+    Sql(QStringLiteral("UPDATE tblUsers SET WindowsAccount = 'PARISH\\' || LogonUsername, UseInteractiveLogon = 1, "
+                       "SecretQuestion = 'Pet of ' || LogonUsername"));
+    const auto values = [&](const ServiceClient &client, const QString &field) {
         ProxyDataAdapter adapter(Settings(client));
         TDACDSDataTable users(QStringLiteral("tblUsers"), &adapter);
         users.Open();
         QStringList seen;
         for (users.First(); !users.Eof(); users.Next())
-            seen << (users.IsNull(QStringLiteral("WindowsAccount")) ? QStringLiteral("null") : users.AsString(QStringLiteral("WindowsAccount")));
+            seen << (users.IsNull(field) ? QStringLiteral("null") : users.AsString(field));
         seen.sort();
         return seen;
     };
-    EXPECT_EQ(accounts(Member()), (QStringList{QStringLiteral("null"), QStringLiteral("null")}));
-    EXPECT_EQ(accounts(Administrator()), (QStringList{QStringLiteral("PARISH\\admin"), QStringLiteral("PARISH\\member")}));
+    const QString account = QStringLiteral("WindowsAccount");
+    const QString question = QStringLiteral("SecretQuestion");
+    EXPECT_EQ(values(Member(), account), (QStringList{QStringLiteral("null"), QStringLiteral("null")}));
+    EXPECT_EQ(values(Administrator(), account), (QStringList{QStringLiteral("PARISH\\admin"), QStringLiteral("PARISH\\member")}));
+    // No client reads the question back, so the plain user gets none, not even his own.
+    EXPECT_EQ(values(Member(), question), (QStringList{QStringLiteral("null"), QStringLiteral("null")}));
+    EXPECT_EQ(values(Administrator(), question), (QStringList{QStringLiteral("Pet of admin"), QStringLiteral("Pet of member")}));
 }
 
 // What a GetData of one dataset answers: its rows (values joined by "|", rows sorted unless the
@@ -271,7 +277,8 @@ TEST_F(SettingsServiceTest, NoConditionLearnsAFieldTheReplyLeavesOut)
 {
     Administrator();
     Member();
-    Sql(QStringLiteral("UPDATE tblUsers SET WindowsAccount = 'PARISH\\' || LogonUsername, SecretAnswer = 'blue-' || LogonUsername"));
+    Sql(QStringLiteral("UPDATE tblUsers SET WindowsAccount = 'PARISH\\' || LogonUsername, SecretAnswer = 'blue-' || LogonUsername, "
+                       "SecretQuestion = 'Pet of ' || LogonUsername"));
     const QString users = QStringLiteral("tblUsers");
     const struct
     {
@@ -279,6 +286,7 @@ TEST_F(SettingsServiceTest, NoConditionLearnsAFieldTheReplyLeavesOut)
         bool administrator;
     } withheld[] = {
         {QStringLiteral("WindowsAccount"), false},
+        {QStringLiteral("SecretQuestion"), false},
         {QStringLiteral("LogonPassword"), false},
         {QStringLiteral("LogonPassword"), true},
         {QStringLiteral("SecretAnswer"), false},
@@ -452,6 +460,135 @@ TEST_F(SettingsServiceTest, LocationsAndTheHistoryDateAreWrittenThroughTheirComm
     version.Open();
     ASSERT_EQ(version.GetRecordCount(), 1);
     EXPECT_EQ(version.AsInteger(QStringLiteral("Version")), kDatabaseVersion);
+}
+
+// --- failures and time limits ----------------------------------------------------------------
+
+// A location inserted through UpdateData: the failed change's message, or the error.
+QString InsertLocation(const ServiceClient &client, const QString &id, const QString &name)
+{
+    TDADelta delta;
+    delta.LogicalName = QStringLiteral("DALocations");
+    delta.Fields = TSettingsService::Schema().DatasetByName(delta.LogicalName).Fields;
+    TDADeltaChange change(1, TDAChangeType::ctInsert, int(delta.Fields.size()));
+    change.SetNewValue(DAFindField(delta.Fields, QStringLiteral("PK_LocationID")), id);
+    change.SetNewValue(DAFindField(delta.Fields, QStringLiteral("LocationName")), name);
+    delta.Changes << change;
+    try {
+        const TROBinaryMemoryStream request(TDADataStreamer::WriteDeltas({delta}));
+        const auto reply = Settings(client)->UpdateData(&request);
+        return TDADataStreamer::ReadDeltas(reply->Bytes()).at(0).Changes.at(0).Message;
+    } catch (const std::exception &e) {
+        return QStringLiteral("refused: ") + QString::fromUtf8(e.what());
+    }
+}
+
+QStringList SevereLines(const LogCapture &log)
+{
+    QStringList severe;
+    for (const QString &line : log.lines())
+        if (line.startsWith(TQorLog::LevelWord(llSevere)))
+            severe << line;
+    return severe;
+}
+
+TEST_F(SettingsServiceTest, AFailedRequestTellsTheClientWhatFailedAndLogsOneSevereLineWithTheDatabasesText)
+{
+    const ServiceClient administrator = Administrator();
+    const QString taken = QStringLiteral("{L0000000-0000-0000-0000-0000000000AA}");
+    Sql(QStringLiteral("INSERT INTO tblLocations (PK_LocationID, LocationName) VALUES ('%1', 'Church')").arg(taken));
+    const QString reachable = db.connectionString();
+    const QString unreachable = TestDatabase::connectionString(QStringLiteral("/nonexistent-kestrova-socket"), db.port(), db.name());
+    const struct
+    {
+        const char *what;
+        std::function<QString()> request;
+        QString clientIsTold;
+        QString context;     // of the one Severe line
+        QString databaseSays; // in that line
+    } cases[] = {
+        {"unique violation", [&] { return InsertLocation(administrator, taken, QStringLiteral("Chapel")); },
+         QStringLiteral("A row with this value of \"pk_locationid\" already exists"), QStringLiteral("UpdateData"),
+         QStringLiteral("tbllocations_pkey")},
+        {"too long", [&] { return InsertLocation(administrator, QString(45, QLatin1Char('L')), QStringLiteral("Chapel")); },
+         QStringLiteral("A value is too long for its field"), QStringLiteral("UpdateData"), QStringLiteral("character varying(38)")},
+        {"database down",
+         [&] {
+             server->ConnectionManager().AddConnection(QStringLiteral("MSSQL"), unreachable, true);
+             const QString answer = Answer(administrator, QStringLiteral("DALocations"), {});
+             server->ConnectionManager().AddConnection(QStringLiteral("MSSQL"), reachable, true);
+             return answer;
+         },
+         QStringLiteral("refused: The database cannot be reached"), QStringLiteral("GetData"), QStringLiteral("/nonexistent-kestrova-socket")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const LogCapture log;
+        const QString told = c.request();
+        EXPECT_EQ(told, c.clientIsTold);
+        EXPECT_FALSE(told.contains(c.databaseSays));
+        const QStringList severe = SevereLines(log);
+        ASSERT_EQ(severe.size(), 1) << severe.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(severe[0].startsWith(TQorLog::LevelWord(llSevere) + QStringLiteral("\tSettingsService\t") + c.context + QLatin1Char(' ')))
+            << severe[0].toStdString();
+        EXPECT_TRUE(severe[0].contains(c.databaseSays)) << severe[0].toStdString();
+    }
+    EXPECT_EQ(Count(QStringLiteral("tblLocations"), QStringLiteral("LocationName = 'Chapel'")), QStringLiteral("0"));
+}
+
+TEST_F(SettingsServiceTest, AStatementEndsAtTheTimeLimitOrAsSoonAsItsClientHangsUp)
+{
+    using namespace std::chrono_literals;
+    const auto restart = [&](std::chrono::milliseconds limit) {
+        http.SetActive(false);
+        http.SetStatementTimeLimit(limit);
+        http.SetActive(true);
+    };
+    // Reads of the locations wait for this lock until they are ended.
+    std::unique_ptr<IDAConnection> holder = Connection();
+    holder->BeginTransaction();
+    holder->NewCommand(QStringLiteral("LOCK TABLE tblLocations IN ACCESS EXCLUSIVE MODE"))->Execute();
+    const auto waitingEnds = [&] {
+        for (int i = 0; i < 50; ++i) {
+            if (db.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
+                                         "AND wait_event_type = 'Lock' AND query ILIKE '%tblLocations%'")) == QStringLiteral("0"))
+                return true;
+            std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    };
+    const struct
+    {
+        const char *what;
+        std::chrono::milliseconds limit;
+        std::chrono::milliseconds clientWaits;
+        QString clientIsTold; // the start of it
+    } cases[] = {
+        {"time limit", 1000ms, 0ms, QStringLiteral("refused: The database did not finish the statement within 1 s: it was cancelled")},
+        {"client hangs up", 60000ms, 500ms, QStringLiteral("refused: No reply from the server for 500 ms")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        restart(c.limit);
+        const ServiceClient member = Member();
+        if (c.clientWaits.count() > 0)
+            member.Channel->SetTimeout(c.clientWaits);
+        const LogCapture log;
+        const auto started = std::chrono::steady_clock::now();
+        const QString answer = Answer(member, QStringLiteral("DALocations"), {});
+        EXPECT_TRUE(answer.startsWith(c.clientIsTold)) << answer.toStdString();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+        // Ended on the database too, long before the lock goes.
+        EXPECT_TRUE(waitingEnds());
+        // The request's thread writes its line as it ends, a moment after the client has gone.
+        QStringList lines;
+        for (int i = 0; i < 50 && lines.isEmpty(); ++i, std::this_thread::sleep_for(50ms))
+            lines = log.texts(QStringLiteral("Severe"), QStringLiteral("SettingsService"), QStringLiteral("GetData"));
+        ASSERT_EQ(lines.size(), 1);
+        EXPECT_TRUE(lines[0].contains(QStringLiteral("cancelled"))) << lines[0].toStdString();
+    }
+    holder->RollbackTransaction();
+    EXPECT_FALSE(Answer(Member(), QStringLiteral("DALocations"), {}).startsWith(QStringLiteral("refused")));
 }
 
 // --- per-user settings and blobs -----------------------------------------------------------
