@@ -32,6 +32,8 @@ TDockPanel::TDockPanel(const QString &objectName, QWidget *parent)
     row->addWidget(m_btnPin);
     row->addWidget(m_btnHide);
     setTitleBarWidget(m_title);
+    // Flat buttons draw no focus of their own: a frame shows where Tab left it.
+    m_title->setStyleSheet(QStringLiteral("QToolButton:focus { border: 1px solid palette(highlight); border-radius: 2px; }"));
 
     m_foldTimer->setSingleShot(true);
     m_foldTimer->setInterval(FoldDelayMs);

@@ -127,6 +127,28 @@ int cFlag(char value, int unknown = -1)
     return value == CHAR_MAX ? unknown : int(value);
 }
 
+// Windows' number of the first week of the year from the C library's LC_TIME "week" (its third
+// part, the days the first week needs): 0 the week of 1 January, 1 the first whole week, 2 the
+// first with four days; 0 when the C library lacks the locale.
+int firstWeekOfYear(const QString &name)
+{
+    QList<QByteArray> candidates;
+    if (name.isEmpty())
+        candidates << QByteArray();
+    else
+        candidates << (name + QStringLiteral(".UTF-8")).toLocal8Bit() << (name + QStringLiteral(".utf8")).toLocal8Bit()
+                   << name.toLocal8Bit();
+    locale_t time = nullptr;
+    for (const QByteArray &candidate : candidates)
+        if ((time = newlocale(LC_TIME_MASK, candidate.constData(), nullptr)))
+            break;
+    if (!time)
+        return 0;
+    const int days = *nl_langinfo_l(_NL_TIME_WEEK_1STWEEK, time);
+    freelocale(time);
+    return days == 7 ? 1 : days == 4 ? 2 : 0;
+}
+
 // The C library's locale: "" is the user's own (LC_ALL, LC_MONETARY, LANG); a name is tried
 // with the UTF-8 suffixes first.
 std::optional<TMoney> cMoney(const QString &name)
@@ -357,6 +379,7 @@ void TLocaleInfo::Read()
         {QStringLiteral("SMonGrouping"), money.Grouping},
         {QStringLiteral("IDayLZero"), flag(shortDate.contains(QStringLiteral("dd")))},
         {QStringLiteral("IFirstDayOfWeek"), number(int(locale.firstDayOfWeek()) - 1)},
+        {QStringLiteral("IFirstWeekOfYear"), number(firstWeekOfYear(users ? QString() : m_locale))},
         {QStringLiteral("ILZero"), flag(locale.toString(0.5).startsWith(locale.zeroDigit()))},
         {QStringLiteral("IMeasure"), flag(locale.measurementSystem() != QLocale::MetricSystem)},
         {QStringLiteral("IMonLZero"), flag(shortDate.contains(QStringLiteral("MM")))},

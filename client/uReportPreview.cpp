@@ -13,8 +13,8 @@
 #include "reporting/ReportExport.h"
 
 #include <QApplication>
-#include <QEvent>
 #include <QDir>
+#include <QEvent>
 #include <QScopeGuard>
 
 namespace {
@@ -105,6 +105,14 @@ void TReportPreview::Fail(const QString &templateName, const std::exception &e, 
     ShowMessage(over ? over : m_host.Owner, QMessageBox::Warning, m_host.Text(3000), m_host.Text(5022).arg(QString::fromUtf8(e.what())));
 }
 
+void TReportPreview::ToldSaved(QWidget *over, int title, const QString &file) const
+{
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    ShowMessage(over ? over : m_host.Owner, QMessageBox::Information, m_host.Text(title),
+                m_host.Text(2705).arg(QDir::toNativeSeparators(file)));
+}
+
 bool TReportPreview::Run(const TReportRequest &request)
 {
     const QByteArray templateBytes = Bytes(m_service.GetReportFile(request.TemplateName));
@@ -146,6 +154,9 @@ bool TReportPreview::Run(const TReportRequest &request)
                 return false;
         }
         ReportExport::Write(document, ReportExportKind::Pdf, target);
+        // A file the user chose is named; one made for a mail goes with the mail.
+        if (request.ShowSetupDialog)
+            ToldSaved(m_host.Owner, ExportTitle(ReportExportKind::Pdf), target);
         return true;
     }
     if (request.Print)
@@ -167,8 +178,10 @@ bool TReportPreview::Run(const TReportRequest &request)
             const ReportExportFormat format = ReportExport::Format(kind);
             const QString file = Dialogs().GetSaveFileName(&viewer, m_host.Text(ExportTitle(format.Kind)), m_host.DocumentsFolder,
                                                            FilterOf(format), format.Extension, true);
-            if (!file.isEmpty())
+            if (!file.isEmpty()) {
                 ReportExport::Write(document, format.Kind, file);
+                ToldSaved(&viewer, ExportTitle(format.Kind), file);
+            }
             return true;
         } catch (const std::exception &e) {
             Fail(request.TemplateName, e, &viewer);

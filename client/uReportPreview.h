@@ -50,6 +50,8 @@ public:
 private:
     bool Run(const TReportRequest &request);
     void Fail(const QString &templateName, const std::exception &e, QWidget *over = nullptr) const;
+    // Says where a written export went, before the windows that led to it close.
+    void ToldSaved(QWidget *over, int title, const QString &file) const;
     // The report designer on the template being previewed, modally, while the setting allows
     // it; the viewer then shows the report as the designer left its template.
     void ShowDesigner(TfPreview &viewer, ReportDocument &document);

@@ -1,5 +1,7 @@
 #include "client/uSystemInfo.h"
 
+#include "client/uX11Desktop.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QFontDatabase>
@@ -8,6 +10,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringList>
 #include <QStyle>
 #include <QStyleHints>
 
@@ -72,6 +75,16 @@ int desktopKeyboardDelay()
     if (file.isEmpty())
         return 0;
     return QSettings(file, QSettings::IniFormat).value(QStringLiteral("Keyboard/RepeatDelay")).toInt();
+}
+
+// A set of flags as a list of the names of those that are on.
+QString flagSet(const QList<std::pair<const char *, bool>> &flags)
+{
+    QStringList on;
+    for (const auto &[name, set] : flags)
+        if (set)
+            on << QString::fromLatin1(name);
+    return QLatin1Char('[') + on.join(QStringLiteral(", ")) + QLatin1Char(']');
 }
 
 } // namespace
@@ -193,8 +206,31 @@ TQorCrashHandler::Properties TSystemParametersInfo::Properties() const
     const QRect area = WorkArea();
     const QFont font = IconTitleLogFont();
     const QString logFont = QStringLiteral("Icon.IconTitleLogFont.LogFont.");
+    // The X server's values; 0 and false without one.
+    const TX11Desktop x = TX11Desktop::Read();
+    const QString filterKeys = QStringLiteral("Accessibility.FilterKeys.");
+    const QString mouseKeys = QStringLiteral("Accessibility.MouseKeys.");
+    const auto number = [](int value) { return QString::number(value); };
     return {
+        {QStringLiteral("Accessibility.AccessTimeOut.flags"),
+         flagSet({{"atfOnOffFeedBack", x.AccessFeedback}, {"atfTimeOutOn", x.AccessTimeout}})},
+        {QStringLiteral("Accessibility.AccessTimeOut.TimeOutMSec"), number(x.AccessTimeoutMs)},
+        {filterKeys + QStringLiteral("flags"),
+         flagSet({{"fkfAvailable", x.Xkb}, {"fkfFilterKeysOn", x.SlowKeys || x.BounceKeys}})},
+        {filterKeys + QStringLiteral("WaitMSec"), number(x.SlowKeysDelay)},
+        {filterKeys + QStringLiteral("DelayMSec"), number(x.RepeatDelay)},
+        {filterKeys + QStringLiteral("RepeatMSec"), number(x.RepeatInterval)},
+        {filterKeys + QStringLiteral("BounceMSec"), number(x.BounceDelay)},
+        {mouseKeys + QStringLiteral("flags"), flagSet({{"mkfAvailable", x.Xkb}, {"mkfMouseKeysOn", x.MouseKeys}})},
+        {mouseKeys + QStringLiteral("MaxSpeed"), number(x.MouseKeysMaxSpeed)},
+        {mouseKeys + QStringLiteral("TimeToMaxSpeed"), number(x.MouseKeysTimeToMax)},
+        {mouseKeys + QStringLiteral("CtrlSpeed"), number(0)},
         {QStringLiteral("Accessibility.ScreenReader"), boolText(ScreenReader())},
+        {QStringLiteral("Accessibility.StickyKeys.flags"),
+         flagSet({{"skfAudibleFeedback", x.StickyFeedback}, {"skfAvailable", x.Xkb}, {"skfStickyKeysOn", x.StickyKeys},
+                  {"skfTriState", x.StickyLatchToLock}, {"skfTwoKeysOff", x.StickyTwoKeysOff}})},
+        {QStringLiteral("Accessibility.ToggleKeys.flags"),
+         flagSet({{"tkfAvailable", x.Xkb}, {"tkfToggleKeysOn", x.IndicatorFeedback}})},
         // Right and bottom lie just outside the area.
         {QStringLiteral("Desktop.WorkArea.Rect.Left"), QString::number(area.x())},
         {QStringLiteral("Desktop.WorkArea.Rect.Top"), QString::number(area.y())},
@@ -207,16 +243,27 @@ TQorCrashHandler::Properties TSystemParametersInfo::Properties() const
         {logFont + QStringLiteral("Italics"), boolText(font.italic())},
         {logFont + QStringLiteral("Strikeout"), boolText(font.strikeOut())},
         {logFont + QStringLiteral("FaceName"), QFontInfo(font).family()},
+        {QStringLiteral("Input.Beep"), boolText(x.Beep)},
         {QStringLiteral("Input.DefaultInputLanguage"), DefaultInputLanguage()},
         {QStringLiteral("Input.KeyboardCues"), boolText(KeyboardCues())},
         {QStringLiteral("Input.KeyboardDelay"), QString::number(KeyboardDelay())},
         {QStringLiteral("Input.KeyboardSpeed"), QString::number(KeyboardSpeed())},
+        {QStringLiteral("Input.Mouse.ThresholdX"), number(x.MouseThreshold)},
+        {QStringLiteral("Input.Mouse.ThresholdY"), number(x.MouseThreshold)},
+        {QStringLiteral("Input.Mouse.Acceleration"), number(x.MouseAcceleration)},
         {QStringLiteral("Input.MouseHoverTime"), QString::number(MouseHoverTime())},
         {QStringLiteral("Input.DoubleClickTime"), QString::number(DoubleClickTime())},
         {QStringLiteral("Input.WheelScrollLines"), QString::number(WheelScrollLines())},
         {QStringLiteral("Menu.MenuDropAlignment"), MenuDropAlignment()},
         {QStringLiteral("Menu.MenuFade"), boolText(MenuFade())},
         {QStringLiteral("Menu.MenuShowDelay"), QString::number(MenuShowDelay())},
+        {QStringLiteral("Power.LowPowerActive"), boolText(x.PowerManagement && x.LowPowerTimeout > 0)},
+        {QStringLiteral("Power.LowPowerTimeout"), number(x.LowPowerTimeout)},
+        {QStringLiteral("Power.PowerOffActive"), boolText(x.PowerManagement && x.PowerOffTimeout > 0)},
+        {QStringLiteral("Power.PowerOffTimeout"), number(x.PowerOffTimeout)},
+        {QStringLiteral("ScreenSaver.ScreenSaveActive"), boolText(x.ScreenSaveTimeout > 0)},
+        {QStringLiteral("ScreenSaver.ScreenSaverRunning"), boolText(x.ScreenSaverRunning)},
+        {QStringLiteral("ScreenSaver.ScreenSaveTimeout"), number(x.ScreenSaveTimeout)},
         {QStringLiteral("UIEffects.ComboBoxAnimation"), boolText(ComboBoxAnimation())},
         {QStringLiteral("UIEffects.MenuAnimation"), boolText(MenuAnimation())},
         {QStringLiteral("UIEffects.MenuUnderlines"), boolText(MenuUnderlines())},

@@ -11,12 +11,15 @@
 #include "ui/uPluginBars.h"
 #include "ui/uHTMLHelp.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTextBrowser>
@@ -119,6 +122,8 @@ TfMain::TfMain(QWidget *parent)
     m_reSmartHelp->setReadOnly(true);
     m_reSmartHelp->setOpenExternalLinks(true);
     m_reSmartHelp->setMinimumWidth(160);
+    // Read-only, it shows no cursor: a frame shows where Tab left the focus.
+    m_reSmartHelp->setStyleSheet(QStringLiteral("QTextBrowser:focus { border: 2px solid palette(highlight); }"));
     helpLayout->addWidget(m_reSmartHelp, 1);
     m_docSmartHelp->SetContent(help);
     addDockWidget(Qt::RightDockWidgetArea, m_docSmartHelp);
@@ -402,11 +407,69 @@ void TfMain::LoadHydras()
             connect(list, &QListWidget::itemClicked, this, [this, list, g](QListWidgetItem *clicked) {
                 OnNavItemClick(g, list->row(clicked));
             });
+            // Enter opens the item the arrow keys went to.
+            connect(list, &QListWidget::itemActivated, this, [this, list, g](QListWidgetItem *chosen) {
+                OnNavItemClick(g, list->row(chosen));
+            });
+            list->installEventFilter(this);
             m_dxNavBar->addItem(list, m_groups[g].Caption);
         }
     } catch (const std::exception &e) {
         AddToLog(llSevere, kQuorva, QStringLiteral("LoadHydras"), ErrorText(e));
     }
+}
+
+void TfMain::KeepTabMovingFocus(QWidget *view)
+{
+    if (!view)
+        return;
+    // Tab leaves a grid or a text box for the next pane rather than moving inside it: a user
+    // without a mouse would be caught there (the arrow keys move within a grid).
+    for (auto *grid : view->findChildren<QAbstractItemView *>())
+        grid->setTabKeyNavigation(false);
+    for (auto *text : view->findChildren<QTextEdit *>())
+        text->setTabChangesFocus(true);
+    for (auto *text : view->findChildren<QPlainTextEdit *>())
+        text->setTabChangesFocus(true);
+}
+
+bool TfMain::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *list = qobject_cast<QListWidget *>(watched);
+    const int group = list ? m_dxNavBar->indexOf(list) : -1;
+    if (group < 0)
+        return TfStyleForm::eventFilter(watched, event);
+    if (event->type() == QEvent::FocusIn && !list->currentItem() && list->count() > 0)
+        // Without a current item the list would take the focus and show nothing of it.
+        list->setCurrentRow(0);
+    if (event->type() != QEvent::KeyPress)
+        return TfStyleForm::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->modifiers() & ~Qt::KeypadModifier)
+        return false;
+    const int row = list->currentRow();
+    if (key->key() == Qt::Key_Down && row == list->count() - 1) {
+        for (int next = group + 1; next < m_dxNavBar->count(); ++next)
+            if (NavBarGroupList(next) && NavBarGroupList(next)->count() > 0) {
+                FocusNavItem(next, 0);
+                return true;
+            }
+    } else if (key->key() == Qt::Key_Up && row <= 0) {
+        for (int previous = group - 1; previous >= 0; --previous)
+            if (NavBarGroupList(previous) && NavBarGroupList(previous)->count() > 0) {
+                FocusNavItem(previous, NavBarGroupList(previous)->count() - 1);
+                return true;
+            }
+    }
+    return false;
+}
+
+void TfMain::FocusNavItem(int group, int item)
+{
+    QListWidget *list = NavBarGroupList(group);
+    m_dxNavBar->setCurrentIndex(group);
+    list->setCurrentRow(item);
+    list->setFocus(Qt::TabFocusReason);
 }
 
 QObject *TfMain::ItemObject(int group, int item) const
@@ -474,6 +537,7 @@ void TfMain::OnNavItemClick(int group, int item)
         m_activePlugin->ShowParented(m_docMain);
         if (m_docMain->layout())
             m_docMain->layout()->activate();
+        KeepTabMovingFocus(m_activePlugin->GetWidget());
     } catch (const std::exception &e) {
         AddToLog(llSevere, kQuorva, QStringLiteral("OnNavItemClick"), ErrorText(e));
     }

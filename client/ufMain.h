@@ -97,6 +97,8 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    // The arrow keys go on from a group's last item to the next group's first and back.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     bool FormCloseQuery();
@@ -107,6 +109,8 @@ private:
     void SetUserFlag(const QString &key, bool value);
     void MarkItem(int group, int item, bool selected);
     QObject *ItemObject(int group, int item) const;
+    void FocusNavItem(int group, int item);
+    static void KeepTabMovingFocus(QWidget *view);
 
     TDMClient *m_client = nullptr;
     TDockPanel *m_docNavBar;

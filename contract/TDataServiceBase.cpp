@@ -47,12 +47,16 @@ std::unique_ptr<TROBinaryMemoryStream> TDataServiceBase::UpdateData(const TROBin
 
 qint32 TDataServiceBase::ExecuteCommand(const QString &aCommandName, const DataParameterArray &aParameterArray)
 {
+    if (m_commandCheck)
+        m_commandCheck(aCommandName, aParameterArray);
     return m_service.ExecuteCommand(aCommandName, aParameterArray);
 }
 
 qint32 TDataServiceBase::ExecuteCommandEx(const QString &aCommandName, const DataParameterArray &aInputParameters,
                                           DataParameterArray &aOutputParameters)
 {
+    if (m_commandCheck)
+        m_commandCheck(aCommandName, aInputParameters);
     return m_service.ExecuteCommandEx(aCommandName, aInputParameters, aOutputParameters);
 }
 

@@ -16,6 +16,10 @@ public:
     TDataServiceBase(const TDASchema &schema, std::unique_ptr<IDAConnection> connection);
 
     TDataAbstractService &DataService() { return m_service; }
+    // Asked before a client's command runs, with its name and parameters; it throws to refuse.
+    // The service's own calls of DataService() are not asked.
+    using TCommandCheck = std::function<void(const QString &commandName, const DataParameterArray &parameters)>;
+    void SetCommandCheck(TCommandCheck check) { m_commandCheck = std::move(check); }
     bool queryInterface(const QUuid &interfaceId, void **object) override;
 
     QString GetSchema(const QString &aFilter) override;
@@ -38,4 +42,5 @@ private:
     void ProtectEdits();
 
     TDataAbstractService m_service;
+    TCommandCheck m_commandCheck;
 };

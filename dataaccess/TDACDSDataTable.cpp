@@ -492,18 +492,19 @@ void TDACDSDataTable::Post()
     for (int i = 0; i < m_fields.size(); ++i)
         if (m_fields[i].Required && DAIsNull(m_buffer[i]))
             throw EDAException(QStringLiteral("%1: field \"%2\" needs a value").arg(m_logicalName, m_fields[i].Name));
-    int recId;
+    int rowIndex;
     if (m_state == TDATableState::dsInsert) {
         Row r;
-        r.RecID = recId = ++m_nextRecId;
+        r.RecID = ++m_nextRecId;
+        rowIndex = int(m_rows.size());
         r.Values = m_buffer;
         r.Original = QVariantList(m_fields.size());
         r.Inserted = true;
         r.LogOrder = ++m_nextLogOrder;
         m_rows << r;
     } else {
+        rowIndex = m_visible[m_recNo];
         Row *row = CurrentRow();
-        recId = row->RecID;
         bool changed = false;
         for (int i = 0; i < m_fields.size(); ++i)
             changed = changed || !sameValue(row->Values[i], m_buffer[i], m_fields[i].DataType);
@@ -515,8 +516,35 @@ void TDACDSDataTable::Post()
     }
     m_buffer.clear();
     m_state = TDATableState::dsBrowse;
-    Rebuild(recId);
+    PlaceRow(rowIndex);
     NotifyDetails();
+}
+
+void TDACDSDataTable::PlaceRow(int rowIndex)
+{
+    if (const qsizetype at = m_visible.indexOf(rowIndex); at >= 0)
+        m_visible.remove(at);
+    const Row &row = m_rows[rowIndex];
+    bool show = MasterLink()(row.Values);
+    if (show && m_filter)
+        show = m_filter(TDARecord(*this, row.Values));
+    if (!show) {
+        m_recNo = 0;
+        return;
+    }
+    // Rebuild's stable sort orders by the sort field, then by the place in m_rows.
+    const int f = m_sortField.isEmpty() ? -1 : FieldIndexOrThrow(m_sortField);
+    const auto before = [&](int a, int b) {
+        if (f >= 0) {
+            const int c = compareValues(m_rows[a].Values[f], m_rows[b].Values[f], m_fields[f].DataType);
+            if (c != 0)
+                return m_sortAscending ? c < 0 : c > 0;
+        }
+        return a < b;
+    };
+    const auto place = std::lower_bound(m_visible.begin(), m_visible.end(), rowIndex, before);
+    m_recNo = int(place - m_visible.begin());
+    m_visible.insert(place, rowIndex);
 }
 
 void TDACDSDataTable::Cancel()

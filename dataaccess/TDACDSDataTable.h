@@ -174,6 +174,10 @@ private:
     TableRequestInfoV5 RequestInfo() const;
     // keepRecId: the row to stay on; -1 the current one, -2 the first.
     void Rebuild(int keepRecId = -1);
+    // After a post of that one row: the row takes its place in the visible index (or leaves
+    // it) and becomes the current one, as a whole Rebuild would leave it, without reading every
+    // other row again.
+    void PlaceRow(int rowIndex);
     void RequireBrowse(const char *operation) const;
     void RequireActive() const;
     Row *CurrentRow();

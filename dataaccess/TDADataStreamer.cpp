@@ -4,6 +4,7 @@
 #include "foundation/MemoryBudget.h"
 #include "foundation/QorDateTime.h"
 
+#include <QLocale>
 #include <QtEndian>
 
 #include <cstring>
@@ -37,7 +38,11 @@ TDAValueKind streamKind(TDADataType type)
 class Writer
 {
 public:
-    explicit Writer(qsizetype expected = 0) { m_out.resize(qMax<qsizetype>(expected, 256)); }
+    explicit Writer(qsizetype expected = 0, std::size_t limit = TDADataStreamer::kMaxStreamSize)
+        : m_limit(qsizetype(qMin<std::size_t>(limit, std::size_t(std::numeric_limits<qsizetype>::max()))))
+    {
+        m_out.resize(qBound<qsizetype>(256, expected, m_limit));
+    }
 
     template <typename T> void put(T v)
     {
@@ -136,8 +141,12 @@ private:
     // Room for n more bytes; the pointer holds until the next call.
     char *grow(qsizetype n)
     {
+        // Refused before the bytes are spent: a reply beyond the limit could never be sent.
+        if (n > m_limit - m_size)
+            throw EDAException(QStringLiteral("The data asked for would take more than %1; ask for fewer rows or columns")
+                                   .arg(QLocale::c().formattedDataSize(m_limit, 0)));
         if (m_size + n > m_out.size())
-            m_out.resize(qMax(m_out.size() * 2, m_size + n));
+            m_out.resize(qMin(qMax(m_out.size() * 2, m_size + n), m_limit));
         char *at = m_out.data() + m_size;
         m_size += n;
         return at;
@@ -145,6 +154,7 @@ private:
 
     QByteArray m_out;
     qsizetype m_size = 0;
+    const qsizetype m_limit;
 };
 
 class Reader
@@ -331,8 +341,8 @@ struct TDADatasetWriter::Buffer : Writer
     using Writer::Writer;
 };
 
-TDADatasetWriter::TDADatasetWriter(int tableCount, qsizetype expectedSize)
-    : m_out(std::make_unique<Buffer>(expectedSize + 64))
+TDADatasetWriter::TDADatasetWriter(int tableCount, qsizetype expectedSize, std::size_t sizeLimit)
+    : m_out(std::make_unique<Buffer>(expectedSize + 64, sizeLimit))
     , m_tablesLeft(tableCount)
 {
     m_out->raw(kDatasetMagic, 4);
@@ -345,6 +355,12 @@ void TDADatasetWriter::BeginTable(const QString &name, const TDAFieldList &field
 {
     if (m_tablesLeft <= 0 || m_inTable)
         throw EDAException(QStringLiteral("Table \"%1\" does not fit in the data stream").arg(name));
+    // No reader takes more fields than this; a writer never makes what no reader takes.
+    if (fields.size() > TDADataStreamer::kMaxFields)
+        throw EDAException(QStringLiteral("Table \"%1\" has %2 fields, more than the %3 a data stream may carry")
+                               .arg(name)
+                               .arg(fields.size())
+                               .arg(TDADataStreamer::kMaxFields));
     --m_tablesLeft;
     m_inTable = true;
     m_out->putText(name);
@@ -354,6 +370,7 @@ void TDADatasetWriter::BeginTable(const QString &name, const TDAFieldList &field
     m_rows = 0;
     m_fields = fields;
     m_nulls.clear();
+    m_bitmap.resize((fields.size() + 7) / 8);
     m_next = 0;
 }
 
@@ -364,14 +381,14 @@ void TDADatasetWriter::BeginRow(const bool *nulls)
     ++m_rows;
     const int fieldCount = int(m_fields.size());
     m_nulls.resize(fieldCount);
-    char bitmap[TDADataStreamer::kMaxFields / 8];
-    std::memset(bitmap, 0, size_t(fieldCount + 7) / 8);
+    m_bitmap.fill(0);
+    char *bitmap = m_bitmap.data();
     for (int i = 0; i < fieldCount; ++i) {
         m_nulls[i] = nulls[i];
         if (nulls[i])
             bitmap[i / 8] = char(bitmap[i / 8] | (1 << (i % 8)));
     }
-    m_out->raw(bitmap, (fieldCount + 7) / 8);
+    m_out->raw(bitmap, m_bitmap.size());
     m_next = 0;
     while (m_next < fieldCount && m_nulls[m_next])
         ++m_next;

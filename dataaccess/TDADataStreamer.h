@@ -6,6 +6,7 @@
 
 #include "dataaccess/DADataTypes.h"
 #include "dataaccess/DataAccessExport.h"
+#include "remoting/RemotingLimits.h"
 
 #include <QByteArray>
 #include <QList>
@@ -66,6 +67,26 @@ struct DATAACCESS_EXPORT TDADelta
     QList<TDADeltaChange> Changes;
 };
 
+class DATAACCESS_EXPORT TDADataStreamer
+{
+public:
+    // Limits on what a reader accepts, so a stream cannot make it allocate without bound.
+    static constexpr int kMaxFields = 4096;
+    static constexpr int kMaxTables = 1024;
+    // What a stream may take in memory once read: this much plus kMemoryPerByte times its size.
+    // A NULL is one bit on the wire but a whole value in memory, an absent delta value one byte.
+    static constexpr std::size_t kMemoryBase = std::size_t(16) * 1024 * 1024;
+    static constexpr std::size_t kMemoryPerByte = 64;
+    // What a writer makes at most: a dataset stream travels in one reply, beside a little else.
+    static constexpr std::size_t kMaxStreamSize = RemotingLimits::kMaxReplySize - std::size_t(1024) * 1024;
+
+    static QByteArray WriteDatasets(const QList<TDATableData> &tables);
+    static QList<TDATableData> ReadDatasets(const QByteArray &stream);
+    static QByteArray WriteDeltas(const QList<TDADelta> &deltas);
+    // With a shared budget, what the deltas take in memory is drawn from it while they are read.
+    static QList<TDADelta> ReadDeltas(const QByteArray &stream, TMemoryBudget *shared = nullptr);
+};
+
 // Writes a dataset stream table by table and row by row, for producers that have one row at a
 // time (a driver reading its result straight into the stream) instead of a whole TDATableData.
 // Each row gives its null flags first, then one value for each field that is not null, in
@@ -73,7 +94,8 @@ struct DATAACCESS_EXPORT TDADelta
 class DATAACCESS_EXPORT TDADatasetWriter
 {
 public:
-    explicit TDADatasetWriter(int tableCount, qsizetype expectedSize = 0);
+    // A stream that would grow beyond sizeLimit bytes is refused (EDAException) as it reaches it.
+    explicit TDADatasetWriter(int tableCount, qsizetype expectedSize = 0, std::size_t sizeLimit = TDADataStreamer::kMaxStreamSize);
     ~TDADatasetWriter();
     TDADatasetWriter(const TDADatasetWriter &) = delete;
     TDADatasetWriter &operator=(const TDADatasetWriter &) = delete;
@@ -107,23 +129,7 @@ private:
     quint32 m_rows = 0;
     TDAFieldList m_fields;
     QList<bool> m_nulls;
+    QByteArray m_bitmap; // the open table's null flags of one row
     int m_next = 0; // the field the next value is for
 };
 
-class DATAACCESS_EXPORT TDADataStreamer
-{
-public:
-    // Limits on what a reader accepts, so a stream cannot make it allocate without bound.
-    static constexpr int kMaxFields = 4096;
-    static constexpr int kMaxTables = 1024;
-    // What a stream may take in memory once read: this much plus kMemoryPerByte times its size.
-    // A NULL is one bit on the wire but a whole value in memory, an absent delta value one byte.
-    static constexpr std::size_t kMemoryBase = std::size_t(16) * 1024 * 1024;
-    static constexpr std::size_t kMemoryPerByte = 64;
-
-    static QByteArray WriteDatasets(const QList<TDATableData> &tables);
-    static QList<TDATableData> ReadDatasets(const QByteArray &stream);
-    static QByteArray WriteDeltas(const QList<TDADelta> &deltas);
-    // With a shared budget, what the deltas take in memory is drawn from it while they are read.
-    static QList<TDADelta> ReadDeltas(const QByteArray &stream, TMemoryBudget *shared = nullptr);
-};

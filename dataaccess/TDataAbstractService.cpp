@@ -6,6 +6,8 @@
 #include "foundation/MemoryBudget.h"
 #include "foundation/QuorvaLogFile.h"
 
+#include <QSet>
+
 #include <QXmlStreamWriter>
 
 namespace {
@@ -92,15 +94,23 @@ TDataAbstractService::TDARead TDataAbstractService::PrepareRead(const QString &d
     const auto findField = [&](const QString &name) {
         const int i = DAFindField(nameable, name);
         if (i < 0)
-            throw EDAException(QStringLiteral("Dataset \"%1\" has no field \"%2\"").arg(dataset.Name, name));
+            throw EDAException(QStringLiteral("Dataset \"%1\" has no field \"%2\"").arg(dataset.Name, LogExcerpt(name)));
         return nameable[i];
     };
 
     TDAFieldList fields = dataset.Fields;
     if (!info.DynamicSelectFieldNames.isEmpty()) {
+        // Each field at most once: a list that repeats one would multiply the reply without bound.
         fields.clear();
-        for (const QString &name : info.DynamicSelectFieldNames)
-            fields << findField(name);
+        QSet<QString> named;
+        for (const QString &name : info.DynamicSelectFieldNames) {
+            const TDAField &f = findField(name);
+            if (named.contains(f.Name.toLower()))
+                throw EDAException(QStringLiteral("Dataset \"%1\" has no field \"%2\" beyond the one named already")
+                                       .arg(dataset.Name, LogExcerpt(name)));
+            named.insert(f.Name.toLower());
+            fields << f;
+        }
     }
 
     QString sql = dataset.StatementFor(m_connection->GetName());
@@ -236,6 +246,10 @@ QByteArray TDataAbstractService::UpdateData(const QByteArray &aDelta)
     QList<TDADelta> deltas = TDADataStreamer::ReadDeltas(aDelta, &PeerDataBudget());
     for (const TDADelta &d : deltas)
         m_schema.DatasetByName(d.LogicalName); // refuses names outside the schema up front
+    if (m_deltaCheck)
+        for (const TDADelta &d : deltas)
+            if (!d.Changes.isEmpty())
+                m_deltaCheck(d);
     QList<TDADelta> replies;
     bool ok = true;
     m_connection->BeginTransaction();

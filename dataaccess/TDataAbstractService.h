@@ -47,6 +47,11 @@ public:
     // dataset's processor has no OnProcessError handler to report it.
     void SetLogSender(const QString &sender) { m_logSender = sender; }
 
+    // Asked with each delta of a client's change set that holds changes, before anything of the
+    // set is written; it throws to refuse the whole set.
+    using TDADeltaCheck = std::function<void(const TDADelta &delta)>;
+    void SetDeltaCheck(TDADeltaCheck check) { m_deltaCheck = std::move(check); }
+
     // The processor of a dataset, made on first use (generated statements, the default mode).
     TDABusinessProcessor &BusinessProcessor(const QString &datasetName);
     // The update mode and uncompared fields of every processor, those made already and those
@@ -97,4 +102,5 @@ private:
     std::map<QString, std::unique_ptr<TDABusinessProcessor>> m_processors;
     TDAWithheldFields m_withheld;
     QString m_logSender = QStringLiteral("DataAbstractService");
+    TDADeltaCheck m_deltaCheck;
 };

@@ -8,6 +8,7 @@
 #include "foundation/FoundationExport.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 
 class FOUNDATION_EXPORT TMemoryBudget
@@ -55,3 +56,36 @@ private:
     std::size_t m_taken = 0;   // drawn from the budget
     std::size_t m_pending = 0; // counted, not yet drawn
 };
+
+// Freed memory and the system. glibc keeps what a thread frees in that thread's arena, one arena
+// per thread up to eight per core, and gives little of it back: after a few large requests a
+// server of a hundred pool threads would stay at their peak for good.
+namespace ProcessMemory {
+// Arenas the allocator may keep: few, so freed memory is found again by the next request.
+constexpr int kMaxArenas = 4;
+// Blocks from this size on are mapped and unmapped on their own, whatever sizes went before.
+constexpr int kMapThreshold = 1024 * 1024;
+// A request or reply from this size on is large.
+constexpr std::size_t kReturnAfterBytes = std::size_t(1024) * 1024;
+// A server found idle gives memory back at most this often (clients poll it all the time).
+constexpr std::chrono::milliseconds kIdleReturnInterval{1000};
+
+// Once, at the start of a server, before its threads.
+FOUNDATION_EXPORT void LimitRetention();
+// Gives the system the free pages of every arena (a few milliseconds for a large heap).
+FOUNDATION_EXPORT void ReturnFreed();
+
+// One request in service, from its start until its reply is written, on the thread that serves
+// it. After it moved a large message (MarkRequestLarge from within), or when it ends as the last
+// one in service (at most once per kIdleReturnInterval), the freed memory goes back: after any
+// load the server comes back near its base size.
+class FOUNDATION_EXPORT TRequestScope
+{
+public:
+    TRequestScope();
+    ~TRequestScope();
+    TRequestScope(const TRequestScope &) = delete;
+    TRequestScope &operator=(const TRequestScope &) = delete;
+};
+FOUNDATION_EXPORT void MarkRequestLarge();
+} // namespace ProcessMemory

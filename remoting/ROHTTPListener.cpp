@@ -591,8 +591,9 @@ void TROHTTPListener::Impl::GiveBack(const Connection &c, bool watch)
         std::lock_guard lock(ReturnMutex);
         Returned.emplace_back(c.Fd, watch);
     }
+    // An eventfd write fails only when its counter is full, and then the listener wakes anyway.
     const std::uint64_t one = 1;
-    (void)::write(WakeFd, &one, sizeof one);
+    [[maybe_unused]] const ssize_t woken = ::write(WakeFd, &one, sizeof one);
 }
 
 void TROHTTPListener::Impl::TakeReturns()
@@ -650,7 +651,7 @@ void TROHTTPListener::Impl::Run()
                 Accept();
             } else if (fd == WakeFd) {
                 std::uint64_t count = 0;
-                (void)::read(WakeFd, &count, sizeof count);
+                [[maybe_unused]] const ssize_t cleared = ::read(WakeFd, &count, sizeof count);
             } else {
                 const auto it = Connections.find(fd);
                 if (it != Connections.end() && !it->second.Lent)
@@ -766,7 +767,7 @@ bool TROHTTPListener::Stop(milliseconds wait)
     d.StopWait = wait;
     d.Stopping = true;
     const std::uint64_t one = 1;
-    (void)::write(d.WakeFd, &one, sizeof one);
+    [[maybe_unused]] const ssize_t woken = ::write(d.WakeFd, &one, sizeof one);
     d.Thread.join();
     if (d.Abandoned) {
         // The requests still in service use all of it, the wake-up descriptor too: it is left

@@ -18,6 +18,7 @@ const char kMagic[4] = {'K', 'Q', 'M', '1'};
 constexpr quint8 kVersion = 1;
 constexpr quint8 kFlagCompressed = 0x01;
 constexpr std::size_t kHeaderSize = 4 + 1 + 1 + 1 + 16;
+constexpr qsizetype kFlagsAt = 4 + 1 + 1;
 // Every named value needs at least its name length and its tag; every element its tag.
 constexpr std::size_t kMinNamedValue = 5;
 constexpr std::size_t kMinElement = 1;
@@ -58,10 +59,20 @@ private:
     std::size_t m_values = 0;
 };
 
+// Writes a message body. Given where the packed message goes, a body that grows past
+// kPackWhileWritingAfter is deflated from then on as it is written: a large reply (a client
+// update's files) is never held plain and packed at once.
 class Writer
 {
 public:
-    explicit Writer(std::size_t limit) : m_limit(limit) {}
+    explicit Writer(std::size_t limit, QByteArray *packed = nullptr) : m_limit(limit), m_packed(packed) {}
+    ~Writer()
+    {
+        if (m_packing)
+            deflateEnd(&m_zs);
+    }
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
 
     void Byte(quint8 v) { Append(&v, 1); }
     void U32(quint32 v)
@@ -166,18 +177,63 @@ public:
         }
     }
 
+    // The plain body, when it was not packed as it was written.
     QByteArray Take() { return std::move(m_out); }
+    // Whether the body went packed into the given array; its end is then written by Finish.
+    bool Packed() const { return m_packing; }
+    std::size_t Size() const { return m_size; }
+    void Finish()
+    {
+        Deflate(nullptr, 0, Z_FINISH);
+        m_packed->truncate(m_packedSize);
+    }
 
 private:
     void Append(const void *data, std::size_t size)
     {
-        if (std::size_t(m_out.size()) + size > m_limit)
+        if (size > m_limit - m_size)
             throw EROMessageError(QStringLiteral("The message exceeds %1 bytes").arg(m_limit));
-        m_out.append(static_cast<const char *>(data), qsizetype(size));
+        m_size += size;
+        if (!m_packing && m_packed && m_size > RemotingLimits::kPackWhileWritingAfter) {
+            if (deflateInit(&m_zs, Z_BEST_SPEED) != Z_OK)
+                throw EROMessageError(QStringLiteral("Compression could not start"));
+            m_packing = true;
+            m_packedSize = m_packed->size();
+            const QByteArray head = std::move(m_out);
+            m_out = QByteArray();
+            Deflate(head.constData(), std::size_t(head.size()), Z_NO_FLUSH);
+        }
+        if (m_packing)
+            Deflate(data, size, Z_NO_FLUSH);
+        else
+            m_out.append(static_cast<const char *>(data), qsizetype(size));
+    }
+
+    void Deflate(const void *data, std::size_t size, int flush)
+    {
+        m_zs.next_in = static_cast<Bytef *>(const_cast<void *>(data));
+        m_zs.avail_in = uInt(size);
+        for (;;) {
+            if (m_packedSize == m_packed->size())
+                m_packed->resize(m_packedSize + qMax<qsizetype>(m_packedSize / 2, qsizetype(size / 2) + 64 * 1024));
+            m_zs.next_out = reinterpret_cast<Bytef *>(m_packed->data() + m_packedSize);
+            m_zs.avail_out = uInt(m_packed->size() - m_packedSize);
+            const int rc = deflate(&m_zs, flush);
+            m_packedSize = m_packed->size() - qsizetype(m_zs.avail_out);
+            if (rc == Z_STREAM_ERROR)
+                throw EROMessageError(QStringLiteral("Compression failed (%1)").arg(rc));
+            if (flush == Z_FINISH ? rc == Z_STREAM_END : m_zs.avail_in == 0 && m_zs.avail_out > 0)
+                return;
+        }
     }
 
     std::size_t m_limit;
+    std::size_t m_size = 0;
     QByteArray m_out;
+    QByteArray *m_packed;
+    bool m_packing = false;
+    qsizetype m_packedSize = 0;
+    z_stream m_zs{};
 };
 
 class Reader
@@ -334,16 +390,18 @@ private:
     Allowance *m_allowance;
 };
 
-QByteArray Compress(const QByteArray &body)
+// Appends the packed body to out, straight into its buffer: a large reply is held twice at
+// most (plain and packed), never three times.
+void CompressInto(const QByteArray &body, QByteArray &out)
 {
+    const qsizetype at = out.size();
     uLongf bound = compressBound(uLong(body.size()));
-    QByteArray out(qsizetype(bound), Qt::Uninitialized);
-    const int rc = compress2(reinterpret_cast<Bytef *>(out.data()), &bound,
+    out.resize(at + qsizetype(bound));
+    const int rc = compress2(reinterpret_cast<Bytef *>(out.data() + at), &bound,
                              reinterpret_cast<const Bytef *>(body.constData()), uLong(body.size()), Z_BEST_SPEED);
     if (rc != Z_OK)
         throw EROMessageError(QStringLiteral("Compression failed (%1)").arg(rc));
-    out.truncate(qsizetype(bound));
-    return out;
+    out.truncate(at + qsizetype(bound));
 }
 
 // Inflates into a buffer of the stated size, taken from the allowance first. Pages the stream
@@ -410,7 +468,16 @@ void TROMessage::InitializeError(const QString &library, const QString &interfac
 
 QByteArray TROMessage::SaveToBytes(std::size_t limit) const
 {
-    Writer body(limit);
+    // The head of a packed message, with room for the stated size; a body packed as it is
+    // written follows straight away.
+    QByteArray out;
+    out.append(kMagic, 4);
+    out.append(char(kVersion));
+    out.append(char(m_kind));
+    out.append(char(kFlagCompressed));
+    out.append(m_clientId.toRfc4122());
+    out.append(4, '\0');
+    Writer body(limit, &out);
     body.Str(m_library);
     body.Str(m_interface);
     body.Str(m_messageName);
@@ -419,21 +486,22 @@ QByteArray TROMessage::SaveToBytes(std::size_t limit) const
         body.Str(v.Name);
         body.Value(v.Value, 0);
     }
+    if (body.Packed()) {
+        body.Finish();
+        qToLittleEndian(quint32(body.Size()), out.data() + kHeaderSize);
+        return out;
+    }
     QByteArray plain = body.Take();
     const bool compress = std::size_t(plain.size()) > RemotingLimits::kCompressThreshold;
 
-    QByteArray out;
-    out.reserve(qsizetype(kHeaderSize + 4) + (compress ? plain.size() / 2 : plain.size()));
-    out.append(kMagic, 4);
-    out.append(char(kVersion));
-    out.append(char(m_kind));
-    out.append(char(compress ? kFlagCompressed : 0));
-    out.append(m_clientId.toRfc4122());
+    out.truncate(qsizetype(kHeaderSize));
+    out[kFlagsAt] = char(compress ? kFlagCompressed : 0);
+    out.reserve(qsizetype(kHeaderSize + 4) + (compress ? qsizetype(compressBound(uLong(plain.size()))) : plain.size()));
     if (compress) {
         char size[4];
         qToLittleEndian(quint32(plain.size()), size);
         out.append(size, 4);
-        out.append(Compress(plain));
+        CompressInto(plain, out);
     } else {
         out.append(plain);
     }

@@ -199,7 +199,11 @@ void TROHTTPServer::SetActive(bool active)
         const QorRequest::TStatementLimitScope statements(limit);
         const TROMessageDispatcher::Reply reply =
             dispatcher.Process(QByteArray::fromRawData(req.body.data(), qsizetype(req.body.size())));
+        if (req.body.size() >= ProcessMemory::kReturnAfterBytes || std::size_t(reply.Data.size()) >= ProcessMemory::kReturnAfterBytes)
+            ProcessMemory::MarkRequestLarge();
         res.status = 200;
+        // cpp-httplib writes a provider's content only from a server that listens itself, so the
+        // body is copied; the message is freed as the handler returns.
         res.set_content(std::string(reply.Data.constData(), std::size_t(reply.Data.size())), "application/octet-stream");
     });
 
@@ -212,6 +216,8 @@ void TROHTTPServer::SetActive(bool active)
     options.BodyTimeout = m_bodyTimeout;
     impl->Listener = std::make_unique<TROHTTPListener>(
         options, [&server](httplib::Stream &stream, bool closeConnection, bool &connectionClosed) {
+            // Until the reply is written and its request and reply are freed.
+            const ProcessMemory::TRequestScope served;
             return server.Serve(stream, closeConnection, connectionClosed);
         });
     m_port = impl->Listener->Listen();

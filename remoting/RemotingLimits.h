@@ -12,8 +12,10 @@ namespace RemotingLimits {
 // A request body may unpack to at most this; replies carry client updates and may be larger.
 constexpr std::size_t kMaxRequestSize = std::size_t(64) * 1024 * 1024;
 constexpr std::size_t kMaxReplySize = std::size_t(1024) * 1024 * 1024;
-// Bodies above this many bytes travel zlib-compressed.
+// Bodies above this many bytes travel zlib-compressed; above the second they are packed as they
+// are written, so a large reply is not held twice.
 constexpr std::size_t kCompressThreshold = 1024;
+constexpr std::size_t kPackWhileWritingAfter = std::size_t(1024) * 1024;
 // A message holds at most kMinValueBudget values plus one per kBodyBytesPerValue bytes of its
 // unpacked body (named values, record fields, array elements and variant contents all count).
 // A value takes well over a hundred bytes of memory but may be one byte on the wire, so without

@@ -168,8 +168,14 @@ struct QorLogLocation
 // the user sees nothing and the action ends. Nothing is written while no controller exists.
 template <class Module> void QorLogFailure(const Module *module, const QString &location, const std::exception &e)
 {
-    if (module)
+    if (!module)
+        return;
+    try {
         module->WriteLog(QorLogLevel::Severe, QorLogLocation{location}, QString::fromUtf8(e.what()));
+    } catch (const std::exception &logFailure) {
+        // Without the host's log the failure still goes somewhere a person can read it.
+        qWarning("%s: %s (%s)", qUtf8Printable(location), e.what(), logFailure.what());
+    }
 }
 
 // Runs one handler under that rule; Qt lets no exception leave a slot. True when it ran through.

@@ -90,6 +90,15 @@ QString StartX(QProcess &xvfb, unsigned int delay)
     if (!connection)
         return {};
     set(connection, 0x0100, delay, 40);
+    // A desktop's own choices: the mouse three times as fast past 7 pixels, the screen saver
+    // after ten minutes, sticky keys on.
+    const auto pointer = reinterpret_cast<int (*)(void *, int, int, int, int, int)>(dlsym(x11, "XChangePointerControl"));
+    const auto saver = reinterpret_cast<int (*)(void *, int, int, int, int)>(dlsym(x11, "XSetScreenSaver"));
+    const auto controls = reinterpret_cast<int (*)(void *, unsigned int, unsigned int, unsigned int)>(dlsym(x11, "XkbChangeEnabledControls"));
+    pointer(connection, 1, 1, 3, 1, 7);
+    saver(connection, 600, 0, 1, 1);
+    constexpr unsigned int stickyKeys = 1U << 3;
+    controls(connection, 0x0100, stickyKeys, stickyKeys);
     sync(connection, 0);
     close(connection);
     dlclose(x11);
@@ -100,8 +109,14 @@ QString StartX(QProcess &xvfb, unsigned int delay)
 bool CompileLocale(const QString &folder, const QString &name)
 {
     QString source = QStringLiteral("comment_char %\nescape_char /\n");
-    for (const char *category : {"LC_CTYPE", "LC_COLLATE", "LC_TIME", "LC_NUMERIC", "LC_MESSAGES"})
+    for (const char *category : {"LC_CTYPE", "LC_COLLATE", "LC_NUMERIC", "LC_MESSAGES"})
         source += QStringLiteral("%1\ncopy \"POSIX\"\nEND %1\n").arg(QString::fromLatin1(category));
+    // Names of one letter; weeks from Monday, the first of the year the one with four of its days.
+    const QString days = QStringLiteral("\"<U0053>\";\"<U004D>\";\"<U0054>\";\"<U0057>\";\"<U0054>\";\"<U0046>\";\"<U0053>\"");
+    const QString months = days + QStringLiteral(";\"<U004A>\";\"<U0046>\";\"<U004D>\";\"<U0041>\";\"<U004D>\"");
+    source += QStringLiteral("LC_TIME\nabday %1\nday %1\nabmon %2\nmon %2\nd_t_fmt \"<U0025><U0063>\"\nd_fmt \"<U0025><U0064>\"\n"
+                             "t_fmt \"<U0025><U0054>\"\nam_pm \"<U0041>\";\"<U0050>\"\nt_fmt_ampm \"\"\nweek 7;19971201;4\nEND LC_TIME\n")
+                  .arg(days, months);
     source += QStringLiteral(
         "LC_MONETARY\nint_curr_symbol \"<U0058><U0058><U0058><U0020>\"\ncurrency_symbol \"<U0058>\"\n"
         "mon_decimal_point \"<U002C>\"\nmon_thousands_sep \"<U002E>\"\nmon_grouping 3;2\npositive_sign \"\"\n"
@@ -198,7 +213,7 @@ TEST(CrashReportSections, ALocaleIsReadOnceAndAgainOnlyWhenItChanges)
     EXPECT_EQ(info.Value(QStringLiteral("DayNames.SName1")), QStringLiteral("Monday"));
 }
 
-TEST(CrashReportSections, TheKeyboardDelayComesFromTheXServerElseFromTheDesktopsSettings)
+TEST(CrashReportSections, TheKeyboardMouseAndScreenValuesComeFromTheXServerElseFromTheDesktopsSettingsOrAreNone)
 {
     QTemporaryDir config;
     QFile settings(config.filePath(QStringLiteral("kcminputrc")));
@@ -206,9 +221,28 @@ TEST(CrashReportSections, TheKeyboardDelayComesFromTheXServerElseFromTheDesktops
     settings.write("[Keyboard]\nRepeatDelay=420\n");
     settings.close();
     const auto configHome = ScopedEnv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    // The values of the X server, and what is written without one.
+    const std::tuple<const char *, const char *, const char *> values[] = {
+        {"Input.Mouse.ThresholdX", "7", "0"},
+        {"Input.Mouse.Acceleration", "3", "0"},
+        {"ScreenSaver.ScreenSaveTimeout", "600", "0"},
+        {"ScreenSaver.ScreenSaveActive", "true", "false"},
+        // Xvfb's own AccessX options, with sticky keys now on.
+        {"Accessibility.StickyKeys.flags", "[skfAudibleFeedback, skfAvailable, skfStickyKeysOn, skfTriState, skfTwoKeysOff]", "[]"},
+        {"Accessibility.FilterKeys.DelayMSec", "333", "0"},
+    };
+    const auto written = [] {
+        QMap<QString, QString> out;
+        for (const auto &[name, value] : TSystemParametersInfo().Properties())
+            out.insert(name, value);
+        return out;
+    };
     {
         const auto noDisplay = ScopedEnv("DISPLAY", QByteArray());
         EXPECT_EQ(TSystemParametersInfo().KeyboardDelay(), 420);
+        const QMap<QString, QString> none = written();
+        for (const auto &[name, withX, without] : values)
+            EXPECT_EQ(none.value(QString::fromLatin1(name)), QString::fromLatin1(without)) << name;
     }
     QProcess xvfb;
     const auto stop = qScopeGuard([&xvfb] {
@@ -220,9 +254,12 @@ TEST(CrashReportSections, TheKeyboardDelayComesFromTheXServerElseFromTheDesktops
     const auto onX = ScopedEnv("DISPLAY", display.toLatin1());
     EXPECT_EQ(TSystemParametersInfo().KeyboardDelay(), 333);
     EXPECT_TRUE(TQorCrashHandler::NameValueText(TSystemParametersInfo().Properties()).contains(QStringLiteral("Input.KeyboardDelay=333")));
+    const QMap<QString, QString> fromX = written();
+    for (const auto &[name, withX, without] : values)
+        EXPECT_EQ(fromX.value(QString::fromLatin1(name)), QString::fromLatin1(withX)) << name;
 }
 
-TEST(CrashReportSections, TheMoneyOfALocaleComesFromTheCLibrarysLocaleOfThatName)
+TEST(CrashReportSections, TheMoneyAndTheFirstWeekOfALocaleComeFromTheCLibrarysLocaleOfThatName)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(CompileLocale(folder.path(), QStringLiteral("xx_XX")));
@@ -239,7 +276,7 @@ TEST(CrashReportSections, TheMoneyOfALocaleComesFromTheCLibrarysLocaleOfThatName
         {"ICurrency", "3"},        {"INegCurr", "10"},         {"IPosSignPosN", "1"},     {"INegSignPosN", "4"},
         {"NUO_INegSignPosN", "4"}, {"IPosSymPrecedes", "0"},   {"INegSepBySpace", "1"},   {"ICurrDigits", "2"},
         {"IIntlCurrDigits", "3"},  {"SCurreny", "X"},          {"SIntlSymbol", "XXX"},    {"SMonDecimalSep", ","},
-        {"SMonThousandSep", "."},  {"SMonGrouping", "3;2;0"},
+        {"SMonThousandSep", "."},  {"SMonGrouping", "3;2;0"},  {"IFirstWeekOfYear", "2"},
     };
     for (const auto &[name, value] : expected)
         EXPECT_EQ(info.Value(QString::fromLatin1(name)), QString::fromLatin1(value)) << name;

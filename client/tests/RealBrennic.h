@@ -40,6 +40,7 @@ public:
     quint16 DiscoveryPort() const { return m_discoveryPort; }
     QString URL() const { return QStringLiteral("http://127.0.0.1:%1/BIN").arg(m_httpPort); }
     QString Folder() const { return m_folder; }
+    qint64 Pid() const { return m_process ? m_process->processId() : 0; }
     QString Log() const
     {
         QFile file(m_folder + QStringLiteral("/server_session.txt"));

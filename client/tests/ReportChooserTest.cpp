@@ -565,8 +565,12 @@ TEST_F(PreviewOperation, EachExportOfTheViewerGoesWhereTheUserChoseAndReadsBack)
         SCOPED_TRACE(c.File.toStdString());
         const QString file = folder.filePath(c.File);
         dialogs.AnswerSave(file);
+        const qsizetype told = prompt.Prompts().size();
         EXPECT_TRUE(WithViewer(Contacts(ContactTerm(kQuentin)), [&c](TfPreview &viewer) { viewer.ExportAction(c.Kind)->trigger(); }));
         ASSERT_TRUE(QFile::exists(file));
+        // The windows close, and the user is told where the file went.
+        ASSERT_EQ(prompt.Prompts().size(), told + 1);
+        EXPECT_TRUE(prompt.Prompts().last().Text.contains(QDir::toNativeSeparators(file))) << prompt.Prompts().last().Text.toStdString();
         const QByteArray bytes = FileBytes(file);
         switch (c.Kind) {
         case ReportExportKind::Pdf: {
@@ -631,7 +635,10 @@ TEST_F(PreviewOperation, AnExportThatCannotBeWrittenIsToldAndTheViewerStaysForAn
             viewer.acClose()->trigger();
     }));
     EXPECT_TRUE(openAfterRefusal);
-    ASSERT_EQ(prompt.Prompts().size(), 1);
+    // The refusal, then where the second try went.
+    ASSERT_EQ(prompt.Prompts().size(), 2);
+    EXPECT_EQ(prompt.Prompts()[1].Icon, QMessageBox::Information);
+    EXPECT_TRUE(prompt.Prompts()[1].Text.contains(QDir::toNativeSeparators(second))) << prompt.Prompts()[1].Text.toStdString();
     const QString told = prompt.Prompts()[0].Text;
     EXPECT_EQ(prompt.Prompts()[0].Icon, QMessageBox::Warning);
     EXPECT_TRUE(told.contains(QDir::toNativeSeparators(refused) + QStringLiteral(" cannot be written: "))) << told.toStdString();

@@ -28,9 +28,12 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QToolBar>
 #include <QToolBox>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -217,6 +220,27 @@ Shown WhatIsShown(TfMain &window, bool lookAtScreen = true)
     return shown;
 }
 
+// The menu buttons of the active view's menu bar in the window, in their order.
+QList<QToolButton *> MenuButtons(TfMain &window)
+{
+    QList<QToolButton *> buttons;
+    for (QToolBar *bar : window.PluginBars())
+        for (QAction *action : bar->actions())
+            if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action));
+                button && action->menu() && button->popupMode() == QToolButton::InstantPopup && button->isVisible())
+                buttons << button;
+    return buttons;
+}
+
+// The letter after a caption's "&", as xdotool names the key.
+QString MnemonicKey(const QString &caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i)
+        if (caption[i] == QLatin1Char('&') && caption[i + 1] != QLatin1Char('&'))
+            return caption[i + 1].isDigit() ? QString(caption[i + 1]) : QString(caption[i + 1].toLower());
+    return {};
+}
+
 } // namespace
 
 TEST_F(XNavigation, EveryItemClickedWithTheMouseShowsItsViewAndTheBarMarksItInEveryOrder)
@@ -321,4 +345,133 @@ TEST_F(XNavigation, EveryItemClickedWithTheMouseShowsItsViewAndTheBarMarksItInEv
     RunStart();
     ASSERT_TRUE(factory.loopRan);
     EXPECT_GE(steps, 30);
+}
+
+// The keyboard alone: Tab and Shift+Tab bring the focus to the bar, the arrow keys and Enter open
+// each item in turn, and in each view Alt with a menu's underlined letter opens that menu, F10
+// the first; every step is looked at on the screen.
+TEST_F(XNavigation, TheKeyboardAloneOpensEveryItemAndEveryMenuOfEachView)
+{
+    int menusOpened = 0;
+    int items = 0;
+    factory.inLoop = [&](TfMain &window) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        ASSERT_TRUE(XServer::ShowActive(&window));
+        ASSERT_TRUE(WaitInLoop([&] { return window.ActivePlugin() != nullptr; }, kSwitchLimit));
+        QList<Place> places;
+        for (int g = 0; g < window.NavBarGroups().size(); ++g)
+            for (int i = 0; i < window.NavBarGroups()[g].Items.size(); ++i)
+                places << Place{g, i};
+        ASSERT_GE(places.size(), 5);
+        const auto focusedList = [&]() -> QListWidget * {
+            auto *list = qobject_cast<QListWidget *>(QApplication::focusWidget());
+            return list && window.dxNavBar()->indexOf(list) >= 0 ? list : nullptr;
+        };
+        // Tab (or Shift+Tab) until the bar has the focus; each step leaves a visible focus.
+        const auto tabToTheBar = [&](const QString &keys) {
+            QStringList passed;
+            for (int tab = 0; tab < 40 && !focusedList(); ++tab) {
+                QWidget *before = QApplication::focusWidget();
+                ASSERT_TRUE(X().Key(keys));
+                ASSERT_TRUE(WaitInLoop([&] { return QApplication::focusWidget() != before; }, kSwitchLimit))
+                    << keys.toStdString() << " moves the focus on from " << (before ? before->objectName().toStdString() : "nothing")
+                    << " after " << passed.join(QLatin1Char(' ')).toStdString();
+                QWidget *now = QApplication::focusWidget();
+                passed << (now->objectName().isEmpty() ? QString::fromLatin1(now->metaObject()->className()) : now->objectName());
+                EXPECT_TRUE(now->isVisible() && now->window() == &window) << passed.last().toStdString();
+            }
+            ASSERT_NE(focusedList(), nullptr) << keys.toStdString() << " reaches the bar: " << passed.join(QLatin1Char(' ')).toStdString();
+        };
+        const auto expectOpened = [&](const Place &to) {
+            const QString expected = window.NavBarGroups()[to.group].Items[to.item].PluginName;
+            const bool shown = WaitInLoop(
+                [&] {
+                    const Shown now = WhatIsShown(window, false);
+                    return now.view == expected && now.marked == QList<Place>{to} && WhatIsShown(window).OnScreen();
+                },
+                kSwitchLimit);
+            Picture(QStringLiteral("keys-to-") + Caption(window, to));
+            ASSERT_TRUE(shown) << expected.toStdString() << ": " << WhatIsShown(window).Describe().toStdString();
+            ++items;
+        };
+        // Every menu of the view by its Alt key, and the first by F10.
+        const auto openEveryMenu = [&](const Place &at) {
+            const QList<QToolButton *> buttons = MenuButtons(window);
+            ASSERT_FALSE(buttons.isEmpty()) << Caption(window, at).toStdString() << " has menus";
+            QList<std::pair<QString, QMenu *>> keys;
+            for (QToolButton *button : buttons) {
+                const QString key = MnemonicKey(button->text());
+                ASSERT_FALSE(key.isEmpty()) << button->text().toStdString() << " shows its Alt letter";
+                keys.push_back({QStringLiteral("alt+") + key, button->defaultAction()->menu()});
+            }
+            keys.push_back({QStringLiteral("F10"), buttons.first()->defaultAction()->menu()});
+            for (const auto &[key, menu] : keys) {
+                const std::string label = (Caption(window, at) + QLatin1Char(' ') + key).toStdString();
+                ASSERT_TRUE(X().Key(key));
+                // The menu runs its own loop under the key's handling: it is looked at and closed
+                // from in there.
+                bool open = false;
+                const QString picture = Caption(window, at) + QLatin1Char('-') + key;
+                const bool closed = WaitInLoop(
+                    [&, menu] {
+                        if (!open && QApplication::activePopupWidget() == menu && XServer::NotOnScreen(menu) < kStaleShare) {
+                            open = true;
+                            Picture(picture);
+                            X().Key(QStringLiteral("Escape"));
+                        }
+                        return open && QApplication::activePopupWidget() == nullptr;
+                    },
+                    kSwitchLimit);
+                EXPECT_TRUE(open) << label << " opens " << menu->title().toStdString();
+                if (!open) {
+                    Picture(picture);
+                    X().Key(QStringLiteral("Escape"));
+                }
+                ASSERT_TRUE(closed || WaitInLoop([] { return QApplication::activePopupWidget() == nullptr; }, kSwitchLimit)) << label;
+                menusOpened += open ? 1 : 0;
+            }
+        };
+
+        tabToTheBar(QStringLiteral("Tab"));
+        Place at{window.ActiveGroup(), window.ActiveItem()};
+        ASSERT_EQ(window.dxNavBar()->indexOf(focusedList()), at.group);
+        openEveryMenu(at);
+        // Down and Enter from the first item to the last, across the groups; then Up and Enter back.
+        for (const int step : {1, -1})
+            for (;;) {
+                const int index = int(places.indexOf(at)) + step;
+                if (index < 0 || index >= places.size())
+                    break;
+                tabToTheBar(step > 0 ? QStringLiteral("shift+Tab") : QStringLiteral("Tab"));
+                QListWidget *list = focusedList();
+                // From where the bar's cursor is to the open item, then one on.
+                const int from = window.dxNavBar()->indexOf(list);
+                int row = list->currentRow();
+                int position = int(places.indexOf(Place{from, row}));
+                while (position != index) {
+                    ASSERT_TRUE(X().Key(position < index ? QStringLiteral("Down") : QStringLiteral("Up")));
+                    const int wanted = position < index ? position + 1 : position - 1;
+                    ASSERT_TRUE(WaitInLoop(
+                        [&] {
+                            QListWidget *now = focusedList();
+                            return now && Place{int(window.dxNavBar()->indexOf(now)), now->currentRow()} == places[wanted] &&
+                                   window.dxNavBar()->currentIndex() == places[wanted].group;
+                        },
+                        kSwitchLimit))
+                        << "the arrow key goes on to " << Caption(window, places[wanted]).toStdString();
+                    position = wanted;
+                }
+                ASSERT_TRUE(X().Key(QStringLiteral("Return")));
+                at = places[index];
+                expectOpened(at);
+                if (step > 0)
+                    openEveryMenu(at);
+                if (::testing::Test::HasFatalFailure())
+                    return;
+            }
+    };
+    RunStart();
+    ASSERT_TRUE(factory.loopRan);
+    EXPECT_GE(items, 8);
+    EXPECT_GE(menusOpened, 20);
 }

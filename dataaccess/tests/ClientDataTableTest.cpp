@@ -303,6 +303,46 @@ TEST_F(ClientDataTable, SortFilterAndLocateWorkOnTheLocalRows)
     EXPECT_TRUE(parents->Locate(QStringLiteral("parentname"), QStringLiteral("ben")));
 }
 
+// A post places its one row; the order and the current row are those a sort of every row gives.
+TEST_F(ClientDataTable, APostedRowStandsWhereSortingEveryRowPutsIt)
+{
+    parents->Open();
+    const struct
+    {
+        const char *Key; // empty: the current row is edited
+        const char *Name;
+        int SortIndex;
+    } posts[] = {{"{N1}", "Cara", 1}, {"{N2}", "Ben", 1}, {"", "Abe", 1}, {"{N3}", "Zed", 5}, {"{N4}", "Ben", 1}, {"", "Dan", 1},
+                 {"", "Eve", 9}, {"{N5}", "Amy", 0}};
+    const auto shown = [&] {
+        QStringList names;
+        for (int i = 0; i < parents->GetRecordCount(); ++i)
+            names << parents->ValueAt(i, parents->FieldIndex(QStringLiteral("ParentName"))).toString() + QLatin1Char('/') +
+                         parents->ValueAt(i, parents->FieldIndex(QStringLiteral("PK_ParentID"))).toString();
+        return names.join(QLatin1Char(' ')) + QStringLiteral(" at ") + QString::number(parents->GetRecNo());
+    };
+    for (const bool ascending : {true, false}) {
+        parents->Sort(QStringLiteral("ParentName"), ascending);
+        parents->SetFilter([](const TDACDSDataTable::TDARecord &r) { return r.Value(QStringLiteral("SortIndex")).toInt() < 5; });
+        for (const auto &post : posts) {
+            if (*post.Key) {
+                parents->Insert();
+                parents->SetValue(QStringLiteral("PK_ParentID"), QString::fromLatin1(post.Key) + (ascending ? "a" : "d"));
+            } else {
+                parents->Edit();
+            }
+            parents->SetValue(QStringLiteral("ParentName"), QString::fromLatin1(post.Name));
+            parents->SetValue(QStringLiteral("SortIndex"), post.SortIndex);
+            parents->Post();
+            const QString placed = shown();
+            parents->Sort(QStringLiteral("ParentName"), ascending);
+            // A row the filter hides leaves the cursor on the first row, as the whole rebuild does.
+            EXPECT_EQ(placed, shown()) << post.Name << (ascending ? " ascending" : " descending");
+        }
+        parents->ClearFilter();
+    }
+}
+
 TEST_F(ClientDataTable, CountingRowsLeavesTheFilterTheCursorAndTheListenersAlone)
 {
     children->SetMasterSource(parents.get(), {QStringLiteral("PK_ParentID")}, {QStringLiteral("F_ParentID")});

@@ -272,3 +272,56 @@ TEST(DataStreamer, RowsWrittenOneAtATimeMakeTheSameStreamAndMisuseIsRefused)
     tooMany.EndTable();
     EXPECT_THROW(tooMany.BeginTable(QStringLiteral("U"), {}), EDAException); // one table was announced
 }
+
+// What a writer makes is bounded as a reader's input is: no table beyond the fields a reader
+// takes, no stream beyond its size limit, refused as the limit is reached.
+TEST(DataStreamer, AWriterRefusesMoreFieldsThanAReaderTakesAndAStreamBeyondItsLimit)
+{
+    const auto fieldsOf = [](int count) {
+        TDAFieldList fields;
+        for (int i = 0; i < count; ++i)
+            fields << TDAField{QStringLiteral("F%1").arg(i), TDADataType::datString, 0, false, false, false, {}, {}};
+        return fields;
+    };
+    const QString text(1000, QLatin1Char('x'));
+    const struct
+    {
+        const char *what;
+        int fields;
+        int rows;
+        std::size_t limit;
+        bool refused;
+    } cases[] = {
+        {"as many fields as a reader takes", TDADataStreamer::kMaxFields, 2, TDADataStreamer::kMaxStreamSize, false},
+        {"one field more", TDADataStreamer::kMaxFields + 1, 2, TDADataStreamer::kMaxStreamSize, true},
+        {"rows within the limit", 1, 50, 64 * 1024, false},
+        {"rows beyond the limit", 1, 70, 64 * 1024, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const TDAFieldList fields = fieldsOf(c.fields);
+        const QList<bool> nulls(c.fields, false);
+        TDADatasetWriter w(1, 0, c.limit);
+        QString refusal;
+        int written = 0;
+        try {
+            w.BeginTable(QStringLiteral("T"), fields);
+            for (; written < c.rows; ++written) {
+                w.BeginRow(nulls.constData());
+                for (int f = 0; f < c.fields; ++f)
+                    w.PutText(text.left(c.fields > 1 ? 1 : text.size()));
+            }
+            w.EndTable();
+            const QList<TDATableData> read = TDADataStreamer::ReadDatasets(w.Take());
+            EXPECT_EQ(read.first().Fields.size(), c.fields);
+            EXPECT_EQ(read.first().Rows.size(), c.rows);
+        } catch (const EDAException &e) {
+            refusal = e.Message();
+        }
+        EXPECT_EQ(!refusal.isEmpty(), c.refused) << refusal.toStdString();
+        if (c.limit < TDADataStreamer::kMaxStreamSize && c.refused) {
+            EXPECT_LE(written * (text.size() + 5), qsizetype(c.limit)) << "refused only after passing the limit";
+            EXPECT_TRUE(refusal.contains(QStringLiteral("ask for fewer rows or columns"))) << refusal.toStdString();
+        }
+    }
+}

@@ -87,6 +87,10 @@ public:
 
     static inline const QString WebSite = QStringLiteral("https://www.orbek.com/kestrova/");
 
+    // The groups view's node when it was left, as the kind and id of each node from the top, for
+    // its next showing in this session: an id alone can stand in several places of the tree.
+    QList<QPair<int, QString>> GroupsNodeLeft;
+
 protected:
     void OnCreate() override;
     void OnSetHost(Quorva::IHYHost *host) override;

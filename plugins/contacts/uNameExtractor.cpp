@@ -110,9 +110,9 @@ void TNameExtractor::Split()
     for (qsizetype i = 0; i < n && commaWord < 0; ++i)
         if (m_words[i].contains(QLatin1Char(',')))
             commaWord = i;
-    // "Smith, John": the last name first. A comma after two or more words ("John Smith, MD") or
-    // before a suffix ("Smith, Esq.") ends the name and the suffix follows.
-    if (commaWord == 0 && n > 1 && !IsSuffix(1))
+    // "Smith, John", "Van Buren, Martin": the words before the comma are the last name. Only a
+    // suffix after the comma ("John Smith, MD", "Smith, Esq.") makes the comma end the name.
+    if (commaWord >= 0 && commaWord + 1 < n && !IsSuffix(commaWord + 1))
         SplitLastNameFirst(commaWord);
     else
         SplitFirstNameFirst();

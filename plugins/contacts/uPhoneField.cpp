@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QTimer>
 
 TPhoneField::TPhoneField(QLineEdit *edit) : QObject(edit), m_edit(edit)
@@ -89,4 +90,10 @@ bool TPhoneField::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return false;
+}
+
+void TakePostcodes(QLineEdit *zip)
+{
+    zip->setMaxLength(kPostcodeLength);
+    zip->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[\\p{L}\\d -]*")), zip));
 }

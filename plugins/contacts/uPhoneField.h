@@ -34,3 +34,8 @@ private:
 
     QLineEdit *m_edit;
 };
+
+// The zip edit of the same dialogs takes any postcode the field stores ("12345 - 6789",
+// "D02 X285", "H91"): letters, digits, blanks and hyphens up to the stored length.
+constexpr int kPostcodeLength = 32;
+void TakePostcodes(QLineEdit *zip);

@@ -147,7 +147,7 @@ void TfContactDlg::BuildGeneralPage(QWidget *page)
     // The masks limit what can be typed; a partial value is kept when the field is left.
     m_zip = new QLineEdit;
     m_zip->setObjectName(QStringLiteral("edZip"));
-    m_zip->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d\\d\\d\\d\\d( - \\d\\d\\d\\d)?")), m_zip));
+    TakePostcodes(m_zip);
     m_state = new QLineEdit;
     m_state->setObjectName(QStringLiteral("edState"));
     m_state->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[a-zA-Z][a-zA-Z]")), m_state));

@@ -53,7 +53,7 @@ TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controlle
     form->addRow(Caption(m_labels, 1266), m_state);
     m_zip = new QLineEdit;
     m_zip->setObjectName(QStringLiteral("edZip"));
-    m_zip->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d\\d\\d\\d\\d( - \\d\\d\\d\\d)?")), m_zip));
+    TakePostcodes(m_zip);
     form->addRow(Caption(m_labels, 1265), m_zip);
     m_phoneChoice = new QComboBox;
     m_phoneChoice->setObjectName(QStringLiteral("btnPhoneSelect"));

@@ -143,7 +143,8 @@ TplgGroups::TplgGroups(TRvContactsController &controller)
 {
     setObjectName(QStringLiteral("TplgGroups"));
     m_bar->setObjectName(QStringLiteral("ClientBar"));
-    m_menuBar->setObjectName(QStringLiteral("ClientMenus"));
+    // By this name the host's copy works as a menu bar: each menu opens from its word.
+    m_menuBar->setObjectName(QStringLiteral("barMenu"));
     m_bar->hide();
     m_menuBar->hide();
     m_tree->setObjectName(QStringLiteral("tvGroups"));
@@ -467,13 +468,17 @@ void TplgGroups::Activate(QObject *)
         if (auto smartHelp = host_cast<ISmartHelp>(m_controller.Host()))
             smartHelp->SetSmartHelpText(m_controller.GetHTML(103), 101);
         const QString active = settings ? settings->GetUserSetting(kActiveNodeSetting, QString()) : QString();
-        if (!active.isEmpty()) {
-            for (QTreeWidgetItemIterator it(m_tree); *it; ++it)
-                if (IDOf(*it).compare(active, Qt::CaseInsensitive) == 0) {
-                    m_tree->setCurrentItem(*it);
-                    m_tree->scrollToItem(*it);
-                    break;
-                }
+        // The very node left in this session, while the setting still names it.
+        QTreeWidgetItem *left = NodeOfPath(m_controller.GroupsNodeLeft);
+        if (left && IDOf(left).compare(active, Qt::CaseInsensitive) != 0)
+            left = nullptr;
+        if (!left && !active.isEmpty())
+            for (QTreeWidgetItemIterator it(m_tree); *it && !left; ++it)
+                if (IDOf(*it).compare(active, Qt::CaseInsensitive) == 0)
+                    left = *it;
+        if (left) {
+            m_tree->setCurrentItem(left);
+            m_tree->scrollToItem(left);
         }
     } catch (const std::exception &e) {
         QorLogFailure(&m_controller, QStringLiteral("onActivate"), e);
@@ -492,12 +497,33 @@ void TplgGroups::Deactivate(QObject *)
             if (QTreeWidgetItem *item = m_tree->currentItem())
                 settings->SetUserSetting(kActiveNodeSetting, IDOf(item));
         }
+        m_controller.GroupsNodeLeft.clear();
+        for (QTreeWidgetItem *node = m_tree->currentItem(); node; node = node->parent())
+            m_controller.GroupsNodeLeft.prepend({int(KindOf(node)), IDOf(node)});
         m_controller.Data().SaveOrRevert(QStringLiteral("onDeactivate"), {&m_controller.Data().DAGroupsList()}, true);
         m_controller.Data().MinistryFunctions().Close();
         m_controller.Data().MinistryFunctions().SetWhere(TDAWhere());
     } catch (const std::exception &e) {
         QorLogFailure(&m_controller, QStringLiteral("onDeactivate"), e);
     }
+}
+
+QTreeWidgetItem *TplgGroups::NodeOfPath(const QList<QPair<int, QString>> &path) const
+{
+    QTreeWidgetItem *found = nullptr;
+    for (const auto &[kind, id] : path) {
+        const int count = found ? found->childCount() : m_tree->topLevelItemCount();
+        QTreeWidgetItem *next = nullptr;
+        for (int i = 0; i < count && !next; ++i) {
+            QTreeWidgetItem *node = found ? found->child(i) : m_tree->topLevelItem(i);
+            if (int(KindOf(node)) == kind && IDOf(node).compare(id, Qt::CaseInsensitive) == 0)
+                next = node;
+        }
+        if (!next)
+            return nullptr;
+        found = next;
+    }
+    return found;
 }
 
 // The host shows the view after activating it: the stored width of the tree can only be
@@ -706,6 +732,8 @@ void TplgGroups::Refresh()
         if (!table->HasChanges())
             table->Close();
     FillGroupListView(false);
+    // The log shows when a planner read the groups again.
+    m_controller.WriteLog(QorLogLevel::Severe, QorLogLocation{QStringLiteral("acHYRefreshExecute")}, QStringLiteral("c"));
     index = 0;
     QTreeWidgetItem *target = m_tree->topLevelItem(0);
     for (QTreeWidgetItemIterator it(m_tree); *it; ++it, ++index)

@@ -51,6 +51,8 @@ public:
     QTreeWidgetItem *FindNode(TGroupsNodeKind kind, const QString &id) const;
     static TGroupsNodeKind KindOf(const QTreeWidgetItem *item);
     static QString IDOf(const QTreeWidgetItem *item);
+    // The node the kinds and ids lead to from the top, or none.
+    QTreeWidgetItem *NodeOfPath(const QList<QPair<int, QString>> &path) const;
     // Whether a drop of the dragged node onto the target is accepted, and the drop itself.
     bool CanDrop(const QTreeWidgetItem *dragged, const QTreeWidgetItem *target) const;
     void DropGroup(QTreeWidgetItem *dragged, QTreeWidgetItem *target);

@@ -115,8 +115,10 @@ QString TRvEventsController::GetHTML(int number) const
 
 void TRvEventsController::WriteLog(quint8 level, const QorLogLocation &location, const QString &message) const
 {
-    if (auto log = host_cast<IHostLog>(Host()))
-        log->WriteLog(level, LogModule, location.Text, message);
+    auto log = host_cast<IHostLog>(Host());
+    if (!log)
+        throw std::runtime_error("The host offers no log");
+    log->WriteLog(level, LogModule, location.Text, message);
 }
 
 QString TRvEventsController::GetUserSetting(const QString &key, const QString &defaultValue)
@@ -145,8 +147,10 @@ QString TRvEventsController::CurrentUserID()
 
 void TRvEventsController::ShowProgress(quint8 style)
 {
-    if (auto application = host_cast<IHostApplication>(Host()))
-        application->ShowProgress(style);
+    auto application = host_cast<IHostApplication>(Host());
+    if (!application)
+        throw std::runtime_error("The host offers no progress bar");
+    application->ShowProgress(style);
 }
 
 void TRvEventsController::SetProgress(int position, const QString &text)
@@ -161,8 +165,10 @@ void TRvEventsController::SetProgress(int position, const QString &text)
 
 void TRvEventsController::HideProgress()
 {
-    if (auto application = host_cast<IHostApplication>(Host()))
-        application->HideProgress();
+    auto application = host_cast<IHostApplication>(Host());
+    if (!application)
+        throw std::runtime_error("The host offers no progress bar");
+    application->HideProgress();
 }
 
 void TRvEventsController::ShowReportDlg(const QString &category, const QStringList *selection, int count,

@@ -75,6 +75,18 @@ public:
     // For tests that drive the module's units without loading the library: the host as given.
     void AttachHost(Quorva::IHYHost *host) { SetHost(host); }
 
+    // Where the views were left, for their next showing in this session (each showing is a new
+    // view); what lasts beyond the session is in the user's settings.
+    struct TViewsLeft
+    {
+        int CalendarView = -1; // a TCalendarViewKind once the calendar was left
+        bool ScheduleFilterShown = false;
+        bool ScheduleFilterApplied = false;
+        QDate ScheduleFilterStart;
+        QDate ScheduleFilterEnd;
+    };
+    TViewsLeft ViewsLeft;
+
 protected:
     void OnCreate() override;
     void OnSetHost(Quorva::IHYHost *host) override;

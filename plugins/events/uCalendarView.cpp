@@ -396,6 +396,8 @@ void TplgCalendar::Activate(QObject *)
             acHYUseLogon->setChecked(application->GetUseWindowsLogon());
             acHYUsePreferredServer->setChecked(application->GetAlwaysUsePreferredServer());
         }
+        if (const int left = RvEvents()->ViewsLeft.CalendarView; left >= 0)
+            SetViewKind(TCalendarViewKind(left));
         ShowEvents();
     } catch (const std::exception &e) {
         QorLogFailure(RvEvents(), QStringLiteral("OnActivate"), e);
@@ -407,6 +409,7 @@ void TplgCalendar::Deactivate(QObject *)
     try {
         // The bars stay hidden: the host shows copies of their actions, and the bars themselves
         // have no window to dock in.
+        RvEvents()->ViewsLeft.CalendarView = int(m_control->View());
         TDAEvents &module = Data();
         module.EventList.Close();
         module.ScheduledLiturgies.Close();

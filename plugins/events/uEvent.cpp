@@ -20,7 +20,14 @@ const QString kNone = EmptyGUID;
 class TProgress
 {
 public:
-    ~TProgress() { Hide(); }
+    ~TProgress()
+    {
+        try {
+            Hide();
+        } catch (const std::exception &e) {
+            QorLogFailure(RvEvents(), QStringLiteral("HideProgress"), e);
+        }
+    }
     void Show()
     {
         RvEvents()->ShowProgress(0);

@@ -16,7 +16,13 @@ TEventEditorRules::TEventEditorRules(TDAEvents &data, TextSource text) : m_data(
 void TEventEditorRules::Prepare(bool isNew)
 {
     m_isNew = isNew;
-    m_durations = DurationEntries(m_text(3038), m_text(2568));
+    m_durations = DurationEntries(m_text(3038), m_text(2568), m_text(2567));
+}
+
+TvoMinutes TEventEditorRules::Duration(int minutes) const
+{
+    const int index = DurationIndex(m_durations, minutes);
+    return index >= 0 ? m_durations[index] : DurationEntry(minutes, m_text(3038), m_text(2568), m_text(2567));
 }
 
 QString TEventEditorRules::Caption() const

@@ -29,6 +29,8 @@ public:
     QString HelpTopic() const;
 
     const QList<TvoMinutes> &Durations() const { return m_durations; }
+    // The list's entry of so many minutes, or one made for a length the list lacks.
+    TvoMinutes Duration(int minutes) const;
 
     // Changes count from the first activation on.
     void Activate() { m_activated = true; }

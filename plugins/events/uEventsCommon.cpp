@@ -1,29 +1,33 @@
 #include "plugins/events/uEventsCommon.h"
 
-QList<TvoMinutes> DurationEntries(const QString &minuteWord, const QString &hourWord, const QLocale &locale)
+QList<TvoMinutes> DurationEntries(const QString &minuteWord, const QString &hourWord, const QString &oneHourWord,
+                                  const QLocale &locale)
 {
     QList<TvoMinutes> entries;
     for (int m = 5; m <= 720; ++m) {
-        QString number;
-        QString word;
-        if (m < 30 && m % 5 == 0) {
-            number = QString::number(m);
-            word = minuteWord;
-        } else if (m >= 30 && m < 60 && m % 15 == 0) {
-            number = QString::number(m);
-            word = QStringLiteral("minutes");
-        } else if (m >= 60 && m % 60 == 0) {
-            number = QString::number(m / 60);
-            word = hourWord;
-        } else if (m >= 60 && m % 30 == 0) {
-            number = locale.toString(m / 60.0, 'f', 1);
-            word = hourWord;
-        } else {
-            continue;
-        }
-        entries << TvoMinutes{number + QLatin1Char(' ') + word, m};
+        if (m < 30 && m % 5 == 0)
+            entries << TvoMinutes{QString::number(m) + QLatin1Char(' ') + minuteWord, m};
+        else if (m >= 30 && m < 60 && m % 15 == 0)
+            entries << TvoMinutes{QString::number(m) + QStringLiteral(" minutes"), m};
+        else if (m >= 60 && m % 30 == 0)
+            entries << DurationEntry(m, minuteWord, hourWord, oneHourWord, locale);
     }
     return entries;
+}
+
+TvoMinutes DurationEntry(int minutes, const QString &minuteWord, const QString &hourWord, const QString &oneHourWord,
+                         const QLocale &locale)
+{
+    QString text;
+    if (minutes == 60)
+        text = QStringLiteral("1 ") + oneHourWord;
+    else if (minutes > 60 && minutes % 60 == 0)
+        text = QString::number(minutes / 60) + QLatin1Char(' ') + hourWord;
+    else if (minutes > 60 && minutes % 30 == 0)
+        text = locale.toString(minutes / 60.0, 'f', 1) + QLatin1Char(' ') + hourWord;
+    else
+        text = QString::number(minutes) + QLatin1Char(' ') + minuteWord;
+    return TvoMinutes{text, minutes};
 }
 
 int DurationIndex(const QList<TvoMinutes> &entries, int minutes)
@@ -52,12 +56,12 @@ QString SearchMemberName(const TSearchObject &hit, const QString &listText)
     return listText;
 }
 
-int DurationIndexOfText(const QList<TvoMinutes> &entries, const QString &text, const QString &hourWord, const QLocale &locale)
+int DurationMinutesOfText(const QList<TvoMinutes> &entries, const QString &text, const QString &hourWord, const QLocale &locale)
 {
     const QString typed = text.simplified();
-    for (int i = 0; i < entries.size(); ++i)
-        if (entries[i].Text.compare(typed, Qt::CaseInsensitive) == 0)
-            return i;
+    for (const TvoMinutes &entry : entries)
+        if (entry.Text.compare(typed, Qt::CaseInsensitive) == 0)
+            return entry.Minutes;
     // A number, then perhaps a word: hours when the word is the hour word or begins it.
     qsizetype split = 0;
     while (split < typed.size() && !typed[split].isSpace() && !typed[split].isLetter())
@@ -68,12 +72,12 @@ int DurationIndexOfText(const QList<TvoMinutes> &entries, const QString &text, c
     if (!isNumber)
         amount = typed.left(split).toDouble(&isNumber);
     if (!isNumber || amount <= 0)
-        return -1;
+        return 0;
     const bool hours = !word.isEmpty() && (hourWord.startsWith(word, Qt::CaseInsensitive) || word.compare(QStringLiteral("h"), Qt::CaseInsensitive) == 0);
     const double minutes = hours ? amount * 60 : amount;
     if (!hours && !word.isEmpty() && !word.startsWith(QStringLiteral("m"), Qt::CaseInsensitive))
-        return -1;
-    if (minutes != double(int(minutes)))
-        return -1;
-    return DurationIndex(entries, int(minutes));
+        return 0;
+    if (minutes > kMaxDurationMinutes || minutes != double(int(minutes)))
+        return 0;
+    return int(minutes);
 }

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <limits>
+
 namespace EventColor {
 inline const QString AllAssigned = QStringLiteral("{00000000-0000-0000-0000-000000000000}");
 inline const QString NoneAssigned = QStringLiteral("{00000000-0000-0000-0000-000000000001}");
@@ -37,17 +39,26 @@ struct TvoMinutes
     int Minutes = 0;
 };
 
+// The longest duration an event keeps: its end is reckoned as start plus minutes * 60 seconds
+// in an int.
+constexpr int kMaxDurationMinutes = std::numeric_limits<int>::max() / 60;
+
 // 5 to 720 minutes: five-minute steps below half an hour, then 30 and 45 minutes, then every
 // half hour (30 entries). hourWord and minuteWord are the language's "hours" and "minutes"
-// words; the half hours show the locale's decimal separator ("1.5").
-QList<TvoMinutes> DurationEntries(const QString &minuteWord, const QString &hourWord, const QLocale &locale = QLocale());
+// words, oneHourWord the word after "1"; the half hours show the locale's decimal separator
+// ("1.5").
+QList<TvoMinutes> DurationEntries(const QString &minuteWord, const QString &hourWord, const QString &oneHourWord,
+                                  const QLocale &locale = QLocale());
+// The entry of any other number of minutes ("75 minutes", "13 hours").
+TvoMinutes DurationEntry(int minutes, const QString &minuteWord, const QString &hourWord, const QString &oneHourWord,
+                         const QLocale &locale = QLocale());
 // The index of the entry of exactly that many minutes, -1 when there is none.
 int DurationIndex(const QList<TvoMinutes> &entries, int minutes);
-// The index of the entry a typed text names: the entry's own text (any case), a number of
-// minutes ("90"), or a number followed by the hour word or its first letter ("1.5 h"); -1 when
-// it names none of them.
-int DurationIndexOfText(const QList<TvoMinutes> &entries, const QString &text, const QString &hourWord,
-                        const QLocale &locale = QLocale());
+// The minutes a typed text names: an entry's own text (any case), a whole number of minutes
+// ("75", "75 min"), or a number followed by the hour word or its first letter ("1.5 h"); 0 when
+// it names no whole number of minutes from 1 to kMaxDurationMinutes.
+int DurationMinutesOfText(const QList<TvoMinutes> &entries, const QString &text, const QString &hourWord,
+                          const QLocale &locale = QLocale());
 
 // A liturgy template as an entry of a choice list.
 struct TvoLiturgyTemplateData

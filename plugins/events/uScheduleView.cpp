@@ -30,6 +30,7 @@
 #include <QScreen>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QStyle>
 #include <QStyleOptionHeader>
@@ -154,13 +155,25 @@ public:
             result &= ~edits;
         return result;
     }
+    // The member cell leaves room for its two buttons; a name longer than the rest is read
+    // whole in its tooltip.
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role == Qt::ToolTipRole && index.column() == fcMember)
+            return TDATableModel::data(index, Qt::DisplayRole);
+        return TDATableModel::data(index, role);
+    }
     // One click, one key or one menu choice changes the lock once, whoever the member is.
     bool setData(const QModelIndex &index, const QVariant &value, int role) override
     {
         if (IsMemberField(index.column()) && !HasMember(index.row()))
             return false;
+        EditedColumn = index.column();
+        const auto done = qScopeGuard([this] { EditedColumn = -1; });
         return TDATableModel::setData(index, value, role);
     }
+    // The column of the cell being written while the write moves the table to its row.
+    int EditedColumn = -1;
 
 private:
     static bool IsMemberField(int column) { return column == fcPosition || column == fcAttended || column == fcLock; }
@@ -501,8 +514,11 @@ TplgSchedule::TplgSchedule()
             UpdateActions();
         });
         connect(m_functionsModel, &TDATableModel::currentRowChanged, this, [this](int row) {
+            // A click on a row's lock box moves the table there before the view has that row
+            // current: the cursor goes to the clicked cell, so Space works the lock again.
+            const int edited = static_cast<TScheduleFunctionsModel *>(m_functionsModel)->EditedColumn;
             if (row >= 0 && m_functions->currentIndex().row() != row)
-                m_functions->setCurrentIndex(m_functionsModel->index(row, fcFunctionName));
+                m_functions->setCurrentIndex(m_functionsModel->index(row, edited >= 0 ? edited : int(fcFunctionName)));
         });
     }
     Localize();
@@ -625,10 +641,16 @@ void TplgSchedule::Activate(QObject *)
         });
         TDAEvents &dm = *RvEvents()->DataModule();
         dm.tbl_DAEventList1.Close();
+        // The period the planner left the view with comes back with it.
+        const TRvEventsController::TViewsLeft &left = RvEvents()->ViewsLeft;
+        if (left.ScheduleFilterShown) {
+            m_startDate->setDate(left.ScheduleFilterStart);
+            m_endDate->setDate(left.ScheduleFilterEnd);
+            m_filterPanel->show();
+        }
         // The list is the module's: a date filter another view left on it would hide events
         // behind a closed filter panel.
-        if (m_filterPanel->isHidden())
-            dm.tbl_DAEventList1.ClearFilter();
+        dm.tbl_DAEventList1.ClearFilter();
         dm.tbl_DAEventList1.Open();
         dm.tbl_DAEventList1.Sort(kStart);
         dm.tbl_DAScheduleLiturgiesFromEvent1.Open();
@@ -650,6 +672,8 @@ void TplgSchedule::Activate(QObject *)
         if (!focused.isEmpty())
             dm.tbl_DAEventList1.Locate(kEventKey, focused);
         SelectFocusedEvent();
+        if (left.ScheduleFilterShown && left.ScheduleFilterApplied)
+            ApplyFilter();
     } catch (const std::exception &e) {
         QorLogFailure(RvEvents(), QStringLiteral("OnActivate"), e);
     }
@@ -664,6 +688,11 @@ void TplgSchedule::showEvent(QShowEvent *event)
 
 void TplgSchedule::Deactivate(QObject *)
 {
+    TRvEventsController::TViewsLeft &left = RvEvents()->ViewsLeft;
+    left.ScheduleFilterShown = !m_filterPanel->isHidden();
+    left.ScheduleFilterApplied = left.ScheduleFilterShown && m_filterApplied;
+    left.ScheduleFilterStart = m_startDate->date();
+    left.ScheduleFilterEnd = m_endDate->date();
     try {
         TDACDSDataTable &events = Events();
         if (events.GetActive() && !events.Eof())
@@ -1068,6 +1097,7 @@ void TplgSchedule::ToggleFilterPanel()
             });
         if (Events().GetActive())
             Events().ClearFilter();
+        m_filterApplied = false;
         m_startDate->setDate(period.Start);
         m_endDate->setDate(period.End);
         m_filterPanel->setVisible(!m_filterPanel->isVisible());
@@ -1090,6 +1120,7 @@ void TplgSchedule::ApplyFilter()
         Events().SetFilter([period](const TDACDSDataTable::TDARecord &r) {
             return TScheduleRules::FilterHolds(period, r.Value(kStart).toDateTime());
         });
+        m_filterApplied = true;
         // The focused event stays focused while the filter passes it.
         if (!LocateEvent(current) && Events().GetRecordCount() > 0)
             Events().First();

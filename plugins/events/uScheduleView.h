@@ -162,5 +162,7 @@ private:
     QDateEdit *m_endDate;
     QTimer *m_refreshTimer;
     TMinisterFlagHintTracker *m_flagHint = nullptr;
+    // Whether the filter panel's period filters the list.
+    bool m_filterApplied = false;
     TPrintedReport m_printed;
 };

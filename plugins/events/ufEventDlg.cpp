@@ -248,10 +248,9 @@ bool TfEventDlg::TakeTypedInput()
     const int chosen = m_duration->currentIndex();
     if (m_duration->count() == 0 || (chosen >= 0 && typed == m_duration->itemText(chosen)) || (chosen < 0 && typed.isEmpty()))
         return true;
-    const int index = DurationIndexOfText(m_rules.Durations(), typed, Text(2568));
-    if (index >= 0) {
-        m_duration->setCurrentIndex(index);
-        m_duration->setEditText(m_duration->itemText(index));
+    if (const int minutes = DurationMinutesOfText(m_rules.Durations(), typed, Text(2568)); minutes > 0) {
+        SetDurationMinutes(minutes);
+        m_duration->setEditText(m_duration->currentText());
         return true;
     }
     // Back to the chosen entry, and the user is told why.
@@ -315,7 +314,21 @@ void TfEventDlg::SetEventDateTime(const QDateTime &start)
 void TfEventDlg::SetDurationMinutes(int minutes)
 {
     m_pendingDuration = minutes;
-    m_duration->setCurrentIndex(m_duration->findData(minutes));
+    if (m_duration->count() == 0 || minutes <= 0) {
+        m_duration->setCurrentIndex(m_duration->findData(minutes));
+        return;
+    }
+    // A length the list lacks (a typed 75, a stored 50) gets its own entry in order, so that
+    // what the event holds is what is shown and saved.
+    int index = m_duration->findData(minutes);
+    if (index < 0) {
+        index = 0;
+        while (index < m_duration->count() && m_duration->itemData(index).toInt() < minutes)
+            ++index;
+        const TvoMinutes entry = m_rules.Duration(minutes);
+        m_duration->insertItem(index, entry.Text, entry.Minutes);
+    }
+    m_duration->setCurrentIndex(index);
 }
 
 void TfEventDlg::SelectTemplate(const QString &templateId)

@@ -103,7 +103,7 @@ void TfOptionsDlg::Prepare(TvoEventSettings *settings)
 {
     m_settings = settings;
     m_duration->clear();
-    for (const TvoMinutes &entry : DurationEntries(Text(3038), Text(2568)))
+    for (const TvoMinutes &entry : DurationEntries(Text(3038), Text(2568), Text(2567)))
         m_duration->addItem(entry.Text, entry.Minutes);
     m_start->clear();
     m_end->clear();

@@ -559,6 +559,8 @@ void TplgSystemSettings::BuildActions()
 
     // The host shows the menus and the tool bar in bars of its own while the view is active.
     m_menuBar = new QToolBar(this);
+    // By this name the host's copy works as a menu bar: each menu opens from its word.
+    m_menuBar->setObjectName(QStringLiteral("barMenu"));
     m_toolBar = new QToolBar(this);
     auto menu = [this](int caption, const QList<QAction *> &items) {
         auto *m = new QMenu(this);
@@ -1706,6 +1708,13 @@ void TplgSystemSettings::InserNewUser()
         m_data.Users.PostIfEditing();
         m_data.Users.Insert();
         m_data.Users.SetValue(QStringLiteral("LogonUsername"), Text(5241));
+        // The list shows a row once it is posted here: so the new user is in it and marked at
+        // once. It goes to the server as before, when the page is left.
+        m_data.Users.Post();
+        const QModelIndex added = m_userModel->index(m_data.Users.GetRecNo(), 0);
+        m_grdUsers->setCurrentIndex(added);
+        m_grdUsers->selectRow(added.row());
+        m_grdUsers->scrollTo(added);
         m_userFields->Load();
         m_edUsername->setFocus();
         m_edUsername->selectAll();

@@ -1,6 +1,7 @@
 #include "server/core/BrennicMain.h"
 
 #include "foundation/FileLock.h"
+#include "foundation/MemoryBudget.h"
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uCommon.h"
 #include "server/core/uDMServer.h"
@@ -78,6 +79,7 @@ bool hasDisplay()
 
 int BrennicMain(int argc, char **argv)
 {
+    ProcessMemory::LimitRetention();
     // As started, before the application takes its own options out: a restart after an update
     // gets the same ones.
     QStringList arguments;

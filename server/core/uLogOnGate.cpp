@@ -5,9 +5,14 @@
 #include "remoting/ROErrors.h"
 #include "remoting/ROSessionManager.h"
 
+bool HoldsRights(int level, int mask)
+{
+    return (level & mask) == mask;
+}
+
 bool IsAdministrator(int level)
 {
-    return (level & kAdministratorRights) == kAdministratorRights;
+    return HoldsRights(level, kAdministratorRights);
 }
 
 int CountUsers(IDAConnection &connection)

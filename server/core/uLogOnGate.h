@@ -9,9 +9,13 @@
 
 class IDAConnection;
 
-// Bits of the level value an administrator holds, all of them.
+// A user's level value is a mask of rights; a mask is held when the level has all its bits.
+// Bits of the level value an administrator holds, all of them (the settings' mask).
 constexpr int kAdministratorRights = 0x7FFFFFFF;
-// True when the level value holds every one of those bits.
+// Bit 0: changing persons, families and groups.
+constexpr int kEditorRights = 0x1;
+bool HoldsRights(int level, int mask);
+// True when the level value holds every one of the administrator's bits.
 bool IsAdministrator(int level);
 
 // Number of log-on names in tblUsers.

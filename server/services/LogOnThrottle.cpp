@@ -74,9 +74,14 @@ void TLogOnThrottle::Count(Records &records, const QString &key, steady_clock::t
     if (!records.contains(key) && records.size() >= kMaxRecords) {
         records.removeIf([now](const Records::iterator &it) { return now - it->Last >= kQuietSpell; });
         if (records.size() >= kMaxRecords) {
-            const auto oldest = std::min_element(records.begin(), records.end(),
-                                                 [](const Record &a, const Record &b) { return a.Last < b.Last; });
-            records.erase(oldest);
+            QString oldest;
+            steady_clock::time_point last = steady_clock::time_point::max();
+            for (auto it = records.cbegin(); it != records.cend(); ++it)
+                if (it->Last < last) {
+                    oldest = it.key();
+                    last = it->Last;
+                }
+            records.remove(oldest);
         }
     }
     Record &record = records[key];

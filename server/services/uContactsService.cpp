@@ -7,8 +7,10 @@
 #include "foundation/LogText.h"
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/uCommon.h"
+#include "server/core/uLogOnGate.h"
 #include "server/services/ClientSqlCondition.h"
 #include "server/services/ServiceErrors.h"
+#include "server/services/ServiceRights.h"
 #include "server/services/ServiceText.h"
 
 #include <QUuid>
@@ -18,6 +20,19 @@
 namespace {
 
 const QString kSender = QStringLiteral("ContactsService");
+
+// Persons, families, groups and everything hanging on them are changed with editor rights
+// only, as the contacts plug-in offers its changes; the operations are listed by name.
+const TServiceRights &Rights()
+{
+    static const TServiceRights rights(kSender, kEditorRights,
+                                       {{"AddContactToFamily", kEditorRights},
+                                        {"RemoveContactsFromFamily", kEditorRights},
+                                        {"InsertGroupedContact", kEditorRights},
+                                        {"RemoveGroupMembers", kEditorRights},
+                                        {"DeleteContacts", kEditorRights}});
+    return rights;
+}
 
 // The groups view's column spellings and the "no liturgy" sub-select it sends letter for letter.
 const QString kFunctionColumn = QStringLiteral("tblLnkServingPrefrence.F_MinistryFunctionID");
@@ -223,6 +238,7 @@ TContactsService::TContactsService(TDAConnectionManager &manager, const QString 
 {
     TDataAbstractService &service = DataService();
     service.SetLogSender(kSender);
+    Rights().Install(*this);
     // The contact list leaves Comments to the contact dialog: an update through it never writes them.
     service.BusinessProcessor(QStringLiteral("DAContactList")).OnBeforeProcessDelta = [](TDABusinessProcessor &processor, TDADeltaChange &change) {
         if (change.ChangeType == TDAChangeType::ctUpdate)
@@ -350,6 +366,7 @@ std::unique_ptr<TROBinaryMemoryStream> TContactsService::GetSearchSchema(const Q
 
 bool TContactsService::AddContactToFamily(const QString &ContactID, const QString &FamilyID)
 {
+    Rights().Require(*this, QStringLiteral("AddContactToFamily"), QStringLiteral("\"AddContactToFamily\""));
     const QString sql = QStringLiteral("UPDATE tblContacts SET F_FamilyID = :FamilyID WHERE PK_ContactID = :ContactID");
     AddToLog(llSevere, kSender, QStringLiteral("Add"),
              sql + QStringLiteral(" (FamilyID = \"%1\", ContactID = \"%2\")").arg(FamilyID.left(80), ContactID.left(80)));
@@ -369,6 +386,7 @@ bool TContactsService::AddContactToFamily(const QString &ContactID, const QStrin
 
 bool TContactsService::RemoveContactsFromFamily(const QString &FamilyID)
 {
+    Rights().Require(*this, QStringLiteral("RemoveContactsFromFamily"), QStringLiteral("\"RemoveContactsFromFamily\""));
     const QStringList families = KeyLines(FamilyID);
     if (families.isEmpty())
         return true;
@@ -384,6 +402,7 @@ bool TContactsService::RemoveContactsFromFamily(const QString &FamilyID)
 
 bool TContactsService::InsertGroupedContact(const QString &AMemberID, const QString &AMemberTypeID, const QString &AGroupID)
 {
+    Rights().Require(*this, QStringLiteral("InsertGroupedContact"), QStringLiteral("\"InsertGroupedContact\""));
     IDAConnection &connection = DataService().GetConnection();
     return RunInTransaction(connection, kSender, QStringLiteral("InsertGroupedContact"), [&] {
         TDAParamCollection params;
@@ -400,6 +419,7 @@ bool TContactsService::InsertGroupedContact(const QString &AMemberID, const QStr
 
 bool TContactsService::RemoveGroupMembers(const QString &, const QString &AWhere)
 {
+    Rights().Require(*this, QStringLiteral("RemoveGroupMembers"), QStringLiteral("\"RemoveGroupMembers\""));
     const QString context = QStringLiteral("RemoveGroupMembers");
     TClientSqlCondition condition;
     try {
@@ -440,6 +460,7 @@ void TContactsService::DeleteContact(const QString &contactId)
 
 bool TContactsService::DeleteContacts(const QString &AContactList)
 {
+    Rights().Require(*this, QStringLiteral("DeleteContacts"), QStringLiteral("\"DeleteContacts\""));
     const QStringList contacts = KeyLines(AContactList);
     if (contacts.isEmpty())
         return true;

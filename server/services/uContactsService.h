@@ -1,7 +1,8 @@
 // The contacts service: generic access to persons, families, groups, serving preferences,
 // unavailable dates and serving rules, plus the grouped lists, the search, family and group
 // membership changes and the cascade that clears what refers to deleted persons. SQL text
-// from clients never runs: it is read into terms and rebuilt with bound values.
+// from clients never runs: it is read into terms and rebuilt with bound values. Every change
+// takes editor rights (bit 0 of the caller's level).
 #pragma once
 
 #include "contract/TDataServiceBase.h"

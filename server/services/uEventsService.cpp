@@ -7,6 +7,8 @@
 #include "foundation/QuorvaLogFile.h"
 #include "foundation/RequestScope.h"
 #include "server/services/ServiceErrors.h"
+#include "server/services/ServiceRights.h"
+#include "server/core/uLogOnGate.h"
 #include "server/services/ServiceText.h"
 #include "remoting/ROEventRepository.h"
 #include "server/scheduler/IAutoScheduleEventSink.h"
@@ -18,6 +20,14 @@
 namespace {
 
 const QString kSender = QStringLiteral("EventsService");
+
+// The calendar and the schedule are every user's to change, as the events plug-in offers them
+// to all; the event colours are the system settings', and so an administrator's.
+const TServiceRights &Rights()
+{
+    static const TServiceRights rights(kSender, 0, {{"DAEventColors", kAdministratorRights}});
+    return rights;
+}
 
 // The clients' auto-schedule events, to every session (the all-zero sender excludes nobody).
 class TEventWriterSink : public IAutoScheduleEventSink
@@ -57,6 +67,7 @@ TEventsService::TEventsService(const TEventsServiceContext &context)
     : TDataServiceBase(Schema(), context.Manager, context.ConnectionName), m_context(context)
 {
     DataService().SetLogSender(kSender);
+    Rights().Install(*this);
     TDABusinessProcessor &functions = DataService().BusinessProcessor(QStringLiteral("DAScheduledMinistryFunctions"));
     // An empty position is stored as NULL.
     functions.OnBeforeProcessDelta = [](TDABusinessProcessor &processor, TDADeltaChange &change) {

@@ -3,6 +3,8 @@
 #include "dataaccess/TDABusinessProcessor.h"
 #include "foundation/QuorvaLogFile.h"
 #include "server/services/ServiceErrors.h"
+#include "server/services/ServiceRights.h"
+#include "server/core/uLogOnGate.h"
 #include "server/services/ServiceText.h"
 
 #include <exception>
@@ -24,12 +26,20 @@ constexpr TProcessorCommands kProcessors[] = {{"MinistryFunctions", true},
                                               {"LnkMinistryTemplateToMinistryFunction", true},
                                               {"DAEventColors", false}};
 
+// The planning resources are the system settings' to change, and so an administrator's.
+const TServiceRights &Rights()
+{
+    static const TServiceRights rights(kSender, kAdministratorRights, {{"DeleteMinistryFunctions", kAdministratorRights}});
+    return rights;
+}
+
 } // namespace
 
 TResourceService::TResourceService(TDAConnectionManager &manager, const QString &connectionName)
     : TDataServiceBase(Schema(), manager, connectionName)
 {
     DataService().SetLogSender(kSender);
+    Rights().Install(*this);
     for (const TProcessorCommands &entry : kProcessors) {
         const QString dataset = QString::fromLatin1(entry.Dataset);
         TDABusinessProcessor &processor = DataService().BusinessProcessor(dataset);
@@ -78,6 +88,7 @@ void TResourceService::DeleteMinistryFunction(const QString &functionId)
 
 bool TResourceService::DeleteMinistryFunctions(const QString &AFunctionList)
 {
+    Rights().Require(*this, QStringLiteral("DeleteMinistryFunctions"), QStringLiteral("\"DeleteMinistryFunctions\""));
     // No transaction: the client deletes the function rows whatever the answer, so every row
     // removed before a failure is one orphan fewer, and taking it back would help nobody.
     try {

@@ -1,6 +1,7 @@
 // The resource service: generic access to the planning resources (ministry functions,
 // locations, liturgy and ministry templates and their functions, calendar data, event colours),
-// plus removing what hangs on ministry functions before a client deletes them.
+// plus removing what hangs on ministry functions before a client deletes them. They are the
+// system settings: every change is an administrator's.
 #pragma once
 
 #include "contract/TDataServiceBase.h"

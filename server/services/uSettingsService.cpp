@@ -3,6 +3,7 @@
 #include "server/database/DatabaseMaintenance.h"
 #include "server/database/uDMServerDatabase.h"
 #include "server/services/PasswordHash.h"
+#include "server/services/ServiceRights.h"
 #include "server/services/ServiceErrors.h"
 #include "server/services/ServiceText.h"
 #include "server/services/uLogOnService.h"
@@ -32,6 +33,7 @@ const QString kAccount = QStringLiteral("WindowsAccount");
 const QString kSecretQuestion = QStringLiteral("SecretQuestion");
 const QString kSettings = QStringLiteral("DASettings");
 const QString kSettingsUser = QStringLiteral("F_UserID");
+const QString kSystemSetting = QStringLiteral("SystemSetting");
 const QString kUserParam = QStringLiteral("UserID");
 const QString kMigrationSource = QStringLiteral("Access");
 const QString kMigrationTarget = QStringLiteral("MSSQL_Migrate");
@@ -55,6 +57,36 @@ const QStringList kMigratedTables = {
 // Databases older than the history start date lack its table; the patch ladder then makes it.
 const QStringList kOptionalTables = {QStringLiteral("tblHistoryStartDate")};
 
+
+// Everything here is the settings' to change, and so an administrator's; a user's own settings
+// rows that are not system settings and his own layouts are his (see OwnUserSettings and
+// CheckCommand).
+const TServiceRights &Rights()
+{
+    static const TServiceRights rights(kSender, kAdministratorRights,
+                                       {{"DeleteUser", kAdministratorRights}, {"RunMSSQLMigration", kAdministratorRights}});
+    return rights;
+}
+
+// A field's value before and after a change of a delta; null where the delta does not carry it.
+QVariant OldValue(const TDADelta &delta, const TDADeltaChange &change, const QString &field)
+{
+    const int i = DAFindField(delta.Fields, field);
+    return i >= 0 && change.HasOldValue(i) ? change.OldValue(i) : QVariant();
+}
+
+QVariant NewValue(const TDADelta &delta, const TDADeltaChange &change, const QString &field)
+{
+    const int i = DAFindField(delta.Fields, field);
+    if (i < 0)
+        return QVariant();
+    return change.HasNewValue(i) ? change.NewValue(i) : change.HasOldValue(i) ? change.OldValue(i) : QVariant();
+}
+
+bool IsTrue(const QVariant &value)
+{
+    return !DAIsNull(value) && value.toBool();
+}
 
 void Execute(IDAConnection &connection, const QString &sql)
 {
@@ -105,21 +137,14 @@ TSettingsService::TSettingsService(const TSettingsServiceContext &context)
         return dataset.compare(kUsers, Qt::CaseInsensitive) == 0 && !MayChangeUsers() ? QStringList{kAccount, kSecretQuestion} : QStringList();
     });
 
-    // Settings rows of other users are changed only by an administrator.
-    DataService().BusinessProcessor(kSettings).OnBeforeProcessDelta = [this](TDABusinessProcessor &processor,
-                                                                            TDADeltaChange &change) {
-        const bool allowed = (change.ChangeType == TDAChangeType::ctInsert || MayActFor(processor.GetOldValue(change, kSettingsUser))) &&
-                             (change.ChangeType == TDAChangeType::ctDelete || MayActFor(processor.GetNewValue(change, kSettingsUser)));
-        if (!allowed)
-            throw EDAException(QStringLiteral("Only the user's own session or an administrator's changes the settings of another user"));
-    };
+    DataService().SetDeltaCheck([this](const TDADelta &delta) {
+        if (delta.LogicalName.compare(kSettings, Qt::CaseInsensitive) == 0 && OwnUserSettings(delta))
+            return;
+        Rights().Require(*this, delta.LogicalName, TServiceRights::Changing(delta.LogicalName));
+    });
+    SetCommandCheck([this](const QString &command, const DataParameterArray &parameters) { CheckCommand(command, parameters); });
 
-    DataService().BusinessProcessor(kUsers).OnBeforeProcessDelta = [this](TDABusinessProcessor &processor,
-                                                                          TDADeltaChange &change) {
-        if (!m_usersAllowed)
-            m_usersAllowed = MayChangeUsers();
-        if (!*m_usersAllowed)
-            throw EDAException(QStringLiteral("Only an administrator may add, change or delete users"));
+    DataService().BusinessProcessor(kUsers).OnBeforeProcessDelta = [](TDABusinessProcessor &processor, TDADeltaChange &change) {
         // Only a password the change sets is new; the old value of one it does not set is
         // what the client read, never a password to hash again.
         if (change.ChangeType == TDAChangeType::ctDelete || !processor.HasField(kPassword) || !processor.HasNewValue(change, kPassword))
@@ -153,28 +178,56 @@ bool TSettingsService::queryInterface(const QUuid &interfaceId, void **object)
 
 bool TSettingsService::MayChangeUsers()
 {
-    const std::shared_ptr<TROSession> session = Session();
-    const std::optional<TvoUser> caller = session ? session->User() : std::nullopt;
-    if (caller)
-        return IsAdministrator(caller->UserLevel);
-    return CountUsers(DataService().GetConnection()) == 0;
+    return TServiceRights::Holds(Session().get(), DataService().GetConnection(), kAdministratorRights);
 }
 
 bool TSettingsService::MayActFor(const QVariant &userId)
 {
     const std::shared_ptr<TROSession> session = Session();
     const std::optional<TvoUser> caller = session ? session->User() : std::nullopt;
-    if (caller)
-        return IsAdministrator(caller->UserLevel) ||
-               (!DAIsNull(userId) && userId.toString().compare(caller->UserID, Qt::CaseInsensitive) == 0);
-    return CountUsers(DataService().GetConnection()) == 0;
+    if (caller && !DAIsNull(userId) && userId.toString().compare(caller->UserID, Qt::CaseInsensitive) == 0)
+        return true;
+    return MayChangeUsers();
+}
+
+bool TSettingsService::OwnUserSettings(const TDADelta &delta)
+{
+    const std::shared_ptr<TROSession> session = Session();
+    const std::optional<TvoUser> caller = session ? session->User() : std::nullopt;
+    if (!caller)
+        return false;
+    const auto own = [&](const QVariant &userId) {
+        return !DAIsNull(userId) && userId.toString().compare(caller->UserID, Qt::CaseInsensitive) == 0;
+    };
+    std::unique_ptr<TDAEDataset> stored;
+    for (const TDADeltaChange &change : delta.Changes) {
+        if (change.ChangeType != TDAChangeType::ctInsert) {
+            if (!own(OldValue(delta, change, kSettingsUser)))
+                return false;
+            // An update carries only what it changes: whether the row is a system setting is
+            // what the table holds.
+            if (!stored)
+                stored = DataService().GetConnection().NewDataset(QStringLiteral(
+                    "SELECT SystemSetting FROM tblSettings WHERE APPID = :APPID AND F_UserID = :UserID AND SettingsKey = :SettingsKey"));
+            stored->Close();
+            stored->ParamByName(QStringLiteral("APPID")).Value = OldValue(delta, change, QStringLiteral("APPID"));
+            stored->ParamByName(QStringLiteral("UserID")).Value = OldValue(delta, change, kSettingsUser);
+            stored->ParamByName(QStringLiteral("SettingsKey")).Value = OldValue(delta, change, QStringLiteral("SettingsKey"));
+            stored->Open();
+            if (!stored->Eof() && IsTrue(stored->Value(0, 0)))
+                return false;
+        }
+        if (change.ChangeType != TDAChangeType::ctDelete &&
+            (!own(NewValue(delta, change, kSettingsUser)) || IsTrue(NewValue(delta, change, kSystemSetting))))
+            return false;
+    }
+    return true;
 }
 
 void TSettingsService::RequireActFor(const QVariant &userId, const QString &what)
 {
     if (!MayActFor(userId))
-        throw EROException(QStringLiteral("EROAccessDenied"),
-                           QStringLiteral("Only the user's own session or an administrator's reaches %1 of another user").arg(what));
+        throw EROException(QStringLiteral("EROAccessDenied"), QStringLiteral("%1 of another user is not allowed for this user").arg(what));
 }
 
 std::unique_ptr<TROBinaryMemoryStream> TSettingsService::GetData(const QStringList &aTableNameArray,
@@ -186,7 +239,7 @@ std::unique_ptr<TROBinaryMemoryStream> TSettingsService::GetData(const QStringLi
         // Without a user named the schema's default id is read, which belongs to no user.
         for (const DataParameter &parameter : aTableRequestInfoArray.value(i).Parameters)
             if (parameter.Name.compare(kUserParam, Qt::CaseInsensitive) == 0)
-                RequireActFor(parameter.Value, QStringLiteral("the settings"));
+                RequireActFor(parameter.Value, QStringLiteral("Reading the settings"));
     }
     return TDataServiceBase::GetData(aTableNameArray, aTableRequestInfoArray);
 }
@@ -220,38 +273,17 @@ void TSettingsService::CheckCommand(const QString &commandName, const DataParame
 {
     if (commandName.endsWith(QLatin1String("_tblUsers"), Qt::CaseInsensitive))
         throw EDAException(QStringLiteral("\"%1\" runs only through the users' changes").arg(LogExcerpt(commandName, 80)));
-    // The commands on one user's rows: those of the settings dataset and the deletions of a
-    // user's settings and layouts.
-    const struct
-    {
-        const char *command;
-        const char *parameter;
-    } owned[] = {{"Delete_UserSettings", "UserID"}, {"Delete_UserBlobSettings", "UserID"}, {"Insert_DASettings", "F_UserID"},
-                 {"Update_DASettings", "F_UserID"}, {"Update_DASettings", "OLD_F_UserID"}, {"Delete_DASettings", "OLD_F_UserID"}};
-    for (const auto &[command, parameter] : owned) {
-        if (commandName.compare(QLatin1String(command), Qt::CaseInsensitive) != 0)
-            continue;
+    // A user's own layouts are his to delete; his settings rows only through their changes,
+    // where a system setting is told apart.
+    if (commandName.compare(QLatin1String("Delete_UserBlobSettings"), Qt::CaseInsensitive) == 0) {
         QVariant userId;
         for (const DataParameter &given : parameters)
-            if (given.Name.compare(QLatin1String(parameter), Qt::CaseInsensitive) == 0)
+            if (given.Name.compare(kUserParam, Qt::CaseInsensitive) == 0)
                 userId = given.Value;
-        RequireActFor(userId, commandName.startsWith(QLatin1String("Delete_User"), Qt::CaseInsensitive)
-                                  ? QStringLiteral("the settings and layouts")
-                                  : QStringLiteral("the settings"));
+        RequireActFor(userId, QStringLiteral("Deleting the layouts"));
+        return;
     }
-}
-
-qint32 TSettingsService::ExecuteCommand(const QString &aCommandName, const DataParameterArray &aParameterArray)
-{
-    CheckCommand(aCommandName, aParameterArray);
-    return TDataServiceBase::ExecuteCommand(aCommandName, aParameterArray);
-}
-
-qint32 TSettingsService::ExecuteCommandEx(const QString &aCommandName, const DataParameterArray &aInputParameters,
-                                          DataParameterArray &aOutputParameters)
-{
-    CheckCommand(aCommandName, aInputParameters);
-    return TDataServiceBase::ExecuteCommandEx(aCommandName, aInputParameters, aOutputParameters);
+    Rights().Require(*this, commandName, TServiceRights::Running(commandName));
 }
 
 bool TSettingsService::CheckIfMinistryFunctionIsInUse(const QString &)
@@ -262,10 +294,7 @@ bool TSettingsService::CheckIfMinistryFunctionIsInUse(const QString &)
 bool TSettingsService::DeleteUser(const QString &AUserList)
 {
     // Deleting a user's settings belongs to deleting the user.
-    if (!MayChangeUsers()) {
-        AddToLog(llSevere, kSender, QStringLiteral("DeleteUser"), QStringLiteral("Only an administrator may delete the settings of users"));
-        return false;
-    }
+    Rights().Require(*this, QStringLiteral("DeleteUser"), QStringLiteral("\"DeleteUser\""));
     return RunInTransaction(DataService().GetConnection(), kSender, QStringLiteral("DeleteUser"), [&] {
         for (const QString &userId : KeyLines(AUserList)) {
             DataService().ExecuteCommand(QStringLiteral("Delete_UserBlobSettings"), {DataParameter{QStringLiteral("UserID"), userId}});
@@ -291,7 +320,7 @@ std::unique_ptr<TROBinaryMemoryStream> TSettingsService::LoadBlobSetting(const Q
 {
     if (AppID.isEmpty() || Blobname.isEmpty())
         return nullptr;
-    RequireActFor(UserID, QStringLiteral("the layouts"));
+    RequireActFor(UserID, QStringLiteral("Reading the layouts"));
     try {
         auto blob = DataService().GetConnection().NewDataset(QStringLiteral(
             "SELECT BlobData FROM tblBlobSettings WHERE AppID=:AppID AND F_UserID=:USERID AND BlobName=:BLOBNAME;"));
@@ -315,7 +344,7 @@ void TSettingsService::SaveBlobSetting(const QString &AppID, const QString &User
 {
     if (!BlobData)
         return;
-    RequireActFor(UserID, QStringLiteral("the layouts"));
+    RequireActFor(UserID, QStringLiteral("Saving the layouts"));
     IDAConnection &connection = DataService().GetConnection();
     RunInTransaction(connection, kSender, QStringLiteral("SaveBlobSetting"), [&] {
         auto save = connection.NewCommand(QStringLiteral(
@@ -334,7 +363,7 @@ bool TSettingsService::ClearBlobSetting(const QString &AppID, const QString &Use
 {
     if (AppID.isEmpty() || UserID.isEmpty() || BlobName.isEmpty())
         return true;
-    RequireActFor(UserID, QStringLiteral("the layouts"));
+    RequireActFor(UserID, QStringLiteral("Clearing the layouts"));
     IDAConnection &connection = DataService().GetConnection();
     return RunInTransaction(connection, kSender, QStringLiteral("ClearBlobSetting"), [&] {
         auto clear = connection.NewCommand(QStringLiteral(
@@ -350,11 +379,7 @@ bool TSettingsService::ClearBlobSetting(const QString &AppID, const QString &Use
 // complete, so a failure leaves any earlier database as it was and no half-built one behind.
 bool TSettingsService::RunMSSQLMigration(const QString &ConnectionString)
 {
-    if (!MayChangeUsers()) {
-        AddToLog(llWarning, kSender, QStringLiteral("RunMSSQLMigration"),
-                 QStringLiteral("Only an administrator may migrate the database; the request is refused."));
-        return false;
-    }
+    Rights().Require(*this, QStringLiteral("RunMSSQLMigration"), QStringLiteral("\"RunMSSQLMigration\""));
     if (!ShouldUpdateToMSSQL())
         return false;
     return Migrate(ConnectionString);

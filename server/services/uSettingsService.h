@@ -6,8 +6,6 @@
 
 #include "contract/TDataServiceBase.h"
 
-#include <optional>
-
 // What a service object borrows from the server: shared by every request of the server.
 struct TSettingsServiceContext
 {
@@ -32,13 +30,12 @@ public:
     // The generic operations, with the users' secrets kept in: replies never carry a stored
     // password or secret answer, and the user commands run only through the users' processor.
     // The users' Windows accounts go to administrators only (they name the automatic log-on);
-    // a user's settings only to that user's own session or an administrator's.
+    // a user's settings only to that user's own session or an administrator's. Everything
+    // else is changed by administrators only, but for a user's own settings that are not
+    // system settings and his own layouts.
     std::unique_ptr<TROBinaryMemoryStream> GetData(const QStringList &aTableNameArray,
                                                    const QList<TableRequestInfoV5> &aTableRequestInfoArray) override;
     std::unique_ptr<TROBinaryMemoryStream> UpdateData(const TROBinaryMemoryStream *aDelta) override;
-    qint32 ExecuteCommand(const QString &aCommandName, const DataParameterArray &aParameterArray) override;
-    qint32 ExecuteCommandEx(const QString &aCommandName, const DataParameterArray &aInputParameters,
-                            DataParameterArray &aOutputParameters) override;
 
     bool CheckIfMinistryFunctionIsInUse(const QString &MinistryFunctionID) override;
     bool DeleteUser(const QString &AUserList) override;
@@ -55,13 +52,15 @@ private:
     bool MayChangeUsers();
     // The session of that user, an administrator's, or any while no user exists.
     bool MayActFor(const QVariant &userId);
-    // Refuses with EROAccessDenied unless MayActFor(userId).
+    // Refuses with EROAccessDenied "<what> of another user is not allowed for this user" unless
+    // MayActFor(userId).
     void RequireActFor(const QVariant &userId, const QString &what);
-    // Refuses the user commands and commands on another user's rows.
+    // Whether every change of a settings delta keeps to the caller's own rows that are not
+    // system settings, as they are stored and as they would be.
+    bool OwnUserSettings(const TDADelta &delta);
+    // Refuses the user commands, and other commands the caller may not run.
     void CheckCommand(const QString &commandName, const DataParameterArray &parameters);
     bool Migrate(const QString &connectionString);
 
     TSettingsServiceContext m_context;
-    // Decided once per request: a delta that inserts the first user may hold more users.
-    std::optional<bool> m_usersAllowed;
 };

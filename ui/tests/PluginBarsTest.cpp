@@ -39,6 +39,26 @@ TEST(PluginBars, TheMenuBarsCopyOpensItsMenusAtOnceAndAToolBarKeepsItsActions)
         ASSERT_TRUE(file && refresh) << c.name;
         EXPECT_EQ(file->popupMode(), c.menuMode) << c.name;
         EXPECT_EQ(refresh->popupMode(), QToolButton::DelayedPopup) << c.name << ": a plain action is left as it is";
+        // The menu bar's caption carries its Alt letter, also after the plug-in names it anew.
+        EXPECT_EQ(file->text(), QString::fromLatin1(c.menuMode == QToolButton::InstantPopup ? "&File" : "File")) << c.name;
+        copy->actions()[0]->setText(QStringLiteral("Datei"));
+        EXPECT_EQ(file->text(), QString::fromLatin1(c.menuMode == QToolButton::InstantPopup ? "&Datei" : "Datei")) << c.name;
     }
     EXPECT_NE(CopyPluginBar(nullptr, &window), nullptr) << "a missing bar gives an empty one";
+}
+
+TEST(PluginBars, EachMenuGetsItsOwnOrItsFirstFreeLetter)
+{
+    const struct
+    {
+        QStringList Captions, Marked;
+    } cases[] = {
+        {{"File", "Edit", "View", "Tools", "Help"}, {"&File", "&Edit", "&View", "&Tools", "&Help"}},
+        // A caption's own letter wins over an earlier caption's first letter.
+        {{"File", "Families", "&Groups", "Format", "gallery"}, {"&File", "F&amilies", "&Groups", "F&ormat", "ga&llery"}},
+        {{"Save && Close", "Sa&ve"}, {"&Save && Close", "Sa&ve"}},
+        {{"", "12"}, {"", "&12"}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(MenuMnemonics(c.Captions), c.Marked) << c.Captions.join(QLatin1Char('|')).toStdString();
 }

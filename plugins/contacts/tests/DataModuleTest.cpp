@@ -911,6 +911,47 @@ TEST_F(ContactsData, ANewPhoneNumberIsTypedWhereverTheFieldWasClicked)
     }
 }
 
+// Postcodes of every shape are stored as typed in either dialog; a sign no postcode has is not
+// taken.
+TEST_F(ContactsData, TypedPostcodesAreStoredAsTyped)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"D02 X285", "D02 X285"}, {"H91", "H91"}, {"12345 - 6789", "12345 - 6789"}, {"SW1A 1AA", "SW1A 1AA"}, {"0150;", "0150"}};
+    int run = 0;
+    for (const auto &[typed, stored] : cases) {
+        const QString last = QStringLiteral("Zip%1").arg(++run);
+        const auto typeTheZip = [&](auto &dialog) {
+            dialog.show();
+            auto *zip = dialog.template findChild<QLineEdit *>(QStringLiteral("edZip"));
+            zip->setFocus();
+            zip->selectAll();
+            QTest::keyClicks(zip, QString::fromLatin1(typed));
+            dialog.acClose()->trigger();
+            return dialog.ModalResult();
+        };
+        Data().RunContactDialog = [&](const QString &contact, bool isNew) {
+            TfContactDlg dialog(Data(), controller);
+            dialog.Load(contact, isNew);
+            QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("edFullname")), QStringLiteral("Ola ") + last);
+            return typeTheZip(dialog);
+        };
+        ASSERT_TRUE(Data().NewContact()) << host.Log.join('\n').toStdString();
+        EXPECT_EQ(Scalar(QStringLiteral("SELECT zip FROM tblContacts WHERE LastName = '%1'").arg(last)), QString::fromLatin1(stored)) << typed;
+
+        const QString family = QStringLiteral("{C9000000-0000-0000-0000-0000000000%1}").arg(run, 2, 10, QLatin1Char('0'));
+        server->Sql(QStringLiteral("INSERT INTO tblFamilies (PK_FamilyID, FamilyName) VALUES ('%1', '%2');").arg(family, last));
+        Data().RunFamilyDialog = [&](int mode) {
+            TfFamilyDlg dialog(Data(), controller);
+            dialog.Prepare(mode);
+            return typeTheZip(dialog);
+        };
+        Data().DAFamilyList().Open();
+        ASSERT_TRUE(Data().EditFamily(family)) << host.Log.join('\n').toStdString();
+        EXPECT_EQ(Scalar(QStringLiteral("SELECT FamilyZip FROM tblFamilies WHERE PK_FamilyID = '%1'").arg(family)), QString::fromLatin1(stored))
+            << typed;
+    }
+}
+
 // Dates of birth: typed in the short format, as ISO or with the month's name they are kept;
 // 1 January 1900 is a date like any other; text that is not a date is refused with a message and
 // stays in the field; emptying the field is "no date".

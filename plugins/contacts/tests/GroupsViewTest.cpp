@@ -99,9 +99,12 @@ public:
     // Failures only: the data module's debug lines and the refresh's note are no failures.
     void WriteLog(quint8 level, const QString &, const QString &location, const QString &message) override
     {
-        if (level <= QorLogLevel::Severe && location != QStringLiteral("acHYRefreshExecute"))
+        if (location == QStringLiteral("acHYRefreshExecute") && message == QStringLiteral("c"))
+            ++RefreshNotes;
+        else if (level <= QorLogLevel::Severe)
             Log << location + QStringLiteral(": ") + message;
     }
+    int RefreshNotes = 0;
     bool PerformSearch(int, const QString &caption, int, bool, const TSearchObjectList *preselected, const TSearchObjectList *,
                        std::unique_ptr<TSearchObjectList> &result) override
     {
@@ -327,8 +330,25 @@ TEST_F(GroupsView, TheChosenNodeAndTheSubGroupChoiceAreFoundAgainAfterARestart)
     // The same key under two roots: the first in tree order is chosen (Lector, not the
     // Lector below the early liturgy).
     ASSERT_TRUE(Select(TGroupsNodeKind::FunctionOfLiturgy, kLector));
+    QTreeWidgetItem *chosen = view->Tree()->currentItem();
+    const auto pathOf = [](QTreeWidgetItem *node) {
+        QStringList path;
+        for (; node; node = node->parent())
+            path.prepend(node->text(0));
+        return path;
+    };
+    const QStringList chosenPath = pathOf(chosen);
     view->Deactivate(nullptr);
     EXPECT_EQ(host.Settings.value(QStringLiteral("ActiveGroupNodeID")), kLector);
+    // Shown again in the same session: the very node, not the first of its key.
+    view->release();
+    view = new TplgGroups(controller);
+    view->Activate(nullptr);
+    EXPECT_EQ(pathOf(view->Tree()->currentItem()), chosenPath);
+    EXPECT_EQ(TplgGroups::KindOf(view->Tree()->currentItem()), TGroupsNodeKind::FunctionOfLiturgy);
+    view->Deactivate(nullptr);
+    // A restart begins without what the session kept.
+    controller.GroupsNodeLeft.clear();
     EXPECT_EQ(host.Settings.value(QStringLiteral("GroupsView_ShowChildren")), QStringLiteral("0"));
     EXPECT_TRUE(host.Blobs.contains(QStringLiteral("GroupsListView")));
     host.Settings.insert(QStringLiteral("ActiveGroupNodeID"), kSopranos.toLower());
@@ -403,7 +423,9 @@ TEST_F(GroupsView, AGroupIsMadeRenamedMovedAndDeletedWithItsLinks)
           ('C1', '%1', '%4', '%3'), ('C2', '%2', '%5', '%3'), ('C3', '%2', '%6', '%3');
     )")
                     .arg(kCouncil, kFinance, EmptyGUID, Key(QStringLiteral("Anna")), Key(QStringLiteral("Ben")), Key(QStringLiteral("Cara"))));
+    const int notes = host.RefreshNotes;
     view->Action(QStringLiteral("acHYRefresh"))->trigger();
+    EXPECT_EQ(host.RefreshNotes, notes + 1) << "a refresh notes itself in the log";
     QTreeWidgetItem *council = view->FindNode(TGroupsNodeKind::Group, kCouncil);
     QTreeWidgetItem *finance = view->FindNode(TGroupsNodeKind::Group, kFinance);
     ASSERT_TRUE(council && finance);

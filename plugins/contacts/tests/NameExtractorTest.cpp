@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"FirstAndLast", "John Smith", "", "John", "", "Smith", "", true},
         SplitCase{"ACommaPutsTheLastNameFirst", "Smith, John", "", "John", "", "Smith", "", true},
         SplitCase{"LastNameFirstWithMiddleNameAndListedSuffix", "Smith, John Paul Jr.", "", "John", "Paul", "Smith", "Jr.", true},
-        SplitCase{"ACommaAfterTwoWordsEndsTheName", "Van Buren, Martin", "", "Van", "", "Buren", "Martin", true},
+        SplitCase{"TheWordsBeforeTheCommaAreTheLastName", "Van Buren, Martin", "", "Martin", "", "Van Buren", "", true},
         SplitCase{"AnUnlistedSuffixInCapitalsAfterTheComma", "John Smith, MD", "", "John", "", "Smith", "MD", true},
         SplitCase{"AnUnlistedSuffixWithAStopAfterTheComma", "John Smith, Esq.", "", "John", "", "Smith", "Esq.", true},
         SplitCase{"ASuffixRightAfterTheOneWordKeepsTheLastName", "Smith, Esq.", "", "", "", "Smith", "Esq.", false},

@@ -64,7 +64,8 @@ TEST_F(EventsDialogs, TheControllerNamesItsTwoViewsAndAsksForNoRights)
 
 TEST_F(EventsDialogs, TheDurationListHasThirtyEntriesWithTheLocalesDecimalSeparator)
 {
-    const QList<TvoMinutes> english = DurationEntries(QStringLiteral("min"), QStringLiteral("hours"), QLocale(QLocale::English));
+    const QList<TvoMinutes> english =
+        DurationEntries(QStringLiteral("min"), QStringLiteral("hours"), QStringLiteral("hour"), QLocale(QLocale::English));
     ASSERT_EQ(english.size(), 30);
     QList<int> minutes;
     for (const TvoMinutes &e : english)
@@ -73,9 +74,9 @@ TEST_F(EventsDialogs, TheDurationListHasThirtyEntriesWithTheLocalesDecimalSepara
     EXPECT_EQ(minutes.last(), 720);
     EXPECT_EQ(english[0].Text, QStringLiteral("5 min"));
     EXPECT_EQ(english[6].Text, QStringLiteral("45 minutes"));
-    EXPECT_EQ(english[7].Text, QStringLiteral("1 hours"));
+    EXPECT_EQ(english[7].Text, QStringLiteral("1 hour"));
     EXPECT_EQ(english[8].Text, QStringLiteral("1.5 hours"));
-    EXPECT_EQ(DurationEntries(QStringLiteral("min"), QStringLiteral("Stunden"), QLocale(QLocale::German))[8].Text,
+    EXPECT_EQ(DurationEntries(QStringLiteral("min"), QStringLiteral("Stunden"), QStringLiteral("Stunde"), QLocale(QLocale::German))[8].Text,
               QStringLiteral("1,5 Stunden"));
     EXPECT_EQ(DurationIndex(english, 90), 8);
     EXPECT_EQ(DurationIndex(english, 50), -1);
@@ -90,8 +91,10 @@ TEST_F(EventsDialogs, TheEditorSelectsTheGivenDurationOrNoneAndShowsItsMode)
     ASSERT_EQ(editor.cboDuration()->count(), 30);
     EXPECT_EQ(editor.cboDuration()->currentText(), QStringLiteral("1") + QLocale().decimalPoint() + QStringLiteral("5 hours"));
     EXPECT_EQ(editor.DurationMinutes(), 90);
-    editor.SetDurationMinutes(50); // a stored length that no entry has
-    EXPECT_EQ(editor.DurationMinutes(), 0);
+    editor.SetDurationMinutes(50); // a stored length that no entry has is shown, not dropped
+    EXPECT_EQ(editor.DurationMinutes(), 50);
+    EXPECT_EQ(editor.cboDuration()->currentText(), QStringLiteral("50 minutes"));
+    EXPECT_EQ(editor.cboDuration()->itemData(editor.cboDuration()->currentIndex() - 1).toInt(), 45);
     editor.SetEventDateTime(QDateTime(QDate(2026, 3, 8), QTime(10, 30)));
     EXPECT_EQ(editor.Start(), QDateTime(QDate(2026, 3, 8), QTime(10, 30)));
     TfEventDlg edit;
@@ -413,8 +416,11 @@ TEST_F(EventsDialogs, TheEditorTakesATypedDateTimeAndDurationAndRefusesTextThatN
         {QStringLiteral("17 Jan 2027"), QStringLiteral("18:30"), QStringLiteral("90"), QDate(2027, 1, 17), QTime(18, 30), 90, 0},
         {QStringLiteral("3/2/2027"), QStringLiteral("0915"), QStringLiteral("2 hours"), QDate(2027, 2, 3), QTime(9, 15), 120, 0},
         {QStringLiteral("2027-03-14"), QStringLiteral("6:05 pm"), QStringLiteral("1.5 h"), QDate(2027, 3, 14), QTime(18, 5), 90, 0},
-        // Nothing of these names a date, a time or an entry: told, and the values stay.
-        {QStringLiteral("31 Feb 2027"), QStringLiteral("25:00"), QStringLiteral("7 min"), QDate(2027, 3, 14), QTime(18, 5), 90, 3},
+        // Any whole number of minutes, listed or not.
+        {QStringLiteral("2027-03-14"), QStringLiteral("6:05 pm"), QStringLiteral("75"), QDate(2027, 3, 14), QTime(18, 5), 75, 0},
+        {QStringLiteral("2027-03-14"), QStringLiteral("6:05 pm"), QStringLiteral("1.5 h"), QDate(2027, 3, 14), QTime(18, 5), 90, 0},
+        // Nothing of these names a date, a time or a length: told, and the values stay.
+        {QStringLiteral("31 Feb 2027"), QStringLiteral("25:00"), QStringLiteral("7 days"), QDate(2027, 3, 14), QTime(18, 5), 90, 3},
     };
     for (const auto &step : steps) {
         const qsizetype before = prompt.Prompts().size();

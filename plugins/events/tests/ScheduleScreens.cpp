@@ -25,6 +25,7 @@
 #include <QStyleFactory>
 #include <QTableView>
 #include <QToolBar>
+#include <QToolTip>
 
 #include "ui/uPluginBars.h"
 
@@ -46,7 +47,10 @@ void DressParish(kestrova::test::ServiceServer &server)
         "UPDATE tblEvents SET EventLocationCaption = CASE WHEN extract(dow FROM StartDateTime) = 3 THEN 'St. Joseph Chapel' "
         "ELSE 'St. Mary' END, EventSubject = CASE extract(dow FROM StartDateTime) WHEN 6 THEN 'Saturday Vigil Mass' "
         "WHEN 3 THEN 'Wednesday Evening Mass' ELSE 'Sunday Mass' END, "
-        "EndDateTime = StartDateTime + interval '1 hour';"));
+        "EndDateTime = StartDateTime + interval '1 hour';"
+        // Long names, as some parishes have them, for the picture of the member cells.
+        "UPDATE tblContacts SET FirstName = 'Zoë Annemarie', LastName = 'Müller-Lüdenscheidt von Hohenberg' "
+        "WHERE CAST(substr(PK_ContactID, 3, 7) AS integer) % 4 = 1;"));
 }
 
 } // namespace
@@ -130,6 +134,32 @@ int main(int argc, char **argv)
             ok = screenshots::Save(picture, folder + QStringLiteral("/schedule-view-menus.png")) && ok;
         } else {
             ok = false;
+        }
+        // Long member names: whole where the column has room, and in the tooltip where not.
+        {
+            QTableView *functions = view->cxGrdView();
+            const int member = view->FunctionsModel()->ColumnOf(QStringLiteral("MemberCaption"));
+            QModelIndex cell;
+            for (int row = 0; row < functions->model()->rowCount() && !cell.isValid(); ++row)
+                if (functions->model()->index(row, member).data().toString().contains(QStringLiteral("Lüdenscheidt")))
+                    cell = functions->model()->index(row, member);
+            if (cell.isValid()) {
+                const QRect rect = functions->visualRect(cell);
+                const QPoint at = functions->viewport()->mapToGlobal(rect.center());
+                QToolTip::showText(at, cell.data(Qt::ToolTipRole).toString(), functions->viewport(), rect);
+                screenshots::Wait(400);
+                QPixmap picture = window.grab();
+                for (QWidget *tip : QApplication::topLevelWidgets())
+                    if (tip->isVisible() && tip->inherits("QTipLabel")) {
+                        QPainter painter(&picture);
+                        painter.drawPixmap(window.mapFromGlobal(tip->pos()), tip->grab());
+                    }
+                QToolTip::hideText();
+                ok = screenshots::Save(picture, folder + QStringLiteral("/schedule-view-long-names.png")) && ok;
+            } else {
+                std::fprintf(stderr, "no long member name in the focused liturgy\n");
+                ok = false;
+            }
         }
         // The events grouped by their location, where one group ends and the next begins.
         view->GroupBy(view->EventsModel()->ColumnOf(QStringLiteral("EventLocationCaption")));

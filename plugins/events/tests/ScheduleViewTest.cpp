@@ -150,8 +150,9 @@ protected:
         if (!server->db.available())
             GTEST_SKIP();
         host->Log.clear();
-        // Each test starts on an ungrouped grid.
+        // Each test starts on an ungrouped grid, as a new session without a kept period.
         host->Settings.remove(TplgSchedule::EventsGridGroup);
+        RvEvents()->ViewsLeft = {};
         OpenView();
     }
     // Leaves the view shown (storing its layout) and opens a new one, as the host does on the
@@ -721,6 +722,12 @@ TEST_F(ScheduleView, TheFilterPanelOpensWithAShortenedPeriodAndTheFilterOffUntil
               20);
     view->acHYSetFilter->trigger();
     EXPECT_EQ(view->EventsModel()->rowCount(), passing); // the whole end day
+    // Left and shown again in the session: the panel, its period and the filter come back.
+    OpenView();
+    EXPECT_TRUE(view->grpFilter()->isVisible());
+    EXPECT_EQ(view->dtStartDate()->date(), start);
+    EXPECT_EQ(view->dtEndDate()->date(), end);
+    EXPECT_EQ(view->EventsModel()->rowCount(), passing);
     view->dtEndDate()->setDate(start);
     EXPECT_FALSE(view->acHYSetFilter->isEnabled());
     // Closing the panel shows every event again.

@@ -172,6 +172,8 @@ TEST_F(XEvents, TheEditorTakesADateTimeAndDurationTypedThroughTheXServerAndRefus
     } steps[] = {
         {QStringLiteral("3/2/2027"), QStringLiteral("0915"), QStringLiteral("2 hours"), QDate(2027, 2, 3), QTime(9, 15), 120},
         {QStringLiteral("2027-03-14"), QStringLiteral("6:05 pm"), QStringLiteral("1.5 h"), QDate(2027, 3, 14), QTime(18, 5), 90},
+        // A length the list lacks is taken as typed.
+        {QStringLiteral("17 Jan 2027"), QStringLiteral("18:30"), QStringLiteral("75"), QDate(2027, 1, 17), QTime(18, 30), 75},
         {QStringLiteral("17 Jan 2027"), QStringLiteral("18:30"), QStringLiteral("90"), QDate(2027, 1, 17), QTime(18, 30), 90},
     };
     for (const auto &step : steps) {
@@ -194,7 +196,7 @@ TEST_F(XEvents, TheEditorTakesADateTimeAndDurationTypedThroughTheXServerAndRefus
         int Message;
     } refusals[] = {{editor.dtStart(), QStringLiteral("31 Feb 2027"), 3052},
                     {editor.teStartTime(), QStringLiteral("25:00"), 3053},
-                    {editor.cboDuration(), QStringLiteral("7 min"), 3054}};
+                    {editor.cboDuration(), QStringLiteral("7 days"), 3054}};
     for (const auto &refusal : refusals) {
         QString told;
         AnswerNextMessage(told);
@@ -329,6 +331,10 @@ TEST_F(XEvents, AClickOnAContactsLockBoxSpaceOnItsCellAndTheShortcutEachChangeTh
             EXPECT_TRUE(WaitFor([&] { return locked() != before; }, kLimit)) << change.How.toStdString();
             Settle(); // a second change by one input would show by now
             EXPECT_EQ(locked(), expected) << change.How.toStdString();
+            // The cursor stays on the lock cell, so that Space changes the lock again rather
+            // than opening the function list beside it.
+            EXPECT_EQ(grid->currentIndex(), model->index(row(), lockColumn)) << change.How.toStdString();
+            EXPECT_EQ(QApplication::focusWidget(), grid) << change.How.toStdString() << ": no cell editor opened";
             Picture(change.How + (expected ? QStringLiteral("-locked") : QStringLiteral("-unlocked")));
             // Stored once the planner moves on to another liturgy, and shown so on coming back.
             clickEvent(-1);

@@ -1,7 +1,8 @@
 // Pictures of the settings view as an administrator sees it, over a real server holding a
 // parish's locations, liturgies, ministry functions and templates. Run under a real display
 // (xvfb-run with the xcb platform); writes settings-templates.png, settings-locations.png,
-// settings-options.png and settings-users.png into the folder given.
+// settings-options.png, settings-users.png and settings-users-new.png (just after New) into the folder
+// given.
 #include "plugins/settings/hcRvSettingsController.h"
 #include "plugins/settings/tests/SettingsTestHost.h"
 #include "plugins/settings/uPlgSystemSettings.h"
@@ -109,6 +110,10 @@ int main(int argc, char **argv)
         view->SetPage(TplgSystemSettings::pgUsers);
         screenshots::Wait(300);
         failures += !screenshots::Save(view->grab(), QDir(folder).filePath(QStringLiteral("settings-users.png")));
+        // Just after New: the new user in the list, marked, its name ready to be typed over.
+        view->acNew()->trigger();
+        screenshots::Wait(300);
+        failures += !screenshots::Save(view->grab(), QDir(folder).filePath(QStringLiteral("settings-users-new.png")));
         view->Deactivate(nullptr);
         plugin->release();
         controller.AttachHost(nullptr);

@@ -312,6 +312,11 @@ TEST_F(SettingsServer, UsersAreListedByLogOnNameWithTheirStampsAndTheTimeOfTheLa
     view->SetPage(TplgSystemSettings::pgUsers);
     for (const QString &name : {QStringLiteral("zeta"), QStringLiteral("Beta"), QStringLiteral("alpha")}) {
         view->acNew()->trigger();
+        // The new user is in the list and the one marked there, before a name is typed.
+        const QModelIndexList marked = view->UsersGrid()->selectionModel()->selectedRows();
+        ASSERT_EQ(marked.size(), 1) << name.toStdString();
+        EXPECT_EQ(marked[0].data().toString(), QStringLiteral("NewUser")) << name.toStdString();
+        EXPECT_EQ(view->UsersGrid()->currentIndex().row(), marked[0].row()) << name.toStdString();
         Type(view->UserName(), name);
     }
     view->AskPassword = []() -> std::optional<QString> { return QStringLiteral("Gloria7"); };

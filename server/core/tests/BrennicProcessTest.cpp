@@ -1,5 +1,7 @@
 // Starts the real Brennic program from a copy of the staging folder against a fresh database.
 #include "Quorva_Data_Service_Intf.h"
+#include "client/tests/RealBrennic.h"
+#include "dataaccess/TDADataStreamer.h"
 #include "foundation/IniFile.h"
 #include "remoting/RODiscovery.h"
 #include "remoting/ROHTTPChannel.h"
@@ -26,6 +28,8 @@
 
 #include <atomic>
 #include <csignal>
+#include <functional>
+#include <thread>
 
 namespace {
 
@@ -258,6 +262,157 @@ TEST_F(BrennicProcess, AMissingSettingsFileEndsTheProgramWithItsReason)
     EXPECT_TRUE(log.contains(QStringLiteral("Unable to locate configuration file,please fix this before continuing")));
     EXPECT_TRUE(QString::fromUtf8(server->readAllStandardError())
                     .contains(QStringLiteral("Severe     \tBrennic\tServer startup Unable to locate configuration file")));
+}
+
+// Requests that once grew the server without bound or overran its stack, sent by a logged-on
+// user to one shared server; each is refused, and the server serves the next call.
+class BrennicUnderLoad : public kestrova::test::RealBrennicSuite
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        RealBrennicSuite::SetUpTestSuite();
+        if (Server().Available() && s_error.isEmpty())
+            Server().AddUser(QStringLiteral("{B0000000-0000-0000-0000-00000000B0B0}"), QStringLiteral("loader"), kPassword, 1);
+    }
+
+    struct Session
+    {
+        std::shared_ptr<TROHTTPChannel> Channel = std::make_shared<TROHTTPChannel>();
+        std::shared_ptr<TROMessage> Message = std::make_shared<TROMessage>();
+    };
+    static Session LogOn()
+    {
+        Session session;
+        session.Channel->SetTargetURL(Server().URL());
+        session.Channel->SetSessionID(QUuid::createUuid());
+        session.Channel->SetTimeout(120s);
+        session.Message->SetClientID(session.Channel->SessionID());
+        std::unique_ptr<ROUser> user;
+        EXPECT_EQ(CoLogOnService::Create(session.Message, session.Channel)
+                      ->VerifyUser(QStringLiteral("Quorva"), QStringLiteral("loader"), kPassword, false, QString(), false, user),
+                  0);
+        return session;
+    }
+    // The rows of the first table, or "refused: " and the error.
+    static QString GetData(const Session &session, const QString &service, const QString &dataset, const QStringList &columns,
+                           int *rows = nullptr)
+    {
+        TableRequestInfoV5 info;
+        info.DynamicSelectFieldNames = columns;
+        try {
+            std::unique_ptr<IDataAbstractService> proxy;
+            if (service == QLatin1String("ContactsService"))
+                proxy = CoContactsService::Create(session.Message, session.Channel);
+            else
+                proxy = CoResourceService::Create(session.Message, session.Channel);
+            const QList<TDATableData> tables = TDADataStreamer::ReadDatasets(proxy->GetData({dataset}, {info})->Bytes());
+            if (rows)
+                *rows = int(tables.at(0).Rows.size());
+            return QStringLiteral("%1 fields").arg(tables.at(0).Fields.size());
+        } catch (const std::exception &e) {
+            return QStringLiteral("refused: ") + QString::fromUtf8(e.what());
+        }
+    }
+    static qint64 ResidentKB()
+    {
+        const QStringList lines = readFile(QStringLiteral("/proc/%1/status").arg(Server().Pid())).split(QLatin1Char('\n'));
+        for (const QString &line : lines)
+            if (line.startsWith(QLatin1String("VmRSS:")))
+                return line.mid(6).trimmed().section(QLatin1Char(' '), 0, 0).toLongLong();
+        return -1;
+    }
+
+    static inline const QString kPassword = QStringLiteral("Loader-Secret1");
+};
+
+TEST_F(BrennicUnderLoad, AColumnListNamesEachFieldOnceAndTheServerServesOn)
+{
+    if (!Ready())
+        return;
+    // Every field of the families once, then the same names in other letter cases: 4,097 names.
+    QStringList familyNames;
+    for (const char *name : {"PK_FamilyID", "FamilyName", "FamilyStreet", "FamilyCity", "FamilyState", "FamilyZip", "FamilyEmail1", "FamilyPhone1"})
+        familyNames << QString::fromLatin1(name);
+    for (int i = 0; familyNames.size() <= TDADataStreamer::kMaxFields; ++i) {
+        QString variant = familyNames[i % 8];
+        for (qsizetype k = 0; k < variant.size(); ++k)
+            if ((i / 8 + 1) & (1 << (k % 12)))
+                variant[k] = variant[k].isUpper() ? variant[k].toLower() : variant[k].toUpper();
+        familyNames << variant;
+    }
+    const struct
+    {
+        const char *what;
+        QString service;
+        QString dataset;
+        QStringList columns;
+        QString refusal; // empty: served
+    } cases[] = {
+        {"one name 5,000 times", "ContactsService", "DAContactList", QStringList(5000, QStringLiteral("LastName")),
+         "Dataset \"DAContactList\" has no field \"LastName\" beyond the one named already"},
+        {"4,097 names", "ContactsService", "DAFamilyList", familyNames, "beyond the one named already"},
+        {"one name 400 times over the calendar", "ResourceService", "DACalenderData", QStringList(400, QStringLiteral("FullName")),
+         "Dataset \"DACalenderData\" has no field \"FullName\" beyond the one named already"},
+        {"an unknown name", "ContactsService", "DAContactList", {QStringLiteral("LastName"), QStringLiteral("NoSuchField")},
+         "Dataset \"DAContactList\" has no field \"NoSuchField\""},
+        {"each name once", "ResourceService", "DACalenderData", {QStringLiteral("FullName"), QStringLiteral("ID")}, {}},
+    };
+    const Session session = LogOn();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString answer = GetData(session, c.service, c.dataset, c.columns);
+        if (c.refusal.isEmpty())
+            EXPECT_EQ(answer, QStringLiteral("%1 fields").arg(c.columns.size()));
+        else
+            EXPECT_TRUE(answer.startsWith(QStringLiteral("refused: ")) && answer.contains(c.refusal)) << answer.toStdString();
+        EXPECT_EQ(GetData(session, c.service, c.dataset, {c.columns.first()}), QStringLiteral("1 fields")) << "the next call";
+    }
+}
+
+// After many large requests at once the server gives back what they took. AddressSanitizer's
+// allocator keeps freed memory in quarantine and is not glibc's: the size is measured in the
+// release-tests build.
+TEST_F(BrennicUnderLoad, TheServerComesBackNearItsSizeAfterLargeRequests)
+{
+    if (!Ready())
+        return;
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the resident size under AddressSanitizer says nothing of glibc's arenas; run in the release-tests build";
+#endif
+    const Session session = LogOn();
+    int rows = 0;
+    ASSERT_EQ(GetData(session, QStringLiteral("ResourceService"), QStringLiteral("DACalenderData"), {}, &rows), QStringLiteral("9 fields"));
+    ASSERT_GT(rows, 20000);
+    // Its base: what the first read leaves, once an idle call has let it give back the rest.
+    QThread::msleep(1100);
+    ASSERT_TRUE(Server().Probe());
+    const qint64 before = ResidentKB();
+    ASSERT_GT(before, 0);
+    constexpr int kRequests = 20;
+    std::vector<std::thread> clients;
+    std::atomic<int> served{0};
+    for (int i = 0; i < kRequests; ++i)
+        clients.emplace_back([&] {
+            // The whole calendar three times over in one reply.
+            const Session own = LogOn();
+            try {
+                const QStringList tables(3, QStringLiteral("DACalenderData"));
+                const auto reply = CoResourceService::Create(own.Message, own.Channel)->GetData(tables, {});
+                if (TDADataStreamer::ReadDatasets(reply->Bytes()).size() == tables.size())
+                    ++served;
+            } catch (const std::exception &e) {
+                ADD_FAILURE() << e.what();
+            }
+        });
+    for (std::thread &client : clients)
+        client.join();
+    EXPECT_EQ(served, kRequests);
+    // Clients go on calling, as their polls do: a call that finds the server idle lets it give
+    // back what the load took.
+    qint64 after = 0;
+    kestrova::test::WaitFor([&] { return Server().Probe() && (after = ResidentKB()) - before < 100 * 1024; }, 10s);
+    EXPECT_LT(after - before, 100 * 1024) << "before " << before << " kB, after " << after << " kB";
 }
 
 } // namespace

@@ -83,7 +83,7 @@ TEST(ClientSqlGroupsShapes, AFunctionNodeWithItsChildrenBecomesAnOrOfBoundEquali
 {
     const QString col = QStringLiteral(" tblLnkServingPrefrence.F_MinistryFunctionID");
     const TClientSqlText sql = Build(col + "=" + Q(kG1) + " OR (" + col + "=" + Q(kG2) + ")", GroupsVocabulary());
-    EXPECT_EQ(sql.SQL, QStringLiteral("((p.F_MinistryFunctionID = :cc1) OR (p.F_MinistryFunctionID = :cc2))"));
+    EXPECT_EQ(sql.SQL, QStringLiteral("(p.F_MinistryFunctionID IN (:cc1, :cc2))"));
     EXPECT_EQ(Values(sql), (QVariantList{kG1, kG2}));
 }
 
@@ -101,7 +101,7 @@ TEST(ClientSqlGroupsShapes, ALiturgyNodeKeepsItsNullPreferencesThroughLikeNull)
     TClientSqlBuildOptions equality;
     equality.LikeAsEquality = true;
     EXPECT_EQ(condition.BuildSQL(equality).SQL,
-              QStringLiteral("((l.F_LiturgyTemplateID = :cc1) OR (l.F_LiturgyTemplateID = :cc2) OR (l.F_LiturgyTemplateID IS NULL))"));
+              QStringLiteral("((l.F_LiturgyTemplateID IN (:cc1, :cc2)) OR (l.F_LiturgyTemplateID IS NULL))"));
     EXPECT_EQ(condition.BuildSQL().SQL,
               QStringLiteral("((l.F_LiturgyTemplateID LIKE :cc1) OR (l.F_LiturgyTemplateID = :cc2) OR (l.F_LiturgyTemplateID IS NULL))"));
 }
@@ -137,7 +137,7 @@ TEST(ClientSqlGroupsShapes, RemovingMembersParsesTheGroupListAndTheMember)
 {
     const QString text = "(( F_GroupID=" + Q(kG1) + ") OR ( F_GroupID=" + Q(kG2) + ")) AND (F_MemberID=" + Q(kC1) + ")";
     const TClientSqlText sql = Build(text, GroupsVocabulary());
-    EXPECT_EQ(sql.SQL, QStringLiteral("(((F_GroupID = :cc1) OR (F_GroupID = :cc2)) AND (F_MemberID = :cc3))"));
+    EXPECT_EQ(sql.SQL, QStringLiteral("((F_GroupID IN (:cc1, :cc2)) AND (F_MemberID = :cc3))"));
     EXPECT_EQ(Values(sql), (QVariantList{kG1, kG2, kC1}));
 }
 
@@ -226,6 +226,48 @@ TEST(ClientSqlReportShapes, TheParameterPrefixIsTheCallers)
     EXPECT_EQ(sql.Params[1].Name, QStringLiteral("crit2"));
 }
 
+// Equalities on one column joined by OR are written as one IN list of bound values, which the
+// database plans at a fraction of the cost of as many ORs.
+TEST(ClientSqlReportShapes, EqualitiesOnOneColumnJoinedByOrBecomeOneBoundInList)
+{
+    QString many;
+    QVariantList manyValues;
+    QStringList manyMarkers;
+    for (int i = 1; i <= ClientSqlLimits::kMaxTerms; ++i) {
+        many += (i > 1 ? QStringLiteral(" OR theID = ") : QStringLiteral("theID = ")) + Q(QString::number(i));
+        manyValues << QString::number(i);
+        manyMarkers << QStringLiteral(":cc%1").arg(i);
+    }
+    const struct
+    {
+        QString text;
+        bool likeAsEquality;
+        QString sql;
+        QVariantList values;
+    } cases[] = {
+        {"theID = 'a' OR theID = 'b' OR theID = 'c'", false, "(r.theID IN (:cc1, :cc2, :cc3))", {"a", "b", "c"}},
+        {many, false, "(r.theID IN (" + manyMarkers.join(", ") + "))", manyValues},
+        // Each list in the place of its first term; other terms keep theirs.
+        {"theID = 'a' OR PK_ContactID = 'x' OR theID = 'b' OR theID IS NULL", false,
+         "((r.theID IN (:cc1, :cc2)) OR (r.PK_ContactID = :cc3) OR (r.theID IS NULL))", {"a", "b", "x"}},
+        {"(theID = 'a' OR theID = 'b') OR (theID = 'c')", false, "(r.theID IN (:cc1, :cc2, :cc3))", {"a", "b", "c"}},
+        // A number and a text do not share a list.
+        {"theID = 'a' OR theID = 5 OR theID = 'b'", false, "((r.theID IN (:cc1, :cc2)) OR (r.theID = :cc3))", {"a", "b", qlonglong(5)}},
+        {"PK_ContactID LIKE 'a' OR PK_ContactID LIKE 'b'", true, "(r.PK_ContactID IN (:cc1, :cc2))", {"a", "b"}},
+        {"PK_ContactID LIKE 'a' OR PK_ContactID LIKE 'b'", false, "((r.PK_ContactID LIKE :cc1) OR (r.PK_ContactID LIKE :cc2))", {"a", "b"}},
+        {"theID = 'a' AND theID = 'b'", false, "((r.theID = :cc1) AND (r.theID = :cc2))", {"a", "b"}},
+        {"theID <> 'a' OR theID <> 'b'", false, "((r.theID <> :cc1) OR (r.theID <> :cc2))", {"a", "b"}},
+        {"NOT (theID = 'a' OR theID = 'b') AND MemberNotAttended = 1", false, "((NOT (r.theID IN (:cc1, :cc2))) AND (r.MemberNotAttended = :cc3))",
+         {"a", "b", qlonglong(1)}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text.left(80).toStdString());
+        const TClientSqlText sql = Build(c.text, ReportVocabulary(), c.likeAsEquality);
+        EXPECT_EQ(sql.SQL, c.sql);
+        EXPECT_EQ(Values(sql), c.values);
+    }
+}
+
 // ---- sort orders -------------------------------------------------------------------------------
 
 TEST(ClientSqlOrderBy, AListOfKnownColumnsWithDirections)
@@ -293,7 +335,7 @@ TEST_F(ClientSqlSearchQuery, AContactSearchWithTwoFunctions)
     EXPECT_EQ(query.ShapeIndex, 0);
     EXPECT_TRUE(query.OrderBy.IsEmpty());
     const TClientSqlText sql = query.Where.BuildSQL();
-    EXPECT_EQ(sql.SQL, QStringLiteral("((c.LastName LIKE :cc1) AND ((p.F_MinistryFunctionID = :cc2) OR (p.F_MinistryFunctionID = :cc3)))"));
+    EXPECT_EQ(sql.SQL, QStringLiteral("((c.LastName LIKE :cc1) AND (p.F_MinistryFunctionID IN (:cc2, :cc3)))"));
     EXPECT_EQ(Values(sql), (QVariantList{QStringLiteral("Ab%"), QStringLiteral("f1"), QStringLiteral("f2")}));
 }
 
