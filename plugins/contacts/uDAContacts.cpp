@@ -269,7 +269,7 @@ TSearchListItem TDAContacts::ContactSearchItem(const QString &key, const QString
     return item;
 }
 
-void TDAContacts::OfferStoredRow(const EDAChangedByAnotherUser &refusal)
+bool TDAContacts::OfferStoredRow(const EDAChangedByAnotherUser &refusal)
 {
     // A contact by its name, a family by its own; a row of the contact's pages by the contact.
     const TDACDSDataTable &table = *refusal.Table;
@@ -281,7 +281,7 @@ void TDAContacts::OfferStoredRow(const EDAChangedByAnotherUser &refusal)
         name = field("FamilyName");
     if (name.isEmpty() && m_contactDetails->GetActive() && !m_contactDetails->Eof())
         name = m_contactDetails->AsString(QStringLiteral("FirstName")) + QLatin1Char(' ') + m_contactDetails->AsString(QStringLiteral("LastName"));
-    ::OfferStoredRow(QApplication::activeWindow(), refusal, m_controller.GetText(1451), m_controller.GetText(1452), name);
+    return ::OfferStoredRow(QApplication::activeWindow(), refusal, m_controller.GetText(1451), m_controller.GetText(1452), name);
 }
 
 bool TDAContacts::SaveOrRevert(const QString &location, const QList<TDACDSDataTable *> &tables, bool refetch)
@@ -291,12 +291,20 @@ bool TDAContacts::SaveOrRevert(const QString &location, const QList<TDACDSDataTa
     const auto pending = [](const TDACDSDataTable *t) { return t->GetActive() && (t->IsEditing() || t->HasChanges()); };
     if (std::none_of(tables.begin(), tables.end(), pending))
         return true;
-    try {
-        TDACDSDataTable::ApplyUpdates(tables, refetch);
-        return true;
-    } catch (const std::exception &e) {
-        RevertAfterFailure(location, QString::fromUtf8(e.what()), tables);
-        return false;
+    for (;;) {
+        try {
+            TDACDSDataTable::ApplyUpdates(tables, refetch);
+            return true;
+        } catch (const EDAChangedByAnotherUser &refusal) {
+            // Named and asked, not reverted: what he keeps stays pending for the next save;
+            // with the stored row loaded the rest goes out.
+            QorLogFailure(&m_controller, location, refusal);
+            if (!OfferStoredRow(refusal))
+                return false;
+        } catch (const std::exception &e) {
+            RevertAfterFailure(location, QString::fromUtf8(e.what()), tables);
+            return false;
+        }
     }
 }
 

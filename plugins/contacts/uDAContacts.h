@@ -165,6 +165,8 @@ public:
     // the user is told what failed (text 1446 and the server's reason), every change of the
     // tables is dropped and they are read again, so they show what the server holds and
     // nothing is left for a later save to send. False then; the failure is logged under location.
+    // A refusal for another planner's change names the row and offers the stored row instead:
+    // on No everything stays pending (false), on Yes the row is loaded and the rest sent.
     // With nothing pending it sends and reads nothing.
     bool SaveOrRevert(const QString &location, const QList<TDACDSDataTable *> &tables, bool refetch = false);
     // The same telling and reading again for a failure that is not a table's (a service call).
@@ -210,7 +212,7 @@ private:
     void RefreshIfClean(TDACDSDataTable &table);
     // A save another planner's change refused: said with the row's name, the planner chooses
     // whether to load the stored row; his changes otherwise stay for the next try.
-    void OfferStoredRow(const EDAChangedByAnotherUser &refusal);
+    bool OfferStoredRow(const EDAChangedByAnotherUser &refusal);
     // The adapters follow the services: none while there is no connection.
     void ServeAdapters();
 

@@ -658,6 +658,13 @@ void TplgCalendar::acHYDeleteExecute()
             list.Delete();
     try {
         list.ApplyUpdates();
+    } catch (const EDAChangedByAnotherUser &refusal) {
+        // The server has deleted their schedules already; the rows another planner changed
+        // stay deleted here, to go with the next save, unless he loads them as stored.
+        QorLogFailure(RvEvents(), QStringLiteral("acHYDeleteExecute"), refusal);
+        TDAEvents::OfferStoredRow(refusal);
+        ShowEvents();
+        return;
     } catch (...) {
         list.CancelUpdates();
         throw;
@@ -688,6 +695,12 @@ void TplgCalendar::acHYCompleteExecute()
     list.Post();
     try {
         list.ApplyUpdates();
+    } catch (const EDAChangedByAnotherUser &refusal) {
+        // Told; his mark stays pending unless he loads the event as stored.
+        QorLogFailure(RvEvents(), QStringLiteral("acHYCompleteExecute"), refusal);
+        TDAEvents::OfferStoredRow(refusal);
+        ShowEvents();
+        return;
     } catch (...) {
         list.CancelUpdates();
         throw;

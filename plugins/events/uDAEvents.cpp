@@ -7,7 +7,9 @@
 #include "dataaccess/DAException.h"
 #include "foundation/uCommon.h"
 #include "ui/PromptService.h"
+#include "ui/RowConflict.h"
 
+#include <QApplication>
 
 namespace {
 
@@ -169,6 +171,21 @@ bool TDAEvents::ContactIsInUse(const TSearchObject &member, const QDateTime &dat
         QorLogFailure(RvEvents(), QStringLiteral("ContactIsInUse"), e);
         return false;
     }
+}
+
+bool TDAEvents::OfferStoredRow(const EDAChangedByAnotherUser &refusal)
+{
+    const TDACDSDataTable &table = *refusal.Table;
+    const auto field = [&](const char *name) {
+        return table.FieldIndex(QLatin1String(name)) >= 0 ? table.StoredValue(refusal.RecID, QLatin1String(name)) : QVariant();
+    };
+    QString name = field("EventSubject").toString();
+    const QDateTime start = field("StartDateTime").toDateTime();
+    if (start.isValid())
+        name = (name + QLatin1Char(' ') + QLocale().toString(start, QLocale::ShortFormat)).trimmed();
+    if (name.isEmpty())
+        name = field("MemberCaption").toString();
+    return ::OfferStoredRow(QApplication::activeWindow(), refusal, Text(9003), Text(9004), name);
 }
 
 bool TDAEvents::UnAssign(const QStringList &eventIds, bool includeLocked)

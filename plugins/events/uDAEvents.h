@@ -50,6 +50,10 @@ public:
     // end, -1 when the list is closed or the count failed.
     int LiturgiesInPeriode(const QDateTime &endDate, const QDateTime &startDate);
     static QStringList NewStringList() { return {}; }
+    // A save refused because another planner changed a row since it was read: tells the
+    // planner which row (a liturgy by its subject and start) and, on his Yes, loads it as
+    // stored; true then. Every other pending change stays.
+    static bool OfferStoredRow(const EDAChangedByAnotherUser &refusal);
 
     // The scheduled functions of one event's liturgy, read into a table of the caller's own so
     // that no shared table moves (empty when the event has no liturgy).

@@ -291,15 +291,26 @@ void TvoEvent::EditEvent(const QString &eventId)
         editor->SetRecurrence(&recurrence);
         editor->Prepare(false);
         LoadEditor(*editor, templateId);
-        const bool ok = editor->Execute();
-        QCoreApplication::processEvents();
-        if (!ok) {
-            dm.DAScheduledMinistryFunctions.CancelUpdates();
-            return;
+        for (;;) {
+            const bool ok = editor->Execute();
+            QCoreApplication::processEvents();
+            if (!ok) {
+                dm.DAScheduledMinistryFunctions.CancelUpdates();
+                return;
+            }
+            const QString liturgyId = m_liturgyId;
+            try {
+                TWaitCursor wait;
+                UpdateEvent(*editor, recurrence);
+                Changed = true;
+                return;
+            } catch (const EDAChangedByAnotherUser &refusal) {
+                QorLogFailure(RvEvents(), QStringLiteral("EditEvent"), refusal);
+                // A liturgy the refused save inserted is planned again by the next one.
+                m_liturgyId = liturgyId;
+                OfferStoredRow(refusal, *editor);
+            }
         }
-        TWaitCursor wait;
-        UpdateEvent(*editor, recurrence);
-        Changed = true;
     } catch (const std::exception &e) {
         QorLogFailure(RvEvents(), QStringLiteral("EditEvent"), e);
     }
@@ -390,6 +401,16 @@ void TvoEvent::ApplyAll()
                                              &dm.tbl_DAScheduledMinistryFunctionsUnbound};
     try {
         TDACDSDataTable::ApplyUpdates(tables, true);
+    } catch (const EDAChangedByAnotherUser &) {
+        // Nothing was written. The editor's rows stay as he left them (their liturgy key is
+        // set again by the next save); the rest is planned again from the editor.
+        for (TDACDSDataTable *t : tables)
+            if (t != &dm.DAScheduledMinistryFunctions && t->GetActive()) {
+                if (t->GetState() != TDATableState::dsBrowse)
+                    t->Cancel();
+                t->CancelUpdates();
+            }
+        throw;
     } catch (...) {
         // Nothing of it was written; left pending, a later unrelated save would send it.
         for (TDACDSDataTable *t : tables)
@@ -399,6 +420,18 @@ void TvoEvent::ApplyAll()
                 t->CancelUpdates();
             }
         throw;
+    }
+}
+
+void TvoEvent::OfferStoredRow(const EDAChangedByAnotherUser &refusal, IEventEditor &editor)
+{
+    TDAEvents &dm = Data();
+    if (!TDAEvents::OfferStoredRow(refusal) || refusal.Table != &dm.EventList || m_eventId.isEmpty())
+        return;
+    if (dm.EventList.Locate(QStringLiteral("PK_EventID"), m_eventId)) {
+        const bool hasLiturgy = !m_liturgyId.isEmpty()
+                                && dm.ScheduledLiturgies.Locate(QStringLiteral("PK_ScheduledLiturgyID"), m_liturgyId);
+        LoadEditor(editor, hasLiturgy ? dm.ScheduledLiturgies.AsString(QStringLiteral("F_LiturgyTemplateID")) : QString());
     }
 }
 

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class EDAChangedByAnotherUser;
 class TDACDSDataTable;
 class TDAEvents;
 class TRecurrence;
@@ -60,8 +61,12 @@ private:
     void SetEventData(const QString &templateId, const QString &templateName, const QDateTime &start, int duration);
     void LoadEditor(IEventEditor &editor, const QString &templateId);
     // Events, liturgies, then the function tables, in one call; a failure takes back every
-    // pending change of the four tables and raises.
+    // pending change of the four tables and raises. A refusal for another planner's change
+    // takes back only what the save planned (events, liturgies, copies' rows), so that the
+    // editor's rows stay and the next save plans it all once more, and raises that.
     void ApplyAll();
+    // After such a refusal: told, and on Yes the editor shows the event as stored.
+    void OfferStoredRow(const EDAChangedByAnotherUser &refusal, IEventEditor &editor);
     // Narrows the editing tables to one event (the none id: empty).
     void OpenFor(const QString &eventId);
     TDAEvents &Data() const;

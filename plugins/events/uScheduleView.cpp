@@ -777,7 +777,11 @@ void TplgSchedule::OnEventRowChanged(int row)
         // The functions of the event left go to the server first: rows pending for one event
         // would keep the next event's rows from being read. Refused ones are taken back.
         PostPendingFunctionEdit();
-        ApplyFunctions(false);
+        if (!ApplyFunctions(false)) {
+            // He kept his refused change: the grid stays on its event until it is saved.
+            SelectFocusedEvent();
+            return;
+        }
     } catch (const std::exception &e) {
         QorLogFailure(RvEvents(), QStringLiteral("grdViewFocusedRecordChanged"), e);
     }
@@ -819,25 +823,39 @@ void TplgSchedule::PostPendingFunctionEdit()
         rows.Post();
 }
 
-void TplgSchedule::ApplyFunctions(bool refetch)
+bool TplgSchedule::ApplyFunctions(bool refetch)
 {
     TDACDSDataTable &rows = Functions();
-    if (!rows.GetActive() || !rows.HasChanges())
-        return;
-    try {
-        rows.ApplyUpdates(refetch);
-    } catch (...) {
-        // Refused rows would keep the next event's functions from being read.
-        rows.CancelUpdates();
-        throw;
+    while (rows.GetActive() && rows.HasChanges()) {
+        try {
+            rows.ApplyUpdates(refetch);
+        } catch (const EDAChangedByAnotherUser &refusal) {
+            QorLogFailure(RvEvents(), QStringLiteral("ApplyFunctions"), refusal);
+            if (!TDAEvents::OfferStoredRow(refusal))
+                return false;
+        } catch (...) {
+            // Refused rows would keep the next event's functions from being read.
+            rows.CancelUpdates();
+            throw;
+        }
     }
+    return true;
 }
 
-void TplgSchedule::ApplyEvents()
+bool TplgSchedule::ApplyEvents()
 {
     TDAEvents &dm = *RvEvents()->DataModule();
     try {
-        Events().ApplyUpdates(true);
+        for (;;) {
+            try {
+                Events().ApplyUpdates(true);
+                return true;
+            } catch (const EDAChangedByAnotherUser &refusal) {
+                QorLogFailure(RvEvents(), QStringLiteral("ApplyEvents"), refusal);
+                if (!TDAEvents::OfferStoredRow(refusal))
+                    return false;
+            }
+        }
     } catch (...) {
         // Nothing of it was written; left pending, it would block every refresh and go out
         // with the next unrelated change.
@@ -914,7 +932,8 @@ void TplgSchedule::Refresh()
     try {
         const QString current = CurrentEventID();
         PostPendingFunctionEdit();
-        ApplyFunctions(true);
+        if (!ApplyFunctions(true) || (Events().HasChanges() && !ApplyEvents()))
+            return;
         QCoreApplication::processEvents();
         TDACDSDataTable &events = Events();
         if (!events.GetActive())

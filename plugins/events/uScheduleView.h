@@ -116,10 +116,13 @@ private:
     void SelectFocusedFunction();
     // Writes an open cell editor and a row edit of the function grid into its table.
     void PostPendingFunctionEdit();
-    void ApplyFunctions(bool refetch);
+    // The function rows, sent; a failure takes them back and raises. A refusal for another
+    // planner's change is told: the rows stay pending unless he loads the stored row, after
+    // which the rest goes out; false while his change stays pending.
+    bool ApplyFunctions(bool refetch);
     // The event list and its functions in one call with a re-read; a failure takes back every
-    // pending change of them and raises.
-    void ApplyEvents();
+    // pending change of them and raises, a refusal for another planner's change as above.
+    bool ApplyEvents();
     // The event's colour from its functions, written and applied; the event and the function
     // row of that key are focused again.
     void SaveEventColor(const QString &eventId, const QString &functionKey);

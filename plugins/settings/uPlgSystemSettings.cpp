@@ -383,7 +383,9 @@ bool TplgSystemSettings::Guarded(const QString &location, const std::function<vo
                                       "LogonUsername", "ColorDescription"})
                 if (name.isEmpty() && refusal.Table->FieldIndex(QLatin1String(field)) >= 0)
                     name = refusal.Table->StoredValue(refusal.RecID, QLatin1String(field)).toString();
-            OfferStoredRow(this, refusal, Text(6002), Text(6003), name);
+            if (OfferStoredRow(this, refusal, Text(6002), Text(6003), name)
+                && (refusal.Table == &m_data.MinistryTemplates || refusal.Table == &m_data.LnkMinistryTemplateToMinistryFunction))
+                FillTemplateTree();
             throw;
         }
     });
@@ -1466,14 +1468,24 @@ QString TplgSystemSettings::FunctionName(const QString &functionId)
 
 void TplgSystemSettings::RefreshTemplateTabData()
 {
+    // Sent before the tree is built, so that a refused save still shows his rows, or the
+    // stored ones he chose to load.
+    Guarded(QStringLiteral("RefreshTemplateTabData"), [this] {
+        TDACDSDataTable &templates = m_data.MinistryTemplates;
+        templates.PostIfEditing();
+        if (templates.HasChanges())
+            templates.ApplyUpdates();
+    });
+    FillTemplateTree();
+}
+
+void TplgSystemSettings::FillTemplateTree()
+{
     Guarded(QStringLiteral("RefreshTemplateTabData"), [this] {
         const QSignalBlocker block(m_tvTemplates);
         m_tvTemplates->clear();
         TDACDSDataTable &templates = m_data.MinistryTemplates;
         TDACDSDataTable &links = m_data.LnkMinistryTemplateToMinistryFunction;
-        templates.PostIfEditing();
-        if (templates.HasChanges())
-            templates.ApplyUpdates();
         templates.Sort(SortIndex);
         links.ClearFilter();
         const int linkTemplate = links.FieldIndex(QStringLiteral("F_MinistryTemplateID"));

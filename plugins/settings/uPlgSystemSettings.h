@@ -78,6 +78,8 @@ public:
     void MoveFunction(int step);
     void DeleteMinistryFunction();
     void RefreshTemplateTabData();
+    // The templates and their functions as the tables hold them, nothing sent.
+    void FillTemplateTree();
     void InsertTemplate();
     void RenameTemplate(QTreeWidgetItem *node, const QString &text);
     void AddFunctionToTemplate(QTreeWidgetItem *templateNode, QTreeWidgetItem *functionNode);

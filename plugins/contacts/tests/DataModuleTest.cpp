@@ -377,6 +377,37 @@ TEST_F(ContactsData, TheLaterOfTwoPlannersToChangeOneFieldIsToldAndLosesNothing)
         EXPECT_TRUE(prompt.Prompts()[0].Text.contains(c.Name)) << prompt.Prompts()[0].Text.toStdString();
         EXPECT_EQ(Scalar(c.Stored.arg(c.Key)), QStringLiteral("Limerick"));
     }
+
+    // An action that saves at once, a contact joining a family, is told the same way.
+    const QString eve = QStringLiteral("{C1000000-0000-0000-0000-000000000002}");
+    const QString theirs = QStringLiteral("{FA000000-0000-0000-0000-000000000002}");
+    const QString mine = QStringLiteral("{FA000000-0000-0000-0000-000000000003}");
+    server->Sql(QStringLiteral("INSERT INTO tblContacts (PK_ContactID, FirstName, LastName) VALUES ('%1', 'Eve', 'Egan');"
+                               "INSERT INTO tblFamilies (PK_FamilyID, FamilyName) VALUES ('%2', 'Egans'), ('%3', 'Fords')")
+                    .arg(eve, theirs, mine));
+    TDACDSDataTable &list = Data().DAContactList();
+    list.Refresh();
+    ASSERT_TRUE(list.Locate(QStringLiteral("PK_ContactID"), eve));
+    server->Sql(QStringLiteral("UPDATE tblContacts SET F_FamilyID = '%1' WHERE PK_ContactID = '%2'").arg(theirs, eve));
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::No);
+    prompt.Answer(QMessageBox::Yes);
+    failures.clear();
+    const auto family = [&] { return Scalar(QStringLiteral("SELECT F_FamilyID FROM tblContacts WHERE PK_ContactID = '%1'").arg(eve)); };
+    TDAContacts::JoinFamily(list, mine);
+    EXPECT_FALSE(Data().SaveOrRevert(QStringLiteral("join"), {&list}));
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QStringLiteral("Eve Egan"))) << prompt.Prompts()[0].Text.toStdString();
+    EXPECT_EQ(failures, QStringList()); // not the server's text
+    ASSERT_TRUE(list.Locate(QStringLiteral("PK_ContactID"), eve));
+    EXPECT_EQ(list.AsString(QStringLiteral("F_FamilyID")), mine);
+    EXPECT_TRUE(Data().SaveOrRevert(QStringLiteral("join"), {&list})); // the stored row loaded
+    ASSERT_TRUE(list.Locate(QStringLiteral("PK_ContactID"), eve));
+    EXPECT_EQ(list.AsString(QStringLiteral("F_FamilyID")), theirs);
+    TDAContacts::JoinFamily(list, mine);
+    EXPECT_TRUE(Data().SaveOrRevert(QStringLiteral("join"), {&list}));
+    EXPECT_EQ(prompt.Prompts().size(), 2);
+    EXPECT_EQ(family(), mine);
 }
 
 TEST_F(ContactsData, ANewFamilyWithTwoMembersThenOneFreedGetsNull)

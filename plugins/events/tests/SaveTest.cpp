@@ -63,6 +63,7 @@ public:
     std::function<void(TEventEditorRules &, TRecurrence *)> Edit;
     QString TemplateId = kMass;
     QDateTime StartAt;
+    QDateTime ShownStart; // the start the editor was last given to show
     int Minutes = 60;
     bool Ok = true;
 
@@ -71,6 +72,7 @@ public:
     void SetRecurrence(TRecurrence *recurrence) override { m_recurrence = recurrence; }
     void SetEventDateTime(const QDateTime &start) override
     {
+        ShownStart = start;
         if (!StartAt.isValid())
             StartAt = start;
     }
@@ -363,6 +365,66 @@ TEST_F(EventsAgainstServer, EditingWithARecurrencePlansTheOtherDatesButNotTheEdi
     EXPECT_EQ(Scalar(QStringLiteral("SELECT to_char(StartDateTime, 'MM-DD HH24:MI') FROM tblEvents WHERE PK_EventID = '%1'").arg(id)),
               QStringLiteral("03-08 11:00"));
     EXPECT_EQ(Count(QStringLiteral("tblScheduledMinistryFunctions")), QStringLiteral("9"));
+}
+
+// Another planner moved the liturgy while this one had it open in the editor and moved it too.
+TEST_F(EventsAgainstServer, TheLaterOfTwoPlannersToMoveALiturgyIsToldAndLosesNothing)
+{
+    struct TCase
+    {
+        const char *Name;
+        bool Weekly;       // the edit also plans copies on the two Sundays after
+        QString Events;    // the starts stored after the save he made after loading the stored row
+        QString Functions; // function rows then
+    };
+    const TCase cases[] = {
+        {"single", false, QStringLiteral("03-08 11:00"), QStringLiteral("3")},
+        {"recurring", true, QStringLiteral("03-08 11:00,03-15 11:00,03-22 11:00"), QStringLiteral("9")},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        Sql(QStringLiteral("DELETE FROM tblEvents; DELETE FROM tblScheduledLiturgies; DELETE FROM tblScheduledMinistryFunctions;"));
+        const QString id = Create(At(2026, 3, 8, 10, 0), TeamWithAnnaLockedAndBenUnlocked);
+        TScriptedPrompt prompt;
+        prompt.Answer(QMessageBox::No);
+        prompt.Answer(QMessageBox::Yes);
+        int runs = 0;
+        QList<QDateTime> shown;
+        TScriptedEditor *editor = nullptr;
+        TvoEvent event([&]() -> std::unique_ptr<IEventEditor> {
+            auto made = std::make_unique<TScriptedEditor>(Data());
+            made->StartAt = At(2026, 3, 8, 11, 0);
+            made->Edit = [&](TEventEditorRules &, TRecurrence *r) {
+                shown << editor->ShownStart;
+                if (++runs == 1) {
+                    if (c.Weekly)
+                        Weekly(r, QDate(2026, 3, 8), QDate(2026, 3, 22), 1);
+                    Sql(QStringLiteral("UPDATE tblEvents SET StartDateTime = '2026-03-08 09:00', EndDateTime = '2026-03-08 10:00'"));
+                } else {
+                    // Nothing of the refused save was written.
+                    EXPECT_EQ(Count(QStringLiteral("tblEvents")), QStringLiteral("1"));
+                    EXPECT_EQ(Count(QStringLiteral("tblScheduledMinistryFunctions")), QStringLiteral("3"));
+                }
+            };
+            editor = made.get();
+            return made;
+        });
+        event.EditEvent(id);
+        // Saved, refused and kept (No), refused and the stored row loaded (Yes), saved.
+        EXPECT_EQ(runs, 3);
+        ASSERT_EQ(prompt.Prompts().size(), 2) << host->Log.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QStringLiteral("Sunday Mass"))) << prompt.Prompts()[0].Text.toStdString();
+        EXPECT_EQ(prompt.Prompts()[0].Caption, QStringLiteral("Changed by another planner"));
+        ASSERT_EQ(shown.size(), 3);
+        EXPECT_EQ(shown[1], At(2026, 3, 8, 10, 0));
+        EXPECT_EQ(shown[2], At(2026, 3, 8, 9, 0)); // the other planner's start
+        EXPECT_TRUE(event.Changed);
+        EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(to_char(StartDateTime, 'MM-DD HH24:MI'), ',' ORDER BY StartDateTime) FROM tblEvents")),
+                  c.Events);
+        EXPECT_EQ(Count(QStringLiteral("tblScheduledLiturgies")), QString::number(c.Events.count(QLatin1Char(',')) + 1));
+        EXPECT_EQ(Count(QStringLiteral("tblScheduledMinistryFunctions")), c.Functions);
+        host->Log.clear();
+    }
 }
 
 TEST_F(EventsAgainstServer, ASaveThatFailsHalfWayWritesNothingAndLeavesNothingPending)

@@ -931,6 +931,84 @@ TEST_F(ScheduleView, AFunctionChangeTheServerRefusesIsLoggedAndDoesNotHoldUpTheN
     host->Log.clear();
 }
 
+// Another planner saved the same field first: a function's position, or the event's colour.
+TEST_F(ScheduleView, TheLaterOfTwoPlannersToChangeOneFieldIsToldAndLosesNothing)
+{
+    struct TCase
+    {
+        const char *Name;
+        int Event;
+        QString Theirs; // the other planner's save; %1 the event, %2 the function row
+        QString Field;  // of the table the change is in
+        bool InFunctions;
+        std::function<void(int functionRow)> Change; // this planner's change and its save
+        QString Mine;
+    };
+    const TCase cases[] = {
+        {"position", 20, QStringLiteral("UPDATE tblScheduledMinistryFunctions SET MemberPosition = 'Theirs' WHERE PK_ScheduledMemberID = '%2'"),
+         QStringLiteral("MemberPosition"), true,
+         [&](int functionRow) {
+             ASSERT_TRUE(view->FunctionsModel()->setData(view->FunctionsModel()->index(functionRow, 3), QStringLiteral("Mine")));
+             view->grdView()->selectRow(Events().GetRecNo() + 1); // leaving the event sends its functions
+         },
+         QStringLiteral("Mine")},
+        {"complete", 21, QStringLiteral("UPDATE tblEvents SET EventLabelColorID = '%3' WHERE PK_EventID = '%1'"),
+         QStringLiteral("EventLabelColorID"), false, [&](int) { view->acHYComplete->trigger(); }, EventColor::Complete},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QString eventId = EventInPeriod(c.Event);
+        server->Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', F_MinistryMemberTypeID = '%2' "
+                                   "WHERE F_ScheduledLiturgyID = (SELECT PK_ScheduledLiturgyID FROM tblScheduledLiturgies WHERE F_EventID = '%3');"
+                                   "UPDATE tblEvents SET EventLabelColorID = '%4' WHERE PK_EventID = '%3'")
+                        .arg(Contact(6).Object.Caption, EmptyGUID, eventId, EventColor::NoneAssigned));
+        view->acHYRefresh->trigger();
+        SelectEvent(eventId);
+        const QString key = Functions().AsString(QStringLiteral("PK_ScheduledMemberID"));
+        const auto functionRow = [&] {
+            for (int i = 0; i < Functions().GetRecordCount(); ++i)
+                if (Functions().ValueAt(i, Functions().FieldIndex(QStringLiteral("PK_ScheduledMemberID"))).toString() == key)
+                    return i;
+            return -1;
+        };
+        const QString table = c.InFunctions ? QStringLiteral("tblScheduledMinistryFunctions WHERE PK_ScheduledMemberID = '%1'").arg(key)
+                                            : QStringLiteral("tblEvents WHERE PK_EventID = '%1'").arg(eventId);
+        const auto stored = [&] { return Scalar(QStringLiteral("SELECT %1 FROM %2").arg(c.Field, table)); };
+        const auto shown = [&] {
+            if (c.InFunctions)
+                return Functions().ValueAt(functionRow(), Functions().FieldIndex(c.Field)).toString();
+            return Events().AsString(c.Field);
+        };
+        server->Sql(QString(c.Theirs)
+                        .replace(QStringLiteral("%1"), eventId)
+                        .replace(QStringLiteral("%2"), key)
+                        .replace(QStringLiteral("%3"), EventColor::SomeAssigned));
+        const QString theirs = stored();
+        TScriptedPrompt prompt;
+        prompt.Answer(QMessageBox::No);
+        prompt.Answer(QMessageBox::Yes);
+
+        c.Change(functionRow()); // refused, told; he keeps his change and the grid its event
+        ASSERT_EQ(prompt.Prompts().size(), 1) << host->Log.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(prompt.Prompts()[0].Caption, RvEvents()->GetText(9003));
+        EXPECT_EQ(Events().AsString(QStringLiteral("PK_EventID")), eventId);
+        EXPECT_EQ(shown(), c.Mine);
+        EXPECT_EQ(stored(), theirs);
+
+        c.Change(functionRow()); // refused again; the stored row is loaded
+        ASSERT_EQ(prompt.Prompts().size(), 2);
+        SelectEvent(eventId);
+        EXPECT_EQ(shown(), theirs);
+        EXPECT_FALSE(Functions().HasChanges());
+        EXPECT_FALSE(Events().HasChanges());
+
+        c.Change(functionRow());
+        EXPECT_EQ(prompt.Prompts().size(), 2);
+        EXPECT_EQ(stored(), c.Mine);
+        host->Log.clear();
+    }
+}
+
 namespace {
 
 

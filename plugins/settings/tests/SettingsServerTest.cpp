@@ -470,6 +470,33 @@ TEST_F(SettingsServer, ARenameAnotherPlannerSavedFirstIsToldAndLosesNothing)
         EXPECT_EQ(server->db.scalar(c.Stored), QStringLiteral("Mine"));
         host.Log.clear();
     }
+
+    // A template renamed in place in the tree: the tree shows his name, then the stored one.
+    server->Sql(QStringLiteral("INSERT INTO tblMinistryTemplates (PK_MinistryTemplateID, MinistryTemplateName, SortIndex) VALUES "
+                               "('{40000000-0000-0000-0000-0000000000C1}', 'Read', 9)"));
+    Reopen();
+    view->SetPage(TplgSystemSettings::pgTemplates);
+    const auto named = [&](const QString &name) { return view->TemplateTree()->findItems(name, Qt::MatchExactly).value(0); };
+    ASSERT_NE(named(QStringLiteral("Read")), nullptr);
+    server->Sql(QStringLiteral("UPDATE tblMinistryTemplates SET MinistryTemplateName = 'Theirs' WHERE MinistryTemplateName = 'Read'"));
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::No);
+    prompt.Answer(QMessageBox::Yes);
+    named(QStringLiteral("Read"))->setText(0, QStringLiteral("Mine"));
+    view->acRefresh()->trigger();
+    ASSERT_EQ(prompt.Prompts().size(), 1) << host.Log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_NE(named(QStringLiteral("Mine")), nullptr);
+    view->acRefresh()->trigger();
+    ASSERT_EQ(prompt.Prompts().size(), 2);
+    EXPECT_EQ(named(QStringLiteral("Mine")), nullptr);
+    ASSERT_NE(named(QStringLiteral("Theirs")), nullptr);
+    named(QStringLiteral("Theirs"))->setText(0, QStringLiteral("Mine"));
+    view->acRefresh()->trigger();
+    EXPECT_EQ(prompt.Prompts().size(), 2);
+    EXPECT_EQ(server->db.scalar(QStringLiteral("SELECT MinistryTemplateName FROM dbo.tblMinistryTemplates "
+                                               "WHERE PK_MinistryTemplateID = '{40000000-0000-0000-0000-0000000000C1}'")),
+              QStringLiteral("Mine"));
+    host.Log.clear();
 }
 
 TEST_F(SettingsServer, ATableRefusedInDeactivateLeavesTheOthersSavedAndALogLine)
