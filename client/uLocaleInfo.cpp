@@ -127,10 +127,9 @@ int cFlag(char value, int unknown = -1)
     return value == CHAR_MAX ? unknown : int(value);
 }
 
-// Windows' number of the first week of the year from the C library's LC_TIME "week" (its third
-// part, the days the first week needs): 0 the week of 1 January, 1 the first whole week, 2 the
-// first with four days; 0 when the C library lacks the locale.
-int firstWeekOfYear(const QString &name)
+// The C library's locale of one category: "" is the user's own (LC_ALL, the category's variable,
+// LANG); a name is tried with the UTF-8 suffixes first. Null where the C library lacks it.
+locale_t cLocale(int mask, const QString &name)
 {
     QList<QByteArray> candidates;
     if (name.isEmpty())
@@ -138,10 +137,18 @@ int firstWeekOfYear(const QString &name)
     else
         candidates << (name + QStringLiteral(".UTF-8")).toLocal8Bit() << (name + QStringLiteral(".utf8")).toLocal8Bit()
                    << name.toLocal8Bit();
-    locale_t time = nullptr;
     for (const QByteArray &candidate : candidates)
-        if ((time = newlocale(LC_TIME_MASK, candidate.constData(), nullptr)))
-            break;
+        if (const locale_t found = newlocale(mask, candidate.constData(), nullptr))
+            return found;
+    return nullptr;
+}
+
+// Windows' number of the first week of the year from the C library's LC_TIME "week" (its third
+// part, the days the first week needs): 0 the week of 1 January, 1 the first whole week, 2 the
+// first with four days; 0 when the C library lacks the locale.
+int firstWeekOfYear(const QString &name)
+{
+    const locale_t time = cLocale(LC_TIME_MASK, name);
     if (!time)
         return 0;
     const int days = *nl_langinfo_l(_NL_TIME_WEEK_1STWEEK, time);
@@ -149,20 +156,10 @@ int firstWeekOfYear(const QString &name)
     return days == 7 ? 1 : days == 4 ? 2 : 0;
 }
 
-// The C library's locale: "" is the user's own (LC_ALL, LC_MONETARY, LANG); a name is tried
-// with the UTF-8 suffixes first.
+// The currency format of the C library's locale of that name.
 std::optional<TMoney> cMoney(const QString &name)
 {
-    QList<QByteArray> candidates;
-    if (name.isEmpty())
-        candidates << QByteArray();
-    else
-        candidates << (name + QStringLiteral(".UTF-8")).toLocal8Bit() << (name + QStringLiteral(".utf8")).toLocal8Bit()
-                   << name.toLocal8Bit();
-    locale_t money = nullptr;
-    for (const QByteArray &candidate : candidates)
-        if ((money = newlocale(LC_MONETARY_MASK, candidate.constData(), nullptr)))
-            break;
+    const locale_t money = cLocale(LC_MONETARY_MASK, name);
     if (!money)
         return std::nullopt;
     const locale_t previous = uselocale(money);

@@ -225,6 +225,12 @@ std::unique_ptr<IDAConnection> TDAConnectionPool::Acquire(const std::shared_ptr<
     const auto handOut = [&](std::unique_ptr<IDAConnection> connection) {
         return std::make_unique<TDAHandedConnection>(std::move(connection), shared_from_this(), handedOut);
     };
+    // A connection that failed on its way out is no longer counted, and a waiter may open another.
+    const auto forget = [this] {
+        std::lock_guard again(m_mutex);
+        --m_open;
+        m_available.notify_one();
+    };
     std::unique_lock lock(m_mutex);
     const auto deadline = Clock::now() + m_timeout;
     for (;;) {
@@ -243,9 +249,7 @@ std::unique_ptr<IDAConnection> TDAConnectionPool::Acquire(const std::shared_ptr<
                 fit = connection->IsAlive() && connection->ResetSession();
             } catch (...) {
                 connection.reset();
-                std::lock_guard again(m_mutex);
-                --m_open;
-                m_available.notify_one();
+                forget();
                 throw;
             }
             if (fit)
@@ -270,9 +274,7 @@ std::unique_ptr<IDAConnection> TDAConnectionPool::Acquire(const std::shared_ptr<
                 }
             } catch (...) {
                 connection.reset();
-                std::lock_guard again(m_mutex);
-                --m_open;
-                m_available.notify_one();
+                forget();
                 throw;
             }
             return handOut(std::move(connection));

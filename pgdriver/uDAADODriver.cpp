@@ -602,9 +602,9 @@ PGconn *TDAEADOConnection::Connect(const char *const *keys, const char *const *v
     PGconn *conn = PQconnectStartParams(keys, values, 0);
     if (!conn)
         throw EDAException(QStringLiteral("Cannot connect to the database"), QString::fromLatin1(kCannotConnect));
-    const auto fail = [conn](const QString &message, const char *state) {
+    const auto failure = [conn](const QString &message, const char *state) {
         PQfinish(conn);
-        throw EDAException(message, QString::fromLatin1(state));
+        return EDAException(message, QString::fromLatin1(state));
     };
     // libpq honours connect_timeout only while it blocks; here it bounds the wait beside the
     // request's own limit.
@@ -616,18 +616,17 @@ PGconn *TDAEADOConnection::Connect(const char *const *keys, const char *const *v
     PostgresPollingStatusType state = PGRES_POLLING_WRITING;
     while (PQstatus(conn) != CONNECTION_BAD && state != PGRES_POLLING_OK && state != PGRES_POLLING_FAILED) {
         for (;;) {
-            bool aborted = false;
-            {
-                std::lock_guard lock(m_abortMutex);
-                aborted = m_aborted;
-            }
-            if (aborted)
-                fail(QString::fromLatin1(kAbortedText), kCannotConnect);
-            if (QorRequest::ClientGone())
-                fail(QStringLiteral("The client closed its connection: no database connection was made"), kCancelled);
-            if (Clock::now() >= deadline)
-                fail(QStringLiteral("The database did not answer within %1 s: no connection was made").arg(seconds(limit)),
+            switch (WaitEnd(deadline)) {
+            case TWaitEnd::Aborted:
+                throw failure(QString::fromLatin1(kAbortedText), kCannotConnect);
+            case TWaitEnd::ClientGone:
+                throw failure(QStringLiteral("The client closed its connection: no database connection was made"), kCancelled);
+            case TWaitEnd::TimeUp:
+                throw failure(QStringLiteral("The database did not answer within %1 s: no connection was made").arg(seconds(limit)),
                      kCannotConnect);
+            case TWaitEnd::None:
+                break;
+            }
             if (WaitFor(PQsocket(conn), state == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline))
                 break;
         }
@@ -635,7 +634,7 @@ PGconn *TDAEADOConnection::Connect(const char *const *keys, const char *const *v
     }
     if (PQstatus(conn) != CONNECTION_OK) {
         const QString message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
-        fail(message.isEmpty() ? QStringLiteral("Cannot connect to the database") : message, kCannotConnect);
+        throw failure(message.isEmpty() ? QStringLiteral("Cannot connect to the database") : message, kCannotConnect);
     }
     // Sending never blocks: a statement larger than the socket takes waits in Flush, within its limit.
     PQsetnonblocking(conn, 1);
@@ -653,21 +652,32 @@ bool TDAEADOConnection::WaitFor(int socket, short events, Clock::time_point dead
     return n > 0 || (n < 0 && errno != EINTR);
 }
 
+TDAEADOConnection::TWaitEnd TDAEADOConnection::WaitEnd(Clock::time_point deadline)
+{
+    {
+        std::lock_guard lock(m_abortMutex);
+        if (m_aborted)
+            return TWaitEnd::Aborted;
+    }
+    if (QorRequest::ClientGone())
+        return TWaitEnd::ClientGone;
+    return Clock::now() >= deadline ? TWaitEnd::TimeUp : TWaitEnd::None;
+}
+
 void TDAEADOConnection::Await(short events)
 {
     for (;;) {
-        bool aborted = false;
-        {
-            std::lock_guard lock(m_abortMutex);
-            aborted = m_aborted;
-        }
-        if (aborted)
+        switch (WaitEnd(m_deadline)) {
+        case TWaitEnd::Aborted:
             GiveUp(QString::fromLatin1(kAbortedText), false);
-        if (QorRequest::ClientGone())
+        case TWaitEnd::ClientGone:
             GiveUp(QStringLiteral("The client closed its connection: its database statement was cancelled"), true);
-        if (Clock::now() >= m_deadline)
+        case TWaitEnd::TimeUp:
             GiveUp(QStringLiteral("The database did not finish the statement within %1 s: it was cancelled").arg(seconds(m_limit)),
                    true);
+        case TWaitEnd::None:
+            break;
+        }
         if (WaitFor(PQsocket(m_conn), events, m_deadline))
             return;
     }

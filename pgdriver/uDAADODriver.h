@@ -199,6 +199,10 @@ private:
     pg_conn *Connect(const char *const *keys, const char *const *values);
     // True when the socket is ready (or failed), false after one watch interval or at the deadline.
     static bool WaitFor(int socket, short events, Clock::time_point deadline);
+    // Why a wait on the database must end now, if it must: the connection aborted, the client
+    // gone or the deadline passed; the waits of connecting and of a statement share it.
+    enum class TWaitEnd { None, Aborted, ClientGone, TimeUp };
+    TWaitEnd WaitEnd(Clock::time_point deadline);
     void Await(short events);
     [[noreturn]] void GiveUp(const QString &why, bool cancel);
     void Flush();
