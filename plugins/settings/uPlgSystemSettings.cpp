@@ -1267,7 +1267,7 @@ void TplgSystemSettings::RefreshOnPage()
         }
         ViewRefresh::Succeeded(*this);
     } catch (const std::exception &e) {
-        m_controller.WriteLog(QorLogLevel::Severe, ErrorText(e), QStringLiteral("acRefreshExecute"));
+        QorLogFailure(&m_controller, QStringLiteral("acRefreshExecute"), e);
         QApplication::restoreOverrideCursor();
         ViewRefresh::Failed(*this, [this](int number) { return Text(number); }, e);
         QApplication::setOverrideCursor(Qt::WaitCursor);
