@@ -689,17 +689,7 @@ void TDAEADOConnection::GiveUp(const QString &why, bool cancel)
     // a late cancel must not meet a later statement, and a stopped database may never answer.
     if (cancel)
         cancelAside(m_conn);
-    m_sendingRows = false;
-    m_reuse.clear();
-    m_preparedLeft = false;
-    {
-        std::lock_guard lock(m_abortMutex);
-        if (m_cancel)
-            PQfreeCancel(m_cancel);
-        m_cancel = nullptr;
-    }
-    PQfinish(m_conn);
-    m_conn = nullptr;
+    Close();
     m_broken = why;
     throw EDAException(why, QString::fromLatin1(kCancelled));
 }

@@ -1229,51 +1229,62 @@ void TplgSystemSettings::DeleteOnPage()
 void TplgSystemSettings::RefreshOnPage()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        switch (CurrentPage()) {
-        case pgLocations:
-        case pgLiturgies:
-            m_data.Locations.PostIfEditing();
-            m_data.LiturgyTemplates.PostIfEditing();
-            m_data.Locations.ApplyUpdates(true);
-            m_data.LiturgyTemplates.ApplyUpdates(true);
-            if (CurrentPage() == pgLiturgies)
-                RefreshLiturgyTabData();
-            break;
-        case pgFunctions:
-            m_data.MinistryFunctions.PostIfEditing();
-            if (m_data.MinistryFunctions.HasChanges())
-                m_data.MinistryFunctions.ApplyUpdates(true);
-            break;
-        case pgTemplates: {
-            // The selected node by its place in the whole tree, as before the tree was rebuilt.
-            QList<QTreeWidgetItem *> nodes;
-            for (QTreeWidgetItemIterator it(m_tvTemplates); *it; ++it)
-                nodes << *it;
-            const qsizetype index = nodes.indexOf(m_tvTemplates->currentItem());
-            RefreshTemplateTabData();
-            nodes.clear();
-            for (QTreeWidgetItemIterator it(m_tvTemplates); *it; ++it)
-                nodes << *it;
-            if (index >= 0 && index < nodes.size())
-                m_tvTemplates->setCurrentItem(nodes[index]);
-            break;
-        }
-        case pgUsers:
-            m_data.Users.PostIfEditing();
-            m_data.Users.ApplyUpdates(true);
-            break;
-        default: break;
+    // A save another planner's change refused is told by the guard; any other failure of the
+    // reading also marks the page as not current.
+    Guarded(QStringLiteral("acRefreshExecute"), [this] {
+        try {
+            ReadPageAgain();
+        } catch (const EDAChangedByAnotherUser &) {
+            throw;
+        } catch (const std::exception &e) {
+            QApplication::restoreOverrideCursor();
+            ViewRefresh::Failed(*this, [this](int number) { return Text(number); }, e);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            throw;
         }
         ViewRefresh::Succeeded(*this);
-    } catch (const std::exception &e) {
-        QorLogFailure(&m_controller, QStringLiteral("acRefreshExecute"), e);
-        QApplication::restoreOverrideCursor();
-        ViewRefresh::Failed(*this, [this](int number) { return Text(number); }, e);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
+    });
     UpdateActions();
     QApplication::restoreOverrideCursor();
+}
+
+void TplgSystemSettings::ReadPageAgain()
+{
+    switch (CurrentPage()) {
+    case pgLocations:
+    case pgLiturgies:
+        m_data.Locations.PostIfEditing();
+        m_data.LiturgyTemplates.PostIfEditing();
+        m_data.Locations.ApplyUpdates(true);
+        m_data.LiturgyTemplates.ApplyUpdates(true);
+        if (CurrentPage() == pgLiturgies)
+            RefreshLiturgyTabData();
+        break;
+    case pgFunctions:
+        m_data.MinistryFunctions.PostIfEditing();
+        if (m_data.MinistryFunctions.HasChanges())
+            m_data.MinistryFunctions.ApplyUpdates(true);
+        break;
+    case pgTemplates: {
+        // The selected node by its place in the whole tree, as before the tree was rebuilt.
+        QList<QTreeWidgetItem *> nodes;
+        for (QTreeWidgetItemIterator it(m_tvTemplates); *it; ++it)
+            nodes << *it;
+        const qsizetype index = nodes.indexOf(m_tvTemplates->currentItem());
+        RefreshTemplateTabData();
+        nodes.clear();
+        for (QTreeWidgetItemIterator it(m_tvTemplates); *it; ++it)
+            nodes << *it;
+        if (index >= 0 && index < nodes.size())
+            m_tvTemplates->setCurrentItem(nodes[index]);
+        break;
+    }
+    case pgUsers:
+        m_data.Users.PostIfEditing();
+        m_data.Users.ApplyUpdates(true);
+        break;
+    default: break;
+    }
 }
 
 void TplgSystemSettings::HelpOnPage()

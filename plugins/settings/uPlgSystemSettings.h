@@ -178,6 +178,8 @@ private:
     QString Text(int number) const;
     // The plug-ins' handler guard, which also tells a save another planner's change refused.
     bool Guarded(const QString &location, const std::function<void()> &step);
+    // Saves the page's pending rows and reads it again; raises what failed.
+    void ReadPageAgain();
 
     TRvSettingsController &m_controller;
     TDASettings &m_data;

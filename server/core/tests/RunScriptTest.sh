@@ -89,15 +89,20 @@ grep -qF "Its console output is kept in $work/stage/server_console.txt" "$work/f
 grep -q "Cannot listen on 0.0.0.0:$http_port" "$work/stage/server_console.txt" || fail "the kept console lacks the reason"
 kill "$holder"; wait "$holder" 2>/dev/null || true; holder=""
 
+# Waits until the scripts/run in the background ($run) says it serves, writing to the given file.
+await_serving() {
+  for _ in $(seq 1200); do
+    grep -q "serves on port" "$1" && return 0
+    kill -0 "$run" 2>/dev/null || { cat "$1"; fail "scripts/run ended before it served"; }
+    sleep 0.1
+  done
+}
+
 # 2. The port is free: the second start serves, and the user's edits are still there.
 start=$EPOCHREALTIME
 "$top/scripts/run" > "$work/second.txt" 2>&1 &
 run=$!
-for _ in $(seq 1200); do
-  grep -q "serves on port" "$work/second.txt" && break
-  kill -0 "$run" 2>/dev/null || { cat "$work/second.txt"; fail "scripts/run ended before it served"; }
-  sleep 0.1
-done
+await_serving "$work/second.txt"
 grep -q "Brennic serves on port $http_port (discovery on UDP port $udp_port)" "$work/second.txt" \
   || { cat "$work/second.txt"; fail "no serving message for port $http_port"; }
 awk -v from="$start" -v to="$EPOCHREALTIME" 'BEGIN { printf "second start answered its first probe after %.1f s\n", to - from }'
@@ -122,11 +127,7 @@ grep -q "Information	Brennic		Shutdown" "$work/second.txt" || fail "the server d
 # run stays beside it.
 "$top/scripts/run" > "$work/third.txt" 2>&1 &
 run=$!
-for _ in $(seq 1200); do
-  grep -q "serves on port" "$work/third.txt" && break
-  kill -0 "$run" 2>/dev/null || { cat "$work/third.txt"; fail "the third scripts/run ended before it served"; }
-  sleep 0.1
-done
+await_serving "$work/third.txt"
 brennic=$(pgrep -P "$run" -x Brennic) || fail "no Brennic under scripts/run"
 kill -KILL "$brennic"
 status=0; wait "$run" || status=$?
