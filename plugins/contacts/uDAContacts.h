@@ -12,7 +12,7 @@
 //        TDACDSDataTable::ApplyUpdates({&data.DAGroupsList(), &data.DALnkGroupMembers()}, true);
 //  - Keys and stamps: an inserted row gets its fresh key (a braced GUID) and the audit stamps
 //    at Insert(); an edited row its modifier and time at Edit(). Never set them by hand.
-//  - Filters the Parts write as text ("F_FamilyID=" + quoted key) are FilterByFamily() and
+//  - Filters other units once wrote as text ("F_FamilyID=" + quoted key) are FilterByFamily() and
 //    FilterByField(); SetFilter with any predicate works as well.
 //  - Grouped member lists: DAContactByGroup is fetched through DARemoteGroups(), which calls
 //    ContactsService.GetGroupedContacts with the dataset and where-clause set by
