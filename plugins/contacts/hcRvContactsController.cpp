@@ -1,6 +1,6 @@
 #include "plugins/contacts/hcRvContactsController.h"
 
-#include "plugins/contacts/uContactsViews.h"
+#include "plugins/contacts/uContactsViewFactory.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uGridExport.h"
 #include "plugins/contacts/ufContactDialog.h"

@@ -1,7 +1,7 @@
 #include "plugins/contacts/uGridPreview.h"
 
 #include "plugins/contacts/uGridExport.h"
-#include "plugins/contacts/uGroupsView.h"
+#include "plugins/contacts/uGroupsRules.h"
 
 #include "reporting/ReportEngine.h"
 
@@ -35,5 +35,5 @@ ReportDocument GridPreviewDocument(const QAbstractItemView &grid, const QList<in
         }
         texts << line;
     }
-    return ReportEngine::Render(TGroupsView::ListReport(title, footnote, columns), TGroupsView::ListData(texts, int(columns.size())));
+    return ReportEngine::Render(TGroupsRules::ListReport(title, footnote, columns), TGroupsRules::ListData(texts, int(columns.size())));
 }

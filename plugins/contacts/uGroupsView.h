@@ -1,99 +1,127 @@
-// What the groups view decides without a window: the four roots of its tree and the node
-// kinds below them, the server dataset and where-clause that list a node's members, the
-// clauses that take contacts out of groups, the report criteria, and setting a group's
-// contact members in one save.
+// The groups view "plgGroups": on the left the tree of functions, liturgies, those who can
+// fill in and the groups; on the right the contacts of the chosen node as the server lists
+// them. Groups are made, renamed, moved and deleted here, and given or relieved of members.
 #pragma once
 
-#include "dataaccess/TDADataStreamer.h"
-#include "reporting/ReportTemplate.h"
+#include "client/api/ModuleKit.h"
+#include "plugins/contacts/uGroupsRules.h"
 
-#include <QList>
-#include <QString>
-#include <QStringList>
+#include "reporting/ReportDocument.h"
 
-class TDAContacts;
+#include <QHash>
 
-// The kinds of the groups tree's nodes.
-enum class TGroupsNodeKind : int {
-    MinistryFunction = 0, // the functions root and each function
-    Group = 1,            // the groups root and each group
-    CanFillIn = 2,        // the root of those who can fill in
-    Liturgy = 3,          // the liturgies root and each liturgy
-    FunctionOfLiturgy = 4,
-    LiturgyOfFunction = 5,
-    AnyLiturgy = 6        // a function's members without a liturgy preference
-};
+#include <functional>
 
-// A column of the printed member list: its heading and its width on the screen.
-struct TListColumn
-{
-    QString Caption;
-    int Width = 0;
-};
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QTableView;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TDATableModel;
+class TGroupsTreeWidget;
+class TRvContactsController;
 
-struct TGroupsViewNode
-{
-    QString ID;  // the row's key; the empty GUID for a root (empty for the fill-in root)
-    QString ID2; // the function's key ("Any liturgy" only)
-    TGroupsNodeKind Kind = TGroupsNodeKind::Group;
-    QString Caption;
-    QList<TGroupsViewNode> Children;
-};
-
-// The dataset and the where-clause the server runs for a node.
-struct TGroupsRequest
-{
-    QString Dataset;
-    QString Where;
-};
-
-class TGroupsView
+class TplgGroups : public THYVisualPlugin<Quorva::IHYVisualPlugin, Quorva::INavBarPlugin>
 {
 public:
-    static inline const QString AnyLiturgyCaption = QStringLiteral("Any liturgy");
-    static inline const QString ReportCategory = QStringLiteral("{00000000-0000-0000-0000-000000000005}");
-    static inline const QString ReportOverride = QStringLiteral("{00000000-0000-0000-0000-000000000001}");
-    static inline const QString GroupColumn = QStringLiteral(" tblGroups.PK_GroupID");
-    static inline const QString FunctionColumn = QStringLiteral(" tblLnkServingPrefrence.F_MinistryFunctionID");
-    static inline const QString LiturgyColumn = QStringLiteral(" tblServingPrefrenceLiturgy.F_LiturgyTemplateID");
-    static inline const QString LinkGroupColumn = QStringLiteral(" F_GroupID");
+    static inline const QString PluginName = QStringLiteral("plgGroups");
+    static inline const QString HelpTopic = QStringLiteral("Groups");
 
-    // The text as an SQL string literal, inner quotes doubled.
-    static QString Quoted(const QString &text);
+    explicit TplgGroups(TRvContactsController &controller);
 
-    // The four roots, filled from the data module's tables, with these captions: functions
-    // (each with its "Any liturgy" node and liturgies), liturgies (each with its functions),
-    // can fill in, groups.
-    static QList<TGroupsViewNode> BuildTree(TDAContacts &data, const QString &functions, const QString &liturgies,
-                                            const QString &canFillIn, const QString &groups);
+    // INavBarPlugin
+    QList<QToolBar *> GetBarManager() override;
+    QList<QIcon> GetToolbarImages() override;
+    QList<QIcon> GetToolbarDisabledImages() override;
+    void GetStatusText(QString &text) override;
+    void Activate(QObject *navigationItem) override;
+    void Deactivate(QObject *navigationItem) override;
 
-    // The keys of every node below the node, depth first, siblings in order.
-    static QStringList DescendantIDs(const TGroupsViewNode &node);
+    QTreeWidget *Tree() const;
+    QTableView *Grid() const { return m_grid; }
+    QLabel *Sum() const { return m_sum; }
+    QSplitter *Splitter() const { return m_splitter; }
+    // The action by its name (acHYNew, acHYEdit, ...); null for a name the view has not.
+    QAction *Action(const QString &name) const { return m_actions.value(name); }
 
-    // What lists the node's members; parentID is the key of the node's parent, descendants
-    // the keys below it (used when showChildren is on).
-    static TGroupsRequest MemberRequest(TGroupsNodeKind kind, const QString &id, const QString &id2, const QString &parentID,
-                                        const QStringList &descendants, bool showChildren);
-    // The members of one group as the member dialog preselects them.
-    static QString GroupMembersWhere(const QString &group);
-    // The clause that takes one contact out of the group (and its sub-groups when given).
-    static QString RemoveMemberWhere(const QString &group, const QStringList &subGroups, const QString &contact);
-    // The where-clause as the report templates expect it.
-    static QString ReportCriteria(const TGroupsRequest &request);
+    // The first node of the kind with the key (any key when empty), in tree order.
+    QTreeWidgetItem *FindNode(TGroupsNodeKind kind, const QString &id) const;
+    static TGroupsNodeKind KindOf(const QTreeWidgetItem *item);
+    static QString IDOf(const QTreeWidgetItem *item);
+    // The node the kinds and ids lead to from the top, or none.
+    QTreeWidgetItem *NodeOfPath(const QList<QPair<int, QString>> &path) const;
+    // Whether a drop of the dragged node onto the target is accepted, and the drop itself.
+    bool CanDrop(const QTreeWidgetItem *dragged, const QTreeWidgetItem *target) const;
+    void DropGroup(QTreeWidgetItem *dragged, QTreeWidgetItem *target);
+    // Stores the node's caption and parent (after an edit and after a drop).
+    void EditGroupNode(QTreeWidgetItem *item, const QString &caption);
+    // Lists the members of the selected node.
+    void ListMembers();
+    // The selected contacts of the grid, in row order.
+    QStringList SelectedContacts() const;
+    // Shows the printed member list (acHYPreview); tests look at the document instead.
+    std::function<void(const ReportDocument &document)> RunPreview;
+    // The printed member list as acHYPreview shows it.
+    ReportDocument ListDocument() const;
 
-    // The member list as the grid prints: the title on the first page, the column headings on
-    // every page, a line a row, the footnote and "Page # of #" at the foot; Letter paper with
-    // half-inch margins, the columns scaled to the paper's width.
-    static ReportTemplate ListReport(const QString &title, const QString &footnote, const QList<TListColumn> &columns);
-    // The rows for it (each row's texts in column order).
-    static TDATableData ListData(const QList<QStringList> &rows, int columnCount);
+    // What the members were last listed with.
+    TGroupsRequest LastRequest() const { return m_request; }
 
-    // Makes the contacts the group's only contact members in one save: contact links of
-    // others go, new ones come, links of families and groups stay. Raises on failure and then
-    // leaves nothing pending.
-    static void SetGroupContacts(TDAContacts &data, const QString &group, const QStringList &contacts);
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
-    // Appends the "(col=key)" term of every key not yet in the clause.
-    static void AppendTerms(QString &where, const QString &column, const QStringList &keys);
+    QString Text(int number) const;
+    // The tree from the data module as it stands; raises what reading it raised.
+    void FillTree();
+    void ApplyTreeWidth();
+    void Fail(const QString &location) const;
+    QAction *MakeAction(const char *name, int icon = -1);
+    void Wire();
+    void SetCaptions();
+    void FillGroupListView(bool listMembers = true);
+    void AddNodes(QTreeWidgetItem *parent, const TGroupsViewNode &node);
+    bool EditorRights() const;
+    bool BelowRootGroup(const QTreeWidgetItem *item) const;
+    void UpdateActions();
+    void UpdateSum();
+    QStringList EmailAddresses() const;
+
+    void NewGroup();
+    void StartEdit();
+    void DeleteGroup();
+    void Refresh();
+    void SetMembers();
+    void RemoveMembers();
+    void RemoveGroupMembers(bool includeSubGroups);
+    void EditContact();
+    void CopyRows();
+    void PrintList();
+    void Preview();
+    void ShowPreview(const ReportDocument &document);
+    QString HostText(int number) const;
+    void SendEmail();
+
+    TRvContactsController &m_controller;
+    QToolBar *m_bar;
+    QToolBar *m_menuBar;
+    QSplitter *m_splitter;
+    TGroupsTreeWidget *m_tree;
+    QTableView *m_grid;
+    TDATableModel *m_model;
+    QLabel *m_sum;
+    QMenu *m_treeMenu;
+    QMenu *m_gridMenu;
+    QHash<QString, QAction *> m_actions;
+    QHash<QString, QMenu *> m_menus;
+    TGroupsRequest m_request;
+    QString m_sumFormat;
+    bool m_showChildren = true;
+    bool m_filling = false;
+    bool m_mailGone = false;
+    int m_treeWidth = 250;
+    bool m_widthPending = true;
 };

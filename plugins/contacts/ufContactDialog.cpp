@@ -108,7 +108,7 @@ TfContactDlg::TfContactDlg(TDAContacts &contacts, TRvContactsController &control
     connect(m_acNew, &QAction::triggered, this, finishAndClose);
     connect(m_acPrint, &QAction::triggered, this, [this] { PrintSchedule(); });
     connect(m_acHelp, &QAction::triggered, this,
-            [this] { m_controller.ShowHelp(TContactEditor::HelpTopic(m_pages->currentIndex())); });
+            [this] { m_controller.ShowHelp(TContactRules::HelpTopic(m_pages->currentIndex())); });
     connect(m_pages, &QTabWidget::currentChanged, this, [this] { UpdateActions(); });
     connect(m_acExit, &QAction::triggered, this, [this] { SetModalResult(TModalResult::Cancel); });
     resize(760, 600);
@@ -229,7 +229,7 @@ void TfContactDlg::BuildGeneralPage(QWidget *page)
 
     auto *rules = new QWidget;
     auto *rulesLayout = new QGridLayout(rules);
-    for (int type = 0; type < TContactEditor::RuleTypeCount; ++type) {
+    for (int type = 0; type < TContactRules::RuleTypeCount; ++type) {
         auto *text = new QLineEdit;
         text->setReadOnly(true);
         text->setObjectName(QStringLiteral("vgRule%1").arg(type));
@@ -245,8 +245,8 @@ void TfContactDlg::BuildGeneralPage(QWidget *page)
         connect(pick, &QPushButton::clicked, this, [this, type] { PickRule(type); });
         connect(clear, &QPushButton::clicked, this, [this, type] { ClearRule(type); });
     }
-    rulesLayout->addWidget(Caption(m_labels, 1355), TContactEditor::RuleTypeCount, 0, 1, 4);
-    rulesLayout->setRowStretch(TContactEditor::RuleTypeCount + 1, 1);
+    rulesLayout->addWidget(Caption(m_labels, 1355), TContactRules::RuleTypeCount, 0, 1, 4);
+    rulesLayout->setRowStretch(TContactRules::RuleTypeCount + 1, 1);
     m_options->addTab(rules, QString());
     grid->addWidget(m_options, 1, 0, 1, 2);
 
@@ -279,8 +279,8 @@ void TfContactDlg::BuildGeneralPage(QWidget *page)
     bind(m_city, [] { return QStringLiteral("city"); });
     bind(m_zip, [] { return QStringLiteral("zip"); });
     bind(m_state, [] { return QStringLiteral("state"); }, true);
-    bind(m_phone, [this] { return TContactEditor::PhoneField(m_phoneTag); }, false, [this] { return m_phoneField->Value(); });
-    bind(m_email, [this] { return TContactEditor::EmailField(m_emailTag); });
+    bind(m_phone, [this] { return TContactRules::PhoneField(m_phoneTag); }, false, [this] { return m_phoneField->Value(); });
+    bind(m_email, [this] { return TContactRules::EmailField(m_emailTag); });
     connect(m_phoneChoice, &QComboBox::activated, this, [this](int index) { BindPhone(index + 1); });
     connect(m_emailChoice, &QComboBox::activated, this, [this](int index) { BindEmail(index + 1); });
     m_born->Changed = [this](const std::optional<QDate> &date) {
@@ -495,7 +495,7 @@ void TfContactDlg::OpenNameDialog()
                         m_editor.Field(QStringLiteral("Suffix")).toString());
         dialog.chkShow()->setChecked(m_showNameDialog);
         connect(&dialog, &TfDlgPopUp::helpRequested, this,
-                [this] { m_controller.ShowHelp(TContactEditor::HelpTopic(0)); });
+                [this] { m_controller.ShowHelp(TContactRules::HelpTopic(0)); });
         if (dialog.exec() != QDialog::Accepted)
             return;
         m_showNameDialog = dialog.chkShow()->isChecked();
@@ -511,14 +511,14 @@ void TfContactDlg::BindPhone(int tag)
 {
     m_phoneTag = tag;
     m_phoneChoice->setCurrentIndex(tag - 1);
-    m_phoneField->SetStored(m_editor.Field(TContactEditor::PhoneField(tag)).toString());
+    m_phoneField->SetStored(m_editor.Field(TContactRules::PhoneField(tag)).toString());
 }
 
 void TfContactDlg::BindEmail(int tag)
 {
     m_emailTag = tag;
     m_emailChoice->setCurrentIndex(tag - 1);
-    m_email->setText(m_editor.Field(TContactEditor::EmailField(tag)).toString());
+    m_email->setText(m_editor.Field(TContactRules::EmailField(tag)).toString());
 }
 
 void TfContactDlg::LoadPicture()
@@ -602,7 +602,7 @@ void TfContactDlg::MarkDay(bool unavailable)
 void TfContactDlg::RefreshRules()
 {
     try {
-        for (int type = 0; type < TContactEditor::RuleTypeCount; ++type)
+        for (int type = 0; type < TContactRules::RuleTypeCount; ++type)
             m_rules[type]->setText(m_editor.RuleText(type));
     } catch (const std::exception &e) {
         QorLogFailure(&m_controller, QStringLiteral("RefreshServingRule"), e);
@@ -808,10 +808,10 @@ void TfContactDlg::AllFrequenciesClicked(bool checked)
 
 void TfContactDlg::UpdateActions()
 {
-    m_acClose->setEnabled(TContactEditor::OkEnabled(m_fullName->text()));
+    m_acClose->setEnabled(TContactRules::OkEnabled(m_fullName->text()));
     m_acNew->setEnabled(m_acClose->isEnabled());
-    m_acPrint->setVisible(TContactEditor::PrintVisible(m_pages->currentIndex()));
-    m_acPrint->setEnabled(TContactEditor::PrintEnabled(m_data.DAMinisterSchedule().GetRecordCount()));
+    m_acPrint->setVisible(TContactRules::PrintVisible(m_pages->currentIndex()));
+    m_acPrint->setEnabled(TContactRules::PrintEnabled(m_data.DAMinisterSchedule().GetRecordCount()));
 }
 
 // The host's report chooser offers preview and printer for the contact's schedule.
@@ -819,7 +819,7 @@ void TfContactDlg::PrintSchedule()
 {
     try {
         const QStringList selection = m_editor.ScheduleSelection();
-        m_controller.ShowReportDlg(TContactEditor::ScheduleReportCategory, &selection, m_data.DAMinisterSchedule().GetRecordCount(),
+        m_controller.ShowReportDlg(TContactRules::ScheduleReportCategory, &selection, m_data.DAMinisterSchedule().GetRecordCount(),
                                    nullptr, 0, QString(), QString(), QString(), QString());
     } catch (const std::exception &e) {
         QorLogFailure(&m_controller, QStringLiteral("acPrintExecute"), e);

@@ -1,10 +1,10 @@
 // The contact dialog: a person's name, address, phones, e-mail, birthday, picture and comments;
 // the days the person cannot serve; the rules that tie the person to others; the ministry
 // functions with their liturgies, frequencies and fill-in mark; and the person's schedule. It
-// shows and forwards; TContactEditor decides, and the data module saves after OK.
+// shows and forwards; TContactRules decides, and the data module saves after OK.
 #pragma once
 
-#include "plugins/contacts/uContactEditor.h"
+#include "plugins/contacts/uContactRules.h"
 #include "ui/ufBaseDialog.h"
 
 #include <QByteArray>
@@ -43,7 +43,7 @@ public:
 
     // Fills every page from the tables the data module prepared.
     void Load(const QString &key, bool isNew);
-    TContactEditor &Editor() { return m_editor; }
+    TContactRules &Editor() { return m_editor; }
     // The days from one to the other (both included) picked in the calendar, as a click and a
     // click with Shift pick them; the availability buttons act on all of them.
     void SelectDays(const QDate &from, const QDate &to);
@@ -93,7 +93,7 @@ private:
 
     TDAContacts &m_data;
     TRvContactsController &m_controller;
-    TContactEditor m_editor;
+    TContactRules m_editor;
     bool m_showNameDialog = false;
     bool m_busy = false;
     int m_phoneTag = 1;

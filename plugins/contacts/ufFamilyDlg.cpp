@@ -114,7 +114,7 @@ TfFamilyDlg::TfFamilyDlg(TDAContacts &contacts, TRvContactsController &controlle
     for (QAction *a : {m_acClose, m_acExit, m_acAddmember, m_acRemoveMember, m_acCopy, m_acEditContact, m_acPrint, m_acHelp})
         bar->addAction(a);
     connect(m_acPrint, &QAction::triggered, this, [this] { Print(); });
-    connect(m_acHelp, &QAction::triggered, this, [this] { m_controller.ShowHelp(TFamilyEditor::HelpTopic); });
+    connect(m_acHelp, &QAction::triggered, this, [this] { m_controller.ShowHelp(TFamilyRules::HelpTopic); });
 
     connect(m_acClose, &QAction::triggered, this, [this] {
         try {
@@ -315,7 +315,7 @@ void TfFamilyDlg::Print()
     try {
         // The report reads the family as the server has it.
         const QStringList selection = ContactsViewRules::SelectionConditions(QStringLiteral("PK_FamilyID"), {m_editor.Key()});
-        m_controller.ShowReportDlg(TFamilyEditor::ReportCategory, &selection, 1, nullptr, 0, {}, {}, {}, {});
+        m_controller.ShowReportDlg(TFamilyRules::ReportCategory, &selection, 1, nullptr, 0, {}, {}, {}, {});
     } catch (const std::exception &e) {
         QorLogFailure(&m_controller, QStringLiteral("acPrintExecute"), e);
     }
@@ -323,7 +323,7 @@ void TfFamilyDlg::Print()
 
 void TfFamilyDlg::UpdateActions()
 {
-    const bool named = TFamilyEditor::OkEnabled(m_name->text());
+    const bool named = TFamilyRules::OkEnabled(m_name->text());
     const int selected = m_members->selectionModel() ? int(m_members->selectionModel()->selectedRows().size()) : 0;
     m_acClose->setEnabled(named);
     m_acAddmember->setEnabled(named);

@@ -1,8 +1,8 @@
 // The family dialog: a family's name, address, phones, e-mail, comments and picture, and its
-// members. It shows and forwards; TFamilyEditor decides; the data module saves after OK.
+// members. It shows and forwards; TFamilyRules decides; the data module saves after OK.
 #pragma once
 
-#include "plugins/contacts/uFamilyEditor.h"
+#include "plugins/contacts/uFamilyRules.h"
 #include "ui/ufBaseDialog.h"
 
 class QAction;
@@ -25,7 +25,7 @@ public:
 
     // mode 0 a new family, 1 an existing one.
     void Prepare(int mode);
-    TFamilyEditor &Editor() { return m_editor; }
+    TFamilyRules &Editor() { return m_editor; }
     QTableView *Members() const { return m_members; }
 
     QAction *acClose() const { return m_acClose; }
@@ -53,7 +53,7 @@ private:
 
     TDAContacts &m_data;
     TRvContactsController &m_controller;
-    TFamilyEditor m_editor;
+    TFamilyRules m_editor;
     int m_mode = 0;
     bool m_loading = false;
     int m_phoneTag = 1;

@@ -1,6 +1,6 @@
 #include "plugins/events/hcRvEventsController.h"
 
-#include "plugins/events/plgEventViews.h"
+#include "plugins/events/uEventViewFactory.h"
 #include "plugins/events/uDAEvents.h"
 
 #include "foundation/QuorvaLogFile.h"

@@ -3,7 +3,7 @@
 // show what the calendar view hands them and report what the user picks; they read no data.
 #pragma once
 
-#include "plugins/events/uCalendarLogic.h"
+#include "plugins/events/uCalendarRules.h"
 
 #include <QPixmap>
 #include <QSet>

@@ -1,8 +1,8 @@
 // Which help page each dialog of the module opens and where the contact dialog offers printing,
 // decided without a window; the pages are opened through the application's help.
 #include "plugins/contacts/hcRvContactsController.h"
-#include "plugins/contacts/uContactEditor.h"
-#include "plugins/contacts/uFamilyEditor.h"
+#include "plugins/contacts/uContactRules.h"
+#include "plugins/contacts/uFamilyRules.h"
 #include "plugins/contacts/uGroupTree.h"
 
 #include "testsupport/QtPrinters.h"
@@ -27,19 +27,19 @@ TEST(ContactDialogPages, EachPageHasItsHelpTopicAndOnlyTheSchedulePrints)
     for (const Row &row : {Row{0, QStringLiteral("Contacts_add_a_contact"), false},
                            Row{1, QStringLiteral("Contact_Serving_Preferences"), false},
                            Row{2, QStringLiteral("Contact_Schedule"), true}}) {
-        EXPECT_EQ(TContactEditor::HelpTopic(row.Page), row.Topic) << row.Page;
-        EXPECT_EQ(TContactEditor::PrintVisible(row.Page), row.Prints) << row.Page;
+        EXPECT_EQ(TContactRules::HelpTopic(row.Page), row.Topic) << row.Page;
+        EXPECT_EQ(TContactRules::PrintVisible(row.Page), row.Prints) << row.Page;
     }
-    EXPECT_FALSE(TContactEditor::PrintEnabled(0)) << "an empty schedule has nothing to print";
-    EXPECT_TRUE(TContactEditor::PrintEnabled(1));
+    EXPECT_FALSE(TContactRules::PrintEnabled(0)) << "an empty schedule has nothing to print";
+    EXPECT_TRUE(TContactRules::PrintEnabled(1));
 }
 
 TEST(ContactsHelp, EveryDialogsTopicOpensItsOwnPageThroughTheApplicationsHelp)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    const QStringList topics{TContactEditor::HelpTopic(0), TContactEditor::HelpTopic(1), TContactEditor::HelpTopic(2),
-                             TFamilyEditor::HelpTopic, TGroupTree::HelpTopic};
+    const QStringList topics{TContactRules::HelpTopic(0), TContactRules::HelpTopic(1), TContactRules::HelpTopic(2),
+                             TFamilyRules::HelpTopic, TGroupTree::HelpTopic};
     const QStringList pages = QStringList(topics) << QStringLiteral("index");
     for (const QString &name : pages) {
         QFile page(QDir(folder.path()).filePath(name + QStringLiteral(".html")));

@@ -2,12 +2,12 @@
 // table and cards, what a user without editor rights may do, the quick search, deleting,
 // families and functions for the selection, mail, print and preview; and the views' rules.
 #include "plugins/contacts/hcRvContactsController.h"
-#include "plugins/contacts/uContactEditor.h"
+#include "plugins/contacts/uContactRules.h"
 #include "plugins/contacts/uContactsView.h"
 #include "plugins/contacts/uContactsViewRules.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uFamiliesView.h"
-#include "plugins/contacts/uplgGroups.h"
+#include "plugins/contacts/uGroupsView.h"
 
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
@@ -862,7 +862,7 @@ TEST_F(ContactsViews, NewAsCopyStartsWithTheHouseholdOfTheCurrentContact)
     QString started;
     controller.Data().RunContactDialog = [&](const QString &key, bool isNew) {
         EXPECT_TRUE(isNew);
-        TContactEditor editor(controller.Data());
+        TContactRules editor(controller.Data());
         editor.SetContact(key);
         started = editor.FullName();
         editor.NameTyped();

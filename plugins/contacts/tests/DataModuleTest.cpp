@@ -2,7 +2,7 @@
 // complete or not at all, Cancel leaves nothing behind, one rule type or one function is
 // changed without touching the others, and families gain and lose members.
 #include "plugins/contacts/hcRvContactsController.h"
-#include "plugins/contacts/uContactEditor.h"
+#include "plugins/contacts/uContactRules.h"
 #include "plugins/contacts/uDAContacts.h"
 #include "plugins/contacts/uGroupTree.h"
 #include "plugins/contacts/uDateField.h"
@@ -127,19 +127,19 @@ protected:
 
     // What a planner types into a new contact: a name, a fax number, two functions with a
     // liturgy, a frequency and the fill-in mark, a rule of each type and three days away.
-    static void FillNewContact(TContactEditor &editor, const QString &lastName)
+    static void FillNewContact(TContactRules &editor, const QString &lastName)
     {
         editor.NameTyped();
         editor.FinishName(QStringLiteral("Ann Marie ") + lastName);
-        editor.SetField(TContactEditor::PhoneField(4), QStringLiteral("(555) 123-4567"));
-        editor.SetField(TContactEditor::EmailField(2), QStringLiteral("ann@example.org"));
+        editor.SetField(TContactRules::PhoneField(4), QStringLiteral("(555) 123-4567"));
+        editor.SetField(TContactRules::EmailField(2), QStringLiteral("ann@example.org"));
         editor.CheckFunction(kLector);
         editor.CheckFunction(kUsher);
         editor.SetLiturgy(kLector, kEarly, true);
         editor.SetFrequency(kLector, kWeekly, true);
         editor.SetLiturgy(kUsher, kLate, true);
         editor.SetCanFillIn(kUsher, true);
-        for (int type = 0; type < TContactEditor::RuleTypeCount; ++type)
+        for (int type = 0; type < TContactRules::RuleTypeCount; ++type)
             editor.SetRule(type, Pick(type));
         editor.MarkUnavailable({QDate(2027, 1, 3), QDate(2027, 1, 10), QDate(2027, 1, 17)});
     }
@@ -148,7 +148,7 @@ protected:
     QString NewFilledContact(const QString &lastName)
     {
         Data().RunContactDialog = [this, lastName](const QString &key, bool) {
-            TContactEditor editor(Data());
+            TContactRules editor(Data());
             editor.SetContact(key);
             FillNewContact(editor, lastName);
             return TModalResult::Ok;
@@ -182,9 +182,9 @@ TEST_F(ContactsData, ANewContactArrivesComplete)
                                     "JOIN tblLiturgyTemplates t ON t.PK_LiturgyTemplateID = l.F_LiturgyTemplateID WHERE l.F_ContactID = '%1'").arg(key)),
               QStringLiteral("Lector:Early,Usher:Late"));
     EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM tblServingPrefrenceFrequency WHERE F_ContactID = '%1' AND F_FrequencyID = '%2'").arg(key, kWeekly)), 1);
-    for (int type = 0; type < TContactEditor::RuleTypeCount; ++type)
+    for (int type = 0; type < TContactRules::RuleTypeCount; ++type)
         EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(F_RuleMemberID, ',') FROM tblLnkServingRules WHERE F_OwnerMemberID = '%1' AND F_RuleTypeID = '%2'")
-                             .arg(key, TContactEditor::RuleTypes[type])),
+                             .arg(key, TContactRules::RuleTypes[type])),
                   kOthers[type]) << type;
     EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(to_char(UnavailiableDate, 'YYYY-MM-DD'), ',' ORDER BY UnavailiableDate) "
                                     "FROM tblUnAvailiabillity WHERE F_ContactID = '%1'").arg(key)),
@@ -196,7 +196,7 @@ TEST_F(ContactsData, ANewContactArrivesComplete)
 TEST_F(ContactsData, CancelOfANewContactLeavesNoRowAndNothingPending)
 {
     Data().RunContactDialog = [this](const QString &key, bool) {
-        TContactEditor editor(Data());
+        TContactRules editor(Data());
         editor.SetContact(key);
         FillNewContact(editor, QStringLiteral("Cancelled"));
         EXPECT_TRUE(editor.HasChanges());
@@ -220,7 +220,7 @@ TEST_F(ContactsData, EditingOneRuleTypeKeepsTheOthers)
     const QString key = NewFilledContact(QStringLiteral("Rules"));
     Data().RunContactDialog = [this](const QString &contact, bool isNew) {
         EXPECT_FALSE(isNew);
-        TContactEditor editor(Data());
+        TContactRules editor(Data());
         editor.SetContact(contact);
         EXPECT_EQ(editor.RuleText(1), QStringLiteral("Tom Two"));
         TSearchObjectList picked = Pick(2);
@@ -233,7 +233,7 @@ TEST_F(ContactsData, EditingOneRuleTypeKeepsTheOthers)
     ASSERT_TRUE(Data().EditContact(key)) << host.Log.join('\n').toStdString();
     auto members = [&](int type) {
         return Scalar(QStringLiteral("SELECT string_agg(F_RuleMemberID, ',' ORDER BY F_RuleMemberID) FROM tblLnkServingRules "
-                                     "WHERE F_OwnerMemberID = '%1' AND F_RuleTypeID = '%2'").arg(key, TContactEditor::RuleTypes[type]));
+                                     "WHERE F_OwnerMemberID = '%1' AND F_RuleTypeID = '%2'").arg(key, TContactRules::RuleTypes[type]));
     };
     EXPECT_EQ(members(0), kOthers[0]);
     EXPECT_EQ(members(1), kOthers[2] + QLatin1Char(',') + kOthers[3]);
@@ -245,7 +245,7 @@ TEST_F(ContactsData, UncheckingAFunctionDeletesOnlyItsOwnPreferences)
 {
     const QString key = NewFilledContact(QStringLiteral("Functions"));
     Data().RunContactDialog = [this](const QString &contact, bool) {
-        TContactEditor editor(Data());
+        TContactRules editor(Data());
         editor.SetContact(contact);
         EXPECT_EQ(editor.CheckedFunctions().size(), 2);
         EXPECT_FALSE(editor.AllLiturgies(kLector));
@@ -270,7 +270,7 @@ TEST_F(ContactsData, ASaveThatFailsKeepsEverythingTypedForTheNextTry)
         Data().SetConnection(host.Channel, host.Message); // the server is back
     };
     Data().RunContactDialog = [this, &runs](const QString &key, bool) {
-        TContactEditor editor(Data());
+        TContactRules editor(Data());
         editor.SetContact(key);
         if (++runs == 1) {
             FillNewContact(editor, QStringLiteral("Retried"));
@@ -607,7 +607,7 @@ TEST_F(ContactsData, TheSchedulePagePrintsThroughTheHostsReportChooser)
         dialog.Load(contact, isNew);
         dialog.show();
         EXPECT_FALSE(dialog.acPrint()->isVisible()) << "only the schedule page prints";
-        dialog.findChild<QTabWidget *>(QStringLiteral("pc"))->setCurrentIndex(TContactEditor::SchedulePage);
+        dialog.findChild<QTabWidget *>(QStringLiteral("pc"))->setCurrentIndex(TContactRules::SchedulePage);
         EXPECT_TRUE(dialog.acPrint()->isVisible());
         EXPECT_EQ(dialog.acPrint()->isEnabled(), Data().DAMinisterSchedule().GetRecordCount() > 0);
         dialog.acPrint()->setEnabled(true);
@@ -615,7 +615,7 @@ TEST_F(ContactsData, TheSchedulePagePrintsThroughTheHostsReportChooser)
         return TModalResult::Cancel;
     };
     Data().EditContact(key);
-    EXPECT_EQ(host.ReportCategory, TContactEditor::ScheduleReportCategory);
+    EXPECT_EQ(host.ReportCategory, TContactRules::ScheduleReportCategory);
     EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_ContactID='%1')").arg(key)});
 }
 
@@ -810,7 +810,7 @@ TEST_F(ContactsData, TheFamilyDialogPrintsTheStoredFamilyThroughTheHostsReportDi
     EXPECT_TRUE(host.ReportCategory.isEmpty());
     Data().DAFamilyList().Open();
     Data().EditFamily(family);
-    EXPECT_EQ(host.ReportCategory, TFamilyEditor::ReportCategory);
+    EXPECT_EQ(host.ReportCategory, TFamilyRules::ReportCategory);
     EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_FamilyID='%1')").arg(family)});
 }
 

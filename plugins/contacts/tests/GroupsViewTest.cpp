@@ -4,8 +4,8 @@
 // to a folder, the view's picture is saved there as groups-view.png.
 #include "plugins/contacts/hcRvContactsController.h"
 #include "plugins/contacts/uDAContacts.h"
+#include "plugins/contacts/uGroupsRules.h"
 #include "plugins/contacts/uGroupsView.h"
-#include "plugins/contacts/uplgGroups.h"
 
 #include "testsupport/ServiceHarness.h"
 
@@ -300,7 +300,7 @@ TEST_F(GroupsView, TheTreeHasItsFourRootsAndAnyLiturgyOnlyWhereLiturgiesAreLinke
     QTreeWidgetItem *lector = view->FindNode(TGroupsNodeKind::MinistryFunction, kLector);
     ASSERT_TRUE(lector);
     ASSERT_EQ(lector->childCount(), 2);
-    EXPECT_EQ(lector->child(0)->text(0), TGroupsView::AnyLiturgyCaption);
+    EXPECT_EQ(lector->child(0)->text(0), TGroupsRules::AnyLiturgyCaption);
     EXPECT_EQ(lector->child(1)->text(0), QStringLiteral("Early Mass"));
     EXPECT_EQ(view->FindNode(TGroupsNodeKind::MinistryFunction, kCantor)->childCount(), 0);
     QTreeWidgetItem *late = view->FindNode(TGroupsNodeKind::Liturgy, kLate);
@@ -391,8 +391,8 @@ TEST_F(GroupsView, PreviewPrintAndEditTakeTheListedPeople)
     // The second row (sorted by last name, descending: Brandt, Adler) selected, then printed.
     view->Grid()->selectRow(1);
     view->Action(QStringLiteral("acHYPrint"))->trigger();
-    EXPECT_EQ(host.Report, (QStringList{TGroupsView::ReportCategory, QStringLiteral("(PK_ContactID LIKE '%1')").arg(Key(QStringLiteral("Anna"))),
-                                        QStringLiteral(" theID LIKE '%1'").arg(kLector), kLector, TGroupsView::ReportOverride,
+    EXPECT_EQ(host.Report, (QStringList{TGroupsRules::ReportCategory, QStringLiteral("(PK_ContactID LIKE '%1')").arg(Key(QStringLiteral("Anna"))),
+                                        QStringLiteral(" theID LIKE '%1'").arg(kLector), kLector, TGroupsRules::ReportOverride,
                                         QStringLiteral("rptDAContactByMinistryFunction"),
                                         QStringLiteral(" tblLnkServingPrefrence.F_MinistryFunctionID='%1'").arg(kLector)}));
     // Enter on the grid edits the first selected contact.

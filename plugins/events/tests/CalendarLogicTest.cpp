@@ -2,7 +2,7 @@
 // that fits its width, the season colours of the month watermark, the flag pictures, the
 // periods of the views, the settings as stored, the complete mark and side-by-side events, the
 // days chosen in the navigator, the weekday letters, the toolbar pictures and tooltips.
-#include "plugins/events/uCalendarLogic.h"
+#include "plugins/events/uCalendarRules.h"
 #include "plugins/events/uCalendarWidgets.h"
 #include "plugins/events/uEventImages.h"
 #include "plugins/events/uEventsCommon.h"

@@ -1,4 +1,4 @@
-#include "plugins/events/uCalendarLogic.h"
+#include "plugins/events/uCalendarRules.h"
 
 #include "plugins/events/uEventsCommon.h"
 

@@ -1,5 +1,5 @@
 // The module's two navigation-bar views, made by name when the host shows them.
-#include "plugins/events/plgEventViews.h"
+#include "plugins/events/uEventViewFactory.h"
 
 #include "plugins/events/uCalendarView.h"
 #include "plugins/events/uScheduleView.h"

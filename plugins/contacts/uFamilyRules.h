@@ -10,14 +10,14 @@
 
 class TDAContacts;
 
-class TFamilyEditor
+class TFamilyRules
 {
 public:
     static inline const QString HelpTopic = QStringLiteral("Family_create");
     // The families' reports of the host's report dialog.
     static inline const QString ReportCategory = QStringLiteral("{00000000-0000-0000-0000-000000000004}");
 
-    explicit TFamilyEditor(TDAContacts &data) : m_data(data) {}
+    explicit TFamilyRules(TDAContacts &data) : m_data(data) {}
 
     QString Key() const;
     QVariant Field(const QString &field) const;

@@ -1,8 +1,8 @@
-#include "plugins/contacts/uContactsViews.h"
+#include "plugins/contacts/uContactsViewFactory.h"
 
 #include "plugins/contacts/uContactsView.h"
 #include "plugins/contacts/uFamiliesView.h"
-#include "plugins/contacts/uplgGroups.h"
+#include "plugins/contacts/uGroupsView.h"
 
 // For any other name the host is told there is no instance (and logs that).
 Quorva::IHYPlugin *CreateContactsView(TRvContactsController &controller, const QString &pluginName)

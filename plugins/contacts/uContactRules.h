@@ -17,7 +17,7 @@
 class TDACDSDataTable;
 class TDAContacts;
 
-class TContactEditor
+class TContactRules
 {
 public:
     // The rule types in the order of the dialog's rows: never together, always with, don't
@@ -25,7 +25,7 @@ public:
     static const QStringList RuleTypes;
     static constexpr int RuleTypeCount = 4;
 
-    explicit TContactEditor(TDAContacts &data);
+    explicit TContactRules(TDAContacts &data);
 
     // Keeps the key and joins the contact's name fields into the full name.
     void SetContact(const QString &key);

@@ -1,4 +1,4 @@
-#include "plugins/contacts/uFamilyEditor.h"
+#include "plugins/contacts/uFamilyRules.h"
 
 #include "plugins/contacts/uDAContacts.h"
 
@@ -6,17 +6,17 @@
 
 #include <stdexcept>
 
-QString TFamilyEditor::Key() const
+QString TFamilyRules::Key() const
 {
     return m_data.DAFamilyDetails().AsString(QStringLiteral("PK_FamilyID"));
 }
 
-QVariant TFamilyEditor::Field(const QString &field) const
+QVariant TFamilyRules::Field(const QString &field) const
 {
     return m_data.DAFamilyDetails().Value(field);
 }
 
-void TFamilyEditor::SetField(const QString &field, const QVariant &value)
+void TFamilyRules::SetField(const QString &field, const QVariant &value)
 {
     TDACDSDataTable &family = m_data.DAFamilyDetails();
     if (family.Value(field) == value)
@@ -26,7 +26,7 @@ void TFamilyEditor::SetField(const QString &field, const QVariant &value)
     m_touched = true;
 }
 
-TSearchObjectList TFamilyEditor::Members() const
+TSearchObjectList TFamilyRules::Members() const
 {
     TDACDSDataTable &contacts = m_data.DAContactList();
     TSearchObjectList members;
@@ -41,7 +41,7 @@ TSearchObjectList TFamilyEditor::Members() const
     return members;
 }
 
-void TFamilyEditor::SetMembers(const TSearchObjectList &picked)
+void TFamilyRules::SetMembers(const TSearchObjectList &picked)
 {
     const QString family = Key();
     TDACDSDataTable &contacts = m_data.DAContactList();
@@ -60,7 +60,7 @@ void TFamilyEditor::SetMembers(const TSearchObjectList &picked)
     m_membersChanged = true;
 }
 
-void TFamilyEditor::RemoveCurrentMember()
+void TFamilyRules::RemoveCurrentMember()
 {
     TDACDSDataTable &contacts = m_data.DAContactList();
     contacts.PostIfEditing();
@@ -70,7 +70,7 @@ void TFamilyEditor::RemoveCurrentMember()
     m_membersChanged = true;
 }
 
-void TFamilyEditor::CopyAddressFromCurrentMember()
+void TFamilyRules::CopyAddressFromCurrentMember()
 {
     TDACDSDataTable &contacts = m_data.DAContactList();
     if (contacts.GetRecordCount() == 0)
@@ -85,7 +85,7 @@ void TFamilyEditor::CopyAddressFromCurrentMember()
         SetField(QString::fromLatin1(pair.Family), contacts.AsString(QString::fromLatin1(pair.Contact)));
 }
 
-bool TFamilyEditor::NeedsCloseQuestion(const QString &familyName) const
+bool TFamilyRules::NeedsCloseQuestion(const QString &familyName) const
 {
     return (m_touched || m_membersChanged || m_data.DAFamilyDetails().HasChanges()) && OkEnabled(familyName);
 }

@@ -1,4 +1,4 @@
-#include "plugins/contacts/uContactEditor.h"
+#include "plugins/contacts/uContactRules.h"
 
 #include "plugins/contacts/uDAContacts.h"
 
@@ -8,7 +8,7 @@
 
 #include <stdexcept>
 
-const QStringList TContactEditor::RuleTypes = {
+const QStringList TContactRules::RuleTypes = {
     QStringLiteral("{98A1AD29-3773-40BE-B344-5541FD636256}"), QStringLiteral("{AE7ADCC4-541B-497C-BB5B-B0005C51471E}"),
     QStringLiteral("{D88258F0-95AF-4E8E-B82C-547C1B6235BB}"), QStringLiteral("{C9663A14-AD78-4BAD-91D3-5ED2597DA1C2}")};
 
@@ -53,20 +53,20 @@ template <class Visit> void EachRow(TDACDSDataTable &table, Visit visit)
 
 void RequireType(int type)
 {
-    if (type < 0 || type >= TContactEditor::RuleTypeCount)
+    if (type < 0 || type >= TContactRules::RuleTypeCount)
         throw std::invalid_argument("There is no rule type of that number");
 }
 
 } // namespace
 
-TContactEditor::TContactEditor(TDAContacts &data) : m_data(data) {}
+TContactRules::TContactRules(TDAContacts &data) : m_data(data) {}
 
-TDACDSDataTable &TContactEditor::Details() const
+TDACDSDataTable &TContactRules::Details() const
 {
     return m_data.DAContactDetails();
 }
 
-void TContactEditor::SetContact(const QString &key)
+void TContactRules::SetContact(const QString &key)
 {
     m_key = key;
     TDACDSDataTable &d = Details();
@@ -79,7 +79,7 @@ void TContactEditor::SetContact(const QString &key)
 
 // ---- names ----
 
-bool TContactEditor::FinishName(const QString &text)
+bool TContactRules::FinishName(const QString &text)
 {
     if (!m_nameChanged)
         return false;
@@ -88,7 +88,7 @@ bool TContactEditor::FinishName(const QString &text)
     return m_names.FirstName().isEmpty();
 }
 
-QString TContactEditor::StoreNameParts(const QString &title, const QString &first, const QString &middle, const QString &last,
+QString TContactRules::StoreNameParts(const QString &title, const QString &first, const QString &middle, const QString &last,
                                        const QString &suffix)
 {
     TDACDSDataTable &d = Details();
@@ -106,7 +106,7 @@ QString TContactEditor::StoreNameParts(const QString &title, const QString &firs
 
 // ---- the general page ----
 
-QString TContactEditor::PhoneField(int tag)
+QString TContactRules::PhoneField(int tag)
 {
     switch (tag) {
     case 2: return QStringLiteral("phone2");
@@ -116,7 +116,7 @@ QString TContactEditor::PhoneField(int tag)
     }
 }
 
-QString TContactEditor::EmailField(int tag)
+QString TContactRules::EmailField(int tag)
 {
     switch (tag) {
     case 2: return QStringLiteral("EMail2");
@@ -125,12 +125,12 @@ QString TContactEditor::EmailField(int tag)
     }
 }
 
-QVariant TContactEditor::Field(const QString &field) const
+QVariant TContactRules::Field(const QString &field) const
 {
     return Details().Value(field);
 }
 
-void TContactEditor::SetField(const QString &field, const QVariant &value)
+void TContactRules::SetField(const QString &field, const QVariant &value)
 {
     TDACDSDataTable &d = Details();
     if (d.Value(field) == value)
@@ -142,7 +142,7 @@ void TContactEditor::SetField(const QString &field, const QVariant &value)
 
 // ---- functions and preferences ----
 
-QString TContactEditor::PreferenceOf(const QString &functionKey) const
+QString TContactRules::PreferenceOf(const QString &functionKey) const
 {
     TDACDSDataTable &prefs = m_data.DALnkServingPrefrence();
     const int f = prefs.FieldIndex(kFunction);
@@ -153,7 +153,7 @@ QString TContactEditor::PreferenceOf(const QString &functionKey) const
     return {};
 }
 
-QStringList TContactEditor::CheckedFunctions() const
+QStringList TContactRules::CheckedFunctions() const
 {
     TDACDSDataTable &prefs = m_data.DALnkServingPrefrence();
     const int f = prefs.FieldIndex(kFunction);
@@ -163,7 +163,7 @@ QStringList TContactEditor::CheckedFunctions() const
     return functions;
 }
 
-void TContactEditor::CheckFunction(const QString &functionKey)
+void TContactRules::CheckFunction(const QString &functionKey)
 {
     if (FunctionChecked(functionKey))
         return;
@@ -177,7 +177,7 @@ void TContactEditor::CheckFunction(const QString &functionKey)
     prefs.Post();
 }
 
-void TContactEditor::ClearLinks(TDACDSDataTable &links, const QString &preferenceKey)
+void TContactRules::ClearLinks(TDACDSDataTable &links, const QString &preferenceKey)
 {
     links.PostIfEditing();
     FilterScope only(links, FieldIs(kPreferenceLink, preferenceKey));
@@ -185,7 +185,7 @@ void TContactEditor::ClearLinks(TDACDSDataTable &links, const QString &preferenc
         links.ClearRows();
 }
 
-void TContactEditor::UncheckFunction(const QString &functionKey)
+void TContactRules::UncheckFunction(const QString &functionKey)
 {
     const QString preference = PreferenceOf(functionKey);
     if (preference.isEmpty())
@@ -198,7 +198,7 @@ void TContactEditor::UncheckFunction(const QString &functionKey)
         prefs.Delete();
 }
 
-QStringList TContactEditor::LinkValues(TDACDSDataTable &links, const QString &functionKey, const QString &field) const
+QStringList TContactRules::LinkValues(TDACDSDataTable &links, const QString &functionKey, const QString &field) const
 {
     const QString preference = PreferenceOf(functionKey);
     if (preference.isEmpty())
@@ -212,17 +212,17 @@ QStringList TContactEditor::LinkValues(TDACDSDataTable &links, const QString &fu
     return values;
 }
 
-QStringList TContactEditor::Liturgies(const QString &functionKey) const
+QStringList TContactRules::Liturgies(const QString &functionKey) const
 {
     return LinkValues(m_data.DAServingPrefrenceLiturgy(), functionKey, QStringLiteral("F_LiturgyTemplateID"));
 }
 
-QStringList TContactEditor::Frequencies(const QString &functionKey) const
+QStringList TContactRules::Frequencies(const QString &functionKey) const
 {
     return LinkValues(m_data.DAServingPrefrenceFrequency(), functionKey, QStringLiteral("F_FrequencyID"));
 }
 
-void TContactEditor::SetLink(TDACDSDataTable &links, const QString &functionKey, const QString &field, const QString &value,
+void TContactRules::SetLink(TDACDSDataTable &links, const QString &functionKey, const QString &field, const QString &value,
                              bool chosen)
 {
     const QString preference = PreferenceOf(functionKey);
@@ -244,31 +244,31 @@ void TContactEditor::SetLink(TDACDSDataTable &links, const QString &functionKey,
     }
 }
 
-void TContactEditor::SetLiturgy(const QString &functionKey, const QString &liturgyKey, bool chosen)
+void TContactRules::SetLiturgy(const QString &functionKey, const QString &liturgyKey, bool chosen)
 {
     SetLink(m_data.DAServingPrefrenceLiturgy(), functionKey, QStringLiteral("F_LiturgyTemplateID"), liturgyKey, chosen);
 }
 
-void TContactEditor::SetFrequency(const QString &functionKey, const QString &frequencyKey, bool chosen)
+void TContactRules::SetFrequency(const QString &functionKey, const QString &frequencyKey, bool chosen)
 {
     SetLink(m_data.DAServingPrefrenceFrequency(), functionKey, QStringLiteral("F_FrequencyID"), frequencyKey, chosen);
 }
 
-void TContactEditor::ChooseAllLiturgies(const QString &functionKey)
+void TContactRules::ChooseAllLiturgies(const QString &functionKey)
 {
     const QString preference = PreferenceOf(functionKey);
     if (!preference.isEmpty())
         ClearLinks(m_data.DAServingPrefrenceLiturgy(), preference);
 }
 
-void TContactEditor::ChooseAllFrequencies(const QString &functionKey)
+void TContactRules::ChooseAllFrequencies(const QString &functionKey)
 {
     const QString preference = PreferenceOf(functionKey);
     if (!preference.isEmpty())
         ClearLinks(m_data.DAServingPrefrenceFrequency(), preference);
 }
 
-bool TContactEditor::CanFillIn(const QString &functionKey) const
+bool TContactRules::CanFillIn(const QString &functionKey) const
 {
     TDACDSDataTable &prefs = m_data.DALnkServingPrefrence();
     const int f = prefs.FieldIndex(kFunction);
@@ -279,7 +279,7 @@ bool TContactEditor::CanFillIn(const QString &functionKey) const
     return false;
 }
 
-void TContactEditor::SetCanFillIn(const QString &functionKey, bool canFillIn)
+void TContactRules::SetCanFillIn(const QString &functionKey, bool canFillIn)
 {
     TDACDSDataTable &prefs = m_data.DALnkServingPrefrence();
     prefs.PostIfEditing();
@@ -295,7 +295,7 @@ void TContactEditor::SetCanFillIn(const QString &functionKey, bool canFillIn)
 
 // ---- availability ----
 
-QList<QDate> TContactEditor::UnavailableDays() const
+QList<QDate> TContactRules::UnavailableDays() const
 {
     TDACDSDataTable &days = m_data.DAUnAvailiabillity();
     const int d = days.FieldIndex(kDay);
@@ -306,7 +306,7 @@ QList<QDate> TContactEditor::UnavailableDays() const
     return dates;
 }
 
-int TContactEditor::MarkUnavailable(const QList<QDate> &days)
+int TContactRules::MarkUnavailable(const QList<QDate> &days)
 {
     TDACDSDataTable &table = m_data.DAUnAvailiabillity();
     table.PostIfEditing();
@@ -325,7 +325,7 @@ int TContactEditor::MarkUnavailable(const QList<QDate> &days)
     return added;
 }
 
-int TContactEditor::MarkAvailable(const QList<QDate> &days)
+int TContactRules::MarkAvailable(const QList<QDate> &days)
 {
     TDACDSDataTable &table = m_data.DAUnAvailiabillity();
     table.PostIfEditing();
@@ -341,13 +341,13 @@ int TContactEditor::MarkAvailable(const QList<QDate> &days)
 
 // ---- rules ----
 
-void TContactEditor::FilterRule(int type) const
+void TContactRules::FilterRule(int type) const
 {
     RequireType(type);
     m_data.DAAllRules().SetFilter(FieldIs(QStringLiteral("PK_RuleTypeID"), RuleTypes[type]));
 }
 
-TSearchObjectList TContactEditor::RuleMembers(int type) const
+TSearchObjectList TContactRules::RuleMembers(int type) const
 {
     TDACDSDataTable &rules = m_data.DAAllRules();
     rules.PostIfEditing();
@@ -372,7 +372,7 @@ TSearchObjectList TContactEditor::RuleMembers(int type) const
     return members;
 }
 
-QString TContactEditor::RuleText(int type) const
+QString TContactRules::RuleText(int type) const
 {
     QStringList names;
     for (const TSearchListItem &member : RuleMembers(type))
@@ -380,7 +380,7 @@ QString TContactEditor::RuleText(int type) const
     return names.join(QStringLiteral(", "));
 }
 
-void TContactEditor::SetRule(int type, const TSearchObjectList &picked)
+void TContactRules::SetRule(int type, const TSearchObjectList &picked)
 {
     ClearRule(type);
     TDACDSDataTable &rules = m_data.DAAllRules();
@@ -402,7 +402,7 @@ void TContactEditor::SetRule(int type, const TSearchObjectList &picked)
     }
 }
 
-void TContactEditor::ClearRule(int type)
+void TContactRules::ClearRule(int type)
 {
     TDACDSDataTable &rules = m_data.DAAllRules();
     rules.PostIfEditing();
@@ -419,7 +419,7 @@ void TContactEditor::ClearRule(int type)
 
 // ---- closing ----
 
-bool TContactEditor::HasChanges() const
+bool TContactRules::HasChanges() const
 {
     // A new contact stands inserted from the start: only what was typed into it counts.
     if (m_touched || Details().HasChanges())
@@ -434,9 +434,9 @@ bool TContactEditor::HasChanges() const
 
 // ---- help and the schedule report ----
 
-const QString TContactEditor::ScheduleReportCategory = QStringLiteral("{00000000-0000-0000-0000-000000000006}");
+const QString TContactRules::ScheduleReportCategory = QStringLiteral("{00000000-0000-0000-0000-000000000006}");
 
-QString TContactEditor::HelpTopic(int page)
+QString TContactRules::HelpTopic(int page)
 {
     switch (page) {
     case 1:
@@ -448,7 +448,7 @@ QString TContactEditor::HelpTopic(int page)
     }
 }
 
-QStringList TContactEditor::ScheduleSelection() const
+QStringList TContactRules::ScheduleSelection() const
 {
     if (m_key.isEmpty())
         return {};
