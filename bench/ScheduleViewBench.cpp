@@ -7,7 +7,7 @@
 #include "plugins/events/tests/FakeEventsHost.h"
 #include "plugins/events/uScheduleView.h"
 
-#include "server/scheduler/tests/GeneratedParish.h"
+#include "testsupport/GeneratedParish.h"
 #include "testsupport/ServiceHarness.h"
 #include "ui/TDATableModel.h"
 

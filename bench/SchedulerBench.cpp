@@ -10,10 +10,10 @@
 #include "foundation/uCommon.h"
 #include "pgdriver/uDAADODriver.h"
 #include "server/scheduler/TAutoScheduleDARepository.h"
-#include "server/scheduler/tests/GeneratedParish.h"
-#include "server/scheduler/tests/RecordingRepository.h"
+#include "testsupport/GeneratedParish.h"
+#include "testsupport/RecordingRepository.h"
 #include "server/scheduler/uScheduler.h"
-#include "server/tests/CurrentSchema.h"
+#include "testsupport/CurrentSchema.h"
 
 #include <QCoreApplication>
 #include <QDir>

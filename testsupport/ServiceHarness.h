@@ -10,7 +10,7 @@
 #include "server/core/uFailureReport.h"
 #include "server/core/uLogOnGate.h"
 #include "server/services/uLogOnService.h"
-#include "server/tests/CurrentSchema.h"
+#include "testsupport/CurrentSchema.h"
 #include "testsupport/TestDatabase.h"
 
 #include "Quorva_Data_Service_Intf.h"

@@ -8,9 +8,9 @@
 #include "client/ufProgress.h"
 #include "client/uxBaseForm.h"
 
-#include "client/tests/ClientTestSupport.h"
+#include "testsupport/ClientTestSupport.h"
 #include "client/tests/modules/TestProbe.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/Wait.h"
 

@@ -3,8 +3,8 @@
 // typed back into the message on Send, and an empty composer has nothing to send.
 #include "client/ufEmail.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 
 #include <QAction>

@@ -21,11 +21,11 @@
 #include "client/ufMain.h"
 #include "client/ufWhatsNew.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "client/tests/DialogScript.h"
-#include "client/tests/OrdinaryUser.h"
-#include "client/tests/RealBrennic.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/DialogScript.h"
+#include "testsupport/OrdinaryUser.h"
+#include "testsupport/RealBrennic.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 
 #include "foundation/uRegistry.h"

@@ -9,7 +9,7 @@
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
 
-#include "ScreenshotSupport.h"
+#include "testsupport/ScreenshotSupport.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "client/uMSNPopUp.h"
 #include "client/uPopupNotifier.h"
 
-#include "server/tests/LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/Wait.h"
 

@@ -10,9 +10,9 @@
 #include "client/uQorCDOMail.h"
 #include "client/ufEmail.h"
 
-#include "client/tests/ClientTestSupport.h"
+#include "testsupport/ClientTestSupport.h"
 #include "server/services/uReportService.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/DocumentReaders.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"

@@ -6,8 +6,8 @@
 #include "client/uMailText.h"
 #include "client/uQorCDOMessage.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 
 #include "foundation/uRegistry.h"

@@ -8,10 +8,10 @@
 #include "client/ufMain.h"
 #include "client/ufWhatsNew.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "client/tests/DialogScript.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/DialogScript.h"
 #include "client/tests/modules/TestProbe.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/Wait.h"
 

@@ -6,9 +6,9 @@
 #include "client/uDMClient.h"
 #include "client/uPluginManager.h"
 
-#include "client/tests/ClientTestSupport.h"
+#include "testsupport/ClientTestSupport.h"
 #include "client/tests/modules/TestProbe.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 
 #include "foundation/uResourceHandler.h"

@@ -14,9 +14,9 @@
 #include "client/ufMain.h"
 #include "client/ufWhatsNew.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "client/tests/DialogScript.h"
-#include "client/tests/RealBrennic.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/DialogScript.h"
+#include "testsupport/RealBrennic.h"
 #include "testsupport/Wait.h"
 
 #include "foundation/uRegistry.h"

@@ -6,7 +6,7 @@
 #include "client/QuorvaSteps.h"
 #include "client/uDMClient.h"
 
-#include "client/tests/ClientTestSupport.h"
+#include "testsupport/ClientTestSupport.h"
 #include "testsupport/QtPrinters.h"
 
 #include "foundation/uResourceHandler.h"

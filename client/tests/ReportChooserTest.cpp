@@ -3,7 +3,7 @@
 // selected; the Word output read back with python-docx and its data file; and the preview
 // operation itself: no data, direct PDF, the printer, the viewer's exports read back, Escape
 // and a cancelled save dialog, and the report designer opened from the viewer and its gate.
-#include "client/tests/ReportServerFixture.h"
+#include "testsupport/ReportServerFixture.h"
 
 #include "client/uDMClient.h"
 #include "client/uReportChooser.h"

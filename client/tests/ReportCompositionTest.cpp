@@ -2,7 +2,7 @@
 // and selected records, periods with their whole last day, families and groups, the label
 // address; the chooser's tree and panels; and every composed request of every shipped
 // definition sent to a real server, which accepts it.
-#include "client/tests/ReportServerFixture.h"
+#include "testsupport/ReportServerFixture.h"
 
 #include "client/uReportChooser.h"
 #include "client/uReportChooserRules.h"

@@ -3,7 +3,7 @@
 #include "client/uReportDefinitions.h"
 
 #include "server/services/ReportDefinition.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 
 #include "foundation/IniFile.h"

@@ -11,7 +11,7 @@
 #include "reporting/ReportEngine.h"
 #include "reporting/ReportError.h"
 
-#include "ScreenshotSupport.h"
+#include "testsupport/ScreenshotSupport.h"
 
 #include <QApplication>
 #include <QDir>

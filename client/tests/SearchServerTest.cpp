@@ -7,8 +7,8 @@
 #include "client/uDMClient.h"
 #include "client/ufSearch.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
 

@@ -7,8 +7,8 @@
 #include "client/ufDlgServerAddress.h"
 #include "client/ufSelectServer.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "client/tests/DialogScript.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/DialogScript.h"
 #include "testsupport/QtPrinters.h"
 
 #include "ui/PromptService.h"

@@ -7,9 +7,9 @@
 #include "client/uDMClient.h"
 #include "client/ufServerProgress.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "server/services/tests/AutoScheduleFixture.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/AutoScheduleFixture.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
 #include "testsupport/Wait.h"

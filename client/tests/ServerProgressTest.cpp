@@ -4,7 +4,7 @@
 // go when the run cannot be sent or the server no longer answers.
 #include "client/ufServerProgress.h"
 
-#include "server/tests/LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/Wait.h"
 

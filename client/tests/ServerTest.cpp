@@ -8,8 +8,8 @@
 #include "client/uDMClient.h"
 #include "client/uDMData.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/ServiceHarness.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/Wait.h"

@@ -2,7 +2,7 @@
 // start with its message and a teardown in order, and the log's final lines in every case.
 #include "client/QuorvaStartup.h"
 
-#include "client/tests/ClientTestSupport.h"
+#include "testsupport/ClientTestSupport.h"
 #include "testsupport/QtPrinters.h"
 
 #include <QCoreApplication>

@@ -5,9 +5,9 @@
 #include "client/uDMClient.h"
 #include "client/ufWhatsNew.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "client/tests/DialogScript.h"
-#include "client/tests/OrdinaryUser.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/DialogScript.h"
+#include "testsupport/OrdinaryUser.h"
 
 #include "foundation/IniFile.h"
 #include "foundation/uCommon.h"

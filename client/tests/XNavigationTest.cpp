@@ -12,9 +12,9 @@
 #include "client/ufDlgLogin.h"
 #include "client/ufMain.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "client/tests/DialogScript.h"
-#include "client/tests/RealBrennic.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/DialogScript.h"
+#include "testsupport/RealBrennic.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/Wait.h"
 #include "testsupport/XServer.h"

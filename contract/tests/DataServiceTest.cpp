@@ -1,6 +1,6 @@
 // A data service object over a real database, reached through the generated proxy: the generic
 // operations read the schema's datasets, and SQL from a client is refused.
-#include "FakeServices.h"
+#include "testsupport/FakeServices.h"
 #include "contract/TDataServiceBase.h"
 
 #include "dataaccess/TDADataStreamer.h"

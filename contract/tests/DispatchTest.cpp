@@ -1,4 +1,4 @@
-#include "FakeServices.h"
+#include "testsupport/FakeServices.h"
 #include "Quorva_Data_Service_Async.h"
 #include "foundation/QorDateTime.h"
 

@@ -1,7 +1,7 @@
 // Every operation of every service through the real proxies and invokers: the values arrive
 // intact, and the names, order and types on the wire match this hand-written list of the
 // contract (not the catalogue the code is generated from, so a wrong catalogue fails here).
-#include "FakeServices.h"
+#include "testsupport/FakeServices.h"
 #include "Quorva_Data_Service_Async.h"
 #include "foundation/QorDateTime.h"
 

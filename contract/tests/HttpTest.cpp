@@ -1,4 +1,4 @@
-#include "FakeServices.h"
+#include "testsupport/FakeServices.h"
 #include "testsupport/Wait.h"
 
 #include "remoting/ROEventRepository.h"

@@ -1,8 +1,8 @@
 // The calendar copy from the calendar file beside the server into tblCalenderData.
 #include "dataaccess/IDAConnection.h"
 #include "server/database/uDMServerDatabase.h"
-#include "server/tests/CurrentSchema.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/CurrentSchema.h"
+#include "testsupport/LogCapture.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // ExecuteScript: batches separated by "GO" lines, run on the connection the caller passes.
 #include "dataaccess/IDAConnection.h"
 #include "server/database/uDMServerDatabase.h"
-#include "server/tests/CurrentSchema.h"
+#include "testsupport/CurrentSchema.h"
 
 #include <gtest/gtest.h>
 

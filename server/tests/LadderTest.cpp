@@ -1,8 +1,8 @@
 // The patch ladder on real databases: the climb from what the setup program makes, a second
 // start, failing steps and the clean-up of orphans.
 #include "server/database/uDMServerDatabase.h"
-#include "server/tests/CurrentSchema.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/CurrentSchema.h"
+#include "testsupport/LogCapture.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -2,7 +2,7 @@
 // without preferred liturgies and weeks, a fill-in, an unavailable person, assignments before
 // and after the history start.
 #include "foundation/QorDateTime.h"
-#include "server/tests/CurrentSchema.h"
+#include "testsupport/CurrentSchema.h"
 
 #include <QDateTime>
 #include <QRegularExpression>

@@ -1,5 +1,5 @@
-#include "FakeWebService.h"
-#include "LogCapture.h"
+#include "testsupport/FakeWebService.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 
 #include "updating/uDMUpdater.h"
@@ -17,6 +17,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using kestrova::test::LogCapture;
 
 // A file that carries a version stamp as our programs do, so the updater reads its version.
 QByteArray stamped(const QString &version, const QByteArray &rest = QByteArray(3000, 'p'))
@@ -223,7 +225,7 @@ TEST_F(SelfUpdate, DroppedConnectionChangesNothing)
     EXPECT_EQ(Entries(), before);
     EXPECT_EQ(Read(QStringLiteral("libcalendar.so")), QByteArray("old library"));
     EXPECT_EQ(Read(QStringLiteral("Brennic")), m_installedProgram);
-    EXPECT_EQ(m_log.LinesWith(QStringLiteral("Updateproduct")).size(), 1) << m_log.Lines().join('\n').toStdString();
+    EXPECT_EQ(m_log.linesWith(QStringLiteral("Updateproduct")).size(), 1) << m_log.lines().join('\n').toStdString();
 }
 
 TEST_F(SelfUpdate, ShortBodyChangesNothing)
@@ -235,7 +237,7 @@ TEST_F(SelfUpdate, ShortBodyChangesNothing)
     TDMUpdater updater(m_folder);
     EXPECT_FALSE(updater.CheckForUpdate(m_folder));
     EXPECT_EQ(Entries(), before);
-    const QStringList severe = m_log.LinesWith(QStringLiteral("Updateproduct"));
+    const QStringList severe = m_log.linesWith(QStringLiteral("Updateproduct"));
     ASSERT_EQ(severe.size(), 1);
     EXPECT_TRUE(severe[0].startsWith(QStringLiteral("Severe"))) << severe[0].toStdString();
     EXPECT_TRUE(severe[0].contains(QStringLiteral("bytes"))) << severe[0].toStdString();
@@ -278,7 +280,7 @@ TEST_F(SelfUpdate, HostileFileNamesAreRefusedBeforeAnyDownload)
         EXPECT_FALSE(QFileInfo::exists(m_dir.path() + QStringLiteral("/../escaped")));
     }
     EXPECT_EQ(m_service.Downloads(), 0);
-    EXPECT_EQ(m_log.LinesWith(QStringLiteral("Refused file name")).size(), 7);
+    EXPECT_EQ(m_log.linesWith(QStringLiteral("Refused file name")).size(), 7);
 }
 
 TEST_F(SelfUpdate, FileListedWhereAFolderStandsChangesNothing)
@@ -291,7 +293,7 @@ TEST_F(SelfUpdate, FileListedWhereAFolderStandsChangesNothing)
     TDMUpdater updater(m_folder);
     EXPECT_FALSE(updater.CheckForUpdate(m_folder));
     EXPECT_EQ(Entries(), before);
-    EXPECT_EQ(m_log.LinesWith(QStringLiteral("is a folder")).size(), 1);
+    EXPECT_EQ(m_log.linesWith(QStringLiteral("is a folder")).size(), 1);
 }
 
 TEST_F(SelfUpdate, DownloadAddressOutsideTheWebIsRefused)
@@ -303,7 +305,7 @@ TEST_F(SelfUpdate, DownloadAddressOutsideTheWebIsRefused)
     TDMUpdater updater(m_folder);
     EXPECT_FALSE(updater.CheckForUpdate(m_folder));
     EXPECT_EQ(Entries(), before);
-    EXPECT_EQ(m_log.LinesWith(QStringLiteral("Refused download address")).size(), 1);
+    EXPECT_EQ(m_log.linesWith(QStringLiteral("Refused download address")).size(), 1);
 }
 
 TEST_F(SelfUpdate, NonNumericListedVersionIsLoggedAndAnswersFalse)
@@ -313,7 +315,7 @@ TEST_F(SelfUpdate, NonNumericListedVersionIsLoggedAndAnswersFalse)
     m_service.SetProduct(QStringLiteral("Kestrova_Server"), files);
     TDMUpdater updater(m_folder);
     EXPECT_FALSE(updater.CheckForUpdate(m_folder));
-    EXPECT_EQ(m_log.LinesWith(QStringLiteral("is not a version")).size(), 1);
+    EXPECT_EQ(m_log.linesWith(QStringLiteral("is not a version")).size(), 1);
     EXPECT_EQ(m_service.Downloads(), 0);
 }
 
@@ -322,9 +324,9 @@ TEST_F(SelfUpdate, ServiceFaultIsUnableToConnect)
     m_service.SetFault(QStringLiteral("Server was unable to process request."));
     TDMUpdater updater(m_folder);
     EXPECT_FALSE(updater.CheckForUpdate(m_folder));
-    const QStringList lines = m_log.LinesWith(QStringLiteral("Updateproduct Unable to connect to server"));
-    EXPECT_EQ(lines.size(), 2) << m_log.Lines().join('\n').toStdString();
-    EXPECT_EQ(m_log.LinesWith(QStringLiteral("Server was unable to process request.")).size(), 2);
+    const QStringList lines = m_log.linesWith(QStringLiteral("Updateproduct Unable to connect to server"));
+    EXPECT_EQ(lines.size(), 2) << m_log.lines().join('\n').toStdString();
+    EXPECT_EQ(m_log.linesWith(QStringLiteral("Server was unable to process request.")).size(), 2);
 }
 
 TEST_F(SelfUpdate, UnreachableServiceAnswersFalse)
@@ -332,7 +334,7 @@ TEST_F(SelfUpdate, UnreachableServiceAnswersFalse)
     TDMUpdater updater(m_folder);
     updater.SetInstallationHost(QStringLiteral("http://127.0.0.1:1"));
     EXPECT_FALSE(updater.CheckForUpdate(m_folder));
-    EXPECT_EQ(m_log.LinesWith(QStringLiteral("Unable to connect to server")).size(), 2);
+    EXPECT_EQ(m_log.linesWith(QStringLiteral("Unable to connect to server")).size(), 2);
 }
 
 TEST_F(SelfUpdate, NoServiceConfiguredMeansNoUpdateWithOneLogLine)
@@ -341,8 +343,8 @@ TEST_F(SelfUpdate, NoServiceConfiguredMeansNoUpdateWithOneLogLine)
     TDMUpdater updater(m_folder);
     EXPECT_TRUE(updater.InstallationHost().isEmpty());
     EXPECT_FALSE(updater.CheckForUpdate(m_folder));
-    EXPECT_EQ(m_log.Lines().size(), 1);
-    EXPECT_TRUE(m_log.Lines().value(0).contains(QStringLiteral("no update"))) << m_log.Lines().value(0).toStdString();
+    EXPECT_EQ(m_log.lines().size(), 1);
+    EXPECT_TRUE(m_log.lines().value(0).contains(QStringLiteral("no update"))) << m_log.lines().value(0).toStdString();
     EXPECT_TRUE(m_service.Requests().isEmpty());
 }
 
@@ -361,7 +363,7 @@ TEST_F(SelfUpdate, DevelopmentModeAsksForTheDevelopmentProduct)
     EXPECT_EQ(updater.TargetProduct(), QStringLiteral("Kestrova_Server_Development"));
     EXPECT_EQ(m_service.ProductsAsked(),
               (QStringList{QStringLiteral("VivAdaduz"), QStringLiteral("Kestrova_Server_Development")}));
-    EXPECT_EQ(m_log.LinesWith(QStringLiteral("Using development mode")).size(), 1);
+    EXPECT_EQ(m_log.linesWith(QStringLiteral("Using development mode")).size(), 1);
 }
 
 TEST_F(SelfUpdate, NewerSwapProgramIsReplacedAtOnce)
@@ -374,7 +376,7 @@ TEST_F(SelfUpdate, NewerSwapProgramIsReplacedAtOnce)
     EXPECT_EQ(Read(QStringLiteral("Switch")), newSwitch);
     EXPECT_TRUE(QFileInfo(m_folder + QStringLiteral("Switch")).isExecutable());
     EXPECT_FALSE(QFileInfo::exists(m_folder + QStringLiteral("Switch.new")));
-    EXPECT_EQ(m_log.LinesWith(QStringLiteral("new version of Switch")).size(), 1);
+    EXPECT_EQ(m_log.linesWith(QStringLiteral("new version of Switch")).size(), 1);
 }
 
 TEST_F(SelfUpdate, ForceFetchesListedFilesButNotAnEmptyList)
@@ -429,7 +431,7 @@ TEST(HandOver, MissingSwapProgramIsReportedNotHidden)
     LogCapture log;
     QTemporaryDir dir;
     EXPECT_FALSE(TDMUpdater::HandOver(dir.path(), QStringLiteral("Brennic")));
-    EXPECT_EQ(log.LinesWith(QStringLiteral("Cannot start")).size(), 1);
+    EXPECT_EQ(log.linesWith(QStringLiteral("Cannot start")).size(), 1);
 }
 
 TEST(TargetPaths, SubFoldersStayBelowTheFolder)

@@ -1,5 +1,5 @@
-#include "FakeWebService.h"
-#include "LogCapture.h"
+#include "testsupport/FakeWebService.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 
 #include "updating/SoapCall.h"
@@ -19,6 +19,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using kestrova::test::LogCapture;
 
 // The parameters of the one operation in a recorded request, as name=value in wire order.
 QStringList parametersOf(const FakeRequest &request, QString *operationNamespace = nullptr)
@@ -130,8 +132,8 @@ TEST(UsageLogClient, NoServiceConfiguredSkipsTheReportWithOneLogLine)
 {
     LogCapture log;
     EXPECT_FALSE(TLogService(QString()).AddSimpleLog(TUsageReport::Make(QStringLiteral("Brennic"), QStringLiteral("1"))));
-    ASSERT_EQ(log.Lines().size(), 1);
-    EXPECT_TRUE(log.Lines()[0].contains(QStringLiteral("report skipped")));
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(log.lines()[0].contains(QStringLiteral("report skipped")));
 }
 
 TEST(VersionCheckClient, AsksForTheLastVersionOfAnApplication)
@@ -150,8 +152,8 @@ TEST(VersionCheckClient, NoServiceConfiguredMeansNoUpdateWithOneLogLine)
 {
     LogCapture log;
     EXPECT_EQ(TService(QString()).LastVersionOfApplication(QStringLiteral("A01")), QString());
-    ASSERT_EQ(log.Lines().size(), 1);
-    EXPECT_TRUE(log.Lines()[0].contains(QStringLiteral("no update")));
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(log.lines()[0].contains(QStringLiteral("no update")));
 }
 
 TEST(WebServiceHosts, ReadFromTheProgramSettingsWithoutTrailingSlash)

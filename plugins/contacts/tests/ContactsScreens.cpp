@@ -9,7 +9,7 @@
 #include "plugins/contacts/uFamiliesView.h"
 #include "plugins/contacts/ufContactDialog.h"
 
-#include "client/tests/ScreenshotSupport.h"
+#include "testsupport/ScreenshotSupport.h"
 #include "testsupport/ServiceHarness.h"
 
 #include "foundation/uCommon.h"

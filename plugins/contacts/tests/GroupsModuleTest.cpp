@@ -3,8 +3,8 @@
 #include "client/THYModuleManager.h"
 #include "client/uDMClient.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/LogCapture.h"
 
 #include <QAction>
 #include <QFile>

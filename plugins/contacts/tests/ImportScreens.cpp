@@ -4,7 +4,7 @@
 #include "plugins/contacts/hcRvContactsController.h"
 #include "plugins/contacts/ufImportWizard.h"
 
-#include "client/tests/ScreenshotSupport.h"
+#include "testsupport/ScreenshotSupport.h"
 
 #include <QApplication>
 #include <QDir>

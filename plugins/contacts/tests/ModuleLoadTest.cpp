@@ -5,8 +5,8 @@
 #include "client/uDMClient.h"
 #include "client/uPluginManager.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 
 #include <QFile>

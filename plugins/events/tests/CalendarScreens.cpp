@@ -10,8 +10,8 @@
 #include "plugins/events/uCalendarView.h"
 
 #include "Quorva_Data_Service_Intf.h"
-#include "client/tests/ScreenshotSupport.h"
-#include "server/scheduler/tests/GeneratedParish.h"
+#include "testsupport/ScreenshotSupport.h"
+#include "testsupport/GeneratedParish.h"
 #include "testsupport/ServiceHarness.h"
 
 #include <QAction>

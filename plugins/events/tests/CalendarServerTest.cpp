@@ -12,8 +12,8 @@
 #include "plugins/events/ufEventDlg.h"
 
 #include "Quorva_Data_Service_Intf.h"
-#include "client/tests/DialogScript.h"
-#include "server/scheduler/tests/GeneratedParish.h"
+#include "testsupport/DialogScript.h"
+#include "testsupport/GeneratedParish.h"
 #include "testsupport/DocumentReaders.h"
 #include "testsupport/ServiceHarness.h"
 #include "ui/PromptService.h"

@@ -7,8 +7,8 @@
 #include "plugins/events/uGroupedRows.h"
 #include "plugins/events/uScheduleView.h"
 
-#include "client/tests/ScreenshotSupport.h"
-#include "server/scheduler/tests/GeneratedParish.h"
+#include "testsupport/ScreenshotSupport.h"
+#include "testsupport/GeneratedParish.h"
 #include "testsupport/ServiceHarness.h"
 #include "ui/TDATableModel.h"
 

@@ -13,7 +13,7 @@
 #include "plugins/events/uScheduleView.h"
 #include "plugins/events/ufAutoScheduleStart.h"
 
-#include "server/scheduler/tests/GeneratedParish.h"
+#include "testsupport/GeneratedParish.h"
 #include "testsupport/DocumentReaders.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"

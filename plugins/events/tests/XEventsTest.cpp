@@ -10,7 +10,7 @@
 #include "plugins/events/ufEventDlg.h"
 #include "plugins/events/ufRecurrence.h"
 
-#include "server/scheduler/tests/GeneratedParish.h"
+#include "testsupport/GeneratedParish.h"
 #include "testsupport/ServiceHarness.h"
 #include "testsupport/Wait.h"
 #include "testsupport/XServer.h"

@@ -4,9 +4,9 @@
 #include "client/uDMClient.h"
 #include "client/uPluginManager.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "client/tests/NavBarEntries.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/NavBarEntries.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 
 #include <QDir>

@@ -7,7 +7,7 @@
 #include "plugins/settings/tests/SettingsTestHost.h"
 #include "plugins/settings/uPlgSystemSettings.h"
 
-#include "client/tests/ScreenshotSupport.h"
+#include "testsupport/ScreenshotSupport.h"
 #include "testsupport/ServiceHarness.h"
 
 #include <QApplication>

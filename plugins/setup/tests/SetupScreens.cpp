@@ -5,7 +5,7 @@
 #include "plugins/setup/hcRvSetupController.h"
 #include "plugins/setup/uplgSetup.h"
 
-#include "client/tests/ScreenshotSupport.h"
+#include "testsupport/ScreenshotSupport.h"
 #include "testsupport/ServiceHarness.h"
 
 #include "ui/uStyleForm.h"

@@ -12,8 +12,8 @@
 #include "client/ufDlgLogin.h"
 #include "client/ufMain.h"
 
-#include "client/tests/ClientTestSupport.h"
-#include "client/tests/RealBrennic.h"
+#include "testsupport/ClientTestSupport.h"
+#include "testsupport/RealBrennic.h"
 #include "testsupport/QtPrinters.h"
 
 #include "foundation/uCommon.h"

@@ -1,6 +1,6 @@
 // Starts the real Brennic program from a copy of the staging folder against a fresh database.
 #include "Quorva_Data_Service_Intf.h"
-#include "client/tests/RealBrennic.h"
+#include "testsupport/RealBrennic.h"
 #include "dataaccess/TDADataStreamer.h"
 #include "foundation/IniFile.h"
 #include "remoting/RODiscovery.h"
@@ -9,7 +9,7 @@
 #include "testsupport/DocumentReaders.h"
 #include "pgdriver/uDAADODriver.h"
 #include "server/database/uDMServerDatabase.h"
-#include "server/tests/CurrentSchema.h"
+#include "testsupport/CurrentSchema.h"
 #include "testsupport/FreePorts.h"
 #include "testsupport/TestDatabase.h"
 #include "testsupport/Wait.h"

@@ -3,16 +3,16 @@
 // day, a locked member and an earlier assignment. The expected members were worked out by
 // hand from the ranking (fill-ins last, then longest since serving, stronger preference,
 // fewest assignments, contact key) and the rules.
-#include "GeneratedParish.h"
-#include "RecordingRepository.h"
+#include "testsupport/GeneratedParish.h"
+#include "testsupport/RecordingRepository.h"
 #include "SchedulerHarness.h"
 
 #include "dataaccess/TDAConnectionManager.h"
 #include "foundation/QorDateTime.h"
 #include "pgdriver/uDAADODriver.h"
 #include "server/scheduler/TAutoScheduleDARepository.h"
-#include "server/tests/CurrentSchema.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/CurrentSchema.h"
+#include "testsupport/LogCapture.h"
 
 #include <functional>
 #include <utility>

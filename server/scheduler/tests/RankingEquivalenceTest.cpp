@@ -1,14 +1,14 @@
 // The in-memory ranking against the database's procedures on a generated parish with the
 // ranking's corner cases, and the procedures' cheaper forms against the forms they replaced.
-#include "GeneratedParish.h"
-#include "RecordingRepository.h"
+#include "testsupport/GeneratedParish.h"
+#include "testsupport/RecordingRepository.h"
 
 #include "dataaccess/TDAConnectionManager.h"
 #include "foundation/uCommon.h"
 #include "pgdriver/uDAADODriver.h"
 #include "server/scheduler/TAutoScheduleDARepository.h"
 #include "server/scheduler/uScheduler.h"
-#include "server/tests/CurrentSchema.h"
+#include "testsupport/CurrentSchema.h"
 
 #include <QDir>
 #include <QFile>

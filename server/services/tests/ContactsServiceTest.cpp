@@ -4,7 +4,7 @@
 #include "foundation/QorDateTime.h"
 #include "testsupport/ServiceHarness.h"
 #include "server/services/uContactsService.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/LogCapture.h"
 
 #include "dataaccess/TDADataStreamer.h"
 #include "testsupport/QtPrinters.h"

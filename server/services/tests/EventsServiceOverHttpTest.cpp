@@ -4,7 +4,7 @@
 // run at its first save, so that a second run and a stop can be sent at a known point of the
 // first. And the schedule's edits: deleting, unassigning and a client table's changes.
 #include "foundation/QorDateTime.h"
-#include "server/services/tests/AutoScheduleFixture.h"
+#include "testsupport/AutoScheduleFixture.h"
 #include "server/services/tests/ProxyDataAdapter.h"
 #include "testsupport/ServiceHarness.h"
 

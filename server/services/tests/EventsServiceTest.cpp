@@ -1,9 +1,9 @@
 // The events service over a real database, reached through the generated proxy: a scheduling
 // run watched by a second session, a refused second run, stop requests, and the schedule's
 // deletion and unassignment.
-#include "contract/tests/FakeServices.h"
+#include "testsupport/FakeServices.h"
 #include "foundation/QorDateTime.h"
-#include "server/services/tests/AutoScheduleFixture.h"
+#include "testsupport/AutoScheduleFixture.h"
 
 #include "dataaccess/TDAConnectionManager.h"
 #include "pgdriver/uDAADODriver.h"
@@ -11,7 +11,7 @@
 #include "remoting/ROEventRepository.h"
 #include "remoting/ROSessionManager.h"
 #include "server/services/uEventsService.h"
-#include "server/tests/CurrentSchema.h"
+#include "testsupport/CurrentSchema.h"
 #include "testsupport/TestDatabase.h"
 
 #include <QTemporaryDir>

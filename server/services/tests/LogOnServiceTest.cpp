@@ -1,7 +1,7 @@
 // The log-on and probe services and the log-on gate through the generated proxies, over the
 // real HTTP server and channel, against a database at the current schema.
 #include "testsupport/ServiceHarness.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/LogCapture.h"
 
 #include "foundation/InteractiveLogon.h"
 #include "remoting/ROErrors.h"

@@ -5,7 +5,7 @@
 #include "server/services/tests/ProxyDataAdapter.h"
 #include "testsupport/ServiceHarness.h"
 #include "server/services/uResourceService.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/LogCapture.h"
 
 #include "dataaccess/TDACDSDataTable.h"
 

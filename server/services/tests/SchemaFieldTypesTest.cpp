@@ -1,6 +1,6 @@
 // Every column the database keeps as a Boolean ("bit", smallint 0/1) travels as a Boolean in
 // every service's schema, so one column never reaches the client with two types.
-#include "server/tests/CurrentSchema.h"
+#include "testsupport/CurrentSchema.h"
 #include "testsupport/TestDatabase.h"
 
 #include "dataaccess/TDASchema.h"

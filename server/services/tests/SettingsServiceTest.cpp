@@ -7,7 +7,7 @@
 #include "testsupport/ServiceHarness.h"
 #include "server/database/uDMServerDatabase.h"
 #include "server/services/uSettingsService.h"
-#include "server/tests/LogCapture.h"
+#include "testsupport/LogCapture.h"
 
 #include "Quorva_Data_Service_Invk.h"
 #include "dataaccess/DAException.h"

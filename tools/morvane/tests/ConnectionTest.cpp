@@ -8,7 +8,7 @@
 #include "pgdriver/uDAADODriver.h"
 #include "remoting/ROHTTPChannel.h"
 #include "remoting/ROMessage.h"
-#include "server/tests/CurrentSchema.h"
+#include "testsupport/CurrentSchema.h"
 #include "testsupport/FreePorts.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/TestDatabase.h"

@@ -1,6 +1,6 @@
 #include "testsupport/Wait.h"
-#include "FakeWebService.h"
-#include "LogCapture.h"
+#include "testsupport/FakeWebService.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/QtPrinters.h"
 #include "SwitchJob.h"
 
@@ -19,6 +19,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using kestrova::test::LogCapture;
 
 QByteArray readAll(const QString &path)
 {
@@ -120,7 +122,7 @@ TEST_F(SwapProgram, NewerVersionIsFetchedParkedHandedOverAndRestarted)
     LogCapture log;
     TDMUpdater updater(m_folder);
     updater.SetProductShortName(QStringLiteral("Kestrova_Probe"));
-    ASSERT_TRUE(updater.CheckForUpdate(m_folder + QLatin1Char('/'), QStringLiteral("Probe"))) << log.Lines().join('\n').toStdString();
+    ASSERT_TRUE(updater.CheckForUpdate(m_folder + QLatin1Char('/'), QStringLiteral("Probe"))) << log.lines().join('\n').toStdString();
     EXPECT_EQ(TvoSysInfo::GetFileVersion(Path(QStringLiteral("Probe.new"))), QString::fromLatin1(newer));
     EXPECT_EQ(TvoSysInfo::GetFileVersion(Path(QStringLiteral("Probe"))), QString::fromLatin1(installed));
 
@@ -223,7 +225,7 @@ TEST_F(SwapProgram, ProgramStillRunningAfterTheWaitIsNotReplaced)
     LogCapture log;
     EXPECT_EQ(RunSwitch(*order, m_folder, 300), 1);
     EXPECT_EQ(readAll(Path(QStringLiteral("Probe.new"))), QByteArray("new"));
-    EXPECT_EQ(log.LinesWith(QStringLiteral("nothing replaced")).size(), 1);
+    EXPECT_EQ(log.linesWith(QStringLiteral("nothing replaced")).size(), 1);
     ASSERT_TRUE(running.waitForFinished(10000));
     EXPECT_EQ(ProbeStarts().size(), 2) << "no second start while the first runs";
 }

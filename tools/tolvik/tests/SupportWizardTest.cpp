@@ -1,6 +1,6 @@
 // The wizard's pages, buttons, sender details and delivery, driven without a window against
 // a local stand-in of the support delivery service.
-#include "FakeWebService.h"
+#include "testsupport/FakeWebService.h"
 
 #include "tools/tolvik/TolvikTexts.h"
 #include "tools/tolvik/uQorCustomerInfo.h"

@@ -1,5 +1,5 @@
 // Comparing two runs' candidate lists.
-#include "RecordingRepository.h"
+#include "testsupport/RecordingRepository.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "client/tests/ReportServerFixture.h"
+#include "testsupport/ReportServerFixture.h"
 
 #include "client/uDMClient.h"
 #include "server/services/uReportService.h"

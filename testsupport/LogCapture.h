@@ -1,4 +1,5 @@
-// Points the session log at a temporary file for one test and reads its lines back.
+// Points the session log at a temporary file for one test and reads its lines back; the log
+// that was there before comes back at the end.
 #pragma once
 
 #include "foundation/QuorvaLogFile.h"
@@ -17,9 +18,10 @@ public:
     {
         m_log = std::make_unique<TQorLog>();
         m_log->SetFileName(m_dir.filePath(QStringLiteral("session.txt")));
+        m_previous = SessionLog;
         SessionLog = m_log.get();
     }
-    ~LogCapture() { SessionLog = nullptr; }
+    ~LogCapture() { SessionLog = m_previous; }
     LogCapture(const LogCapture &) = delete;
     LogCapture &operator=(const LogCapture &) = delete;
 
@@ -30,6 +32,7 @@ public:
             return {};
         return QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     }
+    QStringList linesWith(const QString &text) const { return lines().filter(text); }
     // Lines whose level word, sender and context are these, with the text after them.
     QStringList texts(const QString &level, const QString &sender, const QString &context) const
     {
@@ -49,6 +52,7 @@ public:
 private:
     QTemporaryDir m_dir;
     std::unique_ptr<TQorLog> m_log;
+    TQorLog *m_previous = nullptr;
 };
 
 } // namespace kestrova::test

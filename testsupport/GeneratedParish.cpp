@@ -4,7 +4,7 @@
 // 25 % a week of the month, 10 % are fill-ins, 5 % of people are flagged; a rule (always,
 // don't apart, prefer, never) for one person in ten; two unavailable days each; 2 % of open
 // rows (or the shape's share) locked with a member; one month of earlier assignments.
-#include "GeneratedParish.h"
+#include "testsupport/GeneratedParish.h"
 
 #include "foundation/uCommon.h"
 #include "server/scheduler/uScheduler.h"

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "server/services/PasswordHash.h"
-#include "server/tests/CurrentSchema.h"
+#include "testsupport/CurrentSchema.h"
 #include "testsupport/FreePorts.h"
 #include "testsupport/TestDatabase.h"
 #include "testsupport/Wait.h"

@@ -1,4 +1,4 @@
-#include "FakeWebService.h"
+#include "testsupport/FakeWebService.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "server/tests/CurrentSchema.h"
+#include "testsupport/CurrentSchema.h"
 
 #include "dataaccess/IDAConnection.h"
 #include "dataaccess/TDAConnectionManager.h"

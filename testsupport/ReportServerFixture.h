@@ -4,7 +4,7 @@
 // share it; it starts with the first test that asks for it.
 #pragma once
 
-#include "client/tests/ClientTestSupport.h"
+#include "testsupport/ClientTestSupport.h"
 #include "testsupport/ServiceHarness.h"
 
 #include <memory>
