@@ -4,7 +4,7 @@
 // list it holds and once with the list read again from the server. Prints the figures.
 //
 //   calendar_bench [runs]     (offscreen; runs defaults to 30)
-#include "plugins/events/tests/FakeEventsHost.h"
+#include "testsupport/EventsTestModule.h"
 #include "plugins/events/uCalendarView.h"
 
 #include "testsupport/ServiceHarness.h"
@@ -79,7 +79,7 @@ int main(int argc, char **argv)
     const QDate first(2027, 3, 1);
     server.Sql(Liturgies(first) + Liturgies(first.addMonths(1)));
     ServiceClient admin = server.Administrator();
-    FakeEventsHost host;
+    TStandInHost host{kEventsHostParts, TStandInHost::TabbedLine};
     host.Channel = admin.Channel;
     host.Message = admin.Message;
     host.User.UserID = ServiceServer::kAdministratorId;

@@ -9,7 +9,7 @@
 #include "plugins/contacts/uImport.h"
 #include "plugins/contacts/ufImportWizard.h"
 
-#include "plugins/contacts/tests/ContactsTestHost.h"
+#include "testsupport/StandInHost.h"
 #include "testsupport/ServiceHarness.h"
 
 #include "ui/PromptService.h"
@@ -80,7 +80,7 @@ int main(int argc, char **argv)
         return 2;
     }
     ServiceClient client = server.Administrator();
-    TContactsTestHost host;
+    TStandInHost host{THostPart::Reports};
     host.Channel = client.Channel;
     host.Message = client.Message;
     host.User.UserID = ServiceServer::kAdministratorId;

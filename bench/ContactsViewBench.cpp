@@ -8,6 +8,7 @@
 #include "plugins/contacts/uDAContacts.h"
 
 #include "testsupport/ServiceHarness.h"
+#include "testsupport/StandInHost.h"
 
 #include "foundation/uCommon.h"
 #include "ui/TDATableModel.h"
@@ -24,24 +25,6 @@
 #include <cstdio>
 
 namespace {
-
-class TBenchHost final : public Quorva::IHYHost, public Quorva::IROHostConnection, public Quorva::IUserHost
-{
-public:
-    bool queryInterface(const QUuid &id, void **object) override
-    {
-        return QorQueryInterface<Quorva::IHYHost, Quorva::IROHostConnection, Quorva::IUserHost>(this, id, object);
-    }
-    int addRef() override { return 1; }
-    int release() override { return 1; }
-    std::shared_ptr<TROTransportChannel> GetChannel() override { return Channel; }
-    std::shared_ptr<TROMessage> GetMessage() override { return Message; }
-    TvoUser *GetCurrentUser() override { return &User; }
-
-    std::shared_ptr<TROTransportChannel> Channel;
-    std::shared_ptr<TROMessage> Message;
-    TvoUser User;
-};
 
 double Milliseconds(const QElapsedTimer &timer)
 {
@@ -83,7 +66,7 @@ int main(int argc, char **argv)
     )").arg(people));
 
     kestrova::test::ServiceClient client = server.Administrator();
-    TBenchHost host;
+    kestrova::test::TStandInHost host;
     host.Channel = client.Channel;
     host.Message = client.Message;
     host.User.UserID = kestrova::test::ServiceServer::kAdministratorId;

@@ -4,7 +4,7 @@
 // Defaults: 1,000 people, a year of liturgies, five openings. An opening is the view made,
 // activated (its tables read from the server), filtered to the quarter from the period's start,
 // shown and painted. It prints each opening and the best and the worst.
-#include "plugins/events/tests/FakeEventsHost.h"
+#include "testsupport/EventsTestModule.h"
 #include "plugins/events/uScheduleView.h"
 
 #include "testsupport/GeneratedParish.h"
@@ -38,7 +38,7 @@ int main(int argc, char **argv)
     const int events = server.db.scalar(QStringLiteral("SELECT count(*) FROM dbo.tblEvents")).toInt();
     {
         kestrova::test::ServiceClient admin = server.Administrator();
-        FakeEventsHost host;
+        kestrova::test::TStandInHost host{kestrova::test::kEventsHostParts, kestrova::test::TStandInHost::TabbedLine};
         host.Channel = admin.Channel;
         host.Message = admin.Message;
         host.User.UserID = kestrova::test::ServiceServer::kAdministratorId;

@@ -11,6 +11,7 @@
 
 #include "testsupport/ScreenshotSupport.h"
 #include "testsupport/ServiceHarness.h"
+#include "testsupport/StandInHost.h"
 
 #include "foundation/uCommon.h"
 
@@ -32,46 +33,6 @@
 #include <cstdio>
 
 namespace {
-
-class TScreensHost final : public Quorva::IHYHost, public Quorva::IROHostConnection, public Quorva::IUserHost, public Quorva::IEmailHost,
-                           public Quorva::IReportHost
-{
-public:
-    bool queryInterface(const QUuid &id, void **object) override
-    {
-        return QorQueryInterface<Quorva::IHYHost, Quorva::IROHostConnection, Quorva::IUserHost, Quorva::IEmailHost, Quorva::IReportHost>(
-            this, id, object);
-    }
-    void ShowReportDlg(const QString &, const QStringList *, int, Quorva::IReportCriteriaProvider *, int, const QString &,
-                       const QString &, const QString &, const QString &) override
-    {
-    }
-    // The definitions the server ships, as its report service reads them for the host.
-    void GetReportDefinitionsText(const QString &category, QString &text) override
-    {
-        text = ReportDefinition::GenerateReportDefinition(QString::fromUtf8(KESTROVA_REPORTS_DIR), category);
-    }
-    int addRef() override { return 1; }
-    int release() override { return 1; }
-    std::shared_ptr<TROTransportChannel> GetChannel() override { return Channel; }
-    std::shared_ptr<TROMessage> GetMessage() override { return Message; }
-    TvoUser *GetCurrentUser() override { return &User; }
-    QVariant GetCDOConfiguration() override { return {}; }
-    void Reserved4() override {}
-    int Reserved5() override { return 0; }
-    void Reserved6() override {}
-    QString Reserved7() override { return {}; }
-    void Reserved8() override {}
-    int Reserved9() override { return 0; }
-    void ShowNewMessage() override {}
-    void Reserved11() override {}
-    void SendSimpleEmail(const QStringList *) override {}
-    bool IsMailAvailable() override { return true; }
-
-    std::shared_ptr<TROTransportChannel> Channel;
-    std::shared_ptr<TROMessage> Message;
-    TvoUser User;
-};
 
 const char *const kParish = R"(
 INSERT INTO tblFamilies (PK_FamilyID, FamilyName, FamilyStreet, FamilyCity, FamilyZip) VALUES
@@ -153,7 +114,12 @@ int main(int argc, char **argv)
     server.Sql(QStringLiteral("UPDATE tblContacts SET ModifiedDateTime = TIMESTAMP '2026-11-30 10:15', F_ModifiedUserID = '%1';")
                    .arg(kestrova::test::ServiceServer::kAdministratorId));
     kestrova::test::ServiceClient client = server.Administrator();
-    TScreensHost host;
+    kestrova::test::TStandInHost host{kestrova::test::THostPart::Mail | kestrova::test::THostPart::Reports};
+    host.MailAvailable = true;
+    // The definitions the server ships, as its report service reads them for the host.
+    host.ReportDefinitions = [](const QString &category) {
+        return ReportDefinition::GenerateReportDefinition(QString::fromUtf8(KESTROVA_REPORTS_DIR), category);
+    };
     host.Channel = client.Channel;
     host.Message = client.Message;
     host.User.UserID = kestrova::test::ServiceServer::kAdministratorId;

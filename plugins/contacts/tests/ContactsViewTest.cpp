@@ -11,6 +11,7 @@
 
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
+#include "testsupport/StandInHost.h"
 
 #include "client/ufReports.h"
 
@@ -101,98 +102,6 @@ const QString kLector = QStringLiteral("{F1000000-0000-0000-0000-00000000000A}")
 const QString kUsher = QStringLiteral("{F1000000-0000-0000-0000-00000000000B}");
 const QString kFamily = QStringLiteral("{FA000000-0000-0000-0000-000000000001}");
 
-// A host with the session of a real server, a user, a log, settings, the search (answered
-// by the test), mail and the report chooser (both only noted).
-class TViewsTestHost final : public Quorva::IHYHost, public Quorva::IROHostConnection, public Quorva::IUserHost,
-                             public Quorva::IHostLog, public Quorva::IReportHost, public Quorva::ISettings,
-                             public Quorva::ISearchHost, public Quorva::IEmailHost
-{
-public:
-    bool queryInterface(const QUuid &id, void **object) override
-    {
-        return QorQueryInterface<Quorva::IHYHost, Quorva::IROHostConnection, Quorva::IUserHost, Quorva::IHostLog, Quorva::IReportHost,
-                                 Quorva::ISettings, Quorva::ISearchHost, Quorva::IEmailHost>(this, id, object);
-    }
-    int addRef() override { return 1; }
-    int release() override { return 1; }
-
-    std::shared_ptr<TROTransportChannel> GetChannel() override { return Channel; }
-    std::shared_ptr<TROMessage> GetMessage() override { return Message; }
-    TvoUser *GetCurrentUser() override { return &User; }
-    void WriteLog(quint8 level, const QString &sender, const QString &location, const QString &message) override
-    {
-        Log << QStringLiteral("%1 %2 %3: %4").arg(level).arg(sender, location, message);
-    }
-    void ShowReportDlg(const QString &category, const QStringList *selection, int count, Quorva::IReportCriteriaProvider *, int,
-                       const QString &, const QString &, const QString &, const QString &) override
-    {
-        ReportCategory = category;
-        ReportSelection = selection ? *selection : QStringList();
-        ReportCount = count;
-        if (Definitions.isEmpty())
-            return;
-        // The host's chooser as the host opens it; the report chosen in it when it shows.
-        TfReports chooser([](int number) { return QString::number(number); },
-                          [](const QString &, const QString &fallback) { return fallback; });
-        chooser.LoadDefinitions(category, Definitions, QString(), 0, !ReportSelection.isEmpty());
-        chooser.show();
-        ChosenReport = chooser.ChosenDefinition() ? chooser.ChosenDefinition()->ReportTitle : QString();
-    }
-    void GetReportDefinitionsText(const QString &category, QString &text) override
-    {
-        DefinitionsAsked = category;
-        text = Definitions;
-    }
-
-    QString GetUserSetting(const QString &key, const QString &defaultValue) override
-    {
-        return Settings.count(key) ? Settings[key] : defaultValue;
-    }
-    void SetUserSetting(const QString &key, const QString &value) override { Settings[key] = value; }
-    std::optional<QByteArray> LoadUserBlob(const QString &) override { return std::nullopt; }
-    void SaveUserBlob(const QString &, const QByteArray *) override {}
-    bool ClearUserSetting(const QString &) override { return true; }
-
-    bool PerformSearch(int kinds, const QString &, int, bool, const TSearchObjectList *preselected, const TSearchObjectList *,
-                       std::unique_ptr<TSearchObjectList> &result) override
-    {
-        SearchKinds = kinds;
-        Preselected = preselected ? *preselected : TSearchObjectList();
-        if (!SearchAnswer)
-            return false;
-        result = std::make_unique<TSearchObjectList>(*SearchAnswer);
-        return true;
-    }
-
-    QVariant GetCDOConfiguration() override { return {}; }
-    void Reserved4() override {}
-    int Reserved5() override { return 0; }
-    void Reserved6() override {}
-    QString Reserved7() override { return {}; }
-    void Reserved8() override {}
-    int Reserved9() override { return 0; }
-    void ShowNewMessage() override {}
-    void Reserved11() override {}
-    void SendSimpleEmail(const QStringList *recipients) override { Mailed = recipients ? *recipients : QStringList(); }
-    bool IsMailAvailable() override { return true; }
-
-    std::shared_ptr<TROTransportChannel> Channel;
-    std::shared_ptr<TROMessage> Message;
-    TvoUser User;
-    QStringList Log;
-    QString ReportCategory;
-    QStringList ReportSelection;
-    int ReportCount = -1;
-    std::map<QString, QString> Settings;
-    int SearchKinds = 0;
-    TSearchObjectList Preselected;
-    std::optional<TSearchObjectList> SearchAnswer;
-    QStringList Mailed;
-    QString Definitions;
-    QString DefinitionsAsked;
-    QString ChosenReport;
-};
-
 class ContactsViews : public ::testing::Test
 {
 protected:
@@ -221,11 +130,22 @@ protected:
             GTEST_SKIP();
         if (!client)
             client = std::make_unique<ServiceClient>(server->Administrator());
-        host.Channel = client->Channel;
-        host.Message = client->Message;
+        host.Connect(*client);
         host.User.UserID = ServiceServer::kAdministratorId;
         host.User.UserName = QStringLiteral("admin");
         host.User.UserLevel = 1;
+        host.MailAvailable = true;
+        host.ReportDefinitions = [this](const QString &) { return definitions; };
+        host.OnReport = [this](const TStandInHost::TReportCall &call) {
+            if (definitions.isEmpty())
+                return;
+            // The host's chooser as the host opens it; the report chosen in it when it shows.
+            TfReports chooser([](int number) { return QString::number(number); },
+                              [](const QString &, const QString &fallback) { return fallback; });
+            chooser.LoadDefinitions(call.Category, definitions, QString(), 0, !call.Selection.isEmpty());
+            chooser.show();
+            chosenReport = chooser.ChosenDefinition() ? chooser.ChosenDefinition()->ReportTitle : QString();
+        };
         server->Sql(QStringLiteral("INSERT INTO tblFamilies (PK_FamilyID, FamilyName) VALUES ('%1', 'Gardener family') ON CONFLICT DO NOTHING;")
                         .arg(kFamily));
         controller.ModuleCreate();
@@ -301,7 +221,12 @@ protected:
 
     static inline ServiceServer *server = nullptr;
     static inline std::unique_ptr<ServiceClient> client;
-    TViewsTestHost host;
+    // A host with the session of a real server, a user, a log, settings, the search (answered
+    // by the test), mail and the report chooser (both only noted, the chooser shown when there
+    // are definitions).
+    TStandInHost host{THostPart::Reports | THostPart::Settings | THostPart::Search | THostPart::Mail};
+    QString definitions;
+    QString chosenReport;
     TRvContactsController controller;
     QList<Quorva::IHYPlugin *> views;
 };
@@ -459,7 +384,7 @@ TEST_F(ContactsViews, TheSelectionBecomesANewFamilyNamedAfterTheFirst)
     host.SearchAnswer = TSearchObjectList{picked};
     view->SelectRows(RowsOf(*view, {QStringLiteral("Trent")}));
     view->Action(QStringLiteral("acHYAddExistingFamily"))->trigger();
-    EXPECT_EQ(host.SearchKinds, 2);
+    EXPECT_EQ(host.SearchKinds.last(), 2);
     EXPECT_EQ(Scalar(QStringLiteral("SELECT F_FamilyID FROM tblContacts WHERE LastName = 'Trent'")), kFamily);
     EXPECT_TRUE(Errors().isEmpty()) << Errors().toStdString();
 }
@@ -510,9 +435,9 @@ TEST_F(ContactsViews, PrintHandsTheSelectionToTheReportChooserAndPreviewShowsThe
     TplgContacts *view = Show<TplgContacts>();
     view->SelectRows(RowsOf(*view, {QStringLiteral("Trent")}));
     view->Action(QStringLiteral("acHYPrint"))->trigger();
-    EXPECT_EQ(host.ReportCategory, QStringLiteral("{00000000-0000-0000-0000-000000000001}"));
-    EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_ContactID='%1')").arg(KeyOf(QStringLiteral("Trent")))});
-    EXPECT_EQ(host.ReportCount, 2);
+    EXPECT_EQ(host.LastReport().Category, QStringLiteral("{00000000-0000-0000-0000-000000000001}"));
+    EXPECT_EQ(host.LastReport().Selection, QStringList{QStringLiteral("(PK_ContactID='%1')").arg(KeyOf(QStringLiteral("Trent")))});
+    EXPECT_EQ(host.LastReport().Count, 2);
 
     QString shown;
     view->ShowPreview = [&](const ReportDocument &document) {
@@ -545,7 +470,7 @@ TEST_F(ContactsViews, FamiliesSetAndRemoveMembersAndDeletingAFamilyFreesThem)
                                           pick(QStringLiteral("Gardener"), QStringLiteral("Gina")),
                                           pick(QStringLiteral("Trent"), QStringLiteral("Tom"))};
     view->Action(QStringLiteral("acHyAddContact"))->trigger();
-    EXPECT_EQ(host.SearchKinds, 1);
+    EXPECT_EQ(host.SearchKinds.last(), 1);
     EXPECT_EQ(host.Preselected.size(), 3) << "the current members are preselected";
     EXPECT_EQ(Scalar(QStringLiteral("SELECT string_agg(LastName || ' ' || FirstName, ',' ORDER BY LastName, FirstName) FROM tblContacts WHERE F_FamilyID = '%1'").arg(kFamily)),
               QStringLiteral("Gardener Gina,Gardener Gus,Trent Tom"));
@@ -575,7 +500,7 @@ TEST_F(ContactsViews, FamiliesSetAndRemoveMembersAndDeletingAFamilyFreesThem)
     view->Action(QStringLiteral("acHyPreview"))->trigger();
     EXPECT_TRUE(shown.contains(controller.GetText(8511) + QStringLiteral("Gardener family"))) << shown.toStdString();
     view->Action(QStringLiteral("acHYPrint"))->trigger();
-    EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_FamilyID='%1')").arg(kFamily)});
+    EXPECT_EQ(host.LastReport().Selection, QStringList{QStringLiteral("(PK_FamilyID='%1')").arg(kFamily)});
 
     // Deleting the family frees the one left.
     prompt.Answer(QMessageBox::Yes);
@@ -742,7 +667,7 @@ TEST_F(ContactsViews, AFamiliesViewSaveTheServerRefusesIsToldAndReadBack)
 TEST_F(ContactsViews, TheMenuBarCarriesFileAndEditWithReportsLabelsAndCustomize)
 {
     AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QString()}});
-    host.Definitions = QStringLiteral(
+    definitions = QStringLiteral(
         "{R1},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000002},List.rtm,\"Contact list\",x\r\n"
         "{R2},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000001},Labels.rtm,\"Address labels, 3 x 10\",x\r\n");
     TplgContacts *view = Show<TplgContacts>();
@@ -765,7 +690,7 @@ TEST_F(ContactsViews, TheMenuBarCarriesFileAndEditWithReportsLabelsAndCustomize)
     ASSERT_EQ(labels->actions().size(), 1);
     EXPECT_EQ(labels->actions()[0]->text(), QStringLiteral("Address labels, 3 x 10"));
     labels->actions()[0]->trigger();
-    EXPECT_EQ(host.ReportCategory, QStringLiteral("{00000000-0000-0000-0000-000000000001}"));
+    EXPECT_EQ(host.LastReport().Category, QStringLiteral("{00000000-0000-0000-0000-000000000001}"));
 
     // Customize shows a hidden column.
     const int fax = view->Model()->ColumnOf(QStringLiteral("Fax"));
@@ -787,7 +712,7 @@ TEST_F(ContactsViews, EachReportAndLabelEntryOpensTheReportItNames)
 {
     AddPeople({{QStringLiteral("Smith"), QStringLiteral("Ann"), QString()}});
     const QString fields = QStringLiteral(",x,x,x,x,x,x,x,x,x,x,FALSE,x,x,FALSE\r\n");
-    host.Definitions = QStringLiteral("{R1},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000002},List.rtm,\"Contact list\"") + fields +
+    definitions = QStringLiteral("{R1},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000002},List.rtm,\"Contact list\"") + fields +
                        QStringLiteral("{R2},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000002},Details.rtm,\"Contact details\"") + fields +
                        QStringLiteral("{R3},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000001},Labels.rtm,\"Address labels\"") + fields +
                        QStringLiteral("{R4},{00000000-0000-0000-0000-000000000001},{00000000-0000-0000-0000-000000000001},Badges.rtm,\"Name badges\"") + fields;
@@ -795,7 +720,7 @@ TEST_F(ContactsViews, EachReportAndLabelEntryOpensTheReportItNames)
     const std::pair<const char *, const char *> cases[] = {
         {"mnuReports", "Contact list"}, {"mnuReports", "Contact details"}, {"mnuLabels", "Address labels"}, {"mnuLabels", "Name badges"}};
     for (const auto &[menuName, title] : cases) {
-        host.ChosenReport.clear();
+        chosenReport.clear();
         emit view->Menu(QStringLiteral("mnuFile"))->aboutToShow();
         QMenu *menu = view->Menu(QString::fromLatin1(menuName));
         menu->popup(view->mapToGlobal(QPoint(10, 10)));
@@ -805,10 +730,10 @@ TEST_F(ContactsViews, EachReportAndLabelEntryOpensTheReportItNames)
                 entry = action;
         ASSERT_TRUE(entry) << title;
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
-        EXPECT_EQ(host.ChosenReport, QString::fromLatin1(title));
+        EXPECT_EQ(chosenReport, QString::fromLatin1(title));
         menu->hide();
     }
-    EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_ContactID='%1')").arg(KeyOf(QStringLiteral("Smith")))});
+    EXPECT_EQ(host.LastReport().Selection, QStringList{QStringLiteral("(PK_ContactID='%1')").arg(KeyOf(QStringLiteral("Smith")))});
 }
 
 // Customize acts on the view shown: in the card view it chooses the cards' lines and leaves

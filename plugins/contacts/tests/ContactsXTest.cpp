@@ -6,7 +6,7 @@
 #include "plugins/contacts/ufContactDialog.h"
 #include "plugins/contacts/ufImportWizard.h"
 
-#include "plugins/contacts/tests/ContactsTestHost.h"
+#include "testsupport/StandInHost.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
 #include "testsupport/TestFiles.h"
@@ -89,7 +89,7 @@ protected:
 
     static inline ServiceServer *server = nullptr;
     static inline std::unique_ptr<ServiceClient> client;
-    TContactsTestHost host;
+    TStandInHost host{THostPart::Reports};
     TRvContactsController controller;
     TestPictures pictures;
 };

@@ -11,7 +11,7 @@
 #include "plugins/contacts/ufFamilyDlg.h"
 #include "plugins/contacts/ufGroups.h"
 
-#include "plugins/contacts/tests/ContactsTestHost.h"
+#include "testsupport/StandInHost.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
 
@@ -160,7 +160,7 @@ protected:
     static inline ServiceServer *server = nullptr;
     // One logged-on session for the whole suite.
     static inline std::unique_ptr<ServiceClient> client;
-    TContactsTestHost host;
+    TStandInHost host{THostPart::Reports};
     TRvContactsController controller;
     QStringList failures;
 };
@@ -296,7 +296,7 @@ TEST_F(ContactsData, TheLaterOfTwoPlannersToChangeOneFieldIsToldAndLosesNothing)
 {
     // A second planner: a session, a host and a data module of his own.
     const ServiceClient otherClient = server->Administrator();
-    TContactsTestHost otherHost;
+    TStandInHost otherHost{THostPart::Reports};
     otherHost.Channel = otherClient.Channel;
     otherHost.Message = otherClient.Message;
     otherHost.User = host.User;
@@ -615,8 +615,8 @@ TEST_F(ContactsData, TheSchedulePagePrintsThroughTheHostsReportChooser)
         return TModalResult::Cancel;
     };
     Data().EditContact(key);
-    EXPECT_EQ(host.ReportCategory, TContactRules::ScheduleReportCategory);
-    EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_ContactID='%1')").arg(key)});
+    EXPECT_EQ(host.LastReport().Category, TContactRules::ScheduleReportCategory);
+    EXPECT_EQ(host.LastReport().Selection, QStringList{QStringLiteral("(PK_ContactID='%1')").arg(key)});
 }
 
 TEST_F(ContactsData, AllLiturgiesIsCheckedExactlyWhenNoLiturgyIs)
@@ -807,11 +807,11 @@ TEST_F(ContactsData, TheFamilyDialogPrintsTheStoredFamilyThroughTheHostsReportDi
     };
     Data().NewFamily();
     EXPECT_FALSE(newOnePrints) << "the server has nothing of a family not yet saved";
-    EXPECT_TRUE(host.ReportCategory.isEmpty());
+    EXPECT_TRUE(host.LastReport().Category.isEmpty());
     Data().DAFamilyList().Open();
     Data().EditFamily(family);
-    EXPECT_EQ(host.ReportCategory, TFamilyRules::ReportCategory);
-    EXPECT_EQ(host.ReportSelection, QStringList{QStringLiteral("(PK_FamilyID='%1')").arg(family)});
+    EXPECT_EQ(host.LastReport().Category, TFamilyRules::ReportCategory);
+    EXPECT_EQ(host.LastReport().Selection, QStringList{QStringLiteral("(PK_FamilyID='%1')").arg(family)});
 }
 
 TEST_F(ContactsData, APartialPhoneIsKeptAndTheFaxChoiceWritesTheFax)

@@ -8,6 +8,7 @@
 #include "plugins/contacts/uGroupsView.h"
 
 #include "testsupport/ServiceHarness.h"
+#include "testsupport/StandInHost.h"
 
 #include "client/api/ModuleKit.h"
 #include "dataaccess/TDACDSDataTable.h"
@@ -55,77 +56,6 @@ QString Key(const QString &name)
 {
     return QStringLiteral("{C1000000-0000-0000-0000-00000000000%1}").arg(kNames.indexOf(name) + 1);
 }
-
-// The host the view lives in: the server's session, a user, a log, and a search that answers
-// as the test says.
-class TGroupsHost final : public Quorva::IHYHost, public Quorva::IROHostConnection, public Quorva::IUserHost, public Quorva::IHostLog,
-                          public Quorva::ISearchHost, public Quorva::IReportHost, public Quorva::ISettings
-{
-public:
-    bool queryInterface(const QUuid &id, void **object) override
-    {
-        return QorQueryInterface<Quorva::IHYHost, Quorva::IROHostConnection, Quorva::IUserHost, Quorva::IHostLog, Quorva::ISearchHost,
-                                 Quorva::IReportHost, Quorva::ISettings>(this, id, object);
-    }
-    QString GetUserSetting(const QString &key, const QString &defaultValue) override { return Settings.value(key, defaultValue); }
-    void SetUserSetting(const QString &key, const QString &value) override { Settings.insert(key, value); }
-    std::optional<QByteArray> LoadUserBlob(const QString &name) override
-    {
-        return Blobs.contains(name) ? std::optional<QByteArray>(Blobs.value(name)) : std::nullopt;
-    }
-    void SaveUserBlob(const QString &name, const QByteArray *stream) override
-    {
-        if (stream)
-            Blobs.insert(name, *stream);
-    }
-    bool ClearUserSetting(const QString &name) override { return Blobs.remove(name) > 0; }
-    QHash<QString, QString> Settings;
-    QHash<QString, QByteArray> Blobs;
-    // The chooser is not shown; the test reads what it was given.
-    void ShowReportDlg(const QString &category, const QStringList *selection, int, Quorva::IReportCriteriaProvider *provider, int,
-                       const QString &familiesExclusion, const QString &overrideMarker, const QString &dataSource,
-                       const QString &criteria) override
-    {
-        Report = {category, selection ? selection->join(QLatin1Char('|')) : QString(), provider ? provider->GetCriteriaText() : QString(),
-                  familiesExclusion, overrideMarker, dataSource, criteria};
-    }
-    void GetReportDefinitionsText(const QString &, QString &text) override { text.clear(); }
-    QStringList Report;
-    int addRef() override { return 1; }
-    int release() override { return 1; }
-    std::shared_ptr<TROTransportChannel> GetChannel() override { return Channel; }
-    std::shared_ptr<TROMessage> GetMessage() override { return Message; }
-    TvoUser *GetCurrentUser() override { return &User; }
-    // Failures only: the data module's debug lines and the refresh's note are no failures.
-    void WriteLog(quint8 level, const QString &, const QString &location, const QString &message) override
-    {
-        if (location == QStringLiteral("acHYRefreshExecute") && message == QStringLiteral("c"))
-            ++RefreshNotes;
-        else if (level <= QorLogLevel::Severe)
-            Log << location + QStringLiteral(": ") + message;
-    }
-    int RefreshNotes = 0;
-    bool PerformSearch(int, const QString &caption, int, bool, const TSearchObjectList *preselected, const TSearchObjectList *,
-                       std::unique_ptr<TSearchObjectList> &result) override
-    {
-        SearchCaption = caption;
-        Preselected.clear();
-        for (const TSearchListItem &item : preselected ? *preselected : TSearchObjectList())
-            Preselected << item.Object.Caption;
-        result = std::make_unique<TSearchObjectList>();
-        for (const QString &name : Chosen)
-            *result << TDAContacts::ContactSearchItem(Key(name), name, kLastNames[kNames.indexOf(name)], name);
-        return true;
-    }
-
-    std::shared_ptr<TROTransportChannel> Channel;
-    std::shared_ptr<TROMessage> Message;
-    TvoUser User;
-    QStringList Log;
-    QStringList Chosen;
-    QString SearchCaption;
-    QStringList Preselected;
-};
 
 class GroupsView : public ::testing::Test
 {
@@ -185,11 +115,19 @@ protected:
             GTEST_SKIP();
         if (!client)
             client = std::make_unique<ServiceClient>(server->Administrator());
-        host.Channel = client->Channel;
-        host.Message = client->Message;
+        host.Connect(*client);
         host.User.UserID = ServiceServer::kAdministratorId;
         host.User.UserName = QStringLiteral("admin");
         host.User.UserLevel = 1;
+        // Failures only: the data module's debug lines and the refresh's note are no failures.
+        host.LogLine = [this](const TStandInHost::TLogEntry &entry) {
+            if (entry.Location == QStringLiteral("acHYRefreshExecute") && entry.Message == QStringLiteral("c"))
+                ++refreshNotes;
+            else if (entry.Level <= QorLogLevel::Severe)
+                return entry.Location + QStringLiteral(": ") + entry.Message;
+            return QString();
+        };
+        host.SearchAnswer = TSearchObjectList();
         controller.ModuleCreate();
         controller.SetHost(&host);
         view = new TplgGroups(controller);
@@ -208,6 +146,31 @@ protected:
 
     QString Scalar(const QString &sql) { return server->db.scalar(QStringLiteral("SET search_path=dbo; ") + sql); }
     int Count(const QString &sql) { return Scalar(sql).toInt(); }
+    // The people chosen in the search, by first name.
+    static TSearchObjectList Chosen(const QStringList &names)
+    {
+        TSearchObjectList chosen;
+        for (const QString &name : names)
+            chosen << TDAContacts::ContactSearchItem(Key(name), name, kLastNames[kNames.indexOf(name)], name);
+        return chosen;
+    }
+    QSet<QString> Preselected() const
+    {
+        QSet<QString> captions;
+        for (const TSearchListItem &item : host.Preselected)
+            captions << item.Object.Caption;
+        return captions;
+    }
+    // What the chooser was given: the category, the selection, the view's criteria, the families'
+    // exclusion, the override marker, the data source and the criteria.
+    QStringList Report() const
+    {
+        if (host.Reports.isEmpty())
+            return {};
+        const TStandInHost::TReportCall call = host.LastReport();
+        return QStringList{call.Category, call.HadSelection ? call.Selection.join(QLatin1Char('|')) : QString(), call.CriteriaText} +
+               call.Texts;
+    }
     QSet<QString> GroupMembers(const QString &group, const QString &type)
     {
         const QStringList members =
@@ -242,7 +205,10 @@ protected:
 
     static inline ServiceServer *server = nullptr;
     static inline std::unique_ptr<ServiceClient> client;
-    TGroupsHost host;
+    // The host the view lives in: the server's session, a user, a log, settings, and a search
+    // that answers as the test says.
+    TStandInHost host{THostPart::Search | THostPart::Reports | THostPart::Settings};
+    int refreshNotes = 0;
     TRvContactsController controller;
     TplgGroups *view = nullptr;
 };
@@ -391,7 +357,7 @@ TEST_F(GroupsView, PreviewPrintAndEditTakeTheListedPeople)
     // The second row (sorted by last name, descending: Brandt, Adler) selected, then printed.
     view->Grid()->selectRow(1);
     view->Action(QStringLiteral("acHYPrint"))->trigger();
-    EXPECT_EQ(host.Report, (QStringList{TGroupsRules::ReportCategory, QStringLiteral("(PK_ContactID LIKE '%1')").arg(Key(QStringLiteral("Anna"))),
+    EXPECT_EQ(Report(), (QStringList{TGroupsRules::ReportCategory, QStringLiteral("(PK_ContactID LIKE '%1')").arg(Key(QStringLiteral("Anna"))),
                                         QStringLiteral(" theID LIKE '%1'").arg(kLector), kLector, TGroupsRules::ReportOverride,
                                         QStringLiteral("rptDAContactByMinistryFunction"),
                                         QStringLiteral(" tblLnkServingPrefrence.F_MinistryFunctionID='%1'").arg(kLector)}));
@@ -408,10 +374,10 @@ TEST_F(GroupsView, PreviewPrintAndEditTakeTheListedPeople)
     // A group excludes no family; those who can fill in have their own criteria.
     Select(TGroupsNodeKind::Group, kChoir);
     view->Action(QStringLiteral("acHYPrint"))->trigger();
-    EXPECT_EQ(host.Report.value(3), QString());
+    EXPECT_EQ(Report().value(3), QString());
     Select(TGroupsNodeKind::CanFillIn, QString());
     view->Action(QStringLiteral("acHYPrint"))->trigger();
-    EXPECT_EQ(host.Report.value(2), QStringLiteral(" (tblLnkServingPrefrence.ContactCanFillIn=1)"));
+    EXPECT_EQ(Report().value(2), QStringLiteral(" (tblLnkServingPrefrence.ContactCanFillIn=1)"));
     EXPECT_TRUE(host.Log.isEmpty()) << host.Log.join(QLatin1Char('\n')).toStdString();
 }
 
@@ -423,9 +389,9 @@ TEST_F(GroupsView, AGroupIsMadeRenamedMovedAndDeletedWithItsLinks)
           ('C1', '%1', '%4', '%3'), ('C2', '%2', '%5', '%3'), ('C3', '%2', '%6', '%3');
     )")
                     .arg(kCouncil, kFinance, EmptyGUID, Key(QStringLiteral("Anna")), Key(QStringLiteral("Ben")), Key(QStringLiteral("Cara"))));
-    const int notes = host.RefreshNotes;
+    const int notes = refreshNotes;
     view->Action(QStringLiteral("acHYRefresh"))->trigger();
-    EXPECT_EQ(host.RefreshNotes, notes + 1) << "a refresh notes itself in the log";
+    EXPECT_EQ(refreshNotes, notes + 1) << "a refresh notes itself in the log";
     QTreeWidgetItem *council = view->FindNode(TGroupsNodeKind::Group, kCouncil);
     QTreeWidgetItem *finance = view->FindNode(TGroupsNodeKind::Group, kFinance);
     ASSERT_TRUE(council && finance);
@@ -478,10 +444,10 @@ TEST_F(GroupsView, SettingMembersKeepsFamilyAndGroupMembersAndRemovingTakesThemO
     SetShowChildren(false);
     ASSERT_TRUE(Select(TGroupsNodeKind::Group, kWelcome));
     EXPECT_EQ(Listed(), (QSet<QString>{QStringLiteral("Eve"), QStringLiteral("Gus")}));
-    host.Chosen = {QStringLiteral("Gus"), QStringLiteral("Finn"), QStringLiteral("Cara")};
+    host.SearchAnswer = Chosen({QStringLiteral("Gus"), QStringLiteral("Finn"), QStringLiteral("Cara")});
     view->Action(QStringLiteral("acHYAddContact"))->trigger();
     EXPECT_EQ(host.SearchCaption, controller.GetText(6017).replace(QStringLiteral("%s"), QStringLiteral("Welcome team")));
-    EXPECT_EQ(QSet<QString>(host.Preselected.begin(), host.Preselected.end()),
+    EXPECT_EQ(Preselected(),
               (QSet<QString>{Key(QStringLiteral("Eve")), Key(QStringLiteral("Gus"))}));
     EXPECT_EQ(GroupMembers(kWelcome, TDAContacts::ContactMemberType),
               (QSet<QString>{Key(QStringLiteral("Gus")), Key(QStringLiteral("Finn")), Key(QStringLiteral("Cara"))}));

@@ -9,7 +9,7 @@
 #include "plugins/contacts/uImport.h"
 #include "plugins/contacts/ufImportWizard.h"
 
-#include "plugins/contacts/tests/ContactsTestHost.h"
+#include "testsupport/StandInHost.h"
 #include "plugins/contacts/tests/ImportTestFiles.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
@@ -133,7 +133,7 @@ protected:
     }
 
     TRvContactsController controller;
-    TContactsTestHost host;
+    TStandInHost host{THostPart::Reports};
     static inline ServiceServer *server = nullptr;
     static inline QTemporaryDir *files = nullptr;
     static inline std::unique_ptr<ServiceClient> client;

@@ -6,7 +6,7 @@
 // (xvfb-run with the xcb platform); writes calendar-week.png, calendar-month.png and
 // calendar-days.png (three days chosen in the date navigator) and calendar-menu.png (the Edit
 // menu open, with its pictures).
-#include "plugins/events/tests/FakeEventsHost.h"
+#include "testsupport/EventsTestModule.h"
 #include "plugins/events/uCalendarView.h"
 
 #include "Quorva_Data_Service_Intf.h"
@@ -66,7 +66,7 @@ int main(int argc, char **argv)
                    .arg(EventColor::Complete, QDateTime(start.addDays(2), QTime(18, 0)).toString(Qt::ISODate),
                         QDateTime(start.addDays(9), QTime(18, 0)).toString(Qt::ISODate),
                         QDateTime(start.addDays(13), QTime(9, 30)).toString(Qt::ISODate)));
-    FakeEventsHost host;
+    TStandInHost host{kEventsHostParts, TStandInHost::TabbedLine};
     host.Channel = admin.Channel;
     host.Message = admin.Message;
     host.User.UserID = ServiceServer::kAdministratorId;

@@ -3,7 +3,7 @@
 // scheduling run started from the calendar fills the liturgies' functions, the export reads back
 // with python3-icalendar into every event of the storage with stable UIDs, and several days chosen
 // in the navigator stand side by side.
-#include "plugins/events/tests/FakeEventsHost.h"
+#include "testsupport/EventsTestModule.h"
 #include "plugins/events/tests/TimeOnlyEditor.h"
 #include "plugins/events/uCalendarView.h"
 #include "plugins/events/uEventEditorRules.h"
@@ -45,23 +45,16 @@ namespace {
 const QString kSaturdayMass = QStringLiteral("{70000000-0000-0000-0000-000000000001}");
 
 // The host's runner as the progress window would call it, but waiting for the answer.
-class RunningHost : public FakeEventsHost
+bool RunWaitingForTheAnswer(const TStandInHost &host, const TStandInHost::TRun &run)
 {
-public:
-    void RunAutoScheduleWithProgress(const QStringList &templateIds, const QStringList &functionIds, const QDateTime &from,
-                                     const QDateTime &to) override
-    {
-        FakeEventsHost::RunAutoScheduleWithProgress(templateIds, functionIds, from, to);
-        auto lines = [](const QStringList &ids) {
-            QString text;
-            for (const QString &id : ids)
-                text += id + QStringLiteral("\r\n");
-            return text;
-        };
-        RunAnswer = CoEventsService::Create(Message, Channel)->RunAutoSchedule(from, to, lines(templateIds), lines(functionIds));
-    }
-    bool RunAnswer = false;
-};
+    auto lines = [](const QStringList &ids) {
+        QString text;
+        for (const QString &id : ids)
+            text += id + QStringLiteral("\r\n");
+        return text;
+    };
+    return CoEventsService::Create(host.Message, host.Channel)->RunAutoSchedule(run.From, run.To, lines(run.TemplateIds), lines(run.FunctionIds));
+}
 
 
 void Wait(int milliseconds)
@@ -88,7 +81,8 @@ protected:
                                    "  VALUES ('%1', 'Evening Mass', '{10000000-0000-0000-0000-000000000001}', 0);")
                         .arg(kSaturdayMass));
         admin = new ServiceClient(server->Administrator());
-        host = new RunningHost;
+        host = new TStandInHost(kEventsHostParts, TStandInHost::TabbedLine);
+        host->OnRun = [](const TStandInHost::TRun &run) { runAnswer = RunWaitingForTheAnswer(*host, run); };
         host->Channel = admin->Channel;
         host->Message = admin->Message;
         host->User.UserID = ServiceServer::kAdministratorId;
@@ -152,7 +146,8 @@ protected:
 
     static inline ServiceServer *server = nullptr;
     static inline ServiceClient *admin = nullptr;
-    static inline RunningHost *host = nullptr;
+    static inline TStandInHost *host = nullptr;
+    static inline bool runAnswer = false;
     static inline EventsModule *module = nullptr;
     static inline TplgCalendar *view = nullptr;
 };
@@ -228,7 +223,7 @@ TEST_F(CalendarAgainstServer, ASchedulingRunStartedFromTheCalendarFillsTheLiturg
     });
     view->acHYSchedule->trigger();
     ASSERT_EQ(host->Runs.size(), 1);
-    EXPECT_TRUE(host->RunAnswer);
+    EXPECT_TRUE(runAnswer);
     EXPECT_EQ(host->Runs.first().From, QDateTime(first, QTime(0, 0)));
     EXPECT_EQ(host->Runs.first().To, QDateTime(last.addDays(1), QTime(0, 0)));
     EXPECT_LT(Scalar(open).toInt(), before / 2);

@@ -2,7 +2,7 @@
 // list, the editor's close question, the recurrence and options dialogs' OK and what they
 // write, the start dialog's first period, the minister flag's hint, the dialogs' help pages, and
 // the controller's report and grid-layout gateways.
-#include "plugins/events/tests/FakeEventsHost.h"
+#include "testsupport/EventsTestModule.h"
 #include "plugins/events/ufAutoScheduleStart.h"
 #include "plugins/events/ufEventDlg.h"
 #include "plugins/events/ufEventOptions.h"
@@ -34,12 +34,14 @@
 
 #include <gtest/gtest.h>
 
+using namespace kestrova::test;
+
 namespace {
 
 class EventsDialogs : public ::testing::Test
 {
 protected:
-    FakeEventsHost host; // no channel: the tables stay closed
+    TStandInHost host{kEventsHostParts, TStandInHost::TabbedLine}; // no channel: the tables stay closed
     EventsModule module{host};
     TRvEventsController &Controller() { return module.controller; }
 };

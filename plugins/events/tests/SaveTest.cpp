@@ -2,7 +2,7 @@
 // with locked and unlocked members, colours, flags and feast names as the database holds them;
 // an edit that removes every function; a save that fails half-way; and the data module's own
 // operations (colour of an event, details, the count of a period, un-assigning).
-#include "plugins/events/tests/FakeEventsHost.h"
+#include "testsupport/EventsTestModule.h"
 #include "plugins/events/uEvent.h"
 #include "plugins/events/uEventEditorRules.h"
 #include "plugins/events/uRecurrence.h"
@@ -165,7 +165,7 @@ protected:
             "  (90004, '2026-03-29 00:00', 'Palm Sunday'), (90005, '2026-04-05 00:00', 'Easter Sunday');")
                         .arg(kLocation, kMass, kLector, kAcolyte, kCantor, kSundayTeam, kAnna, kBen));
         admin = new ServiceClient(server->Administrator());
-        host = new FakeEventsHost;
+        host = new TStandInHost(kEventsHostParts, TStandInHost::TabbedLine);
         host->Channel = admin->Channel;
         host->Message = admin->Message;
         host->User.UserID = ServiceServer::kAdministratorId;
@@ -249,7 +249,7 @@ protected:
 
     static inline ServiceServer *server = nullptr;
     static inline ServiceClient *admin = nullptr;
-    static inline FakeEventsHost *host = nullptr;
+    static inline TStandInHost *host = nullptr;
     static inline EventsModule *module = nullptr;
 };
 
@@ -529,7 +529,7 @@ TEST_F(EventsAgainstServer, TheStartDialogHandsItsPeriodAndCheckedListsToTheRunn
     });
     ASSERT_TRUE(TfAutoScheduleStart::StartRun()) << "the dialog was not shown";
     ASSERT_EQ(host->Runs.size(), 1);
-    const FakeEventsHost::Run &run = host->Runs.first();
+    const TStandInHost::TRun &run = host->Runs.first();
     EXPECT_EQ(run.From, At(2026, 3, 1, 0, 0));
     EXPECT_EQ(run.To, At(2026, 4, 1, 0, 0));
     EXPECT_EQ(run.FunctionIds, QStringList({kLector, kCantor}));
@@ -577,7 +577,7 @@ TEST_F(EventsAgainstServer, TheEditorPicksAMemberThroughTheHostSearchAfterTheCli
     TvoEvent event;
     event.StartTime = At(2026, 3, 8, 10, 0);
     event.DefaultDuration = 45;
-    host->SearchHits = {Hit(kAnna, QStringLiteral("Anna Berg"), true)};
+    host->SearchAnswer = {Hit(kAnna, QStringLiteral("Anna Berg"), true)};
     WhenShown<TfEventDlg>([](TfEventDlg *editor) {
         EXPECT_EQ(editor->cboDuration()->currentData().toInt(), 45);
         EXPECT_EQ(editor->cboLiturgyTemplates()->currentText(), QStringLiteral("Sunday Mass (St. Mary)"));

@@ -3,7 +3,7 @@
 // host shows a navigation-bar view: its tool bar above it in a main window, and its print
 // preview. Run under a real display (xvfb-run with the xcb platform); writes schedule-view.png
 // and the other schedule pictures into the folder given.
-#include "plugins/events/tests/FakeEventsHost.h"
+#include "testsupport/EventsTestModule.h"
 #include "plugins/events/uGroupedRows.h"
 #include "plugins/events/uScheduleView.h"
 
@@ -30,6 +30,8 @@
 #include "ui/uPluginBars.h"
 
 #include <cstdio>
+
+using namespace kestrova::test;
 
 namespace {
 
@@ -86,7 +88,7 @@ int main(int argc, char **argv)
         server.Sql(QStringLiteral("UPDATE tblEvents SET EventLabelColorID = '{00000000-0000-0000-0000-000000000003}' "
                                   "WHERE StartDateTime >= '%1' AND StartDateTime < '%2';")
                        .arg(start.addDays(5).toString(Qt::ISODate), start.addDays(6).toString(Qt::ISODate)));
-        FakeEventsHost host;
+        TStandInHost host{kEventsHostParts, TStandInHost::TabbedLine};
         host.Channel = admin.Channel;
         host.Message = admin.Message;
         host.User.UserID = kestrova::test::ServiceServer::kAdministratorId;

@@ -2,7 +2,7 @@
 // stores it and changes the event's colour, un-assigning needs a selection, deleting an event
 // removes it and its schedule without an error, an edit still open in a cell survives leaving
 // the view, and a scheduling run fills the view. One server and database for the program.
-#include "plugins/events/tests/FakeEventsHost.h"
+#include "testsupport/EventsTestModule.h"
 #include "plugins/events/tests/TimeOnlyEditor.h"
 #include "plugins/events/uCalendarView.h"
 #include "plugins/events/uEventEditorRules.h"
@@ -50,18 +50,11 @@ namespace {
 const QString kEveningMass = QStringLiteral("{70000000-0000-0000-0000-000000000004}");
 
 // The host's runner, as the progress window runs it: the server's scheduling, waited for.
-class SchedulingHost : public FakeEventsHost
+bool RunScheduling(const TStandInHost &host, const TStandInHost::TRun &run)
 {
-public:
-    void RunAutoScheduleWithProgress(const QStringList &templateIds, const QStringList &functionIds, const QDateTime &from,
-                                     const QDateTime &to) override
-    {
-        FakeEventsHost::RunAutoScheduleWithProgress(templateIds, functionIds, from, to);
-        const auto lines = [](const QStringList &ids) { return ids.isEmpty() ? QString() : ids.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"); };
-        RunSucceeded = CoEventsService::Create(Message, Channel)->RunAutoSchedule(from, to, lines(templateIds), lines(functionIds));
-    }
-    bool RunSucceeded = false;
-};
+    const auto lines = [](const QStringList &ids) { return ids.isEmpty() ? QString() : ids.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"); };
+    return CoEventsService::Create(host.Message, host.Channel)->RunAutoSchedule(run.From, run.To, lines(run.TemplateIds), lines(run.FunctionIds));
+}
 
 template <class Window> void WhenShown(std::function<void(Window *)> action)
 {
@@ -125,7 +118,8 @@ protected:
                                    "  VALUES ('%1', 'Evening Mass', '{10000000-0000-0000-0000-000000000001}', 0);")
                         .arg(kEveningMass));
         admin = new ServiceClient(server->Administrator());
-        host = new SchedulingHost;
+        host = new TStandInHost(kEventsHostParts, TStandInHost::TabbedLine);
+        host->OnRun = [](const TStandInHost::TRun &run) { runSucceeded = RunScheduling(*host, run); };
         host->Channel = admin->Channel;
         host->Message = admin->Message;
         host->User.UserID = ServiceServer::kAdministratorId;
@@ -221,7 +215,8 @@ protected:
 
     static inline ServiceServer *server = nullptr;
     static inline ServiceClient *admin = nullptr;
-    static inline SchedulingHost *host = nullptr;
+    static inline TStandInHost *host = nullptr;
+    static inline bool runSucceeded = false;
     static inline EventsModule *module = nullptr;
     TplgSchedule *view = nullptr;
 };
@@ -247,7 +242,7 @@ TEST_F(ScheduleView, AssigningAMemberStoresItLockedAndChangesTheEventsColour)
     ASSERT_FALSE(rowKey.isEmpty());
     TScriptedPrompt prompt; // should the person be unavailable that day: assign anyway
     prompt.Answer(QMessageBox::Yes);
-    host->SearchHits = {Contact(7)};
+    host->SearchAnswer = {Contact(7)};
     view->acFindResource->trigger();
     ASSERT_TRUE(WaitFor([&] { return !Scalar(QStringLiteral("SELECT F_MinistryMemberID FROM tblScheduledMinistryFunctions WHERE "
                                                             "PK_ScheduledMemberID = '%1'").arg(rowKey)).isEmpty(); }));
@@ -569,7 +564,7 @@ TEST_F(ScheduleView, TheMemberCellsButtonsChooseAndClearAfterTheClickHasReturned
     };
     TScriptedPrompt prompt;
     prompt.Answer(QMessageBox::Yes);
-    host->SearchHits = {Contact(12)};
+    host->SearchAnswer = {Contact(12)};
     const qsizetype searches = host->SearchKinds.size();
     click(0);
     // The search runs once the click has returned, not inside it.
@@ -687,7 +682,7 @@ TEST_F(ScheduleView, ASchedulingRunFillsTheView)
     WhenShown<TfAutoScheduleStart>([](TfAutoScheduleStart *dialog) { dialog->btnOK()->click(); });
     view->acHYSchedule->trigger();
     ASSERT_EQ(host->Runs.size(), 1);
-    EXPECT_TRUE(host->RunSucceeded);
+    EXPECT_TRUE(runSucceeded);
     // The view refreshes a second after the run and stays on the event.
     ASSERT_TRUE(view->tmrRefresh()->isActive());
     ASSERT_TRUE(WaitFor([&] { return !view->tmrRefresh()->isActive(); }, 5000));
@@ -1081,7 +1076,7 @@ TEST_F(ScheduleView, AnAssignmentInTheScheduleViewChangesTheEventsColourInTheCal
     ASSERT_FALSE(SelectOpenFunction().isEmpty());
     TScriptedPrompt prompt;
     prompt.Answer(QMessageBox::Yes);
-    host->SearchHits = {Contact(11)};
+    host->SearchAnswer = {Contact(11)};
     view->acFindResource->trigger();
     ASSERT_TRUE(WaitFor([&] { return Scalar(QStringLiteral("SELECT EventLabelColorID FROM tblEvents WHERE PK_EventID = '%1'").arg(eventId))
                                      == EventColor::SomeAssigned; }));

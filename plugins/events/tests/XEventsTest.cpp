@@ -3,7 +3,7 @@
 // through the X server (xdotool) while the program's event loop runs, messages shown as real
 // message boxes and closed by a click. One data server with a generated parish for the program;
 // a picture per step stays in tests/artefacts.
-#include "plugins/events/tests/FakeEventsHost.h"
+#include "testsupport/EventsTestModule.h"
 #include "plugins/events/uFunctionGridDelegate.h"
 #include "plugins/events/uRecurrence.h"
 #include "plugins/events/uScheduleView.h"
@@ -50,7 +50,7 @@ protected:
         server->Start();
         GenerateParish(server->db, TParishShape{20, 1, false});
         admin = new ServiceClient(server->Administrator());
-        host = new FakeEventsHost;
+        host = new TStandInHost(kEventsHostParts, TStandInHost::TabbedLine);
         host->Channel = admin->Channel;
         host->Message = admin->Message;
         host->User.UserID = ServiceServer::kAdministratorId;
@@ -144,7 +144,7 @@ protected:
 
     static inline ServiceServer *server = nullptr;
     static inline ServiceClient *admin = nullptr;
-    static inline FakeEventsHost *host = nullptr;
+    static inline TStandInHost *host = nullptr;
     static inline EventsModule *module = nullptr;
     TestPictures pictures;
     QTimer strayWatch;

@@ -4,11 +4,11 @@
 // settings-options.png, settings-users.png and settings-users-new.png (just after New) into the folder
 // given.
 #include "plugins/settings/hcRvSettingsController.h"
-#include "plugins/settings/tests/SettingsTestHost.h"
 #include "plugins/settings/uPlgSystemSettings.h"
 
 #include "testsupport/ScreenshotSupport.h"
 #include "testsupport/ServiceHarness.h"
+#include "testsupport/StandInHost.h"
 
 #include <QApplication>
 #include <QDir>
@@ -76,7 +76,7 @@ int main(int argc, char **argv)
     }
     server.Start();
     Seed(server);
-    TSettingsTestHost host;
+    TStandInHost host{THostPart::Settings | THostPart::Mail};
     const ServiceClient admin = server.Administrator();
     SeedUsers(server);
     host.Channel = admin.Channel;

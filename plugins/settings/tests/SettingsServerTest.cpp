@@ -5,12 +5,12 @@
 // line; the mail page stores nothing while the mail configuration cannot be read. One server
 // and database serve every case of this program.
 #include "plugins/settings/hcRvSettingsController.h"
-#include "plugins/settings/tests/SettingsTestHost.h"
 #include "plugins/settings/uDASettings.h"
 #include "plugins/settings/uPlgSystemSettings.h"
 
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
+#include "testsupport/StandInHost.h"
 #include "ui/PromptService.h"
 
 #include <QAction>
@@ -124,7 +124,7 @@ protected:
     }
 
     static inline ServiceServer *server = nullptr;
-    TSettingsTestHost host;
+    TStandInHost host{THostPart::Settings | THostPart::Mail};
     TRvSettingsController controller;
     Quorva::IHYPlugin *plugin = nullptr;
     TplgSystemSettings *view = nullptr;
@@ -586,7 +586,7 @@ TEST_F(SettingsServer, TheMailPageStoresNothingWhileTheConfigurationCannotBeRead
 TEST_F(SettingsServer, ATableThatCannotOpenStopsActivateAndNoOptionIsWrittenOverTheStoredOnes)
 {
     CloseView();
-    TSettingsTestHost offline; // no server connection
+    TStandInHost offline{THostPart::Settings | THostPart::Mail}; // no server connection
     offline.User = host.User;
     offline.Settings[QStringLiteral("StandardDuration")] = QStringLiteral("90");
     controller.AttachHost(&offline);

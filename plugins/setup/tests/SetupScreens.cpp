@@ -7,6 +7,7 @@
 
 #include "testsupport/ScreenshotSupport.h"
 #include "testsupport/ServiceHarness.h"
+#include "testsupport/StandInHost.h"
 
 #include "ui/uStyleForm.h"
 
@@ -22,18 +23,6 @@ using screenshots::Save;
 using screenshots::Wait;
 
 namespace {
-
-class ScreenHost : public IHYHost, public IROHostConnection
-{
-public:
-    virtual ~ScreenHost() = default;
-    bool queryInterface(const QUuid &id, void **object) override { return QorQueryInterface<IHYHost, IROHostConnection>(this, id, object); }
-    int addRef() override { return 1; }
-    int release() override { return 1; }
-    std::shared_ptr<TROTransportChannel> GetChannel() override { return Client.Channel; }
-    std::shared_ptr<TROMessage> GetMessage() override { return Client.Message; }
-    kestrova::test::ServiceClient Client;
-};
 
 void Press(QWidget *wizard, const char *name)
 {
@@ -57,8 +46,8 @@ int main(int argc, char **argv)
     }
     int status = 0;
     {
-        ScreenHost host;
-        host.Client = server.NewClient();
+        kestrova::test::TStandInHost host;
+        host.Connect(server.NewClient());
         TRvSetupController controller;
         controller.ModuleCreate();
         controller.AttachHost(&host);

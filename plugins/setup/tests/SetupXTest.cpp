@@ -4,9 +4,9 @@
 #include "plugins/setup/hcRvSetupController.h"
 #include "plugins/setup/uplgSetup.h"
 
-#include "plugins/setup/tests/SetupTestHost.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
+#include "testsupport/StandInHost.h"
 #include "testsupport/Wait.h"
 #include "testsupport/XServer.h"
 
@@ -53,7 +53,7 @@ protected:
             GTEST_SKIP();
         ASSERT_NE(XServer::Instance(), nullptr);
         qputenv("KESTROVA_REGISTRY_DIR", QFile::encodeName(registry.path()));
-        host.Client = s_server->NewClient();
+        host.Connect(s_server->NewClient());
         controller.ModuleCreate();
         controller.AttachHost(&host);
         wizard = dynamic_cast<TplgInitialSetup *>(controller.CreatePlugin(TRvSetupController::SetupPlugin));
@@ -84,7 +84,7 @@ protected:
 
     static inline ServiceServer *s_server = nullptr;
     QTemporaryDir registry;
-    SetupHost host;
+    TStandInHost host;
     TRvSetupController controller;
     TplgInitialSetup *wizard = nullptr;
     TestPictures pictures;

@@ -5,8 +5,8 @@
 #include "plugins/setup/uDASetup.h"
 #include "plugins/setup/uplgSetup.h"
 
-#include "plugins/setup/tests/SetupTestHost.h"
 #include "testsupport/ServiceHarness.h"
+#include "testsupport/StandInHost.h"
 #include "testsupport/QtPrinters.h"
 
 #include "foundation/uCommon.h"
@@ -61,7 +61,7 @@ protected:
         s_server->Sql(QStringLiteral("DELETE FROM tblUsers; DELETE FROM tblLnkMinistryTemplateToMinistryFunction; "
                                      "DELETE FROM tblMinistryTemplates; DELETE FROM tblMinistryFunctions; "
                                      "DELETE FROM tblLiturgyTemplates; DELETE FROM tblLocations;"));
-        host.Client = s_server->NewClient();
+        host.Connect(s_server->NewClient());
         controller.ModuleCreate();
         controller.AttachHost(&host);
         wizard = dynamic_cast<TplgInitialSetup *>(controller.CreatePlugin(TRvSetupController::SetupPlugin));
@@ -115,7 +115,7 @@ protected:
 
     static inline ServiceServer *s_server = nullptr;
     QTemporaryDir registry;
-    SetupHost host;
+    TStandInHost host;
     TRvSetupController controller;
     TplgInitialSetup *wizard = nullptr;
     TScriptedPrompt prompt;
