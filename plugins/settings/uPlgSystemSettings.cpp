@@ -20,11 +20,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QListWidget>
 #include <QMenu>
 #include <QStyle>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 using namespace Quorva;
@@ -36,6 +34,7 @@ const QStringList kHelpKeywords = {QStringLiteral("Settings_Locations"),        
                                    QStringLiteral("Settings_Ministry_Functions"), QStringLiteral("Settings_Ministry_Templates"),
                                    QStringLiteral("Settings_Users"),              QStringLiteral("Settings_General"),
                                    QString()};
+
 QString ErrorText(const std::exception &e)
 {
     return QString::fromUtf8(e.what());

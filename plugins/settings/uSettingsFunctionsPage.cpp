@@ -17,16 +17,15 @@
 #include <QPlainTextEdit>
 #include <QTableView>
 
+#include <tuple>
+
 using namespace SettingsKeys;
 using namespace SettingsLayout;
 using namespace SettingsRules;
 
 TSettingsFunctionsPage::TSettingsFunctionsPage(ISettingsPageHost &host) : TSettingsPage(host)
 {
-    m_acFunctionUp = MoveAction(QStyle::SP_ArrowUp);
-    m_acFunctionDown = MoveAction(QStyle::SP_ArrowDown);
-    connect(m_acFunctionUp, &QAction::triggered, this, [this] { MoveFunction(-1); });
-    connect(m_acFunctionDown, &QAction::triggered, this, [this] { MoveFunction(1); });
+    std::tie(m_acFunctionUp, m_acFunctionDown) = UpDownActions([this](int step) { MoveFunction(step); });
     BuildFunctionsPage();
 }
 
@@ -34,23 +33,15 @@ void TSettingsFunctionsPage::BuildFunctionsPage()
 {
     QWidget *page = this;
     m_grdFunctions = ListGrid(page);
-    m_functionModel = new TDATableModel(&Data().MinistryFunctions, page);
-    m_functionModel->SetReadOnly(true);
-    m_functionModel->SetColumns({QStringLiteral("MinistryFunctionName")});
+    m_functionModel =
+        ShowRows(m_grdFunctions, Data().MinistryFunctions, QStringLiteral("MinistryFunctionName"), QStringLiteral("grdFunctions"));
     m_functionModel->SetCaption(QStringLiteral("MinistryFunctionName"), QStringLiteral("Ministry functions"));
-    m_grdFunctions->setModel(m_functionModel);
-    FollowCursor(m_grdFunctions, m_functionModel, [this](const QString &m) { LogFailure(QStringLiteral("grdFunctions"), m); });
     connect(m_grdFunctions->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { m_host.UpdateActions(); });
 
     m_functionFields = BindFields(Data().MinistryFunctions, 5263);
     auto *details = new QGroupBox(page);
     Caption(details, 4001);
     QFormLayout *form = DetailsForm(details);
-    auto label = [&](int caption) {
-        auto *l = new QLabel(details);
-        Caption(l, caption);
-        return l;
-    };
     m_edFunctionName = new QLineEdit(details);
     m_edFunctionName->setMaxLength(50);
     m_functionFields->Bind(m_edFunctionName, QStringLiteral("MinistryFunctionName"));
@@ -64,9 +55,9 @@ void TSettingsFunctionsPage::BuildFunctionsPage()
     auto *duplicates = new QCheckBox(details);
     Caption(duplicates, 5208);
     m_functionFields->Bind(duplicates, QStringLiteral("AllowDuplicate"));
-    form->addRow(label(4002), m_edFunctionName);
-    form->addRow(label(4003), abbreviation);
-    form->addRow(label(4004), description);
+    form->addRow(Label(details, 4002), m_edFunctionName);
+    form->addRow(Label(details, 4003), abbreviation);
+    form->addRow(Label(details, 4004), description);
     form->addRow(QString(), duplicates);
     m_functionFields->OnWritten = [this](const QString &) { m_grdFunctions->viewport()->update(); };
 

@@ -15,16 +15,15 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 
+#include <tuple>
+
 using namespace SettingsKeys;
 using namespace SettingsLayout;
 using namespace SettingsRules;
 
 TSettingsLiturgiesPage::TSettingsLiturgiesPage(ISettingsPageHost &host) : TSettingsPage(host)
 {
-    m_acLiturgyUp = MoveAction(QStyle::SP_ArrowUp);
-    m_acLiturgyDown = MoveAction(QStyle::SP_ArrowDown);
-    connect(m_acLiturgyUp, &QAction::triggered, this, [this] { MoveLiturgy(-1); });
-    connect(m_acLiturgyDown, &QAction::triggered, this, [this] { MoveLiturgy(1); });
+    std::tie(m_acLiturgyUp, m_acLiturgyDown) = UpDownActions([this](int step) { MoveLiturgy(step); });
     BuildLiturgiesPage();
 }
 
@@ -40,11 +39,6 @@ void TSettingsLiturgiesPage::BuildLiturgiesPage()
     m_liturgyFields = BindFields(Data().LiturgyTemplates, 5262);
     auto *details = new QGroupBox(page);
     QFormLayout *form = DetailsForm(details);
-    auto label = [&](int caption) {
-        auto *l = new QLabel(details);
-        Caption(l, caption);
-        return l;
-    };
     m_edLiturgyName = new QLineEdit(details);
     m_edLiturgyName->setMaxLength(75);
     m_liturgyFields->Bind(m_edLiturgyName, QStringLiteral("LiturgyTemplateName"));
@@ -54,9 +48,9 @@ void TSettingsLiturgiesPage::BuildLiturgiesPage()
     auto *comments = new QPlainTextEdit(details);
     comments->setTabChangesFocus(true);
     m_liturgyFields->Bind(comments, QStringLiteral("LiturgyTemplateComments"));
-    form->addRow(label(5221), m_edLiturgyName);
-    form->addRow(label(5209), location);
-    form->addRow(label(5207), comments);
+    form->addRow(Label(details, 5221), m_edLiturgyName);
+    form->addRow(Label(details, 5209), location);
+    form->addRow(Label(details, 5207), comments);
     // Typing the name renames the list entry at once.
     connect(m_edLiturgyName, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (QListWidgetItem *item = m_lvLiturgies->currentItem())

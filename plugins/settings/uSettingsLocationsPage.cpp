@@ -15,15 +15,14 @@
 #include <QPlainTextEdit>
 #include <QTableView>
 
+#include <tuple>
+
 using namespace SettingsLayout;
 using namespace SettingsRules;
 
 TSettingsLocationsPage::TSettingsLocationsPage(ISettingsPageHost &host) : TSettingsPage(host)
 {
-    m_acLocationUp = MoveAction(QStyle::SP_ArrowUp);
-    m_acLocationDown = MoveAction(QStyle::SP_ArrowDown);
-    connect(m_acLocationUp, &QAction::triggered, this, [this] { MoveLocation(-1); });
-    connect(m_acLocationDown, &QAction::triggered, this, [this] { MoveLocation(1); });
+    std::tie(m_acLocationUp, m_acLocationDown) = UpDownActions([this](int step) { MoveLocation(step); });
     BuildLocationsPage();
 }
 
@@ -31,11 +30,7 @@ void TSettingsLocationsPage::BuildLocationsPage()
 {
     QWidget *page = this;
     m_grdLocations = ListGrid(page);
-    m_locationModel = new TDATableModel(&Data().Locations, page);
-    m_locationModel->SetReadOnly(true);
-    m_locationModel->SetColumns({QStringLiteral("LocationName")});
-    m_grdLocations->setModel(m_locationModel);
-    FollowCursor(m_grdLocations, m_locationModel, [this](const QString &m) { LogFailure(QStringLiteral("grdLocationTV"), m); });
+    m_locationModel = ShowRows(m_grdLocations, Data().Locations, QStringLiteral("LocationName"), QStringLiteral("grdLocationTV"));
     connect(m_grdLocations->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { m_host.UpdateActions(); });
 
     m_locationFields = BindFields(Data().Locations, 5261);
@@ -44,9 +39,7 @@ void TSettingsLocationsPage::BuildLocationsPage()
     auto line = [&](const QString &field, int caption) {
         auto *edit = new QLineEdit(details);
         m_locationFields->Bind(edit, field);
-        auto *label = new QLabel(details);
-        Caption(label, caption);
-        form->addRow(label, edit);
+        form->addRow(Label(details, caption), edit);
         return edit;
     };
     auto memo = [&](const QString &field, int caption) {
@@ -54,9 +47,7 @@ void TSettingsLocationsPage::BuildLocationsPage()
         edit->setTabChangesFocus(true);
         edit->setFixedHeight(64);
         m_locationFields->Bind(edit, field);
-        auto *label = new QLabel(details);
-        Caption(label, caption);
-        form->addRow(label, edit);
+        form->addRow(Label(details, caption), edit);
         return edit;
     };
     m_edLocationName = line(QStringLiteral("LocationName"), 5200);

@@ -66,9 +66,8 @@ void TSettingsOptionsPage::BuildOptionsPage()
         return form;
     };
     auto label = [&](int caption) {
-        auto *l = new QLabel(page);
+        QLabel *l = Label(page, caption);
         l->setMinimumWidth(266);
-        Caption(l, caption);
         return l;
     };
     QFormLayout *calendar = group(5600);

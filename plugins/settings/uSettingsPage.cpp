@@ -17,6 +17,34 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace {
+
+// The grid follows the table's cursor and moves it; a pending edit is posted first.
+void FollowCursor(QTableView *grid, TDATableModel *model, const std::function<void(const QString &)> &fail)
+{
+    QObject::connect(model, &TDATableModel::currentRowChanged, grid, [grid](int row) {
+        if (row >= 0 && grid->currentIndex().row() != row)
+            grid->setCurrentIndex(grid->model()->index(row, 0));
+    });
+    QObject::connect(model, &QAbstractItemModel::modelReset, grid, [grid, model] {
+        if (model->CurrentRow() >= 0)
+            grid->setCurrentIndex(model->index(model->CurrentRow(), 0));
+    });
+    QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, grid,
+                     [model, fail](const QModelIndex &current) {
+                         try {
+                             if (!current.isValid() || current.row() == model->CurrentRow())
+                                 return;
+                             model->Table()->PostIfEditing();
+                             model->SetCurrentRow(current.row());
+                         } catch (const std::exception &e) {
+                             fail(QString::fromUtf8(e.what()));
+                         }
+                     });
+}
+
+} // namespace
+
 TSettingsPage::TSettingsPage(ISettingsPageHost &host) : m_host(host) {}
 
 void TSettingsPage::LoadCaptions()
@@ -30,6 +58,13 @@ void TSettingsPage::LoadCaptions()
         else if (auto *button = qobject_cast<QAbstractButton *>(widget))
             button->setText(text);
     }
+}
+
+QLabel *TSettingsPage::Label(QWidget *parent, int caption)
+{
+    auto *label = new QLabel(parent);
+    Caption(label, caption);
+    return label;
 }
 
 TDASettings &TSettingsPage::Data() const
@@ -60,6 +95,25 @@ void TSettingsPage::LogFailure(const QString &location, const QString &message) 
 QAction *TSettingsPage::MoveAction(QStyle::StandardPixmap pixmap)
 {
     return new QAction(QApplication::style()->standardIcon(pixmap), QString(), this);
+}
+
+QPair<QAction *, QAction *> TSettingsPage::UpDownActions(const std::function<void(int step)> &move)
+{
+    QAction *up = MoveAction(QStyle::SP_ArrowUp);
+    QAction *down = MoveAction(QStyle::SP_ArrowDown);
+    connect(up, &QAction::triggered, this, [move] { move(-1); });
+    connect(down, &QAction::triggered, this, [move] { move(1); });
+    return {up, down};
+}
+
+TDATableModel *TSettingsPage::ShowRows(QTableView *grid, TDACDSDataTable &table, const QString &field, const QString &failureLocation)
+{
+    auto *model = new TDATableModel(&table, this);
+    model->SetReadOnly(true);
+    model->SetColumns({field});
+    grid->setModel(model);
+    FollowCursor(grid, model, [this, failureLocation](const QString &m) { LogFailure(failureLocation, m); });
+    return model;
 }
 
 namespace SettingsLayout {
@@ -105,29 +159,6 @@ QTableView *ListGrid(QWidget *parent)
     grid->setShowGrid(false);
     grid->setAlternatingRowColors(true);
     return grid;
-}
-
-void FollowCursor(QTableView *grid, TDATableModel *model, const std::function<void(const QString &)> &fail)
-{
-    QObject::connect(model, &TDATableModel::currentRowChanged, grid, [grid](int row) {
-        if (row >= 0 && grid->currentIndex().row() != row)
-            grid->setCurrentIndex(grid->model()->index(row, 0));
-    });
-    QObject::connect(model, &QAbstractItemModel::modelReset, grid, [grid, model] {
-        if (model->CurrentRow() >= 0)
-            grid->setCurrentIndex(model->index(model->CurrentRow(), 0));
-    });
-    QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, grid,
-                     [model, fail](const QModelIndex &current) {
-                         try {
-                             if (!current.isValid() || current.row() == model->CurrentRow())
-                                 return;
-                             model->Table()->PostIfEditing();
-                             model->SetCurrentRow(current.row());
-                         } catch (const std::exception &e) {
-                             fail(QString::fromUtf8(e.what()));
-                         }
-                     });
 }
 
 } // namespace SettingsLayout

@@ -15,6 +15,7 @@
 class QAction;
 class QFormLayout;
 class QGroupBox;
+class QLabel;
 class QTableView;
 class QToolButton;
 class QVBoxLayout;
@@ -71,6 +72,8 @@ protected:
     QString Text(int number) const;
     bool Guarded(const QString &location, const std::function<void()> &step) { return m_host.Guarded(location, step); }
     void Caption(QWidget *widget, int number) { m_captions << QPair<QWidget *, int>(widget, number); }
+    // A label showing the text numbered caption.
+    QLabel *Label(QWidget *parent, int caption);
     // The binder of the page's editors: failures go to the log, and a name left blank is told
     // with the message numbered nameMessage.
     TFieldBinder *BindFields(TDACDSDataTable &table, int nameMessage);
@@ -78,6 +81,11 @@ protected:
     void LogFailure(const QString &location, const QString &message) const;
     // An up, down, add or remove button's action; it has no text.
     QAction *MoveAction(QStyle::StandardPixmap pixmap);
+    // The up and down actions of a list: they move its current row by one step.
+    QPair<QAction *, QAction *> UpDownActions(const std::function<void(int step)> &move);
+    // The grid shows the field of the table's rows, read-only, and follows the table's cursor;
+    // a failure to move it goes to the log at failureLocation.
+    TDATableModel *ShowRows(QTableView *grid, TDACDSDataTable &table, const QString &field, const QString &failureLocation);
 
     ISettingsPageHost &m_host;
 
@@ -93,7 +101,5 @@ QVBoxLayout *MoveButtons(QAction *up, QAction *down, QWidget *parent);
 // The editors of a details group keep their natural height at the group's top.
 QFormLayout *DetailsForm(QGroupBox *group);
 QTableView *ListGrid(QWidget *parent);
-// The grid follows the table's cursor and moves it; a pending edit is posted first.
-void FollowCursor(QTableView *grid, TDATableModel *model, const std::function<void(const QString &)> &fail);
 
 } // namespace SettingsLayout

@@ -64,9 +64,7 @@ void TSettingsTemplatesPage::BuildTemplatesPage()
 
     auto labelled = [&](QWidget *tree, int caption) {
         auto *column = new QVBoxLayout;
-        auto *label = new QLabel(page);
-        Caption(label, caption);
-        column->addWidget(label);
+        column->addWidget(Label(page, caption));
         column->addWidget(tree);
         return column;
     };

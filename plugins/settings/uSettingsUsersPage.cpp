@@ -34,11 +34,7 @@ void TSettingsUsersPage::BuildUsersPage()
     QWidget *page = this;
     m_grdUsers = ListGrid(page);
     m_grdUsers->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_userModel = new TDATableModel(&Data().Users, page);
-    m_userModel->SetReadOnly(true);
-    m_userModel->SetColumns({QStringLiteral("LogonUsername")});
-    m_grdUsers->setModel(m_userModel);
-    FollowCursor(m_grdUsers, m_userModel, [this](const QString &m) { LogFailure(QStringLiteral("grdTblView"), m); });
+    m_userModel = ShowRows(m_grdUsers, Data().Users, QStringLiteral("LogonUsername"), QStringLiteral("grdTblView"));
     connect(m_grdUsers->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UserSelectionChanged(); });
     connect(m_grdUsers->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { UserSelectionChanged(); });
 
@@ -46,11 +42,6 @@ void TSettingsUsersPage::BuildUsersPage()
     auto *details = new QGroupBox(page);
     Caption(details, 3007);
     QFormLayout *form = DetailsForm(details);
-    auto label = [&](int caption) {
-        auto *l = new QLabel(details);
-        Caption(l, caption);
-        return l;
-    };
     m_edUsername = new QLineEdit(details);
     m_edUsername->setMaxLength(32);
     m_edUsername->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[a-zA-Z0-9]+")), m_edUsername));
@@ -62,16 +53,16 @@ void TSettingsUsersPage::BuildUsersPage()
     auto *comments = new QPlainTextEdit(details);
     comments->setTabChangesFocus(true);
     m_userFields->Bind(comments, QStringLiteral("Comments"));
-    form->addRow(label(3002), m_edUsername);
-    form->addRow(label(3013), m_cboUserLevel);
-    form->addRow(label(3012), comments);
+    form->addRow(Label(details, 3002), m_edUsername);
+    form->addRow(Label(details, 3013), m_cboUserLevel);
+    form->addRow(Label(details, 3012), comments);
     for (const auto &[field, caption, name] : {std::tuple(QStringLiteral("CreatedDateTime"), 3008, "lblCreated"),
                                                 std::tuple(QStringLiteral("ModifiedDateTime"), 3009, "lblModified"),
                                                 std::tuple(QStringLiteral("LastLoginDate"), 3011, "lblLastLogon")}) {
         auto *value = new QLabel(details);
         value->setObjectName(QLatin1String(name));
         m_userFields->BindDate(value, field);
-        form->addRow(label(caption), value);
+        form->addRow(Label(details, caption), value);
     }
     auto *passwordRow = new QHBoxLayout;
     auto *since = new QLabel(details);
@@ -80,7 +71,7 @@ void TSettingsUsersPage::BuildUsersPage()
     Caption(m_btnPassword, 3039);
     passwordRow->addWidget(since, 1);
     passwordRow->addWidget(m_btnPassword);
-    form->addRow(label(3010), passwordRow);
+    form->addRow(Label(details, 3010), passwordRow);
     connect(m_btnPassword, &QPushButton::clicked, this, [this] { SetPassword(); });
     m_userFields->OnWritten = [this](const QString &) { m_grdUsers->viewport()->update(); };
     // Loading the row enables its editors; the level box then follows whose row it is.
