@@ -55,10 +55,10 @@ void TSettingsEmailPage::BuildEmailPage()
 void TSettingsEmailPage::ReadEmailSettings()
 {
     Guarded(QStringLiteral("ReadEmailSettings"), [this] {
-        const TMailAddresses stored{m_host.Controller().GetUserSetting(QLatin1String(kMailKeys[0]), QString()),
-                                    m_host.Controller().GetUserSetting(QLatin1String(kMailKeys[1]), QString()),
-                                    m_host.Controller().GetUserSetting(QLatin1String(kMailKeys[2]), QString())};
-        const std::optional<TMailAddresses> configured = MailFromConfiguration(m_host.Controller().GetCDOConfiguration());
+        const TMailAddresses stored{Controller().GetUserSetting(QLatin1String(kMailKeys[0]), QString()),
+                                    Controller().GetUserSetting(QLatin1String(kMailKeys[1]), QString()),
+                                    Controller().GetUserSetting(QLatin1String(kMailKeys[2]), QString())};
+        const std::optional<TMailAddresses> configured = MailFromConfiguration(Controller().GetCDOConfiguration());
         const TMailAddresses shown = configured ? MergeMail(stored, *configured) : stored;
         const QString values[] = {shown.Server, shown.Sender, shown.Return};
         for (int i = 0; i < 3; ++i) {
@@ -73,7 +73,7 @@ void TSettingsEmailPage::ReadEmailSettings()
 void TSettingsEmailPage::ResetEMailSettings()
 {
     Guarded(QStringLiteral("ResetEMailSettings"), [this] {
-        const std::optional<TMailAddresses> configured = MailFromConfiguration(m_host.Controller().GetCDOConfiguration());
+        const std::optional<TMailAddresses> configured = MailFromConfiguration(Controller().GetCDOConfiguration());
         if (!configured)
             throw EDAException(QStringLiteral("The mail configuration cannot be read"));
         const QString values[] = {configured->Server, configured->Sender, configured->Return};
@@ -89,6 +89,6 @@ void TSettingsEmailPage::WriteEMailSettings()
     Guarded(QStringLiteral("WriteEMailSettings"), [this] {
         for (int i = 0; i < 3; ++i)
             if (m_mailKnown[i])
-                m_host.Controller().SetUserSetting(QLatin1String(kMailKeys[i]), m_mail[i]->text());
+                Controller().SetUserSetting(QLatin1String(kMailKeys[i]), m_mail[i]->text());
     });
 }

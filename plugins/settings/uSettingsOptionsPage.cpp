@@ -121,13 +121,13 @@ void TSettingsOptionsPage::ReadEventsSettings()
 {
     Guarded(QStringLiteral("TplgSystemSettings.ReadEventsSettings"), [this] {
         const auto time = [this](const QString &key, const QString &fallback) {
-            return QTime::fromString(ParseSettingTime(m_host.Controller().GetUserSetting(key, fallback), fallback), QStringLiteral("HH:mm"));
+            return QTime::fromString(ParseSettingTime(Controller().GetUserSetting(key, fallback), fallback), QStringLiteral("HH:mm"));
         };
         m_edWorkStart->setTime(time(QStringLiteral("WorkhourStart"), QStringLiteral("08:00")));
         m_edWorkEnd->setTime(time(QStringLiteral("WorkhourEnd"), QStringLiteral("16:00")));
-        m_chkMonthNumber->setChecked(ParseSettingBool(m_host.Controller().GetUserSetting(QStringLiteral("ShowMonthNumber"), QStringLiteral("1")), true));
+        m_chkMonthNumber->setChecked(ParseSettingBool(Controller().GetUserSetting(QStringLiteral("ShowMonthNumber"), QStringLiteral("1")), true));
         bool ok = false;
-        const int minutes = m_host.Controller().GetUserSetting(QStringLiteral("StandardDuration"), QStringLiteral("60")).trimmed().toInt(&ok);
+        const int minutes = Controller().GetUserSetting(QStringLiteral("StandardDuration"), QStringLiteral("60")).trimmed().toInt(&ok);
         const QString text = DurationText(m_durations, ok ? minutes : 60, Text(3038));
         int index = m_cboDuration->findText(text);
         if (index < 0) {
@@ -141,11 +141,11 @@ void TSettingsOptionsPage::ReadEventsSettings()
 void TSettingsOptionsPage::WriteEventsSettings()
 {
     Guarded(QStringLiteral("WriteEventsSettings"), [this] {
-        m_host.Controller().SetUserSetting(QStringLiteral("WorkhourStart"), m_edWorkStart->time().toString(QStringLiteral("HH:mm")));
-        m_host.Controller().SetUserSetting(QStringLiteral("WorkhourEnd"), m_edWorkEnd->time().toString(QStringLiteral("HH:mm")));
-        m_host.Controller().SetUserSetting(QStringLiteral("ShowMonthNumber"), m_chkMonthNumber->isChecked() ? QStringLiteral("-1") : QStringLiteral("0"));
+        Controller().SetUserSetting(QStringLiteral("WorkhourStart"), m_edWorkStart->time().toString(QStringLiteral("HH:mm")));
+        Controller().SetUserSetting(QStringLiteral("WorkhourEnd"), m_edWorkEnd->time().toString(QStringLiteral("HH:mm")));
+        Controller().SetUserSetting(QStringLiteral("ShowMonthNumber"), m_chkMonthNumber->isChecked() ? QStringLiteral("-1") : QStringLiteral("0"));
         if (const std::optional<int> minutes = DurationMinutes(m_durations, m_cboDuration->currentText()))
-            m_host.Controller().SetUserSetting(QStringLiteral("StandardDuration"), QString::number(*minutes));
+            Controller().SetUserSetting(QStringLiteral("StandardDuration"), QString::number(*minutes));
     });
 }
 
@@ -209,9 +209,9 @@ void TSettingsOptionsPage::ResetLayouts()
 {
     Guarded(QStringLiteral("Layout"), [this] {
         for (const QString &layout : SavedLayouts)
-            m_host.Controller().ClearUserSetting(layout);
+            Controller().ClearUserSetting(layout);
         for (const QString &setting : LayoutSettings)
-            m_host.Controller().SetUserSetting(setting, QString());
+            Controller().SetUserSetting(setting, QString());
     });
     m_host.Tell(QMessageBox::Information, 2209, Text(2208));
 }

@@ -74,7 +74,7 @@ TDASettings &TSettingsPage::Data() const
 
 QString TSettingsPage::Text(int number) const
 {
-    return m_host.Controller().GetText(number);
+    return Controller().GetText(number);
 }
 
 TFieldBinder *TSettingsPage::BindFields(TDACDSDataTable &table, int nameMessage)
@@ -89,7 +89,7 @@ TFieldBinder *TSettingsPage::BindFields(TDACDSDataTable &table, int nameMessage)
 
 void TSettingsPage::LogFailure(const QString &location, const QString &message) const
 {
-    m_host.Controller().WriteLog(QorLogLevel::Severe, {location}, message);
+    Controller().WriteLog(QorLogLevel::Severe, {location}, message);
 }
 
 QAction *TSettingsPage::MoveAction(QStyle::StandardPixmap pixmap)

@@ -68,6 +68,7 @@ public:
     TFieldBinder *Fields() const { return m_fields; }
 
 protected:
+    TRvSettingsController &Controller() const { return m_host.Controller(); }
     TDASettings &Data() const;
     QString Text(int number) const;
     bool Guarded(const QString &location, const std::function<void()> &step) { return m_host.Guarded(location, step); }

@@ -104,7 +104,7 @@ void TSettingsUsersPage::PageShown()
 
 bool TSettingsUsersPage::IsCurrentUser(const QString &userId) const
 {
-    const TvoUser *user = m_host.Controller().GetCurrentUser();
+    const TvoUser *user = Controller().GetCurrentUser();
     return user && user->UserID.compare(userId, Qt::CaseInsensitive) == 0;
 }
 
