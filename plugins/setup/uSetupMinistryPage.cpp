@@ -1,0 +1,457 @@
+// The wizard's fourth page, the ministry functions and the templates that combine them: new,
+// renamed and deleted functions and templates, and a function's count in a template through the
+// arrow buttons, a double click or a drag from the function list.
+#include "plugins/setup/uplgSetup.h"
+
+#include "plugins/setup/hcRvSetupController.h"
+#include "plugins/setup/uDASetup.h"
+#include "plugins/setup/uSetupPageKit.h"
+
+#include "ui/PromptService.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <optional>
+
+using namespace SetupPageKit;
+using namespace SetupRules;
+
+namespace {
+
+// The template tree takes functions dragged from the function list.
+class TTemplateTree : public QTreeWidget
+{
+public:
+    std::function<void(QTreeWidgetItem *target, QTreeWidgetItem *function)> Dropped;
+    QTreeWidget *Source = nullptr;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override { Accept(event); }
+    void dragMoveEvent(QDragMoveEvent *event) override { Accept(event); }
+    void dropEvent(QDropEvent *event) override
+    {
+        QTreeWidgetItem *target = itemAt(event->position().toPoint());
+        if (event->source() == Source && target && Source->currentItem() && Dropped) {
+            event->acceptProposedAction();
+            Dropped(target, Source->currentItem());
+        } else {
+            event->ignore();
+        }
+    }
+
+private:
+    void Accept(QDropEvent *event)
+    {
+        if (event->source() == Source)
+            event->acceptProposedAction();
+        else
+            event->ignore();
+    }
+};
+
+} // namespace
+
+void TplgInitialSetup::BuildMinistryPage(QWidget *body)
+{
+    auto *grid = new QGridLayout(body);
+    grid->setContentsMargins(16, 12, 16, 8);
+    m_lblTemplates = Named<QLabel>(QStringLiteral("lblTemplates"), body);
+    m_lblFunctions = Named<QLabel>(QStringLiteral("lblFunctions"), body);
+    auto *templates = new TTemplateTree;
+    templates->setParent(body);
+    templates->setObjectName(QStringLiteral("tvTemplates"));
+    m_tvTemplates = templates;
+    m_tvFunctions = Named<QTreeWidget>(QStringLiteral("tvFunctions"), body);
+    for (QTreeWidget *tree : {m_tvTemplates, m_tvFunctions}) {
+        tree->setHeaderHidden(true);
+        tree->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    }
+    m_tvFunctions->setRootIsDecorated(false);
+    m_tvFunctions->setDragEnabled(true);
+    m_tvFunctions->setDragDropMode(QAbstractItemView::DragOnly);
+    m_tvTemplates->setAcceptDrops(true);
+    m_tvTemplates->setDragDropMode(QAbstractItemView::DropOnly);
+    templates->Source = m_tvFunctions;
+    templates->Dropped = [this](QTreeWidgetItem *target, QTreeWidgetItem *function) {
+        try {
+            AddFunctionToTemplate(target, function);
+        } catch (const std::exception &e) {
+            QorLogFailure(RvSetup(), QStringLiteral("tvMinistriesDragDrop"), e);
+        }
+        UpdateActions();
+    };
+    m_btnAddFunction = Button(QStringLiteral("btnAddFunctionToTemplate"), body);
+    m_btnRemoveFunction = Button(QStringLiteral("btnRemoveFunctionFromTemplate"), body);
+    m_btnNewFunction = Button(QStringLiteral("btnNewFunction"), body);
+    m_btnDeleteFunction = Button(QStringLiteral("btnDeleteFunction"), body);
+    m_btnAddTemplate = Button(QStringLiteral("btnAddTemplate"), body);
+    m_btnRemoveTemplate = Button(QStringLiteral("btnRemoveTemplate"), body);
+    m_btnAddFunction->setIcon(style()->standardIcon(QStyle::SP_ArrowLeft));
+    m_btnRemoveFunction->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
+    auto *middle = new QVBoxLayout;
+    middle->addStretch();
+    middle->addWidget(m_btnAddFunction);
+    middle->addWidget(m_btnRemoveFunction);
+    middle->addStretch();
+    auto *templateButtons = new QHBoxLayout;
+    templateButtons->addWidget(m_btnAddTemplate);
+    templateButtons->addWidget(m_btnRemoveTemplate);
+    templateButtons->addStretch();
+    auto *functionButtons = new QHBoxLayout;
+    functionButtons->addWidget(m_btnNewFunction);
+    functionButtons->addWidget(m_btnDeleteFunction);
+    functionButtons->addStretch();
+    grid->addWidget(m_lblTemplates, 0, 0);
+    grid->addWidget(m_lblFunctions, 0, 2);
+    grid->addWidget(m_tvTemplates, 1, 0);
+    grid->addLayout(middle, 1, 1);
+    grid->addWidget(m_tvFunctions, 1, 2);
+    grid->addLayout(templateButtons, 2, 0);
+    grid->addLayout(functionButtons, 2, 2);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(2, 1);
+    connect(m_tvTemplates, &QTreeWidget::currentItemChanged, this, [this] { UpdateActions(); });
+    connect(m_tvFunctions, &QTreeWidget::currentItemChanged, this, [this] { UpdateActions(); });
+    connect(m_tvTemplates, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item) { TemplateItemChanged(item); });
+    connect(m_tvFunctions, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item) { FunctionItemChanged(item); });
+    connect(m_tvTemplates, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) {
+        if (item && item->parent()) {
+            try {
+                RemoveMinistryFunction(item);
+            } catch (const std::exception &e) {
+                QorLogFailure(RvSetup(), QStringLiteral("RemoveMinistryFunction"), e);
+            }
+            UpdateActions();
+        }
+    });
+    connect(m_tvFunctions, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) {
+        try {
+            AddFunctionToTemplate(m_tvTemplates->currentItem(), item);
+        } catch (const std::exception &e) {
+            QorLogFailure(RvSetup(), QStringLiteral("tvFunctionsDblClick"), e);
+        }
+        UpdateActions();
+    });
+    connect(m_btnAddFunction, &QPushButton::clicked, this, [this] { acAddFunctionToTemplateExecute(); });
+    connect(m_btnRemoveFunction, &QPushButton::clicked, this, [this] { acRemoveFunctionFromTemplateExecute(); });
+    connect(m_btnNewFunction, &QPushButton::clicked, this, [this] { acNewFunctionExecute(); });
+    connect(m_btnDeleteFunction, &QPushButton::clicked, this, [this] { acDeleteFunctionExecute(); });
+    connect(m_btnAddTemplate, &QPushButton::clicked, this, [this] { acAddTemplateExecute(); });
+    connect(m_btnRemoveTemplate, &QPushButton::clicked, this, [this] { acRemoveTemplateExecute(); });
+}
+
+QString TplgInitialSetup::FunctionName(const QString &functionId)
+{
+    for (const auto &[id, name] : Rows(Data().MinistryFunctions, kFunctionID, kFunctionName))
+        if (id == functionId)
+            return name;
+    return {};
+}
+
+QTreeWidgetItem *TplgInitialSetup::TemplateOf(QTreeWidgetItem *node)
+{
+    return node && node->parent() ? node->parent() : node;
+}
+
+void TplgInitialSetup::FillFunctionList()
+{
+    m_filling = true;
+    TDACDSDataTable &t = Data().MinistryFunctions;
+    t.ClearFilter();
+    m_tvFunctions->clear();
+    for (const auto &[id, name] : Rows(t, kFunctionID, kFunctionName)) {
+        auto *node = new QTreeWidgetItem(m_tvFunctions, {name});
+        node->setData(0, kIdRole, id);
+        node->setFlags(node->flags() | Qt::ItemIsEditable);
+    }
+    m_filling = false;
+}
+
+void TplgInitialSetup::PrepareMinistryTab()
+{
+    m_filling = true;
+    TDASetup &setup = Data();
+    try {
+        m_tvTemplates->clear();
+        if (!setup.MinistryTemplates.GetActive())
+            setup.MinistryTemplates.Open();
+        setup.MinistryTemplates.PostIfEditing();
+        setup.LnkMinistryTemplateToMinistryFunction.PostIfEditing();
+        TDACDSDataTable &links = setup.LnkMinistryTemplateToMinistryFunction;
+        for (const auto &[templateId, templateName] : Rows(setup.MinistryTemplates, kTemplateID, kTemplateName)) {
+            auto *node = new QTreeWidgetItem(m_tvTemplates, {templateName});
+            node->setData(0, kIdRole, templateId);
+            node->setFlags(node->flags() | Qt::ItemIsEditable);
+            FilterOn(links, kLinkTemplate, templateId);
+            const int linkId = links.FieldIndex(kLinkID);
+            const int functionId = links.FieldIndex(kLinkFunction);
+            const int count = links.FieldIndex(kLinkCount);
+            for (int i = 0; i < links.GetRecordCount(); ++i) {
+                const QString function = links.ValueAt(i, functionId).toString();
+                if (!Data().MinistryFunctions.Locate(kFunctionID, function))
+                    continue;
+                const int n = links.ValueAt(i, count).toInt();
+                auto *child = new QTreeWidgetItem(node, {LinkNodeText(FunctionName(function), n)});
+                child->setData(0, kIdRole, links.ValueAt(i, linkId));
+                child->setData(0, kSecondRole, function);
+                child->setData(0, kCountRole, n);
+            }
+            node->setExpanded(true);
+        }
+        links.ClearFilter();
+    } catch (const std::exception &e) {
+        setup.LnkMinistryTemplateToMinistryFunction.ClearFilter();
+        QorLogFailure(RvSetup(), QStringLiteral("PrepareMinistryTab"), e);
+    }
+    m_filling = false;
+}
+
+void TplgInitialSetup::acAddTemplateExecute()
+{
+    try {
+        TDACDSDataTable &t = Data().MinistryTemplates;
+        t.PostIfEditing();
+        t.Insert();
+        t.SetValue(kTemplateName, Text(1510, true));
+        const QString id = t.AsString(kTemplateID);
+        t.Post();
+        m_filling = true;
+        auto *node = new QTreeWidgetItem(m_tvTemplates, {Text(1510, true)});
+        node->setData(0, kIdRole, id);
+        node->setFlags(node->flags() | Qt::ItemIsEditable);
+        m_filling = false;
+        m_tvTemplates->setCurrentItem(node);
+        m_tvTemplates->setFocus();
+        m_tvTemplates->editItem(node);
+    } catch (const std::exception &e) {
+        m_filling = false;
+        QorLogFailure(RvSetup(), QStringLiteral("acAddTemplateExecute"), e);
+    }
+    UpdateActions();
+}
+
+void TplgInitialSetup::TemplateItemChanged(QTreeWidgetItem *item)
+{
+    if (m_filling || !item || item->parent())
+        return;
+    try {
+        TDACDSDataTable &t = Data().MinistryTemplates; // UpdateTemplateCaption
+        t.PostIfEditing();
+        if (!t.Locate(kTemplateID, item->data(0, kIdRole)))
+            return;
+        // An empty name is refused: the template keeps, and shows, the name it has.
+        if (item->text(0).trimmed().isEmpty()) {
+            m_filling = true;
+            item->setText(0, t.AsString(kTemplateName));
+            m_filling = false;
+            ShowMessage(this, QMessageBox::Warning, Text(1220), Text(1223).arg(t.AsString(kTemplateName)));
+            return;
+        }
+        t.Edit();
+        t.SetValue(kTemplateName, item->text(0));
+        t.Post();
+    } catch (const std::exception &e) {
+        m_filling = false;
+        QorLogFailure(RvSetup(), QStringLiteral("UpdateTemplateCaption"), e);
+    }
+}
+
+void TplgInitialSetup::acRemoveTemplateExecute()
+{
+    try {
+        QTreeWidgetItem *node = m_tvTemplates->currentItem();
+        if (!node || node->parent())
+            return;
+        if (Prompt().Ask(this, QMessageBox::Warning, Text(1215), Text(1214), QMessageBox::Yes | QMessageBox::No,
+                         QMessageBox::No) != QMessageBox::Yes)
+            return;
+        TDASetup &setup = Data();
+        const QString id = node->data(0, kIdRole).toString();
+        TDACDSDataTable &links = setup.LnkMinistryTemplateToMinistryFunction;
+        links.PostIfEditing();
+        FilterOn(links, kLinkTemplate, id);
+        DeleteShown(links);
+        links.ClearFilter();
+        setup.MinistryTemplates.PostIfEditing();
+        if (setup.MinistryTemplates.Locate(kTemplateID, id))
+            setup.MinistryTemplates.Delete();
+        delete node;
+    } catch (const std::exception &e) {
+        Data().LnkMinistryTemplateToMinistryFunction.ClearFilter();
+        QorLogFailure(RvSetup(), QStringLiteral("acRemoveTemplateExecute"), e);
+    }
+    UpdateActions();
+}
+
+void TplgInitialSetup::AddFunctionToTemplate(QTreeWidgetItem *templateNode, QTreeWidgetItem *functionNode)
+{
+    templateNode = TemplateOf(templateNode);
+    if (!templateNode || !functionNode)
+        return;
+    TDACDSDataTable &links = Data().LnkMinistryTemplateToMinistryFunction;
+    links.PostIfEditing();
+    const QString functionId = functionNode->data(0, kIdRole).toString();
+    const TemplateLinks::TTemplateLink link =
+        TemplateLinks::AddFunctionToTemplate(links, templateNode->data(0, kIdRole).toString(), functionId);
+    if (link.Inserted) {
+        auto *child = new QTreeWidgetItem(templateNode, {LinkNodeText(functionNode->text(0), 1)});
+        child->setData(0, kIdRole, link.LinkID);
+        child->setData(0, kSecondRole, functionId);
+        child->setData(0, kCountRole, 1);
+        templateNode->setExpanded(true);
+        m_tvTemplates->setCurrentItem(child);
+    }
+    for (int i = 0; i < templateNode->childCount(); ++i) {
+        QTreeWidgetItem *child = templateNode->child(i);
+        if (child->data(0, kIdRole).toString() == link.LinkID) {
+            child->setData(0, kCountRole, link.Count);
+            child->setText(0, LinkNodeText(functionNode->text(0), link.Count));
+            m_tvTemplates->setCurrentItem(child);
+        }
+    }
+}
+
+void TplgInitialSetup::acAddFunctionToTemplateExecute()
+{
+    try {
+        AddFunctionToTemplate(m_tvTemplates->currentItem(), m_tvFunctions->currentItem());
+    } catch (const std::exception &e) {
+        QorLogFailure(RvSetup(), QStringLiteral("tvFunctionsDblClick"), e);
+    }
+    UpdateActions();
+}
+
+void TplgInitialSetup::RemoveMinistryFunction(QTreeWidgetItem *linkNode)
+{
+    if (!linkNode || !linkNode->parent())
+        return;
+    TDACDSDataTable &links = Data().LnkMinistryTemplateToMinistryFunction;
+    links.PostIfEditing();
+    const std::optional<TemplateLinks::TTemplateLink> link =
+        TemplateLinks::RemoveFunctionFromTemplate(links, linkNode->data(0, kIdRole).toString());
+    if (!link)
+        return;
+    if (link->LinkID.isEmpty()) {
+        delete linkNode;
+        return;
+    }
+    linkNode->setData(0, kCountRole, link->Count);
+    linkNode->setText(0, LinkNodeText(FunctionName(linkNode->data(0, kSecondRole).toString()), link->Count));
+}
+
+void TplgInitialSetup::acRemoveFunctionFromTemplateExecute()
+{
+    try {
+        RemoveMinistryFunction(m_tvTemplates->currentItem());
+    } catch (const std::exception &e) {
+        QorLogFailure(RvSetup(), QStringLiteral("RemoveMinistryFunction"), e);
+    }
+    UpdateActions();
+}
+
+void TplgInitialSetup::acNewFunctionExecute()
+{
+    try {
+        if (QApplication::focusWidget() && m_tvFunctions->viewport()->isAncestorOf(QApplication::focusWidget()))
+            return; // a name is being edited
+        TDACDSDataTable &t = Data().MinistryFunctions;
+        t.PostIfEditing();
+        t.Insert();
+        t.SetValue(kFunctionName, Text(1203));
+        const QString id = t.AsString(kFunctionID);
+        t.Post();
+        m_filling = true;
+        auto *node = new QTreeWidgetItem(m_tvFunctions, {Text(1203)});
+        node->setData(0, kIdRole, id);
+        node->setFlags(node->flags() | Qt::ItemIsEditable);
+        m_filling = false;
+        m_tvFunctions->setCurrentItem(node);
+        m_tvFunctions->setFocus();
+        m_tvFunctions->editItem(node);
+    } catch (const std::exception &e) {
+        m_filling = false;
+        QorLogFailure(RvSetup(), QStringLiteral("acRemoveMinistryFunctionExecute"), e);
+    }
+    UpdateActions();
+}
+
+void TplgInitialSetup::FunctionItemChanged(QTreeWidgetItem *item)
+{
+    if (m_filling || !item)
+        return;
+    try {
+        const QString name = item->text(0);
+        TDACDSDataTable &t = Data().MinistryFunctions; // UpdateFunctionCaption
+        t.PostIfEditing();
+        const QString id = item->data(0, kIdRole).toString();
+        if (!t.Locate(kFunctionID, id))
+            return;
+        // An empty name is refused: the function keeps, and shows, the name it has.
+        if (name.trimmed().isEmpty()) {
+            m_filling = true;
+            item->setText(0, t.AsString(kFunctionName));
+            m_filling = false;
+            ShowMessage(this, QMessageBox::Warning, Text(1220), Text(1224).arg(t.AsString(kFunctionName)));
+            return;
+        }
+        t.Edit();
+        t.SetValue(kFunctionName, name);
+        t.Post();
+        m_filling = true;
+        for (int i = 0; i < m_tvTemplates->topLevelItemCount(); ++i) {
+            QTreeWidgetItem *node = m_tvTemplates->topLevelItem(i);
+            for (int j = 0; j < node->childCount(); ++j)
+                if (node->child(j)->data(0, kSecondRole).toString() == id)
+                    node->child(j)->setText(0, LinkNodeText(name, node->child(j)->data(0, kCountRole).toInt()));
+        }
+        m_filling = false;
+    } catch (const std::exception &e) {
+        m_filling = false;
+        QorLogFailure(RvSetup(), QStringLiteral("UpdateFunctionCaption"), e);
+    }
+}
+
+void TplgInitialSetup::acDeleteFunctionExecute()
+{
+    try {
+        QTreeWidgetItem *node = m_tvFunctions->currentItem();
+        if (!node)
+            return;
+        TDASetup &setup = Data();
+        const QString id = node->data(0, kIdRole).toString();
+        TDACDSDataTable &links = setup.LnkMinistryTemplateToMinistryFunction;
+        links.PostIfEditing();
+        setup.MinistryFunctions.PostIfEditing();
+        links.ClearFilter();
+        if (!setup.MinistryFunctions.Locate(kFunctionID, id))
+            return;
+        // A function no template uses goes as well: deleting it is what the user asked for.
+        if (Prompt().Ask(this, QMessageBox::Warning, Text(1217), Text(1216), QMessageBox::Yes | QMessageBox::No,
+                         QMessageBox::Yes) != QMessageBox::Yes)
+            return;
+        for (int i = m_tvTemplates->topLevelItemCount() - 1; i >= 0; --i) {
+            QTreeWidgetItem *templateNode = m_tvTemplates->topLevelItem(i);
+            for (int j = templateNode->childCount() - 1; j >= 0; --j)
+                if (templateNode->child(j)->data(0, kSecondRole).toString() == id)
+                    delete templateNode->child(j);
+        }
+        FilterOn(links, kLinkFunction, id);
+        DeleteShown(links);
+        links.ClearFilter();
+        if (setup.MinistryFunctions.Locate(kFunctionID, id))
+            setup.MinistryFunctions.Delete();
+        delete node;
+    } catch (const std::exception &e) {
+        Data().LnkMinistryTemplateToMinistryFunction.ClearFilter();
+        QorLogFailure(RvSetup(), QStringLiteral("acRemoveMinistryFunctionExecute"), e);
+    }
+    UpdateActions();
+}
