@@ -62,15 +62,13 @@ void TplgInitialSetup::BuildLiturgiesPage(QWidget *body)
     connect(m_memLiturgyComments, &QPlainTextEdit::textChanged, this, [this] {
         if (m_filling)
             return;
-        try {
+        QorGuarded(RvSetup(), QStringLiteral("LiturgyTemplateComments"), [&] {
             TDACDSDataTable &t = Data().LiturgyTemplates;
             if (!m_tvLiturgies->currentItem() || t.GetRecordCount() == 0)
                 return;
             EditCurrent(t);
             t.SetValue(QStringLiteral("LiturgyTemplateComments"), m_memLiturgyComments->toPlainText());
-        } catch (const std::exception &e) {
-            QorLogFailure(RvSetup(), QStringLiteral("LiturgyTemplateComments"), e);
-        }
+        });
     });
     connect(m_btnAddLiturgy, &QPushButton::clicked, this, [this] { acAddLiturgyExecute(); });
     connect(m_btnRemoveLiturgy, &QPushButton::clicked, this, [this] { acRemoveLiturgyExecute(); });
@@ -130,7 +128,7 @@ void TplgInitialSetup::LiturgyEdited()
 {
     if (m_filling)
         return;
-    try {
+    QorGuarded(RvSetup(), QStringLiteral("edLiturgyNameChange"), [&] {
         TDACDSDataTable &t = Data().LiturgyTemplates;
         QTreeWidgetItem *node = m_tvLiturgies->currentItem();
         if (!node || t.GetRecordCount() == 0)
@@ -142,9 +140,7 @@ void TplgInitialSetup::LiturgyEdited()
             node->setData(0, kSecondRole, m_cbLocation->currentData());
         }
         node->setText(0, LiturgyNodeText(m_edLiturgyName->text(), m_cbLocation->currentText()));
-    } catch (const std::exception &e) {
-        QorLogFailure(RvSetup(), QStringLiteral("edLiturgyNameChange"), e);
-    }
+    });
 }
 
 void TplgInitialSetup::acAddLiturgyExecute()
@@ -191,7 +187,7 @@ void TplgInitialSetup::acAddLiturgyExecute()
 
 void TplgInitialSetup::acRemoveLiturgyExecute()
 {
-    try {
+    QorGuarded(RvSetup(), QStringLiteral("acRemoveLiturgyExecute"), [&] {
         QTreeWidgetItem *node = m_tvLiturgies->currentItem();
         if (!node)
             return;
@@ -204,8 +200,6 @@ void TplgInitialSetup::acRemoveLiturgyExecute()
             t.Delete();
         delete node;
         LiturgySelected();
-    } catch (const std::exception &e) {
-        QorLogFailure(RvSetup(), QStringLiteral("acRemoveLiturgyExecute"), e);
-    }
+    });
     UpdateActions();
 }

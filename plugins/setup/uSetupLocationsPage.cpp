@@ -113,7 +113,7 @@ void TplgInitialSetup::FillLocationList()
 
 void TplgInitialSetup::LocationListClick()
 {
-    try {
+    QorGuarded(RvSetup(), QStringLiteral("lbLocationsClick"), [&] {
         TDACDSDataTable &t = Data().Locations;
         if (t.GetState() == TDATableState::dsEdit)
             t.Post();
@@ -126,9 +126,7 @@ void TplgInitialSetup::LocationListClick()
         }
         t.Locate(kLocationID, m_lstLocations->currentItem()->data(kIdRole));
         ShowLocation();
-    } catch (const std::exception &e) {
-        QorLogFailure(RvSetup(), QStringLiteral("lbLocationsClick"), e);
-    }
+    });
     UpdateActions();
 }
 
@@ -149,20 +147,18 @@ void TplgInitialSetup::LocationEdited(const QString &field, const QString &value
 {
     if (m_filling)
         return;
-    try {
+    QorGuarded(RvSetup(), field, [&] {
         TDACDSDataTable &t = Data().Locations;
         if (!m_lstLocations->currentItem() || t.GetRecordCount() == 0)
             return;
         EditCurrent(t);
         t.SetValue(field, value);
-    } catch (const std::exception &e) {
-        QorLogFailure(RvSetup(), field, e);
-    }
+    });
 }
 
 void TplgInitialSetup::acAddLocationExecute()
 {
-    try {
+    QorGuarded(RvSetup(), QStringLiteral("acAddLocationExecute"), [&] {
         TDACDSDataTable &t = Data().Locations;
         t.PostIfEditing();
         t.Insert();
@@ -171,15 +167,13 @@ void TplgInitialSetup::acAddLocationExecute()
         FillLocationList();
         ShowLocation();
         FocusName(m_edLocationName);
-    } catch (const std::exception &e) {
-        QorLogFailure(RvSetup(), QStringLiteral("acAddLocationExecute"), e);
-    }
+    });
     UpdateActions();
 }
 
 void TplgInitialSetup::acRemoveLocationExecute()
 {
-    try {
+    QorGuarded(RvSetup(), QStringLiteral("acRemoveLocationExecute"), [&] {
         QListWidgetItem *item = m_lstLocations->currentItem();
         if (!item)
             return;
@@ -198,9 +192,7 @@ void TplgInitialSetup::acRemoveLocationExecute()
             acAddLocationExecute(); // there is always one location
         else
             LocationListClick();
-    } catch (const std::exception &e) {
-        QorLogFailure(RvSetup(), QStringLiteral("acRemoveLocationExecute"), e);
-    }
+    });
     UpdateActions();
 }
 

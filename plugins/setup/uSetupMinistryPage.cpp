@@ -81,11 +81,7 @@ void TplgInitialSetup::BuildMinistryPage(QWidget *body)
     m_tvTemplates->setDragDropMode(QAbstractItemView::DropOnly);
     templates->Source = m_tvFunctions;
     templates->Dropped = [this](QTreeWidgetItem *target, QTreeWidgetItem *function) {
-        try {
-            AddFunctionToTemplate(target, function);
-        } catch (const std::exception &e) {
-            QorLogFailure(RvSetup(), QStringLiteral("tvMinistriesDragDrop"), e);
-        }
+        QorGuarded(RvSetup(), QStringLiteral("tvMinistriesDragDrop"), [&] { AddFunctionToTemplate(target, function); });
         UpdateActions();
     };
     m_btnAddFunction = Button(QStringLiteral("btnAddFunctionToTemplate"), body);
@@ -124,20 +120,14 @@ void TplgInitialSetup::BuildMinistryPage(QWidget *body)
     connect(m_tvFunctions, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item) { FunctionItemChanged(item); });
     connect(m_tvTemplates, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) {
         if (item && item->parent()) {
-            try {
-                RemoveMinistryFunction(item);
-            } catch (const std::exception &e) {
-                QorLogFailure(RvSetup(), QStringLiteral("RemoveMinistryFunction"), e);
-            }
+            QorGuarded(RvSetup(), QStringLiteral("RemoveMinistryFunction"), [&] { RemoveMinistryFunction(item); });
             UpdateActions();
         }
     });
     connect(m_tvFunctions, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) {
-        try {
+        QorGuarded(RvSetup(), QStringLiteral("tvFunctionsDblClick"), [&] {
             AddFunctionToTemplate(m_tvTemplates->currentItem(), item);
-        } catch (const std::exception &e) {
-            QorLogFailure(RvSetup(), QStringLiteral("tvFunctionsDblClick"), e);
-        }
+        });
         UpdateActions();
     });
     connect(m_btnAddFunction, &QPushButton::clicked, this, [this] { acAddFunctionToTemplateExecute(); });
@@ -321,11 +311,9 @@ void TplgInitialSetup::AddFunctionToTemplate(QTreeWidgetItem *templateNode, QTre
 
 void TplgInitialSetup::acAddFunctionToTemplateExecute()
 {
-    try {
+    QorGuarded(RvSetup(), QStringLiteral("tvFunctionsDblClick"), [&] {
         AddFunctionToTemplate(m_tvTemplates->currentItem(), m_tvFunctions->currentItem());
-    } catch (const std::exception &e) {
-        QorLogFailure(RvSetup(), QStringLiteral("tvFunctionsDblClick"), e);
-    }
+    });
     UpdateActions();
 }
 
@@ -349,11 +337,9 @@ void TplgInitialSetup::RemoveMinistryFunction(QTreeWidgetItem *linkNode)
 
 void TplgInitialSetup::acRemoveFunctionFromTemplateExecute()
 {
-    try {
+    QorGuarded(RvSetup(), QStringLiteral("RemoveMinistryFunction"), [&] {
         RemoveMinistryFunction(m_tvTemplates->currentItem());
-    } catch (const std::exception &e) {
-        QorLogFailure(RvSetup(), QStringLiteral("RemoveMinistryFunction"), e);
-    }
+    });
     UpdateActions();
 }
 

@@ -171,7 +171,7 @@ void TplgInitialSetup::ShowParented(QWidget *parent)
 
 void TplgInitialSetup::Prepare()
 {
-    try {
+    QorGuarded(RvSetup(), QStringLiteral("InitializeSetupForm"), [&] {
         m_resultCode = 2;
         TRvSetupController *controller = RvSetup();
         if (!controller)
@@ -192,9 +192,7 @@ void TplgInitialSetup::Prepare()
         if (setup.Locations.GetRecordCount() == 0)
             acAddLocationExecute();
         doStep();
-    } catch (const std::exception &e) {
-        QorLogFailure(RvSetup(), QStringLiteral("InitializeSetupForm"), e);
-    }
+    });
 }
 
 void TplgInitialSetup::LoadPictures()
@@ -286,38 +284,41 @@ void TplgInitialSetup::acNextExecute()
 
 bool TplgInitialSetup::NamesGiven()
 {
-    try {
+    bool given = false;
+    QorGuarded(RvSetup(), QStringLiteral("acNextExecute"), [&] {
         TDASetup &setup = Data();
         if (m_step == 2) {
             setup.Locations.PostIfEditing();
             const QString unnamed = FirstUnnamedKey(setup.Locations, kLocationID, kLocationName);
-            if (unnamed.isEmpty())
-                return true;
+            if (unnamed.isEmpty()) {
+                given = true;
+                return;
+            }
             ShowMessage(this, QMessageBox::Warning, Text(1220), Text(1221));
             for (int i = 0; i < m_lstLocations->count(); ++i)
                 if (m_lstLocations->item(i)->data(kIdRole).toString() == unnamed)
                     m_lstLocations->setCurrentRow(i);
             LocationListClick();
             FocusName(m_edLocationName);
-            return false;
+            return;
         }
         if (m_step == 3) {
             setup.LiturgyTemplates.PostIfEditing();
             const QString unnamed = FirstUnnamedKey(setup.LiturgyTemplates, kLiturgyID, kLiturgyName);
-            if (unnamed.isEmpty())
-                return true;
+            if (unnamed.isEmpty()) {
+                given = true;
+                return;
+            }
             ShowMessage(this, QMessageBox::Warning, Text(1220), Text(1222));
             for (int i = 0; i < m_tvLiturgies->topLevelItemCount(); ++i)
                 if (m_tvLiturgies->topLevelItem(i)->data(0, kIdRole).toString() == unnamed)
                     m_tvLiturgies->setCurrentItem(m_tvLiturgies->topLevelItem(i));
             FocusName(m_edLiturgyName);
-            return false;
+            return;
         }
-    } catch (const std::exception &e) {
-        QorLogFailure(RvSetup(), QStringLiteral("acNextExecute"), e);
-        return false;
-    }
-    return true;
+        given = true;
+    });
+    return given;
 }
 
 void TplgInitialSetup::acPreviousExecute()
@@ -339,7 +340,7 @@ void TplgInitialSetup::acCancelExecute()
 void TplgInitialSetup::doStep()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
+    QorGuarded(RvSetup(), QStringLiteral("doStep"), [&] {
         m_pages->setCurrentIndex(m_step - 1);
         switch (m_step) {
         case 1:
@@ -368,9 +369,7 @@ void TplgInitialSetup::doStep()
                 m_tvFunctions->scrollToItem(m_tvFunctions->topLevelItem(0));
             break;
         }
-    } catch (const std::exception &e) {
-        QorLogFailure(RvSetup(), QStringLiteral("doStep"), e);
-    }
+    });
     UpdateActions();
     QApplication::restoreOverrideCursor();
 }
@@ -387,7 +386,7 @@ void TplgInitialSetup::acFinishExecute()
     if (!FinishEnabled(State()))
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
+    const bool finished = QorGuarded(RvSetup(), QStringLiteral("acFinishExecute"), [&] {
         TDASetup &setup = Data();
         // The content goes first, functions and templates before the links that name them: the
         // server serves this session, which nobody logged on in, only while no user exists.
@@ -413,12 +412,8 @@ void TplgInitialSetup::acFinishExecute()
             wait.exec(QEventLoop::ExcludeUserInputEvents);
         }
         m_resultCode = 1;
-        QApplication::restoreOverrideCursor();
-        if (window() != this)
-            window()->close();
-        return;
-    } catch (const std::exception &e) {
-        QorLogFailure(RvSetup(), QStringLiteral("acFinishExecute"), e);
-    }
+    });
     QApplication::restoreOverrideCursor();
+    if (finished && window() != this)
+        window()->close();
 }
