@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -56,6 +57,15 @@ private:
             event->ignore();
     }
 };
+
+// A function or template node, named in place (F2) by the user.
+QTreeWidgetItem *EditableNode(QTreeWidget *tree, const QString &name, const QString &id)
+{
+    auto *node = new QTreeWidgetItem(tree, {name});
+    node->setData(0, kIdRole, id);
+    node->setFlags(node->flags() | Qt::ItemIsEditable);
+    return node;
+}
 
 } // namespace
 
@@ -157,11 +167,8 @@ void TplgInitialSetup::FillFunctionList()
     TDACDSDataTable &t = Data().MinistryFunctions;
     t.ClearFilter();
     m_tvFunctions->clear();
-    for (const auto &[id, name] : Rows(t, kFunctionID, kFunctionName)) {
-        auto *node = new QTreeWidgetItem(m_tvFunctions, {name});
-        node->setData(0, kIdRole, id);
-        node->setFlags(node->flags() | Qt::ItemIsEditable);
-    }
+    for (const auto &[id, name] : Rows(t, kFunctionID, kFunctionName))
+        EditableNode(m_tvFunctions, name, id);
     m_filling = false;
 }
 
@@ -177,9 +184,7 @@ void TplgInitialSetup::PrepareMinistryTab()
         setup.LnkMinistryTemplateToMinistryFunction.PostIfEditing();
         TDACDSDataTable &links = setup.LnkMinistryTemplateToMinistryFunction;
         for (const auto &[templateId, templateName] : Rows(setup.MinistryTemplates, kTemplateID, kTemplateName)) {
-            auto *node = new QTreeWidgetItem(m_tvTemplates, {templateName});
-            node->setData(0, kIdRole, templateId);
-            node->setFlags(node->flags() | Qt::ItemIsEditable);
+            QTreeWidgetItem *node = EditableNode(m_tvTemplates, templateName, templateId);
             FilterOn(links, kLinkTemplate, templateId);
             const int linkId = links.FieldIndex(kLinkID);
             const int functionId = links.FieldIndex(kLinkFunction);
@@ -206,52 +211,58 @@ void TplgInitialSetup::PrepareMinistryTab()
 
 void TplgInitialSetup::acAddTemplateExecute()
 {
-    try {
-        TDACDSDataTable &t = Data().MinistryTemplates;
-        t.PostIfEditing();
-        t.Insert();
-        t.SetValue(kTemplateName, Text(1510, true));
-        const QString id = t.AsString(kTemplateID);
-        t.Post();
-        m_filling = true;
-        auto *node = new QTreeWidgetItem(m_tvTemplates, {Text(1510, true)});
-        node->setData(0, kIdRole, id);
-        node->setFlags(node->flags() | Qt::ItemIsEditable);
-        m_filling = false;
-        m_tvTemplates->setCurrentItem(node);
-        m_tvTemplates->setFocus();
-        m_tvTemplates->editItem(node);
-    } catch (const std::exception &e) {
-        m_filling = false;
-        QorLogFailure(RvSetup(), QStringLiteral("acAddTemplateExecute"), e);
-    }
+    QorGuarded(RvSetup(), QStringLiteral("acAddTemplateExecute"), [&] {
+        AddNamedNode(Data().MinistryTemplates, kTemplateID, kTemplateName, Text(1510, true), m_tvTemplates);
+    });
     UpdateActions();
+}
+
+void TplgInitialSetup::AddNamedNode(TDACDSDataTable &t, const QString &keyField, const QString &nameField, const QString &name,
+                                    QTreeWidget *tree)
+{
+    t.PostIfEditing();
+    t.Insert();
+    t.SetValue(nameField, name);
+    const QString id = t.AsString(keyField);
+    t.Post();
+    QTreeWidgetItem *node = nullptr;
+    {
+        const QScopedValueRollback filling(m_filling, true);
+        node = EditableNode(tree, name, id);
+    }
+    tree->setCurrentItem(node);
+    tree->setFocus();
+    tree->editItem(node);
 }
 
 void TplgInitialSetup::TemplateItemChanged(QTreeWidgetItem *item)
 {
     if (m_filling || !item || item->parent())
         return;
-    try {
-        TDACDSDataTable &t = Data().MinistryTemplates; // UpdateTemplateCaption
-        t.PostIfEditing();
-        if (!t.Locate(kTemplateID, item->data(0, kIdRole)))
-            return;
-        // An empty name is refused: the template keeps, and shows, the name it has.
-        if (item->text(0).trimmed().isEmpty()) {
-            m_filling = true;
-            item->setText(0, t.AsString(kTemplateName));
-            m_filling = false;
-            ShowMessage(this, QMessageBox::Warning, Text(1220), Text(1223).arg(t.AsString(kTemplateName)));
-            return;
+    QorGuarded(RvSetup(), QStringLiteral("UpdateTemplateCaption"), [&] {
+        StoreNodeName(Data().MinistryTemplates, kTemplateID, kTemplateName, item, 1223);
+    });
+}
+
+bool TplgInitialSetup::StoreNodeName(TDACDSDataTable &t, const QString &keyField, const QString &nameField, QTreeWidgetItem *item,
+                                     int refusal)
+{
+    t.PostIfEditing();
+    if (!t.Locate(keyField, item->data(0, kIdRole)))
+        return false;
+    // An empty name is refused: the row keeps, and its node shows, the name it has.
+    if (item->text(0).trimmed().isEmpty()) {
+        {
+            const QScopedValueRollback filling(m_filling, true);
+            item->setText(0, t.AsString(nameField));
         }
-        t.Edit();
-        t.SetValue(kTemplateName, item->text(0));
-        t.Post();
-    } catch (const std::exception &e) {
-        m_filling = false;
-        QorLogFailure(RvSetup(), QStringLiteral("UpdateTemplateCaption"), e);
+        ShowMessage(this, QMessageBox::Warning, Text(1220), Text(refusal).arg(t.AsString(nameField)));
+        return false;
     }
+    t.Edit();
+    t.SetValue(nameField, item->text(0));
+    t.Post();
+    return true;
 }
 
 void TplgInitialSetup::acRemoveTemplateExecute()
@@ -345,27 +356,11 @@ void TplgInitialSetup::acRemoveFunctionFromTemplateExecute()
 
 void TplgInitialSetup::acNewFunctionExecute()
 {
-    try {
+    QorGuarded(RvSetup(), QStringLiteral("acRemoveMinistryFunctionExecute"), [&] {
         if (QApplication::focusWidget() && m_tvFunctions->viewport()->isAncestorOf(QApplication::focusWidget()))
             return; // a name is being edited
-        TDACDSDataTable &t = Data().MinistryFunctions;
-        t.PostIfEditing();
-        t.Insert();
-        t.SetValue(kFunctionName, Text(1203));
-        const QString id = t.AsString(kFunctionID);
-        t.Post();
-        m_filling = true;
-        auto *node = new QTreeWidgetItem(m_tvFunctions, {Text(1203)});
-        node->setData(0, kIdRole, id);
-        node->setFlags(node->flags() | Qt::ItemIsEditable);
-        m_filling = false;
-        m_tvFunctions->setCurrentItem(node);
-        m_tvFunctions->setFocus();
-        m_tvFunctions->editItem(node);
-    } catch (const std::exception &e) {
-        m_filling = false;
-        QorLogFailure(RvSetup(), QStringLiteral("acRemoveMinistryFunctionExecute"), e);
-    }
+        AddNamedNode(Data().MinistryFunctions, kFunctionID, kFunctionName, Text(1203), m_tvFunctions);
+    });
     UpdateActions();
 }
 
@@ -373,36 +368,19 @@ void TplgInitialSetup::FunctionItemChanged(QTreeWidgetItem *item)
 {
     if (m_filling || !item)
         return;
-    try {
+    QorGuarded(RvSetup(), QStringLiteral("UpdateFunctionCaption"), [&] {
         const QString name = item->text(0);
-        TDACDSDataTable &t = Data().MinistryFunctions; // UpdateFunctionCaption
-        t.PostIfEditing();
+        if (!StoreNodeName(Data().MinistryFunctions, kFunctionID, kFunctionName, item, 1224))
+            return;
         const QString id = item->data(0, kIdRole).toString();
-        if (!t.Locate(kFunctionID, id))
-            return;
-        // An empty name is refused: the function keeps, and shows, the name it has.
-        if (name.trimmed().isEmpty()) {
-            m_filling = true;
-            item->setText(0, t.AsString(kFunctionName));
-            m_filling = false;
-            ShowMessage(this, QMessageBox::Warning, Text(1220), Text(1224).arg(t.AsString(kFunctionName)));
-            return;
-        }
-        t.Edit();
-        t.SetValue(kFunctionName, name);
-        t.Post();
-        m_filling = true;
+        const QScopedValueRollback filling(m_filling, true);
         for (int i = 0; i < m_tvTemplates->topLevelItemCount(); ++i) {
             QTreeWidgetItem *node = m_tvTemplates->topLevelItem(i);
             for (int j = 0; j < node->childCount(); ++j)
                 if (node->child(j)->data(0, kSecondRole).toString() == id)
                     node->child(j)->setText(0, LinkNodeText(name, node->child(j)->data(0, kCountRole).toInt()));
         }
-        m_filling = false;
-    } catch (const std::exception &e) {
-        m_filling = false;
-        QorLogFailure(RvSetup(), QStringLiteral("UpdateFunctionCaption"), e);
-    }
+    });
 }
 
 void TplgInitialSetup::acDeleteFunctionExecute()

@@ -113,6 +113,12 @@ private:
     void FillFunctionList();
     void TemplateItemChanged(QTreeWidgetItem *item);
     void FunctionItemChanged(QTreeWidgetItem *item);
+    // The name typed into a node goes into its row; false when there is no row or the name is
+    // empty: then the node shows the stored name again and the text numbered refusal says so.
+    bool StoreNodeName(TDACDSDataTable &t, const QString &keyField, const QString &nameField, QTreeWidgetItem *item, int refusal);
+    // A new row named name, and its node in tree with the name open for editing.
+    void AddNamedNode(TDACDSDataTable &t, const QString &keyField, const QString &nameField, const QString &name,
+                      QTreeWidget *tree);
     void RemoveMinistryFunction(QTreeWidgetItem *linkNode);
     QString FunctionName(const QString &functionId);
     static QTreeWidgetItem *TemplateOf(QTreeWidgetItem *node);
