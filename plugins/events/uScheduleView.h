@@ -6,8 +6,10 @@
 #pragma once
 
 #include "client/api/ModuleKit.h"
+#include "plugins/events/hcRvEventsController.h"
 #include "plugins/events/uEvent.h"
 #include "plugins/events/uEventEditorRules.h"
+#include "plugins/events/uSchedulePrint.h"
 
 #include <QTableView>
 
@@ -67,12 +69,7 @@ public:
     // For tests: instead of the preview window, what it would show.
     std::function<void(QPrinter &, const std::function<void(QPrinter *)> &)> RunPreview;
     // What the last preview painted: its pages and the rows of each grid.
-    struct TPrintedReport
-    {
-        int Pages = 0;
-        int EventRows = 0;
-        int FunctionRows = 0;
-    };
+    using TPrintedReport = TSchedulePrintout;
     const TPrintedReport &LastPrintedReport() const { return m_printed; }
 
     TScheduleGrid *grdView() const { return m_events; }
@@ -109,7 +106,25 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The steps of the constructor, in this order (uScheduleViewBuild.cpp).
+    void CreateActions();
+    void BuildBars();
+    void BuildFilterPanel();
+    // The two grids on the data module's tables, their models and columns.
+    void BuildGrids();
+    // The group box over the event grid, the splitter between the grids, the filter panel above.
+    void BuildLayout();
+    void ConnectActions();
+    void ConnectGrids();
     void Localize();
+    static QString Text(int number);
+    // Runs use on the host's interface of that kind, when there is a host that has it.
+    template <class Interface> static void WithHost(const std::function<void(Interface &)> &use)
+    {
+        if (TRvEventsController *controller = RvEvents())
+            if (auto host = host_cast<Interface>(controller->Host()))
+                use(*host);
+    }
     void UpdateActions();
     void OnEventRowChanged(int row);
     void SelectFocusedEvent();
