@@ -23,6 +23,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 #include <QToolBar>
@@ -131,6 +132,10 @@ void TplgSchedule::GetStatusText(QString &text)
 
 void TplgSchedule::Activate(QObject *)
 {
+    // The grid may take a row of its own while a read waits for the server (a focus-in); the
+    // event is focused here, at the end.
+    m_activating = true;
+    const auto activated = qScopeGuard([this] { m_activating = false; });
     try {
         for (QToolBar *bar : m_bars)
             bar->hide();
@@ -141,7 +146,10 @@ void TplgSchedule::Activate(QObject *)
             acHYUsePreferredServer->setChecked(host.GetAlwaysUsePreferredServer());
         });
         TDAEvents &dm = *RvEvents()->DataModule();
-        dm.tbl_DAEventList1.Close();
+        // A change he kept after a refusal is still pending: the list is read again only
+        // without one, so that the next save sends it.
+        if (!dm.ViewsListPending())
+            dm.tbl_DAEventList1.Close();
         // The period the planner left the view with comes back with it.
         const TRvEventsController::TViewsLeft &left = RvEvents()->ViewsLeft;
         if (left.ScheduleFilterShown) {
@@ -207,14 +215,18 @@ void TplgSchedule::Deactivate(QObject *)
         QorLogFailure(RvEvents(), QStringLiteral("OnDeactivate"), e);
     }
     try {
-        // An edit still open in a cell is written before the tables close, so it is not lost.
+        // An edit still open in a cell is written before the tables close, so it is not lost;
+        // a change kept after a refusal is sent again.
         PostPendingFunctionEdit();
-        ApplyFunctions(false);
+        if (ApplyFunctions(false) && Events().HasChanges())
+            ApplyEvents();
     } catch (const std::exception &e) {
         QorLogFailure(RvEvents(), QStringLiteral("OnDeactivate"), e);
     }
     TDAEvents &dm = *RvEvents()->DataModule();
-    dm.tbl_DAEventList1.Close();
+    // Refused again and kept, it stays pending in the module's tables for the next visit.
+    if (!dm.ViewsListPending())
+        dm.tbl_DAEventList1.Close();
     dm.MinistryFunctions.Close();
 }
 
@@ -269,7 +281,7 @@ void TplgSchedule::UpdateActions()
 
 void TplgSchedule::OnEventRowChanged(int row)
 {
-    if (!m_eventsModel || row < 0 || row == Events().GetRecNo()) {
+    if (!m_eventsModel || m_activating || row < 0 || row == Events().GetRecNo()) {
         UpdateActions();
         return;
     }

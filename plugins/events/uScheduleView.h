@@ -179,5 +179,7 @@ private:
     TMinisterFlagHintTracker *m_flagHint = nullptr;
     // Whether the filter panel's period filters the list.
     bool m_filterApplied = false;
+    // While Activate reads the tables and focuses the event.
+    bool m_activating = false;
     TPrintedReport m_printed;
 };
