@@ -2,7 +2,8 @@
 // ministry functions of the focused event with their members. Here planners assign, clear and
 // lock members, mark attendance, add and remove functions, filter the events by a period, mark
 // a liturgy complete, start automatic scheduling, remove assignments, print and preview. The
-// grids show the data module's shared tables; the rules live in TScheduleRules.
+// grids show the data module's shared tables through the models of uScheduleModels; the rules
+// live in TScheduleRules, the printed report in uSchedulePrint.
 #pragma once
 
 #include "client/api/ModuleKit.h"
