@@ -377,7 +377,8 @@ void TplgCalendar::Activate(QObject *)
         LocalizeForm();
         TDAEvents &module = Data();
         Reopen(module.EventList);
-        Reopen(module.tbl_DAEventList1);
+        if (!module.ViewsListPending()) // the schedule's kept change stays for its next save
+            Reopen(module.tbl_DAEventList1);
         Reopen(module.MinistryFunctions);
         if (!module.LiturgyTemplates.GetActive())
             module.LiturgyTemplates.Open();
@@ -677,7 +678,7 @@ void TplgCalendar::acHYDeleteExecute()
     }
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     m_control->RemoveEvents(selected);
-    if (Data().tbl_DAEventList1.GetActive())
+    if (Data().tbl_DAEventList1.GetActive() && !Data().ViewsListPending())
         Data().tbl_DAEventList1.Refresh();
     ShowEvents();
 }
@@ -790,7 +791,7 @@ void TplgCalendar::acHYRefreshExecute()
     try {
         TDAEvents &module = Data();
         Reopen(module.EventList);
-        if (module.tbl_DAEventList1.GetActive())
+        if (module.tbl_DAEventList1.GetActive() && !module.ViewsListPending())
             module.tbl_DAEventList1.Refresh();
         ShowEvents();
         ViewRefresh::Succeeded(*this);
