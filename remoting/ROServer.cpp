@@ -158,9 +158,9 @@ void SetStreamedContent(httplib::Response &res, std::shared_ptr<TROMessageWriter
 {
     const std::size_t length = writer->Length();
     auto piece = std::make_shared<QByteArray>();
-    res.set_content_provider(length, kContentType, [writer, piece](std::size_t, std::size_t left, httplib::DataSink &sink) {
+    res.set_content_provider(length, kContentType, [writer, piece](std::size_t, std::size_t, httplib::DataSink &sink) {
         try {
-            return writer->Next(*piece) && std::size_t(piece->size()) <= left && sink.write(piece->constData(), std::size_t(piece->size()));
+            return writer->Next(*piece) && sink.write(piece->constData(), std::size_t(piece->size()));
         } catch (const std::exception &e) {
             // The client sees the connection end before the reply did.
             AddToLog(llSevere, QStringLiteral("HTTPServer"), QStringLiteral("Reply"), QString::fromLocal8Bit(e.what()));
