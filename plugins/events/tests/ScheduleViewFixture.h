@@ -14,6 +14,7 @@
 #include "plugins/events/ufAutoScheduleStart.h"
 
 #include "testsupport/GeneratedParish.h"
+#include "remoting/ROHTTPChannel.h"
 #include "testsupport/DocumentReaders.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
