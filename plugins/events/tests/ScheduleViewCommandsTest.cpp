@@ -240,7 +240,7 @@ TEST_F(ScheduleView, TheMinisterFlagShowsTheMembersCommentsAsItsHint)
     EXPECT_FALSE(view->FlagHint().Visible());
 }
 
-TEST_F(ScheduleView, AFunctionChangeTheServerRefusesIsLoggedAndDoesNotHoldUpTheNextEvent)
+TEST_F(ScheduleView, AFunctionChangeTheServerRefusesIsToldAndLoggedAndDoesNotHoldUpTheNextEvent)
 {
     const QString first = EventInPeriod(16);
     const QString second = EventInPeriod(17);
@@ -255,7 +255,12 @@ TEST_F(ScheduleView, AFunctionChangeTheServerRefusesIsLoggedAndDoesNotHoldUpTheN
     view->acHYRefresh->trigger();
     SelectEvent(first);
     ASSERT_TRUE(view->FunctionsModel()->setData(view->FunctionsModel()->index(0, 3), QStringLiteral("refused")));
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Ok);
     SelectEvent(second);
+    ASSERT_EQ(prompt.Prompts().size(), 1);
+    EXPECT_EQ(prompt.Prompts()[0].Caption, RvEvents()->GetText(9005));
+    EXPECT_TRUE(prompt.Prompts()[0].Text.contains(QStringLiteral("position refused")));
     server->Sql(QStringLiteral("DROP TRIGGER refuse_position ON tblScheduledMinistryFunctions; DROP FUNCTION refuse_position();"));
     EXPECT_EQ(view->FunctionsModel()->rowCount(), 7);
     EXPECT_EQ(Functions().AsString(QStringLiteral("F_ScheduledLiturgyID")),
