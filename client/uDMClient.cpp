@@ -12,6 +12,7 @@
 #include "Quorva_Data_Service_Intf.h"
 #include "foundation/FileResolver.h"
 #include "foundation/QuorvaLogFile.h"
+#include "foundation/uCommon.h"
 #include "foundation/uRegistry.h"
 #include "foundation/uResourceHandler.h"
 #include "remoting/RODiscovery.h"
@@ -26,6 +27,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -36,16 +38,12 @@ using namespace Quorva;
 namespace {
 
 const QString kMain = QStringLiteral("Main");
-const QString kDMClient = QStringLiteral("DMClient");
 const QString kDiscoveryService = QStringLiteral("Kestrova");
 const QString kEventsService = QStringLiteral("EventsService");
 const QString kUseWindowsLogon = QStringLiteral("Use Windows logon");
 const QString kAlwaysPreferred = QStringLiteral("Always use preferred server");
 const QString kPreferredServer = QStringLiteral("Preferred server");
 const QString kSplashPlugin = QStringLiteral("plgSplash");
-const QString kTransportPlugin = QStringLiteral("plgTransport");
-const QString kInstallFAQ = QStringLiteral("help/InstallFAQ.html");
-const QString kGettingStartedGuide = QStringLiteral("docs/Kestrova Getting Started Guide.pdf");
 constexpr int kTextChoiceNotKept = 5023;
 constexpr int kTextCaption = 10;
 constexpr int kTextUpdateForAdministrator = 14;
@@ -56,11 +54,6 @@ constexpr int kFadeStepMs = 10;
 const QColor kPopupColor1(0xDD, 0xEC, 0xFE);
 const QColor kPopupColor2(0x81, 0xA9, 0xE2);
 constexpr int kPopupTimeOut = 25;
-
-QString errorText(const std::exception &e)
-{
-    return QString::fromUtf8(e.what());
-}
 
 void processMessages()
 {
@@ -151,6 +144,14 @@ TDMClient::TDMClient(const QString &programPath, QObject *parent)
     // Every call of the host and its plug-ins goes through the main channel: a server that lost
     // the session (its restart) gets the user logged on again there, and the call once more.
     m_ROHTTP->SetSessionLostHandler([this](const QString &error) { return SessionLost(error); });
+    // Polls go on while nobody works: the first poll the server refuses asks once, and a
+    // declined log-on is not asked again by every later poll, only by the user's next call.
+    m_ROHTTPEvents->SetSessionLostHandler([this](const QString &error) {
+        if (m_pollLogOnDeclined)
+            return false;
+        m_pollLogOnDeclined = !SessionLost(error);
+        return !m_pollLogOnDeclined;
+    });
     m_ROProbeHTP->SetTimeout(ProbeTimeout);
     connect(m_ROEventReceiver, &TROEventReceiver::Polled, this, [this](const QString &error) {
         if (error.isEmpty())
@@ -180,6 +181,7 @@ TDMClient::~TDMClient()
 {
     // A plug-in may hold the main channel longer than this module lives.
     m_ROHTTP->SetSessionLostHandler({});
+    m_ROHTTPEvents->SetSessionLostHandler({});
     TconHTMLHelp::Remove();
     if (m_ROEventReceiver->Active())
         DisConnectEventHandler();
@@ -200,7 +202,7 @@ void TDMClient::SetUseWindowsLogon(bool value)
     try {
         TQorReg::WriteString(HKEY_CURRENT_USER, ProductKey, value ? QStringLiteral("Yes") : QStringLiteral("No"), kUseWindowsLogon);
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("SetUseWindowsLogon"), errorText(e));
+        AddToLog(llSevere, kDMClient, QStringLiteral("SetUseWindowsLogon"), ExceptionText(e));
     }
 }
 
@@ -239,7 +241,7 @@ void TDMClient::ShowWhatsNew()
                         GetText(kTextChoiceNotKept).arg(QDir::toNativeSeparators(file)));
         }
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("ShowWhatsNew"), errorText(e));
+        AddToLog(llSevere, kDMClient, QStringLiteral("ShowWhatsNew"), ExceptionText(e));
     }
 }
 
@@ -260,13 +262,18 @@ void TDMClient::SetSessionID(const QUuid &id)
         channel->SetSessionID(id);
 }
 
-std::shared_ptr<TROHTTPChannel> TDMClient::CreateAutoScheduleChannel() const
+std::shared_ptr<TROHTTPChannel> TDMClient::CreateAutoScheduleChannel()
 {
-    // No failure handler: a run sent twice would be a second run. The last owner of the channel
-    // may be the completion of its own reply, which must not take the channel with it there.
+    // No failure handler: a run sent twice would be a second run. A run the server refused for
+    // a lost session never started, so it goes once more after the log-on. The last owner of
+    // the channel may be the completion of its own reply, which must not take the channel with
+    // it there.
     std::shared_ptr<TROHTTPChannel> channel(new TROHTTPChannel, [](TROHTTPChannel *c) { c->deleteLater(); });
     channel->SetTargetURL(m_ROHTTP->TargetURL());
     channel->SetSessionID(m_ROHTTP->SessionID());
+    channel->SetSessionLostHandler([self = QPointer<TDMClient>(this)](const QString &error) {
+        return self && self->SessionLost(error);
+    });
     return channel;
 }
 
@@ -325,7 +332,7 @@ void TDMClient::ReadConfiguration()
         m_mailConfiguration = m_config.MailConfiguration();
         m_mailAvailable = !m_mailConfiguration.value(QStringLiteral("smtpserver")).toString().trimmed().isEmpty();
     } catch (const std::exception &e) {
-        AddToLog(llWarning, kMain, QStringLiteral("Unable to Initialize CDO:"), errorText(e));
+        AddToLog(llWarning, kMain, QStringLiteral("Unable to Initialize CDO:"), ExceptionText(e));
     }
 
     if (!QFileInfo(m_pluginsFolder).isDir()) {
@@ -344,7 +351,7 @@ int TDMClient::LoadHydraModules()
     try {
         return m_HYROMgr->LoadModules(m_pluginsFolder, QStringLiteral("*.qor"));
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kMain, QStringLiteral("LoadHydraModules"), errorText(e));
+        AddToLog(llSevere, kMain, QStringLiteral("LoadHydraModules"), ExceptionText(e));
         return 0;
     }
 }
@@ -370,7 +377,7 @@ void TDMClient::UnLoadHydraModules()
         m_pluginManager.reset();
         m_HYROMgr->UnloadModules();
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kMain, QStringLiteral("UnLoadHydraModules"), errorText(e));
+        AddToLog(llSevere, kMain, QStringLiteral("UnLoadHydraModules"), ExceptionText(e));
     }
 }
 
@@ -387,7 +394,7 @@ void TDMClient::LoadSplash()
         m_splashForm = hostForm(m_HYROMgr.get(), nullptr);
         centre(*m_splashForm, nullptr);
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("LoadSplash"), errorText(e));
+        AddToLog(llSevere, kDMClient, QStringLiteral("LoadSplash"), ExceptionText(e));
     }
 }
 
@@ -402,7 +409,7 @@ void TDMClient::ShowSplash()
         m_splashForm->show();
         processMessages();
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("ShowSplash"), errorText(e));
+        AddToLog(llSevere, kDMClient, QStringLiteral("ShowSplash"), ExceptionText(e));
     }
 }
 
@@ -412,7 +419,7 @@ void TDMClient::UpdateSplash(const QString &text)
         if (auto splash = host_cast<ISplashController>(m_splash))
             splash->SetProgressText(text);
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("UpdateSplash"), errorText(e));
+        AddToLog(llSevere, kDMClient, QStringLiteral("UpdateSplash"), ExceptionText(e));
     }
 }
 
@@ -432,7 +439,7 @@ void TDMClient::UnloadSplash()
         m_splashForm->hide();
         m_HYROMgr->ReleasePlugin(m_splash);
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("UnloadSplash"), errorText(e));
+        AddToLog(llSevere, kDMClient, QStringLiteral("UnloadSplash"), ExceptionText(e));
     }
 }
 
@@ -538,9 +545,11 @@ bool TDMClient::SessionLost(const QString &error)
     try {
         loggedOn = m_logOnSteps->LogOnAgain(m_user->UserName);
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("SessionLost"), errorText(e));
+        AddToLog(llSevere, kDMClient, QStringLiteral("SessionLost"), ExceptionText(e));
     }
     m_loggingOnAgain = false;
+    if (loggedOn)
+        m_pollLogOnDeclined = false;
     AddToLog(loggedOn ? llInformation : llWarning, kDMClient, QStringLiteral("SessionLost"),
              loggedOn ? QStringLiteral("Logged on again as ") + m_user->UserName : QStringLiteral("Not logged on again"));
     return loggedOn;
@@ -555,7 +564,7 @@ void TDMClient::ConnectEventHandler()
         m_ROEventReceiver->RegisterEventHandler(IClientPopupEvent::SinkName, m_eventSink.get());
         m_ROEventReceiver->SetActive(true);
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("ConnectEventHandler"), errorText(e));
+        AddToLog(llSevere, kDMClient, QStringLiteral("ConnectEventHandler"), ExceptionText(e));
     }
 }
 
@@ -569,7 +578,7 @@ void TDMClient::DisConnectEventHandler()
             m_ROEventReceiver->UnregisterEventHandler(IClientPopupEvent::SinkName, m_eventSink.get());
         }
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("DisConnectEventHandler"), errorText(e));
+        AddToLog(llSevere, kDMClient, QStringLiteral("DisConnectEventHandler"), ExceptionText(e));
     }
 }
 
@@ -652,251 +661,6 @@ void TDMClient::CloseMainWindow()
         Missing(QStringLiteral("CloseMainWindow"));
 }
 
-void TDMClient::OpenInstallFAQ()
-{
-    OpenLocalDocument(m_config.ProgramFolder() + kInstallFAQ, QStringLiteral("OpenInstallFAQ"));
-}
-
-// A document that no program opens is still there: the user is told where, to open it another way.
-void TDMClient::OpenLocalDocument(const QString &file, const QString &context)
-{
-    if (!OpenFileOrTellPath(nullptr, file, GetText(100), GetText(5021), m_openURL))
-        AddToLog(llWarning, kDMClient, context, QStringLiteral("No program opens %1").arg(file));
-}
-
-void TDMClient::OpenGettingStartedGuide()
-{
-    const QString guide = m_config.ProgramFolder() + kGettingStartedGuide;
-    if (QFileInfo::exists(guide))
-        OpenLocalDocument(guide, QStringLiteral("OpenGettingStartedGuide"));
-    else
-        AddToLog(llWarning, kDMClient, QStringLiteral("OpenGettingStartedGuide"), QStringLiteral("There is no guide at %1").arg(guide));
-}
-
-bool TDMClient::GetNavBarVisible()
-{
-    if (!m_mainWindow) {
-        Missing(QStringLiteral("GetNavBarVisible"));
-        return false;
-    }
-    return m_mainWindow->GetNavBarVisible();
-}
-
-void TDMClient::SetNavBarVisible(bool value)
-{
-    if (m_mainWindow)
-        m_mainWindow->SetNavBarVisible(value);
-    else
-        Missing(QStringLiteral("SetNavBarVisible"));
-}
-
-bool TDMClient::GetSmartHelpVisible()
-{
-    if (!m_mainWindow) {
-        Missing(QStringLiteral("GetSmartHelpVisible"));
-        return false;
-    }
-    return m_mainWindow->GetSmartHelpVisible();
-}
-
-void TDMClient::SetSmartHelpVisible(bool value)
-{
-    if (m_mainWindow)
-        m_mainWindow->SetSmartHelpVisible(value);
-    else
-        Missing(QStringLiteral("SetSmartHelpVisible"));
-}
-
-void TDMClient::ShowProgress(quint8 style)
-{
-    m_progress = std::make_unique<TfProgress>();
-    m_progress->SetProgressLayout(style == 1 ? 1 : 0);
-    m_progress->show();
-}
-
-void TDMClient::SetProgress(int position, const QString &text)
-{
-    if (m_progress)
-        m_progress->Progress(position, text);
-    processMessages();
-}
-
-void TDMClient::HideProgress()
-{
-    if (m_progress)
-        m_progress->close();
-    m_progress.reset();
-}
-
-void TDMClient::WriteLog(quint8 level, const QString &sender, const QString &location, const QString &message)
-{
-    AddToLog(level, sender, location, message);
-}
-
-QString TDMClient::GetUserSetting(const QString &key, const QString &defaultValue)
-{
-    return m_data ? m_data->GetUserSetting(key, defaultValue) : defaultValue;
-}
-
-void TDMClient::SetUserSetting(const QString &key, const QString &value)
-{
-    // Copies of the plug-in's texts: a literal of a module lives in the module's own memory, and
-    // the settings go to the server only after the modules are unloaded.
-    const auto owned = [](const QString &text) { return text.isNull() ? QString() : QString(text.constData(), text.size()); };
-    if (m_data)
-        m_data->SetUserSetting(owned(key), owned(value));
-}
-
-std::optional<QByteArray> TDMClient::LoadUserBlob(const QString &name)
-{
-    return m_data ? m_data->LoadUserBlob(name) : std::nullopt;
-}
-
-void TDMClient::SaveUserBlob(const QString &name, const QByteArray *stream)
-{
-    if (m_data)
-        m_data->SaveUserBlob(name, stream);
-}
-
-bool TDMClient::ClearUserSetting(const QString &name)
-{
-    return m_data && m_data->ClearUserSetting(name);
-}
-
-void TDMClient::ShowNewMessage()
-{
-    if (m_mailComposer)
-        m_mailComposer->ShowNewMessage();
-    else
-        Missing(QStringLiteral("ShowNewMessage"));
-}
-
-void TDMClient::SendSimpleEmail(const QStringList *recipients)
-{
-    if (!recipients || recipients->isEmpty())
-        return;
-    if (!m_mailComposer) {
-        Missing(QStringLiteral("SendSimpleEmail"));
-        return;
-    }
-    try {
-        m_mailComposer->SendSimpleEmail(*recipients);
-    } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("SendSimpleEmail"), errorText(e));
-    }
-}
-
-void TDMClient::ExportSettings()
-{
-    doTransport();
-}
-
-void TDMClient::ImportSettings()
-{
-    doTransport();
-}
-
-void TDMClient::doTransport()
-{
-    try {
-        RunModalPlugin(kTransportPlugin, false);
-    } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("doTransport"), errorText(e));
-    }
-}
-
-void TDMClient::RunAutoScheduleWithProgress(const QStringList &templateIds, const QStringList &ministryFunctionIds,
-                                            const QDateTime &fromDate, const QDateTime &toDate)
-{
-    if (!m_progressFactory) {
-        Missing(QStringLiteral("RunAutoScheduleWithProgress"));
-        return;
-    }
-    std::unique_ptr<IServerProgressWindow> window =
-        m_progressFactory->CreateRunning(templateIds, ministryFunctionIds, fromDate, toDate);
-    m_progressWindow = window.get();
-    window->ShowModal();
-    m_progressWindow = nullptr;
-    window.reset();
-    processMessages();
-    while (QApplication::overrideCursor())
-        QApplication::restoreOverrideCursor();
-}
-
-void TDMClient::SetSmartHelpText(const QString &text, int)
-{
-    if (m_mainWindow)
-        m_mainWindow->ShowSmartHelp(text);
-    else
-        Missing(QStringLiteral("SetSmartHelpText"));
-}
-
-bool TDMClient::PerformSearch(int kinds, const QString &caption, int unused, bool multiSelect,
-                              const TSearchObjectList *preselected, const TSearchObjectList *excluded,
-                              std::unique_ptr<TSearchObjectList> &result)
-{
-    result.reset();
-    if (!m_searchDialog) {
-        Missing(QStringLiteral("PerformSearch"));
-        return false;
-    }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool found = false;
-    try {
-        found = m_searchDialog->PerformSearch(kinds, caption, unused, multiSelect, preselected, excluded, result);
-    } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("PreformSearch?"), errorText(e));
-        result.reset();
-        found = false;
-    }
-    QApplication::restoreOverrideCursor();
-    return found;
-}
-
-void TDMClient::ShowReportDlg(const QString &category, const QStringList *selection, int count,
-                              IReportCriteriaProvider *criteriaProvider, int selectionIndex,
-                              const QString &familiesExclusion, const QString &overrideMarker,
-                              const QString &dataSource, const QString &criteria)
-{
-    if (!m_reportChooser) {
-        Missing(QStringLiteral("ShowReportDlg"));
-        return;
-    }
-    m_reportChooser->ShowReportDlg(category, selection, count, criteriaProvider, selectionIndex, familiesExclusion,
-                                   overrideMarker, dataSource, criteria);
-}
-
-void TDMClient::GetReportDefinitionsText(const QString &category, QString &text)
-{
-    text = CoReportService::Create(m_ROBinMgs, m_ROHTTP)->GetReportDefinitions(category);
-}
-
-bool TDMClient::PreviewReport(const QString &templateName, const QString &dataSource, bool showSetupDialog,
-                              const QString &targetPdf, bool print, const QString &orderBy, const QString &criteria)
-{
-    const std::unique_ptr<IReportService> service = CoReportService::Create(m_ROBinMgs, m_ROHTTP);
-    return TReportPreview(*service, PreviewHostOf(*this))
-        .PreviewReport(TReportRequest{templateName, dataSource, showSetupDialog, targetPdf, print, orderBy, criteria});
-}
-
-void TDMClient::ShowAboutDialog()
-{
-    try {
-        if (m_mainWindow)
-            m_mainWindow->ShowAboutDialog();
-        else
-            Missing(QStringLiteral("ShowAboutDialog"));
-    } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("ShowAboutDialog"), errorText(e));
-    }
-}
-
-void TDMClient::GetResourceText(int number, bool emptyIfMissing, QString &text)
-{
-    if (m_language)
-        text = m_language->GetString(number, emptyIfMissing);
-}
-
 // --- server events ----------------------------------------------------------------------------
 
 void TDMClient::OnAutoScheduleBegin()
@@ -906,7 +670,7 @@ void TDMClient::OnAutoScheduleBegin()
         if (!m_progressWindow)
             m_tmrAutoSchedule->start();
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("OnAutoScheduleBegin"), errorText(e));
+        AddToLog(llSevere, kDMClient, QStringLiteral("OnAutoScheduleBegin"), ExceptionText(e));
     }
 }
 
@@ -918,7 +682,7 @@ void TDMClient::OnAutoScheduleProgress(qint32 APosition, qint32 AMax)
         else
             OnAutoScheduleBegin();
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("OnAutoScheduleProgress"), errorText(e));
+        AddToLog(llSevere, kDMClient, QStringLiteral("OnAutoScheduleProgress"), ExceptionText(e));
     }
 }
 
@@ -963,7 +727,7 @@ void TDMClient::tmrAutoScheduleTimer()
         m_progressWindow = nullptr;
     } catch (const std::exception &e) {
         m_progressWindow = nullptr;
-        AddToLog(llSevere, kDMClient, QStringLiteral("tmrAutoScheduleTimer"), errorText(e));
+        AddToLog(llSevere, kDMClient, QStringLiteral("tmrAutoScheduleTimer"), ExceptionText(e));
     }
 }
 
@@ -988,10 +752,10 @@ void TDMClient::OnNewPopup(const QString &, const QString &Title, const QString 
                 if (m_mainWindow)
                     m_mainWindow->OpenPopupTarget(tag.toInt());
             } catch (const std::exception &e) {
-                AddToLog(llSevere, kDMClient, QStringLiteral("PopupClick"), errorText(e));
+                AddToLog(llSevere, kDMClient, QStringLiteral("PopupClick"), ExceptionText(e));
             }
         });
     } catch (const std::exception &e) {
-        AddToLog(llSevere, kDMClient, QStringLiteral("OnNewPopup"), errorText(e));
+        AddToLog(llSevere, kDMClient, QStringLiteral("OnNewPopup"), ExceptionText(e));
     }
 }

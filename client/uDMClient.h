@@ -104,7 +104,7 @@ public:
     void SetSessionID(const QUuid &id);
     // A channel of its own on the main channel's server and session, for a call that must leave
     // the main channel free (a scheduling run, its stop).
-    std::shared_ptr<TROHTTPChannel> CreateAutoScheduleChannel() const;
+    std::shared_ptr<TROHTTPChannel> CreateAutoScheduleChannel();
 
     // --- state ------------------------------------------------------------------------------
     QString ApplicationID() const { return m_applicationId; }
@@ -271,6 +271,8 @@ public:
     void OnNewPopup(const QString &ToUser, const QString &Title, const QString &Text, qint32 EventType) override;
 
 private:
+    // The sender of the data module's log lines.
+    static inline const QString kDMClient = QStringLiteral("DMClient");
     class TEventSink;
 
     // Logs that the operation has no component in this build.
@@ -313,6 +315,8 @@ private:
     bool m_useWindowsLogon = false;
     bool m_eventsConnectionLost = false;
     bool m_loggingOnAgain = false;
+    // The user declined the log-on that a refused poll asked for.
+    bool m_pollLogOnDeclined = false;
     int m_references = 0;
 
     Quorva::IHYVisualPlugin *m_splash = nullptr;

@@ -31,6 +31,11 @@ QString NewKey()
     return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
 }
 
+QString ExceptionText(const std::exception &e)
+{
+    return QString::fromUtf8(e.what());
+}
+
 namespace {
 
 // How long the desktop's opener may take to say whether a program took an address.

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <exception>
 #include <optional>
 
 class QObject;
@@ -18,6 +19,8 @@ class QObject;
 FOUNDATION_EXPORT extern const QString EmptyGUID;
 // A fresh braced upper-case GUID text, the form of every key the system makes.
 FOUNDATION_EXPORT QString NewKey();
+// The text of a caught exception, as log lines and messages show it.
+FOUNDATION_EXPORT QString ExceptionText(const std::exception &e);
 
 class FOUNDATION_EXPORT TvoUser
 {

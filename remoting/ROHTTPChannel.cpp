@@ -561,8 +561,39 @@ void TROHTTPChannel::DispatchAsync(const TROMessage &message, AsyncDone done)
     stamped.SetClientID(m_sessionId);
     const QByteArray body = stamped.SaveToBytes(RemotingLimits::kMaxRequestSize);
     m_busy = true;
-    Post(body, false, [this, done = std::move(done)](const QByteArray &data, const QString &error) {
+    PostAsync(body, bool(m_sessionLostHandler), std::move(done));
+}
+
+void TROHTTPChannel::PostAsync(const QByteArray &body, bool mayLogOnAgain, AsyncDone done)
+{
+    Post(body, false, [this, body, mayLogOnAgain, done = std::move(done)](const QByteArray &data, const QString &error) {
+        // As a synchronous call: a refused session may log on again once, and the refused call
+        // did nothing at the server, so it goes once more. The channel stays busy meanwhile.
+        if (mayLogOnAgain && error.isEmpty() && m_sessionLostHandler) {
+            const std::optional<QString> refusal = SessionRefusal(data);
+            if (refusal && m_sessionLostHandler(*refusal)) {
+                PostAsync(body, false, done);
+                return;
+            }
+        }
         m_busy = false;
         done(data, error);
     });
+}
+
+std::optional<QString> TROHTTPChannel::SessionRefusal(const QByteArray &reply)
+{
+    if (reply.isEmpty())
+        return {};
+    try {
+        TROMessage answer;
+        answer.LoadFromBytes(reply, RemotingLimits::kMaxReplySize);
+        answer.RaiseIfError();
+    } catch (const EROServerError &refusal) {
+        if (refusal.ClassName() == SessionNotLoggedOn)
+            return refusal.Message();
+    } catch (const EROException &) {
+        // Not a refusal of the session: the caller reads the reply and tells its fault.
+    }
+    return {};
 }

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QTcpSocket;
 class QTimer;
@@ -91,6 +92,9 @@ private:
     struct Exchange;
 
     void Post(const QByteArray &body, bool waiting, AsyncDone done);
+    void PostAsync(const QByteArray &body, bool mayLogOnAgain, AsyncDone done);
+    // The text of a reply that refuses the session as not logged on; nothing for any other reply.
+    static std::optional<QString> SessionRefusal(const QByteArray &reply);
     void Send();
     void OpenConnection();
     void DropConnection();

@@ -51,9 +51,14 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
         const QString operation = message.MessageName();
 
         if (operation == TROInMemoryEventRepository::PollOperation) {
-            // A poll keeps its session alive but makes none: only a served request does.
+            // A poll keeps its session alive but makes none: only a served request does. A
+            // session the server lost (its restart) is refused as any call is, so that a client
+            // that only polls learns it and logs on again instead of waiting for nothing.
             std::vector<ROValue> events;
-            if (!ownSession && m_sessions->TouchKnown(message.ClientID()) && m_repository)
+            const std::shared_ptr<TROSession> known = ownSession ? nullptr : m_sessions->TouchKnown(message.ClientID());
+            if (m_sessionCheck && !ownSession)
+                m_sessionCheck(message.InterfaceName(), known ? *known : *std::make_shared<TROSession>(message.ClientID()));
+            if (known && m_repository)
                 for (const QByteArray &event : m_repository->GetEventData(message.ClientID()))
                     events.push_back(ROValue::FromBinary(event));
             message.InitializeResponse(message.LibraryName(), message.InterfaceName(), operation);

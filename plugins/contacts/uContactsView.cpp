@@ -1,9 +1,9 @@
 #include "plugins/contacts/uContactsView.h"
 
 #include "plugins/contacts/hcRvContactsController.h"
+#include "plugins/contacts/uContactCardDelegate.h"
 #include "plugins/contacts/uContactsViewRules.h"
 #include "plugins/contacts/uDAContacts.h"
-#include "plugins/contacts/ufGroups.h"
 
 #include "Quorva_Data_Service_Intf.h"
 #include "foundation/uCommon.h"
@@ -11,8 +11,6 @@
 #include "ui/TDATableModel.h"
 #include "ui/ViewRefresh.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -21,24 +19,17 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
-#include <QPainter>
 #include <QScopeGuard>
 #include <QToolButton>
 #include <QActionGroup>
-#include <QRegularExpression>
 #include <QStackedWidget>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <QVBoxLayout>
-
-#include <set>
 
 using namespace ContactsViewRules;
 using namespace Quorva;
@@ -57,126 +48,15 @@ const QStringList TplgContacts::CardFields = {
 
 namespace {
 
-const QString kKey = QStringLiteral("PK_ContactID");
 const QString kViewType = QStringLiteral("Contacts_ViewType");
 const QString kAutoWidth = QStringLiteral("ContactsListView_ColumnAutoWidth");
 const QString kActiveContact = QStringLiteral("ActiveContact");
 const QString kLayout = QStringLiteral("ContactsListView");
 const QString kCardFieldsSetting = QStringLiteral("ContactsCardView_Fields");
-const QString kPrintCategory = QStringLiteral("{00000000-0000-0000-0000-000000000001}");
-constexpr QSize kCardSize(270, 150);
 // Table columns a user shows through the header's menu; the cards show them when filled in.
 const QStringList kShownOnRequest = {QStringLiteral("MiddleName"), QStringLiteral("EMail2"), QStringLiteral("EMail3"),
                                      QStringLiteral("Fax"),        QStringLiteral("phone3"), QStringLiteral("Web"),
                                      QStringLiteral("Comments")};
-
-// A contact as a card: the name, the address, then the filled-in fields under their captions.
-class TContactCardDelegate : public QStyledItemDelegate
-{
-public:
-    // shown: the fields of CardFields the cards show, the view's to change.
-    TContactCardDelegate(const QStringList &shown, QObject *parent) : QStyledItemDelegate(parent), m_shown(shown) {}
-
-    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override { return kCardSize; }
-
-    void paint(QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const override
-    {
-        const auto *model = qobject_cast<const TDATableModel *>(index.model());
-        if (!model)
-            return;
-        const auto value = [&](const QString &field) {
-            const int column = model->ColumnOf(field);
-            if (column < 0)
-                return QString();
-            const QVariant v = index.sibling(index.row(), column).data();
-            if (v.metaType().id() == QMetaType::QDateTime || v.metaType().id() == QMetaType::QDate)
-                return TRvContactsPane::DateText(v);
-            return v.toString().simplified();
-        };
-        const QRect card = option.rect.adjusted(4, 4, -4, -4);
-        const bool selected = option.state & QStyle::State_Selected;
-        const QPalette &pal = option.palette;
-        p->save();
-        p->setRenderHint(QPainter::Antialiasing);
-        p->setPen(selected ? pal.color(QPalette::Highlight) : pal.color(QPalette::Mid));
-        p->setBrush(pal.color(QPalette::Base));
-        p->drawRoundedRect(card, 4, 4);
-        QRect title(card.left() + 1, card.top() + 1, card.width() - 1, option.fontMetrics.height() + 8);
-        p->fillRect(title, selected ? pal.color(QPalette::Highlight) : pal.color(QPalette::AlternateBase));
-        QFont bold = option.font;
-        bold.setBold(true);
-        p->setFont(bold);
-        p->setPen(selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text));
-        const QString name = QStringList{value(QStringLiteral("FirstName")), value(QStringLiteral("MiddleName")),
-                                         value(QStringLiteral("LastName"))}
-                                 .filter(QRegularExpression(QStringLiteral("\\S")))
-                                 .join(QLatin1Char(' '));
-        p->drawText(title.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                    option.fontMetrics.elidedText(name, Qt::ElideRight, title.width() - 16));
-
-        p->setFont(option.font);
-        const QFontMetrics &fm = option.fontMetrics;
-        const int lineHeight = fm.height() + 1;
-        int y = title.bottom() + 4;
-        const int left = card.left() + 8;
-        const int width = card.width() - 16;
-        int captionWidth = 0;
-        for (const QString &field : m_shown)
-            captionWidth = qMax(captionWidth, fm.horizontalAdvance(model->headerData(model->ColumnOf(field), Qt::Horizontal).toString()));
-        captionWidth = qMin(captionWidth + 10, width / 2);
-        const auto line = [&](const QString &caption, const QString &text) {
-            if (text.isEmpty() || y + lineHeight > card.bottom() - 2)
-                return;
-            if (!caption.isEmpty()) {
-                p->setPen(pal.color(QPalette::PlaceholderText));
-                p->drawText(QRect(left, y, captionWidth, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                            fm.elidedText(caption, Qt::ElideRight, captionWidth - 4));
-            }
-            const int textLeft = caption.isEmpty() ? left : left + captionWidth;
-            p->setPen(pal.color(QPalette::Text));
-            p->drawText(QRect(textLeft, y, left + width - textLeft, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                        fm.elidedText(text, Qt::ElideRight, left + width - textLeft));
-            y += lineHeight;
-        };
-        line({}, value(QStringLiteral("Street")));
-        line({}, QStringList{value(QStringLiteral("Zip")), value(QStringLiteral("City")), value(QStringLiteral("State"))}
-                     .filter(QRegularExpression(QStringLiteral("\\S")))
-                     .join(QLatin1Char(' ')));
-        for (const QString &field : m_shown) {
-            const int column = model->ColumnOf(field);
-            if (column >= 0)
-                line(model->headerData(column, Qt::Horizontal).toString(), value(field));
-        }
-        p->restore();
-    }
-
-private:
-    const QStringList &m_shown;
-};
-
-// Chooses the named report in the host's report chooser when that shows.
-class TChooseReportOnShow : public QObject
-{
-public:
-    explicit TChooseReportOnShow(QString title) : m_title(std::move(title)) {}
-
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() != QEvent::Show || watched->objectName() != QLatin1String("TfReports"))
-            return false;
-        auto *tree = watched->findChild<QTreeWidget *>(QStringLiteral("tvReports"));
-        for (int i = 0; tree && i < tree->topLevelItemCount(); ++i)
-            for (int c = 0; c < tree->topLevelItem(i)->childCount(); ++c)
-                if (tree->topLevelItem(i)->child(c)->text(0) == m_title) {
-                    tree->setCurrentItem(tree->topLevelItem(i)->child(c));
-                    return false;
-                }
-        return false;
-    }
-
-private:
-    QString m_title;
-};
 
 } // namespace
 
@@ -323,34 +203,6 @@ void TplgContacts::BuildActions()
     BuildMenuBar({file, edit, view});
 }
 
-void TplgContacts::FillReportMenus()
-{
-    QMenu *reports = Menu(QStringLiteral("mnuReports"));
-    QMenu *labels = Menu(QStringLiteral("mnuLabels"));
-    reports->clear();
-    labels->clear();
-    m_reportMenusFilled = true;
-    try {
-        QString text;
-        if (auto host = host_cast<IReportHost>(Controller().Host()))
-            host->GetReportDefinitionsText(kPrintCategory, text);
-        // Fields: ID, category, type, name, title; type 1 is a label report.
-        for (const QString &line : text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts)) {
-            const QStringList fields = SplitCommaText(line);
-            if (fields.size() < 5)
-                continue;
-            const bool label = fields[2].compare(QStringLiteral("{00000000-0000-0000-0000-000000000001}"), Qt::CaseInsensitive) == 0;
-            QMenu *into = label ? labels : reports;
-            connect(into->addAction(fields[4]), &QAction::triggered, this, [this, title = fields[4]] { Print(title); });
-        }
-    } catch (const std::exception &e) {
-        QorLogFailure(&Controller(), QStringLiteral("FillReportMenus"), e);
-    }
-    for (QMenu *menu : {reports, labels})
-        if (menu->isEmpty())
-            menu->addAction(Text(1243))->setEnabled(false);
-}
-
 void TplgContacts::Customize()
 {
     // The shown view's fields, each to be shown or hidden: the table's columns (the stored
@@ -459,7 +311,7 @@ void TplgContacts::Activate(QObject *)
                 }
                 menu.exec(header->mapToGlobal(at));
             });
-            m_model->SetCaption(kKey, QStringLiteral("ContactID"));
+            m_model->SetCaption(KeyField, QStringLiteral("ContactID"));
             ShowDatesOnly(m_table, m_model->ColumnOf(QStringLiteral("DateOfBirth")));
             connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
                 UpdateCountLine();
@@ -506,13 +358,13 @@ void TplgContacts::Activate(QObject *)
 
         const QString current = Data().CurrentContactID;
         if (!current.isEmpty()) {
-            list.Locate(kKey, current);
+            list.Locate(KeyField, current);
             if (!list.Eof())
-                Data().CurrentContactID = list.AsString(kKey);
+                Data().CurrentContactID = list.AsString(KeyField);
         } else {
             const QString last = Setting(kActiveContact, QString());
             if (!last.isEmpty())
-                list.Locate(kKey, last);
+                list.Locate(KeyField, last);
         }
 
         const QString firstName = m_model->headerData(m_model->ColumnOf(QStringLiteral("FirstName")), Qt::Horizontal).toString();
@@ -544,7 +396,7 @@ void TplgContacts::Deactivate(QObject *)
         Controller().SaveGridLayout(kLayout, m_table->horizontalHeader());
         TDACDSDataTable &list = Data().DAContactList();
         if (list.GetActive() && !list.Eof()) {
-            Data().CurrentContactID = list.AsString(kKey);
+            Data().CurrentContactID = list.AsString(KeyField);
             if (!Data().CurrentContactID.isEmpty())
                 SetSetting(kActiveContact, Data().CurrentContactID);
         }
@@ -571,7 +423,7 @@ QList<int> TplgContacts::SelectedRows() const
 
 QString TplgContacts::KeyAt(int row) const
 {
-    return FieldAt(row, kKey);
+    return FieldAt(row, KeyField);
 }
 
 QString TplgContacts::FieldAt(int row, const QString &field) const
@@ -680,7 +532,7 @@ void TplgContacts::NewContact(bool asCopy)
             Refresh();
             TDACDSDataTable &list = Data().DAContactList();
             if (!Data().CurrentContactID.isEmpty())
-                list.Locate(kKey, Data().CurrentContactID);
+                list.Locate(KeyField, Data().CurrentContactID);
         }
         FocusRow(m_model->CurrentRow());
     } catch (const std::exception &e) {
@@ -786,214 +638,6 @@ void TplgContacts::Search()
         m_table->setUpdatesEnabled(true);
         QorLogFailure(&Controller(), QStringLiteral("Search"), e);
     }
-}
-
-void TplgContacts::AddToNewFamily()
-{
-    if (!m_model)
-        return;
-    TBusyCursor busy;
-    const int focused = m_model->CurrentRow();
-    TDACDSDataTable &list = Data().DAContactList();
-    TDACDSDataTable &family = Data().DAFamilyDetails();
-    const QStringList keys = SelectedKeys();
-    m_stack->setUpdatesEnabled(false);
-    try {
-        family.Close();
-        family.ParamByName(QStringLiteral("PK_FamilyID")).Value = NoFamily;
-        family.Open();
-        family.Insert();
-        const QString familyKey = family.AsString(QStringLiteral("PK_FamilyID"));
-        for (int i = 0; i < keys.size(); ++i) {
-            if (!list.Locate(kKey, keys[i]))
-                continue;
-            if (i == 0) {
-                family.SetValue(QStringLiteral("FamilyName"), list.AsString(QStringLiteral("LastName")) + Text(5015));
-                family.SetValue(QStringLiteral("FamilyStreet"), list.Value(QStringLiteral("Street")));
-                family.SetValue(QStringLiteral("FamilyCity"), list.Value(QStringLiteral("City")));
-                family.SetValue(QStringLiteral("FamilyState"), list.Value(QStringLiteral("State")));
-                family.SetValue(QStringLiteral("FamilyZip"), list.Value(QStringLiteral("Zip")));
-                family.SetValue(QStringLiteral("FamilyPhone1"), list.Value(QStringLiteral("phone1")));
-            }
-            TDAContacts::JoinFamily(list, familyKey);
-        }
-        TDAContacts::FilterByFamily(list, familyKey);
-        if (Data().ShowFamilyDialog(0) == int(TModalResult::Ok)) {
-            // The family before the members that point at it, in one call.
-            Data().SaveOrRevert(QStringLiteral("acHYAddFamilyExecute"), {&family, &list});
-        } else {
-            TDAContacts::CancelAll({&family, &list});
-        }
-        family.Close();
-        if (Data().DAFamilyList().GetActive() && !Data().DAFamilyList().HasChanges())
-            Data().DAFamilyList().Refresh();
-    } catch (const std::exception &e) {
-        Data().RevertAfterFailure(QStringLiteral("acHYAddFamilyExecute"), QString::fromUtf8(e.what()), {&family, &list});
-    }
-    try {
-        list.ClearFilter();
-        m_stack->setUpdatesEnabled(true);
-        m_table->clearSelection();
-        FocusRow(focused);
-    } catch (const std::exception &e) {
-        QorLogFailure(&Controller(), QStringLiteral("acHYAddFamilyExecute2"), e);
-    }
-}
-
-void TplgContacts::AddToExistingFamily()
-{
-    try {
-        std::unique_ptr<TSearchObjectList> result;
-        if (!Controller().PerformSearch(2, Text(2200), 0, false, nullptr, nullptr, result) || !result || result->isEmpty())
-            return;
-        const QString familyKey = result->first().Object.Caption;
-        TDACDSDataTable &list = Data().DAContactList();
-        const int focused = m_model ? m_model->CurrentRow() : 0;
-        for (const QString &key : SelectedKeys())
-            if (list.Locate(kKey, key))
-                TDAContacts::JoinFamily(list, familyKey);
-        Data().SaveOrRevert(QStringLiteral("acHYAddExistingFamilyExecute"), {&list});
-        FocusRow(focused);
-    } catch (const std::exception &e) {
-        Data().RevertAfterFailure(QStringLiteral("acHYAddExistingFamilyExecute"), QString::fromUtf8(e.what()), {&Data().DAContactList()});
-    }
-}
-
-QStringList TplgContacts::RunPicker(bool functions)
-{
-    TfGroups picker(Data(), Controller(), this);
-    picker.SetMode(functions);
-    picker.Prepare();
-    picker.Initialize();
-    if (picker.ShowModal() != TModalResult::Ok)
-        return {};
-    return picker.SelectedIDs();
-}
-
-void TplgContacts::AddToGroup()
-{
-    TBusyCursor busy;
-    try {
-        TDACDSDataTable &groups = Data().DAGroupsList();
-        TDACDSDataTable &links = Data().DALnkGroupMembers();
-        if (!groups.GetActive())
-            groups.Open();
-        if (!links.GetActive())
-            links.Open();
-        const QStringList chosen = PickGroups(false);
-        if (chosen.isEmpty())
-            return;
-        const QString group = chosen.first();
-        std::set<QString> members;
-        for (int r = 0; r < links.GetRecordCount(); ++r)
-            if (links.ValueAt(r, links.FieldIndex(QStringLiteral("F_GroupID"))).toString().compare(group, Qt::CaseInsensitive) == 0)
-                members.insert(links.ValueAt(r, links.FieldIndex(QStringLiteral("F_MemberID"))).toString().toUpper());
-        for (const QString &key : SelectedKeys()) {
-            if (members.count(key.toUpper()))
-                continue; // already in the group
-            links.Insert();
-            links.SetValue(QStringLiteral("F_MemberID"), key);
-            links.SetValue(QStringLiteral("F_MemberTypeID"), TDAContacts::ContactMemberType);
-            links.SetValue(QStringLiteral("F_GroupID"), group);
-            links.Post();
-        }
-        // Groups made in the picker before the links that point at them, in one call.
-        Data().SaveOrRevert(QStringLiteral("acHYAddGroupExecute"), {&groups, &links}, true);
-    } catch (const std::exception &e) {
-        Data().RevertAfterFailure(QStringLiteral("acHYAddGroupExecute"), QString::fromUtf8(e.what()),
-                                  {&Data().DAGroupsList(), &Data().DALnkGroupMembers()});
-    }
-}
-
-void TplgContacts::AddToMinistry()
-{
-    TBusyCursor busy;
-    TDACDSDataTable &functions = Data().MinistryFunctions();
-    try {
-        if (!functions.GetActive())
-            functions.Open();
-        const QStringList chosen = PickGroups(true);
-        TDACDSDataTable &preferences = Data().DALnkServingPrefrence();
-        for (const QString &contact : chosen.isEmpty() ? QStringList() : SelectedKeys()) {
-            // This person's preferences, so that a function already there is not given twice.
-            preferences.Close();
-            preferences.ParamByName(QStringLiteral("F_ContactID")).Value = contact;
-            preferences.ParamByName(QStringLiteral("ContactType")).Value = 0;
-            preferences.Open();
-            for (const QString &function : chosen) {
-                if (preferences.Locate(QStringLiteral("F_MinistryFunctionID"), function))
-                    continue;
-                preferences.Insert();
-                preferences.SetValue(QStringLiteral("ContactType"), 0);
-                preferences.SetValue(QStringLiteral("F_ContactID"), contact);
-                preferences.SetValue(QStringLiteral("F_MinistryFunctionID"), function);
-                preferences.SetValue(QStringLiteral("ContactCanFillIn"), false);
-                preferences.Post();
-            }
-            if (!Data().SaveOrRevert(QStringLiteral("acHYAddGroupExecute"), {&preferences}))
-                break;
-        }
-        preferences.Close();
-    } catch (const std::exception &e) {
-        QorLogFailure(&Controller(), QStringLiteral("acHYAddGroupExecute"), e);
-    }
-    functions.Close();
-}
-
-void TplgContacts::Print(const QString &report)
-{
-    try {
-        const QStringList selection = SelectionConditions(kKey, SelectedKeys());
-        // The host's chooser opens at its first report: an entry of the Reports or Labels menu
-        // chooses its own report in it as it shows.
-        TChooseReportOnShow choose(report);
-        if (!report.isEmpty())
-            qApp->installEventFilter(&choose);
-        Controller().ShowReportDlg(kPrintCategory, &selection, Data().DAContactList().GetRecordCount(), nullptr, 0, {}, {}, {}, {});
-    } catch (const std::exception &e) {
-        QorLogFailure(&Controller(), QStringLiteral("Contacts:acHYmnuPrintExecute"), e);
-    }
-}
-
-void TplgContacts::Preview()
-{
-    try {
-        PreviewGrid(m_table, Text(8501) + Text(8512), Text(8502));
-    } catch (const std::exception &e) {
-        QorLogFailure(&Controller(), QStringLiteral("acHYPreviewExecute"), e);
-    }
-}
-
-void TplgContacts::SendMail()
-{
-    TBusyCursor busy;
-    try {
-        QList<QPair<QString, QString>> selected;
-        const QList<int> rows = SelectedRows();
-        for (int row : rows)
-            selected << QPair{KeyAt(row), FieldAt(row, QStringLiteral("EMail1"))};
-        const TMailSplit split = SplitMail(selected);
-        if (!split.LeftOut.isEmpty() &&
-            Prompt().Ask(this, QMessageBox::Information, Text(1460), Text(1462), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) !=
-                QMessageBox::Yes)
-            return;
-        Controller().SendSimpleEmail(split.Addresses);
-        if (!split.LeftOut.isEmpty()) {
-            // Those left out stay selected, so the planner sees who still needs word.
-            QList<int> leftOut;
-            for (int row : rows)
-                if (split.LeftOut.contains(KeyAt(row)))
-                    leftOut << row;
-            SelectRows(leftOut);
-        }
-    } catch (const std::exception &e) {
-        QorLogFailure(&Controller(), QStringLiteral("acEmailExecute"), e);
-    }
-}
-
-void TplgContacts::Export(quint8 kind)
-{
-    Controller().ExportGrid(kind, m_table);
 }
 
 void TplgContacts::Import()

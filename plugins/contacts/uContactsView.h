@@ -60,6 +60,9 @@ public:
     std::function<bool(QDialog &dialog)> RunCustomize;
 
 private:
+    // The key of the list's rows.
+    static inline const QString KeyField = QStringLiteral("PK_ContactID");
+
     void BuildActions();
     void ShowView(bool cards);
     void FocusRow(int row);
@@ -83,6 +86,7 @@ private:
     void AddToExistingFamily();
     void AddToGroup();
     void AddToMinistry();
+    QStringList RunPicker(bool functions);
     // Opens the host's report chooser for the selection, at the named report when one is named.
     void Print(const QString &report = {});
     void Preview();
@@ -90,7 +94,6 @@ private:
     void Export(quint8 kind);
     void Import();
     void CopyRows();
-    QStringList RunPicker(bool functions);
 
     QStackedWidget *m_stack;
     QTableView *m_table;

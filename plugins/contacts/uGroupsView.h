@@ -84,6 +84,8 @@ private:
     void SetCaptions();
     void FillGroupListView(bool listMembers = true);
     void AddNodes(QTreeWidgetItem *parent, const TGroupsViewNode &node);
+    // The node's second key: the function of an "Any liturgy" node.
+    static QString ID2Of(const QTreeWidgetItem *item);
     bool EditorRights() const;
     bool BelowRootGroup(const QTreeWidgetItem *item) const;
     void UpdateActions();

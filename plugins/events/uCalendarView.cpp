@@ -377,7 +377,8 @@ void TplgCalendar::Activate(QObject *)
         LocalizeForm();
         TDAEvents &module = Data();
         Reopen(module.EventList);
-        Reopen(module.tbl_DAEventList1);
+        if (!module.ViewsListPending()) // the schedule's kept change stays for its next save
+            Reopen(module.tbl_DAEventList1);
         Reopen(module.MinistryFunctions);
         if (!module.LiturgyTemplates.GetActive())
             module.LiturgyTemplates.Open();
@@ -645,11 +646,9 @@ void TplgCalendar::acHYDeleteExecute()
     auto service = Data().EventsService();
     if (!service)
         throw std::runtime_error("The events module is not connected to a server");
-    if (!service->DeleteEvents(selected.join(QStringLiteral("\r\n"))))
-        return;
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    // The server has deleted their liturgies and functions; the event rows go once, through the
-    // event list. The views' second list only drops its copies, so no second delete goes out.
+    // The event rows go first, once, through the event list: a row another planner deleted
+    // refuses them all before any liturgy or function is touched. The views' second list only
+    // drops its copies, so no second delete goes out.
     TDACDSDataTable &list = Data().EventList;
     if (!list.GetActive())
         list.Open();
@@ -659,9 +658,10 @@ void TplgCalendar::acHYDeleteExecute()
     try {
         list.ApplyUpdates();
     } catch (const EDAChangedByAnotherUser &refusal) {
-        // The server has deleted their schedules already; the rows another planner changed
-        // stay deleted here, to go with the next save, unless he loads them as stored.
+        // Nothing of the delete stays pending either: sent with a later save, a row would go
+        // without its liturgy and functions.
         QorLogFailure(RvEvents(), QStringLiteral("acHYDeleteExecute"), refusal);
+        list.CancelUpdates();
         TDAEvents::OfferStoredRow(refusal);
         ShowEvents();
         return;
@@ -669,8 +669,16 @@ void TplgCalendar::acHYDeleteExecute()
         list.CancelUpdates();
         throw;
     }
+    // Then their liturgies and functions. The events are gone either way: what fails here is
+    // logged, and no view shows liturgies of an event that is not stored.
+    try {
+        service->DeleteEvents(selected.join(QStringLiteral("\r\n")));
+    } catch (const std::exception &e) {
+        QorLogFailure(RvEvents(), QStringLiteral("acHYDeleteExecute"), e);
+    }
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     m_control->RemoveEvents(selected);
-    if (Data().tbl_DAEventList1.GetActive())
+    if (Data().tbl_DAEventList1.GetActive() && !Data().ViewsListPending())
         Data().tbl_DAEventList1.Refresh();
     ShowEvents();
 }
@@ -783,7 +791,7 @@ void TplgCalendar::acHYRefreshExecute()
     try {
         TDAEvents &module = Data();
         Reopen(module.EventList);
-        if (module.tbl_DAEventList1.GetActive())
+        if (module.tbl_DAEventList1.GetActive() && !module.ViewsListPending())
             module.tbl_DAEventList1.Refresh();
         ShowEvents();
         ViewRefresh::Succeeded(*this);

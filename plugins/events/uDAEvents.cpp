@@ -188,6 +188,14 @@ bool TDAEvents::OfferStoredRow(const EDAChangedByAnotherUser &refusal)
     return ::OfferStoredRow(QApplication::activeWindow(), refusal, Text(9003), Text(9004), name);
 }
 
+bool TDAEvents::ViewsListPending() const
+{
+    for (const TDACDSDataTable *t : {&tbl_DAEventList1, &tbl_DAScheduleLiturgiesFromEvent1, &tbl_DAScheduledMinistryFunctions1})
+        if (t->GetActive() && (t->IsEditing() || t->HasChanges()))
+            return true;
+    return false;
+}
+
 bool TDAEvents::UnAssign(const QStringList &eventIds, bool includeLocked)
 {
     try {

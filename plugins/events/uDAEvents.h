@@ -54,6 +54,10 @@ public:
     // planner which row (a liturgy by its subject and start) and, on his Yes, loads it as
     // stored; true then. Every other pending change stays.
     static bool OfferStoredRow(const EDAChangedByAnotherUser &refusal);
+    // A change of the views' event list, its liturgies or its functions not yet sent: one a
+    // planner kept after a refusal. Such a list is not read again (which would drop it) until a
+    // save has sent it.
+    bool ViewsListPending() const;
 
     // The scheduled functions of one event's liturgy, read into a table of the caller's own so
     // that no shared table moves (empty when the event has no liturgy).

@@ -149,24 +149,11 @@ bool TEventEditorRules::PickMember(const TSearchObjectList &hits, const QDate &d
 {
     if (hits.isEmpty())
         return false;
-    const TSearchObject &member = hits.first().Object;
-    if (m_data.ContactIsInUse(member, QDateTime(day, QTime(0, 0))))
+    if (m_data.ContactIsInUse(hits.first().Object, QDateTime(day, QTime(0, 0))))
         return false;
-    TDACDSDataTable &rows = Rows();
-    if (rows.Eof())
+    // The editor's grid keeps the position the row has.
+    if (!TScheduleRules::AssignMember(Rows(), hits, std::nullopt))
         return false;
-    rows.Edit();
-    try {
-        rows.SetValue(QStringLiteral("F_MinistryMemberID"), SearchMemberID(member));
-        rows.SetValue(QStringLiteral("F_MinistryMemberTypeID"), member.TypeID);
-        rows.SetValue(QStringLiteral("FlagMinister"), member.Flag);
-        rows.SetValue(QStringLiteral("MemberCaption"), SearchMemberName(member, hits.first().Text));
-        rows.SetValue(QStringLiteral("MemberLocked"), true);
-        rows.Post();
-    } catch (...) {
-        rows.Cancel();
-        throw;
-    }
     m_modified = true;
     return true;
 }

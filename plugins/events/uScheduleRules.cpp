@@ -44,7 +44,7 @@ QString TScheduleRules::ToggledComplete(const QString &colorId, const QString &a
     return IsComplete(colorId) ? assignmentColor : EventColor::Complete;
 }
 
-bool TScheduleRules::AssignMember(TDACDSDataTable &rows, const TSearchObjectList &hits)
+bool TScheduleRules::AssignMember(TDACDSDataTable &rows, const TSearchObjectList &hits, const std::optional<QVariant> &position)
 {
     if (hits.isEmpty() || !rows.GetActive() || rows.Eof())
         return false;
@@ -55,7 +55,8 @@ bool TScheduleRules::AssignMember(TDACDSDataTable &rows, const TSearchObjectList
         rows.SetValue(QStringLiteral("F_MinistryMemberTypeID"), member.TypeID);
         rows.SetValue(QStringLiteral("FlagMinister"), member.Flag);
         rows.SetValue(QStringLiteral("MemberCaption"), SearchMemberName(member, hits.first().Text));
-        rows.SetValue(QStringLiteral("MemberPosition"), QVariant());
+        if (position)
+            rows.SetValue(QStringLiteral("MemberPosition"), *position);
         rows.SetValue(QStringLiteral("MemberLocked"), true);
         rows.Post();
     } catch (...) {

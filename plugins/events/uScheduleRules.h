@@ -10,6 +10,7 @@
 #include <QDateTime>
 
 #include <functional>
+#include <optional>
 
 class TDACDSDataTable;
 
@@ -48,9 +49,10 @@ public:
     // The colour id after the complete action: complete, or back to what the functions give.
     static QString ToggledComplete(const QString &colorId, const QString &assignmentColor);
 
-    // The first hit becomes the row's member, locked, with no position; false without a hit
-    // or a current row.
-    static bool AssignMember(TDACDSDataTable &rows, const TSearchObjectList &hits);
+    // The first hit becomes the row's member, locked, with the position given (none by default;
+    // nullopt keeps the row's); false without a hit or a current row.
+    static bool AssignMember(TDACDSDataTable &rows, const TSearchObjectList &hits,
+                             const std::optional<QVariant> &position = QVariant());
     // The member goes, and with it the lock, the attendance and the flag; the position becomes
     // the one given.
     static void ClearMember(TDACDSDataTable &rows, const QVariant &position = QVariant());

@@ -2,12 +2,15 @@
 // ministry functions of the focused event with their members. Here planners assign, clear and
 // lock members, mark attendance, add and remove functions, filter the events by a period, mark
 // a liturgy complete, start automatic scheduling, remove assignments, print and preview. The
-// grids show the data module's shared tables; the rules live in TScheduleRules.
+// grids show the data module's shared tables through the models of uScheduleModels; the rules
+// live in TScheduleRules, the printed report in uSchedulePrint.
 #pragma once
 
 #include "client/api/ModuleKit.h"
+#include "plugins/events/hcRvEventsController.h"
 #include "plugins/events/uEvent.h"
 #include "plugins/events/uEventEditorRules.h"
+#include "plugins/events/uSchedulePrint.h"
 
 #include <QTableView>
 
@@ -67,12 +70,7 @@ public:
     // For tests: instead of the preview window, what it would show.
     std::function<void(QPrinter &, const std::function<void(QPrinter *)> &)> RunPreview;
     // What the last preview painted: its pages and the rows of each grid.
-    struct TPrintedReport
-    {
-        int Pages = 0;
-        int EventRows = 0;
-        int FunctionRows = 0;
-    };
+    using TPrintedReport = TSchedulePrintout;
     const TPrintedReport &LastPrintedReport() const { return m_printed; }
 
     TScheduleGrid *grdView() const { return m_events; }
@@ -109,7 +107,25 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The steps of the constructor, in this order (uScheduleViewBuild.cpp).
+    void CreateActions();
+    void BuildBars();
+    void BuildFilterPanel();
+    // The two grids on the data module's tables, their models and columns.
+    void BuildGrids();
+    // The group box over the event grid, the splitter between the grids, the filter panel above.
+    void BuildLayout();
+    void ConnectActions();
+    void ConnectGrids();
     void Localize();
+    static QString Text(int number);
+    // Runs use on the host's interface of that kind, when there is a host that has it.
+    template <class Interface> static void WithHost(const std::function<void(Interface &)> &use)
+    {
+        if (TRvEventsController *controller = RvEvents())
+            if (auto host = host_cast<Interface>(controller->Host()))
+                use(*host);
+    }
     void UpdateActions();
     void OnEventRowChanged(int row);
     void SelectFocusedEvent();
@@ -164,5 +180,7 @@ private:
     TMinisterFlagHintTracker *m_flagHint = nullptr;
     // Whether the filter panel's period filters the list.
     bool m_filterApplied = false;
+    // While Activate reads the tables and focuses the event.
+    bool m_activating = false;
     TPrintedReport m_printed;
 };

@@ -21,6 +21,7 @@ class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QVBoxLayout;
 class TDASetup;
 class TDACDSDataTable;
 
@@ -78,7 +79,11 @@ protected:
 private:
     TDASetup &Data() const;
     QString Text(int number, bool emptyIfMissing = false) const;
+    // The pages in their order, each under its picture, and the navigation row below them.
     void BuildPages();
+    QWidget *NewPage(int index);
+    void BuildAccountPage(QWidget *body);
+    void BuildNavigation(QVBoxLayout *outer);
     void SetCaptions();
     void doStep();
     void UpdateActions();
@@ -90,21 +95,30 @@ private:
     static void FocusName(QLineEdit *edit);
 
     // Page 2
+    void BuildLocationsPage(QWidget *body);
     void FillLocationList();
     void LocationListClick();
     void ShowLocation();
     void LocationEdited(const QString &field, const QString &value);
     void RemoveLiturgyFromLocation(const QString &locationId);
     // Page 3
+    void BuildLiturgiesPage(QWidget *body);
     void PrepareLiturgyTab();
     void LiturgySelected();
     void LiturgyEdited();
     void FillLocationBox();
     // Page 4
+    void BuildMinistryPage(QWidget *body);
     void PrepareMinistryTab();
     void FillFunctionList();
     void TemplateItemChanged(QTreeWidgetItem *item);
     void FunctionItemChanged(QTreeWidgetItem *item);
+    // The name typed into a node goes into its row; false when there is no row or the name is
+    // empty: then the node shows the stored name again and the text numbered refusal says so.
+    bool StoreNodeName(TDACDSDataTable &t, const QString &keyField, const QString &nameField, QTreeWidgetItem *item, int refusal);
+    // A new row named name, and its node in tree with the name open for editing.
+    void AddNamedNode(TDACDSDataTable &t, const QString &keyField, const QString &nameField, const QString &name,
+                      QTreeWidget *tree);
     void RemoveMinistryFunction(QTreeWidgetItem *linkNode);
     QString FunctionName(const QString &functionId);
     static QTreeWidgetItem *TemplateOf(QTreeWidgetItem *node);

@@ -1,8 +1,9 @@
 // The calendar view against a real data server with a generated parish: a liturgy made in the
 // calendar is stored and shown, a deleted one goes without an error or a second delete, a
 // scheduling run started from the calendar fills the liturgies' functions, the export reads back
-// with python3-icalendar into every event of the storage with stable UIDs, and several days chosen
-// in the navigator stand side by side.
+// with python3-icalendar into every event of the storage with stable UIDs, several days chosen
+// in the navigator stand side by side, and a complete or delete another planner's save refused
+// is told and leaves nothing half done.
 #include "plugins/events/tests/FakeEventsHost.h"
 #include "plugins/events/tests/TimeOnlyEditor.h"
 #include "plugins/events/uCalendarView.h"
@@ -615,4 +616,102 @@ TEST_F(CalendarAgainstServer, AfterAnyEditorRunTheCalendarAndTheExportHoldEveryE
     data.tbl_DAEventList1.ClearFilter();
     view->EditorFactory = factory;
     server->Sql(QStringLiteral("DELETE FROM tblScheduledMinistryFunctions WHERE PK_ScheduledMemberID = '%1'").arg(taken));
+}
+
+// Another planner saved the event first: he changed its mark, or deleted it. The calendar tells
+// it, and offers the stored row, as every view does; a refused delete does nothing, also not to
+// the other event chosen with it.
+TEST_F(CalendarAgainstServer, TheLaterOfTwoPlannersToCompleteOrDeleteAnEventIsToldAndNothingIsHalfApplied)
+{
+    TDACDSDataTable &list = RvEvents()->DataModule()->EventList;
+    ShowWeekOf(GeneratedParishStart().addDays(9));
+    const TCalendarPeriod period = view->cxSchedule()->Period();
+    QStringList ids;
+    for (const QStringList &row : server->db.rows(
+             QStringLiteral("SELECT PK_EventID FROM dbo.tblEvents WHERE StartDateTime >= '%1' AND StartDateTime < '%2' ORDER BY StartDateTime")
+                 .arg(period.First.toString(Qt::ISODate), period.Last.addDays(1).toString(Qt::ISODate))))
+        ids << row[0];
+    ASSERT_GE(ids.size(), 3);
+    struct TCase
+    {
+        const char *Name;
+        QString Event, Other; // the event the other planner saved first, and one chosen with it
+        QString Theirs;       // his save; %1 the event, %3 a colour
+        QString Stored;       // what the store holds of the rows this save touches; %1 the event, %2 the other
+        bool Asks;            // the action asks before it saves
+        std::function<void()> Save;
+        bool Kept;            // after No this planner's change stays pending
+        QString Final;        // Stored after the save that follows loading the stored row
+    };
+    const TCase cases[] = {
+        {"complete", ids[0], {}, QStringLiteral("UPDATE tblEvents SET EventLabelColorID = '%3' WHERE PK_EventID = '%1'"),
+         QStringLiteral("SELECT EventLabelColorID FROM tblEvents WHERE PK_EventID = '%1'"), false,
+         [&] {
+             view->cxSchedule()->SelectEvents({ids[0]});
+             view->acHYComplete->trigger();
+         },
+         true, EventColor::Complete},
+        {"delete", ids[1], ids[2],
+         QStringLiteral("DELETE FROM tblScheduledMinistryFunctions WHERE F_ScheduledLiturgyID IN "
+                        "(SELECT PK_ScheduledLiturgyID FROM tblScheduledLiturgies WHERE F_EventID = '%1');"
+                        "DELETE FROM tblScheduledLiturgies WHERE F_EventID = '%1'; DELETE FROM tblEvents WHERE PK_EventID = '%1'"),
+         QStringLiteral("SELECT (SELECT count(*) FROM tblEvents WHERE PK_EventID = '%2') || ' ' || "
+                        "(SELECT count(*) FROM tblScheduledLiturgies WHERE F_EventID = '%2')"),
+         true,
+         [&] {
+             view->cxSchedule()->SelectEvents(Shows(ids[1]) ? QStringList{ids[1], ids[2]} : QStringList{ids[2]});
+             view->acHYDelete->trigger();
+         },
+         false, QStringLiteral("0 0")},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        server->Sql(QStringLiteral("UPDATE tblEvents SET EventLabelColorID = '%1' WHERE PK_EventID = '%2'").arg(EventColor::NoneAssigned, c.Event));
+        view->acHYRefresh->trigger();
+        ASSERT_TRUE(Shows(c.Event));
+        const auto fill = [&](const QString &sql) {
+            return QString(sql)
+                .replace(QStringLiteral("%1"), c.Event)
+                .replace(QStringLiteral("%2"), c.Other)
+                .replace(QStringLiteral("%3"), EventColor::SomeAssigned);
+        };
+        const auto stored = [&] { return Scalar(fill(c.Stored)); };
+        // The calendar's list holds the event as stored, or not at all when it is stored no more.
+        const auto shownAsStored = [&] {
+            const QString color = Scalar(QStringLiteral("SELECT EventLabelColorID FROM tblEvents WHERE PK_EventID = '%1'").arg(c.Event));
+            return list.Locate(QStringLiteral("PK_EventID"), c.Event) ? list.AsString(QStringLiteral("EventLabelColorID")) == color
+                                                                      : color.isEmpty();
+        };
+        server->Sql(fill(c.Theirs));
+        const QString theirs = stored();
+        TScriptedPrompt prompt;
+        const auto save = [&](QMessageBox::StandardButton offer) {
+            if (c.Asks)
+                prompt.Answer(QMessageBox::Yes);
+            prompt.Answer(offer);
+            c.Save();
+        };
+        const int asked = c.Asks ? 2 : 1;
+
+        save(QMessageBox::No); // refused and told; nothing of it is stored
+        ASSERT_EQ(prompt.Prompts().size(), asked) << host->Log.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(prompt.Prompts().last().Caption, RvEvents()->GetText(9003));
+        EXPECT_EQ(stored(), theirs);
+        EXPECT_EQ(list.HasChanges(), c.Kept);
+        EXPECT_TRUE(c.Other.isEmpty() || Shows(c.Other));
+
+        save(QMessageBox::Yes); // refused again; the stored row is loaded
+        ASSERT_EQ(prompt.Prompts().size(), 2 * asked);
+        EXPECT_EQ(stored(), theirs);
+        EXPECT_FALSE(list.HasChanges());
+        EXPECT_TRUE(shownAsStored());
+
+        if (c.Asks)
+            prompt.Answer(QMessageBox::Yes);
+        c.Save();
+        EXPECT_EQ(prompt.Prompts().size(), 2 * asked + (c.Asks ? 1 : 0));
+        EXPECT_EQ(stored(), c.Final);
+        EXPECT_FALSE(list.HasChanges());
+        host->Log.clear();
+    }
 }

@@ -931,7 +931,8 @@ TEST_F(ScheduleView, AFunctionChangeTheServerRefusesIsLoggedAndDoesNotHoldUpTheN
     host->Log.clear();
 }
 
-// Another planner saved the same field first: a function's position, or the event's colour.
+// Another planner saved the same field first: a function's position, or the event's colour. The
+// change he keeps is not dropped when he leaves the view and comes back.
 TEST_F(ScheduleView, TheLaterOfTwoPlannersToChangeOneFieldIsToldAndLosesNothing)
 {
     struct TCase
@@ -943,17 +944,22 @@ TEST_F(ScheduleView, TheLaterOfTwoPlannersToChangeOneFieldIsToldAndLosesNothing)
         bool InFunctions;
         std::function<void(int functionRow)> Change; // this planner's change and its save
         QString Mine;
+        bool Leaves = false;      // he leaves the view after the refusal and comes back
+        bool ViaCalendar = false; // having shown the calendar meanwhile
     };
+    const auto position = [&](int functionRow) {
+        ASSERT_TRUE(view->FunctionsModel()->setData(view->FunctionsModel()->index(functionRow, 3), QStringLiteral("Mine")));
+        view->grdView()->selectRow(Events().GetRecNo() + 1); // leaving the event sends its functions
+    };
+    const QString theirPosition = QStringLiteral("UPDATE tblScheduledMinistryFunctions SET MemberPosition = 'Theirs' WHERE PK_ScheduledMemberID = '%2'");
+    const QString theirColour = QStringLiteral("UPDATE tblEvents SET EventLabelColorID = '%3' WHERE PK_EventID = '%1'");
     const TCase cases[] = {
-        {"position", 20, QStringLiteral("UPDATE tblScheduledMinistryFunctions SET MemberPosition = 'Theirs' WHERE PK_ScheduledMemberID = '%2'"),
-         QStringLiteral("MemberPosition"), true,
-         [&](int functionRow) {
-             ASSERT_TRUE(view->FunctionsModel()->setData(view->FunctionsModel()->index(functionRow, 3), QStringLiteral("Mine")));
-             view->grdView()->selectRow(Events().GetRecNo() + 1); // leaving the event sends its functions
-         },
-         QStringLiteral("Mine")},
-        {"complete", 21, QStringLiteral("UPDATE tblEvents SET EventLabelColorID = '%3' WHERE PK_EventID = '%1'"),
-         QStringLiteral("EventLabelColorID"), false, [&](int) { view->acHYComplete->trigger(); }, EventColor::Complete},
+        {"position", 20, theirPosition, QStringLiteral("MemberPosition"), true, position, QStringLiteral("Mine")},
+        {"complete", 21, theirColour, QStringLiteral("EventLabelColorID"), false, [&](int) { view->acHYComplete->trigger(); }, EventColor::Complete},
+        {"position, the view left and shown again", 22, theirPosition, QStringLiteral("MemberPosition"), true, position,
+         QStringLiteral("Mine"), true},
+        {"complete, the view left and shown again after the calendar", 23, theirColour, QStringLiteral("EventLabelColorID"), false,
+         [&](int) { view->acHYComplete->trigger(); }, EventColor::Complete, true, true},
     };
     for (const TCase &c : cases) {
         SCOPED_TRACE(c.Name);
@@ -986,6 +992,9 @@ TEST_F(ScheduleView, TheLaterOfTwoPlannersToChangeOneFieldIsToldAndLosesNothing)
         const QString theirs = stored();
         TScriptedPrompt prompt;
         prompt.Answer(QMessageBox::No);
+        const int onLeaving = c.Leaves ? 1 : 0;
+        if (c.Leaves)
+            prompt.Answer(QMessageBox::No);
         prompt.Answer(QMessageBox::Yes);
 
         c.Change(functionRow()); // refused, told; he keeps his change and the grid its event
@@ -995,15 +1004,32 @@ TEST_F(ScheduleView, TheLaterOfTwoPlannersToChangeOneFieldIsToldAndLosesNothing)
         EXPECT_EQ(shown(), c.Mine);
         EXPECT_EQ(stored(), theirs);
 
+        if (c.ViaCalendar) {
+            view->Deactivate(nullptr);
+            auto *calendar = new TplgCalendar;
+            calendar->Activate(nullptr);
+            calendar->Deactivate(nullptr);
+            calendar->release();
+            view->Activate(nullptr);
+        } else if (c.Leaves) {
+            OpenView();
+        }
+        if (c.Leaves) { // sent again on leaving, refused and told again; kept, it is there on return
+            ASSERT_EQ(prompt.Prompts().size(), 2) << host->Log.join(QLatin1Char('\n')).toStdString();
+            EXPECT_EQ(Events().AsString(QStringLiteral("PK_EventID")), eventId);
+            EXPECT_EQ(shown(), c.Mine);
+            EXPECT_EQ(stored(), theirs);
+        }
+
         c.Change(functionRow()); // refused again; the stored row is loaded
-        ASSERT_EQ(prompt.Prompts().size(), 2);
+        ASSERT_EQ(prompt.Prompts().size(), 2 + onLeaving);
         SelectEvent(eventId);
         EXPECT_EQ(shown(), theirs);
         EXPECT_FALSE(Functions().HasChanges());
         EXPECT_FALSE(Events().HasChanges());
 
         c.Change(functionRow());
-        EXPECT_EQ(prompt.Prompts().size(), 2);
+        EXPECT_EQ(prompt.Prompts().size(), 2 + onLeaving);
         EXPECT_EQ(stored(), c.Mine);
         host->Log.clear();
     }

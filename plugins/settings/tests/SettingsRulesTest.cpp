@@ -159,6 +159,7 @@ TEST(SettingsTemplateCounts, AddingAndRemovingAFunctionCountsItInOneLink)
         {true, "{T1}", "{F2}", "{N1}", 2, 2},  // the same function again: count 2, no second row
         {true, "{T2}", "{F2}", "{N2}", 1, 3},  // another template has its own link
         {true, "{T1}", "{F1}", "{L1}", 3, 3},  // a stored link counts on
+        {true, "{t1}", "{f1}", "{L1}", 4, 3},  // keys in other letter case name the same link
         {false, "", "{N1}", "{N1}", 1, 3},     // 2 -> 1
         {false, "", "{N1}", "", 0, 2},         // 1 -> the link row goes
     };
