@@ -39,21 +39,30 @@ public:
 };
 
 // The contract's Binary: a byte buffer that may be absent (a null pointer) where a value is expected.
+// It may stand for a file instead: then the bytes stay on disk until they are asked for, and a
+// message carrying it is written from the file (a reply of client-update files).
 class REMOTING_EXPORT TROBinaryMemoryStream
 {
 public:
     TROBinaryMemoryStream() = default;
     explicit TROBinaryMemoryStream(const QByteArray &bytes) : m_bytes(bytes) {}
 
-    // Copies the bytes, so that the two streams change independently.
-    void Assign(const TROBinaryMemoryStream &source) { m_bytes = source.m_bytes; }
-    const QByteArray &Bytes() const { return m_bytes; }
-    void SetBytes(const QByteArray &bytes) { m_bytes = bytes; }
-    qsizetype Size() const { return m_bytes.size(); }
-    void Clear() { m_bytes.clear(); }
+    // Copies the bytes (or the file it stands for), so that the two streams change independently.
+    void Assign(const TROBinaryMemoryStream &source) { *this = source; }
+    // A file's bytes are read the first time; EROMessageError when it is no longer of its size.
+    const QByteArray &Bytes() const;
+    void SetBytes(const QByteArray &bytes);
+    void SetFile(const QString &path, qint64 size);
+    bool IsFile() const { return !m_path.isEmpty(); }
+    const QString &FilePath() const { return m_path; }
+    qsizetype Size() const { return IsFile() ? qsizetype(m_fileSize) : m_bytes.size(); }
+    void Clear() { SetBytes(QByteArray()); }
 
 private:
-    QByteArray m_bytes;
+    mutable QByteArray m_bytes;
+    QString m_path;
+    qint64 m_fileSize = 0;
+    mutable bool m_read = false;
 };
 
 // Owns the objects read from a request or returned by an implementation for the length of one

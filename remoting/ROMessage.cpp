@@ -4,13 +4,16 @@
 
 #include "foundation/MemoryBudget.h"
 
+#include <QFile>
 #include <QStringDecoder>
 #include <QtEndian>
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -59,13 +62,24 @@ private:
     std::size_t m_values = 0;
 };
 
+// A stretch of a message body laid out for TROMessageWriter: bytes, or a Binary that stands for a file.
+struct BodyPart
+{
+    QByteArray Bytes;
+    ROValue File;
+};
+
 // Writes a message body. Given where the packed message goes, a body that grows past
-// kPackWhileWritingAfter is deflated from then on as it is written: a large reply (a client
-// update's files) is never held plain and packed at once.
+// kPackWhileWritingAfter is deflated from then on as it is written, so a large reply is never
+// held plain and packed at once. Given parts instead, files are left where they are: the body
+// is laid out as the bytes around them.
 class Writer
 {
 public:
-    explicit Writer(std::size_t limit, QByteArray *packed = nullptr) : m_limit(limit), m_packed(packed) {}
+    explicit Writer(std::size_t limit, QByteArray *packed = nullptr, std::vector<BodyPart> *parts = nullptr)
+        : m_limit(limit), m_packed(packed), m_parts(parts)
+    {
+    }
     ~Writer()
     {
         if (m_packing)
@@ -144,7 +158,11 @@ public:
         }
         case ROType::Binary:
             Byte(v.IsNil() ? 0 : 1);
-            if (!v.IsNil())
+            if (v.IsNil())
+                return;
+            if (m_parts && v.IsFile())
+                File(v);
+            else
                 Bytes(v.ToBinary());
             return;
         case ROType::Variant:
@@ -189,11 +207,27 @@ public:
     }
 
 private:
-    void Append(const void *data, std::size_t size)
+    void File(const ROValue &v)
+    {
+        const qint64 size = v.FileSize();
+        if (quint64(size) > std::numeric_limits<quint32>::max())
+            throw EROMessageError(QStringLiteral("A value is too large for a message"));
+        U32(quint32(size));
+        Grow(std::size_t(size));
+        m_parts->push_back({std::exchange(m_out, QByteArray()), ROValue()});
+        m_parts->push_back({QByteArray(), v});
+    }
+
+    void Grow(std::size_t size)
     {
         if (size > m_limit - m_size)
             throw EROMessageError(QStringLiteral("The message exceeds %1 bytes").arg(m_limit));
         m_size += size;
+    }
+
+    void Append(const void *data, std::size_t size)
+    {
+        Grow(size);
         if (!m_packing && m_packed && m_size > RemotingLimits::kPackWhileWritingAfter) {
             if (deflateInit(&m_zs, Z_BEST_SPEED) != Z_OK)
                 throw EROMessageError(QStringLiteral("Compression could not start"));
@@ -231,6 +265,7 @@ private:
     std::size_t m_size = 0;
     QByteArray m_out;
     QByteArray *m_packed;
+    std::vector<BodyPart> *m_parts;
     bool m_packing = false;
     qsizetype m_packedSize = 0;
     z_stream m_zs{};
@@ -432,6 +467,31 @@ QByteArray Decompress(const char *data, std::size_t size, std::size_t expected, 
     return out;
 }
 
+// The header; a compressed message's unpacked size is the writer's to append.
+QByteArray Head(const TROMessage &message, bool compressed)
+{
+    QByteArray out;
+    out.reserve(qsizetype(kHeaderSize + 4));
+    out.append(kMagic, 4);
+    out.append(char(kVersion));
+    out.append(char(message.Kind()));
+    out.append(char(compressed ? kFlagCompressed : 0));
+    out.append(message.ClientID().toRfc4122());
+    return out;
+}
+
+void WriteBody(const TROMessage &message, Writer &body)
+{
+    body.Str(message.LibraryName());
+    body.Str(message.InterfaceName());
+    body.Str(message.MessageName());
+    body.U32(quint32(message.Values().size()));
+    for (const RONamedValue &v : message.Values()) {
+        body.Str(v.Name);
+        body.Value(v.Value, 0);
+    }
+}
+
 } // namespace
 
 void TROMessage::Reset(ROMessageKind kind, const QString &library, const QString &interfaceName, const QString &name)
@@ -470,22 +530,10 @@ QByteArray TROMessage::SaveToBytes(std::size_t limit) const
 {
     // The head of a packed message, with room for the stated size; a body packed as it is
     // written follows straight away.
-    QByteArray out;
-    out.append(kMagic, 4);
-    out.append(char(kVersion));
-    out.append(char(m_kind));
-    out.append(char(kFlagCompressed));
-    out.append(m_clientId.toRfc4122());
+    QByteArray out = Head(*this, true);
     out.append(4, '\0');
     Writer body(limit, &out);
-    body.Str(m_library);
-    body.Str(m_interface);
-    body.Str(m_messageName);
-    body.U32(quint32(Values().size()));
-    for (const RONamedValue &v : Values()) {
-        body.Str(v.Name);
-        body.Value(v.Value, 0);
-    }
+    WriteBody(*this, body);
     if (body.Packed()) {
         body.Finish();
         qToLittleEndian(quint32(body.Size()), out.data() + kHeaderSize);
@@ -581,4 +629,152 @@ void TROMessage::RaiseIfError() const
             text = v.Value.ToString();
     }
     throw EROServerError(className, text);
+}
+
+bool TROMessage::HoldsFiles() const
+{
+    return std::any_of(Values().begin(), Values().end(), [](const RONamedValue &v) { return v.Value.HoldsFile(); });
+}
+
+struct TROMessageWriter::Impl
+{
+    QByteArray Head;
+    std::vector<BodyPart> Parts;
+    bool Compressed = false;
+    std::size_t Length = 0;
+
+    // Where the writing stands.
+    bool HeadWritten = false;
+    std::size_t Part = 0;
+    qint64 Offset = 0;
+    std::size_t Written = 0;
+    QFile File;
+    QByteArray Plain; // body bytes on their way into the packer
+    z_stream Zs{};
+    bool Deflating = false;
+    bool PlainDone = false;
+    bool PackDone = false;
+
+    ~Impl()
+    {
+        if (Deflating)
+            deflateEnd(&Zs);
+    }
+
+    void Rewind()
+    {
+        HeadWritten = PlainDone = PackDone = false;
+        Part = Written = 0;
+        Offset = 0;
+        File.close();
+        if (Deflating)
+            deflateReset(&Zs);
+        Zs.avail_in = 0;
+    }
+
+    // The message's next bytes, at most room of them; none once it is written.
+    std::size_t Fill(char *into, std::size_t room)
+    {
+        std::size_t used = 0;
+        if (!HeadWritten) {
+            std::memcpy(into, Head.constData(), std::size_t(Head.size()));
+            used = std::size_t(Head.size());
+            HeadWritten = true;
+        }
+        if (Compressed)
+            return used + Pack(into + used, room - used);
+        while (used < room) {
+            const std::size_t n = Take(into + used, room - used);
+            if (n == 0)
+                break;
+            used += n;
+        }
+        return used;
+    }
+
+    std::size_t Pack(char *into, std::size_t room)
+    {
+        Zs.next_out = reinterpret_cast<Bytef *>(into);
+        Zs.avail_out = uInt(room);
+        while (Zs.avail_out > 0 && !PackDone) {
+            if (Zs.avail_in == 0 && !PlainDone) {
+                const std::size_t n = Take(Plain.data(), std::size_t(Plain.size()));
+                PlainDone = n == 0;
+                Zs.next_in = reinterpret_cast<Bytef *>(Plain.data());
+                Zs.avail_in = uInt(n);
+            }
+            const int rc = deflate(&Zs, PlainDone ? Z_FINISH : Z_NO_FLUSH);
+            if (rc == Z_STREAM_END)
+                PackDone = true;
+            else if (rc != Z_OK && rc != Z_BUF_ERROR)
+                throw EROMessageError(QStringLiteral("Compression failed (%1)").arg(rc));
+        }
+        return room - Zs.avail_out;
+    }
+
+    // The next plain bytes of the body, at most room of them (room > 0); none at its end.
+    std::size_t Take(char *into, std::size_t room)
+    {
+        for (; Part < Parts.size(); ++Part, Offset = 0) {
+            const BodyPart &part = Parts[Part];
+            const bool file = part.File.IsFile();
+            const qint64 size = file ? part.File.FileSize() : part.Bytes.size();
+            const qint64 n = std::min(qint64(room), size - Offset);
+            if (n > 0) {
+                if (!file) {
+                    std::memcpy(into, part.Bytes.constData() + Offset, std::size_t(n));
+                } else {
+                    if (!File.isOpen())
+                        part.File.OpenFile(File);
+                    part.File.ReadFile(File, into, n);
+                }
+                Offset += n;
+                return std::size_t(n);
+            }
+            File.close();
+        }
+        return 0;
+    }
+};
+
+TROMessageWriter::TROMessageWriter(const TROMessage &message, std::size_t limit) : d(std::make_unique<Impl>())
+{
+    Writer body(limit, nullptr, &d->Parts);
+    WriteBody(message, body);
+    d->Parts.push_back({body.Take(), ROValue()});
+    d->Compressed = body.Size() > RemotingLimits::kCompressThreshold;
+    d->Head = Head(message, d->Compressed);
+    if (!d->Compressed) {
+        d->Length = std::size_t(d->Head.size()) + body.Size();
+        return;
+    }
+    char size[4];
+    qToLittleEndian(quint32(body.Size()), size);
+    d->Head.append(size, 4);
+    if (deflateInit(&d->Zs, Z_BEST_SPEED) != Z_OK)
+        throw EROMessageError(QStringLiteral("Compression could not start"));
+    d->Deflating = true;
+    d->Plain.resize(qsizetype(RemotingLimits::kReplyPieceSize));
+    QByteArray piece(qsizetype(RemotingLimits::kReplyPieceSize), Qt::Uninitialized);
+    for (std::size_t n; (n = d->Fill(piece.data(), std::size_t(piece.size()))) > 0;)
+        d->Length += n;
+    d->Rewind();
+}
+
+TROMessageWriter::~TROMessageWriter() = default;
+
+std::size_t TROMessageWriter::Length() const
+{
+    return d->Length;
+}
+
+bool TROMessageWriter::Next(QByteArray &piece)
+{
+    piece.resize(qsizetype(RemotingLimits::kReplyPieceSize));
+    const std::size_t n = d->Fill(piece.data(), std::size_t(piece.size()));
+    piece.resize(qsizetype(n));
+    d->Written += n;
+    if (d->Written > d->Length || (n == 0 && d->Written != d->Length))
+        throw EROMessageError(QStringLiteral("The files of the message changed while it was written"));
+    return n > 0;
 }

@@ -13,6 +13,8 @@
 #include <QString>
 #include <QUuid>
 
+#include <memory>
+
 class TMemoryBudget;
 
 enum class ROMessageKind : quint8 { Request = 1, Response = 2, Error = 3, Event = 4 };
@@ -53,6 +55,9 @@ public:
     void LoadFromBytes(const QByteArray &data, std::size_t limit, TMemoryBudget *shared = nullptr);
     // Throws EROServerError with the carried class name and text when this is an error message.
     void RaiseIfError() const;
+    // Whether a Binary among the values stands for a file: such a message goes out through
+    // TROMessageWriter.
+    bool HoldsFiles() const;
 
 private:
     void Reset(ROMessageKind kind, const QString &library, const QString &interfaceName, const QString &name);
@@ -62,4 +67,29 @@ private:
     QString m_interface;
     QString m_messageName;
     QUuid m_clientId;
+};
+
+// A message written in pieces, for one whose Binary values stand for files (a reply of client
+// updates): the bytes before, between and after the files are laid out in memory, each file is
+// read from disk as the message is written, and a compressed body is packed as it goes. The
+// pieces make up exactly what SaveToBytes gives for the same message.
+class REMOTING_EXPORT TROMessageWriter
+{
+public:
+    // Throws EROMessageError where SaveToBytes would, and when a file cannot be read. A compressed
+    // message is packed once here to learn its length, so that the HTTP reply states it up front
+    // (the client shows its download's progress against it).
+    TROMessageWriter(const TROMessage &message, std::size_t limit);
+    ~TROMessageWriter();
+    TROMessageWriter(const TROMessageWriter &) = delete;
+    TROMessageWriter &operator=(const TROMessageWriter &) = delete;
+
+    std::size_t Length() const;
+    // The next piece, at most RemotingLimits::kReplyPieceSize bytes; false once all is written.
+    // Throws EROMessageError when a file changed since the message was laid out.
+    bool Next(QByteArray &piece);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
 };

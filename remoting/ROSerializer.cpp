@@ -94,7 +94,12 @@ void TROSerializer::WriteGuid(const QString &name, const QUuid &value) { WriteVa
 
 void TROSerializer::WriteBinary(const QString &name, const TROBinaryMemoryStream *value)
 {
-    WriteValue(name, value ? ROValue::FromBinary(value->Bytes()) : ROValue::NilOf(ROType::Binary));
+    if (!value)
+        WriteValue(name, ROValue::NilOf(ROType::Binary));
+    else if (value->IsFile())
+        WriteValue(name, ROValue::FromBinaryFile(value->FilePath(), value->Size()));
+    else
+        WriteValue(name, ROValue::FromBinary(value->Bytes()));
 }
 
 void TROSerializer::WriteXml(const QString &name, const QString &value) { WriteValue(name, ROValue::FromXml(value)); }
@@ -193,6 +198,11 @@ std::unique_ptr<TROBinaryMemoryStream> TROSerializer::ReadBinary(const QString &
     const ROValue &value = Take(name, ROType::Binary);
     if (value.IsNil())
         return nullptr;
+    if (value.IsFile()) {
+        auto stream = std::make_unique<TROBinaryMemoryStream>();
+        stream->SetFile(value.FilePath(), value.FileSize());
+        return stream;
+    }
     return std::make_unique<TROBinaryMemoryStream>(value.ToBinary());
 }
 

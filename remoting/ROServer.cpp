@@ -14,6 +14,11 @@
 
 #include <httplib.h>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -108,6 +113,8 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
             message.InitializeRequest(library, service, operation);
             throw EROMessageError(QStringLiteral("The operation \"%1\" wrote no response").arg(operation));
         }
+        if (message.HoldsFiles())
+            return {QByteArray(), false, std::make_shared<TROMessageWriter>(message, RemotingLimits::kMaxReplySize)};
         return {message.SaveToBytes(RemotingLimits::kMaxReplySize), false};
     } catch (const EROException &e) {
         return {ErrorReply(message, e.ClassName(), e.Message()), true};
@@ -120,15 +127,52 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
 
 namespace {
 
+const std::string kContentType = "application/octet-stream";
+
 // cpp-httplib's request processing, served from the listener's streams.
 class RequestServer : public httplib::Server
 {
 public:
+    ~RequestServer() override { MarkStopped(); }
+
     bool Serve(httplib::Stream &stream, bool closeConnection, bool &connectionClosed)
     {
         return process_request(stream, closeConnection, connectionClosed, nullptr);
     }
+
+    // cpp-httplib writes a reply from a content provider only while its server's socket is open
+    // (a closed one means it is shutting down). Requests come from the listener, so the socket
+    // is one of its own that listens nowhere; closed at the stop, it ends the replies in progress.
+    void MarkRunning()
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            throw EROTransportError(QStringLiteral("The HTTP server cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        svr_sock_ = fd;
+    }
+    void MarkStopped()
+    {
+        const auto fd = svr_sock_.exchange(INVALID_SOCKET);
+        if (fd != INVALID_SOCKET)
+            ::close(fd);
+    }
 };
+
+// Writes a reply that carries files piece by piece as cpp-httplib asks for them.
+void SetStreamedContent(httplib::Response &res, std::shared_ptr<TROMessageWriter> writer)
+{
+    const std::size_t length = writer->Length();
+    auto piece = std::make_shared<QByteArray>();
+    res.set_content_provider(length, kContentType, [writer, piece](std::size_t, std::size_t, httplib::DataSink &sink) {
+        try {
+            return writer->Next(*piece) && sink.write(piece->constData(), std::size_t(piece->size()));
+        } catch (const std::exception &e) {
+            // The client sees the connection end before the reply did.
+            AddToLog(llSevere, QStringLiteral("HTTPServer"), QStringLiteral("Reply"), QString::fromLocal8Bit(e.what()));
+            return false;
+        }
+    });
+}
 
 } // namespace
 
@@ -162,6 +206,7 @@ bool TROHTTPServer::Stop(std::chrono::milliseconds wait)
 {
     if (!m_impl)
         return true;
+    m_impl->Server.MarkStopped();
     if (!m_impl->Listener->Stop(wait)) {
         // Its requests still run in it: it is kept, reachable and never freed.
         static std::mutex keptMutex;
@@ -185,6 +230,7 @@ void TROHTTPServer::SetActive(bool active)
 
     auto impl = std::make_unique<Impl>();
     RequestServer &server = impl->Server;
+    server.MarkRunning();
     // The listener has checked the size already; this is the second line of defence.
     server.set_payload_max_length(RemotingLimits::kMaxRequestBody);
 
@@ -204,12 +250,16 @@ void TROHTTPServer::SetActive(bool active)
         const QorRequest::TStatementLimitScope statements(limit);
         const TROMessageDispatcher::Reply reply =
             dispatcher.Process(QByteArray::fromRawData(req.body.data(), qsizetype(req.body.size())));
-        if (req.body.size() >= ProcessMemory::kReturnAfterBytes || std::size_t(reply.Data.size()) >= ProcessMemory::kReturnAfterBytes)
+        const std::size_t replySize = reply.Streamed ? reply.Streamed->Length() : std::size_t(reply.Data.size());
+        if (req.body.size() >= ProcessMemory::kReturnAfterBytes || replySize >= ProcessMemory::kReturnAfterBytes)
             ProcessMemory::MarkRequestLarge();
         res.status = 200;
-        // cpp-httplib writes a provider's content only from a server that listens itself, so the
-        // body is copied; the message is freed as the handler returns.
-        res.set_content(std::string(reply.Data.constData(), std::size_t(reply.Data.size())), "application/octet-stream");
+        if (reply.Streamed) {
+            SetStreamedContent(res, reply.Streamed);
+            return;
+        }
+        // One copy, freed with the reply; the message is freed as the handler returns.
+        res.set_content(std::string(reply.Data.constData(), std::size_t(reply.Data.size())), kContentType);
     });
 
     ROListenerOptions options;

@@ -19,6 +19,7 @@
 
 class TROInMemorySessionManager;
 class TROInMemoryEventRepository;
+class TROMessageWriter;
 class TROSession;
 
 // Asked before a service object is made, with the service's name and the calling session; it
@@ -36,8 +37,10 @@ class REMOTING_EXPORT TROMessageDispatcher
 public:
     struct Reply
     {
-        QByteArray Data;  // empty for a one-way call
+        QByteArray Data;  // empty for a one-way call, and for a reply written by Streamed
         bool IsError = false;
+        // A reply that carries files: written in pieces, each file read from disk as it goes.
+        std::shared_ptr<TROMessageWriter> Streamed = nullptr;
     };
 
     // Either may be null: then sessions are not tracked, or polls answer no events. Both must

@@ -2,6 +2,10 @@
 
 #include "remoting/ROErrors.h"
 
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -9,6 +13,13 @@ namespace {
 const char *const kTypeNames[] = {"Nil",       "Integer",    "Int64",      "Double", "Currency", "Boolean",
                                   "DateTime",  "AnsiString", "Utf8String", "WideString", "Guid",  "Binary",
                                   "Xml",       "Variant",    "Record",     "Array",  "Enum"};
+
+EROMessageError FileChanged(const QString &path, qint64 size)
+{
+    return EROMessageError(QStringLiteral("The file %1 can no longer be sent: it is not the file of %2 bytes it was")
+                               .arg(QDir::toNativeSeparators(path))
+                               .arg(size));
+}
 
 bool SameDouble(double a, double b)
 {
@@ -114,6 +125,17 @@ ROValue ROValue::FromBinary(const QByteArray &value)
     v.m_type = ROType::Binary;
     v.m_nil = false;
     v.m_bytes = value;
+    return v;
+}
+
+ROValue ROValue::FromBinaryFile(const QString &path, qint64 size)
+{
+    ROValue v;
+    v.m_type = ROType::Binary;
+    v.m_nil = false;
+    v.m_file = true;
+    v.m_text = path;
+    v.m_int = size;
     return v;
 }
 
@@ -235,7 +257,60 @@ QUuid ROValue::ToGuid() const
 QByteArray ROValue::ToBinary() const
 {
     Expect(ROType::Binary);
-    return m_bytes;
+    if (!m_file)
+        return m_bytes;
+    QFile file;
+    OpenFile(file);
+    QByteArray bytes(qsizetype(m_int), Qt::Uninitialized);
+    ReadFile(file, bytes.data(), m_int);
+    return bytes;
+}
+
+QString ROValue::FilePath() const
+{
+    Expect(ROType::Binary);
+    return m_file ? m_text : QString();
+}
+
+qint64 ROValue::FileSize() const
+{
+    Expect(ROType::Binary);
+    return m_file ? m_int : 0;
+}
+
+void ROValue::OpenFile(QFile &file) const
+{
+    file.setFileName(m_text);
+    if (!m_file || !file.open(QIODevice::ReadOnly) || file.size() != m_int)
+        throw FileChanged(m_text, m_int);
+}
+
+void ROValue::ReadFile(QFile &file, char *into, qint64 size) const
+{
+    for (qint64 done = 0; done < size;) {
+        const qint64 n = file.read(into + done, size - done);
+        if (n <= 0)
+            throw FileChanged(m_text, m_int);
+        done += n;
+    }
+}
+
+bool ROValue::HoldsFile() const
+{
+    if (m_nil)
+        return false;
+    switch (m_type) {
+    case ROType::Binary:
+        return m_file;
+    case ROType::Variant:
+        return m_inner->HoldsFile();
+    case ROType::Record:
+        return std::any_of(m_fields->begin(), m_fields->end(), [](const RONamedValue &f) { return f.Value.HoldsFile(); });
+    case ROType::Array:
+        return std::any_of(m_items->begin(), m_items->end(), [](const ROValue &item) { return item.HoldsFile(); });
+    default:
+        return false;
+    }
 }
 
 const ROValue &ROValue::Inner() const
@@ -298,7 +373,7 @@ bool ROValue::operator==(const ROValue &other) const
     case ROType::Guid:
         return m_guid == other.m_guid;
     case ROType::Binary:
-        return m_bytes == other.m_bytes;
+        return m_file == other.m_file && m_bytes == other.m_bytes && m_text == other.m_text && m_int == other.m_int;
     case ROType::Variant:
         return *m_inner == *other.m_inner;
     case ROType::Record:
@@ -327,6 +402,8 @@ QString ROValue::Describe() const
     case ROType::Guid:
         return QStringLiteral("Guid %1").arg(m_guid.toString());
     case ROType::Binary:
+        if (m_file)
+            return QStringLiteral("Binary of %1 bytes in %2").arg(m_int).arg(m_text);
         return QStringLiteral("Binary of %1 bytes").arg(m_bytes.size());
     case ROType::Variant:
         return QStringLiteral("Variant(%1)").arg(m_inner->Describe());

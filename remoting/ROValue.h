@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+class QFile;
+
 // Wire type tags; the numbers are the tags on the wire (docs/wire-format.md).
 enum class ROType : quint8 {
     Nil = 0,
@@ -58,6 +60,9 @@ public:
     static ROValue FromString(ROType type, const QString &value);
     static ROValue FromGuid(const QUuid &value);
     static ROValue FromBinary(const QByteArray &value);
+    // A Binary whose bytes stay in a file of that size until they are written or asked for: a
+    // reply of client-update files is sent from disk piece by piece (TROMessageWriter).
+    static ROValue FromBinaryFile(const QString &path, qint64 size);
     static ROValue FromXml(const QString &value);
     // A variant holds one scalar (or nil for "empty"); nesting variants, records or arrays is refused.
     static ROValue FromVariant(const ROValue &inner);
@@ -80,7 +85,17 @@ public:
     // Any of the three string types, and Xml.
     QString ToString() const;
     QUuid ToGuid() const;
+    // A file's bytes are read whole; EROMessageError when it is no longer of its stated size.
     QByteArray ToBinary() const;
+    bool IsFile() const { return m_file; }
+    QString FilePath() const;
+    qint64 FileSize() const;
+    // Opens the file, and reads the next size bytes of it; either throws EROMessageError when the
+    // file cannot be read or is no longer the size it had when the value was made.
+    void OpenFile(QFile &file) const;
+    void ReadFile(QFile &file, char *into, qint64 size) const;
+    // Whether this value or one inside it stands for a file.
+    bool HoldsFile() const;
     const ROValue &Inner() const;
     // Record type, array element type or enumeration type.
     QString TypeName() const;
@@ -99,6 +114,7 @@ private:
 
     ROType m_type = ROType::Nil;
     bool m_nil = true;
+    bool m_file = false; // a Binary of m_int bytes in the file m_text
     qint64 m_int = 0;
     double m_double = 0.0;
     QString m_text;

@@ -16,6 +16,9 @@ constexpr std::size_t kMaxReplySize = std::size_t(1024) * 1024 * 1024;
 // are written, so a large reply is not held twice.
 constexpr std::size_t kCompressThreshold = 1024;
 constexpr std::size_t kPackWhileWritingAfter = std::size_t(1024) * 1024;
+// A reply that carries files (a client update's) is written to the connection in pieces of this
+// size, each file read from disk as it goes, so the files are never held in memory.
+constexpr std::size_t kReplyPieceSize = std::size_t(1024) * 1024;
 // A message holds at most kMinValueBudget values plus one per kBodyBytesPerValue bytes of its
 // unpacked body (named values, record fields, array elements and variant contents all count).
 // A value takes well over a hundred bytes of memory but may be one byte on the wire, so without

@@ -669,12 +669,13 @@ void TplgCalendar::acHYDeleteExecute()
         list.CancelUpdates();
         throw;
     }
-    // Then their liturgies and functions. The events are gone either way: what fails here is
-    // logged, and no view shows liturgies of an event that is not stored.
+    // Then their liturgies and functions. The events are gone either way and no view shows
+    // liturgies of an event that is not stored, but the planner learns what was left behind.
     try {
         service->DeleteEvents(selected.join(QStringLiteral("\r\n")));
     } catch (const std::exception &e) {
         QorLogFailure(RvEvents(), QStringLiteral("acHYDeleteExecute"), e);
+        ShowMessage(this, QMessageBox::Warning, Text(5413), Text(9008).arg(QString::fromUtf8(e.what())));
     }
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     m_control->RemoveEvents(selected);

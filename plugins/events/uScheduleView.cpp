@@ -13,6 +13,7 @@
 
 #include "Quorva_Data_Service_Intf.h"
 #include "dataaccess/DAException.h"
+#include "remoting/ROErrors.h"
 #include "ui/PromptService.h"
 #include "ui/ViewRefresh.h"
 
@@ -345,13 +346,25 @@ bool TplgSchedule::ApplyFunctions(bool refetch)
             QorLogFailure(RvEvents(), QStringLiteral("ApplyFunctions"), refusal);
             if (!TDAEvents::OfferStoredRow(refusal))
                 return false;
-        } catch (...) {
+        } catch (const EROTransportError &lost) {
+            // The server may be back in a moment: the change stays, as a refused one does.
+            QorLogFailure(RvEvents(), QStringLiteral("ApplyFunctions"), lost);
+            TellNotSent(kTextNotSentKept, lost);
+            return false;
+        } catch (const std::exception &refused) {
             // Refused rows would keep the next event's functions from being read.
             rows.CancelUpdates();
+            TellNotSent(kTextNotSentTakenBack, refused);
             throw;
         }
     }
     return true;
+}
+
+void TplgSchedule::TellNotSent(int text, const std::exception &why)
+{
+    Prompt().Ask(this, QMessageBox::Warning, Text(kTextNotSentCaption), Text(text).arg(QString::fromUtf8(why.what())),
+                 QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool TplgSchedule::ApplyEvents()
@@ -368,7 +381,12 @@ bool TplgSchedule::ApplyEvents()
                     return false;
             }
         }
-    } catch (...) {
+    } catch (const EROTransportError &lost) {
+        QorLogFailure(RvEvents(), QStringLiteral("ApplyEvents"), lost);
+        TellNotSent(kTextNotSentKept, lost);
+        return false;
+    } catch (const std::exception &refused) {
+        TellNotSent(kTextNotSentTakenBack, refused);
         // Nothing of it was written; left pending, it would block every refresh and go out
         // with the next unrelated change.
         for (TDACDSDataTable *t : {&dm.tbl_DAScheduledMinistryFunctions1, &dm.tbl_DAScheduleLiturgiesFromEvent1, &dm.tbl_DAEventList1})

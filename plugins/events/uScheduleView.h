@@ -139,6 +139,11 @@ private:
     // The event list and its functions in one call with a re-read; a failure takes back every
     // pending change of them and raises, a refusal for another planner's change as above.
     bool ApplyEvents();
+    // Tells why a save did not reach the server; text says what became of the change.
+    void TellNotSent(int text, const std::exception &why);
+    static constexpr int kTextNotSentCaption = 9005;
+    static constexpr int kTextNotSentKept = 9006;
+    static constexpr int kTextNotSentTakenBack = 9007;
     // The event's colour from its functions, written and applied; the event and the function
     // row of that key are focused again.
     void SaveEventColor(const QString &eventId, const QString &functionKey);

@@ -8,7 +8,9 @@
 #include "foundation/MemoryBudget.h"
 #include "foundation/QorDateTime.h"
 
+#include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -110,6 +112,75 @@ TEST_P(MessageRoundTrip, EveryTypeReadsBackAsWrittenCompressedOrNot)
 }
 
 INSTANTIATE_TEST_SUITE_P(Message, MessageRoundTrip, ::testing::Values(0, 3000, 300 * 1000));
+
+// A reply whose files stay on disk is written in pieces that make up, byte for byte, the message
+// SaveToBytes gives for the same files in memory: plain, packed at once, and packed as it is
+// written, the files anywhere among the values and larger than a piece.
+TEST(Message, AReplyOfFilesIsWrittenInPiecesAsTheSameReplyInMemory)
+{
+    QByteArray random(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    QRandomGenerator(11).fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
+    const QByteArray text = QByteArray("Kestrova client update ").repeated(60000);
+    const struct
+    {
+        const char *what;
+        std::vector<QByteArray> files;
+        bool compressed;
+    } cases[] = {
+        {"one small file, plain", {"client 1.0.0.5"}, false},
+        {"an empty file among small ones, packed at once", {QByteArray(), "abc", QByteArray(1500, 'x')}, true},
+        {"files larger than a piece, packed as they are written", {random, "x", text, random.left(5)}, true},
+    };
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<ROValue> inMemory, onDisk;
+        for (std::size_t i = 0; i < c.files.size(); ++i) {
+            const QString path = folder.filePath(QStringLiteral("file%1").arg(i));
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            ASSERT_EQ(file.write(c.files[i]), c.files[i].size());
+            file.close();
+            const auto record = [&](const ROValue &data) {
+                return ROValue::FromRecord(QStringLiteral("UpdateFile"), {{"FileName", ROValue::FromString(ROType::AnsiString, path)},
+                                                                          {"Filedata", data}});
+            };
+            inMemory.push_back(record(ROValue::FromBinary(c.files[i])));
+            onDisk.push_back(record(ROValue::FromBinaryFile(path, c.files[i].size())));
+        }
+        const auto reply = [](std::vector<ROValue> files) {
+            TROMessage m;
+            m.SetClientID(QUuid::createUuid());
+            m.InitializeResponse(kLib, kSvc, QStringLiteral("DownloadClientUpdateEX"));
+            m.WriteValue(QStringLiteral("Result"), ROValue::FromArray(QStringLiteral("UpdateFile"), std::move(files)));
+            m.WriteUtf8String(QStringLiteral("After"), QStringLiteral("the files"));
+            return m;
+        };
+        TROMessage memory = reply(inMemory), disk = reply(onDisk);
+        disk.SetClientID(memory.ClientID());
+        ASSERT_FALSE(memory.HoldsFiles());
+        ASSERT_TRUE(disk.HoldsFiles());
+        const QByteArray expected = memory.SaveToBytes();
+        EXPECT_EQ(IsCompressed(expected), c.compressed);
+
+        TROMessageWriter writer(disk, kMaxReplySize);
+        EXPECT_EQ(writer.Length(), std::size_t(expected.size()));
+        QByteArray written, piece;
+        while (writer.Next(piece)) {
+            EXPECT_LE(std::size_t(piece.size()), RemotingLimits::kReplyPieceSize);
+            written += piece;
+        }
+        EXPECT_TRUE(written == expected) << written.size() << " bytes written, " << expected.size() << " expected";
+        EXPECT_TRUE(disk.SaveToBytes() == expected);
+    }
+    // A file that is no longer the one listed is never sent as another.
+    ASSERT_TRUE(QFile::resize(folder.filePath(QStringLiteral("file0")), 3));
+    TROMessage changed;
+    changed.InitializeResponse(kLib, kSvc, QStringLiteral("DownloadClientUpdateEX"));
+    changed.WriteValue(QStringLiteral("Result"), ROValue::FromBinaryFile(folder.filePath(QStringLiteral("file0")), random.size()));
+    EXPECT_THROW(TROMessageWriter(changed, kMaxReplySize), EROMessageError);
+}
 
 TEST(Message, EmptyValuesStayDistinctFromNil)
 {

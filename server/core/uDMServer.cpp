@@ -482,7 +482,8 @@ std::unique_ptr<UpdateFiles> TDMServer::GetUpdateFiles(const QString &version) c
             UpdateFile &entry = files->Add();
             QString relative = root.relativeFilePath(file.absoluteFilePath());
             entry.FileName = QLatin1Char('\\') + relative.replace(QLatin1Char('/'), QLatin1Char('\\'));
-            entry.Filedata().SetBytes(in.readAll());
+            // The file that was checked; it is read from disk as the reply is written.
+            entry.Filedata().SetFile(file.canonicalFilePath(), in.size());
         }
         for (const QString &sub : std::as_const(folders))
             addFolder(sub);

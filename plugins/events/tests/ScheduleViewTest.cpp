@@ -14,6 +14,7 @@
 #include "plugins/events/ufAutoScheduleStart.h"
 
 #include "server/scheduler/tests/GeneratedParish.h"
+#include "remoting/ROHTTPChannel.h"
 #include "testsupport/DocumentReaders.h"
 #include "testsupport/QtPrinters.h"
 #include "testsupport/ServiceHarness.h"
@@ -1033,6 +1034,43 @@ TEST_F(ScheduleView, TheLaterOfTwoPlannersToChangeOneFieldIsToldAndLosesNothing)
         EXPECT_EQ(stored(), c.Mine);
         host->Log.clear();
     }
+}
+
+// The server cannot be reached while he saves: he is told, his change stays and the next save
+// after the server is back sends it.
+TEST_F(ScheduleView, AChangeThatCannotReachTheServerIsToldAndKeptForTheNextSave)
+{
+    const QString eventId = EventInPeriod(24);
+    server->Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', F_MinistryMemberTypeID = '%2' "
+                               "WHERE F_ScheduledLiturgyID = (SELECT PK_ScheduledLiturgyID FROM tblScheduledLiturgies WHERE F_EventID = '%3')")
+                    .arg(Contact(6).Object.Caption, EmptyGUID, eventId));
+    view->acHYRefresh->trigger();
+    SelectEvent(eventId);
+    Functions().First();
+    const QString key = Functions().AsString(QStringLiteral("PK_ScheduledMemberID"));
+    const auto stored = [&] {
+        return Scalar(QStringLiteral("SELECT MemberPosition FROM tblScheduledMinistryFunctions WHERE PK_ScheduledMemberID = '%1'").arg(key));
+    };
+    const QString before = stored();
+    const auto channel = std::dynamic_pointer_cast<TROHTTPChannel>(host->Channel);
+    ASSERT_TRUE(channel);
+    const QString reachable = channel->TargetURL();
+    channel->SetTargetURL(QStringLiteral("http://127.0.0.1:1/bin"));
+    TScriptedPrompt prompt;
+    prompt.Answer(QMessageBox::Ok);
+    ASSERT_TRUE(view->FunctionsModel()->setData(view->FunctionsModel()->index(0, 3), QStringLiteral("Kept")));
+    view->grdView()->selectRow(Events().GetRecNo() + 1);
+    channel->SetTargetURL(reachable);
+    ASSERT_EQ(prompt.Prompts().size(), 1) << host->Log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(prompt.Prompts()[0].Caption, RvEvents()->GetText(9005));
+    EXPECT_EQ(Events().AsString(QStringLiteral("PK_EventID")), eventId) << "the grid stays on the event of the change";
+    EXPECT_EQ(Functions().AsString(QStringLiteral("MemberPosition")), QStringLiteral("Kept"));
+    EXPECT_EQ(stored(), before);
+
+    view->grdView()->selectRow(Events().GetRecNo() + 1);
+    EXPECT_EQ(stored(), QStringLiteral("Kept"));
+    EXPECT_EQ(prompt.Prompts().size(), 1);
+    host->Log.clear();
 }
 
 namespace {

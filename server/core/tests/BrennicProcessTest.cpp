@@ -29,6 +29,7 @@
 #include <atomic>
 #include <csignal>
 #include <functional>
+#include <iostream>
 #include <thread>
 
 namespace {
@@ -314,12 +315,13 @@ protected:
             return QStringLiteral("refused: ") + QString::fromUtf8(e.what());
         }
     }
-    static qint64 ResidentKB()
+    // The resident size now, or its peak ("VmHWM").
+    static qint64 ResidentKB(const QString &field = QStringLiteral("VmRSS"))
     {
         const QStringList lines = readFile(QStringLiteral("/proc/%1/status").arg(Server().Pid())).split(QLatin1Char('\n'));
         for (const QString &line : lines)
-            if (line.startsWith(QLatin1String("VmRSS:")))
-                return line.mid(6).trimmed().section(QLatin1Char(' '), 0, 0).toLongLong();
+            if (line.startsWith(field + QLatin1Char(':')))
+                return line.mid(field.size() + 1).trimmed().section(QLatin1Char(' '), 0, 0).toLongLong();
         return -1;
     }
 
@@ -413,6 +415,37 @@ TEST_F(BrennicUnderLoad, TheServerComesBackNearItsSizeAfterLargeRequests)
     qint64 after = 0;
     kestrova::test::WaitFor([&] { return Server().Probe() && (after = ResidentKB()) - before < 100 * 1024; }, 10s);
     EXPECT_LT(after - before, 100 * 1024) << "before " << before << " kB, after " << after << " kB";
+
+    // A client update of 300 MB (sparse, so made at once) goes out from disk: the server does
+    // not grow by it while it sends it, nor after.
+    const QString version = QStringLiteral("9.0.0.1");
+    const QString updates = Server().Folder() + QStringLiteral("/Updates/") + version;
+    ASSERT_TRUE(QDir().mkpath(updates));
+    constexpr qint64 kUpdateSize = qint64(300) * 1024 * 1024;
+    QFile update(updates + QStringLiteral("/Large.qor"));
+    ASSERT_TRUE(update.open(QIODevice::WriteOnly) && update.resize(kUpdateSize));
+    update.close();
+    const qint64 beforeUpdate = ResidentKB();
+    // Its peak from here on.
+    QFile peakReset(QStringLiteral("/proc/%1/clear_refs").arg(Server().Pid()));
+    ASSERT_TRUE(peakReset.open(QIODevice::WriteOnly) && peakReset.write("5") == 1);
+    peakReset.close();
+    {
+        const Session own = LogOn();
+        const std::unique_ptr<UpdateFiles> files =
+            CoLogOnService::Create(own.Message, own.Channel)->DownloadClientUpdateEX(QStringLiteral("Quorva"), version);
+        ASSERT_TRUE(files);
+        ASSERT_EQ(files->GetCount(), 1);
+        EXPECT_EQ(files->Items(0).FileName, QStringLiteral("\\Large.qor"));
+        EXPECT_EQ(files->Items(0).Filedata().Size(), kUpdateSize);
+    }
+    const qint64 whileSending = ResidentKB(QStringLiteral("VmHWM"));
+    qint64 afterUpdate = 0;
+    kestrova::test::WaitFor([&] { return Server().Probe() && (afterUpdate = ResidentKB()) - beforeUpdate < 100 * 1024; }, 10s);
+    EXPECT_LT(whileSending - beforeUpdate, 100 * 1024) << "before " << beforeUpdate << " kB, at most " << whileSending << " kB";
+    EXPECT_LT(afterUpdate - beforeUpdate, 100 * 1024) << "before " << beforeUpdate << " kB, after " << afterUpdate << " kB";
+    std::cout << "serving a 300 MB update: before " << beforeUpdate << " kB, at most " << whileSending << " kB, after "
+              << afterUpdate << " kB\n";
 }
 
 } // namespace

@@ -33,10 +33,8 @@ using namespace std::chrono_literals;
 // Replies are compressed; this keeps a reply large on the wire.
 QByteArray incompressible(qsizetype size)
 {
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(7);
-    for (char &byte : bytes)
-        byte = char(generator.bounded(256));
+    QByteArray bytes(size, '\0');
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
     return bytes;
 }
 
@@ -152,6 +150,34 @@ TEST_F(UpdateAgainstBrennic, InstallsNewerVersionsOneAfterTheOtherAndStartsTheCl
     EXPECT_EQ(ReadFile(QDir(client).filePath("plugins/RvEvents.qor")), QByteArray("events 1.0.0.5"));
     EXPECT_EQ(ServicePack(), QStringLiteral("1.0.0.9"));
     EXPECT_EQ(ClientStart(), startedWithArguments);
+}
+
+// The server sends its files from disk as it writes the reply; the client gets them whole.
+TEST_F(UpdateAgainstBrennic, SmallAndLargeFilesArriveAsTheServerHoldsThem)
+{
+    // Many pieces on the wire, yet quick to pack: an eighth of it is random.
+    QByteArray large(64 * 1024 * 1024 + 3, 'x');
+    QRandomGenerator generator(5);
+    for (qsizetype i = 0; i + 8 <= large.size(); i += 64)
+        generator.fillRange(reinterpret_cast<quint32 *>(large.data() + i), 2);
+    const struct
+    {
+        const char *version;
+        std::map<QString, QByteArray> files;
+    } rows[] = {
+        {"1.0.0.5", {{"Quorva", "client 1.0.0.5"}, {"plugins/RvEvents.qor", "events 1.0.0.5"}}},
+        {"1.0.0.6", {{"Quorva", "client 1.0.0.6"}, {"plugins/Large.qor", large}}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.version);
+        Stage(QString::fromLatin1(row.version), row.files);
+        view = RecordingView();
+        RunUpdate(ServerURL());
+        EXPECT_EQ(view.installed, QStringList{QString::fromLatin1(row.version)});
+        EXPECT_TRUE(view.errors.isEmpty()) << view.errors.join('\n').toStdString();
+        for (const auto &[name, bytes] : row.files)
+            EXPECT_TRUE(ReadFile(QDir(client).filePath(name)) == bytes) << name.toStdString();
+    }
 }
 
 TEST_F(UpdateAgainstBrennic, TwoVersionsUpAtOnceBringTheClientStraightToTheHighest)
