@@ -1,5 +1,5 @@
-// How long the contacts import takes for a large spreadsheet: a workbook of 5,000 people
-// (eight columns, a date of birth each) written with libxlsxwriter, brought in through the
+// How long the contacts import takes for a large spreadsheet: a workbook of 5,000 people or
+// the number given (eight columns, a date of birth each) written with libxlsxwriter, brought in through the
 // import wizard (offscreen, the closing question answered Yes) into a real data server on a
 // scratch database of the private cluster. Prints the reading, the run, the sending and the
 // total, and checks that every person arrived.
@@ -22,11 +22,15 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace kestrova::test;
 
 namespace {
+
+// The goal: 5,000 rows in 15 s; a larger workbook may take as much longer as it is larger.
+constexpr qint64 kGoalMsPer5000Rows = 15000;
 
 const char *const kColumns[] = {"FirstName", "LastName", "DateOfBirth", "Street", "City", "Zip", "EMail1", "Phone1"};
 
@@ -62,6 +66,10 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int rows = argc > 1 ? std::atoi(argv[1]) : 5000;
+    if (rows < 1) {
+        std::fprintf(stderr, "The number of rows must be a positive number.\n");
+        return 2;
+    }
     if (qEnvironmentVariableIsEmpty("KESTROVA_TEST_PG")) {
         std::fprintf(stderr, "Set KESTROVA_TEST_PG to the private cluster's URL (scripts/pg url).\n");
         return 2;
@@ -128,5 +136,5 @@ int main(int argc, char **argv)
                 "send and refresh %lld ms, total %.2f s; %d people in the database\n",
                 rows, static_cast<long long>(readMs), static_cast<long long>(runMs), static_cast<long long>(totalMs - readMs - runMs),
                 double(totalMs) / 1000.0, stored);
-    return stored == rows && totalMs < 15000 ? 0 : 1;
+    return stored == rows && totalMs < kGoalMsPer5000Rows * std::max(rows, 5000) / 5000 ? 0 : 1;
 }

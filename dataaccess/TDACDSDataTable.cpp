@@ -4,6 +4,7 @@
 #include "dataaccess/TDARemoteDataAdapter.h"
 
 #include <QDateTime>
+#include <QHash>
 
 #include <algorithm>
 
@@ -515,15 +516,16 @@ void TDACDSDataTable::Post()
         }
     }
     m_buffer.clear();
+    const bool inserted = m_state == TDATableState::dsInsert;
     m_state = TDATableState::dsBrowse;
-    PlaceRow(rowIndex);
+    PlaceRow(rowIndex, inserted ? -1 : m_recNo);
     NotifyDetails();
 }
 
-void TDACDSDataTable::PlaceRow(int rowIndex)
+void TDACDSDataTable::PlaceRow(int rowIndex, int shownAt)
 {
-    if (const qsizetype at = m_visible.indexOf(rowIndex); at >= 0)
-        m_visible.remove(at);
+    if (shownAt >= 0)
+        m_visible.remove(shownAt);
     const Row &row = m_rows[rowIndex];
     bool show = MasterLink()(row.Values);
     if (show && m_filter)
@@ -628,16 +630,16 @@ TDADelta TDACDSDataTable::BuildDelta(Part part) const
     TDADelta delta;
     delta.LogicalName = m_logicalName;
     delta.Fields = m_fields;
-    QList<const Row *> changed;
+    // Each change with whether it is a deletion, in the order the changes were made.
+    QList<QPair<const Row *, bool>> changed;
     for (const Row &r : m_rows)
         if (r.Inserted || r.Modified)
-            changed << &r;
+            changed << qMakePair(&r, false);
     for (const Row &r : m_deleted)
-        changed << &r;
-    std::sort(changed.begin(), changed.end(), [](const Row *a, const Row *b) { return a->LogOrder < b->LogOrder; });
+        changed << qMakePair(&r, true);
+    std::sort(changed.begin(), changed.end(), [](const auto &a, const auto &b) { return a.first->LogOrder < b.first->LogOrder; });
     const int n = int(m_fields.size());
-    for (const Row *r : changed) {
-        const bool deleted = std::any_of(m_deleted.begin(), m_deleted.end(), [&](const Row &d) { return &d == r; });
+    for (const auto &[r, deleted] : changed) {
         const TDAChangeType type = deleted ? TDAChangeType::ctDelete : (r->Inserted ? TDAChangeType::ctInsert : TDAChangeType::ctUpdate);
         if ((part == Part::DeletesOnly && !deleted) || (part == Part::NoDeletes && deleted))
             continue;
@@ -659,16 +661,22 @@ TDADelta TDACDSDataTable::BuildDelta(Part part) const
 
 void TDACDSDataTable::MergeReply(const TDADelta &reply)
 {
+    // By key, not by a search of every row per change: an import sends tens of thousands.
+    QHash<int, int> rowOf;
+    rowOf.reserve(m_rows.size());
+    for (int r = 0; r < m_rows.size(); ++r)
+        rowOf.insert(m_rows[r].RecID, r);
+    QList<int> fieldOf;
+    for (const TDAField &field : reply.Fields)
+        fieldOf << DAFindField(m_fields, field.Name);
     for (const TDADeltaChange &c : reply.Changes) {
-        for (Row &r : m_rows) {
-            if (r.RecID != c.RecID)
-                continue;
-            for (int i = 0; i < reply.Fields.size(); ++i) {
-                const int f = DAFindField(m_fields, reply.Fields[i].Name);
-                if (f >= 0 && i < c.FieldCount() && c.HasNewValue(i))
-                    r.Values[f] = c.NewValue(i);
-            }
-        }
+        const auto row = rowOf.constFind(c.RecID);
+        if (row == rowOf.cend())
+            continue;
+        Row &r = m_rows[*row];
+        for (int i = 0; i < fieldOf.size(); ++i)
+            if (fieldOf[i] >= 0 && i < c.FieldCount() && c.HasNewValue(i))
+                r.Values[fieldOf[i]] = c.NewValue(i);
     }
     for (Row &r : m_rows) {
         r.Original = r.Values;

@@ -152,6 +152,20 @@ public:
     void SetMasterSource(TDACDSDataTable *master, const QStringList &masterFields, const QStringList &detailFields,
                          const QStringList &detailParams = {});
 
+    // Brackets a change of the visible rows; nested changes tell the listeners once. Many posts
+    // in one scope (an import) have every view re-read its rows once, not once per post.
+    class DATAACCESS_EXPORT ResetScope
+    {
+    public:
+        explicit ResetScope(TDACDSDataTable &table);
+        ~ResetScope();
+        ResetScope(const ResetScope &) = delete;
+        ResetScope &operator=(const ResetScope &) = delete;
+
+    private:
+        TDACDSDataTable &m_table;
+    };
+
     std::function<void(TDACDSDataTable &)> OnAfterInsert;
     std::function<void(TDACDSDataTable &)> OnAfterEdit;
     std::function<void(TDACDSDataTable &)> OnBeforePost;
@@ -174,10 +188,10 @@ private:
     TableRequestInfoV5 RequestInfo() const;
     // keepRecId: the row to stay on; -1 the current one, -2 the first.
     void Rebuild(int keepRecId = -1);
-    // After a post of that one row: the row takes its place in the visible index (or leaves
-    // it) and becomes the current one, as a whole Rebuild would leave it, without reading every
-    // other row again.
-    void PlaceRow(int rowIndex);
+    // After a post of that one row (shown at shownAt before it, -1 when new): the row takes its
+    // place in the visible index (or leaves it) and becomes the current one, as a whole Rebuild
+    // would leave it, without reading every other row again.
+    void PlaceRow(int rowIndex, int shownAt);
     void RequireBrowse(const char *operation) const;
     void RequireActive() const;
     Row *CurrentRow();
@@ -190,18 +204,6 @@ private:
     void MergeReply(const TDADelta &reply);
     void CollectTables(QList<TDACDSDataTable *> &into);
     void Notify(TDATableChange change, int recNo = -1);
-    // Brackets a change of the visible rows; nested changes tell the listeners once.
-    class ResetScope
-    {
-    public:
-        explicit ResetScope(TDACDSDataTable &table);
-        ~ResetScope();
-        ResetScope(const ResetScope &) = delete;
-        ResetScope &operator=(const ResetScope &) = delete;
-
-    private:
-        TDACDSDataTable &m_table;
-    };
 
     QString m_logicalName;
     TDARemoteDataAdapter *m_adapter;

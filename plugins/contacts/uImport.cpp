@@ -228,6 +228,8 @@ bool TvoImportJob::Execute()
         const int total = m_importFile->GetRecordCount();
         int row = FirstRowAsNames ? 1 : 0;
         TImportAnswer answer = TImportAnswer::None;
+        // A view of the table re-reads its rows once for the run, not once per row.
+        TDACDSDataTable::ResetScope bulk(*m_table);
         while (row < total) {
             row = m_importFile->ReadRecord(m_links, row);
             if (IsBlank(m_links)) {

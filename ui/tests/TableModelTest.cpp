@@ -160,3 +160,28 @@ TEST_F(TableModel, AnEditBufferShowsInItsRowAndTheCursorIsReported)
     EXPECT_EQ(model.data(model.index(1, 1)).toString(), QStringLiteral("Anton"));
     EXPECT_EQ(changed.count(), 2);
 }
+
+// An import posts thousands of rows in one scope: the views re-read once, and every row stands
+// where a sort of every row puts it.
+TEST_F(TableModel, RowsPostedInOneScopeResetTheModelOnceAndStandSorted)
+{
+    table.Open();
+    TDATableModel model(&table);
+    model.sort(1, Qt::AscendingOrder);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    {
+        TDACDSDataTable::ResetScope bulk(table);
+        for (const char *name : {"Zora", "Bea", "Aaron", "Mia", "Carl"}) {
+            table.Insert();
+            table.SetValue(QStringLiteral("PK_ID"), QString::fromLatin1(name));
+            table.SetValue(QStringLiteral("Name"), QString::fromLatin1(name));
+            table.Post();
+        }
+        EXPECT_EQ(resets.count(), 0);
+    }
+    EXPECT_EQ(resets.count(), 1);
+    QStringList shown;
+    for (int r = 0; r < model.rowCount(); ++r)
+        shown << model.data(model.index(r, 1)).toString();
+    EXPECT_EQ(shown.join(QLatin1Char(' ')), QStringLiteral("Aaron Anton Bea Bert Carl Carla Mia Zora"));
+}
