@@ -31,6 +31,11 @@ QString NewKey()
     return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
 }
 
+bool SameKey(const QVariant &value, const QString &key)
+{
+    return value.toString().compare(key, Qt::CaseInsensitive) == 0;
+}
+
 QString ExceptionText(const std::exception &e)
 {
     return QString::fromUtf8(e.what());

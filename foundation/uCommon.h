@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <exception>
 #include <optional>
@@ -19,6 +20,8 @@ class QObject;
 FOUNDATION_EXPORT extern const QString EmptyGUID;
 // A fresh braced upper-case GUID text, the form of every key the system makes.
 FOUNDATION_EXPORT QString NewKey();
+// Keys are GUID texts that may be stored in either letter case: one key, however written.
+FOUNDATION_EXPORT bool SameKey(const QVariant &value, const QString &key);
 // The text of a caught exception, as log lines and messages show it.
 FOUNDATION_EXPORT QString ExceptionText(const std::exception &e);
 

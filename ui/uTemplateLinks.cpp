@@ -1,6 +1,7 @@
 #include "ui/uTemplateLinks.h"
 
 #include "dataaccess/TDACDSDataTable.h"
+#include "foundation/uCommon.h"
 
 namespace TemplateLinks {
 
@@ -11,11 +12,6 @@ const QString kLinkTemplate = QStringLiteral("F_MinistryTemplateID");
 const QString kLinkFunction = QStringLiteral("F_MinistryFunctionID");
 const QString kLinkCount = QStringLiteral("MinistryFunctionCount");
 
-bool SameText(const QVariant &value, const QString &text)
-{
-    return value.toString().compare(text, Qt::CaseInsensitive) == 0;
-}
-
 } // namespace
 
 TTemplateLink AddFunctionToTemplate(TDACDSDataTable &links, const QString &templateId, const QString &functionId)
@@ -25,7 +21,7 @@ TTemplateLink AddFunctionToTemplate(TDACDSDataTable &links, const QString &templ
     const int functionField = links.FieldIndex(kLinkFunction);
     int found = -1;
     for (int r = 0; r < links.GetRecordCount() && found < 0; ++r)
-        if (SameText(links.ValueAt(r, templateField), templateId) && SameText(links.ValueAt(r, functionField), functionId))
+        if (SameKey(links.ValueAt(r, templateField), templateId) && SameKey(links.ValueAt(r, functionField), functionId))
             found = r;
     TTemplateLink link;
     if (found >= 0) {

@@ -3,6 +3,7 @@
 #include "plugins/contacts/uDAContacts.h"
 
 #include "dataaccess/TDACDSDataTable.h"
+#include "foundation/uCommon.h"
 
 #include <QSet>
 
@@ -18,11 +19,6 @@ const QString kPreferenceKey = QStringLiteral("PK_ServingPrefrenceID");
 const QString kPreferenceLink = QStringLiteral("F_ServingPrefrenceID");
 const QString kFunction = QStringLiteral("F_MinistryFunctionID");
 const QString kDay = QStringLiteral("UnavailiableDate");
-
-bool Same(const QVariant &a, const QString &b)
-{
-    return a.toString().compare(b, Qt::CaseInsensitive) == 0;
-}
 
 // A filter that goes again when the scope ends, so no table is left narrowed.
 class FilterScope
@@ -42,7 +38,7 @@ private:
 
 auto FieldIs(const QString &field, const QString &value)
 {
-    return [field, value](const TDACDSDataTable::TDARecord &r) { return Same(r.Value(field), value); };
+    return [field, value](const TDACDSDataTable::TDARecord &r) { return SameKey(r.Value(field), value); };
 }
 
 template <class Visit> void EachRow(TDACDSDataTable &table, Visit visit)
@@ -148,7 +144,7 @@ QString TContactRules::PreferenceOf(const QString &functionKey) const
     const int f = prefs.FieldIndex(kFunction);
     const int k = prefs.FieldIndex(kPreferenceKey);
     for (int row = 0; row < prefs.GetRecordCount(); ++row)
-        if (Same(prefs.ValueAt(row, f), functionKey))
+        if (SameKey(prefs.ValueAt(row, f), functionKey))
             return prefs.ValueAt(row, k).toString();
     return {};
 }
@@ -207,7 +203,7 @@ QStringList TContactRules::LinkValues(TDACDSDataTable &links, const QString &fun
     const int f = links.FieldIndex(field);
     QStringList values;
     for (int row = 0; row < links.GetRecordCount(); ++row)
-        if (Same(links.ValueAt(row, p), preference))
+        if (SameKey(links.ValueAt(row, p), preference))
             values << links.ValueAt(row, f).toString();
     return values;
 }
@@ -238,7 +234,7 @@ void TContactRules::SetLink(TDACDSDataTable &links, const QString &functionKey, 
         links.Post();
     } else if (!chosen && present) {
         FilterScope only(links, [preference, field, value](const TDACDSDataTable::TDARecord &r) {
-            return Same(r.Value(kPreferenceLink), preference) && Same(r.Value(field), value);
+            return SameKey(r.Value(kPreferenceLink), preference) && SameKey(r.Value(field), value);
         });
         links.ClearRows();
     }
@@ -274,7 +270,7 @@ bool TContactRules::CanFillIn(const QString &functionKey) const
     const int f = prefs.FieldIndex(kFunction);
     const int c = prefs.FieldIndex(QStringLiteral("ContactCanFillIn"));
     for (int row = 0; row < prefs.GetRecordCount(); ++row)
-        if (Same(prefs.ValueAt(row, f), functionKey))
+        if (SameKey(prefs.ValueAt(row, f), functionKey))
             return prefs.ValueAt(row, c).toBool();
     return false;
 }
@@ -385,7 +381,7 @@ void TContactRules::SetRule(int type, const TSearchObjectList &picked)
     ClearRule(type);
     TDACDSDataTable &rules = m_data.DAAllRules();
     for (const TSearchListItem &item : picked) {
-        if (Same(item.Object.Caption, m_key))
+        if (SameKey(item.Object.Caption, m_key))
             continue; // a contact has no rule with itself
         rules.Insert();
         rules.SetValue(QStringLiteral("F_RuleMemberID"), item.Object.Caption);

@@ -15,11 +15,6 @@ const QString kKey = QStringLiteral("PK_GroupID");
 const QString kParent = QStringLiteral("F_ParentGroupID");
 const QString kName = QStringLiteral("GroupName");
 
-bool Same(const QString &a, const QString &b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
 // No parent, an empty one and the empty GUID all mean the top.
 QString Normalised(const QString &parent)
 {
@@ -42,7 +37,7 @@ QString TGroupTree::ParentOf(const QString &group) const
     const int k = groups.FieldIndex(kKey);
     const int p = groups.FieldIndex(kParent);
     for (int row = 0; row < groups.GetRecordCount(); ++row)
-        if (Same(groups.ValueAt(row, k).toString(), group))
+        if (SameKey(groups.ValueAt(row, k).toString(), group))
             return Normalised(groups.ValueAt(row, p).toString());
     return {};
 }
@@ -54,7 +49,7 @@ QStringList TGroupTree::ChildrenOf(const QString &group) const
     const int p = groups.FieldIndex(kParent);
     QStringList children;
     for (int row = 0; row < groups.GetRecordCount(); ++row)
-        if (Same(Normalised(groups.ValueAt(row, p).toString()), group))
+        if (SameKey(Normalised(groups.ValueAt(row, p).toString()), group))
             children << groups.ValueAt(row, k).toString();
     return children;
 }
@@ -68,7 +63,7 @@ void TGroupTree::Fill(TGroupNode &node, QStringList &path) const
     path << node.ID.toUpper();
     for (int row = 0; row < groups.GetRecordCount(); ++row) {
         const QString id = groups.ValueAt(row, k).toString();
-        if (!Same(Normalised(groups.ValueAt(row, p).toString()), node.ID) || path.contains(id.toUpper()))
+        if (!SameKey(Normalised(groups.ValueAt(row, p).toString()), node.ID) || path.contains(id.toUpper()))
             continue;
         TGroupNode child{id, groups.ValueAt(row, n).toString(), {}};
         Fill(child, path);
@@ -90,8 +85,8 @@ bool TGroupTree::IsSelfOrDescendant(const QString &group, const QString &candida
     // Walk up from the candidate; a parent chain that loops ends the walk.
     QSet<QString> seen;
     QString at = candidate;
-    while (!at.isEmpty() && !Same(at, EmptyGUID) && !seen.contains(at.toUpper())) {
-        if (Same(at, group))
+    while (!at.isEmpty() && !SameKey(at, EmptyGUID) && !seen.contains(at.toUpper())) {
+        if (SameKey(at, group))
             return true;
         seen.insert(at.toUpper());
         at = ParentOf(at);

@@ -1,17 +1,13 @@
 #include "plugins/settings/uSettingsRules.h"
 
 #include "dataaccess/TDACDSDataTable.h"
+#include "foundation/uCommon.h"
 
 #include <QTime>
 
 namespace SettingsRules {
 
 namespace {
-
-bool SameText(const QVariant &value, const QString &text)
-{
-    return value.toString().compare(text, Qt::CaseInsensitive) == 0;
-}
 
 // Moves to the row whose order value is the number; Locate would compare texts.
 bool LocateIndex(TDACDSDataTable &table, const QString &field, int value)
@@ -87,7 +83,7 @@ int DeleteRowsWhere(TDACDSDataTable &table, const QString &field, const QString 
     int deleted = 0;
     table.First();
     while (!table.Eof()) {
-        if (SameText(table.Value(field), value)) {
+        if (SameKey(table.Value(field), value)) {
             table.Delete();
             ++deleted;
         } else {
