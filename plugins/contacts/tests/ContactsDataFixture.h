@@ -14,7 +14,7 @@
 
 #include "testsupport/StandInHost.h"
 #include "testsupport/QtPrinters.h"
-#include "testsupport/ServiceHarness.h"
+#include "plugins/contacts/tests/ContactsServerSuite.h"
 
 #include "dataaccess/TDACDSDataTable.h"
 #include "foundation/uCommon.h"
@@ -54,14 +54,12 @@ inline const QStringList kOthers = {QStringLiteral("{C0000000-0000-0000-0000-000
                                     QStringLiteral("{C0000000-0000-0000-0000-000000000003}"),
                                     QStringLiteral("{C0000000-0000-0000-0000-000000000004}")};
 
-class ContactsData : public ::testing::Test
+class ContactsData : public ContactsServerSuite
 {
 protected:
     static void SetUpTestSuite()
     {
-        server = new ServiceServer;
-        server->Start();
-        if (!server->db.available())
+        if (!StartSuite())
             return;
         server->Sql(QStringLiteral(R"(
             INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName) VALUES ('%1', 'Lector'), ('%2', 'Usher');
@@ -76,23 +74,14 @@ protected:
     }
     static void TearDownTestSuite()
     {
-        client.reset();
-        if (server)
-            server->Stop();
-        delete server;
-        server = nullptr;
+        StopSuite();
     }
 
     void SetUp() override
     {
         if (!server->db.available())
             GTEST_SKIP();
-        if (!client)
-            client = std::make_unique<ServiceClient>(server->Administrator());
-        host.Channel = client->Channel;
-        host.Message = client->Message;
-        host.User.UserID = ServiceServer::kAdministratorId;
-        host.User.UserName = QStringLiteral("admin");
+        ConnectAdministrator(host);
         controller.ModuleCreate();
         controller.SetHost(&host);
         Data().ShowSaveFailure = [this](const QString &message) { failures << message; };
@@ -158,9 +147,7 @@ protected:
         return ContactByName(lastName);
     }
 
-    static inline ServiceServer *server = nullptr;
     // One logged-on session for the whole suite.
-    static inline std::unique_ptr<ServiceClient> client;
     TStandInHost host{THostPart::Reports};
     TRvContactsController controller;
     QStringList failures;

@@ -10,7 +10,7 @@
 #include "plugins/contacts/uGroupsView.h"
 
 #include "testsupport/QtPrinters.h"
-#include "testsupport/ServiceHarness.h"
+#include "plugins/contacts/tests/ContactsServerSuite.h"
 #include "testsupport/StandInHost.h"
 
 #include "client/ufReports.h"
@@ -102,14 +102,12 @@ const QString kLector = QStringLiteral("{F1000000-0000-0000-0000-00000000000A}")
 const QString kUsher = QStringLiteral("{F1000000-0000-0000-0000-00000000000B}");
 const QString kFamily = QStringLiteral("{FA000000-0000-0000-0000-000000000001}");
 
-class ContactsViews : public ::testing::Test
+class ContactsViews : public ContactsServerSuite
 {
 protected:
     static void SetUpTestSuite()
     {
-        server = new ServiceServer;
-        server->Start();
-        if (!server->db.available())
+        if (!StartSuite())
             return;
         server->Sql(QStringLiteral(R"(
             INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName) VALUES ('%1', 'Lector'), ('%2', 'Usher');
@@ -117,22 +115,14 @@ protected:
     }
     static void TearDownTestSuite()
     {
-        client.reset();
-        if (server)
-            server->Stop();
-        delete server;
-        server = nullptr;
+        StopSuite();
     }
 
     void SetUp() override
     {
         if (!server->db.available())
             GTEST_SKIP();
-        if (!client)
-            client = std::make_unique<ServiceClient>(server->Administrator());
-        host.Connect(*client);
-        host.User.UserID = ServiceServer::kAdministratorId;
-        host.User.UserName = QStringLiteral("admin");
+        ConnectAdministrator(host);
         host.User.UserLevel = 1;
         host.MailAvailable = true;
         host.ReportDefinitions = [this](const QString &) { return definitions; };
@@ -219,8 +209,6 @@ protected:
         return ::testing::AssertionFailure() << "the menu bar holds " << titles.join(QStringLiteral(", ")).toStdString();
     }
 
-    static inline ServiceServer *server = nullptr;
-    static inline std::unique_ptr<ServiceClient> client;
     // A host with the session of a real server, a user, a log, settings, the search (answered
     // by the test), mail and the report chooser (both only noted, the chooser shown when there
     // are definitions).

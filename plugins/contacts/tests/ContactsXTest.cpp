@@ -8,7 +8,7 @@
 
 #include "testsupport/StandInHost.h"
 #include "testsupport/QtPrinters.h"
-#include "testsupport/ServiceHarness.h"
+#include "plugins/contacts/tests/ContactsServerSuite.h"
 #include "testsupport/TestFiles.h"
 #include "testsupport/Wait.h"
 #include "testsupport/XServer.h"
@@ -45,21 +45,16 @@ QPoint Middle(QWidget *widget)
     return widget->mapToGlobal(widget->rect().center());
 }
 
-class ContactsX : public ::testing::Test
+class ContactsX : public ContactsServerSuite
 {
 protected:
     static void SetUpTestSuite()
     {
-        server = new ServiceServer;
-        server->Start();
+        StartSuite();
     }
     static void TearDownTestSuite()
     {
-        client.reset();
-        if (server)
-            server->Stop();
-        delete server;
-        server = nullptr;
+        StopSuite();
     }
 
     void SetUp() override
@@ -67,12 +62,7 @@ protected:
         if (!server->db.available())
             GTEST_SKIP();
         ASSERT_NE(XServer::Instance(), nullptr);
-        if (!client)
-            client = std::make_unique<ServiceClient>(server->Administrator());
-        host.Channel = client->Channel;
-        host.Message = client->Message;
-        host.User.UserID = ServiceServer::kAdministratorId;
-        host.User.UserName = QStringLiteral("admin");
+        ConnectAdministrator(host);
         controller.ModuleCreate();
         controller.SetHost(&host);
     }
@@ -87,8 +77,6 @@ protected:
     void Picture(QWidget *window, const QString &what) { EXPECT_TRUE(pictures.TakeOf(window, what)) << what.toStdString(); }
     QString Scalar(const QString &sql) { return server->db.scalar(QStringLiteral("SET search_path=dbo; ") + sql); }
 
-    static inline ServiceServer *server = nullptr;
-    static inline std::unique_ptr<ServiceClient> client;
     TStandInHost host{THostPart::Reports};
     TRvContactsController controller;
     TestPictures pictures;

@@ -7,7 +7,7 @@
 #include "plugins/contacts/uGroupsRules.h"
 #include "plugins/contacts/uGroupsView.h"
 
-#include "testsupport/ServiceHarness.h"
+#include "plugins/contacts/tests/ContactsServerSuite.h"
 #include "testsupport/StandInHost.h"
 
 #include "client/api/ModuleKit.h"
@@ -57,14 +57,12 @@ QString Key(const QString &name)
     return QStringLiteral("{C1000000-0000-0000-0000-00000000000%1}").arg(kNames.indexOf(name) + 1);
 }
 
-class GroupsView : public ::testing::Test
+class GroupsView : public ContactsServerSuite
 {
 protected:
     static void SetUpTestSuite()
     {
-        server = new ServiceServer;
-        server->Start();
-        if (!server->db.available())
+        if (!StartSuite())
             return;
         QString contacts;
         for (const QString &name : kNames)
@@ -102,22 +100,14 @@ protected:
     }
     static void TearDownTestSuite()
     {
-        client.reset();
-        if (server)
-            server->Stop();
-        delete server;
-        server = nullptr;
+        StopSuite();
     }
 
     void SetUp() override
     {
         if (!server->db.available())
             GTEST_SKIP();
-        if (!client)
-            client = std::make_unique<ServiceClient>(server->Administrator());
-        host.Connect(*client);
-        host.User.UserID = ServiceServer::kAdministratorId;
-        host.User.UserName = QStringLiteral("admin");
+        ConnectAdministrator(host);
         host.User.UserLevel = 1;
         // Failures only: the data module's debug lines and the refresh's note are no failures.
         host.LogLine = [this](const TStandInHost::TLogEntry &entry) {
@@ -203,8 +193,6 @@ protected:
             action->trigger();
     }
 
-    static inline ServiceServer *server = nullptr;
-    static inline std::unique_ptr<ServiceClient> client;
     // The host the view lives in: the server's session, a user, a log, settings, and a search
     // that answers as the test says.
     TStandInHost host{THostPart::Search | THostPart::Reports | THostPart::Settings};

@@ -12,7 +12,7 @@
 #include "testsupport/StandInHost.h"
 #include "plugins/contacts/tests/ImportTestFiles.h"
 #include "testsupport/QtPrinters.h"
-#include "testsupport/ServiceHarness.h"
+#include "plugins/contacts/tests/ContactsServerSuite.h"
 #include "testsupport/TestFiles.h"
 
 #include "dataaccess/TDACDSDataTable.h"
@@ -55,15 +55,13 @@ std::string Shown(const TScriptedPrompt &prompt)
     return texts.join(QStringLiteral("\n--\n")).toStdString();
 }
 
-class ImportWizard : public ::testing::Test
+class ImportWizard : public ContactsServerSuite
 {
 protected:
     static void SetUpTestSuite()
     {
-        server = new ServiceServer;
-        server->Start();
         files = new QTemporaryDir;
-        if (!server->db.available())
+        if (!StartSuite())
             return;
         written = WritePeopleFiles(files->path());
         // The database refuses these people, as it would a row breaking any of its rules.
@@ -71,12 +69,8 @@ protected:
     }
     static void TearDownTestSuite()
     {
-        client.reset();
-        if (server)
-            server->Stop();
-        delete server;
+        StopSuite();
         delete files;
-        server = nullptr;
         files = nullptr;
     }
 
@@ -85,13 +79,8 @@ protected:
         if (!server->db.available())
             GTEST_SKIP();
         ASSERT_TRUE(written);
-        if (!client)
-            client = std::make_unique<ServiceClient>(server->Administrator());
         server->Sql(QStringLiteral("DELETE FROM tblContacts;"));
-        host.Channel = client->Channel;
-        host.Message = client->Message;
-        host.User.UserID = ServiceServer::kAdministratorId;
-        host.User.UserName = QStringLiteral("admin");
+        ConnectAdministrator(host);
         controller.ModuleCreate();
         controller.SetHost(&host);
     }
@@ -134,9 +123,7 @@ protected:
 
     TRvContactsController controller;
     TStandInHost host{THostPart::Reports};
-    static inline ServiceServer *server = nullptr;
     static inline QTemporaryDir *files = nullptr;
-    static inline std::unique_ptr<ServiceClient> client;
     static inline bool written = false;
 };
 

@@ -4,7 +4,7 @@
 // with python3-icalendar into every event of the storage with stable UIDs, several days chosen
 // in the navigator stand side by side, and a complete or delete another planner's save refused
 // is told and leaves nothing half done.
-#include "testsupport/EventsTestModule.h"
+#include "plugins/events/tests/EventsServerSuite.h"
 #include "plugins/events/tests/TimeOnlyEditor.h"
 #include "plugins/events/uCalendarView.h"
 #include "plugins/events/uEventEditorRules.h"
@@ -16,7 +16,6 @@
 #include "testsupport/DialogScript.h"
 #include "testsupport/GeneratedParish.h"
 #include "testsupport/DocumentReaders.h"
-#include "testsupport/ServiceHarness.h"
 #include "ui/PromptService.h"
 #include "ui/ViewRefresh.h"
 
@@ -66,28 +65,22 @@ void Wait(int milliseconds)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-class CalendarAgainstServer : public ::testing::Test
+class CalendarAgainstServer : public EventsServerSuite
 {
 protected:
     static void SetUpTestSuite()
     {
-        server = new ServiceServer;
-        if (!server->db.available())
+        StartSuite([] {
+            GenerateParish(server->db, TParishShape{60, 1, false});
+            Sql(QStringLiteral("INSERT INTO tblLocations (PK_LocationID, LocationName, SortIndex) "
+                               "  VALUES ('{10000000-0000-0000-0000-000000000001}', 'St. Brigid', 0);"
+                               "INSERT INTO tblLiturgyTemplates (PK_LiturgyTemplateID, LiturgyTemplateName, F_LocationID, LiturgyIndex) "
+                               "  VALUES ('%1', 'Evening Mass', '{10000000-0000-0000-0000-000000000001}', 0);")
+                    .arg(kSaturdayMass));
+        });
+        if (!host)
             return;
-        server->Start();
-        GenerateParish(server->db, TParishShape{60, 1, false});
-        server->Sql(QStringLiteral("INSERT INTO tblLocations (PK_LocationID, LocationName, SortIndex) "
-                                   "  VALUES ('{10000000-0000-0000-0000-000000000001}', 'St. Brigid', 0);"
-                                   "INSERT INTO tblLiturgyTemplates (PK_LiturgyTemplateID, LiturgyTemplateName, F_LocationID, LiturgyIndex) "
-                                   "  VALUES ('%1', 'Evening Mass', '{10000000-0000-0000-0000-000000000001}', 0);")
-                        .arg(kSaturdayMass));
-        admin = new ServiceClient(server->Administrator());
-        host = new TStandInHost(kEventsHostParts, TStandInHost::TabbedLine);
         host->OnRun = [](const TStandInHost::TRun &run) { runAnswer = RunWaitingForTheAnswer(*host, run); };
-        host->Channel = admin->Channel;
-        host->Message = admin->Message;
-        host->User.UserID = ServiceServer::kAdministratorId;
-        module = new EventsModule(*host);
         view = new TplgCalendar;
         view->EditorFactory = [] { return std::make_unique<TTimeOnlyEditor>(*RvEvents()->DataModule(), kSaturdayMass); };
         view->resize(1100, 760);
@@ -101,16 +94,7 @@ protected:
             view->release();
             view = nullptr;
         }
-        delete module;
-        module = nullptr;
-        delete host;
-        host = nullptr;
-        delete admin;
-        admin = nullptr;
-        if (server->server)
-            server->Stop();
-        delete server;
-        server = nullptr;
+        StopSuite();
     }
 
     void SetUp() override
@@ -121,16 +105,6 @@ protected:
         host->Progress.clear();
     }
 
-    static QString Scalar(const QString &sql) { return server->db.scalar(QStringLiteral("SET search_path=dbo; ") + sql); }
-    // Severe lines of the module's log.
-    static QStringList Failures()
-    {
-        QStringList lines;
-        for (const QString &line : host->Log)
-            if (line.startsWith(QStringLiteral("2\t")))
-                lines << line;
-        return lines;
-    }
     static void ShowWeekOf(const QDate &day)
     {
         view->acViewWeek->trigger();
@@ -145,11 +119,7 @@ protected:
         return false;
     }
 
-    static inline ServiceServer *server = nullptr;
-    static inline ServiceClient *admin = nullptr;
-    static inline TStandInHost *host = nullptr;
     static inline bool runAnswer = false;
-    static inline EventsModule *module = nullptr;
     static inline TplgCalendar *view = nullptr;
 };
 

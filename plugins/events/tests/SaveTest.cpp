@@ -2,7 +2,7 @@
 // with locked and unlocked members, colours, flags and feast names as the database holds them;
 // an edit that removes every function; a save that fails half-way; and the data module's own
 // operations (colour of an event, details, the count of a period, un-assigning).
-#include "testsupport/EventsTestModule.h"
+#include "plugins/events/tests/EventsServerSuite.h"
 #include "plugins/events/uEvent.h"
 #include "plugins/events/uEventEditorRules.h"
 #include "plugins/events/uRecurrence.h"
@@ -11,7 +11,6 @@
 
 #include "dataaccess/TDADataStreamer.h"
 #include "testsupport/QtPrinters.h"
-#include "testsupport/ServiceHarness.h"
 #include "ui/PromptService.h"
 #include "ui/TDATableModel.h"
 
@@ -134,57 +133,37 @@ void Weekly(TRecurrence *r, const QDate &start, const QDate &end, int day)
     r->Expand(false);
 }
 
-class EventsAgainstServer : public ::testing::Test
+class EventsAgainstServer : public EventsServerSuite
 {
 protected:
+    // One module for the suite, as the client keeps one: the calendar of feasts is read once.
     static void SetUpTestSuite()
     {
-        server = new ServiceServer;
-        if (!server->db.available())
-            return;
-        server->Start();
         // The feasts of the weeks the tests plan in; the shipped calendar's decades only cost time.
-        server->Sql(QStringLiteral(
-            "DELETE FROM tblCalenderData;"
-            "INSERT INTO tblLocations (PK_LocationID, LocationName, SortIndex) VALUES ('%1', 'St. Mary', 0);"
-            "INSERT INTO tblLiturgyTemplates (PK_LiturgyTemplateID, LiturgyTemplateName, F_LocationID, LiturgyIndex) "
-            "  VALUES ('%2', 'Sunday Mass', '%1', 0);"
-            "INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName, SortIndex) VALUES "
-            "  ('%3', 'Lector', 0), ('%4', 'Acolyte', 1), ('%5', 'Cantor', 2);"
-            "INSERT INTO tblMinistryTemplates (PK_MinistryTemplateID, MinistryTemplateName, SortIndex) VALUES ('%6', 'Sunday team', 0), "
-            "  ('{40000000-0000-0000-0000-000000000002}', 'Choir', 1);"
-            "INSERT INTO tblLnkMinistryTemplateToMinistryFunction (PK_LinkID, F_MinistryTemplateID, F_MinistryFunctionID, "
-            "  MinistryFunctionCount, SortIndex) VALUES ('{60000000-0000-0000-0000-000000000001}', '%6', '%3', 2, 0), "
-            "  ('{60000000-0000-0000-0000-000000000002}', '%6', '%4', 1, 1), ('{60000000-0000-0000-0000-000000000003}', '%6', '%5', 0, 2), "
-            "  ('{60000000-0000-0000-0000-000000000004}', '{40000000-0000-0000-0000-000000000002}', '%5', 4, 0);"
-            "INSERT INTO tblContacts (PK_ContactID, FirstName, LastName) VALUES ('%7', 'Anna', 'Berg'), ('%8', 'Ben', 'Carr');"
-            "INSERT INTO tblUnAvailiabillity (PK_UnavailiableID, F_ContactID, UnavailiableDate) "
-            "  VALUES ('{70000000-0000-0000-0000-000000000001}', '%8', '2026-03-08 00:00');"
-            "INSERT INTO tblCalenderData (ID, Date, FullName) VALUES (90001, '2026-03-08 00:00', 'Third Sunday of Lent'), "
-            "  (90002, '2026-03-15 00:00', 'Fourth Sunday of Lent'), (90003, '2026-03-22 00:00', 'Fifth Sunday of Lent'), "
-            "  (90004, '2026-03-29 00:00', 'Palm Sunday'), (90005, '2026-04-05 00:00', 'Easter Sunday');")
-                        .arg(kLocation, kMass, kLector, kAcolyte, kCantor, kSundayTeam, kAnna, kBen));
-        admin = new ServiceClient(server->Administrator());
-        host = new TStandInHost(kEventsHostParts, TStandInHost::TabbedLine);
-        host->Channel = admin->Channel;
-        host->Message = admin->Message;
-        host->User.UserID = ServiceServer::kAdministratorId;
-        // One module for the suite, as the client keeps one: the calendar of feasts is read once.
-        module = new EventsModule(*host);
+        StartSuite([] {
+            Sql(QStringLiteral(
+                "DELETE FROM tblCalenderData;"
+                "INSERT INTO tblLocations (PK_LocationID, LocationName, SortIndex) VALUES ('%1', 'St. Mary', 0);"
+                "INSERT INTO tblLiturgyTemplates (PK_LiturgyTemplateID, LiturgyTemplateName, F_LocationID, LiturgyIndex) "
+                "  VALUES ('%2', 'Sunday Mass', '%1', 0);"
+                "INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName, SortIndex) VALUES "
+                "  ('%3', 'Lector', 0), ('%4', 'Acolyte', 1), ('%5', 'Cantor', 2);"
+                "INSERT INTO tblMinistryTemplates (PK_MinistryTemplateID, MinistryTemplateName, SortIndex) VALUES ('%6', 'Sunday team', 0), "
+                "  ('{40000000-0000-0000-0000-000000000002}', 'Choir', 1);"
+                "INSERT INTO tblLnkMinistryTemplateToMinistryFunction (PK_LinkID, F_MinistryTemplateID, F_MinistryFunctionID, "
+                "  MinistryFunctionCount, SortIndex) VALUES ('{60000000-0000-0000-0000-000000000001}', '%6', '%3', 2, 0), "
+                "  ('{60000000-0000-0000-0000-000000000002}', '%6', '%4', 1, 1), ('{60000000-0000-0000-0000-000000000003}', '%6', '%5', 0, 2), "
+                "  ('{60000000-0000-0000-0000-000000000004}', '{40000000-0000-0000-0000-000000000002}', '%5', 4, 0);"
+                "INSERT INTO tblContacts (PK_ContactID, FirstName, LastName) VALUES ('%7', 'Anna', 'Berg'), ('%8', 'Ben', 'Carr');"
+                "INSERT INTO tblUnAvailiabillity (PK_UnavailiableID, F_ContactID, UnavailiableDate) "
+                "  VALUES ('{70000000-0000-0000-0000-000000000001}', '%8', '2026-03-08 00:00');"
+                "INSERT INTO tblCalenderData (ID, Date, FullName) VALUES (90001, '2026-03-08 00:00', 'Third Sunday of Lent'), "
+                "  (90002, '2026-03-15 00:00', 'Fourth Sunday of Lent'), (90003, '2026-03-22 00:00', 'Fifth Sunday of Lent'), "
+                "  (90004, '2026-03-29 00:00', 'Palm Sunday'), (90005, '2026-04-05 00:00', 'Easter Sunday');")
+                    .arg(kLocation, kMass, kLector, kAcolyte, kCantor, kSundayTeam, kAnna, kBen));
+        });
     }
-    static void TearDownTestSuite()
-    {
-        delete module;
-        module = nullptr;
-        delete host;
-        host = nullptr;
-        delete admin;
-        admin = nullptr;
-        if (server->server)
-            server->Stop();
-        delete server;
-        server = nullptr;
-    }
+    static void TearDownTestSuite() { StopSuite(); }
 
     void SetUp() override
     {
@@ -195,8 +174,6 @@ protected:
         host->Progress.clear();
     }
 
-    static void Sql(const QString &sql) { server->Sql(sql); }
-    static QString Scalar(const QString &sql) { return server->db.scalar(QStringLiteral("SET search_path=dbo; ") + sql); }
     static QString Count(const QString &table) { return Scalar(QStringLiteral("SELECT count(*) FROM ") + table); }
     TDAEvents &Data() { return module->Data(); }
 
@@ -247,10 +224,6 @@ protected:
         rows.Post();
     }
 
-    static inline ServiceServer *server = nullptr;
-    static inline ServiceClient *admin = nullptr;
-    static inline TStandInHost *host = nullptr;
-    static inline EventsModule *module = nullptr;
 };
 
 } // namespace

@@ -2,7 +2,7 @@
 // database for the program: the suite's view, module and stand-in host, and what its tests share.
 #pragma once
 
-#include "testsupport/EventsTestModule.h"
+#include "plugins/events/tests/EventsServerSuite.h"
 #include "plugins/events/tests/TimeOnlyEditor.h"
 #include "plugins/events/uCalendarView.h"
 #include "plugins/events/uEventEditorRules.h"
@@ -17,7 +17,6 @@
 #include "remoting/ROHTTPChannel.h"
 #include "testsupport/DocumentReaders.h"
 #include "testsupport/QtPrinters.h"
-#include "testsupport/ServiceHarness.h"
 #include "ui/PromptService.h"
 #include "ui/TDATableModel.h"
 
@@ -102,43 +101,24 @@ inline TSearchListItem Contact(int number)
     return item;
 }
 
-class ScheduleView : public ::testing::Test
+class ScheduleView : public EventsServerSuite
 {
 protected:
     static void SetUpTestSuite()
     {
-        server = new ServiceServer;
-        if (!server->db.available())
-            return;
-        server->Start();
-        GenerateParish(server->db, TParishShape{60, 2, false});
-        // The template the calendar's new liturgies take.
-        server->Sql(QStringLiteral("INSERT INTO tblLocations (PK_LocationID, LocationName, SortIndex) "
-                                   "  VALUES ('{10000000-0000-0000-0000-000000000001}', 'St. Mary', 0);"
-                                   "INSERT INTO tblLiturgyTemplates (PK_LiturgyTemplateID, LiturgyTemplateName, F_LocationID, LiturgyIndex) "
-                                   "  VALUES ('%1', 'Evening Mass', '{10000000-0000-0000-0000-000000000001}', 0);")
-                        .arg(kEveningMass));
-        admin = new ServiceClient(server->Administrator());
-        host = new TStandInHost(kEventsHostParts, TStandInHost::TabbedLine);
-        host->OnRun = [](const TStandInHost::TRun &run) { runSucceeded = RunScheduling(*host, run); };
-        host->Channel = admin->Channel;
-        host->Message = admin->Message;
-        host->User.UserID = ServiceServer::kAdministratorId;
-        module = new EventsModule(*host);
+        StartSuite([] {
+            GenerateParish(server->db, TParishShape{60, 2, false});
+            // The template the calendar's new liturgies take.
+            Sql(QStringLiteral("INSERT INTO tblLocations (PK_LocationID, LocationName, SortIndex) "
+                               "  VALUES ('{10000000-0000-0000-0000-000000000001}', 'St. Mary', 0);"
+                               "INSERT INTO tblLiturgyTemplates (PK_LiturgyTemplateID, LiturgyTemplateName, F_LocationID, LiturgyIndex) "
+                               "  VALUES ('%1', 'Evening Mass', '{10000000-0000-0000-0000-000000000001}', 0);")
+                    .arg(kEveningMass));
+        });
+        if (host)
+            host->OnRun = [](const TStandInHost::TRun &run) { runSucceeded = RunScheduling(*host, run); };
     }
-    static void TearDownTestSuite()
-    {
-        delete module;
-        delete host;
-        delete admin;
-        if (server->server)
-            server->Stop();
-        delete server;
-        module = nullptr;
-        host = nullptr;
-        admin = nullptr;
-        server = nullptr;
-    }
+    static void TearDownTestSuite() { StopSuite(); }
 
     void SetUp() override
     {
@@ -172,7 +152,6 @@ protected:
         view = nullptr;
     }
 
-    static QString Scalar(const QString &sql) { return server->db.scalar(QStringLiteral("SET search_path=dbo; ") + sql); }
     // The n-th event of the open period, in start order.
     static QString EventInPeriod(int n)
     {
@@ -205,20 +184,7 @@ protected:
             }
         return {};
     }
-    QStringList Failures() const
-    {
-        QStringList lines;
-        for (const QString &line : host->Log)
-            if (line.startsWith(QLatin1Char('2')))
-                lines << line;
-        return lines;
-    }
-
-    static inline ServiceServer *server = nullptr;
-    static inline ServiceClient *admin = nullptr;
-    static inline TStandInHost *host = nullptr;
     static inline bool runSucceeded = false;
-    static inline EventsModule *module = nullptr;
     TplgSchedule *view = nullptr;
 };
 

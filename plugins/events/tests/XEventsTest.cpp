@@ -3,7 +3,7 @@
 // through the X server (xdotool) while the program's event loop runs, messages shown as real
 // message boxes and closed by a click. One data server with a generated parish for the program;
 // a picture per step stays in tests/artefacts.
-#include "testsupport/EventsTestModule.h"
+#include "plugins/events/tests/EventsServerSuite.h"
 #include "plugins/events/uFunctionGridDelegate.h"
 #include "plugins/events/uRecurrence.h"
 #include "plugins/events/uScheduleView.h"
@@ -11,7 +11,6 @@
 #include "plugins/events/ufRecurrence.h"
 
 #include "testsupport/GeneratedParish.h"
-#include "testsupport/ServiceHarness.h"
 #include "testsupport/Wait.h"
 #include "testsupport/XServer.h"
 #include "ui/TDATableModel.h"
@@ -39,36 +38,11 @@ namespace {
 
 constexpr auto kLimit = 5s;
 
-class XEvents : public ::testing::Test
+class XEvents : public EventsServerSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        server = new ServiceServer;
-        if (!server->db.available())
-            return;
-        server->Start();
-        GenerateParish(server->db, TParishShape{20, 1, false});
-        admin = new ServiceClient(server->Administrator());
-        host = new TStandInHost(kEventsHostParts, TStandInHost::TabbedLine);
-        host->Channel = admin->Channel;
-        host->Message = admin->Message;
-        host->User.UserID = ServiceServer::kAdministratorId;
-        module = new EventsModule(*host);
-    }
-    static void TearDownTestSuite()
-    {
-        delete module;
-        delete host;
-        delete admin;
-        if (server->server)
-            server->Stop();
-        delete server;
-        module = nullptr;
-        host = nullptr;
-        admin = nullptr;
-        server = nullptr;
-    }
+    static void SetUpTestSuite() { StartSuite([] { GenerateParish(server->db, TParishShape{20, 1, false}); }); }
+    static void TearDownTestSuite() { StopSuite(); }
 
     void SetUp() override
     {
@@ -140,12 +114,6 @@ protected:
         return false;
     }
 
-    static QString Scalar(const QString &sql) { return server->db.scalar(QStringLiteral("SET search_path=dbo; ") + sql); }
-
-    static inline ServiceServer *server = nullptr;
-    static inline ServiceClient *admin = nullptr;
-    static inline TStandInHost *host = nullptr;
-    static inline EventsModule *module = nullptr;
     TestPictures pictures;
     QTimer strayWatch;
     QMessageBox *lastBox = nullptr;
