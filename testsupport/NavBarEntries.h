@@ -1,5 +1,5 @@
 // The navigation bar as "group: item (plug-in)" lines, so a test compares what a user sees
-// in one list. A missing picture shows in the line.
+// in one list (a missing picture shows in the line), or as a line per group.
 #pragma once
 
 #include "client/NavBarBuilder.h"
@@ -14,4 +14,17 @@ inline QStringList NavBarEntries(const QList<TNavBarGroup> &groups)
             entries << g.Caption + QStringLiteral(": ") + i.Caption + QStringLiteral(" (") + i.PluginName
                     + (i.Bitmap.isNull() ? QStringLiteral(", no picture)") : QStringLiteral(")"));
     return entries;
+}
+
+// "group: item, item" per group.
+inline QStringList NavBarGroupLines(const QList<TNavBarGroup> &groups)
+{
+    QStringList lines;
+    for (const TNavBarGroup &group : groups) {
+        QStringList items;
+        for (const TNavBarItem &item : group.Items)
+            items << item.Caption;
+        lines << group.Caption + QStringLiteral(": ") + items.join(QStringLiteral(", "));
+    }
+    return lines;
 }

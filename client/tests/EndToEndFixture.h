@@ -20,7 +20,9 @@
 #include "client/ufWhatsNew.h"
 
 #include "testsupport/ClientTestSupport.h"
+#include "testsupport/NavBarEntries.h"
 #include "testsupport/DialogScript.h"
+#include "testsupport/LoopbackHostFactory.h"
 #include "testsupport/OrdinaryUser.h"
 #include "testsupport/RealBrennic.h"
 #include "testsupport/LogCapture.h"
@@ -95,15 +97,6 @@ inline void SetRegistry(HKEY root, const QString &name, const QString &value)
     TQorReg::WriteString(root, ProductKey, value, name);
 }
 
-inline void FreshSession(TDMClient &client)
-{
-    // Each test's client is a program of its own to the server.
-    const QUuid session = QUuid::createUuid();
-    client.ROHTTP()->SetSessionID(session);
-    client.ROHTTPEvents()->SetSessionID(session);
-    client.ROProbeHTP()->SetSessionID(session);
-}
-
 // The log-on as a user does it: the name, the password, the box, OK.
 inline std::function<void(TfDlgLogin &)> LogOnAs(const QString &name, const QString &password, bool windowsLogon = false)
 {
@@ -114,37 +107,6 @@ inline std::function<void(TfDlgLogin &)> LogOnAs(const QString &name, const QStr
         PressLater(dialog.btnOK());
     };
 }
-
-// The real host components, with discovery pointed at a loopback port and a session of its own;
-// the message loop shows the window, lets the test look at it and closes it.
-class EndToEndFactory : public THostComponentFactory
-{
-public:
-    quint16 discoveryPort = 0;
-    std::function<void(TfMain &, TDMClient &)> inLoop;
-    bool loopRan = false;
-
-    void InstallComponents(TDMClient &client) override
-    {
-        FreshSession(client);
-        auto connector = std::make_unique<TServerConnector>(client);
-        connector->SetDiscoveryTarget(QHostAddress::LocalHost, discoveryPort);
-        client.SetServerConnector(std::move(connector));
-        client.SetLogOnSteps(std::make_unique<TLogOnSteps>(client));
-        m_client = &client;
-    }
-    void RunMessageLoop(IQuorvaMainWindow &window) override
-    {
-        loopRan = true;
-        window.Widget()->show();
-        if (inLoop)
-            inLoop(*qobject_cast<TfMain *>(window.Widget()), *m_client);
-        window.Widget()->close();
-    }
-
-private:
-    TDMClient *m_client = nullptr;
-};
 
 class EndToEnd : public RealBrennicSuite
 {

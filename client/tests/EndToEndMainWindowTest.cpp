@@ -8,18 +8,6 @@ using namespace end_to_end_test;
 
 namespace {
 
-QStringList Captions(const QList<TNavBarGroup> &groups)
-{
-    QStringList captions;
-    for (const TNavBarGroup &group : groups) {
-        QStringList items;
-        for (const TNavBarItem &item : group.Items)
-            items << item.Caption;
-        captions << group.Caption + QStringLiteral(": ") + items.join(QStringLiteral(", "));
-    }
-    return captions;
-}
-
 // The staged plug-ins in place of the in-tree test modules; false when the build staged fewer than two.
 bool UseStagedPlugIns(const ProgramFolder &program)
 {
@@ -90,7 +78,7 @@ TEST_F(EndToEnd, AfterTheLogOnTheMainWindowShowsExactlyTheItemsOfTheUsersLevel)
         QString title;
         factory.loopRan = false;
         factory.inLoop = [&](TfMain &window, TDMClient &) {
-            groups = Captions(window.NavBarGroups());
+            groups = NavBarGroupLines(window.NavBarGroups());
             title = window.windowTitle();
         };
         script.Then<TfDlgLogin>(LogOnAs(c.Name, c.Password));

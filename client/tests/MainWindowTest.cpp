@@ -9,6 +9,7 @@
 #include "client/ufWhatsNew.h"
 
 #include "testsupport/ClientTestSupport.h"
+#include "testsupport/NavBarEntries.h"
 #include "testsupport/DialogScript.h"
 #include "client/tests/modules/TestProbe.h"
 #include "testsupport/LogCapture.h"
@@ -44,18 +45,6 @@ using namespace std::chrono_literals;
 namespace {
 
 const QString kUserId = QStringLiteral("{A0000000-0000-0000-0000-00000000000A}");
-
-QStringList Captions(const QList<TNavBarGroup> &groups)
-{
-    QStringList captions;
-    for (const TNavBarGroup &group : groups) {
-        QStringList items;
-        for (const TNavBarItem &item : group.Items)
-            items << item.Caption;
-        captions << group.Caption + QStringLiteral(": ") + items.join(QStringLiteral(", "));
-    }
-    return captions;
-}
 
 QString Registry(const QString &name)
 {
@@ -141,7 +130,7 @@ TEST_F(MainWindow, TheNavigationBarHoldsExactlyTheItemsTheUsersLevelAllows)
     for (const Case &c : cases) {
         LogOn(c.Level);
         window->LoadHydras();
-        EXPECT_EQ(Captions(window->NavBarGroups()), c.Groups) << "level " << c.Level;
+        EXPECT_EQ(NavBarGroupLines(window->NavBarGroups()), c.Groups) << "level " << c.Level;
         ASSERT_EQ(window->dxNavBar()->count(), c.Groups.size());
         EXPECT_EQ(window->dxNavBar()->itemText(0), QStringLiteral("Contacts"));
         EXPECT_EQ(window->NavBarGroupList(0)->item(0)->text(), QStringLiteral("Parish list"));

@@ -72,10 +72,7 @@ protected:
                         .arg(kLector, kUsher, kEarly, kLate, kWeekly, kMonthly, kOthers[0], kOthers[1], kOthers[2])
                         .arg(kOthers[3]));
     }
-    static void TearDownTestSuite()
-    {
-        StopSuite();
-    }
+    static void TearDownTestSuite() { StopSuite(); }
 
     void SetUp() override
     {

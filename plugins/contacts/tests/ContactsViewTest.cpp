@@ -113,10 +113,7 @@ protected:
             INSERT INTO tblMinistryFunctions (PK_MinistryFunctionID, MinistryFunctionName) VALUES ('%1', 'Lector'), ('%2', 'Usher');
         )").arg(kLector, kUsher));
     }
-    static void TearDownTestSuite()
-    {
-        StopSuite();
-    }
+    static void TearDownTestSuite() { StopSuite(); }
 
     void SetUp() override
     {

@@ -52,10 +52,7 @@ protected:
     {
         StartSuite();
     }
-    static void TearDownTestSuite()
-    {
-        StopSuite();
-    }
+    static void TearDownTestSuite() { StopSuite(); }
 
     void SetUp() override
     {

@@ -98,10 +98,7 @@ protected:
                              kFamily, Key(QStringLiteral("Anna")), Key(QStringLiteral("Gus")), TDAContacts::FamilyMemberType)
                         .arg(TDAContacts::GroupMemberType));
     }
-    static void TearDownTestSuite()
-    {
-        StopSuite();
-    }
+    static void TearDownTestSuite() { StopSuite(); }
 
     void SetUp() override
     {

@@ -13,6 +13,7 @@
 #include "client/ufMain.h"
 
 #include "testsupport/ClientTestSupport.h"
+#include "testsupport/LoopbackHostFactory.h"
 #include "testsupport/RealBrennic.h"
 #include "testsupport/QtPrinters.h"
 
@@ -34,39 +35,6 @@ using namespace kestrova::test;
 using namespace Quorva;
 
 namespace {
-
-// The real host components, with discovery on the test server's loopback port.
-class StartFactory : public THostComponentFactory
-{
-public:
-    quint16 discoveryPort = 0;
-    std::function<void(TfMain &, TDMClient &)> inLoop;
-    bool loopRan = false;
-
-    void InstallComponents(TDMClient &client) override
-    {
-        const QUuid session = QUuid::createUuid();
-        client.ROHTTP()->SetSessionID(session);
-        client.ROHTTPEvents()->SetSessionID(session);
-        client.ROProbeHTP()->SetSessionID(session);
-        auto connector = std::make_unique<TServerConnector>(client);
-        connector->SetDiscoveryTarget(QHostAddress::LocalHost, discoveryPort);
-        client.SetServerConnector(std::move(connector));
-        client.SetLogOnSteps(std::make_unique<TLogOnSteps>(client));
-        m_client = &client;
-    }
-    void RunMessageLoop(IQuorvaMainWindow &window) override
-    {
-        loopRan = true;
-        window.Widget()->show();
-        if (inLoop)
-            inLoop(*qobject_cast<TfMain *>(window.Widget()), *m_client);
-        window.Widget()->close();
-    }
-
-private:
-    TDMClient *m_client = nullptr;
-};
 
 QWidget *Visible(const QString &objectName)
 {
@@ -159,7 +127,7 @@ protected:
 
     ProgramFolder program;
     TScriptedPrompt prompt;
-    StartFactory factory;
+    EndToEndFactory factory;
 };
 
 } // namespace
