@@ -9,6 +9,7 @@
 #include "testsupport/ClientTestSupport.h"
 #include "client/tests/modules/TestProbe.h"
 #include "testsupport/LogCapture.h"
+#include "testsupport/NavBarEntries.h"
 #include "testsupport/QtPrinters.h"
 
 #include "foundation/uResourceHandler.h"
@@ -41,18 +42,6 @@ protected:
     std::unique_ptr<TDMClient> client;
     int loaded = 0;
 };
-
-QStringList Names(const QList<TNavBarGroup> &groups)
-{
-    QStringList names;
-    for (const TNavBarGroup &g : groups) {
-        QStringList items;
-        for (const TNavBarItem &i : g.Items)
-            items << i.Caption;
-        names << g.Caption + QStringLiteral(": ") + items.join(QStringLiteral(", "));
-    }
-    return names;
-}
 
 } // namespace
 
@@ -184,7 +173,7 @@ TEST_F(PluginManager, ANavigationItemNeedsTheWholeRightsMaskOfItsModule)
         {0x7FFFFFFF, QStringLiteral("Contacts: Open, Editor, Two bits, Admin")},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(Names(TNavBarBuilder::LoadHydras(Plugins(), c.level, Texts())), QStringList{c.items}) << c.level;
+        EXPECT_EQ(NavBarGroupLines(TNavBarBuilder::LoadHydras(Plugins(), c.level, Texts())), QStringList{c.items}) << c.level;
     // Group 9 does not exist: those items are left out and logged.
     EXPECT_FALSE(Matching(Log(), QStringLiteral("Quorva\tLoadHydras plgTestSchedule: no navigation group 9")).isEmpty());
 }
@@ -195,7 +184,7 @@ TEST_F(PluginManager, GroupsLeftWithoutItemsAreRemoved)
                                                    {9001, QStringLiteral("0")}, {9002, QStringLiteral("2")}});
     Load();
     const QList<TNavBarGroup> groups = TNavBarBuilder::LoadHydras(Plugins(), 0, Texts());
-    EXPECT_EQ(Names(groups), (QStringList{QStringLiteral("Contacts: Day"), QStringLiteral("Administration: Plan")}));
+    EXPECT_EQ(NavBarGroupLines(groups), (QStringList{QStringLiteral("Contacts: Day"), QStringLiteral("Administration: Plan")}));
     ASSERT_EQ(groups.size(), 2);
     EXPECT_EQ(groups[1].Index, 2);
     EXPECT_EQ(groups[1].Items[0].Tag, 1);
