@@ -77,9 +77,17 @@ struct TAutoScheduleServiceWrite
         // still holds that member and is unlocked, so a planner's change during the run stands.
         QString ReadMemberID;
     };
+    // A row of another liturgy of the weekend and the member the run holds it has: the weekend's
+    // one-liturgy rule was judged on it, so a planner's change there refuses the write as well.
+    struct Watched
+    {
+        QString ScheduledMemberID;
+        QString MemberID;
+    };
     QString LiturgyID;
     QString EventID;
     QList<Assignment> Assignments;
+    QList<Watched> WatchedRows;
     QString EventColorID;
     int EventCode = 0;
 };
@@ -123,6 +131,7 @@ public:
     // Ranked best first; sees every service written before by SaveService.
     virtual QList<TAutoScheduleCandidateRow> ReadCandidates(const TAutoScheduleCandidateQuery &query) = 0;
     // All or nothing: a failure leaves the service as it was. When a row of the write has changed
-    // since the run read it, nothing is written and the changed rows are answered as they are now.
+    // since the run read it, or a watched row holds another member, nothing is written and the
+    // changed rows are answered as they are now.
     virtual QList<TAutoScheduleChangedRow> SaveService(const TAutoScheduleServiceWrite &write) = 0;
 };

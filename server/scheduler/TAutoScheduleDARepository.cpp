@@ -79,9 +79,15 @@ const QString kSaveServiceSQL = QStringLiteral(
     "), cur AS ("
     " SELECT s.PK_ScheduledMemberID AS m, s.F_MinistryMemberID AS c, s.F_MinistryMemberTypeID AS t, s.FlagMinister AS f,"
     " s.MemberLocked AS l FROM tblScheduledMinistryFunctions s WHERE s.PK_ScheduledMemberID IN (SELECT m FROM n) FOR UPDATE OF s"
+    "), w AS ("
+    " SELECT a->>'m' AS m, a->>'c' AS c FROM jsonb_array_elements(CAST(:watched AS jsonb)) AS x(a)"
     "), changed AS ("
     " SELECT n.m, cur.m IS NOT NULL AS present, cur.c, cur.t, cur.f, cur.l FROM n LEFT JOIN cur ON cur.m = n.m"
     " WHERE cur.m IS NULL OR cur.l <> 0 OR COALESCE(cur.c, '') <> COALESCE(n.r, '')"
+    " UNION ALL"
+    " SELECT w.m, s.PK_ScheduledMemberID IS NOT NULL, s.F_MinistryMemberID, s.F_MinistryMemberTypeID, s.FlagMinister,"
+    " s.MemberLocked FROM w LEFT JOIN tblScheduledMinistryFunctions s ON s.PK_ScheduledMemberID = w.m"
+    " WHERE s.PK_ScheduledMemberID IS NULL OR COALESCE(s.F_MinistryMemberID, '') <> COALESCE(w.c, '')"
     "), members AS ("
     " UPDATE tblScheduledMinistryFunctions s SET F_MinistryMemberID = n.c, F_MinistryMemberTypeID = n.t,"
     " FlagMinister = COALESCE(n.f, 0), MemberNotAttended = 0"
@@ -341,9 +347,13 @@ QList<TAutoScheduleChangedRow> TAutoScheduleDARepository::SaveService(const TAut
                                        {QStringLiteral("c"), JsonText(a.ContactID)},
                                        {QStringLiteral("t"), JsonText(a.MemberTypeID)},
                                        {QStringLiteral("f"), a.FlagMinister ? 1 : 0}});
+    QJsonArray watched;
+    for (const TAutoScheduleServiceWrite::Watched &row : write.WatchedRows)
+        watched.append(QJsonObject{{QStringLiteral("m"), row.ScheduledMemberID}, {QStringLiteral("c"), JsonText(row.MemberID)}});
     auto ds = Writer().NewDataset(kSaveServiceSQL);
     ds->ParamByName(QStringLiteral("assignments")).Value =
         QString::fromUtf8(QJsonDocument(assignments).toJson(QJsonDocument::Compact));
+    ds->ParamByName(QStringLiteral("watched")).Value = QString::fromUtf8(QJsonDocument(watched).toJson(QJsonDocument::Compact));
     ds->ParamByName(QStringLiteral("eventColorID")).Value = TextOrNull(write.EventColorID);
     ds->ParamByName(QStringLiteral("eventCode")).Value = write.EventCode;
     ds->ParamByName(QStringLiteral("eventID")).Value = write.EventID;

@@ -249,25 +249,46 @@ TvoAssignementRef TvoService::KeptAssignment(const TvoServiceFunction &function,
     return kept;
 }
 
+bool TvoService::Keep(const TAutoScheduleChangedRow &row)
+{
+    const auto it = std::find_if(Functions.begin(), Functions.end(), [&](const std::unique_ptr<TvoServiceFunction> &f) {
+        return f->ScheduledMemberID == row.ScheduledMemberID;
+    });
+    if (it == Functions.end())
+        return false;
+    if (!row.Exists) {
+        Functions.erase(it);
+        return true;
+    }
+    TvoServiceFunction &f = **it;
+    // Kept as a lock keeps it: nobody is placed there, nor displaced from there.
+    f.MemberLocked = true;
+    f.ReadMemberID = row.MemberID;
+    f.Assignment = KeptAssignment(f, row.MemberID, row.MemberTypeID, row.FlagMinister);
+    return true;
+}
+
+bool TvoService::Adopt(const TAutoScheduleChangedRow &row)
+{
+    const TvoServiceFunction *f = FunctionByMemberRow(row.ScheduledMemberID);
+    if (!f)
+        return false;
+    if (f->Assignment && f->Assignment->HasMember() && f->Assignment->MemberTypeID == EmptyGUID)
+        DecUseCount(f->Assignment->ContactID);
+    Keep(row);
+    f = FunctionByMemberRow(row.ScheduledMemberID); // gone with a deleted row
+    if (f && f->Assignment->HasMember() && f->Assignment->MemberTypeID == EmptyGUID)
+        IncUseCount(f->Assignment->ContactID);
+    if (f && f->Assignment->FlagMinister)
+        HasFlagged = true;
+    return true;
+}
+
 void TvoService::TakeOver(const QList<TAutoScheduleChangedRow> &rows)
 {
     ReleaseCandidates();
-    for (const TAutoScheduleChangedRow &row : rows) {
-        const auto it = std::find_if(Functions.begin(), Functions.end(), [&](const std::unique_ptr<TvoServiceFunction> &f) {
-            return f->ScheduledMemberID == row.ScheduledMemberID;
-        });
-        if (it == Functions.end())
-            continue;
-        if (!row.Exists) {
-            Functions.erase(it);
-            continue;
-        }
-        TvoServiceFunction &f = **it;
-        // Kept as a lock keeps it: nobody is placed there, nor displaced from there.
-        f.MemberLocked = true;
-        f.ReadMemberID = row.MemberID;
-        f.Assignment = KeptAssignment(f, row.MemberID, row.MemberTypeID, row.FlagMinister);
-    }
+    for (const TAutoScheduleChangedRow &row : rows)
+        Keep(row);
     HasFlagged = false;
     for (const auto &f : Functions) {
         f->Placed = false;
@@ -743,6 +764,16 @@ void TvoAutoScheduler::LoadCandidates(TvoService &service)
     }
 }
 
+namespace {
+
+// The rows a write of the service carries: every open one it read in scope, filled or cleared.
+bool Written(const TvoServiceFunction &f)
+{
+    return f.InScope && !f.MemberLocked && !(f.Assignment && !f.Assignment->IsNew);
+}
+
+} // namespace
+
 void TvoAutoScheduler::ScheduleAndSave(TvoService &service)
 {
     LoadCandidates(service);
@@ -750,10 +781,21 @@ void TvoAutoScheduler::ScheduleAndSave(TvoService &service)
     // Each refusal keeps at least one more row as someone else left it, so this ends.
     for (;;) {
         const QList<TAutoScheduleChangedRow> changed = SaveAssignments(service);
-        if (changed.isEmpty())
+        if (changed.isEmpty()) {
+            // What the rows hold now, for the watch of the weekend's later writes.
+            for (const auto &f : service.Functions)
+                if (Written(*f))
+                    f->ReadMemberID = f->Assignment ? f->Assignment->ContactID : QString();
             return;
+        }
         m_leftFunctions += int(changed.size());
         m_trace << QStringLiteral("Changed meanwhile: ") + QString::number(changed.size());
+        // A change on another liturgy of the weekend: that service keeps it, and this one is
+        // scheduled again knowing who serves there now.
+        for (const TAutoScheduleChangedRow &row : changed)
+            for (const auto &other : m_services)
+                if (other.get() != &service && other->Adopt(row))
+                    break;
         service.TakeOver(changed);
         LoadCandidates(service);
         service.ScheduleService();
@@ -771,8 +813,7 @@ QList<TAutoScheduleChangedRow> TvoAutoScheduler::SaveAssignments(const TvoServic
         const TvoAssignementRef &a = f->Assignment;
         if (a && a->HasMember())
             ++members;
-        // The rows the run writes: every open one it read in scope, filled or cleared.
-        if (!f->InScope || f->MemberLocked || (a && !a->IsNew))
+        if (!Written(*f))
             continue;
         if (a)
             write.Assignments.append({a->ContactID, a->ScheduledMemberID, a->MemberTypeID, a->FlagMinister, f->ReadMemberID});
@@ -790,5 +831,13 @@ QList<TAutoScheduleChangedRow> TvoAutoScheduler::SaveAssignments(const TvoServic
     if (service.HasFlagged)
         code += 1;
     write.EventCode = code;
+    if (service.IsWeekend) {
+        QDateTime from, to;
+        service.WeekendWindow(from, to);
+        for (const auto &other : m_services)
+            if (other.get() != &service && other->StartDateTime >= from && other->StartDateTime <= to)
+                for (const auto &f : other->Functions)
+                    write.WatchedRows.append({f->ScheduledMemberID, f->ReadMemberID});
+    }
     return m_repository.SaveService(write);
 }

@@ -162,6 +162,12 @@ public:
     // Rows someone else changed since the run read them become kept as they are now, like
     // locked ones, and the run's own choices for the service are dropped, to be made again.
     void TakeOver(const QList<TAutoScheduleChangedRow> &rows);
+    // A row of this service someone else changed, found while another service of its weekend was
+    // written: kept as it is now, the service's other choices left standing. False when the row
+    // is not this service's.
+    bool Adopt(const TAutoScheduleChangedRow &row);
+    // Saturday evening to Sunday night of the weekend the service falls in.
+    void WeekendWindow(QDateTime &from, QDateTime &to) const;
     // The member kept on a row the run does not write.
     static TvoAssignementRef KeptAssignment(const TvoServiceFunction &function, const QString &memberId,
                                             const QString &memberTypeId, bool flagMinister);
@@ -178,7 +184,8 @@ private:
     void UndoTentativeFrom(int size);
     TvoServiceFunction *FunctionByMemberRow(const QString &scheduledMemberId) const;
     bool HasBindingRules(const TvoAssignementRef &assignment) const;
-    void WeekendWindow(QDateTime &from, QDateTime &to) const;
+    // Keeps a changed row as a lock keeps it, or drops a deleted one; false when not this service's.
+    bool Keep(const TAutoScheduleChangedRow &row);
 
     TIntegerHash m_useCounts;
     QStringList m_visited;

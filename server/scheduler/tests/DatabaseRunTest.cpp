@@ -442,4 +442,47 @@ TEST_F(DatabaseRun, AssignmentsAndLocksMadeDuringARunAreKept)
     EXPECT_EQ(DoubledPersons(db, from).join(QLatin1Char('\n')).toStdString(), "");
 }
 
+
+// While the run writes one liturgy of a weekend, a planner gives the person it chose there a
+// row of the weekend's other liturgy, later or already written. The planner's row stands and
+// the run chooses again: nobody serves both liturgies of the weekend.
+TEST_F(DatabaseRun, APlannersChangeOnTheWeekendsOtherLiturgyIsSeenBeforeTheRunWritesItsOwn)
+{
+    struct Case
+    {
+        const char *name;
+        const char *writing;
+        const char *row;
+        const char *who;
+    };
+    const Case cases[] = {
+        {"on the later liturgy", "S1", "S2-3", "C"},
+        {"on the liturgy written already", "S2", "S1-4", "E"},
+    };
+    Parish();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        bool changed = false;
+        auto plan = [&](const TAutoScheduleServiceWrite &write) {
+            if (write.LiturgyID != QLatin1String(c.writing) || std::exchange(changed, true))
+                return;
+            ASSERT_TRUE(std::any_of(write.Assignments.cbegin(), write.Assignments.cend(),
+                                    [&](const TAutoScheduleServiceWrite::Assignment &a) { return a.ContactID == Id(c.who); }))
+                << "the run chose " << c.who << " for " << c.writing;
+            Sql(QStringLiteral("UPDATE tblScheduledMinistryFunctions SET F_MinistryMemberID = '%1', F_MinistryMemberTypeID = '%2' "
+                               "WHERE PK_ScheduledMemberID = '%3';")
+                    .arg(Id(c.who), EmptyGUIDText(), QLatin1String(c.row)));
+        };
+        ASSERT_TRUE(RunDatabase(QDate(2026, 11, 7), QDate(2026, 11, 16), TAutoScheduleRankingSource::InMemory, nullptr, plan));
+        ASSERT_TRUE(changed);
+        const QString written = QLatin1String(c.writing);
+        const QString other = QLatin1String(c.row).left(2);
+        const int index = QLatin1String(c.row).mid(3).toInt() - 1;
+        EXPECT_EQ(Members(other).at(index), QLatin1String(c.who)) << "the planner's row";
+        EXPECT_FALSE(Members(written).contains(QLatin1String(c.who))) << Members(written).join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(leftFunctions, 1);
+    }
+}
+
 } // namespace

@@ -193,6 +193,14 @@ QList<TAutoScheduleChangedRow> TMemoryRepository::SaveService(const TAutoSchedul
             changed.append({a.ScheduledMemberID, true, it->Function.MemberID, it->Function.MemberTypeID, it->Function.FlagMinister,
                             it->Function.MemberLocked});
     }
+    for (const auto &w : write.WatchedRows) {
+        const auto it = std::find_if(Rows.cbegin(), Rows.cend(), [&](const Row &r) { return r.Function.ScheduledMemberID == w.ScheduledMemberID; });
+        if (it == Rows.cend())
+            changed.append({w.ScheduledMemberID, false, {}, {}, false, false});
+        else if (it->Function.MemberID != w.MemberID)
+            changed.append({w.ScheduledMemberID, true, it->Function.MemberID, it->Function.MemberTypeID, it->Function.FlagMinister,
+                            it->Function.MemberLocked});
+    }
     if (!changed.isEmpty())
         return changed;
     for (const auto &a : write.Assignments)
