@@ -583,7 +583,7 @@ void TROHTTPChannel::PostAsync(const QByteArray &body, bool mayLogOnAgain, Async
 
 std::optional<QString> TROHTTPChannel::SessionRefusal(const QByteArray &reply)
 {
-    if (reply.isEmpty())
+    if (!TROMessage::IsErrorMessage(reply))
         return {};
     try {
         TROMessage answer;

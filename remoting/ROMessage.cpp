@@ -631,6 +631,12 @@ void TROMessage::RaiseIfError() const
     throw EROServerError(className, text);
 }
 
+bool TROMessage::IsErrorMessage(const QByteArray &data)
+{
+    return std::size_t(data.size()) >= kHeaderSize && std::memcmp(data.constData(), kMagic, 4) == 0
+           && quint8(data.at(5)) == quint8(ROMessageKind::Error);
+}
+
 bool TROMessage::HoldsFiles() const
 {
     return std::any_of(Values().begin(), Values().end(), [](const RONamedValue &v) { return v.Value.HoldsFile(); });

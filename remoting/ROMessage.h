@@ -55,6 +55,9 @@ public:
     void LoadFromBytes(const QByteArray &data, std::size_t limit, TMemoryBudget *shared = nullptr);
     // Throws EROServerError with the carried class name and text when this is an error message.
     void RaiseIfError() const;
+    // Whether the bytes are an error message, read from its head alone: a reader that only
+    // cares for errors need not decode a large reply.
+    static bool IsErrorMessage(const QByteArray &data);
     // Whether a Binary among the values stands for a file: such a message goes out through
     // TROMessageWriter.
     bool HoldsFiles() const;

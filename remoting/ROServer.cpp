@@ -61,8 +61,10 @@ TROMessageDispatcher::Reply TROMessageDispatcher::Process(const QByteArray &requ
             // that only polls learns it and logs on again instead of waiting for nothing.
             std::vector<ROValue> events;
             const std::shared_ptr<TROSession> known = ownSession ? nullptr : m_sessions->TouchKnown(message.ClientID());
-            if (m_sessionCheck && !ownSession)
-                m_sessionCheck(message.InterfaceName(), known ? *known : *std::make_shared<TROSession>(message.ClientID()));
+            if (m_sessionCheck && !ownSession) {
+                const TROSession unknown(message.ClientID());
+                m_sessionCheck(message.InterfaceName(), known ? *known : unknown);
+            }
             if (known && m_repository)
                 for (const QByteArray &event : m_repository->GetEventData(message.ClientID()))
                     events.push_back(ROValue::FromBinary(event));

@@ -9,6 +9,7 @@
 #include "plugins/events/ufEventOptions.h"
 
 #include "Quorva_Data_Service_Intf.h"
+#include "foundation/uCommon.h"
 #include "ui/PromptService.h"
 #include "ui/uHTMLHelp.h"
 #include "ui/ViewRefresh.h"
@@ -675,7 +676,7 @@ void TplgCalendar::acHYDeleteExecute()
         service->DeleteEvents(selected.join(QStringLiteral("\r\n")));
     } catch (const std::exception &e) {
         QorLogFailure(RvEvents(), QStringLiteral("acHYDeleteExecute"), e);
-        ShowMessage(this, QMessageBox::Warning, Text(5413), Text(9008).arg(QString::fromUtf8(e.what())));
+        ShowMessage(this, QMessageBox::Warning, Text(5413), Text(9008).arg(ExceptionText(e)));
     }
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     m_control->RemoveEvents(selected);

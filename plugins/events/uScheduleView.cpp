@@ -13,6 +13,7 @@
 
 #include "Quorva_Data_Service_Intf.h"
 #include "dataaccess/DAException.h"
+#include "foundation/uCommon.h"
 #include "remoting/ROErrors.h"
 #include "ui/PromptService.h"
 #include "ui/ViewRefresh.h"
@@ -336,67 +337,66 @@ void TplgSchedule::PostPendingFunctionEdit()
         rows.Post();
 }
 
-bool TplgSchedule::ApplyFunctions(bool refetch)
+bool TplgSchedule::ApplyTelling(const QString &location, const std::function<void()> &apply,
+                                const std::function<void()> &takeBack)
 {
-    TDACDSDataTable &rows = Functions();
-    while (rows.GetActive() && rows.HasChanges()) {
-        try {
-            rows.ApplyUpdates(refetch);
-        } catch (const EDAChangedByAnotherUser &refusal) {
-            QorLogFailure(RvEvents(), QStringLiteral("ApplyFunctions"), refusal);
-            if (!TDAEvents::OfferStoredRow(refusal))
-                return false;
-        } catch (const EROTransportError &lost) {
-            // The server may be back in a moment: the change stays, as a refused one does.
-            QorLogFailure(RvEvents(), QStringLiteral("ApplyFunctions"), lost);
-            TellNotSent(kTextNotSentKept, lost);
-            return false;
-        } catch (const std::exception &refused) {
-            // Refused rows would keep the next event's functions from being read.
-            rows.CancelUpdates();
-            TellNotSent(kTextNotSentTakenBack, refused);
-            throw;
-        }
-    }
-    return true;
-}
-
-void TplgSchedule::TellNotSent(int text, const std::exception &why)
-{
-    Prompt().Ask(this, QMessageBox::Warning, Text(kTextNotSentCaption), Text(text).arg(QString::fromUtf8(why.what())),
-                 QMessageBox::Ok, QMessageBox::Ok);
-}
-
-bool TplgSchedule::ApplyEvents()
-{
-    TDAEvents &dm = *RvEvents()->DataModule();
     try {
         for (;;) {
             try {
-                Events().ApplyUpdates(true);
+                apply();
                 return true;
             } catch (const EDAChangedByAnotherUser &refusal) {
-                QorLogFailure(RvEvents(), QStringLiteral("ApplyEvents"), refusal);
+                QorLogFailure(RvEvents(), location, refusal);
                 if (!TDAEvents::OfferStoredRow(refusal))
                     return false;
             }
         }
     } catch (const EROTransportError &lost) {
-        QorLogFailure(RvEvents(), QStringLiteral("ApplyEvents"), lost);
+        // The server may be back in a moment: the change stays, as a refused one does.
+        QorLogFailure(RvEvents(), location, lost);
         TellNotSent(kTextNotSentKept, lost);
         return false;
     } catch (const std::exception &refused) {
+        takeBack();
         TellNotSent(kTextNotSentTakenBack, refused);
-        // Nothing of it was written; left pending, it would block every refresh and go out
-        // with the next unrelated change.
-        for (TDACDSDataTable *t : {&dm.tbl_DAScheduledMinistryFunctions1, &dm.tbl_DAScheduleLiturgiesFromEvent1, &dm.tbl_DAEventList1})
-            if (t->GetActive()) {
-                if (t->GetState() != TDATableState::dsBrowse)
-                    t->Cancel();
-                t->CancelUpdates();
-            }
         throw;
     }
+}
+
+bool TplgSchedule::ApplyFunctions(bool refetch)
+{
+    TDACDSDataTable &rows = Functions();
+    return ApplyTelling(
+        QStringLiteral("ApplyFunctions"),
+        [&] {
+            if (rows.GetActive() && rows.HasChanges())
+                rows.ApplyUpdates(refetch);
+        },
+        // Refused rows would keep the next event's functions from being read.
+        [&] { rows.CancelUpdates(); });
+}
+
+void TplgSchedule::TellNotSent(int text, const std::exception &why)
+{
+    Prompt().Ask(this, QMessageBox::Warning, Text(kTextNotSentCaption), Text(text).arg(ExceptionText(why)), QMessageBox::Ok,
+                 QMessageBox::Ok);
+}
+
+bool TplgSchedule::ApplyEvents()
+{
+    TDAEvents &dm = *RvEvents()->DataModule();
+    return ApplyTelling(
+        QStringLiteral("ApplyEvents"), [this] { Events().ApplyUpdates(true); },
+        // Nothing of it was written; left pending, it would block every refresh and go out
+        // with the next unrelated change.
+        [&dm] {
+            for (TDACDSDataTable *t : {&dm.tbl_DAScheduledMinistryFunctions1, &dm.tbl_DAScheduleLiturgiesFromEvent1, &dm.tbl_DAEventList1})
+                if (t->GetActive()) {
+                    if (t->GetState() != TDATableState::dsBrowse)
+                        t->Cancel();
+                    t->CancelUpdates();
+                }
+        });
 }
 
 bool TplgSchedule::LocateEvent(const QString &eventId)

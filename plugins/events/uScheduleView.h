@@ -14,6 +14,8 @@
 
 #include <QTableView>
 
+#include <functional>
+
 class QAction;
 class QDateEdit;
 class QGroupBox;
@@ -139,6 +141,10 @@ private:
     // The event list and its functions in one call with a re-read; a failure takes back every
     // pending change of them and raises, a refusal for another planner's change as above.
     bool ApplyEvents();
+    // Runs apply until it lands. Another planner's change is told and offered as stored; a
+    // server out of reach is told and the change stays for the next save (false for both while
+    // it stays); any other failure is told, taken back by takeBack and raised.
+    bool ApplyTelling(const QString &location, const std::function<void()> &apply, const std::function<void()> &takeBack);
     // Tells why a save did not reach the server; text says what became of the change.
     void TellNotSent(int text, const std::exception &why);
     static constexpr int kTextNotSentCaption = 9005;
